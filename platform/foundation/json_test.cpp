@@ -1,0 +1,141 @@
+#include "platform/foundation/json.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace tessra::platform {
+namespace {
+
+using nlohmann::json;
+
+struct Sample {
+  std::string name;
+  int count = 0;
+  std::optional<double> ratio;
+  Date createdAt;
+  std::vector<std::string> tags;
+
+  bool operator==(const Sample&) const = default;
+};
+
+void to_json(json& j, const Sample& s) {
+  j = {{"name", s.name}, {"count", s.count}, {"createdAt", s.createdAt}, {"tags", s.tags}};
+  putOptional(j, "ratio", s.ratio);
+}
+
+void from_json(const json& j, Sample& s) {
+  s.name = requiredField<std::string>(j, "name");
+  s.count = requiredField<int>(j, "count");
+  s.ratio = optionalField<double>(j, "ratio");
+  s.createdAt = requiredField<Date>(j, "createdAt");
+  s.tags = requiredField<std::vector<std::string>>(j, "tags");
+}
+
+TEST(JsonEncoding, WritesCompactWithEscapedSlashes) {
+  EXPECT_EQ(encodeJson(json{{"path", "a/b"}}), R"({"path":"a\/b"})");
+  EXPECT_EQ(encodeJson(json::array({1, "x", nullptr, true})), R"([1,"x",null,true])");
+  EXPECT_EQ(encodeJson(json("quote\" back\\ nl\n tab\t \x01")),
+            R"("quote\" back\\ nl\n tab\t \u0001")");
+  EXPECT_EQ(encodeJson(json("é 日本 🙂")), "\"é 日本 🙂\"");
+}
+
+TEST(JsonEncoding, WritesDatesAsSecondsSince2001) {
+  EXPECT_EQ(encodeJson(json(Date::fromReferenceDate(0))), "0");
+  EXPECT_EQ(encodeJson(json(Date::fromUnixTime(0))), "-978307200");
+  EXPECT_EQ(encodeJson(json(Date::fromReferenceDate(1.5))), "1.5");
+  EXPECT_EQ(encodeJson(json(0.1)), "0.1");
+}
+
+TEST(JsonEncoding, NonFiniteNumbersFail) {
+  for (const double bad : {std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::quiet_NaN()}) {
+    EXPECT_THROW(encodeJson(json{{"x", json::array({bad})}}), JsonEncodingError);
+  }
+}
+
+TEST(JsonEncoding, InvalidUtf8BecomesReplacementCharacter) {
+  EXPECT_EQ(encodeJson(json(std::string("a\xFF" "b"))), "\"a\xEF\xBF\xBD" "b\"");
+}
+
+TEST(JsonDecoding, RecordRoundTrips) {
+  const Sample sample{"a/b", 3, 0.25, Date::fromReferenceDate(12.5), {"x", "y"}};
+  const std::string text = encodeJson(json(sample));
+  EXPECT_EQ(decodeJson<Sample>(text), sample);
+  const Sample withoutRatio{"n", 1, std::nullopt, Date(), {}};
+  EXPECT_EQ(decodeJson<Sample>(encodeJson(json(withoutRatio))), withoutRatio);
+  EXPECT_EQ(encodeJson(json(withoutRatio)).find("ratio"), std::string::npos);
+}
+
+TEST(JsonDecoding, IgnoresUnknownKeysAndReadsNullAsAbsent) {
+  const auto s =
+      decodeJson<Sample>(R"({"name":"n","count":2,"createdAt":0,"tags":[],"ratio":null,"x":1})");
+  EXPECT_FALSE(s.ratio.has_value());
+  EXPECT_EQ(s.count, 2);
+}
+
+TEST(JsonDecoding, IntegersAreStrict) {
+  EXPECT_EQ(decodeJson<int>("3"), 3);
+  EXPECT_EQ(decodeJson<int>("3.0"), 3);
+  EXPECT_EQ(decodeJson<std::int64_t>("-9007199254740993"), -9007199254740993LL);
+  for (const char* bad : {"3.5", "\"1\"", "true", "1e300", "2147483648", "[]"}) {
+    EXPECT_THROW(decodeJson<int>(bad), JsonDecodingError) << bad;
+  }
+  EXPECT_THROW(decodeJson<unsigned>("-1"), JsonDecodingError);
+}
+
+TEST(JsonDecoding, OtherTypesAreStrict) {
+  EXPECT_THROW(decodeJson<std::string>("7"), JsonDecodingError);
+  EXPECT_THROW(decodeJson<bool>("1"), JsonDecodingError);
+  EXPECT_THROW(decodeJson<double>("\"1.5\""), JsonDecodingError);
+  EXPECT_EQ(decodeJson<double>("2"), 2.0);
+  EXPECT_EQ(decodeJson<std::optional<int>>("null"), std::nullopt);
+}
+
+TEST(JsonDecoding, ErrorsNameTheKeyPath) {
+  struct Case {
+    const char* text;
+    JsonDecodingError::Kind kind;
+    const char* path;
+  };
+  const Case cases[] = {
+      {R"({"count":1,"createdAt":0,"tags":[]})", JsonDecodingError::Kind::keyNotFound, "name"},
+      {R"({"name":"n","count":3.5,"createdAt":0,"tags":[]})",
+       JsonDecodingError::Kind::typeMismatch, "count"},
+      {R"({"name":"n","count":1,"createdAt":0,"tags":["a",2]})",
+       JsonDecodingError::Kind::typeMismatch, "tags[1]"},
+      {R"({"name":null,"count":1,"createdAt":0,"tags":[]})",
+       JsonDecodingError::Kind::valueNotFound, "name"},
+      {R"({"name":"n","count":1,"createdAt":"2001","tags":[]})",
+       JsonDecodingError::Kind::typeMismatch, "createdAt"},
+      {R"({"name":"n",)", JsonDecodingError::Kind::dataCorrupted, ""},
+      {R"([1])", JsonDecodingError::Kind::typeMismatch, ""},
+  };
+  for (const auto& c : cases) {
+    try {
+      decodeJson<Sample>(c.text);
+      ADD_FAILURE() << "decoded " << c.text;
+    } catch (const JsonDecodingError& e) {
+      EXPECT_EQ(e.kind(), c.kind) << c.text;
+      EXPECT_EQ(e.codingPath(), c.path) << c.text;
+      if (*c.path) {
+        EXPECT_NE(std::string(e.what()).find(c.path), std::string::npos) << e.what();
+      }
+    }
+  }
+}
+
+TEST(JsonDecoding, NestedPathsJoinWithDotsAndIndexes) {
+  try {
+    requiredField<std::vector<std::map<std::string, Sample>>>(
+        json::parse(R"({"list":[{"a":{"name":"n","count":"1","createdAt":0,"tags":[]}}]})"),
+        "list");
+    ADD_FAILURE();
+  } catch (const JsonDecodingError& e) {
+    EXPECT_EQ(e.codingPath(), "list[0].a.count");
+  }
+}
+
+}  // namespace
+}  // namespace tessra::platform

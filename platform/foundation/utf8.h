@@ -1,0 +1,28 @@
+// UTF-8 helpers: every text the program stores or sends is valid UTF-8, so one bad byte from a
+// file, the pasteboard or the network never makes a record unsavable.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tessra::platform {
+
+bool isValidUtf8(std::string_view text);
+
+// The text with every ill-formed sequence replaced by U+FFFD, one replacement per maximal
+// ill-formed subpart (the Unicode recommendation), so valid text comes back unchanged.
+std::string sanitizeUtf8(std::string_view text);
+
+// The number of user-perceived characters (extended grapheme clusters) of a valid UTF-8 text.
+std::size_t graphemeCount(std::string_view text);
+
+// The first `count` user-perceived characters of a text; an emoji with its modifiers or a letter
+// with its combining marks is never cut apart. Invalid bytes are sanitized first.
+std::string prefixGraphemes(std::string_view text, std::size_t count);
+
+// Where the first complete UTF-8 sequences of `bytes` end: a multi-byte character cut at the end
+// of a network packet is left for the next one. Ill-formed bytes count as complete.
+std::size_t completeUtf8Prefix(std::string_view bytes);
+
+}  // namespace tessra::platform
