@@ -21,11 +21,10 @@ constexpr auto kDeadline = 10s;
 // A count that threads raise and a test waits on, with a deadline instead of a sleep.
 class Counter {
  public:
+  // Notifies under the lock: the waiting test may destroy the counter as soon as it wakes.
   void add(int n = 1) {
-    {
-      std::lock_guard lock(m_mutex);
-      m_value += n;
-    }
+    std::lock_guard lock(m_mutex);
+    m_value += n;
     m_changed.notify_all();
   }
   int value() const {
@@ -158,7 +157,7 @@ TEST(SerialQueueTest, AJobMayDestroyItsOwnQueueAndTheRestIsDropped) {
   std::mutex gate;
   std::unique_lock hold(gate);  // keeps the first job from running before the second is queued
   queue->async([&] {
-    std::lock_guard wait(gate);
+    { std::lock_guard wait(gate); }
     queue.reset();
     destroyed.add();
   });
