@@ -3,17 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/foundation/user_defaults.h"
 #include "platform/foundation/uuid.h"
 #include "telemetry/sha256.h"
+#include "testing/temp_dir.h"
 
 namespace tessra::telemetry {
 namespace {
 
 constexpr const char* kAppID = "4b1e9d27-6a3c-4f58-9e02-7c5da13b86f4";
+
+// The defaults suites of these tests live in a folder of their own, chosen before any thread
+// starts, so that running the tests never touches the user's settings.
+const testing::TempDir& configFolder() {
+  static const testing::TempDir folder;
+  return folder;
+}
+const bool kConfigFolderSet = [] {
+  return ::setenv("TESSRA_CONFIG_DIR", configFolder().path().c_str(), 1) == 0;
+}();
 
 class FixedEnricher final : public SignalEnricher {
  public:
@@ -168,6 +181,7 @@ TEST(DefaultUser, TheConfiguredUserComesFirst) {
 }
 
 TEST(DefaultUser, ANewIdentifierIsKeptForEveryLaterSignalAndRun) {
+  ASSERT_TRUE(kConfigFolderSet);
   // A fresh application identifier, so the suite starts empty.
   const auto appID = platform::makeUuidString();
   std::string first;
@@ -177,6 +191,11 @@ TEST(DefaultUser, ANewIdentifierIsKeptForEveryLaterSignalAndRun) {
     EXPECT_TRUE(platform::canonicalUuidString(first));
     EXPECT_EQ(defaultUserIdentifier(configuration), first);
   }
+  const auto suiteFile =
+      platform::UserDefaults::configDirectory() / (defaultsSuiteName(appID) + ".json");
+  EXPECT_EQ(suiteFile.parent_path(), configFolder().path());
+  EXPECT_NE(configFolder().read(suiteFile.filename().string()).find(first), std::string::npos);
+
   UsageTelemetryConfiguration nextRun(appID);
   EXPECT_EQ(defaultUserIdentifier(nextRun), first);
   const auto body = makeSignalPostBody("ping", std::nullopt, std::nullopt, {}, nextRun);
