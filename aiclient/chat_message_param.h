@@ -152,6 +152,9 @@ struct ChatCompletionToolMessageParam {
   bool operator==(const ChatCompletionToolMessageParam&) const = default;
 };
 
+// The records live at namespace level and are named here as well: a class with default member
+// initializers cannot be the alternative of a variant inside a class that is still being
+// defined (g++ then finds it not default-constructible).
 struct ChatCompletionMessageParam {
   using Role = ChatCompletionMessageRole;
   using ChatCompletionSystemMessageParam = aiclient::ChatCompletionSystemMessageParam;
