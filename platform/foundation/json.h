@@ -181,6 +181,7 @@ T decodeValue(const nlohmann::json& j) {
   } else {
     // A record or enumeration: its own from_json, which reads its fields strictly through the
     // helpers here. nlohmann's own type errors are turned into decoding errors.
+    if (j.is_null()) detail::throwValueNotFound("a value");
     try {
       return j.get<T>();
     } catch (const nlohmann::json::exception& e) {

@@ -137,5 +137,16 @@ TEST(JsonDecoding, NestedPathsJoinWithDotsAndIndexes) {
   }
 }
 
+TEST(JsonDecoding, NullRecordIsAMissingValue) {
+  try {
+    requiredField<Sample>(json::parse(R"({"sample":null})"), "sample");
+    ADD_FAILURE();
+  } catch (const JsonDecodingError& e) {
+    EXPECT_EQ(e.kind(), JsonDecodingError::Kind::valueNotFound);
+    EXPECT_EQ(e.codingPath(), "sample");
+  }
+  EXPECT_EQ(optionalField<Sample>(json::parse(R"({"sample":null})"), "sample"), std::nullopt);
+}
+
 }  // namespace
 }  // namespace tessra::platform
