@@ -727,10 +727,11 @@ struct UrlSession::Registry {
   std::vector<std::weak_ptr<UrlTask::State>> tasks;
 };
 
-UrlSession::UrlSession() : UrlSession(std::make_shared<SerialQueue>("org.tessra.urlsession")) {}
+UrlSession::UrlSession() : UrlSession(nullptr) {}
 
 UrlSession::UrlSession(std::shared_ptr<SerialQueue> delegateQueue)
     : m_delegateQueue(std::move(delegateQueue)), m_registry(std::make_shared<Registry>()) {
+  if (!m_delegateQueue) m_delegateQueue = std::make_shared<SerialQueue>("org.tessra.urlsession");
   // The worker is made first so that it outlives every session, the shared one included.
   Engine::instance();
 }

@@ -58,7 +58,8 @@ struct UrlRequest {
   std::string url{};
   HttpHeaders headers{};
   Bytes body{};
-  // The longest time without a byte sent or received before the request fails as timed out.
+  // The longest time without a byte sent or received before the request fails as timed out;
+  // zero or less means no limit.
   std::chrono::milliseconds idleTimeout = std::chrono::seconds(60);
   // The longest time to set up the connection; the idle timeout alone when absent.
   std::optional<std::chrono::milliseconds> connectTimeout{};
@@ -149,7 +150,8 @@ class UrlSession {
  public:
   // A session with a delegate queue of its own.
   UrlSession();
-  // A session whose callbacks run on the given queue (which may serve other sessions too).
+  // A session whose callbacks run on the given queue (which may serve other sessions too); a
+  // queue of its own when none is given.
   explicit UrlSession(std::shared_ptr<SerialQueue> delegateQueue);
   // Cancels every task of the session, as `UrlTask::cancel()` does.
   ~UrlSession();

@@ -122,10 +122,9 @@ class StreamLog {
   void note(Change&& change) {
     if (m_silenced) ++m_late;
     if (!m_session.delegateQueue().isCurrent()) ++m_offQueue;
-    {
-      std::lock_guard lock(m_mutex);
-      change();
-    }
+    // Notified under the lock: the test may destroy the log as soon as it sees the change.
+    std::lock_guard lock(m_mutex);
+    change();
     m_changed.notify_all();
   }
 
