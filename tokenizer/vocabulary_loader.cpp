@@ -1,0 +1,385 @@
+#include "tokenizer/vocabulary_loader.h"
+
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+
+#include <fmt/format.h>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+#include "platform/foundation/base64.h"
+#include "platform/foundation/logger.h"
+#include "platform/foundation/url_session.h"
+#include "platform/foundation/utf8.h"
+
+namespace tessra::tokenizer {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The non-empty lines of a text split at line feeds, each split at spaces into its non-empty
+// fields.
+template <class OnLine>
+void forEachLine(std::string_view text, OnLine&& onLine) {
+  std::vector<std::string_view> fields;
+  std::size_t lineStart = 0;
+  while (lineStart < text.size()) {
+    std::size_t lineEnd = text.find('\n', lineStart);
+    if (lineEnd == std::string_view::npos) lineEnd = text.size();
+    const std::string_view line = text.substr(lineStart, lineEnd - lineStart);
+    lineStart = lineEnd + 1;
+    if (line.empty()) continue;
+    fields.clear();
+    std::size_t fieldStart = 0;
+    while (fieldStart < line.size()) {
+      std::size_t fieldEnd = line.find(' ', fieldStart);
+      if (fieldEnd == std::string_view::npos) fieldEnd = line.size();
+      if (fieldEnd > fieldStart) fields.push_back(line.substr(fieldStart, fieldEnd - fieldStart));
+      fieldStart = fieldEnd + 1;
+    }
+    onLine(line, fields);
+  }
+}
+
+// A decimal integer: an optional sign, digits, within 64 bits, nothing else.
+std::optional<Rank> parseRank(std::string_view field) {
+  if (!field.empty() && field.front() == '+') {
+    field.remove_prefix(1);
+    if (field.empty() || field.front() == '-') return std::nullopt;
+  }
+  Rank value = 0;
+  const char* end = field.data() + field.size();
+  auto [stop, error] = std::from_chars(field.data(), end, value);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+// The character of each byte in the printable-character form, as a code point.
+const std::array<char32_t, 256>& dataGymCharacters() {
+  static const std::array<char32_t, 256> characters = [] {
+    std::array<char32_t, 256> result{};
+    char32_t nextExtra = 0x100;
+    for (int byte = 0; byte < 256; ++byte) {
+      const bool printable =
+          (byte >= 0x21 && byte <= 0x7E) || (byte >= 0xA1 && byte <= 0xAC) || byte >= 0xAE;
+      result[byte] = printable ? static_cast<char32_t>(byte) : nextExtra++;
+    }
+    return result;
+  }();
+  return characters;
+}
+
+// The byte a character of the printable-character form stands for, or none.
+std::optional<std::uint8_t> dataGymByte(char32_t character) {
+  static const std::unordered_map<char32_t, std::uint8_t> bytes = [] {
+    std::unordered_map<char32_t, std::uint8_t> result;
+    const auto& characters = dataGymCharacters();
+    for (int byte = 0; byte < 256; ++byte)
+      result.emplace(characters[byte], static_cast<std::uint8_t>(byte));
+    return result;
+  }();
+  auto it = bytes.find(character);
+  if (it == bytes.end()) return std::nullopt;
+  return it->second;
+}
+
+// Calls `onCharacter` with every code point of a valid UTF-8 text.
+template <class OnCharacter>
+void forEachCodePoint(std::string_view text, OnCharacter&& onCharacter) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char lead = bytes[i];
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t value = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length && i + k < text.size(); ++k)
+      value = (value << 6) | (bytes[i + k] & 0x3F);
+    onCharacter(value);
+    i += length;
+  }
+}
+
+// True when every character of the field belongs to the printable-character form.
+bool isDataGymText(std::string_view text) {
+  bool valid = true;
+  forEachCodePoint(text, [&](char32_t c) { valid = valid && dataGymByte(c).has_value(); });
+  return valid;
+}
+
+std::optional<std::string> readWholeFile(const fs::path& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) return std::nullopt;
+  try {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return content;
+  } catch (const std::exception& failure) {
+    platform::logError("Cannot read {}: {}", path.string(), failure.what());
+    return std::nullopt;
+  }
+}
+
+// Writes the file through a temporary file in the same folder that is flushed to disk and then
+// renamed over the old one, so a reader never sees half a vocabulary.
+void writeFileAtomically(const fs::path& path, std::string_view content) {
+  fs::create_directories(path.parent_path());
+  std::string temporary = path.string() + ".XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) throw std::system_error(errno, std::generic_category(), "Cannot create " + temporary);
+  auto fail = [&](const char* what) {
+    const int error = errno;
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    throw std::system_error(error, std::generic_category(), what);
+  };
+  std::size_t written = 0;
+  while (written < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail("Cannot write the cache file");
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd) != 0) fail("Cannot flush the cache file");
+  if (::close(fd) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    throw std::system_error(error, std::generic_category(), "Cannot close the cache file");
+  }
+  if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    throw std::system_error(error, std::generic_category(), "Cannot rename the cache file");
+  }
+}
+
+ParsedVocabulary parse(VocabFormat format, std::string_view bytes) {
+  return format == VocabFormat::mergesFile ? Load::parseMergesFile(bytes)
+                                           : Load::parseRankFile(bytes);
+}
+
+Ranks fallbackRanks(VocabFormat format) {
+  if (format == VocabFormat::rankFile) return Ranks();
+  return Ranks(Load::parseMergesFile({}).ranks);
+}
+
+}  // namespace
+
+bool ParsedVocabulary::isComplete(VocabFormat format) const {
+  if (!validUtf8 || malformedLines > 0) return false;
+  if (format == VocabFormat::rankFile) return endsWithLineFeed && !ranks.empty();
+  return mergeCount > 0;
+}
+
+namespace Load {
+
+std::string cacheFileName(std::string_view url) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (EVP_Digest(url.data(), url.size(), digest, &length, EVP_sha256(), nullptr) != 1)
+    throw std::runtime_error("SHA-256 is not available");
+  std::string hex;
+  hex.reserve(length * 2);
+  for (unsigned int i = 0; i < length; ++i) hex += fmt::format("{:02x}", digest[i]);
+  return hex;
+}
+
+ParsedVocabulary parseRankFile(std::string_view bytes) {
+  ParsedVocabulary parsed;
+  if (!platform::isValidUtf8(bytes)) {
+    parsed.validUtf8 = false;
+    return parsed;
+  }
+  parsed.endsWithLineFeed = !bytes.empty() && bytes.back() == '\n';
+  parsed.ranks.reserve(bytes.size() / 12);
+  forEachLine(bytes, [&](std::string_view, const std::vector<std::string_view>& fields) {
+    if (fields.empty()) {
+      ++parsed.malformedLines;
+      return;
+    }
+    std::optional<Bytes> token = platform::base64Decode(fields.front());
+    if (!token) {
+      ++parsed.malformedLines;
+      return;
+    }
+    std::string key(token->begin(), token->end());
+    // A later line for the same token wins, even when its rank does not read.
+    if (std::optional<Rank> rank = parseRank(fields.back())) {
+      parsed.ranks.insert_or_assign(std::move(key), *rank);
+    } else {
+      parsed.ranks.erase(key);
+      ++parsed.malformedLines;
+    }
+  });
+  return parsed;
+}
+
+ParsedVocabulary parseMergesFile(std::string_view bytes) {
+  ParsedVocabulary parsed;
+  const auto& order = dataGymByteOrder();
+  for (int i = 0; i < 256; ++i) parsed.ranks[std::string(1, static_cast<char>(order[i]))] = i;
+  if (!platform::isValidUtf8(bytes)) {
+    parsed.validUtf8 = false;
+    return parsed;
+  }
+  Rank next = static_cast<Rank>(parsed.ranks.size());
+  forEachLine(bytes, [&](std::string_view line, const std::vector<std::string_view>& fields) {
+    if (line.starts_with("#version")) return;
+    if (fields.empty()) {
+      ++parsed.malformedLines;
+      return;
+    }
+    if (fields.size() != 2 || !isDataGymText(fields.front()) || !isDataGymText(fields.back()))
+      ++parsed.malformedLines;
+    parsed.ranks.insert_or_assign(decodeDataGym(fields.front()) + decodeDataGym(fields.back()),
+                                  next++);
+    ++parsed.mergeCount;
+  });
+  return parsed;
+}
+
+const std::array<std::uint8_t, 256>& dataGymByteOrder() {
+  static const std::array<std::uint8_t, 256> order = [] {
+    std::array<std::uint8_t, 256> result{};
+    const auto& characters = dataGymCharacters();
+    std::size_t position = 0;
+    for (int byte = 0; byte < 256; ++byte) {
+      if (characters[byte] == static_cast<char32_t>(byte))
+        result[position++] = static_cast<std::uint8_t>(byte);
+    }
+    for (int byte = 0; byte < 256; ++byte) {
+      if (characters[byte] != static_cast<char32_t>(byte))
+        result[position++] = static_cast<std::uint8_t>(byte);
+    }
+    return result;
+  }();
+  return order;
+}
+
+std::string decodeDataGym(std::string_view text) {
+  std::string bytes;
+  forEachCodePoint(text, [&](char32_t c) {
+    if (auto byte = dataGymByte(c)) bytes += static_cast<char>(*byte);
+  });
+  return bytes;
+}
+
+}  // namespace Load
+
+VocabularyLoader::Configuration VocabularyLoader::configurationFromEnvironment() {
+  Configuration configuration;
+  if (const char* base = std::getenv("TESSRA_VOCAB_BASE_URL"); base && *base)
+    configuration.baseUrl = base;
+  if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache) {
+    configuration.cacheDirectory = fs::path(cache) / "TessraAI";
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    configuration.cacheDirectory = fs::path(home) / ".cache" / "TessraAI";
+  }
+  return configuration;
+}
+
+VocabularyLoader::VocabularyLoader(Configuration configuration)
+    : m_configuration(std::move(configuration)) {
+  if (m_configuration.baseUrl) m_session = std::make_unique<platform::UrlSession>();
+}
+
+VocabularyLoader::~VocabularyLoader() = default;
+
+std::optional<std::string> VocabularyLoader::urlOf(const Vocab& vocab) const {
+  if (!m_configuration.baseUrl) return std::nullopt;
+  return vocab.url(*m_configuration.baseUrl);
+}
+
+Ranks VocabularyLoader::loadRanks(const Vocab& vocab) {
+  const VocabFormat format = vocab.format();
+  std::optional<std::string> url = urlOf(vocab);
+  if (!url) {
+    platform::logInfo("No vocabulary host is configured; the {} vocabulary is not loaded",
+                      vocab.name);
+    return fallbackRanks(format);
+  }
+  std::optional<ParsedVocabulary> parsed = fetch(*url, format);
+  if (!parsed) return fallbackRanks(format);
+  return Ranks(parsed->ranks);
+}
+
+std::optional<ParsedVocabulary> VocabularyLoader::fetch(const std::string& url,
+                                                        VocabFormat format) {
+  std::optional<fs::path> cacheFile;
+  if (m_configuration.cacheDirectory)
+    cacheFile = *m_configuration.cacheDirectory / Load::cacheFileName(url);
+  if (cacheFile) {
+    if (auto cached = readCache(*cacheFile, format)) return cached;
+  }
+
+  std::optional<std::string> body = download(url);
+  if (!body) return std::nullopt;
+  ParsedVocabulary parsed = parse(format, *body);
+  if (!parsed.isComplete(format)) {
+    platform::logError("The vocabulary at {} is not complete ({} malformed lines); not using it",
+                       url, parsed.malformedLines);
+    return std::nullopt;
+  }
+  if (!cacheFile) return parsed;
+  try {
+    writeFileAtomically(*cacheFile, *body);
+  } catch (const std::exception& error) {
+    fmt::print("Error while caching: {}\n", error.what());
+    std::fflush(stdout);
+  }
+  return parsed;
+}
+
+std::optional<ParsedVocabulary> VocabularyLoader::readCache(const fs::path& path,
+                                                            VocabFormat format) {
+  std::error_code error;
+  if (!fs::exists(path, error)) return std::nullopt;
+  std::optional<std::string> bytes = readWholeFile(path);
+  if (bytes) {
+    ParsedVocabulary parsed = parse(format, *bytes);
+    if (parsed.isComplete(format)) return parsed;
+  }
+  platform::logError("The cached vocabulary {} is {}; removing it and downloading it again",
+                     path.string(), bytes ? "not a complete vocabulary" : "unreadable");
+  if (!fs::remove(path, error) && error)
+    platform::logError("Cannot remove {}: {}", path.string(), error.message());
+  return std::nullopt;
+}
+
+std::optional<std::string> VocabularyLoader::download(const std::string& url) {
+  platform::UrlRequest request;
+  request.url = url;
+  request.followRedirects = true;
+  std::promise<Result<platform::UrlData>> answer;
+  std::future<Result<platform::UrlData>> answered = answer.get_future();
+  platform::UrlTask task = m_session->dataTask(
+      request,
+      [&answer](Result<platform::UrlData> result) { answer.set_value(std::move(result)); });
+  task.resume();
+  Result<platform::UrlData> result = answered.get();
+  if (!result) {
+    platform::logError("Cannot download the vocabulary at {}: {}", url,
+                       debugDescribe(result.error()));
+    return std::nullopt;
+  }
+  if (result->response.statusCode != 200) {
+    platform::logError("Cannot download the vocabulary at {}: HTTP {}", url,
+                       result->response.statusCode);
+    return std::nullopt;
+  }
+  return toString(result->body);
+}
+
+}  // namespace tessra::tokenizer
