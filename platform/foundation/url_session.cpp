@@ -257,14 +257,21 @@ void UrlTask::State::runCallback(std::unique_lock<std::mutex>& lock, Call&& call
   inCallback = true;
   callbackThread = std::this_thread::get_id();
   lock.unlock();
+  // Whatever leaves the callback, a canceller waiting for it must be let go.
+  struct Returned {
+    State& state;
+    std::unique_lock<std::mutex>& lock;
+    ~Returned() {
+      lock.lock();
+      state.inCallback = false;
+      state.callbackReturned.notify_all();
+    }
+  } returned{*this, lock};
   try {
     call();
   } catch (const std::exception& error) {
     logError("UrlSession: a callback of a task threw: {}", error.what());
   }
-  lock.lock();
-  inCallback = false;
-  callbackReturned.notify_all();
 }
 
 void UrlTask::State::releaseCallbacks(std::unique_lock<std::mutex>& lock) {

@@ -137,7 +137,7 @@ class UrlTask {
   // See "Cancel" above.
   void cancel();
   bool isCancelled() const;
-  // True once the completion has been handed to the delegate queue or the task was cancelled.
+  // True once the completion has started to run or the task was cancelled.
   bool isFinished() const;
 
   explicit operator bool() const { return m_state != nullptr; }
