@@ -1,0 +1,80 @@
+#include "files/file_error.h"
+
+#include <gtest/gtest.h>
+
+#include <system_error>
+
+namespace tessra::files {
+namespace {
+
+TEST(FileErrorMessages, EveryCaseReadsAsWritten) {
+  const Path a("a");
+  const Path b("b");
+  const auto cause = systemError(EACCES, "open");
+  const struct {
+    FileError error;
+    const char* message;
+  } cases[] = {
+      {FileError::fileDoesNotExist(a), "File does not exist at \"a\""},
+      {FileError::fileAlreadyExists(a), "File already exists at \"a\""},
+      {FileError::changeDirectoryFail(a, b, cause),
+       "Could not change the directory from \"a\" to \"b\""},
+      {FileError::createSymlinkFail(a, b, cause), "Could not create symlink from \"a\" to \"b\""},
+      {FileError::createHardlinkFail(a, b, cause),
+       "Could not create a hard link from \"a\" to \"b\""},
+      {FileError::createFileFail(a), "Could not create file at \"a\""},
+      {FileError::createDirectoryFail(a, cause), "Could not create a directory at \"a\""},
+      {FileError::deleteFileFail(a, cause), "Could not delete file at \"a\""},
+      {FileError::readFromFileFail(a, cause), "Could not read from file at \"a\""},
+      {FileError::writeToFileFail(a, cause), "Could not write to file at \"a\""},
+      {FileError::moveFileFail(a, b, cause), "Could not move file at \"a\" to \"b\""},
+      {FileError::copyFileFail(a, b, cause), "Could not copy file from \"a\" to \"b\""},
+      {FileError::attributesChangeFail(a, cause), "Could not change file attrubutes at \"a\""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.error.message(), c.message);
+    EXPECT_EQ(std::string(c.error.what()), c.message);
+    EXPECT_EQ(c.error.description(), std::string("FileError(") + c.message + ")");
+  }
+}
+
+TEST(FileErrorMessages, DebugDescriptionAddsTheUnderlyingError) {
+  const auto plain = FileError::createFileFail(Path("a"));
+  EXPECT_EQ(plain.error(), nullptr);
+  EXPECT_EQ(plain.debugDescription(), plain.description());
+
+  const auto attributes = FileError::attributesChangeFail(Path("a"), systemError(EPERM, "chmod"));
+  EXPECT_EQ(attributes.debugDescription(),
+            "FileError(Could not change file attrubutes at \"a\") chmod: " +
+                std::generic_category().message(EPERM));
+
+  const auto reason = FileError::readFromFileFail(
+      Path("b"), std::make_exception_ptr(ReasonError::conversion("String")));
+  EXPECT_EQ(reason.debugDescription(),
+            "FileError(Could not read from file at \"b\") conversion(String)");
+  EXPECT_EQ(ReasonError::encoding(StringEncoding::ascii, "é").what(),
+            std::string("encoding(ASCII, \"é\")"));
+  EXPECT_EQ(ReasonError::closed().what(), std::string("closed"));
+}
+
+TEST(FileErrorMessages, PathsStayAsGiven) {
+  EXPECT_EQ(FileError::fileDoesNotExist(Path("")).message(), "File does not exist at \"\"");
+  EXPECT_EQ(FileError::fileDoesNotExist(Path("a/./b/")).message(),
+            "File does not exist at \"a/./b/\"");
+  const auto both = FileError::moveFileFail(Path("x"), Path("y"), nullptr);
+  EXPECT_EQ(both.path().rawValue(), "x");
+  EXPECT_EQ(both.destination()->rawValue(), "y");
+  EXPECT_FALSE(FileError::fileAlreadyExists(Path("x")).destination().has_value());
+}
+
+TEST(FileErrorMessages, CaughtAsTheCommonErrorBase) {
+  try {
+    throw FileError::deleteFileFail(Path("p"), systemError(ENOENT, "remove"));
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Could not delete file at \"p\"");
+    EXPECT_NE(e.debugDescription().find("No such file or directory"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace tessra::files

@@ -1,0 +1,111 @@
+#include "files/file_handle.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+#include <utility>
+
+namespace tessra::files {
+
+namespace {
+
+[[noreturn]] void throwErrno(const char* call) {
+  throw std::system_error(errno, std::generic_category(), call);
+}
+
+}  // namespace
+
+FileHandle FileHandle::open(const std::string& path, Mode mode) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case Mode::read:
+      flags |= O_RDONLY;
+      break;
+    case Mode::write:
+      flags |= O_WRONLY;
+      break;
+    case Mode::update:
+      flags |= O_RDWR;
+      break;
+  }
+  const int fd = ::open(path.c_str(), flags);
+  if (fd < 0) throwErrno("open");
+  return FileHandle(fd);
+}
+
+FileHandle::~FileHandle() { close(); }
+
+FileHandle::FileHandle(FileHandle&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    close();
+    m_fd = std::exchange(other.m_fd, -1);
+  }
+  return *this;
+}
+
+Bytes FileHandle::read(std::size_t count) {
+  Bytes bytes(count);
+  for (;;) {
+    const ssize_t n = ::read(m_fd, bytes.data(), count);
+    if (n >= 0) {
+      bytes.resize(static_cast<std::size_t>(n));
+      return bytes;
+    }
+    if (errno != EINTR) throwErrno("read");
+  }
+}
+
+Bytes FileHandle::readToEnd() {
+  Bytes all;
+  for (;;) {
+    const Bytes chunk = read(64 * 1024);
+    if (chunk.empty()) return all;
+    all.insert(all.end(), chunk.begin(), chunk.end());
+  }
+}
+
+void FileHandle::write(std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throwErrno("write");
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+  }
+}
+
+std::uint64_t FileHandle::offset() const {
+  const off_t at = ::lseek(m_fd, 0, SEEK_CUR);
+  if (at < 0) throwErrno("lseek");
+  return static_cast<std::uint64_t>(at);
+}
+
+void FileHandle::seek(std::uint64_t offset) {
+  if (::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0) throwErrno("lseek");
+}
+
+std::uint64_t FileHandle::seekToEnd() {
+  const off_t at = ::lseek(m_fd, 0, SEEK_END);
+  if (at < 0) throwErrno("lseek");
+  return static_cast<std::uint64_t>(at);
+}
+
+void FileHandle::truncate(std::uint64_t size) {
+  if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) throwErrno("ftruncate");
+}
+
+void FileHandle::synchronize() {
+  if (::fsync(m_fd) != 0) throwErrno("fsync");
+}
+
+void FileHandle::close() {
+  if (m_fd < 0) return;
+  ::close(std::exchange(m_fd, -1));
+}
+
+}  // namespace tessra::files

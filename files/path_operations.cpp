@@ -1,0 +1,364 @@
+// The operations of a Path that look at or change the file system.
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#include "files/file_error.h"
+#include "files/path.h"
+
+namespace tessra::files {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<struct stat> statOf(const std::string& text, bool followLink) {
+  struct stat info {};
+  const int result = followLink ? ::stat(text.c_str(), &info) : ::lstat(text.c_str(), &info);
+  if (result != 0) return std::nullopt;
+  return info;
+}
+
+std::optional<std::string> userNameOf(uid_t uid) {
+  passwd entry{};
+  passwd* result = nullptr;
+  std::array<char, 4096> buffer{};
+  if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &result) != 0 || !result)
+    return std::nullopt;
+  return std::string(result->pw_name);
+}
+
+std::optional<std::string> groupNameOf(gid_t gid) {
+  group entry{};
+  group* result = nullptr;
+  std::array<char, 4096> buffer{};
+  if (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &result) != 0 || !result)
+    return std::nullopt;
+  return std::string(result->gr_name);
+}
+
+platform::Date dateOf(const struct timespec& time) {
+  return platform::Date::fromUnixTime(static_cast<double>(time.tv_sec) +
+                                      static_cast<double>(time.tv_nsec) / 1e9);
+}
+
+// Copies one item, a directory with everything in it, keeping symbolic links as links and the
+// mode and modification time of every item, as a move within one file system would.
+void copyTree(const fs::path& from, const fs::path& to) {
+  const auto status = fs::symlink_status(from);
+  if (fs::is_symlink(status)) {
+    fs::copy_symlink(from, to);
+    return;
+  }
+  if (fs::is_directory(status)) {
+    fs::create_directory(to);
+    for (const auto& entry : fs::directory_iterator(from)) {
+      copyTree(entry.path(), to / entry.path().filename());
+    }
+    fs::permissions(to, status.permissions());
+  } else if (fs::is_regular_file(status)) {
+    fs::copy_file(from, to, fs::copy_options::none);
+  } else {
+    throw std::system_error(ENOTSUP, std::generic_category(), "copy of a special file");
+  }
+  fs::last_write_time(to, fs::last_write_time(from));
+}
+
+ErrorPtr filesystemError(const std::error_code& code, const char* call) {
+  return systemError(code.value(), call);
+}
+
+}  // namespace
+
+bool Path::exists() const { return statOf(systemText(), true).has_value(); }
+
+bool Path::isDirectory() const {
+  const auto info = statOf(systemText(), true);
+  return info && S_ISDIR(info->st_mode);
+}
+
+bool Path::isReadable() const { return ::access(systemText().c_str(), R_OK) == 0; }
+bool Path::isWritable() const { return ::access(systemText().c_str(), W_OK) == 0; }
+bool Path::isExecutable() const { return ::access(systemText().c_str(), X_OK) == 0; }
+
+bool Path::isDeletable() const {
+  if (!itemExists()) return false;
+  // Deleting an entry is a change of the folder that holds it.
+  return ::access(absolute().parent().systemText().c_str(), W_OK | X_OK) == 0;
+}
+
+std::optional<FileType> Path::fileType() const {
+  const auto info = statOf(systemText(), false);
+  if (!info) return std::nullopt;
+  return fileTypeFromMode(info->st_mode);
+}
+
+FilePermissions Path::filePermissions() const {
+  FilePermissions permissions;
+  if (isReadable()) permissions.insert(FilePermissions::read);
+  if (isWritable()) permissions.insert(FilePermissions::write);
+  if (isExecutable()) permissions.insert(FilePermissions::execute);
+  return permissions;
+}
+
+void Path::createDirectory(bool withIntermediateDirectories) const {
+  std::error_code error;
+  if (withIntermediateDirectories) {
+    fs::create_directories(systemText(), error);
+    // create_directories answers "nothing made" without an error for an existing directory, and
+    // with an error for an existing file, as wanted.
+    if (error) throw FileError::createDirectoryFail(*this, filesystemError(error, "mkdir"));
+    return;
+  }
+  if (::mkdir(systemText().c_str(), 0777) != 0)
+    throw FileError::createDirectoryFail(*this, systemError(errno, "mkdir"));
+}
+
+void Path::createFile() const {
+  const int fd = ::open(systemText().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw FileError::createFileFail(*this);
+  ::close(fd);
+}
+
+void Path::touch(bool updateModificationDate) const {
+  if (!exists()) {
+    createFile();
+    return;
+  }
+  if (!updateModificationDate) return;
+  FileAttributes change;
+  change.modificationDate = platform::Date::now();
+  setAttributes(change);
+}
+
+void Path::deleteFile() const {
+  if (!itemExists()) throw FileError::deleteFileFail(*this, systemError(ENOENT, "remove"));
+  std::error_code error;
+  fs::remove_all(systemText(), error);
+  if (error) throw FileError::deleteFileFail(*this, filesystemError(error, "remove"));
+}
+
+void Path::moveFile(const Path& destination) const {
+  if (!fileType()) throw FileError::fileDoesNotExist(*this);
+  if (destination.fileType()) throw FileError::fileAlreadyExists(destination);
+  if (::rename(systemText().c_str(), destination.systemText().c_str()) == 0) return;
+  if (errno != EXDEV)
+    throw FileError::moveFileFail(*this, destination, systemError(errno, "rename"));
+  // Another file system: copy, then remove the source. A copy that fails half way is removed so
+  // that the source stays the one whole item.
+  try {
+    copyTree(systemText(), destination.systemText());
+  } catch (const std::exception&) {
+    const auto failure = std::current_exception();
+    std::error_code ignored;
+    fs::remove_all(destination.systemText(), ignored);
+    throw FileError::moveFileFail(*this, destination, failure);
+  }
+  std::error_code error;
+  fs::remove_all(systemText(), error);
+  if (error) throw FileError::moveFileFail(*this, destination, filesystemError(error, "remove"));
+}
+
+void Path::copyFile(const Path& destination) const {
+  if (!fileType()) throw FileError::fileDoesNotExist(*this);
+  if (destination.fileType()) throw FileError::fileAlreadyExists(destination);
+  try {
+    copyTree(systemText(), destination.systemText());
+  } catch (const std::exception&) {
+    const auto failure = std::current_exception();
+    std::error_code ignored;
+    fs::remove_all(destination.systemText(), ignored);
+    throw FileError::copyFileFail(*this, destination, failure);
+  }
+}
+
+void Path::symlinkFile(const Path& destination) const {
+  const Path link = destination.isDirectory() ? destination + fileName() : destination;
+  if (link.fileType()) throw FileError::fileAlreadyExists(link);
+  if (::symlink(m_rawValue.c_str(), link.systemText().c_str()) != 0)
+    throw FileError::createSymlinkFail(*this, link, systemError(errno, "symlink"));
+}
+
+void Path::hardLinkFile(const Path& destination) const {
+  const Path link = destination.isDirectory() ? destination + fileName() : destination;
+  if (link.fileType()) throw FileError::fileAlreadyExists(link);
+  if (::link(systemText().c_str(), link.systemText().c_str()) != 0)
+    throw FileError::createHardlinkFail(*this, destination, systemError(errno, "link"));
+}
+
+void Path::setAttributes(const FileAttributes& attributes) const {
+  const std::string text = systemText();
+  const auto fail = [&](int error, const char* call) {
+    throw FileError::attributesChangeFail(*this, systemError(error, call));
+  };
+  // Linux keeps the birth time but offers no way to set it.
+  if (attributes.creationDate) fail(ENOTSUP, "set creation date");
+  if (attributes.posixPermissions &&
+      ::chmod(text.c_str(), static_cast<mode_t>(*attributes.posixPermissions) & 07777) != 0)
+    fail(errno, "chmod");
+  std::optional<uid_t> owner;
+  std::optional<gid_t> group;
+  if (attributes.ownerID) owner = static_cast<uid_t>(*attributes.ownerID);
+  if (attributes.groupID) group = static_cast<gid_t>(*attributes.groupID);
+  if (attributes.ownerName) {
+    passwd entry{};
+    passwd* result = nullptr;
+    std::array<char, 4096> buffer{};
+    if (getpwnam_r(attributes.ownerName->c_str(), &entry, buffer.data(), buffer.size(), &result) !=
+            0 ||
+        !result)
+      fail(EINVAL, "getpwnam");
+    owner = result->pw_uid;
+  }
+  if (attributes.groupName) {
+    struct group entry {};
+    struct group* result = nullptr;
+    std::array<char, 4096> buffer{};
+    if (getgrnam_r(attributes.groupName->c_str(), &entry, buffer.data(), buffer.size(), &result) !=
+            0 ||
+        !result)
+      fail(EINVAL, "getgrnam");
+    group = result->gr_gid;
+  }
+  if ((owner || group) && ::lchown(text.c_str(), owner.value_or(static_cast<uid_t>(-1)),
+                                   group.value_or(static_cast<gid_t>(-1))) != 0)
+    fail(errno, "lchown");
+  if (attributes.modificationDate) {
+    const double unix = attributes.modificationDate->timeIntervalSince1970();
+    const auto seconds = static_cast<time_t>(std::floor(unix));
+    const std::array<struct timespec, 2> times{
+        timespec{0, UTIME_OMIT},
+        timespec{seconds, static_cast<long>((unix - static_cast<double>(seconds)) * 1e9)}};
+    if (::utimensat(AT_FDCWD, text.c_str(), times.data(), AT_SYMLINK_NOFOLLOW) != 0)
+      fail(errno, "utimensat");
+  }
+}
+
+void Path::moveFileReplacing(const Path& destination) const {
+  if (destination.fileType()) destination.deleteFile();
+  moveFile(destination);
+}
+
+void Path::copyFileReplacing(const Path& destination) const {
+  if (destination.fileType()) destination.deleteFile();
+  copyFile(destination);
+}
+
+void Path::symlinkFileReplacing(const Path& destination) const {
+  const Path standing = destination.isDirectory() ? destination + fileName() : destination;
+  if (standing.fileType()) standing.deleteFile();
+  symlinkFile(destination);
+}
+
+std::vector<Path> Path::children(bool recursive) const {
+  std::vector<Path> found;
+  std::error_code error;
+  const fs::path base = systemText();
+  if (!recursive) {
+    for (fs::directory_iterator it(base, error), end; !error && it != end; it.increment(error)) {
+      found.push_back(*this + it->path().filename().string());
+    }
+  } else {
+    for (fs::recursive_directory_iterator it(base, error), end; !error && it != end;
+         it.increment(error)) {
+      found.push_back(*this + it->path().lexically_relative(base).string());
+    }
+  }
+  if (error) return {};
+  return found;
+}
+
+std::vector<Path> Path::find(int searchDepth,
+                             const std::function<bool(const Path&)>& condition) const {
+  std::vector<Path> found;
+  for (const Path& child : children(false)) {
+    if (condition(child)) {
+      found.push_back(child);
+      continue;
+    }
+    if (searchDepth == 0) continue;
+    auto deeper = child.find(searchDepth - 1, condition);
+    found.insert(found.end(), deeper.begin(), deeper.end());
+  }
+  return found;
+}
+
+FileAttributes Path::attributes() const {
+  struct statx info {};
+  if (::statx(AT_FDCWD, systemText().c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
+              &info) != 0)
+    return {};
+  FileAttributes attributes;
+  attributes.type = fileTypeFromMode(info.stx_mode);
+  attributes.size = info.stx_size;
+  if (info.stx_mask & STATX_BTIME)
+    attributes.creationDate = dateOf(
+        {static_cast<time_t>(info.stx_btime.tv_sec), static_cast<long>(info.stx_btime.tv_nsec)});
+  attributes.modificationDate = dateOf(
+      {static_cast<time_t>(info.stx_mtime.tv_sec), static_cast<long>(info.stx_mtime.tv_nsec)});
+  attributes.ownerID = info.stx_uid;
+  attributes.groupID = info.stx_gid;
+  attributes.ownerName = userNameOf(info.stx_uid);
+  attributes.groupName = groupNameOf(info.stx_gid);
+  attributes.referenceCount = info.stx_nlink;
+  attributes.systemFileNumber = info.stx_ino;
+  attributes.posixPermissions = static_cast<std::int16_t>(info.stx_mode & 07777);
+  return attributes;
+}
+
+std::optional<FileHandle> Path::fileHandleForReading() const {
+  try {
+    return FileHandle::open(absolute().systemText(), FileHandle::Mode::read);
+  } catch (const std::system_error&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<FileHandle> Path::fileHandleForWriting() const {
+  try {
+    return FileHandle::open(absolute().systemText(), FileHandle::Mode::write);
+  } catch (const std::system_error&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<FileHandle> Path::fileHandleForUpdating() const {
+  try {
+    return FileHandle::open(absolute().systemText(), FileHandle::Mode::update);
+  } catch (const std::system_error&) {
+    return std::nullopt;
+  }
+}
+
+FileHandle Path::fileHandle(FileHandle::Mode mode) const {
+  try {
+    return FileHandle::open(absolute().systemText(), mode);
+  } catch (const std::system_error&) {
+    if (mode == FileHandle::Mode::read)
+      throw FileError::readFromFileFail(*this, std::current_exception());
+    throw FileError::writeToFileFail(*this, std::current_exception());
+  }
+}
+
+std::optional<std::ifstream> Path::inputStream() const {
+  std::ifstream stream(absolute().systemText(), std::ios::binary);
+  if (!stream) return std::nullopt;
+  return stream;
+}
+
+std::optional<std::ofstream> Path::outputStream(bool append) const {
+  std::ofstream stream(absolute().systemText(),
+                       std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+  if (!stream) return std::nullopt;
+  return stream;
+}
+
+}  // namespace tessra::files
