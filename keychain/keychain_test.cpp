@@ -336,6 +336,51 @@ TEST_P(KeychainBehaviour, ConcurrentWritersEachKeepTheirItem) {
   for (const auto& key : keys) EXPECT_EQ(keychain.getString(key), "v2");
 }
 
+// A locked keyring, which only the in-memory store can be put in without a person at the prompt.
+class LockedKeyring : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_keychain.set("old", "k").has_value()); }
+
+  std::shared_ptr<sec::MemoryBackend> m_backend = std::make_shared<sec::MemoryBackend>();
+  Keychain m_keychain =
+      Keychain("org.tessra.test.locked").withStore(std::make_shared<sec::ItemStore>(m_backend));
+};
+
+TEST_F(LockedKeyring, ProbeThatMayNotReadLeadsToAnUpdateNotASecondItem) {
+  m_backend->setLocked(true, true);
+  ASSERT_TRUE(m_keychain.set("new", "k").has_value());
+  EXPECT_EQ(m_backend->count(), 1u);
+  EXPECT_EQ(m_backend->unlockPrompts(), 1) << "the probe itself never prompts";
+  EXPECT_EQ(m_keychain.getString("k"), "new");
+}
+
+TEST_F(LockedKeyring, DeclinedPromptFailsQuietlyAndKeepsTheItem) {
+  m_backend->setLocked(true, false);
+  StdoutCapture capture;
+  auto read = m_keychain.get("k");
+  EXPECT_EQ(m_keychain.getString("k"), std::nullopt);
+  auto stored = m_keychain.set("new", "k");
+  std::string printed = capture.finish();
+  ASSERT_FALSE(read.has_value());
+  EXPECT_EQ(read.error(), Status::userCanceled);
+  ASSERT_FALSE(stored.has_value());
+  EXPECT_EQ(stored.error(), Status::userCanceled);
+  EXPECT_EQ(printed, "") << "a canceled prompt writes no line";
+
+  m_backend->setLocked(false);
+  EXPECT_EQ(m_keychain.getString("k"), "old");
+  EXPECT_EQ(m_backend->count(), 1u);
+}
+
+TEST_F(LockedKeyring, PresenceNeedsNoUnlockingButReadingDoes) {
+  m_backend->setLocked(true, true);
+  EXPECT_EQ(m_keychain.contains("k", true).value(), true);
+  EXPECT_EQ(m_keychain.contains("missing", true).value(), false);
+  EXPECT_EQ(m_backend->unlockPrompts(), 0);
+  EXPECT_EQ(m_keychain.getString("k"), "old");
+  EXPECT_EQ(m_backend->unlockPrompts(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, KeychainBehaviour,
                          ::testing::Values(StoreKind::loginKeyring, StoreKind::memory), storeName);
 
