@@ -1,0 +1,261 @@
+#include "Tessra/ui_foundation/button_styles.h"
+
+#include <QEnterEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+#include "Tessra/ui_foundation/palette.h"
+
+namespace tessra {
+
+namespace {
+
+constexpr int kFlatHorizontalPadding = 16;
+constexpr int kFlatVerticalPadding = 8;
+constexpr qreal kFlatCornerRadius = 6;
+constexpr int kCirclePadding = 8;
+constexpr int kRowHeight = 36;
+constexpr int kRowHorizontalPadding = 8;
+constexpr qreal kRowCornerRadius = 5;
+
+// Low contrast pulls every channel towards the middle grey, as a contrast effect does.
+QColor withContrast(const QColor& color, double contrast) {
+  auto channel = [contrast](double value) {
+    return std::clamp((value - 0.5) * contrast + 0.5, 0.0, 1.0);
+  };
+  return QColor::fromRgbF(channel(color.redF()), channel(color.greenF()), channel(color.blueF()),
+                          color.alphaF());
+}
+
+QFont sizedFont(QFont font, int pixelSize, QFont::Weight weight) {
+  font.setPixelSize(pixelSize);
+  font.setWeight(weight);
+  return font;
+}
+
+}  // namespace
+
+QColor FlatButtonStyle::base(bool destructive) const {
+  if (customBase) return *customBase;
+  if (destructive) return palette::systemRed();
+  return prominent ? palette::accent() : palette::control();
+}
+
+QColor FlatButtonStyle::adjusted(const QColor& color, double hue, double saturation,
+                                 double brightness) {
+  float h = 0;
+  float s = 0;
+  float v = 0;
+  float a = 0;
+  color.toHsv().getHsvF(&h, &s, &v, &a);
+  // An achromatic colour has no hue to scale.
+  const float newHue = h < 0 ? -1.0f : std::clamp(static_cast<float>(h * hue), 0.0f, 1.0f);
+  return QColor::fromHsvF(newHue, std::clamp(static_cast<float>(s * saturation), 0.0f, 1.0f),
+                          std::clamp(static_cast<float>(v * brightness), 0.0f, 1.0f), a);
+}
+
+QColor FlatButtonStyle::foreground(const QColor& fill) {
+  const QColor rgb = fill.toRgb();
+  if (rgb.alphaF() < 0.5) return palette::primary();
+  const double mean = (rgb.redF() + rgb.greenF() + rgb.blueF()) / 3.0;
+  return mean > 0.6 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+FlatButtonStyle::Look FlatButtonStyle::look(bool destructive, bool hovered, bool pressed) const {
+  const QColor b = base(destructive);
+  const QColor hover = adjusted(b, 1.0, kHoverSaturation, kHoverBrightness);
+  const QColor press = adjusted(b, 1.0, kPressSaturation, kPressBrightness);
+  const QColor clear(Qt::transparent);
+  Look look;
+  if (!outlined) {
+    look.fill = pressed ? press : (hovered ? hover : b);
+    look.border = clear;
+  } else if (!pressed) {
+    look.fill = hovered ? b : clear;
+    look.border = b;
+  } else {
+    look.fill = hovered ? hover : clear;
+    look.border = hover;
+  }
+  if (!outlined || text) look.border = clear;
+  look.foreground = foreground(look.fill);
+  return look;
+}
+
+FlatButton::FlatButton(const QString& title, FlatButtonStyle style, QWidget* parent)
+    : QPushButton(title, parent), m_style(std::move(style)) {
+  setFont(sizedFont(font(), 16, QFont::Medium));
+  setAttribute(Qt::WA_Hover);
+  setFocusPolicy(Qt::StrongFocus);
+  // Return on a focused button performs it, as in a dialog.
+  setAutoDefault(true);
+}
+
+void FlatButton::setDestructive(bool destructive) {
+  m_destructive = destructive;
+  update();
+}
+
+FlatButtonStyle::Look FlatButton::currentLook() const {
+  return m_style.look(m_destructive, m_hovered, isDown());
+}
+
+QSize FlatButton::sizeHint() const {
+  const QSize textSize = fontMetrics().size(Qt::TextSingleLine, text());
+  return textSize + QSize(2 * kFlatHorizontalPadding, 2 * kFlatVerticalPadding);
+}
+
+void FlatButton::paintEvent(QPaintEvent*) {
+  const FlatButtonStyle::Look look = currentLook();
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPainterPath shape;
+  shape.addRoundedRect(QRectF(rect()), kFlatCornerRadius, kFlatCornerRadius);
+  painter.fillPath(shape, look.fill);
+  if (look.border.alpha() > 0) {
+    // Stroked inside the edge, so the border stays within the shape.
+    QPainterPath inner;
+    inner.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kFlatCornerRadius - 0.5,
+                         kFlatCornerRadius - 0.5);
+    painter.setPen(QPen(look.border, 1));
+    painter.drawPath(inner);
+  }
+  painter.setPen(look.foreground);
+  painter.drawText(rect(), Qt::AlignCenter, text());
+}
+
+void FlatButton::enterEvent(QEnterEvent* event) {
+  m_hovered = true;
+  update();
+  QPushButton::enterEvent(event);
+}
+
+void FlatButton::leaveEvent(QEvent* event) {
+  m_hovered = false;
+  update();
+  QPushButton::leaveEvent(event);
+}
+
+CircleButton::CircleButton(const QString& label, QColor color, QColor hoverColor,
+                           QColor pressedColor, QColor textColor, QWidget* parent)
+    : QAbstractButton(parent),
+      m_color(std::move(color)),
+      m_hoverColor(std::move(hoverColor)),
+      m_pressedColor(std::move(pressedColor)),
+      m_textColor(std::move(textColor)) {
+  setText(label);
+  setAttribute(Qt::WA_Hover);
+}
+
+QColor CircleButton::currentFill() const {
+  if (!isEnabled()) return m_color;
+  if (isDown()) return m_pressedColor;
+  return m_hovering ? m_hoverColor : m_color;
+}
+
+double CircleButton::currentScale() const {
+  if (!isEnabled()) return 1.0;
+  if (isDown()) return 1.02;
+  return m_hovering ? 1.07 : 1.0;
+}
+
+QSize CircleButton::sizeHint() const {
+  const QSize textSize = fontMetrics().size(Qt::TextSingleLine, text());
+  const int diameter = std::max(textSize.width(), textSize.height()) + 2 * kCirclePadding;
+  // Room for the hover scale, so the grown circle is not clipped.
+  const int side = static_cast<int>(std::ceil(diameter * 1.07));
+  return {side, side};
+}
+
+void CircleButton::paintEvent(QPaintEvent*) {
+  const double contrast = currentContrast();
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QPointF centre = QRectF(rect()).center();
+  painter.translate(centre);
+  painter.scale(currentScale(), currentScale());
+  painter.translate(-centre);
+  const double diameter = std::min(width(), height()) / 1.07;
+  const QRectF circle(centre.x() - diameter / 2, centre.y() - diameter / 2, diameter, diameter);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(withContrast(currentFill(), contrast));
+  painter.drawEllipse(circle);
+  painter.setPen(withContrast(m_textColor, contrast));
+  painter.drawText(circle, Qt::AlignCenter, text());
+}
+
+void CircleButton::enterEvent(QEnterEvent* event) {
+  if (isEnabled()) m_hovering = true;
+  update();
+  QAbstractButton::enterEvent(event);
+}
+
+void CircleButton::leaveEvent(QEvent* event) {
+  if (isEnabled()) m_hovering = false;
+  update();
+  QAbstractButton::leaveEvent(event);
+}
+
+DiscordChannelButton::DiscordChannelButton(const QString& label, bool isSelected,
+                                           bool isHighlighted, QWidget* parent)
+    : QAbstractButton(parent), m_isSelected(isSelected), m_isHighlighted(isHighlighted) {
+  setText(label);
+  setFont(sizedFont(font(), 13, QFont::Normal));
+  setAttribute(Qt::WA_Hover);
+  setFixedHeight(kRowHeight);
+}
+
+QColor DiscordChannelButton::currentForeground() const {
+  if (m_isHighlighted) return palette::highlightedText();
+  return m_isSelected ? palette::label() : palette::gray();
+}
+
+QColor DiscordChannelButton::currentAccent() const {
+  return m_isSelected ? palette::label() : palette::gray();
+}
+
+QColor DiscordChannelButton::currentBackground() const {
+  QColor color;
+  if (m_isSelected) {
+    color = palette::selectedRow();
+    color.setAlphaF(0.25f);
+  } else if (m_isHovered) {
+    color = palette::secondaryBackground();
+    color.setAlphaF(0.5f);
+  } else {
+    color = palette::tertiaryBackground();
+  }
+  return color;
+}
+
+QSize DiscordChannelButton::sizeHint() const {
+  const QSize textSize = fontMetrics().size(Qt::TextSingleLine, text());
+  return {textSize.width() + 2 * kRowHorizontalPadding, kRowHeight};
+}
+
+void DiscordChannelButton::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPainterPath shape;
+  shape.addRoundedRect(QRectF(rect()), kRowCornerRadius, kRowCornerRadius);
+  painter.fillPath(shape, currentBackground());
+  painter.setPen(currentForeground());
+  painter.drawText(rect().adjusted(kRowHorizontalPadding, 0, -kRowHorizontalPadding, 0),
+                   Qt::AlignCenter, text());
+}
+
+void DiscordChannelButton::enterEvent(QEnterEvent* event) {
+  m_isHovered = true;
+  update();
+  QAbstractButton::enterEvent(event);
+}
+
+void DiscordChannelButton::leaveEvent(QEvent* event) {
+  m_isHovered = false;
+  update();
+  QAbstractButton::leaveEvent(event);
+}
+
+}  // namespace tessra

@@ -1,0 +1,243 @@
+#include "Tessra/ui_foundation/button_styles.h"
+
+#include <QEnterEvent>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "Tessra/ui_foundation/palette.h"
+
+namespace tessra {
+namespace {
+
+void enter(QWidget* widget) {
+  QEnterEvent event(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+  QCoreApplication::sendEvent(widget, &event);
+}
+
+void leave(QWidget* widget) {
+  QEvent event(QEvent::Leave);
+  QCoreApplication::sendEvent(widget, &event);
+}
+
+QColor pixel(QWidget* widget, QPoint point) { return widget->grab().toImage().pixelColor(point); }
+
+// Two colours match within one step per channel (rounding of the paint engine).
+void expectColor(const QColor& actual, const QColor& expected) {
+  EXPECT_NEAR(actual.red(), expected.red(), 1) << actual.name().toStdString();
+  EXPECT_NEAR(actual.green(), expected.green(), 1) << actual.name().toStdString();
+  EXPECT_NEAR(actual.blue(), expected.blue(), 1) << actual.name().toStdString();
+  EXPECT_NEAR(actual.alpha(), expected.alpha(), 1) << actual.name().toStdString();
+}
+
+TEST(FlatButtonStyleTest, BaseColourFromRoleAndFlags) {
+  const QColor custom = palette::colorFromHex("#383a3f");
+  const struct {
+    const char* name;
+    FlatButtonStyle style;
+    bool destructive;
+    QColor expected;
+  } cases[] = {
+      {"plain", {}, false, palette::control()},
+      {"prominent", {.prominent = true}, false, palette::accent()},
+      {"destructive", {}, true, palette::systemRed()},
+      {"destructive and prominent", {.prominent = true}, true, palette::systemRed()},
+      {"custom over destructive and prominent",
+       {.prominent = true, .customBase = custom},
+       true,
+       custom},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(test.style.base(test.destructive), test.expected) << test.name;
+  }
+}
+
+TEST(FlatButtonStyleTest, AdjustingScalesSaturationAndBrightness) {
+  const QColor base = palette::colorFromHex("#df4f4a");
+  EXPECT_EQ(FlatButtonStyle::adjusted(base, 1, 1, 1).rgba(), base.rgba());
+  const QColor hover = FlatButtonStyle::adjusted(base, 1, 0.96, 0.76);
+  EXPECT_NEAR(hover.hsvHueF(), base.hsvHueF(), 1e-3);
+  EXPECT_NEAR(hover.hsvSaturationF(), base.hsvSaturationF() * 0.96, 1e-3);
+  EXPECT_NEAR(hover.valueF(), base.valueF() * 0.76, 1e-3);
+  QColor translucent = base;
+  translucent.setAlphaF(0.4f);
+  EXPECT_NEAR(FlatButtonStyle::adjusted(translucent, 1, 0.98, 0.67).alphaF(), 0.4, 1e-3);
+}
+
+TEST(FlatButtonStyleTest, TextColourFollowsFill) {
+  EXPECT_EQ(FlatButtonStyle::foreground(palette::colorFromHex("#313338")), QColor(Qt::white));
+  EXPECT_EQ(FlatButtonStyle::foreground(QColor(Qt::white)), QColor(Qt::black));
+  EXPECT_EQ(FlatButtonStyle::foreground(QColor(Qt::transparent)), palette::primary());
+}
+
+TEST(FlatButtonStyleTest, FillAndBorderByState) {
+  const QColor b = palette::colorFromHex("#313338");
+  const QColor hover = FlatButtonStyle::adjusted(b, 1, 0.96, 0.76);
+  const QColor press = FlatButtonStyle::adjusted(b, 1, 0.98, 0.67);
+  const QColor clear(Qt::transparent);
+  const FlatButtonStyle solid{.customBase = b};
+  const FlatButtonStyle outlined{.outlined = true, .customBase = b};
+  const FlatButtonStyle link{.outlined = true, .text = true, .customBase = b};
+  const struct {
+    const char* name;
+    FlatButtonStyle style;
+    bool hovered;
+    bool pressed;
+    QColor fill;
+    QColor border;
+  } cases[] = {
+      {"solid idle", solid, false, false, b, clear},
+      {"solid hovered", solid, true, false, hover, clear},
+      {"solid pressed", solid, false, true, press, clear},
+      {"solid pressed and hovered", solid, true, true, press, clear},
+      {"outlined idle", outlined, false, false, clear, b},
+      {"outlined hovered", outlined, true, false, b, b},
+      {"outlined pressed", outlined, false, true, clear, hover},
+      {"outlined pressed and hovered", outlined, true, true, hover, hover},
+      {"link idle", link, false, false, clear, clear},
+      {"link hovered", link, true, false, b, clear},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.name);
+    const auto look = test.style.look(false, test.hovered, test.pressed);
+    EXPECT_EQ(look.fill, test.fill);
+    EXPECT_EQ(look.border.alpha() == 0 ? clear : look.border, test.border);
+  }
+}
+
+TEST(FlatButtonTest, StatesDrawTheirFill) {
+  const QColor base = palette::colorFromHex("#313338");
+  FlatButton button("Cancel", {.prominent = true, .customBase = base});
+  button.resize(button.sizeHint());
+  button.show();
+  const QPoint inside(4, button.height() / 2);
+  expectColor(pixel(&button, inside), base);
+  EXPECT_EQ(button.currentLook().foreground, QColor(Qt::white));
+
+  enter(&button);
+  EXPECT_TRUE(button.isHovered());
+  expectColor(pixel(&button, inside), FlatButtonStyle::adjusted(base, 1, 0.96, 0.76));
+
+  QTest::mousePress(&button, Qt::LeftButton, {}, inside);
+  expectColor(pixel(&button, inside), FlatButtonStyle::adjusted(base, 1, 0.98, 0.67));
+  QTest::mouseRelease(&button, Qt::LeftButton, {}, inside);
+  leave(&button);
+  EXPECT_FALSE(button.isHovered());
+  expectColor(pixel(&button, inside), base);
+}
+
+TEST(FlatButtonTest, DestructiveButtonIsRedWithWhiteText) {
+  FlatButton button("Delete");
+  button.setDestructive(true);
+  button.resize(button.sizeHint());
+  EXPECT_EQ(button.currentLook().fill, palette::systemRed());
+  EXPECT_EQ(button.currentLook().foreground, QColor(Qt::white));
+  expectColor(pixel(&button, QPoint(4, button.height() / 2)), palette::systemRed());
+}
+
+class CircleButtonTest : public ::testing::Test {
+ protected:
+  CircleButtonTest()
+      : m_button("+", palette::colorFromHex("#404249"), palette::colorFromHex("#2b2d31"),
+                 palette::colorFromHex("#1e1f22"), palette::white()) {
+    m_button.resize(m_button.sizeHint());
+    m_button.show();
+  }
+
+  // A point inside the circle, above the label.
+  QPoint fillPoint() const {
+    return {m_button.width() / 2, m_button.height() / 2 - m_button.height() * 3 / 10};
+  }
+
+  CircleButton m_button;
+};
+
+TEST_F(CircleButtonTest, NormalHoverPressed) {
+  const struct {
+    const char* name;
+    std::function<void(CircleButton&)> act;
+    QColor fill;
+    double scale;
+  } steps[] = {
+      {"normal", [](CircleButton&) {}, palette::colorFromHex("#404249"), 1.0},
+      {"hovered", [](CircleButton& b) { enter(&b); }, palette::colorFromHex("#2b2d31"), 1.07},
+      {"pressed while hovered", [](CircleButton& b) { b.setDown(true); },
+       palette::colorFromHex("#1e1f22"), 1.02},
+      {"released", [](CircleButton& b) { b.setDown(false); }, palette::colorFromHex("#2b2d31"),
+       1.07},
+      {"left", [](CircleButton& b) { leave(&b); }, palette::colorFromHex("#404249"), 1.0},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.name);
+    step.act(m_button);
+    EXPECT_EQ(m_button.currentFill(), step.fill);
+    EXPECT_DOUBLE_EQ(m_button.currentScale(), step.scale);
+    EXPECT_DOUBLE_EQ(m_button.currentContrast(), 1.0);
+    expectColor(pixel(&m_button, fillPoint()), step.fill);
+  }
+}
+
+TEST_F(CircleButtonTest, DisabledKeepsIdleLookAndHoverState) {
+  enter(&m_button);
+  m_button.setEnabled(false);
+  EXPECT_TRUE(m_button.isHovering());
+  EXPECT_EQ(m_button.currentFill(), palette::colorFromHex("#404249"));
+  EXPECT_DOUBLE_EQ(m_button.currentScale(), 1.0);
+  EXPECT_DOUBLE_EQ(m_button.currentContrast(), 0.3);
+  leave(&m_button);
+  EXPECT_TRUE(m_button.isHovering());
+  // Low contrast: the idle colour pulled towards the middle grey.
+  const QColor idle = palette::colorFromHex("#404249");
+  auto low = [](int channel) {
+    return int(std::lround(((channel / 255.0 - 0.5) * 0.3 + 0.5) * 255));
+  };
+  expectColor(pixel(&m_button, fillPoint()),
+              QColor(low(idle.red()), low(idle.green()), low(idle.blue())));
+  m_button.setEnabled(true);
+  leave(&m_button);
+  EXPECT_FALSE(m_button.isHovering());
+}
+
+TEST(DiscordChannelButtonTest, ColoursBySelectionHighlightAndHover) {
+  QColor selectedBackground = palette::colorFromHex("#404249");
+  selectedBackground.setAlphaF(0.25f);
+  QColor hoveredBackground = palette::colorFromHex("#2b2d31");
+  hoveredBackground.setAlphaF(0.5f);
+  const struct {
+    const char* name;
+    bool selected;
+    bool highlighted;
+    bool hovered;
+    QColor foreground;
+    QColor accent;
+    QColor background;
+  } cases[] = {
+      {"idle", false, false, false, palette::gray(), palette::gray(),
+       palette::colorFromHex("#1e1f22")},
+      {"hovered", false, false, true, palette::gray(), palette::gray(), hoveredBackground},
+      {"selected", true, false, false, palette::label(), palette::label(), selectedBackground},
+      {"selected and hovered", true, false, true, palette::label(), palette::label(),
+       selectedBackground},
+      {"selected and highlighted", true, true, false, palette::colorFromHex("#1ABC9C"),
+       palette::label(), selectedBackground},
+      {"highlighted", false, true, false, palette::colorFromHex("#1ABC9C"), palette::gray(),
+       palette::colorFromHex("#1e1f22")},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.name);
+    DiscordChannelButton button("💬 Welcome", test.selected, test.highlighted);
+    button.resize(button.sizeHint());
+    if (test.hovered) enter(&button);
+    EXPECT_EQ(button.height(), 36);
+    EXPECT_EQ(button.isHovered(), test.hovered);
+    EXPECT_EQ(button.currentForeground(), test.foreground);
+    EXPECT_EQ(button.currentAccent(), test.accent);
+    EXPECT_EQ(button.currentBackground(), test.background);
+  }
+  DiscordChannelButton idle("row", false, false);
+  idle.resize(idle.sizeHint());
+  expectColor(pixel(&idle, QPoint(3, 18)), palette::colorFromHex("#1e1f22"));
+}
+
+}  // namespace
+}  // namespace tessra

@@ -1,0 +1,276 @@
+#include "Tessra/ui_foundation/small_views.h"
+
+#include <QEnterEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+#include "Tessra/ui_foundation/palette.h"
+
+namespace tessra {
+
+namespace {
+
+constexpr double kKeySide = 20;
+constexpr double kKeyRim = 1.5;
+
+QFont sizedFont(QFont font, int pixelSize, QFont::Weight weight = QFont::Normal) {
+  font.setPixelSize(pixelSize);
+  font.setWeight(weight);
+  return font;
+}
+
+void setBackground(QWidget* widget, const QColor& color) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, color);
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+}
+
+void setTextColor(QLabel* label, const QColor& color) {
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, color);
+  label->setPalette(palette);
+}
+
+}  // namespace
+
+BadgeLabel::BadgeLabel(const QString& text, QWidget* parent) : QWidget(parent), m_text(text) {
+  setFont(sizedFont(font(), 12));
+}
+
+QSize BadgeLabel::sizeHint() const {
+  return fontMetrics().size(Qt::TextSingleLine, m_text) + QSize(24, 8);
+}
+
+void BadgeLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPainterPath capsule;
+  const qreal radius = std::min<qreal>(20, height() / 2.0);
+  capsule.addRoundedRect(QRectF(rect()), radius, radius);
+  painter.fillPath(capsule, palette::systemBlue());
+  painter.setPen(palette::white());
+  painter.drawText(rect(), Qt::AlignCenter, m_text);
+}
+
+KeyView::KeyView(const QString& text, QWidget* parent) : QWidget(parent), m_text(text) {
+  QFont font = sizedFont(this->font(), 13, QFont::Bold);
+  font.setStyleHint(QFont::Monospace);
+  font.setFamily(QStringLiteral("monospace"));
+  setFont(font);
+  setFixedSize(sizeHint());
+}
+
+QRectF KeyView::capRect() { return {kKeyRim, kKeyRim, kKeySide, kKeySide}; }
+
+QSize KeyView::sizeHint() const {
+  return {static_cast<int>(kKeySide + 2 * kKeyRim),
+          static_cast<int>(std::ceil(kKeySide + 3 * kKeyRim))};
+}
+
+void KeyView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QRectF cap = capRect();
+  const QRectF rim = cap.adjusted(-kKeyRim, -kKeyRim, kKeyRim, kKeyRim);
+  for (const QRectF& layer : {rim, rim.translated(0, kKeyRim)}) {
+    QPainterPath path;
+    path.addRoundedRect(layer, 6, 6);
+    painter.fillPath(path, palette::tertiaryBackground());
+  }
+  QPainterPath capPath;
+  capPath.addRoundedRect(cap, 4, 4);
+  painter.fillPath(capPath, palette::keyCap());
+  painter.setPen(palette::white());
+  painter.drawText(cap, Qt::AlignCenter, m_text);
+}
+
+HintPopover::HintPopover(QWidget* target, QString message, std::optional<QString> keys,
+                         Qt::Edge arrowEdge)
+    : QObject(target),
+      m_target(target),
+      m_message(std::move(message)),
+      m_keys(std::move(keys)),
+      m_arrowEdge(arrowEdge) {
+  target->setAttribute(Qt::WA_Hover);
+  target->installEventFilter(this);
+}
+
+HintPopover::~HintPopover() { hide(); }
+
+bool HintPopover::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_target) {
+    if (event->type() == QEvent::Enter) {
+      m_isHovered = true;
+      show();
+    } else if (event->type() == QEvent::Leave || event->type() == QEvent::Hide) {
+      m_isHovered = false;
+      hide();
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void HintPopover::show() {
+  if (m_popup || !m_target) return;
+  auto* popup = new QWidget(m_target, Qt::ToolTip | Qt::FramelessWindowHint);
+  popup->setAttribute(Qt::WA_DeleteOnClose);
+  popup->setAttribute(Qt::WA_ShowWithoutActivating);
+  setBackground(popup, palette::background());
+  auto* row = new QHBoxLayout(popup);
+  row->setContentsMargins(12, 12, 12, 12);
+  auto* message = new QLabel(m_message, popup);
+  setTextColor(message, palette::white());
+  row->addWidget(message, 0, Qt::AlignVCenter);
+  if (m_keys) {
+    for (const QChar key : *m_keys) row->addWidget(new KeyView(key, popup), 0, Qt::AlignVCenter);
+  }
+  popup->adjustSize();
+
+  const QRect target(m_target->mapToGlobal(QPoint(0, 0)), m_target->size());
+  const QSize size = popup->size();
+  QPoint origin;
+  switch (m_arrowEdge) {
+    case Qt::TopEdge:
+      origin = {target.center().x() - size.width() / 2, target.bottom() + 1};
+      break;
+    case Qt::BottomEdge:
+      origin = {target.center().x() - size.width() / 2, target.top() - size.height()};
+      break;
+    case Qt::LeftEdge:
+      origin = {target.right() + 1, target.center().y() - size.height() / 2};
+      break;
+    case Qt::RightEdge:
+      origin = {target.left() - size.width(), target.center().y() - size.height() / 2};
+      break;
+  }
+  popup->move(origin);
+  popup->show();
+  m_popup = popup;
+}
+
+void HintPopover::hide() {
+  if (m_popup) m_popup->close();
+  m_popup = nullptr;
+}
+
+ConfirmationView::ConfirmationView(const std::function<Configuration(Configuration)>& configure,
+                                   BoolBinding isPresented, const QString& defaultConfirmText,
+                                   const QString& defaultCancelText, QWidget* parent)
+    : QWidget(parent), m_isPresented(std::move(isPresented)) {
+  Configuration defaults;
+  defaults.confirmActionText = defaultConfirmText;
+  defaults.cancelActionText = defaultCancelText;
+  defaults.confirmAction = [] {};
+  defaults.cancelAction = [] {};
+  m_configuration = configure ? configure(std::move(defaults)) : std::move(defaults);
+  const bool destructive = m_configuration.style == Style::destructive;
+
+  setFixedWidth(300);
+  setBackground(this, palette::background());
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  auto* header = new QWidget(this);
+  auto* headerColumn = new QVBoxLayout(header);
+  headerColumn->setSpacing(12);
+  m_emoji = new QLabel(emoji(), header);
+  m_emoji->setFont(sizedFont(font(), 46));
+  m_emoji->setAlignment(Qt::AlignCenter);
+  auto* title = new QLabel(m_configuration.title, header);
+  title->setObjectName(QStringLiteral("title"));
+  title->setWordWrap(true);
+  title->setAlignment(Qt::AlignCenter);
+  setTextColor(title, palette::white());
+  headerColumn->addWidget(m_emoji);
+  headerColumn->addWidget(title);
+  column->addWidget(header);
+
+  auto* divider = new QFrame(this);
+  divider->setFrameShape(QFrame::HLine);
+  column->addWidget(divider);
+
+  auto* buttons = new QWidget(this);
+  setBackground(buttons, palette::secondaryBackground());
+  auto* row = new QHBoxLayout(buttons);
+  row->setSpacing(8);
+  row->addStretch(1);
+  m_cancel = new FlatButton(m_configuration.cancelActionText,
+                            {.prominent = true, .customBase = palette::background()}, buttons);
+  m_confirm = new FlatButton(
+      m_configuration.confirmActionText,
+      {.prominent = true, .customBase = destructive ? palette::destructive() : palette::accent()},
+      buttons);
+  row->addWidget(m_cancel);
+  row->addWidget(m_confirm);
+  column->addWidget(buttons);
+
+  connect(m_cancel, &QAbstractButton::clicked, this,
+          [this] { perform(m_configuration.cancelAction); });
+  connect(m_confirm, &QAbstractButton::clicked, this,
+          [this] { perform(m_configuration.confirmAction); });
+}
+
+QString ConfirmationView::emoji() const {
+  return m_configuration.style == Style::destructive ? QStringLiteral("⚠️")
+                                                     : QStringLiteral("💬");
+}
+
+void ConfirmationView::perform(const std::function<void()>& action) {
+  if (m_isPresented.set) m_isPresented.set(false);
+  if (action) action();
+}
+
+ToggleSwitch::ToggleSwitch(QWidget* parent) : QAbstractButton(parent) {
+  setCheckable(true);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+QColor ToggleSwitch::currentTrack() const {
+  return isChecked() ? palette::systemGreen() : palette::secondaryBackground();
+}
+
+void ToggleSwitch::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
+  const qreal radius = track.height() / 2;
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(currentTrack());
+  painter.drawRoundedRect(track, radius, radius);
+  const qreal knob = track.height() - 4;
+  const qreal x = isChecked() ? track.right() - 2 - knob : track.left() + 2;
+  painter.setBrush(palette::white());
+  painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
+}
+
+SettingsToggleView::SettingsToggleView(const QString& title, BoolBinding isOn, QWidget* parent)
+    : QWidget(parent), m_isOn(std::move(isOn)) {
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(0, 0, 0, 0);
+  m_title = new QLabel(title, this);
+  m_toggle = new ToggleSwitch(this);
+  row->addWidget(m_title);
+  row->addStretch(1);
+  row->addWidget(m_toggle);
+  refresh();
+  connect(m_toggle, &QAbstractButton::toggled, this, [this](bool on) {
+    if (m_isOn.set) m_isOn.set(on);
+    // The owner may refuse the value; the switch shows what the binding holds.
+    refresh();
+  });
+}
+
+void SettingsToggleView::refresh() {
+  const bool on = m_isOn.get && m_isOn.get();
+  if (m_toggle->isChecked() == on) return;
+  const QSignalBlocker blocker(m_toggle);
+  m_toggle->setChecked(on);
+  m_toggle->update();
+}
+
+}  // namespace tessra

@@ -1,0 +1,194 @@
+#include "Tessra/ui_foundation/small_views.h"
+
+#include <QEnterEvent>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Tessra/ui_foundation/palette.h"
+
+namespace tessra {
+namespace {
+
+void enter(QWidget* widget) {
+  QEnterEvent event(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+  QCoreApplication::sendEvent(widget, &event);
+}
+
+void leave(QWidget* widget) {
+  QEvent event(QEvent::Leave);
+  QCoreApplication::sendEvent(widget, &event);
+}
+
+QColor pixel(QWidget* widget, QPoint point) { return widget->grab().toImage().pixelColor(point); }
+
+TEST(PaletteTest, ColourFromHex) {
+  const struct {
+    const char* text;
+    QColor expected;
+  } cases[] = {
+      {"#313338", QColor(0x31, 0x33, 0x38)},
+      {"  #1ABC9C \n", QColor(0x1a, 0xbc, 0x9c)},
+      {"41434a", QColor(0x41, 0x43, 0x4a)},
+      {"#12345", QColor()},
+      {"#12345G", QColor()},
+      {"", QColor()},
+  };
+  for (const auto& test : cases)
+    EXPECT_EQ(palette::colorFromHex(test.text), test.expected) << test.text;
+}
+
+TEST(BadgeLabelTest, WhiteTextOnBlueCapsule) {
+  BadgeLabel badge("New");
+  badge.resize(badge.sizeHint());
+  EXPECT_EQ(badge.sizeHint().height(), badge.fontMetrics().height() + 8);
+  const QColor fill = pixel(&badge, QPoint(4, badge.height() / 2));
+  EXPECT_EQ(fill, palette::systemBlue());
+}
+
+TEST(KeyViewTest, CapOnDarkRimThickerBelow) {
+  KeyView key("K");
+  EXPECT_EQ(key.size(), QSize(23, 25));
+  const QRectF cap = KeyView::capRect();
+  EXPECT_EQ(cap.size(), QSizeF(20, 20));
+  EXPECT_EQ(pixel(&key, QPoint(int(cap.left()) + 3, int(cap.top()) + 3)), palette::keyCap());
+  EXPECT_EQ(pixel(&key, QPoint(key.width() / 2, key.height() - 2)), palette::tertiaryBackground());
+}
+
+class HintPopoverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_window.resize(300, 200);
+    m_target = new QWidget(&m_window);
+    m_target->setGeometry(100, 50, 80, 30);
+    m_window.show();
+  }
+  QWidget m_window;
+  QWidget* m_target = nullptr;
+};
+
+TEST_F(HintPopoverTest, ShowsMessageAndOneCapPerKeyWhileHovered) {
+  const struct {
+    const char* name;
+    std::optional<QString> keys;
+    std::vector<QString> caps;
+  } cases[] = {
+      {"no keys", std::nullopt, {}},
+      {"two keys", QStringLiteral("⌃K"), {QStringLiteral("⌃"), QStringLiteral("K")}},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.name);
+    auto* hint = new HintPopover(m_target, "Search", test.keys, Qt::TopEdge);
+    EXPECT_EQ(hint->popup(), nullptr);
+    enter(m_target);
+    ASSERT_TRUE(hint->isHovered());
+    QWidget* popup = hint->popup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_TRUE(popup->isVisible());
+    const auto labels = popup->findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels[0]->text(), "Search");
+    std::vector<QString> caps;
+    for (KeyView* key : popup->findChildren<KeyView*>()) caps.push_back(key->text());
+    EXPECT_EQ(caps, test.caps);
+    // The arrow is on the hint's top edge: the hint hangs below the target.
+    EXPECT_EQ(popup->y(), m_target->mapToGlobal(QPoint(0, m_target->height())).y());
+    EXPECT_EQ(pixel(popup, QPoint(2, 2)), palette::background());
+
+    QPointer<QWidget> shown = popup;
+    leave(m_target);
+    EXPECT_FALSE(hint->isHovered());
+    EXPECT_EQ(hint->popup(), nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(shown.isNull() || !shown->isVisible(), 5000);
+    delete hint;
+  }
+}
+
+class ConfirmationViewTest : public ::testing::Test {
+ protected:
+  BoolBinding presented() {
+    return {[this] { return m_presented; },
+            [this](bool value) {
+              m_events.push_back(value ? "presented" : "dismissed");
+              m_presented = value;
+            }};
+  }
+  bool m_presented = true;
+  std::vector<std::string> m_events;
+};
+
+TEST_F(ConfirmationViewTest, DefaultsOnlyJustDismiss) {
+  ConfirmationView card({}, presented(), "Continue", "Cancel");
+  EXPECT_EQ(card.emoji(), QStringLiteral("💬"));
+  EXPECT_TRUE(card.configuration().title.isEmpty());
+  EXPECT_EQ(card.confirmButton()->text(), "Continue");
+  EXPECT_EQ(card.cancelButton()->text(), "Cancel");
+  EXPECT_EQ(card.width(), 300);
+  card.cancelButton()->click();
+  EXPECT_FALSE(m_presented);
+  m_presented = true;
+  card.confirmButton()->click();
+  EXPECT_FALSE(m_presented);
+  EXPECT_EQ(m_events, (std::vector<std::string>{"dismissed", "dismissed"}));
+}
+
+TEST_F(ConfirmationViewTest, DestructiveCardDismissesBeforeItsAction) {
+  ConfirmationView card(
+      [this](ConfirmationView::Configuration c) {
+        c.title = "Delete this conversation?";
+        c.style = ConfirmationView::Style::destructive;
+        c.confirmActionText = "Delete";
+        c.confirmAction = [this] {
+          m_events.push_back(m_presented ? "deleted while shown" : "deleted");
+        };
+        return c;
+      },
+      presented(), "Continue", "Cancel");
+  card.show();
+  EXPECT_EQ(card.emoji(), QStringLiteral("⚠️"));
+  EXPECT_EQ(card.confirmButton()->currentLook().fill, palette::colorFromHex("#df4f4a"));
+  EXPECT_EQ(card.confirmButton()->currentLook().foreground, QColor(Qt::white));
+  EXPECT_EQ(card.cancelButton()->currentLook().fill, palette::colorFromHex("#313338"));
+  EXPECT_EQ(pixel(card.confirmButton(), QPoint(4, card.confirmButton()->height() / 2)),
+            palette::colorFromHex("#df4f4a"));
+
+  // Return does nothing while no button has the focus.
+  card.setFocus();
+  QTest::keyClick(&card, Qt::Key_Return);
+  EXPECT_TRUE(m_presented);
+  EXPECT_TRUE(m_events.empty());
+
+  card.confirmButton()->setFocus();
+  QTest::keyClick(card.confirmButton(), Qt::Key_Return);
+  EXPECT_FALSE(m_presented);
+  EXPECT_EQ(m_events, (std::vector<std::string>{"dismissed", "deleted"}));
+}
+
+TEST(SettingsToggleViewTest, WritesOnlyThroughTheBinding) {
+  bool stored = false;
+  bool refuse = false;
+  SettingsToggleView row("Sound Effects", {[&] { return stored; },
+                                           [&](bool value) {
+                                             if (!refuse) stored = value;
+                                           }});
+  row.show();
+  EXPECT_EQ(row.titleLabel()->text(), "Sound Effects");
+  EXPECT_FALSE(row.toggle()->isChecked());
+  row.toggle()->click();
+  EXPECT_TRUE(stored);
+  EXPECT_TRUE(row.toggle()->isChecked());
+  EXPECT_EQ(row.toggle()->currentTrack(), palette::systemGreen());
+  refuse = true;
+  row.toggle()->click();
+  EXPECT_TRUE(stored);
+  EXPECT_TRUE(row.toggle()->isChecked());
+  stored = false;
+  row.refresh();
+  EXPECT_FALSE(row.toggle()->isChecked());
+}
+
+}  // namespace
+}  // namespace tessra
