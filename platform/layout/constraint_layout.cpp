@@ -42,14 +42,14 @@ struct ItemVariables {
   SimplexSolver::Variable height;
 };
 
-struct Spec {
+struct Rule {
   Expression expression;
   Relation relation;
   double strength;
-  bool operator==(const Spec&) const = default;
+  bool operator==(const Rule&) const = default;
 };
 
-// Which relation a spec stands for: the owner (a constraint, an item or the container) and a slot.
+// Which relation a rule stands for: the owner (a constraint, an item or the container) and a slot.
 using Key = std::pair<const void*, int>;
 
 enum ItemSlot {
@@ -108,7 +108,7 @@ struct ConstraintLayout::System {
   SolveMode mode;
   SimplexSolver solver;
   std::map<const QObject*, ItemVariables> variables;
-  std::map<Key, std::pair<Spec, std::optional<SimplexSolver::ConstraintId>>> installed;
+  std::map<Key, std::pair<Rule, std::optional<SimplexSolver::ConstraintId>>> installed;
 
   System(QWidget* container, SolveMode mode) : container(container), mode(mode) {}
 
@@ -159,7 +159,7 @@ struct ConstraintLayout::System {
     return {};
   }
 
-  Spec specFor(const LayoutConstraint& constraint) {
+  Rule ruleFor(const LayoutConstraint& constraint) {
     Expression expression = anchor(constraint.firstItem().object(), constraint.firstAttribute());
     if (constraint.secondAttribute() != LayoutAttribute::notAnAttribute) {
       const Expression second =
@@ -173,12 +173,12 @@ struct ConstraintLayout::System {
             strengthFor(constraint.priority())};
   }
 
-  static Spec fix(SimplexSolver::Variable variable, Relation relation, double value,
+  static Rule fix(SimplexSolver::Variable variable, Relation relation, double value,
                   double strength = SimplexSolver::kRequired) {
     return {{{{variable, 1}}, -value}, relation, strength};
   }
 
-  void containerSpecs(QSize size, std::vector<std::pair<Key, Spec>>& out) {
+  void containerRules(QSize size, std::vector<std::pair<Key, Rule>>& out) {
     const ItemVariables& v = variablesFor(container);
     out.push_back({{container, kFrameLeft}, fix(v.left, Relation::equal, 0)});
     out.push_back({{container, kFrameTop}, fix(v.top, Relation::equal, 0)});
@@ -198,7 +198,7 @@ struct ConstraintLayout::System {
 
   // What holds for an item whatever the constraints say: the frame of a widget that keeps its
   // own, and the sizes a widget can physically take.
-  void requiredItemSpecs(const QObject* item, std::vector<std::pair<Key, Spec>>& out) {
+  void requiredItemRules(const QObject* item, std::vector<std::pair<Key, Rule>>& out) {
     const ItemVariables& v = variablesFor(item);
     const auto* view = qobject_cast<const QWidget*>(item);
     if (view != nullptr && translatesAutoresizingMaskIntoConstraints(view)) {
@@ -232,7 +232,7 @@ struct ConstraintLayout::System {
   }
 
   // The intrinsic size: a widget's size hint, held by its hugging and compression resistance.
-  void intrinsicSpecs(const QObject* item, std::vector<std::pair<Key, Spec>>& out) {
+  void intrinsicRules(const QObject* item, std::vector<std::pair<Key, Rule>>& out) {
     const auto* view = qobject_cast<const QWidget*>(item);
     if (view == nullptr || translatesAutoresizingMaskIntoConstraints(view)) return;
     const ItemVariables& v = variablesFor(item);
@@ -255,13 +255,13 @@ struct ConstraintLayout::System {
     }
   }
 
-  bool addSpec(const Key& key, const Spec& spec) {
-    auto id = solver.addConstraint(spec.expression, spec.relation, spec.strength);
-    installed[key] = {spec, id};
+  bool addRule(const Key& key, const Rule& rule) {
+    auto id = solver.addConstraint(rule.expression, rule.relation, rule.strength);
+    installed[key] = {rule, id};
     return id.has_value();
   }
 
-  void removeSpec(const Key& key) {
+  void removeRule(const Key& key) {
     auto it = installed.find(key);
     if (it == installed.end()) return;
     if (it->second.second) solver.removeConstraint(*it->second.second);
@@ -284,20 +284,20 @@ struct ConstraintLayout::System {
       addItem(constraint->secondItem().object());
     }
 
-    std::vector<std::pair<Key, Spec>> required;
-    containerSpecs(size, required);
-    for (const QObject* item : items) requiredItemSpecs(item, required);
-    std::vector<std::pair<Key, Spec>> preferred;
-    for (const QObject* item : items) intrinsicSpecs(item, preferred);
-    std::vector<std::pair<Key, Spec>> user;
+    std::vector<std::pair<Key, Rule>> required;
+    containerRules(size, required);
+    for (const QObject* item : items) requiredItemRules(item, required);
+    std::vector<std::pair<Key, Rule>> preferred;
+    for (const QObject* item : items) intrinsicRules(item, preferred);
+    std::vector<std::pair<Key, Rule>> user;
     for (const auto& constraint : constraints) {
-      user.push_back({{constraint.get(), 0}, specFor(*constraint)});
+      user.push_back({{constraint.get(), 0}, ruleFor(*constraint)});
     }
 
     // Remove what is gone or changed first, so that a changed relation never meets its old self.
-    std::map<Key, const Spec*> wanted;
+    std::map<Key, const Rule*> wanted;
     for (const auto* group : {&required, &user, &preferred}) {
-      for (const auto& [key, spec] : *group) wanted[key] = &spec;
+      for (const auto& [key, rule] : *group) wanted[key] = &rule;
     }
     bool removedAny = false;
     for (auto it = installed.begin(); it != installed.end();) {
@@ -322,21 +322,21 @@ struct ConstraintLayout::System {
       it = variables.erase(it);
     }
 
-    for (const auto& [key, spec] : required) {
+    for (const auto& [key, rule] : required) {
       if (installed.contains(key)) continue;
-      if (!addSpec(key, spec)) return false;
+      if (!addRule(key, rule)) return false;
     }
     for (size_t i = 0; i < user.size(); ++i) {
-      const auto& [key, spec] = user[i];
+      const auto& [key, rule] = user[i];
       auto it = installed.find(key);
       // A constraint left out earlier may fit now that something else was taken away.
       const bool retry = it != installed.end() && !it->second.second && removedAny;
       if (it != installed.end() && !retry) continue;
       if (retry) installed.erase(it);
-      markConflict(*constraints[i], !addSpec(key, spec));
+      markConflict(*constraints[i], !addRule(key, rule));
     }
-    for (const auto& [key, spec] : preferred) {
-      if (!installed.contains(key)) addSpec(key, spec);
+    for (const auto& [key, rule] : preferred) {
+      if (!installed.contains(key)) addRule(key, rule);
     }
 
     for (const auto& [item, v] : variables) {

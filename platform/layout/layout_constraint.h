@@ -69,7 +69,8 @@ class LayoutConstraint : public std::enable_shared_from_this<LayoutConstraint> {
   // A readable form for log lines, e.g. "QLabel(title).top == QWidget(panel).top + 8 @1000".
   std::string description() const;
 
-  // Activates or deactivates every constraint of the list, then marks the layouts once each.
+  // Activates or deactivates every constraint of the list, in order; each layout runs one pass
+  // for all of them at the next turn of the event loop.
   static void activate(std::span<const LayoutConstraintPtr> constraints);
   static void deactivate(std::span<const LayoutConstraintPtr> constraints);
 
