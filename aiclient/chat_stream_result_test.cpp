@@ -147,7 +147,7 @@ TEST(ChatStreamResultWire, BadChunksFailNamingTheKey) {
       {R"({"object":"o","created":1,"model":"m","choices":[]})", "id", Kind::keyNotFound},
       {chunk(R"([{"delta":{}}])"), "choices[0].index", Kind::keyNotFound},
       {chunk(R"([{"index":0}])"), "choices[0].delta", Kind::keyNotFound},
-      {chunk(R"([{"index":0,"delta":null}])"), "choices[0].delta", Kind::typeMismatch},
+      {chunk(R"([{"index":0,"delta":null}])"), "choices[0].delta", Kind::valueNotFound},
       {chunk(R"([{"index":3.5,"delta":{}}])"), "choices[0].index", Kind::typeMismatch},
       {chunk(R"([{"index":0,"delta":{"content":7}}])"), "choices[0].delta.content",
        Kind::typeMismatch},
