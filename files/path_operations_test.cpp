@@ -120,6 +120,31 @@ TEST_F(PathOperations, MoveAcrossFileSystemsCopiesTheTreeAndRemovesTheSource) {
   EXPECT_EQ(fs::read_symlink(home.path() / "moved/link"), "notes.txt");
 }
 
+TEST_F(PathOperations, AFailedMoveAcrossFileSystemsLeavesTheSourceWhole) {
+  if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
+  testing::TempDir shm("/dev/shm");
+  testing::TempDir home(Path::userHome().rawValue());
+  struct stat a {
+  }, b{};
+  ::stat(shm.path().c_str(), &a);
+  ::stat(home.path().c_str(), &b);
+  if (a.st_dev == b.st_dev) GTEST_SKIP() << "/dev/shm and the home folder share a file system";
+
+  shm.write("tree/a.txt", "a");
+  // A named pipe cannot be copied: the copy stops half way.
+  ASSERT_EQ(::mkfifo((shm.path() / "tree/pipe").c_str(), 0600), 0);
+  shm.write("tree/z.txt", "z");
+  const Path source(shm.path().string() + "/tree");
+  const Path destination(home.path().string() + "/moved");
+  const auto error = expectFileError([&] { source.moveFile(destination); });
+  EXPECT_EQ(error.kind(), FileError::Kind::moveFileFail);
+  EXPECT_EQ(error.destination()->rawValue(), destination.rawValue());
+  EXPECT_FALSE(destination.itemExists());
+  EXPECT_EQ(shm.read("tree/a.txt"), "a");
+  EXPECT_EQ(shm.read("tree/z.txt"), "z");
+  EXPECT_EQ((source + "pipe").fileType(), FileType::unknown);
+}
+
 TEST_F(PathOperations, DeletingAMissingItemFails) {
   const auto error = expectFileError([&] { at("missing").deleteFile(); });
   EXPECT_EQ(error.kind(), FileError::Kind::deleteFileFail);
