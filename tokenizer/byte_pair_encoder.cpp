@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 
 #include "platform/foundation/utf8.h"
@@ -34,16 +35,31 @@ void splitReference(const SplitPattern& regex, std::string_view text, OnPiece&& 
 
 // The encoder works on valid UTF-8, as the split patterns are defined on characters.
 std::string_view validText(std::string_view text, std::string& storage) {
+  // Plain ASCII, the common case, is valid without a closer look.
+  std::uint64_t high = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    high |= word;
+  }
+  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+  if ((high & 0x8080808080808080ULL) == 0) return text;
   if (platform::isValidUtf8(text)) return text;
   storage = platform::sanitizeUtf8(text);
   return storage;
 }
 
-template <void (*Merge)(std::string_view, const Ranks&, std::vector<Rank>&)>
-void appendPiece(std::string_view piece, const Ranks& ranks, std::vector<Rank>& out) {
+Rank findRank(const ReferenceRanks& ranks, std::string_view bytes) {
+  auto it = ranks.find(bytes);
+  return it == ranks.end() ? kNoRank : it->second;
+}
+
+void appendPieceByReference(std::string_view piece, const ReferenceRanks& ranks,
+                            std::vector<Rank>& out) {
   if (piece.empty()) return;
   // A whole vocabulary entry is one token, even where merging pairs would end elsewhere.
-  const Rank whole = ranks.find(piece);
+  const Rank whole = findRank(ranks, piece);
   if (whole != kNoRank) {
     out.push_back(whole);
     return;
@@ -52,12 +68,12 @@ void appendPiece(std::string_view piece, const Ranks& ranks, std::vector<Rank>& 
     out.push_back(0);
     return;
   }
-  Merge(piece, ranks, out);
+  bytePairEncode(piece, ranks, out);
 }
 
 }  // namespace
 
-void bytePairEncode(std::string_view piece, const Ranks& ranks, std::vector<Rank>& out) {
+void bytePairEncode(std::string_view piece, const ReferenceRanks& ranks, std::vector<Rank>& out) {
   struct Part {
     std::size_t start;
     Rank rank;
@@ -68,7 +84,8 @@ void bytePairEncode(std::string_view piece, const Ranks& ranks, std::vector<Rank
 
   auto windowRank = [&](std::size_t i, std::size_t skip) {
     if (i + skip + 2 >= parts.size()) return kNoRank;
-    return ranks.find(piece.substr(parts[i].start, parts[i + skip + 2].start - parts[i].start));
+    return findRank(ranks,
+                    piece.substr(parts[i].start, parts[i + skip + 2].start - parts[i].start));
   };
 
   for (std::size_t i = 0; i + 2 < parts.size(); ++i) parts[i].rank = windowRank(i, 0);
@@ -90,11 +107,62 @@ void bytePairEncode(std::string_view piece, const Ranks& ranks, std::vector<Rank
 
   for (std::size_t k = 1; k < parts.size(); ++k) {
     const std::size_t start = parts[k - 1].start;
-    out.push_back(rankOrZero(ranks.find(piece.substr(start, parts[k].start - start))));
+    out.push_back(rankOrZero(findRank(ranks, piece.substr(start, parts[k].start - start))));
+  }
+}
+
+// Short pieces merge fastest by rescanning a few parts held on the stack; the heap pays off
+// only on longer ones. Both merge the pair of lowest rank, leftmost first.
+constexpr std::size_t kShortPiece = 48;
+
+void mergeShortPiece(std::string_view piece, const Ranks& ranks, std::vector<Rank>& out) {
+  std::uint32_t starts[kShortPiece + 1];
+  Rank pairRanks[kShortPiece + 1];
+  Rank partRanks[kShortPiece + 1];
+  std::size_t count = piece.size() + 1;
+  for (std::size_t i = 0; i < count; ++i) {
+    starts[i] = static_cast<std::uint32_t>(i);
+    pairRanks[i] = kNoRank;
+    partRanks[i] = kNoRank;
+  }
+  auto window = [&](std::size_t i) {
+    if (i + 2 >= count) return kNoRank;
+    return ranks.find(piece.substr(starts[i], starts[i + 2] - starts[i]));
+  };
+  for (std::size_t i = 0; i + 2 < count; ++i) pairRanks[i] = window(i);
+  for (;;) {
+    Rank lowest = kNoRank;
+    std::size_t index = 0;
+    for (std::size_t i = 0; i + 2 < count; ++i) {
+      if (pairRanks[i] < lowest) {
+        lowest = pairRanks[i];
+        index = i;
+      }
+    }
+    if (lowest == kNoRank) break;
+    for (std::size_t i = index + 1; i + 1 < count; ++i) {
+      starts[i] = starts[i + 1];
+      pairRanks[i] = pairRanks[i + 1];
+      partRanks[i] = partRanks[i + 1];
+    }
+    --count;
+    partRanks[index] = lowest;
+    pairRanks[index] = window(index);
+    if (index > 0) pairRanks[index - 1] = window(index - 1);
+  }
+  for (std::size_t k = 0; k + 1 < count; ++k) {
+    const Rank rank = partRanks[k] != kNoRank
+                          ? partRanks[k]
+                          : ranks.find(piece.substr(starts[k], starts[k + 1] - starts[k]));
+    out.push_back(rankOrZero(rank));
   }
 }
 
 void bytePairEncodeFast(std::string_view piece, const Ranks& ranks, std::vector<Rank>& out) {
+  if (piece.size() <= kShortPiece) {
+    mergeShortPiece(piece, ranks, out);
+    return;
+  }
   const auto size = static_cast<std::uint32_t>(piece.size());
   MergeScratch& scratch = mergeScratch();
   auto& next = scratch.next;
@@ -172,8 +240,51 @@ std::vector<Rank> BytePairEncoder::encodeOrdinary(std::string_view text) const {
   text = validText(text, storage);
   std::vector<Rank> out;
   out.reserve(text.size() / 3);
+  const Ranks& ranks = *m_encoder;
+
+  // Long texts repeat the pieces that need merging (a word the vocabulary lacks, markup): the ids
+  // of the last piece seen in each memo slot are already in `out`, so a repeat copies them.
+  struct Memo {
+    std::uint32_t start = 0;    // in the text
+    std::uint32_t length = 0;   // 0: empty
+    std::uint32_t firstId = 0;  // in `out`
+    std::uint32_t idCount = 0;
+  };
+  constexpr std::size_t kMemoSlots = 4096;
+  constexpr std::size_t kMemoFrom = 16 * 1024;
+  constexpr std::size_t kMemoLongestPiece = 64;
+  std::vector<Memo> memo;
+  if (text.size() >= kMemoFrom && text.size() < UINT32_MAX) memo.resize(kMemoSlots);
+
   m_regex->forEachPiece(text, [&](std::string_view piece) {
-    appendPiece<bytePairEncodeFast>(piece, *m_encoder, out);
+    if (piece.empty()) return;
+    if (const Rank whole = ranks.find(piece); whole != kNoRank) {
+      out.push_back(whole);
+      return;
+    }
+    if (piece.size() == 1) {
+      out.push_back(0);
+      return;
+    }
+    if (memo.empty() || piece.size() > kMemoLongestPiece) {
+      bytePairEncodeFast(piece, ranks, out);
+      return;
+    }
+    Memo& slot = memo[hashBytes(piece) & (kMemoSlots - 1)];
+    if (slot.length == piece.size() &&
+        std::memcmp(text.data() + slot.start, piece.data(), piece.size()) == 0) {
+      for (std::uint32_t k = 0; k < slot.idCount; ++k) {
+        const Rank id = out[slot.firstId + k];
+        out.push_back(id);
+      }
+      return;
+    }
+    const std::size_t firstId = out.size();
+    bytePairEncodeFast(piece, ranks, out);
+    if (out.size() >= UINT32_MAX) return;
+    slot = {static_cast<std::uint32_t>(piece.data() - text.data()),
+            static_cast<std::uint32_t>(piece.size()), static_cast<std::uint32_t>(firstId),
+            static_cast<std::uint32_t>(out.size() - firstId)};
   });
   return out;
 }
@@ -181,11 +292,18 @@ std::vector<Rank> BytePairEncoder::encodeOrdinary(std::string_view text) const {
 std::vector<Rank> BytePairEncoder::encodeOrdinaryReference(std::string_view text) const {
   std::string storage;
   text = validText(text, storage);
+  const ReferenceRanks& ranks = referenceRanks();
   std::vector<Rank> out;
-  splitReference(*m_regex, text, [&](std::string_view piece) {
-    appendPiece<bytePairEncode>(piece, *m_encoder, out);
-  });
+  splitReference(*m_regex, text,
+                 [&](std::string_view piece) { appendPieceByReference(piece, ranks, out); });
   return out;
+}
+
+const ReferenceRanks& BytePairEncoder::referenceRanks() const {
+  std::call_once(m_referenceOnce, [this] {
+    for (auto& [bytes, rank] : m_encoder->entries()) m_referenceRanks.emplace(bytes, rank);
+  });
+  return m_referenceRanks;
 }
 
 std::string BytePairEncoder::decode(const std::vector<Rank>& tokens) const {

@@ -19,6 +19,8 @@ class CharacterClasses {
   // Built on first use; thread-safe.
   static const CharacterClasses& shared();
 
+  CharClass classOfAscii(unsigned char byte) const { return static_cast<CharClass>(m_ascii[byte]); }
+
   CharClass classOf(char32_t codePoint) const {
     if (codePoint < 0x80) return static_cast<CharClass>(m_ascii[codePoint]);
     if (codePoint > 0x10FFFF) return CharClass::other;

@@ -60,12 +60,17 @@ class PieceScanner {
   static bool isLineBreak(char32_t value) { return value == '\r' || value == '\n'; }
 
   std::size_t endOfRun(std::size_t position, CharClass charClass) const {
-    while (position < m_text.size()) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(m_text.data());
+    for (;;) {
+      // ASCII first: most runs never leave it.
+      while (position < m_text.size() && bytes[position] < 0x80 &&
+             m_classes.classOfAscii(bytes[position]) == charClass)
+        ++position;
+      if (position >= m_text.size() || bytes[position] < 0x80) return position;
       const CodePoint c = at(position);
-      if (classOf(c.value) != charClass) break;
+      if (classOf(c.value) != charClass) return position;
       position += c.length;
     }
-    return position;
   }
 
   // The lower-case ASCII letter a contraction may use at this character, or 0.

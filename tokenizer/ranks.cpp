@@ -7,50 +7,6 @@
 
 namespace tessra::tokenizer {
 
-namespace {
-
-inline std::uint64_t mix(std::uint64_t x) {
-  x ^= x >> 33;
-  x *= 0xff51afd7ed558ccdULL;
-  x ^= x >> 33;
-  x *= 0xc4ceb9fe1a85ec53ULL;
-  x ^= x >> 33;
-  return x;
-}
-
-}  // namespace
-
-std::uint64_t hashBytes(std::string_view bytes) {
-  const char* p = bytes.data();
-  std::size_t n = bytes.size();
-  if (n <= 8) {
-    std::uint64_t chunk = 0;
-    std::memcpy(&chunk, p, n);
-    return mix(chunk ^ (static_cast<std::uint64_t>(n) << 59) ^ 0x9e3779b97f4a7c15ULL);
-  }
-  std::uint64_t h = 0x9e3779b97f4a7c15ULL ^ n;
-  while (n >= 8) {
-    std::uint64_t chunk;
-    std::memcpy(&chunk, p, 8);
-    h = (h ^ chunk) * 0x94d049bb133111ebULL;
-    h ^= h >> 31;
-    p += 8;
-    n -= 8;
-  }
-  if (n > 0) {
-    std::uint64_t chunk = 0;
-    std::memcpy(&chunk, p, n);
-    h = (h ^ chunk) * 0x94d049bb133111ebULL;
-  }
-  return mix(h);
-}
-
-std::uint64_t Ranks::headOf(std::string_view bytes) {
-  std::uint64_t head = 0;
-  std::memcpy(&head, bytes.data(), bytes.size() < 8 ? bytes.size() : 8);
-  return head;
-}
-
 Ranks::Ranks(const std::unordered_map<std::string, Rank>& entries) {
   if (entries.empty()) return;
   // At most half full, so probe runs stay short.
@@ -81,8 +37,15 @@ Ranks::Ranks(const std::unordered_map<std::string, Rank>& entries) {
 
 void Ranks::buildShortcuts() {
   std::vector<std::pair<Rank, const Slot*>> shortTokens;
+  m_filter.assign((kFilterMask + 1) / 64, 0);
   for (const Slot& slot : m_slots) {
     if (slot.offset == kEmpty) continue;
+    if (slot.length != 1 && slot.length != 2) {
+      const std::uint64_t bit =
+          (hashBytes(std::string_view(m_arena.data() + slot.offset, slot.length)) >> 40) &
+          kFilterMask;
+      m_filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    }
     if (slot.length == 1) {
       m_byteRanks[static_cast<unsigned char>(m_arena[slot.offset])] = slot.rank;
     } else if (slot.length == 2) {
@@ -112,21 +75,21 @@ void Ranks::buildShortcuts() {
   }
 }
 
-Rank Ranks::findHot(std::string_view bytes) const {
+Rank Ranks::findHot(std::string_view bytes, std::uint64_t hash) const {
   const std::uint64_t key = headOf(bytes);
   const auto length = static_cast<std::int32_t>(bytes.size());
-  for (std::size_t index = hashBytes(bytes) & m_hotMask;; index = (index + 1) & m_hotMask) {
+  for (std::size_t index = hash & m_hotMask;; index = (index + 1) & m_hotMask) {
     const HotSlot& slot = m_hot[index];
     if (slot.length == 0) return kNoRank;
     if (slot.length == length && slot.key == key) return slot.rank;
   }
 }
 
-Rank Ranks::findInTable(std::string_view bytes) const {
+Rank Ranks::findInTable(std::string_view bytes, std::uint64_t hash) const {
   if (m_size == 0) return kNoRank;
   const std::uint64_t head = headOf(bytes);
   const std::size_t length = bytes.size();
-  for (std::size_t index = slotIndex(hashBytes(bytes));; index = (index + 1) & m_mask) {
+  for (std::size_t index = slotIndex(hash);; index = (index + 1) & m_mask) {
     const Slot& slot = m_slots[index];
     if (slot.offset == kEmpty) return kNoRank;
     if (slot.length != length || slot.head != head) continue;

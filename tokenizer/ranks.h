@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -21,6 +22,63 @@ using Rank = std::int64_t;
 
 // Marks "no rank" inside the merge; never a real rank.
 inline constexpr Rank kNoRank = std::numeric_limits<Rank>::max();
+
+namespace detail {
+// The first up to eight bytes as one little-endian word, zero-filled: the same value as a
+// memcpy of `n` bytes, without a call for the variable length.
+inline std::uint64_t loadUpTo8(const char* p, std::size_t n) {
+  std::uint64_t value = 0;
+  if (n >= 8) {
+    std::memcpy(&value, p, 8);
+  } else if (n >= 4) {
+    std::uint32_t low, high;
+    std::memcpy(&low, p, 4);
+    std::memcpy(&high, p + n - 4, 4);
+    value = low | static_cast<std::uint64_t>(high) << ((n - 4) * 8);
+  } else if (n >= 2) {
+    std::uint16_t low, high;
+    std::memcpy(&low, p, 2);
+    std::memcpy(&high, p + n - 2, 2);
+    value = low | static_cast<std::uint64_t>(high) << ((n - 2) * 8);
+  } else if (n == 1) {
+    value = static_cast<unsigned char>(*p);
+  }
+  return value;
+}
+
+inline std::uint64_t mixBits(std::uint64_t x) {
+  x ^= x >> 33;
+  x *= 0xff51afd7ed558ccdULL;
+  x ^= x >> 33;
+  x *= 0xc4ceb9fe1a85ec53ULL;
+  x ^= x >> 33;
+  return x;
+}
+}  // namespace detail
+
+// The hash of a byte string used by the rank table; fast on the short strings tokens are made of.
+inline std::uint64_t hashBytes(std::string_view bytes) {
+  const char* p = bytes.data();
+  std::size_t n = bytes.size();
+  if (n <= 8) {
+    const std::uint64_t chunk = detail::loadUpTo8(p, n);
+    return detail::mixBits(chunk ^ (static_cast<std::uint64_t>(n) << 59) ^ 0x9e3779b97f4a7c15ULL);
+  }
+  std::uint64_t h = 0x9e3779b97f4a7c15ULL ^ n;
+  while (n >= 8) {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, p, 8);
+    h = (h ^ chunk) * 0x94d049bb133111ebULL;
+    h ^= h >> 31;
+    p += 8;
+    n -= 8;
+  }
+  if (n > 0) {
+    const std::uint64_t chunk = detail::loadUpTo8(p, n);
+    h = (h ^ chunk) * 0x94d049bb133111ebULL;
+  }
+  return detail::mixBits(h);
+}
 
 class Ranks {
  public:
@@ -39,11 +97,17 @@ class Ranks {
         break;
       }
       default:
-        if (bytes.size() <= 8 && !m_hot.empty()) {
-          if (Rank rank = findHot(bytes); rank != kNoRank) return rank;
-        }
+        break;
     }
-    return findInTable(bytes);
+    const std::uint64_t hash = hashBytes(bytes);
+    if (bytes.size() <= 8 && !m_hot.empty()) {
+      if (Rank rank = findHot(bytes, hash); rank != kNoRank) return rank;
+    }
+    // Most strings the merge asks about are not tokens; the filter, small enough to stay in the
+    // cache, turns nearly all of them away before the big table is touched.
+    const std::uint64_t bit = (hash >> 40) & kFilterMask;
+    if (m_filter.empty() || !(m_filter[bit >> 6] >> (bit & 63) & 1)) return kNoRank;
+    return findInTable(bytes, hash);
   }
   bool contains(std::string_view bytes) const { return find(bytes) != kNoRank; }
 
@@ -75,14 +139,17 @@ class Ranks {
   static constexpr std::int32_t kAbsent = -1;
   static constexpr std::int32_t kElsewhere = -2;  // a pair whose rank needs 64 bits
   static constexpr std::size_t kHotEntries = 16384;
+  static constexpr std::uint64_t kFilterMask = (1u << 21) - 1;
 
-  static std::uint64_t headOf(std::string_view bytes);
+  static std::uint64_t headOf(std::string_view bytes) {
+    return detail::loadUpTo8(bytes.data(), bytes.size() < 8 ? bytes.size() : 8);
+  }
   static std::size_t pairIndex(std::string_view bytes) {
     return static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]);
   }
   std::size_t slotIndex(std::uint64_t hash) const { return hash & m_mask; }
-  Rank findHot(std::string_view bytes) const;
-  Rank findInTable(std::string_view bytes) const;
+  Rank findHot(std::string_view bytes, std::uint64_t hash) const;
+  Rank findInTable(std::string_view bytes, std::uint64_t hash) const;
   void buildShortcuts();
 
   std::string m_arena;  // the key bytes of every entry, back to back
@@ -94,10 +161,8 @@ class Ranks {
   std::vector<Rank> m_byteRanks = std::vector<Rank>(256, kNoRank);
   std::vector<std::int32_t> m_pairRanks = std::vector<std::int32_t>(65536, kAbsent);
   std::vector<HotSlot> m_hot;
+  std::vector<std::uint64_t> m_filter;  // one bit per hash value of a token of 3 bytes or more
   std::size_t m_hotMask = 0;
 };
-
-// The hash of a byte string used by the rank table; fast on the short strings tokens are made of.
-std::uint64_t hashBytes(std::string_view bytes);
 
 }  // namespace tessra::tokenizer
