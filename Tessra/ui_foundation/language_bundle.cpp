@@ -14,8 +14,8 @@ namespace tessra {
 
 namespace {
 
-constexpr QStringView kFolderExtension = u".lproj";
-constexpr QStringView kTableExtension = u"json";
+constexpr QLatin1String kFolderExtension(".lproj");
+constexpr QLatin1String kTableExtension("json");
 
 }  // namespace
 

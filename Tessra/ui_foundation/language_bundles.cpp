@@ -9,7 +9,7 @@ namespace tessra {
 
 namespace {
 
-constexpr QStringView kFolderExtension = u".lproj";
+constexpr QLatin1String kFolderExtension(".lproj");
 
 // A code names a folder directly under the root, nothing else.
 bool isPlainCode(const QString& code) {
