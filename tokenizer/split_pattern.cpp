@@ -15,9 +15,8 @@ struct UTextCloser {
   void operator()(UText* text) const { utext_close(text); }
 };
 
-// The backtracking stack a match may use. ICU's default (8 MB) runs out on white-space runs of a
-// few hundred kilobytes; the stack a match needs grows with the length of the run, so the limit
-// grows with the text.
+// The backtracking stack a match may use. The stack a match needs grows with the length of a
+// white-space run, so the limit grows with the text instead of staying at ICU's fixed default.
 int32_t stackLimitFor(std::size_t textLength) {
   constexpr std::size_t kMinimum = 8u << 20;
   constexpr std::size_t kPerByte = 64;
