@@ -1,0 +1,353 @@
+// The client of the AI service's REST interface: fifteen endpoint operations over one
+// configuration (credentials, address, timeout).
+//
+//   AIClient client(apiKey);  // the public service; TESSRA_AI_BASE_URL points it elsewhere
+//   client.chats(query, [](Result<ChatResult> answer) { ... });
+//   StreamingTask task = client.chatsStream(
+//       query,
+//       [](Result<ChatStreamResult> chunk) { ... a chunk, or one event that is not one ... },
+//       [](ErrorPtr error) { ... once at the end; null for a clean end ... });
+//   task.cancel();  // the user pressed Stop: the transfer is aborted
+//
+// Every operation returns at once and reports through its callbacks; a request that cannot be
+// built (a body that cannot be written, an address that is no URL, a key with a line break
+// inside) reports that error and sends nothing. Answers are read as responses.h says: an error
+// status always fails, with the service's message when it sent one. Streams are read as
+// streaming_session.h says.
+//
+// Threads. Operations may be called from any thread. Plain answers are reported on the delegate
+// queue of the client's URL session (the process-wide one unless another is given); each stream
+// reports on a queue of its own. The client holds no lock; its list of running streams guards
+// itself. A stream outlives the client: its completion still arrives.
+//
+// The operations of the endpoints beyond chat and images are templates over their records (see
+// other_endpoint_records.h); they are compiled where those records are complete.
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "aiclient/chat_query.h"
+#include "aiclient/chat_result.h"
+#include "aiclient/chat_stream_result.h"
+#include "aiclient/images_query.h"
+#include "aiclient/images_result.h"
+#include "aiclient/multipart_form_data.h"
+#include "aiclient/other_endpoint_records.h"
+#include "aiclient/requests.h"
+#include "aiclient/responses.h"
+#include "aiclient/streaming_session.h"
+#include "aiclient/thread_safe_array.h"
+#include "platform/foundation/error.h"
+#include "platform/foundation/url_session.h"
+
+namespace tessra::aiclient {
+
+// The one report of a plain operation.
+template <class T>
+using Completion = std::function<void(Result<T>)>;
+// One report per event of a stream: a record, or the error of an event that is none.
+template <class T>
+using StreamResultHandler = std::function<void(Result<T>)>;
+// The end of a stream: null for a clean end, the error otherwise.
+using StreamCompletion = std::function<void(ErrorPtr)>;
+
+// A handle to a running stream. It does not keep the stream alive; copies share it.
+class StreamingTask {
+ public:
+  StreamingTask() = default;
+  explicit StreamingTask(std::weak_ptr<StreamingSessionBase> session)
+      : m_session(std::move(session)) {}
+
+  // Aborts the transfer. No callback of the stream runs once this returns (from inside one of
+  // them: after it), and its completion is not called. Does nothing once the stream has ended.
+  void cancel() const {
+    if (auto session = m_session.lock()) session->cancel();
+  }
+  // True once the stream has completed or was cancelled, and for a stream never started.
+  bool hasEnded() const {
+    const auto session = m_session.lock();
+    return !session || session->hasEnded();
+  }
+
+ private:
+  std::weak_ptr<StreamingSessionBase> m_session;
+};
+
+class AIClient {
+ public:
+  struct Configuration {
+    // The API key, sent as a bearer token.
+    std::string token{};
+    // Sent as "OpenAI-Organization" when present.
+    std::optional<std::string> organizationIdentifier{};
+    std::string host{};
+    std::int64_t port = 443;
+    std::string scheme = "https";
+    // Seconds without a byte moving before a request fails.
+    double timeoutInterval = 60.0;
+    // Put before every endpoint path, for a service behind a prefix ("/proxy"); empty for the
+    // service itself.
+    std::string basePath{};
+
+    // The public service with this key, or the address in TESSRA_AI_BASE_URL
+    // ("http://127.0.0.1:8080" or "https://host/prefix") when it is set.
+    static Configuration forToken(std::string token);
+
+    bool operator==(const Configuration&) const = default;
+  };
+
+  static constexpr std::string_view kPublicHost = "api.openai.com";
+  static constexpr const char* kBaseUrlVariable = "TESSRA_AI_BASE_URL";
+
+  // The public service (or TESSRA_AI_BASE_URL), the process-wide URL session, 60 seconds.
+  explicit AIClient(std::string apiToken);
+  explicit AIClient(Configuration configuration);
+  // Plain requests run through `session`, which must outlive the client's requests.
+  AIClient(Configuration configuration, platform::UrlSession& session);
+  AIClient(const AIClient&) = delete;
+  AIClient& operator=(const AIClient&) = delete;
+
+  const Configuration& configuration() const { return m_configuration; }
+
+  // "scheme://host:port" (the port always written), then the base path and `path`,
+  // percent-encoded where a path may not hold a character. Fails with a bad-URL error when the
+  // configuration cannot make a URL.
+  Result<std::string> buildURL(std::string_view path) const;
+
+  // The streams started and not yet ended.
+  const ArrayWithThreadSafety<std::shared_ptr<StreamingSessionBase>>& streamingSessions() const {
+    return *m_streamingSessions;
+  }
+
+  // --- The endpoint operations, in their fixed order -----------------------------------------
+
+  // 0: POST /v1/completions.
+  template <std::same_as<CompletionsQuery> Query>
+  void completions(const Query& query,
+                   Completion<DeferredType<CompletionsResult, Query>> completion) {
+    performJSON<DeferredType<CompletionsResult, Query>>("/v1/completions", "POST", query,
+                                                        std::move(completion));
+  }
+
+  // 1: POST /v1/completions with "stream": true on a copy of the query.
+  template <std::same_as<CompletionsQuery> Query>
+  StreamingTask completionsStream(
+      const Query& query, StreamResultHandler<DeferredType<CompletionsResult, Query>> onResult,
+      StreamCompletion completion = nullptr) {
+    Query streamed = query;
+    streamed.stream = true;
+    return performStreamingRequest<DeferredType<CompletionsResult, Query>>(
+        buildJSONRequest("/v1/completions", "POST", streamed), std::move(onResult),
+        std::move(completion));
+  }
+
+  // 2: POST /v1/images/generations.
+  void images(const ImagesQuery& query, Completion<ImagesResult> completion);
+
+  // 3: POST /v1/images/edits, multipart.
+  template <std::same_as<ImageEditsQuery> Query>
+  void imageEdits(const Query& query, Completion<DeferredType<ImagesResult, Query>> completion) {
+    performMultipart<ImagesResult>("/v1/images/edits", query, std::move(completion));
+  }
+
+  // 4: POST /v1/images/variations, multipart.
+  template <std::same_as<ImageVariationsQuery> Query>
+  void imageVariations(const Query& query,
+                       Completion<DeferredType<ImagesResult, Query>> completion) {
+    performMultipart<ImagesResult>("/v1/images/variations", query, std::move(completion));
+  }
+
+  // 5: POST /v1/embeddings.
+  template <std::same_as<EmbeddingsQuery> Query>
+  void embeddings(const Query& query,
+                  Completion<DeferredType<EmbeddingsResult, Query>> completion) {
+    performJSON<DeferredType<EmbeddingsResult, Query>>("/v1/embeddings", "POST", query,
+                                                       std::move(completion));
+  }
+
+  // 6: POST /v1/chat/completions, the query exactly as given.
+  void chats(const ChatQuery& query, Completion<ChatResult> completion);
+
+  // 7: POST /v1/chat/completions with "stream": true on a copy of the query.
+  StreamingTask chatsStream(const ChatQuery& query, StreamResultHandler<ChatStreamResult> onResult,
+                            StreamCompletion completion = nullptr);
+
+  // 8: POST /v1/edits.
+  template <std::same_as<EditsQuery> Query>
+  void edits(const Query& query, Completion<DeferredType<EditsResult, Query>> completion) {
+    performJSON<DeferredType<EditsResult, Query>>("/v1/edits", "POST", query,
+                                                  std::move(completion));
+  }
+
+  // 9: GET /v1/models/<model>, the identifier appended as it stands.
+  template <std::same_as<ModelQuery> Query>
+  void model(const Query& query, Completion<DeferredType<ModelResult, Query>> completion) {
+    performGet<DeferredType<ModelResult, Query>>("/v1/models/" + query.model,
+                                                 std::move(completion));
+  }
+
+  // 10: GET /v1/models.
+  template <class Tag = void>
+  void models(Completion<DeferredType<ModelsResult, Tag>> completion) {
+    performGet<DeferredType<ModelsResult, Tag>>("/v1/models", std::move(completion));
+  }
+
+  // 11: POST /v1/moderations.
+  template <std::same_as<ModerationsQuery> Query>
+  void moderations(const Query& query,
+                   Completion<DeferredType<ModerationsResult, Query>> completion) {
+    performJSON<DeferredType<ModerationsResult, Query>>("/v1/moderations", "POST", query,
+                                                        std::move(completion));
+  }
+
+  // 12: POST /v1/audio/speech; the answer's bytes are the audio.
+  template <std::same_as<AudioSpeechQuery> Query>
+  void audioCreateSpeech(const Query& query,
+                         Completion<DeferredType<AudioSpeechResult, Query>> completion) {
+    performSpeechRequest<DeferredType<AudioSpeechResult, Query>>(
+        buildJSONRequest("/v1/audio/speech", "POST", query), std::move(completion));
+  }
+
+  // 13: POST /v1/audio/transcriptions, multipart.
+  template <std::same_as<AudioTranscriptionQuery> Query>
+  void audioTranscriptions(const Query& query,
+                           Completion<DeferredType<AudioTranscriptionResult, Query>> completion) {
+    performMultipart<DeferredType<AudioTranscriptionResult, Query>>("/v1/audio/transcriptions",
+                                                                    query, std::move(completion));
+  }
+
+  // 14: POST /v1/audio/translations, multipart.
+  template <std::same_as<AudioTranslationQuery> Query>
+  void audioTranslations(const Query& query,
+                         Completion<DeferredType<AudioTranslationResult, Query>> completion) {
+    performMultipart<DeferredType<AudioTranslationResult, Query>>("/v1/audio/translations", query,
+                                                                  std::move(completion));
+  }
+
+  // --- The ways of performing a request -------------------------------------------------------
+
+  // A request with a JSON body (or none, for GET) to `path`, built with the credentials.
+  template <class Body>
+  Result<platform::UrlRequest> buildJSONRequest(std::string_view path, std::string method,
+                                                const Body& body) const {
+    nlohmann::json json;
+    try {
+      json = body;
+    } catch (const std::exception&) {
+      return std::unexpected(std::current_exception());
+    }
+    return buildRequest(path, std::move(method), std::move(json));
+  }
+  Result<platform::UrlRequest> buildRequest(std::string_view path, std::string method,
+                                            std::optional<nlohmann::json> body) const;
+  Result<platform::UrlRequest> buildMultipartRequest(
+      std::string_view path, std::shared_ptr<const MultipartFormDataBodyEncodable> body) const;
+
+  // Sends the request and reports the answer decoded as R (responses.h), or the request's
+  // error when it could not be built.
+  template <class R>
+  void performRequest(Result<platform::UrlRequest> request, Completion<R> completion) {
+    if (!completion) completion = [](Result<R>) {};
+    if (!request) {
+      completion(std::unexpected(request.error()));
+      return;
+    }
+    m_session
+        ->dataTask(std::move(*request),
+                   [completion = std::move(completion)](Result<platform::UrlData> answer) {
+                     completion(decodeResponse<R>(std::move(answer)));
+                   })
+        .resume();
+  }
+
+  // Like `performRequest`, but a 2xx body is the result's `audio` as it came.
+  template <class R>
+  void performSpeechRequest(Result<platform::UrlRequest> request, Completion<R> completion) {
+    if (!completion) completion = [](Result<R>) {};
+    if (!request) {
+      completion(std::unexpected(request.error()));
+      return;
+    }
+    m_session
+        ->dataTask(std::move(*request),
+                   [completion = std::move(completion)](Result<platform::UrlData> answer) {
+                     completion(rawResponse<R>(std::move(answer)));
+                   })
+        .resume();
+  }
+
+  // Starts a stream of records of type Chunk (streaming_session.h). A request that could not be
+  // built reports only to `completion`, at once, and starts nothing.
+  template <class Chunk>
+  StreamingTask performStreamingRequest(Result<platform::UrlRequest> request,
+                                        StreamResultHandler<Chunk> onResult,
+                                        StreamCompletion completion);
+
+ private:
+  using SessionList = ArrayWithThreadSafety<std::shared_ptr<StreamingSessionBase>>;
+
+  template <class R, class Body>
+  void performJSON(std::string_view path, std::string method, const Body& body,
+                   Completion<R> completion) {
+    performRequest<R>(buildJSONRequest(path, std::move(method), body), std::move(completion));
+  }
+
+  template <class R>
+  void performGet(std::string_view path, Completion<R> completion) {
+    performRequest<R>(buildRequest(path, "GET", std::nullopt), std::move(completion));
+  }
+
+  template <class R, class Query>
+  void performMultipart(std::string_view path, const Query& query, Completion<R> completion) {
+    performRequest<R>(buildMultipartRequest(path, std::make_shared<const Query>(query)),
+                      std::move(completion));
+  }
+
+  static void forget(const std::weak_ptr<SessionList>& list, const StreamingSessionBase& session);
+
+  Configuration m_configuration;
+  platform::UrlSession* m_session;
+  std::shared_ptr<SessionList> m_streamingSessions;
+};
+
+template <class Chunk>
+StreamingTask AIClient::performStreamingRequest(Result<platform::UrlRequest> request,
+                                                StreamResultHandler<Chunk> onResult,
+                                                StreamCompletion completion) {
+  if (!request) {
+    if (completion) completion(request.error());
+    return {};
+  }
+  auto session = std::make_shared<StreamingSession<Chunk>>(std::move(*request));
+  if (onResult) {
+    session->onReceiveContent = [onResult](StreamingSession<Chunk>&, Chunk chunk) {
+      onResult(std::move(chunk));
+    };
+    session->onProcessingError = [onResult](StreamingSession<Chunk>&, ErrorPtr error) {
+      onResult(std::unexpected(std::move(error)));
+    };
+  }
+  // The list is held weakly: a stream that outlives its client still completes.
+  std::weak_ptr<SessionList> list = m_streamingSessions;
+  session->onComplete = [list, completion = std::move(completion)](StreamingSession<Chunk>& ended,
+                                                                   ErrorPtr error) {
+    // Out of the list before the caller hears of the end.
+    forget(list, ended);
+    if (completion) completion(std::move(error));
+  };
+  session->onCancel = [list](StreamingSession<Chunk>& cancelled) { forget(list, cancelled); };
+  // Listed before it starts, so an end that comes at once always finds it there.
+  m_streamingSessions->append(session);
+  session->start();
+  return StreamingTask(session);
+}
+
+}  // namespace tessra::aiclient
