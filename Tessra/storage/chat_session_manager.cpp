@@ -1,0 +1,399 @@
+#include "Tessra/storage/chat_session_manager.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <algorithm>
+#include <exception>
+#include <unordered_set>
+
+#include "Tessra/storage/constants.h"
+#include "Tessra/storage/paths.h"
+#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/welcome.h"
+#include "Tessra/ui_foundation/localized_text.h"
+#include "files/json_file.h"
+#include "platform/foundation/logger.h"
+#include "platform/foundation/uuid.h"
+
+namespace tessra {
+
+namespace {
+
+constexpr std::string_view kFileScheme = "file://";
+
+// One console line of the store: the quoted text, then the error's debug description.
+void logFailure(std::string_view text, const std::exception_ptr& error) {
+  platform::logError("\"{}\" {}", text, debugDescribe(error));
+}
+
+std::string timestampForFileName() {
+  std::string stamp = platform::Date::now().iso8601();
+  std::erase(stamp, ':');
+  std::erase(stamp, '-');
+  return stamp;
+}
+
+bool isAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
+
+bool sameText(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  if (isAscii(a) && isAscii(b)) return false;
+  const auto normalized = [](std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+        .normalized(QString::NormalizationForm_C);
+  };
+  return normalized(a) == normalized(b);
+}
+
+ChatSessionManager& ChatSessionManager::shared() {
+  static ChatSessionManager instance(platform::NotificationCenter::defaultCenter(),
+                                     platform::UserDefaults::standard());
+  return instance;
+}
+
+ChatSessionManager::ChatSessionManager(platform::NotificationCenter& center,
+                                       platform::UserDefaults& defaults)
+    : m_center(center), m_defaults(defaults) {}
+
+files::Path ChatSessionManager::sessionPath(const std::string& id) const {
+  if (!isPlainFileName(id + ".json")) throw InvalidSessionIdError(id);
+  return Paths::sessionFile(id);
+}
+
+const Conversation* ChatSessionManager::conversation(const std::string& id) const {
+  if (!conversationList) return nullptr;
+  for (const Conversation& entry : conversationList->conversations)
+    if (sameText(entry.id, id)) return &entry;
+  return nullptr;
+}
+
+Conversation* ChatSessionManager::findConversation(const std::string& id) {
+  if (!conversationList) return nullptr;
+  for (Conversation& entry : conversationList->conversations)
+    if (sameText(entry.id, id)) return &entry;
+  return nullptr;
+}
+
+void ChatSessionManager::load() {
+  const files::Path& storage = Paths::storageDirectory();
+  if (!storage.exists()) {
+    try {
+      storage.createDirectory(true);
+    } catch (const std::exception&) {
+      logFailure("Failed to create storage directory", std::current_exception());
+    }
+  }
+  if (conversationList) return;
+
+  try {
+    conversationList = files::JsonFile<ConversationList>(Paths::conversationsFile()).read();
+  } catch (const std::exception&) {
+    if (Paths::conversationsFile().itemExists()) {
+      logFailure("Failed to read the conversation list", std::current_exception());
+      m_listWritable = moveUnreadableListAside();
+    }
+    seed();
+  }
+  m_center.post(std::string(notification_names::kConversationListDidChanged));
+}
+
+bool ChatSessionManager::moveUnreadableListAside() {
+  const files::Path& list = Paths::conversationsFile();
+  const std::string stem = list.rawValue() + ".unreadable-" + timestampForFileName();
+  for (int attempt = 1; attempt < 100; ++attempt) {
+    const files::Path target(attempt == 1 ? stem : stem + "-" + std::to_string(attempt));
+    if (target.itemExists()) continue;
+    try {
+      list.moveFile(target);
+      platform::logError("Moved the unreadable conversation list aside to {}",
+                         target.debugDescription());
+      return true;
+    } catch (const std::exception&) {
+      logFailure("Failed to move the unreadable conversation list aside", std::current_exception());
+      return false;
+    }
+  }
+  platform::logError("Failed to move the unreadable conversation list aside: no free name");
+  return false;
+}
+
+void ChatSessionManager::seed() {
+  conversationList = initialConversationList();
+  sessions.clear();
+  const std::string welcomeId(kWelcomeSessionId);
+  // A welcome session the user already has stays as it is; it is read when it is opened.
+  if (Paths::sessionFile(welcomeId).itemExists()) {
+    platform::logError("Kept the existing session {} while seeding",
+                       Paths::sessionFile(welcomeId).debugDescription());
+  } else {
+    sessions.emplace(welcomeId, welcomeSession());
+    saveSession(welcomeId);
+  }
+  saveConversationList();
+}
+
+void ChatSessionManager::loadSession(const std::string& id, bool markAsLatest) {
+  if (sessions.contains(id)) return;
+  const files::Path path = sessionPath(id);
+  files::JsonFile<ChatSession> file(path);
+
+  if (file.exists()) {
+    sessions.insert_or_assign(id, file.read());
+  } else {
+    ChatSession session;
+    if (const Conversation* entry = conversation(id)) {
+      session.id = entry->id;
+      session.name = entry->name;
+    } else {
+      session.id = platform::makeUuidString();
+      session.name = LocalizedText::Conversation::untitledSession().toStdString();
+    }
+    sessions.insert_or_assign(id, std::move(session));
+    if (markAsLatest) saveSession(id);
+  }
+
+  if (!markAsLatest) return;
+  if (conversationList) conversationList->latestSessionID = id;
+  saveConversationList();
+}
+
+void ChatSessionManager::saveSession(const std::string& id) {
+  const auto cached = sessions.find(id);
+  if (cached == sessions.end()) return;
+  try {
+    files::JsonFile<ChatSession>(sessionPath(id)).write(cached->second);
+  } catch (const std::exception&) {
+    logFailure("Failed to save changes", std::current_exception());
+  }
+}
+
+void ChatSessionManager::saveConversationList() {
+  if (!conversationList) return;
+  if (!m_listWritable) {
+    platform::logError(
+        "\"Failed to save changes\" the unreadable conversation list could not be moved aside");
+    return;
+  }
+  try {
+    files::JsonFile<ConversationList>(Paths::conversationsFile()).write(*conversationList);
+  } catch (const std::exception&) {
+    logFailure("Failed to save changes", std::current_exception());
+  }
+}
+
+Conversation ChatSessionManager::createConversation(const std::string& name) {
+  if (conversationList) {
+    for (const Conversation& entry : conversationList->conversations)
+      if (sameText(entry.name, name)) throw TessraError::alreadyExists();
+  }
+  ConversationConfig config;
+  config.model = settings_keys::openAIModel(m_defaults);
+  config.contextWindow = 0;
+  Conversation created{platform::makeUuidString(), name, platform::Date::now(), config};
+
+  if (conversationList) conversationList->conversations.push_back(created);
+  saveConversationList();
+  sessions.insert_or_assign(created.id, ChatSession{created.id, created.name, {}});
+  return created;
+}
+
+void ChatSessionManager::renameConversation(const std::string& id, const std::string& name) {
+  loadSession(id, false);
+  Conversation* entry = findConversation(id);
+  if (entry == nullptr) {
+    platform::logError("\"Conversation not found\"");
+    return;
+  }
+  entry->name = name;
+  saveConversationList();
+  if (const auto cached = sessions.find(id); cached != sessions.end()) {
+    cached->second.name = name;
+    saveSession(id);
+  }
+}
+
+void ChatSessionManager::updateConversation(const std::string& id,
+                                            const Conversation& replacement) {
+  loadSession(id, false);
+  Conversation* entry = findConversation(id);
+  if (entry == nullptr) {
+    platform::logError("\"Conversation not found\"");
+    return;
+  }
+  *entry = replacement;
+  saveConversationList();
+}
+
+void ChatSessionManager::deleteConversation(const std::string& id) {
+  if (!sessions.contains(id)) {
+    try {
+      loadSession(id, false);
+    } catch (const std::exception&) {
+      // The conversation goes whatever its session holds; its attachments cannot be known.
+      logFailure("Failed to read the session of a deleted conversation", std::current_exception());
+    }
+  }
+  std::vector<ChatMessage> messages;
+  if (const auto cached = sessions.find(id); cached != sessions.end())
+    messages = cached->second.messages;
+
+  if (conversationList) {
+    auto& entries = conversationList->conversations;
+    const auto found = std::find_if(entries.begin(), entries.end(), [&](const Conversation& entry) {
+      return sameText(entry.id, id);
+    });
+    if (found != entries.end()) entries.erase(found);
+  }
+  saveConversationList();
+  sessions.erase(id);
+  deleteSessionFile(id);
+
+  for (const ChatMessage& message : messages)
+    if (message.questionFile) deleteAttachmentFiles(*message.questionFile);
+  for (const ChatMessage& message : messages)
+    if (message.answerFiles)
+      for (const ChatMessageFile& file : *message.answerFiles) deleteAttachmentFiles(file);
+}
+
+void ChatSessionManager::replaceConversations(const std::vector<Conversation>& conversations) {
+  std::vector<std::string> ids;
+  ids.reserve(conversations.size());
+  for (const Conversation& entry : conversations) ids.push_back(entry.id);
+  reorderConversations(ids);
+}
+
+void ChatSessionManager::reorderConversations(const std::vector<std::string>& ids) {
+  if (!conversationList) return;
+  auto& entries = conversationList->conversations;
+  std::vector<Conversation> ordered;
+  ordered.reserve(entries.size());
+  std::vector<bool> taken(entries.size(), false);
+  for (const std::string& id : ids) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (taken[i] || !sameText(entries[i].id, id)) continue;
+      taken[i] = true;
+      ordered.push_back(entries[i]);
+      break;
+    }
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    if (!taken[i]) ordered.push_back(entries[i]);
+  entries = std::move(ordered);
+  saveConversationList();
+}
+
+void ChatSessionManager::upsertMessage(const ChatMessage& message, const std::string& sessionID) {
+  const auto cached = sessions.find(sessionID);
+  if (cached == sessions.end()) return;
+  auto& messages = cached->second.messages;
+  // The message being streamed sits at the end.
+  const auto found = std::find_if(messages.rbegin(), messages.rend(),
+                                  [&](const ChatMessage& m) { return m.id == message.id; });
+  if (found != messages.rend()) {
+    *found = message;
+    return;
+  }
+  messages.push_back(message);
+}
+
+void ChatSessionManager::deleteMessage(const std::string& id, const std::string& sessionID) {
+  const auto cached = sessions.find(sessionID);
+  if (cached == sessions.end()) return;
+  auto& messages = cached->second.messages;
+  const auto found = std::find_if(messages.begin(), messages.end(),
+                                  [&](const ChatMessage& m) { return m.id == id; });
+  if (found == messages.end()) return;
+  const auto index = static_cast<std::size_t>(found - messages.begin());
+  const ChatMessage removed = *found;
+
+  moveEndContextToPreviousMessage(index, sessionID);
+  messages.erase(messages.begin() + static_cast<std::ptrdiff_t>(index));
+  saveSession(sessionID);
+
+  if (removed.questionFile) deleteAttachmentFiles(*removed.questionFile);
+  if (removed.answerFiles)
+    for (const ChatMessageFile& file : *removed.answerFiles) deleteAttachmentFiles(file);
+}
+
+void ChatSessionManager::moveEndContextToPreviousMessage(std::size_t index,
+                                                         const std::string& sessionID) {
+  auto& messages = sessions.at(sessionID).messages;
+  if (index == 0 || index >= messages.size() || !messages[index].endContext) return;
+  messages[index - 1].endContext = true;
+}
+
+std::optional<std::size_t> ChatSessionManager::previousMessageIndex(
+    const std::string& id, const std::string& sessionID) const {
+  const auto cached = sessions.find(sessionID);
+  if (cached == sessions.end()) return std::nullopt;
+  const auto& messages = cached->second.messages;
+  const auto found = std::find_if(messages.begin(), messages.end(),
+                                  [&](const ChatMessage& m) { return m.id == id; });
+  if (found == messages.end() || found == messages.begin()) return std::nullopt;
+  return static_cast<std::size_t>(found - messages.begin()) - 1;
+}
+
+std::optional<ChatMessage> ChatSessionManager::lastMessage(const std::string& sessionID) const {
+  const auto cached = sessions.find(sessionID);
+  if (cached == sessions.end() || cached->second.messages.empty()) return std::nullopt;
+  return cached->second.messages.back();
+}
+
+std::vector<ChatMessage> ChatSessionManager::contextMessages(const std::string& sessionID) const {
+  const auto cached = sessions.find(sessionID);
+  if (cached == sessions.end()) return {};
+  const auto& messages = cached->second.messages;
+  const auto lastBreak = std::find_if(messages.rbegin(), messages.rend(),
+                                      [](const ChatMessage& m) { return m.endContext; });
+  if (lastBreak == messages.rend()) return messages;
+  return std::vector<ChatMessage>(lastBreak.base(), messages.end());
+}
+
+void ChatSessionManager::deleteSessionFile(const std::string& id) {
+  try {
+    sessionPath(id).deleteFile();
+  } catch (const std::exception&) {
+    logFailure("Failed to delete session file", std::current_exception());
+  }
+}
+
+void ChatSessionManager::deleteAttachmentFiles(const ChatMessageFile& file) {
+  if (file.path) deleteAttachmentFile(*file.path);
+  if (file.thumbnailPath) deleteAttachmentFile(*file.thumbnailPath);
+}
+
+void ChatSessionManager::deleteAttachmentFile(const std::string& url) {
+  std::string text = url;
+  for (auto at = text.find(kFileScheme); at != std::string::npos; at = text.find(kFileScheme))
+    text.erase(at, kFileScheme.size());
+  const std::string decoded =
+      QByteArray::fromPercentEncoding(QByteArray::fromStdString(text)).toStdString();
+
+  std::string folder = Paths::filesDirectory().rawValue();
+  if (!folder.ends_with('/')) folder += '/';
+  const files::Path path(decoded);
+  if (!decoded.starts_with(folder) || !isPlainFileName(decoded.substr(folder.size()))) {
+    platform::logError("\"Refused to delete an attachment outside the files folder\" {}",
+                       path.debugDescription());
+    return;
+  }
+  if (!path.itemExists()) return;
+  if (!path.isRegular()) {
+    platform::logError("\"Refused to delete an attachment that is not a regular file\" {}",
+                       path.debugDescription());
+    return;
+  }
+  try {
+    path.deleteFile();
+  } catch (const std::exception&) {
+    platform::logError("{}", debugDescribe(std::current_exception()));
+  }
+}
+
+}  // namespace tessra

@@ -1,0 +1,136 @@
+// `ChatSessionManager`: the one owner of the user's conversations at run time and the only code
+// that reads and writes the conversation files in the storage folder (Tessra/storage/paths.h).
+//
+// It holds the loaded `ConversationList` and a cache of the sessions opened in this run, and
+// writes each of them back as one whole JSON file, atomically. Sessions are read lazily, the
+// first time a conversation is opened. The very first start seeds the welcome conversation.
+//
+//   auto& store = ChatSessionManager::shared();
+//   store.load();
+//   store.loadSession(*store.conversationList->latestSessionID, true);
+//   store.upsertMessage(message, sessionID);  // memory only
+//   store.saveSession(sessionID);
+//
+// `conversationList` and `sessions` are open: the windows read them, and the chat window may
+// change them directly and then save. What reaches the files is what a save writes.
+//
+// Failures: only `loadSession` and the two operations built on it (`renameConversation`,
+// `updateConversation`) throw: the read or decode error of an existing session file, or
+// `InvalidSessionIdError` for a key that cannot name a file in the storage folder;
+// `createConversation` throws `TessraError::alreadyExists()` for a duplicate name. Every other
+// failure is logged ("Failed to save changes", "Failed to delete session file", ...) and the
+// operation goes on; memory keeps the change, the next save writes it.
+//
+// What is never lost: a "conversations.json" that exists but cannot be read is moved aside
+// ("conversations.json.unreadable-<timestamp>") before the welcome conversation is seeded, and
+// when it cannot be moved the list is kept in memory only and never written; the seed never
+// writes over an existing "welcome.json"; a session that cannot be read is not cached, so nothing
+// is written into its file; identifiers and attachment paths from the files are used for a file
+// operation only when they are plain names inside their folder, and deleting an attachment
+// removes one regular file inside the files folder, never a folder.
+//
+// GUI thread only: the store has no lock. The chat engine takes what it needs (the context
+// messages, the conversation's settings) on the GUI thread before it starts a request.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "Tessra/storage/chat_message.h"
+#include "Tessra/storage/chat_session.h"
+#include "Tessra/storage/conversation.h"
+#include "Tessra/storage/tessra_error.h"
+#include "files/path.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/user_defaults.h"
+
+namespace tessra {
+
+class ChatSessionManager {
+ public:
+  // The instance, created on first use over the program's storage folder, the default
+  // notification centre and the standard defaults; kept until the program quits.
+  static ChatSessionManager& shared();
+
+  // A store over the program's storage folder with another centre and defaults suite (tests).
+  ChatSessionManager(platform::NotificationCenter& center, platform::UserDefaults& defaults);
+  ChatSessionManager(const ChatSessionManager&) = delete;
+  ChatSessionManager& operator=(const ChatSessionManager&) = delete;
+
+  // The loaded list; absent until `load()` has run.
+  std::optional<ConversationList> conversationList;
+  // The cached sessions, keyed by the identifier they were asked for under; never evicted.
+  std::unordered_map<std::string, ChatSession> sessions;
+
+  // Makes sure the storage folder exists. The first call reads the list, or seeds the welcome
+  // conversation when there is none to read, and posts "conversationListDidChanged".
+  void load();
+  // Puts the session of `id` into the cache: from its file, or as a new empty session named
+  // like its conversation ("Untitled" when no conversation has that id). With `markAsLatest`, a
+  // session that was not cached becomes the list's latest and the files are written.
+  void loadSession(const std::string& id, bool markAsLatest);
+  // Writes the cached session of `id` to its file; nothing when it is not cached.
+  void saveSession(const std::string& id);
+  // Writes the loaded list; nothing when there is none.
+  void saveConversationList();
+
+  // Appends a new conversation on the default model and caches its empty session; writes the
+  // list. Throws TessraError::alreadyExists() when a conversation has that name already.
+  Conversation createConversation(const std::string& name);
+  // Renames the list entry and the session, and writes both.
+  void renameConversation(const std::string& id, const std::string& name);
+  // Replaces the list entry of `id` by `conversation` and writes the list.
+  void updateConversation(const std::string& id, const Conversation& conversation);
+  // Removes the conversation with that id from the list, its cached session, its session file
+  // and the attachment files of its messages; writes the list.
+  void deleteConversation(const std::string& id);
+  void deleteConversation(const Conversation& conversation) { deleteConversation(conversation.id); }
+  // Puts the list in the order of the given conversations' ids, taking each entry's current
+  // value from the list; entries the sequence does not name keep their order after them, and
+  // ids the list does not hold are ignored. Writes the list.
+  void replaceConversations(const std::vector<Conversation>& conversations);
+  void reorderConversations(const std::vector<std::string>& ids);
+
+  // Replaces the last message with the same id, or appends; memory only.
+  void upsertMessage(const ChatMessage& message, const std::string& sessionID);
+  // Removes the first message with that id (moving its context break to the message before it),
+  // writes the session and deletes the message's attachment files.
+  void deleteMessage(const std::string& id, const std::string& sessionID);
+  // The position before the first message with that id; nothing for the first message, or
+  // when the message or the session is not there.
+  std::optional<std::size_t> previousMessageIndex(const std::string& id,
+                                                  const std::string& sessionID) const;
+  std::optional<ChatMessage> lastMessage(const std::string& sessionID) const;
+  // The messages after the last one that closes a context; all of them when none does.
+  std::vector<ChatMessage> contextMessages(const std::string& sessionID) const;
+
+  // The conversation with that id in the loaded list.
+  const Conversation* conversation(const std::string& id) const;
+
+ private:
+  Conversation* findConversation(const std::string& id);
+  // The file of a session key; throws InvalidSessionIdError for a key that is no plain name.
+  files::Path sessionPath(const std::string& id) const;
+  void seed();
+  // Moves an unreadable list file aside; false when it is still in the way.
+  bool moveUnreadableListAside();
+  void moveEndContextToPreviousMessage(std::size_t index, const std::string& sessionID);
+  void deleteSessionFile(const std::string& id);
+  void deleteAttachmentFiles(const ChatMessageFile& file);
+  void deleteAttachmentFile(const std::string& url);
+
+  platform::NotificationCenter& m_center;
+  platform::UserDefaults& m_defaults;
+  // False when an unreadable list file could not be moved aside: it must not be overwritten.
+  bool m_listWritable = true;
+};
+
+// Text equality as the store compares names and identifiers: canonically equivalent Unicode
+// sequences (a precomposed letter and its decomposed form) are equal.
+bool sameText(std::string_view a, std::string_view b);
+
+}  // namespace tessra

@@ -1,0 +1,365 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Tessra/storage/constants.h"
+#include "Tessra/storage/settings_enums.h"
+#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/storage_test_support.h"
+#include "Tessra/storage/user_settings.h"
+#include "Tessra/ui_foundation/localized_text.h"
+#include "testing/temp_dir.h"
+
+namespace tessra {
+namespace {
+
+using platform::UserDefaults;
+namespace keys = settings_keys;
+
+// --- Enumerations
+// ---------------------------------------------------------------------------------
+
+TEST(SettingsEnumsTest, RawValuesAndTitles) {
+  EXPECT_EQ(popupPositionFromRawValue(4), std::nullopt);
+  EXPECT_EQ(popupPositionFromRawValue(-1), std::nullopt);
+  EXPECT_EQ(popupPositionFromRawValue(3), PopupPosition::bottom);
+  EXPECT_EQ(floatingWindowSizeFromStoredInt(6), FloatingWindowSize::medium);
+  EXPECT_EQ(floatingWindowSizeFromStoredInt(-1), FloatingWindowSize::medium);
+  EXPECT_EQ(floatingWindowSizeFromStoredInt(std::numeric_limits<std::int64_t>::max()),
+            FloatingWindowSize::medium);
+  EXPECT_EQ(floatingWindowSizeFromStoredInt(0), FloatingWindowSize::extraSmall);
+  EXPECT_EQ(floatingWindowPaddingFromRawValue(6), std::nullopt);
+
+  std::vector<std::string> positions;
+  for (PopupPosition p : allPopupPositions()) positions.push_back(title(p));
+  EXPECT_EQ(positions, (std::vector<std::string>{"Right", "Left", "Top", "Bottom"}));
+  std::vector<std::string> paddings;
+  for (FloatingWindowPadding p : allFloatingWindowPaddings()) paddings.push_back(title(p));
+  EXPECT_EQ(paddings, (std::vector<std::string>{"None", "16px", "32px", "48px", "64px", "128px"}));
+  EXPECT_EQ(paddingPoints(FloatingWindowPadding::ultraWide), 128);
+
+  EXPECT_EQ(appLanguageFromRawValue("zh-Hans"), AppLanguage::chineseSimplified);
+  EXPECT_EQ(appLanguageFromRawValue("zh-hans"), std::nullopt);
+  EXPECT_EQ(appLanguageFromRawValue(""), std::nullopt);
+  EXPECT_EQ(title(AppLanguage::german), "Deutsch (Deutschland) 🇩🇪");
+  EXPECT_EQ(title(AppLanguage::system), "System Default 🌐");
+  std::vector<std::string_view> codes;
+  for (AppLanguage l : allAppLanguages()) codes.push_back(rawValue(l));
+  EXPECT_EQ(codes,
+            (std::vector<std::string_view>{"system", "en", "zh-Hans", "fr", "de", "ja", "pt-BR"}));
+}
+
+TEST(SettingsEnumsTest, SizeTitlesComeFromTheStringTable) {
+  // English is asked for before any size title is first computed in this process.
+  LocalizedText::setChosenLanguageProvider([] { return std::optional<std::string>("en"); });
+  std::vector<std::string> titles;
+  for (FloatingWindowSize s : allFloatingWindowSizes()) titles.push_back(title(s));
+  EXPECT_EQ(titles, (std::vector<std::string>{"Extra Small - 500px", "Small - 600px",
+                                              "Default - 700px", "Large - 800px",
+                                              "Extra Large - 900px", "Ultra Wide - 1000px"}));
+  LocalizedText::setChosenLanguageProvider({});
+}
+
+TEST(ConstantsTest, NamesTypesColours) {
+  for (std::string_view name : notification_names::all()) EXPECT_FALSE(name.empty());
+  EXPECT_EQ(notification_names::all().size(), 12u);
+  EXPECT_EQ(notification_names::kConversationListDidChanged, "conversationListDidChanged");
+  EXPECT_EQ(notification_names::kFloatingWindowSizeDidChanged, "floatingWindowSizeDidChanged");
+
+  const auto images = supported_types::images();
+  ASSERT_GE(images.size(), 7u);
+  EXPECT_EQ(images.front().name, "webP");
+  EXPECT_EQ(images.back().name, "gif");
+  EXPECT_EQ(supported_types::textFiles().size(), 24u);
+  EXPECT_EQ(supported_types::textFiles().back().name, "log");
+
+  EXPECT_EQ(app_colors::all().size(), 16u);
+  EXPECT_EQ(app_colors::colorFromHex(" #1ABC9C\n"), QColor(0x1a, 0xbc, 0x9c));
+  EXPECT_EQ(app_colors::colorFromHex("not hex"), QColor(0, 0, 0));
+  EXPECT_EQ(app_colors::all()[6], QColor(255, 255, 255));
+}
+
+TEST(ConstantsTest, PreviewRunNeedsExactlyOne) {
+  for (const char* value : {"true", "0", ""}) {
+    ::setenv("XCODE_RUNNING_FOR_PREVIEWS", value, 1);
+    EXPECT_FALSE(app_environment::isRunningForPreviews()) << value;
+  }
+  ::setenv("XCODE_RUNNING_FOR_PREVIEWS", "1", 1);
+  EXPECT_TRUE(app_environment::isRunningForPreviews());
+  ::unsetenv("XCODE_RUNNING_FOR_PREVIEWS");
+  EXPECT_FALSE(app_environment::isRunningForPreviews());
+}
+
+// --- Settings keys
+// --------------------------------------------------------------------------------
+
+class SettingsKeysTest : public ::testing::Test {
+ protected:
+  testing::TempDir m_dir;
+  UserDefaults m_defaults{m_dir / "defaults.json"};
+};
+
+TEST_F(SettingsKeysTest, EmptyStoreReadsTheDefaults) {
+  EXPECT_EQ(keys::openAICustomHost(m_defaults), "");
+  EXPECT_EQ(keys::openAIModel(m_defaults), ChatGPTModels::gpt4);
+  EXPECT_EQ(keys::popupWindowPosition(m_defaults), PopupPosition::right);
+  EXPECT_EQ(keys::floatingWindowSize(m_defaults), FloatingWindowSize::extraSmall);
+  EXPECT_EQ(keys::popupPadding(m_defaults), FloatingWindowPadding::none);
+  EXPECT_EQ(keys::appLanguage(m_defaults), AppLanguage::system);
+  EXPECT_TRUE(keys::sideBarVisible(m_defaults));
+  EXPECT_TRUE(keys::overlayIconVisible(m_defaults));
+  EXPECT_TRUE(keys::soundEffects(m_defaults));
+  EXPECT_TRUE(keys::menuBarVisible(m_defaults));
+  EXPECT_FALSE(keys::onboardingPresented(m_defaults));
+  EXPECT_EQ(storage_test::readFile(m_dir / "defaults.json"), "");  // reads never write
+}
+
+TEST_F(SettingsKeysTest, StoredValuesAndTheirReadings) {
+  struct Case {
+    std::string_view key;
+    nlohmann::json stored;
+    std::function<bool()> holds;
+  };
+  const Case cases[] = {
+      {keys::kFloatingWindowSize, 6,
+       [&] { return keys::floatingWindowSize(m_defaults) == FloatingWindowSize::medium; }},
+      {keys::kFloatingWindowSize, -1,
+       [&] { return keys::floatingWindowSize(m_defaults) == FloatingWindowSize::medium; }},
+      {keys::kFloatingWindowSize, 4,
+       [&] { return keys::floatingWindowSize(m_defaults) == FloatingWindowSize::extraLarge; }},
+      {keys::kPopupWindowPosition, 7,
+       [&] { return keys::popupWindowPosition(m_defaults) == PopupPosition::right; }},
+      {keys::kPopupWindowPosition, 2,
+       [&] { return keys::popupWindowPosition(m_defaults) == PopupPosition::top; }},
+      {keys::kPopupPadding, 9,
+       [&] { return keys::popupPadding(m_defaults) == FloatingWindowPadding::none; }},
+      {keys::kMenuBarVisible, 2, [&] { return !keys::menuBarVisible(m_defaults); }},
+      {keys::kMenuBarVisible, "0", [&] { return keys::menuBarVisible(m_defaults); }},
+      {keys::kOpenAIModel, "gpt-4o",
+       [&] { return keys::openAIModel(m_defaults) == ChatGPTModels::gpt4; }},
+      {keys::kOpenAIModel, "gpt35",
+       [&] { return keys::openAIModel(m_defaults) == ChatGPTModels::gpt35; }},
+      {keys::kAppLanguage, "EN",
+       [&] { return keys::appLanguage(m_defaults) == AppLanguage::system; }},
+      {keys::kAppLanguage, "pt-BR",
+       [&] { return keys::appLanguage(m_defaults) == AppLanguage::brazilianPortuguese; }},
+      {keys::kOpenAICustomHost, "http://h",
+       [&] { return keys::openAICustomHost(m_defaults) == "http://h"; }},
+      {keys::kOnboardingPresented, true, [&] { return keys::onboardingPresented(m_defaults); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + " = " + c.stored.dump());
+    ASSERT_TRUE(m_defaults.set(c.key, c.stored).has_value());
+    EXPECT_TRUE(c.holds());
+  }
+}
+
+TEST_F(SettingsKeysTest, WritesStoreTheTableForm) {
+  ASSERT_TRUE(keys::setMenuBarVisible(true, m_defaults));
+  EXPECT_EQ(m_defaults.integer(keys::kMenuBarVisible), 0);
+  ASSERT_TRUE(keys::setSideBarVisible(false, m_defaults));
+  EXPECT_EQ(m_defaults.integer(keys::kSideBarVisible), 1);
+  ASSERT_TRUE(keys::setOpenAIModel(ChatGPTModels::gpt4turbo, m_defaults));
+  EXPECT_EQ(m_defaults.string(keys::kOpenAIModel), "gpt4turbo");
+  ASSERT_TRUE(keys::setFloatingWindowSize(FloatingWindowSize::ultraWide, m_defaults));
+  EXPECT_EQ(m_defaults.integer(keys::kFloatingWindowSize), 5);
+  ASSERT_TRUE(keys::setAppLanguage(AppLanguage::japanese, m_defaults));
+  EXPECT_EQ(m_defaults.string(keys::kAppLanguage), "ja");
+  ASSERT_TRUE(keys::setOnboardingPresented(true, m_defaults));
+  EXPECT_EQ(m_defaults.boolean(keys::kOnboardingPresented), true);
+}
+
+// --- The settings object
+// --------------------------------------------------------------------------
+
+class UserSettingsTest : public ::testing::Test {
+ protected:
+  UserSettingsTest() {
+    for (std::string_view name : notification_names::all()) {
+      m_tokens.push_back(m_center.addObserver(
+          std::string(name),
+          [this](const platform::Notification& n) { m_posted.push_back(n.name); }));
+    }
+  }
+  ~UserSettingsTest() override {
+    m_settings.reset();
+    (void)m_keychain.remove(UserSettings::kOpenAiKeyItem);
+  }
+
+  std::unique_ptr<UserSettings> make() {
+    return std::make_unique<UserSettings>(m_defaults, m_keychain, m_center, m_mainQueue);
+  }
+  void waitForLoad(UserSettings& settings) {
+    ASSERT_TRUE(
+        storage_test::waitUntil([&] { return settings.loaded(); },
+                                [&] { m_mainQueue.drainFor(std::chrono::milliseconds(50)); }));
+  }
+  std::optional<std::string> storedKey() {
+    auto stored = m_keychain.get(UserSettings::kOpenAiKeyItem);
+    EXPECT_TRUE(stored.has_value());
+    return stored ? *stored : std::nullopt;
+  }
+
+  testing::TempDir m_dir;
+  UserDefaults m_defaults{m_dir / "defaults.json"};
+  // A service of this process's own, so tests never meet each other's items.
+  keychain::Keychain m_keychain{"org.tessra.Tessra.storage-tests." + std::to_string(::getpid())};
+  platform::NotificationCenter m_center;
+  platform::MainQueue m_mainQueue;
+  std::vector<platform::NotificationCenter::ObserverToken> m_tokens;
+  std::vector<std::string> m_posted;
+  std::unique_ptr<UserSettings> m_settings;
+};
+
+TEST_F(UserSettingsTest, CreationReadsTheDefaultsSilently) {
+  ASSERT_TRUE(keys::setPopupWindowPosition(PopupPosition::bottom, m_defaults));
+  ASSERT_TRUE(keys::setMenuBarVisible(false, m_defaults));
+  ASSERT_TRUE(m_defaults.set(keys::kFloatingWindowSize, 17));
+  m_settings = make();
+  EXPECT_EQ(m_settings->popupPosition(), PopupPosition::bottom);
+  EXPECT_FALSE(m_settings->menuBarVisible());
+  EXPECT_EQ(m_settings->floatingWindowSize(), FloatingWindowSize::medium);
+  EXPECT_EQ(m_settings->appLanguage(), AppLanguage::system);
+  EXPECT_EQ(m_settings->chosenLanguage(), std::nullopt);
+  EXPECT_FALSE(m_settings->loaded());
+  EXPECT_EQ(m_settings->openAiKey(), "");
+  EXPECT_TRUE(m_posted.empty());
+}
+
+TEST_F(UserSettingsTest, HidingTheTrayIconTurnsTheSideButtonOn) {
+  ASSERT_TRUE(keys::setOverlayIconVisible(false, m_defaults));
+  m_settings = make();
+  m_settings->setMenuBarVisible(false);
+  EXPECT_EQ(m_posted,
+            (std::vector<std::string>{"overlayVisibilityChanged", "menuBarVisibilityChanged"}));
+  EXPECT_EQ(m_defaults.integer(keys::kOverlayIconVisible), 0);
+  EXPECT_EQ(m_defaults.integer(keys::kMenuBarVisible), 1);
+  EXPECT_FALSE(m_settings->menuBarVisible());
+  EXPECT_TRUE(m_settings->overlayIconVisible());
+
+  m_posted.clear();
+  m_settings->setMenuBarVisible(true);
+  EXPECT_EQ(m_posted, (std::vector<std::string>{"menuBarVisibilityChanged"}));
+  EXPECT_EQ(m_defaults.integer(keys::kMenuBarVisible), 0);
+}
+
+TEST_F(UserSettingsTest, WriteThroughAndNotifications) {
+  m_settings = make();
+  struct Case {
+    const char* name;
+    std::function<void()> set;
+    std::vector<std::string> posted;
+    std::function<bool()> stored;
+  };
+  const Case cases[] = {
+      {"same language",
+       [&] { m_settings->setAppLanguage(AppLanguage::system); },
+       {},
+       [&] { return !m_defaults.object(keys::kAppLanguage).has_value(); }},
+      {"new language",
+       [&] { m_settings->setAppLanguage(AppLanguage::french); },
+       {"appLanguageChanged"},
+       [&] { return m_defaults.string(keys::kAppLanguage) == "fr"; }},
+      {"same position",
+       [&] { m_settings->setPopupPosition(PopupPosition::right); },
+       {"floatingWindowPositionDidChanged"},
+       [&] { return m_defaults.integer(keys::kPopupWindowPosition) == 0; }},
+      {"padding",
+       [&] { m_settings->setPopupPadding(FloatingWindowPadding::large); },
+       {"floatingWindowSizeDidChanged"},
+       [&] { return m_defaults.integer(keys::kPopupPadding) == 3; }},
+      {"size",
+       [&] { m_settings->setFloatingWindowSize(FloatingWindowSize::small); },
+       {"floatingWindowSizeDidChanged"},
+       [&] { return m_defaults.integer(keys::kFloatingWindowSize) == 1; }},
+      {"sound",
+       [&] { m_settings->setSoundEffectEnabled(false); },
+       {},
+       [&] { return m_defaults.integer(keys::kSoundEffects) == 1; }},
+      {"side button",
+       [&] { m_settings->setOverlayIconVisible(false); },
+       {"overlayVisibilityChanged"},
+       [&] { return m_defaults.integer(keys::kOverlayIconVisible) == 1; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_posted.clear();
+    c.set();
+    EXPECT_EQ(m_posted, c.posted);
+    EXPECT_TRUE(c.stored());
+  }
+  EXPECT_EQ(m_settings->chosenLanguage(), AppLanguage::french);
+  EXPECT_EQ(m_settings->chosenLanguageCode(), "fr");
+  // A new object reads back what the setters stored.
+  auto again = make();
+  EXPECT_EQ(again->popupPadding(), FloatingWindowPadding::large);
+  EXPECT_EQ(again->appLanguage(), AppLanguage::french);
+  EXPECT_FALSE(again->soundEffectEnabled());
+}
+
+TEST_F(UserSettingsTest, ApiKeyIsReadFromTheKeyring) {
+  ASSERT_TRUE(m_keychain.set("sk-stored", UserSettings::kOpenAiKeyItem));
+  m_settings = make();
+  std::vector<std::string> seen;
+  QObject::connect(m_settings.get(), &UserSettings::openAiKeyChanged,
+                   [&](const std::string& key) { seen.push_back(key); });
+  EXPECT_EQ(m_settings->openAiKey(), "");
+  waitForLoad(*m_settings);
+  EXPECT_EQ(m_settings->openAiKey(), "sk-stored");
+  EXPECT_EQ(seen, (std::vector<std::string>{"sk-stored"}));
+  EXPECT_EQ(m_settings->keychainError(), std::nullopt);
+  EXPECT_EQ(storedKey(), "sk-stored");
+}
+
+TEST_F(UserSettingsTest, ApiKeyChangesReachTheKeyringInOrder) {
+  m_settings = make();
+  waitForLoad(*m_settings);
+  EXPECT_EQ(m_settings->openAiKey(), "");
+
+  m_settings->setOpenAiKey("sk-one");
+  m_settings->setOpenAiKey("sk-two");
+  m_settings->setOpenAiKey("sk-three");
+  m_settings.reset();  // waits for the saves asked for
+  EXPECT_EQ(storedKey(), "sk-three");
+
+  m_settings = make();
+  waitForLoad(*m_settings);
+  EXPECT_EQ(m_settings->openAiKey(), "sk-three");
+  m_settings->setOpenAiKey("");
+  m_settings.reset();
+  EXPECT_EQ(storedKey(), std::nullopt);
+}
+
+TEST_F(UserSettingsTest, KeyTypedBeforeTheLoadIsKeptAndSaved) {
+  ASSERT_TRUE(m_keychain.set("sk-old", UserSettings::kOpenAiKeyItem));
+  m_settings = make();
+  // The stored key is not handed back until the main queue runs.
+  m_settings->setOpenAiKey("sk-typed");
+  waitForLoad(*m_settings);
+  EXPECT_EQ(m_settings->openAiKey(), "sk-typed");
+  m_settings.reset();
+  EXPECT_EQ(storedKey(), "sk-typed");
+}
+
+TEST_F(UserSettingsTest, SameKeyWritesNothing) {
+  m_settings = make();
+  waitForLoad(*m_settings);
+  m_settings->setOpenAiKey("sk-a");
+  m_settings.reset();
+  ASSERT_EQ(storedKey(), "sk-a");
+  // Changed behind the object's back: setting the same text must not write it again.
+  m_settings = make();
+  waitForLoad(*m_settings);
+  ASSERT_TRUE(m_keychain.set("sk-elsewhere", UserSettings::kOpenAiKeyItem));
+  m_settings->setOpenAiKey("sk-a");
+  m_settings.reset();
+  EXPECT_EQ(storedKey(), "sk-elsewhere");
+}
+
+}  // namespace
+}  // namespace tessra

@@ -1,0 +1,205 @@
+#include "Tessra/storage/user_settings.h"
+
+#include <utility>
+
+#include "Tessra/storage/constants.h"
+#include "Tessra/storage/settings_keys.h"
+#include "Tessra/ui_foundation/localized_text.h"
+#include "platform/foundation/logger.h"
+
+namespace tessra {
+
+// The keyring side: one serial worker, so the load and every save run one after another in the
+// order they were asked for. Shared with the jobs, which may outlive the settings object.
+struct UserSettings::KeyWorker {
+  explicit KeyWorker(keychain::Keychain keychain)
+      : keychain(std::move(keychain)), queue("org.tessra.Tessra.settings.keychain") {}
+
+  const keychain::Keychain keychain;
+  platform::SerialQueue queue;
+  // The number of the latest save asked for; a save that is no longer the latest is skipped,
+  // since a later one will write its newer value.
+  std::atomic<std::uint64_t> latestSave{0};
+};
+
+UserSettings& UserSettings::shared() {
+  static UserSettings* const instance = [] {
+    // Never released: the settings live until the program quits.
+    auto* settings = new UserSettings(
+        platform::UserDefaults::standard(), keychain::Keychain(std::string(kKeychainService)),
+        platform::NotificationCenter::defaultCenter(), platform::mainQueue());
+    LocalizedText::setChosenLanguageProvider([settings] { return settings->chosenLanguageCode(); });
+    return settings;
+  }();
+  return *instance;
+}
+
+UserSettings::UserSettings(platform::UserDefaults& defaults, keychain::Keychain keychain,
+                           platform::NotificationCenter& center, platform::Queue& mainQueue,
+                           QObject* parent)
+    : QObject(parent),
+      m_defaults(defaults),
+      m_center(center),
+      m_mainQueue(mainQueue),
+      m_worker(std::make_shared<KeyWorker>(std::move(keychain))),
+      m_self(std::make_shared<UserSettings*>(this)),
+      m_appLanguage(settings_keys::appLanguage(defaults)),
+      m_languageSnapshot(m_appLanguage),
+      m_soundEffectEnabled(settings_keys::soundEffects(defaults)),
+      m_menuBarVisible(settings_keys::menuBarVisible(defaults)),
+      m_overlayIconVisible(settings_keys::overlayIconVisible(defaults)),
+      m_popupPosition(settings_keys::popupWindowPosition(defaults)),
+      m_floatingWindowSize(settings_keys::floatingWindowSize(defaults)),
+      m_popupPadding(settings_keys::popupPadding(defaults)) {
+  startKeyLoad();
+}
+
+UserSettings::~UserSettings() {
+  // A save asked for must still reach the keyring; results that come back later find no object.
+  m_worker->queue.sync([] {});
+  m_self.reset();
+}
+
+std::optional<AppLanguage> UserSettings::chosenLanguage() const {
+  const AppLanguage language = m_languageSnapshot.load();
+  if (language == AppLanguage::system) return std::nullopt;
+  return language;
+}
+
+std::optional<std::string> UserSettings::chosenLanguageCode() const {
+  const auto language = chosenLanguage();
+  if (!language) return std::nullopt;
+  return std::string(rawValue(*language));
+}
+
+void UserSettings::post(std::string_view name) { m_center.post(std::string(name)); }
+
+void UserSettings::setAppLanguage(AppLanguage language) {
+  const AppLanguage previous = m_appLanguage;
+  m_appLanguage = language;
+  m_languageSnapshot.store(language);
+  emit appLanguageChanged(language);
+  if (language == previous) return;
+  (void)settings_keys::setAppLanguage(language, m_defaults);
+  post(notification_names::kAppLanguageChanged);
+}
+
+void UserSettings::setSoundEffectEnabled(bool enabled) {
+  m_soundEffectEnabled = enabled;
+  emit soundEffectEnabledChanged(enabled);
+  (void)settings_keys::setSoundEffects(enabled, m_defaults);
+}
+
+void UserSettings::setMenuBarVisible(bool visible) {
+  m_menuBarVisible = visible;
+  emit menuBarVisibleChanged(visible);
+  (void)settings_keys::setMenuBarVisible(visible, m_defaults);
+  // Without the tray icon the side button is the only way left to open the panel.
+  if (!visible) setOverlayIconVisible(true);
+  post(notification_names::kMenuBarVisibilityChanged);
+}
+
+void UserSettings::setOverlayIconVisible(bool visible) {
+  m_overlayIconVisible = visible;
+  emit overlayIconVisibleChanged(visible);
+  (void)settings_keys::setOverlayIconVisible(visible, m_defaults);
+  post(notification_names::kOverlayVisibilityChanged);
+}
+
+void UserSettings::setPopupPosition(PopupPosition position) {
+  m_popupPosition = position;
+  emit popupPositionChanged(position);
+  (void)settings_keys::setPopupWindowPosition(position, m_defaults);
+  post(notification_names::kFloatingWindowPositionDidChanged);
+}
+
+void UserSettings::setFloatingWindowSize(FloatingWindowSize size) {
+  m_floatingWindowSize = size;
+  emit floatingWindowSizeChanged(size);
+  (void)settings_keys::setFloatingWindowSize(size, m_defaults);
+  post(notification_names::kFloatingWindowSizeDidChanged);
+}
+
+void UserSettings::setPopupPadding(FloatingWindowPadding padding) {
+  m_popupPadding = padding;
+  emit popupPaddingChanged(padding);
+  (void)settings_keys::setPopupPadding(padding, m_defaults);
+  post(notification_names::kFloatingWindowSizeDidChanged);
+}
+
+void UserSettings::setOpenAiKey(const std::string& key) {
+  const bool changed = key != m_openAiKey;
+  m_openAiKey = key;
+  emit openAiKeyChanged(m_openAiKey);
+  if (!changed) return;
+  if (!m_loaded) {
+    // Saved once the stored key is known, instead of being overwritten by it.
+    m_keyChangedBeforeLoad = true;
+    return;
+  }
+  startKeySave(m_openAiKey);
+}
+
+void UserSettings::setKeychainError(std::optional<std::string> error) {
+  if (error == m_keychainError) return;
+  m_keychainError = std::move(error);
+  emit keychainErrorChanged();
+}
+
+void UserSettings::startKeyLoad() {
+  std::weak_ptr<UserSettings*> self = m_self;
+  platform::Queue* mainQueue = &m_mainQueue;
+  m_worker->queue.async([worker = m_worker, self, mainQueue] {
+    auto stored = worker->keychain.get(kOpenAiKeyItem);
+    mainQueue->async([self, stored = std::move(stored)]() mutable {
+      if (const auto owner = self.lock()) (*owner)->finishKeyLoad(std::move(stored));
+    });
+  });
+}
+
+void UserSettings::finishKeyLoad(keychain::KeychainResult<std::optional<std::string>> stored) {
+  std::string storedKey;
+  if (stored) {
+    storedKey = stored->value_or("");
+    setKeychainError(std::nullopt);
+  } else {
+    platform::logError("Could not read the API key from the login keyring: {}",
+                       keychain::description(stored.error()));
+    setKeychainError(std::string(keychain::description(stored.error())));
+  }
+
+  if (m_keyChangedBeforeLoad) {
+    m_loaded = true;
+    emit loadedChanged(true);
+    if (m_openAiKey != storedKey) startKeySave(m_openAiKey);
+    return;
+  }
+  if (m_openAiKey != storedKey) {
+    m_openAiKey = storedKey;
+    emit openAiKeyChanged(m_openAiKey);
+  }
+  m_loaded = true;
+  emit loadedChanged(true);
+}
+
+void UserSettings::startKeySave(std::string key) {
+  const std::uint64_t number = ++m_worker->latestSave;
+  std::weak_ptr<UserSettings*> self = m_self;
+  platform::Queue* mainQueue = &m_mainQueue;
+  m_worker->queue.async([worker = m_worker, self, mainQueue, number, key = std::move(key)] {
+    if (number != worker->latestSave.load()) return;
+    const auto saved = key.empty() ? worker->keychain.remove(kOpenAiKeyItem)
+                                   : worker->keychain.set(key, kOpenAiKeyItem);
+    std::optional<std::string> error;
+    if (!saved) {
+      platform::logError("Could not save the API key in the login keyring: {}",
+                         keychain::description(saved.error()));
+      error = std::string(keychain::description(saved.error()));
+    }
+    mainQueue->async([self, error = std::move(error)]() mutable {
+      if (const auto owner = self.lock()) (*owner)->setKeychainError(std::move(error));
+    });
+  });
+}
+
+}  // namespace tessra

@@ -1,0 +1,153 @@
+// `UserSettings`: the one observable object through which windows read and change the global
+// settings (interface language, sound, tray icon, side button, the panel's edge, width and
+// padding) and the OpenAI API key.
+//
+//   auto& settings = UserSettings::shared();
+//   settings.setPopupPosition(PopupPosition::left);  // stores 1, posts
+//                                                    // "floatingWindowPositionDidChanged"
+//   connect(&settings, &UserSettings::openAiKeyChanged, view, &KeyView::refresh);
+//
+// Every setter stores the value, emits the field's changed signal, then runs the field's
+// write-through: the user-defaults write (Tessra/storage/settings_keys.h) before the named
+// notification (Tessra/storage/constants.h), posted with no payload. Setting a value equal to
+// the current one still writes and posts, except for `appLanguage` (nothing) and `openAiKey`
+// (no keyring write).
+//
+// The API key lives only in the login keyring, item "openAiKey". It is read once, on a worker,
+// after creation; until that read is back `loaded()` is false and `openAiKey()` is "". Every
+// change of the key after that is saved on the same worker, in order, the last value winning; a
+// key typed before the read is back is kept and saved rather than overwritten by the stored one.
+// A keyring failure (reading or saving) is published as `keychainError()` so the key form can
+// show it; a later success clears it.
+//
+// GUI thread only, except `chosenLanguage()` and `chosenLanguageCode()`, which any thread may
+// call (the string table asks for them where it looks a text up). Keyring calls run on the
+// object's own serial worker; their results come back through the main queue.
+#pragma once
+
+#include <QObject>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Tessra/storage/chat_gpt_models.h"
+#include "Tessra/storage/settings_enums.h"
+#include "keychain/keychain.h"
+#include "platform/foundation/error.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/queue.h"
+#include "platform/foundation/user_defaults.h"
+
+namespace tessra {
+
+class UserSettings final : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(tessra::AppLanguage appLanguage READ appLanguage WRITE setAppLanguage NOTIFY
+                 appLanguageChanged)
+  Q_PROPERTY(bool soundEffectEnabled READ soundEffectEnabled WRITE setSoundEffectEnabled NOTIFY
+                 soundEffectEnabledChanged)
+  Q_PROPERTY(
+      bool menuBarVisible READ menuBarVisible WRITE setMenuBarVisible NOTIFY menuBarVisibleChanged)
+  Q_PROPERTY(bool overlayIconVisible READ overlayIconVisible WRITE setOverlayIconVisible NOTIFY
+                 overlayIconVisibleChanged)
+  Q_PROPERTY(tessra::PopupPosition popupPosition READ popupPosition WRITE setPopupPosition NOTIFY
+                 popupPositionChanged)
+  Q_PROPERTY(tessra::FloatingWindowSize floatingWindowSize READ floatingWindowSize WRITE
+                 setFloatingWindowSize NOTIFY floatingWindowSizeChanged)
+  Q_PROPERTY(tessra::FloatingWindowPadding popupPadding READ popupPadding WRITE setPopupPadding
+                 NOTIFY popupPaddingChanged)
+  Q_PROPERTY(std::string openAiKey READ openAiKey WRITE setOpenAiKey NOTIFY openAiKeyChanged)
+  Q_PROPERTY(bool loaded READ loaded NOTIFY loadedChanged)
+
+ public:
+  // The keyring item that holds the API key.
+  static constexpr std::string_view kOpenAiKeyItem = "openAiKey";
+  // The service name the key is kept under.
+  static constexpr std::string_view kKeychainService = keychain::kMainBundleIdentifier;
+
+  // The instance, created on first use with the standard defaults, the login keyring, the
+  // default notification centre and the main queue, and never released. Creating it also makes
+  // it the string table's source of the chosen language.
+  static UserSettings& shared();
+
+  // An instance over other parts, for tests. `mainQueue` runs the hand-back of keyring results
+  // and must outlive the object.
+  UserSettings(platform::UserDefaults& defaults, keychain::Keychain keychain,
+               platform::NotificationCenter& center, platform::Queue& mainQueue,
+               QObject* parent = nullptr);
+  // Waits for the keyring saves already asked for.
+  ~UserSettings() override;
+
+  AppLanguage appLanguage() const { return m_appLanguage; }
+  bool soundEffectEnabled() const { return m_soundEffectEnabled; }
+  bool menuBarVisible() const { return m_menuBarVisible; }
+  bool overlayIconVisible() const { return m_overlayIconVisible; }
+  PopupPosition popupPosition() const { return m_popupPosition; }
+  FloatingWindowSize floatingWindowSize() const { return m_floatingWindowSize; }
+  FloatingWindowPadding popupPadding() const { return m_popupPadding; }
+  const std::string& openAiKey() const { return m_openAiKey; }
+  // True once the key has been read from the keyring.
+  bool loaded() const { return m_loaded; }
+  // The last keyring failure, as a text the key form can show; nothing when the last keyring
+  // call succeeded.
+  const std::optional<std::string>& keychainError() const { return m_keychainError; }
+
+  // The language the user picked, nothing for `system`. Any thread.
+  std::optional<AppLanguage> chosenLanguage() const;
+  // Its code ("de"), nothing for `system`. Any thread.
+  std::optional<std::string> chosenLanguageCode() const;
+
+  void setAppLanguage(AppLanguage language);
+  void setSoundEffectEnabled(bool enabled);
+  void setMenuBarVisible(bool visible);
+  void setOverlayIconVisible(bool visible);
+  void setPopupPosition(PopupPosition position);
+  void setFloatingWindowSize(FloatingWindowSize size);
+  void setPopupPadding(FloatingWindowPadding padding);
+  void setOpenAiKey(const std::string& key);
+
+ signals:
+  void appLanguageChanged(tessra::AppLanguage language);
+  void soundEffectEnabledChanged(bool enabled);
+  void menuBarVisibleChanged(bool visible);
+  void overlayIconVisibleChanged(bool visible);
+  void popupPositionChanged(tessra::PopupPosition position);
+  void floatingWindowSizeChanged(tessra::FloatingWindowSize size);
+  void popupPaddingChanged(tessra::FloatingWindowPadding padding);
+  void openAiKeyChanged(const std::string& key);
+  void loadedChanged(bool loaded);
+  void keychainErrorChanged();
+
+ private:
+  struct KeyWorker;
+
+  void post(std::string_view name);
+  void startKeyLoad();
+  void finishKeyLoad(keychain::KeychainResult<std::optional<std::string>> stored);
+  void startKeySave(std::string key);
+  void setKeychainError(std::optional<std::string> error);
+
+  platform::UserDefaults& m_defaults;
+  platform::NotificationCenter& m_center;
+  platform::Queue& m_mainQueue;
+  std::shared_ptr<KeyWorker> m_worker;
+  // Lets a hand-back that reaches the GUI thread after destruction see that the object is gone.
+  std::shared_ptr<UserSettings*> m_self;
+
+  bool m_loaded = false;
+  bool m_keyChangedBeforeLoad = false;
+  AppLanguage m_appLanguage;
+  std::atomic<AppLanguage> m_languageSnapshot;  // read by other threads; written with the field
+  bool m_soundEffectEnabled;
+  bool m_menuBarVisible;
+  bool m_overlayIconVisible;
+  PopupPosition m_popupPosition;
+  FloatingWindowSize m_floatingWindowSize;
+  FloatingWindowPadding m_popupPadding;
+  std::string m_openAiKey;
+  std::optional<std::string> m_keychainError;
+};
+
+}  // namespace tessra
