@@ -62,7 +62,7 @@ ChatSessionManager::ChatSessionManager(platform::NotificationCenter& center,
     : m_center(center), m_defaults(defaults) {}
 
 files::Path ChatSessionManager::sessionPath(const std::string& id) const {
-  if (!isPlainFileName(id + ".json")) throw InvalidSessionIdError(id);
+  if (!isPlainFileName(id) || !isPlainFileName(id + ".json")) throw InvalidSessionIdError(id);
   return Paths::sessionFile(id);
 }
 

@@ -1,0 +1,451 @@
+#include "Tessra/storage/chat_session_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Tessra/storage/constants.h"
+#include "Tessra/storage/paths.h"
+#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/storage_test_support.h"
+#include "Tessra/storage/welcome.h"
+#include "files/file_error.h"
+#include "files/json_file.h"
+#include "platform/foundation/json.h"
+#include "testing/temp_dir.h"
+
+namespace tessra {
+namespace {
+
+namespace fs = std::filesystem;
+using storage_test::readFile;
+using storage_test::writeFile;
+
+// Every regular file under a folder with its content.
+std::map<std::string, std::string> snapshot(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  if (!fs::exists(root)) return files;
+  for (const auto& entry : fs::recursive_directory_iterator(root))
+    if (entry.is_regular_file()) files[entry.path().string()] = readFile(entry.path());
+  return files;
+}
+
+ChatMessage message(const std::string& id, bool endContext = false) {
+  ChatMessage m(id, "question " + id, "answer " + id, true, endContext);
+  m.createdAt = platform::Date::fromReferenceDate(700000000.5);
+  return m;
+}
+
+class ChatSessionManagerTest : public ::testing::Test {
+ protected:
+  ChatSessionManagerTest() {
+    fs::remove_all(storage());
+    m_token = m_center.addObserver(std::string(notification_names::kConversationListDidChanged),
+                                   [this](const platform::Notification&) { ++m_listPosts; });
+  }
+
+  static fs::path storage() { return fs::path(Paths::storageDirectory().rawValue()); }
+  static fs::path filesFolder() { return fs::path(Paths::filesDirectory().rawValue()); }
+  static fs::path sessionFile(const std::string& id) { return storage() / (id + ".json"); }
+  static std::string fileUrl(const std::string& name) {
+    return "file://" + Paths::filesDirectory().rawValue() + name;
+  }
+
+  // A store that starts from what is on disk, as the next run of the program would.
+  std::unique_ptr<ChatSessionManager> reloaded() {
+    auto store = std::make_unique<ChatSessionManager>(m_center, m_defaults);
+    store->load();
+    return store;
+  }
+
+  ConversationList listOnDisk() {
+    return files::JsonFile<ConversationList>(Paths::conversationsFile()).read();
+  }
+  ChatSession sessionOnDisk(const std::string& id) {
+    return files::JsonFile<ChatSession>(Paths::sessionFile(id)).read();
+  }
+
+  testing::TempDir m_dir;
+  platform::UserDefaults m_defaults{m_dir / "defaults.json"};
+  platform::NotificationCenter m_center;
+  platform::NotificationCenter::ObserverToken m_token;
+  int m_listPosts = 0;
+  ChatSessionManager m_store{m_center, m_defaults};
+  storage_test::LogCapture m_log;
+};
+
+// --- Load and seed
+// ---------------------------------------------------------------------------------
+
+TEST_F(ChatSessionManagerTest, FirstStartSeedsTheWelcomeConversationOnce) {
+  ASSERT_FALSE(fs::exists(storage()));
+  m_store.load();
+  EXPECT_TRUE(fs::is_directory(storage()));
+  ASSERT_TRUE(fs::exists(sessionFile("welcome")));
+  ASSERT_TRUE(fs::exists(Paths::conversationsFile().rawValue()));
+  EXPECT_EQ(m_store.sessions.size(), 1u);
+  EXPECT_TRUE(m_store.sessions.contains("welcome"));
+  EXPECT_EQ(m_listPosts, 1);
+  EXPECT_EQ(m_store.conversationList, initialConversationList());
+  EXPECT_TRUE(m_store.contextMessages("welcome").empty());
+
+  const auto before = snapshot(storage());
+  m_store.load();
+  EXPECT_EQ(m_listPosts, 1);
+  EXPECT_EQ(snapshot(storage()), before);
+
+  auto next = reloaded();
+  EXPECT_EQ(next->conversationList, m_store.conversationList);
+  EXPECT_TRUE(next->sessions.empty());
+  next->loadSession("welcome", false);
+  EXPECT_EQ(next->sessions.at("welcome"), m_store.sessions.at("welcome"));
+  EXPECT_EQ(snapshot(storage()), before);
+}
+
+TEST_F(ChatSessionManagerTest, UnreadableListIsMovedAsideAndNothingIsOverwritten) {
+  const std::string truncated = R"({"id":"L","conversations":[{"id":"mine","name":"My)";
+  const std::string myWelcome = platform::encodeJson(
+      nlohmann::json(ChatSession{"welcome", "🎉 Tessra", {message("u1"), message("u2")}}));
+  writeFile(Paths::conversationsFile().rawValue(), truncated);
+  writeFile(sessionFile("welcome"), myWelcome);
+  writeFile(sessionFile("mine"), "{\"id\":\"mine\",\"name\":\"My\",\"messages\":[]}");
+  const auto before = snapshot(storage());
+
+  m_store.load();
+
+  std::vector<fs::path> aside;
+  for (const auto& entry : fs::directory_iterator(storage()))
+    if (entry.path().filename().string().starts_with("conversations.json.unreadable-"))
+      aside.push_back(entry.path());
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(readFile(aside[0]), truncated);
+  EXPECT_EQ(readFile(sessionFile("welcome")), myWelcome);
+  EXPECT_EQ(readFile(sessionFile("mine")), before.at(sessionFile("mine").string()));
+  EXPECT_EQ(listOnDisk(), initialConversationList());
+  EXPECT_TRUE(m_log.contains("Failed to read the conversation list"));
+  // The user's own welcome session is what the seeded conversation opens.
+  m_store.loadSession("welcome", true);
+  EXPECT_EQ(m_store.sessions.at("welcome").messages.size(), 2u);
+}
+
+TEST_F(ChatSessionManagerTest, ExistingListIsReadAsItIs) {
+  const ConversationList list{"L",
+                              "b",
+                              {{"a", "A", platform::Date::fromReferenceDate(5), {}},
+                               {"b", "B", platform::Date::fromReferenceDate(6), {}}}};
+  fs::create_directories(storage());
+  files::JsonFile<ConversationList>(Paths::conversationsFile()).write(list);
+  m_store.load();
+  EXPECT_EQ(m_store.conversationList, list);
+  EXPECT_TRUE(m_store.sessions.empty());
+  EXPECT_EQ(m_listPosts, 1);
+}
+
+// --- Sessions
+// --------------------------------------------------------------------------------------
+
+TEST_F(ChatSessionManagerTest, LoadSessionCases) {
+  m_store.load();
+  const Conversation created = m_store.createConversation("💬 Notes");
+  m_store.sessions.erase(created.id);
+
+  m_store.loadSession(created.id, false);
+  EXPECT_EQ(m_store.sessions.at(created.id), (ChatSession{created.id, "💬 Notes", {}}));
+  EXPECT_FALSE(fs::exists(sessionFile(created.id)));
+  EXPECT_EQ(m_store.conversationList->latestSessionID, "welcome");
+
+  m_store.sessions.erase(created.id);
+  m_store.loadSession(created.id, true);
+  EXPECT_TRUE(fs::exists(sessionFile(created.id)));
+  EXPECT_EQ(listOnDisk().latestSessionID, created.id);
+
+  // Cached already: nothing changes, not even the latest session.
+  const auto before = snapshot(storage());
+  m_store.loadSession("welcome", true);
+  EXPECT_EQ(m_store.conversationList->latestSessionID, created.id);
+  EXPECT_EQ(snapshot(storage()), before);
+
+  m_store.loadSession("nobody", false);
+  const ChatSession& untitled = m_store.sessions.at("nobody");
+  EXPECT_EQ(untitled.name, "Untitled");
+  EXPECT_EQ(untitled.id.size(), 36u);
+  EXPECT_NE(untitled.id, "nobody");
+  EXPECT_FALSE(fs::exists(sessionFile("nobody")));
+}
+
+TEST_F(ChatSessionManagerTest, SessionWithOneBadMessageIsReportedAndKept) {
+  m_store.load();
+  const Conversation created = m_store.createConversation("🐞 Bugs");
+  m_store.upsertMessage(message("1"), created.id);
+  m_store.saveSession(created.id);
+  std::string text = readFile(sessionFile(created.id));
+  const auto at = text.find("\"finished\":true");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, std::string("\"finished\":true").size(), "\"finished\":\"yes\"");
+  writeFile(sessionFile(created.id), text);
+
+  auto next = reloaded();
+  const auto before = snapshot(storage());
+  try {
+    next->loadSession(created.id, true);
+    FAIL() << "read";
+  } catch (const files::FileError& error) {
+    EXPECT_EQ(error.kind(), files::FileError::Kind::readFromFileFail);
+  }
+  EXPECT_FALSE(next->sessions.contains(created.id));
+  EXPECT_THROW(next->renameConversation(created.id, "🐞 Renamed"), files::FileError);
+  next->upsertMessage(message("2"), created.id);
+  next->saveSession(created.id);
+  EXPECT_EQ(snapshot(storage()), before);
+  EXPECT_EQ(next->conversationList->conversations.back().name, "🐞 Bugs");
+}
+
+TEST_F(ChatSessionManagerTest, SessionIdsThatAreNoPlainNamesTouchNoFile) {
+  m_store.load();
+  const fs::path outside = storage().parent_path() / "x.json";
+  writeFile(outside, "outside");
+  const auto before = snapshot(storage().parent_path().parent_path());
+
+  for (const std::string id : {"../x", "../../x", "", ".", "a/b"}) {
+    SCOPED_TRACE(id);
+    EXPECT_THROW(m_store.loadSession(id, true), InvalidSessionIdError);
+    m_store.sessions[id] = ChatSession{id, "n", {message("1")}};
+    m_store.saveSession(id);
+    m_store.conversationList->conversations.push_back(
+        Conversation{id, "n " + id, platform::Date::now(), {}});
+    m_store.deleteConversation(id);
+  }
+  EXPECT_TRUE(m_log.contains("\"Failed to save changes\" Invalid session identifier"));
+  EXPECT_TRUE(m_log.contains("\"Failed to delete session file\" Invalid session identifier"));
+  auto after = snapshot(storage().parent_path().parent_path());
+  EXPECT_EQ(readFile(outside), "outside");
+  // Only the list changed (the entries came and went); nothing else was written or removed.
+  after.erase(Paths::conversationsFile().rawValue());
+  auto expected = before;
+  expected.erase(Paths::conversationsFile().rawValue());
+  EXPECT_EQ(after, expected);
+}
+
+// --- Conversations
+// -----------------------------------------------------------------------------------
+
+TEST_F(ChatSessionManagerTest, CreateConversation) {
+  ASSERT_TRUE(settings_keys::setOpenAIModel(ChatGPTModels::gpt4o, m_defaults));
+  // Before the load: returned and cached, nothing written.
+  const Conversation early = m_store.createConversation("🌅 Early");
+  EXPECT_TRUE(m_store.sessions.contains(early.id));
+  EXPECT_FALSE(fs::exists(storage()));
+
+  m_store.load();
+  const Conversation created = m_store.createConversation("📚 Books");
+  EXPECT_EQ(created.id.size(), 36u);
+  EXPECT_EQ(created.config, (ConversationConfig{ChatGPTModels::gpt4o, {}, {}, {}, {}, {}, 0}));
+  EXPECT_EQ(m_store.sessions.at(created.id), (ChatSession{created.id, "📚 Books", {}}));
+  EXPECT_FALSE(fs::exists(sessionFile(created.id)));
+
+  const auto before = snapshot(storage());
+  EXPECT_THROW(m_store.createConversation("📚 Books"), TessraError);
+  // "é" precomposed and decomposed are the same name.
+  m_store.createConversation("Caf\u00e9");
+  EXPECT_THROW(m_store.createConversation("Cafe\u0301"), TessraError);
+  EXPECT_NO_THROW(m_store.createConversation("📚 books"));
+  EXPECT_NE(snapshot(storage()), before);
+
+  const auto list = listOnDisk();
+  ASSERT_EQ(list.conversations.size(), 4u);
+  EXPECT_EQ(list.conversations[1], created);
+  EXPECT_EQ(m_listPosts, 1);  // the store posts only at its load
+}
+
+TEST_F(ChatSessionManagerTest, RenameAndUpdateConversation) {
+  m_store.load();
+  const Conversation created = m_store.createConversation("🍎 Apples");
+  m_store.renameConversation(created.id, "🍐 Pears");
+  EXPECT_EQ(listOnDisk().conversations.back().name, "🍐 Pears");
+  EXPECT_EQ(sessionOnDisk(created.id).name, "🍐 Pears");
+
+  Conversation changed = m_store.conversationList->conversations.back();
+  changed.config->temperature = 0.3;
+  changed.name = "ignored by the session";
+  m_store.updateConversation(created.id, changed);
+  EXPECT_EQ(listOnDisk().conversations.back(), changed);
+  EXPECT_EQ(sessionOnDisk(created.id).name, "🍐 Pears");
+
+  auto next = reloaded();
+  EXPECT_EQ(next->conversationList, m_store.conversationList);
+
+  m_store.renameConversation("missing", "x");
+  EXPECT_TRUE(m_log.contains("\"Conversation not found\""));
+  EXPECT_TRUE(m_store.sessions.contains("missing"));
+  EXPECT_NO_THROW(m_store.updateConversation("missing", changed));
+}
+
+TEST_F(ChatSessionManagerTest, DeleteConversationByIdWithItsFiles) {
+  m_store.load();
+  const Conversation doomed = m_store.createConversation("🗑️ Doomed");
+  const Conversation kept = m_store.createConversation("📌 Kept");
+  fs::create_directories(filesFolder());
+  for (const char* name : {"q.jpg", "q-thumb.jpg", "a.jpg", "keep.jpg"})
+    writeFile(filesFolder() / name, name);
+
+  ChatMessage withFiles = message("1");
+  withFiles.questionFile = ChatMessageFile{"q.jpg",
+                                           fileUrl("q.jpg"),
+                                           {},
+                                           fileUrl("q-thumb.jpg"),
+                                           ChatMessageFile::ChatMessageFileType::image};
+  withFiles.answerFiles = std::vector<ChatMessageFile>{
+      {{}, fileUrl("a.jpg"), {}, fileUrl("gone.jpg"), ChatMessageFile::ChatMessageFileType::image}};
+  m_store.upsertMessage(withFiles, doomed.id);
+  m_store.saveSession(doomed.id);
+
+  // A stale copy (renamed since) still deletes the conversation: it goes by id.
+  Conversation stale = doomed;
+  stale.name = "old name";
+  auto next = reloaded();
+  next->deleteConversation(stale);
+  EXPECT_EQ(next->conversationList->conversations.size(), 2u);
+  EXPECT_FALSE(fs::exists(sessionFile(doomed.id)));
+  EXPECT_FALSE(fs::exists(filesFolder() / "q.jpg"));
+  EXPECT_FALSE(fs::exists(filesFolder() / "q-thumb.jpg"));
+  EXPECT_FALSE(fs::exists(filesFolder() / "a.jpg"));
+  EXPECT_TRUE(fs::exists(filesFolder() / "keep.jpg"));
+  const auto list = listOnDisk();
+  ASSERT_EQ(list.conversations.size(), 2u);
+  EXPECT_EQ(list.conversations[1], kept);
+
+  // A conversation whose session file was never written.
+  next->deleteConversation(kept.id);
+  EXPECT_TRUE(m_log.contains("\"Failed to delete session file\""));
+  EXPECT_EQ(listOnDisk().conversations.size(), 1u);
+}
+
+TEST_F(ChatSessionManagerTest, ReorderTakesCurrentValues) {
+  m_store.load();
+  const Conversation a = m_store.createConversation("A");
+  const Conversation b = m_store.createConversation("B");
+  m_store.renameConversation(a.id, "A renamed");
+  // The side list still holds the values from before the rename, and not the welcome entry.
+  m_store.replaceConversations({b, a, Conversation{"unknown", "?", {}, {}}});
+  const auto list = listOnDisk();
+  ASSERT_EQ(list.conversations.size(), 3u);
+  EXPECT_EQ(list.conversations[0].id, b.id);
+  EXPECT_EQ(list.conversations[1].name, "A renamed");
+  EXPECT_EQ(list.conversations[2].id, "welcome");
+}
+
+// --- Messages
+// -----------------------------------------------------------------------------------------
+
+TEST_F(ChatSessionManagerTest, UpsertIsMemoryOnly) {
+  m_store.load();
+  const auto before = snapshot(storage());
+  ChatSession& welcome = m_store.sessions.at("welcome");
+  welcome.messages = {message("x"), message("y"), message("x")};
+  ChatMessage replacement = message("x");
+  replacement.answer = "streamed";
+  m_store.upsertMessage(replacement, "welcome");
+  EXPECT_EQ(welcome.messages[0].answer, "answer x");
+  EXPECT_EQ(welcome.messages[2].answer, "streamed");
+  m_store.upsertMessage(message("z"), "welcome");
+  EXPECT_EQ(welcome.messages.back().id, "z");
+  m_store.upsertMessage(message("w"), "not cached");
+  EXPECT_FALSE(m_store.sessions.contains("not cached"));
+  EXPECT_EQ(snapshot(storage()), before);
+}
+
+TEST_F(ChatSessionManagerTest, DeleteMessageKeepsTheContextBreak) {
+  struct Case {
+    const char* name;
+    std::vector<ChatMessage> messages;
+    std::string deleted;
+    std::vector<bool> breaks;
+  };
+  const Case cases[] = {
+      {"break moves back", {message("1"), message("2", true), message("3")}, "2", {true, false}},
+      {"first message drops its break", {message("1", true), message("2")}, "1", {false}},
+      {"others keep theirs", {message("1", true), message("2"), message("3")}, "2", {true, false}},
+  };
+  m_store.load();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_store.sessions.at("welcome").messages = c.messages;
+    m_store.deleteMessage(c.deleted, "welcome");
+    const auto check = [&](const ChatSession& session) {
+      std::vector<bool> breaks;
+      for (const auto& m : session.messages) breaks.push_back(m.endContext);
+      EXPECT_EQ(breaks, c.breaks);
+    };
+    check(m_store.sessions.at("welcome"));
+    check(sessionOnDisk("welcome"));
+  }
+}
+
+TEST_F(ChatSessionManagerTest, DeleteMessageRemovesOnlyItsOwnFiles) {
+  m_store.load();
+  fs::create_directories(filesFolder());
+  writeFile(filesFolder() / "mine.jpg", "1");
+  writeFile(filesFolder() / "other.jpg", "2");
+  fs::create_directories(filesFolder() / "folder");
+  writeFile(filesFolder() / "folder" / "inside.jpg", "3");
+  const fs::path outside = storage() / "conversations-backup.json";
+  writeFile(outside, "backup");
+
+  ChatMessage m = message("1");
+  m.questionFile = ChatMessageFile{
+      "mine.jpg", fileUrl("mine.jpg"), {}, {}, ChatMessageFile::ChatMessageFileType::image};
+  // Paths no file of the folder may be deleted by.
+  m.answerFiles = std::vector<ChatMessageFile>{
+      {{}, std::string(""), {}, std::string("."), ChatMessageFile::ChatMessageFileType::image},
+      {{}, std::string(".."), {}, fileUrl(""), ChatMessageFile::ChatMessageFileType::image},
+      {{},
+       fileUrl("folder"),
+       {},
+       "file://" + outside.string(),
+       ChatMessageFile::ChatMessageFileType::image},
+      {{},
+       fileUrl("%2E%2E%2Fconversations.json"),
+       {},
+       fileUrl("missing.jpg"),
+       ChatMessageFile::ChatMessageFileType::image}};
+  m_store.sessions.at("welcome").messages.push_back(m);
+
+  m_store.deleteMessage("1", "welcome");
+  EXPECT_FALSE(fs::exists(filesFolder() / "mine.jpg"));
+  EXPECT_EQ(readFile(filesFolder() / "other.jpg"), "2");
+  EXPECT_EQ(readFile(filesFolder() / "folder" / "inside.jpg"), "3");
+  EXPECT_EQ(readFile(outside), "backup");
+  EXPECT_TRUE(fs::exists(Paths::conversationsFile().rawValue()));
+  EXPECT_TRUE(m_log.contains("Refused to delete an attachment outside the files folder"));
+  EXPECT_TRUE(m_log.contains("Refused to delete an attachment that is not a regular file"));
+}
+
+TEST_F(ChatSessionManagerTest, ContextAndNeighbours) {
+  m_store.load();
+  auto& messages = m_store.sessions.at("welcome").messages;
+  const auto ids = [](const std::vector<ChatMessage>& list) {
+    std::vector<std::string> result;
+    for (const auto& m : list) result.push_back(m.id);
+    return result;
+  };
+  messages = {message("1"), message("2")};
+  EXPECT_EQ(ids(m_store.contextMessages("welcome")), (std::vector<std::string>{"1", "2"}));
+  messages = {message("1", true), message("2"), message("3", true), message("4"), message("5")};
+  EXPECT_EQ(ids(m_store.contextMessages("welcome")), (std::vector<std::string>{"4", "5"}));
+  messages.back().endContext = true;
+  EXPECT_TRUE(m_store.contextMessages("welcome").empty());
+  EXPECT_TRUE(m_store.contextMessages("not cached").empty());
+
+  EXPECT_EQ(m_store.previousMessageIndex("1", "welcome"), std::nullopt);
+  EXPECT_EQ(m_store.previousMessageIndex("3", "welcome"), 1u);
+  EXPECT_EQ(m_store.previousMessageIndex("9", "welcome"), std::nullopt);
+  EXPECT_EQ(m_store.lastMessage("welcome")->id, "5");
+  messages.clear();
+  EXPECT_EQ(m_store.lastMessage("welcome"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tessra
