@@ -369,38 +369,48 @@ TEST(TimerTest, RepeatingFiresUntilCancelledOnItsOwnQueue) {
 }
 
 TEST(TimerTest, NoHandlerRunsOnceCancelFromAnotherThreadReturns) {
-  for (int round = 0; round < 100; ++round) {
+  for (int round = 0; round < 50; ++round) {
     std::atomic<bool> inside{false};
+    std::atomic<bool> release{false};
+    Counter started;
     Counter fired;
     auto timer = std::make_unique<Timer>(globalQueue(), 1ms, true, [&] {
       inside.store(true);
-      for (int spin = 0; spin < 1000; ++spin) std::this_thread::yield();
+      started.add();
+      while (!release.load()) std::this_thread::yield();
       fired.add();
       inside.store(false);
     });
-    ASSERT_TRUE(fired.waitForAtLeast(1));
+    // Cancel while a firing runs; the firing ends only when the releaser thread gets to run.
+    ASSERT_TRUE(started.waitForAtLeast(1));
+    std::thread releaser([&] { release.store(true); });
     timer->cancel();
     EXPECT_FALSE(inside.load()) << "round " << round;
     const int atCancel = fired.value();
     timer.reset();
     waitPast(globalQueue(), 3ms);
     EXPECT_EQ(fired.value(), atCancel) << "round " << round;
+    releaser.join();
   }
 }
 
 TEST(TimerTest, DestroyingTheTimerWhileItFiresIsSafeForWhatTheHandlerUses) {
   std::atomic<int> violations{0};
-  for (int round = 0; round < 100; ++round) {
+  for (int round = 0; round < 50; ++round) {
     auto owner = std::make_shared<std::atomic<bool>>(true);
     std::atomic<bool>* alive = owner.get();
-    Counter fired;
-    auto timer = std::make_unique<Timer>(globalQueue(), 1ms, true, [alive, &violations, &fired] {
+    std::atomic<bool> release{false};
+    Counter started;
+    auto timer = std::make_unique<Timer>(globalQueue(), 1ms, true, [&, alive] {
+      started.add();
+      while (!release.load()) std::this_thread::yield();
       if (!alive->load()) violations.fetch_add(1);
-      fired.add();
     });
-    ASSERT_TRUE(fired.waitForAtLeast(1));
+    ASSERT_TRUE(started.waitForAtLeast(1));
+    std::thread releaser([&] { release.store(true); });
     timer.reset();
     alive->store(false);
+    releaser.join();
     waitPast(globalQueue(), 3ms);
   }
   EXPECT_EQ(violations.load(), 0);
