@@ -1,0 +1,50 @@
+// Downloading an image by its address and keeping it as a JPEG file in the attachment files
+// folder; the image tool of the chat engine stores generated images this way.
+//
+//   platform::UrlTask task = downloadImage(url, [](Result<DownloadedImage> got) { ... });
+//   task.cancel();  // nothing is reported once this returns
+//
+// The completion runs once, on the delegate queue of the process-wide URL session (at once, on
+// the caller's thread, for a text that is no URL).
+#pragma once
+
+#include <QImage>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "files/path.h"
+#include "platform/foundation/error.h"
+#include "platform/foundation/url_session.h"
+
+namespace tessra {
+
+// The answer to a download was not a web answer with the status 200.
+class BadServerResponseError : public Error {
+ public:
+  explicit BadServerResponseError(int statusCode);
+  int statusCode() const { return m_statusCode; }
+
+ private:
+  int m_statusCode;
+};
+
+// What a download gave: the image and the file it was stored in. Both are absent when the body
+// was no image; the file alone is absent when the image could not be written.
+struct DownloadedImage {
+  std::optional<QImage> image;
+  std::optional<std::string> fileUrl;
+};
+
+using DownloadCompletion = std::function<void(Result<DownloadedImage>)>;
+
+// Fetches `url` and stores the image with `saveAsJPEGFile` in `folder`. Fails with the text
+// "Invalid url: " and the text when it is no URL, with the transport's error, or with
+// `BadServerResponseError` for any status but 200.
+platform::UrlTask downloadImage(const std::string& url, const files::Path& folder,
+                                DownloadCompletion completion);
+// The same into the program's attachment files folder.
+platform::UrlTask downloadImage(const std::string& url, DownloadCompletion completion);
+
+}  // namespace tessra
