@@ -89,7 +89,8 @@ void writeDouble(std::string& out, double value) {
   out.append(buffer, result.ptr);
 }
 
-void write(std::string& out, const nlohmann::json& value) {
+template <class Json>
+void write(std::string& out, const Json& value) {
   using Type = nlohmann::json::value_t;
   switch (value.type()) {
     case Type::null:
@@ -97,19 +98,19 @@ void write(std::string& out, const nlohmann::json& value) {
       out += "null";
       return;
     case Type::boolean:
-      out += value.get<bool>() ? "true" : "false";
+      out += value.template get<bool>() ? "true" : "false";
       return;
     case Type::number_integer:
-      out += std::to_string(value.get<std::int64_t>());
+      out += std::to_string(value.template get<std::int64_t>());
       return;
     case Type::number_unsigned:
-      out += std::to_string(value.get<std::uint64_t>());
+      out += std::to_string(value.template get<std::uint64_t>());
       return;
     case Type::number_float:
-      writeDouble(out, value.get<double>());
+      writeDouble(out, value.template get<double>());
       return;
     case Type::string:
-      writeString(out, value.get_ref<const std::string&>());
+      writeString(out, value.template get_ref<const std::string&>());
       return;
     case Type::binary:
       throw JsonEncodingError("Unable to encode raw binary data as JSON");
@@ -158,6 +159,12 @@ JsonDecodingError JsonDecodingError::nested(std::string_view segment) const {
 }
 
 std::string encodeJson(const nlohmann::json& value) {
+  std::string out;
+  write(out, value);
+  return out;
+}
+
+std::string encodeJson(const nlohmann::ordered_json& value) {
   std::string out;
   write(out, value);
   return out;

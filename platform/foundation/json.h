@@ -66,8 +66,10 @@ class JsonDecodingError : public Error {
   std::string m_detail;
 };
 
-// Writes the value compactly with the rules above. Throws JsonEncodingError.
+// Writes the value compactly with the rules above. Throws JsonEncodingError. An ordered value
+// keeps its keys in insertion order, for wire formats whose peers expect a fixed key order.
 std::string encodeJson(const nlohmann::json& value);
+std::string encodeJson(const nlohmann::ordered_json& value);
 
 // Parses one JSON document (nothing but white space may follow it). Throws JsonDecodingError of
 // kind dataCorrupted for text that is not JSON.

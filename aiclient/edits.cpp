@@ -1,0 +1,73 @@
+#include "aiclient/edits.h"
+
+namespace tessra::aiclient {
+
+namespace {
+
+using platform::optionalField;
+using platform::requiredField;
+using Choice = EditsResult::Choice;
+using Usage = EditsResult::Usage;
+
+}  // namespace
+
+void to_json(OrderedJson& j, const EditsQuery& value) {
+  j = {{"model", value.model}};
+  writeOptional(j, "input", value.input);
+  j["instruction"] = value.instruction;
+  writeOptional(j, "n", value.n);
+  writeOptional(j, "temperature", value.temperature);
+  writeOptional(j, "top_p", value.topP);
+}
+
+void from_json(const nlohmann::json& j, EditsQuery& value) {
+  EditsQuery query;
+  query.model = requiredField<std::string>(j, "model");
+  query.input = optionalField<std::string>(j, "input");
+  query.instruction = requiredField<std::string>(j, "instruction");
+  query.n = optionalField<std::int64_t>(j, "n");
+  query.temperature = optionalField<double>(j, "temperature");
+  query.topP = optionalField<double>(j, "top_p");
+  value = std::move(query);
+}
+
+void to_json(OrderedJson& j, const Choice& value) {
+  j = {{"text", value.text}, {"index", value.index}};
+}
+
+void from_json(const nlohmann::json& j, Choice& value) {
+  Choice choice;
+  choice.text = requiredField<std::string>(j, "text");
+  choice.index = requiredField<std::int64_t>(j, "index");
+  value = std::move(choice);
+}
+
+void to_json(OrderedJson& j, const Usage& value) {
+  j = {{"prompt_tokens", value.promptTokens},
+       {"completion_tokens", value.completionTokens},
+       {"total_tokens", value.totalTokens}};
+}
+
+void from_json(const nlohmann::json& j, Usage& value) {
+  value.promptTokens = requiredField<std::int64_t>(j, "prompt_tokens");
+  value.completionTokens = requiredField<std::int64_t>(j, "completion_tokens");
+  value.totalTokens = requiredField<std::int64_t>(j, "total_tokens");
+}
+
+void to_json(OrderedJson& j, const EditsResult& value) {
+  j = {{"object", value.object},
+       {"created", value.created},
+       {"choices", value.choices},
+       {"usage", value.usage}};
+}
+
+void from_json(const nlohmann::json& j, EditsResult& value) {
+  EditsResult result;
+  result.object = requiredField<std::string>(j, "object");
+  result.created = requiredField<double>(j, "created");
+  result.choices = requiredField<std::vector<Choice>>(j, "choices");
+  result.usage = requiredField<Usage>(j, "usage");
+  value = std::move(result);
+}
+
+}  // namespace tessra::aiclient
