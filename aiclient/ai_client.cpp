@@ -124,13 +124,16 @@ Result<std::string> AIClient::buildURL(std::string_view path) const {
   return c.scheme + "://" + c.host + ":" + std::to_string(c.port) + percentEncodedPath(fullPath);
 }
 
-Result<platform::UrlRequest> AIClient::buildRequest(std::string_view path, std::string method,
-                                                    std::optional<nlohmann::json> body) const {
+Result<platform::UrlRequest> AIClient::buildRequest(std::string_view path,
+                                                    std::string method) const {
   auto url = buildURL(path);
   if (!url) return std::unexpected(url.error());
-  return JSONRequest(std::move(body), std::move(*url), std::move(method))
-      .build(m_configuration.token, m_configuration.organizationIdentifier,
-             m_configuration.timeoutInterval);
+  return build(JSONRequest(std::move(*url), std::move(method)));
+}
+
+Result<platform::UrlRequest> AIClient::build(const JSONRequest& request) const {
+  return request.build(m_configuration.token, m_configuration.organizationIdentifier,
+                       m_configuration.timeoutInterval);
 }
 
 Result<platform::UrlRequest> AIClient::buildMultipartRequest(

@@ -238,16 +238,13 @@ class AIClient {
   template <class Body>
   Result<platform::UrlRequest> buildJSONRequest(std::string_view path, std::string method,
                                                 const Body& body) const {
-    nlohmann::json json;
-    try {
-      json = body;
-    } catch (const std::exception&) {
-      return std::unexpected(std::current_exception());
-    }
-    return buildRequest(path, std::move(method), std::move(json));
+    auto url = buildURL(path);
+    if (!url) return std::unexpected(url.error());
+    return build(JSONRequest(std::move(*url), std::move(method), body));
   }
-  Result<platform::UrlRequest> buildRequest(std::string_view path, std::string method,
-                                            std::optional<nlohmann::json> body) const;
+  // A request without a body.
+  Result<platform::UrlRequest> buildRequest(std::string_view path, std::string method) const;
+  Result<platform::UrlRequest> build(const JSONRequest& request) const;
   Result<platform::UrlRequest> buildMultipartRequest(
       std::string_view path, std::shared_ptr<const MultipartFormDataBodyEncodable> body) const;
 
@@ -302,7 +299,7 @@ class AIClient {
 
   template <class R>
   void performGet(std::string_view path, Completion<R> completion) {
-    performRequest<R>(buildRequest(path, "GET", std::nullopt), std::move(completion));
+    performRequest<R>(buildRequest(path, "GET"), std::move(completion));
   }
 
   template <class R, class Query>

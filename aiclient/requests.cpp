@@ -71,8 +71,8 @@ std::string trimmedHeaderValue(std::string_view value) {
   return std::string(value.substr(first, last - first + 1));
 }
 
-JSONRequest::JSONRequest(std::optional<nlohmann::json> body, std::string url, std::string method)
-    : m_body(std::move(body)), m_url(std::move(url)), m_method(std::move(method)) {}
+JSONRequest::JSONRequest(std::string url, std::string method)
+    : m_url(std::move(url)), m_method(std::move(method)) {}
 
 Result<platform::UrlRequest> JSONRequest::build(
     const std::string& token, const std::optional<std::string>& organizationIdentifier,
@@ -86,9 +86,9 @@ Result<platform::UrlRequest> JSONRequest::build(
   if (credentials->organization) {
     request.addHeader("OpenAI-Organization", std::move(*credentials->organization));
   }
-  if (m_body) {
+  if (m_encodeBody) {
     try {
-      const std::string text = platform::encodeJson(*m_body);
+      const std::string text = m_encodeBody();
       request.body.assign(text.begin(), text.end());
     } catch (const platform::JsonEncodingError&) {
       return std::unexpected(std::current_exception());

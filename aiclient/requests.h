@@ -1,8 +1,7 @@
 // The request objects of the client: each knows its URL, method and body, and builds the HTTP
 // request with the credentials.
 //
-//   auto request = JSONRequest(nlohmann::json(query), url, "POST")
-//                      .build(token, organizationIdentifier, 60.0);
+//   auto request = JSONRequest(url, "POST", query).build(token, organizationIdentifier, 60.0);
 //   if (!request) ... request.error() is why nothing can be sent ...
 //
 // A JSON request carries, in this order, "Content-Type: application/json" (also on a GET
@@ -20,14 +19,18 @@
 // long a streamed answer takes as a whole.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "aiclient/multipart_form_data.h"
+#include "aiclient/other_endpoint_records.h"
 #include "platform/foundation/error.h"
+#include "platform/foundation/json.h"
 #include "platform/foundation/url_session.h"
 
 namespace tessra::aiclient {
@@ -46,10 +49,29 @@ class InvalidHeaderValueError : public Error {
 // The value without white space and line breaks around it.
 std::string trimmedHeaderValue(std::string_view value);
 
+// The JSON text of a record: written through `nlohmann::json`, or through
+// `nlohmann::ordered_json` for records that keep their keys in a listed order. Throws
+// `platform::JsonEncodingError` for a number that is not finite.
+template <class Body>
+std::string encodeJsonBody(const Body& body) {
+  if constexpr (std::is_constructible_v<nlohmann::json, const Body&>) {
+    return platform::encodeJson(nlohmann::json(body));
+  } else {
+    const DeferredType<nlohmann::ordered_json, Body> ordered = body;
+    return platform::encodeJson(ordered);
+  }
+}
+
 class JSONRequest {
  public:
-  // `body` is absent for requests that send none (the GET requests).
-  JSONRequest(std::optional<nlohmann::json> body, std::string url, std::string method);
+  // A request without a body (the GET requests).
+  JSONRequest(std::string url, std::string method);
+  // A request whose body is `body` written as JSON when the request is built.
+  template <class Body>
+  JSONRequest(std::string url, std::string method, Body body)
+      : JSONRequest(std::move(url), std::move(method)) {
+    m_encodeBody = [body = std::move(body)] { return encodeJsonBody(body); };
+  }
 
   // Fails when the body cannot be written as JSON (a number that is not finite) or a credential
   // cannot travel in a header; nothing is sent then.
@@ -57,12 +79,12 @@ class JSONRequest {
                                      const std::optional<std::string>& organizationIdentifier,
                                      double timeoutInterval) const;
 
-  const std::optional<nlohmann::json>& body() const { return m_body; }
+  bool hasBody() const { return m_encodeBody != nullptr; }
   const std::string& url() const { return m_url; }
   const std::string& method() const { return m_method; }
 
  private:
-  std::optional<nlohmann::json> m_body;
+  std::function<std::string()> m_encodeBody;
   std::string m_url;
   std::string m_method;
 };

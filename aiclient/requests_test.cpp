@@ -21,7 +21,7 @@ using testing::kEnvelope;
 std::string text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 TEST(JSONRequest, CarriesTheJsonHeadersInOrderAndTheCompactBody) {
-  const auto request = JSONRequest(nlohmann::json{{"path", "a/b"}}, "http://h:1/x", "POST")
+  const auto request = JSONRequest("http://h:1/x", "POST", nlohmann::json{{"path", "a/b"}})
                            .build("sk-1", std::string("org-9"), 60.0);
   ASSERT_TRUE(request);
   EXPECT_EQ(request->method, "POST");
@@ -34,8 +34,7 @@ TEST(JSONRequest, CarriesTheJsonHeadersInOrderAndTheCompactBody) {
 }
 
 TEST(JSONRequest, AGetWithoutBodyStillNamesJsonAndSendsNoOrganizationWhenThereIsNone) {
-  const auto request =
-      JSONRequest(std::nullopt, "http://h:1/v1/models", "GET").build("", std::nullopt, 1.5);
+  const auto request = JSONRequest("http://h:1/v1/models", "GET").build("", std::nullopt, 1.5);
   ASSERT_TRUE(request);
   EXPECT_EQ(request->headers,
             (HttpHeaders{{"Content-Type", "application/json"}, {"Authorization", "Bearer "}}));
@@ -45,7 +44,7 @@ TEST(JSONRequest, AGetWithoutBodyStillNamesJsonAndSendsNoOrganizationWhenThereIs
 
 TEST(JSONRequest, ABodyWithANumberThatIsNotFiniteIsNotBuilt) {
   const auto request =
-      JSONRequest(nlohmann::json{{"temperature", std::nan("")}}, "http://h:1/x", "POST")
+      JSONRequest("http://h:1/x", "POST", nlohmann::json{{"temperature", std::nan("")}})
           .build("sk", std::nullopt, 60);
   ASSERT_FALSE(request);
   EXPECT_TRUE(errorAs<platform::JsonEncodingError>(request.error()));
@@ -66,7 +65,7 @@ TEST(JSONRequest, CredentialsLoseSurroundingWhiteSpaceButNeverCarryALineBreak) {
       {std::string("sk-a\0b", 6), std::nullopt},
   };
   for (const auto& c : cases) {
-    const auto request = JSONRequest(std::nullopt, "http://h:1/x", "GET").build(c.token, {}, 60);
+    const auto request = JSONRequest("http://h:1/x", "GET").build(c.token, {}, 60);
     if (!c.authorization) {
       ASSERT_FALSE(request) << c.token;
       const auto error = errorAs<InvalidHeaderValueError>(request.error());
@@ -78,7 +77,7 @@ TEST(JSONRequest, CredentialsLoseSurroundingWhiteSpaceButNeverCarryALineBreak) {
     EXPECT_EQ(request->header("Authorization"), c.authorization);
   }
   const auto badOrganization =
-      JSONRequest(std::nullopt, "http://h:1/x", "GET").build("sk", std::string("o\nrg"), 60);
+      JSONRequest("http://h:1/x", "GET").build("sk", std::string("o\nrg"), 60);
   ASSERT_FALSE(badOrganization);
   EXPECT_EQ(errorAs<InvalidHeaderValueError>(badOrganization.error())->headerName(),
             "OpenAI-Organization");
@@ -86,7 +85,7 @@ TEST(JSONRequest, CredentialsLoseSurroundingWhiteSpaceButNeverCarryALineBreak) {
 
 TEST(JSONRequest, TimeoutsThatAreNoPositiveNumberSetNoLimit) {
   for (double timeout : {0.0, -1.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
-    const auto request = JSONRequest(std::nullopt, "http://h:1/x", "GET").build("", {}, timeout);
+    const auto request = JSONRequest("http://h:1/x", "GET").build("", {}, timeout);
     ASSERT_TRUE(request);
     if (std::isinf(timeout)) {
       EXPECT_GT(request->idleTimeout, std::chrono::hours(24 * 365));
