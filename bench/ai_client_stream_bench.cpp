@@ -1,0 +1,142 @@
+// Streams 100,000 small chat chunks from the loopback server, once through the AI client to a
+// consumer that iterates the awaitable stream (every event parsed and decoded into a record on
+// the way), and once through a plain libcurl easy transfer that only reads the bytes, so the
+// two rates can be compared in one run. With one event per write, as the service flushes its
+// chunks, the client must reach at least half the plain rate. With 400 events per write the
+// plain read only counts bytes and runs far ahead; the client's rate there is the rate at which
+// it decodes chunks and hands them to the consumer.
+#include <benchmark/benchmark.h>
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "aiclient/awaitable_endpoints.h"
+#include "testing/http_server.h"
+
+namespace {
+
+using namespace tessra;
+
+constexpr int kChunks = 100'000;
+
+// One small chunk event, as the service sends them while an answer grows.
+std::string chunkEvent(int index) {
+  return R"(data: {"id":"c","object":"chat.completion.chunk","created":1,"model":"m",)"
+         R"("choices":[{"index":0,"delta":{"content":"w)" +
+         std::to_string(index % 10) + "\"}}]}\n\n";
+}
+
+struct Stream {
+  std::string basePath;
+  std::int64_t bytes = 0;
+};
+
+testing::HttpServer& server() {
+  static testing::HttpServer instance(4);
+  return instance;
+}
+
+// "/<n>/v1/chat/completions" writes the answer n events per write: one per write is a service
+// flushing every chunk; 400 per write leaves the reader as the slower side.
+const Stream& streamFor(int eventsPerWrite) {
+  static std::mutex mutex;
+  static std::map<int, Stream> streams;
+  std::lock_guard lock(mutex);
+  Stream& stream = streams[eventsPerWrite];
+  if (stream.basePath.empty()) {
+    std::vector<testing::Piece> pieces;
+    for (int i = 0; i < kChunks; ++i) {
+      if (i % eventsPerWrite == 0) pieces.emplace_back();
+      const std::string event = chunkEvent(i);
+      pieces.back().bytes += event;
+      stream.bytes += static_cast<std::int64_t>(event.size());
+    }
+    pieces.back().bytes += "data: [DONE]\n\n";
+    stream.basePath = "/" + std::to_string(eventsPerWrite);
+    server().route("POST", stream.basePath + "/v1/chat/completions",
+                   testing::ScriptedResponse::streamed(std::move(pieces)));
+  }
+  return stream;
+}
+
+void reportRates(benchmark::State& state, const Stream& stream) {
+  state.SetItemsProcessed(state.iterations() * kChunks);
+  state.SetBytesProcessed(state.iterations() * stream.bytes);
+}
+
+aiclient::ChatQuery query() {
+  using Role = aiclient::ChatCompletionMessageParam::Role;
+  return {.messages = {*aiclient::ChatCompletionMessageParam::make(Role::user, "Hi")},
+          .model = "m"};
+}
+
+void BM_AIClientChatStream(benchmark::State& state) {
+  const Stream& stream = streamFor(static_cast<int>(state.range(0)));
+  aiclient::AIClient client({.token = "sk-bench",
+                             .host = "127.0.0.1",
+                             .port = server().port(),
+                             .scheme = "http",
+                             .basePath = stream.basePath});
+  for (auto _ : state) {
+    auto chunks = aiclient::chatsStream(client, query());
+    int received = 0;
+    try {
+      while (auto chunk = chunks.next()) received += chunk->choices.size() == 1 ? 1 : 0;
+    } catch (const std::exception& error) {
+      state.SkipWithError(error.what());
+      break;
+    }
+    if (received != kChunks) {
+      state.SkipWithError("the stream did not arrive whole");
+      break;
+    }
+  }
+  reportRates(state, stream);
+}
+BENCHMARK(BM_AIClientChatStream)->Arg(1)->Arg(400)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+struct EasyDeleter {
+  void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+
+struct ByteCounter {
+  std::int64_t bytes = 0;
+
+  static std::size_t onBody(char*, std::size_t size, std::size_t count, void* context) {
+    static_cast<ByteCounter*>(context)->bytes += static_cast<std::int64_t>(size * count);
+    return size * count;
+  }
+};
+
+void BM_PlainCurlChatStream(benchmark::State& state) {
+  const Stream& stream = streamFor(static_cast<int>(state.range(0)));
+  const std::string url = server().url(stream.basePath + "/v1/chat/completions");
+  const std::string body =
+      R"({"messages":[{"content":"Hi","role":"user"}],"model":"m","stream":true})";
+  for (auto _ : state) {
+    ByteCounter counter;
+    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy.get(), CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy.get(), CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy.get(), CURLOPT_POSTFIELDS, body.c_str());
+    curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, &ByteCounter::onBody);
+    curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, static_cast<void*>(&counter));
+    const CURLcode code = curl_easy_perform(easy.get());
+    if (code != CURLE_OK || counter.bytes < stream.bytes) {
+      state.SkipWithError("the stream did not arrive whole");
+      break;
+    }
+  }
+  reportRates(state, stream);
+}
+BENCHMARK(BM_PlainCurlChatStream)->Arg(1)->Arg(400)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
