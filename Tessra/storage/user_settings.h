@@ -28,6 +28,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -107,6 +108,14 @@ class UserSettings final : public QObject {
   void setFloatingWindowSize(FloatingWindowSize size);
   void setPopupPadding(FloatingWindowPadding padding);
   void setOpenAiKey(const std::string& key);
+
+  // Sends one small chat request with `key` (not the stored one) to check it before it is
+  // stored. `completion` gets nothing on success; the client's own error unchanged (transport,
+  // the service's error envelope, decoding); or the text error "Invalid response" when the
+  // answer's first choice carries no text. It runs once, on the client's callback queue, never on
+  // the GUI thread: the caller moves back to it itself. Stores nothing.
+  static void testApiKey(const std::string& key, ChatGPTModels model,
+                         std::function<void(Result<void>)> completion);
 
  signals:
   void appLanguageChanged(tessra::AppLanguage language);
