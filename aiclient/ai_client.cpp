@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "aiclient/models.h"
 #include "platform/foundation/logger.h"
 
 namespace tessra::aiclient {
@@ -134,6 +135,14 @@ Result<platform::UrlRequest> AIClient::buildRequest(std::string_view path,
 Result<platform::UrlRequest> AIClient::build(const JSONRequest& request) const {
   return request.build(m_configuration.token, m_configuration.organizationIdentifier,
                        m_configuration.timeoutInterval);
+}
+
+Result<platform::UrlRequest> AIClient::buildModelRequest(std::string_view model) const {
+  // The path encoder keeps "/" and encodes "%", so the identifier is encoded on its own and put
+  // after the rest of the URL: neither a "/" nor an encoded one can change what is asked for.
+  auto url = buildURL("/v1/models/");
+  if (!url) return std::unexpected(url.error());
+  return build(JSONRequest(*url + modelPathSegment(model), "GET"));
 }
 
 Result<platform::UrlRequest> AIClient::buildMultipartRequest(

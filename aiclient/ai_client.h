@@ -187,11 +187,11 @@ class AIClient {
                                                   std::move(completion));
   }
 
-  // 9: GET /v1/models/<model>, the identifier appended as it stands.
+  // 9: GET /v1/models/<model>, the identifier percent-encoded as one path segment.
   template <std::same_as<ModelQuery> Query>
   void model(const Query& query, Completion<DeferredType<ModelResult, Query>> completion) {
-    performGet<DeferredType<ModelResult, Query>>("/v1/models/" + query.model,
-                                                 std::move(completion));
+    performRequest<DeferredType<ModelResult, Query>>(buildModelRequest(query.model),
+                                                     std::move(completion));
   }
 
   // 10: GET /v1/models.
@@ -245,6 +245,8 @@ class AIClient {
   // A request without a body.
   Result<platform::UrlRequest> buildRequest(std::string_view path, std::string method) const;
   Result<platform::UrlRequest> build(const JSONRequest& request) const;
+  // GET "/v1/models/" followed by the model identifier as one segment ("a/b" asks for "a%2Fb").
+  Result<platform::UrlRequest> buildModelRequest(std::string_view model) const;
   Result<platform::UrlRequest> buildMultipartRequest(
       std::string_view path, std::shared_ptr<const MultipartFormDataBodyEncodable> body) const;
 

@@ -16,22 +16,22 @@ bool keepsInSegment(char c) {
 
 }  // namespace
 
-std::string modelPath(std::string_view model) {
+std::string modelPathSegment(std::string_view model) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   const bool onlyDots =
       !model.empty() && std::ranges::all_of(model, [](char c) { return c == '.'; });
-  std::string path = "/v1/models/";
+  std::string segment;
   for (const char c : model) {
     if (keepsInSegment(c) && !onlyDots) {
-      path.push_back(c);
+      segment.push_back(c);
       continue;
     }
     const auto byte = static_cast<unsigned char>(c);
-    path.push_back('%');
-    path.push_back(kHex[byte >> 4]);
-    path.push_back(kHex[byte & 0x0F]);
+    segment.push_back('%');
+    segment.push_back(kHex[byte >> 4]);
+    segment.push_back(kHex[byte & 0x0F]);
   }
-  return path;
+  return segment;
 }
 
 void to_json(OrderedJson& j, const ModelQuery& value) { j = {{"model", value.model}}; }

@@ -39,10 +39,10 @@ struct ModelsResult {
   bool operator==(const ModelsResult&) const = default;
 };
 
-// "/v1/models/" followed by the identifier as one path segment: every character but letters,
+// The identifier as one path segment, to follow "/v1/models/": every character but letters,
 // digits and "-._~:@" is percent-encoded (so "/", "?", "#" and "%" cannot reach into another
 // part of the URL), and a segment of only dots is encoded whole so that it names no folder.
-std::string modelPath(std::string_view model);
+std::string modelPathSegment(std::string_view model);
 
 void to_json(OrderedJson& j, const ModelQuery& value);
 void from_json(const nlohmann::json& j, ModelQuery& value);

@@ -13,26 +13,26 @@ namespace {
 using namespace testing;
 using Kind = JsonDecodingError::Kind;
 
-TEST(ModelPath, TheIdentifierIsOneSegment) {
+TEST(ModelPathSegment, TheIdentifierIsOneSegment) {
   struct Case {
     std::string model;
     std::string path;
   };
   const std::vector<Case> cases = {
-      {"gpt-4o", "/v1/models/gpt-4o"},
-      {"gpt-3.5-turbo", "/v1/models/gpt-3.5-turbo"},
-      {"ft:gpt-3.5-turbo:acme:suffix:abc123", "/v1/models/ft:gpt-3.5-turbo:acme:suffix:abc123"},
-      {"", "/v1/models/"},
-      {"a/b", "/v1/models/a%2Fb"},
-      {"../files", "/v1/models/..%2Ffiles"},
-      {"..", "/v1/models/%2E%2E"},
-      {".", "/v1/models/%2E"},
-      {"x?y=1#z", "/v1/models/x%3Fy%3D1%23z"},
-      {"100%", "/v1/models/100%25"},
-      {"a b", "/v1/models/a%20b"},
-      {"é", "/v1/models/%C3%A9"},
+      {"gpt-4o", "gpt-4o"},
+      {"gpt-3.5-turbo", "gpt-3.5-turbo"},
+      {"ft:gpt-3.5-turbo:acme:suffix:abc123", "ft:gpt-3.5-turbo:acme:suffix:abc123"},
+      {"", ""},
+      {"a/b", "a%2Fb"},
+      {"../files", "..%2Ffiles"},
+      {"..", "%2E%2E"},
+      {".", "%2E"},
+      {"x?y=1#z", "x%3Fy%3D1%23z"},
+      {"100%", "100%25"},
+      {"a b", "a%20b"},
+      {"é", "%C3%A9"},
   };
-  for (const auto& [model, path] : cases) EXPECT_EQ(modelPath(model), path) << model;
+  for (const auto& [model, path] : cases) EXPECT_EQ(modelPathSegment(model), path) << model;
 }
 
 TEST(ModelRecordsWire, QueryAndResultsRoundTrip) {
