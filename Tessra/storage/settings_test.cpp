@@ -363,3 +363,31 @@ TEST_F(UserSettingsTest, SameKeyWritesNothing) {
 
 }  // namespace
 }  // namespace tessra
+
+namespace tessra {
+namespace {
+
+TEST_F(UserSettingsTest, KeyringFailuresAreShownNotSwallowed) {
+  // Access control has no meaning on the login keyring: storing with it fails.
+  const keychain::Keychain failing = m_keychain.accessibility(
+      keychain::Accessibility::whenUnlocked, keychain::AuthenticationPolicy::userPresence());
+  auto settings = std::make_unique<UserSettings>(m_defaults, failing, m_center, m_mainQueue);
+  int errorSignals = 0;
+  QObject::connect(settings.get(), &UserSettings::keychainErrorChanged, [&] { ++errorSignals; });
+  waitForLoad(*settings);
+  EXPECT_EQ(settings->keychainError(), std::nullopt);
+
+  settings->setOpenAiKey("sk-unsaved");
+  ASSERT_TRUE(
+      storage_test::waitUntil([&] { return settings->keychainError().has_value(); },
+                              [&] { m_mainQueue.drainFor(std::chrono::milliseconds(50)); }));
+  EXPECT_FALSE(settings->keychainError()->empty());
+  EXPECT_EQ(errorSignals, 1);
+  // The typed key stays in memory, and nothing reached the keyring.
+  EXPECT_EQ(settings->openAiKey(), "sk-unsaved");
+  settings.reset();
+  EXPECT_EQ(storedKey(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tessra
