@@ -1,7 +1,6 @@
 #include "telemetry/signal_cache.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,18 +13,13 @@
 #include <iterator>
 #include <system_error>
 
+#include "platform/foundation/atomic_file.h"
 #include "platform/foundation/json.h"
+#include "platform/foundation/locations.h"
 
 namespace tessra::telemetry {
 
 namespace {
-
-std::filesystem::path homeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
-  if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr)
-    return entry->pw_dir;
-  return "/";
-}
 
 // The address of a file as a "file://" URL, for the log.
 std::string fileUrlText(const std::filesystem::path& path) {
@@ -44,40 +38,6 @@ std::string fileUrlText(const std::filesystem::path& path) {
   return url;
 }
 
-// Writes the whole file through a temporary file in the same folder that is flushed to disk and
-// renamed over the old one, so a crash leaves either the old file or the new one.
-void writeAtomically(const std::filesystem::path& file, const std::string& data) {
-  std::filesystem::create_directories(file.parent_path());
-  std::string temporary = file.string() + ".XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) throw std::system_error(errno, std::generic_category(), "Cannot create " + temporary);
-  const auto fail = [&](const char* what) {
-    const int error = errno;
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    throw std::system_error(error, std::generic_category(), what);
-  };
-  if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) fail("Cannot set the file's mode");
-  std::size_t written = 0;
-  while (written < data.size()) {
-    const auto n = ::write(fd, data.data() + written, data.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) fail("Cannot write the file");
-    written += static_cast<std::size_t>(n);
-  }
-  if (::fsync(fd) != 0) fail("Cannot flush the file");
-  if (::close(fd) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    throw std::system_error(error, std::generic_category(), "Cannot close the file");
-  }
-  if (::rename(temporary.c_str(), file.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    throw std::system_error(error, std::generic_category(), "Cannot replace " + file.string());
-  }
-}
-
 }  // namespace
 
 SignalCache::SignalCache(std::optional<LogHandler> logHandler, std::filesystem::path fileURL)
@@ -86,13 +46,7 @@ SignalCache::SignalCache(std::optional<LogHandler> logHandler, std::filesystem::
 }
 
 std::filesystem::path SignalCache::defaultFileURL() {
-  std::filesystem::path caches;
-  if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && *xdg == '/') {
-    caches = xdg;
-  } else {
-    caches = homeFolder() / ".cache";
-  }
-  return caches / "TessraAI" / kFileName;
+  return platform::cacheDirectory() / kFileName;
 }
 
 void SignalCache::push(SignalPostBody signal) {
@@ -137,7 +91,7 @@ void SignalCache::backupCache() {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& signal : m_cachedSignals) list.push_back(signal);
     data = platform::encodeJson(list);
-    writeAtomically(m_fileURL, data);
+    platform::writeFileAtomically(m_fileURL, data, {.createFolders = true});
   } catch (const std::exception& e) {
     lock.unlock();
     log(LogHandler::LogLevel::error, "Error saving Telemetry cache");

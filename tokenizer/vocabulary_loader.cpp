@@ -15,7 +15,9 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/foundation/atomic_file.h"
 #include "platform/foundation/base64.h"
+#include "platform/foundation/locations.h"
 #include "platform/foundation/logger.h"
 #include "platform/foundation/url_session.h"
 #include "platform/foundation/utf8.h"
@@ -127,41 +129,6 @@ std::optional<std::string> readWholeFile(const fs::path& path) {
   } catch (const std::exception& failure) {
     platform::logError("Cannot read {}: {}", path.string(), failure.what());
     return std::nullopt;
-  }
-}
-
-// Writes the file through a temporary file in the same folder that is flushed to disk and then
-// renamed over the old one, so a reader never sees half a vocabulary.
-void writeFileAtomically(const fs::path& path, std::string_view content) {
-  fs::create_directories(path.parent_path());
-  std::string temporary = path.string() + ".XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) throw std::system_error(errno, std::generic_category(), "Cannot create " + temporary);
-  auto fail = [&](const char* what) {
-    const int error = errno;
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    throw std::system_error(error, std::generic_category(), what);
-  };
-  std::size_t written = 0;
-  while (written < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail("Cannot write the cache file");
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  if (::fsync(fd) != 0) fail("Cannot flush the cache file");
-  if (::close(fd) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    throw std::system_error(error, std::generic_category(), "Cannot close the cache file");
-  }
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    throw std::system_error(error, std::generic_category(), "Cannot rename the cache file");
   }
 }
 
@@ -282,11 +249,7 @@ VocabularyLoader::Configuration VocabularyLoader::configurationFromEnvironment()
   Configuration configuration;
   if (const char* base = std::getenv("TESSRA_VOCAB_BASE_URL"); base && *base)
     configuration.baseUrl = base;
-  if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache) {
-    configuration.cacheDirectory = fs::path(cache) / "TessraAI";
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    configuration.cacheDirectory = fs::path(home) / ".cache" / "TessraAI";
-  }
+  configuration.cacheDirectory = platform::cacheDirectory();
   return configuration;
 }
 
@@ -334,7 +297,7 @@ std::optional<ParsedVocabulary> VocabularyLoader::fetch(const std::string& url,
   }
   if (!cacheFile) return parsed;
   try {
-    writeFileAtomically(*cacheFile, *body);
+    platform::writeFileAtomically(*cacheFile, *body, {.createFolders = true});
   } catch (const std::exception& error) {
     fmt::print("Error while caching: {}\n", error.what());
     std::fflush(stdout);

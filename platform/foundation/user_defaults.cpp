@@ -17,7 +17,9 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/foundation/atomic_file.h"
 #include "platform/foundation/json.h"
+#include "platform/foundation/locations.h"
 #include "platform/foundation/logger.h"
 
 namespace tessra::platform {
@@ -26,23 +28,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kFolderName = "TessraAI";
 constexpr std::string_view kStandardFile = "defaults.json";
 constexpr std::size_t kMaxFileNameBytes = 255;
 
 std::string errnoText(int error) { return std::generic_category().message(error); }
-
-std::optional<std::string> environment(const char* name) {
-  const char* value = std::getenv(name);
-  if (!value || !*value) return std::nullopt;
-  return std::string(value);
-}
-
-fs::path homeDirectory() {
-  if (auto home = environment("HOME")) return *home;
-  if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
-  return "/";
-}
 
 std::string utcTimestamp() {
   const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
@@ -102,40 +91,14 @@ std::expected<std::string, std::string> readFile(const fs::path& file) {
   }
 }
 
-// Writes the text to a temporary file beside `file` and renames it over `file`. Returns the
-// reason on failure; the temporary file is removed then.
+// Writes the whole file atomically; returns the reason on failure.
 std::optional<std::string> writeAtomically(const fs::path& file, std::string_view text) {
-  std::error_code error;
-  fs::create_directories(file.parent_path(), error);
-  if (error) return "cannot create the folder: " + error.message();
-
-  std::string pattern = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX"));
-  FileDescriptor fd(mkstemp(pattern.data()));
-  if (fd.get() < 0) return "cannot create a temporary file: " + errnoText(errno);
-  const fs::path temporary = pattern;
-  const auto fail = [&](std::string what) {
-    const std::string reason = what + ": " + errnoText(errno);
-    fd.close();
-    ::unlink(temporary.c_str());
-    return std::optional<std::string>(reason);
-  };
-
-  if (fchmod(fd.get(), 0600) != 0) return fail("cannot set the file mode");
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd.get(), text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return fail("cannot write");
-    written += static_cast<std::size_t>(n);
+  try {
+    writeFileAtomically(file, text, {.createFolders = true});
+    return std::nullopt;
+  } catch (const std::system_error& e) {
+    return e.what();
   }
-  if (fsync(fd.get()) != 0) return fail("cannot flush to disk");
-  if (fd.close() != 0) return fail("cannot close");
-  if (std::rename(temporary.c_str(), file.c_str()) != 0) return fail("cannot rename");
-
-  // The rename itself is durable only once the folder is flushed too.
-  FileDescriptor folder(::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0) fsync(folder.get());
-  return std::nullopt;
 }
 
 bool isPlainFileName(const std::string& name) {
@@ -170,14 +133,7 @@ std::shared_ptr<UserDefaults> UserDefaults::suite(const std::string& name) {
   return sharedInstance(configDirectory() / (name + ".json"));
 }
 
-fs::path UserDefaults::configDirectory() {
-  if (auto folder = environment("TESSRA_CONFIG_DIR")) return *folder;
-  // The base directory specification ignores relative paths.
-  if (auto config = environment("XDG_CONFIG_HOME"); config && fs::path(*config).is_absolute()) {
-    return fs::path(*config) / kFolderName;
-  }
-  return homeDirectory() / ".config" / kFolderName;
-}
+fs::path UserDefaults::configDirectory() { return platform::configDirectory(); }
 
 UserDefaults::UserDefaults(fs::path file) : m_path(std::move(file)) {}
 

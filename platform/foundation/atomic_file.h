@@ -1,0 +1,30 @@
+// Whole-file writes that never leave half a file behind: the bytes go to a temporary file in the
+// same folder, which is flushed to disk and then renamed over the target, so a reader (or a
+// crash) sees either the whole old content or the whole new one.
+//
+// A new file gets mode 0600 (the program's files hold the user's conversations); a replaced file
+// keeps its mode; a symbolic link is kept and the file it points to is replaced. On failure the
+// temporary file is removed and the target is untouched.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string_view>
+
+namespace tessra::platform {
+
+struct AtomicWriteOptions {
+  // Make the target's folder (and its parents) first when it is missing.
+  bool createFolders = false;
+  // Fail with EEXIST instead of replacing an existing file.
+  bool withoutOverwriting = false;
+};
+
+// Throws std::system_error naming the step that failed.
+void writeFileAtomically(const std::filesystem::path& file, std::span<const std::uint8_t> bytes,
+                         AtomicWriteOptions options = {});
+void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes,
+                         AtomicWriteOptions options = {});
+
+}  // namespace tessra::platform
