@@ -1,11 +1,8 @@
 #include "tokenizer/vocabulary_loader.h"
 
-#include <fcntl.h>
 #include <openssl/evp.h>
-#include <unistd.h>
 
 #include <fmt/format.h>
-#include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
