@@ -1,0 +1,131 @@
+#include "Tessra/chat_engine/chat_request.h"
+
+#include <exception>
+#include <utility>
+
+#include "platform/foundation/logger.h"
+
+namespace tessra {
+
+namespace {
+
+using aiclient::ChatStreamResult;
+using ChunkStream = platform::AsyncStream<Result<ChatStreamResult>>;
+
+}  // namespace
+
+void ToolCallCollector::merge(const Fragment& fragment) {
+  FunctionCall& call = m_calls[fragment.index];
+  if (fragment.id) call.id = *fragment.id;
+  if (!fragment.function) return;
+  if (fragment.function->name) call.name = *fragment.function->name;
+  if (fragment.function->arguments)
+    call.arguments = call.arguments.value_or("") + *fragment.function->arguments;
+}
+
+std::vector<FunctionCall> ToolCallCollector::calls() const {
+  std::vector<FunctionCall> calls;
+  calls.reserve(m_calls.size());
+  for (const auto& [index, call] : m_calls) calls.push_back(call);
+  return calls;
+}
+
+ChatRequest::ChatRequest(ChatMessage message, RequestPlan plan, aiclient::ChatQuery query,
+                         std::shared_ptr<aiclient::AIClient> client,
+                         std::shared_ptr<const FunctionExecutor> executor,
+                         EncodingProvider encodingFor, Continuation continuation)
+    : m_message(std::move(message)),
+      m_plan(std::move(plan)),
+      m_query(std::move(query)),
+      m_client(std::move(client)),
+      m_executor(std::move(executor)),
+      m_encodingFor(std::move(encodingFor)),
+      m_continuation(std::move(continuation)) {
+  m_context.apiKey = m_plan.apiKey;
+}
+
+void ChatRequest::run() {
+  try {
+    m_context.cancellation->throwIfCancelled();
+    m_query.messages = buildMessages(m_message, m_plan, m_encodingFor).messages;
+    // The plan's snapshot is no longer needed; its attachment may be large.
+    m_plan.contextMessages.clear();
+    m_plan.attachment.reset();
+
+    ToolCallCollector collected;
+    streamPass(m_query, Pass::first, collected);
+    if (!collected.empty()) {
+      FunctionExecutor::Outcome outcome = m_executor->execute(
+          collected.calls(), m_message, m_query,
+          [this](const ChatMessage& updated) {
+            m_message = updated;
+            yieldMessage();
+          },
+          m_context);
+      m_message = std::move(outcome.message);
+      aiclient::ChatQuery second = m_query;
+      second.messages = std::move(outcome.messages);
+      second.toolChoice = aiclient::ChatCompletionFunctionCallOptionParam::none();
+      ToolCallCollector ignored;
+      streamPass(second, Pass::second, ignored);
+    }
+    m_message.finished = true;
+    yieldMessage();
+    m_continuation.finish();
+  } catch (const RequestCancelledError&) {
+    // The consumer asked for the end and has gone; there is nobody to tell.
+    m_continuation.finish();
+  } catch (...) {
+    const ErrorPtr error = std::current_exception();
+    if (m_context.cancellation->isCancelled()) {
+      m_continuation.finish();
+      return;
+    }
+    platform::logError("The chat request failed: {}", debugDescribe(error));
+    m_continuation.finish(error);
+  }
+}
+
+void ChatRequest::streamPass(const aiclient::ChatQuery& query, Pass pass,
+                             ToolCallCollector& calls) {
+  m_context.cancellation->throwIfCancelled();
+  auto [chunks, feed] = ChunkStream::makeStream();
+  aiclient::StreamingTask task = m_client->chatsStream(
+      query, [feed](Result<ChatStreamResult> chunk) { feed.yield(std::move(chunk)); },
+      [feed](ErrorPtr error) {
+        if (error)
+          feed.finish(std::move(error));
+        else
+          feed.finish();
+      });
+  const Cancellation::Registration stop = m_context.cancellation->onCancel([task, feed] {
+    task.cancel();
+    feed.finish(std::make_exception_ptr(RequestCancelledError()));
+  });
+
+  while (std::optional<Result<ChatStreamResult>> next = chunks.next()) {
+    m_context.cancellation->throwIfCancelled();
+    if (!*next) {
+      // An event that is no chunk ends the answer; the rest of the transfer is not wanted.
+      task.cancel();
+      std::rethrow_exception(next->error());
+    }
+    const ChatStreamResult& chunk = **next;
+    if (chunk.usage) m_message.tokenUsage = chunk.usage->totalTokens;
+    if (chunk.choices.empty()) continue;
+    const auto& delta = chunk.choices.front().delta;
+    if (delta.content) {
+      m_message.answer += *delta.content;
+      yieldMessage();
+    } else if (pass == Pass::first && delta.toolCalls) {
+      for (const auto& fragment : *delta.toolCalls) calls.merge(fragment);
+    }
+  }
+  m_context.cancellation->throwIfCancelled();
+}
+
+void ChatRequest::yieldMessage() {
+  if (!m_continuation.yield(m_message)) m_context.cancellation->cancel();
+}
+
+}  // namespace tessra

@@ -1,0 +1,55 @@
+// Shared by the chat engine's tests: the real encoding of the chat models, log capture and the
+// collection of an answer stream with a deadline.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Tessra/storage/chat_message.h"
+#include "platform/foundation/async_stream.h"
+#include "platform/foundation/error.h"
+#include "platform/foundation/logger.h"
+#include "tokenizer/encoding.h"
+
+namespace tessra::engine_test {
+
+// cl100k split by its pattern, as "gpt-4" and "gpt-3.5-turbo" count.
+std::shared_ptr<const tokenizer::Encoding> cl100kEncoding();
+
+// Collects the log lines (debug lines included) while it lives.
+class LogCapture {
+ public:
+  LogCapture();
+  ~LogCapture();
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  std::vector<std::string> lines() const;
+  std::vector<std::string> linesStartingWith(const std::string& prefix) const;
+
+ private:
+  mutable std::mutex m_mutex;
+  std::vector<std::string> m_lines;
+};
+
+struct Collected {
+  std::vector<ChatMessage> messages;
+  ErrorPtr error;
+  // False when the stream had not ended by the deadline.
+  bool ended = false;
+};
+
+// Reads the stream to its end, or until the deadline passes.
+Collected collect(platform::AsyncStream<ChatMessage>& stream,
+                  std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+// Reads one element, waiting up to the deadline.
+std::optional<ChatMessage> nextMessage(
+    platform::AsyncStream<ChatMessage>& stream,
+    std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+}  // namespace tessra::engine_test
