@@ -1,9 +1,11 @@
 #include "Tessra/storage/paths.h"
 
+#include "platform/foundation/locations.h"
+
 namespace tessra {
 
 const files::Path& Paths::storageDirectory() {
-  static const files::Path kStorage = files::Path::userLibrary() + "TessraAI/";
+  static const files::Path kStorage = files::Path(platform::dataDirectory().string() + "/");
   return kStorage;
 }
 
