@@ -25,6 +25,7 @@
 #include <concepts>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -85,19 +86,44 @@ std::future<T> awaitOne(const char* label, Start&& start) {
   return future;
 }
 
+// The stream's task, set once the operation has returned it; read from the client's queue.
+class StreamTaskHolder {
+ public:
+  void set(StreamingTask task) {
+    std::lock_guard lock(m_mutex);
+    m_task = std::move(task);
+  }
+  void cancel() {
+    StreamingTask task;
+    {
+      std::lock_guard lock(m_mutex);
+      task = m_task;
+    }
+    task.cancel();
+  }
+
+ private:
+  std::mutex m_mutex;
+  StreamingTask m_task;
+};
+
 template <class Chunk, class Start>
 platform::AsyncStream<Chunk> awaitStream(Start&& start) {
   auto [stream, continuation] = platform::AsyncStream<Chunk>::makeStream();
-  StreamingTask task = start(
-      StreamResultHandler<Chunk>([continuation](Result<Chunk> result) {
+  auto task = std::make_shared<StreamTaskHolder>();
+  task->set(start(
+      StreamResultHandler<Chunk>([continuation, task](Result<Chunk> result) {
         if (result) {
           continuation.yield(std::move(*result));
-        } else {
-          continuation.finish(result.error());
+          return;
         }
+        // Stopped before the consumer hears of the end, so nothing of the stream
+        // is left running or listed once it has.
+        task->cancel();
+        continuation.finish(result.error());
       }),
-      StreamCompletion([continuation](ErrorPtr error) { continuation.finish(std::move(error)); }));
-  continuation.setOnTermination([task](platform::StreamTermination) { task.cancel(); });
+      StreamCompletion([continuation](ErrorPtr error) { continuation.finish(std::move(error)); })));
+  continuation.setOnTermination([task](platform::StreamTermination) { task->cancel(); });
   return std::move(stream);
 }
 
