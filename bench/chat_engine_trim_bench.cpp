@@ -1,0 +1,81 @@
+// Building the request of a 1,000-message conversation with no message limit for the 4,096-token
+// model: the trimming that counts only what changed each round against the literal rule that
+// rebuilds the list and recounts all of it every round. Both must keep the same messages.
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Tessra/chat_engine/message_builder.h"
+#include "tokenizer/byte_pair_encoder.h"
+#include "tokenizer/piece_scanner.h"
+#include "tokenizer/vocabulary_loader.h"
+
+namespace {
+
+using namespace tessra;
+
+std::shared_ptr<const tokenizer::Encoding> cl100k() {
+  static const auto encoding = [] {
+    std::ifstream in(TESSRA_CL100K_FILE, std::ios::binary);
+    if (!in) throw std::runtime_error("The vocabulary is missing: " TESSRA_CL100K_FILE);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto ranks =
+        std::make_shared<const tokenizer::Ranks>(tokenizer::Load::parseRankFile(bytes).ranks);
+    auto encoder = std::make_shared<const tokenizer::BytePairEncoder>(
+        std::move(ranks),
+        std::make_shared<const tokenizer::SplitPattern>(std::string(tokenizer::kPatternB)));
+    return std::make_shared<const tokenizer::Encoding>("gpt-3.5-turbo", std::move(encoder),
+                                                       tokenizer::SpecialTokens{});
+  }();
+  return encoding;
+}
+
+RequestPlan conversation() {
+  RequestPlan plan;
+  plan.model = ChatGPTModels::gpt35;
+  plan.messageLimit = 0;
+  std::mt19937 random(1000);
+  const std::vector<std::string> words = {
+      "the",      "weather", "tomorrow", "will",  "be",    "cloudy", "with",   "some",
+      "rain",     "in",      "northern", "parts", "while", "the",    "south",  "stays",
+      "dry",      "and",     "warm,",    "about", "24°C.", "Don't",  "forget", "an",
+      "umbrella", "—",       "東京",     "12345", "(ok)",  "\n"};
+  for (int i = 0; i < 1000; ++i) {
+    std::string question = "Question " + std::to_string(i) + ":";
+    for (int w = 0; w < 12; ++w) question += " " + words[random() % words.size()];
+    std::string answer;
+    for (int w = 0; w < 60; ++w) answer += words[random() % words.size()] + " ";
+    plan.contextMessages.emplace_back("m" + std::to_string(i), question, answer, true, false);
+  }
+  return plan;
+}
+
+void run(benchmark::State& state, TrimMode mode) {
+  const RequestPlan plan = conversation();
+  const ChatMessage question("new", "And what about next week?", "", false, false);
+  const EncodingProvider provider = [](std::string_view) { return cl100k(); };
+  provider("gpt-3.5-turbo");
+  std::size_t dropped = 0;
+  for (auto _ : state) {
+    BuiltMessages built = buildMessages(question, plan, provider, mode);
+    dropped = built.droppedMessages;
+    benchmark::DoNotOptimize(built);
+  }
+  state.counters["dropped"] = static_cast<double>(dropped);
+}
+
+void BM_TrimIncremental(benchmark::State& state) { run(state, TrimMode::incremental); }
+void BM_TrimRecountEveryRound(benchmark::State& state) { run(state, TrimMode::recountEveryRound); }
+
+BENCHMARK(BM_TrimIncremental)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrimRecountEveryRound)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
