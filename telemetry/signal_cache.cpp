@@ -1,6 +1,5 @@
 #include "telemetry/signal_cache.h"
 
-
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>

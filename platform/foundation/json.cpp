@@ -199,8 +199,7 @@ namespace detail {
 
 void throwTypeMismatch(const nlohmann::json& j, std::string_view expected) {
   throw JsonDecodingError(JsonDecodingError::Kind::typeMismatch, "",
-                          "expected " + std::string(expected) + ", found " +
-                              describeJsonValue(j));
+                          "expected " + std::string(expected) + ", found " + describeJsonValue(j));
 }
 
 void throwValueNotFound(std::string_view expected) {

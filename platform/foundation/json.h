@@ -113,8 +113,8 @@ T decodeInteger(const nlohmann::json& j) {
   if (j.is_number_integer()) {
     const auto v = j.get<std::int64_t>();
     if (v < static_cast<std::int64_t>(std::numeric_limits<T>::min()) ||
-        (v > 0 && static_cast<std::uint64_t>(v) >
-                      static_cast<std::uint64_t>(std::numeric_limits<T>::max())))
+        (v > 0 &&
+         static_cast<std::uint64_t>(v) > static_cast<std::uint64_t>(std::numeric_limits<T>::max())))
       throwTypeMismatch(j, "an integer in range");
     return static_cast<T>(v);
   }

@@ -48,15 +48,18 @@ TEST(JsonEncoding, WritesDatesAsSecondsSince2001) {
 }
 
 TEST(JsonEncoding, NonFiniteNumbersFail) {
-  for (const double bad : {std::numeric_limits<double>::infinity(),
-                           -std::numeric_limits<double>::infinity(),
-                           std::numeric_limits<double>::quiet_NaN()}) {
+  for (const double bad :
+       {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN()}) {
     EXPECT_THROW(encodeJson(json{{"x", json::array({bad})}}), JsonEncodingError);
   }
 }
 
 TEST(JsonEncoding, InvalidUtf8BecomesReplacementCharacter) {
-  EXPECT_EQ(encodeJson(json(std::string("a\xFF" "b"))), "\"a\xEF\xBF\xBD" "b\"");
+  EXPECT_EQ(encodeJson(json(std::string("a\xFF"
+                                        "b"))),
+            "\"a\xEF\xBF\xBD"
+            "b\"");
 }
 
 TEST(JsonDecoding, RecordRoundTrips) {
@@ -101,12 +104,12 @@ TEST(JsonDecoding, ErrorsNameTheKeyPath) {
   };
   const Case cases[] = {
       {R"({"count":1,"createdAt":0,"tags":[]})", JsonDecodingError::Kind::keyNotFound, "name"},
-      {R"({"name":"n","count":3.5,"createdAt":0,"tags":[]})",
-       JsonDecodingError::Kind::typeMismatch, "count"},
+      {R"({"name":"n","count":3.5,"createdAt":0,"tags":[]})", JsonDecodingError::Kind::typeMismatch,
+       "count"},
       {R"({"name":"n","count":1,"createdAt":0,"tags":["a",2]})",
        JsonDecodingError::Kind::typeMismatch, "tags[1]"},
-      {R"({"name":null,"count":1,"createdAt":0,"tags":[]})",
-       JsonDecodingError::Kind::valueNotFound, "name"},
+      {R"({"name":null,"count":1,"createdAt":0,"tags":[]})", JsonDecodingError::Kind::valueNotFound,
+       "name"},
       {R"({"name":"n","count":1,"createdAt":"2001","tags":[]})",
        JsonDecodingError::Kind::typeMismatch, "createdAt"},
       {R"({"name":"n",)", JsonDecodingError::Kind::dataCorrupted, ""},

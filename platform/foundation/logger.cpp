@@ -52,8 +52,8 @@ void Logger::log(LogLevel level, std::string_view text) {
     current(level, text);
     return;
   }
-  const std::string line = fmt::format("{} [{}:{}] {}\n", levelName(level), kSubsystem,
-                                       kCategory, text);
+  const std::string line =
+      fmt::format("{} [{}:{}] {}\n", levelName(level), kSubsystem, kCategory, text);
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 

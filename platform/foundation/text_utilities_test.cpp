@@ -29,8 +29,14 @@ TEST(Uuid, IsUpperCaseVersion4AndUnique) {
 
 TEST(Base64, MatchesTheStandardVectors) {
   const std::pair<const char*, const char*> vectors[] = {
-      {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-      {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"\xFF\xFE", "//4="},
+      {"", ""},
+      {"f", "Zg=="},
+      {"fo", "Zm8="},
+      {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="},
+      {"fooba", "Zm9vYmE="},
+      {"foobar", "Zm9vYmFy"},
+      {"\xFF\xFE", "//4="},
   };
   for (const auto& [plain, encoded] : vectors) {
     EXPECT_EQ(base64Encode(std::string_view(plain)), encoded);
@@ -60,9 +66,9 @@ TEST(Utf8, SanitizeReplacesEachMaximalIllFormedSubpart) {
       {"plain", "plain"},
       {"caf\xC3\xA9", "caf\xC3\xA9"},
       {"a\x80z", "a\xEF\xBF\xBDz"},
-      {"\xE2\x82", "\xEF\xBF\xBD"},                      // truncated three-byte sequence
+      {"\xE2\x82", "\xEF\xBF\xBD"},                              // truncated three-byte sequence
       {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // a surrogate is three subparts
-      {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},          // overlong form
+      {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                  // overlong form
       {"\xF0\x9F\x99\x82", "\xF0\x9F\x99\x82"},
   };
   for (const auto& [input, expected] : cases) {
@@ -73,10 +79,11 @@ TEST(Utf8, SanitizeReplacesEachMaximalIllFormedSubpart) {
 }
 
 TEST(Utf8, PrefixKeepsWholeGraphemes) {
-  const std::string family = "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";
+  const std::string family =
+      "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";
   const std::string thumbs = "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD";  // thumbs up, skin tone
   const std::string flag = "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7";    // regional indicators F R
-  const std::string accent = "e\xCC\x81";                          // e + combining acute
+  const std::string accent = "e\xCC\x81";                         // e + combining acute
   EXPECT_EQ(prefixGraphemes(family + "ab", 1), family);
   EXPECT_EQ(prefixGraphemes(thumbs + "x", 1), thumbs);
   EXPECT_EQ(prefixGraphemes(flag + flag, 1), flag);

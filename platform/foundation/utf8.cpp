@@ -128,9 +128,12 @@ std::size_t completeUtf8Prefix(std::string_view bytes) {
     const unsigned char c = static_cast<unsigned char>(bytes[i]);
     if ((c & 0xC0) == 0x80) continue;  // continuation byte: keep looking for the lead
     std::size_t need = 1;
-    if (c >= 0xC2 && c <= 0xDF) need = 2;
-    else if (c >= 0xE0 && c <= 0xEF) need = 3;
-    else if (c >= 0xF0 && c <= 0xF4) need = 4;
+    if (c >= 0xC2 && c <= 0xDF)
+      need = 2;
+    else if (c >= 0xE0 && c <= 0xEF)
+      need = 3;
+    else if (c >= 0xF0 && c <= 0xF4)
+      need = 4;
     return bytes.size() - i < need ? i : bytes.size();
   }
   return bytes.size();
