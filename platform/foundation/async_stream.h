@@ -68,8 +68,10 @@ class AsyncStreamState : public std::enable_shared_from_this<AsyncStreamState<T>
     if (m_phase != Phase::open) return false;
     m_buffer.push_back(std::move(value));
     const bool pump = claimPump();
+    // Waking costs a system call; a producer far ahead of its consumer skips it.
+    const bool wake = m_waiters > 0;
     lock.unlock();
-    m_available.notify_all();
+    if (wake) m_available.notify_all();
     if (pump) schedulePump();
     return true;
   }
@@ -121,13 +123,13 @@ class AsyncStreamState : public std::enable_shared_from_this<AsyncStreamState<T>
   std::optional<T> next() {
     std::unique_lock lock(m_mutex);
     if (m_delivery || m_queue) throw std::logic_error("AsyncStream::next after forEach");
-    m_available.wait(lock, [this] { return ready(); });
+    waitUntil(lock, std::chrono::steady_clock::time_point::max());
     return takeNext();
   }
 
   bool waitForNext(std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
-    return m_available.wait_for(lock, timeout, [this] { return ready(); });
+    return waitUntil(lock, std::chrono::steady_clock::now() + timeout);
   }
 
   void forEach(Queue& queue, std::function<void(T)> onElement,
@@ -152,6 +154,18 @@ class AsyncStreamState : public std::enable_shared_from_this<AsyncStreamState<T>
   };
 
   bool ready() const { return !m_buffer.empty() || m_phase != Phase::open; }
+
+  // Waits with `m_waiters` counted, so a yield knows whether anyone needs waking.
+  bool waitUntil(std::unique_lock<std::mutex>& lock,
+                 std::chrono::steady_clock::time_point deadline) {
+    if (ready()) return true;
+    ++m_waiters;
+    const bool isReady = deadline == std::chrono::steady_clock::time_point::max()
+                             ? (m_available.wait(lock, [this] { return ready(); }), true)
+                             : m_available.wait_until(lock, deadline, [this] { return ready(); });
+    --m_waiters;
+    return isReady;
+  }
 
   std::optional<T> takeNext() {
     if (!m_buffer.empty()) {
@@ -226,6 +240,7 @@ class AsyncStreamState : public std::enable_shared_from_this<AsyncStreamState<T>
 
   mutable std::mutex m_mutex;
   std::condition_variable m_available;
+  int m_waiters = 0;  // consumers blocked in next() or waitForNext()
   std::deque<T> m_buffer;
   Phase m_phase = Phase::open;
   ErrorPtr m_error;
