@@ -40,7 +40,10 @@ void Ranks::buildShortcuts() {
   m_filter.assign((kFilterMask + 1) / 64, 0);
   for (const Slot& slot : m_slots) {
     if (slot.offset == kEmpty) continue;
-    if (slot.length != 1 && slot.length != 2) {
+    const bool fits = slot.rank >= 0 && slot.rank <= std::numeric_limits<std::int32_t>::max();
+    // Everything `find` looks up in the full table must pass the filter: the longer tokens and
+    // the pairs whose rank the pair table cannot hold.
+    if (slot.length > 2 || (slot.length == 2 && !fits)) {
       const std::uint64_t bit =
           (hashBytes(std::string_view(m_arena.data() + slot.offset, slot.length)) >> 40) &
           kFilterMask;
@@ -49,11 +52,9 @@ void Ranks::buildShortcuts() {
     if (slot.length == 1) {
       m_byteRanks[static_cast<unsigned char>(m_arena[slot.offset])] = slot.rank;
     } else if (slot.length == 2) {
-      const bool fits = slot.rank >= 0 && slot.rank <= std::numeric_limits<std::int32_t>::max();
       m_pairRanks[pairIndex(std::string_view(m_arena).substr(slot.offset, 2))] =
           fits ? static_cast<std::int32_t>(slot.rank) : kElsewhere;
-    } else if (slot.length <= 8 && slot.rank >= 0 &&
-               slot.rank <= std::numeric_limits<std::int32_t>::max()) {
+    } else if (slot.length <= 8 && fits) {
       shortTokens.emplace_back(slot.rank, &slot);
     }
   }
