@@ -322,11 +322,13 @@ std::optional<std::string> VocabularyLoader::download(const std::string& url) {
   platform::UrlRequest request;
   request.url = url;
   request.followRedirects = true;
-  std::promise<Result<platform::UrlData>> answer;
-  std::future<Result<platform::UrlData>> answered = answer.get_future();
-  platform::UrlTask task = m_session->dataTask(
-      request,
-      [&answer](Result<platform::UrlData> result) { answer.set_value(std::move(result)); });
+  // The completion may still be inside `set_value` when `get` returns here, so the promise
+  // belongs to the completion rather than to this frame.
+  auto answer = std::make_shared<std::promise<Result<platform::UrlData>>>();
+  std::future<Result<platform::UrlData>> answered = answer->get_future();
+  platform::UrlTask task = m_session->dataTask(request, [answer](Result<platform::UrlData> result) {
+    answer->set_value(std::move(result));
+  });
   task.resume();
   Result<platform::UrlData> result = answered.get();
   if (!result) {
