@@ -119,11 +119,13 @@ T decodeInteger(const nlohmann::json& j) {
     return static_cast<T>(v);
   }
   if (j.is_number_float()) {
-    // 3.0 is an integer written with a fraction; 3.5 is not an integer at all.
+    // 3.0 is an integer written with a fraction; 3.5 is not an integer at all. The largest
+    // 64-bit integers round up to a power of two as doubles, one past the range, so the upper
+    // bound is exclusive and taken one above the largest value.
     const double v = j.get<double>();
     if (std::isfinite(v) && std::trunc(v) == v &&
         v >= static_cast<double>(std::numeric_limits<T>::min()) &&
-        v <= static_cast<double>(std::numeric_limits<T>::max()))
+        v < static_cast<double>(std::numeric_limits<T>::max()) + 1.0)
       return static_cast<T>(v);
   }
   throwTypeMismatch(j, "an integer");

@@ -86,6 +86,17 @@ TEST(JsonDecoding, IntegersAreStrict) {
     EXPECT_THROW(decodeJson<int>(bad), JsonDecodingError) << bad;
   }
   EXPECT_THROW(decodeJson<unsigned>("-1"), JsonDecodingError);
+
+  // Integers written with a fraction at the edges of the 64-bit ranges: 2^63 and 2^64 are one
+  // past the largest values and must not wrap around.
+  EXPECT_EQ(decodeJson<std::int64_t>("-9223372036854775808.0"),
+            std::numeric_limits<std::int64_t>::min());
+  EXPECT_EQ(decodeJson<int>("2147483647.0"), std::numeric_limits<int>::max());
+  EXPECT_THROW(decodeJson<int>("2147483648.0"), JsonDecodingError);
+  for (const char* bad : {"9223372036854775808.0", "9.3e18"}) {
+    EXPECT_THROW(decodeJson<std::int64_t>(bad), JsonDecodingError) << bad;
+  }
+  EXPECT_THROW(decodeJson<std::uint64_t>("18446744073709551616.0"), JsonDecodingError);
 }
 
 TEST(JsonDecoding, OtherTypesAreStrict) {
