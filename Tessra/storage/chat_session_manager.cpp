@@ -141,10 +141,12 @@ void ChatSessionManager::seed() {
 void ChatSessionManager::loadSession(const std::string& id, bool markAsLatest) {
   if (sessions.contains(id)) return;
   const files::Path path = sessionPath(id);
-  files::JsonFile<ChatSession> file(path);
 
-  if (file.exists()) {
-    sessions.insert_or_assign(id, file.read());
+  // Whatever is at the path is the user's: a link is read through, and anything that does not
+  // read as a session is reported rather than taken for a missing file, whose empty session
+  // would later be written over it (through a link, over the file it points to).
+  if (path.itemExists()) {
+    sessions.insert_or_assign(id, files::JsonFile<ChatSession>(path).read());
   } else {
     ChatSession session;
     if (const Conversation* entry = conversation(id)) {

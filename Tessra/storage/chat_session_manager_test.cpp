@@ -203,6 +203,41 @@ TEST_F(ChatSessionManagerTest, SessionWithOneBadMessageIsReportedAndKept) {
   EXPECT_EQ(next->conversationList->conversations.back().name, "🐞 Bugs");
 }
 
+TEST_F(ChatSessionManagerTest, SessionFileThatIsNoPlainFileIsNeverReplacedByAnEmptySession) {
+  m_store.load();
+  const Conversation linked = m_store.createConversation("🔗 Linked");
+  const Conversation folder = m_store.createConversation("📁 Folder");
+  const Conversation dangling = m_store.createConversation("🪢 Dangling");
+  m_store.sessions.clear();
+
+  // The user keeps one session elsewhere and links it in.
+  const fs::path elsewhere = m_dir / "synced" / "session.json";
+  const std::string mine = platform::encodeJson(
+      nlohmann::json(ChatSession{linked.id, "🔗 Linked", {message("1"), message("2")}}));
+  writeFile(elsewhere, mine);
+  fs::create_symlink(elsewhere, sessionFile(linked.id));
+  fs::create_directories(sessionFile(folder.id));
+  writeFile(sessionFile(folder.id) / "inside", "kept");
+  fs::create_symlink(m_dir / "nowhere.json", sessionFile(dangling.id));
+
+  m_store.loadSession(linked.id, true);
+  EXPECT_EQ(m_store.sessions.at(linked.id).messages.size(), 2u);
+  m_store.saveSession(linked.id);
+  EXPECT_EQ(readFile(elsewhere), mine);
+  EXPECT_TRUE(fs::is_symlink(sessionFile(linked.id)));
+
+  for (const Conversation& unreadable : {folder, dangling}) {
+    SCOPED_TRACE(unreadable.name);
+    EXPECT_THROW(m_store.loadSession(unreadable.id, true), files::FileError);
+    EXPECT_FALSE(m_store.sessions.contains(unreadable.id));
+    m_store.upsertMessage(message("3"), unreadable.id);
+    m_store.saveSession(unreadable.id);
+  }
+  EXPECT_EQ(readFile(sessionFile(folder.id) / "inside"), "kept");
+  EXPECT_TRUE(fs::is_symlink(sessionFile(dangling.id)));
+  EXPECT_FALSE(fs::exists(m_dir / "nowhere.json"));
+}
+
 TEST_F(ChatSessionManagerTest, SessionIdsThatAreNoPlainNamesTouchNoFile) {
   m_store.load();
   const fs::path outside = storage().parent_path() / "x.json";
