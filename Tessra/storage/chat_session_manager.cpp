@@ -63,7 +63,10 @@ ChatSessionManager::ChatSessionManager(platform::NotificationCenter& center,
 
 files::Path ChatSessionManager::sessionPath(const std::string& id) const {
   if (!isPlainFileName(id) || !isPlainFileName(id + ".json")) throw InvalidSessionIdError(id);
-  return Paths::sessionFile(id);
+  const files::Path path = Paths::sessionFile(id);
+  // The list shares the folder: a session keyed "conversations" would read, write and delete it.
+  if (path == Paths::conversationsFile()) throw InvalidSessionIdError(id);
+  return path;
 }
 
 const Conversation* ChatSessionManager::conversation(const std::string& id) const {

@@ -244,7 +244,7 @@ TEST_F(ChatSessionManagerTest, SessionIdsThatAreNoPlainNamesTouchNoFile) {
   writeFile(outside, "outside");
   const auto before = snapshot(storage().parent_path().parent_path());
 
-  for (const std::string id : {"../x", "../../x", "", ".", "a/b"}) {
+  for (const std::string id : {"../x", "../../x", "", ".", "a/b", "conversations"}) {
     SCOPED_TRACE(id);
     EXPECT_THROW(m_store.loadSession(id, true), InvalidSessionIdError);
     m_store.sessions[id] = ChatSession{id, "n", {message("1")}};
@@ -257,6 +257,7 @@ TEST_F(ChatSessionManagerTest, SessionIdsThatAreNoPlainNamesTouchNoFile) {
   EXPECT_TRUE(m_log.contains("\"Failed to delete session file\" Invalid session identifier"));
   auto after = snapshot(storage().parent_path().parent_path());
   EXPECT_EQ(readFile(outside), "outside");
+  EXPECT_EQ(listOnDisk(), m_store.conversationList);
   // Only the list changed (the entries came and went); nothing else was written or removed.
   after.erase(Paths::conversationsFile().rawValue());
   auto expected = before;
