@@ -346,6 +346,17 @@ TEST_F(UserSettingsTest, KeyTypedBeforeTheLoadIsKeptAndSaved) {
   EXPECT_EQ(storedKey(), "sk-typed");
 }
 
+TEST_F(UserSettingsTest, KeyTypedAndClearedBeforeTheLoadKeepsTheStoredKey) {
+  ASSERT_TRUE(m_keychain.set("sk-old", UserSettings::kOpenAiKeyItem));
+  m_settings = make();
+  m_settings->setOpenAiKey("sk-half");
+  m_settings->setOpenAiKey("");
+  waitForLoad(*m_settings);
+  EXPECT_EQ(m_settings->openAiKey(), "sk-old");
+  m_settings.reset();
+  EXPECT_EQ(storedKey(), "sk-old");
+}
+
 TEST_F(UserSettingsTest, SameKeyWritesNothing) {
   m_settings = make();
   waitForLoad(*m_settings);

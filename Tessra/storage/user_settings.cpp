@@ -168,7 +168,9 @@ void UserSettings::finishKeyLoad(keychain::KeychainResult<std::optional<std::str
     setKeychainError(std::string(keychain::description(stored.error())));
   }
 
-  if (m_keyChangedBeforeLoad) {
+  // A key typed before the stored one was known wins; a field typed into and cleared again
+  // before then holds no key of the user's, and must not remove the stored one.
+  if (m_keyChangedBeforeLoad && !m_openAiKey.empty()) {
     m_loaded = true;
     emit loadedChanged(true);
     if (m_openAiKey != storedKey) startKeySave(m_openAiKey);

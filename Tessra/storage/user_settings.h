@@ -16,7 +16,8 @@
 // The API key lives only in the login keyring, item "openAiKey". It is read once, on a worker,
 // after creation; until that read is back `loaded()` is false and `openAiKey()` is "". Every
 // change of the key after that is saved on the same worker, in order, the last value winning; a
-// key typed before the read is back is kept and saved rather than overwritten by the stored one.
+// key typed before the read is back is kept and saved rather than overwritten by the stored one
+// (a field cleared again before then typed no key: the stored one is taken).
 // A keyring failure (reading or saving) is published as `keychainError()` so the key form can
 // show it; a later success clears it.
 //
