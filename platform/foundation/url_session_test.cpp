@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -373,6 +376,88 @@ TEST(UrlSessionTest, BadTargetsFailWithTheirCode) {
     EXPECT_NE(debugDescribe(result.error()), item.message);
   }
   ::close(socketFd);
+}
+
+// A TLS listener on 127.0.0.1 whose certificate is made here, for 127.0.0.1, and signed by no one
+// the system trusts. It serves one connection: when the handshake succeeds it answers 200 "ok",
+// which a client that checks certificates must never see.
+class UntrustedTlsServer {
+ public:
+  UntrustedTlsServer() {
+    m_key = EVP_EC_gen("prime256v1");
+    m_certificate = X509_new();
+    X509_set_version(m_certificate, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(m_certificate), 1);
+    X509_gmtime_adj(X509_getm_notBefore(m_certificate), -60);
+    X509_gmtime_adj(X509_getm_notAfter(m_certificate), 3600);
+    X509_set_pubkey(m_certificate, m_key);
+    X509_NAME* name = X509_get_subject_name(m_certificate);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+    X509_set_issuer_name(m_certificate, name);
+    X509_sign(m_certificate, m_key, EVP_sha256());
+    m_context = SSL_CTX_new(TLS_server_method());
+    SSL_CTX_use_certificate(m_context, m_certificate);
+    SSL_CTX_use_PrivateKey(m_context, m_key);
+
+    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(m_listener, 4);
+    socklen_t length = sizeof address;
+    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+    m_url = "https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/v1/models";
+    m_thread = std::thread([this] { serveOne(); });
+  }
+
+  ~UntrustedTlsServer() {
+    // Ends a pending accept.
+    ::shutdown(m_listener, SHUT_RDWR);
+    m_thread.join();
+    ::close(m_listener);
+    SSL_CTX_free(m_context);
+    X509_free(m_certificate);
+    EVP_PKEY_free(m_key);
+  }
+
+  bool ready() const { return m_key && m_certificate && m_context && m_listener >= 0; }
+  const std::string& url() const { return m_url; }
+
+ private:
+  void serveOne() {
+    const int connection = ::accept(m_listener, nullptr, nullptr);
+    if (connection < 0) return;
+    SSL* tls = SSL_new(m_context);
+    SSL_set_fd(tls, connection);
+    if (SSL_accept(tls) == 1) {
+      char request[4096];
+      SSL_read(tls, request, sizeof request);
+      const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+      SSL_write(tls, answer.data(), static_cast<int>(answer.size()));
+      SSL_shutdown(tls);
+    }
+    SSL_free(tls);
+    ::close(connection);
+  }
+
+  EVP_PKEY* m_key = nullptr;
+  X509* m_certificate = nullptr;
+  SSL_CTX* m_context = nullptr;
+  int m_listener = -1;
+  std::string m_url;
+  std::thread m_thread;
+};
+
+TEST(UrlSessionTest, AServerCertificateNoOneTrustsIsRefused) {
+  UntrustedTlsServer server;
+  ASSERT_TRUE(server.ready());
+  UrlSession session;
+  const auto result = fetch(session, {.url = server.url(), .idleTimeout = 5s});
+  ASSERT_FALSE(result.has_value()) << "answered " << result->response.statusCode;
+  EXPECT_EQ(errorCode(result.error()), UrlError::Code::tls);
+  EXPECT_EQ(describe(result.error()), "A secure connection to the server cannot be made.");
 }
 
 TEST(UrlSessionTest, CancelMidStreamClosesTheConnectionAndSilencesTheTask) {
