@@ -165,6 +165,10 @@ TEST(ChatStreamResultWire, BadChunksFailNamingTheKey) {
       {R"({"id":"chatcmpl-1","object":"chat.completion.chunk","created":1,"choi)", "",
        Kind::dataCorrupted},
       {"[DONE]", "", Kind::dataCorrupted},
+      // A number beyond any double is text the service should never send; it must fail the
+      // chunk like any other bad text, not escape as a parser exception of its own.
+      {R"({"id":"i","object":"o","created":1e400,"model":"m","choices":[]})", "",
+       Kind::dataCorrupted},
   });
 }
 

@@ -173,7 +173,8 @@ std::string encodeJson(const nlohmann::ordered_json& value) {
 nlohmann::json parseJson(std::string_view text) {
   try {
     return nlohmann::json::parse(text.begin(), text.end());
-  } catch (const nlohmann::json::parse_error& e) {
+  } catch (const nlohmann::json::exception& e) {
+    // Not only syntax errors: a number too large for a double is refused as out of range.
     throw JsonDecodingError(JsonDecodingError::Kind::dataCorrupted, "", e.what());
   }
 }
