@@ -66,10 +66,15 @@ TEST(SettingsEnumsTest, SizeTitlesComeFromTheStringTable) {
 }
 
 TEST(ConstantsTest, NamesTypesColours) {
-  for (std::string_view name : notification_names::all()) EXPECT_FALSE(name.empty());
-  EXPECT_EQ(notification_names::all().size(), 12u);
-  EXPECT_EQ(notification_names::kConversationListDidChanged, "conversationListDidChanged");
-  EXPECT_EQ(notification_names::kFloatingWindowSizeDidChanged, "floatingWindowSizeDidChanged");
+  const std::vector<std::string_view> names(notification_names::all().begin(),
+                                            notification_names::all().end());
+  EXPECT_EQ(names,
+            (std::vector<std::string_view>{
+                "willHideGptWindow", "conversationListDidChanged", "conversationSettingDidChanged",
+                "focusOnPromptInput", "chatTextFieldCompletionCommandUp",
+                "chatTextFieldCompletionCommandDown", "appLanguageChanged", "willResizeGptWindow",
+                "floatingWindowPositionDidChanged", "floatingWindowSizeDidChanged",
+                "menuBarVisibilityChanged", "overlayVisibilityChanged"}));
 
   const auto images = supported_types::images();
   ASSERT_GE(images.size(), 7u);
@@ -300,6 +305,41 @@ TEST_F(UserSettingsTest, WriteThroughAndNotifications) {
   EXPECT_EQ(again->popupPadding(), FloatingWindowPadding::large);
   EXPECT_EQ(again->appLanguage(), AppLanguage::french);
   EXPECT_FALSE(again->soundEffectEnabled());
+}
+
+TEST_F(UserSettingsTest, ObserversFindTheNewValueAlreadyStored) {
+  m_settings = make();
+  struct Case {
+    std::string_view notification;
+    std::string_view key;
+    std::function<void()> set;
+    nlohmann::json stored;
+  };
+  const Case cases[] = {
+      {notification_names::kAppLanguageChanged, keys::kAppLanguage,
+       [&] { m_settings->setAppLanguage(AppLanguage::german); }, "de"},
+      {notification_names::kFloatingWindowPositionDidChanged, keys::kPopupWindowPosition,
+       [&] { m_settings->setPopupPosition(PopupPosition::top); }, 2},
+      {notification_names::kFloatingWindowSizeDidChanged, keys::kFloatingWindowSize,
+       [&] { m_settings->setFloatingWindowSize(FloatingWindowSize::large); }, 3},
+      {notification_names::kFloatingWindowSizeDidChanged, keys::kPopupPadding,
+       [&] { m_settings->setPopupPadding(FloatingWindowPadding::ultraWide); }, 5},
+      {notification_names::kOverlayVisibilityChanged, keys::kOverlayIconVisible,
+       [&] { m_settings->setOverlayIconVisible(false); }, 1},
+      {notification_names::kMenuBarVisibilityChanged, keys::kMenuBarVisible,
+       [&] { m_settings->setMenuBarVisible(false); }, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key));
+    std::optional<nlohmann::json> seen;
+    auto token =
+        m_center.addObserver(std::string(c.notification), [&](const platform::Notification&) {
+          if (!seen) seen = m_defaults.object(c.key);
+        });
+    c.set();
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(*seen, c.stored);
+  }
 }
 
 TEST_F(UserSettingsTest, ApiKeyIsReadFromTheKeyring) {
