@@ -113,7 +113,8 @@ class ChatSessionManager {
 
  private:
   Conversation* findConversation(const std::string& id);
-  // The file of a session key; throws InvalidSessionIdError for a key that is no plain name.
+  // The file of a session key; throws InvalidSessionIdError for a key that is no plain name or
+  // whose file would be the list's.
   files::Path sessionPath(const std::string& id) const;
   void seed();
   // Moves an unreadable list file aside; false when it is still in the way.

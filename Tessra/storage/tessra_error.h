@@ -21,7 +21,8 @@ class TessraError : public Error {
   Kind m_kind;
 };
 
-// A session key that cannot name a file inside the storage folder ("../../x", "", "a/b").
+// A session key that cannot name a session file inside the storage folder ("../../x", "",
+// "a/b", "conversations").
 class InvalidSessionIdError : public Error {
  public:
   explicit InvalidSessionIdError(const std::string& id)
