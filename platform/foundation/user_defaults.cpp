@@ -1,15 +1,12 @@
 #include "platform/foundation/user_defaults.h"
 
 #include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 #include <ctime>
 #include <expected>
 #include <limits>
