@@ -120,8 +120,12 @@ TEST(ChatsStream, EndsCleanlyAtTheEndOfTheBodyWithoutTheMarker) {
 }
 
 TEST(ChatsStream, ReportsEventsThatAreNoChunksAndGoesOn) {
+  // A JSON text whose string holds half of a two-byte character.
+  const std::string cutCharacter =
+      chunkJson("c").replace(chunkJson("c").find("\"c\"") + 1, 1, "\xC3");
   const std::string body = event(chunkJson("a")) + event(kEnvelope) + event("{\"id\":") +
-                           event("\xFF\xFE") + event(chunkJson("b")) + "data: [DONE]\n\n";
+                           event("\xFF\xFE") + event(cutCharacter) + event(chunkJson("b")) +
+                           "data: [DONE]\n\n";
   HttpServer server;
   server.route("POST", "/v1/chat/completions", ScriptedResponse::streamed({{body}}));
   AIClient client(configurationFor(server));
@@ -131,7 +135,7 @@ TEST(ChatsStream, ReportsEventsThatAreNoChunksAndGoesOn) {
 
   EXPECT_EQ(recorder.contents(), (std::vector<std::string>{"a", "b"}));
   const auto errors = recorder.errors();
-  ASSERT_EQ(errors.size(), 3u);
+  ASSERT_EQ(errors.size(), 4u);
   const auto envelope = errorAs<APIErrorResponse>(errors[0]);
   ASSERT_TRUE(envelope);
   EXPECT_STREQ(envelope->what(), "Incorrect API key provided: sk-test.");
@@ -139,6 +143,9 @@ TEST(ChatsStream, ReportsEventsThatAreNoChunksAndGoesOn) {
   const auto notText = errorAs<StreamingError>(errors[2]);
   ASSERT_TRUE(notText);
   EXPECT_EQ(notText->code(), StreamingError::Code::unknownContent);
+  const auto cut = errorAs<StreamingError>(errors[3]);
+  ASSERT_TRUE(cut) << describe(errors[3]);
+  EXPECT_EQ(cut->code(), StreamingError::Code::unknownContent);
   EXPECT_EQ(recorder.end(), nullptr);
 }
 

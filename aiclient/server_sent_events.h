@@ -52,6 +52,15 @@ class ServerSentEventParser {
  private:
   enum class LineResult { nothing, event };
 
+  // The first CR or LF at or after `from`. A plain loop: `find_first_of` calls memchr on the two
+  // line-break characters for every byte of the body.
+  static std::size_t findLineBreak(std::string_view bytes, std::size_t from) {
+    for (std::size_t i = from; i < bytes.size(); ++i) {
+      if (bytes[i] == '\n' || bytes[i] == '\r') return i;
+    }
+    return std::string_view::npos;
+  }
+
   // Reads one complete line, without its line break.
   LineResult readLine(std::string_view line);
   // The data of the event that just ended; valid until the next event.
@@ -74,7 +83,7 @@ bool ServerSentEventParser::feed(std::string_view bytes, OnEvent&& onEvent) {
     if (bytes.front() == '\n') position = 1;
   }
   while (position < bytes.size()) {
-    const std::size_t end = bytes.find_first_of("\r\n", position);
+    const std::size_t end = findLineBreak(bytes, position);
     if (end == std::string_view::npos) {
       m_line.append(bytes.substr(position));
       return true;

@@ -148,13 +148,14 @@ class StreamingSession final : public StreamingSessionBase {
 
  private:
   static Result<ResultType> decode(std::string_view data) {
-    if (!platform::isValidUtf8(data)) {
-      return std::unexpected(
-          std::make_exception_ptr(StreamingError(StreamingError::Code::unknownContent)));
-    }
+    // JSON that parses is UTF-8 throughout, so the text is checked only when it failed.
     try {
       return platform::decodeJson<ResultType>(data);
     } catch (const platform::JsonDecodingError&) {
+      if (!platform::isValidUtf8(data)) {
+        return std::unexpected(
+            std::make_exception_ptr(StreamingError(StreamingError::Code::unknownContent)));
+      }
       ErrorPtr chunkError = std::current_exception();
       if (auto envelope = decodeErrorEnvelope(data)) {
         return std::unexpected(std::make_exception_ptr(std::move(*envelope)));
