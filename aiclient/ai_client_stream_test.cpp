@@ -119,6 +119,21 @@ TEST(ChatsStream, EndsCleanlyAtTheEndOfTheBodyWithoutTheMarker) {
   expectWholeAnswer(recorder, "no marker");
 }
 
+TEST(ChatsStream, EndsCleanlyWhenTheBodyStopsRightAfterTheMarkerLine) {
+  for (const std::string ending :
+       {"data: [DONE]", "data:[DONE]", "data: [DONE]\n", "data: [DONE]\r\n"}) {
+    SCOPED_TRACE(ending);
+    HttpServer server;
+    server.route("POST", "/v1/chat/completions",
+                 ScriptedResponse::streamed({{answerBody(/*withDone=*/false) + ending}}));
+    AIClient client(configurationFor(server));
+    StreamRecorder recorder;
+    client.chatsStream(sampleQuery(), recorder.onResult(), recorder.completion());
+    ASSERT_TRUE(recorder.waitForCompletion());
+    expectWholeAnswer(recorder, ending);
+  }
+}
+
 TEST(ChatsStream, ReportsEventsThatAreNoChunksAndGoesOn) {
   // A JSON text whose string holds half of a two-byte character.
   const std::string cutCharacter =

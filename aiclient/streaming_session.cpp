@@ -23,6 +23,17 @@ bool isEventStream(const platform::UrlResponse& head) {
   return mediaType == "text/event-stream";
 }
 
+// A body that stops right after the end marker's data line, before the blank line that would
+// close its event, still ended where the service meant it to: every chunk came.
+bool isEndMarkerLeftover(std::string_view leftover) {
+  const std::string_view marker = StreamingSessionBase::streamingCompletionMarker;
+  if (leftover == marker) return true;
+  if (!leftover.starts_with("data:")) return false;
+  leftover.remove_prefix(5);
+  if (leftover.starts_with(' ')) leftover.remove_prefix(1);
+  return leftover == marker;
+}
+
 }  // namespace
 
 StreamingSessionBase::StreamingSessionBase(platform::UrlRequest urlRequest)
@@ -133,7 +144,7 @@ void StreamingSessionBase::receiveEnd(Result<platform::UrlResponse> end) {
     this->end(errorForFailedResponse(m_statusCode, m_failureBody));
     return;
   }
-  if (auto leftover = m_parser.finish()) {
+  if (auto leftover = m_parser.finish(); leftover && !isEndMarkerLeftover(*leftover)) {
     platform::logError("A streamed answer ended inside an event ({} bytes left over)",
                        leftover->size());
     this->end(std::make_exception_ptr(UnfinishedEventError(std::move(*leftover))));

@@ -15,8 +15,9 @@
 //   UTF-8 is reported as `StreamingError::Code::unknownContent`, one that is the service's error
 //   envelope as that `APIErrorResponse`, one that is neither as the record's decoding error.
 //   Those reports do not end the stream. The event "[DONE]" ends it: the transfer is stopped and
-//   `onComplete` runs without an error. So does the end of the body; bytes that never made an
-//   event fail it with `UnfinishedEventError`.
+//   `onComplete` runs without an error. So does the end of the body (also right after a "[DONE]"
+//   whose blank line never came); bytes that never made an event fail it with
+//   `UnfinishedEventError`.
 // - An answer with an error status, or a 2xx answer of another type (a whole JSON body), is no
 //   stream: `onComplete` gets the service's envelope when the body is one, `HTTPStatusError`
 //   otherwise. No chunk is reported for it.
