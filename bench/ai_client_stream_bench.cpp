@@ -1,10 +1,13 @@
-// Streams 100,000 small chat chunks from the loopback server, once through the AI client to a
-// consumer that iterates the awaitable stream (every event parsed and decoded into a record on
-// the way), and once through a plain libcurl easy transfer that only reads the bytes, so the
-// two rates can be compared in one run. With one event per write, as the service flushes its
-// chunks, the client must reach at least half the plain rate. With 400 events per write the
-// plain read only counts bytes and runs far ahead; the client's rate there is the rate at which
-// it decodes chunks and hands them to the consumer.
+// Streams 100,000 small chat chunks from the loopback server three ways in one run:
+// - through the AI client to a consumer that iterates the awaitable stream (every event parsed
+//   and decoded into a record on the way, then handed across threads);
+// - through a plain libcurl easy transfer that only counts the bytes;
+// - through a plain libcurl easy transfer whose write callback splits the same events and decodes
+//   the same records, on libcurl's own thread, with nothing handed over.
+// With one event per write, as the service flushes its chunks, the client must reach at least
+// half the byte-counting rate. With 400 events per write the byte count runs far ahead of any
+// reader that looks at the chunks; the decoding read then shows what reading the chunks costs by
+// itself, and the gap between it and the client is the client's own overhead.
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 
@@ -16,6 +19,8 @@
 #include <string_view>
 
 #include "aiclient/awaitable_endpoints.h"
+#include "aiclient/server_sent_events.h"
+#include "platform/foundation/json.h"
 #include "testing/http_server.h"
 
 namespace {
@@ -104,38 +109,74 @@ struct EasyDeleter {
   void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
 };
 
+// Counts the body's bytes and nothing else.
 struct ByteCounter {
   std::int64_t bytes = 0;
+  // Not counted: every byte arriving is taken as every chunk arriving.
+  int chunks = kChunks;
 
-  static std::size_t onBody(char*, std::size_t size, std::size_t count, void* context) {
-    static_cast<ByteCounter*>(context)->bytes += static_cast<std::int64_t>(size * count);
-    return size * count;
+  void read(std::string_view bytesRead) { bytes += static_cast<std::int64_t>(bytesRead.size()); }
+};
+
+// Splits the body into events and decodes each into a record, as the client does, but right in
+// libcurl's write callback.
+struct ChunkDecoder {
+  std::int64_t bytes = 0;
+  int chunks = 0;
+  aiclient::ServerSentEventParser parser;
+
+  void read(std::string_view bytesRead) {
+    bytes += static_cast<std::int64_t>(bytesRead.size());
+    parser.feed(bytesRead, [this](std::string_view data) {
+      if (data == "[DONE]") return false;
+      const auto chunk = platform::decodeJson<aiclient::ChatStreamResult>(data);
+      chunks += chunk.choices.size() == 1 ? 1 : 0;
+      return true;
+    });
   }
 };
 
-void BM_PlainCurlChatStream(benchmark::State& state) {
+template <class Reader>
+std::size_t onBody(char* data, std::size_t size, std::size_t count, void* context) {
+  static_cast<Reader*>(context)->read(std::string_view(data, size * count));
+  return size * count;
+}
+
+template <class Reader>
+void plainCurlChatStream(benchmark::State& state) {
   const Stream& stream = streamFor(static_cast<int>(state.range(0)));
   const std::string url = server().url(stream.basePath + "/v1/chat/completions");
   const std::string body =
       R"({"messages":[{"content":"Hi","role":"user"}],"model":"m","stream":true})";
   for (auto _ : state) {
-    ByteCounter counter;
+    Reader reader;
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
     curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy.get(), CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy.get(), CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy.get(), CURLOPT_POSTFIELDS, body.c_str());
-    curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, &ByteCounter::onBody);
-    curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, static_cast<void*>(&counter));
+    curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, &onBody<Reader>);
+    curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, static_cast<void*>(&reader));
     const CURLcode code = curl_easy_perform(easy.get());
-    if (code != CURLE_OK || counter.bytes < stream.bytes) {
+    if (code != CURLE_OK || reader.bytes < stream.bytes || reader.chunks != kChunks) {
       state.SkipWithError("the stream did not arrive whole");
       break;
     }
   }
   reportRates(state, stream);
 }
+
+void BM_PlainCurlChatStream(benchmark::State& state) { plainCurlChatStream<ByteCounter>(state); }
 BENCHMARK(BM_PlainCurlChatStream)->Arg(1)->Arg(400)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PlainCurlDecodingChatStream(benchmark::State& state) {
+  plainCurlChatStream<ChunkDecoder>(state);
+}
+BENCHMARK(BM_PlainCurlDecodingChatStream)
+    ->Arg(1)
+    ->Arg(400)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 
