@@ -35,19 +35,27 @@ void splitReference(const SplitPattern& regex, std::string_view text, OnPiece&& 
 
 // The encoder works on valid UTF-8, as the split patterns are defined on characters.
 std::string_view validText(std::string_view text, std::string& storage) {
-  // Plain ASCII, the common case, is valid without a closer look.
-  std::uint64_t high = 0;
+  // An ASCII byte never continues a sequence, so the text is valid exactly when every stretch
+  // between ASCII bytes is: ASCII is skipped a word at a time and only those stretches are checked.
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
   std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + i, 8);
-    high |= word;
+  while (i < size) {
+    for (std::uint64_t word; i + 8 <= size; i += 8) {
+      std::memcpy(&word, bytes + i, 8);
+      if (word & 0x8080808080808080ULL) break;
+    }
+    while (i < size && bytes[i] < 0x80) ++i;
+    if (i == size) break;
+    std::size_t end = i + 1;
+    while (end < size && bytes[end] >= 0x80) ++end;
+    if (!platform::isValidUtf8(text.substr(i, end - i))) {
+      storage = platform::sanitizeUtf8(text);
+      return storage;
+    }
+    i = end;
   }
-  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
-  if ((high & 0x8080808080808080ULL) == 0) return text;
-  if (platform::isValidUtf8(text)) return text;
-  storage = platform::sanitizeUtf8(text);
-  return storage;
+  return text;
 }
 
 Rank findRank(const ReferenceRanks& ranks, std::string_view bytes) {

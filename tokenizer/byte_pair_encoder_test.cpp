@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "platform/foundation/utf8.h"
+
 #include "tokenizer/encoding.h"
 #include "tokenizer/test_vocabulary.h"
 
@@ -142,11 +144,31 @@ TEST(BytePairEncoder, RoundTripsTextsOfEveryKind) {
 
 TEST(BytePairEncoder, ReadsIllFormedUtf8AsReplacementCharacters) {
   const auto& encoder = test::cl100k();
-  const std::string bad =
-      "ab\xff"
-      "cd\xe2\x82";
-  EXPECT_EQ(encoder.encodeOrdinary(bad), encoder.encodeOrdinary("ab\uFFFDcd\uFFFD"));
-  EXPECT_EQ(encoder.encodeOrdinaryReference(bad), encoder.encodeOrdinary(bad));
+  // Long ASCII stretches around the bad bytes, so a fault hides behind any word boundary.
+  const std::string ascii = "plain text of some length ";
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string clean;
+  };
+  const Case cases[] = {
+      {"stray byte",
+       "ab\xff"
+       "cd",
+       "ab\uFFFDcd"},
+      {"cut at the end", ascii + "cd\xe2\x82", ascii + "cd\uFFFD"},
+      {"lone continuation", ascii + "\x80" + ascii, ascii + "\uFFFD" + ascii},
+      {"cut before ASCII", ascii + "\xe2\x82" + ascii, ascii + "\uFFFD" + ascii},
+      {"overlong", ascii + "\xc0\xaf", ascii + "\uFFFD\uFFFD"},
+      {"surrogate", ascii + "\xed\xa0\x80" + ascii, ascii + "\uFFFD\uFFFD\uFFFD" + ascii},
+      {"good then bad", "\u00e9" + ascii + ascii + "\xfe", "\u00e9" + ascii + ascii + "\uFFFD"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(platform::sanitizeUtf8(c.text), c.clean) << c.name;
+    const Ids expected = encoder.encodeOrdinary(c.clean);
+    EXPECT_EQ(encoder.encodeOrdinary(c.text), expected) << c.name;
+    EXPECT_EQ(encoder.encodeOrdinaryReference(c.text), expected) << c.name;
+  }
 }
 
 TEST(BytePairEncoder, DecodeSkipsUnknownIdsAndRefusesBrokenCharacters) {
