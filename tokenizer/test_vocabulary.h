@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -62,5 +64,31 @@ inline const BytePairEncoder& cl100kWithPatternA() {
   static const auto encoder = encoderWith(cl100kRanks(), kPatternA);
   return *encoder;
 }
+
+// Sets environment variables for one scope and puts the old values back.
+class ScopedEnvironment {
+ public:
+  ~ScopedEnvironment() {
+    for (const auto& [name, value] : m_saved) {
+      if (value)
+        ::setenv(name.c_str(), value->c_str(), 1);
+      else
+        ::unsetenv(name.c_str());
+    }
+  }
+  void set(const std::string& name, const char* value) {
+    if (!m_saved.contains(name)) {
+      const char* old = std::getenv(name.c_str());
+      m_saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
+    }
+    if (value)
+      ::setenv(name.c_str(), value, 1);
+    else
+      ::unsetenv(name.c_str());
+  }
+
+ private:
+  std::map<std::string, std::optional<std::string>> m_saved;
+};
 
 }  // namespace tessra::tokenizer::test

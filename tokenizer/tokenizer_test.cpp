@@ -135,8 +135,10 @@ TEST_F(TokenizerWithHost, ConcurrentFirstUsesShareOneDownload) {
 }
 
 TEST_F(TokenizerWithHost, SharedCounterIsConfiguredFromTheEnvironment) {
-  ::setenv("TESSRA_VOCAB_BASE_URL", m_server.baseUrl().c_str(), 1);
-  ::setenv("XDG_CACHE_HOME", m_cache.path().c_str(), 1);
+  test::ScopedEnvironment environment;
+  environment.set("TESSRA_VOCAB_BASE_URL", m_server.baseUrl().c_str());
+  environment.set("XDG_CACHE_HOME", m_cache.path().c_str());
+  environment.set("TESSRA_CACHE_DIR", nullptr);
   auto encoding = Tokenizer::shared().getEncoding("gpt-4");
   ASSERT_TRUE(encoding);
   EXPECT_EQ(encoding->encode("hello world"), (Ids{15339, 1917}));

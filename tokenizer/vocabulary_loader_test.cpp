@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 
 #include "testing/http_server.h"
 #include "testing/temp_dir.h"
@@ -195,36 +194,11 @@ TEST_F(VocabularyDownload, FailedCacheWriteIsReportedAndTheVocabularyStillUsed) 
   EXPECT_TRUE(printed.starts_with("Error while caching: ")) << printed;
 }
 
-// Sets environment variables for one scope and puts the old values back.
-class ScopedEnvironment {
- public:
-  ~ScopedEnvironment() {
-    for (const auto& [name, value] : m_saved) {
-      if (value)
-        ::setenv(name.c_str(), value->c_str(), 1);
-      else
-        ::unsetenv(name.c_str());
-    }
-  }
-  void set(const std::string& name, const char* value) {
-    if (!m_saved.contains(name)) {
-      const char* old = std::getenv(name.c_str());
-      m_saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
-    }
-    if (value)
-      ::setenv(name.c_str(), value, 1);
-    else
-      ::unsetenv(name.c_str());
-  }
-
- private:
-  std::map<std::string, std::optional<std::string>> m_saved;
-};
-
 TEST(VocabularyConfiguration, ComesFromTheEnvironment) {
-  ScopedEnvironment environment;
+  test::ScopedEnvironment environment;
   environment.set("TESSRA_VOCAB_BASE_URL", "http://127.0.0.1:9");
   environment.set("XDG_CACHE_HOME", "/tmp/cache-here");
+  environment.set("TESSRA_CACHE_DIR", nullptr);
   auto configuration = VocabularyLoader::configurationFromEnvironment();
   EXPECT_EQ(configuration.baseUrl, "http://127.0.0.1:9");
   EXPECT_EQ(configuration.cacheDirectory, fs::path("/tmp/cache-here/TessraAI"));
