@@ -14,7 +14,7 @@ namespace {
 // Ranks of the parts a piece's merge left: a part the vocabulary lacks counts as the id 0.
 Rank rankOrZero(Rank rank) { return rank == kNoRank ? 0 : rank; }
 
-// The working lists of the fast merge, kept per thread so short pieces do not allocate.
+// The working lists of the fast merge, kept per thread so the usual pieces do not allocate.
 struct MergeScratch {
   std::vector<std::uint32_t> next;  // the start of the following part, by part start
   std::vector<std::uint32_t> previous;
@@ -172,7 +172,11 @@ void bytePairEncodeFast(std::string_view piece, const Ranks& ranks, std::vector<
     return;
   }
   const auto size = static_cast<std::uint32_t>(piece.size());
-  MergeScratch& scratch = mergeScratch();
+  // The lists take some 40 bytes per byte of the piece; a rare long piece (a pasted run of one
+  // character) gets lists of its own, so a worker thread does not hold them for good.
+  constexpr std::size_t kLongestKeptPiece = 64 * 1024;
+  MergeScratch ownScratch;
+  MergeScratch& scratch = piece.size() <= kLongestKeptPiece ? mergeScratch() : ownScratch;
   auto& next = scratch.next;
   auto& previous = scratch.previous;
   auto& pairRank = scratch.pairRank;

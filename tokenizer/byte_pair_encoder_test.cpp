@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <random>
 
 #include "platform/foundation/utf8.h"
@@ -81,6 +83,27 @@ TEST(BytePairMerge, FastMergeMatchesReferenceOnRandomVocabularies) {
     auto [reference, fast] = mergeBothWays(piece, *ranks);
     ASSERT_EQ(fast, reference) << piece;
   }
+}
+
+// The bytes the allocator has handed out and not got back, large blocks included.
+std::size_t heapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+TEST(BytePairMerge, LongPieceLeavesNoWorkingMemoryBehind) {
+  // Counting runs on long-lived worker threads: one pasted run of a single character must not
+  // leave tens of megabytes held by the thread that merged it.
+  std::unordered_map<std::string, Rank> entries{{"a", 0}, {"aa", 1}};
+  const auto ranks = ranksOf(entries);
+  const std::string piece(1 << 20, 'a');
+  Ids ids;
+  ids.reserve(piece.size());
+  const std::size_t before = heapInUse();
+  bytePairEncodeFast(piece, *ranks, ids);
+  const std::size_t after = heapInUse();
+  EXPECT_EQ(ids, Ids(piece.size() / 2, 1));
+  EXPECT_LT(after, before + (1u << 20)) << "bytes still held: " << after - before;
 }
 
 TEST(BytePairEncoder, WholeVocabularyEntryIsOneToken) {
