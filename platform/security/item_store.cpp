@@ -398,7 +398,9 @@ OSStatus ItemStore::remove(const Dictionary& query) const {
   auto items = findItems(*m_backend, *parsed, true);
   if (!items) return items.error();
   for (const auto& item : *items) {
-    if (OSStatus status = m_backend->erase(item); status != kErrSecSuccess) return status;
+    // An item that another program deleted first is gone all the same.
+    OSStatus status = m_backend->erase(item);
+    if (status != kErrSecSuccess && status != kErrSecItemNotFound) return status;
   }
   return kErrSecSuccess;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/foundation/uuid.h"
 #include "platform/security/memory_backend.h"
 
@@ -184,6 +186,37 @@ TEST(LockedStore, InteractionPolicyDecidesBetweenPromptFailureAndSkipping) {
   backend->setLocked(true, true);
   EXPECT_EQ(ask(kSecUseAuthenticationUIAllow), kErrSecSuccess);
   EXPECT_EQ(backend->count(), 1u);
+}
+
+// Other programs add and delete items of the keyring at any time; an item that goes away while a
+// search gathers the matches is no failure of the search.
+TEST(LoginKeyringSearch, SurvivesItemsDeletedWhileItRuns) {
+  auto store = loginKeyring();
+  const std::string service = "org.tessra.test.churn." + makeUuidString();
+  Dictionary churned{{std::string(kSecClass), std::string(kSecClassGenericPassword)},
+                     {std::string(kSecAttrService), service},
+                     {std::string(kSecValueData), toBytes("churn")}};
+  Dictionary churnScope{{std::string(kSecClass), std::string(kSecClassGenericPassword)},
+                        {std::string(kSecAttrService), service}};
+  std::jthread churner([&](std::stop_token stop) {
+    for (int round = 0; !stop.stop_requested(); ++round) {
+      Dictionary item = churned;
+      item.emplace(kSecAttrAccount, std::to_string(round % 8));
+      (void)store->add(item);
+      (void)store->remove(churnScope);
+    }
+  });
+
+  Dictionary everyItem{{std::string(kSecClass), std::string(kSecClassGenericPassword)},
+                       {std::string(kSecMatchLimit), MatchLimit::all},
+                       {std::string(kSecReturnAttributes), true},
+                       {std::string(kSecAttrSynchronizable), SynchronizableAny{}}};
+  for (int search = 0; search < 50; ++search) {
+    CopyResult result;
+    OSStatus status = store->copyMatching(everyItem, &result);
+    ASSERT_TRUE(status == kErrSecSuccess || status == kErrSecItemNotFound)
+        << "search " << search << " answered " << status;
+  }
 }
 
 }  // namespace

@@ -151,6 +151,15 @@ OSStatus statusFor(const GError* error, const Deadline& deadline, std::string_vi
   return kErrSecUnexpectedError;
 }
 
+// Whether a call failed because its item is no longer in the keyring: another program deleted it
+// after we found it. The keyring answers for such a path as for an object it never had.
+bool itemVanished(const GError* error) {
+  if (!error) return false;
+  if (error->domain == SECRET_ERROR) return error->code == SECRET_ERROR_NO_SUCH_OBJECT;
+  return error->domain == G_DBUS_ERROR &&
+         (error->code == G_DBUS_ERROR_UNKNOWN_METHOD || error->code == G_DBUS_ERROR_UNKNOWN_OBJECT);
+}
+
 std::expected<GObjectPtr<SecretService>, OSStatus> connect(const Deadline& deadline) {
   GError* raw = nullptr;
   SecretService* service =
@@ -220,12 +229,18 @@ std::expected<std::vector<StoredItem>, OSStatus> SecretServiceBackend::search(
   auto service = connect(deadline);
   if (!service) return std::unexpected(service.error());
   GHashTablePtr attributes = toHashTable(filter);
-  GError* raw = nullptr;
-  ItemListPtr found(secret_service_search_sync(service->get(), &kSchema, attributes.get(),
-                                               SECRET_SEARCH_ALL, deadline.cancellable(), &raw));
-  GErrorPtr error(raw);
-  if (error || deadline.expired())
-    return std::unexpected(statusFor(error.get(), deadline, "searching items"));
+  // The search lists the matching paths, then loads each item; one deleted in between by another
+  // program fails the whole search, so it is asked again with the keyring as it is now.
+  ItemListPtr found;
+  for (;;) {
+    GError* raw = nullptr;
+    found.reset(secret_service_search_sync(service->get(), &kSchema, attributes.get(),
+                                           SECRET_SEARCH_ALL, deadline.cancellable(), &raw));
+    GErrorPtr error(raw);
+    if (!error && !deadline.expired()) break;
+    if (!itemVanished(error.get()) || deadline.expired())
+      return std::unexpected(statusFor(error.get(), deadline, "searching items"));
+  }
   std::vector<StoredItem> items;
   for (GList* node = found.get(); node; node = node->next)
     items.push_back(toStoredItem(static_cast<SecretItem*>(node->data)));
@@ -323,6 +338,7 @@ OSStatus SecretServiceBackend::erase(const StoredItem& item) {
   GError* raw = nullptr;
   gboolean done = secret_item_delete_sync(nativeItem(item), deadline.cancellable(), &raw);
   GErrorPtr error(raw);
+  if (itemVanished(error.get()) && !deadline.expired()) return kErrSecItemNotFound;
   if (!done || error || deadline.expired())
     return statusFor(error.get(), deadline, "deleting an item");
   return kErrSecSuccess;
