@@ -1,5 +1,7 @@
 #include "telemetry/signal_builder.h"
 
+#include <mutex>
+
 #include "platform/foundation/date.h"
 #include "platform/foundation/user_defaults.h"
 #include "platform/foundation/uuid.h"
@@ -52,6 +54,11 @@ std::vector<std::string> payloadList(const std::map<std::string, std::string>& p
 
 std::string defaultUserIdentifier(const UsageTelemetryConfiguration& configuration) {
   if (auto user = configuration.defaultUser()) return *user;
+  // Records are built on several workers at once; without this, the first signals of an
+  // installation could each make and keep an identifier of their own, and all but the last would
+  // hash a user that never appears again.
+  static std::mutex lookupMutex;
+  std::lock_guard lock(lookupMutex);
   const auto defaults =
       platform::UserDefaults::suite(defaultsSuiteName(configuration.telemetryAppID()));
   if (defaults) {

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <latch>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/foundation/user_defaults.h"
@@ -204,6 +207,29 @@ TEST(DefaultUser, ANewIdentifierIsKeptForEveryLaterSignalAndRun) {
 
   UsageTelemetryConfiguration otherApp(platform::makeUuidString());
   EXPECT_NE(defaultUserIdentifier(otherApp), first);
+}
+
+TEST(DefaultUser, SignalsBuiltAtOnceOnAnEmptySuiteShareOneNewIdentifier) {
+  ASSERT_TRUE(kConfigFolderSet);
+  constexpr int kWorkers = 8;
+  // The first signals of an installation often come together; each round is a new installation.
+  for (int round = 0; round < 20; ++round) {
+    UsageTelemetryConfiguration configuration(platform::makeUuidString());
+    std::latch start(kWorkers);
+    std::vector<std::string> identifiers(kWorkers);
+    {
+      std::vector<std::jthread> workers;
+      for (int i = 0; i < kWorkers; ++i) {
+        workers.emplace_back([&, i] {
+          start.arrive_and_wait();
+          identifiers[i] = defaultUserIdentifier(configuration);
+        });
+      }
+    }
+    ASSERT_EQ(std::set<std::string>(identifiers.begin(), identifiers.end()).size(), 1u)
+        << "round " << round;
+    EXPECT_EQ(defaultUserIdentifier(configuration), identifiers.front());
+  }
 }
 
 }  // namespace
