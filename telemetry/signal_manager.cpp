@@ -108,20 +108,46 @@ void SignalManager::checkForSignalsAndSend() {
   log(Level::debug, "Current signal cache count: " + std::to_string(m_signalCache.count()));
   // Without a collector the records wait in the queue, and in the cache file after quitting.
   if (!m_configuration->apiBaseURL()) return;
-  auto batch = m_signalCache.pop(batchSize());
-  if (batch.empty()) return;
-  log(Level::info, "Sending " + std::to_string(batch.size()) + " signals leaving a cache of " +
+  std::uint64_t batchID = 0;
+  std::size_t batchSize = 0;
+  {
+    // Taken and marked in flight in one step, so that quitting meanwhile finds the batch and
+    // saves it even before its post has started.
+    std::lock_guard lock(m_mutex);
+    auto batch = m_signalCache.pop(m_batchSize);
+    if (batch.empty()) return;
+    batchSize = batch.size();
+    batchID = m_nextBatchID++;
+    m_inFlight.emplace(batchID, std::move(batch));
+  }
+  log(Level::info, "Sending " + std::to_string(batchSize) + " signals leaving a cache of " +
                        std::to_string(m_signalCache.count()) + " signals");
-  platform::globalQueue().async([self = shared_from_this(), batch = std::move(batch)]() mutable {
-    self->send(std::move(batch));
-  });
+  platform::globalQueue().async([self = shared_from_this(), batchID] { self->post(batchID); });
 }
 
 void SignalManager::send(std::vector<SignalPostBody> batch) {
   if (batch.empty()) return;
+  std::uint64_t batchID = 0;
+  {
+    std::lock_guard lock(m_mutex);
+    batchID = m_nextBatchID++;
+    m_inFlight.emplace(batchID, std::move(batch));
+  }
+  post(batchID);
+}
+
+void SignalManager::post(std::uint64_t batchID) {
+  std::vector<SignalPostBody> batch;
+  {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_inFlight.find(batchID);
+    // Quitting saved the batch before its post started: it leaves from the cache file next time.
+    if (it == m_inFlight.end()) return;
+    batch = it->second;
+  }
   const auto& baseURL = m_configuration->apiBaseURL();
   if (!baseURL) {
-    m_signalCache.push(std::move(batch));
+    if (auto taken = takeInFlight(batchID)) m_signalCache.push(std::move(*taken));
     return;
   }
   std::string body;
@@ -130,19 +156,22 @@ void SignalManager::send(std::vector<SignalPostBody> batch) {
     for (const auto& record : batch) list.push_back(toWireJson(record));
     body = platform::encodeJson(list);
   } catch (const std::exception& e) {
+    takeInFlight(batchID);
     log(Level::error,
         std::string("A batch of signals could not be encoded and is dropped: ") + e.what());
     return;
   }
   log(Level::debug, body);
-
-  std::uint64_t batchID = 0;
-  {
-    std::lock_guard lock(m_mutex);
-    batchID = m_nextBatchID++;
-    m_inFlight.emplace(batchID, std::move(batch));
-  }
   postBatch(signalsUrl(*baseURL, m_configuration->telemetryAppID()), std::move(body), batchID);
+}
+
+std::optional<std::vector<SignalPostBody>> SignalManager::takeInFlight(std::uint64_t batchID) {
+  std::lock_guard lock(m_mutex);
+  const auto it = m_inFlight.find(batchID);
+  if (it == m_inFlight.end()) return std::nullopt;
+  auto batch = std::move(it->second);
+  m_inFlight.erase(it);
+  return batch;
 }
 
 void SignalManager::postBatch(std::string url, std::string body, std::uint64_t batchID) {
@@ -167,15 +196,10 @@ void SignalManager::postBatch(std::string url, std::string body, std::uint64_t b
 void SignalManager::complete(std::uint64_t batchID, const std::optional<int>& statusCode,
                              const std::optional<std::string>& body,
                              const std::optional<std::string>& error) {
-  std::vector<SignalPostBody> batch;
-  {
-    std::lock_guard lock(m_mutex);
-    const auto it = m_inFlight.find(batchID);
-    // Quitting already put the batch back into the cache.
-    if (it == m_inFlight.end()) return;
-    batch = std::move(it->second);
-    m_inFlight.erase(it);
-  }
+  auto taken = takeInFlight(batchID);
+  // Quitting already put the batch back into the cache.
+  if (!taken) return;
+  auto batch = std::move(*taken);
   if (error) {
     log(Level::error, *error);
     m_signalCache.push(std::move(batch));

@@ -127,6 +127,10 @@ class SignalManager final : public SignalManageable,
   // Builds and queues the oldest pending signal, when one is left.
   void buildNextPending();
   void build(const PendingSignal& signal);
+  // Encodes and posts the batch in flight under `batchID`, unless quitting took it back first.
+  void post(std::uint64_t batchID);
+  // Removes the batch from those in flight; nothing when quitting or an answer took it first.
+  std::optional<std::vector<SignalPostBody>> takeInFlight(std::uint64_t batchID);
   void postBatch(std::string url, std::string body, std::uint64_t batchID);
   void complete(std::uint64_t batchID, const std::optional<int>& statusCode,
                 const std::optional<std::string>& body, const std::optional<std::string>& error);
@@ -138,7 +142,8 @@ class SignalManager final : public SignalManageable,
   std::unique_ptr<platform::Timer> m_sendTimer;
   platform::NotificationCenter::ObserverToken m_terminateObserver;
 
-  mutable std::mutex m_mutex;  // guards every field below
+  // Guards every field below. Taken before the cache's own mutex, never after it.
+  mutable std::mutex m_mutex;
   std::condition_variable m_buildsEnded;
   std::deque<PendingSignal> m_pending;
   std::size_t m_building = 0;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/foundation/json.h"
+#include "platform/foundation/queue.h"
 #include "telemetry/sha256.h"
 #include "testing/http_server.h"
 #include "testing/temp_dir.h"
@@ -354,6 +355,25 @@ TEST_F(SignalManagerTest, QuitPutsBackBatchesInFlight) {
   m_server.stop();
   EXPECT_TRUE(eventually([&] { return manager->batchesInFlight() == 0; }));
   EXPECT_EQ(manager->signalCache().count(), 0u);
+}
+
+TEST_F(SignalManagerTest, QuitKeepsABatchTakenForPostingButNotYetPosted) {
+  m_server.route("POST", kPath, ScriptedResponse::json(200, "{}"));
+  auto manager = makeManager();
+  queueSignals(*manager, 3);
+  // Every worker of the global queue is kept busy, so the batch a tick takes waits to be posted.
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  const unsigned blockers = 4 * std::max(2u, std::thread::hardware_concurrency());
+  for (unsigned n = 0; n < blockers; ++n)
+    platform::globalQueue().async([released] { released.wait(); });
+
+  manager->checkForSignalsAndSend();
+  EXPECT_EQ(manager->signalCache().count(), 0u);
+  manager->appWillTerminate();
+  release.set_value();
+  EXPECT_EQ(savedCache().size(), 3u);
+  EXPECT_TRUE(eventually([&] { return manager->batchesInFlight() == 0; }));
 }
 
 TEST_F(SignalManagerTest, QuitKeepsSignalsStillBeingBuilt) {
