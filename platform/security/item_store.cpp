@@ -6,6 +6,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/foundation/utf8.h"
+
 namespace tessra::platform::security {
 namespace {
 
@@ -63,7 +65,9 @@ const SchemaAttribute* schemaAttribute(std::string_view name) {
 std::expected<std::string, OSStatus> encodeAttribute(AttributeKind kind, const Value& value) {
   switch (kind) {
     case AttributeKind::text:
-      if (auto text = std::get_if<std::string>(&value)) return *text;
+      // The keyring carries attributes as D-Bus strings, which must be UTF-8; it would neither
+      // store nor match any other text, and report neither.
+      if (auto text = std::get_if<std::string>(&value); text && isValidUtf8(*text)) return *text;
       break;
     case AttributeKind::flag:
       if (auto flag = std::get_if<bool>(&value)) return std::string(*flag ? "true" : "false");

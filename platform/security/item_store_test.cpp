@@ -63,6 +63,8 @@ TEST_P(ItemStoreRules, RejectsBadDictionariesWithTheirStatus) {
       {"account of the wrong kind", with(item("a", "s"), kSecAttrAccount, std::int64_t{7}),
        kErrSecParam},
       {"port as text", with(item("a", "s"), kSecAttrPort, std::string("80")), kErrSecParam},
+      {"account that is not UTF-8", with(item("a", "s"), kSecAttrAccount, std::string("\xff\xfe")),
+       kErrSecParam},
       {"creation date", with(item("a", "s"), kSecAttrCreationDate, Date()), kErrSecReadOnlyAttr},
       {"access control",
        with(item("a", "s"), kSecAttrAccessControl, std::make_shared<const AccessControl>()),
@@ -84,6 +86,8 @@ TEST_P(ItemStoreRules, RejectsBadDictionariesWithTheirStatus) {
       {"unknown interaction", with(scope(), kSecUseAuthenticationUI, std::string("maybe")),
        kErrSecParam},
       {"limit of the wrong kind", with(scope(), kSecMatchLimit, true), kErrSecParam},
+      {"service that is not UTF-8", with(scope(), kSecAttrService, std::string("svc\xff")),
+       kErrSecParam},
   };
   CopyResult result;
   for (const auto& row : queries)
