@@ -181,7 +181,8 @@ class Path {
   // Creates an empty file, replacing the content of an existing one.
   void createFile() const;
   void touch(bool updateModificationDate = true) const;
-  // Removes the item; a directory with everything in it.
+  // Removes the item; a directory with everything in it. A path that names its folder only by
+  // relation ("", ".", "..", a last component "." or "..") and "/" are refused with EINVAL.
   void deleteFile() const;
   // Across file systems the item is copied and the source removed.
   void moveFile(const Path& destination) const;

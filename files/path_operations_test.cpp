@@ -156,6 +156,31 @@ TEST_F(PathOperations, DeletingAMissingItemFails) {
   EXPECT_FALSE(at("folder").itemExists());
 }
 
+TEST_F(PathOperations, DeletingTheCurrentOrAParentFolderIsRefusedAndRemovesNothing) {
+  m_dir.write("work/keep.txt", "k");
+  m_dir.write("work/sub/inner.txt", "i");
+  const Path work = at("work");
+  const std::string absolute = work.rawValue();
+  const bool ran = work.changeDirectory([&] {
+    // Every case stays inside the temporary folder, so that a regression fails here instead of
+    // removing anything outside it; "/" is refused by the same rule but never tried.
+    const std::vector<std::string> texts{
+        "", ".", "./", "sub/..", "sub/../", absolute + "/.", absolute + "/sub/.."};
+    for (const std::string& text : texts) {
+      const auto error = expectFileError([&] { Path(text).deleteFile(); });
+      EXPECT_EQ(error.kind(), FileError::Kind::deleteFileFail) << text;
+      EXPECT_EQ(errnoOf(error), EINVAL) << text;
+      EXPECT_EQ(m_dir.read("work/keep.txt"), "k") << text;
+      EXPECT_EQ(m_dir.read("work/sub/inner.txt"), "i") << text;
+    }
+  });
+  EXPECT_TRUE(ran);
+  // A name that merely starts with dots is an ordinary item.
+  m_dir.write("..hidden", "x");
+  at("..hidden").deleteFile();
+  EXPECT_FALSE(at("..hidden").itemExists());
+}
+
 TEST_F(PathOperations, LinksIntoAFolderTakeTheSourceName) {
   m_dir.write("data.txt", "x");
   at("folder").createDirectory(false);
