@@ -109,6 +109,23 @@ TEST_F(TypedFiles, FailedWritesLeaveTheOldContentWhole) {
   EXPECT_EQ(entries(), (std::vector<std::string>{"blocker", "folder"}));
 }
 
+TEST_F(TypedFiles, APathWithANulByteIsNeitherReadNorWritten) {
+  m_dir.write("victim", "precious");
+  File<Bytes> cut(Path(at("victim").rawValue() + std::string("\0.tmp", 5)));
+  for (const bool atomically : {true, false}) {
+    try {
+      cut.write(Bytes{'x'}, atomically);
+      ADD_FAILURE() << atomically;
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.kind(), FileError::Kind::writeToFileFail);
+    }
+  }
+  EXPECT_THROW(cut.read(), FileError);
+  EXPECT_FALSE(cut.exists());
+  EXPECT_EQ(m_dir.read("victim"), "precious");
+  EXPECT_EQ(entries(), std::vector<std::string>{"victim"});
+}
+
 TEST_F(TypedFiles, WritingThroughALinkReplacesItsTargetAndKeepsTheLink) {
   m_dir.write("real.txt", "old");
   fs::create_symlink("real.txt", m_dir.path() / "link.txt");

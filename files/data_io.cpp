@@ -42,12 +42,15 @@ Bytes readData(const Path& path, DataReadingOptions options) {
 
 void writeData(const Path& path, std::span<const std::uint8_t> bytes, DataWritingOptions options) {
   const bool withoutOverwriting = contains(options, DataWritingOptions::withoutOverwriting);
+  const std::string text = path.systemText();
+  // A path that names nothing (files/path.h) never reaches the atomic write, which would make its
+  // temporary file in the current directory before failing.
+  if (text.empty()) throw FileError::writeToFileFail(path, systemError(ENOENT, "open"));
   try {
     if (contains(options, DataWritingOptions::atomic)) {
-      platform::writeFileAtomically(path.systemText(), bytes,
-                                    {.withoutOverwriting = withoutOverwriting});
+      platform::writeFileAtomically(text, bytes, {.withoutOverwriting = withoutOverwriting});
     } else {
-      writeInPlace(path.systemText(), bytes, withoutOverwriting);
+      writeInPlace(text, bytes, withoutOverwriting);
     }
   } catch (const std::system_error&) {
     throw FileError::writeToFileFail(path, std::current_exception());

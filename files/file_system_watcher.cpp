@@ -84,7 +84,7 @@ void FileSystemWatcher::watch() {
   }
   m_inotifyFd = fd;
   for (const auto& path : m_paths) {
-    const std::string text = path.absolute().rawValue();
+    const std::string text = path.absolute().systemText();
     struct stat info {};
     if (::stat(text.c_str(), &info) != 0) {
       platform::logInfo("Not watching \"{}\": it does not exist", text);

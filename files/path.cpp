@@ -311,6 +311,12 @@ std::optional<Path> Path::fromFileUrl(std::string_view url) {
   return Path(std::move(*decoded));
 }
 
+std::string Path::systemText() const {
+  if (m_rawValue.empty()) return ".";
+  if (m_rawValue.find('\0') != std::string::npos) return "";
+  return m_rawValue;
+}
+
 const Path& Path::root() {
   static const Path kRoot("/");
   return kRoot;

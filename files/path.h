@@ -55,8 +55,10 @@ class Path {
   static const Path& root();
 
   const std::string& rawValue() const { return m_rawValue; }
-  // The text handed to the system: "." in place of the empty text.
-  std::string systemText() const { return m_rawValue.empty() ? "." : m_rawValue; }
+  // The text handed to the system: "." in place of the empty text. A text with a NUL byte cannot
+  // be handed over whole, and the part before the NUL names another item: such a path gives the
+  // empty C string, which names nothing, so every call fails with ENOENT and touches nothing.
+  std::string systemText() const;
 
   // --- Algebra (no file-system access unless noted) -------------------------------------------
 

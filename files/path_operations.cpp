@@ -197,7 +197,10 @@ void Path::copyFile(const Path& destination) const {
 void Path::symlinkFile(const Path& destination) const {
   const Path link = destination.isDirectory() ? destination + fileName() : destination;
   if (link.fileType()) throw FileError::fileAlreadyExists(link);
-  if (::symlink(m_rawValue.c_str(), link.systemText().c_str()) != 0)
+  // The target is stored as given, so a NUL byte would cut it short: refuse it like any other
+  // text that names nothing.
+  const std::string target = m_rawValue.find('\0') == std::string::npos ? m_rawValue : "";
+  if (::symlink(target.c_str(), link.systemText().c_str()) != 0)
     throw FileError::createSymlinkFail(*this, link, systemError(errno, "symlink"));
 }
 

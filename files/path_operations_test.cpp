@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "files/file_error.h"
@@ -273,6 +274,44 @@ TEST_F(PathOperations, PathsWithOddBytesWork) {
     at(name + ".moved").deleteFile();
     EXPECT_FALSE(at(name + ".moved").itemExists()) << name;
   }
+}
+
+TEST_F(PathOperations, PathsWithANulByteNameNothingAndChangeNothing) {
+  m_dir.write("victim", "precious");
+  m_dir.write("other", "other");
+  // Cut at the NUL, this text names "victim".
+  const Path cut(at("victim").rawValue() + std::string("\0.tmp", 5));
+  EXPECT_FALSE(cut.exists());
+  EXPECT_FALSE(cut.itemExists());
+  EXPECT_FALSE(cut.isDirectory());
+  EXPECT_TRUE(cut.attributes().isEmpty());
+  EXPECT_FALSE(cut.fileHandleForWriting().has_value());
+  EXPECT_FALSE(cut.outputStream(false).has_value());
+
+  FileAttributes noAccess;
+  noAccess.posixPermissions = 0;
+  const struct {
+    const char* what;
+    std::function<void()> run;
+    FileError::Kind kind;
+  } cases[] = {
+      {"create", [&] { cut.createFile(); }, FileError::Kind::createFileFail},
+      {"delete", [&] { cut.deleteFile(); }, FileError::Kind::deleteFileFail},
+      {"attributes", [&] { cut.setAttributes(noAccess); }, FileError::Kind::attributesChangeFail},
+      {"move onto", [&] { at("other").moveFile(cut); }, FileError::Kind::moveFileFail},
+      {"copy onto", [&] { at("other").copyFile(cut); }, FileError::Kind::copyFileFail},
+      {"move from", [&] { cut.moveFile(at("moved")); }, FileError::Kind::fileDoesNotExist},
+      {"link at", [&] { at("other").symlinkFile(cut); }, FileError::Kind::createSymlinkFail},
+      {"link to", [&] { cut.symlinkFile(at("link")); }, FileError::Kind::createSymlinkFail},
+      {"folder", [&] { cut.createDirectory(true); }, FileError::Kind::createDirectoryFail},
+      {"open", [&] { cut.fileHandle(FileHandle::Mode::update); }, FileError::Kind::writeToFileFail},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(expectFileError(c.run).kind(), c.kind) << c.what;
+    EXPECT_EQ(m_dir.read("victim"), "precious") << c.what;
+    EXPECT_EQ(at("victim").posixPermissions(), at("other").posixPermissions()) << c.what;
+  }
+  EXPECT_EQ(Path(m_dir.path().string()).children().size(), 2u);
 }
 
 TEST_F(PathOperations, CopyKeepsTheSourceAndRefusesToOverwrite) {
