@@ -266,8 +266,15 @@ class Reader {
   }
 
   nlohmann::json element(const std::string& name) {
-    if (name == "dict") return dictionary();
-    if (name == "array") return array();
+    if (name == "dict" || name == "array") {
+      // Each level is a frame of this reader: a file of nothing but opening tags must fail, not
+      // overflow the stack.
+      if (m_depth == kMaxDepth) fail("The property list is nested too deeply");
+      ++m_depth;
+      nlohmann::json value = name == "dict" ? dictionary() : array();
+      --m_depth;
+      return value;
+    }
     if (name == "true" || name == "false") {
       if (!m_selfClosing) closeTag(name);
       return name == "true";
@@ -380,9 +387,12 @@ class Reader {
     return !s.empty() && result.ec == std::errc() && result.ptr == s.data() + s.size();
   }
 
+  static constexpr int kMaxDepth = 512;
+
   std::string_view m_text;
   std::size_t m_at = 0;
   bool m_selfClosing = false;
+  int m_depth = 0;
 };
 
 }  // namespace

@@ -112,6 +112,13 @@ TEST_F(PropertyLists, MalformedDocumentsFailWithTheirReason) {
   for (const char* xml : cases) {
     EXPECT_THROW(parsePropertyList(xml), PropertyListDecodingError) << xml;
   }
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<array>";
+  EXPECT_THROW(parsePropertyList(deep), PropertyListDecodingError);
+  std::string nested = "<plist>";
+  for (int i = 0; i < 512; ++i) nested += "<array>";
+  for (int i = 0; i < 512; ++i) nested += "</array>";
+  EXPECT_NO_THROW(parsePropertyList(nested + "</plist>"));
   m_dir.write("bad.plist", "<plist><array><string>x</string></array></plist>");
   try {
     PropertyListFile<Setting>(at("bad.plist")).read();
