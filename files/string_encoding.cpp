@@ -113,8 +113,8 @@ std::string_view encodingName(StringEncoding encoding) {
   return "UTF-8";
 }
 
-std::optional<Bytes> encodeString(std::string_view text, StringEncoding encoding) {
-  if (!platform::isValidUtf8(text)) return std::nullopt;
+std::optional<Bytes> encodeString(std::string_view raw, StringEncoding encoding) {
+  const std::string text = platform::sanitizeUtf8(raw);
   if (encoding == StringEncoding::utf8) return toBytes(text);
   Bytes out;
   out.reserve(text.size());

@@ -25,8 +25,9 @@ enum class StringEncoding {
 // "UTF-8", "ASCII", "ISO Latin 1", "UTF-16LE", ...
 std::string_view encodingName(StringEncoding encoding);
 
-// The bytes of a UTF-8 text in `encoding`; nothing when the text is not valid UTF-8 or holds a
-// character the encoding cannot represent.
+// The bytes of a UTF-8 text in `encoding`; nothing when it holds a character the encoding cannot
+// represent. Bytes of the text that are not UTF-8 are taken as U+FFFD, as every text the program
+// writes is, so one bad byte never makes a text unwritable in a Unicode encoding.
 std::optional<Bytes> encodeString(std::string_view text, StringEncoding encoding);
 
 // The UTF-8 text of bytes in `encoding`; nothing when the bytes are not text in that encoding.

@@ -127,6 +127,22 @@ TEST_F(TextFiles, EncodingsOnDisk) {
   EXPECT_EQ(m_dir.read("ascii.txt"), "plain\n");
 }
 
+TEST_F(TextFiles, InvalidUtf8IsWrittenAsReplacementCharacters) {
+  TextFile file(at("notes.txt"));
+  file.write("bad \xFF byte\n");
+  EXPECT_EQ(m_dir.read("notes.txt"), "bad \xEF\xBF\xBD byte\n");
+  file.appendLine("cut \xE2\x98");
+  EXPECT_EQ(file.streamReader().lines(),
+            (std::vector<std::string>{"bad \xEF\xBF\xBD byte", "cut \xEF\xBF\xBD"}));
+  TextFile wide(at("wide.txt"), StringEncoding::utf16BigEndian);
+  wide.write("\xFF");
+  EXPECT_EQ(m_dir.read("wide.txt"), "\xFF\xFD");
+  // An encoding without U+FFFD still refuses such a text, and keeps the old content.
+  TextFile ascii(at("notes.txt"), StringEncoding::ascii);
+  EXPECT_THROW(ascii.write("bad \xFF"), FileError);
+  EXPECT_EQ(m_dir.read("notes.txt"), "bad \xEF\xBF\xBD byte\ncut \xEF\xBF\xBD\n");
+}
+
 TEST_F(TextFiles, GrepAndLineFilters) {
   m_dir.write("app.log", "INFO start\nERROR disk full\ninfo again\nerror: net\n");
   TextFile log(at("app.log"));
