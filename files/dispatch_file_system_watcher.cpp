@@ -150,6 +150,8 @@ void DispatchFileSystemWatcher::stopWatching() {
   if (source) detail::EventLoop::shared().remove(*source);
   if (fd >= 0) ::close(fd);
   if (createWatcher) createWatcher->stopWatching();
+  // Counted only now: a handler that was running above has queued its notification by now.
+  ++m_stops;
 }
 
 void DispatchFileSystemWatcher::itemAppeared(DispatchFileSystemWatcher& parent) {
@@ -232,8 +234,9 @@ void DispatchFileSystemWatcher::deliver(std::uint64_t bits) {
     notify(bits);
     return;
   }
-  m_queue->async([weak = weak_from_this(), bits] {
-    if (auto self = weak.lock()) self->notify(bits);
+  m_queue->async([weak = weak_from_this(), bits, stops = m_stops.load()] {
+    const auto self = weak.lock();
+    if (self && self->m_stops.load() == stops) self->notify(bits);
   });
 }
 

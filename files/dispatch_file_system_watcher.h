@@ -16,7 +16,8 @@
 // Threads: notifications run on `queue` when one is given, otherwise on the watchers' own event
 // thread (never on the thread that started the watcher). Start, stop and destruction may come
 // from any thread; destroying the watcher stops it, and once `stopWatching()` returns off the
-// event thread no notification of this watcher is running or will run.
+// event thread no notification of this watcher starts any more (one already running on `queue`
+// may still be finishing there).
 #pragma once
 
 #include <atomic>
@@ -111,6 +112,8 @@ class DispatchFileSystemWatcher : public std::enable_shared_from_this<DispatchFi
   std::uint64_t m_lastLinkCount = 0;
 
   std::atomic<std::uint64_t> m_currentEvent{0};
+  // Counts the stops, so that a notification queued before one is dropped.
+  std::atomic<std::uint64_t> m_stops{0};
 };
 
 // Makes a watcher, sets its delegate and starts it (whether it started is not looked at).

@@ -137,6 +137,8 @@ void FileSystemWatcher::close() {
   // Outside the lock: removing waits for a running handler, which may be waiting for the lock.
   if (source) detail::EventLoop::shared().remove(*source);
   if (fd >= 0) ::close(fd);
+  // Counted only now: a delivery that was running above has queued its batch by now.
+  ++m_closes;
 }
 
 void FileSystemWatcher::flushAsync() {
@@ -292,16 +294,20 @@ void FileSystemWatcher::readEvents() {
 
 void FileSystemWatcher::deliverPending() {
   std::vector<FileSystemEvent> batch;
+  std::uint64_t closes = 0;
   {
     std::lock_guard lock(m_mutex);
     m_armed = false;
     if (!m_started || m_pending.empty()) return;
     batch = std::exchange(m_pending, {});
+    closes = m_closes.load();
   }
   const std::uint64_t last = batch.back().id;
   if (m_queue != nullptr) {
-    m_queue->async([callback = m_callback, batch = std::move(batch)] {
-      for (const auto& event : batch) callback(event);
+    m_queue->async([weak = weak_from_this(), batch = std::move(batch), closes] {
+      const auto self = weak.lock();
+      if (!self || self->m_closes.load() != closes) return;
+      for (const auto& event : batch) self->m_callback(event);
     });
   } else {
     for (const auto& event : batch) m_callback(event);

@@ -25,6 +25,7 @@
 // be called from any thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -62,7 +63,8 @@ class FileSystemWatcher : public std::enable_shared_from_this<FileSystemWatcher>
 
   // Starts watching; nothing when started. When the kernel refuses, the watcher stays stopped.
   void watch();
-  // Stops; events not yet delivered are dropped. Nothing when stopped.
+  // Stops; events not yet delivered are dropped, also those already handed to `queue`. Nothing
+  // when stopped.
   void close();
   // Delivers what is pending now, without or with waiting for it.
   void flushAsync();
@@ -85,6 +87,8 @@ class FileSystemWatcher : public std::enable_shared_from_this<FileSystemWatcher>
   const FileSystemEventStreamCreateFlags m_flags;
   platform::Queue* const m_queue;
   const Callback m_callback;
+  // Counts the closes, so that a batch queued before one is dropped.
+  std::atomic<std::uint64_t> m_closes{0};
 
   // Guards the fields below.
   mutable std::mutex m_mutex;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -63,6 +64,37 @@ class NameRecorder : public DispatchFileSystemWatcherDelegate, public Recorder<s
 bool has(const std::vector<std::string>& names, const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
+
+// A queue that keeps its jobs until the test runs them, so a test can stop a watcher while a
+// notification is known to be waiting on its queue.
+class HeldQueue final : public platform::Queue {
+ public:
+  ~HeldQueue() override { detachFromScheduler(); }
+  void async(platform::Job job) override {
+    {
+      std::lock_guard lock(m_mutex);
+      m_jobs.push_back(std::move(job));
+    }
+    m_posted.notify_all();
+  }
+  bool waitForJob() {
+    std::unique_lock lock(m_mutex);
+    return m_posted.wait_for(lock, kDeadline, [&] { return !m_jobs.empty(); });
+  }
+  void runAll() {
+    std::vector<platform::Job> jobs;
+    {
+      std::lock_guard lock(m_mutex);
+      jobs.swap(m_jobs);
+    }
+    for (const auto& job : jobs) job();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_posted;
+  std::vector<platform::Job> m_jobs;
+};
 
 class Watchers : public ::testing::Test {
  protected:
@@ -155,6 +187,26 @@ TEST_F(Watchers, CallbackReplacesTheDelegateAndRunsOnTheGivenQueue) {
   watcher->stopWatching();
 }
 
+TEST_F(Watchers, ANotificationQueuedBeforeStoppingIsDropped) {
+  m_dir.write("file", "x");
+  HeldQueue queue;
+  std::atomic<int> delivered{0};
+  auto watcher = watch(at("file"), {Events::Write}, &queue, {},
+                       [&](DispatchFileSystemWatcher&) { ++delivered; });
+  m_dir.write("file", "changed");
+  ASSERT_TRUE(queue.waitForJob());
+  watcher->stopWatching();
+  queue.runAll();
+  EXPECT_EQ(delivered.load(), 0);
+
+  // Started again, it delivers again.
+  ASSERT_TRUE(watcher->startWatching());
+  m_dir.write("file", "again");
+  ASSERT_TRUE(queue.waitForJob());
+  queue.runAll();
+  EXPECT_GE(delivered.load(), 1);
+}
+
 TEST(FileSystemEventDescriptions, NameTheContainedConstantsInTableOrder) {
   EXPECT_EQ(FileSystemEventFlags{0x1000}.description(), "FileSystemEventFlags[None, ItemModified]");
   EXPECT_EQ(FileSystemEventFlags{0x100}.description(), "FileSystemEventFlags[None]");
@@ -220,6 +272,18 @@ TEST_F(EventStream, CreateWriteRenameAndDeleteArriveWithTheirFlags) {
   m_dir.write("after-close.txt", "x");
   stream->flushSync();
   EXPECT_EQ(events.items().size(), before);
+}
+
+TEST_F(EventStream, ABatchQueuedBeforeClosingIsDropped) {
+  HeldQueue queue;
+  std::atomic<int> delivered{0};
+  auto stream = watchStream({Path(m_dir.path().string())}, 0.01, &queue,
+                            [&](const FileSystemEvent&) { ++delivered; });
+  m_dir.write("a.txt", "x");
+  ASSERT_TRUE(queue.waitForJob());
+  stream->close();
+  queue.runAll();
+  EXPECT_EQ(delivered.load(), 0);
 }
 
 TEST_F(EventStream, WithoutFileEventsTheFolderIsReported) {
