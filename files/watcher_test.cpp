@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -180,9 +181,16 @@ TEST_F(Watchers, CallbackReplacesTheDelegateAndRunsOnTheGivenQueue) {
                          seen.add({w.currentEvent().rawValue, queue.isCurrent()});
                        });
   m_dir.write("file", "grown");
-  ASSERT_TRUE(seen.waitFor([](const auto& items) { return !items.empty(); }));
-  EXPECT_TRUE(seen.items().front().second);
-  EXPECT_EQ(seen.items().front().first, Events::Write | Events::Extend);
+  // Truncating and writing are two changes: they may come as one delivery or as two.
+  ASSERT_TRUE(seen.waitFor([](const auto& items) {
+    return std::any_of(items.begin(), items.end(),
+                       [](const auto& item) { return (item.first & Events::Extend) != 0; });
+  }));
+  for (const auto& [bits, onQueue] : seen.items()) {
+    EXPECT_TRUE(onQueue);
+    EXPECT_TRUE(Events{Events::Write | Events::Extend}.contains(bits)) << bits;
+    EXPECT_TRUE((bits & Events::Write) != 0) << bits;
+  }
   EXPECT_TRUE(delegate->items().empty());
   watcher->stopWatching();
 }
