@@ -155,6 +155,26 @@ TEST(PublisherEndpoints, AStreamPublishesFailedEventsAsValuesAndMissesNothingAtT
   EXPECT_EQ(sink.completions(), std::vector<ErrorPtr>{nullptr});
 }
 
+TEST(PublisherEndpoints, AStreamWhoseTransferFailsPublishesWhatCameThenFails) {
+  HttpServer server;
+  server.route("POST", "/v1/chat/completions",
+               ScriptedResponse::drop(event(chunkJson("a")) + event(chunkJson("b")) + "data: {"));
+  AIClient client(configurationFor(server));
+  Sink<Result<ChatStreamResult>> sink;
+  auto subscription =
+      chatsStreamPublisher(client, sampleQuery()).subscribe(sink.value(), sink.completion());
+  ASSERT_TRUE(sink.waitForCompletion());
+  const auto values = sink.values();
+  ASSERT_EQ(values.size(), 2u);
+  EXPECT_EQ(values[0]->choices[0].delta.content, "a");
+  EXPECT_EQ(values[1]->choices[0].delta.content, "b");
+  const auto completions = sink.completions();
+  ASSERT_EQ(completions.size(), 1u);
+  const auto lost = errorAs<platform::UrlError>(completions[0]);
+  ASSERT_TRUE(lost) << describe(completions[0]);
+  EXPECT_EQ(lost->code(), platform::UrlError::Code::connectionLost);
+}
+
 TEST(PublisherEndpoints, AStreamNobodyListensToAnyMoreIsCancelled) {
   std::vector<Piece> pieces;
   for (int i = 0; i < 400; ++i) pieces.push_back({event(chunkJson("x", i)), 5ms});
