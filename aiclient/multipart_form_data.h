@@ -32,11 +32,14 @@ namespace tessra::aiclient {
 
 // The value of a text part, written in its plain textual form: a text unchanged, an integer in
 // decimal digits, a floating-point number as the shortest digits that read back as the same
-// value, with ".0" for whole numbers and exponent form below 1e-4 and above 2^54 (1e-05).
+// value, with ".0" for whole numbers and exponent form below 1e-4 and above 2^54 (1e-05); a
+// flag as "true" or "false".
 class MultipartFormDataValue {
  public:
   MultipartFormDataValue(std::string text) : m_value(std::move(text)) {}
   MultipartFormDataValue(const char* text) : m_value(std::string(text)) {}
+  // Without this a flag would convert to the number 1.0 and be sent as such.
+  MultipartFormDataValue(bool flag) : m_value(std::string(flag ? "true" : "false")) {}
   template <std::integral T>
   requires(!std::same_as<T, bool>) MultipartFormDataValue(T number)
       : m_value(static_cast<std::int64_t>(number)) {}

@@ -104,6 +104,9 @@ TEST(MultipartFormDataValue, NumbersTakeTheirShortestText) {
       {2, "2"},
       {-7, "-7"},
       {std::int64_t{9007199254740993}, "9007199254740993"},
+      // A flag is a word, not the number it would convert to.
+      {true, "true"},
+      {false, "false"},
       {"text / unchanged", "text / unchanged"},
       {std::string(), ""},
   };
