@@ -486,6 +486,66 @@ TEST_F(ChatEngineTest, TheImageToolStoresTheImageAndItsThumbnailAndTheSecondPass
       "content":"The output has been rendered to the user in markdown format."})"));
 }
 
+TEST_F(ChatEngineTest, ImageToolOutcomesWithoutAPicture) {
+  struct Case {
+    const char* name;
+    ScriptedResponse images;
+    ScriptedResponse download;
+    // Empty: the run succeeds, and the model is told the output was shown.
+    std::string error;
+  };
+  const std::string url = m_server.url("/picture");
+  const std::string oneUrl = R"({"created":1,"data":[{"url":")" + url + R"("}]})";
+  const std::vector<Case> cases = {
+      {"no image has a URL", ScriptedResponse::json(200, R"({"created":1,"data":[{}]})"),
+       ScriptedResponse::text(200, ""), ""},
+      {"a body that is no image", ScriptedResponse::json(200, oneUrl),
+       ScriptedResponse::text(200, "no picture here"), ""},
+      {"the download answers 404", ScriptedResponse::json(200, oneUrl),
+       ScriptedResponse::text(404, "Not Found"),
+       "Error executing image_generation_via_dalle: Bad server response"},
+      {"the image endpoint answers its error envelope",
+       ScriptedResponse::json(400, R"({"error":{"message":"Your prompt was rejected.",
+           "type":"invalid_request_error"}})"),
+       ScriptedResponse::text(200, ""),
+       "Error executing image_generation_via_dalle: Your prompt was rejected."},
+  };
+  for (const Case& c : cases) {
+    m_server.route("POST", kChatPath, [](const RecordedRequest& request) {
+      if (json::parse(request.body)["tool_choice"] == "none")
+        return sse({contentEvent("ok"), kDone});
+      return sse(
+          {toolEvent(0, "call_1", "image_generation_via_dalle", R"({"prompt":"p"})"), kDone});
+    });
+    m_server.route("POST", "/v1/images/generations", c.images);
+    m_server.route("GET", "/picture", c.download);
+    const std::size_t before = chatRequests().size();
+    auto stream = engine().send(question("draw"), m_plan);
+    const Collected got = collect(stream);
+    waitUntilIdle();
+    ASSERT_TRUE(got.ended) << c.name;
+    EXPECT_EQ(fileCount(m_dir.path() / "files"), 0u) << c.name;
+    if (!c.error.empty()) {
+      ASSERT_TRUE(got.error) << c.name;
+      EXPECT_EQ(messageText(got.error), c.error) << c.name;
+      EXPECT_EQ(chatRequests().size(), before + 1) << c.name << ": no second pass";
+      continue;
+    }
+    ASSERT_FALSE(got.error) << c.name << ": " << describe(got.error);
+    ASSERT_FALSE(got.messages.empty()) << c.name;
+    const ChatMessage& last = got.messages.back();
+    EXPECT_TRUE(last.finished) << c.name;
+    EXPECT_EQ(last.answer, "ok") << c.name;
+    EXPECT_EQ(last.answerFiles, std::vector<ChatMessageFile>{}) << c.name;
+    EXPECT_EQ(last.functionCalls, (std::vector<ChatMessageFunctionCall>{{"DALLE-E", Status::done}}))
+        << c.name;
+    const json second = json::parse(chatRequests().back().body);
+    EXPECT_EQ(second["messages"].back()["content"],
+              "The output has been rendered to the user in markdown format.")
+        << c.name;
+  }
+}
+
 TEST(ImageToolPrompt, IsTheParsedPromptOrTheRawArguments) {
   struct Case {
     std::string arguments;
