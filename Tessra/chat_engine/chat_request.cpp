@@ -1,18 +1,16 @@
 #include "Tessra/chat_engine/chat_request.h"
 
 #include <exception>
+#include <memory>
+#include <optional>
 #include <utility>
 
+#include "aiclient/awaitable_endpoints.h"
 #include "platform/foundation/logger.h"
 
 namespace tessra {
 
-namespace {
-
 using aiclient::ChatStreamResult;
-using ChunkStream = platform::AsyncStream<Result<ChatStreamResult>>;
-
-}  // namespace
 
 void ToolCallCollector::merge(const Fragment& fragment) {
   FunctionCall& call = m_calls[fragment.index];
@@ -89,31 +87,18 @@ void ChatRequest::run() {
 void ChatRequest::streamPass(const aiclient::ChatQuery& query, Pass pass,
                              ToolCallCollector& calls) {
   m_context.cancellation->throwIfCancelled();
-  auto [chunks, feed] = ChunkStream::makeStream();
-  aiclient::StreamingTask task = m_client->chatsStream(
-      query, [feed](Result<ChatStreamResult> chunk) { feed.yield(std::move(chunk)); },
-      [feed](ErrorPtr error) {
-        if (error)
-          feed.finish(std::move(error));
-        else
-          feed.finish();
-      });
-  const Cancellation::Registration stop = m_context.cancellation->onCancel([task, feed] {
-    task.cancel();
-    feed.finish(std::make_exception_ptr(RequestCancelledError()));
-  });
+  // Shared with the stop handler, which may still be running on the stopping thread when this
+  // pass has returned. Cancelling the chunks closes the connection and wakes the wait below.
+  const auto chunks = std::make_shared<platform::AsyncStream<ChatStreamResult>>(
+      aiclient::chatsStream(*m_client, query));
+  const Cancellation::Registration stop =
+      m_context.cancellation->onCancel([chunks] { chunks->cancel(); });
 
-  while (std::optional<Result<ChatStreamResult>> next = chunks.next()) {
+  while (std::optional<ChatStreamResult> chunk = chunks->next()) {
     m_context.cancellation->throwIfCancelled();
-    if (!*next) {
-      // An event that is no chunk ends the answer; the rest of the transfer is not wanted.
-      task.cancel();
-      std::rethrow_exception(next->error());
-    }
-    const ChatStreamResult& chunk = **next;
-    if (chunk.usage) m_message.tokenUsage = chunk.usage->totalTokens;
-    if (chunk.choices.empty()) continue;
-    const auto& delta = chunk.choices.front().delta;
+    if (chunk->usage) m_message.tokenUsage = chunk->usage->totalTokens;
+    if (chunk->choices.empty()) continue;
+    const auto& delta = chunk->choices.front().delta;
     if (delta.content) {
       m_message.answer += *delta.content;
       yieldMessage();
