@@ -216,5 +216,51 @@ TEST_F(EndToEnd, AQuestionBecomesAStreamedAnswerWithAGeneratedImage) {
       {"role":"user","content":"What colour was it?"}])"));
 }
 
+TEST_F(EndToEnd, TheHistoryStartsAfterTheContextBreakAndKeepsToTheMessageLimit) {
+  HttpServer& server = *s_server;
+  server.route("POST", "/v1/chat/completions",
+               streamed({event({{"content", "Fine."}})}, std::chrono::milliseconds(0)));
+  UserSettings::shared().setOpenAiKey("sk-window");
+  ChatSessionManager& store = ChatSessionManager::shared();
+  store.load();
+  Conversation conversation = store.createConversation("🪟 Window");
+  ConversationConfig config;
+  config.prompt = "Be short.";
+  struct Case {
+    std::int64_t limit;
+    std::vector<std::string> questions;
+  };
+  // m2 closes the context, so m1 and m2 never go out; the question m6 counts in the window.
+  for (const Case& c : {Case{0, {"q3", "q4", "q5"}}, Case{3, {"q4", "q5"}}, Case{1, {}},
+                        Case{100, {"q3", "q4", "q5"}}}) {
+    config.contextWindow = c.limit;
+    conversation.config = config;
+    store.updateConversation(conversation.id, conversation);
+    store.sessions.erase(conversation.id);
+    store.loadSession(conversation.id, true);
+    for (int i = 1; i <= 5; ++i) {
+      const std::string n = std::to_string(i);
+      store.upsertMessage(ChatMessage("m" + n, "q" + n, "a" + n, true, i == 2), conversation.id);
+    }
+    const ChatMessage asked("m6", "q6", "", false, false);
+    store.upsertMessage(asked, conversation.id);
+
+    const std::size_t before = chatBodies(server).size();
+    auto stream = ChatGPTAPI::shared().sendMessage(asked, conversation.id);
+    const engine_test::Collected got = engine_test::collect(stream);
+    ASSERT_TRUE(got.ended) << "limit " << c.limit;
+    ASSERT_FALSE(got.error) << describe(got.error);
+    ASSERT_EQ(chatBodies(server).size(), before + 1);
+
+    json expected = json::array({{{"role", "system"}, {"content", "Be short."}}});
+    for (const std::string& q : c.questions) {
+      expected.push_back({{"role", "user"}, {"content", q}});
+      expected.push_back({{"role", "assistant"}, {"content", "a" + q.substr(1)}});
+    }
+    expected.push_back({{"role", "user"}, {"content", "q6"}});
+    EXPECT_EQ(chatBodies(server).back()["messages"], expected) << "limit " << c.limit;
+  }
+}
+
 }  // namespace
 }  // namespace tessra
