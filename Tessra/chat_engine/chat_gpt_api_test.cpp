@@ -408,6 +408,7 @@ TEST_F(ChatEngineTest, ADroppedStreamEndsWithAnErrorAndKeepsTheAnswerSoFar) {
 
 TEST_F(ChatEngineTest, StopInTheMiddleAbortsTheTransferAndEndsQuietly) {
   m_server.route("POST", kChatPath, ScriptedResponse::stall(contentEvent("first")));
+  engine_test::LogCapture log;
   auto stream = engine().send(question("x"), m_plan);
   const auto first = engine_test::nextMessage(stream);
   ASSERT_TRUE(first);
@@ -417,9 +418,10 @@ TEST_F(ChatEngineTest, StopInTheMiddleAbortsTheTransferAndEndsQuietly) {
   waitUntilIdle();
   EXPECT_FALSE(stream.next());
   EXPECT_EQ(chatRequests().size(), 1u);
+  EXPECT_EQ(log.linesStartingWith("The chat request failed"), std::vector<std::string>{});
 }
 
-TEST_F(ChatEngineTest, StopDuringATheToolRunStartsNoSecondPassAndLeavesNoFiles) {
+TEST_F(ChatEngineTest, StopDuringTheToolRunStartsNoSecondPassAndLeavesNoFiles) {
   m_server.route(
       "POST", kChatPath,
       sse({toolEvent(0, "call_1", "image_generation_via_dalle", "{\"prompt\":\"x\"}"), kDone}));
@@ -428,6 +430,7 @@ TEST_F(ChatEngineTest, StopDuringATheToolRunStartsNoSecondPassAndLeavesNoFiles) 
                                                  m_server.url("/slow.png") + R"("}]})"));
   m_server.route("GET", "/slow.png",
                  ScriptedResponse::stall("\x89PNG", std::chrono::seconds(20), "image/png"));
+  engine_test::LogCapture log;
   auto stream = engine().send(question("draw"), m_plan);
   const auto running = engine_test::nextMessage(stream);
   ASSERT_TRUE(running);
@@ -439,6 +442,7 @@ TEST_F(ChatEngineTest, StopDuringATheToolRunStartsNoSecondPassAndLeavesNoFiles) 
   waitUntilIdle();
   EXPECT_EQ(chatRequests().size(), 1u);
   EXPECT_EQ(fileCount(m_dir.path() / "files"), 0u);
+  EXPECT_EQ(log.linesStartingWith("The chat request failed"), std::vector<std::string>{});
 }
 
 TEST_F(ChatEngineTest, TheImageToolStoresTheImageAndItsThumbnailAndTheSecondPassFollows) {
