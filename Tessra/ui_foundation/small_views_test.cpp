@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -41,12 +42,41 @@ TEST(PaletteTest, ColourFromHex) {
     EXPECT_EQ(palette::colorFromHex(test.text), test.expected) << test.text;
 }
 
+// The padding is measured against the text's own line, not against the font's nominal height:
+// the two differ for some fonts (12 and 13 pixels for the mathematical DejaVu face at size 12),
+// and a machine without a font configuration falls back to whichever face it finds first.
 TEST(BadgeLabelTest, WhiteTextOnBlueCapsule) {
-  BadgeLabel badge("New");
-  badge.resize(badge.sizeHint());
-  EXPECT_EQ(badge.sizeHint().height(), badge.fontMetrics().height() + 8);
-  const QColor fill = pixel(&badge, QPoint(4, badge.height() / 2));
-  EXPECT_EQ(fill, palette::systemBlue());
+  for (const char* family : {"", "DejaVu Serif", "DejaVu Math TeX Gyre"}) {
+    SCOPED_TRACE(family);
+    BadgeLabel badge("New");
+    if (*family) {
+      QFont font = badge.font();
+      font.setFamily(family);
+      badge.setFont(font);
+    }
+    EXPECT_EQ(badge.font().pixelSize(), 12);
+    const QSize text = badge.fontMetrics().size(Qt::TextSingleLine, "New");
+    ASSERT_FALSE(text.isEmpty());
+    EXPECT_EQ(badge.sizeHint(), text + QSize(24, 8));
+    badge.resize(badge.sizeHint());
+
+    const QImage image = badge.grab().toImage();
+    EXPECT_EQ(image.pixelColor(4, badge.height() / 2), palette::systemBlue());
+    // Between the round ends the capsule covers every row, so any pixel there far from the blue's
+    // red channel is text, and the text stays inside the padding.
+    const int end = (badge.height() + 1) / 2;
+    int whitest = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = end; x < image.width() - end; ++x) {
+        const QColor color = image.pixelColor(x, y);
+        if (color.red() < 128) continue;
+        whitest = std::max(whitest, std::min({color.red(), color.green(), color.blue()}));
+        EXPECT_TRUE(x >= 12 && x < badge.width() - 12 && y >= 4 && y < badge.height() - 4)
+            << x << "," << y;
+      }
+    }
+    EXPECT_GE(whitest, 240);
+  }
 }
 
 TEST(KeyViewTest, CapOnDarkRimThickerBelow) {
