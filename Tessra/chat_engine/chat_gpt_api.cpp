@@ -33,22 +33,22 @@ ChatGPTAPI::ChatGPTAPI() : ChatGPTAPI(Dependencies{}) {}
 ChatGPTAPI::ChatGPTAPI(Dependencies dependencies)
     : m_encodingFor(dependencies.encodingFor ? std::move(dependencies.encodingFor)
                                              : sharedTokenizer()),
-      m_client(std::make_shared<aiclient::AIClient>(std::string())) {
+      m_openAI(std::make_shared<aiclient::AIClient>(std::string())) {
   if (dependencies.functions.empty())
     dependencies.functions.push_back(std::make_shared<const DalleFunctionCall>());
   m_functionExecutor = std::make_shared<const FunctionExecutor>(std::move(dependencies.functions));
 }
 
-std::shared_ptr<aiclient::AIClient> ChatGPTAPI::client() const {
-  std::lock_guard lock(m_clientMutex);
-  return m_client;
+std::shared_ptr<aiclient::AIClient> ChatGPTAPI::openAI() const {
+  std::lock_guard lock(m_openAIMutex);
+  return m_openAI;
 }
 
 std::shared_ptr<aiclient::AIClient> ChatGPTAPI::clientFor(const std::string& apiKey) {
-  std::lock_guard lock(m_clientMutex);
-  if (m_client->configuration().token != apiKey)
-    m_client = std::make_shared<aiclient::AIClient>(apiKey);
-  return m_client;
+  std::lock_guard lock(m_openAIMutex);
+  if (m_openAI->configuration().token != apiKey)
+    m_openAI = std::make_shared<aiclient::AIClient>(apiKey);
+  return m_openAI;
 }
 
 RequestPlan ChatGPTAPI::takeRequestPlan(const std::string& conversationID) {

@@ -21,7 +21,7 @@
 // delivered, and the stream ends without an error.
 //
 // Threads: `sendMessage`, `attachment` and `setAttachment` are GUI-thread only (they read the
-// store and the settings). `send`, `model` and `client` may be called from any thread; the client
+// store and the settings). `send`, `model` and `openAI` may be called from any thread; the client
 // is guarded by the engine's mutex, and a request keeps the client it started with.
 #pragma once
 
@@ -71,7 +71,7 @@ class ChatGPTAPI {
   // The model of the latest request (gpt4 before the first).
   ChatGPTModels model() const { return m_model.load(); }
   // The client made for the latest API key.
-  std::shared_ptr<aiclient::AIClient> client() const;
+  std::shared_ptr<aiclient::AIClient> openAI() const;
   const FunctionExecutor& functionExecutor() const { return *m_functionExecutor; }
   // How many requests are still at work, stopped ones included until they have wound down.
   int activeRequests() const { return m_activeRequests->load(); }
@@ -98,8 +98,8 @@ class ChatGPTAPI {
   std::optional<ChatAttachment> m_attachment;  // GUI thread only
   std::atomic<ChatGPTModels> m_model = ChatGPTModels::gpt4;
   std::shared_ptr<std::atomic<int>> m_activeRequests = std::make_shared<std::atomic<int>>(0);
-  mutable std::mutex m_clientMutex;  // guards m_client
-  std::shared_ptr<aiclient::AIClient> m_client;
+  mutable std::mutex m_openAIMutex;  // guards m_openAI
+  std::shared_ptr<aiclient::AIClient> m_openAI;
 };
 
 // The text shown to the user for an error: the service's message for its error envelope, the

@@ -266,15 +266,15 @@ TEST_F(ChatEngineTest, AChangedKeyReplacesTheClientAndAnUnchangedOneKeepsIt) {
   ChatGPTAPI& api = engine();
   auto first = api.send(question("a"), m_plan);
   collect(first);
-  const auto client = api.client();
+  const auto client = api.openAI();
   auto second = api.send(question("b"), m_plan);
   collect(second);
-  EXPECT_EQ(api.client(), client);
+  EXPECT_EQ(api.openAI(), client);
   m_plan.apiKey = "sk-other";
   auto third = api.send(question("c"), m_plan);
   collect(third);
-  EXPECT_NE(api.client(), client);
-  EXPECT_EQ(api.client()->configuration().token, "sk-other");
+  EXPECT_NE(api.openAI(), client);
+  EXPECT_EQ(api.openAI()->configuration().token, "sk-other");
   EXPECT_EQ(m_server.waitForRequest(2)->header("Authorization"), "Bearer sk-other");
 }
 
