@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -163,13 +164,17 @@ TEST(SupportedAttachmentFile, ChecksTheLowerCasedExtension) {
 }
 
 Result<DownloadedImage> download(const std::string& url, const files::Path& folder) {
-  std::promise<Result<DownloadedImage>> promise;
-  auto future = promise.get_future();
-  downloadImage(url, folder, [&promise](Result<DownloadedImage> result) {
-    promise.set_value(std::move(result));
+  // Shared with the completion, which may still come after a timed-out wait has returned.
+  auto promise = std::make_shared<std::promise<Result<DownloadedImage>>>();
+  auto future = promise->get_future();
+  platform::UrlTask task = downloadImage(url, folder, [promise](Result<DownloadedImage> result) {
+    promise->set_value(std::move(result));
   });
-  if (future.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
-    ADD_FAILURE() << "the download never completed";
+  if (future.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    task.cancel();
+    return std::unexpected(
+        std::make_exception_ptr(TextError("the download never completed: " + url)));
+  }
   return future.get();
 }
 
