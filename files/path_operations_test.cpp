@@ -36,6 +36,14 @@ FileError expectFileError(F&& f) {
   return FileError::createFileFail(Path());
 }
 
+bool onOneFileSystem(const fs::path& a, const fs::path& b) {
+  struct stat first {
+  }, second{};
+  ::stat(a.c_str(), &first);
+  ::stat(b.c_str(), &second);
+  return first.st_dev == second.st_dev;
+}
+
 class PathOperations : public ::testing::Test {
  protected:
   Path at(const std::string& name) const { return Path(m_dir.path().string()) + name; }
@@ -98,11 +106,8 @@ TEST_F(PathOperations, MoveAcrossFileSystemsCopiesTheTreeAndRemovesTheSource) {
   if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
   testing::TempDir shm("/dev/shm");
   testing::TempDir home(Path::userHome().rawValue());
-  struct stat a {
-  }, b{};
-  ::stat(shm.path().c_str(), &a);
-  ::stat(home.path().c_str(), &b);
-  if (a.st_dev == b.st_dev) GTEST_SKIP() << "/dev/shm and the home folder share a file system";
+  if (onOneFileSystem(shm.path(), home.path()))
+    GTEST_SKIP() << "/dev/shm and the home folder share a file system";
 
   shm.write("tree/notes.txt", "hello");
   shm.write("tree/deep/more.bin", std::string("\0\1\2", 3));
@@ -125,11 +130,8 @@ TEST_F(PathOperations, AFailedMoveAcrossFileSystemsLeavesTheSourceWhole) {
   if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
   testing::TempDir shm("/dev/shm");
   testing::TempDir home(Path::userHome().rawValue());
-  struct stat a {
-  }, b{};
-  ::stat(shm.path().c_str(), &a);
-  ::stat(home.path().c_str(), &b);
-  if (a.st_dev == b.st_dev) GTEST_SKIP() << "/dev/shm and the home folder share a file system";
+  if (onOneFileSystem(shm.path(), home.path()))
+    GTEST_SKIP() << "/dev/shm and the home folder share a file system";
 
   shm.write("tree/a.txt", "a");
   // A named pipe cannot be copied: the copy stops half way.

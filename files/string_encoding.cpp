@@ -38,24 +38,6 @@ std::vector<char32_t> codePoints(std::string_view text) {
 
 bool isScalar(char32_t point) { return point <= 0x10FFFF && (point < 0xD800 || point > 0xDFFF); }
 
-void appendUtf8(std::string& out, char32_t point) {
-  if (point < 0x80) {
-    out.push_back(static_cast<char>(point));
-  } else if (point < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (point >> 6)));
-    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-  } else if (point < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (point >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (point >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-  }
-}
-
 void appendUnit(Bytes& out, std::uint32_t unit, int width, bool bigEndian) {
   for (int k = 0; k < width; ++k) {
     const int shift = bigEndian ? 8 * (width - 1 - k) : 8 * k;
@@ -86,7 +68,7 @@ std::optional<std::string> decodeUtf16(std::span<const std::uint8_t> bytes, bool
       unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
       i += 2;
     }
-    appendUtf8(out, unit);
+    platform::appendUtf8(out, unit);
   }
   return out;
 }
@@ -169,7 +151,7 @@ std::optional<std::string> decodeString(std::span<const std::uint8_t> bytes,
     }
     case StringEncoding::isoLatin1: {
       std::string text;
-      for (const auto byte : bytes) appendUtf8(text, byte);
+      for (const auto byte : bytes) platform::appendUtf8(text, byte);
       return text;
     }
     case StringEncoding::utf16LittleEndian:
@@ -182,7 +164,7 @@ std::optional<std::string> decodeString(std::span<const std::uint8_t> bytes,
       for (std::size_t i = 0; i < bytes.size(); i += 4) {
         const char32_t point = readUnit(bytes, i, 4, encoding == StringEncoding::utf32BigEndian);
         if (!isScalar(point)) return std::nullopt;
-        appendUtf8(text, point);
+        platform::appendUtf8(text, point);
       }
       return text;
     }

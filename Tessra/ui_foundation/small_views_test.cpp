@@ -1,6 +1,5 @@
 #include "Tessra/ui_foundation/small_views.h"
 
-#include <QEnterEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -10,21 +9,14 @@
 #include <vector>
 
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
 
 namespace tessra {
 namespace {
 
-void enter(QWidget* widget) {
-  QEnterEvent event(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
-  QCoreApplication::sendEvent(widget, &event);
-}
-
-void leave(QWidget* widget) {
-  QEvent event(QEvent::Leave);
-  QCoreApplication::sendEvent(widget, &event);
-}
-
-QColor pixel(QWidget* widget, QPoint point) { return widget->grab().toImage().pixelColor(point); }
+using testing::enter;
+using testing::leave;
+using testing::pixel;
 
 TEST(PaletteTest, ColourFromHex) {
   const struct {

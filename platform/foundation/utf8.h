@@ -21,6 +21,9 @@ std::size_t graphemeCount(std::string_view text);
 // with its combining marks is never cut apart. Invalid bytes are sanitized first.
 std::string prefixGraphemes(std::string_view text, std::size_t count);
 
+// Appends the UTF-8 form of one Unicode scalar value; callers check the value first.
+void appendUtf8(std::string& out, char32_t point);
+
 // Where the first complete UTF-8 sequences of `bytes` end: a multi-byte character cut at the end
 // of a network packet is left for the next one. Ill-formed bytes count as complete.
 std::size_t completeUtf8Prefix(std::string_view bytes);
