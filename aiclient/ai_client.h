@@ -254,22 +254,20 @@ class AIClient {
   // error when it could not be built.
   template <class R>
   void performRequest(Result<platform::UrlRequest> request, Completion<R> completion) {
-    if (!completion) completion = [](Result<R>) {};
-    if (!request) {
-      completion(std::unexpected(request.error()));
-      return;
-    }
-    m_session
-        ->dataTask(std::move(*request),
-                   [completion = std::move(completion)](Result<platform::UrlData> answer) {
-                     completion(decodeResponse<R>(std::move(answer)));
-                   })
-        .resume();
+    performDataRequest<R>(std::move(request), std::move(completion), &decodeResponse<R>);
   }
 
   // Like `performRequest`, but a 2xx body is the result's `audio` as it came.
   template <class R>
   void performSpeechRequest(Result<platform::UrlRequest> request, Completion<R> completion) {
+    performDataRequest<R>(std::move(request), std::move(completion), &rawResponse<R>);
+  }
+
+  // Sends the request and reports what `read` makes of the answer, or the request's error when
+  // it could not be built.
+  template <class R>
+  void performDataRequest(Result<platform::UrlRequest> request, Completion<R> completion,
+                          Result<R> (*read)(Result<platform::UrlData>)) {
     if (!completion) completion = [](Result<R>) {};
     if (!request) {
       completion(std::unexpected(request.error()));
@@ -277,8 +275,8 @@ class AIClient {
     }
     m_session
         ->dataTask(std::move(*request),
-                   [completion = std::move(completion)](Result<platform::UrlData> answer) {
-                     completion(rawResponse<R>(std::move(answer)));
+                   [completion = std::move(completion), read](Result<platform::UrlData> answer) {
+                     completion(read(std::move(answer)));
                    })
         .resume();
   }

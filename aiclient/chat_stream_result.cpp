@@ -62,19 +62,6 @@ void from_json(const nlohmann::json& j, ChoiceDelta& value) {
   value = std::move(delta);
 }
 
-void to_json(nlohmann::json& j, const TopLogprob& value) {
-  j = {{"token", value.token}, {"logprob", value.logprob}};
-  putOptional(j, "bytes", value.bytes);
-}
-
-void from_json(const nlohmann::json& j, TopLogprob& value) {
-  TopLogprob top;
-  top.token = requiredField<std::string>(j, "token");
-  top.bytes = optionalField<std::vector<std::int64_t>>(j, "bytes");
-  top.logprob = requiredField<double>(j, "logprob");
-  value = std::move(top);
-}
-
 void to_json(nlohmann::json& j, const TokenLogprob& value) {
   j = {{"token", value.token}, {"logprob", value.logprob}};
   putOptional(j, "bytes", value.bytes);
@@ -112,20 +99,6 @@ void from_json(const nlohmann::json& j, Choice& value) {
   choice.finishReason = optionalField<OpenEnum<Choice::FinishReason>>(j, "finish_reason");
   choice.logprobs = optionalField<ChoiceLogprobs>(j, "logprobs");
   value = std::move(choice);
-}
-
-void to_json(nlohmann::json& j, const ChatStreamResult::Usage& value) {
-  j = {{"completion_tokens", value.completionTokens},
-       {"prompt_tokens", value.promptTokens},
-       {"total_tokens", value.totalTokens}};
-}
-
-void from_json(const nlohmann::json& j, ChatStreamResult::Usage& value) {
-  ChatStreamResult::Usage usage;
-  usage.completionTokens = requiredField<std::int64_t>(j, "completion_tokens");
-  usage.promptTokens = requiredField<std::int64_t>(j, "prompt_tokens");
-  usage.totalTokens = requiredField<std::int64_t>(j, "total_tokens");
-  value = usage;
 }
 
 void to_json(nlohmann::json& j, const ChatStreamResult& value) {

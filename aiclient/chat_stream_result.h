@@ -53,13 +53,8 @@ struct ChatStreamResult {
 
     struct ChoiceLogprobs {
       struct ChatCompletionTokenLogprob {
-        struct TopLogprob {
-          std::string token{};
-          std::optional<std::vector<std::int64_t>> bytes{};
-          double logprob = 0;
-
-          bool operator==(const TopLogprob&) const = default;
-        };
+        using TopLogprob =
+            ChatResult::Choice::ChoiceLogprobs::ChatCompletionTokenLogprob::TopLogprob;
 
         std::string token{};
         std::optional<std::vector<std::int64_t>> bytes{};
@@ -84,13 +79,8 @@ struct ChatStreamResult {
     bool operator==(const Choice&) const = default;
   };
 
-  struct Usage {
-    std::int64_t completionTokens = 0;
-    std::int64_t promptTokens = 0;
-    std::int64_t totalTokens = 0;
-
-    bool operator==(const Usage&) const = default;
-  };
+  // A chunk's usage reads like a whole answer's.
+  using Usage = ChatResult::CompletionUsage;
 
   std::string id{};
   std::string object{};
@@ -117,12 +107,6 @@ void from_json(const nlohmann::json& j,
                ChatStreamResult::Choice::ChoiceDelta::ChoiceDeltaToolCall& value);
 void to_json(nlohmann::json& j, const ChatStreamResult::Choice::ChoiceDelta& value);
 void from_json(const nlohmann::json& j, ChatStreamResult::Choice::ChoiceDelta& value);
-void to_json(
-    nlohmann::json& j,
-    const ChatStreamResult::Choice::ChoiceLogprobs::ChatCompletionTokenLogprob::TopLogprob& value);
-void from_json(
-    const nlohmann::json& j,
-    ChatStreamResult::Choice::ChoiceLogprobs::ChatCompletionTokenLogprob::TopLogprob& value);
 void to_json(nlohmann::json& j,
              const ChatStreamResult::Choice::ChoiceLogprobs::ChatCompletionTokenLogprob& value);
 void from_json(const nlohmann::json& j,
@@ -131,8 +115,6 @@ void to_json(nlohmann::json& j, const ChatStreamResult::Choice::ChoiceLogprobs& 
 void from_json(const nlohmann::json& j, ChatStreamResult::Choice::ChoiceLogprobs& value);
 void to_json(nlohmann::json& j, const ChatStreamResult::Choice& value);
 void from_json(const nlohmann::json& j, ChatStreamResult::Choice& value);
-void to_json(nlohmann::json& j, const ChatStreamResult::Usage& value);
-void from_json(const nlohmann::json& j, ChatStreamResult::Usage& value);
 void to_json(nlohmann::json& j, const ChatStreamResult& value);
 void from_json(const nlohmann::json& j, ChatStreamResult& value);
 

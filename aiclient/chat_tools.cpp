@@ -19,6 +19,33 @@ using JSONType = FunctionParameters::JSONType;
       "expected " + std::string(expected) + ", found " + platform::describeJsonValue(j));
 }
 
+// The constraints an argument's schema and the schema of its elements have alike.
+template <class Schema>
+void putConstraints(nlohmann::json& j, const Schema& value) {
+  putOptional(j, "pattern", value.pattern);
+  putOptional(j, "const", value.const_);
+  putOptional(j, "enum", value.enum_);
+  putOptional(j, "multipleOf", value.multipleOf);
+  putOptional(j, "minimum", value.minimum);
+  putOptional(j, "maximum", value.maximum);
+  putOptional(j, "minItems", value.minItems);
+  putOptional(j, "maxItems", value.maxItems);
+  putOptional(j, "uniqueItems", value.uniqueItems);
+}
+
+template <class Schema>
+void readConstraints(const nlohmann::json& j, Schema& value) {
+  value.pattern = optionalField<std::string>(j, "pattern");
+  value.const_ = optionalField<std::string>(j, "const");
+  value.enum_ = optionalField<std::vector<std::string>>(j, "enum");
+  value.multipleOf = optionalField<std::int64_t>(j, "multipleOf");
+  value.minimum = optionalField<double>(j, "minimum");
+  value.maximum = optionalField<double>(j, "maximum");
+  value.minItems = optionalField<std::int64_t>(j, "minItems");
+  value.maxItems = optionalField<std::int64_t>(j, "maxItems");
+  value.uniqueItems = optionalField<bool>(j, "uniqueItems");
+}
+
 }  // namespace
 
 void to_json(nlohmann::json& j, const ChatCompletionToolParam::ToolsType& value) {
@@ -36,30 +63,14 @@ void from_json(const nlohmann::json& j, JSONType& value) { value = readRawValue<
 void to_json(nlohmann::json& j, const Items& value) {
   j = {{"type", value.type}};
   putOptional(j, "properties", value.properties);
-  putOptional(j, "pattern", value.pattern);
-  putOptional(j, "const", value.const_);
-  putOptional(j, "enum", value.enum_);
-  putOptional(j, "multipleOf", value.multipleOf);
-  putOptional(j, "minimum", value.minimum);
-  putOptional(j, "maximum", value.maximum);
-  putOptional(j, "minItems", value.minItems);
-  putOptional(j, "maxItems", value.maxItems);
-  putOptional(j, "uniqueItems", value.uniqueItems);
+  putConstraints(j, value);
 }
 
 void from_json(const nlohmann::json& j, Items& value) {
   Items items;
   items.type = requiredField<JSONType>(j, "type");
   items.properties = optionalField<std::map<std::string, Property>>(j, "properties");
-  items.pattern = optionalField<std::string>(j, "pattern");
-  items.const_ = optionalField<std::string>(j, "const");
-  items.enum_ = optionalField<std::vector<std::string>>(j, "enum");
-  items.multipleOf = optionalField<std::int64_t>(j, "multipleOf");
-  items.minimum = optionalField<double>(j, "minimum");
-  items.maximum = optionalField<double>(j, "maximum");
-  items.minItems = optionalField<std::int64_t>(j, "minItems");
-  items.maxItems = optionalField<std::int64_t>(j, "maxItems");
-  items.uniqueItems = optionalField<bool>(j, "uniqueItems");
+  readConstraints(j, items);
   value = std::move(items);
 }
 
@@ -69,15 +80,7 @@ void to_json(nlohmann::json& j, const Property& value) {
   putOptional(j, "format", value.format);
   putOptional(j, "items", value.items);
   putOptional(j, "required", value.required);
-  putOptional(j, "pattern", value.pattern);
-  putOptional(j, "const", value.const_);
-  putOptional(j, "enum", value.enum_);
-  putOptional(j, "multipleOf", value.multipleOf);
-  putOptional(j, "minimum", value.minimum);
-  putOptional(j, "maximum", value.maximum);
-  putOptional(j, "minItems", value.minItems);
-  putOptional(j, "maxItems", value.maxItems);
-  putOptional(j, "uniqueItems", value.uniqueItems);
+  putConstraints(j, value);
 }
 
 void from_json(const nlohmann::json& j, Property& value) {
@@ -87,15 +90,7 @@ void from_json(const nlohmann::json& j, Property& value) {
   property.format = optionalField<std::string>(j, "format");
   property.items = optionalField<Items>(j, "items");
   property.required = optionalField<std::vector<std::string>>(j, "required");
-  property.pattern = optionalField<std::string>(j, "pattern");
-  property.const_ = optionalField<std::string>(j, "const");
-  property.enum_ = optionalField<std::vector<std::string>>(j, "enum");
-  property.multipleOf = optionalField<std::int64_t>(j, "multipleOf");
-  property.minimum = optionalField<double>(j, "minimum");
-  property.maximum = optionalField<double>(j, "maximum");
-  property.minItems = optionalField<std::int64_t>(j, "minItems");
-  property.maxItems = optionalField<std::int64_t>(j, "maxItems");
-  property.uniqueItems = optionalField<bool>(j, "uniqueItems");
+  readConstraints(j, property);
   value = std::move(property);
 }
 

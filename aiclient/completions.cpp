@@ -50,18 +50,6 @@ void from_json(const nlohmann::json& j, Choice& value) {
   value = std::move(choice);
 }
 
-void to_json(OrderedJson& j, const Usage& value) {
-  j = {{"prompt_tokens", value.promptTokens},
-       {"completion_tokens", value.completionTokens},
-       {"total_tokens", value.totalTokens}};
-}
-
-void from_json(const nlohmann::json& j, Usage& value) {
-  value.promptTokens = requiredField<std::int64_t>(j, "prompt_tokens");
-  value.completionTokens = requiredField<std::int64_t>(j, "completion_tokens");
-  value.totalTokens = requiredField<std::int64_t>(j, "total_tokens");
-}
-
 void to_json(OrderedJson& j, const CompletionsResult& value) {
   j = {{"id", value.id},
        {"object", value.object},

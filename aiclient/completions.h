@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "aiclient/ordered_json.h"
+#include "aiclient/token_usage.h"
 
 namespace tessra::aiclient {
 
@@ -46,13 +47,7 @@ struct CompletionsResult {
     bool operator==(const Choice&) const = default;
   };
 
-  struct Usage {
-    std::int64_t promptTokens = 0;
-    std::int64_t completionTokens = 0;
-    std::int64_t totalTokens = 0;
-
-    bool operator==(const Usage&) const = default;
-  };
+  using Usage = TokenUsage;
 
   std::string id{};
   // The kind of object the service returned ("text_completion").
@@ -73,8 +68,6 @@ void to_json(OrderedJson& j, const CompletionsQuery& value);
 void from_json(const nlohmann::json& j, CompletionsQuery& value);
 void to_json(OrderedJson& j, const CompletionsResult::Choice& value);
 void from_json(const nlohmann::json& j, CompletionsResult::Choice& value);
-void to_json(OrderedJson& j, const CompletionsResult::Usage& value);
-void from_json(const nlohmann::json& j, CompletionsResult::Usage& value);
 void to_json(OrderedJson& j, const CompletionsResult& value);
 void from_json(const nlohmann::json& j, CompletionsResult& value);
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "aiclient/ordered_json.h"
+#include "aiclient/token_usage.h"
 
 namespace tessra::aiclient {
 
@@ -40,13 +41,7 @@ struct EditsResult {
     bool operator==(const Choice&) const = default;
   };
 
-  struct Usage {
-    std::int64_t promptTokens = 0;
-    std::int64_t completionTokens = 0;
-    std::int64_t totalTokens = 0;
-
-    bool operator==(const Usage&) const = default;
-  };
+  using Usage = TokenUsage;
 
   // The kind of object the service returned ("edit").
   std::string object{};
@@ -64,8 +59,6 @@ void to_json(OrderedJson& j, const EditsQuery& value);
 void from_json(const nlohmann::json& j, EditsQuery& value);
 void to_json(OrderedJson& j, const EditsResult::Choice& value);
 void from_json(const nlohmann::json& j, EditsResult::Choice& value);
-void to_json(OrderedJson& j, const EditsResult::Usage& value);
-void from_json(const nlohmann::json& j, EditsResult::Usage& value);
 void to_json(OrderedJson& j, const EditsResult& value);
 void from_json(const nlohmann::json& j, EditsResult& value);
 
