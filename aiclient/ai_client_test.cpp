@@ -8,11 +8,13 @@
 
 #include "aiclient/client_test_support.h"
 #include "platform/foundation/json.h"
+#include "testing/scoped_env.h"
 
 namespace tessra::aiclient {
 namespace {
 
 using tessra::testing::HttpServer;
+using tessra::testing::ScopedEnv;
 using tessra::testing::ScriptedResponse;
 using testing::configurationFor;
 using testing::errorAs;
@@ -132,28 +134,9 @@ TEST(AIClient, AConfigurationThatMakesNoUrlFailsThroughTheCompletion) {
   EXPECT_EQ(errorAs<platform::UrlError>(answer.error())->code(), platform::UrlError::Code::badURL);
 }
 
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    ::setenv(name, value, 1);
-  }
-  ~ScopedVariable() {
-    if (m_old) {
-      ::setenv(m_name, m_old->c_str(), 1);
-    } else {
-      ::unsetenv(m_name);
-    }
-  }
-
- private:
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
-
 TEST(AIClientConfiguration, TheTokenAloneNamesThePublicServiceUnlessTheEnvironmentSaysOtherwise) {
   {
-    ScopedVariable unset(AIClient::kBaseUrlVariable, "");
+    ScopedEnv unset(AIClient::kBaseUrlVariable, "");
     const AIClient client("sk-key");
     const auto& c = client.configuration();
     EXPECT_EQ(c.token, "sk-key");
@@ -165,7 +148,7 @@ TEST(AIClientConfiguration, TheTokenAloneNamesThePublicServiceUnlessTheEnvironme
     EXPECT_EQ(client.buildURL("/v1/models").value(), "https://api.openai.com:443/v1/models");
   }
   {
-    ScopedVariable local(AIClient::kBaseUrlVariable, "http://127.0.0.1:8089/proxy");
+    ScopedEnv local(AIClient::kBaseUrlVariable, "http://127.0.0.1:8089/proxy");
     const auto c = AIClient::Configuration::forToken("sk");
     EXPECT_EQ(c.scheme, "http");
     EXPECT_EQ(c.host, "127.0.0.1");
@@ -173,7 +156,7 @@ TEST(AIClientConfiguration, TheTokenAloneNamesThePublicServiceUnlessTheEnvironme
     EXPECT_EQ(c.basePath, "/proxy");
   }
   {
-    ScopedVariable broken(AIClient::kBaseUrlVariable, "127.0.0.1:8089");
+    ScopedEnv broken(AIClient::kBaseUrlVariable, "127.0.0.1:8089");
     EXPECT_EQ(AIClient::Configuration::forToken("sk").host, AIClient::kPublicHost);
   }
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
 namespace tessra::files {
@@ -19,25 +20,7 @@ std::vector<std::string> texts(const std::vector<Path>& paths) {
   return out;
 }
 
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (m_old) {
-      ::setenv(m_name, m_old->c_str(), 1);
-    } else {
-      ::unsetenv(m_name);
-    }
-  }
-
- private:
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
+using testing::ScopedEnv;
 
 TEST(PathAlgebra, JoinPutsOneSeparatorWhereTheTextsMeetAndNothingElse) {
   const struct {

@@ -14,6 +14,7 @@
 
 #include "platform/foundation/json.h"
 #include "platform/foundation/logger.h"
+#include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
 namespace tessra::platform {
@@ -45,29 +46,7 @@ class LogCapture {
   std::vector<std::string> m_lines;
 };
 
-// Sets (or, with nullptr, unsets) an environment variable and restores it at the end.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (m_old) {
-      setenv(m_name, m_old->c_str(), 1);
-    } else {
-      unsetenv(m_name);
-    }
-  }
-
- private:
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
+using testing::ScopedEnv;
 
 std::vector<fs::path> filesIn(const fs::path& folder) {
   std::vector<fs::path> names;
