@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/foundation/queue.h"
+#include "testing/counter.h"
 
 namespace tessra::platform {
 namespace {
@@ -19,28 +18,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kDeadline = 10s;
 
-// A count that threads raise and a test waits on, with a deadline instead of a sleep.
-class Counter {
- public:
-  void add() {
-    std::lock_guard lock(m_mutex);
-    ++m_value;
-    m_changed.notify_all();
-  }
-  int value() const {
-    std::lock_guard lock(m_mutex);
-    return m_value;
-  }
-  bool waitForAtLeast(int n) {
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, kDeadline, [&] { return m_value >= n; });
-  }
-
- private:
-  mutable std::mutex m_mutex;
-  std::condition_variable m_changed;
-  int m_value = 0;
-};
+using testing::Counter;
 
 // Everything a blocking consumer saw: the elements, then how the stream ended.
 struct Drained {

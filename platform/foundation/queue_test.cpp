@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "testing/counter.h"
+
 namespace tessra::platform {
 namespace {
 
@@ -19,29 +21,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kDeadline = 10s;
 
-// A count that threads raise and a test waits on, with a deadline instead of a sleep.
-class Counter {
- public:
-  // Notifies under the lock: the waiting test may destroy the counter as soon as it wakes.
-  void add(int n = 1) {
-    std::lock_guard lock(m_mutex);
-    m_value += n;
-    m_changed.notify_all();
-  }
-  int value() const {
-    std::lock_guard lock(m_mutex);
-    return m_value;
-  }
-  bool waitForAtLeast(int n, std::chrono::milliseconds timeout = kDeadline) {
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] { return m_value >= n; });
-  }
-
- private:
-  mutable std::mutex m_mutex;
-  std::condition_variable m_changed;
-  int m_value = 0;
-};
+using testing::Counter;
 
 // Waits until a job handed to `queue` after `delay` has run: everything the scheduler had due
 // earlier for that queue has been handed over by then.
