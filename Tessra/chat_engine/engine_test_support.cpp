@@ -14,27 +14,6 @@ std::shared_ptr<const tokenizer::Encoding> cl100kEncoding() {
   return encoding;
 }
 
-LogCapture::LogCapture() {
-  platform::Logger::shared().setSink([this](platform::LogLevel, std::string_view text) {
-    std::lock_guard lock(m_mutex);
-    m_lines.emplace_back(text);
-  });
-}
-
-LogCapture::~LogCapture() { platform::Logger::shared().setSink(nullptr); }
-
-std::vector<std::string> LogCapture::lines() const {
-  std::lock_guard lock(m_mutex);
-  return m_lines;
-}
-
-std::vector<std::string> LogCapture::linesStartingWith(const std::string& prefix) const {
-  std::vector<std::string> found;
-  for (const std::string& line : lines())
-    if (line.rfind(prefix, 0) == 0) found.push_back(line);
-  return found;
-}
-
 Collected collect(platform::AsyncStream<ChatMessage>& stream, std::chrono::milliseconds timeout) {
   Collected collected;
   const auto deadline = std::chrono::steady_clock::now() + timeout;

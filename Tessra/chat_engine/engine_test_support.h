@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +11,7 @@
 #include "Tessra/storage/chat_message.h"
 #include "platform/foundation/async_stream.h"
 #include "platform/foundation/error.h"
-#include "platform/foundation/logger.h"
+#include "testing/log_capture.h"
 #include "tokenizer/encoding.h"
 
 namespace tessra::engine_test {
@@ -20,21 +19,7 @@ namespace tessra::engine_test {
 // cl100k split by its pattern, as "gpt-4" and "gpt-3.5-turbo" count.
 std::shared_ptr<const tokenizer::Encoding> cl100kEncoding();
 
-// Collects the log lines (debug lines included) while it lives.
-class LogCapture {
- public:
-  LogCapture();
-  ~LogCapture();
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  std::vector<std::string> lines() const;
-  std::vector<std::string> linesStartingWith(const std::string& prefix) const;
-
- private:
-  mutable std::mutex m_mutex;
-  std::vector<std::string> m_lines;
-};
+using LogCapture = testing::LogCapture;
 
 struct Collected {
   std::vector<ChatMessage> messages;

@@ -32,27 +32,6 @@ ProcessHome& processHomeState() {
 
 const std::filesystem::path& processHome() { return processHomeState().home.path(); }
 
-LogCapture::LogCapture() {
-  platform::Logger::shared().setSink([this](platform::LogLevel, std::string_view text) {
-    std::lock_guard lock(m_mutex);
-    m_lines.emplace_back(text);
-  });
-}
-
-LogCapture::~LogCapture() { platform::Logger::shared().setSink({}); }
-
-std::vector<std::string> LogCapture::lines() const {
-  std::lock_guard lock(m_mutex);
-  return m_lines;
-}
-
-bool LogCapture::contains(const std::string& text) const {
-  std::lock_guard lock(m_mutex);
-  for (const auto& line : m_lines)
-    if (line.find(text) != std::string::npos) return true;
-  return false;
-}
-
 std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return "";

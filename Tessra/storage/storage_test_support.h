@@ -5,32 +5,17 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "platform/foundation/logger.h"
+#include "testing/log_capture.h"
 
 namespace tessra::storage_test {
 
 // The process's temporary home, with XDG_DATA_HOME and XDG_CONFIG_HOME inside it.
 const std::filesystem::path& processHome();
 
-// Collects the log lines while it lives.
-class LogCapture {
- public:
-  LogCapture();
-  ~LogCapture();
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  std::vector<std::string> lines() const;
-  bool contains(const std::string& text) const;
-
- private:
-  mutable std::mutex m_mutex;
-  std::vector<std::string> m_lines;
-};
+using LogCapture = testing::LogCapture;
 
 // The whole content of a file, "" when it cannot be read.
 std::string readFile(const std::filesystem::path& path);

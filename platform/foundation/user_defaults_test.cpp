@@ -14,6 +14,7 @@
 
 #include "platform/foundation/json.h"
 #include "platform/foundation/logger.h"
+#include "testing/log_capture.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
@@ -24,27 +25,7 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 using testing::TempDir;
 
-// Collects the log lines written while it lives.
-class LogCapture {
- public:
-  LogCapture() {
-    Logger::shared().setSink([this](LogLevel, std::string_view line) {
-      std::lock_guard lock(m_mutex);
-      m_lines.emplace_back(line);
-    });
-  }
-  ~LogCapture() { Logger::shared().setSink({}); }
-  std::string all() const {
-    std::lock_guard lock(m_mutex);
-    std::string text;
-    for (const auto& line : m_lines) text += line + "\n";
-    return text;
-  }
-
- private:
-  mutable std::mutex m_mutex;
-  std::vector<std::string> m_lines;
-};
+using testing::LogCapture;
 
 using testing::ScopedEnv;
 

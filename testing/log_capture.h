@@ -1,0 +1,29 @@
+// Collects the log lines (debug lines included) written while it lives, so a test can check what
+// the program told its log. Lines may arrive from any thread.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tessra::testing {
+
+class LogCapture {
+ public:
+  LogCapture();
+  ~LogCapture();
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  std::vector<std::string> lines() const;
+  std::vector<std::string> linesStartingWith(const std::string& prefix) const;
+  bool contains(const std::string& text) const;
+  // Every line, each ended by a line break.
+  std::string all() const;
+
+ private:
+  mutable std::mutex m_mutex;
+  std::vector<std::string> m_lines;
+};
+
+}  // namespace tessra::testing
