@@ -1,7 +1,5 @@
 #include "Tessra/chat_engine/chat_gpt_api.h"
 
-#include <QBuffer>
-#include <QByteArray>
 #include <QImage>
 
 #include <chrono>
@@ -79,16 +77,6 @@ ScriptedResponse sse(const std::vector<std::string>& events) {
   for (const std::string& e : events) body += e;
   // Cut at awkward places: inside lines and inside multi-byte characters.
   return ScriptedResponse::streamed(testing::splitEvery(body, 7));
-}
-
-std::string pngBytes(int width, int height) {
-  QImage image(width, height, QImage::Format_RGB32);
-  image.fill(QColor(200, 40, 90));
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return bytes.toStdString();
 }
 
 ChatMessage question(const std::string& text) {
@@ -456,7 +444,9 @@ TEST_F(ChatEngineTest, TheImageToolStoresTheImageAndItsThumbnailAndTheSecondPass
   m_server.route("POST", "/v1/images/generations",
                  ScriptedResponse::json(200, R"({"created":1,"data":[{"url":")" +
                                                  m_server.url("/fox.png") + R"("}]})"));
-  m_server.route("GET", "/fox.png", ScriptedResponse::text(200, pngBytes(1200, 800), "image/png"));
+  m_server.route("GET", "/fox.png",
+                 ScriptedResponse::text(200, engine_test::pngBytes(1200, 800, QColor(200, 40, 90)),
+                                        "image/png"));
   auto stream = engine().send(question("draw a fox"), m_plan);
   const Collected got = collect(stream);
   ASSERT_FALSE(got.error) << describe(got.error);

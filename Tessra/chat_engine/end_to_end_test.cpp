@@ -3,9 +3,6 @@
 // and a follow-up question that sends the first one as history.
 #include <QImage>
 
-#include <QBuffer>
-#include <QByteArray>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,16 +47,6 @@ std::string toolFragment(std::optional<std::string> id, std::optional<std::strin
   if (id) fragment["id"] = *id;
   if (name) fragment["function"]["name"] = *name;
   return event({{"tool_calls", json::array({fragment})}});
-}
-
-std::string pngBytes() {
-  QImage image(900, 600, QImage::Format_RGB32);
-  image.fill(QColor(230, 120, 20));
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return bytes.toStdString();
 }
 
 ScriptedResponse streamed(const std::vector<std::string>& events, std::chrono::milliseconds gap) {
@@ -117,7 +104,9 @@ TEST_F(EndToEnd, AQuestionBecomesAStreamedAnswerWithAGeneratedImage) {
   server.route("POST", "/v1/images/generations",
                ScriptedResponse::json(
                    200, R"({"created":1,"data":[{"url":")" + server.url("/fox.png") + R"("}]})"));
-  server.route("GET", "/fox.png", ScriptedResponse::text(200, pngBytes(), "image/png"));
+  server.route("GET", "/fox.png",
+               ScriptedResponse::text(200, engine_test::pngBytes(900, 600, QColor(230, 120, 20)),
+                                      "image/png"));
 
   // The settings and the store the chat window uses, in this process's temporary home.
   UserSettings::shared().setOpenAiKey("sk-end-to-end");

@@ -1,6 +1,9 @@
 #include "Tessra/chat_engine/engine_test_support.h"
 
 #include <gtest/gtest.h>
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
 
 #include "tokenizer/piece_scanner.h"
 #include "tokenizer/test_vocabulary.h"
@@ -12,6 +15,16 @@ std::shared_ptr<const tokenizer::Encoding> cl100kEncoding() {
       "gpt-4", tokenizer::test::encoderWith(tokenizer::test::cl100kRanks(), tokenizer::kPatternB),
       tokenizer::SpecialTokens{});
   return encoding;
+}
+
+std::string pngBytes(int width, int height, QColor fill) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(fill);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes.toStdString();
 }
 
 Collected collect(platform::AsyncStream<ChatMessage>& stream, std::chrono::milliseconds timeout) {

@@ -2,6 +2,8 @@
 // collection of an answer stream with a deadline.
 #pragma once
 
+#include <QColor>
+
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -27,6 +29,9 @@ struct Collected {
   // False when the stream had not ended by the deadline.
   bool ended = false;
 };
+
+// A PNG of one colour, as an image server would send it.
+std::string pngBytes(int width, int height, QColor fill);
 
 // Reads the stream to its end, or until the deadline passes.
 Collected collect(platform::AsyncStream<ChatMessage>& stream,
