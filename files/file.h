@@ -15,8 +15,10 @@
 
 #include <concepts>
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "files/data_io.h"
 #include "files/file_error.h"
@@ -25,6 +27,23 @@
 #include "platform/foundation/utf8.h"
 
 namespace tessra::files {
+
+// Encodes first and writes after: a value that cannot be encoded fails as a write failure and
+// leaves an existing file as it was.
+template <class Encode>
+void writeEncoded(const Path& path, DataWritingOptions options, Encode&& encode) {
+  std::string text;
+  try {
+    text = std::forward<Encode>(encode)();
+  } catch (const std::exception&) {
+    throw FileError::writeToFileFail(path, std::current_exception());
+  }
+  writeData(path, toBytes(text), options);
+}
+
+inline DataWritingOptions writingOptionsFor(bool atomically) {
+  return atomically ? DataWritingOptions::atomic : DataWritingOptions::none;
+}
 
 // The coding a content type has of its own; specialised per type.
 template <class T>
@@ -54,7 +73,7 @@ template <>
 struct FileCoding<Bytes> {
   static Bytes read(const Path& path) { return readData(path); }
   static void write(const Bytes& bytes, const Path& path, bool atomically) {
-    writeData(path, bytes, atomically ? DataWritingOptions::atomic : DataWritingOptions::none);
+    writeData(path, bytes, writingOptionsFor(atomically));
   }
 };
 
@@ -72,8 +91,7 @@ struct FileCoding<std::string> {
   }
   static void write(const std::string& text, const Path& path, bool atomically) {
     const std::string clean = platform::sanitizeUtf8(text);
-    writeData(path, toBytes(clean),
-              atomically ? DataWritingOptions::atomic : DataWritingOptions::none);
+    writeData(path, toBytes(clean), writingOptionsFor(atomically));
   }
 };
 
@@ -191,7 +209,7 @@ class DataFileWithOptions : public DataFile {
       DataFile::write(bytes, *m_writingOptions);
       return;
     }
-    DataFile::write(bytes, atomically ? DataWritingOptions::atomic : DataWritingOptions::none);
+    DataFile::write(bytes, writingOptionsFor(atomically));
   }
 
  private:

@@ -55,15 +55,8 @@ struct JsonCoding {
   static T read(const Path& path) { return sharedJsonDecoder().decode<T>(path); }
 
   static void write(const T& value, const Path& path, bool atomically) {
-    std::string text;
-    try {
-      text = sharedJsonEncoder().encode(value);
-    } catch (const std::exception&) {
-      // Nothing has touched the disk yet: an existing file keeps its content.
-      throw FileError::writeToFileFail(path, std::current_exception());
-    }
-    writeData(path, toBytes(text),
-              atomically ? DataWritingOptions::atomic : DataWritingOptions::none);
+    writeEncoded(path, writingOptionsFor(atomically),
+                 [&] { return sharedJsonEncoder().encode(value); });
   }
 };
 
@@ -72,13 +65,7 @@ using JsonFile = File<T, JsonCoding<T>>;
 
 template <class T>
 void JsonEncoder::encode(const T& value, const Path& path) const {
-  std::string text;
-  try {
-    text = encode(value);
-  } catch (const std::exception&) {
-    throw FileError::writeToFileFail(path, std::current_exception());
-  }
-  writeData(path, toBytes(text), DataWritingOptions::atomic);
+  writeEncoded(path, DataWritingOptions::atomic, [&] { return encode(value); });
 }
 
 template <class T>

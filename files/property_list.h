@@ -74,14 +74,8 @@ struct PropertyListCoding {
   }
 
   static void write(const T& value, const Path& path, bool atomically) {
-    std::string xml;
-    try {
-      xml = sharedPropertyListEncoder().encode(value);
-    } catch (const std::exception&) {
-      throw FileError::writeToFileFail(path, std::current_exception());
-    }
-    writeData(path, toBytes(xml),
-              atomically ? DataWritingOptions::atomic : DataWritingOptions::none);
+    writeEncoded(path, writingOptionsFor(atomically),
+                 [&] { return sharedPropertyListEncoder().encode(value); });
   }
 };
 

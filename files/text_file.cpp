@@ -171,7 +171,7 @@ void TextFile::write(const std::string& text, bool atomically) {
   if (!bytes)
     throw FileError::writeToFileFail(
         path(), std::make_exception_ptr(ReasonError::encoding(m_encoding, text)));
-  writeData(path(), *bytes, atomically ? DataWritingOptions::atomic : DataWritingOptions::none);
+  writeData(path(), *bytes, writingOptionsFor(atomically));
 }
 
 TextFileStreamReader TextFile::streamReader(std::string_view delimiter,
