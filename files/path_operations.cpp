@@ -45,10 +45,13 @@ std::optional<std::string> groupNameOf(gid_t gid) {
   return std::string(result->gr_name);
 }
 
-platform::Date dateOf(const struct timespec& time) {
+platform::Date dateOf(const struct statx_timestamp& time) {
   return platform::Date::fromUnixTime(static_cast<double>(time.tv_sec) +
                                       static_cast<double>(time.tv_nsec) / 1e9);
 }
+
+// The kernel's seconds-and-nanoseconds time value, the one `utimensat` takes.
+using KernelTime = decltype(stat::st_mtim);
 
 // Copies one item, a directory with everything in it, keeping symbolic links as links and the
 // mode and modification time of every item, as a move within one file system would.
@@ -251,9 +254,9 @@ void Path::setAttributes(const FileAttributes& attributes) const {
   if (attributes.modificationDate) {
     const double unix = attributes.modificationDate->timeIntervalSince1970();
     const auto seconds = static_cast<time_t>(std::floor(unix));
-    const std::array<struct timespec, 2> times{
-        timespec{0, UTIME_OMIT},
-        timespec{seconds, static_cast<long>((unix - static_cast<double>(seconds)) * 1e9)}};
+    const std::array<KernelTime, 2> times{
+        KernelTime{0, UTIME_OMIT},
+        KernelTime{seconds, static_cast<long>((unix - static_cast<double>(seconds)) * 1e9)}};
     if (::utimensat(AT_FDCWD, text.c_str(), times.data(), AT_SYMLINK_NOFOLLOW) != 0)
       fail(errno, "utimensat");
   }
@@ -316,11 +319,8 @@ FileAttributes Path::attributes() const {
   FileAttributes attributes;
   attributes.type = fileTypeFromMode(info.stx_mode);
   attributes.size = info.stx_size;
-  if (info.stx_mask & STATX_BTIME)
-    attributes.creationDate = dateOf(
-        {static_cast<time_t>(info.stx_btime.tv_sec), static_cast<long>(info.stx_btime.tv_nsec)});
-  attributes.modificationDate = dateOf(
-      {static_cast<time_t>(info.stx_mtime.tv_sec), static_cast<long>(info.stx_mtime.tv_nsec)});
+  if (info.stx_mask & STATX_BTIME) attributes.creationDate = dateOf(info.stx_btime);
+  attributes.modificationDate = dateOf(info.stx_mtime);
   attributes.ownerID = info.stx_uid;
   attributes.groupID = info.stx_gid;
   attributes.ownerName = userNameOf(info.stx_uid);
