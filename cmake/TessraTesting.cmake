@@ -1,15 +1,25 @@
-# tessra_add_test(NAME name LABEL label SOURCES ... LIBRARIES ...)
+# tessra_add_test(NAME name LABEL label [GUI] [DISPLAY_LOCK] SOURCES ... LIBRARIES ...)
 # Builds one GoogleTest executable and registers each of its cases with CTest under the label.
+#   GUI           the cases run inside a QApplication on the session's X display
+#   DISPLAY_LOCK  the cases need the keyboard focus, synthetic input or a global grab, so they
+#                 never run beside another test that holds the display
 function(tessra_add_test)
-  cmake_parse_arguments(ARG "" "NAME;LABEL" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;DISPLAY_LOCK" "NAME;LABEL" "SOURCES;LIBRARIES" ${ARGN})
   if(NOT TESSRA_BUILD_TESTS)
     return()
   endif()
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main
                                             GTest::gmock)
+  if(ARG_GUI)
+    target_link_libraries(${ARG_NAME} PRIVATE tessra_gui_test_main)
+  endif()
+  set(properties LABELS ${ARG_LABEL})
+  if(ARG_DISPLAY_LOCK)
+    list(APPEND properties RESOURCE_LOCK display)
+  endif()
   gtest_discover_tests(${ARG_NAME}
-    PROPERTIES LABELS ${ARG_LABEL}
+    PROPERTIES ${properties}
     DISCOVERY_TIMEOUT 60)
 endfunction()
 

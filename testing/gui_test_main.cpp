@@ -1,0 +1,12 @@
+// Runs window tests inside a QApplication on the session's X display (a virtual one under
+// ./dev test), so focus, grabs and synthetic input behave as they do for a user.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
