@@ -46,7 +46,7 @@ NotificationCenter::ObserverToken NotificationCenter::addObserver(std::string na
   return ObserverToken(m_state, std::move(observer));
 }
 
-void NotificationCenter::post(const std::string& name, nlohmann::json payload) {
+void NotificationCenter::post(const std::string& name, nlohmann::json payload, std::any object) {
   std::vector<std::shared_ptr<Observer>> called;
   {
     std::lock_guard lock(m_state->mutex);
@@ -54,7 +54,7 @@ void NotificationCenter::post(const std::string& name, nlohmann::json payload) {
     if (found == m_state->observers.end()) return;
     called = found->second;
   }
-  const Notification notification{name, std::move(payload)};
+  const Notification notification{name, std::move(payload), std::move(object)};
   const std::thread::id self = std::this_thread::get_id();
   for (const auto& observer : called) {
     {

@@ -17,6 +17,7 @@
 // that removes it.)
 #pragma once
 
+#include <any>
 #include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -28,6 +29,10 @@ struct Notification {
   std::string name;
   // A JSON object: the notification's dictionary with string keys.
   nlohmann::json payload;
+  // An in-process value that must travel as itself (an attachment holding an image handle),
+  // never re-encoded into the payload; empty for most notifications. Observers read it with
+  // `std::any_cast`.
+  std::any object;
 };
 
 class NotificationCenter {
@@ -69,7 +74,8 @@ class NotificationCenter {
   NotificationCenter& operator=(const NotificationCenter&) = delete;
 
   [[nodiscard]] ObserverToken addObserver(std::string name, Handler handler);
-  void post(const std::string& name, nlohmann::json payload = nlohmann::json::object());
+  void post(const std::string& name, nlohmann::json payload = nlohmann::json::object(),
+            std::any object = {});
 
  private:
   std::shared_ptr<State> m_state;

@@ -43,6 +43,17 @@ TEST(NotificationCenterTest, CallsTheObserversOfTheNameInOrderWithThePayload) {
   EXPECT_EQ(calls.size(), 4u);
 }
 
+TEST(NotificationCenterTest, AnObjectTravelsBesideThePayloadAsItself) {
+  NotificationCenter center;
+  const auto shared = std::make_shared<const std::string>("image bytes");
+  std::shared_ptr<const std::string> seen;
+  Token token = center.addObserver("focusOnPromptInput", [&](const Notification& n) {
+    seen = std::any_cast<std::shared_ptr<const std::string>>(n.object);
+  });
+  center.post("focusOnPromptInput", nlohmann::json::object(), shared);
+  EXPECT_EQ(seen.get(), shared.get());
+}
+
 TEST(NotificationCenterTest, TheTokenDecidesHowLongTheObserverStays) {
   NotificationCenter center;
   int calls = 0;
