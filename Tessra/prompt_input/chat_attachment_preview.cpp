@@ -1,6 +1,5 @@
 #include "Tessra/prompt_input/chat_attachment_preview.h"
 
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -8,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "Tessra/prompt_input/attachment_image.h"
+#include "Tessra/prompt_input/monospaced_font.h"
 #include "Tessra/prompt_input/pending_attachment.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/localized_text.h"
@@ -49,9 +49,7 @@ ChatAttachmentPreview::ChatAttachmentPreview(PendingAttachment* chatAttachment, 
   setFixedSize(kSize, kSize);
   m_box->setObjectName(QStringLiteral("previewBox"));
   m_box->setStyleSheet(QStringLiteral("#previewBox { background: #2b2d31; border-radius: 8px; }"));
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setPixelSize(14);
-  m_editor->setFont(font);
+  m_editor->setFont(monospacedFont(14));
   m_editor->setFrameShape(QFrame::NoFrame);
   m_editor->setStyleSheet(
       QStringLiteral("QPlainTextEdit { background: transparent; color: #b6bac0; }"));

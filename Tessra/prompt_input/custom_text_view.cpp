@@ -1,7 +1,6 @@
 #include "Tessra/prompt_input/custom_text_view.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
@@ -15,14 +14,13 @@
 #include <cmath>
 
 #include "Tessra/prompt_input/attachment_sources.h"
+#include "Tessra/prompt_input/monospaced_font.h"
 #include "Tessra/storage/constants.h"
 
 namespace tessra {
 
 CustomTextView::CustomTextView(QWidget* parent) : QPlainTextEdit(parent) {
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setPixelSize(kFontPixelSize);
-  setFont(font);
+  setFont(monospacedFont(kFontPixelSize));
   setFrameShape(QFrame::NoFrame);
   setAttribute(Qt::WA_TranslucentBackground);
   viewport()->setAutoFillBackground(false);
