@@ -265,3 +265,28 @@ TEST(LanguageAlertTest, OfferedOnlyOnAnActiveWindow) {
 
 }  // namespace
 }  // namespace tessra
+
+namespace tessra {
+namespace {
+
+TEST(SideButtonClickTest, OpensThePanelAndGoesWhileItIsShown) {
+  ASSERT_TRUE(settings_keys::setOverlayIconVisible(true));
+  AppDelegate delegate;
+  delegate.showOverlayButton();
+  QWidget* button = delegate.buttonWindow();
+  ASSERT_NE(button, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(button));
+  // The visible part: the 36 pixels left of the screen's right edge.
+  const QRect frame = button->geometry();
+  ASSERT_TRUE(testing::clickAt(QPoint(frame.x() + 18, frame.center().y())));
+  ASSERT_TRUE(waitUntil([&] {
+    return delegate.floatingWindow() != nullptr && delegate.floatingWindow()->isVisible() &&
+           !delegate.floatingWindow()->controller()->isAnimating();
+  }));
+  EXPECT_EQ(delegate.buttonWindow(), nullptr) << "the button goes while the panel is shown";
+  delegate.toggleFloatingWindow();
+  EXPECT_TRUE(waitUntil([&] { return delegate.buttonWindow() != nullptr; }));
+}
+
+}  // namespace
+}  // namespace tessra
