@@ -19,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "Tessra/chat_window/page_script.h"
 #include "Tessra/chat_window/page_test_support.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
@@ -194,6 +195,278 @@ TEST_F(MessagesWebViewTest, ShowsEveryKindOfMessageSanitised) {
   evaluate(*s_view, QStringLiteral("window.setLocale('en')"));
   EXPECT_EQ(js(article("0", "a.querySelector('.action.delete').textContent")).toString(),
             u"Delete");
+}
+
+TEST_F(MessagesWebViewTest, UpdatesApplyInOrderAndGrowingEditsEndAsAOneShotRender) {
+  show("updates", {pageMessage("first", "one", "answer one")});
+  ChatMessage grown = pageMessage("grown", "Explain", "");
+  grown.finished = false;
+  send(MessageUpdate::appendMessage(grown));
+  ASSERT_EQ(articleCount(), 2);
+
+  const int rendersBefore = js("window.pageStats.renders").toInt();
+  std::string answer;
+  for (int i = 0; i < 500; ++i) {
+    answer += i % 50 == 0 ? "\n\n```python\nprint(" + std::to_string(i) + ")\n```\n\n" : "word ";
+    grown.answer = answer;
+    grown.finished = i == 499;
+    emit s_hub->messageUpdates(MessageUpdate::editMessage(grown));
+  }
+  ASSERT_TRUE(waitIdle(*s_view));
+  // The edits of one message were merged: far fewer renders than edits.
+  EXPECT_LT(js("window.pageStats.renders").toInt() - rendersBefore, 100);
+  const QString streamed =
+      js("document.querySelectorAll('#messages article')[1].outerHTML").toString();
+
+  show("oneShot", {grown});
+  EXPECT_EQ(js("document.querySelectorAll('#messages article')[0].outerHTML").toString(), streamed);
+
+  // An edit of an unknown message changes nothing; delete, scroll and clear act on the page.
+  show("updates2", {pageMessage("a", "A", "a"), pageMessage("b", "B", "b")});
+  const QString before = js("document.getElementById('messages').innerHTML").toString();
+  send(MessageUpdate::editMessage(pageMessage("nobody", "?", "?")));
+  EXPECT_EQ(js("document.getElementById('messages').innerHTML").toString(), before);
+  send(MessageUpdate::deleteMessage("a"));
+  EXPECT_EQ(js("[...document.querySelectorAll('#messages .question-text')].map(q => "
+               "q.textContent).join()")
+                .toString(),
+            u"B");
+  send(MessageUpdate::scrollToMessage("b"));
+  send(MessageUpdate::clearMessages());
+  EXPECT_EQ(articleCount(), 0);
+
+  // A restore hides the indicator the session change showed.
+  s_view->setSessionID("updates3");
+  ASSERT_TRUE(waitIdle(*s_view));
+  EXPECT_EQ(js("document.getElementById('loading').hidden").toBool(), true);
+}
+
+TEST_F(MessagesWebViewTest, SearchMarksStepsAroundAndClearRestoresThePage) {
+  show("search", {pageMessage("s1", "it's here", "it's there\n\nback\\slash"),
+                  pageMessage("s2", "no match", "IT'S loud")});
+  const QString before = js("document.getElementById('messages').innerHTML").toString();
+  const auto current = [] {
+    return js("(() => { const m = [...document.querySelectorAll('mark.search-hit')]; "
+              "return m.indexOf(document.querySelector('mark.current')); })()")
+        .toInt();
+  };
+
+  send(MessageUpdate::searchMessage("it's"));
+  EXPECT_EQ(js("document.querySelectorAll('mark.search-hit').length").toInt(), 3);
+  EXPECT_EQ(current(), 0);
+  send(MessageUpdate::nextSearchResult(true));
+  send(MessageUpdate::nextSearchResult(true));
+  EXPECT_EQ(current(), 2);
+  send(MessageUpdate::nextSearchResult(true));
+  EXPECT_EQ(current(), 0);
+  send(MessageUpdate::nextSearchResult(false));
+  EXPECT_EQ(current(), 2);
+
+  send(MessageUpdate::searchMessage("back\\slash"));
+  EXPECT_EQ(js("[...document.querySelectorAll('mark.search-hit')].map(m => m.textContent).join()")
+                .toString(),
+            u"back\\slash");
+
+  send(MessageUpdate::searchMessage(std::nullopt));
+  EXPECT_EQ(js("document.getElementById('messages').innerHTML").toString(), before);
+}
+
+TEST_F(MessagesWebViewTest, LoadOrderDecidesWhatANewPageShows) {
+  auto& store = ChatSessionManager::shared();
+  store.sessions["waiting"] = ChatSession{"waiting", "w", {pageMessage("w1", "first", "1")}};
+  store.sessions["other"] = ChatSession{"other", "o", {pageMessage("o1", "other", "o")}};
+
+  // Set before load, a message added meanwhile: shown once, with it.
+  {
+    ChatViewSignals hub;
+    MessagesWebView view(ChatSource::master, hub);
+    view.setSessionID("other");
+    view.setSessionID("waiting");
+    store.upsertMessage(pageMessage("w2", "second", "2"), "waiting");
+    emit hub.messageUpdates(MessageUpdate::appendMessage(pageMessage("lost", "x", "x")));
+    ASSERT_TRUE(waitForPage(view));
+    EXPECT_EQ(evaluate(view, "window.pageStats.restores").toInt(), 1);
+    EXPECT_EQ(evaluate(view,
+                       "[...document.querySelectorAll('.question-text')].map(q => "
+                       "q.textContent).join()")
+                  .toString(),
+              u"first,second");
+    EXPECT_FALSE(view.isEmpty());
+
+    // The same id again, or none, sends nothing.
+    view.setSessionID("waiting");
+    view.setSessionID("");
+    ASSERT_TRUE(waitIdle(view));
+    EXPECT_EQ(evaluate(view, "window.pageStats.restores").toInt(), 1);
+
+    // A conversation that cannot be loaded is logged and hides the indicator.
+    tessra::testing::LogCapture log;
+    view.setSessionID("../outside");
+    ASSERT_TRUE(waitIdle(view));
+    EXPECT_TRUE(log.contains("../outside")) << log.all();
+    EXPECT_EQ(evaluate(view, "document.getElementById('loading').hidden").toBool(), true);
+  }
+
+  // Messages given directly win over a waiting conversation and do not scroll to the end.
+  {
+    UserSettings::shared().setAppLanguage(AppLanguage::french);
+    ChatViewSignals hub;
+    MessagesWebView view(ChatSource::popUpAnswers, hub);
+    view.setSessionID("waiting");
+    view.setMessages({pageMessage("alone", "only me", "answer")});
+    ASSERT_TRUE(waitForPage(view));
+    EXPECT_EQ(evaluate(view,
+                       "[...document.querySelectorAll('.question-text')].map(q => "
+                       "q.textContent).join()")
+                  .toString(),
+              u"only me");
+    EXPECT_EQ(evaluate(view, "document.querySelector('.action.delete').textContent").toString(),
+              u"Supprimer");
+    UserSettings::shared().setAppLanguage(AppLanguage::system);
+
+    // Only the floating window's page follows the window size.
+    ASSERT_TRUE(settings_keys::setFloatingWindowSize(FloatingWindowSize::large));
+    platform::NotificationCenter::defaultCenter().post(
+        std::string(notification_names::kWillResizeGptWindow));
+    EXPECT_EQ(view.preferredWidth(), std::nullopt);
+    EXPECT_EQ(s_view->preferredWidth(), 800);
+    EXPECT_EQ(s_view->width(), 800);
+    ASSERT_TRUE(settings_keys::setFloatingWindowSize(FloatingWindowSize::small));
+    platform::NotificationCenter::defaultCenter().post(
+        std::string(notification_names::kWillResizeGptWindow));
+    EXPECT_EQ(s_view->preferredWidth(), 600);
+  }
+}
+
+TEST_F(MessagesWebViewTest, PageRequestsReachTheProgramOnlyAsAllowed) {
+  OpenedUrls opened;
+  std::vector<std::pair<std::string, std::string>> shown;
+  std::vector<std::string> deleted;
+  s_view->setOnShowMessage([&](const std::string& session, const std::string& message) {
+    shown.emplace_back(session, message);
+  });
+  s_view->setOnDeleteMessage([&](const std::string& id) { deleted.push_back(id); });
+  show("bridge", {pageMessage("m1", "question", "See [the site](https://example.com/page).")});
+
+  // The page's own buttons.
+  js("document.querySelector('.action.open').click()");
+  js("document.querySelector('.action.delete').click()");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !shown.empty() && !deleted.empty(); }));
+  EXPECT_EQ(shown.front(), std::make_pair(std::string("bridge"), std::string("m1")));
+  EXPECT_EQ(deleted.front(), "m1");
+
+  // Malformed bodies take the defaults; an unknown type is logged; a frame is not heard.
+  tessra::testing::LogCapture log;
+  js("const f = document.createElement('iframe'); f.srcdoc = '<p>frame</p>'; "
+     "document.body.append(f);");
+  ASSERT_TRUE(QTest::qWaitFor([] {
+    return js("typeof document.querySelector('iframe').contentWindow.openMessage").toString() ==
+           u"function";
+  }));
+  js("document.querySelector('iframe').contentWindow.openMessage('from-frame')");
+  js("document.querySelector('iframe').contentWindow.webkit.messageHandlers.handler.postMessage("
+     "{type: 'show_message', id: 'from-frame'})");
+  js("webkit.messageHandlers.handler.postMessage('not a dictionary')");
+  js("webkit.messageHandlers.handler.postMessage({type: 'show_message'})");
+  js("webkit.messageHandlers.handler.postMessage({type: 'delete_message', id: 5})");
+  js("webkit.messageHandlers.handler.postMessage({type: 7, id: 'x'})");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return log.contains("todo handle this action:"); }));
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown.back().second, "0");
+  ASSERT_EQ(deleted.size(), 2u);
+  EXPECT_EQ(deleted.back(), "0");
+  js("document.querySelector('iframe').remove()");
+
+  // Files: only a regular file inside the files folder opens.
+  const QString files = QString::fromStdString(Paths::filesDirectory().rawValue());
+  QDir().mkpath(files + "folder");
+  tessra::testing::TempDir outside;
+  const auto outsideFile = outside.write("secret.txt", "secret");
+  QFile::link(QString::fromStdString(outsideFile.string()), files + "link-out.txt");
+  QFile note(files + "note.txt");
+  ASSERT_TRUE(note.open(QIODevice::WriteOnly));
+  note.close();
+  const QString refused[] = {
+      QUrl::fromLocalFile(QString::fromStdString(outsideFile.string())).toString(),
+      QUrl::fromLocalFile(files + "folder").toString(),
+      QUrl::fromLocalFile(files + "link-out.txt").toString(),
+      "file://" + files + "%2e%2e/%2e%2e/" + QString::fromStdString(outsideFile.string()),
+      "https://example.com/note.txt",
+      "",
+  };
+  for (const QString& path : refused)
+    js(QStringLiteral("window.openFile(%1)")
+           .arg(QString::fromStdString(page_script::stringLiteral(path.toStdString()))));
+  js(QStringLiteral("window.openFile('%1')")
+         .arg(QUrl::fromLocalFile(files + "note.txt").toString()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls.empty(); }));
+  ASSERT_EQ(opened.urls.size(), 1u);
+  EXPECT_EQ(opened.urls.front(), QUrl::fromLocalFile(files + "note.txt"));
+  EXPECT_EQ(log.linesStartingWith("Refused to open the file").size(), std::size(refused))
+      << log.all();
+
+  // A link opens outside and the page stays; so does a request for a window, which makes none.
+  opened.urls.clear();
+  const QVariantList box =
+      js("(() => { const r = document.querySelector('.markdown a').getBoundingClientRect(); "
+         "return [r.x + r.width / 2, r.y + r.height / 2]; })()")
+          .toList();
+  QTest::mouseClick(s_view->focusProxy(), Qt::LeftButton, {},
+                    QPoint(box.value(0).toInt(), box.value(1).toInt()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls.empty(); }));
+  EXPECT_EQ(opened.urls.front(), QUrl("https://example.com/page"));
+  const auto viewsBefore = QApplication::allWidgets().size();
+  js("window.open('https://example.com/window')");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return opened.urls.size() == 2; }));
+  EXPECT_EQ(opened.urls.back(), QUrl("https://example.com/window"));
+  EXPECT_EQ(QApplication::allWidgets().size(), viewsBefore);
+  EXPECT_EQ(s_view->url(), MessagesWebView::pageUrl());
+  EXPECT_EQ(articleCount(), 1);
+  s_view->setOnShowMessage({});
+  s_view->setOnDeleteMessage({});
+}
+
+TEST_F(MessagesWebViewTest, CopyIsPlainTextAndTheMenuNeedsASelection) {
+  show("copy", {pageMessage("c1", "copy this", "**bold** words")});
+  s_view->activateWindow();
+  const auto select = [] {
+    js("(() => { const r = document.createRange(); r.selectNodeContents(document.querySelector("
+       "'.markdown')); const s = getSelection(); s.removeAllRanges(); s.addRange(r); })()");
+  };
+  select();
+  QApplication::clipboard()->clear();
+  s_view->page()->triggerAction(QWebEnginePage::Copy);
+  ASSERT_TRUE(QTest::qWaitFor([] { return !QApplication::clipboard()->text().isEmpty(); }));
+  const QMimeData* copied = QApplication::clipboard()->mimeData();
+  EXPECT_EQ(copied->formats(), QStringList{"text/plain"});
+  EXPECT_EQ(copied->text().trimmed(), u"bold words");
+
+  const auto menus = [] {
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      if (auto* menu = qobject_cast<QMenu*>(widget); menu && menu->isVisible()) {
+        ++count;
+        EXPECT_EQ(menu->actions().size(), 1);
+        menu->close();
+      }
+    return count;
+  };
+  const QVariantList centre =
+      js("(() => { const r = document.querySelector('.markdown strong').getBoundingClientRect(); "
+         "return [r.x + r.width / 2, r.y + r.height / 2]; })()")
+          .toList();
+  const QPoint inside(centre.value(0).toInt(), centre.value(1).toInt());
+  QTest::mouseClick(s_view->focusProxy(), Qt::RightButton, {}, inside);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return menus() == 1; }));
+
+  // Without a selection no menu opens: the next click, with one, is the only one that opens.
+  js("getSelection().removeAllRanges()");
+  QTest::mouseClick(s_view->focusProxy(), Qt::RightButton, {}, inside);
+  select();
+  QTest::mouseClick(s_view->focusProxy(), Qt::RightButton, {}, inside);
+  int opened = 0;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (opened += menus()) > 0; }));
+  EXPECT_EQ(opened, 1);
 }
 
 }  // namespace
