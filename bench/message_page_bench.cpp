@@ -10,14 +10,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTest>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,7 +51,8 @@ Page& page() {
 std::string longAnswer() {
   std::string text;
   for (int section = 0; text.size() < 40 * 1024; ++section) {
-    text += "## Step " + std::to_string(section) + "\n\nThe function below keeps **state** in a "
+    text += "## Step " + std::to_string(section) +
+            "\n\nThe function below keeps **state** in a "
             "small `struct` and walks the list once, so the cost stays linear.\n\n"
             "- first point with `code`\n- second point\n\n```cpp\nstruct Counter {\n  int value = "
             "0;\n  void add(int n) { value += n; }\n};\n\nint total(const std::vector<int>& xs) {\n"
@@ -66,6 +65,33 @@ ChatMessage growingMessage(const std::string& answer, std::size_t length, bool f
   ChatMessage message("stream", "Explain the counter", answer.substr(0, length), finished, false);
   message.createdAt = platform::Date::fromReferenceDate(0);
   return message;
+}
+
+// Runs a plain event loop (which adds no delay of its own): `start` gets the function to call
+// once the page may be checked; from then on the loop runs until the view has run every call and
+// `condition` holds in the page. False when `timeoutMs` passed first.
+bool runUntil(MessagesWebView& view, const QString& condition, int timeoutMs,
+              const std::function<void(const std::function<void()>& check)>& start) {
+  QEventLoop loop;
+  bool shown = false;
+  std::function<void()> check = [&] {
+    if (!view.isIdle()) {
+      QTimer::singleShot(0, &loop, check);
+      return;
+    }
+    view.page()->runJavaScript(condition, [&](const QVariant& result) {
+      if (result.toBool()) {
+        shown = true;
+        loop.quit();
+      } else {
+        QTimer::singleShot(0, &loop, check);
+      }
+    });
+  };
+  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+  QTimer::singleShot(0, &loop, [&] { start(check); });
+  loop.exec();
+  return shown;
 }
 
 // Hands the edits over one per turn of the event loop, then waits (in a plain event loop, which
@@ -84,39 +110,24 @@ double stream(const std::function<void(const ChatMessage&)>& deliver, benchmark:
       "(() => { const m = document.querySelector('#messages article'); return !!m && "
       "!m.querySelector('.streaming-indicator') && m.querySelector('.markdown').textContent"
       ".includes('Step'); })()");
-  QEventLoop loop;
   QElapsedTimer timer;
   timer.start();
   int next = 1;
-  std::function<void()> poll = [&] {
-    if (!p.view.isIdle()) {
-      QTimer::singleShot(1, poll);
-      return;
-    }
-    p.view.page()->runJavaScript(done, [&](const QVariant& shown) {
-      if (shown.toBool()) {
-        loop.quit();
-      } else {
-        QTimer::singleShot(1, poll);
+  std::function<void()> step;
+  const bool shown = runUntil(p.view, done, 600000, [&](const std::function<void()>& check) {
+    step = [&] {
+      const bool last = next == kEdits;
+      deliver(growingMessage(answer, answer.size() * next / kEdits, last));
+      if (last) {
+        check();
+        return;
       }
-    });
-  };
-  std::function<void()> step = [&] {
-    const bool last = next == kEdits;
-    deliver(growingMessage(answer, answer.size() * next / kEdits, last));
-    if (last) {
-      QTimer::singleShot(0, poll);
-      return;
-    }
-    ++next;
-    QTimer::singleShot(0, step);
-  };
-  QTimer::singleShot(0, step);
-  QTimer::singleShot(600000, &loop, [&] {
-    state.SkipWithError("the final answer never showed");
-    loop.quit();
+      ++next;
+      QTimer::singleShot(0, step);
+    };
+    step();
   });
-  loop.exec();
+  if (!shown) state.SkipWithError("the final answer never showed");
   const double seconds = timer.nsecsElapsed() / 1e9;
   const int renders = testing::evaluate(p.view, "window.pageStats.renders").toInt() - rendersBefore;
   state.counters["renders"] = renders;
@@ -138,8 +149,8 @@ void BM_StreamingEveryEditRendered(benchmark::State& state) {
   for (auto _ : state) {
     state.SetIterationTime(stream(
         [&](const ChatMessage& m) {
-          p.view.page()->runJavaScript(QString::fromStdString(
-              page_script::forUpdate(MessageUpdate::editMessage(m))));
+          p.view.page()->runJavaScript(
+              QString::fromStdString(page_script::forUpdate(MessageUpdate::editMessage(m))));
         },
         state));
   }
@@ -178,34 +189,21 @@ void BM_OpenConversation(benchmark::State& state) {
   for (auto _ : state) {
     const std::string id = "open-" + std::to_string(count) + "-" + std::to_string(round++);
     ChatSessionManager::shared().sessions[id] = ChatSession{id, id, messages};
-    QEventLoop loop;
-    std::function<void()> poll = [&] {
-      if (!p.view.isIdle()) {
-        QTimer::singleShot(0, poll);
-        return;
-      }
-      p.view.page()->runJavaScript(endShows, [&](const QVariant& shown) {
-        if (shown.toBool()) {
-          loop.quit();
-        } else {
-          QTimer::singleShot(0, poll);
-        }
-      });
-    };
     QElapsedTimer timer;
     timer.start();
-    p.view.setSessionID(id);
-    QTimer::singleShot(0, poll);
-    QTimer::singleShot(60000, &loop, [&] {
-      state.SkipWithError("the end of the conversation never showed");
-      loop.quit();
+    const bool shown = runUntil(p.view, endShows, 60000, [&](const std::function<void()>& check) {
+      p.view.setSessionID(id);
+      check();
     });
-    loop.exec();
+    if (!shown) state.SkipWithError("the end of the conversation never showed");
     state.SetIterationTime(timer.nsecsElapsed() / 1e9);
   }
 }
 
-BENCHMARK(BM_StreamingThroughTheView)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StreamingThroughTheView)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StreamingEveryEditRendered)
     ->UseManualTime()
     ->Iterations(1)
