@@ -16,6 +16,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,14 +37,20 @@ struct Page {
   MessagesWebView view{ChatSource::master, hub};
 };
 
+// One page for every benchmark (the browser is slow to start); released before the application.
+std::unique_ptr<Page>& sharedPage() {
+  static std::unique_ptr<Page> shared;
+  return shared;
+}
+
 Page& page() {
-  static Page* shared = [] {
-    auto* p = new Page;
-    p->view.resize(700, 900);
-    p->view.show();
-    if (!testing::waitForPage(p->view)) std::abort();
-    return p;
-  }();
+  auto& shared = sharedPage();
+  if (!shared) {
+    shared = std::make_unique<Page>();
+    shared->view.resize(700, 900);
+    shared->view.show();
+    if (!testing::waitForPage(shared->view)) std::abort();
+  }
   return *shared;
 }
 
@@ -229,5 +236,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  tessra::sharedPage().reset();
   return 0;
 }
