@@ -10,6 +10,7 @@
 
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
+#include "testing/qt_wait.h"
 
 namespace tessra {
 namespace {
@@ -124,7 +125,7 @@ TEST_F(HintPopoverTest, ShowsMessageAndOneCapPerKeyWhileHovered) {
     leave(m_target);
     EXPECT_FALSE(hint->isHovered());
     EXPECT_EQ(hint->popup(), nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(shown.isNull() || !shown->isVisible(), 5000);
+    ASSERT_EVENTUALLY(shown.isNull() || !shown->isVisible(), 5000);
     delete hint;
   }
 }

@@ -15,6 +15,7 @@
 #include "platform/layout/constant_animation.h"
 #include "platform/layout/layout_guide.h"
 #include "platform/layout/view_layout.h"
+#include "testing/qt_wait.h"
 
 namespace tessra::platform {
 namespace {
@@ -154,7 +155,7 @@ TEST_F(ConstraintLayoutTest, ChangedConstantIsLaidOutAgain) {
 
   // Without an explicit pass the event loop runs it.
   height->setConstant(64);
-  QTRY_COMPARE_WITH_TIMEOUT(view->height(), 64, 5000);
+  ASSERT_EVENTUALLY_EQ(view->height(), 64, 5000);
   height->setConstant(33);
   layout();
   EXPECT_EQ(view->geometry(), QRect(0, 0, 100, 33));
@@ -207,7 +208,7 @@ TEST_F(ConstraintLayoutTest, AnimatedConstantLaysOutEveryFrame) {
   QObject::connect(&back, &QVariantAnimation::valueChanged,
                    [&](const QVariant&) { seen.emplace_back(slide->constant(), panel->x()); });
   back.start();
-  QTRY_COMPARE_WITH_TIMEOUT(back.state(), QAbstractAnimation::Stopped, 5000);
+  ASSERT_EVENTUALLY_EQ(back.state(), QAbstractAnimation::Stopped, 5000);
   ASSERT_FALSE(seen.empty());
   for (const auto& [constant, x] : seen) EXPECT_EQ(x, int(std::lround(constant)));
   EXPECT_EQ(panel->x(), 250);
