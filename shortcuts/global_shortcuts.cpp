@@ -101,6 +101,22 @@ std::unordered_set<Shortcut> shortcutsOfStreamHandlers() {
   return shortcuts;
 }
 
+// True when a name other than `name` with handlers or streams stores `shortcut`: its grab must
+// stay when `name` lets go of it.
+bool storedByAnotherName(const Shortcut& shortcut, const Name& name) {
+  const Registry& state = registry();
+  const auto storedByOne = [&](const auto& table) {
+    for (const auto& [other, entries] : table) {
+      if (other != name.rawValue && GlobalShortcuts::getShortcut(Name(other)) == shortcut) {
+        return true;
+      }
+    }
+    return false;
+  };
+  return storedByOne(state.keyDownHandlers) || storedByOne(state.keyUpHandlers) ||
+         storedByOne(state.streamKeyDownHandlers) || storedByOne(state.streamKeyUpHandlers);
+}
+
 bool matches(const std::string& name, const Shortcut& pressed) {
   const auto stored = GlobalShortcuts::getShortcut(Name(name));
   return stored && *stored == pressed;
@@ -135,7 +151,9 @@ std::optional<Shortcut> GlobalShortcuts::getShortcut(const Name& name) {
 
 void GlobalShortcuts::userDefaultsSet(const Name& name, const Shortcut& shortcut) {
   const std::string text = encodeShortcut(shortcut);
-  if (const auto old = getShortcut(name)) unregisterShortcut(*old);
+  if (const auto old = getShortcut(name); old && !storedByAnotherName(*old, name)) {
+    unregisterShortcut(*old);
+  }
   registerShortcutIfNeeded(shortcut);
   if (const auto written = defaults().set(defaultsKey(name), text); !written) {
     platform::logError("The shortcut of {} could not be saved", name.rawValue);
@@ -153,7 +171,7 @@ void GlobalShortcuts::setShortcut(std::optional<Shortcut> shortcut, const Name& 
   const auto written = name.defaultShortcut ? defaults().set(defaultsKey(name), false)
                                             : defaults().removeObject(defaultsKey(name));
   if (!written) platform::logError("The cleared shortcut of {} could not be saved", name.rawValue);
-  unregisterShortcut(*old);
+  if (!storedByAnotherName(*old, name)) unregisterShortcut(*old);
   postChange(name);
 }
 

@@ -9,6 +9,7 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <QMetaObject>
+#include <array>
 #include <cstdlib>
 #include <initializer_list>
 
@@ -154,11 +155,8 @@ std::uint32_t HotKeys::modifiersOf(std::uint16_t state) const {
   return modifiers;
 }
 
-std::vector<std::uint16_t> HotKeys::lockVariants() const {
-  std::vector<std::uint16_t> variants{0, XCB_MOD_MASK_LOCK};
-  variants.push_back(m_numLockMask);
-  variants.push_back(std::uint16_t(m_numLockMask | XCB_MOD_MASK_LOCK));
-  return variants;
+std::array<std::uint16_t, 4> HotKeys::lockVariants(std::uint16_t numLockMask) {
+  return {0, XCB_MOD_MASK_LOCK, numLockMask, std::uint16_t(numLockMask | XCB_MOD_MASK_LOCK)};
 }
 
 std::optional<HotKeys::Grab> HotKeys::resolve(const KeyCombination& combination) const {
@@ -171,7 +169,7 @@ std::optional<HotKeys::Grab> HotKeys::resolve(const KeyCombination& combination)
 bool HotKeys::grabVariants(const Grab& grab) {
   xcb_connection_t* c = m_connection.get();
   std::vector<xcb_void_cookie_t> cookies;
-  for (const std::uint16_t variant : lockVariants()) {
+  for (const std::uint16_t variant : lockVariants(m_numLockMask)) {
     cookies.push_back(xcb_grab_key_checked(c, 1, m_root, std::uint16_t(grab.modifierMask | variant),
                                            static_cast<xcb_keycode_t>(grab.keycode),
                                            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
@@ -181,14 +179,14 @@ bool HotKeys::grabVariants(const Grab& grab) {
     auto error = adopt(xcb_request_check(c, cookie));
     if (error && error->error_code == kBadAccess) taken = true;
   }
-  if (taken) ungrabVariants(grab);
+  if (taken) ungrabVariants(grab, m_numLockMask);
   scheduleProcessEvents();
   return !taken;
 }
 
-void HotKeys::ungrabVariants(const Grab& grab) {
+void HotKeys::ungrabVariants(const Grab& grab, std::uint16_t numLockMask) {
   // Releasing a variant this connection does not hold leaves another program's grab alone.
-  for (const std::uint16_t variant : lockVariants()) {
+  for (const std::uint16_t variant : lockVariants(numLockMask)) {
     xcb_ungrab_key(m_connection.get(), static_cast<xcb_keycode_t>(grab.keycode), m_root,
                    std::uint16_t(grab.modifierMask | variant));
   }
@@ -208,7 +206,7 @@ std::expected<void, GrabFailure> HotKeys::grab(const KeyCombination& combination
 void HotKeys::ungrab(const KeyCombination& combination) {
   const auto it = m_grabs.find(combination);
   if (it == m_grabs.end()) return;
-  ungrabVariants(it->second);
+  ungrabVariants(it->second, m_numLockMask);
   m_grabs.erase(it);
 }
 
@@ -221,16 +219,25 @@ bool HotKeys::isTaken(const KeyCombination& combination) {
   const auto resolved = resolve(combination);
   if (!resolved) return false;
   if (!grabVariants(*resolved)) return true;
-  ungrabVariants(*resolved);
+  ungrabVariants(*resolved, m_numLockMask);
   return false;
 }
 
 void HotKeys::regrabAll() {
-  for (const auto& [combination, grab] : m_grabs) ungrabVariants(grab);
+  // The server also announces a keymap when the typing moves to another keyboard device with the
+  // same map: only grabs whose key code or modifier bits really moved are touched.
+  const std::uint16_t oldNumLockMask = m_numLockMask;
   loadLayout();
+  const bool locksMoved = oldNumLockMask != m_numLockMask;
   std::vector<KeyCombination> lost;
   for (auto it = m_grabs.begin(); it != m_grabs.end();) {
     const auto resolved = resolve(it->first);
+    if (resolved && !locksMoved && resolved->keycode == it->second.keycode &&
+        resolved->modifierMask == it->second.modifierMask) {
+      ++it;
+      continue;
+    }
+    ungrabVariants(it->second, oldNumLockMask);
     if (resolved && grabVariants(*resolved)) {
       it->second = *resolved;
       ++it;
@@ -241,7 +248,6 @@ void HotKeys::regrabAll() {
     lost.push_back(it->first);
     it = m_grabs.erase(it);
   }
-  m_down.clear();
   for (const KeyCombination& combination : lost) emit grabLost(combination);
   emit layoutChanged();
 }

@@ -20,6 +20,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <array>
 #include <cstdint>
 #include <expected>
 #include <map>
@@ -103,9 +104,10 @@ class HotKeys : public QObject {
   std::optional<Grab> resolve(const KeyCombination& combination) const;
   std::uint16_t xModifiers(std::uint32_t modifiers) const;
   std::uint32_t modifiersOf(std::uint16_t state) const;
-  std::vector<std::uint16_t> lockVariants() const;
+  // The grab's modifiers with none, Caps Lock, Num Lock and both.
+  static std::array<std::uint16_t, 4> lockVariants(std::uint16_t numLockMask);
   bool grabVariants(const Grab& grab);
-  void ungrabVariants(const Grab& grab);
+  void ungrabVariants(const Grab& grab, std::uint16_t numLockMask);
   void regrabAll();
   void processEvents();
   void scheduleProcessEvents();

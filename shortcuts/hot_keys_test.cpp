@@ -1,0 +1,226 @@
+// Global shortcuts against the session's X server, pressed with real XTEST key events.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <xcb/xcb.h>
+
+#include "platform/foundation/queue.h"
+#include "platform/ui/hot_keys.h"
+#include "shortcuts/carbon_hot_keys.h"
+#include "shortcuts/global_shortcuts.h"
+#include "testing/fake_keyboard.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
+
+namespace tessra::shortcuts {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::HotKeys;
+using testing::FakeKeyboard;
+
+constexpr int kWait = 5000;
+
+class GlobalHotKeys : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::mainQueue().setPoster([](platform::Job job) {
+      QMetaObject::invokeMethod(qApp, std::move(job), Qt::QueuedConnection);
+    });
+    ASSERT_TRUE(HotKeys::shared().isConnected());
+  }
+  void TearDown() override {
+    GlobalShortcuts::removeAllActionHandlers();
+    platform::mainQueue().setPoster({});
+  }
+
+  // Counts the presses and releases of a name's shortcut.
+  struct Counts {
+    int down = 0;
+    int up = 0;
+  };
+  std::shared_ptr<Counts> count(const Name& name) {
+    auto counts = std::make_shared<Counts>();
+    GlobalShortcuts::onKeyDown(name, [counts] { ++counts->down; });
+    GlobalShortcuts::onKeyUp(name, [counts] { ++counts->up; });
+    return counts;
+  }
+
+  // Presses and releases a combination, and waits until its release went through the server.
+  void tapAndSettle(std::initializer_list<const char*> keys) {
+    m_keyboard.tap(keys);
+    QSignalSpy settled(&HotKeys::shared(), &HotKeys::released);
+    settled.wait(300);
+  }
+
+  testing::TempDir m_config;
+  testing::ScopedEnv m_configDir{"TESSRA_CONFIG_DIR", m_config.path().string()};
+  FakeKeyboard m_keyboard;
+};
+
+TEST_F(GlobalHotKeys, AHeldShortcutFiresDownOnceAndUpOnceWhateverTheLocks) {
+  const Name name("held", Shortcut(Key::space, Qt::AltModifier));
+  const auto counts = count(name);
+  const std::vector<const char*> locks{nullptr, "CAPS", "NMLK"};
+  for (const char* lock : locks) {
+    SCOPED_TRACE(lock ? lock : "no lock");
+    if (lock) m_keyboard.tap({lock});
+    *counts = {};
+    m_keyboard.press({"LALT", "SPCE"});
+    QTRY_COMPARE_WITH_TIMEOUT(counts->down, 1, kWait);
+    // Held past the server's auto-repeat delay: the repeats must not fire.
+    QTest::qWait(700);
+    m_keyboard.release({"SPCE", "LALT"});
+    QTRY_COMPARE_WITH_TIMEOUT(counts->up, 1, kWait);
+    EXPECT_EQ(counts->down, 1);
+    if (lock) m_keyboard.tap({lock});
+  }
+}
+
+TEST_F(GlobalHotKeys, RegistrationsAreNumberedAndARefusalConsumesANumber) {
+  FakeKeyboard::ForeignGrab foreign(m_keyboard.keycode("FK09"),
+                                    XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT);
+  const Shortcut taken(Key::f9, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+  const Shortcut free1(Key::f10, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+  const Shortcut free2(Key::f11, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+  const std::int64_t before = CarbonHotKeys::hotKeyIdCounter();
+
+  const Name first("numberedFirst", free1);
+  EXPECT_EQ(CarbonHotKeys::hotKeyId(free1), before + 1);
+  const Name refused("numberedRefused", taken);
+  EXPECT_EQ(CarbonHotKeys::hotKeyId(taken), std::nullopt);
+  EXPECT_FALSE(GlobalShortcuts::isRegistered(taken));
+  EXPECT_TRUE(taken.isTakenBySystem());
+  // Our own grab is not taken by anyone else.
+  EXPECT_FALSE(free1.isTakenBySystem());
+  const Name second("numberedSecond", free2);
+  EXPECT_EQ(CarbonHotKeys::hotKeyId(free2), before + 3);
+  if (before == 0) {
+    EXPECT_EQ(CarbonHotKeys::hotKeyId(free1), 1);
+  }
+  GlobalShortcuts::disableShortcuts({first, second});
+}
+
+TEST_F(GlobalHotKeys, ARefusedShortcutIsTriedAgainWhenEnabled) {
+  const Shortcut shortcut(Key::f8, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+  std::shared_ptr<Counts> counts;
+  {
+    FakeKeyboard::ForeignGrab foreign(m_keyboard.keycode("FK08"),
+                                      XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT);
+    const Name name("retried", shortcut);
+    counts = count(name);
+    EXPECT_FALSE(GlobalShortcuts::isRegistered(shortcut));
+  }
+  GlobalShortcuts::setEnabled(false);
+  GlobalShortcuts::setEnabled(true);
+  EXPECT_TRUE(GlobalShortcuts::isRegistered(shortcut));
+  m_keyboard.tap({"LCTL", "LALT", "LFSH", "FK08"});
+  QTRY_COMPARE_WITH_TIMEOUT(counts->down, 1, kWait);
+}
+
+TEST_F(GlobalHotKeys, AKeymapChangeGrabsAgain) {
+  const Name name("keymap", Shortcut(Key::k, Qt::ControlModifier | Qt::AltModifier));
+  const auto counts = count(name);
+  QSignalSpy changed(&HotKeys::shared(), &HotKeys::layoutChanged);
+  ASSERT_EQ(QProcess::execute("setxkbmap", {"-layout", "fr"}), 0);
+  ASSERT_TRUE(changed.wait(kWait));
+  m_keyboard.tap({"LCTL", "LALT", "AC08"});
+  QTRY_COMPARE_WITH_TIMEOUT(counts->down, 1, kWait);
+  EXPECT_EQ(Shortcut(Key::a, Qt::AltModifier).description(), "Alt+Q");
+  changed.clear();
+  ASSERT_EQ(QProcess::execute("setxkbmap", {"-layout", "us"}), 0);
+  ASSERT_TRUE(changed.wait(kWait));
+  m_keyboard.tap({"LCTL", "LALT", "AC08"});
+  QTRY_COMPARE_WITH_TIMEOUT(counts->down, 2, kWait);
+}
+
+TEST_F(GlobalHotKeys, WithAMenuOpenTheShortcutFiresAndOtherKeysReachTheMenu) {
+  const Name name("menuOpen", Shortcut(Key::space, Qt::AltModifier | Qt::ShiftModifier));
+  const auto counts = count(name);
+  QMenu menu;
+  QAction* firstAction = menu.addAction("First");
+  QAction* secondAction = menu.addAction("Second");
+  menu.popup(QPoint(200, 200));
+  QTRY_VERIFY_WITH_TIMEOUT(GlobalShortcuts::isMenuOpen(), kWait);
+  QTRY_VERIFY_WITH_TIMEOUT(QWidget::keyboardGrabber() == &menu || menu.isActiveWindow(), kWait);
+  menu.setActiveAction(firstAction);
+
+  m_keyboard.tap({"LALT", "LFSH", "SPCE"});
+  QTRY_COMPARE_WITH_TIMEOUT(counts->up, 1, kWait);
+  EXPECT_EQ(counts->down, 1);
+  EXPECT_TRUE(menu.isVisible());
+  m_keyboard.tap({"DOWN"});
+  QTRY_COMPARE_WITH_TIMEOUT(menu.activeAction(), secondAction, kWait);
+
+  m_keyboard.tap({"ESC"});
+  QTRY_VERIFY_WITH_TIMEOUT(!GlobalShortcuts::isMenuOpen(), kWait);
+  m_keyboard.tap({"LALT", "LFSH", "SPCE"});
+  QTRY_COMPARE_WITH_TIMEOUT(counts->down, 2, kWait);
+}
+
+TEST_F(GlobalHotKeys, WhilePausedNoActionRunsAndNoStreamYields) {
+  const Name name("paused", Shortcut(Key::p, Qt::ControlModifier | Qt::AltModifier));
+  const auto counts = count(name);
+  auto stream = GlobalShortcuts::eventStream(name);
+  std::vector<EventType> events;
+  stream.forEach(
+      platform::mainQueue(), [&](EventType e) { events.push_back(e); }, [](ErrorPtr) {});
+  {
+    const GlobalShortcuts::Pause outer;
+    {
+      const GlobalShortcuts::Pause inner;
+    }
+    // One pause ending leaves the other in force.
+    EXPECT_TRUE(GlobalShortcuts::isPaused());
+    tapAndSettle({"LCTL", "LALT", "AD10"});
+    EXPECT_EQ(counts->down, 0);
+    EXPECT_TRUE(events.empty());
+  }
+  m_keyboard.tap({"LCTL", "LALT", "AD10"});
+  QTRY_COMPARE_WITH_TIMEOUT(events.size(), 2u, kWait);
+  EXPECT_EQ(events, (std::vector<EventType>{EventType::keyDown, EventType::keyUp}));
+  EXPECT_EQ(counts->down, 1);
+}
+
+TEST_F(GlobalHotKeys, TwoNamesOnOneShortcutBothFireAndReplacingOneReleasesOnlyAnUnsharedGrab) {
+  const Shortcut shared(Key::j, Qt::ControlModifier | Qt::AltModifier);
+  const Name a("sharedA", shared);
+  const Name b("sharedB", shared);
+  const auto countsA = count(a);
+  const auto countsB = count(b);
+  m_keyboard.tap({"LCTL", "LALT", "AC07"});
+  QTRY_COMPARE_WITH_TIMEOUT(countsA->down, 1, kWait);
+  QTRY_COMPARE_WITH_TIMEOUT(countsB->down, 1, kWait);
+
+  a.setShortcut(Shortcut(Key::h, Qt::ControlModifier | Qt::AltModifier));
+  ASSERT_TRUE(GlobalShortcuts::isRegistered(shared));
+  m_keyboard.tap({"LCTL", "LALT", "AC07"});
+  QTRY_COMPARE_WITH_TIMEOUT(countsB->down, 2, kWait);
+  EXPECT_EQ(countsA->down, 1);
+}
+
+TEST_F(GlobalHotKeys, TheLastStreamOfANameReleasesItsGrab) {
+  const Shortcut shortcut(Key::u, Qt::ControlModifier | Qt::AltModifier);
+  const Name name("streams", shortcut);
+  GlobalShortcuts::disableShortcuts({name});
+  const auto combination = *shortcut.combination();
+  auto first = GlobalShortcuts::eventStream(name);
+  auto second = GlobalShortcuts::eventStream(EventType::keyUp, name);
+  QTRY_VERIFY_WITH_TIMEOUT(HotKeys::shared().isGrabbed(combination), kWait);
+  std::vector<EventType> upsOnly;
+  second.forEach(
+      platform::mainQueue(), [&](EventType e) { upsOnly.push_back(e); }, [](ErrorPtr) {});
+  first.cancel();
+  m_keyboard.tap({"LCTL", "LALT", "AD07"});
+  QTRY_COMPARE_WITH_TIMEOUT(upsOnly.size(), 1u, kWait);
+  EXPECT_EQ(upsOnly.front(), EventType::keyUp);
+  second.cancel();
+  QTRY_VERIFY_WITH_TIMEOUT(!HotKeys::shared().isGrabbed(combination), kWait);
+}
+
+}  // namespace
+}  // namespace tessra::shortcuts
