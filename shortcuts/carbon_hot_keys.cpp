@@ -59,11 +59,18 @@ class Layer : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     const QEvent::Type type = event->type();
-    if (type != QEvent::KeyPress && type != QEvent::KeyRelease) {
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease &&
+        type != QEvent::ShortcutOverride) {
       return QObject::eventFilter(watched, event);
     }
     const auto* key = static_cast<QKeyEvent*>(event);
     const quint32 code = key->nativeScanCode();
+    if (type == QEvent::ShortcutOverride) {
+      // Claimed as a plain key press, so no menu action with the same keys runs instead.
+      if (!m_keysDown.contains(code) && !matchingHotKey(*key)) return false;
+      event->accept();
+      return true;
+    }
     if (const auto down = m_keysDown.find(code); down != m_keysDown.end()) {
       // A repeat, or the release of a matched press: that press already fired.
       if (type == QEvent::KeyPress || key->isAutoRepeat()) return true;
@@ -73,18 +80,23 @@ class Layer : public QObject {
       return true;
     }
     if (type != QEvent::KeyPress) return false;
-    const auto shortcut = Shortcut::fromEvent(*key);
-    if (!shortcut) return false;
-    for (const auto& [id, hotKey] : hotKeys) {
-      if (hotKey.shortcut != *shortcut) continue;
-      m_keysDown[code] = id;
-      call(id, EventType::keyDown);
-      return true;
-    }
-    return false;
+    const auto id = matchingHotKey(*key);
+    if (!id) return false;
+    m_keysDown[code] = *id;
+    call(*id, EventType::keyDown);
+    return true;
   }
 
  private:
+  std::optional<std::int64_t> matchingHotKey(const QKeyEvent& key) const {
+    const auto shortcut = Shortcut::fromEvent(key);
+    if (!shortcut) return std::nullopt;
+    for (const auto& [id, hotKey] : hotKeys) {
+      if (hotKey.shortcut == *shortcut) return id;
+    }
+    return std::nullopt;
+  }
+
   void call(std::int64_t id, EventType type) {
     const auto it = hotKeys.find(id);
     if (it == hotKeys.end()) return;
