@@ -135,7 +135,11 @@ Layer& layer() {
   return *instance;
 }
 
-bool shouldGrab() { return GlobalShortcuts::isEnabled() && !GlobalShortcuts::isMenuOpen(); }
+// While paused the keys must reach the recorder field that has the focus, so nothing is grabbed.
+bool shouldGrab() {
+  return GlobalShortcuts::isEnabled() && !GlobalShortcuts::isPaused() &&
+         !GlobalShortcuts::isMenuOpen();
+}
 
 void logRefused(const Shortcut& shortcut) {
   platform::logError("Global shortcut {} is in use by another program", shortcut.description());
@@ -202,7 +206,7 @@ void CarbonHotKeys::updateRegistrations() {
 }
 
 void CarbonHotKeys::updateEventHandler() {
-  if (!GlobalShortcuts::isEnabled()) {
+  if (!GlobalShortcuts::isEnabled() || GlobalShortcuts::isPaused()) {
     unregisterAll();
     layer().setMatching(false);
     return;

@@ -242,8 +242,15 @@ void GlobalShortcuts::setEnabled(bool enabled) {
   if (enabled) retryRefused();
 }
 
-GlobalShortcuts::Pause::Pause() { ++registry().pauses; }
-GlobalShortcuts::Pause::~Pause() { --registry().pauses; }
+GlobalShortcuts::Pause::Pause() {
+  if (++registry().pauses == 1) CarbonHotKeys::updateEventHandler();
+}
+
+GlobalShortcuts::Pause::~Pause() {
+  if (--registry().pauses > 0) return;
+  CarbonHotKeys::updateEventHandler();
+  retryRefused();
+}
 
 bool GlobalShortcuts::isPaused() { return registry().pauses > 0; }
 

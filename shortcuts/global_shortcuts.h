@@ -70,8 +70,9 @@ class GlobalShortcuts {
   static bool isEnabled();
   static void setEnabled(bool enabled);
 
-  // While one `Pause` lives (a recorder field records), no action runs and no stream yields.
-  // Pauses count: ending one leaves the others in force.
+  // While one `Pause` lives (a recorder field records), no action runs and no stream yields, and
+  // nothing is grabbed, so the keys reach the field. Pauses count: ending one leaves the others
+  // in force.
   class Pause {
    public:
     Pause();

@@ -12,6 +12,7 @@
 #include "platform/ui/hot_keys.h"
 #include "shortcuts/carbon_hot_keys.h"
 #include "shortcuts/global_shortcuts.h"
+#include "shortcuts/menu_item_shortcut.h"
 #include "testing/fake_keyboard.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
@@ -221,6 +222,40 @@ TEST_F(GlobalHotKeys, TheLastStreamOfANameReleasesItsGrab) {
   EXPECT_EQ(upsOnly.front(), EventType::keyUp);
   second.cancel();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !HotKeys::shared().isGrabbed(combination); }, kWait));
+}
+
+}  // namespace
+}  // namespace tessra::shortcuts
+
+namespace tessra::shortcuts {
+namespace {
+
+TEST(MenuItemShortcut, ShowsTheNamesShortcutAndFollowsItsChangesUntilUnbound) {
+  testing::TempDir config;
+  testing::ScopedEnv configDir("TESSRA_CONFIG_DIR", config.path().string());
+  const Name name("boundItem", Shortcut(Key::k, Qt::MetaModifier | Qt::ShiftModifier));
+  const Name other("otherItem");
+  QAction item("Open");
+  setShortcut(&item, name);
+  setShortcut(&item, name);
+  EXPECT_EQ(item.shortcut(), QKeySequence(Qt::META | Qt::SHIFT | Qt::Key_K));
+  EXPECT_EQ(item.children().size(), 1);
+
+  int changes = 0;
+  QObject::connect(&item, &QAction::changed, [&] { ++changes; });
+  other.setShortcut(Shortcut(Key::j, Qt::ControlModifier));
+  name.setShortcut(Shortcut(Key::f5, Qt::AltModifier));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return item.shortcut() == QKeySequence(Qt::ALT | Qt::Key_F5); }));
+  EXPECT_EQ(changes, 1);
+
+  setShortcut(&item, std::nullopt);
+  EXPECT_TRUE(item.shortcut().isEmpty());
+  name.setShortcut(Shortcut(Key::f6, Qt::AltModifier));
+  // The update would be a posted call: run what is posted.
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(item.shortcut().isEmpty());
+  GlobalShortcuts::disableShortcuts({name, other});
 }
 
 }  // namespace
