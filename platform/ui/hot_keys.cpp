@@ -31,42 +31,32 @@ Reply<T> adopt(T* reply) {
 
 }  // namespace
 
-void HotKeys::ConnectionDeleter::operator()(xcb_connection_t* connection) const {
-  xcb_disconnect(connection);
-}
-
 HotKeys& HotKeys::shared() {
   // Lives until the process ends; its connection closes with the process.
   static HotKeys* const instance = new HotKeys();
   return *instance;
 }
 
-HotKeys::HotKeys(const char* display, QObject* parent) : QObject(parent) {
-  int screenNumber = 0;
-  m_connection.reset(xcb_connect(display, &screenNumber));
-  if (xcb_connection_has_error(m_connection.get())) {
+HotKeys::HotKeys(const char* display, QObject* parent) : QObject(parent), m_x11(display) {
+  if (!m_x11.isValid()) {
     logError("Global shortcuts are off: no X display to connect to");
-    m_connection.reset();
     return;
   }
-  xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection.get()));
-  for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
-  m_root = screens.data->root;
   if (!setUpKeyboard()) {
     logError("Global shortcuts are off: the X server has no keyboard extension");
-    m_connection.reset();
     return;
   }
-  m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_connection.get()),
+  m_connected = true;
+  m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_x11.get()),
                                                  QSocketNotifier::Read);
   connect(m_notifier.get(), &QSocketNotifier::activated, this, &HotKeys::processEvents);
-  xcb_flush(m_connection.get());
+  xcb_flush(m_x11.get());
 }
 
 HotKeys::~HotKeys() = default;
 
 bool HotKeys::setUpKeyboard() {
-  xcb_connection_t* c = m_connection.get();
+  xcb_connection_t* c = m_x11.get();
   if (!xkb_x11_setup_xkb_extension(c, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
                                    XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr,
                                    &m_xkbFirstEvent, nullptr)) {
@@ -97,7 +87,7 @@ bool HotKeys::setUpKeyboard() {
 
 void HotKeys::loadLayout() {
   xkb_keymap* keymap = xkb_x11_keymap_new_from_device(
-      sharedXkbContext(), m_connection.get(), m_keyboardDevice, XKB_KEYMAP_COMPILE_NO_FLAGS);
+      sharedXkbContext(), m_x11.get(), m_keyboardDevice, XKB_KEYMAP_COMPILE_NO_FLAGS);
   if (!keymap) {
     logError("Global shortcuts: the X server's keymap could not be read");
     return;
@@ -107,7 +97,7 @@ void HotKeys::loadLayout() {
 }
 
 void HotKeys::readModifierMap() {
-  xcb_connection_t* c = m_connection.get();
+  xcb_connection_t* c = m_x11.get();
   auto reply = adopt(xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr));
   m_altMask = m_superMask = m_numLockMask = 0;
   const auto isKey = [&](xcb_keycode_t code, std::initializer_list<const char*> names) {
@@ -167,12 +157,12 @@ std::optional<HotKeys::Grab> HotKeys::resolve(const KeyCombination& combination)
 }
 
 bool HotKeys::grabVariants(const Grab& grab) {
-  xcb_connection_t* c = m_connection.get();
+  xcb_connection_t* c = m_x11.get();
   std::vector<xcb_void_cookie_t> cookies;
   for (const std::uint16_t variant : lockVariants(m_numLockMask)) {
-    cookies.push_back(xcb_grab_key_checked(c, 1, m_root, std::uint16_t(grab.modifierMask | variant),
-                                           static_cast<xcb_keycode_t>(grab.keycode),
-                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    cookies.push_back(xcb_grab_key_checked(
+        c, 1, m_x11.rootWindow(), std::uint16_t(grab.modifierMask | variant),
+        static_cast<xcb_keycode_t>(grab.keycode), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
   }
   bool taken = false;
   for (const xcb_void_cookie_t cookie : cookies) {
@@ -187,14 +177,14 @@ bool HotKeys::grabVariants(const Grab& grab) {
 void HotKeys::ungrabVariants(const Grab& grab, std::uint16_t numLockMask) {
   // Releasing a variant this connection does not hold leaves another program's grab alone.
   for (const std::uint16_t variant : lockVariants(numLockMask)) {
-    xcb_ungrab_key(m_connection.get(), static_cast<xcb_keycode_t>(grab.keycode), m_root,
+    xcb_ungrab_key(m_x11.get(), static_cast<xcb_keycode_t>(grab.keycode), m_x11.rootWindow(),
                    std::uint16_t(grab.modifierMask | variant));
   }
-  xcb_flush(m_connection.get());
+  xcb_flush(m_x11.get());
 }
 
 std::expected<void, GrabFailure> HotKeys::grab(const KeyCombination& combination) {
-  if (!m_connection) return std::unexpected(GrabFailure::noDisplay);
+  if (!m_connected) return std::unexpected(GrabFailure::noDisplay);
   if (m_grabs.contains(combination)) return {};
   const auto resolved = resolve(combination);
   if (!resolved) return std::unexpected(GrabFailure::unknownKey);
@@ -215,7 +205,7 @@ bool HotKeys::isGrabbed(const KeyCombination& combination) const {
 }
 
 bool HotKeys::isTaken(const KeyCombination& combination) {
-  if (!m_connection || m_grabs.contains(combination)) return false;
+  if (!m_connected || m_grabs.contains(combination)) return false;
   const auto resolved = resolve(combination);
   if (!resolved) return false;
   if (!grabVariants(*resolved)) return true;
@@ -259,9 +249,9 @@ void HotKeys::scheduleProcessEvents() {
 }
 
 void HotKeys::processEvents() {
-  if (!m_connection) return;
+  if (!m_connected) return;
   bool layoutChangedMeanwhile = false;
-  while (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection.get())) {
+  while (xcb_generic_event_t* raw = xcb_poll_for_event(m_x11.get())) {
     auto event = adopt(raw);
     const std::uint8_t type = event->response_type & 0x7f;
     if (type == m_xkbFirstEvent) {
@@ -281,7 +271,7 @@ void HotKeys::processEvents() {
     }
   }
   if (layoutChangedMeanwhile) regrabAll();
-  xcb_flush(m_connection.get());
+  xcb_flush(m_x11.get());
 }
 
 void HotKeys::handleKey(bool isPress, std::uint32_t keycode, std::uint16_t state) {

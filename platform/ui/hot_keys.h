@@ -30,8 +30,7 @@
 #include <vector>
 
 #include "platform/ui/keyboard_layout.h"
-
-struct xcb_connection_t;
+#include "platform/ui/x11_connection.h"
 
 namespace tessra::platform {
 
@@ -66,7 +65,7 @@ class HotKeys : public QObject {
   explicit HotKeys(const char* display = nullptr, QObject* parent = nullptr);
   ~HotKeys() override;
 
-  bool isConnected() const { return m_connection != nullptr; }
+  bool isConnected() const { return m_connected; }
 
   // Grabs the combination; grabbing one this service holds already succeeds at once.
   std::expected<void, GrabFailure> grab(const KeyCombination& combination);
@@ -94,10 +93,6 @@ class HotKeys : public QObject {
     std::uint32_t keycode = 0;
     std::uint16_t modifierMask = 0;
   };
-  struct ConnectionDeleter {
-    void operator()(xcb_connection_t* connection) const;
-  };
-
   bool setUpKeyboard();
   void loadLayout();
   void readModifierMap();
@@ -113,9 +108,9 @@ class HotKeys : public QObject {
   void scheduleProcessEvents();
   void handleKey(bool isPress, std::uint32_t keycode, std::uint16_t state);
 
-  std::unique_ptr<xcb_connection_t, ConnectionDeleter> m_connection;
+  X11Connection m_x11;
+  bool m_connected = false;
   std::unique_ptr<QSocketNotifier> m_notifier;
-  std::uint32_t m_root = 0;
   std::int32_t m_keyboardDevice = -1;
   std::uint8_t m_xkbFirstEvent = 0;
   std::shared_ptr<const KeyboardLayout> m_layout;
