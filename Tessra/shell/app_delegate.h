@@ -62,7 +62,8 @@ class AppDelegate final : public QObject {
 
   // The launch sequence: telemetry, observers, then `startApp()`. Runs once.
   void setUp();
-  // The tray item, the side button and, unless started at login, the panel 0.3 s later.
+  // The tray item, the global shortcut, the side button and, unless started at login, the panel
+  // 0.3 s later.
   void startApp();
 
   // Closes the panel when it is shown (or about to be), else shows it.
@@ -87,6 +88,8 @@ class AppDelegate final : public QObject {
   void languageAlertShown(QWidget* window);
 
  private:
+  // Toggles the panel on the key-down of `openTessraGlobal`.
+  void registerGlobalShortcut();
   void setUpTelemetry();
   void displayConfigurationChanged();
   void didChangeScreenNotification();
