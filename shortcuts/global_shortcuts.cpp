@@ -59,7 +59,8 @@ struct Registry {
   bool isEnabled = true;
   int pauses = 0;
   std::uint64_t lastStreamId = 0;
-  MenuTracker* menuTracker = nullptr;
+  // Goes with the application object.
+  QPointer<MenuTracker> menuTracker;
   bool followsService = false;
 };
 

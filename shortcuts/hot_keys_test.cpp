@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "platform/foundation/queue.h"
+#include "platform/ui/event_loop_queue.h"
 #include "platform/ui/hot_keys.h"
 #include "shortcuts/carbon_hot_keys.h"
 #include "shortcuts/global_shortcuts.h"
@@ -29,15 +30,10 @@ constexpr int kWait = 5000;
 class GlobalHotKeys : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::mainQueue().setPoster([](platform::Job job) {
-      QMetaObject::invokeMethod(qApp, std::move(job), Qt::QueuedConnection);
-    });
+    platform::runMainQueueOnEventLoop();
     ASSERT_TRUE(HotKeys::shared().isConnected());
   }
-  void TearDown() override {
-    GlobalShortcuts::removeAllActionHandlers();
-    platform::mainQueue().setPoster({});
-  }
+  void TearDown() override { GlobalShortcuts::removeAllActionHandlers(); }
 
   // Counts the presses and releases of a name's shortcut.
   struct Counts {

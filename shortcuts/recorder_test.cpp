@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "platform/foundation/queue.h"
+#include "platform/ui/event_loop_queue.h"
 #include "shortcuts/recorder.h"
 #include "testing/fake_keyboard.h"
 #include "testing/scoped_env.h"
@@ -31,9 +32,7 @@ const Shortcut kAltSpace(Key::space, Qt::AltModifier);
 class RecorderField : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::mainQueue().setPoster([](platform::Job job) {
-      QMetaObject::invokeMethod(qApp, std::move(job), Qt::QueuedConnection);
-    });
+    platform::runMainQueueOnEventLoop();
     auto* layout = new QVBoxLayout(&m_window);
     m_field =
         new RecorderCocoa(m_name, [this](std::optional<Shortcut> s) { m_changes.push_back(s); });
@@ -46,10 +45,7 @@ class RecorderField : public ::testing::Test {
     m_window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&m_window));
   }
-  void TearDown() override {
-    GlobalShortcuts::removeAllActionHandlers();
-    platform::mainQueue().setPoster({});
-  }
+  void TearDown() override { GlobalShortcuts::removeAllActionHandlers(); }
 
   void startRecording() {
     QTest::mouseClick(m_field, Qt::LeftButton, {}, m_field->rect().center());
@@ -234,9 +230,7 @@ TEST(RecorderView, ALabelIsShownAsGivenAndTheNameCanChange) {
 }
 
 TEST(KeyboardShortcutWatchers, ListenWhileTheirWidgetIsShown) {
-  platform::mainQueue().setPoster([](platform::Job job) {
-    QMetaObject::invokeMethod(qApp, std::move(job), Qt::QueuedConnection);
-  });
+  platform::runMainQueueOnEventLoop();
   testing::TempDir config;
   testing::ScopedEnv configDir("TESSRA_CONFIG_DIR", config.path().string());
   const Name name("watched", Shortcut(Key::w, Qt::ControlModifier | Qt::AltModifier));
@@ -258,7 +252,6 @@ TEST(KeyboardShortcutWatchers, ListenWhileTheirWidgetIsShown) {
   keyboard.tap({"LCTL", "LALT", "AD02"});
   QCoreApplication::processEvents();
   EXPECT_EQ(ups, 1);
-  platform::mainQueue().setPoster({});
 }
 
 }  // namespace
