@@ -10,6 +10,7 @@
 
 #include "aiclient/json_test_support.h"
 #include "aiclient/model.h"
+#include "testing/log_capture.h"
 
 namespace tessra::aiclient {
 namespace {
@@ -20,12 +21,12 @@ using Voice = AudioSpeechQuery::AudioSpeechVoice;
 using Format = AudioSpeechQuery::AudioSpeechResponseFormat;
 using Speed = AudioSpeechQuery::Speed;
 
-// What `run` printed to standard output.
+// What `run` wrote to the log.
 template <class F>
 std::string printedBy(F&& run) {
-  ::testing::internal::CaptureStdout();
+  tessra::testing::LogCapture log;
   run();
-  return ::testing::internal::GetCapturedStdout();
+  return log.all();
 }
 
 std::string line(std::string_view text) { return std::string(text) + "\n"; }
