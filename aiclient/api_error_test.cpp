@@ -65,13 +65,6 @@ TEST(APIErrorResponseWire, OtherBadEnvelopesFailNamingTheKey) {
   });
 }
 
-TEST(APIErrorResponse, EqualityTellsAbsentFromPresent) {
-  EXPECT_EQ(APIError("m", "t"), APIError("m", "t"));
-  EXPECT_NE(APIError("m", "t"), APIError("m", "t", std::nullopt, "c"));
-  EXPECT_NE(APIError("m", "t", "p"), APIError("m", "t"));
-  EXPECT_NE(APIErrorResponse(APIError("m", "t")), APIErrorResponse(APIError("n", "t")));
-}
-
 TEST(APIErrorResponse, TravelsAsAnErrorWithTheServicesMessage) {
   const auto envelope = decode<APIErrorResponse>(R"({"error":{"message":["a","b"],"type":"t"}})");
   const ErrorPtr error = std::make_exception_ptr(envelope);

@@ -111,11 +111,6 @@ TEST(ChatResultWire, BadAnswersFailNamingTheKey) {
   });
 }
 
-TEST(ChatResultWire, NonFiniteCreationTimeIsNotWritten) {
-  EXPECT_THROW(wire(ChatResult{.created = std::numeric_limits<double>::infinity()}),
-               platform::JsonEncodingError);
-}
-
 TEST(ChatResult, FinishReasonConvertsByExactText) {
   EXPECT_EQ(fromRawValue<FinishReason>("content_filter"), FinishReason::contentFilter);
   EXPECT_EQ(fromRawValue<FinishReason>("Stop"), std::nullopt);

@@ -108,13 +108,6 @@ TEST(ChatToolsWire, EverySchemaAndChoiceReadsBackEqual) {
             "g");
 }
 
-TEST(ChatToolsWire, NonFiniteBoundsAreNotSent) {
-  EXPECT_THROW(wire(Property{.maximum = std::numeric_limits<double>::infinity()}),
-               platform::JsonEncodingError);
-  EXPECT_THROW(wire(Items{.minimum = std::numeric_limits<double>::quiet_NaN()}),
-               platform::JsonEncodingError);
-}
-
 TEST(ChatToolsWire, BadToolsFailNamingTheKey) {
   expectDecodingErrors<ChatCompletionToolParam>({
       {R"({"function":{"name":"f"},"type":"tool"})", "type", Kind::dataCorrupted},

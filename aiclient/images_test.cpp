@@ -97,16 +97,6 @@ TEST(ImagesResultWire, BadResultsFail) {
       {R"({"created":1,"data":[{"url":3}]})", "data[0].url", Kind::typeMismatch},
       {R"({"created":1,"data":{}})", "data", Kind::typeMismatch},
   });
-  EXPECT_THROW(wire(ImagesResult{.created = std::numeric_limits<double>::quiet_NaN()}),
-               platform::JsonEncodingError);
-}
-
-TEST(ImagesResult, OrderOfImagesMatters) {
-  const ImagesResult::Image a{.url = "a"};
-  const ImagesResult::Image b{.url = "b"};
-  EXPECT_NE((ImagesResult{.created = 1, .data = {a, b}}),
-            (ImagesResult{.created = 1, .data = {b, a}}));
-  EXPECT_NE((ImagesResult::Image{.url = "a"}), (ImagesResult::Image{.b64Json = "", .url = "a"}));
 }
 
 TEST(Model, IdentifiersAreExactAndDistinct) {
