@@ -76,8 +76,8 @@ void from_json(const nlohmann::json& j, AudioSpeechQuery::AudioSpeechResponseFor
 
 void to_json(OrderedJson& j, const AudioSpeechQuery& value) {
   j = {{"model", value.model}, {"input", value.input}, {"voice", value.voice}};
-  writeOptional(j, "response_format", value.responseFormat);
-  writeOptional(j, "speed", value.speed);
+  platform::putOptional(j, "response_format", value.responseFormat);
+  platform::putOptional(j, "speed", value.speed);
 }
 
 void from_json(const nlohmann::json& j, AudioSpeechQuery& value) {
