@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <filesystem>
+
 #include <limits>
 #include <memory>
 #include <string>
@@ -348,6 +350,27 @@ TEST_F(UserSettingsTest, SameKeyWritesNothing) {
 
 namespace tessra {
 namespace {
+
+TEST_F(UserSettingsTest, AFailedSettingsWriteIsShownUntilAWriteSucceeds) {
+  m_dir.write("blocker", "a file where the settings folder should be");
+  UserDefaults defaults(m_dir / "blocker" / "defaults.json");
+  auto settings = std::make_unique<UserSettings>(defaults, m_keychain, m_center, m_mainQueue);
+  int errorSignals = 0;
+  QObject::connect(settings.get(), &UserSettings::writeErrorChanged, [&] { ++errorSignals; });
+
+  settings->setSoundEffectEnabled(false);
+  ASSERT_TRUE(settings->writeError().has_value());
+  EXPECT_FALSE(settings->writeError()->empty());
+  EXPECT_FALSE(settings->soundEffectEnabled()) << "the value is kept in memory";
+  settings->setPopupPadding(FloatingWindowPadding::large);
+  EXPECT_EQ(errorSignals, 1) << "the same failure is told once";
+
+  std::filesystem::remove(m_dir / "blocker");
+  settings->setPopupPadding(FloatingWindowPadding::small);
+  EXPECT_EQ(settings->writeError(), std::nullopt);
+  EXPECT_EQ(errorSignals, 2);
+  waitForLoad(*settings);
+}
 
 TEST_F(UserSettingsTest, KeyringFailuresAreShownNotSwallowed) {
   // Access control has no meaning on the login keyring: storing with it fails.
