@@ -77,20 +77,5 @@ TEST(APIErrorResponse, TravelsAsAnErrorWithTheServicesMessage) {
   EXPECT_EQ(decode<APIErrorResponse>(wire(envelope)), envelope);
 }
 
-TEST(ClientErrors, DescribeThemselvesByTheirName) {
-  EXPECT_STREQ(AIClientError(AIClientError::Code::emptyData).what(), "emptyData");
-  EXPECT_STREQ(StreamingError(StreamingError::Code::unknownContent).what(), "unknownContent");
-  EXPECT_STREQ(StreamingError(StreamingError::Code::emptyContent).what(), "emptyContent");
-  EXPECT_EQ(describe(std::make_exception_ptr(AIClientError(AIClientError::Code::emptyData))),
-            "emptyData");
-  EXPECT_NE(StreamingError(StreamingError::Code::unknownContent),
-            StreamingError(StreamingError::Code::emptyContent));
-  const std::unordered_set<StreamingError> set = {
-      StreamingError(StreamingError::Code::unknownContent),
-      StreamingError(StreamingError::Code::unknownContent),
-      StreamingError(StreamingError::Code::emptyContent)};
-  EXPECT_EQ(set.size(), 2u);
-}
-
 }  // namespace
 }  // namespace tessra::aiclient

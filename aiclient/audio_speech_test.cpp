@@ -140,25 +140,6 @@ TEST(AudioSpeechQueryWire, BadQueriesFail) {
   });
 }
 
-TEST(AudioSpeechQuery, AllowedVoicesFormatsAndSpeeds) {
-  EXPECT_EQ(allCases<Voice>(), (std::array{Voice::alloy, Voice::echo, Voice::fable, Voice::onyx,
-                                           Voice::nova, Voice::shimmer}));
-  EXPECT_EQ(allCases<Format>(), (std::array{Format::mp3, Format::opus, Format::aac, Format::flac}));
-  std::vector<std::string_view> formats;
-  for (const Format format : allCases<Format>()) formats.push_back(rawValue(format));
-  EXPECT_EQ(formats, (std::vector<std::string_view>{"mp3", "opus", "aac", "flac"}));
-  EXPECT_EQ(fromRawValue<Format>("wav"), std::nullopt);
-
-  EXPECT_EQ(AudioSpeechQuery::speedValue(Speed::normal), 1.0);
-  EXPECT_EQ(AudioSpeechQuery::speedValue(Speed::max), 4.0);
-  EXPECT_EQ(AudioSpeechQuery::speedValue(Speed::min), 0.25);
-  EXPECT_EQ(AudioSpeechQuery::speedFromValue(0.25), Speed::min);
-  EXPECT_EQ(AudioSpeechQuery::speedFromValue(4.0), Speed::max);
-  EXPECT_EQ(AudioSpeechQuery::speedFromValue(1.0), Speed::normal);
-  EXPECT_EQ(AudioSpeechQuery::speedFromValue(1.0000001), std::nullopt);
-  EXPECT_EQ(AudioSpeechQuery::speedFromValue(std::nan("")), std::nullopt);
-}
-
 TEST(AudioSpeechResult, HoldsTheBytesAndWritesThemAsBase64) {
   const AudioSpeechResult result{.audio = {0x49, 0x44, 0x33, 0x00, 0xFF}};
   EXPECT_EQ(orderedWire(result), R"({"audio":"SUQzAP8="})");

@@ -152,11 +152,5 @@ TEST(ChatQueryWire, BadInputFailsNamingTheKey) {
   });
 }
 
-TEST(ChatQuery, UsableThroughTheLibrarysOwnConversions) {
-  const nlohmann::json j = fullQuery();
-  EXPECT_EQ(j.get<ChatQuery>(), fullQuery());
-  EXPECT_EQ(j.at("tool_choice"), "auto");
-}
-
 }  // namespace
 }  // namespace tessra::aiclient

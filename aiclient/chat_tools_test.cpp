@@ -140,15 +140,5 @@ TEST(ChatToolsWire, ToolChoiceReadsOnlyItsThreeForms) {
   });
 }
 
-TEST(ChatTools, EnumerationsConvertByExactText) {
-  EXPECT_EQ(fromRawValue<JSONType>("null"), JSONType::null);
-  EXPECT_EQ(fromRawValue<JSONType>("float"), std::nullopt);
-  EXPECT_EQ(rawValue(JSONType::boolean), "boolean");
-  EXPECT_EQ(allCases<JSONType>().size(), 7u);
-  EXPECT_EQ(fromRawValue<ChatCompletionToolParam::ToolsType>("function"),
-            ChatCompletionToolParam::ToolsType::function);
-  EXPECT_EQ(fromRawValue<ChatCompletionToolParam::ToolsType>("Function"), std::nullopt);
-}
-
 }  // namespace
 }  // namespace tessra::aiclient

@@ -246,21 +246,6 @@ TEST_F(OtherEndpoints, SpeechPostsTheCheckedQueryAndReturnsTheBodyAsItCame) {
   EXPECT_EQ(result.audio, toBytes(audio));
 }
 
-TEST_F(OtherEndpoints, ASpeechErrorIsAnErrorNeverAudio) {
-  const AudioSpeechQuery query(Model::tts_1, "x", AudioSpeechQuery::AudioSpeechVoice::echo);
-  m_server.route("POST", "/v1/audio/speech", ScriptedResponse::json(429, kEnvelope));
-  const auto envelope = errorAs<APIErrorResponse>(failureOf(audioCreateSpeech(m_client, query)));
-  ASSERT_TRUE(envelope);
-  EXPECT_STREQ(envelope->what(), kServiceMessage);
-
-  m_server.route("POST", "/v1/audio/speech",
-                 ScriptedResponse::text(502, "<html>Bad gateway</html>", "text/html"));
-  const auto status = errorAs<HTTPStatusError>(failureOf(audioCreateSpeech(m_client, query)));
-  ASSERT_TRUE(status);
-  EXPECT_EQ(status->statusCode(), 502);
-  EXPECT_NE(std::string(status->what()).find("HTTP 502"), std::string::npos) << status->what();
-}
-
 TEST_F(OtherEndpoints, TranscriptionsAndTranslationsUploadTheFileAndReadTheText) {
   m_server.route("POST", "/v1/audio/transcriptions",
                  ScriptedResponse::json(200, R"({"text":"Guten Morgen.","language":"german"})"));
@@ -400,38 +385,6 @@ TEST_F(OtherEndpoints, TheOrganizationTravelsWithEveryKindOfRequest) {
   const auto upload = request(1);
   expectMultipartPost(upload, "/v1/images/variations");
   EXPECT_EQ(upload.header("OpenAI-Organization"), "org-7");
-}
-
-TEST_F(OtherEndpoints, PublisherFormsSendOnceAndPublishTheRecords) {
-  m_server.route("GET", "/v1/models",
-                 ScriptedResponse::json(200, R"({"object":"list","data":[]})"));
-  const std::string chunk =
-      R"({"id":"c","object":"text_completion","created":1,"model":"m","choices":[{"text":"a","index":0}]})";
-  m_server.route("POST", "/v1/completions",
-                 ScriptedResponse::streamed({{"data: " + chunk + "\n\ndata: {}\n\ndata: " + chunk +
-                                              "\n\ndata: [DONE]\n\n"}}));
-
-  std::promise<Result<ModelsResult>> listed;
-  const auto modelsPublished = modelsPublisher(m_client);
-  auto subscription = modelsPublished.subscribe(
-      [&](ModelsResult result) { listed.set_value(std::move(result)); }, [](ErrorPtr) {});
-  EXPECT_EQ(answerOf(listed.get_future())->object, "list");
-
-  std::mutex mutex;
-  std::vector<bool> values;
-  std::promise<ErrorPtr> ended;
-  const auto stream = completionsStreamPublisher(m_client, CompletionsQuery{.model = "m"});
-  auto streamSubscription = stream.subscribe(
-      [&](Result<CompletionsResult> value) {
-        std::lock_guard lock(mutex);
-        values.push_back(value.has_value());
-      },
-      [&](ErrorPtr error) { ended.set_value(error); });
-  EXPECT_EQ(answerOf(ended.get_future()), nullptr);
-  std::lock_guard lock(mutex);
-  // The event that is no record is a failed value, and the stream goes on.
-  EXPECT_EQ(values, (std::vector<bool>{true, false, true}));
-  EXPECT_EQ(m_server.requestCount(), 2u);
 }
 
 }  // namespace

@@ -78,7 +78,8 @@ TEST(HistoryCounter, EveryRoundInAnyOrderCountsExactlyTheWholeText) {
 
 TEST(HistoryCounter, LaterRoundsScanOnlyNearTheJoin) {
   const Encoding& encoding = cl100kEncoding();
-  Conversation conversation{.head = "You're a helpful assistant. ", .tail = "And today? "};
+  Conversation conversation{
+      .head = "You're a helpful assistant. ", .history = {}, .tail = "And today? "};
   for (int i = 0; i < 300; ++i)
     conversation.history.push_back("Question number " + std::to_string(i) +
                                    " about the weather. The answer is that it rains a lot. ");

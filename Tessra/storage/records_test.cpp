@@ -30,16 +30,6 @@ std::string filesUrl(const std::string& name) {
 
 // --- Model catalogue ----------------------------------------------------------------------------
 
-TEST(ChatGPTModelsTest, LookupsAreExact) {
-  EXPECT_EQ(chatGPTModelFromRawValue("gpt-4o"), std::nullopt);
-  EXPECT_EQ(chatGPTModelFromRawValue("GPT4O"), std::nullopt);
-  EXPECT_EQ(chatGPTModelFromApiModelName("gpt4o"), ChatGPTModels::gpt4);
-  EXPECT_EQ(chatGPTModelFromApiModelName(""), ChatGPTModels::gpt4);
-  EXPECT_EQ(decodeJson<ChatGPTModels>(R"("gpt4vision")"), ChatGPTModels::gpt4vision);
-  EXPECT_THROW(decodeJson<ChatGPTModels>(R"("gpt-4-vision-preview")"), JsonDecodingError);
-  EXPECT_EQ(encodeJson(json(ChatGPTModels::gpt4_32k)), R"("gpt4_32k")");
-}
-
 // --- Messages -----------------------------------------------------------------------------------
 
 TEST(ChatMessageTest, ShortQuestionCountsUserPerceivedCharacters) {

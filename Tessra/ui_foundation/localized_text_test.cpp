@@ -210,22 +210,6 @@ TEST(LocalizedTextTable, TextsNameTheLinuxCounterpartsOfTheOtherSystem) {
   EXPECT_EQ(LocalizedText::Settings::General::showInMenuBar(), u"Show in Tray"_s);
 }
 
-TEST(LocalizedTextLookup, SystemSettingReadsTheBaseBundleWithoutCaching) {
-  ScopedLanguage system(std::nullopt);
-  const QStringList cachedBefore = LocalizedText::bundles().cachedCodes();
-  const auto bundle = LocalizedText::languageBundle();
-
-  const QString expectedCode =
-      bestLanguageMatch(QLocale::system().uiLanguages(), LocalizedText::bundles().availableCodes())
-          .value_or(u"en"_s);
-  EXPECT_EQ(bundle, LocalizedText::bundles().baseBundle());
-  EXPECT_EQ(bundle->code(), expectedCode);
-  EXPECT_EQ(lookUp(u"General.cancel"),
-            bundle->localizedString(u"General.cancel"_s, u"(fallback)"_s, u"Localizable"_s));
-  EXPECT_NE(lookUp(u"General.cancel"), u"(fallback)"_s);
-  EXPECT_EQ(LocalizedText::bundles().cachedCodes(), cachedBefore);
-}
-
 TEST(LocalizedTextLookup, ChosenLanguageReadsItsOwnFolder) {
   struct Case {
     const char* code;
@@ -244,19 +228,6 @@ TEST(LocalizedTextLookup, ChosenLanguageReadsItsOwnFolder) {
     EXPECT_EQ(LocalizedText::General::lastNItems(12), QString::fromUtf16(test.lastTwelve))
         << test.code;
     EXPECT_TRUE(LocalizedText::bundles().cachedCodes().contains(QString::fromLatin1(test.code)));
-  }
-}
-
-TEST(LocalizedTextLookup, ChosenLanguageWithoutFolderReadsTheBaseAndIsNotCached) {
-  for (const char* code : {"eo", "../l10n/de", "de.lproj/..", ""}) {
-    ScopedLanguage language{std::string(code)};
-    EXPECT_EQ(LocalizedText::languageBundle(), LocalizedText::bundles().baseBundle()) << code;
-    EXPECT_EQ(LocalizedText::Conversation::editTitle(u"Work"_s),
-              LocalizedText::bundles()
-                  .baseBundle()
-                  ->localizedString(u"Conversation.editTitle"_s, u"Edit %@"_s, u"Localizable"_s)
-                  .replace(u"%@"_s, u"Work"_s));
-    EXPECT_FALSE(LocalizedText::bundles().cachedCodes().contains(QString::fromLatin1(code)));
   }
 }
 
