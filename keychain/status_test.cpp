@@ -16,7 +16,9 @@ TEST(StatusTable, EveryCaseHasOneCodeThatReadsBackAsItself) {
   for (Status status : allStatuses()) {
     EXPECT_TRUE(codes.insert(rawValue(status)).second) << rawValue(status);
     EXPECT_EQ(statusFromRawValue(rawValue(status)), status);
-    if (status != Status::internalComponent) EXPECT_FALSE(description(status).empty());
+    if (status != Status::internalComponent) {
+      EXPECT_FALSE(description(status).empty());
+    }
   }
 }
 
