@@ -1,8 +1,10 @@
 // Tessra's entry: a tray program on X11 whose floating chat panel slides in from a screen edge.
 #include <QApplication>
 
+#include "Tessra/prompt_input/attachment_sources.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/dark_appearance.h"
+#include "Tessra/shell/floating_controller.h"
 #include "platform/foundation/logger.h"
 #include "platform/ui/event_loop_queue.h"
 #include "platform/ui/qt_message_log.h"
@@ -29,6 +31,8 @@ int main(int argc, char** argv) {
   platform::runMainQueueOnEventLoop();
   platform::QuitOnSignals quitOnSignals;
 
+  // Ctrl+V in the panel attaches a copied file, image or long text instead of typing it.
+  FloatingController::setPasteboardAttachmentReader([] { return fromPasteboard(); });
   AppDelegate delegate;
   delegate.setUp();
   return QApplication::exec();
