@@ -42,14 +42,6 @@ TEST(JSONRequest, AGetWithoutBodyStillNamesJsonAndSendsNoOrganizationWhenThereIs
   EXPECT_EQ(request->idleTimeout, std::chrono::milliseconds(1500));
 }
 
-TEST(JSONRequest, ABodyWithANumberThatIsNotFiniteIsNotBuilt) {
-  const auto request =
-      JSONRequest("http://h:1/x", "POST", nlohmann::json{{"temperature", std::nan("")}})
-          .build("sk", std::nullopt, 60);
-  ASSERT_FALSE(request);
-  EXPECT_TRUE(errorAs<platform::JsonEncodingError>(request.error()));
-}
-
 TEST(JSONRequest, CredentialsLoseSurroundingWhiteSpaceButNeverCarryALineBreak) {
   struct Case {
     std::string token;

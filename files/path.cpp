@@ -4,16 +4,15 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <mutex>
 #include <system_error>
 #include <utility>
 
 #include "files/directory_enumerator.h"
+#include "platform/foundation/logger.h"
 #include "platform/foundation/uuid.h"
 
 namespace tessra::files {
@@ -21,7 +20,7 @@ namespace tessra::files {
 namespace {
 
 [[noreturn]] void fatal(const char* message) {
-  std::fprintf(stderr, "Fatal error: %s\n", message);
+  platform::logFault("Fatal error: {}", message);
   std::abort();
 }
 

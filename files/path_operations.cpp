@@ -13,6 +13,7 @@
 
 #include "files/file_error.h"
 #include "files/path.h"
+#include "platform/foundation/unique_fd.h"
 
 namespace tessra::files {
 
@@ -139,9 +140,9 @@ void Path::createDirectory(bool withIntermediateDirectories) const {
 }
 
 void Path::createFile() const {
-  const int fd = ::open(systemText().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw FileError::createFileFail(*this);
-  ::close(fd);
+  const platform::UniqueFd fd(
+      ::open(systemText().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (!fd) throw FileError::createFileFail(*this);
 }
 
 void Path::touch(bool updateModificationDate) const {

@@ -17,7 +17,7 @@
 
 #include "platform/foundation/json.h"
 #include "platform/foundation/queue.h"
-#include "telemetry/sha256.h"
+#include "platform/foundation/sha256.h"
 #include "testing/http_server.h"
 #include "testing/temp_dir.h"
 
@@ -47,7 +47,7 @@ SignalPostBody cachedRecord(int n) {
   return SignalPostBody{
       .receivedAt = platform::Date::fromReferenceDate(700000000 + n),
       .appID = "4B1E9D27-6A3C-4F58-9E02-7C5DA13B86F4",
-      .clientUser = sha256("someone"),
+      .clientUser = platform::sha256Hex("someone"),
       .sessionID = "0C1B6A5E-2D7F-4E11-9C3A-5B6D7E8F9A0B",
       .type = "cached" + std::to_string(n),
       .floatValue = std::nullopt,
@@ -140,8 +140,8 @@ TEST_F(SignalManagerTest, PostsOneJsonArrayOfWireRecordsToTheCollectorPath) {
   const std::regex wireDate(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\+0000)");
   EXPECT_TRUE(std::regex_match(ping.at("receivedAt").get<std::string>(), wireDate));
   EXPECT_EQ(ping.at("appID"), "4B1E9D27-6A3C-4F58-9E02-7C5DA13B86F4");
-  EXPECT_EQ(ping.at("clientUser"), sha256("user-1", "pepper"));
-  EXPECT_EQ(opened.at("clientUser"), sha256("user-2", "pepper"));
+  EXPECT_EQ(ping.at("clientUser"), platform::sha256Hex("user-1pepper"));
+  EXPECT_EQ(opened.at("clientUser"), platform::sha256Hex("user-2pepper"));
   EXPECT_EQ(ping.at("sessionID"), m_configuration->sessionID());
   EXPECT_EQ(ping.at("isTestMode"), "false");
   EXPECT_FALSE(ping.contains("floatValue"));

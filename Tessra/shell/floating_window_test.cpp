@@ -39,7 +39,9 @@ class FloatingWindowTest : public ::testing::Test {
       m_hiddenAtTrigger.push_back(m_window.isHidden());
     });
   }
-  ~FloatingWindowTest() override { settings_keys::setPopupWindowPosition(PopupPosition::right); }
+  ~FloatingWindowTest() override {
+    EXPECT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::right));
+  }
 
   void show() {
     m_window.controller()->recalculateSize();
@@ -59,7 +61,7 @@ class FloatingWindowTest : public ::testing::Test {
 
 TEST_F(FloatingWindowTest, SlidesInAtEachEdgeAndTakesTheKeyboard) {
   for (PopupPosition position : allPopupPositions()) {
-    settings_keys::setPopupWindowPosition(position);
+    ASSERT_TRUE(settings_keys::setPopupWindowPosition(position));
     show();
     ASSERT_TRUE(m_window.controller()->isAnimating()) << title(position);
     QWidget* chat = m_window.controller()->mainView();

@@ -97,27 +97,6 @@ TEST(FlatButtonStyleTest, FillAndBorderByState) {
   }
 }
 
-TEST(FlatButtonTest, StatesDrawTheirFill) {
-  const QColor base = palette::colorFromHex("#313338");
-  FlatButton button("Cancel", {.prominent = true, .customBase = base});
-  button.resize(button.sizeHint());
-  button.show();
-  const QPoint inside(4, button.height() / 2);
-  expectColor(pixel(&button, inside), base);
-  EXPECT_EQ(button.currentLook().foreground, QColor(Qt::white));
-
-  enter(&button);
-  EXPECT_TRUE(button.isHovered());
-  expectColor(pixel(&button, inside), FlatButtonStyle::adjusted(base, 1, 0.96, 0.76));
-
-  QTest::mousePress(&button, Qt::LeftButton, {}, inside);
-  expectColor(pixel(&button, inside), FlatButtonStyle::adjusted(base, 1, 0.98, 0.67));
-  QTest::mouseRelease(&button, Qt::LeftButton, {}, inside);
-  leave(&button);
-  EXPECT_FALSE(button.isHovered());
-  expectColor(pixel(&button, inside), base);
-}
-
 TEST(FlatButtonTest, DestructiveButtonIsRedWithWhiteText) {
   FlatButton button("Delete");
   button.setDestructive(true);

@@ -9,6 +9,8 @@
 #include <string>
 #include <system_error>
 
+#include "platform/foundation/unique_fd.h"
+
 namespace tessra::platform {
 
 namespace {
@@ -23,11 +25,11 @@ class TemporaryFile {
   explicit TemporaryFile(const std::filesystem::path& target) {
     const auto folder = target.has_parent_path() ? target.parent_path() : ".";
     m_path = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-    m_fd = ::mkostemp(m_path.data(), O_CLOEXEC);
-    if (m_fd < 0) fail("Cannot create a temporary file");
+    m_fd.reset(::mkostemp(m_path.data(), O_CLOEXEC));
+    if (!m_fd) fail("Cannot create a temporary file");
   }
   ~TemporaryFile() {
-    if (m_fd >= 0) ::close(m_fd);
+    m_fd.reset();
     if (!m_committed) ::unlink(m_path.c_str());
   }
   TemporaryFile(const TemporaryFile&) = delete;
@@ -36,27 +38,25 @@ class TemporaryFile {
   void write(std::span<const std::uint8_t> bytes) {
     std::size_t written = 0;
     while (written < bytes.size()) {
-      const ssize_t n = ::write(m_fd, bytes.data() + written, bytes.size() - written);
+      const ssize_t n = ::write(m_fd.get(), bytes.data() + written, bytes.size() - written);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) fail("Cannot write the file");
       written += static_cast<std::size_t>(n);
     }
   }
   void setMode(mode_t mode) {
-    if (::fchmod(m_fd, mode) != 0) fail("Cannot set the file's mode");
+    if (::fchmod(m_fd.get(), mode) != 0) fail("Cannot set the file's mode");
   }
   void flushAndClose() {
-    if (::fsync(m_fd) != 0) fail("Cannot flush the file");
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0) fail("Cannot close the file");
+    if (::fsync(m_fd.get()) != 0) fail("Cannot flush the file");
+    if (m_fd.close() != 0) fail("Cannot close the file");
   }
   const std::string& path() const { return m_path; }
   void committed() { m_committed = true; }
 
  private:
   std::string m_path;
-  int m_fd = -1;
+  UniqueFd m_fd;
   bool m_committed = false;
 };
 
@@ -71,11 +71,10 @@ std::filesystem::path replacementTarget(const std::filesystem::path& file) {
 
 void syncFolder(const std::filesystem::path& file) {
   const auto folder = file.has_parent_path() ? file.parent_path() : ".";
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
+  const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) return;
   // The rename is already visible; this only makes it survive a power loss.
-  ::fsync(fd);
-  ::close(fd);
+  ::fsync(fd.get());
 }
 
 }  // namespace

@@ -237,9 +237,10 @@ T decodeJson(std::string_view text) {
 
 // --- Writing helpers -------------------------------------------------------------------------
 
-// Writes `key` only when the value is present.
-template <class T>
-void putOptional(nlohmann::json& object, const char* key, const std::optional<T>& value) {
+// Writes `key` only when the value is present, never a null; into a plain or an insertion-ordered
+// object alike.
+template <class Json, class T>
+void putOptional(Json& object, const char* key, const std::optional<T>& value) {
   if (value) object[key] = *value;
 }
 

@@ -236,8 +236,6 @@ TEST(MainQueueTest, RemovingThePosterMakesJobsWaitAgain) {
   EXPECT_EQ(ran, 1);
 }
 
-TEST(MainQueueTest, TheSharedMainQueueIsOneInstance) { EXPECT_EQ(&mainQueue(), &mainQueue()); }
-
 // --- Global queue --------------------------------------------------------------------------------
 
 TEST(GlobalQueueTest, RunsAtLeastTwoJobsAtOnce) {

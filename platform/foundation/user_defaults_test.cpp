@@ -265,13 +265,5 @@ TEST(UserDefaultsTest, SuitesAreSharedPerNameInTheConfigurationFolder) {
   }
 }
 
-TEST(UserDefaultsTest, TheStandardSuiteIsTheDefaultsFile) {
-  TempDir dir;
-  ScopedEnv tessra("TESSRA_CONFIG_DIR", dir.path().c_str());
-  UserDefaults& standard = UserDefaults::standard();
-  EXPECT_EQ(&standard, &UserDefaults::standard());
-  EXPECT_EQ(standard.path().filename(), "defaults.json");
-}
-
 }  // namespace
 }  // namespace tessra::platform

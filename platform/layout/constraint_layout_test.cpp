@@ -11,34 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/foundation/logger.h"
 #include "platform/layout/constant_animation.h"
 #include "platform/layout/layout_guide.h"
 #include "platform/layout/view_layout.h"
+#include "testing/log_capture.h"
 #include "testing/qt_wait.h"
 
 namespace tessra::platform {
 namespace {
 
-// Collects the log lines written while it lives.
-class LogCapture {
- public:
-  LogCapture() {
-    Logger::shared().setSink(
-        [this](LogLevel, std::string_view line) { m_lines.emplace_back(line); });
-  }
-  ~LogCapture() { Logger::shared().setSink({}); }
-  const std::vector<std::string>& lines() const { return m_lines; }
-  bool contains(const std::string& text) const {
-    for (const auto& line : m_lines) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-
- private:
-  std::vector<std::string> m_lines;
-};
+using tessra::testing::LogCapture;
 
 class ConstraintLayoutTest : public ::testing::Test {
  protected:
