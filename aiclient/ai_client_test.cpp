@@ -184,6 +184,19 @@ TEST(AIClient, PlainRequestsFailWithTheServicesMessageOrTheStatus) {
   EXPECT_EQ(describe(failed.error()), "HTTP 500: <html><h1>Oops</h1></html>");
 }
 
+TEST(AIClient, AnErrorBodyNestedFifteenThousandDeepEndsInAnErrorNotACrash) {
+  const std::string body = "{\"error\":" + std::string(15000, '[') + std::string(15000, ']') + "}";
+  HttpServer server;
+  server.route("POST", "/v1/chat/completions", ScriptedResponse::json(400, body));
+  AIClient client(configurationFor(server));
+
+  const auto answer = chat(client, sampleQuery());
+  ASSERT_FALSE(answer);
+  const auto status = errorAs<HTTPStatusError>(answer.error());
+  ASSERT_TRUE(status);
+  EXPECT_EQ(status->statusCode(), 400);
+}
+
 TEST(AIClient, AQueryThatCannotBeWrittenIsReportedAndNothingIsSent) {
   HttpServer server;
   AIClient client(configurationFor(server));

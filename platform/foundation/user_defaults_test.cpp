@@ -124,6 +124,8 @@ TEST(UserDefaultsTest, AnUnreadableFileIsMovedAsideByteForByte) {
       "",                          // empty
       "{\"a\": \"\xff\xfe\"}",     // not UTF-8
       "{\"a\": 1} {\"b\": 2}",     // two documents
+      // nested so deep that writing it back would recurse past the stack
+      "{\"a\":" + std::string(20000, '[') + std::string(20000, ']') + "}",
   };
   for (const std::string& content : contents) {
     TempDir dir;
