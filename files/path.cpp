@@ -130,6 +130,9 @@ std::string standardizeText(std::string_view raw) {
     out += kept[i];
   }
   if (out.empty()) return ".";
+  // A relative result that now begins with "~" keeps a leading "./": only text the caller wrote
+  // with a "~" in front names a home folder, and standardising again must not expand it.
+  if (out.starts_with('~') && !text.starts_with('~')) out.insert(0, "./");
   return out;
 }
 
