@@ -284,6 +284,13 @@ TEST_F(SignalManagerTest, AfterA413TheNextBatchIsHalfTheSize) {
   EXPECT_EQ(bodyOf(*next).size(), 50u);
   // The batch that came back is behind the records that were waiting.
   EXPECT_EQ(bodyOf(*next)[0].at("type"), "cached100");
+
+  // Only that one batch was halved: the one after it takes a hundred again.
+  EXPECT_EQ(manager->batchSize(), 100u);
+  manager->checkForSignalsAndSend();
+  const auto after = m_server.waitForRequest(2);
+  ASSERT_TRUE(after);
+  EXPECT_EQ(bodyOf(*after).size(), 100u);
 }
 
 TEST_F(SignalManagerTest, ATransportErrorIsLoggedAndTheBatchPutBack) {
