@@ -174,7 +174,7 @@ ParsedVocabulary parseRankFile(std::string_view bytes) {
       return;
     }
     std::optional<Bytes> token = platform::base64Decode(fields.front());
-    if (!token) {
+    if (!token || token->empty()) {
       ++parsed.malformedLines;
       return;
     }
