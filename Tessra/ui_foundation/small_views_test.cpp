@@ -18,22 +18,6 @@ using testing::enter;
 using testing::leave;
 using testing::pixel;
 
-TEST(PaletteTest, ColourFromHex) {
-  const struct {
-    const char* text;
-    QColor expected;
-  } cases[] = {
-      {"#313338", QColor(0x31, 0x33, 0x38)},
-      {"  #1ABC9C \n", QColor(0x1a, 0xbc, 0x9c)},
-      {"41434a", QColor(0x41, 0x43, 0x4a)},
-      {"#12345", QColor()},
-      {"#12345G", QColor()},
-      {"", QColor()},
-  };
-  for (const auto& test : cases)
-    EXPECT_EQ(palette::colorFromHex(test.text), test.expected) << test.text;
-}
-
 // The padding is measured against the text's own line, not against the font's nominal height:
 // the two differ for some fonts (12 and 13 pixels for the mathematical DejaVu face at size 12),
 // and a machine without a font configuration falls back to whichever face it finds first.
