@@ -253,6 +253,8 @@ VocabularyLoader::Configuration VocabularyLoader::configurationFromEnvironment()
 VocabularyLoader::VocabularyLoader(Configuration configuration)
     : m_configuration(std::move(configuration)) {
   if (m_configuration.baseUrl) m_session = std::make_unique<platform::UrlSession>();
+  if (m_configuration.cacheDirectory)
+    platform::removeStaleTemporaryFiles(*m_configuration.cacheDirectory);
 }
 
 VocabularyLoader::~VocabularyLoader() = default;

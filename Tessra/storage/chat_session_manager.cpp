@@ -12,6 +12,7 @@
 #include "Tessra/storage/welcome.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "files/json_file.h"
+#include "platform/foundation/atomic_file.h"
 #include "platform/foundation/logger.h"
 #include "platform/foundation/percent_encoding.h"
 #include "platform/foundation/uuid.h"
@@ -93,6 +94,10 @@ void ChatSessionManager::load() {
     }
   }
   if (conversationList) return;
+  // Saves cut short by a killed process leave temporary files, which may hold the text of a
+  // conversation deleted since.
+  platform::removeStaleTemporaryFiles(storage.rawValue());
+  platform::removeStaleTemporaryFiles(Paths::filesDirectory().rawValue());
 
   try {
     conversationList = files::JsonFile<ConversationList>(Paths::conversationsFile()).read();

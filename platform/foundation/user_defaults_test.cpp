@@ -149,6 +149,15 @@ TEST(UserDefaultsTest, AnUnreadableFileIsMovedAsideByteForByte) {
   }
 }
 
+TEST(UserDefaultsTest, TemporaryFilesOfSavesCutShortAreRemovedOnFirstUse) {
+  TempDir dir;
+  dir.write("defaults.json", "{\"a\":1}");
+  dir.write(".defaults.json.tmp-k9Q2xA", "{\"a\":");
+  UserDefaults defaults(dir / "defaults.json");
+  EXPECT_EQ(defaults.object("a"), json(1));
+  EXPECT_EQ(filesIn(dir.path()), std::vector<fs::path>{"defaults.json"});
+}
+
 TEST(UserDefaultsTest, AnEarlierCopyMovedAsideIsNeverOverwritten) {
   TempDir dir;
   for (const std::string content : {"first bad", "second bad"}) {
