@@ -9,14 +9,14 @@ bool isUnreserved(char c) {
          c == '.' || c == '_' || c == '~';
 }
 
-int hexValue(char c) {
+}  // namespace
+
+int hexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-
-}  // namespace
 
 std::string percentEncode(std::string_view text, std::string_view kept) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -44,8 +44,8 @@ std::optional<std::string> percentDecode(std::string_view text) {
       continue;
     }
     if (text.size() - i < 3) return std::nullopt;
-    const int high = hexValue(text[i + 1]);
-    const int low = hexValue(text[i + 2]);
+    const int high = hexDigitValue(text[i + 1]);
+    const int low = hexDigitValue(text[i + 2]);
     if (high < 0 || low < 0) return std::nullopt;
     out.push_back(static_cast<char>(high << 4 | low));
     i += 2;

@@ -16,6 +16,9 @@ inline constexpr std::string_view kPathCharacters = "/!$&'()*+,;=:@";
 // text that already looks encoded keeps its meaning.
 std::string percentEncode(std::string_view text, std::string_view kept = {});
 
+// The value of one hexadecimal digit of either case, or -1 for any other character.
+int hexDigitValue(char c);
+
 // `text` with every "%XX" replaced by its byte; nothing when a "%" is not followed by two hex
 // digits, so a broken escape is never taken for a name. The result may hold any byte, "/" and
 // NUL included: callers that use it as a name check it.
