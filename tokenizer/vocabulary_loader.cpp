@@ -164,7 +164,7 @@ ParsedVocabulary parseRankFile(std::string_view bytes) {
       return;
     }
     std::optional<Bytes> token = platform::base64Decode(fields.front());
-    if (!token) {
+    if (!token || token->empty()) {
       ++parsed.malformedLines;
       return;
     }
@@ -243,6 +243,8 @@ VocabularyLoader::Configuration VocabularyLoader::configurationFromEnvironment()
 VocabularyLoader::VocabularyLoader(Configuration configuration)
     : m_configuration(std::move(configuration)) {
   if (m_configuration.baseUrl) m_session = std::make_unique<platform::UrlSession>();
+  if (m_configuration.cacheDirectory)
+    platform::removeStaleTemporaryFiles(*m_configuration.cacheDirectory);
 }
 
 VocabularyLoader::~VocabularyLoader() = default;

@@ -137,7 +137,7 @@ TEST(ChatMessageFileTest, PathsAreRebasedOntoTheFilesFolder) {
   ASSERT_TRUE(folder.ends_with("/TessraAI/files/"));
   struct Case {
     std::string stored;
-    std::string expected;
+    std::optional<std::string> expected;
   };
   const Case cases[] = {
       {"file:///Users/someone/Library/TessraAI/files/ABC.jpg", "file://" + folder + "ABC.jpg"},
@@ -145,6 +145,15 @@ TEST(ChatMessageFileTest, PathsAreRebasedOntoTheFilesFolder) {
       {"", "file://" + folder},
       {"file:///elsewhere/dir/", "file://" + folder + "dir"},
       {"file:///x/with%20space.jpg", "file://" + folder + "with%20space.jpg"},
+      {"file:///x/%C3%A9t%c3%a9 (1)+x.png", "file://" + folder + "%C3%A9t%C3%A9%20%281%29%2Bx.png"},
+      {"file:///x/100%25.png", "file://" + folder + "100%25.png"},
+      {"a%2Fb.png", "file://" + folder + "a%252Fb.png"},
+      // Decoded, these name no file of the folder: refused, never re-based elsewhere.
+      {"file:///x/a%2Fb.png", std::nullopt},
+      {"file:///x/%2E%2E", std::nullopt},
+      {"file:///x/..", std::nullopt},
+      {"file:///x/a%00b.png", std::nullopt},
+      {"file:///x/bad%zz.png", std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored);

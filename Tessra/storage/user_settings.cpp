@@ -31,6 +31,13 @@ UserSettings& UserSettings::shared() {
     LocalizedText::setChosenLanguageProvider([settings] { return settings->chosenLanguageCode(); });
     return settings;
   }();
+  // At exit the keyring worker finishes the saves asked for before static destruction goes on:
+  // none of its jobs runs once the objects it reaches are being torn down.
+  static const struct FinishKeyringWorkAtExit {
+    ~FinishKeyringWorkAtExit() {
+      instance->m_worker->queue.sync([] {});
+    }
+  } finishAtExit;
   return *instance;
 }
 

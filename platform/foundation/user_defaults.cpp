@@ -118,6 +118,8 @@ UserDefaults::UserDefaults(fs::path file) : m_path(std::move(file)) {}
 void UserDefaults::loadIfNeeded() const {
   if (m_loaded) return;
   m_loaded = true;
+  // Saves cut short by a killed process leave temporary files beside the settings.
+  removeStaleTemporaryFiles(m_path.parent_path());
 
   std::error_code error;
   const bool exists = fs::exists(fs::symlink_status(m_path, error));

@@ -254,6 +254,29 @@ TEST_F(ConstraintLayoutTest, PrioritiesBelowRequiredApplyOnlyWhereFree) {
   EXPECT_EQ(view->x(), 40);
 }
 
+TEST_F(ConstraintLayoutTest, AStrongerPriorityIsMetBeforeAnyNumberOfWeakerOnes) {
+  struct Case {
+    LayoutPriority strong;
+    LayoutPriority weak;
+    int weakCount;
+  };
+  for (const Case& c : {Case{999, 998, 2}, Case{300, 260, 2}, Case{251, 250, 20}}) {
+    SCOPED_TRACE(::testing::Message() << c.strong << " against " << c.weak << " x" << c.weakCount);
+    m_container = std::make_unique<QWidget>();
+    m_container->resize(400, 300);
+    m_container->show();
+    QWidget* view = child("view");
+    on(topAnchor(view).constraintEqualTo(topAnchor(m_container.get())));
+    on(heightAnchor(view).constraintEqualToConstant(10));
+    on(widthAnchor(view).constraintEqualToConstant(10));
+    for (int i = 0; i < c.weakCount; ++i)
+      on(leftAnchor(view).constraintEqualTo(leftAnchor(m_container.get()), 20), c.weak);
+    on(leftAnchor(view).constraintEqualTo(leftAnchor(m_container.get()), 70), c.strong);
+    layout();
+    EXPECT_EQ(view->x(), 70);
+  }
+}
+
 TEST_F(ConstraintLayoutTest, ConflictIsReportedAndMarkedNeverApplied) {
   QWidget* c = m_container.get();
   QWidget* view = child("view");
