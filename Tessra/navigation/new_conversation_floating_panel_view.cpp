@@ -2,11 +2,10 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QPainter>
-#include <QPainterPath>
 #include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 
+#include "Tessra/navigation/panel_card.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/localized_text.h"
@@ -18,7 +17,6 @@ namespace tessra {
 
 namespace {
 
-constexpr qreal kCornerRadius = 16;
 constexpr int kFormMargin = 16;
 
 QLabel* makeLabel(const QString& text, const QColor& color, int pixelSize, QFont::Weight weight,
@@ -195,13 +193,7 @@ void NewConversationFloatingPanelView::didSave(const std::optional<std::string>&
 }
 
 void NewConversationFloatingPanelView::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing);
-  QPainterPath shape;
-  shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius, kCornerRadius);
-  painter.fillPath(shape, palette::background());
-  painter.setPen(QPen(palette::colorFromHex("#515356"), 1));
-  painter.drawPath(shape);
+  paintPanelCard(*this, palette::background());
 }
 
 }  // namespace tessra

@@ -3,14 +3,13 @@
 #include <QAbstractListModel>
 #include <QFrame>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
 
 #include <functional>
 #include <optional>
 
 #include "Tessra/navigation/channel_row_delegate.h"
+#include "Tessra/navigation/panel_card.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/search_text_field_style.h"
@@ -21,7 +20,6 @@ namespace {
 
 constexpr int kPadding = 8;
 constexpr int kRowSpacing = 4;
-constexpr qreal kCornerRadius = 16;
 
 }  // namespace
 
@@ -218,13 +216,7 @@ void SearchListView::keyPressEvent(QKeyEvent* event) {
 }
 
 void SearchListView::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing);
-  QPainterPath shape;
-  shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius, kCornerRadius);
-  painter.fillPath(shape, palette::tertiaryBackground());
-  painter.setPen(QPen(palette::colorFromHex("#515356"), 1));
-  painter.drawPath(shape);
+  paintPanelCard(*this, palette::tertiaryBackground());
 }
 
 }  // namespace tessra
