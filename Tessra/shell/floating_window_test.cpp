@@ -1,10 +1,14 @@
 #include "Tessra/shell/floating_window.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
 
@@ -35,7 +39,9 @@ class FloatingWindowTest : public ::testing::Test {
       m_hiddenAtTrigger.push_back(m_window.isHidden());
     });
   }
-  ~FloatingWindowTest() override { settings_keys::setPopupWindowPosition(PopupPosition::right); }
+  ~FloatingWindowTest() override {
+    EXPECT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::right));
+  }
 
   void show() {
     m_window.controller()->recalculateSize();
@@ -55,7 +61,7 @@ class FloatingWindowTest : public ::testing::Test {
 
 TEST_F(FloatingWindowTest, SlidesInAtEachEdgeAndTakesTheKeyboard) {
   for (PopupPosition position : allPopupPositions()) {
-    settings_keys::setPopupWindowPosition(position);
+    ASSERT_TRUE(settings_keys::setPopupWindowPosition(position));
     show();
     ASSERT_TRUE(m_window.controller()->isAnimating()) << title(position);
     QWidget* chat = m_window.controller()->mainView();
@@ -219,6 +225,69 @@ TEST_F(KeyForwardingTest, NothingFromToolWindowsDialogsOrTextFields) {
   sync();
   EXPECT_TRUE(m_prompt.texts.empty());
   EXPECT_EQ(edit->text(), "k") << "the text field got its key";
+}
+
+}  // namespace
+}  // namespace tessra
+
+namespace tessra {
+namespace {
+
+TEST(LanguageAlertTest, OfferedOnlyOnAnActiveWindow) {
+  AppDelegate delegate;
+  QSignalSpy shown(&delegate, &AppDelegate::languageAlertShown);
+  ASSERT_EQ(QApplication::activeWindow(), nullptr);
+  delegate.showAlertToCloseTheApp();
+  EXPECT_EQ(shown.size(), 0);
+
+  QWidget window;
+  window.setGeometry(200, 200, 400, 300);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  delegate.showAlertToCloseTheApp();
+  ASSERT_EQ(shown.size(), 1);
+  auto* alert = window.findChild<QMessageBox*>();
+  ASSERT_NE(alert, nullptr);
+  EXPECT_EQ(alert->text(), "Language Change");
+  EXPECT_EQ(alert->informativeText(),
+            "You have changed the app language. To apply these changes, the app must be "
+            "restarted.");
+  QStringList buttons;
+  for (QAbstractButton* button : alert->buttons()) buttons.append(button->text());
+  EXPECT_TRUE(buttons.contains("Restart Now"));
+  EXPECT_TRUE(buttons.contains("Later"));
+  EXPECT_EQ(alert->windowModality(), Qt::WindowModal);
+
+  const QPointer<QMessageBox> closing(alert);
+  for (QAbstractButton* button : alert->buttons())
+    if (button->text() == "Later") button->click();
+  EXPECT_TRUE(waitUntil([&] { return closing.isNull(); })) << "Later only closes the alert";
+}
+
+}  // namespace
+}  // namespace tessra
+
+namespace tessra {
+namespace {
+
+TEST(SideButtonClickTest, OpensThePanelAndGoesWhileItIsShown) {
+  ASSERT_TRUE(settings_keys::setOverlayIconVisible(true));
+  AppDelegate delegate;
+  delegate.showOverlayButton();
+  QWidget* button = delegate.buttonWindow();
+  ASSERT_NE(button, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(button));
+  // The visible part: the 36 pixels left of the screen's right edge.
+  const QRect frame = button->geometry();
+  ASSERT_TRUE(testing::clickAt(QPoint(frame.x() + 18, frame.center().y())));
+  ASSERT_TRUE(waitUntil([&] {
+    return delegate.floatingWindow() != nullptr && delegate.floatingWindow()->isVisible() &&
+           !delegate.floatingWindow()->controller()->isAnimating();
+  }));
+  EXPECT_EQ(delegate.buttonWindow(), nullptr) << "the button goes while the panel is shown";
+  delegate.toggleFloatingWindow();
+  EXPECT_TRUE(waitUntil([&] { return delegate.buttonWindow() != nullptr; }));
 }
 
 }  // namespace

@@ -1,0 +1,95 @@
+#include "Tessra/shell/status_item.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+#include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/app_version.h"
+#include "Tessra/shell/login_launch.h"
+#include "Tessra/shell/shell_test_support.h"
+#include "Tessra/storage/settings_keys.h"
+#include "testing/log_capture.h"
+
+namespace tessra {
+namespace {
+
+TEST(StatusItemTest, TheMenuHasNineEntriesInOrderMadeAfreshEachTime) {
+  std::unique_ptr<QMenu> menu(StatusItem::shared().makeMenu());
+  const QList<QAction*> entries = menu->actions();
+  const struct {
+    const char* text;  // empty for a separator
+    const char* shortcut;
+    bool enabled;
+  } expected[] = {
+      {"Open Tessra", "Alt+Space", true},
+      {"", "", true},
+      {"Send Feedback", "", true},
+      {"Share", "", true},
+      {"", "", true},
+      {"Check for Updates…", "", false},  // no update feed in the test
+      {"Settings", "", false},            // no settings window yet
+      {"", "", true},
+      {"Quit", "Ctrl+Q", true},
+  };
+  ASSERT_EQ(entries.size(), 9);
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_EQ(entries[i]->isSeparator(), *expected[i].text == '\0') << i;
+    EXPECT_EQ(entries[i]->text().toStdString(), expected[i].text) << i;
+    EXPECT_EQ(entries[i]->shortcut().toString().toStdString(), expected[i].shortcut) << i;
+    EXPECT_EQ(entries[i]->isEnabled(), expected[i].enabled) << i;
+  }
+  ASSERT_NE(entries[2]->menu(), nullptr);
+  const QList<QAction*> feedback = entries[2]->menu()->actions();
+  ASSERT_EQ(feedback.size(), 2);
+  EXPECT_EQ(feedback[0]->text(), "Open Email");
+  EXPECT_EQ(feedback[1]->text(), "Copy Email");
+
+  feedback[1]->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), app_version::kSupportEmail);
+
+  std::unique_ptr<QMenu> again(StatusItem::shared().makeMenu());
+  EXPECT_NE(again->actions().first(), entries.first()) << "a fresh menu, not the old one again";
+}
+
+TEST(StatusItemTest, WithoutATrayTheSideButtonShowsWhateverTheSetting) {
+  ASSERT_FALSE(StatusItem::trayAvailable()) << "the test session has no tray host";
+  ASSERT_TRUE(settings_keys::setOverlayIconVisible(false));
+  AppDelegate delegate;
+  delegate.startApp();
+  EXPECT_NE(delegate.buttonWindow(), nullptr);
+  EXPECT_FALSE(settings_keys::overlayIconVisible()) << "the setting stays as the user left it";
+  EXPECT_TRUE(StatusItem::shared().isStarted());
+}
+
+// The opener itself (url_opener_test) proves what leaves the program; here only that the text
+// reaches it when it is a link and stops before it when it is not.
+TEST(OpenUrlTest, RefusesInvalidTextAndOtherSchemes) {
+  const struct {
+    const char* text;
+    const char* logged;
+  } cases[] = {
+      {"", "Invalid URL"},
+      {"   ", "Invalid URL"},
+      {"http://exa mple.com/%zz", "Invalid URL"},
+      {"file:///etc/passwd", "Refused to open \"file:///etc/passwd\""},
+      {"ftp://example.com", "Refused to open \"ftp://example.com\""},
+  };
+  for (const auto& c : cases) {
+    tessra::testing::LogCapture log;
+    openURL(QString::fromUtf8(c.text));
+    EXPECT_TRUE(log.contains(c.logged)) << c.text << "\n" << log.all();
+  }
+}
+
+TEST(LoginLaunchTest, OnlyTheFlagMakesALoginStart) {
+  EXPECT_TRUE(login_launch::launchedAsLoginItem({"tessra", "--login-item"}));
+  EXPECT_FALSE(login_launch::launchedAsLoginItem({"tessra"}));
+  EXPECT_FALSE(login_launch::launchedAsLoginItem({"--login-item"})) << "the program's own name";
+  EXPECT_FALSE(login_launch::launchedAsLoginItem({"tessra", "--login-items"}));
+}
+
+}  // namespace
+}  // namespace tessra
