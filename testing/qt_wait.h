@@ -10,13 +10,13 @@
 #include <gtest/gtest.h>
 
 // Fails the case when `condition` does not hold within `timeoutMs` milliseconds.
-#define ASSERT_EVENTUALLY(condition, timeoutMs)                                         \
+#define ASSERT_EVENTUALLY(condition, timeoutMs)                                           \
   ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, (timeoutMs))) \
       << "still false after " << (timeoutMs) << " ms: " #condition
 
 // Waits until `actual == expected`, then checks it, so a failure shows both values.
-#define ASSERT_EVENTUALLY_EQ(actual, expected, timeoutMs)                      \
-  do {                                                                        \
-    QTest::qWaitFor([&] { return (actual) == (expected); }, (timeoutMs));     \
-    ASSERT_EQ(actual, expected) << "after waiting " << (timeoutMs) << " ms"; \
+#define ASSERT_EVENTUALLY_EQ(actual, expected, timeoutMs)                                    \
+  do {                                                                                       \
+    static_cast<void>(QTest::qWaitFor([&] { return (actual) == (expected); }, (timeoutMs))); \
+    ASSERT_EQ(actual, expected) << "after waiting " << (timeoutMs) << " ms";                 \
   } while (false)
