@@ -72,12 +72,13 @@ NewConversationFloatingPanelView::NewConversationFloatingPanelView(
   m_heading = makeLabel(isEditing() ? LocalizedText::Conversation::editTitle(m_editingName)
                                     : LocalizedText::Conversation::newTitle(),
                         palette::colorFromHex("#F2F3F5"), 24, QFont::Bold, this);
-  m_heading->setContentsMargins(0, 24, 0, 16);
   auto* description = makeLabel(isEditing() ? LocalizedText::Conversation::editDescription()
                                             : LocalizedText::Conversation::newDescription(),
                                 palette::colorFromHex("#b6bac0"), 14, QFont::Normal, this);
   description->setWordWrap(true);
-  description->setContentsMargins(0, 0, 0, 8);
+  // The texts keep their height; the flexible space below the field gives way instead.
+  m_heading->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+  description->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
 
   m_picker = new EmojiPickerView(m_emoji, this);
   connect(m_picker, &EmojiPickerView::emojiChanged, this,
@@ -92,11 +93,13 @@ NewConversationFloatingPanelView::NewConversationFloatingPanelView(
   auto* form = new QVBoxLayout;
   form->setContentsMargins(kFormMargin, 0, kFormMargin, 0);
   form->setSpacing(0);
+  form->addSpacing(24);
   form->addWidget(m_heading);
-  form->addWidget(description);
   form->addSpacing(16);
+  form->addWidget(description);
+  form->addSpacing(8 + 16);
   form->addWidget(m_picker, 0, Qt::AlignHCenter);
-  form->addSpacing(8 + kFormMargin);
+  form->addSpacing(8);
   form->addWidget(m_titleField);
   form->addStretch(1);
 
