@@ -149,9 +149,10 @@ ConversationSidePaneView::~ConversationSidePaneView() = default;
 
 void ConversationSidePaneView::loadConversations() {
   const auto& list = ChatSessionManager::shared().conversationList;
-  const std::vector<Conversation> stored = list ? list->conversations : std::vector<Conversation>{};
-  if (stored == m_allConversations) return;
-  m_model->reset([&] { m_allConversations = stored; });
+  // An unchanged list (the echo of our own reorder) costs one comparison and no copy.
+  if (list ? list->conversations == m_allConversations : m_allConversations.empty()) return;
+  m_model->reset(
+      [&] { m_allConversations = list ? list->conversations : std::vector<Conversation>{}; });
   selectCurrentSession();
 }
 
