@@ -62,6 +62,15 @@ QString EmojiTextField::randomEmoji() {
   return QString::fromUcs4(&scalar, 1);
 }
 
+const QStringList& EmojiTextField::pool() {
+  static const QStringList texts = [] {
+    QStringList all;
+    for (const char32_t scalar : emojiPool()) all.push_back(QString::fromUcs4(&scalar, 1));
+    return all;
+  }();
+  return texts;
+}
+
 std::optional<QString> EmojiTextField::lastEmoji(const QString& text) {
   QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
   graphemes.toEnd();

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -27,6 +28,8 @@ class EmojiTextField : public QLineEdit {
   // One emoji drawn uniformly from the assigned code points with emoji presentation in
   // U+1F600..U+1F64F, U+1F300..U+1F5FF and U+1F680..U+1F6FF.
   static QString randomEmoji();
+  // Every emoji `randomEmoji` draws from, in code point order.
+  static const QStringList& pool();
   // The last grapheme of `text` that is an emoji (a keycap digit, a flag, a toned face), never
   // a lone skin-tone modifier; none when there is none.
   static std::optional<QString> lastEmoji(const QString& text);

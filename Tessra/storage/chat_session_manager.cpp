@@ -183,17 +183,19 @@ void ChatSessionManager::saveSession(const std::string& id) {
   }
 }
 
-void ChatSessionManager::saveConversationList() {
-  if (!conversationList) return;
+bool ChatSessionManager::saveConversationList() {
+  if (!conversationList) return true;
   if (!m_listWritable) {
     platform::logError(
         "\"Failed to save changes\" the unreadable conversation list could not be moved aside");
-    return;
+    return false;
   }
   try {
     files::JsonFile<ConversationList>(Paths::conversationsFile()).write(*conversationList);
+    return true;
   } catch (const std::exception&) {
     logFailure("Failed to save changes", std::current_exception());
+    return false;
   }
 }
 
@@ -207,8 +209,13 @@ Conversation ChatSessionManager::createConversation(const std::string& name) {
   config.contextWindow = 0;
   Conversation created{platform::makeUuidString(), name, platform::Date::now(), config};
 
-  if (conversationList) conversationList->conversations.push_back(created);
-  saveConversationList();
+  if (conversationList) {
+    conversationList->conversations.push_back(created);
+    if (!saveConversationList()) {
+      conversationList->conversations.pop_back();
+      throw ListWriteError();
+    }
+  }
   sessions.insert_or_assign(created.id, ChatSession{created.id, created.name, {}});
   return created;
 }
@@ -221,11 +228,12 @@ void ChatSessionManager::renameConversation(const std::string& id, const std::st
     return;
   }
   entry->name = name;
-  saveConversationList();
+  const bool listSaved = saveConversationList();
   if (const auto cached = sessions.find(id); cached != sessions.end()) {
     cached->second.name = name;
     saveSession(id);
   }
+  if (!listSaved) throw ListWriteError();
 }
 
 void ChatSessionManager::updateConversation(const std::string& id,
@@ -237,7 +245,7 @@ void ChatSessionManager::updateConversation(const std::string& id,
     return;
   }
   *entry = replacement;
-  saveConversationList();
+  if (!saveConversationList()) throw ListWriteError();
 }
 
 void ChatSessionManager::deleteConversation(const std::string& id) {

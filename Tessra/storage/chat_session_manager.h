@@ -17,7 +17,10 @@
 // Failures: only `loadSession` and the two operations built on it (`renameConversation`,
 // `updateConversation`) throw: the read or decode error of an existing session file, or
 // `InvalidSessionIdError` for a key that cannot name a file in the storage folder;
-// `createConversation` throws `TessraError::alreadyExists()` for a duplicate name. Every other
+// `createConversation` throws `TessraError::alreadyExists()` for a duplicate name. The three
+// operations a user confirms in a panel (create, rename, update) also throw `ListWriteError`
+// when "conversations.json" cannot be written, so a panel never reports a change that is not on
+// disk: a rename or update stays in memory for the next save, a create is taken back. Every other
 // failure is logged ("Failed to save changes", "Failed to delete session file", ...) and the
 // operation goes on; memory keeps the change, the next save writes it.
 //
@@ -75,15 +78,19 @@ class ChatSessionManager {
   void loadSession(const std::string& id, bool markAsLatest);
   // Writes the cached session of `id` to its file; nothing when it is not cached.
   void saveSession(const std::string& id);
-  // Writes the loaded list; nothing when there is none.
-  void saveConversationList();
+  // Writes the loaded list; nothing when there is none. False (and logged) when the list could
+  // not be written.
+  bool saveConversationList();
 
   // Appends a new conversation on the default model and caches its empty session; writes the
-  // list. Throws TessraError::alreadyExists() when a conversation has that name already.
+  // list. Throws TessraError::alreadyExists() when a conversation has that name already, and
+  // ListWriteError (with nothing created) when the list cannot be written.
   Conversation createConversation(const std::string& name);
-  // Renames the list entry and the session, and writes both.
+  // Renames the list entry and the session, and writes both. Throws ListWriteError when the list
+  // cannot be written (memory keeps the new name).
   void renameConversation(const std::string& id, const std::string& name);
-  // Replaces the list entry of `id` by `conversation` and writes the list.
+  // Replaces the list entry of `id` by `conversation` and writes the list. Throws ListWriteError
+  // when the list cannot be written (memory keeps the new entry).
   void updateConversation(const std::string& id, const Conversation& conversation);
   // Removes the conversation with that id from the list, its cached session, its session file
   // and the attachment files of its messages; writes the list.

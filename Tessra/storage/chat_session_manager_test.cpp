@@ -319,6 +319,29 @@ TEST_F(ChatSessionManagerTest, RenameAndUpdateConversation) {
   EXPECT_NO_THROW(m_store.updateConversation("missing", changed));
 }
 
+// A folder in the list file's place makes its atomic replacement fail, whoever runs the test.
+TEST_F(ChatSessionManagerTest, FailedListWriteReachesTheCaller) {
+  m_store.load();
+  const Conversation kept = m_store.createConversation("🍎 Apples");
+  fs::remove(fs::path(Paths::conversationsFile().rawValue()));
+  fs::create_directory(fs::path(Paths::conversationsFile().rawValue()));
+  const auto before = m_store.conversationList;
+  const std::size_t sessionsBefore = m_store.sessions.size();
+
+  EXPECT_THROW(m_store.createConversation("🍐 Pears"), ListWriteError);
+  EXPECT_EQ(m_store.conversationList, before);  // the create is taken back
+  EXPECT_EQ(m_store.sessions.size(), sessionsBefore);
+
+  EXPECT_THROW(m_store.renameConversation(kept.id, "🍏 Green"), ListWriteError);
+  EXPECT_EQ(m_store.conversation(kept.id)->name, "🍏 Green");  // kept for the next save
+
+  Conversation changed = *m_store.conversation(kept.id);
+  changed.config->temperature = 0.9;
+  EXPECT_THROW(m_store.updateConversation(kept.id, changed), ListWriteError);
+  EXPECT_EQ(*m_store.conversation(kept.id), changed);
+  EXPECT_TRUE(m_log.contains("Failed to save changes"));
+}
+
 TEST_F(ChatSessionManagerTest, DeleteConversationByIdWithItsFiles) {
   m_store.load();
   const Conversation doomed = m_store.createConversation("🗑️ Doomed");

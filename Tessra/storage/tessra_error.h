@@ -1,5 +1,5 @@
-// The program's own error: a conversation of that name already exists. It has no text of its
-// own; the new-conversation panel shows its localized message when it catches it.
+// The program's own errors. `TessraError`: a conversation of that name already exists; it has no
+// text of its own, the new-conversation panel shows its localized message when it catches it.
 #pragma once
 
 #include "platform/foundation/error.h"
@@ -27,6 +27,12 @@ class InvalidSessionIdError : public Error {
  public:
   explicit InvalidSessionIdError(const std::string& id)
       : Error("Invalid session identifier \"" + id + "\"") {}
+};
+
+// "conversations.json" could not be written: the change the caller asked for is not stored.
+class ListWriteError : public Error {
+ public:
+  ListWriteError() : Error("Failed to save changes") {}
 };
 
 }  // namespace tessra

@@ -16,7 +16,7 @@ constexpr int kFlatHorizontalPadding = 16;
 constexpr int kFlatVerticalPadding = 8;
 constexpr qreal kFlatCornerRadius = 6;
 constexpr int kCirclePadding = 8;
-constexpr int kRowHeight = 36;
+constexpr int kRowHeight = DiscordChannelButton::kHeight;
 constexpr int kRowHorizontalPadding = 8;
 constexpr qreal kRowCornerRadius = 5;
 
@@ -286,9 +286,42 @@ DiscordChannelButton::DiscordChannelButton(const QString& label, bool isSelected
   setFixedHeight(kRowHeight);
 }
 
+DiscordChannelButton::Look DiscordChannelButton::look(bool isSelected, bool isHighlighted,
+                                                      bool isHovered) {
+  Look look;
+  if (isHighlighted)
+    look.foreground = palette::highlightedText();
+  else
+    look.foreground = isSelected ? palette::label() : palette::gray();
+  if (isSelected) {
+    look.background = palette::selectedRow();
+    look.background.setAlphaF(0.25f);
+  } else if (isHovered) {
+    look.background = palette::secondaryBackground();
+    look.background.setAlphaF(0.5f);
+  } else {
+    look.background = palette::tertiaryBackground();
+  }
+  return look;
+}
+
+void DiscordChannelButton::paintRow(QPainter& painter, const QRectF& rect, const QString& text,
+                                    const Look& look, Qt::Alignment alignment) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPainterPath shape;
+  shape.addRoundedRect(rect, kRowCornerRadius, kRowCornerRadius);
+  painter.fillPath(shape, look.background);
+  painter.setPen(look.foreground);
+  const QRectF textRect = rect.adjusted(kRowHorizontalPadding, 0, -kRowHorizontalPadding, 0);
+  const QString shown =
+      painter.fontMetrics().elidedText(text, Qt::ElideRight, qRound(textRect.width()));
+  painter.drawText(textRect, int(alignment | Qt::AlignVCenter) | Qt::TextSingleLine, shown);
+  painter.restore();
+}
+
 QColor DiscordChannelButton::currentForeground() const {
-  if (m_isHighlighted) return palette::highlightedText();
-  return m_isSelected ? palette::label() : palette::gray();
+  return look(m_isSelected, m_isHighlighted, m_isHovered).foreground;
 }
 
 QColor DiscordChannelButton::currentAccent() const {
@@ -296,17 +329,7 @@ QColor DiscordChannelButton::currentAccent() const {
 }
 
 QColor DiscordChannelButton::currentBackground() const {
-  QColor color;
-  if (m_isSelected) {
-    color = palette::selectedRow();
-    color.setAlphaF(0.25f);
-  } else if (m_isHovered) {
-    color = palette::secondaryBackground();
-    color.setAlphaF(0.5f);
-  } else {
-    color = palette::tertiaryBackground();
-  }
-  return color;
+  return look(m_isSelected, m_isHighlighted, m_isHovered).background;
 }
 
 QSize DiscordChannelButton::sizeHint() const {
@@ -316,13 +339,8 @@ QSize DiscordChannelButton::sizeHint() const {
 
 void DiscordChannelButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing);
-  QPainterPath shape;
-  shape.addRoundedRect(QRectF(rect()), kRowCornerRadius, kRowCornerRadius);
-  painter.fillPath(shape, currentBackground());
-  painter.setPen(currentForeground());
-  painter.drawText(rect().adjusted(kRowHorizontalPadding, 0, -kRowHorizontalPadding, 0),
-                   Qt::AlignCenter, text());
+  paintRow(painter, QRectF(rect()), text(), look(m_isSelected, m_isHighlighted, m_isHovered),
+           Qt::AlignHCenter);
 }
 
 void DiscordChannelButton::enterEvent(QEnterEvent* event) {

@@ -13,6 +13,7 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QPainter>
 #include <QPushButton>
 #include <QVariantAnimation>
 
@@ -131,6 +132,18 @@ class DiscordChannelButton : public QAbstractButton {
  public:
   DiscordChannelButton(const QString& label, bool isSelected, bool isHighlighted,
                        QWidget* parent = nullptr);
+
+  struct Look {
+    QColor foreground;
+    // With its opacity in the alpha channel.
+    QColor background;
+  };
+  static Look look(bool isSelected, bool isHighlighted, bool isHovered);
+  // Draws a row of that look into `rect`: the rounded background and the one-line text, cut
+  // with an ellipsis when it does not fit. The list views' delegates paint their rows with it.
+  static void paintRow(QPainter& painter, const QRectF& rect, const QString& text, const Look& look,
+                       Qt::Alignment alignment);
+  static constexpr int kHeight = 36;
 
   bool isSelected() const { return m_isSelected; }
   bool isHighlighted() const { return m_isHighlighted; }

@@ -1,0 +1,80 @@
+// The column of conversation names beside the chat. A click switches the chat to that
+// conversation, a drag reorders the list, a right click offers Rename, Settings and Delete.
+//
+//   auto* side = new ConversationSidePaneView(hub, parent);
+//
+// It keeps a copy of the store's list and reloads it when "conversationListDidChanged" or
+// "conversationSettingDidChanged" is posted and the list differs. It follows the chat on the
+// hub's `setCurrentSessionID` and sends there only what the user chose, or the first row when
+// the chat's conversation is no longer listed; a selection it makes itself sends nothing, so the
+// two never echo each other. Once it has rows, one row is always selected. Drags carry the
+// conversation's id as plain text; a drop on a row lands in the gap above it. GUI thread only.
+#pragma once
+
+#include <QListView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QWidget>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Tessra/chat_window/chat_view_signals.h"
+#include "Tessra/storage/conversation.h"
+#include "platform/foundation/notification_center.h"
+
+namespace tessra {
+
+class ConversationSidePaneView final : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kRowHeight = 36;
+
+  explicit ConversationSidePaneView(ChatViewSignals& hub, QWidget* parent = nullptr);
+  ~ConversationSidePaneView() override;
+
+  const std::string& sessionID() const { return m_sessionID; }
+  const std::vector<Conversation>& conversations() const { return m_allConversations; }
+  QListView* listView() const { return m_list; }
+  // The conversation menu or the deletion question while it is shown, else null.
+  QMenu* contextMenu() const { return m_menu; }
+  QMessageBox* deletionSheet() const { return m_sheet; }
+
+  // Reloads from the store when its list differs from the one shown.
+  void loadConversations();
+  // Moves the conversation whose id is `text` into the gap above `row` (`row` = the number of
+  // rows: below the last), stores the order and posts "conversationListDidChanged". False, with
+  // nothing changed, for a text that is no listed conversation's id.
+  bool acceptDrop(const QString& text, int row);
+  // Opens the conversation menu for the row at `position` (in the list's viewport); nothing
+  // below the last row.
+  void openContextMenu(const QPoint& position);
+
+ private:
+  class Model;
+
+  void selectCurrentSession();
+  void selectionChanged();
+  void followChat(const std::string& sessionID);
+  void renameConversation();
+  void settingsForConversation();
+  void deleteConversation();
+
+  ChatViewSignals& m_signals;
+  std::string m_sessionID;
+  std::vector<Conversation> m_allConversations;
+  std::optional<Conversation> m_contextMenuConversation;
+  // True while the list selects a row itself: that selection is no user's choice.
+  bool m_selecting = false;
+  Model* m_model = nullptr;
+  QListView* m_list = nullptr;
+  QPointer<QMenu> m_menu;
+  QPointer<QMessageBox> m_sheet;
+  platform::NotificationCenter::ObserverToken m_listObserver;
+  platform::NotificationCenter::ObserverToken m_settingObserver;
+};
+
+}  // namespace tessra

@@ -1,0 +1,58 @@
+// The emoji palette the emoji field opens (the desktop has no system character palette): a
+// popup grid of emoji below the field. Arrows move the marked cell, Enter or a click chooses it,
+// Escape closes.
+//
+//   auto* palette = new EmojiPalette(EmojiTextField::pool(), [field](const QString& emoji) {...});
+//   palette->popUp(field);
+//
+// The grid is painted in one widget, only the visible cells; the popup deletes itself when it
+// closes. GUI thread only.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QStringList>
+
+#include <functional>
+
+namespace tessra {
+
+class EmojiPalette final : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  static constexpr int kColumns = 10;
+  static constexpr int kCell = 36;
+  static constexpr int kVisibleRows = 7;
+
+  EmojiPalette(QStringList emoji, std::function<void(const QString&)> choose,
+               QWidget* parent = nullptr);
+
+  // Shows the palette below `anchor` (kept on its screen) and gives it the keyboard.
+  void popUp(QWidget* anchor);
+
+  int current() const { return m_current; }
+  const QStringList& emoji() const { return m_emoji; }
+  // The cell of an emoji in viewport coordinates.
+  QRect cellRect(int index) const;
+
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  int rowCount() const { return (static_cast<int>(m_emoji.size()) + kColumns - 1) / kColumns; }
+  int indexAt(const QPoint& point) const;
+  void setCurrent(int index);
+  void choose(int index);
+
+  QStringList m_emoji;
+  std::function<void(const QString&)> m_choose;
+  int m_current = 0;
+};
+
+}  // namespace tessra

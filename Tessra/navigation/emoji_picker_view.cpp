@@ -1,0 +1,86 @@
+#include "Tessra/navigation/emoji_picker_view.h"
+
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
+
+namespace tessra {
+
+namespace {
+
+constexpr int kFieldInset = 16;
+constexpr double kRingWidth = 2;
+
+// The emoji field inside its dashed ring.
+class Badge final : public QWidget {
+ public:
+  explicit Badge(QWidget* parent) : QWidget(parent) {
+    setFixedSize(static_cast<int>(EmojiPickerView::kSize),
+                 static_cast<int>(EmojiPickerView::kSize));
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(palette::colorFromHex("#1ABC9C"), kRingWidth, Qt::CustomDashLine, Qt::RoundCap,
+             Qt::MiterJoin);
+    pen.setMiterLimit(0);
+    // Dash lengths are in units of the pen's width.
+    pen.setDashPattern(
+        {EmojiPickerView::kDotLength / kRingWidth, EmojiPickerView::kSpaceLength / kRingWidth});
+    pen.setDashOffset(0);
+    painter.setPen(pen);
+    // The stroke is centred on the ring, as the outline of a 72-point circle.
+    painter.drawEllipse(
+        QRectF(rect()).adjusted(kRingWidth / 2, kRingWidth / 2, -kRingWidth / 2, -kRingWidth / 2));
+  }
+};
+
+}  // namespace
+
+EmojiPickerView::EmojiPickerView(const QString& emoji, QWidget* parent) : QWidget(parent) {
+  auto* badge = new Badge(this);
+  m_field = new EmojiTextField(badge);
+  m_field->setText(emoji);
+  m_field->setGeometry(QRect(QPoint(0, 0), badge->size())
+                           .adjusted(kFieldInset, kFieldInset, -kFieldInset, -kFieldInset));
+  m_field->setOpenPicker([this] { showPalette(); });
+  connect(m_field, &EmojiTextField::emojiChanged, this, &EmojiPickerView::emojiChanged);
+
+  m_random = new QPushButton(LocalizedText::General::random(), this);
+  m_random->setFlat(true);
+  m_random->setCursor(Qt::PointingHandCursor);
+  connect(m_random, &QPushButton::clicked, this,
+          [this] { setEmoji(EmojiTextField::randomEmoji()); });
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(16);
+  layout->addWidget(badge, 0, Qt::AlignHCenter);
+  layout->addWidget(m_random, 0, Qt::AlignHCenter);
+}
+
+void EmojiPickerView::setEmoji(const QString& emoji) {
+  if (m_field->text() == emoji) return;
+  m_field->setText(emoji);
+  emit emojiChanged(emoji);
+}
+
+void EmojiPickerView::showPalette() {
+  if (m_palette && m_palette->isVisible()) return;
+  // A child popup: it goes with the picker.
+  m_palette = new EmojiPalette(
+      EmojiTextField::pool(),
+      [this](const QString& chosen) {
+        // Through the field's rule, as if typed there.
+        m_field->setText(chosen);
+        m_field->normalizeText();
+      },
+      this);
+  m_palette->popUp(m_field);
+}
+
+}  // namespace tessra
