@@ -13,7 +13,6 @@
 #include "aiclient/ai_client.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/queue.h"
-#include "tokenizer/test_vocabulary.h"
 
 namespace tessra::chat_window_test {
 
@@ -53,9 +52,6 @@ void ChatWindowTest::SetUpTestSuite() {
   for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
     ::setenv(name, (s_home->path() / name).c_str(), 1);
   s_server = std::make_unique<testing::HttpServer>();
-  s_server->route("GET", "/encodings/cl100k_base.ranks",
-                  ScriptedResponse::text(200, tokenizer::test::cl100kBytes()));
-  ::setenv("TESSRA_VOCAB_BASE_URL", s_server->baseUrl().c_str(), 1);
   ::setenv(aiclient::AIClient::kBaseUrlVariable, s_server->baseUrl().c_str(), 1);
   platform::mainQueue().setPoster([](platform::Job job) {
     QMetaObject::invokeMethod(qApp, std::move(job), Qt::QueuedConnection);

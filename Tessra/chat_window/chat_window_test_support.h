@@ -1,6 +1,5 @@
 // Shared by the chat window's tests: a process whose storage, settings and caches live in a
-// temporary folder, a loopback server playing the chat service (with the token counter's
-// vocabulary), the main queue running on the Qt event loop, streamed answers in the service's
+// temporary folder, a loopback server playing the chat service, the main queue running on the Qt event loop, streamed answers in the service's
 // format, and a counter of the writes of a session file.
 #pragma once
 
@@ -28,12 +27,12 @@ testing::ScriptedResponse errorEnvelope(int status, const std::string& message);
 
 // The environment of the chat window's tests, made once per process before any shared object.
 class ChatWindowTest : public ::testing::Test {
+ public:
+  static testing::HttpServer& server() { return *s_server; }
+
  protected:
   static void SetUpTestSuite();
   static void TearDownTestSuite();
-
-  static testing::HttpServer& server() { return *s_server; }
-  static const testing::TempDir& home() { return *s_home; }
 
   // A new conversation in the store, its session cached.
   static std::string makeConversation(const std::string& name);
