@@ -1,10 +1,20 @@
-// The X server connection the windowing layer talks to: Qt's own, so requests and Qt's drawing
-// are ordered on one connection, and the atoms our requests name.
+// The X server connections the windowing layer talks to.
+//
+// Qt's own connection (`x11::connection()`), so requests and Qt's drawing are ordered on one
+// connection, with the atoms and properties our requests name:
 //
 //   xcb_connection_t* c = x11::connection();   // null when the program is not on X11
 //   xcb_atom_t stacking = x11::atom(c, "_NET_CLIENT_LIST_STACKING");
 //
-// GUI thread only (Qt's connection belongs to it).
+// And a connection of our own (`X11Connection`), closed when the object goes, for services that
+// select events Qt would not expect (raw input on the root window) or that must not disturb Qt's
+// event queue:
+//
+//   platform::X11Connection x;
+//   if (!x.isValid()) return;  // no X server: logged
+//   xcb_query_pointer(x.get(), x.rootWindow());
+//
+// GUI thread only (Qt's connection belongs to it); one thread at a time for an own connection.
 #pragma once
 
 #include <xcb/xcb.h>
@@ -14,7 +24,37 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+namespace tessra::platform {
+
+class X11Connection {
+ public:
+  // Connects to the display named by DISPLAY (or `displayName`).
+  explicit X11Connection(const char* displayName = nullptr);
+  X11Connection(X11Connection&&) noexcept = default;
+  X11Connection& operator=(X11Connection&&) noexcept = default;
+
+  bool isValid() const;
+  xcb_connection_t* get() const { return m_connection.get(); }
+  // The root window of the default screen; 0 without a connection.
+  xcb_window_t rootWindow() const { return m_root; }
+  // The pointer's position on the root window, in device pixels; nothing without a connection.
+  std::optional<std::pair<int, int>> pointerPosition() const;
+
+  // Whether an X server answers on DISPLAY; when not, the reason as a sentence for the user.
+  static std::optional<std::string> unavailableReason();
+
+ private:
+  struct Disconnect {
+    void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
+  };
+  std::unique_ptr<xcb_connection_t, Disconnect> m_connection;
+  xcb_window_t m_root = 0;
+};
+
+}  // namespace tessra::platform
 
 namespace tessra::platform::x11 {
 

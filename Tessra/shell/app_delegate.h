@@ -1,0 +1,130 @@
+// The program's start-up and its hub: it starts telemetry, the tray item, the side button and
+// the floating chat panel, shows and toggles the panel, follows the settings and the screens,
+// and asks for a restart when the interface language changes.
+//
+//   AppDelegate delegate;   // in main: becomes AppDelegate::shared()
+//   delegate.setUp();       // once the event loop is about to run
+//
+// Beside it live the program-wide values the windows share (GUI thread only, nothing locked):
+// whether the panel is pinned, whether the chat view's side list is shown, the count of open
+// windows that need a taskbar entry, and `openURL`.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "Tessra/shell/feed_updater.h"
+#include "Tessra/shell/updater.h"
+#include "platform/foundation/notification_center.h"
+
+class QWidget;
+
+namespace tessra {
+
+class FloatingWindow;
+class SideButtonWindow;
+
+// While true, a click outside the panel leaves it open. Set by the chat view's pin command.
+bool isWindowPinned();
+void setWindowPinned(bool pinned);
+
+// Whether the chat view shows its side list (the panel is 200 wider then). Read once, at first
+// use, from the setting "sideBarVisible"; the chat view sets it (and stores the setting itself).
+bool sideBarVisible();
+void setSideBarVisible(bool visible);
+
+// How many open windows need a taskbar entry (onboarding, settings, the update window). Counting
+// up shows the program in the taskbar; counting down to 0 takes it out again. Never below 0.
+int openDockWindowCount();
+void countDockWindowUp();
+void countDockWindowDown();
+
+// Opens a link with the desktop (http, https and mailto only). Text that is no valid link logs
+// "Invalid URL" and opens nothing.
+void openURL(const QString& text);
+
+// Ends the program through its event loop, so that everything that hangs on the quit runs.
+// (QCoreApplication::quit would first ask every window to close, and the panel only hides.)
+void quitApp();
+
+class AppDelegate final : public QObject, public UpdaterDelegate {
+  Q_OBJECT
+
+ public:
+  // The telemetry application identifier.
+  static constexpr const char* kTelemetryAppID = "4B1E9D27-6A3C-4F58-9E02-7C5DA13B86F4";
+
+  // Becomes the shared instance and starts the update controller when there is a feed.
+  explicit AppDelegate(QObject* parent = nullptr, std::optional<FeedUpdater::Options> updates =
+                                                      FeedUpdater::optionsFromEnvironment());
+  ~AppDelegate() override;
+
+  // The instance, while there is one.
+  static AppDelegate* shared();
+
+  // The launch sequence: telemetry, observers, then `startApp()`. Runs once.
+  void setUp();
+  // The tray item, the side button and, unless started at login, the panel 0.3 s later.
+  void startApp();
+
+  // Closes the panel when it is shown (or about to be), else shows it.
+  void toggleFloatingWindow();
+  // Shows the panel after the 0.1 s show timer; creates it on first use.
+  void showFloatingWindow();
+  // Closes the panel when it is shown.
+  void closeSidebar();
+  // The interface language changed: offers a restart on the active window, when there is one.
+  void showAlertToCloseTheApp();
+
+  // The side button.
+  void showOverlayButton();
+  QRect overlayButtonFrame() const;
+  void repositionOverlayButton();
+
+  // The panel, once it has been shown; nullptr before.
+  FloatingWindow* floatingWindow() const;
+  // The side button's window while the button is shown, else nullptr.
+  QWidget* buttonWindow() const;
+  // The update controller; nullptr without an update feed.
+  UpdaterController* updaterController() const { return m_updaterController; }
+
+  // What the update controller reports.
+  void updaterWillScheduleUpdateCheck() override;
+  bool supportsGentleScheduledUpdateReminders() const override { return true; }
+  void standardUserDriverWillHandleShowingUpdate(const UpdateItem& update,
+                                                 const UserUpdateState& state) override;
+  void standardUserDriverDidReceiveUserAttention(const UpdateItem& update) override;
+  void standardUserDriverWillFinishUpdateSession() override;
+
+  // The identifier of the update notification.
+  static constexpr const char* kUpdateNotification = "UpdateCheck";
+
+ signals:
+  // The language-change alert was put up on `window`.
+  void languageAlertShown(QWidget* window);
+
+ private:
+  void setUpTelemetry();
+  void displayConfigurationChanged();
+  void didChangeScreenNotification();
+  void overlayVisibilityChanged();
+  void removeOverlayButton();
+  void relaunch();
+  void notificationActivated(const QString& identifier, const QString& action);
+
+  QPointer<FloatingWindow> m_floatingWindow;
+  QPointer<SideButtonWindow> m_buttonWindow;
+  FeedUpdater* m_updaterController = nullptr;
+  QTimer m_telemetryTimer;
+  QTimer m_showTimer;
+  bool m_setUp = false;
+  std::vector<platform::NotificationCenter::ObserverToken> m_observers;
+};
+
+}  // namespace tessra
