@@ -1,6 +1,7 @@
 // Tessra's entry: a tray program on X11 whose floating chat panel slides in from a screen edge.
 #include <QApplication>
 
+#include "Tessra/chat_window/chat_window_installation.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/dark_appearance.h"
 #include "platform/foundation/logger.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
   platform::runMainQueueOnEventLoop();
   platform::QuitOnSignals quitOnSignals;
 
+  installChatWindow();
   AppDelegate delegate;
   delegate.setUp();
   return QApplication::exec();

@@ -11,6 +11,7 @@
 #include "Tessra/prompt_input/attachment_image.h"
 #include "Tessra/prompt_input/chat_attachment_preview.h"
 #include "Tessra/prompt_input/pending_attachment.h"
+#include "Tessra/shell/floating_controller.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
 

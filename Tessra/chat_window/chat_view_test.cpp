@@ -2,11 +2,11 @@
 // temporary folder and the real message page.
 #include "Tessra/chat_window/chat_view.h"
 
+#include <unistd.h>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -77,17 +77,17 @@ TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
   const ChatMessage& sent = std::get<MessageUpdate::AppendMessage>(m_updates[0].value).message;
   EXPECT_EQ(sent.question, "Hello");
   EXPECT_EQ(sent.questionFile->text, "notes");
-  EXPECT_EQ(chatRequests().back()["messages"].back()["content"].dump().find("notes") !=
-                std::string::npos,
-            true);
+  EXPECT_EQ(
+      chatRequests().back()["messages"].back()["content"].dump().find("notes") != std::string::npos,
+      true);
   view.stopGenerating();
   EXPECT_FALSE(view.busy());
 }
 
 TEST_F(ChatViewTest, ASendWaitsForTheKeyringsFirstAnswer) {
   server().route("POST", "/v1/chat/completions", streamedAnswer({"Hi"}, 0ms));
-  for (const std::optional<std::string>& stored : {std::optional<std::string>("sk-stored"),
-                                                  std::optional<std::string>()}) {
+  for (const std::optional<std::string>& stored :
+       {std::optional<std::string>("sk-stored"), std::optional<std::string>()}) {
     SCOPED_TRACE(stored.value_or("no key"));
     auto settings = makeSettings(stored);
     ChatView& view = makeView(settings.get());
@@ -214,13 +214,12 @@ TEST_F(ChatViewTest, DeletingMovesTheContextBreakAndClearingRemovesTheFiles) {
   QImage picture(64, 64, QImage::Format_RGB32);
   picture.fill(Qt::red);
   ChatMessage withFile = finishedMessage("picture");
-  withFile.questionFile = ChatMessageFile{"red.jpg", saveAsJPEGFile(picture), std::nullopt,
-                                          saveAsJPEGFile(picture),
-                                          ChatMessageFile::ChatMessageFileType::image};
+  withFile.questionFile =
+      ChatMessageFile{"red.jpg", saveAsJPEGFile(picture), std::nullopt, saveAsJPEGFile(picture),
+                      ChatMessageFile::ChatMessageFileType::image};
   ChatSessionManager::shared().upsertMessage(withFile, id);
-  const std::string imagePath = QUrl(QString::fromStdString(*withFile.questionFile->path))
-                                    .toLocalFile()
-                                    .toStdString();
+  const std::string imagePath =
+      QUrl(QString::fromStdString(*withFile.questionFile->path)).toLocalFile().toStdString();
   ASSERT_TRUE(fs::exists(imagePath));
   m_updates.clear();
   view.toggleClearMessagesConfirmation();

@@ -1,9 +1,9 @@
 #include "Tessra/chat_window/chat_view_test_fixture.h"
 
+#include <unistd.h>
 #include <QApplication>
 #include <QLabel>
 #include <QTest>
-#include <unistd.h>
 
 #include <fstream>
 
@@ -41,12 +41,11 @@ ChatMessage finishedMessage(const std::string& question, bool endContext) {
 void ChatViewTest::SetUp() {
   m_keychain = keychain::Keychain("org.tessra.chat-view-test." + std::to_string(::getpid()));
   auto& contents = ChatPanelContents::shared();
-  for (auto [slot, name] :
-       {std::pair{&ChatPanelContents::conversationList, "switcher"},
-        {&ChatPanelContents::topicList, "topics"},
-        {&ChatPanelContents::newConversation, "new conversation"},
-        {&ChatPanelContents::enterApiKey, "key entry"},
-        {&ChatPanelContents::conversationSettings, "conversation settings"}}) {
+  for (auto [slot, name] : {std::pair{&ChatPanelContents::conversationList, "switcher"},
+                            {&ChatPanelContents::topicList, "topics"},
+                            {&ChatPanelContents::newConversation, "new conversation"},
+                            {&ChatPanelContents::enterApiKey, "key entry"},
+                            {&ChatPanelContents::conversationSettings, "conversation settings"}}) {
     contents.*slot = [this, name](const ChatPanelContext& context) {
       m_contexts.push_back({name, context.sessionID, context.editingConversation});
       return new QLabel(QString::fromUtf8(name));
@@ -73,8 +72,7 @@ void ChatViewTest::TearDown() {
 std::unique_ptr<UserSettings> ChatViewTest::makeSettings(std::optional<std::string> key) {
   (void)m_keychain.remove(UserSettings::kOpenAiKeyItem);
   if (key) (void)m_keychain.set(*key, UserSettings::kOpenAiKeyItem);
-  return std::make_unique<UserSettings>(m_defaults, m_keychain, m_center,
-                                        platform::mainQueue());
+  return std::make_unique<UserSettings>(m_defaults, m_keychain, m_center, platform::mainQueue());
 }
 
 ChatView& ChatViewTest::makeView(UserSettings* settings) {

@@ -1,6 +1,7 @@
 // Shared by the chat window's tests: a process whose storage, settings and caches live in a
-// temporary folder, a loopback server playing the chat service, the main queue running on the Qt event loop, streamed answers in the service's
-// format, and a counter of the writes of a session file.
+// temporary folder, a loopback server playing the chat service, the main queue running on the Qt
+// event loop, streamed answers in the service's format, and a counter of the writes of a session
+// file.
 #pragma once
 
 #include <chrono>

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "Tessra/shell/app_delegate.h"
+#include "platform/ui/taskbar_policy.h"
 
 namespace tessra {
 
@@ -17,6 +18,7 @@ FloatingPanelView::FloatingPanelView(const QRect& contentRect, bool showDockIcon
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
+  if (!showDockIcon) platform::TaskbarPolicy::keepOffTaskbar(this);
 }
 
 FloatingPanelView::~FloatingPanelView() { countOut(); }

@@ -6,6 +6,7 @@
 
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
+#include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
 
@@ -22,6 +23,10 @@ SidePaneView::SidePaneView(QWidget* content, QWidget* menu, ChatSource source,
   content->setParent(this);
 
   m_pane->setFixedWidth(kPaneWidth);
+  m_pane->setAutoFillBackground(true);
+  QPalette colors = m_pane->palette();
+  colors.setColor(QPalette::Window, palette::tertiaryBackground());
+  m_pane->setPalette(colors);
   auto* paneLayout = new QHBoxLayout(m_pane);
   paneLayout->setContentsMargins(0, 0, 0, 0);
   paneLayout->setSpacing(0);

@@ -10,6 +10,7 @@
 
 #include "Tessra/prompt_input/attachment_image.h"
 #include "Tessra/prompt_input/pending_attachment.h"
+#include "Tessra/shell/floating_controller.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/localized_text.h"
 

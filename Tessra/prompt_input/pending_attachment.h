@@ -33,9 +33,4 @@ class PendingAttachment : public QObject {
   std::optional<ChatAttachment> m_value;
 };
 
-// While false, the floating panel does not forward stray key presses to the prompt (the
-// attachment preview turns it off while it is open). Starts true. GUI thread only.
-bool isPromptKeyForwardingEnabled();
-void setPromptKeyForwardingEnabled(bool enabled);
-
 }  // namespace tessra
