@@ -232,11 +232,10 @@ QWidget* ChatView::buildActionRow() {
   layout->addWidget(m_modelBadge);
 
   const auto addButton = [&](QStringView symbol, const QString& hint, const QString& keys,
-                             auto action) {
-    auto* button = new ActionButton(chatSymbol(symbol, kSymbolColor), rowButtonStyle(), row);
+                             std::function<void()> action) {
+    ActionButton* button =
+        commandButton(row, symbol, rowButtonStyle(), hint, keys, Qt::LeftEdge, std::move(action));
     button->setFocusPolicy(Qt::StrongFocus);
-    new HintPopover(button, hint, keys, Qt::LeftEdge);
-    connect(button, &QAbstractButton::clicked, this, action);
     layout->addWidget(button);
     return button;
   };
@@ -250,6 +249,16 @@ QWidget* ChatView::buildActionRow() {
                           [this] { togglePinWindow(); });
   layout->addStretch(1);
   return row;
+}
+
+ActionButton* ChatView::commandButton(QWidget* parent, QStringView symbol,
+                                      const ActionButtonStyle& style, const QString& hint,
+                                      const QString& keys, Qt::Edge arrowEdge,
+                                      std::function<void()> action) {
+  auto* button = new ActionButton(chatSymbol(symbol, kSymbolColor), style, parent);
+  new HintPopover(button, hint, keys, arrowEdge);
+  connect(button, &QAbstractButton::clicked, this, std::move(action));
+  return button;
 }
 
 QWidget* ChatView::buildInputRow() {
@@ -284,11 +293,10 @@ QWidget* ChatView::buildToolbar() {
   auto* layout = new QHBoxLayout(bar);
   layout->setContentsMargins(16, 0, 16, 12);
   const auto addButton = [&](QStringView symbol, const QString& hint, const QString& keys,
-                             auto action) {
-    auto* button = new ActionButton(chatSymbol(symbol, kSymbolColor), toolbarButtonStyle(), bar);
+                             std::function<void()> action) {
+    ActionButton* button = commandButton(bar, symbol, toolbarButtonStyle(), hint, keys, Qt::TopEdge,
+                                         std::move(action));
     button->setIconSize(QSize(18, 18));
-    new HintPopover(button, hint, keys, Qt::TopEdge);
-    connect(button, &QAbstractButton::clicked, this, action);
     layout->addWidget(button);
   };
   addButton(u"gearshape", LocalizedText::General::settings(), QStringLiteral("⌃,"),

@@ -178,6 +178,10 @@ class ChatView final : public QWidget {
   QWidget* buildActionRow();
   QWidget* buildInputRow();
   QWidget* buildToolbar();
+  // An icon button with a hover hint of its command and its keys.
+  ActionButton* commandButton(QWidget* parent, QStringView symbol, const ActionButtonStyle& style,
+                              const QString& hint, const QString& keys, Qt::Edge arrowEdge,
+                              std::function<void()> action);
   void buildPanels();
   void buildShortcuts();
   void observe();

@@ -1,6 +1,7 @@
 #include "Tessra/chat_window/chat_window_test_support.h"
 
 #include <QCoreApplication>
+#include <QTest>
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "Tessra/chat_engine/chat_gpt_api.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "aiclient/ai_client.h"
 #include "platform/foundation/json.h"
@@ -59,7 +61,10 @@ void ChatWindowTest::SetUpTestSuite() {
   ChatSessionManager::shared().load();
 }
 
-void ChatWindowTest::TearDownTestSuite() {}
+void ChatWindowTest::TearDownTestSuite() {
+  // A stopped request winds down on a worker; the process must not end under it.
+  EXPECT_TRUE(QTest::qWaitFor([] { return ChatGPTAPI::shared().activeRequests() == 0; }, 10000));
+}
 
 std::string ChatWindowTest::makeConversation(const std::string& name) {
   static int serial = 0;
