@@ -229,21 +229,26 @@ void MessagesWebView::apply(const MessageUpdate& update) {
         "the stored conversation instead");
     return;
   }
-  std::optional<std::string> edited;
-  if (const auto* edit = std::get_if<MessageUpdate::EditMessage>(&update.value))
-    edited = edit->message.id;
-  evaluate(page_script::forUpdate(update), std::move(edited));
-}
-
-void MessagesWebView::evaluate(std::string script, std::optional<std::string> editedMessageID) {
-  // Only an edit right behind an edit of the same message is merged, so no update ever moves
-  // past another.
-  if (editedMessageID && !m_pending.empty() &&
-      m_pending.back().editedMessageID == editedMessageID) {
-    m_pending.back().script = std::move(script);
+  if (const auto* edit = std::get_if<MessageUpdate::EditMessage>(&update.value)) {
+    evaluateEdit(edit->message);
     return;
   }
-  m_pending.push_back({std::move(script), std::move(editedMessageID)});
+  evaluate(page_script::forUpdate(update));
+}
+
+void MessagesWebView::evaluate(std::string script) {
+  m_pending.push_back({std::move(script), std::nullopt});
+  scheduleFlush();
+}
+
+void MessagesWebView::evaluateEdit(const ChatMessage& message) {
+  // Only an edit right behind an edit of the same message is merged, so no update ever moves
+  // past another.
+  if (!m_pending.empty() && m_pending.back().edit && m_pending.back().edit->id == message.id) {
+    m_pending.back().edit = message;
+    return;
+  }
+  m_pending.push_back({std::string(), message});
   scheduleFlush();
 }
 
@@ -258,15 +263,18 @@ void MessagesWebView::flush() {
   auto batch = std::exchange(m_pending, {});
   m_batchInFlight = true;
   m_sinceFlush.restart();
-  for (std::size_t i = 0; i + 1 < batch.size(); ++i)
-    m_page->runJavaScript(QString::fromStdString(batch[i].script));
+  const auto text = [](const PendingScript& pending) {
+    return QString::fromStdString(
+        pending.edit ? page_script::forUpdate(MessageUpdate::editMessage(*pending.edit))
+                     : pending.script);
+  };
+  for (std::size_t i = 0; i + 1 < batch.size(); ++i) m_page->runJavaScript(text(batch[i]));
   // The page answers the last call after it has run every call of the batch.
-  m_page->runJavaScript(QString::fromStdString(batch.back().script),
-                        [self = QPointer(this)](const QVariant&) {
-                          if (!self) return;
-                          self->m_batchInFlight = false;
-                          self->scheduleFlush();
-                        });
+  m_page->runJavaScript(text(batch.back()), [self = QPointer(this)](const QVariant&) {
+    if (!self) return;
+    self->m_batchInFlight = false;
+    self->scheduleFlush();
+  });
 }
 
 void MessagesWebView::handlePosted(const QJsonValue& body) {

@@ -92,10 +92,11 @@ class MessagesWebView : public QWebEngineView {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  // A call waiting for the next batch: its text, or for an edit the message, written out only
+  // when the batch leaves, so that edits merged away cost nothing.
   struct PendingScript {
     std::string script;
-    // The message a pending edit replaces; later edits of it merge into this entry.
-    std::optional<std::string> editedMessageID;
+    std::optional<ChatMessage> edit;
   };
 
   void installScripts();
@@ -105,7 +106,8 @@ class MessagesWebView : public QWebEngineView {
   void setIsEmptyLater(bool isEmpty);
   void applyPageWidth();
 
-  void evaluate(std::string script, std::optional<std::string> editedMessageID = std::nullopt);
+  void evaluate(std::string script);
+  void evaluateEdit(const ChatMessage& message);
   void scheduleFlush();
   void flush();
 

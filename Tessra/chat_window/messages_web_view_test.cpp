@@ -235,6 +235,20 @@ TEST_F(MessagesWebViewTest, UpdatesApplyInOrderAndGrowingEditsEndAsAOneShotRende
   send(MessageUpdate::clearMessages());
   EXPECT_EQ(articleCount(), 0);
 
+  // A long conversation opens at its end and stays there while the rest renders.
+  std::vector<ChatMessage> many;
+  for (int i = 0; i < 80; ++i)
+    many.push_back(pageMessage("n" + std::to_string(i), "question " + std::to_string(i),
+                               "answer\n\n```js\nlet x = " + std::to_string(i) + ";\n```"));
+  show("long", many);
+  ASSERT_TRUE(QTest::qWaitFor([] {
+    return js("document.querySelectorAll('#messages article:empty').length").toInt() == 0;
+  }));
+  EXPECT_LE(js("(() => { const v = document.scrollingElement; "
+               "return v.scrollHeight - v.scrollTop - v.clientHeight; })()")
+                .toInt(),
+            1);
+
   // A restore hides the indicator the session change showed.
   s_view->setSessionID("updates3");
   ASSERT_TRUE(waitIdle(*s_view));
@@ -420,6 +434,10 @@ TEST_F(MessagesWebViewTest, PageRequestsReachTheProgramOnlyAsAllowed) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return opened.urls.size() == 2; }));
   EXPECT_EQ(opened.urls.back(), QUrl("https://example.com/window"));
   EXPECT_EQ(QApplication::allWidgets().size(), viewsBefore);
+  // The page never goes anywhere else: a script's navigation counts as a link.
+  js("location.href = 'https://example.com/away'");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return opened.urls.size() == 3; }));
+  EXPECT_EQ(opened.urls.back(), QUrl("https://example.com/away"));
   EXPECT_EQ(s_view->url(), MessagesWebView::pageUrl());
   EXPECT_EQ(articleCount(), 1);
   s_view->setOnShowMessage({});

@@ -9,26 +9,18 @@ namespace tessra {
 
 namespace {
 
-struct PageText {
-  const char* name;
-  const char16_t* english;
-};
+// The names after "MessagePage." of the page's texts (LocalizedText::MessagePage).
+constexpr std::array kPageTexts = {"attachment", "contextCleared", "delete",      "error",
+                                   "generating", "loading",        "openInWindow"};
 
-constexpr std::array kPageTexts = {
-    PageText{"openInWindow", u"Open in Window"},    PageText{"delete", u"Delete"},
-    PageText{"generating", u"Generating…"},         PageText{"error", u"Error"},
-    PageText{"contextCleared", u"Context cleared"}, PageText{"loading", u"Loading…"},
-    PageText{"attachment", u"Attachment"},
-};
-
-nlohmann::json textsOf(const LanguageBundle& bundle) {
+// Every language file holds these keys; a bundle without one falls back to English.
+nlohmann::json textsOf(const LanguageBundle& bundle, const LanguageBundle& english) {
+  const QString table = LocalizedText::kTableName.toString();
   nlohmann::json texts = nlohmann::json::object();
-  for (const auto& text : kPageTexts) {
-    const QString key = QStringLiteral("MessagePage.") + QString::fromUtf8(text.name);
-    texts[text.name] = bundle
-                           .localizedString(key, QString::fromUtf16(text.english),
-                                            LocalizedText::kTableName.toString())
-                           .toStdString();
+  for (const char* name : kPageTexts) {
+    const QString key = QStringLiteral("MessagePage.") + QString::fromUtf8(name);
+    texts[name] =
+        bundle.localizedString(key, english.localizedString(key, {}, table), table).toStdString();
   }
   return texts;
 }
@@ -37,14 +29,15 @@ nlohmann::json textsOf(const LanguageBundle& bundle) {
 
 nlohmann::json messagePageTexts() {
   auto& bundles = LocalizedText::bundles();
+  const auto english = bundles.bundleFor(LanguageBundles::kEnglishCode.toString());
   nlohmann::json table = nlohmann::json::object();
   for (const AppLanguage language : allAppLanguages()) {
     if (language == AppLanguage::system) continue;
     const QString code = QString::fromUtf8(rawValue(language));
-    table[std::string(rawValue(language))] = textsOf(*bundles.bundleFor(code));
+    table[std::string(rawValue(language))] = textsOf(*bundles.bundleFor(code), *english);
   }
   const auto base = bundles.baseBundle();
-  table["system"] = textsOf(*base);
+  table["system"] = textsOf(*base, *english);
   table["systemTag"] = base->code().isEmpty() ? std::string("en") : base->code().toStdString();
   return table;
 }

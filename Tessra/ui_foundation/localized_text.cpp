@@ -561,6 +561,41 @@ const QString& LocalizedText::Settings::General::soundEffects() {
   return text;
 }
 
+const QString& LocalizedText::MessagePage::attachment() {
+  static const QString text = plainText(u"MessagePage.attachment", u"Attachment");
+  return text;
+}
+
+const QString& LocalizedText::MessagePage::contextCleared() {
+  static const QString text = plainText(u"MessagePage.contextCleared", u"Context cleared");
+  return text;
+}
+
+const QString& LocalizedText::MessagePage::deleteAction() {
+  static const QString text = plainText(u"MessagePage.delete", u"Delete");
+  return text;
+}
+
+const QString& LocalizedText::MessagePage::error() {
+  static const QString text = plainText(u"MessagePage.error", u"Error");
+  return text;
+}
+
+const QString& LocalizedText::MessagePage::generating() {
+  static const QString text = plainText(u"MessagePage.generating", u"Generating…");
+  return text;
+}
+
+const QString& LocalizedText::MessagePage::loading() {
+  static const QString text = plainText(u"MessagePage.loading", u"Loading…");
+  return text;
+}
+
+const QString& LocalizedText::MessagePage::openInWindow() {
+  static const QString text = plainText(u"MessagePage.openInWindow", u"Open in Window");
+  return text;
+}
+
 const QString& LocalizedText::Settings::General::verticalPadding() {
   static const QString text = plainText(u"Settings.General.verticalPadding", u"Vertical Padding");
   return text;

@@ -11,7 +11,8 @@
 // An accessor is named by the key's last part. Where that cannot be a C++ name, or the key does
 // not follow the pattern, the declaration names its key: "General.continue" and "General.delete"
 // are continueAction() and deleteAction(), "General.Model" is model(),
-// "ApiKey.validationError.length" is ApiKey::validationErrorLength() and
+// "ApiKey.validationError.length" is ApiKey::validationErrorLength(), "MessagePage.delete" is
+// MessagePage::deleteAction() and
 // "Settings.About.description" is Settings::aboutDescription().
 //
 // Plain texts are computed once, at their first use, in the language in force then, and kept
@@ -157,6 +158,16 @@ class LocalizedText {
     static QString updaterDescription(const QString& version);
     // "Last %@" with the context limit; a limit of 0 is the caller's to show as allMessages().
     static QString lastNItems(std::int64_t count);
+  };
+
+  struct MessagePage {
+    static const QString& attachment();
+    static const QString& contextCleared();
+    static const QString& deleteAction();  // "MessagePage.delete"
+    static const QString& error();
+    static const QString& generating();
+    static const QString& loading();
+    static const QString& openInWindow();
   };
 
   struct Settings {

@@ -207,6 +207,14 @@ const PlainRow kPlainRows[] = {
      &LocalizedText::Settings::General::soundEffects},
     {u"Settings.General.verticalPadding", u"Vertical Padding",
      &LocalizedText::Settings::General::verticalPadding},
+    {u"MessagePage.attachment", u"Attachment", &LocalizedText::MessagePage::attachment},
+    {u"MessagePage.contextCleared", u"Context cleared",
+     &LocalizedText::MessagePage::contextCleared},
+    {u"MessagePage.delete", u"Delete", &LocalizedText::MessagePage::deleteAction},
+    {u"MessagePage.error", u"Error", &LocalizedText::MessagePage::error},
+    {u"MessagePage.generating", u"Generating…", &LocalizedText::MessagePage::generating},
+    {u"MessagePage.loading", u"Loading…", &LocalizedText::MessagePage::loading},
+    {u"MessagePage.openInWindow", u"Open in Window", &LocalizedText::MessagePage::openInWindow},
 };
 
 struct FormatRow {
@@ -246,9 +254,9 @@ QString englishOf(const QString& key) {
   return {};
 }
 
-TEST(LocalizedTextTable, HoldsEightyNinePlainAndThreeFormatKeys) {
-  EXPECT_EQ(std::size(kPlainRows), 89u);
-  EXPECT_EQ(allKeys().size(), 92);
+TEST(LocalizedTextTable, HoldsNinetySixPlainAndThreeFormatKeys) {
+  EXPECT_EQ(std::size(kPlainRows), 96u);
+  EXPECT_EQ(allKeys().size(), 99);
   EXPECT_EQ(allKeys().removeDuplicates(), 0);
 }
 
