@@ -2,8 +2,10 @@
 #include <QApplication>
 
 #include "Tessra/chat_window/chat_window_installation.h"
+#include "Tessra/prompt_input/attachment_sources.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/dark_appearance.h"
+#include "Tessra/shell/floating_controller.h"
 #include "platform/foundation/logger.h"
 #include "platform/ui/event_loop_queue.h"
 #include "platform/ui/qt_message_log.h"
@@ -30,6 +32,8 @@ int main(int argc, char** argv) {
   platform::runMainQueueOnEventLoop();
   platform::QuitOnSignals quitOnSignals;
 
+  // Ctrl+V in the panel attaches a copied file, image or long text instead of typing it.
+  FloatingController::setPasteboardAttachmentReader([] { return fromPasteboard(); });
   installChatWindow();
   AppDelegate delegate;
   delegate.setUp();

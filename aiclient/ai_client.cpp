@@ -6,6 +6,7 @@
 
 #include "aiclient/models.h"
 #include "platform/foundation/logger.h"
+#include "platform/foundation/percent_encoding.h"
 
 namespace tessra::aiclient {
 namespace {
@@ -28,30 +29,6 @@ bool isValidHost(std::string_view host) {
     if (std::string_view("/?#@[]\\%").find(c) != std::string_view::npos) return false;
   }
   return true;
-}
-
-// The characters a path keeps as they are; everything else is percent-encoded ("%" too, so a
-// path that already looks encoded is sent as written).
-bool isPathCharacter(char c) {
-  if (std::isalnum(static_cast<unsigned char>(c))) return true;
-  return std::string_view("-._~!$&'()*+,;=:@/").find(c) != std::string_view::npos;
-}
-
-std::string percentEncodedPath(std::string_view path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  encoded.reserve(path.size());
-  for (char c : path) {
-    if (isPathCharacter(c)) {
-      encoded.push_back(c);
-      continue;
-    }
-    const auto byte = static_cast<unsigned char>(c);
-    encoded.push_back('%');
-    encoded.push_back(kHex[byte >> 4]);
-    encoded.push_back(kHex[byte & 0x0F]);
-  }
-  return encoded;
 }
 
 ErrorPtr badURL(std::string detail) {
@@ -122,7 +99,9 @@ Result<std::string> AIClient::buildURL(std::string_view path) const {
   if (!fullPath.empty() && !fullPath.starts_with('/')) fullPath.insert(0, 1, '/');
   if (fullPath.ends_with('/') && path.starts_with('/')) fullPath.pop_back();
   fullPath.append(path);
-  return c.scheme + "://" + c.host + ":" + std::to_string(c.port) + percentEncodedPath(fullPath);
+  // "%" is encoded too, so a path that already looks encoded is sent as written.
+  return c.scheme + "://" + c.host + ":" + std::to_string(c.port) +
+         platform::percentEncode(fullPath, platform::kPathCharacters);
 }
 
 Result<platform::UrlRequest> AIClient::buildRequest(std::string_view path,

@@ -120,7 +120,7 @@ class AIClient {
   // "scheme://host:port" (the port always written), then the base path and `path`,
   // percent-encoded where a path may not hold a character. Fails with a bad-URL error when the
   // configuration cannot make a URL.
-  Result<std::string> buildURL(std::string_view path) const;
+  [[nodiscard]] Result<std::string> buildURL(std::string_view path) const;
 
   // The streams started and not yet ended.
   const ArrayWithThreadSafety<std::shared_ptr<StreamingSessionBase>>& streamingSessions() const {
@@ -236,18 +236,20 @@ class AIClient {
 
   // A request with a JSON body (or none, for GET) to `path`, built with the credentials.
   template <class Body>
-  Result<platform::UrlRequest> buildJSONRequest(std::string_view path, std::string method,
-                                                const Body& body) const {
+  [[nodiscard]] Result<platform::UrlRequest> buildJSONRequest(std::string_view path,
+                                                              std::string method,
+                                                              const Body& body) const {
     auto url = buildURL(path);
     if (!url) return std::unexpected(url.error());
     return build(JSONRequest(std::move(*url), std::move(method), body));
   }
   // A request without a body.
-  Result<platform::UrlRequest> buildRequest(std::string_view path, std::string method) const;
-  Result<platform::UrlRequest> build(const JSONRequest& request) const;
+  [[nodiscard]] Result<platform::UrlRequest> buildRequest(std::string_view path,
+                                                          std::string method) const;
+  [[nodiscard]] Result<platform::UrlRequest> build(const JSONRequest& request) const;
   // GET "/v1/models/" followed by the model identifier as one segment ("a/b" asks for "a%2Fb").
-  Result<platform::UrlRequest> buildModelRequest(std::string_view model) const;
-  Result<platform::UrlRequest> buildMultipartRequest(
+  [[nodiscard]] Result<platform::UrlRequest> buildModelRequest(std::string_view model) const;
+  [[nodiscard]] Result<platform::UrlRequest> buildMultipartRequest(
       std::string_view path, std::shared_ptr<const MultipartFormDataBodyEncodable> body) const;
 
   // Sends the request and reports the answer decoded as R (responses.h), or the request's

@@ -185,7 +185,20 @@ TEST(AIClient, PlainRequestsFailWithTheServicesMessageOrTheStatus) {
                 [&](Result<ImagesResult> result) { promise.set_value(std::move(result)); });
   const auto failed = wait(future);
   ASSERT_FALSE(failed);
-  EXPECT_EQ(describe(failed.error()), "HTTP 500: <html><h1>Oops</h1></html>");
+  EXPECT_EQ(describe(failed.error()), "HTTP 500: Oops");
+}
+
+TEST(AIClient, AnErrorBodyNestedFifteenThousandDeepEndsInAnErrorNotACrash) {
+  const std::string body = "{\"error\":" + std::string(15000, '[') + std::string(15000, ']') + "}";
+  HttpServer server;
+  server.route("POST", "/v1/chat/completions", ScriptedResponse::json(400, body));
+  AIClient client(configurationFor(server));
+
+  const auto answer = chat(client, sampleQuery());
+  ASSERT_FALSE(answer);
+  const auto status = errorAs<HTTPStatusError>(answer.error());
+  ASSERT_TRUE(status);
+  EXPECT_EQ(status->statusCode(), 400);
 }
 
 TEST(AIClient, AQueryThatCannotBeWrittenIsReportedAndNothingIsSent) {

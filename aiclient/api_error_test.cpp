@@ -65,13 +65,6 @@ TEST(APIErrorResponseWire, OtherBadEnvelopesFailNamingTheKey) {
   });
 }
 
-TEST(APIErrorResponse, EqualityTellsAbsentFromPresent) {
-  EXPECT_EQ(APIError("m", "t"), APIError("m", "t"));
-  EXPECT_NE(APIError("m", "t"), APIError("m", "t", std::nullopt, "c"));
-  EXPECT_NE(APIError("m", "t", "p"), APIError("m", "t"));
-  EXPECT_NE(APIErrorResponse(APIError("m", "t")), APIErrorResponse(APIError("n", "t")));
-}
-
 TEST(APIErrorResponse, TravelsAsAnErrorWithTheServicesMessage) {
   const auto envelope = decode<APIErrorResponse>(R"({"error":{"message":["a","b"],"type":"t"}})");
   const ErrorPtr error = std::make_exception_ptr(envelope);
@@ -82,21 +75,6 @@ TEST(APIErrorResponse, TravelsAsAnErrorWithTheServicesMessage) {
     EXPECT_EQ(caught, envelope);
   }
   EXPECT_EQ(decode<APIErrorResponse>(wire(envelope)), envelope);
-}
-
-TEST(ClientErrors, DescribeThemselvesByTheirName) {
-  EXPECT_STREQ(AIClientError(AIClientError::Code::emptyData).what(), "emptyData");
-  EXPECT_STREQ(StreamingError(StreamingError::Code::unknownContent).what(), "unknownContent");
-  EXPECT_STREQ(StreamingError(StreamingError::Code::emptyContent).what(), "emptyContent");
-  EXPECT_EQ(describe(std::make_exception_ptr(AIClientError(AIClientError::Code::emptyData))),
-            "emptyData");
-  EXPECT_NE(StreamingError(StreamingError::Code::unknownContent),
-            StreamingError(StreamingError::Code::emptyContent));
-  const std::unordered_set<StreamingError> set = {
-      StreamingError(StreamingError::Code::unknownContent),
-      StreamingError(StreamingError::Code::unknownContent),
-      StreamingError(StreamingError::Code::emptyContent)};
-  EXPECT_EQ(set.size(), 2u);
 }
 
 }  // namespace

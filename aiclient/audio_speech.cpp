@@ -1,10 +1,10 @@
 #include "aiclient/audio_speech.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "aiclient/model.h"
 #include "aiclient/multipart_form_data.h"
+#include "platform/foundation/logger.h"
 
 namespace tessra::aiclient {
 
@@ -13,12 +13,8 @@ namespace {
 using platform::optionalField;
 using platform::requiredField;
 
-// The checks report on standard output, as console lines, and go on.
-void printLine(std::string_view line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
+// The checks report to the log and go on.
+void printLine(std::string_view line) { platform::logError("{}", line); }
 
 // The standard text of a double: shortest digits that read back the same, ".0" on whole numbers.
 std::string speedText(double speed) { return MultipartFormDataValue(speed).text(); }
@@ -80,8 +76,8 @@ void from_json(const nlohmann::json& j, AudioSpeechQuery::AudioSpeechResponseFor
 
 void to_json(OrderedJson& j, const AudioSpeechQuery& value) {
   j = {{"model", value.model}, {"input", value.input}, {"voice", value.voice}};
-  writeOptional(j, "response_format", value.responseFormat);
-  writeOptional(j, "speed", value.speed);
+  platform::putOptional(j, "response_format", value.responseFormat);
+  platform::putOptional(j, "speed", value.speed);
 }
 
 void from_json(const nlohmann::json& j, AudioSpeechQuery& value) {

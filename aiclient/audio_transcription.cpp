@@ -113,10 +113,10 @@ void from_json(const nlohmann::json& j, ResponseFormat& value) {
 
 void to_json(OrderedJson& j, const AudioTranscriptionQuery& value) {
   j = {{"file", bytesText(value.file)}, {"fileType", value.fileType}, {"model", value.model}};
-  writeOptional(j, "responseFormat", value.responseFormat);
-  writeOptional(j, "prompt", value.prompt);
-  writeOptional(j, "temperature", value.temperature);
-  writeOptional(j, "language", value.language);
+  platform::putOptional(j, "responseFormat", value.responseFormat);
+  platform::putOptional(j, "prompt", value.prompt);
+  platform::putOptional(j, "temperature", value.temperature);
+  platform::putOptional(j, "language", value.language);
 }
 
 void from_json(const nlohmann::json& j, AudioTranscriptionQuery& value) {
@@ -133,9 +133,9 @@ void from_json(const nlohmann::json& j, AudioTranscriptionQuery& value) {
 
 void to_json(OrderedJson& j, const AudioTranslationQuery& value) {
   j = {{"file", bytesText(value.file)}, {"fileType", value.fileType}, {"model", value.model}};
-  writeOptional(j, "responseFormat", value.responseFormat);
-  writeOptional(j, "prompt", value.prompt);
-  writeOptional(j, "temperature", value.temperature);
+  platform::putOptional(j, "responseFormat", value.responseFormat);
+  platform::putOptional(j, "prompt", value.prompt);
+  platform::putOptional(j, "temperature", value.temperature);
 }
 
 void from_json(const nlohmann::json& j, AudioTranslationQuery& value) {

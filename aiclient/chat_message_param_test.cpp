@@ -168,14 +168,5 @@ TEST(ChatMessageParam, AccessorsAnswerPerRole) {
   EXPECT_EQ((*user.content()->vision())[0].textPart()->text, "t");
 }
 
-TEST(ChatMessageParam, RoleAndDetailConvertByExactText) {
-  EXPECT_EQ(fromRawValue<Role>("assistant"), Role::assistant);
-  EXPECT_EQ(fromRawValue<Role>("Assistant"), std::nullopt);
-  EXPECT_EQ(rawValue(Role::tool), "tool");
-  EXPECT_EQ(allCases<Role>(), (std::array{Role::system, Role::user, Role::assistant, Role::tool}));
-  EXPECT_EQ(rawValue(ImageURL::Detail::auto_), "auto");
-  EXPECT_EQ(fromRawValue<ImageURL::Detail>("high"), ImageURL::Detail::high);
-}
-
 }  // namespace
 }  // namespace tessra::aiclient

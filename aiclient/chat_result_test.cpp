@@ -111,16 +111,5 @@ TEST(ChatResultWire, BadAnswersFailNamingTheKey) {
   });
 }
 
-TEST(ChatResultWire, NonFiniteCreationTimeIsNotWritten) {
-  EXPECT_THROW(wire(ChatResult{.created = std::numeric_limits<double>::infinity()}),
-               platform::JsonEncodingError);
-}
-
-TEST(ChatResult, FinishReasonConvertsByExactText) {
-  EXPECT_EQ(fromRawValue<FinishReason>("content_filter"), FinishReason::contentFilter);
-  EXPECT_EQ(fromRawValue<FinishReason>("Stop"), std::nullopt);
-  EXPECT_EQ(rawValue(FinishReason::functionCall), "function_call");
-}
-
 }  // namespace
 }  // namespace tessra::aiclient

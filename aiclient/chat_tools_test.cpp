@@ -108,13 +108,6 @@ TEST(ChatToolsWire, EverySchemaAndChoiceReadsBackEqual) {
             "g");
 }
 
-TEST(ChatToolsWire, NonFiniteBoundsAreNotSent) {
-  EXPECT_THROW(wire(Property{.maximum = std::numeric_limits<double>::infinity()}),
-               platform::JsonEncodingError);
-  EXPECT_THROW(wire(Items{.minimum = std::numeric_limits<double>::quiet_NaN()}),
-               platform::JsonEncodingError);
-}
-
 TEST(ChatToolsWire, BadToolsFailNamingTheKey) {
   expectDecodingErrors<ChatCompletionToolParam>({
       {R"({"function":{"name":"f"},"type":"tool"})", "type", Kind::dataCorrupted},
@@ -145,16 +138,6 @@ TEST(ChatToolsWire, ToolChoiceReadsOnlyItsThreeForms) {
       {R"({"type":"function","function":{}})", "function.name", Kind::keyNotFound},
       {R"({"type":"tool","function":{"name":"f"}})", "", Kind::typeMismatch},
   });
-}
-
-TEST(ChatTools, EnumerationsConvertByExactText) {
-  EXPECT_EQ(fromRawValue<JSONType>("null"), JSONType::null);
-  EXPECT_EQ(fromRawValue<JSONType>("float"), std::nullopt);
-  EXPECT_EQ(rawValue(JSONType::boolean), "boolean");
-  EXPECT_EQ(allCases<JSONType>().size(), 7u);
-  EXPECT_EQ(fromRawValue<ChatCompletionToolParam::ToolsType>("function"),
-            ChatCompletionToolParam::ToolsType::function);
-  EXPECT_EQ(fromRawValue<ChatCompletionToolParam::ToolsType>("Function"), std::nullopt);
 }
 
 }  // namespace

@@ -13,13 +13,13 @@ using Usage = CompletionsResult::Usage;
 
 void to_json(OrderedJson& j, const CompletionsQuery& value) {
   j = {{"model", value.model}, {"prompt", value.prompt}, {"stream", value.stream}};
-  writeOptional(j, "temperature", value.temperature);
-  writeOptional(j, "max_tokens", value.maxTokens);
-  writeOptional(j, "top_p", value.topP);
-  writeOptional(j, "frequency_penalty", value.frequencyPenalty);
-  writeOptional(j, "presence_penalty", value.presencePenalty);
-  writeOptional(j, "stop", value.stop);
-  writeOptional(j, "user", value.user);
+  platform::putOptional(j, "temperature", value.temperature);
+  platform::putOptional(j, "max_tokens", value.maxTokens);
+  platform::putOptional(j, "top_p", value.topP);
+  platform::putOptional(j, "frequency_penalty", value.frequencyPenalty);
+  platform::putOptional(j, "presence_penalty", value.presencePenalty);
+  platform::putOptional(j, "stop", value.stop);
+  platform::putOptional(j, "user", value.user);
 }
 
 void from_json(const nlohmann::json& j, CompletionsQuery& value) {
@@ -39,7 +39,7 @@ void from_json(const nlohmann::json& j, CompletionsQuery& value) {
 
 void to_json(OrderedJson& j, const Choice& value) {
   j = {{"text", value.text}, {"index", value.index}};
-  writeOptional(j, "finish_reason", value.finishReason);
+  platform::putOptional(j, "finish_reason", value.finishReason);
 }
 
 void from_json(const nlohmann::json& j, Choice& value) {
@@ -56,7 +56,7 @@ void to_json(OrderedJson& j, const CompletionsResult& value) {
        {"created", value.created},
        {"model", value.model},
        {"choices", value.choices}};
-  writeOptional(j, "usage", value.usage);
+  platform::putOptional(j, "usage", value.usage);
 }
 
 void from_json(const nlohmann::json& j, CompletionsResult& value) {

@@ -13,11 +13,11 @@ using Usage = EditsResult::Usage;
 
 void to_json(OrderedJson& j, const EditsQuery& value) {
   j = {{"model", value.model}};
-  writeOptional(j, "input", value.input);
+  platform::putOptional(j, "input", value.input);
   j["instruction"] = value.instruction;
-  writeOptional(j, "n", value.n);
-  writeOptional(j, "temperature", value.temperature);
-  writeOptional(j, "top_p", value.topP);
+  platform::putOptional(j, "n", value.n);
+  platform::putOptional(j, "temperature", value.temperature);
+  platform::putOptional(j, "top_p", value.topP);
 }
 
 void from_json(const nlohmann::json& j, EditsQuery& value) {

@@ -81,8 +81,8 @@ void from_json(const nlohmann::json& j, EmbeddingsQuery::EncodingFormat& value) 
 
 void to_json(OrderedJson& j, const EmbeddingsQuery& value) {
   j = {{"input", value.input}, {"model", value.model}};
-  writeOptional(j, "encoding_format", value.encodingFormat);
-  writeOptional(j, "user", value.user);
+  platform::putOptional(j, "encoding_format", value.encodingFormat);
+  platform::putOptional(j, "user", value.user);
 }
 
 void from_json(const nlohmann::json& j, EmbeddingsQuery& value) {

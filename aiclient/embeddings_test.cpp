@@ -66,13 +66,6 @@ TEST(EmbeddingsInput, ReadsTheKeyedFormToo) {
   EXPECT_EQ(nested->codingPath(), "input");
 }
 
-TEST(EmbeddingsInput, CaseAndOrderMatter) {
-  EXPECT_NE(Input::intList({1, 2}), Input::intList({2, 1}));
-  EXPECT_NE(Input::string("1"), Input::intList({1}));
-  EXPECT_NE(Input::stringList({}), Input::intList({}));
-  EXPECT_EQ(Input::intMatrix({{1}}), Input::intMatrix({{1}}));
-}
-
 TEST(EmbeddingsQueryWire, KeysInOrderOnlyWhenSet) {
   struct Case {
     EmbeddingsQuery query;

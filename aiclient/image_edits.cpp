@@ -106,13 +106,13 @@ bool ImageVariationsQuery::operator==(const ImageVariationsQuery& other) const {
 
 void to_json(OrderedJson& j, const ImageEditsQuery& value) {
   j = {{"image", bytesText(value.image)}};
-  writeOptional(j, "mask", base64Text(value.mask));
+  platform::putOptional(j, "mask", base64Text(value.mask));
   j["prompt"] = value.prompt;
-  writeOptional(j, "model", value.model);
-  writeOptional(j, "n", value.n);
-  writeOptional(j, "response_format", enumText(value.responseFormat));
-  writeOptional(j, "size", enumText(value.size));
-  writeOptional(j, "user", value.user);
+  platform::putOptional(j, "model", value.model);
+  platform::putOptional(j, "n", value.n);
+  platform::putOptional(j, "response_format", enumText(value.responseFormat));
+  platform::putOptional(j, "size", enumText(value.size));
+  platform::putOptional(j, "user", value.user);
 }
 
 void from_json(const nlohmann::json& j, ImageEditsQuery& value) {
@@ -130,11 +130,11 @@ void from_json(const nlohmann::json& j, ImageEditsQuery& value) {
 
 void to_json(OrderedJson& j, const ImageVariationsQuery& value) {
   j = {{"image", bytesText(value.image)}};
-  writeOptional(j, "model", value.model);
-  writeOptional(j, "n", value.n);
-  writeOptional(j, "response_format", enumText(value.responseFormat));
-  writeOptional(j, "size", value.size);
-  writeOptional(j, "user", value.user);
+  platform::putOptional(j, "model", value.model);
+  platform::putOptional(j, "n", value.n);
+  platform::putOptional(j, "response_format", enumText(value.responseFormat));
+  platform::putOptional(j, "size", value.size);
+  platform::putOptional(j, "user", value.user);
 }
 
 void from_json(const nlohmann::json& j, ImageVariationsQuery& value) {

@@ -62,19 +62,6 @@ TEST(ImagesQueryWire, ReadsNullAsAbsentAndRejectsWhatIsNotListed) {
   });
 }
 
-TEST(ImagesQuery, OptionListsAreInDeclarationOrder) {
-  using Size = ImagesQuery::Size;
-  EXPECT_EQ(allCases<Size>(),
-            (std::array{Size::_256, Size::_512, Size::_1024, Size::_1792_1024, Size::_1024_1792}));
-  EXPECT_EQ(rawValue(Size::_1024_1792), "1024x1792");
-  EXPECT_EQ(allCases<ImagesQuery::Style>(),
-            (std::array{ImagesQuery::Style::natural, ImagesQuery::Style::vivid}));
-  EXPECT_EQ(allCases<ImagesQuery::Quality>(),
-            (std::array{ImagesQuery::Quality::standard, ImagesQuery::Quality::hd}));
-  EXPECT_EQ(fromRawValue<ImagesQuery::ResponseFormat>("b64_json"),
-            ImagesQuery::ResponseFormat::b64_json);
-}
-
 TEST(ImagesResultWire, ReadsTheImagesInOrder) {
   const auto result = decode<ImagesResult>(
       R"({"created":1715000000,"data":[{"url":"https://img/1.png","revised_prompt":"a cat, sitting"},)"
@@ -97,29 +84,6 @@ TEST(ImagesResultWire, BadResultsFail) {
       {R"({"created":1,"data":[{"url":3}]})", "data[0].url", Kind::typeMismatch},
       {R"({"created":1,"data":{}})", "data", Kind::typeMismatch},
   });
-  EXPECT_THROW(wire(ImagesResult{.created = std::numeric_limits<double>::quiet_NaN()}),
-               platform::JsonEncodingError);
-}
-
-TEST(ImagesResult, OrderOfImagesMatters) {
-  const ImagesResult::Image a{.url = "a"};
-  const ImagesResult::Image b{.url = "b"};
-  EXPECT_NE((ImagesResult{.created = 1, .data = {a, b}}),
-            (ImagesResult{.created = 1, .data = {b, a}}));
-  EXPECT_NE((ImagesResult::Image{.url = "a"}), (ImagesResult::Image{.b64Json = "", .url = "a"}));
-}
-
-TEST(Model, IdentifiersAreExactAndDistinct) {
-  EXPECT_STREQ(Model::gpt_3_5_turbo, "gpt-3.5-turbo");
-  EXPECT_STREQ(Model::gpt_4o, "gpt-4o");
-  EXPECT_STREQ(Model::ada, "ada");
-  EXPECT_STREQ(Model::gpt_3_5_turbo_16k_0613, "gpt-3.5-turbo-16k-0613");
-  EXPECT_STREQ(Model::text_moderation_007, "text-moderation-007");
-  std::set<std::string_view> distinct(Model::all.begin(), Model::all.end());
-  EXPECT_EQ(distinct.size(), 44u);
-  for (const std::string_view id : Model::all) {
-    EXPECT_EQ(id.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ _"), std::string_view::npos) << id;
-  }
 }
 
 }  // namespace

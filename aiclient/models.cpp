@@ -1,37 +1,21 @@
 #include "aiclient/models.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "platform/foundation/percent_encoding.h"
 
 namespace tessra::aiclient {
 
-namespace {
-
 using platform::requiredField;
 
-bool keepsInSegment(char c) {
-  if (std::isalnum(static_cast<unsigned char>(c))) return true;
-  return std::string_view("-._~:@").find(c) != std::string_view::npos;
-}
-
-}  // namespace
-
 std::string modelPathSegment(std::string_view model) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  const bool onlyDots =
-      !model.empty() && std::ranges::all_of(model, [](char c) { return c == '.'; });
-  std::string segment;
-  for (const char c : model) {
-    if (keepsInSegment(c) && !onlyDots) {
-      segment.push_back(c);
-      continue;
-    }
-    const auto byte = static_cast<unsigned char>(c);
-    segment.push_back('%');
-    segment.push_back(kHex[byte >> 4]);
-    segment.push_back(kHex[byte & 0x0F]);
+  // A segment of dots alone would step through the path, so its dots are encoded too.
+  if (!model.empty() && std::ranges::all_of(model, [](char c) { return c == '.'; })) {
+    std::string segment;
+    for (std::size_t i = 0; i < model.size(); ++i) segment += "%2E";
+    return segment;
   }
-  return segment;
+  return platform::percentEncode(model, ":@");
 }
 
 void to_json(OrderedJson& j, const ModelQuery& value) { j = {{"model", value.model}}; }

@@ -28,7 +28,7 @@ void readCategories(const nlohmann::json& j, Moderation::PerCategory<Value>& val
 
 void to_json(OrderedJson& j, const ModerationsQuery& value) {
   j = {{"input", value.input}};
-  writeOptional(j, "model", value.model);
+  platform::putOptional(j, "model", value.model);
 }
 
 void from_json(const nlohmann::json& j, ModerationsQuery& value) {

@@ -100,16 +100,5 @@ TEST(ModerationsResultWire, EveryCategoryKeyIsRequiredAsSpelled) {
             (ModerationsResult{.id = "i", .model = "m"}));
 }
 
-TEST(ModerationsResult, OneScoreMakesAnotherResult) {
-  ModerationsResult a{.id = "i", .model = "m", .results = {Moderation{}}};
-  ModerationsResult b = a;
-  b.results[0].categoryScores.sexualMinors = 1e-9;
-  EXPECT_NE(a, b);
-  EXPECT_EQ(allCases<Moderation::CategoryKey>().size(), 11u);
-  EXPECT_EQ(fromRawValue<Moderation::CategoryKey>("self-harm/intent"),
-            Moderation::CategoryKey::selfHarmIntent);
-  EXPECT_EQ(fromRawValue<Moderation::CategoryKey>("selfHarmIntent"), std::nullopt);
-}
-
 }  // namespace
 }  // namespace tessra::aiclient

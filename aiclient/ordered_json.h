@@ -21,12 +21,6 @@ namespace tessra::aiclient {
 
 using OrderedJson = nlohmann::ordered_json;
 
-// Writes `key` only when the value is present; never a null.
-template <class T>
-void writeOptional(OrderedJson& object, const char* key, const std::optional<T>& value) {
-  if (value) object[key] = *value;
-}
-
 template <class E>
 void writeRawValue(OrderedJson& j, E value) {
   j = std::string(rawValue(value));

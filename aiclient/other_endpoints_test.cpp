@@ -153,24 +153,6 @@ TEST_F(OtherEndpoints, CompletionsStreamSendsItsOwnCopyWithStreamSetAndYieldsEve
   expectJsonPost(request(), "/v1/completions", R"({"model":"m","prompt":"p","stream":true})");
 }
 
-TEST_F(OtherEndpoints, EditsPostTheQueryAndReadTheAnswer) {
-  m_server.route(
-      "POST", "/v1/edits",
-      ScriptedResponse::json(
-          200, R"({"object":"edit","created":1589478378,"choices":[)"
-               R"({"text":"What day of the week is it?\n","index":0}],)"
-               R"("usage":{"prompt_tokens":25,"completion_tokens":32,"total_tokens":57}})"));
-  const auto result =
-      answerOf(edits(m_client, EditsQuery{.model = "text-davinci-edit-001",
-                                          .input = "What day of the wek is it?",
-                                          .instruction = "Fix the spelling mistakes"}));
-  expectJsonPost(request(), "/v1/edits",
-                 R"({"model":"text-davinci-edit-001","input":"What day of the wek is it?",)"
-                 R"("instruction":"Fix the spelling mistakes"})");
-  EXPECT_EQ(result.choices.at(0).text, "What day of the week is it?\n");
-  EXPECT_EQ(result.usage.totalTokens, 57);
-}
-
 TEST_F(OtherEndpoints, EmbeddingsPostTheInputBareAndReadTheVectors) {
   m_server.route(
       "POST", "/v1/embeddings",
@@ -196,34 +178,6 @@ TEST_F(OtherEndpoints, EmbeddingsPostTheInputBareAndReadTheVectors) {
             (std::vector<double>{-0.006929283, -0.005336422, 0.00024047505}));
   EXPECT_EQ(result->data[1].index, 1);
   EXPECT_EQ(result->usage, (EmbeddingsResult::Usage{4, 4}));
-}
-
-TEST_F(OtherEndpoints, ModerationsPostTheInputAndReadTheVerdicts) {
-  m_server.route(
-      "POST", "/v1/moderations",
-      ScriptedResponse::json(
-          200,
-          R"({"id":"modr-970d409ef3bef3b70c73d8232df86e7d","model":"text-moderation-007",)"
-          R"("results":[{"flagged":true,"categories":{"sexual":false,"hate":false,)"
-          R"("harassment":true,"self-harm":false,"sexual/minors":false,)"
-          R"("hate/threatening":false,"violence/graphic":false,"self-harm/intent":false,)"
-          R"("self-harm/instructions":false,"harassment/threatening":true,"violence":true},)"
-          R"("category_scores":{"sexual":1.2e-06,"hate":0.01,"harassment":0.92,)"
-          R"("self-harm":1e-07,"sexual/minors":0,"hate/threatening":0.003,)"
-          R"("violence/graphic":1e-05,"self-harm/intent":2e-07,"self-harm/instructions":3e-08,)"
-          R"("harassment/threatening":0.81,"violence":0.99}}]})"));
-  const auto result = answerOf(moderations(
-      m_client, ModerationsQuery{.input = "I will hurt you", .model = "text-moderation-007"}));
-  expectJsonPost(request(), "/v1/moderations",
-                 R"({"input":"I will hurt you","model":"text-moderation-007"})");
-  ASSERT_EQ(result.results.size(), 1u);
-  const auto& verdict = result.results[0];
-  EXPECT_TRUE(verdict.flagged);
-  EXPECT_TRUE(verdict.categories.harassmentThreatening);
-  EXPECT_FALSE(verdict.categories.selfHarm);
-  EXPECT_EQ(verdict.categoryScores.violence, 0.99);
-  EXPECT_EQ(verdict.categoryScores.pairs()[6],
-            (std::pair<std::string_view, double>{"self-harm/instructions", 3e-08}));
 }
 
 TEST_F(OtherEndpoints, ModelsAreListedAndLookedUpWithGetsWithoutBody) {
@@ -290,21 +244,6 @@ TEST_F(OtherEndpoints, SpeechPostsTheCheckedQueryAndReturnsTheBodyAsItCame) {
                  R"({"model":"tts-1-hd","input":"Today is a wonderful day","voice":"alloy",)"
                  R"("response_format":"mp3","speed":"1.25"})");
   EXPECT_EQ(result.audio, toBytes(audio));
-}
-
-TEST_F(OtherEndpoints, ASpeechErrorIsAnErrorNeverAudio) {
-  const AudioSpeechQuery query(Model::tts_1, "x", AudioSpeechQuery::AudioSpeechVoice::echo);
-  m_server.route("POST", "/v1/audio/speech", ScriptedResponse::json(429, kEnvelope));
-  const auto envelope = errorAs<APIErrorResponse>(failureOf(audioCreateSpeech(m_client, query)));
-  ASSERT_TRUE(envelope);
-  EXPECT_STREQ(envelope->what(), kServiceMessage);
-
-  m_server.route("POST", "/v1/audio/speech",
-                 ScriptedResponse::text(502, "<html>Bad gateway</html>", "text/html"));
-  const auto status = errorAs<HTTPStatusError>(failureOf(audioCreateSpeech(m_client, query)));
-  ASSERT_TRUE(status);
-  EXPECT_EQ(status->statusCode(), 502);
-  EXPECT_NE(std::string(status->what()).find("HTTP 502"), std::string::npos) << status->what();
 }
 
 TEST_F(OtherEndpoints, TranscriptionsAndTranslationsUploadTheFileAndReadTheText) {
@@ -446,38 +385,6 @@ TEST_F(OtherEndpoints, TheOrganizationTravelsWithEveryKindOfRequest) {
   const auto upload = request(1);
   expectMultipartPost(upload, "/v1/images/variations");
   EXPECT_EQ(upload.header("OpenAI-Organization"), "org-7");
-}
-
-TEST_F(OtherEndpoints, PublisherFormsSendOnceAndPublishTheRecords) {
-  m_server.route("GET", "/v1/models",
-                 ScriptedResponse::json(200, R"({"object":"list","data":[]})"));
-  const std::string chunk =
-      R"({"id":"c","object":"text_completion","created":1,"model":"m","choices":[{"text":"a","index":0}]})";
-  m_server.route("POST", "/v1/completions",
-                 ScriptedResponse::streamed({{"data: " + chunk + "\n\ndata: {}\n\ndata: " + chunk +
-                                              "\n\ndata: [DONE]\n\n"}}));
-
-  std::promise<Result<ModelsResult>> listed;
-  const auto modelsPublished = modelsPublisher(m_client);
-  auto subscription = modelsPublished.subscribe(
-      [&](ModelsResult result) { listed.set_value(std::move(result)); }, [](ErrorPtr) {});
-  EXPECT_EQ(answerOf(listed.get_future())->object, "list");
-
-  std::mutex mutex;
-  std::vector<bool> values;
-  std::promise<ErrorPtr> ended;
-  const auto stream = completionsStreamPublisher(m_client, CompletionsQuery{.model = "m"});
-  auto streamSubscription = stream.subscribe(
-      [&](Result<CompletionsResult> value) {
-        std::lock_guard lock(mutex);
-        values.push_back(value.has_value());
-      },
-      [&](ErrorPtr error) { ended.set_value(error); });
-  EXPECT_EQ(answerOf(ended.get_future()), nullptr);
-  std::lock_guard lock(mutex);
-  // The event that is no record is a failed value, and the stream goes on.
-  EXPECT_EQ(values, (std::vector<bool>{true, false, true}));
-  EXPECT_EQ(m_server.requestCount(), 2u);
 }
 
 }  // namespace

@@ -75,9 +75,9 @@ class JSONRequest {
 
   // Fails when the body cannot be written as JSON (a number that is not finite) or a credential
   // cannot travel in a header; nothing is sent then.
-  Result<platform::UrlRequest> build(const std::string& token,
-                                     const std::optional<std::string>& organizationIdentifier,
-                                     double timeoutInterval) const;
+  [[nodiscard]] Result<platform::UrlRequest> build(
+      const std::string& token, const std::optional<std::string>& organizationIdentifier,
+      double timeoutInterval) const;
 
   bool hasBody() const { return m_encodeBody != nullptr; }
   const std::string& url() const { return m_url; }
@@ -96,9 +96,9 @@ class MultipartFormDataRequest {
 
   // Lays out the body with a boundary made for this build. Fails only when a credential cannot
   // travel in a header.
-  Result<platform::UrlRequest> build(const std::string& token,
-                                     const std::optional<std::string>& organizationIdentifier,
-                                     double timeoutInterval) const;
+  [[nodiscard]] Result<platform::UrlRequest> build(
+      const std::string& token, const std::optional<std::string>& organizationIdentifier,
+      double timeoutInterval) const;
 
   const std::string& url() const { return m_url; }
   const std::string& method() const { return m_method; }

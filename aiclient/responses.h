@@ -38,7 +38,7 @@ std::optional<APIErrorResponse> decodeErrorEnvelope(std::string_view body);
 
 // A whole answer as a record of type R (see the top of this file).
 template <class R>
-Result<R> decodeResponse(Result<platform::UrlData> answer) {
+[[nodiscard]] Result<R> decodeResponse(Result<platform::UrlData> answer) {
   if (!answer) return std::unexpected(answer.error());
   const std::string_view body(reinterpret_cast<const char*>(answer->body.data()),
                               answer->body.size());
@@ -59,7 +59,7 @@ Result<R> decodeResponse(Result<platform::UrlData> answer) {
 // A whole answer whose body is the result as it stands (the speech endpoint's audio): R is
 // made with its `audio` set to the body bytes, without reading them.
 template <class R>
-Result<R> rawResponse(Result<platform::UrlData> answer) {
+[[nodiscard]] Result<R> rawResponse(Result<platform::UrlData> answer) {
   if (!answer) return std::unexpected(answer.error());
   if (!answer->response.isSuccess()) {
     const std::string_view body(reinterpret_cast<const char*>(answer->body.data()),

@@ -148,7 +148,7 @@ class StreamingSession final : public StreamingSessionBase {
   }
 
  private:
-  static Result<ResultType> decode(std::string_view data) {
+  [[nodiscard]] static Result<ResultType> decode(std::string_view data) {
     // JSON that parses is UTF-8 throughout, so the text is checked only when it failed.
     try {
       return platform::decodeJson<ResultType>(data);

@@ -21,12 +21,6 @@ TEST(ArrayWithThreadSafety, RemovesEveryMatchAndKeepsTheOrderOfTheRest) {
   EXPECT_EQ(array.snapshot(), (std::vector<std::string>{"B", "C"}));
 }
 
-TEST(ArrayWithThreadSafety, RemovingFromAnEmptyListLeavesItEmpty) {
-  ArrayWithThreadSafety<int> array;
-  array.removeAll([](int) { return true; });
-  EXPECT_EQ(array.count(), 0u);
-}
-
 TEST(ArrayWithThreadSafety, APredicateThatThrowsLeavesTheListAsItWas) {
   ArrayWithThreadSafety<int> array;
   for (int i = 0; i < 4; ++i) array.append(i);

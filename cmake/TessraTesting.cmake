@@ -1,18 +1,24 @@
-# tessra_add_test(NAME name LABEL label [GUI] [DISPLAY_LOCK] SOURCES ... LIBRARIES ...)
+# tessra_add_test(NAME name LABEL label [GUI | OFFSCREEN] [DISPLAY_LOCK] SOURCES ... LIBRARIES ...)
 # Builds one GoogleTest executable and registers each of its cases with CTest under the label.
 #   GUI           the cases run inside a QApplication on the session's X display
+#   OFFSCREEN     the cases run inside a QApplication on Qt's offscreen platform, so frames and
+#                 grabs do not depend on a display
 #   DISPLAY_LOCK  the cases need the keyboard focus, synthetic input or a global grab, so they
 #                 never run beside another test that holds the display
 function(tessra_add_test)
-  cmake_parse_arguments(ARG "GUI;DISPLAY_LOCK" "NAME;LABEL" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;OFFSCREEN;DISPLAY_LOCK" "NAME;LABEL" "SOURCES;LIBRARIES" ${ARGN})
   if(NOT TESSRA_BUILD_TESTS)
     return()
   endif()
   add_executable(${ARG_NAME} ${ARG_SOURCES})
-  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main
-                                            GTest::gmock)
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} tessra::warnings GTest::gtest
+                                            GTest::gtest_main GTest::gmock)
   if(ARG_GUI)
     target_link_libraries(${ARG_NAME} PRIVATE tessra_gui_test_main)
+  elseif(ARG_OFFSCREEN)
+    target_link_libraries(${ARG_NAME} PRIVATE tessra_offscreen_test_main)
+  endif()
+  if(ARG_GUI OR ARG_OFFSCREEN)
     set_target_properties(${ARG_NAME} PROPERTIES AUTOMOC ON)
   endif()
   set(properties LABELS ${ARG_LABEL})
@@ -27,9 +33,9 @@ endfunction()
 # tessra_add_benchmark(NAME name SOURCES ... LIBRARIES ...)
 function(tessra_add_benchmark)
   cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBRARIES" ${ARGN})
-  find_package(benchmark REQUIRED)
   add_executable(${ARG_NAME} ${ARG_SOURCES})
-  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} benchmark::benchmark)
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} tessra::warnings
+                                            benchmark::benchmark)
   set_target_properties(${ARG_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY
                                                "${PROJECT_BINARY_DIR}/bench")
   add_dependencies(tessra_benchmarks ${ARG_NAME})

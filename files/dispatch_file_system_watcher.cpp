@@ -68,7 +68,7 @@ std::shared_ptr<DispatchFileSystemWatcher> DispatchFileSystemWatcher::createWatc
 
 int DispatchFileSystemWatcher::fileDescriptor() const {
   std::lock_guard lock(m_mutex);
-  return m_inotifyFd;
+  return m_inotifyFd.get();
 }
 
 DispatchFileSystemEvents DispatchFileSystemWatcher::currentEvent() const {
@@ -84,17 +84,14 @@ bool DispatchFileSystemWatcher::startWatching() {
   if (m_path.exists()) {
     const auto type = m_path.fileType();
     if (!isWatchable(type)) return false;
-    if (m_source || m_inotifyFd != -1) return false;
+    if (m_source || m_inotifyFd) return false;
     // Checked before anything is opened, so a watcher nobody listens to holds no descriptor.
     if (!m_callback && m_delegate.expired()) return false;
-    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd < 0) return false;
+    platform::UniqueFd fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!fd) return false;
     m_isDirectory = type == FileType::directory;
     const std::uint32_t mask = inotifyMask(m_events.rawValue & ~Events::Create, m_isDirectory);
-    if (::inotify_add_watch(fd, m_path.systemText().c_str(), mask) < 0) {
-      ::close(fd);
-      return false;
-    }
+    if (::inotify_add_watch(fd.get(), m_path.systemText().c_str(), mask) < 0) return false;
     struct stat info {};
     if (::stat(m_path.systemText().c_str(), &info) == 0) {
       m_lastSize = static_cast<std::uint64_t>(info.st_size);
@@ -102,10 +99,10 @@ bool DispatchFileSystemWatcher::startWatching() {
     }
     m_deleted = false;
     m_renamed = false;
-    m_inotifyFd = fd;
+    m_inotifyFd = std::move(fd);
     const std::weak_ptr<DispatchFileSystemWatcher> weak = weak_from_this();
     m_source = detail::EventLoop::shared().add(
-        fd,
+        m_inotifyFd.get(),
         [weak] {
           if (auto self = weak.lock()) self->drain();
         },
@@ -140,15 +137,15 @@ bool DispatchFileSystemWatcher::startWatching() {
 void DispatchFileSystemWatcher::stopWatching() {
   std::optional<detail::EventLoop::Id> source;
   std::shared_ptr<DispatchFileSystemWatcher> createWatcher;
-  int fd = -1;
+  platform::UniqueFd fd;
   {
     std::lock_guard lock(m_mutex);
     source = std::exchange(m_source, std::nullopt);
-    fd = std::exchange(m_inotifyFd, -1);
+    fd = std::move(m_inotifyFd);
     createWatcher = std::move(m_createWatcher);
   }
   if (source) detail::EventLoop::shared().remove(*source);
-  if (fd >= 0) ::close(fd);
+  fd.reset();
   if (createWatcher) createWatcher->stopWatching();
   // Counted only now: a handler that was running above has queued its notification by now.
   ++m_stops;
@@ -174,10 +171,10 @@ void DispatchFileSystemWatcher::drain() {
   bool checkLinks = false;
   bool attributes = false;
   std::unique_lock lock(m_mutex);
-  if (m_inotifyFd < 0) return;
+  if (!m_inotifyFd) return;
   alignas(inotify_event) std::array<char, 16 * 1024> buffer{};
   for (;;) {
-    const ssize_t n = ::read(m_inotifyFd, buffer.data(), buffer.size());
+    const ssize_t n = ::read(m_inotifyFd.get(), buffer.data(), buffer.size());
     if (n <= 0) break;
     for (ssize_t at = 0; at < n;) {
       const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + at);

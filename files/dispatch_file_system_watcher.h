@@ -30,6 +30,7 @@
 #include "files/file_system_events.h"
 #include "files/path.h"
 #include "platform/foundation/queue.h"
+#include "platform/foundation/unique_fd.h"
 
 namespace tessra::files {
 
@@ -103,7 +104,7 @@ class DispatchFileSystemWatcher : public std::enable_shared_from_this<DispatchFi
   mutable std::mutex m_mutex;
   std::weak_ptr<DispatchFileSystemWatcherDelegate> m_delegate;
   std::shared_ptr<DispatchFileSystemWatcher> m_createWatcher;
-  int m_inotifyFd = -1;
+  platform::UniqueFd m_inotifyFd;
   std::optional<detail::EventLoop::Id> m_source;
   bool m_isDirectory = false;
   bool m_deleted = false;

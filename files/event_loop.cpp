@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/foundation/logger.h"
+#include "platform/foundation/unique_fd.h"
 
 namespace tessra::files::detail {
 
@@ -29,8 +30,8 @@ struct EventLoop::State {
     std::optional<Clock::time_point> deadline;
   };
 
-  int epollFd = -1;
-  int wakeFd = -1;
+  platform::UniqueFd epollFd;
+  platform::UniqueFd wakeFd;
   std::thread thread;
 
   // Guards everything below.
@@ -43,7 +44,7 @@ struct EventLoop::State {
 
   void wake() const {
     const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(wakeFd, &one, sizeof one);
+    [[maybe_unused]] const auto written = ::write(wakeFd.get(), &one, sizeof one);
   }
 
   void run(Id id, bool deadline) {
@@ -80,7 +81,7 @@ struct EventLoop::State {
         }
       }
       const int count =
-          ::epoll_wait(epollFd, ready.data(), static_cast<int>(ready.size()), timeout);
+          ::epoll_wait(epollFd.get(), ready.data(), static_cast<int>(ready.size()), timeout);
       if (count < 0 && errno != EINTR) {
         platform::logError("File watchers stopped: epoll_wait failed ({})", errno);
         return;
@@ -89,7 +90,7 @@ struct EventLoop::State {
         const Id id = ready[static_cast<std::size_t>(i)].data.u64;
         if (id == 0) {
           std::uint64_t drained = 0;
-          [[maybe_unused]] const auto n = ::read(wakeFd, &drained, sizeof drained);
+          [[maybe_unused]] const auto n = ::read(wakeFd.get(), &drained, sizeof drained);
           continue;
         }
         run(id, false);
@@ -116,14 +117,14 @@ EventLoop& EventLoop::shared() {
 }
 
 EventLoop::EventLoop() : m_state(std::make_unique<State>()) {
-  m_state->epollFd = ::epoll_create1(EPOLL_CLOEXEC);
-  m_state->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (m_state->epollFd < 0 || m_state->wakeFd < 0)
+  m_state->epollFd.reset(::epoll_create1(EPOLL_CLOEXEC));
+  m_state->wakeFd.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!m_state->epollFd || !m_state->wakeFd)
     throw std::system_error(errno, std::generic_category(), "epoll");
   epoll_event event{};
   event.events = EPOLLIN;
   event.data.u64 = 0;
-  ::epoll_ctl(m_state->epollFd, EPOLL_CTL_ADD, m_state->wakeFd, &event);
+  ::epoll_ctl(m_state->epollFd.get(), EPOLL_CTL_ADD, m_state->wakeFd.get(), &event);
   m_state->thread = std::thread([state = m_state.get()] { state->loop(); });
 }
 
@@ -134,8 +135,6 @@ EventLoop::~EventLoop() {
   }
   m_state->wake();
   if (m_state->thread.joinable()) m_state->thread.join();
-  ::close(m_state->epollFd);
-  ::close(m_state->wakeFd);
 }
 
 EventLoop::Id EventLoop::add(int fd, std::function<void()> onReadable,
@@ -148,7 +147,7 @@ EventLoop::Id EventLoop::add(int fd, std::function<void()> onReadable,
   epoll_event event{};
   event.events = EPOLLIN;
   event.data.u64 = id;
-  if (::epoll_ctl(m_state->epollFd, EPOLL_CTL_ADD, fd, &event) != 0)
+  if (::epoll_ctl(m_state->epollFd.get(), EPOLL_CTL_ADD, fd, &event) != 0)
     throw std::system_error(errno, std::generic_category(), "epoll_ctl");
   m_state->entries.emplace(id, State::Entry{fd, std::move(handlers), std::nullopt});
   return id;
@@ -170,7 +169,7 @@ void EventLoop::remove(Id id) {
     std::unique_lock lock(m_state->mutex);
     const auto it = m_state->entries.find(id);
     if (it == m_state->entries.end()) return;
-    ::epoll_ctl(m_state->epollFd, EPOLL_CTL_DEL, it->second.fd, nullptr);
+    ::epoll_ctl(m_state->epollFd.get(), EPOLL_CTL_DEL, it->second.fd, nullptr);
     released = std::move(it->second.handlers);
     m_state->entries.erase(it);
     if (!isLoopThread()) {

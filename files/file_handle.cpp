@@ -35,22 +35,10 @@ FileHandle FileHandle::open(const std::string& path, Mode mode) {
   return FileHandle(fd);
 }
 
-FileHandle::~FileHandle() { close(); }
-
-FileHandle::FileHandle(FileHandle&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    close();
-    m_fd = std::exchange(other.m_fd, -1);
-  }
-  return *this;
-}
-
 Bytes FileHandle::read(std::size_t count) {
   Bytes bytes(count);
   for (;;) {
-    const ssize_t n = ::read(m_fd, bytes.data(), count);
+    const ssize_t n = ::read(m_fd.get(), bytes.data(), count);
     if (n >= 0) {
       bytes.resize(static_cast<std::size_t>(n));
       return bytes;
@@ -70,7 +58,7 @@ Bytes FileHandle::readToEnd() {
 
 void FileHandle::write(std::span<const std::uint8_t> bytes) {
   while (!bytes.empty()) {
-    const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
+    const ssize_t n = ::write(m_fd.get(), bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       throwErrno("write");
@@ -80,32 +68,27 @@ void FileHandle::write(std::span<const std::uint8_t> bytes) {
 }
 
 std::uint64_t FileHandle::offset() const {
-  const off_t at = ::lseek(m_fd, 0, SEEK_CUR);
+  const off_t at = ::lseek(m_fd.get(), 0, SEEK_CUR);
   if (at < 0) throwErrno("lseek");
   return static_cast<std::uint64_t>(at);
 }
 
 void FileHandle::seek(std::uint64_t offset) {
-  if (::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0) throwErrno("lseek");
+  if (::lseek(m_fd.get(), static_cast<off_t>(offset), SEEK_SET) < 0) throwErrno("lseek");
 }
 
 std::uint64_t FileHandle::seekToEnd() {
-  const off_t at = ::lseek(m_fd, 0, SEEK_END);
+  const off_t at = ::lseek(m_fd.get(), 0, SEEK_END);
   if (at < 0) throwErrno("lseek");
   return static_cast<std::uint64_t>(at);
 }
 
 void FileHandle::truncate(std::uint64_t size) {
-  if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) throwErrno("ftruncate");
+  if (::ftruncate(m_fd.get(), static_cast<off_t>(size)) != 0) throwErrno("ftruncate");
 }
 
 void FileHandle::synchronize() {
-  if (::fsync(m_fd) != 0) throwErrno("fsync");
-}
-
-void FileHandle::close() {
-  if (m_fd < 0) return;
-  ::close(std::exchange(m_fd, -1));
+  if (::fsync(m_fd.get()) != 0) throwErrno("fsync");
 }
 
 }  // namespace tessra::files

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/foundation/base64.h"
+#include "platform/foundation/unique_fd.h"
 
 namespace tessra::files {
 
@@ -23,14 +24,9 @@ class FileHandle {
   static FileHandle open(const std::string& path, Mode mode);
 
   explicit FileHandle(int fileDescriptor) : m_fd(fileDescriptor) {}
-  ~FileHandle();
-  FileHandle(FileHandle&& other) noexcept;
-  FileHandle& operator=(FileHandle&& other) noexcept;
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
 
-  int fileDescriptor() const { return m_fd; }
-  bool isOpen() const { return m_fd >= 0; }
+  int fileDescriptor() const { return m_fd.get(); }
+  bool isOpen() const { return static_cast<bool>(m_fd); }
 
   // Up to `count` bytes from the current offset; an empty buffer at the end of the file.
   Bytes read(std::size_t count);
@@ -44,10 +40,10 @@ class FileHandle {
   void truncate(std::uint64_t size);
   // Flushes the file's data and metadata to the disk.
   void synchronize();
-  void close();
+  void close() { m_fd.reset(); }
 
  private:
-  int m_fd = -1;
+  platform::UniqueFd m_fd;
 };
 
 }  // namespace tessra::files

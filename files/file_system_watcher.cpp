@@ -77,12 +77,11 @@ bool FileSystemWatcher::isStarted() const {
 void FileSystemWatcher::watch() {
   std::lock_guard lock(m_mutex);
   if (m_started) return;
-  const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (fd < 0) {
+  m_inotifyFd.reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  if (!m_inotifyFd) {
     platform::logError("Could not start watching files: inotify_init1 failed ({})", errno);
     return;
   }
-  m_inotifyFd = fd;
   for (const auto& path : m_paths) {
     const std::string text = path.absolute().systemText();
     struct stat info {};
@@ -98,13 +97,13 @@ void FileSystemWatcher::watch() {
     }
   }
   if (m_watches.empty()) {
-    ::close(std::exchange(m_inotifyFd, -1));
+    m_inotifyFd.reset();
     m_roots.clear();
     return;
   }
   const std::weak_ptr<FileSystemWatcher> weak = weak_from_this();
   m_source = detail::EventLoop::shared().add(
-      fd,
+      m_inotifyFd.get(),
       [weak] {
         if (auto self = weak.lock()) self->readEvents();
       },
@@ -121,13 +120,13 @@ void FileSystemWatcher::watch() {
 
 void FileSystemWatcher::close() {
   std::optional<detail::EventLoop::Id> source;
-  int fd = -1;
+  platform::UniqueFd fd;
   {
     std::lock_guard lock(m_mutex);
     if (!m_started) return;
     m_started = false;
     source = std::exchange(m_source, std::nullopt);
-    fd = std::exchange(m_inotifyFd, -1);
+    fd = std::move(m_inotifyFd);
     m_watches.clear();
     m_roots.clear();
     m_pending.clear();
@@ -136,7 +135,7 @@ void FileSystemWatcher::close() {
   }
   // Outside the lock: removing waits for a running handler, which may be waiting for the lock.
   if (source) detail::EventLoop::shared().remove(*source);
-  if (fd >= 0) ::close(fd);
+  fd.reset();
   // Counted only now: a delivery that was running above has queued its batch by now.
   ++m_closes;
 }
@@ -155,7 +154,7 @@ void FileSystemWatcher::flushSync() {
 }
 
 void FileSystemWatcher::addWatch(const std::string& path, bool isRoot) {
-  const int wd = ::inotify_add_watch(m_inotifyFd, path.c_str(), kMask);
+  const int wd = ::inotify_add_watch(m_inotifyFd.get(), path.c_str(), kMask);
   if (wd < 0) {
     // A folder that vanished or cannot be read is simply not watched; a full watch table is
     // worth a line, since changes below go unseen.
@@ -181,7 +180,7 @@ void FileSystemWatcher::addTree(const std::string& directory) {
 void FileSystemWatcher::removeTree(const std::string& directory) {
   for (auto it = m_watches.begin(); it != m_watches.end();) {
     if (isUnder(it->second, directory)) {
-      ::inotify_rm_watch(m_inotifyFd, it->first);
+      ::inotify_rm_watch(m_inotifyFd.get(), it->first);
       it = m_watches.erase(it);
     } else {
       ++it;
@@ -202,11 +201,11 @@ void FileSystemWatcher::record(std::string path, std::int64_t flags) {
 
 void FileSystemWatcher::readEvents() {
   std::unique_lock lock(m_mutex);
-  if (m_inotifyFd < 0) return;
+  if (!m_inotifyFd) return;
   const bool fileEvents = m_flags.contains(FileSystemEventStreamCreateFlags::FileEvents);
   alignas(inotify_event) std::array<char, 64 * 1024> buffer{};
   for (;;) {
-    const ssize_t n = ::read(m_inotifyFd, buffer.data(), buffer.size());
+    const ssize_t n = ::read(m_inotifyFd.get(), buffer.data(), buffer.size());
     if (n <= 0) break;
     for (ssize_t at = 0; at < n;) {
       const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + at);

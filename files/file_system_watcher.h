@@ -38,6 +38,7 @@
 #include "files/file_system_events.h"
 #include "files/path.h"
 #include "platform/foundation/queue.h"
+#include "platform/foundation/unique_fd.h"
 
 namespace tessra::files {
 
@@ -94,7 +95,7 @@ class FileSystemWatcher : public std::enable_shared_from_this<FileSystemWatcher>
   mutable std::mutex m_mutex;
   std::uint64_t m_lastEventId;
   bool m_started = false;
-  int m_inotifyFd = -1;
+  platform::UniqueFd m_inotifyFd;
   std::optional<detail::EventLoop::Id> m_source;
   std::map<int, std::string> m_watches;  // watch descriptor -> watched path
   std::map<std::string, bool> m_roots;   // root path -> is a directory

@@ -4,16 +4,16 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <mutex>
 #include <system_error>
 #include <utility>
 
 #include "files/directory_enumerator.h"
+#include "platform/foundation/logger.h"
+#include "platform/foundation/percent_encoding.h"
 #include "platform/foundation/uuid.h"
 
 namespace tessra::files {
@@ -21,7 +21,7 @@ namespace tessra::files {
 namespace {
 
 [[noreturn]] void fatal(const char* message) {
-  std::fprintf(stderr, "Fatal error: %s\n", message);
+  platform::logFault("Fatal error: {}", message);
   std::abort();
 }
 
@@ -129,6 +129,9 @@ std::string standardizeText(std::string_view raw) {
     out += kept[i];
   }
   if (out.empty()) return ".";
+  // A relative result that now begins with "~" keeps a leading "./": only text the caller wrote
+  // with a "~" in front names a home folder, and standardising again must not expand it.
+  if (out.starts_with('~') && !text.starts_with('~')) out.insert(0, "./");
   return out;
 }
 
@@ -201,52 +204,6 @@ std::vector<std::string> dataDirectories() {
   return dirs;
 }
 
-std::string percentEncode(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       std::string_view("-._~/!$&'()*+,;=:@").find(ch) != std::string_view::npos;
-    if (plain) {
-      out.push_back(ch);
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 0xF]);
-    }
-  }
-  return out;
-}
-
-std::optional<std::string> percentDecode(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out.push_back(text[i]);
-      continue;
-    }
-    if (i + 2 >= text.size()) return std::nullopt;
-    int value = 0;
-    for (int k = 1; k <= 2; ++k) {
-      const char h = text[i + static_cast<std::size_t>(k)];
-      value <<= 4;
-      if (h >= '0' && h <= '9') {
-        value |= h - '0';
-      } else if (h >= 'a' && h <= 'f') {
-        value |= h - 'a' + 10;
-      } else if (h >= 'A' && h <= 'F') {
-        value |= h - 'A' + 10;
-      } else {
-        return std::nullopt;
-      }
-    }
-    out.push_back(static_cast<char>(value));
-    i += 2;
-  }
-  return out;
-}
-
 // /proc/self/mounts escapes blanks and backslashes as three octal digits.
 std::string unescapeMountField(std::string_view field) {
   std::string out;
@@ -306,7 +263,7 @@ std::optional<Path> Path::fromFileUrl(std::string_view url) {
   if (rest.starts_with("localhost/")) rest.remove_prefix(9);
   if (!rest.starts_with('/')) return std::nullopt;
   const std::size_t end = rest.find_first_of("?#");
-  auto decoded = percentDecode(rest.substr(0, end));
+  auto decoded = platform::percentDecode(rest.substr(0, end));
   if (!decoded) return std::nullopt;
   return Path(std::move(*decoded));
 }
@@ -496,7 +453,7 @@ std::string Path::debugDescription() const {
 std::string Path::url() const {
   std::string text = absolute().rawValue();
   if (isDirectory() && !text.ends_with('/')) text += '/';
-  return "file://" + percentEncode(text);
+  return "file://" + platform::percentEncode(text, platform::kPathCharacters);
 }
 
 DirectoryEnumerator Path::enumerator() const { return DirectoryEnumerator(*this); }

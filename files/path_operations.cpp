@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 
 #include "files/file_error.h"
 #include "files/path.h"
+#include "platform/foundation/unique_fd.h"
 
 namespace tessra::files {
 
@@ -54,25 +56,81 @@ platform::Date dateOf(const struct statx_timestamp& time) {
 using KernelTime = decltype(stat::st_mtim);
 
 // Copies one item, a directory with everything in it, keeping symbolic links as links and the
-// mode and modification time of every item, as a move within one file system would.
-void copyTree(const fs::path& from, const fs::path& to) {
+// mode and modification time of every item, as a move within one file system would. Every item
+// is made anew and fails if something stands there already, so a copy never merges into what
+// another process put at the destination; `made` tells the caller whether the top item is ours
+// to remove when the copy fails half way.
+void copyTree(const fs::path& from, const fs::path& to, bool& made) {
   const auto status = fs::symlink_status(from);
   if (fs::is_symlink(status)) {
     fs::copy_symlink(from, to);
+    made = true;
     return;
   }
   if (fs::is_directory(status)) {
-    fs::create_directory(to);
+    if (::mkdir(to.c_str(), 0700) != 0)
+      throw std::system_error(errno, std::generic_category(), "mkdir");
+    made = true;
     for (const auto& entry : fs::directory_iterator(from)) {
-      copyTree(entry.path(), to / entry.path().filename());
+      bool madeChild = false;
+      copyTree(entry.path(), to / entry.path().filename(), madeChild);
     }
     fs::permissions(to, status.permissions());
   } else if (fs::is_regular_file(status)) {
+    // Without options the copy opens its target exclusively.
     fs::copy_file(from, to, fs::copy_options::none);
+    made = true;
   } else {
     throw std::system_error(ENOTSUP, std::generic_category(), "copy of a special file");
   }
   fs::last_write_time(to, fs::last_write_time(from));
+}
+
+// Renames without ever replacing what stands at `to`: EEXIST when something does. Where the file
+// system cannot refuse in the rename itself, a file is linked and its old name removed, and a
+// directory is renamed over an empty directory made for it, which only fails if another process
+// put something inside in between.
+int renameWithoutReplacing(const char* from, const char* to) {
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  struct stat info {};
+  if (::lstat(from, &info) != 0) return errno;
+  if (!S_ISDIR(info.st_mode)) {
+    if (::link(from, to) != 0) return errno;
+    if (::unlink(from) != 0) {
+      const int error = errno;
+      ::unlink(to);
+      return error;
+    }
+    return 0;
+  }
+  if (::mkdir(to, 0700) != 0) return errno;
+  if (::rename(from, to) != 0) {
+    const int error = errno;
+    ::rmdir(to);
+    return error;
+  }
+  return 0;
+}
+
+// Copies `from` to `to` for a move or a copy; a copy that fails half way is removed, unless what
+// stands at `to` was not made by it.
+void copyExclusively(const Path& from, const Path& to, FileError (*failure)(Path, Path, ErrorPtr)) {
+  bool made = false;
+  try {
+    copyTree(from.systemText(), to.systemText(), made);
+  } catch (const std::system_error& error) {
+    if (!made && error.code() == std::errc::file_exists) throw FileError::fileAlreadyExists(to);
+    const auto cause = std::current_exception();
+    std::error_code ignored;
+    if (made) fs::remove_all(to.systemText(), ignored);
+    throw failure(from, to, cause);
+  } catch (const std::exception&) {
+    const auto cause = std::current_exception();
+    std::error_code ignored;
+    if (made) fs::remove_all(to.systemText(), ignored);
+    throw failure(from, to, cause);
+  }
 }
 
 ErrorPtr filesystemError(const std::error_code& code, const char* call) {
@@ -139,9 +197,9 @@ void Path::createDirectory(bool withIntermediateDirectories) const {
 }
 
 void Path::createFile() const {
-  const int fd = ::open(systemText().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw FileError::createFileFail(*this);
-  ::close(fd);
+  const platform::UniqueFd fd(
+      ::open(systemText().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (!fd) throw FileError::createFileFail(*this);
 }
 
 void Path::touch(bool updateModificationDate) const {
@@ -166,35 +224,25 @@ void Path::deleteFile() const {
 void Path::moveFile(const Path& destination) const {
   if (!fileType()) throw FileError::fileDoesNotExist(*this);
   if (destination.fileType()) throw FileError::fileAlreadyExists(destination);
-  if (::rename(systemText().c_str(), destination.systemText().c_str()) == 0) return;
-  if (errno != EXDEV)
-    throw FileError::moveFileFail(*this, destination, systemError(errno, "rename"));
-  // Another file system: copy, then remove the source. A copy that fails half way is removed so
-  // that the source stays the one whole item.
-  try {
-    copyTree(systemText(), destination.systemText());
-  } catch (const std::exception&) {
-    const auto failure = std::current_exception();
-    std::error_code ignored;
-    fs::remove_all(destination.systemText(), ignored);
-    throw FileError::moveFileFail(*this, destination, failure);
-  }
-  std::error_code error;
-  fs::remove_all(systemText(), error);
-  if (error) throw FileError::moveFileFail(*this, destination, filesystemError(error, "remove"));
+  // The check above gives the clear error; the rename itself refuses an item made since.
+  const int error = renameWithoutReplacing(systemText().c_str(), destination.systemText().c_str());
+  if (error == 0) return;
+  if (error == EEXIST || error == ENOTEMPTY) throw FileError::fileAlreadyExists(destination);
+  if (error != EXDEV)
+    throw FileError::moveFileFail(*this, destination, systemError(error, "rename"));
+  // Another file system: copy, then remove the source, which stays the one whole item when the
+  // copy fails.
+  copyExclusively(*this, destination, &FileError::moveFileFail);
+  std::error_code removal;
+  fs::remove_all(systemText(), removal);
+  if (removal)
+    throw FileError::moveFileFail(*this, destination, filesystemError(removal, "remove"));
 }
 
 void Path::copyFile(const Path& destination) const {
   if (!fileType()) throw FileError::fileDoesNotExist(*this);
   if (destination.fileType()) throw FileError::fileAlreadyExists(destination);
-  try {
-    copyTree(systemText(), destination.systemText());
-  } catch (const std::exception&) {
-    const auto failure = std::current_exception();
-    std::error_code ignored;
-    fs::remove_all(destination.systemText(), ignored);
-    throw FileError::copyFileFail(*this, destination, failure);
-  }
+  copyExclusively(*this, destination, &FileError::copyFileFail);
 }
 
 void Path::symlinkFile(const Path& destination) const {

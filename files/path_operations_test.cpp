@@ -1,10 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <system_error>
+#include <thread>
 
 #include "files/file_error.h"
 #include "files/path.h"
@@ -100,6 +103,56 @@ TEST_F(PathOperations, MoveRefusesAMissingSourceAndAnExistingDestination) {
   at("a").moveFileReplacing(at("b"));
   EXPECT_EQ(m_dir.read("b"), "first");
   EXPECT_FALSE(at("a").itemExists());
+}
+
+// Another process making the destination while a move runs: either the move fails or the other
+// process does, never both succeed with its item silently replaced. `makeRival` makes the item
+// exclusively and says whether it did.
+void expectNoMoveReplacesARival(const Path& source, const Path& destination,
+                                const std::function<void()>& makeSource,
+                                const std::function<bool()>& makeRival) {
+  int replaced = 0;
+  int refused = 0;
+  for (int round = 0; round < 2000; ++round) {
+    std::error_code ignored;
+    fs::remove_all(destination.rawValue(), ignored);
+    fs::remove_all(source.rawValue(), ignored);
+    makeSource();
+    std::atomic<bool> go = false;
+    bool rivalMade = false;
+    std::thread rival([&] {
+      while (!go.load()) {
+      }
+      rivalMade = makeRival();
+    });
+    go = true;
+    bool moved = false;
+    try {
+      source.moveFile(destination);
+      moved = true;
+    } catch (const FileError& error) {
+      EXPECT_EQ(error.kind(), FileError::Kind::fileAlreadyExists);
+      ++refused;
+    }
+    rival.join();
+    if (moved && rivalMade) ++replaced;
+  }
+  EXPECT_EQ(replaced, 0) << refused << " moves were refused";
+}
+
+TEST_F(PathOperations, AMoveNeverReplacesAnItemMadeWhileItRuns) {
+  const Path target = at("target");
+  expectNoMoveReplacesARival(
+      at("file"), target, [&] { m_dir.write("file", "mine"); },
+      [&] {
+        const int fd = ::open(target.rawValue().c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (fd < 0) return false;
+        ::close(fd);
+        return true;
+      });
+  expectNoMoveReplacesARival(
+      at("folder"), target, [&] { m_dir.write("folder/inside", "mine"); },
+      [&] { return ::mkdir(target.rawValue().c_str(), 0700) == 0; });
 }
 
 TEST_F(PathOperations, MoveAcrossFileSystemsCopiesTheTreeAndRemovesTheSource) {

@@ -170,6 +170,14 @@ TEST(PathAlgebra, TildeExpansionOnlyWhenAsked) {
   EXPECT_EQ(Path("~", true).rawValue(), "/home/someone");
   EXPECT_EQ(Path("~no-such-user-here/x", true).rawValue(), "~no-such-user-here/x");
   EXPECT_EQ(Path("~/a/../b").standardized().rawValue(), "/home/someone/b");
+  // A "~" that did not begin the text stays a name, however often the path is standardised.
+  for (const char* text : {"./~/x", ".//~", "./~no-such-user-here/x"}) {
+    SCOPED_TRACE(text);
+    const Path once = Path(text).standardized();
+    EXPECT_TRUE(once.rawValue().starts_with("./~")) << once.rawValue();
+    EXPECT_EQ(once.standardized().rawValue(), once.rawValue());
+  }
+  EXPECT_EQ(Path("~no-such-user-here/./x").standardized().rawValue(), "~no-such-user-here/x");
 }
 
 TEST(PathAlgebra, DescriptionsAndFileUrls) {

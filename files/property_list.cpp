@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/foundation/date.h"
+#include "platform/foundation/json.h"
 #include "platform/foundation/utf8.h"
 
 namespace tessra::files {
@@ -29,8 +30,12 @@ void writeEscaped(std::string& out, std::string_view raw) {
         out += "&gt;";
         break;
       default:
-        // XML has no literal form for most control characters; a character reference keeps
-        // them through a round trip of our own reader.
+        // XML has no form at all for U+0000, not even a reference: writing one would make a
+        // file that no reader, ours included, reads back.
+        if (c == 0)
+          throw PropertyListEncodingError("A property list cannot hold the character U+0000");
+        // For the other control characters a character reference keeps them through a round
+        // trip of our own reader.
         if (c < 0x20 && ch != '\n' && ch != '\t' && ch != '\r') {
           char ref[8];
           std::snprintf(ref, sizeof ref, "&#x%X;", c);
@@ -51,6 +56,9 @@ std::string formatReal(double value) {
 }
 
 void writeValue(std::string& out, const nlohmann::json& value, int depth) {
+  // Deeper values are refused by the reader; writing them would recurse without bound.
+  if (depth > platform::kMaxJsonNesting)
+    throw PropertyListEncodingError("A property list cannot be nested this deeply");
   const std::string indent(static_cast<std::size_t>(depth), '\t');
   out += indent;
   switch (value.type()) {
@@ -255,7 +263,7 @@ class Reader {
     if (name == "dict" || name == "array") {
       // Each level is a frame of this reader: a file of nothing but opening tags must fail, not
       // overflow the stack.
-      if (m_depth == kMaxDepth) fail("The property list is nested too deeply");
+      if (m_depth == platform::kMaxJsonNesting) fail("The property list is nested too deeply");
       ++m_depth;
       nlohmann::json value = name == "dict" ? dictionary() : array();
       --m_depth;
@@ -372,8 +380,6 @@ class Reader {
     const auto result = std::from_chars(s.data(), s.data() + s.size(), value);
     return !s.empty() && result.ec == std::errc() && result.ptr == s.data() + s.size();
   }
-
-  static constexpr int kMaxDepth = 512;
 
   std::string_view m_text;
   std::size_t m_at = 0;

@@ -138,6 +138,18 @@ TEST_F(PropertyLists, ValuesWithoutAPropertyListFormFailToWrite) {
     EXPECT_EQ(e.kind(), FileError::Kind::writeToFileFail);
   }
   EXPECT_EQ(m_dir.read("kept.plist"), "old");
+  // U+0000 has no XML form; every other control character reads back as written.
+  for (const nlohmann::json& value :
+       {nlohmann::json{{"a", std::string("x\0y", 3)}}, nlohmann::json{{std::string(1, '\0'), 1}}}) {
+    EXPECT_THROW(PropertyListFile<nlohmann::json>(at("kept.plist")).write(value), FileError);
+    EXPECT_EQ(m_dir.read("kept.plist"), "old");
+  }
+  const nlohmann::json controls = std::string("\x01\x1F\t\r\n");
+  EXPECT_EQ(parsePropertyList(encodePropertyList(controls)), controls);
+  nlohmann::json deep = 1;
+  for (int depth = 0; depth <= platform::kMaxJsonNesting; ++depth)
+    deep = nlohmann::json::array({std::move(deep)});
+  EXPECT_THROW(encodePropertyList(deep), PropertyListEncodingError);
   EXPECT_EQ(parsePropertyList(encodePropertyList(
                 nlohmann::json::array({std::numeric_limits<double>::infinity()})))[0],
             std::numeric_limits<double>::infinity());

@@ -1,12 +1,17 @@
 #include "files/text_file.h"
 
+#include <unicode/regex.h>
+#include <unicode/unistr.h>
+
 #include <algorithm>
 #include <cctype>
-#include <regex>
+#include <memory>
 #include <system_error>
 
 #include "files/data_io.h"
 #include "files/file_error.h"
+#include "platform/foundation/logger.h"
+#include "platform/foundation/utf8.h"
 
 namespace tessra::files {
 
@@ -208,9 +213,35 @@ std::vector<std::string> TextFile::linesNotContaining(std::string_view text) con
 }
 
 std::vector<std::string> TextFile::linesMatching(std::string_view pattern) const {
-  const std::regex expression{std::string(pattern)};
-  return filterLines(path(), m_encoding,
-                     [&](const std::string& line) { return std::regex_search(line, expression); });
+  // The expression engine keeps its backtracking on the heap with a bound, so no line, however
+  // long, can overflow the stack the way a recursive matcher would.
+  UErrorCode status = U_ZERO_ERROR;
+  UParseError where{};
+  const std::unique_ptr<icu::RegexPattern> expression(
+      icu::RegexPattern::compile(icu::UnicodeString::fromUTF8(icu::StringPiece(
+                                     pattern.data(), static_cast<std::int32_t>(pattern.size()))),
+                                 0, where, status));
+  std::unique_ptr<icu::RegexMatcher> matcher;
+  if (U_SUCCESS(status)) matcher.reset(expression->matcher(status));
+  if (U_FAILURE(status)) {
+    platform::logError("The pattern \"{}\" is not a regular expression ({} at offset {})",
+                       platform::sanitizeUtf8(pattern), u_errorName(status), where.offset);
+    return {};
+  }
+  std::optional<UErrorCode> matchFailure;
+  auto lines = filterLines(path(), m_encoding, [&](const std::string& line) {
+    const icu::UnicodeString text = icu::UnicodeString::fromUTF8(line);
+    UErrorCode findStatus = U_ZERO_ERROR;
+    matcher->reset(text);
+    const bool found = matcher->find(0, findStatus);
+    if (U_FAILURE(findStatus)) matchFailure = findStatus;
+    return found && U_SUCCESS(findStatus);
+  });
+  // A line too long for the engine's bounded backtracking counts as not matching.
+  if (matchFailure)
+    platform::logError("The pattern \"{}\" could not be matched against every line ({})",
+                       platform::sanitizeUtf8(pattern), u_errorName(*matchFailure));
+  return lines;
 }
 
 }  // namespace tessra::files

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/log_capture.h"
 #include "testing/temp_dir.h"
 
 namespace tessra::files {
@@ -152,9 +153,27 @@ TEST_F(TextFiles, GrepAndLineFilters) {
   EXPECT_EQ(log.linesNotContaining("ERROR").size(), 3u);
   EXPECT_EQ(log.linesContaining("again"), (std::vector<std::string>{"info again"}));
   EXPECT_EQ(log.linesMatching("^[a-z]+:"), (std::vector<std::string>{"error: net"}));
+  EXPECT_EQ(log.linesMatching("^\\p{Lu}{4} "), (std::vector<std::string>{"INFO start"}));
   EXPECT_TRUE(TextFile(at("missing.log")).grep("x").empty());
   EXPECT_EQ(TextFile(at("a")), TextFile(at("./a")));
   EXPECT_FALSE(TextFile(at("a")) == TextFile(at("a"), StringEncoding::ascii));
+}
+
+TEST_F(TextFiles, APatternThatIsNoRegularExpressionMatchesNothingAndIsLogged) {
+  m_dir.write("app.log", "a(b\n[x\n");
+  TextFile log(at("app.log"));
+  for (const char* pattern : {"a(b", "[x", "*", "\\"}) {
+    SCOPED_TRACE(pattern);
+    testing::LogCapture capture;
+    EXPECT_TRUE(log.linesMatching(pattern).empty());
+    EXPECT_TRUE(capture.contains("is not a regular expression")) << capture.all();
+  }
+}
+
+TEST_F(TextFiles, AVeryLongLineIsMatchedWithoutExhaustingTheStack) {
+  m_dir.write("long.log", std::string(100000, 'a') + "b\nshort\n");
+  TextFile log(at("long.log"));
+  EXPECT_EQ(log.linesMatching("^(a|c)*b$").size(), 1u);
 }
 
 }  // namespace

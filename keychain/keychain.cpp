@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "platform/foundation/logger.h"
 #include "platform/foundation/utf8.h"
 #include "platform/security/item_constants.h"
 
@@ -192,7 +193,7 @@ KeychainResult<std::optional<std::string>> Keychain::get(
   if (!*data) return std::nullopt;
   std::string text = toString(**data);
   if (!platform::isValidUtf8(text)) {
-    printLine("failed to convert data to string");
+    platform::logError("failed to convert data to string");
     return std::unexpected(Status::conversionError);
   }
   return text;
@@ -225,7 +226,7 @@ KeychainResult<std::optional<Attributes>> Keychain::getAttributes(
 KeychainResult<void> Keychain::set(std::string_view value, std::string_view key,
                                    bool ignoringAttributeSynchronizable) const {
   if (!platform::isValidUtf8(value)) {
-    printLine("failed to convert string to data");
+    platform::logError("failed to convert string to data");
     return std::unexpected(Status::conversionError);
   }
   return set(toBytes(value), key, ignoringAttributeSynchronizable);
@@ -245,7 +246,7 @@ KeychainResult<void> Keychain::set(const Bytes& value, std::string_view key,
   auto [attributes, error] =
       update ? m_options.itemAttributes(std::nullopt, value) : m_options.itemAttributes(key, value);
   if (error) {
-    printLine(keychain::description(*error));
+    platform::logError("{}", keychain::description(*error));
     return std::unexpected(*error);
   }
   for (const auto& [name, extra] : m_options.attributes) attributes.insert_or_assign(name, extra);

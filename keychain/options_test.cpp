@@ -26,60 +26,6 @@ void expectRawValuesRoundTrip(std::size_t count) {
   EXPECT_EQ(fromRawValue<Enum>("no such constant"), std::nullopt);
 }
 
-TEST(OptionEnumerations, RawValuesTurnBackIntoTheirCases) {
-  expectRawValuesRoundTrip<ItemClass>(2);
-  expectRawValuesRoundTrip<ProtocolType>(31);
-  expectRawValuesRoundTrip<AuthenticationType>(8);
-  expectRawValuesRoundTrip<Accessibility>(7);
-  EXPECT_EQ(allCases<AuthenticationUI>().size(), 3u);
-}
-
-TEST(OptionEnumerations, DescriptionsAreTheFixedTexts) {
-  EXPECT_EQ(description(ItemClass::genericPassword), "GenericPassword");
-  EXPECT_EQ(description(ItemClass::internetPassword), "InternetPassword");
-  EXPECT_EQ(description(ProtocolType::ftp), "FTP");
-  EXPECT_EQ(description(ProtocolType::appleTalk), "AppleTalk");
-  EXPECT_EQ(description(ProtocolType::httpsProxy), "HTTPSProxy");
-  EXPECT_EQ(description(ProtocolType::telnetS), "TelnetS");
-  EXPECT_EQ(description(ProtocolType::pop3S), "POP3S");
-  EXPECT_EQ(description(AuthenticationType::htmlForm), "HTMLForm");
-  EXPECT_EQ(description(AuthenticationType::default_), "Default");
-  EXPECT_EQ(description(Accessibility::afterFirstUnlockThisDeviceOnly),
-            "AfterFirstUnlockThisDeviceOnly");
-  EXPECT_EQ(description(AuthenticationUI::fail), "fail");
-  EXPECT_EQ(rawValue(AuthenticationUI::fail), sec::kSecUseAuthenticationUIFail);
-  EXPECT_EQ(rawValue(ProtocolType::https), sec::kSecAttrProtocolHTTPS);
-}
-
-TEST(AuthenticationPolicySet, BuildsAndCombinesBits) {
-  using P = AuthenticationPolicy;
-  EXPECT_EQ(P({P(1), P(8)}).rawValue(), 9u);
-  EXPECT_EQ(P({}).rawValue(), 0u);
-  EXPECT_EQ(P::or_().rawValue(), 16384u);
-  EXPECT_EQ(P::and_().rawValue(), 32768u);
-  EXPECT_EQ(P::privateKeyUsage().rawValue(), 0x40000000u);
-  EXPECT_EQ(P::applicationPassword().rawValue(), 0x80000000u);
-
-  P policy = P::userPresence();
-  EXPECT_TRUE(policy.insert(P::devicePasscode()));
-  EXPECT_FALSE(policy.insert(P::devicePasscode()));
-  EXPECT_EQ(policy.rawValue(), 17u);
-  EXPECT_EQ(policy.update(P({P::devicePasscode(), P::watch()})), P::devicePasscode());
-  EXPECT_EQ(policy.update(P::biometryAny()), std::nullopt);
-  EXPECT_EQ(policy.remove(P({P::watch(), P::biometryCurrentSet()})), P::watch());
-  EXPECT_EQ(policy.remove(P::watch()), std::nullopt);
-  EXPECT_EQ(policy, P({P::userPresence(), P::devicePasscode(), P::biometryAny()}));
-
-  EXPECT_EQ(P(0b0110).intersection(P(0b0011)), P(0b0010));
-  EXPECT_EQ(P(0b0110).symmetricDifference(P(0b0011)), P(0b0101));
-  EXPECT_EQ(P(0b0110).subtracting(P(0b0011)), P(0b0100));
-  EXPECT_EQ(P(0b0110).unionWith(P(0b0011)), P(0b0111));
-  EXPECT_TRUE(P(0b0010).isSubset(P(0b0110)));
-  EXPECT_TRUE(P(0b0110).isSuperset(P(0b0010)));
-  EXPECT_TRUE(P(0b0100).isDisjoint(P(0b0011)));
-  EXPECT_TRUE(P().isEmpty());
-}
-
 TEST(ServerUrlParsing, KeepsHostAndPortOnlyWhenGiven) {
   struct Row {
     std::string_view text;

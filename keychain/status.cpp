@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <mutex>
+
+#include "platform/foundation/logger.h"
 
 namespace tessra::keychain {
 namespace {
@@ -50,19 +50,11 @@ std::string_view description(Status status) {
   return found ? found->message : description(Status::unexpectedError);
 }
 
-void printLine(std::string_view line) {
-  static std::mutex mutex;
-  std::string text = fmt::format("{}\n", line);
-  std::lock_guard lock(mutex);
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
-
 Status securityError(std::int32_t code) {
   Status status = statusFromCode(code);
   // A user who dismissed the keyring's prompt knows why the operation stopped.
   if (status != Status::userCanceled)
-    printLine(fmt::format("OSStatus error:[{}] {}", rawValue(status), description(status)));
+    platform::logError("OSStatus error:[{}] {}", rawValue(status), description(status));
   return status;
 }
 

@@ -38,9 +38,6 @@ std::string_view description(Status status);
 // The case of a failing code, after writing its line (unless the user canceled).
 Status securityError(std::int32_t code);
 
-// Writes one line on standard output in one piece, so lines of several threads never mix.
-void printLine(std::string_view line);
-
 // A `Status` travelling as an error object (for example through an `ErrorPtr` to the GUI
 // thread): its domain, its code, and its message as the description.
 class StatusError : public Error {

@@ -32,7 +32,7 @@ UsageTelemetryConfiguration::UsageTelemetryConfiguration(std::string appID,
       m_apiBaseURL(baseURL ? std::move(baseURL) : collectorFromEnvironment()),
       m_salt(salt.value_or("")),
       m_sessionID(platform::makeUuidString()),
-      m_logHandler(LogHandler::standardOutput(LogHandler::LogLevel::info)) {}
+      m_logHandler(LogHandler::programLog(LogHandler::LogLevel::info)) {}
 
 std::optional<std::string> UsageTelemetryConfiguration::defaultUser() const {
   std::lock_guard lock(m_mutex);

@@ -79,24 +79,6 @@ TEST(DefaultSignalPayload, DescribesThisMachineWithThreePartVersions) {
   EXPECT_EQ(payload.extensionIdentifier, std::nullopt);
 }
 
-TEST(DefaultSignalPayload, DictionaryHoldsTheSixteenKeysAndTheExtensionOnlyWhenPresent) {
-  auto payload = DefaultSignalPayload::make(SystemVersion{"X", "1", "2", "3"}, "0", "0");
-  auto entries = payload.asDictionary();
-  const std::map<std::string, std::string> fixed = {
-      {"isSimulator", "false"},        {"isDebug", "false"},
-      {"isTestFlight", "false"},       {"isAppStore", "false"},
-      {"targetEnvironment", "native"}, {"systemVersion", "X 1.2.3"},
-  };
-  EXPECT_EQ(entries.size(), 16u);
-  for (const auto& [key, value] : fixed) EXPECT_EQ(entries[key], value) << key;
-  EXPECT_FALSE(entries.contains("extensionIdentifier"));
-
-  payload.extensionIdentifier = "share";
-  entries = payload.asDictionary();
-  EXPECT_EQ(entries.size(), 17u);
-  EXPECT_EQ(entries["extensionIdentifier"], "share");
-}
-
 TEST(DefaultSignalPayload, CurrentTakesVersionAndBuildFromTheConfiguration) {
   UsageTelemetryConfiguration configuration("4B1E9D27-6A3C-4F58-9E02-7C5DA13B86F4");
   EXPECT_EQ(DefaultSignalPayload::current(configuration).appVersion, "0");

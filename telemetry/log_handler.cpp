@@ -1,7 +1,10 @@
 #include "telemetry/log_handler.h"
 
-#include <cstdio>
+#include <fmt/format.h>
+
 #include <utility>
+
+#include "platform/foundation/logger.h"
 
 namespace tessra::telemetry {
 
@@ -14,18 +17,13 @@ constexpr std::string_view kClientTag = "TessraTelemetry";
 LogHandler::LogHandler(LogLevel logLevel, Handler handler)
     : logLevel(logLevel), handler(std::move(handler)) {}
 
-LogHandler LogHandler::standardOutput(LogLevel logLevel) {
+LogHandler LogHandler::programLog(LogLevel logLevel) {
   return LogHandler(logLevel, [](LogLevel level, const std::string& message) {
-    std::string line = "[";
-    line += kClientTag;
-    line += ": ";
-    line += description(level);
-    line += "] ";
-    line += message;
-    line += '\n';
-    // One write per line, so lines from several threads never interleave.
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    const platform::LogLevel programLevel = level == LogLevel::debug  ? platform::LogLevel::debug
+                                            : level == LogLevel::info ? platform::LogLevel::info
+                                                                      : platform::LogLevel::error;
+    platform::Logger::shared().log(
+        programLevel, fmt::format("[{}: {}] {}", kClientTag, description(level), message));
   });
 }
 

@@ -20,9 +20,9 @@ class LogHandler {
 
   LogHandler(LogLevel logLevel, Handler handler);
 
-  // A handler of the given level that writes "[TessraTelemetry: INFO] message" lines to standard
-  // output.
-  static LogHandler standardOutput(LogLevel logLevel);
+  // A handler of the given level that writes "[TessraTelemetry: INFO] message" lines to the
+  // program's log, at the log's level of the same name.
+  static LogHandler programLog(LogLevel logLevel);
 
   // Hands the message on when its level is at least `logLevel`.
   void log(LogLevel level, const std::string& message) const;

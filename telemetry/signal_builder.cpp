@@ -3,10 +3,10 @@
 #include <mutex>
 
 #include "platform/foundation/date.h"
+#include "platform/foundation/sha256.h"
 #include "platform/foundation/user_defaults.h"
 #include "platform/foundation/uuid.h"
 #include "telemetry/default_signal_payload.h"
-#include "telemetry/sha256.h"
 
 namespace tessra::telemetry {
 
@@ -34,7 +34,7 @@ std::map<std::string, std::string> enricherEntries(
 }  // namespace
 
 std::string defaultsSuiteName(const std::string& telemetryAppID) {
-  const auto hash = sha256(telemetryAppID);
+  const auto hash = platform::sha256Hex(telemetryAppID);
   return std::string(kDefaultsSuitePrefix) + hash.substr(hash.size() - 12);
 }
 
@@ -93,7 +93,7 @@ std::optional<SignalPostBody> makeSignalPostBody(
   return SignalPostBody{
       .receivedAt = platform::Date::now(),
       .appID = *appID,
-      .clientUser = sha256(user, configuration.salt()),
+      .clientUser = platform::sha256Hex(user + configuration.salt()),
       .sessionID = configuration.sessionID(),
       .type = signalType,
       .floatValue = floatValue,

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/foundation/sha256.h"
 #include "platform/foundation/user_defaults.h"
 #include "platform/foundation/uuid.h"
-#include "telemetry/sha256.h"
 #include "testing/temp_dir.h"
 
 namespace tessra::telemetry {
@@ -146,7 +146,7 @@ TEST(SignalRecord, FillsIdentityFieldsFromTheConfiguration) {
   EXPECT_GE(body->receivedAt, before);
   EXPECT_LE(body->receivedAt, platform::Date::now());
   EXPECT_EQ(body->appID, "4B1E9D27-6A3C-4F58-9E02-7C5DA13B86F4");
-  EXPECT_EQ(body->clientUser, sha256("installation", "salt"));
+  EXPECT_EQ(body->clientUser, platform::sha256Hex("installationsalt"));
   EXPECT_EQ(body->sessionID, configuration->sessionID());
   EXPECT_EQ(body->type, "ping");
   EXPECT_EQ(body->floatValue, std::nullopt);
@@ -154,7 +154,7 @@ TEST(SignalRecord, FillsIdentityFieldsFromTheConfiguration) {
 
   const auto given = makeSignalPostBody("ping", std::string("given"), 0.5, {}, *configuration);
   ASSERT_TRUE(given);
-  EXPECT_EQ(given->clientUser, sha256("given", "salt"));
+  EXPECT_EQ(given->clientUser, platform::sha256Hex("givensalt"));
   EXPECT_EQ(given->floatValue, 0.5);
 }
 
@@ -173,7 +173,7 @@ TEST(SignalRecord, AnApplicationIdentifierThatIsNotAUuidBuildsNothing) {
 }
 
 TEST(DefaultUser, TheSuiteIsNamedByTheHashedApplicationIdentifier) {
-  const auto hash = sha256(kAppID);
+  const auto hash = platform::sha256Hex(kAppID);
   EXPECT_EQ(defaultsSuiteName(kAppID), "org.tessra.telemetry." + hash.substr(52));
   EXPECT_EQ(defaultsSuiteName(kAppID).size(), std::string("org.tessra.telemetry.").size() + 12);
 }
@@ -203,7 +203,7 @@ TEST(DefaultUser, ANewIdentifierIsKeptForEveryLaterSignalAndRun) {
   EXPECT_EQ(defaultUserIdentifier(nextRun), first);
   const auto body = makeSignalPostBody("ping", std::nullopt, std::nullopt, {}, nextRun);
   ASSERT_TRUE(body);
-  EXPECT_EQ(body->clientUser, sha256(first));
+  EXPECT_EQ(body->clientUser, platform::sha256Hex(first));
 
   UsageTelemetryConfiguration otherApp(platform::makeUuidString());
   EXPECT_NE(defaultUserIdentifier(otherApp), first);

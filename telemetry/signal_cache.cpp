@@ -101,6 +101,7 @@ void SignalCache::backupCache() {
 
 void SignalCache::loadCachedSignals() {
   log(LogHandler::LogLevel::info, "Loading Telemetry cache from: " + fileUrlText(m_fileURL));
+  platform::removeStaleTemporaryFiles(m_fileURL.parent_path());
   std::ifstream in(m_fileURL, std::ios::binary);
   if (!in) return;
   const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

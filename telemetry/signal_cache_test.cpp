@@ -173,11 +173,5 @@ TEST_F(SignalCacheTest, AFailedSaveLogsAndKeepsTheList) {
   EXPECT_EQ(cache.count(), 2u);
 }
 
-TEST_F(SignalCacheTest, TheDefaultFileIsInTheUserCacheFolder) {
-  const auto path = SignalCache::defaultFileURL();
-  EXPECT_EQ(path.filename(), "telemetrysignalcache");
-  EXPECT_EQ(path.parent_path().filename(), "TessraAI");
-}
-
 }  // namespace
 }  // namespace tessra::telemetry

@@ -116,6 +116,8 @@ void SignalManager::checkForSignalsAndSend() {
     std::lock_guard lock(m_mutex);
     auto batch = m_signalCache.pop(m_batchSize);
     if (batch.empty()) return;
+    // A size halved after a 413 holds for this one batch; the next may be whole again.
+    m_batchSize = SignalCache::kMaximumNumberOfSignalsToPopAtOnce;
     batchSize = batch.size();
     batchID = m_nextBatchID++;
     m_inFlight.emplace(batchID, std::move(batch));

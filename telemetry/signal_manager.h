@@ -109,7 +109,8 @@ class SignalManager final : public SignalManageable,
   const std::shared_ptr<UsageTelemetryConfiguration>& configuration() const {
     return m_configuration;
   }
-  // The most records one post carries now: 100, halved after each 413.
+  // The most records the next post carries: 100, or half of a batch refused with a 413 for the
+  // one post after it.
   std::size_t batchSize() const;
   // Batches posted and not yet answered.
   std::size_t batchesInFlight() const;

@@ -17,7 +17,7 @@
 
 #include "platform/foundation/json.h"
 #include "platform/foundation/queue.h"
-#include "telemetry/sha256.h"
+#include "platform/foundation/sha256.h"
 #include "testing/http_server.h"
 #include "testing/temp_dir.h"
 
@@ -47,7 +47,7 @@ SignalPostBody cachedRecord(int n) {
   return SignalPostBody{
       .receivedAt = platform::Date::fromReferenceDate(700000000 + n),
       .appID = "4B1E9D27-6A3C-4F58-9E02-7C5DA13B86F4",
-      .clientUser = sha256("someone"),
+      .clientUser = platform::sha256Hex("someone"),
       .sessionID = "0C1B6A5E-2D7F-4E11-9C3A-5B6D7E8F9A0B",
       .type = "cached" + std::to_string(n),
       .floatValue = std::nullopt,
@@ -83,16 +83,23 @@ class SignalManagerTest : public ::testing::Test {
         m_dir.read("cache/telemetrysignalcache"));
   }
 
+  // The lines live as long as the last handler that writes them: a post the manager completes
+  // on a worker after the test has ended still logs into them, never into a freed fixture.
+  struct LogLines {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+  };
+
   LogHandler recordingHandler() {
-    return LogHandler(Level::debug, [this](Level level, const std::string& message) {
-      std::lock_guard lock(m_logMutex);
-      m_lines.push_back(std::string(description(level)) + " " + message);
+    return LogHandler(Level::debug, [log = m_log](Level level, const std::string& message) {
+      std::lock_guard lock(log->mutex);
+      log->lines.push_back(std::string(description(level)) + " " + message);
     });
   }
 
   bool logged(const std::string& line) const {
-    std::lock_guard lock(m_logMutex);
-    return std::find(m_lines.begin(), m_lines.end(), line) != m_lines.end();
+    std::lock_guard lock(m_log->mutex);
+    return std::find(m_log->lines.begin(), m_log->lines.end(), line) != m_log->lines.end();
   }
 
   static nlohmann::json bodyOf(const testing::RecordedRequest& request) {
@@ -111,8 +118,7 @@ class SignalManagerTest : public ::testing::Test {
   testing::TempDir m_dir;
   HttpServer m_server;
   std::shared_ptr<UsageTelemetryConfiguration> m_configuration;
-  mutable std::mutex m_logMutex;
-  std::vector<std::string> m_lines;
+  std::shared_ptr<LogLines> m_log = std::make_shared<LogLines>();
 };
 
 TEST_F(SignalManagerTest, PostsOneJsonArrayOfWireRecordsToTheCollectorPath) {
@@ -140,8 +146,8 @@ TEST_F(SignalManagerTest, PostsOneJsonArrayOfWireRecordsToTheCollectorPath) {
   const std::regex wireDate(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\+0000)");
   EXPECT_TRUE(std::regex_match(ping.at("receivedAt").get<std::string>(), wireDate));
   EXPECT_EQ(ping.at("appID"), "4B1E9D27-6A3C-4F58-9E02-7C5DA13B86F4");
-  EXPECT_EQ(ping.at("clientUser"), sha256("user-1", "pepper"));
-  EXPECT_EQ(opened.at("clientUser"), sha256("user-2", "pepper"));
+  EXPECT_EQ(ping.at("clientUser"), platform::sha256Hex("user-1pepper"));
+  EXPECT_EQ(opened.at("clientUser"), platform::sha256Hex("user-2pepper"));
   EXPECT_EQ(ping.at("sessionID"), m_configuration->sessionID());
   EXPECT_EQ(ping.at("isTestMode"), "false");
   EXPECT_FALSE(ping.contains("floatValue"));
@@ -237,8 +243,8 @@ TEST_F(SignalManagerTest, RefusedStatusesLogTheirCaseAndPutTheBatchBackBehindNew
       return ScriptedResponse::text(c.status, "no");
     });
     {
-      std::lock_guard lock(m_logMutex);
-      m_lines.clear();
+      std::lock_guard lock(m_log->mutex);
+      m_log->lines.clear();
     }
     auto manager = makeManager(1h, server.baseUrl());
     queueSignals(*manager, 2);
@@ -278,6 +284,13 @@ TEST_F(SignalManagerTest, AfterA413TheNextBatchIsHalfTheSize) {
   EXPECT_EQ(bodyOf(*next).size(), 50u);
   // The batch that came back is behind the records that were waiting.
   EXPECT_EQ(bodyOf(*next)[0].at("type"), "cached100");
+
+  // Only that one batch was halved: the one after it takes a hundred again.
+  EXPECT_EQ(manager->batchSize(), 100u);
+  manager->checkForSignalsAndSend();
+  const auto after = m_server.waitForRequest(2);
+  ASSERT_TRUE(after);
+  EXPECT_EQ(bodyOf(*after).size(), 100u);
 }
 
 TEST_F(SignalManagerTest, ATransportErrorIsLoggedAndTheBatchPutBack) {
@@ -291,8 +304,8 @@ TEST_F(SignalManagerTest, ATransportErrorIsLoggedAndTheBatchPutBack) {
   manager->checkForSignalsAndSend();
   ASSERT_TRUE(eventually(
       [&] { return manager->batchesInFlight() == 0 && manager->signalCache().count() == 4; }));
-  std::lock_guard lock(m_logMutex);
-  EXPECT_TRUE(std::any_of(m_lines.begin(), m_lines.end(),
+  std::lock_guard lock(m_log->mutex);
+  EXPECT_TRUE(std::any_of(m_log->lines.begin(), m_log->lines.end(),
                           [](const std::string& line) { return line.rfind("ERROR ", 0) == 0; }));
 }
 

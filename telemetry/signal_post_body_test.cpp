@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "platform/foundation/json.h"
+#include "platform/foundation/sha256.h"
 #include "telemetry/log_handler.h"
-#include "telemetry/sha256.h"
 #include "telemetry/telemetry_error.h"
+#include "testing/log_capture.h"
 
 namespace tessra::telemetry {
 namespace {
@@ -19,7 +20,7 @@ SignalPostBody sampleBody() {
   return SignalPostBody{
       .receivedAt = Date::fromUnixTime(1710003942.75),
       .appID = "4B1E9D27-6A3C-4F58-9E02-7C5DA13B86F4",
-      .clientUser = sha256("someone"),
+      .clientUser = platform::sha256Hex("someone"),
       .sessionID = "0C1B6A5E-2D7F-4E11-9C3A-5B6D7E8F9A0B",
       .type = "ping",
       .floatValue = std::nullopt,
@@ -32,7 +33,7 @@ TEST(SignalPostBodyWire, WritesTheDateAsTextInUtcAndEveryField) {
   const auto text = platform::encodeJson(toWireJson(sampleBody()));
   EXPECT_EQ(text,
             "{\"appID\":\"4B1E9D27-6A3C-4F58-9E02-7C5DA13B86F4\",\"clientUser\":\"" +
-                sha256("someone") +
+                platform::sha256Hex("someone") +
                 "\",\"isTestMode\":\"false\",\"payload\":[\"platform:Linux\",\"path:a\\/b\"],"
                 "\"receivedAt\":\"2024-03-09T17:05:42+0000\",\"sessionID\":\"0C1B6A5E-2D7F-4E11-"
                 "9C3A-5B6D7E8F9A0B\",\"type\":\"ping\"}");
@@ -96,46 +97,6 @@ TEST(SignalPostBodyCache, RejectsBadRecordsNamingTheKey) {
   }
 }
 
-TEST(Sha256, MatchesTheStandardDigestsAndAppendsTheSalt) {
-  EXPECT_EQ(sha256("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  EXPECT_EQ(sha256(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-  EXPECT_EQ(sha256("h\xC3\xA9llo"),
-            "3c48591d8d098a4538f5e013dfcf406e948eac4d3277b10bf614e295d6068179");
-  EXPECT_EQ(sha256("a", "bc"), sha256("abc"));
-  EXPECT_EQ(sha256("user", ""), sha256("user"));
-  EXPECT_NE(sha256("user", "salt1"), sha256("user", "salt2"));
-}
-
-TEST(TelemetryError, MapsStatusesToCasesDescriptionsAndLoggedNames) {
-  const struct {
-    int status;
-    TelemetryError::Kind kind;
-    const char* description;
-    const char* caseName;
-  } cases[] = {
-      {0, TelemetryError::Kind::InvalidStatusCode, "Invalid status code 0",
-       "InvalidStatusCode(statusCode: 0)"},
-      {199, TelemetryError::Kind::InvalidStatusCode, "Invalid status code 199",
-       "InvalidStatusCode(statusCode: 199)"},
-      {300, TelemetryError::Kind::InvalidStatusCode, "Invalid status code 300",
-       "InvalidStatusCode(statusCode: 300)"},
-      {401, TelemetryError::Kind::Unauthorised, "Unauthorized (401)", "Unauthorised"},
-      {403, TelemetryError::Kind::Forbidden, "Forbidden (403)", "Forbidden"},
-      {413, TelemetryError::Kind::PayloadTooLarge, "Payload is too large (413)", "PayloadTooLarge"},
-      {500, TelemetryError::Kind::InvalidStatusCode, "Invalid status code 500",
-       "InvalidStatusCode(statusCode: 500)"},
-  };
-  for (const auto& c : cases) {
-    const auto error = TelemetryError::forStatus(c.status);
-    ASSERT_TRUE(error.has_value()) << c.status;
-    EXPECT_EQ(error->kind(), c.kind) << c.status;
-    EXPECT_STREQ(error->what(), c.description);
-    EXPECT_EQ(error->caseName(), c.caseName);
-  }
-  for (const int delivered : {200, 201, 204, 299})
-    EXPECT_FALSE(TelemetryError::forStatus(delivered));
-}
-
 TEST(LogHandler, PassesMessagesAtOrAboveItsLevel) {
   using Level = LogHandler::LogLevel;
   const struct {
@@ -159,21 +120,13 @@ TEST(LogHandler, PassesMessagesAtOrAboveItsLevel) {
   }
 }
 
-TEST(LogHandler, LevelsComeOnlyFromTheirRawValues) {
-  EXPECT_EQ(logLevelFromRawValue(0), LogHandler::LogLevel::debug);
-  EXPECT_EQ(logLevelFromRawValue(1), LogHandler::LogLevel::info);
-  EXPECT_EQ(logLevelFromRawValue(2), LogHandler::LogLevel::error);
-  EXPECT_EQ(logLevelFromRawValue(3), std::nullopt);
-  EXPECT_EQ(logLevelFromRawValue(-1), std::nullopt);
-}
-
-TEST(LogHandler, StandardOutputWritesOneTaggedLinePerPassingMessage) {
-  const auto handler = LogHandler::standardOutput(LogHandler::LogLevel::info);
-  ::testing::internal::CaptureStdout();
+TEST(LogHandler, ProgramLogWritesOneTaggedLinePerPassingMessage) {
+  const auto handler = LogHandler::programLog(LogHandler::LogLevel::info);
+  tessra::testing::LogCapture log;
   handler.log(LogHandler::LogLevel::debug, "hidden");
   handler.log(LogHandler::LogLevel::info, "Sending 3 signals");
   handler.log(LogHandler::LogLevel::error, "Forbidden");
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(log.all(),
             "[TessraTelemetry: INFO] Sending 3 signals\n[TessraTelemetry: ERROR] Forbidden\n");
 }
 

@@ -1,6 +1,5 @@
 #include "telemetry/usage_telemetry.h"
 
-#include <cmath>
 #include <mutex>
 #include <utility>
 
@@ -83,12 +82,6 @@ void UsageTelemetry::sendSignal(const std::string& signalType,
                                 const std::map<std::string, std::string>& additionalPayload) {
   if (m_configuration->previewMode()) return;
   if (m_configuration->analyticsDisabled()) return;
-  if (floatValue && !std::isfinite(*floatValue)) {
-    m_configuration->log(LogHandler::LogLevel::error,
-                         "The float value of the signal \"" + signalType +
-                             "\" is not a finite number and is left out");
-    floatValue.reset();
-  }
   m_signalManager->processSignal(signalType, clientUser, floatValue, additionalPayload,
                                  m_configuration);
 }

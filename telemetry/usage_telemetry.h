@@ -51,8 +51,7 @@ class UsageTelemetry {
   static void generateNewSession();
 
   // Drops the signal in a preview run or while analytics are disabled; otherwise hands it to
-  // the signal manager, which returns at once. A non-finite `floatValue` is left out with a log
-  // line.
+  // the signal manager, which returns at once (and leaves out a non-finite `floatValue`).
   void sendSignal(const std::string& signalType,
                   const std::optional<std::string>& clientUser = std::nullopt,
                   std::optional<double> floatValue = std::nullopt,

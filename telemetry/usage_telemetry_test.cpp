@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/foundation/json.h"
-#include "platform/foundation/logger.h"
 #include "platform/foundation/uuid.h"
 #include "testing/http_server.h"
+#include "testing/log_capture.h"
 #include "testing/temp_dir.h"
 
 namespace tessra::telemetry {
@@ -54,13 +54,7 @@ class UsageTelemetryTest : public ::testing::Test {
       : m_configuration(std::make_shared<UsageTelemetryConfiguration>(kAppID, std::nullopt,
                                                                       "http://127.0.0.1:1")),
         m_recorder(std::make_shared<RecordingSignalManager>()),
-        m_manager(std::make_shared<UsageTelemetry>(m_configuration, m_recorder)) {
-    m_configuration->setLogHandler(LogHandler(
-        LogHandler::LogLevel::debug, [this](LogHandler::LogLevel, const std::string& message) {
-          std::lock_guard lock(m_logMutex);
-          m_lines.push_back(message);
-        }));
-  }
+        m_manager(std::make_shared<UsageTelemetry>(m_configuration, m_recorder)) {}
   ~UsageTelemetryTest() override { UsageTelemetry::terminate(); }
 
   std::size_t count(const std::string& signalType) const {
@@ -72,8 +66,6 @@ class UsageTelemetryTest : public ::testing::Test {
   std::shared_ptr<UsageTelemetryConfiguration> m_configuration;
   std::shared_ptr<RecordingSignalManager> m_recorder;
   std::shared_ptr<UsageTelemetry> m_manager;
-  std::mutex m_logMutex;
-  std::vector<std::string> m_lines;
 };
 
 TEST_F(UsageTelemetryTest, HandsSignalsOnWithTheirUserValueAndPayload) {
@@ -105,33 +97,15 @@ TEST_F(UsageTelemetryTest, DropsSignalsInPreviewRunsAndWhileAnalyticsAreDisabled
   }
 }
 
-TEST_F(UsageTelemetryTest, LeavesOutANonFiniteFloatValueWithALogLine) {
-  m_manager->sendSignal("measured", std::nullopt, std::numeric_limits<double>::quiet_NaN());
-  const auto calls = m_recorder->calls();
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].floatValue, std::nullopt);
-  std::lock_guard lock(m_logMutex);
-  EXPECT_EQ(
-      m_lines,
-      std::vector<std::string>{
-          "The float value of the signal \"measured\" is not a finite number and is left out"});
-}
-
 TEST_F(UsageTelemetryTest, SendingBeforeInitializeLogsAndDropsTheSignal) {
   UsageTelemetry::terminate();
-  std::vector<std::string> logged;
-  std::mutex mutex;
-  platform::Logger::shared().setSink([&](platform::LogLevel, std::string_view text) {
-    std::lock_guard lock(mutex);
-    logged.emplace_back(text);
-  });
+  testing::LogCapture log;
   EXPECT_FALSE(UsageTelemetry::isInitialized());
   UsageTelemetry::send("ping");
   UsageTelemetry::updateDefaultUser("someone");
   UsageTelemetry::generateNewSession();
-  platform::Logger::shared().setSink({});
+  EXPECT_EQ(log.lines().size(), 3u);
   EXPECT_EQ(UsageTelemetry::shared(), nullptr);
-  EXPECT_EQ(logged.size(), 3u);
   EXPECT_EQ(m_recorder->calls().size(), 0u);
 }
 
@@ -169,30 +143,6 @@ TEST_F(UsageTelemetryTest, StoringASessionAnnouncesItWhenAsked) {
   m_configuration->setSessionID(platform::makeUuidString());
   EXPECT_EQ(count("newSessionBegan"), 1u);
   EXPECT_THROW(m_configuration->setSessionID("session"), Error);
-}
-
-TEST(UsageTelemetryConfiguration, StartsWithTheDocumentedDefaults) {
-  UsageTelemetryConfiguration configuration(kAppID, std::nullopt, "https://collector.example");
-  EXPECT_EQ(configuration.telemetryAppID(), kAppID);
-  EXPECT_EQ(configuration.apiBaseURL(), "https://collector.example");
-  EXPECT_EQ(configuration.salt(), "");
-  EXPECT_EQ(configuration.defaultUser(), std::nullopt);
-  EXPECT_TRUE(configuration.sendNewSessionBeganSignal());
-  EXPECT_FALSE(configuration.testMode());
-  EXPECT_FALSE(configuration.previewMode());
-  EXPECT_FALSE(configuration.analyticsDisabled());
-  EXPECT_TRUE(configuration.metadataEnrichers().empty());
-  EXPECT_TRUE(platform::canonicalUuidString(configuration.sessionID()));
-  configuration.setTestMode(true);
-  EXPECT_TRUE(configuration.testMode());
-
-  // The default log handler prints info and errors, not debug messages.
-  ::testing::internal::CaptureStdout();
-  configuration.log(LogHandler::LogLevel::debug, "quiet");
-  configuration.log(LogHandler::LogLevel::info, "said");
-  configuration.log(LogHandler::LogLevel::error, "failed");
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-            "[TessraTelemetry: INFO] said\n[TessraTelemetry: ERROR] failed\n");
 }
 
 TEST(UsageTelemetryEndToEnd, InitializeThenPingReachesTheCollector) {

@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/foundation/unique_fd.h"
+
 namespace tessra::testing {
 
 namespace {
@@ -25,21 +27,6 @@ using Clock = std::chrono::steady_clock;
 
 // Where a multipart request's own "Content-Type" waits while the library reads its body.
 constexpr const char* kMultipartTypeHeader = "X-Recorded-Multipart-Content-Type";
-
-// A file descriptor closed with its owner.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : m_fd(fd) {}
-  ~UniqueFd() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return m_fd; }
-
- private:
-  int m_fd;
-};
 
 int portOf(const sockaddr_storage& address) {
   if (address.ss_family == AF_INET) {
@@ -101,7 +88,7 @@ class HttpServer::Impl {
   std::atomic<bool> listenerDone{false};
   std::atomic<bool> stopped{false};
   // Readable once the server stops; every pause watches it.
-  UniqueFd stopSignal{::eventfd(0, EFD_CLOEXEC)};
+  platform::UniqueFd stopSignal{::eventfd(0, EFD_CLOEXEC)};
 };
 
 std::optional<std::string> RecordedRequest::header(std::string_view name) const {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tokenizer/byte_pair_encoder.h"
+#include "tokenizer/history_counter.h"
 
 namespace tessra::tokenizer {
 
@@ -37,6 +38,14 @@ class Encoding {
   // The same ids by the reference path; for tests and measurements.
   std::vector<Rank> encodeReference(std::string_view value) const;
   std::string decode(const std::vector<Rank>& value) const;
+
+  // A counter of head + history[first...] + tail for trimming a conversation from its oldest
+  // message, each round at the cost of the text near the join (see history_counter.h). This
+  // encoding must outlive it.
+  HistoryCounter historyCounter(std::string_view head, const std::vector<std::string>& history,
+                                std::string_view tail) const {
+    return HistoryCounter(*this, head, history, tail);
+  }
 
  private:
   std::string m_name;

@@ -15,8 +15,10 @@ Ranks::Ranks(const std::unordered_map<std::string, Rank>& entries) {
   m_mask = capacity - 1;
   bool first = true;
   for (const auto& [bytes, rank] : entries) {
-    // The sentinel marks "no rank" in the merge, so a token carrying it could never be found.
-    if (rank == kNoRank) continue;
+    // The sentinel marks "no rank" in the merge, so a token carrying it could never be found;
+    // nor could an empty token, which no lookup asks for. Kept, either would make the table
+    // differ from itself.
+    if (rank == kNoRank || bytes.empty()) continue;
     if (m_arena.size() + bytes.size() >= kEmpty)
       throw std::length_error("The vocabulary is too large for the rank table");
     Slot slot;

@@ -6,6 +6,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "tokenizer/vocabulary_loader.h"
+
 namespace tessra::tokenizer {
 namespace {
 
@@ -37,6 +39,16 @@ TEST(Ranks, FindsEveryRankWhateverItsSizeOrTheTokensLength) {
     EXPECT_EQ(ranks.find(absent), kNoRank) << absent;
   EXPECT_EQ(ranks.entries(), entries);
   EXPECT_EQ(ranks.maxRank(), big + 2);
+}
+
+TEST(Ranks, AnEmptyTokenIsNoEntrySoATableEqualsItself) {
+  const Ranks ranks(Entries{{"", 1}, {"a", 2}});
+  EXPECT_EQ(ranks.size(), 1u);
+  EXPECT_EQ(ranks.entries(), (Entries{{"a", 2}}));
+  EXPECT_TRUE(ranks == ranks);
+  // A merges-file line of characters outside the printable form decodes to no bytes at all.
+  const auto merged = Load::parseMergesFile("\u20ac \u20ac\n").ranks;
+  EXPECT_TRUE(Ranks(merged) == Ranks(merged));
 }
 
 TEST(Ranks, EmptyVocabularyHoldsNothing) {

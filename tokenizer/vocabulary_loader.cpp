@@ -1,8 +1,5 @@
 #include "tokenizer/vocabulary_loader.h"
 
-#include <openssl/evp.h>
-
-#include <fmt/format.h>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +13,7 @@
 #include "platform/foundation/base64.h"
 #include "platform/foundation/locations.h"
 #include "platform/foundation/logger.h"
+#include "platform/foundation/sha256.h"
 #include "platform/foundation/url_session.h"
 #include "platform/foundation/utf8.h"
 #include "tokenizer/builtin_vocabulary.h"
@@ -150,16 +148,7 @@ bool ParsedVocabulary::isComplete(VocabFormat format) const {
 
 namespace Load {
 
-std::string cacheFileName(std::string_view url) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (EVP_Digest(url.data(), url.size(), digest, &length, EVP_sha256(), nullptr) != 1)
-    throw std::runtime_error("SHA-256 is not available");
-  std::string hex;
-  hex.reserve(length * 2);
-  for (unsigned int i = 0; i < length; ++i) hex += fmt::format("{:02x}", digest[i]);
-  return hex;
-}
+std::string cacheFileName(std::string_view url) { return platform::sha256Hex(url); }
 
 ParsedVocabulary parseRankFile(std::string_view bytes) {
   ParsedVocabulary parsed;
@@ -175,7 +164,7 @@ ParsedVocabulary parseRankFile(std::string_view bytes) {
       return;
     }
     std::optional<Bytes> token = platform::base64Decode(fields.front());
-    if (!token) {
+    if (!token || token->empty()) {
       ++parsed.malformedLines;
       return;
     }
@@ -254,6 +243,8 @@ VocabularyLoader::Configuration VocabularyLoader::configurationFromEnvironment()
 VocabularyLoader::VocabularyLoader(Configuration configuration)
     : m_configuration(std::move(configuration)) {
   if (m_configuration.baseUrl) m_session = std::make_unique<platform::UrlSession>();
+  if (m_configuration.cacheDirectory)
+    platform::removeStaleTemporaryFiles(*m_configuration.cacheDirectory);
 }
 
 VocabularyLoader::~VocabularyLoader() = default;
@@ -304,8 +295,7 @@ std::optional<ParsedVocabulary> VocabularyLoader::fetch(const std::string& url,
   try {
     platform::writeFileAtomically(*cacheFile, *body, {.createFolders = true});
   } catch (const std::exception& error) {
-    fmt::print("Error while caching: {}\n", error.what());
-    std::fflush(stdout);
+    platform::logError("Error while caching: {}", error.what());
   }
   return parsed;
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "testing/http_server.h"
+#include "testing/log_capture.h"
 #include "testing/temp_dir.h"
 #include "tokenizer/test_vocabulary.h"
 
@@ -190,11 +191,10 @@ TEST_F(VocabularyDownload, FailedCacheWriteIsReportedAndTheVocabularyStillUsed) 
   m_server.route("GET", hostedVocab().path, ScriptedResponse::text(200, "QQ== 1\n"));
   m_cache.write("blocker", "a file where the cache folder should be");
   VocabularyLoader loader({.baseUrl = m_server.baseUrl(), .cacheDirectory = m_cache / "blocker"});
-  ::testing::internal::CaptureStdout();
+  testing::LogCapture log;
   const Ranks& ranks = *loader.loadRanks(hostedVocab());
-  const std::string printed = ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(ranks.find("A"), 1);
-  EXPECT_TRUE(printed.starts_with("Error while caching: ")) << printed;
+  EXPECT_EQ(log.linesStartingWith("Error while caching: ").size(), 1u) << log.all();
 }
 
 TEST_F(VocabularyDownload, TheChatModelsVocabularyIsBuiltInAndACachedCopyComesFirst) {

@@ -162,61 +162,6 @@ class ChatEngineTest : public ::testing::Test {
   std::unique_ptr<ChatGPTAPI> m_engine;
 };
 
-TEST_F(ChatEngineTest, ContentGrowsAndOnlyTheLastElementIsFinished) {
-  m_server.route("POST", kChatPath,
-                 sse({contentEvent("A"), contentEvent("ü"), usageEvent(42), kDone}));
-  auto stream = engine().send(question("Hi"), m_plan);
-  const Collected got = collect(stream);
-  ASSERT_TRUE(got.ended);
-  ASSERT_FALSE(got.error) << describe(got.error);
-  ASSERT_EQ(got.messages.size(), 3u);
-  EXPECT_EQ(got.messages[0].answer, "A");
-  EXPECT_EQ(got.messages[1].answer, "Aü");
-  EXPECT_EQ(got.messages[2].answer, "Aü");
-  EXPECT_FALSE(got.messages[0].finished);
-  EXPECT_FALSE(got.messages[1].finished);
-  EXPECT_TRUE(got.messages[2].finished);
-  EXPECT_EQ(got.messages[2].tokenUsage, 42);
-  for (const ChatMessage& m : got.messages) EXPECT_EQ(m.id, "question-id");
-  const auto request = m_server.waitForRequest(0);
-  ASSERT_TRUE(request);
-  EXPECT_EQ(request->header("Authorization"), "Bearer sk-test");
-}
-
-TEST_F(ChatEngineTest, RequestBodyWithoutSettingsCarriesTheDefaults) {
-  m_server.route("POST", kChatPath, sse({kDone}));
-  const RequestPlan plan =
-      makeRequestPlan(std::nullopt, ChatGPTModels::gpt4o, "sk-test", {}, std::nullopt);
-  auto stream = engine().send(question("Hi"), plan);
-  const Collected got = collect(stream);
-  ASSERT_EQ(got.messages.size(), 1u);
-  EXPECT_TRUE(got.messages[0].finished);
-  EXPECT_EQ(got.messages[0].answer, "");
-
-  const json body = requestBody(0);
-  EXPECT_EQ(body["model"], "gpt-4o");
-  EXPECT_EQ(body["temperature"], 0.5);
-  EXPECT_EQ(body["stream"], true);
-  EXPECT_EQ(body["stream_options"], json({{"include_usage", true}}));
-  EXPECT_EQ(body["tool_choice"], "auto");
-  EXPECT_FALSE(body.contains("frequency_penalty"));
-  EXPECT_FALSE(body.contains("presence_penalty"));
-  EXPECT_FALSE(body.contains("top_p"));
-  EXPECT_FALSE(body.contains("max_tokens"));
-  EXPECT_EQ(body["messages"],
-            json::parse(R"([{"role":"system","content":"You're Tessra, a helpful assistant."},
-                            {"role":"user","content":"Hi"}])"));
-  ASSERT_EQ(body["tools"].size(), 1u);
-  const json& function = body["tools"][0]["function"];
-  EXPECT_EQ(body["tools"][0]["type"], "function");
-  EXPECT_EQ(function["name"], "image_generation_via_dalle");
-  EXPECT_EQ(function["description"].get<std::string>().size(), 989u);
-  EXPECT_EQ(function["parameters"],
-            json::parse(R"({"type":"object","required":["prompt"],"properties":{"prompt":
-              {"type":"string","description":"The description of the image as defined in the guidelines."}}})"));
-  EXPECT_EQ(m_engine->model(), ChatGPTModels::gpt4o);
-}
-
 TEST_F(ChatEngineTest, RequestBodyWithSettingsCarriesThem) {
   m_server.route("POST", kChatPath, sse({kDone}));
   ConversationConfig config{.model = ChatGPTModels::gpt35,
@@ -435,53 +380,6 @@ TEST_F(ChatEngineTest, StopDuringTheToolRunStartsNoSecondPassAndLeavesNoFiles) {
   EXPECT_EQ(chatRequests().size(), 1u);
   EXPECT_EQ(fileCount(m_dir.path() / "files"), 0u);
   EXPECT_EQ(log.linesStartingWith("The chat request failed"), std::vector<std::string>{});
-}
-
-TEST_F(ChatEngineTest, TheImageToolStoresTheImageAndItsThumbnailAndTheSecondPassFollows) {
-  m_server.route("POST", kChatPath, [](const RecordedRequest& request) {
-    if (json::parse(request.body)["tool_choice"] == "none")
-      return sse({contentEvent("Here it is."), kDone});
-    return sse({toolEvent(0, "call_1", "image_generation_via_dalle", ""),
-                toolEvent(0, std::nullopt, std::nullopt, "{\"prompt\": \"a red"),
-                toolEvent(0, std::nullopt, std::nullopt, " fox\"}"), kDone});
-  });
-  m_server.route("POST", "/v1/images/generations",
-                 ScriptedResponse::json(200, R"({"created":1,"data":[{"url":")" +
-                                                 m_server.url("/fox.png") + R"("}]})"));
-  m_server.route("GET", "/fox.png",
-                 ScriptedResponse::text(200, engine_test::pngBytes(1200, 800, QColor(200, 40, 90)),
-                                        "image/png"));
-  auto stream = engine().send(question("draw a fox"), m_plan);
-  const Collected got = collect(stream);
-  ASSERT_FALSE(got.error) << describe(got.error);
-  ASSERT_GE(got.messages.size(), 4u);
-  const ChatMessage& last = got.messages.back();
-  EXPECT_TRUE(last.finished);
-  EXPECT_EQ(last.answer, "Here it is.");
-  ASSERT_TRUE(last.answerFiles);
-  ASSERT_EQ(last.answerFiles->size(), 1u);
-  const ChatMessageFile& file = last.answerFiles->front();
-  EXPECT_EQ(file.type, ChatMessageFile::ChatMessageFileType::image);
-  EXPECT_FALSE(file.fileName);
-  EXPECT_FALSE(file.text);
-  ASSERT_TRUE(file.path);
-  ASSERT_TRUE(file.thumbnailPath);
-  QImage full, thumbnail;
-  ASSERT_TRUE(full.load(QString::fromStdString(files::Path::fromFileUrl(*file.path)->rawValue())));
-  ASSERT_TRUE(thumbnail.load(
-      QString::fromStdString(files::Path::fromFileUrl(*file.thumbnailPath)->rawValue())));
-  EXPECT_EQ(full.size(), QSize(1200, 800));
-  EXPECT_EQ(thumbnail.size(), QSize(400, 267));
-  EXPECT_EQ(fileCount(m_dir.path() / "files"), 2u);
-
-  const auto images = m_server.waitForRequest(1);
-  ASSERT_TRUE(images);
-  EXPECT_EQ(images->path, "/v1/images/generations");
-  EXPECT_EQ(json::parse(images->body), json::parse(R"({"prompt":"a red fox","model":"dall-e-3",
-      "response_format":"url","n":1,"size":"1024x1024"})"));
-  const json second = json::parse(chatRequests().at(1).body);
-  EXPECT_EQ(second["messages"].back(), json::parse(R"({"role":"tool","tool_call_id":"call_1",
-      "content":"The output has been rendered to the user in markdown format."})"));
 }
 
 TEST_F(ChatEngineTest, ImageToolOutcomesWithoutAPicture) {

@@ -9,6 +9,7 @@
 #include "Tessra/chat_window/first_appear_modifier.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
+#include "testing/qt_wait.h"
 
 namespace tessra {
 namespace {
@@ -45,7 +46,7 @@ TEST(ActionButtonStyleTest, ButtonPaintsItsStateAndTakesClicksOnTheWholeSquare) 
   EXPECT_TRUE(button.isHovered());
   EXPECT_EQ(button.currentBackground(), kStyle.hoverBgColor);
   // The hover colour fades in, then stays.
-  QTRY_COMPARE_WITH_TIMEOUT(button.paintedBackground(), kStyle.hoverBgColor, 2000);
+  ASSERT_EVENTUALLY_EQ(button.paintedBackground(), kStyle.hoverBgColor, 2000);
 
   button.setDown(true);
   EXPECT_EQ(button.currentBackground(), kStyle.pressedBgColor);
@@ -53,7 +54,7 @@ TEST(ActionButtonStyleTest, ButtonPaintsItsStateAndTakesClicksOnTheWholeSquare) 
   button.setDown(false);
 
   testing::leave(&button);
-  QTRY_COMPARE_WITH_TIMEOUT(button.paintedBackground(), kStyle.normalBgColor, 2000);
+  ASSERT_EVENTUALLY_EQ(button.paintedBackground(), kStyle.normalBgColor, 2000);
 
   int clicks = 0;
   QObject::connect(&button, &QAbstractButton::clicked, [&] { ++clicks; });

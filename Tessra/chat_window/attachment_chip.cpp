@@ -1,6 +1,5 @@
 #include "Tessra/chat_window/attachment_chip.h"
 
-#include <QFontDatabase>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QMouseEvent>
@@ -11,6 +10,7 @@
 
 #include "Tessra/prompt_input/attachment_image.h"
 #include "Tessra/prompt_input/chat_attachment_preview.h"
+#include "Tessra/prompt_input/monospaced_font.h"
 #include "Tessra/prompt_input/pending_attachment.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/user_settings.h"
@@ -23,12 +23,6 @@ constexpr qreal kCardRadius = 12;
 constexpr int kRemoveSize = 24;
 constexpr int kRemoveInset = 4;
 constexpr int kArrowSize = 10;
-
-QFont monospaced(int pixelSize) {
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setPixelSize(pixelSize);
-  return font;
-}
 }  // namespace
 
 // The card: image or text, caption, and the hover shade over all of it.
@@ -84,7 +78,7 @@ class ChatAttachmentView::Card : public QWidget {
       painter.setRenderHint(QPainter::SmoothPixmapTransform);
       painter.drawImage(target, m_image);
     } else {
-      painter.setFont(monospaced(12));
+      painter.setFont(monospacedFont(12));
       painter.setPen(app_colors::colorFromHex("#b6bac0"));
       painter.drawText(rect().adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWrapAnywhere,
                        m_text);

@@ -5,7 +5,7 @@
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
 
-#include "platform/ui/x11_connection.h"
+#include "platform/ui/x11_properties.h"
 
 namespace tessra {
 

@@ -1,14 +1,13 @@
 #include "Tessra/prompt_input/chat_attachment_preview.h"
 
-#include <QFontDatabase>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "Tessra/prompt_input/attachment_image.h"
+#include "Tessra/prompt_input/monospaced_font.h"
 #include "Tessra/prompt_input/pending_attachment.h"
 #include "Tessra/shell/floating_controller.h"
 #include "Tessra/storage/constants.h"
@@ -16,11 +15,34 @@
 
 namespace tessra {
 
+// The image fitted into the view, its aspect kept.
+class ChatAttachmentPreview::ImageView : public QWidget {
+ public:
+  void setImage(QImage image) {
+    m_image = std::move(image);
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    if (m_image.isNull()) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QSize fitted = m_image.size().scaled(size(), Qt::KeepAspectRatio);
+    painter.drawImage(
+        QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted),
+        m_image);
+  }
+
+ private:
+  QImage m_image;
+};
+
 ChatAttachmentPreview::ChatAttachmentPreview(PendingAttachment* chatAttachment, QWidget* parent)
     : QWidget(parent),
       m_chatAttachment(chatAttachment),
       m_box(new QWidget),
-      m_image(new QLabel),
+      m_image(new ImageView),
       m_editor(new QPlainTextEdit),
       m_buttons(new QWidget),
       m_cancel(new QPushButton(LocalizedText::General::cancel())),
@@ -28,11 +50,7 @@ ChatAttachmentPreview::ChatAttachmentPreview(PendingAttachment* chatAttachment, 
   setFixedSize(kSize, kSize);
   m_box->setObjectName(QStringLiteral("previewBox"));
   m_box->setStyleSheet(QStringLiteral("#previewBox { background: #2b2d31; border-radius: 8px; }"));
-  m_image->setAlignment(Qt::AlignCenter);
-  m_image->setMinimumSize(1, 1);
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setPixelSize(14);
-  m_editor->setFont(font);
+  m_editor->setFont(monospacedFont(14));
   m_editor->setFrameShape(QFrame::NoFrame);
   m_editor->setStyleSheet(
       QStringLiteral("QPlainTextEdit { background: transparent; color: #b6bac0; }"));
@@ -67,26 +85,21 @@ ChatAttachmentPreview::ChatAttachmentPreview(PendingAttachment* chatAttachment, 
 void ChatAttachmentPreview::load() {
   const std::optional<ChatAttachment>& attachment = m_chatAttachment->value();
   const bool hasImage = attachment && attachment->image;
-  m_pixmap = hasImage ? QPixmap::fromImage(decodedImage(attachment->image)) : QPixmap();
+  m_image->setImage(hasImage ? decodedImage(attachment->image) : QImage());
   m_image->setVisible(hasImage);
   m_editor->setVisible(!hasImage);
   m_editor->setPlainText(attachment && attachment->text ? QString::fromStdString(*attachment->text)
                                                         : QString());
   m_buttons->setVisible(attachment && attachment->text);
-  fitImage();
 }
+
+QWidget* ChatAttachmentPreview::imageView() const { return m_image; }
 
 void ChatAttachmentPreview::applyEdits() {
   std::optional<ChatAttachment> attachment = m_chatAttachment->value();
   if (!attachment || !attachment->text) return;
   attachment->text = m_editor->toPlainText().toStdString();
   m_chatAttachment->set(std::move(attachment));
-}
-
-void ChatAttachmentPreview::fitImage() {
-  if (m_pixmap.isNull()) return;
-  m_image->setPixmap(
-      m_pixmap.scaled(m_image->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
 void ChatAttachmentPreview::paintEvent(QPaintEvent*) {
@@ -103,11 +116,6 @@ void ChatAttachmentPreview::showEvent(QShowEvent* event) {
 void ChatAttachmentPreview::hideEvent(QHideEvent* event) {
   setPromptKeyForwardingEnabled(true);
   QWidget::hideEvent(event);
-}
-
-void ChatAttachmentPreview::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  fitImage();
 }
 
 }  // namespace tessra

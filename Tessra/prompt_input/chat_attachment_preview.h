@@ -5,10 +5,8 @@
 // forwarded to the prompt. GUI thread only.
 #pragma once
 
-#include <QPixmap>
 #include <QWidget>
 
-class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -25,7 +23,7 @@ class ChatAttachmentPreview : public QWidget {
   explicit ChatAttachmentPreview(PendingAttachment* chatAttachment, QWidget* parent = nullptr);
 
   QPlainTextEdit* editor() const { return m_editor; }
-  QLabel* imageView() const { return m_image; }
+  QWidget* imageView() const;
   QPushButton* cancelButton() const { return m_cancel; }
   QPushButton* updateButton() const { return m_update; }
 
@@ -37,21 +35,19 @@ class ChatAttachmentPreview : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void load();
   void applyEdits();
-  void fitImage();
 
   PendingAttachment* m_chatAttachment;
   QWidget* m_box;
-  QLabel* m_image;
+  class ImageView;
+  ImageView* m_image;
   QPlainTextEdit* m_editor;
   QWidget* m_buttons;
   QPushButton* m_cancel;
   QPushButton* m_update;
-  QPixmap m_pixmap;
 };
 
 }  // namespace tessra

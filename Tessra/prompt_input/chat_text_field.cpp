@@ -39,6 +39,7 @@ ChatTextField::ChatTextField(QWidget* parent)
   placeholderPalette.setColor(QPalette::WindowText, app_colors::colorFromHex("#79818a"));
   m_placeholder->setPalette(placeholderPalette);
   m_placeholder->setAttribute(Qt::WA_TransparentForMouseEvents);
+  m_placeholder->setStyleSheet(QStringLiteral("background: transparent"));
   m_placeholder->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
   // The placeholder lies under the editor, whose background is transparent.

@@ -1,7 +1,6 @@
 #include "Tessra/prompt_input/custom_text_view.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
@@ -15,19 +14,23 @@
 #include <cmath>
 
 #include "Tessra/prompt_input/attachment_sources.h"
+#include "Tessra/prompt_input/monospaced_font.h"
 #include "Tessra/storage/constants.h"
 
 namespace tessra {
 
 CustomTextView::CustomTextView(QWidget* parent) : QPlainTextEdit(parent) {
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setPixelSize(kFontPixelSize);
-  setFont(font);
+  setFont(monospacedFont(kFontPixelSize));
   setFrameShape(QFrame::NoFrame);
   setAttribute(Qt::WA_TranslucentBackground);
   viewport()->setAutoFillBackground(false);
-  setStyleSheet("QPlainTextEdit { background: transparent; color: white; }");
-  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setStyleSheet(QStringLiteral(
+      "QPlainTextEdit { background: transparent; color: white; }"
+      "QScrollBar:vertical { width: 6px; background: transparent; margin: 0; }"
+      "QScrollBar::handle:vertical { background: #5a5d63; border-radius: 3px; min-height: 20px; }"
+      "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
+      "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }"));
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setTabChangesFocus(true);
@@ -68,10 +71,15 @@ void CustomTextView::updateHeight() {
   const int used = static_cast<int>(
       std::ceil(lines * fontMetrics().lineSpacing() + 2 * document()->documentMargin()));
   const int height = std::clamp(used, minHeight(), maxHeight());
+  // Only a text taller than the box scrolls.
+  setVerticalScrollBarPolicy(used > maxHeight() ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
   if (height != this->height()) setFixedHeight(height);
 }
 
-void CustomTextView::resizeToDefaultSize() { setFixedHeight(minHeight()); }
+void CustomTextView::resizeToDefaultSize() {
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setFixedHeight(minHeight());
+}
 
 void CustomTextView::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {

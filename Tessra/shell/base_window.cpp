@@ -17,21 +17,19 @@ std::optional<ScreenCorner> screenCornerFromRawValue(int raw) {
 
 namespace timing_curves {
 
+QEasingCurve cubicBezier(QPointF first, QPointF second) {
+  QEasingCurve curve(QEasingCurve::BezierSpline);
+  curve.addCubicBezierSegment(first, second, QPointF(1, 1));
+  return curve;
+}
+
 const QEasingCurve& easeInOut() {
-  static const QEasingCurve curve = [] {
-    QEasingCurve bezier(QEasingCurve::BezierSpline);
-    bezier.addCubicBezierSegment({0.42, 0}, {0.58, 1}, {1, 1});
-    return bezier;
-  }();
+  static const QEasingCurve curve = cubicBezier({0.42, 0}, {0.58, 1});
   return curve;
 }
 
 const QEasingCurve& expoOut() {
-  static const QEasingCurve curve = [] {
-    QEasingCurve bezier(QEasingCurve::BezierSpline);
-    bezier.addCubicBezierSegment({0.19, 1.0}, {0.22, 1.0}, {1, 1});
-    return bezier;
-  }();
+  static const QEasingCurve curve = cubicBezier({0.19, 1.0}, {0.22, 1.0});
   return curve;
 }
 

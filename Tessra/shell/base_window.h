@@ -41,6 +41,8 @@ enum class ScreenCorner : int {
 std::optional<ScreenCorner> screenCornerFromRawValue(int raw);
 
 namespace timing_curves {
+// The cubic Bézier from (0, 0) to (1, 1) with the two control points.
+QEasingCurve cubicBezier(QPointF first, QPointF second);
 // The desktop's ease-in-ease-out.
 const QEasingCurve& easeInOut();
 // A fast start that settles softly: control points (0.19, 1) and (0.22, 1).

@@ -14,6 +14,7 @@
 #include <QWindow>
 
 #include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/base_window.h"
 #include "Tessra/shell/config.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
@@ -55,12 +56,6 @@ QWidget* makePlaceholderView(QWidget* parent) {
   auto* layout = new QVBoxLayout(view);
   layout->addWidget(title);
   return view;
-}
-
-QEasingCurve bezier(QPointF c1, QPointF c2) {
-  QEasingCurve curve(QEasingCurve::BezierSpline);
-  curve.addCubicBezierSegment(c1, c2, QPointF(1, 1));
-  return curve;
 }
 
 QWidget* widgetOf(QWindow* window) {
@@ -190,7 +185,8 @@ void FloatingController::animateOut(std::function<void()> completion) {
 void FloatingController::startSlide(double target, bool slidingIn,
                                     std::function<void()> completion) {
   // Ease-in for the way in, ease-out for the way out: the curves of the desktop's own slides.
-  const QEasingCurve curve = slidingIn ? bezier({0.42, 0}, {1, 1}) : bezier({0, 0}, {0.58, 1});
+  const QEasingCurve curve = slidingIn ? timing_curves::cubicBezier({0.42, 0}, {1, 1})
+                                       : timing_curves::cubicBezier({0, 0}, {0.58, 1});
   auto* animation = new platform::ConstantAnimation(m_constraint, target, 200, curve, this);
   m_animation = animation;
   connect(animation, &QAbstractAnimation::finished, this,

@@ -39,7 +39,9 @@ class FloatingWindowTest : public ::testing::Test {
       m_hiddenAtTrigger.push_back(m_window.isHidden());
     });
   }
-  ~FloatingWindowTest() override { settings_keys::setPopupWindowPosition(PopupPosition::right); }
+  ~FloatingWindowTest() override {
+    EXPECT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::right));
+  }
 
   void show() {
     m_window.controller()->recalculateSize();
@@ -59,7 +61,7 @@ class FloatingWindowTest : public ::testing::Test {
 
 TEST_F(FloatingWindowTest, SlidesInAtEachEdgeAndTakesTheKeyboard) {
   for (PopupPosition position : allPopupPositions()) {
-    settings_keys::setPopupWindowPosition(position);
+    ASSERT_TRUE(settings_keys::setPopupWindowPosition(position));
     show();
     ASSERT_TRUE(m_window.controller()->isAnimating()) << title(position);
     QWidget* chat = m_window.controller()->mainView();
@@ -261,6 +263,31 @@ TEST(LanguageAlertTest, OfferedOnlyOnAnActiveWindow) {
   for (QAbstractButton* button : alert->buttons())
     if (button->text() == "Later") button->click();
   EXPECT_TRUE(waitUntil([&] { return closing.isNull(); })) << "Later only closes the alert";
+}
+
+}  // namespace
+}  // namespace tessra
+
+namespace tessra {
+namespace {
+
+TEST(SideButtonClickTest, OpensThePanelAndGoesWhileItIsShown) {
+  ASSERT_TRUE(settings_keys::setOverlayIconVisible(true));
+  AppDelegate delegate;
+  delegate.showOverlayButton();
+  QWidget* button = delegate.buttonWindow();
+  ASSERT_NE(button, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(button));
+  // The visible part: the 36 pixels left of the screen's right edge.
+  const QRect frame = button->geometry();
+  ASSERT_TRUE(testing::clickAt(QPoint(frame.x() + 18, frame.center().y())));
+  ASSERT_TRUE(waitUntil([&] {
+    return delegate.floatingWindow() != nullptr && delegate.floatingWindow()->isVisible() &&
+           !delegate.floatingWindow()->controller()->isAnimating();
+  }));
+  EXPECT_EQ(delegate.buttonWindow(), nullptr) << "the button goes while the panel is shown";
+  delegate.toggleFloatingWindow();
+  EXPECT_TRUE(waitUntil([&] { return delegate.buttonWindow() != nullptr; }));
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ CallToActionView::CallToActionView(std::function<void()> action, QWidget* parent
   setAttribute(Qt::WA_Hover);
   setFocusPolicy(Qt::NoFocus);
   setCursor(Qt::PointingHandCursor);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] { action(); });
   m_positionObserver = platform::NotificationCenter::defaultCenter().addObserver(
       std::string(notification_names::kFloatingWindowPositionDidChanged),
@@ -36,6 +37,10 @@ CallToActionView::CallToActionView(std::function<void()> action, QWidget* parent
         m_windowPosition = settings_keys::popupWindowPosition();
         update();
       });
+}
+
+QSize CallToActionView::sizeHint() const {
+  return {SideButtonWindow::kWidth, SideButtonWindow::kHeight};
 }
 
 void CallToActionView::setHover(bool hover) {

@@ -24,6 +24,7 @@ class CallToActionView final : public QAbstractButton {
   explicit CallToActionView(std::function<void()> action, QWidget* parent = nullptr);
 
   bool isHovered() const { return m_hover; }
+  QSize sizeHint() const override;
   PopupPosition windowPosition() const { return m_windowPosition; }
 
  signals:

@@ -8,11 +8,13 @@
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/app_version.h"
 #include "Tessra/shell/menu_bar_icon.h"
+#include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/updater.h"
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "shortcuts/menu_item_shortcut.h"
 
 namespace tessra {
 
@@ -63,8 +65,8 @@ QMenu* StatusItem::makeMenu(QWidget* parent) {
   auto* menu = new QMenu(parent);
   QAction* open =
       menu->addAction(LocalizedText::General::openTessra(), this, &StatusItem::openTessraAction);
-  // The global shortcut's default, whatever the user recorded.
-  open->setShortcut(QKeySequence(QStringLiteral("Alt+Space")));
+  // Shows the shortcut the user recorded and follows its changes.
+  shortcuts::setShortcut(open, openTessraGlobal());
   open->setShortcutVisibleInContextMenu(true);
   menu->addSeparator();
 

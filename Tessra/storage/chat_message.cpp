@@ -1,11 +1,11 @@
 #include "Tessra/storage/chat_message.h"
 
-#include <QByteArray>
-
 #include <algorithm>
 
 #include "Tessra/storage/paths.h"
 #include "platform/foundation/json.h"
+#include "platform/foundation/logger.h"
+#include "platform/foundation/percent_encoding.h"
 #include "platform/foundation/utf8.h"
 
 namespace tessra {
@@ -21,21 +21,20 @@ constexpr std::size_t kShortQuestionLength = 80;
       "Cannot initialize " + std::string(typeName) + " from invalid String value " + text);
 }
 
-std::string percentDecoded(std::string_view text) {
-  return QByteArray::fromPercentEncoding(
-             QByteArray(text.data(), static_cast<qsizetype>(text.size())))
-      .toStdString();
-}
-
-std::string percentEncoded(std::string_view text) {
-  return QByteArray(text.data(), static_cast<qsizetype>(text.size()))
-      .toPercentEncoding("/")
-      .toStdString();
+// File URLs are written with everything but unreserved characters and "/" escaped.
+std::string fileUrl(std::string_view path) {
+  return std::string(kFileScheme) + platform::percentEncode(path, "/");
 }
 
 std::optional<std::string> rebased(const std::optional<std::string>& stored) {
   if (!stored) return std::nullopt;
-  return rebasedFileUrl(*stored, Paths::filesDirectory());
+  auto url = rebasedFileUrl(*stored, Paths::filesDirectory());
+  if (!url)
+    platform::logError(
+        "\"Refused an attachment path that names no file of the files "
+        "folder\" {}",
+        platform::sanitizeUtf8(*stored));
+  return url;
 }
 
 }  // namespace
@@ -60,21 +59,25 @@ ChatMessageTopic topicOf(const ChatMessage& message, std::size_t position) {
   return ChatMessageTopic{static_cast<std::int64_t>(position) + 1, message.id, std::move(title)};
 }
 
-std::string rebasedFileUrl(std::string_view stored, const files::Path& filesDirectory) {
+std::optional<std::string> rebasedFileUrl(std::string_view stored,
+                                          const files::Path& filesDirectory) {
   std::string folder = filesDirectory.rawValue();
   if (!folder.ends_with('/')) folder += '/';
 
   const bool isUrl = stored.starts_with(kFileScheme);
   std::string_view text = isUrl ? stored.substr(kFileScheme.size()) : stored;
   // The folder itself (what an empty path re-bases to) stays the folder.
-  if (isUrl && percentDecoded(text) == folder)
-    return std::string(kFileScheme) + percentEncoded(folder);
+  if (isUrl && platform::percentDecode(text) == folder) return fileUrl(folder);
   while (text.ends_with('/')) text.remove_suffix(1);
   if (const auto slash = text.rfind('/'); slash != std::string_view::npos)
     text = text.substr(slash + 1);
-  const std::string component = isUrl ? percentDecoded(text) : std::string(text);
-  const std::string joined = folder + component;
-  return std::string(kFileScheme) + percentEncoded(joined);
+  // The last part is cut from the encoded text and decoded alone: a "%2F" in it must not
+  // become a folder on the next load, nor "%2E%2E" the folder's parent.
+  const auto name = isUrl ? platform::percentDecode(text) : std::optional<std::string>(text);
+  if (!name) return std::nullopt;
+  if (name->empty()) return fileUrl(folder);
+  if (!isPlainFileName(*name)) return std::nullopt;
+  return fileUrl(folder + *name);
 }
 
 std::string_view rawValue(ChatMessageFile::ChatMessageFileType type) {

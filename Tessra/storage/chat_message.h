@@ -92,10 +92,13 @@ std::string shortQuestion(std::string_view question);
 // its short question without line feeds.
 ChatMessageTopic topicOf(const ChatMessage& message, std::size_t position);
 
-// A stored file path re-based onto `filesDirectory`: the last component of the text (of its
-// percent-decoded form when it is a "file://" URL), joined to the folder, as a percent-encoded
-// "file://" URL. Idempotent.
-std::string rebasedFileUrl(std::string_view stored, const files::Path& filesDirectory);
+// A stored file path re-based onto `filesDirectory`: the last component of the text (percent-
+// decoded on its own when the text is a "file://" URL), joined to the folder, as a
+// percent-encoded "file://" URL. Nothing when that component is no plain file name (a decoded
+// "/" or "..", a broken escape), so a stored path never reaches outside the folder. An empty
+// component gives the folder itself. Idempotent.
+std::optional<std::string> rebasedFileUrl(std::string_view stored,
+                                          const files::Path& filesDirectory);
 
 std::string_view rawValue(ChatMessageFile::ChatMessageFileType type);
 std::string_view rawValue(ChatMessageFunctionCall::Status status);

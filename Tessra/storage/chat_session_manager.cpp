@@ -1,6 +1,5 @@
 #include "Tessra/storage/chat_session_manager.h"
 
-#include <QByteArray>
 #include <QString>
 
 #include <algorithm>
@@ -14,7 +13,9 @@
 #include "Tessra/storage/welcome.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "files/json_file.h"
+#include "platform/foundation/atomic_file.h"
 #include "platform/foundation/logger.h"
+#include "platform/foundation/percent_encoding.h"
 #include "platform/foundation/uuid.h"
 
 namespace tessra {
@@ -94,6 +95,10 @@ void ChatSessionManager::load() {
     }
   }
   if (conversationList) return;
+  // Saves cut short by a killed process leave temporary files, which may hold the text of a
+  // conversation deleted since.
+  platform::removeStaleTemporaryFiles(storage.rawValue());
+  platform::removeStaleTemporaryFiles(Paths::filesDirectory().rawValue());
 
   try {
     conversationList = files::JsonFile<ConversationList>(Paths::conversationsFile()).read();
@@ -390,8 +395,7 @@ void ChatSessionManager::deleteAttachmentFile(const std::string& url) {
   std::string text = url;
   for (auto at = text.find(kFileScheme); at != std::string::npos; at = text.find(kFileScheme))
     text.erase(at, kFileScheme.size());
-  const std::string decoded =
-      QByteArray::fromPercentEncoding(QByteArray::fromStdString(text)).toStdString();
+  const std::string decoded = platform::percentDecode(text).value_or("");
 
   std::string folder = Paths::filesDirectory().rawValue();
   if (!folder.ends_with('/')) folder += '/';

@@ -87,37 +87,6 @@ std::span<const ContentType> textFiles() {
 
 namespace app_colors {
 
-namespace {
-
-bool isSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
-
-QColor colorFromHex(std::string_view hex) {
-  while (!hex.empty() && isSpace(hex.front())) hex.remove_prefix(1);
-  while (!hex.empty() && isSpace(hex.back())) hex.remove_suffix(1);
-  if (hex.starts_with('#')) hex.remove_prefix(1);
-  // A text that is not one hexadecimal number reads as 0; more than 16 digits do not fit.
-  std::uint64_t value = 0;
-  if (hex.empty() || hex.size() > 16) return QColor::fromRgb(0, 0, 0);
-  for (char c : hex) {
-    const int digit = hexDigit(c);
-    if (digit < 0) return QColor::fromRgb(0, 0, 0);
-    value = value * 16 + static_cast<std::uint64_t>(digit);
-  }
-  return QColor::fromRgb(static_cast<int>((value >> 16) & 0xff),
-                         static_cast<int>((value >> 8) & 0xff), static_cast<int>(value & 0xff));
-}
-
 std::span<const QColor> all() {
   static const std::vector<QColor> kColors = [] {
     std::vector<QColor> colors;

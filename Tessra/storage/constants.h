@@ -14,6 +14,8 @@
 #include <span>
 #include <string_view>
 
+#include "Tessra/ui_foundation/hex_color.h"
+
 namespace tessra {
 
 // Each name's text is the constant's name, letter for letter.
@@ -65,10 +67,7 @@ inline constexpr std::array<std::string_view, 16> kHexTexts = {
     "#383a3f", "#313338", "#2b2d31", "#1e1f22", "#404249", "#F2F3F5", "#ffffff", "#dcdee1",
     "#b6bac0", "#959ba3", "#79818a", "#1ABC9C", "#e6b44e", "#df4f4a", "#515356", "#242529"};
 
-// The colour of a hex text: white space trimmed, one leading "#" dropped, the rest read as a
-// hexadecimal number (text that is not hexadecimal reads as 0, black); red from bits 16 to 23,
-// green 8 to 15, blue 0 to 7; opaque. Never fails.
-QColor colorFromHex(std::string_view hex);
+using tessra::colorFromHex;
 // The palette entries, in the order of `kHexTexts`.
 std::span<const QColor> all();
 }  // namespace app_colors

@@ -30,49 +30,6 @@ std::string filesUrl(const std::string& name) {
 
 // --- Model catalogue ----------------------------------------------------------------------------
 
-TEST(ChatGPTModelsTest, CatalogueRowsInDeclarationOrder) {
-  struct Row {
-    ChatGPTModels model;
-    const char* raw;
-    const char* api;
-    const char* title;
-    std::int64_t limit;
-  };
-  const Row rows[] = {
-      {ChatGPTModels::gpt4o, "gpt4o", "gpt-4o", "GPT-4o", 128000},
-      {ChatGPTModels::gpt4, "gpt4", "gpt-4", "GPT-4", 8192},
-      {ChatGPTModels::gpt4_32k, "gpt4_32k", "gpt-4-32k", "GPT-4 32K", 32768},
-      {ChatGPTModels::gpt4turbo, "gpt4turbo", "gpt-4-turbo-preview", "GPT-4 Turbo", 128000},
-      {ChatGPTModels::gpt4vision, "gpt4vision", "gpt-4-vision-preview", "GPT-4 Vision Preview",
-       128000},
-      {ChatGPTModels::gpt35, "gpt35", "gpt-3.5-turbo", "GPT-3.5", 4096},
-  };
-  ASSERT_EQ(allChatGPTModels().size(), std::size(rows));
-  for (std::size_t i = 0; i < std::size(rows); ++i) {
-    SCOPED_TRACE(rows[i].raw);
-    EXPECT_EQ(allChatGPTModels()[i], rows[i].model);
-    EXPECT_EQ(rawValue(rows[i].model), rows[i].raw);
-    EXPECT_EQ(apiModelName(rows[i].model), rows[i].api);
-    EXPECT_EQ(displayTitle(rows[i].model), rows[i].title);
-    EXPECT_EQ(modelTokenLimit(rows[i].model), rows[i].limit);
-    EXPECT_EQ(chatGPTModelFromRawValue(rows[i].raw), rows[i].model);
-    EXPECT_EQ(chatGPTModelFromApiModelName(rows[i].api), rows[i].model);
-  }
-  EXPECT_NE(displayDescription(ChatGPTModels::gpt4turbo).find("\u201claziness\u201d"),
-            std::string_view::npos);
-  EXPECT_NE(displayDescription(ChatGPTModels::gpt4o).find("that\u2019s"), std::string_view::npos);
-}
-
-TEST(ChatGPTModelsTest, LookupsAreExact) {
-  EXPECT_EQ(chatGPTModelFromRawValue("gpt-4o"), std::nullopt);
-  EXPECT_EQ(chatGPTModelFromRawValue("GPT4O"), std::nullopt);
-  EXPECT_EQ(chatGPTModelFromApiModelName("gpt4o"), ChatGPTModels::gpt4);
-  EXPECT_EQ(chatGPTModelFromApiModelName(""), ChatGPTModels::gpt4);
-  EXPECT_EQ(decodeJson<ChatGPTModels>(R"("gpt4vision")"), ChatGPTModels::gpt4vision);
-  EXPECT_THROW(decodeJson<ChatGPTModels>(R"("gpt-4-vision-preview")"), JsonDecodingError);
-  EXPECT_EQ(encodeJson(json(ChatGPTModels::gpt4_32k)), R"("gpt4_32k")");
-}
-
 // --- Messages -----------------------------------------------------------------------------------
 
 TEST(ChatMessageTest, ShortQuestionCountsUserPerceivedCharacters) {
@@ -180,7 +137,7 @@ TEST(ChatMessageFileTest, PathsAreRebasedOntoTheFilesFolder) {
   ASSERT_TRUE(folder.ends_with("/TessraAI/files/"));
   struct Case {
     std::string stored;
-    std::string expected;
+    std::optional<std::string> expected;
   };
   const Case cases[] = {
       {"file:///Users/someone/Library/TessraAI/files/ABC.jpg", "file://" + folder + "ABC.jpg"},
@@ -188,6 +145,15 @@ TEST(ChatMessageFileTest, PathsAreRebasedOntoTheFilesFolder) {
       {"", "file://" + folder},
       {"file:///elsewhere/dir/", "file://" + folder + "dir"},
       {"file:///x/with%20space.jpg", "file://" + folder + "with%20space.jpg"},
+      {"file:///x/%C3%A9t%c3%a9 (1)+x.png", "file://" + folder + "%C3%A9t%C3%A9%20%281%29%2Bx.png"},
+      {"file:///x/100%25.png", "file://" + folder + "100%25.png"},
+      {"a%2Fb.png", "file://" + folder + "a%252Fb.png"},
+      // Decoded, these name no file of the folder: refused, never re-based elsewhere.
+      {"file:///x/a%2Fb.png", std::nullopt},
+      {"file:///x/%2E%2E", std::nullopt},
+      {"file:///x/..", std::nullopt},
+      {"file:///x/a%00b.png", std::nullopt},
+      {"file:///x/bad%zz.png", std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored);
@@ -224,12 +190,6 @@ TEST(ChatSessionTest, OneBadMessageFailsTheWholeSession) {
   } catch (const JsonDecodingError& error) {
     EXPECT_EQ(error.codingPath(), "messages[0].finished");
   }
-}
-
-TEST(ChatSessionTest, MessageOrderMatters) {
-  const ChatMessage a("a", "q", "", true, false);
-  const ChatMessage b("b", "q", "", true, false);
-  EXPECT_NE((ChatSession{"i", "n", {a, b}}), (ChatSession{"i", "n", {b, a}}));
 }
 
 // --- Conversations -------------------------------------------------------------------------------
@@ -278,23 +238,6 @@ TEST(ConversationRecordsTest, BadValuesFailTheWholeList) {
   }
 }
 
-TEST(ConversationRecordsTest, EqualityCoversEveryField) {
-  const Conversation a{"a", "n", Date::fromReferenceDate(1), std::nullopt};
-  Conversation b = a;
-  b.createdAt = Date::fromReferenceDate(2);
-  EXPECT_NE(a, b);
-  b = a;
-  b.config = ConversationConfig{};
-  EXPECT_NE(a, b);
-  EXPECT_NE((ConversationList{"l", {}, {a, b}}), (ConversationList{"l", {}, {b, a}}));
-}
-
-TEST(ConversationRecordsTest, NonFiniteNumberFailsToEncode) {
-  ConversationConfig config;
-  config.temperature = std::numeric_limits<double>::infinity();
-  EXPECT_THROW(encodeJson(json(config)), platform::JsonEncodingError);
-}
-
 // --- Welcome
 // --------------------------------------------------------------------------------------
 
@@ -314,27 +257,6 @@ TEST(WelcomeTest, LanguageOfTheGreeting) {
     ASSERT_EQ(session.messages.size(), 1u);
     EXPECT_TRUE(session.messages[0].answer.starts_with(c.answerStart)) << c.answerStart;
   }
-}
-
-TEST(WelcomeTest, SeedValues) {
-  const ChatSession session = welcomeSession({"en"});
-  EXPECT_EQ(session.id, "welcome");
-  EXPECT_EQ(session.name, "🎉 Tessra");
-  EXPECT_EQ(session.name.size(), 11u);
-  const ChatMessage& greeting = session.messages[0];
-  EXPECT_EQ(greeting.id, "0");
-  EXPECT_TRUE(greeting.finished && greeting.endContext);
-  EXPECT_NE(greeting.answer.find("press Ctrl+N"), std::string::npos);
-  EXPECT_EQ(greeting.answer.find("CMD"), std::string::npos);
-  EXPECT_FALSE(greeting.answer.ends_with("\n"));
-  EXPECT_EQ(std::count(greeting.answer.begin(), greeting.answer.end(), '\n'), 8);
-
-  const ConversationList& list = initialConversationList();
-  EXPECT_EQ(&list, &initialConversationList());
-  EXPECT_EQ(list.latestSessionID, "welcome");
-  ASSERT_EQ(list.conversations.size(), 1u);
-  EXPECT_EQ(json(list.conversations[0])["config"],
-            json::parse(R"({"model":"gpt35","contextWindow":0})"));
 }
 
 // --- Attachment

@@ -45,46 +45,52 @@ std::string openAICustomHost(const UserDefaults& defaults = UserDefaults::standa
 
 // The raw value of a model; absent or unknown text (an API name included) reads as `gpt4`.
 ChatGPTModels openAIModel(const UserDefaults& defaults = UserDefaults::standard());
-Result<void> setOpenAIModel(ChatGPTModels model, UserDefaults& defaults = UserDefaults::standard());
+[[nodiscard]] Result<void> setOpenAIModel(ChatGPTModels model,
+                                          UserDefaults& defaults = UserDefaults::standard());
 
 // Absent reads as `right`; an integer outside 0 to 3 as `right`.
 PopupPosition popupWindowPosition(const UserDefaults& defaults = UserDefaults::standard());
-Result<void> setPopupWindowPosition(PopupPosition position,
-                                    UserDefaults& defaults = UserDefaults::standard());
+[[nodiscard]] Result<void> setPopupWindowPosition(
+    PopupPosition position, UserDefaults& defaults = UserDefaults::standard());
 
 // Absent reads as `extraSmall`, but an integer outside 0 to 5 as `medium`.
 FloatingWindowSize floatingWindowSize(const UserDefaults& defaults = UserDefaults::standard());
-Result<void> setFloatingWindowSize(FloatingWindowSize size,
-                                   UserDefaults& defaults = UserDefaults::standard());
+[[nodiscard]] Result<void> setFloatingWindowSize(FloatingWindowSize size,
+                                                 UserDefaults& defaults = UserDefaults::standard());
 
 // Absent, or an integer outside 0 to 5, reads as `none`.
 FloatingWindowPadding popupPadding(const UserDefaults& defaults = UserDefaults::standard());
-Result<void> setPopupPadding(FloatingWindowPadding padding,
-                             UserDefaults& defaults = UserDefaults::standard());
+[[nodiscard]] Result<void> setPopupPadding(FloatingWindowPadding padding,
+                                           UserDefaults& defaults = UserDefaults::standard());
 
 // The code text; absent or any other text (a known code in another letter case included) reads
 // as `system`.
 AppLanguage appLanguage(const UserDefaults& defaults = UserDefaults::standard());
-Result<void> setAppLanguage(AppLanguage language,
-                            UserDefaults& defaults = UserDefaults::standard());
+[[nodiscard]] Result<void> setAppLanguage(AppLanguage language,
+                                          UserDefaults& defaults = UserDefaults::standard());
 
 // Inverted flags: true when the integer is 0 or absent; writing true stores 0, false stores 1.
 bool sideBarVisible(const UserDefaults& defaults = UserDefaults::standard());
-Result<void> setSideBarVisible(bool visible, UserDefaults& defaults = UserDefaults::standard());
+[[nodiscard]] Result<void> setSideBarVisible(bool visible,
+                                             UserDefaults& defaults = UserDefaults::standard());
 bool overlayIconVisible(const UserDefaults& defaults = UserDefaults::standard());
-Result<void> setOverlayIconVisible(bool visible, UserDefaults& defaults = UserDefaults::standard());
+[[nodiscard]] Result<void> setOverlayIconVisible(bool visible,
+                                                 UserDefaults& defaults = UserDefaults::standard());
 bool soundEffects(const UserDefaults& defaults = UserDefaults::standard());
-Result<void> setSoundEffects(bool enabled, UserDefaults& defaults = UserDefaults::standard());
+[[nodiscard]] Result<void> setSoundEffects(bool enabled,
+                                           UserDefaults& defaults = UserDefaults::standard());
 bool menuBarVisible(const UserDefaults& defaults = UserDefaults::standard());
-Result<void> setMenuBarVisible(bool visible, UserDefaults& defaults = UserDefaults::standard());
+[[nodiscard]] Result<void> setMenuBarVisible(bool visible,
+                                             UserDefaults& defaults = UserDefaults::standard());
 
 // A boolean; absent reads as false.
 bool onboardingPresented(const UserDefaults& defaults = UserDefaults::standard());
-Result<void> setOnboardingPresented(bool presented,
-                                    UserDefaults& defaults = UserDefaults::standard());
+[[nodiscard]] Result<void> setOnboardingPresented(
+    bool presented, UserDefaults& defaults = UserDefaults::standard());
 
 // The shared reading and writing of an inverted flag.
 bool invertedFlag(const UserDefaults& defaults, std::string_view key);
-Result<void> setInvertedFlag(UserDefaults& defaults, std::string_view key, bool value);
+[[nodiscard]] Result<void> setInvertedFlag(UserDefaults& defaults, std::string_view key,
+                                           bool value);
 
 }  // namespace tessra::settings_keys

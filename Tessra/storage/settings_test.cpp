@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <filesystem>
+
 #include <limits>
 #include <memory>
 #include <string>
@@ -24,36 +26,6 @@ namespace keys = settings_keys;
 // --- Enumerations
 // ---------------------------------------------------------------------------------
 
-TEST(SettingsEnumsTest, RawValuesAndTitles) {
-  EXPECT_EQ(popupPositionFromRawValue(4), std::nullopt);
-  EXPECT_EQ(popupPositionFromRawValue(-1), std::nullopt);
-  EXPECT_EQ(popupPositionFromRawValue(3), PopupPosition::bottom);
-  EXPECT_EQ(floatingWindowSizeFromStoredInt(6), FloatingWindowSize::medium);
-  EXPECT_EQ(floatingWindowSizeFromStoredInt(-1), FloatingWindowSize::medium);
-  EXPECT_EQ(floatingWindowSizeFromStoredInt(std::numeric_limits<std::int64_t>::max()),
-            FloatingWindowSize::medium);
-  EXPECT_EQ(floatingWindowSizeFromStoredInt(0), FloatingWindowSize::extraSmall);
-  EXPECT_EQ(floatingWindowPaddingFromRawValue(6), std::nullopt);
-
-  std::vector<std::string> positions;
-  for (PopupPosition p : allPopupPositions()) positions.push_back(title(p));
-  EXPECT_EQ(positions, (std::vector<std::string>{"Right", "Left", "Top", "Bottom"}));
-  std::vector<std::string> paddings;
-  for (FloatingWindowPadding p : allFloatingWindowPaddings()) paddings.push_back(title(p));
-  EXPECT_EQ(paddings, (std::vector<std::string>{"None", "16px", "32px", "48px", "64px", "128px"}));
-  EXPECT_EQ(paddingPoints(FloatingWindowPadding::ultraWide), 128);
-
-  EXPECT_EQ(appLanguageFromRawValue("zh-Hans"), AppLanguage::chineseSimplified);
-  EXPECT_EQ(appLanguageFromRawValue("zh-hans"), std::nullopt);
-  EXPECT_EQ(appLanguageFromRawValue(""), std::nullopt);
-  EXPECT_EQ(title(AppLanguage::german), "Deutsch (Deutschland) 🇩🇪");
-  EXPECT_EQ(title(AppLanguage::system), "System Default 🌐");
-  std::vector<std::string_view> codes;
-  for (AppLanguage l : allAppLanguages()) codes.push_back(rawValue(l));
-  EXPECT_EQ(codes,
-            (std::vector<std::string_view>{"system", "en", "zh-Hans", "fr", "de", "ja", "pt-BR"}));
-}
-
 TEST(SettingsEnumsTest, SizeTitlesComeFromTheStringTable) {
   // English is asked for before any size title is first computed in this process.
   LocalizedText::setChosenLanguageProvider([] { return std::optional<std::string>("en"); });
@@ -63,30 +35,6 @@ TEST(SettingsEnumsTest, SizeTitlesComeFromTheStringTable) {
                                               "Default - 700px", "Large - 800px",
                                               "Extra Large - 900px", "Ultra Wide - 1000px"}));
   LocalizedText::setChosenLanguageProvider({});
-}
-
-TEST(ConstantsTest, NamesTypesColours) {
-  const std::vector<std::string_view> names(notification_names::all().begin(),
-                                            notification_names::all().end());
-  EXPECT_EQ(names,
-            (std::vector<std::string_view>{
-                "willHideGptWindow", "conversationListDidChanged", "conversationSettingDidChanged",
-                "focusOnPromptInput", "chatTextFieldCompletionCommandUp",
-                "chatTextFieldCompletionCommandDown", "appLanguageChanged", "willResizeGptWindow",
-                "floatingWindowPositionDidChanged", "floatingWindowSizeDidChanged",
-                "menuBarVisibilityChanged", "overlayVisibilityChanged"}));
-
-  const auto images = supported_types::images();
-  ASSERT_GE(images.size(), 7u);
-  EXPECT_EQ(images.front().name, "webP");
-  EXPECT_EQ(images.back().name, "gif");
-  EXPECT_EQ(supported_types::textFiles().size(), 24u);
-  EXPECT_EQ(supported_types::textFiles().back().name, "log");
-
-  EXPECT_EQ(app_colors::all().size(), 16u);
-  EXPECT_EQ(app_colors::colorFromHex(" #1ABC9C\n"), QColor(0x1a, 0xbc, 0x9c));
-  EXPECT_EQ(app_colors::colorFromHex("not hex"), QColor(0, 0, 0));
-  EXPECT_EQ(app_colors::all()[6], QColor(255, 255, 255));
 }
 
 TEST(ConstantsTest, PreviewRunNeedsExactlyOne) {
@@ -108,21 +56,6 @@ class SettingsKeysTest : public ::testing::Test {
   testing::TempDir m_dir;
   UserDefaults m_defaults{m_dir / "defaults.json"};
 };
-
-TEST_F(SettingsKeysTest, EmptyStoreReadsTheDefaults) {
-  EXPECT_EQ(keys::openAICustomHost(m_defaults), "");
-  EXPECT_EQ(keys::openAIModel(m_defaults), ChatGPTModels::gpt4);
-  EXPECT_EQ(keys::popupWindowPosition(m_defaults), PopupPosition::right);
-  EXPECT_EQ(keys::floatingWindowSize(m_defaults), FloatingWindowSize::extraSmall);
-  EXPECT_EQ(keys::popupPadding(m_defaults), FloatingWindowPadding::none);
-  EXPECT_EQ(keys::appLanguage(m_defaults), AppLanguage::system);
-  EXPECT_TRUE(keys::sideBarVisible(m_defaults));
-  EXPECT_TRUE(keys::overlayIconVisible(m_defaults));
-  EXPECT_TRUE(keys::soundEffects(m_defaults));
-  EXPECT_TRUE(keys::menuBarVisible(m_defaults));
-  EXPECT_FALSE(keys::onboardingPresented(m_defaults));
-  EXPECT_EQ(storage_test::readFile(m_dir / "defaults.json"), "");  // reads never write
-}
 
 TEST_F(SettingsKeysTest, StoredValuesAndTheirReadings) {
   struct Case {
@@ -417,6 +350,27 @@ TEST_F(UserSettingsTest, SameKeyWritesNothing) {
 
 namespace tessra {
 namespace {
+
+TEST_F(UserSettingsTest, AFailedSettingsWriteIsShownUntilAWriteSucceeds) {
+  m_dir.write("blocker", "a file where the settings folder should be");
+  UserDefaults defaults(m_dir / "blocker" / "defaults.json");
+  auto settings = std::make_unique<UserSettings>(defaults, m_keychain, m_center, m_mainQueue);
+  int errorSignals = 0;
+  QObject::connect(settings.get(), &UserSettings::writeErrorChanged, [&] { ++errorSignals; });
+
+  settings->setSoundEffectEnabled(false);
+  ASSERT_TRUE(settings->writeError().has_value());
+  EXPECT_FALSE(settings->writeError()->empty());
+  EXPECT_FALSE(settings->soundEffectEnabled()) << "the value is kept in memory";
+  settings->setPopupPadding(FloatingWindowPadding::large);
+  EXPECT_EQ(errorSignals, 1) << "the same failure is told once";
+
+  std::filesystem::remove(m_dir / "blocker");
+  settings->setPopupPadding(FloatingWindowPadding::small);
+  EXPECT_EQ(settings->writeError(), std::nullopt);
+  EXPECT_EQ(errorSignals, 2);
+  waitForLoad(*settings);
+}
 
 TEST_F(UserSettingsTest, KeyringFailuresAreShownNotSwallowed) {
   // Access control has no meaning on the login keyring: storing with it fails.

@@ -31,6 +31,13 @@ UserSettings& UserSettings::shared() {
     LocalizedText::setChosenLanguageProvider([settings] { return settings->chosenLanguageCode(); });
     return settings;
   }();
+  // At exit the keyring worker finishes the saves asked for before static destruction goes on:
+  // none of its jobs runs once the objects it reaches are being torn down.
+  static const struct FinishKeyringWorkAtExit {
+    ~FinishKeyringWorkAtExit() {
+      instance->m_worker->queue.sync([] {});
+    }
+  } finishAtExit;
   return *instance;
 }
 
@@ -80,20 +87,20 @@ void UserSettings::setAppLanguage(AppLanguage language) {
   m_languageSnapshot.store(language);
   emit appLanguageChanged(language);
   if (language == previous) return;
-  (void)settings_keys::setAppLanguage(language, m_defaults);
+  publishWrite(settings_keys::setAppLanguage(language, m_defaults));
   post(notification_names::kAppLanguageChanged);
 }
 
 void UserSettings::setSoundEffectEnabled(bool enabled) {
   m_soundEffectEnabled = enabled;
   emit soundEffectEnabledChanged(enabled);
-  (void)settings_keys::setSoundEffects(enabled, m_defaults);
+  publishWrite(settings_keys::setSoundEffects(enabled, m_defaults));
 }
 
 void UserSettings::setMenuBarVisible(bool visible) {
   m_menuBarVisible = visible;
   emit menuBarVisibleChanged(visible);
-  (void)settings_keys::setMenuBarVisible(visible, m_defaults);
+  publishWrite(settings_keys::setMenuBarVisible(visible, m_defaults));
   // Without the tray icon the side button is the only way left to open the panel.
   if (!visible) setOverlayIconVisible(true);
   post(notification_names::kMenuBarVisibilityChanged);
@@ -102,28 +109,28 @@ void UserSettings::setMenuBarVisible(bool visible) {
 void UserSettings::setOverlayIconVisible(bool visible) {
   m_overlayIconVisible = visible;
   emit overlayIconVisibleChanged(visible);
-  (void)settings_keys::setOverlayIconVisible(visible, m_defaults);
+  publishWrite(settings_keys::setOverlayIconVisible(visible, m_defaults));
   post(notification_names::kOverlayVisibilityChanged);
 }
 
 void UserSettings::setPopupPosition(PopupPosition position) {
   m_popupPosition = position;
   emit popupPositionChanged(position);
-  (void)settings_keys::setPopupWindowPosition(position, m_defaults);
+  publishWrite(settings_keys::setPopupWindowPosition(position, m_defaults));
   post(notification_names::kFloatingWindowPositionDidChanged);
 }
 
 void UserSettings::setFloatingWindowSize(FloatingWindowSize size) {
   m_floatingWindowSize = size;
   emit floatingWindowSizeChanged(size);
-  (void)settings_keys::setFloatingWindowSize(size, m_defaults);
+  publishWrite(settings_keys::setFloatingWindowSize(size, m_defaults));
   post(notification_names::kFloatingWindowSizeDidChanged);
 }
 
 void UserSettings::setPopupPadding(FloatingWindowPadding padding) {
   m_popupPadding = padding;
   emit popupPaddingChanged(padding);
-  (void)settings_keys::setPopupPadding(padding, m_defaults);
+  publishWrite(settings_keys::setPopupPadding(padding, m_defaults));
   post(notification_names::kFloatingWindowSizeDidChanged);
 }
 
@@ -138,6 +145,14 @@ void UserSettings::setOpenAiKey(const std::string& key) {
     return;
   }
   startKeySave(m_openAiKey);
+}
+
+void UserSettings::publishWrite(const Result<void>& written) {
+  std::optional<std::string> error;
+  if (!written) error = describe(written.error());
+  if (error == m_writeError) return;
+  m_writeError = std::move(error);
+  emit writeErrorChanged();
 }
 
 void UserSettings::setKeychainError(std::optional<std::string> error) {

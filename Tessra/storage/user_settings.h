@@ -19,7 +19,8 @@
 // key typed before the read is back is kept and saved rather than overwritten by the stored one
 // (a field cleared again before then typed no key: the stored one is taken).
 // A keyring failure (reading or saving) is published as `keychainError()` so the key form can
-// show it; a later success clears it.
+// show it; a later success clears it. A user-defaults write that fails is published the same way,
+// as `writeError()`; the value stays in memory and a later successful write clears it.
 //
 // GUI thread only, except `chosenLanguage()` and `chosenLanguageCode()`, which any thread may
 // call (the string table asks for them where it looks a text up). Keyring calls run on the
@@ -95,6 +96,9 @@ class UserSettings final : public QObject {
   // The last keyring failure, as a text the key form can show; nothing when the last keyring
   // call succeeded.
   const std::optional<std::string>& keychainError() const { return m_keychainError; }
+  // The last failed user-defaults write, as a text the settings window can show; nothing when
+  // the last write succeeded.
+  const std::optional<std::string>& writeError() const { return m_writeError; }
 
   // The language the user picked, nothing for `system`. Any thread.
   std::optional<AppLanguage> chosenLanguage() const;
@@ -129,6 +133,7 @@ class UserSettings final : public QObject {
   void openAiKeyChanged(const std::string& key);
   void loadedChanged(bool loaded);
   void keychainErrorChanged();
+  void writeErrorChanged();
 
  private:
   struct KeyWorker;
@@ -138,6 +143,7 @@ class UserSettings final : public QObject {
   void finishKeyLoad(keychain::KeychainResult<std::optional<std::string>> stored);
   void startKeySave(std::string key);
   void setKeychainError(std::optional<std::string> error);
+  void publishWrite(const Result<void>& written);
 
   platform::UserDefaults& m_defaults;
   platform::NotificationCenter& m_center;
@@ -158,6 +164,7 @@ class UserSettings final : public QObject {
   FloatingWindowPadding m_popupPadding;
   std::string m_openAiKey;
   std::optional<std::string> m_keychainError;
+  std::optional<std::string> m_writeError;
 };
 
 }  // namespace tessra

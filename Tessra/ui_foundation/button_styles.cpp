@@ -29,6 +29,45 @@ QColor withContrast(const QColor& color, double contrast) {
                           color.alphaF());
 }
 
+// A transition from 0 to 1 over `milliseconds`, eased out as the platform's standard ease-out
+// curve is, repainting `owner` at every step.
+QVariantAnimation* makeTransition(QWidget* owner, int milliseconds) {
+  auto* transition = new QVariantAnimation(owner);
+  transition->setStartValue(0.0);
+  transition->setEndValue(1.0);
+  transition->setDuration(milliseconds);
+  QEasingCurve easeOut(QEasingCurve::BezierSpline);
+  easeOut.addCubicBezierSegment(QPointF(0, 0), QPointF(0.58, 1), QPointF(1, 1));
+  transition->setEasingCurve(easeOut);
+  QObject::connect(transition, &QVariantAnimation::valueChanged, owner,
+                   [owner] { owner->update(); });
+  return transition;
+}
+
+// How far the transition has come; 1 when none runs.
+double progressOf(const QVariantAnimation* transition) {
+  if (transition->state() != QAbstractAnimation::Running) return 1.0;
+  return transition->currentValue().toDouble();
+}
+
+void restart(QVariantAnimation* transition) {
+  transition->stop();
+  transition->start();
+}
+
+double mixed(double from, double to, double progress) {
+  return progress >= 1.0 ? to : from + (to - from) * progress;
+}
+
+QColor mixed(const QColor& from, const QColor& to, double progress) {
+  if (progress >= 1.0) return to;
+  const QColor a = from.toRgb();
+  const QColor b = to.toRgb();
+  return QColor::fromRgbF(
+      mixed(a.redF(), b.redF(), progress), mixed(a.greenF(), b.greenF(), progress),
+      mixed(a.blueF(), b.blueF(), progress), mixed(a.alphaF(), b.alphaF(), progress));
+}
+
 QFont sizedFont(QFont font, int pixelSize, QFont::Weight weight) {
   font.setPixelSize(pixelSize);
   font.setWeight(weight);
@@ -85,7 +124,10 @@ FlatButtonStyle::Look FlatButtonStyle::look(bool destructive, bool hovered, bool
 }
 
 FlatButton::FlatButton(const QString& title, FlatButtonStyle style, QWidget* parent)
-    : QPushButton(title, parent), m_style(std::move(style)) {
+    : QPushButton(title, parent),
+      m_style(std::move(style)),
+      m_from(currentLook()),
+      m_transition(makeTransition(this, kTransitionMilliseconds)) {
   setFont(sizedFont(font(), 16, QFont::Medium));
   setAttribute(Qt::WA_Hover);
   setFocusPolicy(Qt::StrongFocus);
@@ -107,8 +149,23 @@ QSize FlatButton::sizeHint() const {
   return textSize + QSize(2 * kFlatHorizontalPadding, 2 * kFlatVerticalPadding);
 }
 
+FlatButtonStyle::Look FlatButton::displayedLook() const {
+  const FlatButtonStyle::Look to = m_style.look(m_destructive, m_shownHovered, m_shownPressed);
+  const double progress = progressOf(m_transition);
+  return {mixed(m_from.fill, to.fill, progress), mixed(m_from.border, to.border, progress),
+          mixed(m_from.foreground, to.foreground, progress)};
+}
+
 void FlatButton::paintEvent(QPaintEvent*) {
-  const FlatButtonStyle::Look look = currentLook();
+  // Every hover and press comes with a repaint: the transition to the new look starts from
+  // whatever was on screen.
+  if (m_hovered != m_shownHovered || isDown() != m_shownPressed) {
+    m_from = displayedLook();
+    m_shownHovered = m_hovered;
+    m_shownPressed = isDown();
+    restart(m_transition);
+  }
+  const FlatButtonStyle::Look look = displayedLook();
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   QPainterPath shape;
@@ -144,21 +201,36 @@ CircleButton::CircleButton(const QString& label, QColor color, QColor hoverColor
       m_color(std::move(color)),
       m_hoverColor(std::move(hoverColor)),
       m_pressedColor(std::move(pressedColor)),
-      m_textColor(std::move(textColor)) {
+      m_textColor(std::move(textColor)),
+      m_transition(makeTransition(this, kHoverTransitionMilliseconds)) {
   setText(label);
   setAttribute(Qt::WA_Hover);
 }
 
-QColor CircleButton::currentFill() const {
+QColor CircleButton::fillFor(bool hovering) const {
   if (!isEnabled()) return m_color;
   if (isDown()) return m_pressedColor;
-  return m_hovering ? m_hoverColor : m_color;
+  return hovering ? m_hoverColor : m_color;
 }
 
-double CircleButton::currentScale() const {
+double CircleButton::scaleFor(bool hovering) const {
   if (!isEnabled()) return 1.0;
   if (isDown()) return 1.02;
-  return m_hovering ? 1.07 : 1.0;
+  return hovering ? 1.07 : 1.0;
+}
+
+QColor CircleButton::currentFill() const { return fillFor(m_hovering); }
+
+double CircleButton::currentScale() const { return scaleFor(m_hovering); }
+
+// Only the hover change is eased; a press or a change of the enabled state shows at once, also
+// in the middle of a hover transition.
+QColor CircleButton::displayedFill() const {
+  return mixed(m_fromFill, fillFor(m_shownHovering), progressOf(m_transition));
+}
+
+double CircleButton::displayedScale() const {
+  return mixed(m_fromScale, scaleFor(m_shownHovering), progressOf(m_transition));
 }
 
 QSize CircleButton::sizeHint() const {
@@ -170,17 +242,24 @@ QSize CircleButton::sizeHint() const {
 }
 
 void CircleButton::paintEvent(QPaintEvent*) {
+  if (m_hovering != m_shownHovering) {
+    m_fromFill = displayedFill();
+    m_fromScale = displayedScale();
+    m_shownHovering = m_hovering;
+    restart(m_transition);
+  }
   const double contrast = currentContrast();
+  const double scale = displayedScale();
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   const QPointF centre = QRectF(rect()).center();
   painter.translate(centre);
-  painter.scale(currentScale(), currentScale());
+  painter.scale(scale, scale);
   painter.translate(-centre);
   const double diameter = std::min(width(), height()) / 1.07;
   const QRectF circle(centre.x() - diameter / 2, centre.y() - diameter / 2, diameter, diameter);
   painter.setPen(Qt::NoPen);
-  painter.setBrush(withContrast(currentFill(), contrast));
+  painter.setBrush(withContrast(displayedFill(), contrast));
   painter.drawEllipse(circle);
   painter.setPen(withContrast(m_textColor, contrast));
   painter.drawText(circle, Qt::AlignCenter, text());

@@ -2,14 +2,19 @@
 // round icon button and the row button of the conversation side list.
 //
 // Each is a button widget that draws its own look from its state: idle, hovered (the pointer is
-// over it), pressed, selected or highlighted where the style has them, and disabled. The colours
-// come from the dark palette (palette.h). The state-to-colour rules are plain functions so that
-// windows and tests can ask what a state looks like without painting. GUI thread only.
+// over it), pressed, selected or highlighted where the style has them, and disabled. The flat
+// button eases from one look to the next over 0.17 s whenever it is hovered, pressed or let go
+// of (a change of role shows at once); the round button
+// eases its fill and scale over 0.2 s when the pointer enters or leaves, and changes at once on a
+// press. `current...` is the look the state asks for, `displayed...` what is drawn on the way. The
+// colours come from the dark palette (palette.h). The state-to-colour rules are plain functions so
+// that windows and tests can ask what a state looks like without painting. GUI thread only.
 #pragma once
 
 #include <QAbstractButton>
 #include <QColor>
 #include <QPushButton>
+#include <QVariantAnimation>
 
 #include <optional>
 
@@ -54,6 +59,9 @@ class FlatButton : public QPushButton {
   bool isDestructive() const { return m_destructive; }
   bool isHovered() const { return m_hovered; }
   FlatButtonStyle::Look currentLook() const;
+  FlatButtonStyle::Look displayedLook() const;
+
+  static constexpr int kTransitionMilliseconds = 170;
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override { return sizeHint(); }
@@ -67,6 +75,11 @@ class FlatButton : public QPushButton {
   FlatButtonStyle m_style;
   bool m_destructive = false;
   bool m_hovered = false;
+  // The interaction state last drawn, and where the transition to it started.
+  bool m_shownHovered = false;
+  bool m_shownPressed = false;
+  FlatButtonStyle::Look m_from;
+  QVariantAnimation* m_transition;
 };
 
 // A round button around its label. Pressed wins over hovered; a disabled button keeps its idle
@@ -82,6 +95,10 @@ class CircleButton : public QAbstractButton {
   QColor currentFill() const;
   double currentScale() const;
   double currentContrast() const { return isEnabled() ? 1.0 : 0.3; }
+  QColor displayedFill() const;
+  double displayedScale() const;
+
+  static constexpr int kHoverTransitionMilliseconds = 200;
 
   QSize sizeHint() const override;
 
@@ -96,6 +113,14 @@ class CircleButton : public QAbstractButton {
   QColor m_pressedColor;
   QColor m_textColor;
   bool m_hovering = false;
+  // The hover state last drawn, and where the hover transition under way started.
+  bool m_shownHovering = false;
+  QColor m_fromFill;
+  double m_fromScale = 1.0;
+  QVariantAnimation* m_transition;
+
+  QColor fillFor(bool hovering) const;
+  double scaleFor(bool hovering) const;
 };
 
 // A row of the conversation side list: 36 points high, its background marking selection and

@@ -1,8 +1,12 @@
 #include "Tessra/ui_foundation/button_styles.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
 
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
@@ -14,12 +18,21 @@ using testing::enter;
 using testing::leave;
 using testing::pixel;
 
+bool near(const QColor& a, const QColor& b) {
+  return std::abs(a.red() - b.red()) <= 1 && std::abs(a.green() - b.green()) <= 1 &&
+         std::abs(a.blue() - b.blue()) <= 1 && std::abs(a.alpha() - b.alpha()) <= 1;
+}
+
 // Two colours match within one step per channel (rounding of the paint engine).
 void expectColor(const QColor& actual, const QColor& expected) {
-  EXPECT_NEAR(actual.red(), expected.red(), 1) << actual.name().toStdString();
-  EXPECT_NEAR(actual.green(), expected.green(), 1) << actual.name().toStdString();
-  EXPECT_NEAR(actual.blue(), expected.blue(), 1) << actual.name().toStdString();
-  EXPECT_NEAR(actual.alpha(), expected.alpha(), 1) << actual.name().toStdString();
+  EXPECT_TRUE(near(actual, expected)) << actual.name(QColor::HexArgb).toStdString() << " is not "
+                                      << expected.name(QColor::HexArgb).toStdString();
+}
+
+// The colour a control paints at one point once its transition has ended.
+void expectColorSoon(QWidget* widget, QPoint point, const QColor& expected) {
+  if (QTest::qWaitFor([&] { return near(pixel(widget, point), expected); }, 2000)) return;
+  expectColor(pixel(widget, point), expected);
 }
 
 TEST(FlatButtonStyleTest, BaseColourFromRoleAndFlags) {
@@ -108,14 +121,44 @@ TEST(FlatButtonTest, StatesDrawTheirFill) {
 
   enter(&button);
   EXPECT_TRUE(button.isHovered());
-  expectColor(pixel(&button, inside), FlatButtonStyle::adjusted(base, 1, 0.96, 0.76));
+  expectColorSoon(&button, inside, FlatButtonStyle::adjusted(base, 1, 0.96, 0.76));
 
   QTest::mousePress(&button, Qt::LeftButton, {}, inside);
-  expectColor(pixel(&button, inside), FlatButtonStyle::adjusted(base, 1, 0.98, 0.67));
+  expectColorSoon(&button, inside, FlatButtonStyle::adjusted(base, 1, 0.98, 0.67));
   QTest::mouseRelease(&button, Qt::LeftButton, {}, inside);
   leave(&button);
   EXPECT_FALSE(button.isHovered());
-  expectColor(pixel(&button, inside), base);
+  expectColorSoon(&button, inside, base);
+}
+
+TEST(FlatButtonTest, EveryChangeOfStateEasesToTheNewLookIn170Milliseconds) {
+  const QColor base = palette::colorFromHex("#313338");
+  const QColor hover = FlatButtonStyle::adjusted(base, 1, 0.96, 0.76);
+  const QColor press = FlatButtonStyle::adjusted(base, 1, 0.98, 0.67);
+  FlatButton button("Cancel", {.customBase = base});
+  button.resize(button.sizeHint());
+  button.show();
+  button.repaint();
+  EXPECT_EQ(FlatButton::kTransitionMilliseconds, 170);
+
+  const std::pair<std::function<void()>, QColor> changes[] = {
+      {[&] { enter(&button); }, hover},
+      {[&] { button.setDown(true); }, press},
+      {[&] { button.setDown(false); }, hover},
+      {[&] { leave(&button); }, base}};
+  for (const auto& [change, to] : changes) {
+    QElapsedTimer clock;
+    clock.start();
+    change();
+    button.repaint();
+    // The look starts where it was and has not reached the new one yet.
+    if (clock.elapsed() < 100) {
+      EXPECT_NE(button.displayedLook().fill, to);
+      EXPECT_EQ(button.currentLook().fill, to);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return button.displayedLook().fill == to; }, 2000));
+    EXPECT_GE(clock.elapsed(), 150);
+  }
 }
 
 TEST(FlatButtonTest, DestructiveButtonIsRedWithWhiteText) {
@@ -165,8 +208,38 @@ TEST_F(CircleButtonTest, NormalHoverPressed) {
     EXPECT_EQ(m_button.currentFill(), step.fill);
     EXPECT_DOUBLE_EQ(m_button.currentScale(), step.scale);
     EXPECT_DOUBLE_EQ(m_button.currentContrast(), 1.0);
-    expectColor(pixel(&m_button, fillPoint()), step.fill);
+    expectColorSoon(&m_button, fillPoint(), step.fill);
   }
+}
+
+TEST_F(CircleButtonTest, HoverEasesInTwoTenthsOfASecondAndAPressShowsAtOnce) {
+  const QColor idle = palette::colorFromHex("#404249");
+  const QColor hovered = palette::colorFromHex("#2b2d31");
+  const QColor pressed = palette::colorFromHex("#1e1f22");
+  EXPECT_EQ(CircleButton::kHoverTransitionMilliseconds, 200);
+  m_button.repaint();
+
+  QElapsedTimer clock;
+  clock.start();
+  enter(&m_button);
+  m_button.repaint();
+  if (clock.elapsed() < 100) {
+    EXPECT_NE(m_button.displayedFill(), hovered);
+    EXPECT_LT(m_button.displayedScale(), 1.07);
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return m_button.displayedFill() == hovered; }, 2000));
+  EXPECT_GE(clock.elapsed(), 180);
+  EXPECT_DOUBLE_EQ(m_button.displayedScale(), 1.07);
+
+  m_button.setDown(true);
+  m_button.repaint();
+  EXPECT_EQ(m_button.displayedFill(), pressed);
+  EXPECT_DOUBLE_EQ(m_button.displayedScale(), 1.02);
+  m_button.setDown(false);
+  leave(&m_button);
+  m_button.repaint();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return m_button.displayedFill() == idle; }, 2000));
+  EXPECT_DOUBLE_EQ(m_button.displayedScale(), 1.0);
 }
 
 TEST_F(CircleButtonTest, DisabledKeepsIdleLookAndHoverState) {

@@ -4,11 +4,12 @@
 
 #include <atomic>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/foundation/logger.h"
+#include "testing/log_capture.h"
 #include "testing/temp_dir.h"
 
 namespace tessra {
@@ -200,16 +201,15 @@ TEST(LanguageBundle, KeyOrTableMissingGivesTheFallback) {
 
 TEST(LanguageBundle, UnreadableTableIsLoggedAndReadsAsMissing) {
   std::vector<std::string> lines;
-  platform::Logger::shared().setSink(
-      [&](platform::LogLevel, std::string_view text) { lines.emplace_back(text); });
-
   LanguageFolders folders({});
   folders.write("de.lproj/Localizable.json", R"({"Test.language": "de", "Test.cut": )");
   folders.write("de.lproj/Menus.json", R"(["not", "an", "object"])");
   folders.write("de.lproj/Mixed.json",
                 R"({"Test.number": 5, "Test.text": "Text", "Test.null": null})");
+  std::optional<tessra::testing::LogCapture> log(std::in_place);
   const auto bundle = LanguageBundle::open(folders.root() + u"/de.lproj"_s);
-  platform::Logger::shared().setSink({});
+  lines = log->lines();
+  log.reset();
 
   ASSERT_TRUE(bundle);
   EXPECT_EQ(languageOf(bundle), u"fallback"_s);

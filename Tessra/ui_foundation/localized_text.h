@@ -38,6 +38,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "Tessra/ui_foundation/language_bundle.h"
@@ -68,6 +69,15 @@ class LocalizedText {
 
   // The base bundle and the cache of opened language bundles, over the program's resources.
   static LanguageBundles& bundles();
+
+  // A plain text: its key, its English fallback and its accessor below.
+  struct PlainText {
+    QStringView key;
+    QStringView english;
+    const QString& (*accessor)();
+  };
+  // Every plain text, in the order of the table they are defined from.
+  static std::span<const PlainText> plainTexts();
 
   struct ApiKey {
     static const QString& apiKeyRequired();

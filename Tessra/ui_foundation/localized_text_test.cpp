@@ -48,175 +48,6 @@ QString lookUp(const char16_t* key) {
   return LocalizedText::tr(u"Localizable"_s, QString::fromUtf16(key), {}, u"(fallback)"_s);
 }
 
-struct PlainRow {
-  const char16_t* key;
-  const char16_t* english;
-  const QString& (*accessor)();
-};
-
-// Every plain key with its English text. Two texts name the Linux counterparts of the other
-// system's parts: the login keyring and the tray.
-const PlainRow kPlainRows[] = {
-    {u"ApiKey.apiKeyRequired", u"API Key Required", &LocalizedText::ApiKey::apiKeyRequired},
-    {u"ApiKey.apiKeyStoredSecurely",
-     u"Your API Key is securely stored in the login keyring and is never transmitted elsewhere.",
-     &LocalizedText::ApiKey::apiKeyStoredSecurely},
-    {u"ApiKey.getYourApiKey", u"Get your API Key", &LocalizedText::ApiKey::getYourApiKey},
-    {u"ApiKey.openAiApiKey", u"OpenAI API Key", &LocalizedText::ApiKey::openAiApiKey},
-    {u"ApiKey.openAiInstruction",
-     u"To utilize the ChatGPT features, you will be redirected to the OpenAI website to sign up "
-     u"for an API key. On the site, choose \"Create new secret key\" and follow the provided steps "
-     u"to obtain your API key. Please ensure that your OpenAI API key is linked to a valid payment "
-     u"method, which is a requirement separate from holding a ChatGPT Plus subscription, to fully "
-     u"enable ChatGPT functionalities.",
-     &LocalizedText::ApiKey::openAiInstruction},
-    {u"ApiKey.updateApiKey", u"Update API Key", &LocalizedText::ApiKey::updateApiKey},
-    {u"ApiKey.validationError.length", u"The API Key provided does not meet the required length.",
-     &LocalizedText::ApiKey::validationErrorLength},
-    {u"Chat.allMessagesDeletionTitle",
-     u"Are you certain you wish to delete all the messages? This action cannot be undone.",
-     &LocalizedText::Chat::allMessagesDeletionTitle},
-    {u"Chat.clearContext", u"Clear context", &LocalizedText::Chat::clearContext},
-    {u"Chat.clearContextCommand", u"🧹 Clear Context", &LocalizedText::Chat::clearContextCommand},
-    {u"Chat.deleteAllMessages", u"Delete all messages", &LocalizedText::Chat::deleteAllMessages},
-    {u"Chat.deleteAllMessagesCommand", u"🗑️ Delete All Messages",
-     &LocalizedText::Chat::deleteAllMessagesCommand},
-    {u"Chat.listTopicsCommand", u"📚 List Topics", &LocalizedText::Chat::listTopicsCommand},
-    {u"Chat.messageDeletionTitle",
-     u"Are you certain you wish to delete this message? This action cannot be undone.",
-     &LocalizedText::Chat::messageDeletionTitle},
-    {u"Chat.newConversation", u"New Conversation", &LocalizedText::Chat::newConversation},
-    {u"Chat.openConversationCommand", u"🔍 Open Conversation",
-     &LocalizedText::Chat::openConversationCommand},
-    {u"Chat.pinWindow", u"Pin window", &LocalizedText::Chat::pinWindow},
-    {u"Chat.pinWindowCommand", u"📌 Pin Window", &LocalizedText::Chat::pinWindowCommand},
-    {u"Chat.promptPlaceholder", u"What's on your mind?", &LocalizedText::Chat::promptPlaceholder},
-    {u"Chat.settingsCommand", u"⚙️ Settings", &LocalizedText::Chat::settingsCommand},
-    {u"Chat.showTopics", u"Show Topics", &LocalizedText::Chat::showTopics},
-    {u"Conversation.alreadyExistsError", u"Conversation already exists",
-     &LocalizedText::Conversation::alreadyExistsError},
-    {u"Conversation.deletionDescription",
-     u"Are you sure you want to delete this conversation? This action cannot be undone.",
-     &LocalizedText::Conversation::deletionDescription},
-    {u"Conversation.deletionTitle", u"Confirm Deletion",
-     &LocalizedText::Conversation::deletionTitle},
-    {u"Conversation.editDescription",
-     u"Rename your conversation and choose a new emoji. Don't worry, you can change it again any "
-     u"time.",
-     &LocalizedText::Conversation::editDescription},
-    {u"Conversation.failedToUpdateError", u"Failed to update conversation",
-     &LocalizedText::Conversation::failedToUpdateError},
-    {u"Conversation.nameTooLongError", u"Name too long",
-     &LocalizedText::Conversation::nameTooLongError},
-    {u"Conversation.nameTooShortError", u"Name too short",
-     &LocalizedText::Conversation::nameTooShortError},
-    {u"Conversation.newDescription",
-     u"Personalize your chat with a unique name and emoji. Remember, you can edit these details "
-     u"later if you want to.",
-     &LocalizedText::Conversation::newDescription},
-    {u"Conversation.newTitle", u"New Conversation", &LocalizedText::Conversation::newTitle},
-    {u"Conversation.untitledSession", u"Untitled", &LocalizedText::Conversation::untitledSession},
-    {u"ConversationSettings.contextLimit", u"Context Limit",
-     &LocalizedText::ConversationSettings::contextLimit},
-    {u"ConversationSettings.contextLimitDescription",
-     u"How many messages the AI assistant can see. If you set it to 1, the AI will only remember "
-     u"the last message you sent.",
-     &LocalizedText::ConversationSettings::contextLimitDescription},
-    {u"ConversationSettings.frequencyPenalty", u"Frequency Penalty",
-     &LocalizedText::ConversationSettings::frequencyPenalty},
-    {u"ConversationSettings.frequencyPenaltyDescription",
-     u"Reduces the likelihood of repeating the same words or phrases.",
-     &LocalizedText::ConversationSettings::frequencyPenaltyDescription},
-    {u"ConversationSettings.presencePenalty", u"Presence Penalty",
-     &LocalizedText::ConversationSettings::presencePenalty},
-    {u"ConversationSettings.presencePenaltyDescription",
-     u"Discourages repeating the same information or context already mentioned.",
-     &LocalizedText::ConversationSettings::presencePenaltyDescription},
-    {u"ConversationSettings.temperatureDescription",
-     u"Controls creativity; lower values make responses more predictable, higher values increase "
-     u"randomness. Select a temperature value based on the desired trade-off between coherence and "
-     u"creativity for your specific application.",
-     &LocalizedText::ConversationSettings::temperatureDescription},
-    {u"ConversationSettings.topP", u"top_p", &LocalizedText::ConversationSettings::topP},
-    {u"ConversationSettings.topPDescription",
-     u"Filters out less likely responses, focusing on the top percentage, making the model's "
-     u"replies more focused.",
-     &LocalizedText::ConversationSettings::topPDescription},
-    {u"General.actionListNavigationInstructions",
-     u"**↑ ↓** to navigate, **⮐** to select, **ESC** to dismiss",
-     &LocalizedText::General::actionListNavigationInstructions},
-    {u"General.advanced", u"Advanced", &LocalizedText::General::advanced},
-    {u"General.allMessages", u"All Messages", &LocalizedText::General::allMessages},
-    {u"General.build", u"Build", &LocalizedText::General::build},
-    {u"General.cancel", u"Cancel", &LocalizedText::General::cancel},
-    {u"General.checkForUpdates", u"Check for Updates…", &LocalizedText::General::checkForUpdates},
-    {u"General.continue", u"Continue", &LocalizedText::General::continueAction},
-    {u"General.conversations", u"Conversations", &LocalizedText::General::conversations},
-    {u"General.copyEmail", u"Copy Email", &LocalizedText::General::copyEmail},
-    {u"General.create", u"Create", &LocalizedText::General::create},
-    {u"General.delete", u"Delete", &LocalizedText::General::deleteAction},
-    {u"General.tessraAI", u"Tessra AI", &LocalizedText::General::tessraAI},
-    {u"General.Model", u"Model", &LocalizedText::General::model},
-    {u"General.openEmail", u"Open Email", &LocalizedText::General::openEmail},
-    {u"General.openTessra", u"Open Tessra", &LocalizedText::General::openTessra},
-    {u"General.prompt", u"Prompt", &LocalizedText::General::prompt},
-    {u"General.quit", u"Quit", &LocalizedText::General::quit},
-    {u"General.random", u"Random", &LocalizedText::General::random},
-    {u"General.rename", u"Rename", &LocalizedText::General::rename},
-    {u"General.save", u"Save", &LocalizedText::General::save},
-    {u"General.search", u"Search", &LocalizedText::General::search},
-    {u"General.sendFeedback", u"Send Feedback", &LocalizedText::General::sendFeedback},
-    {u"General.settings", u"Settings", &LocalizedText::General::settings},
-    {u"General.share", u"Share", &LocalizedText::General::share},
-    {u"General.temperature", u"Temperature", &LocalizedText::General::temperature},
-    {u"General.update", u"Update", &LocalizedText::General::update},
-    {u"General.updaterTitle", u"A new update is available", &LocalizedText::General::updaterTitle},
-    {u"General.version", u"Version", &LocalizedText::General::version},
-    {u"Settings.sizeExtraLarge", u"Extra Large - 900px", &LocalizedText::Settings::sizeExtraLarge},
-    {u"Settings.sizeExtraSmall", u"Extra Small - 500px", &LocalizedText::Settings::sizeExtraSmall},
-    {u"Settings.sizeLarge", u"Large - 800px", &LocalizedText::Settings::sizeLarge},
-    {u"Settings.sizeMedium", u"Default - 700px", &LocalizedText::Settings::sizeMedium},
-    {u"Settings.sizeSmall", u"Small - 600px", &LocalizedText::Settings::sizeSmall},
-    {u"Settings.sizeUltraWide", u"Ultra Wide - 1000px", &LocalizedText::Settings::sizeUltraWide},
-    {u"Settings.unimplementedMessage",
-     u"We're building something exciting for you! This new feature is currently in the works and "
-     u"will be available in future releases. Stay tuned! For the latest updates, visit our "
-     u"website.",
-     &LocalizedText::Settings::unimplementedMessage},
-    {u"Settings.visitOurWebsite", u"Visit our website", &LocalizedText::Settings::visitOurWebsite},
-    {u"Settings.About.description", u"Made with care, for conversations one keystroke away.",
-     &LocalizedText::Settings::aboutDescription},
-    {u"Settings.General.appearanceHeader", u"Appearance",
-     &LocalizedText::Settings::General::appearanceHeader},
-    {u"Settings.General.language", u"Language", &LocalizedText::Settings::General::language},
-    {u"Settings.General.languageDescription",
-     u"To apply changes in language, please restart the app manually.",
-     &LocalizedText::Settings::General::languageDescription},
-    {u"Settings.General.launchAtLogin", u"Launch at Login",
-     &LocalizedText::Settings::General::launchAtLogin},
-    {u"Settings.General.openTessra", u"Open Tessra", &LocalizedText::Settings::General::openTessra},
-    {u"Settings.General.position", u"Position", &LocalizedText::Settings::General::position},
-    {u"Settings.General.shortcutsHeader", u"Shortcuts",
-     &LocalizedText::Settings::General::shortcutsHeader},
-    {u"Settings.General.showInMenuBar", u"Show in Tray",
-     &LocalizedText::Settings::General::showInMenuBar},
-    {u"Settings.General.showOverlayIcon", u"Show Side Icon Overlay",
-     &LocalizedText::Settings::General::showOverlayIcon},
-    {u"Settings.General.size", u"Size", &LocalizedText::Settings::General::size},
-    {u"Settings.General.soundEffects", u"Sound Effects",
-     &LocalizedText::Settings::General::soundEffects},
-    {u"Settings.General.verticalPadding", u"Vertical Padding",
-     &LocalizedText::Settings::General::verticalPadding},
-    {u"MessagePage.attachment", u"Attachment", &LocalizedText::MessagePage::attachment},
-    {u"MessagePage.contextCleared", u"Context cleared",
-     &LocalizedText::MessagePage::contextCleared},
-    {u"MessagePage.delete", u"Delete", &LocalizedText::MessagePage::deleteAction},
-    {u"MessagePage.error", u"Error", &LocalizedText::MessagePage::error},
-    {u"MessagePage.generating", u"Generating…", &LocalizedText::MessagePage::generating},
-    {u"MessagePage.loading", u"Loading…", &LocalizedText::MessagePage::loading},
-    {u"MessagePage.openInWindow", u"Open in Window", &LocalizedText::MessagePage::openInWindow},
-};
-
 struct FormatRow {
   const char16_t* key;
   const char16_t* english;
@@ -238,15 +69,15 @@ QJsonObject stringFile(const std::string& code) {
 
 QStringList allKeys() {
   QStringList keys;
-  for (const PlainRow& row : kPlainRows) keys.append(QString::fromUtf16(row.key));
+  for (const auto& text : LocalizedText::plainTexts()) keys.append(text.key.toString());
   for (const FormatRow& row : kFormatRows) keys.append(QString::fromUtf16(row.key));
   keys.sort();
   return keys;
 }
 
 QString englishOf(const QString& key) {
-  for (const PlainRow& row : kPlainRows) {
-    if (key == QString::fromUtf16(row.key)) return QString::fromUtf16(row.english);
+  for (const auto& text : LocalizedText::plainTexts()) {
+    if (key == text.key) return text.english.toString();
   }
   for (const FormatRow& row : kFormatRows) {
     if (key == QString::fromUtf16(row.key)) return QString::fromUtf16(row.english);
@@ -254,24 +85,10 @@ QString englishOf(const QString& key) {
   return {};
 }
 
-TEST(LocalizedTextTable, HoldsNinetySixPlainAndThreeFormatKeys) {
-  EXPECT_EQ(std::size(kPlainRows), 96u);
-  EXPECT_EQ(allKeys().size(), 99);
+TEST(LocalizedTextTable, PlainAccessorsFallBackToTheirOwnEnglishTextUnderDistinctKeys) {
   EXPECT_EQ(allKeys().removeDuplicates(), 0);
-}
-
-TEST(LocalizedTextTable, PlainAccessorsFallBackToTheEnglishTextExactly) {
-  for (const PlainRow& row : kPlainRows) {
-    EXPECT_EQ(row.accessor(), QString::fromUtf16(row.english))
-        << QString::fromUtf16(row.key).toStdString();
-  }
-}
-
-TEST(LocalizedTextTable, AboutDescriptionIsOneLineOfText) {
-  const QString& description = LocalizedText::Settings::aboutDescription();
-  EXPECT_FALSE(description.isEmpty());
-  EXPECT_FALSE(description.contains(u'\n'));
-  EXPECT_FALSE(description.contains(u'%'));
+  for (const auto& text : LocalizedText::plainTexts())
+    EXPECT_EQ(text.accessor(), text.english) << text.key.toString().toStdString();
 }
 
 TEST(LocalizedTextTable, EnglishFileHoldsTheEnglishTexts) {
@@ -393,22 +210,6 @@ TEST(LocalizedTextTable, TextsNameTheLinuxCounterpartsOfTheOtherSystem) {
   EXPECT_EQ(LocalizedText::Settings::General::showInMenuBar(), u"Show in Tray"_s);
 }
 
-TEST(LocalizedTextLookup, SystemSettingReadsTheBaseBundleWithoutCaching) {
-  ScopedLanguage system(std::nullopt);
-  const QStringList cachedBefore = LocalizedText::bundles().cachedCodes();
-  const auto bundle = LocalizedText::languageBundle();
-
-  const QString expectedCode =
-      bestLanguageMatch(QLocale::system().uiLanguages(), LocalizedText::bundles().availableCodes())
-          .value_or(u"en"_s);
-  EXPECT_EQ(bundle, LocalizedText::bundles().baseBundle());
-  EXPECT_EQ(bundle->code(), expectedCode);
-  EXPECT_EQ(lookUp(u"General.cancel"),
-            bundle->localizedString(u"General.cancel"_s, u"(fallback)"_s, u"Localizable"_s));
-  EXPECT_NE(lookUp(u"General.cancel"), u"(fallback)"_s);
-  EXPECT_EQ(LocalizedText::bundles().cachedCodes(), cachedBefore);
-}
-
 TEST(LocalizedTextLookup, ChosenLanguageReadsItsOwnFolder) {
   struct Case {
     const char* code;
@@ -427,19 +228,6 @@ TEST(LocalizedTextLookup, ChosenLanguageReadsItsOwnFolder) {
     EXPECT_EQ(LocalizedText::General::lastNItems(12), QString::fromUtf16(test.lastTwelve))
         << test.code;
     EXPECT_TRUE(LocalizedText::bundles().cachedCodes().contains(QString::fromLatin1(test.code)));
-  }
-}
-
-TEST(LocalizedTextLookup, ChosenLanguageWithoutFolderReadsTheBaseAndIsNotCached) {
-  for (const char* code : {"eo", "../l10n/de", "de.lproj/..", ""}) {
-    ScopedLanguage language{std::string(code)};
-    EXPECT_EQ(LocalizedText::languageBundle(), LocalizedText::bundles().baseBundle()) << code;
-    EXPECT_EQ(LocalizedText::Conversation::editTitle(u"Work"_s),
-              LocalizedText::bundles()
-                  .baseBundle()
-                  ->localizedString(u"Conversation.editTitle"_s, u"Edit %@"_s, u"Localizable"_s)
-                  .replace(u"%@"_s, u"Work"_s));
-    EXPECT_FALSE(LocalizedText::bundles().cachedCodes().contains(QString::fromLatin1(code)));
   }
 }
 

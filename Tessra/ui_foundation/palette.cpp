@@ -1,24 +1,6 @@
 #include "Tessra/ui_foundation/palette.h"
 
-#include <cctype>
-
 namespace tessra::palette {
-
-QColor colorFromHex(std::string_view hex) {
-  while (!hex.empty() && std::isspace(static_cast<unsigned char>(hex.front())))
-    hex.remove_prefix(1);
-  while (!hex.empty() && std::isspace(static_cast<unsigned char>(hex.back()))) hex.remove_suffix(1);
-  if (!hex.empty() && hex.front() == '#') hex.remove_prefix(1);
-  if (hex.size() != 6) return {};
-  unsigned value = 0;
-  for (char c : hex) {
-    if (!std::isxdigit(static_cast<unsigned char>(c))) return {};
-    const int lower = std::tolower(static_cast<unsigned char>(c));
-    value =
-        value * 16 + static_cast<unsigned>(std::isdigit(lower) ? lower - '0' : lower - 'a' + 10);
-  }
-  return QColor::fromRgb((value >> 16) & 0xff, (value >> 8) & 0xff, value & 0xff);
-}
 
 QColor background() { return colorFromHex("#313338"); }
 QColor secondaryBackground() { return colorFromHex("#2b2d31"); }

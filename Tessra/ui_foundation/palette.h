@@ -6,13 +6,11 @@
 
 #include <QColor>
 
-#include <string_view>
+#include "Tessra/ui_foundation/hex_color.h"
 
 namespace tessra::palette {
 
-// A colour from "#" and six hexadecimal digits (white space around it and the "#" optional);
-// opaque. Anything else gives an invalid colour.
-QColor colorFromHex(std::string_view hex);
+using tessra::colorFromHex;
 
 // Shared colour constants.
 QColor background();           // "#313338": cards, popovers, hint background

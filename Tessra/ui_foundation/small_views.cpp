@@ -15,6 +15,43 @@ namespace {
 
 constexpr double kKeySide = 20;
 constexpr double kKeyRim = 1.5;
+// The hint's arrow: how far it reaches out of the hint's body, and its width where it meets it.
+constexpr int kArrowLength = 8;
+constexpr int kArrowWidth = 16;
+constexpr int kHintPadding = 12;
+
+// The outline of a hint of `size` whose arrow sits in the middle of `edge`, pointing away from
+// the body: the body fills the rest of the window.
+QRegion hintShape(QSize size, Qt::Edge edge) {
+  const int w = size.width();
+  const int h = size.height();
+  const int half = kArrowWidth / 2;
+  QRect body(0, 0, w, h);
+  QPolygon arrow;
+  switch (edge) {
+    case Qt::TopEdge:
+      body.setTop(kArrowLength);
+      arrow << QPoint(w / 2 - half, kArrowLength) << QPoint(w / 2, 0)
+            << QPoint(w / 2 + half, kArrowLength);
+      break;
+    case Qt::BottomEdge:
+      body.setBottom(h - 1 - kArrowLength);
+      arrow << QPoint(w / 2 - half, h - kArrowLength) << QPoint(w / 2, h)
+            << QPoint(w / 2 + half, h - kArrowLength);
+      break;
+    case Qt::LeftEdge:
+      body.setLeft(kArrowLength);
+      arrow << QPoint(kArrowLength, h / 2 - half) << QPoint(0, h / 2)
+            << QPoint(kArrowLength, h / 2 + half);
+      break;
+    case Qt::RightEdge:
+      body.setRight(w - 1 - kArrowLength);
+      arrow << QPoint(w - kArrowLength, h / 2 - half) << QPoint(w, h / 2)
+            << QPoint(w - kArrowLength, h / 2 + half);
+      break;
+  }
+  return QRegion(body).united(QRegion(arrow));
+}
 
 QFont sizedFont(QFont font, int pixelSize, QFont::Weight weight = QFont::Normal) {
   font.setPixelSize(pixelSize);
@@ -121,7 +158,11 @@ void HintPopover::show() {
   popup->setAttribute(Qt::WA_ShowWithoutActivating);
   setBackground(popup, palette::background());
   auto* row = new QHBoxLayout(popup);
-  row->setContentsMargins(12, 12, 12, 12);
+  // Room for the arrow on its edge, beside the padding of the content.
+  row->setContentsMargins(kHintPadding + (m_arrowEdge == Qt::LeftEdge ? kArrowLength : 0),
+                          kHintPadding + (m_arrowEdge == Qt::TopEdge ? kArrowLength : 0),
+                          kHintPadding + (m_arrowEdge == Qt::RightEdge ? kArrowLength : 0),
+                          kHintPadding + (m_arrowEdge == Qt::BottomEdge ? kArrowLength : 0));
   auto* message = new QLabel(m_message, popup);
   setTextColor(message, palette::white());
   row->addWidget(message, 0, Qt::AlignVCenter);
@@ -129,6 +170,8 @@ void HintPopover::show() {
     for (const QChar key : *m_keys) row->addWidget(new KeyView(key, popup), 0, Qt::AlignVCenter);
   }
   popup->adjustSize();
+  // A window shape rather than a translucent window: it needs no compositing manager.
+  popup->setMask(hintShape(popup->size(), m_arrowEdge));
 
   const QRect target(m_target->mapToGlobal(QPoint(0, 0)), m_target->size());
   const QSize size = popup->size();

@@ -58,8 +58,9 @@ class KeyView : public QWidget {
 };
 
 // Shows a hint (the message and one key cap per character of `keys`) while the pointer rests
-// on the target widget, on the side away from `arrowEdge`'s arrow: an arrow on the top edge puts
-// the hint below the target. The user cannot dismiss it; it closes when the pointer leaves.
+// on the target widget, with an arrow in the middle of the hint's `arrowEdge` pointing at the
+// target: an arrow on the top edge puts the hint below the target. The user cannot dismiss it; it
+// closes when the pointer leaves.
 class HintPopover : public QObject {
   Q_OBJECT
 

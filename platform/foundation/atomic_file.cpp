@@ -1,13 +1,20 @@
 #include "platform/foundation/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <system_error>
+
+#include "platform/foundation/unique_fd.h"
 
 namespace tessra::platform {
 
@@ -17,17 +24,42 @@ namespace {
   throw std::system_error(errno, std::generic_category(), step);
 }
 
+constexpr std::string_view kTemporaryMark = ".tmp-";
+constexpr std::size_t kTemporaryRandomLength = 6;
+
 // Owns the temporary file until it is renamed into place; removes it on every other way out.
+// It is locked from its creation until it is closed, after the rename, so that a cleaner never
+// takes it for a leftover.
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::filesystem::path& target) {
     const auto folder = target.has_parent_path() ? target.parent_path() : ".";
-    m_path = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-    m_fd = ::mkostemp(m_path.data(), O_CLOEXEC);
-    if (m_fd < 0) fail("Cannot create a temporary file");
+    const std::string pattern =
+        (folder / ("." + target.filename().string() + std::string(kTemporaryMark) +
+                   std::string(kTemporaryRandomLength, 'X')))
+            .string();
+    // A cleaner may open the file between its creation and the lock, take it for a leftover and
+    // remove it; the lock then comes on a file without a name, and another one is made.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+      m_path = pattern;
+      m_fd.reset(::mkostemp(m_path.data(), O_CLOEXEC));
+      if (!m_fd) fail("Cannot create a temporary file");
+      struct stat info {};
+      if (::flock(m_fd.get(), LOCK_EX) != 0 || ::fstat(m_fd.get(), &info) != 0) {
+        const int error = errno;
+        m_fd.reset();
+        ::unlink(m_path.c_str());
+        errno = error;
+        fail("Cannot lock the temporary file");
+      }
+      if (info.st_nlink > 0) return;
+      m_fd.reset();
+    }
+    errno = EAGAIN;
+    fail("Cannot create a temporary file");
   }
   ~TemporaryFile() {
-    if (m_fd >= 0) ::close(m_fd);
+    m_fd.reset();
     if (!m_committed) ::unlink(m_path.c_str());
   }
   TemporaryFile(const TemporaryFile&) = delete;
@@ -36,29 +68,53 @@ class TemporaryFile {
   void write(std::span<const std::uint8_t> bytes) {
     std::size_t written = 0;
     while (written < bytes.size()) {
-      const ssize_t n = ::write(m_fd, bytes.data() + written, bytes.size() - written);
+      const ssize_t n = ::write(m_fd.get(), bytes.data() + written, bytes.size() - written);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) fail("Cannot write the file");
       written += static_cast<std::size_t>(n);
     }
   }
   void setMode(mode_t mode) {
-    if (::fchmod(m_fd, mode) != 0) fail("Cannot set the file's mode");
+    if (::fchmod(m_fd.get(), mode) != 0) fail("Cannot set the file's mode");
   }
-  void flushAndClose() {
-    if (::fsync(m_fd) != 0) fail("Cannot flush the file");
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0) fail("Cannot close the file");
+  // Flushed but kept open: the lock must hold until the file has its final name.
+  void flush() {
+    if (::fsync(m_fd.get()) != 0) fail("Cannot flush the file");
   }
   const std::string& path() const { return m_path; }
   void committed() { m_committed = true; }
 
  private:
   std::string m_path;
-  int m_fd = -1;
+  UniqueFd m_fd;
   bool m_committed = false;
 };
+
+// True for ".<name>.tmp-XXXXXX", the names TemporaryFile makes.
+bool isTemporaryName(std::string_view name) {
+  if (!name.starts_with('.') || name.size() <= 1 + kTemporaryMark.size() + kTemporaryRandomLength)
+    return false;
+  const std::size_t mark = name.size() - kTemporaryRandomLength - kTemporaryMark.size();
+  if (name.substr(mark, kTemporaryMark.size()) != kTemporaryMark) return false;
+  for (const char c : name.substr(name.size() - kTemporaryRandomLength)) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+// Removes the entry `name` of the open folder when it is a leftover: a regular file whose lock
+// nobody holds and that still has that name.
+bool removeIfStale(int folder, const char* name) {
+  const UniqueFd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!fd) return false;
+  struct stat opened {};
+  struct stat named {};
+  return ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode) &&
+         ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+         ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         named.st_ino == opened.st_ino && named.st_dev == opened.st_dev &&
+         ::unlinkat(folder, name, 0) == 0;
+}
 
 // The file a symbolic link points to, so that replacing it keeps the user's link.
 std::filesystem::path replacementTarget(const std::filesystem::path& file) {
@@ -71,11 +127,9 @@ std::filesystem::path replacementTarget(const std::filesystem::path& file) {
 
 void syncFolder(const std::filesystem::path& file) {
   const auto folder = file.has_parent_path() ? file.parent_path() : ".";
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
+  const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   // The rename is already visible; this only makes it survive a power loss.
-  ::fsync(fd);
-  ::close(fd);
+  if (fd) ::fsync(fd.get());
 }
 
 }  // namespace
@@ -92,7 +146,7 @@ void writeFileAtomically(const std::filesystem::path& file, std::span<const std:
   struct stat existing {};
   temporary.setMode(::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0600);
   temporary.write(bytes);
-  temporary.flushAndClose();
+  temporary.flush();
   if (options.withoutOverwriting) {
     if (::renameat2(AT_FDCWD, temporary.path().c_str(), AT_FDCWD, target.c_str(),
                     RENAME_NOREPLACE) != 0)
@@ -108,6 +162,21 @@ void writeFileAtomically(const std::filesystem::path& file, std::string_view byt
                          AtomicWriteOptions options) {
   writeFileAtomically(
       file, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), options);
+}
+
+std::size_t removeStaleTemporaryFiles(const std::filesystem::path& folder) {
+  UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) return 0;
+  const int descriptor = fd.get();
+  // From here the folder stream owns the descriptor and closes it.
+  const std::unique_ptr<DIR, int (*)(DIR*)> entries(::fdopendir(descriptor), &::closedir);
+  if (!entries) return 0;
+  fd.release();
+  std::size_t removed = 0;
+  while (const dirent* entry = ::readdir(entries.get())) {
+    if (isTemporaryName(entry->d_name) && removeIfStale(descriptor, entry->d_name)) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace tessra::platform

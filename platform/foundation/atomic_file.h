@@ -5,6 +5,10 @@
 // A new file gets mode 0600 (the program's files hold the user's conversations); a replaced file
 // keeps its mode; a symbolic link is kept and the file it points to is replaced. On failure the
 // temporary file is removed and the target is untouched.
+//
+// A process killed during a write leaves its temporary file (".<name>.tmp-XXXXXX") behind. The
+// writer holds an exclusive lock on the temporary file from its creation until it is renamed, so
+// `removeStaleTemporaryFiles` can tell a leftover from a write under way in any process.
 #pragma once
 
 #include <cstdint>
@@ -26,5 +30,10 @@ void writeFileAtomically(const std::filesystem::path& file, std::span<const std:
                          AtomicWriteOptions options = {});
 void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes,
                          AtomicWriteOptions options = {});
+
+// Removes from `folder` (not its subfolders) the temporary files of writes that did not finish:
+// only regular files named as this writer names them, and only those no live process holds the
+// lock of. Returns how many were removed; never throws. For the program's own folders at start.
+std::size_t removeStaleTemporaryFiles(const std::filesystem::path& folder);
 
 }  // namespace tessra::platform

@@ -1,7 +1,10 @@
 #include "platform/foundation/atomic_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -129,6 +132,47 @@ TEST(AtomicFileTest, AReaderSeesTheWholeOldOrTheWholeNewContentNeverAMix) {
   EXPECT_GT(reads.load(), 0);
   EXPECT_EQ(torn.load(), 0);
   EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"conversations.json"});
+}
+
+TEST(AtomicFileTest, OnlyLeftoverTemporaryFilesOfThisWriterAreRemoved) {
+  TempDir dir;
+  const std::vector<std::string> leftovers = {".defaults.json.tmp-Ab3xZ9", ".a.tmp-000000"};
+  const std::vector<std::string> kept = {"defaults.json",  "x.tmp-Ab3xZ9",  ".x.tmp-Ab3xZ",
+                                         ".x.tmp-Ab3xZ9~", ".x.tmp-Ab3-Z9", ".tmp-Ab3xZ9"};
+  for (const auto& name : leftovers) dir.write(name, "half a file");
+  for (const auto& name : kept) dir.write(name, "someone's");
+  fs::create_directory(dir / ".folder.tmp-Ab3xZ9");
+  fs::create_symlink("defaults.json", dir / ".link.tmp-Ab3xZ9");
+  // A write under way elsewhere holds the lock of its temporary file.
+  dir.write(".busy.tmp-Ab3xZ9", "being written");
+  const int busy = ::open((dir / ".busy.tmp-Ab3xZ9").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(busy, 0);
+  ASSERT_EQ(::flock(busy, LOCK_EX), 0);
+
+  EXPECT_EQ(removeStaleTemporaryFiles(dir.path()), leftovers.size());
+  std::vector<std::string> expected = kept;
+  expected.insert(expected.end(), {".busy.tmp-Ab3xZ9", ".folder.tmp-Ab3xZ9", ".link.tmp-Ab3xZ9"});
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(namesIn(dir.path()), expected);
+  ::close(busy);
+  EXPECT_EQ(removeStaleTemporaryFiles(dir.path()), 1u);
+  EXPECT_EQ(removeStaleTemporaryFiles(dir / "missing"), 0u);
+}
+
+TEST(AtomicFileTest, CleaningWhileWritingNeverTakesAWriteUnderWay) {
+  TempDir dir;
+  std::atomic<bool> writing = true;
+  std::thread cleaner([&] {
+    while (writing.load()) removeStaleTemporaryFiles(dir.path());
+  });
+  for (int i = 0; i < 300; ++i) {
+    const std::string content = "version " + std::to_string(i);
+    ASSERT_NO_THROW(writeFileAtomically(dir / "notes.json", content));
+    EXPECT_EQ(dir.read("notes.json"), content);
+  }
+  writing = false;
+  cleaner.join();
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"notes.json"});
 }
 
 }  // namespace

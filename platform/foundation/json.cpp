@@ -89,8 +89,42 @@ void writeDouble(std::string& out, double value) {
   out.append(buffer, result.ptr);
 }
 
+[[noreturn]] void throwTooDeepToEncode() {
+  throw JsonEncodingError("Unable to encode a value nested more than " +
+                          std::to_string(kMaxJsonNesting) + " levels deep as JSON");
+}
+
+// The parser itself keeps its own stack, but everything done with the value afterwards recurses,
+// so the depth is measured on the text first. Brackets inside strings do not count; text that is
+// not JSON at all is left to the parser to refuse.
+void checkNesting(std::string_view text) {
+  int depth = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        inString = false;
+      }
+      continue;
+    }
+    if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxJsonNesting)
+        throw JsonDecodingError(
+            JsonDecodingError::Kind::dataCorrupted, "",
+            "nested more than " + std::to_string(kMaxJsonNesting) + " levels deep");
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+}
+
 template <class Json>
-void write(std::string& out, const Json& value, const JsonEncodingOptions& options) {
+void write(std::string& out, const Json& value, const JsonEncodingOptions& options, int depth) {
   using Type = nlohmann::json::value_t;
   switch (value.type()) {
     case Type::null:
@@ -115,17 +149,19 @@ void write(std::string& out, const Json& value, const JsonEncodingOptions& optio
     case Type::binary:
       throw JsonEncodingError("Unable to encode raw binary data as JSON");
     case Type::array: {
+      if (depth == kMaxJsonNesting) throwTooDeepToEncode();
       out.push_back('[');
       bool first = true;
       for (const auto& item : value) {
         if (!first) out.push_back(',');
         first = false;
-        write(out, item, options);
+        write(out, item, options, depth + 1);
       }
       out.push_back(']');
       return;
     }
     case Type::object: {
+      if (depth == kMaxJsonNesting) throwTooDeepToEncode();
       out.push_back('{');
       bool first = true;
       for (const auto& [key, item] : value.items()) {
@@ -133,7 +169,7 @@ void write(std::string& out, const Json& value, const JsonEncodingOptions& optio
         first = false;
         writeString(out, key, options);
         out.push_back(':');
-        write(out, item, options);
+        write(out, item, options, depth + 1);
       }
       out.push_back('}');
       return;
@@ -160,17 +196,18 @@ JsonDecodingError JsonDecodingError::nested(std::string_view segment) const {
 
 std::string encodeJson(const nlohmann::json& value, JsonEncodingOptions options) {
   std::string out;
-  write(out, value, options);
+  write(out, value, options, 0);
   return out;
 }
 
 std::string encodeJson(const nlohmann::ordered_json& value, JsonEncodingOptions options) {
   std::string out;
-  write(out, value, options);
+  write(out, value, options, 0);
   return out;
 }
 
 nlohmann::json parseJson(std::string_view text) {
+  checkNesting(text);
   try {
     return nlohmann::json::parse(text.begin(), text.end());
   } catch (const nlohmann::json::exception& e) {

@@ -72,13 +72,20 @@ struct JsonEncodingOptions {
   bool escapeSlashes = true;
 };
 
-// Writes the value compactly with the rules above. Throws JsonEncodingError. An ordered value
+// The deepest nesting of arrays and objects read or written. Copying, comparing, destroying and
+// writing a value recurse once per level, so a document from outside nested deeper than this
+// could end the program on a stack overflow; such documents are refused instead.
+inline constexpr int kMaxJsonNesting = 512;
+
+// Writes the value compactly with the rules above. Throws JsonEncodingError, also for a value
+// nested deeper than kMaxJsonNesting. An ordered value
 // keeps its keys in insertion order, for wire formats whose peers expect a fixed key order.
 std::string encodeJson(const nlohmann::json& value, JsonEncodingOptions options = {});
 std::string encodeJson(const nlohmann::ordered_json& value, JsonEncodingOptions options = {});
 
 // Parses one JSON document (nothing but white space may follow it). Throws JsonDecodingError of
-// kind dataCorrupted for text that is not JSON.
+// kind dataCorrupted for text that is not JSON or is nested deeper than kMaxJsonNesting; the
+// depth is checked before any value is built.
 nlohmann::json parseJson(std::string_view text);
 
 // A short name for the JSON type of a value, for error texts: "number 3.5", "string", "null".
@@ -237,9 +244,10 @@ T decodeJson(std::string_view text) {
 
 // --- Writing helpers -------------------------------------------------------------------------
 
-// Writes `key` only when the value is present.
-template <class T>
-void putOptional(nlohmann::json& object, const char* key, const std::optional<T>& value) {
+// Writes `key` only when the value is present, never a null; into a plain or an insertion-ordered
+// object alike.
+template <class Json, class T>
+void putOptional(Json& object, const char* key, const std::optional<T>& value) {
   if (value) object[key] = *value;
 }
 

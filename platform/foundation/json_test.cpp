@@ -163,5 +163,43 @@ TEST(JsonDecoding, NullRecordIsAMissingValue) {
   EXPECT_EQ(optionalField<Sample>(json::parse(R"({"sample":null})"), "sample"), std::nullopt);
 }
 
+std::string nested(int depth, std::string_view open, std::string_view close) {
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += open;
+  for (int i = 0; i < depth; ++i) text += close;
+  return text;
+}
+
+TEST(JsonDecoding, NestingDeeperThanTheLimitIsRefusedBeforeAnyValueIsBuilt) {
+  EXPECT_NO_THROW(parseJson(nested(kMaxJsonNesting, "[", "]")));
+  EXPECT_NO_THROW(parseJson(nested(kMaxJsonNesting / 2, "{\"a\":[", "]}")));
+  // Brackets inside strings, escaped quotes among them, are text, not nesting.
+  EXPECT_NO_THROW(parseJson("[\"" + std::string(2000, '[') + "\\\"{{{\"]"));
+  for (const std::string& deep :
+       {nested(kMaxJsonNesting + 1, "[", "]"), "{\"error\":" + nested(15000, "[", "]") + "}",
+        nested(20000, "{\"a\":", "}")}) {
+    try {
+      parseJson(deep);
+      ADD_FAILURE() << "parsed " << deep.size() << " bytes";
+    } catch (const JsonDecodingError& e) {
+      EXPECT_EQ(e.kind(), JsonDecodingError::Kind::dataCorrupted);
+      EXPECT_NE(std::string(e.what()).find("nested"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(JsonEncoding, NestingDeeperThanTheLimitIsRefused) {
+  json value = 1;
+  for (int depth = 1; depth <= kMaxJsonNesting; ++depth) {
+    json wrapper = json::array();
+    wrapper.push_back(std::move(value));
+    value = std::move(wrapper);
+  }
+  EXPECT_EQ(encodeJson(value), nested(kMaxJsonNesting, "[", "]").insert(kMaxJsonNesting, "1"));
+  json deeper = json::object();
+  deeper["a"] = std::move(value);
+  EXPECT_THROW(encodeJson(deeper), JsonEncodingError);
+}
+
 }  // namespace
 }  // namespace tessra::platform

@@ -49,5 +49,9 @@ template <class... Args>
 void logError(fmt::format_string<Args...> format, Args&&... args) {
   Logger::shared().log(LogLevel::error, fmt::format(format, std::forward<Args>(args)...));
 }
+template <class... Args>
+void logFault(fmt::format_string<Args...> format, Args&&... args) {
+  Logger::shared().log(LogLevel::fault, fmt::format(format, std::forward<Args>(args)...));
+}
 
 }  // namespace tessra::platform

@@ -217,9 +217,5 @@ TEST(NotificationCenterTest, ATokenMayOutliveItsCenter) {
   EXPECT_FALSE(token.isActive());
 }
 
-TEST(NotificationCenterTest, TheDefaultCenterIsOneInstance) {
-  EXPECT_EQ(&NotificationCenter::defaultCenter(), &NotificationCenter::defaultCenter());
-}
-
 }  // namespace
 }  // namespace tessra::platform

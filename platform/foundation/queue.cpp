@@ -173,6 +173,7 @@ struct MainQueue::State {
   Poster poster;
   // True while setPoster hands the waiting jobs over; new jobs queue up behind them meanwhile.
   bool handingOver = false;
+  bool closed = false;
 };
 
 MainQueue::MainQueue() : m_state(std::make_unique<State>()) {}
@@ -181,6 +182,7 @@ MainQueue::~MainQueue() { detachFromScheduler(); }
 
 void MainQueue::async(Job job) {
   std::unique_lock lock(m_state->mutex);
+  if (m_state->closed) return;
   if (!m_state->poster || m_state->handingOver) {
     m_state->pending.push_back(std::move(job));
     lock.unlock();
@@ -227,9 +229,26 @@ std::size_t MainQueue::drainFor(std::chrono::milliseconds timeout) {
   return drain();
 }
 
+void MainQueue::shutDown() {
+  std::deque<Job> dropped;
+  {
+    std::lock_guard lock(m_state->mutex);
+    m_state->closed = true;
+    m_state->poster = nullptr;
+    dropped.swap(m_state->pending);
+  }
+  m_state->jobArrived.notify_all();
+}
+
 MainQueue& mainQueue() {
-  static MainQueue queue;
-  return queue;
+  // Workers of other queues, and of objects that are never released, may post to it until the
+  // very end of the process, after every static object has been destroyed; so it is never
+  // destroyed itself, only closed when static destruction reaches it.
+  static MainQueue* const queue = new MainQueue;
+  static const struct CloseAtExit {
+    ~CloseAtExit() { queue->shutDown(); }
+  } closeAtExit;
+  return *queue;
 }
 
 // --- Global queue ----------------------------------------------------------------------------

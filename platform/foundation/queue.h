@@ -78,11 +78,17 @@ class MainQueue final : public Queue {
   // Waits up to `timeout` for at least one job, then drains. Returns how many ran.
   std::size_t drainFor(std::chrono::milliseconds timeout);
 
+  // Closes the queue: the jobs waiting are dropped, and so is every job posted from now on, from
+  // any thread. The shared main queue is closed at process exit.
+  void shutDown();
+
  private:
   struct State;
   std::unique_ptr<State> m_state;
 };
 
+// The shared main queue. It is never destroyed, only closed at exit: a worker that still posts
+// to it while the process ends has its job dropped instead of reaching a freed queue.
 MainQueue& mainQueue();
 
 // The global concurrent queue: a pool of worker threads, one per core (at least two). At process

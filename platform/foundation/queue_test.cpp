@@ -236,7 +236,55 @@ TEST(MainQueueTest, RemovingThePosterMakesJobsWaitAgain) {
   EXPECT_EQ(ran, 1);
 }
 
-TEST(MainQueueTest, TheSharedMainQueueIsOneInstance) { EXPECT_EQ(&mainQueue(), &mainQueue()); }
+TEST(MainQueueTest, AfterShutDownWaitingAndLaterJobsAreDropped) {
+  MainQueue queue;
+  int ran = 0;
+  queue.async([&] { ++ran; });
+  queue.shutDown();
+  queue.async([&] { ++ran; });
+  std::vector<Job> posted;
+  queue.setPoster([&](Job job) { posted.push_back(std::move(job)); });
+  queue.async([&] { ++ran; });
+  EXPECT_EQ(queue.drain(), 0u);
+  EXPECT_EQ(ran, 0);
+  EXPECT_TRUE(posted.empty());
+}
+
+// A worker that keeps posting to the shared main queue while the process exits, as a keyring
+// worker finishing a save at quit does. Static destruction is held up after the main queue's
+// turn until the worker has gone round twice more, so each of its posts meets a queue that
+// static destruction has already reached.
+std::atomic<int> g_rounds = 0;
+
+struct HoldExitForTheWorker {
+  ~HoldExitForTheWorker() {
+    const int seen = g_rounds.load();
+    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    while (g_rounds.load() < seen + 2 && std::chrono::steady_clock::now() < deadline) {
+    }
+  }
+};
+
+TEST(MainQueueDeathTest, AWorkerPostingWhileTheProcessExitsHasItsJobsDropped) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        // Made before the main queue, so destroyed after it.
+        static HoldExitForTheWorker hold;
+        mainQueue();
+        std::thread([] {
+          for (;;) {
+            mainQueue().async([] {});
+            mainQueue().drain();
+            ++g_rounds;
+          }
+        }).detach();
+        while (g_rounds.load() == 0) {
+        }
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
 
 // --- Global queue --------------------------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 #include "platform/foundation/base64.h"
 #include "platform/foundation/date.h"
 #include "platform/foundation/error.h"
+#include "platform/foundation/sha256.h"
 #include "platform/foundation/utf8.h"
 #include "platform/foundation/uuid.h"
 
@@ -25,6 +26,13 @@ TEST(Uuid, IsUpperCaseVersion4AndUnique) {
             "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
   EXPECT_EQ(canonicalUuidString("E621E1F8C36C495A93FC0C247A3E6E5F"), std::nullopt);
   EXPECT_EQ(canonicalUuidString("G621E1F8-C36C-495A-93FC-0C247A3E6E5F"), std::nullopt);
+}
+
+TEST(Sha256, MatchesTheStandardDigests) {
+  EXPECT_EQ(sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(sha256Hex("h\xC3\xA9llo"),
+            "3c48591d8d098a4538f5e013dfcf406e948eac4d3277b10bf614e295d6068179");
 }
 
 TEST(Base64, MatchesTheStandardVectors) {

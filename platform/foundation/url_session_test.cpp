@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "platform/foundation/queue.h"
+#include "platform/foundation/unique_fd.h"
 #include "testing/http_server.h"
 
 namespace tessra::platform {
@@ -345,14 +346,14 @@ TEST(UrlSessionTest, ADroppedConnectionIsLostNeverASuccess) {
 
 TEST(UrlSessionTest, BadTargetsFailWithTheirCode) {
   // A bound socket that does not listen refuses connections, and keeps its port from others.
-  const int socketFd = ::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(socketFd, 0);
+  const UniqueFd socketFd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  ASSERT_TRUE(socketFd);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::bind(socketFd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   socklen_t length = sizeof address;
-  ASSERT_EQ(::getsockname(socketFd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  ASSERT_EQ(::getsockname(socketFd.get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
   const std::string refused = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
 
   struct Case {
@@ -376,7 +377,6 @@ TEST(UrlSessionTest, BadTargetsFailWithTheirCode) {
     // libcurl's own words travel as the cause.
     EXPECT_NE(debugDescribe(result.error()), item.message);
   }
-  ::close(socketFd);
 }
 
 // A TLS listener on 127.0.0.1 whose certificate is made here, for 127.0.0.1, and signed by no one
@@ -404,37 +404,36 @@ class UntrustedTlsServer {
     SSL_CTX_use_certificate(m_context, m_certificate);
     SSL_CTX_use_PrivateKey(m_context, m_key);
 
-    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_listener.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(m_listener, 4);
+    ::bind(m_listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(m_listener.get(), 4);
     socklen_t length = sizeof address;
-    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+    ::getsockname(m_listener.get(), reinterpret_cast<sockaddr*>(&address), &length);
     m_url = "https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/v1/models";
     m_thread = std::thread([this] { serveOne(); });
   }
 
   ~UntrustedTlsServer() {
     // Ends a pending accept.
-    ::shutdown(m_listener, SHUT_RDWR);
+    ::shutdown(m_listener.get(), SHUT_RDWR);
     m_thread.join();
-    ::close(m_listener);
     SSL_CTX_free(m_context);
     X509_free(m_certificate);
     EVP_PKEY_free(m_key);
   }
 
-  bool ready() const { return m_key && m_certificate && m_context && m_listener >= 0; }
+  bool ready() const { return m_key && m_certificate && m_context && m_listener; }
   const std::string& url() const { return m_url; }
 
  private:
   void serveOne() {
-    const int connection = ::accept(m_listener, nullptr, nullptr);
-    if (connection < 0) return;
+    const UniqueFd connection(::accept(m_listener.get(), nullptr, nullptr));
+    if (!connection) return;
     SSL* tls = SSL_new(m_context);
-    SSL_set_fd(tls, connection);
+    SSL_set_fd(tls, connection.get());
     if (SSL_accept(tls) == 1) {
       char request[4096];
       SSL_read(tls, request, sizeof request);
@@ -443,13 +442,12 @@ class UntrustedTlsServer {
       SSL_shutdown(tls);
     }
     SSL_free(tls);
-    ::close(connection);
   }
 
   EVP_PKEY* m_key = nullptr;
   X509* m_certificate = nullptr;
   SSL_CTX* m_context = nullptr;
-  int m_listener = -1;
+  UniqueFd m_listener;
   std::string m_url;
   std::thread m_thread;
 };

@@ -18,6 +18,7 @@
 #include "platform/foundation/json.h"
 #include "platform/foundation/locations.h"
 #include "platform/foundation/logger.h"
+#include "platform/foundation/unique_fd.h"
 
 namespace tessra::platform {
 
@@ -39,26 +40,6 @@ std::string utcTimestamp() {
   return text;
 }
 
-// Owns a file descriptor.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : m_fd(fd) {}
-  ~FileDescriptor() { close(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return m_fd; }
-  // Closing can report a late write error, so it is checked on the success path.
-  int close() {
-    if (m_fd < 0) return 0;
-    const int result = ::close(m_fd);
-    m_fd = -1;
-    return result;
-  }
-
- private:
-  int m_fd;
-};
-
 // Moves a file that cannot be read out of the way, to a name no earlier copy holds. Returns the
 // new path, or the reason it could not be moved.
 std::expected<fs::path, std::string> moveAside(const fs::path& file) {
@@ -75,8 +56,8 @@ std::expected<fs::path, std::string> moveAside(const fs::path& file) {
 
 // The whole file, or the reason it cannot be read.
 std::expected<std::string, std::string> readFile(const fs::path& file) {
-  FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return std::unexpected(errnoText(errno));
+  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return std::unexpected(errnoText(errno));
   std::string content;
   char buffer[16384];
   while (true) {
@@ -137,6 +118,8 @@ UserDefaults::UserDefaults(fs::path file) : m_path(std::move(file)) {}
 void UserDefaults::loadIfNeeded() const {
   if (m_loaded) return;
   m_loaded = true;
+  // Saves cut short by a killed process leave temporary files beside the settings.
+  removeStaleTemporaryFiles(m_path.parent_path());
 
   std::error_code error;
   const bool exists = fs::exists(fs::symlink_status(m_path, error));

@@ -68,13 +68,13 @@ class UserDefaults {
 
   // Stores the value (null removes the key). A value that cannot be written as JSON (a number
   // that is not finite) is refused with a JsonEncodingError and changes nothing.
-  Result<void> set(std::string_view key, nlohmann::json value);
-  Result<void> removeObject(std::string_view key);
+  [[nodiscard]] Result<void> set(std::string_view key, nlohmann::json value);
+  [[nodiscard]] Result<void> removeObject(std::string_view key);
 
  private:
   // Both run with m_mutex held.
   void loadIfNeeded() const;
-  Result<void> save();
+  [[nodiscard]] Result<void> save();
 
   const std::filesystem::path m_path;
   mutable std::mutex m_mutex;  // guards everything below and the file

@@ -124,6 +124,8 @@ TEST(UserDefaultsTest, AnUnreadableFileIsMovedAsideByteForByte) {
       "",                          // empty
       "{\"a\": \"\xff\xfe\"}",     // not UTF-8
       "{\"a\": 1} {\"b\": 2}",     // two documents
+      // nested so deep that writing it back would recurse past the stack
+      "{\"a\":" + std::string(20000, '[') + std::string(20000, ']') + "}",
   };
   for (const std::string& content : contents) {
     TempDir dir;
@@ -145,6 +147,15 @@ TEST(UserDefaultsTest, AnUnreadableFileIsMovedAsideByteForByte) {
     EXPECT_NE(log.all().find((dir / "defaults.json").string()), std::string::npos) << log.all();
     EXPECT_NE(log.all().find(aside), std::string::npos) << log.all();
   }
+}
+
+TEST(UserDefaultsTest, TemporaryFilesOfSavesCutShortAreRemovedOnFirstUse) {
+  TempDir dir;
+  dir.write("defaults.json", "{\"a\":1}");
+  dir.write(".defaults.json.tmp-k9Q2xA", "{\"a\":");
+  UserDefaults defaults(dir / "defaults.json");
+  EXPECT_EQ(defaults.object("a"), json(1));
+  EXPECT_EQ(filesIn(dir.path()), std::vector<fs::path>{"defaults.json"});
 }
 
 TEST(UserDefaultsTest, AnEarlierCopyMovedAsideIsNeverOverwritten) {
@@ -263,14 +274,6 @@ TEST(UserDefaultsTest, SuitesAreSharedPerNameInTheConfigurationFolder) {
        std::vector<std::string>{"", ".", "..", "a/b", std::string(300, 'x')}) {
     EXPECT_EQ(UserDefaults::suite(bad), nullptr) << bad;
   }
-}
-
-TEST(UserDefaultsTest, TheStandardSuiteIsTheDefaultsFile) {
-  TempDir dir;
-  ScopedEnv tessra("TESSRA_CONFIG_DIR", dir.path().c_str());
-  UserDefaults& standard = UserDefaults::standard();
-  EXPECT_EQ(&standard, &UserDefaults::standard());
-  EXPECT_EQ(standard.path().filename(), "defaults.json");
 }
 
 }  // namespace

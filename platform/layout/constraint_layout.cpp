@@ -21,8 +21,8 @@ namespace {
 using Expression = SimplexSolver::Expression;
 using Relation = SimplexSolver::Relation;
 
-// Preferences are weighted so that each 250 steps of priority count ten times as much: a
-// preference at 750 outweighs one at 250 by a hundred, so the stronger wins wherever they meet.
+// The solver meets preferences in strict order of strength, so the strength only has to grow
+// with the priority.
 double strengthFor(LayoutPriority priority) {
   if (priority >= kLayoutPriorityRequired) return SimplexSolver::kRequired;
   return std::pow(10.0, std::max(priority, LayoutPriority{0}) / 250.0);

@@ -11,33 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/foundation/logger.h"
 #include "platform/layout/constant_animation.h"
 #include "platform/layout/layout_guide.h"
 #include "platform/layout/view_layout.h"
+#include "testing/log_capture.h"
+#include "testing/qt_wait.h"
 
 namespace tessra::platform {
 namespace {
 
-// Collects the log lines written while it lives.
-class LogCapture {
- public:
-  LogCapture() {
-    Logger::shared().setSink(
-        [this](LogLevel, std::string_view line) { m_lines.emplace_back(line); });
-  }
-  ~LogCapture() { Logger::shared().setSink({}); }
-  const std::vector<std::string>& lines() const { return m_lines; }
-  bool contains(const std::string& text) const {
-    for (const auto& line : m_lines) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-
- private:
-  std::vector<std::string> m_lines;
-};
+using tessra::testing::LogCapture;
 
 class ConstraintLayoutTest : public ::testing::Test {
  protected:
@@ -154,7 +137,7 @@ TEST_F(ConstraintLayoutTest, ChangedConstantIsLaidOutAgain) {
 
   // Without an explicit pass the event loop runs it.
   height->setConstant(64);
-  QTRY_COMPARE_WITH_TIMEOUT(view->height(), 64, 5000);
+  ASSERT_EVENTUALLY_EQ(view->height(), 64, 5000);
   height->setConstant(33);
   layout();
   EXPECT_EQ(view->geometry(), QRect(0, 0, 100, 33));
@@ -207,7 +190,7 @@ TEST_F(ConstraintLayoutTest, AnimatedConstantLaysOutEveryFrame) {
   QObject::connect(&back, &QVariantAnimation::valueChanged,
                    [&](const QVariant&) { seen.emplace_back(slide->constant(), panel->x()); });
   back.start();
-  QTRY_COMPARE_WITH_TIMEOUT(back.state(), QAbstractAnimation::Stopped, 5000);
+  ASSERT_EVENTUALLY_EQ(back.state(), QAbstractAnimation::Stopped, 5000);
   ASSERT_FALSE(seen.empty());
   for (const auto& [constant, x] : seen) EXPECT_EQ(x, int(std::lround(constant)));
   EXPECT_EQ(panel->x(), 250);
@@ -269,6 +252,29 @@ TEST_F(ConstraintLayoutTest, PrioritiesBelowRequiredApplyOnlyWhereFree) {
   left->setPriority(100);
   layout();
   EXPECT_EQ(view->x(), 40);
+}
+
+TEST_F(ConstraintLayoutTest, AStrongerPriorityIsMetBeforeAnyNumberOfWeakerOnes) {
+  struct Case {
+    LayoutPriority strong;
+    LayoutPriority weak;
+    int weakCount;
+  };
+  for (const Case& c : {Case{999, 998, 2}, Case{300, 260, 2}, Case{251, 250, 20}}) {
+    SCOPED_TRACE(::testing::Message() << c.strong << " against " << c.weak << " x" << c.weakCount);
+    m_container = std::make_unique<QWidget>();
+    m_container->resize(400, 300);
+    m_container->show();
+    QWidget* view = child("view");
+    on(topAnchor(view).constraintEqualTo(topAnchor(m_container.get())));
+    on(heightAnchor(view).constraintEqualToConstant(10));
+    on(widthAnchor(view).constraintEqualToConstant(10));
+    for (int i = 0; i < c.weakCount; ++i)
+      on(leftAnchor(view).constraintEqualTo(leftAnchor(m_container.get()), 20), c.weak);
+    on(leftAnchor(view).constraintEqualTo(leftAnchor(m_container.get()), 70), c.strong);
+    layout();
+    EXPECT_EQ(view->x(), 70);
+  }
 }
 
 TEST_F(ConstraintLayoutTest, ConflictIsReportedAndMarkedNeverApplied) {

@@ -1,6 +1,7 @@
 #include "platform/layout/simplex_solver.h"
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -64,6 +65,63 @@ struct Tag {
   int other = -1;
 };
 
+// The cost of one symbol in the objective, one coefficient per strength, strongest first. Costs
+// compare strength by strength, so an error of a stronger relation outweighs any number of
+// errors of weaker ones: a single number could not keep a thousand priorities apart that way.
+struct Weight {
+  std::map<double, double, std::greater<>> levels;
+
+  void add(double strength, double coefficient) {
+    double& level = levels[strength];
+    level += coefficient;
+    if (nearZero(level)) levels.erase(strength);
+  }
+  bool empty() const { return levels.empty(); }
+  bool isNegative() const { return !levels.empty() && levels.begin()->second < 0; }
+};
+
+// Whether a / divisorA < b / divisorB, strength by strength (both divisors positive).
+bool lessScaled(const Weight& a, double divisorA, const Weight& b, double divisorB) {
+  auto left = a.levels.begin();
+  auto right = b.levels.begin();
+  while (left != a.levels.end() || right != b.levels.end()) {
+    double x = 0;
+    double y = 0;
+    if (right == b.levels.end() || (left != a.levels.end() && left->first > right->first)) {
+      x = left++->second / divisorA;
+    } else if (left == a.levels.end() || right->first > left->first) {
+      y = right++->second / divisorB;
+    } else {
+      x = left++->second / divisorA;
+      y = right++->second / divisorB;
+    }
+    if (!nearZero(x - y)) return x < y;
+  }
+  return false;
+}
+
+// What the solver minimises: the weighted errors of the relations that are not required. Only
+// the coefficients of the non-basic symbols are kept; they alone decide the pivots.
+struct Objective {
+  std::map<int, Weight> cells;
+
+  void insert(int symbol, double strength, double coefficient) {
+    Weight& weight = cells[symbol];
+    weight.add(strength, coefficient);
+    if (weight.empty()) cells.erase(symbol);
+  }
+  void insert(const Row& row, double strength, double coefficient) {
+    for (const auto& [symbol, value] : row.cells) insert(symbol, strength, value * coefficient);
+  }
+  void substitute(int symbol, const Row& row) {
+    auto it = cells.find(symbol);
+    if (it == cells.end()) return;
+    const Weight weight = std::move(it->second);
+    cells.erase(it);
+    for (const auto& [strength, coefficient] : weight.levels) insert(row, strength, coefficient);
+  }
+};
+
 }  // namespace
 
 struct SimplexSolver::Tableau {
@@ -72,7 +130,7 @@ struct SimplexSolver::Tableau {
   std::map<Variable, int> variables;
   std::map<ConstraintId, Tag> tags;
   std::map<Variable, double> editValues;
-  Row objective;
+  Objective objective;
   std::unique_ptr<Row> artificial;
   std::vector<int> infeasible;
 
@@ -116,8 +174,8 @@ struct SimplexSolver::Tableau {
         tag.other = newSymbol(SymbolType::error);
         row.insert(tag.marker, -1.0);
         row.insert(tag.other, 1.0);
-        objective.insert(tag.marker, strength);
-        objective.insert(tag.other, strength);
+        objective.insert(tag.marker, strength, 1.0);
+        objective.insert(tag.other, strength, 1.0);
       }
     } else {
       const double sign = relation == Relation::lessOrEqual ? 1.0 : -1.0;
@@ -126,7 +184,7 @@ struct SimplexSolver::Tableau {
       if (!required) {
         tag.other = newSymbol(SymbolType::error);
         row.insert(tag.other, -sign);
-        objective.insert(tag.other, strength);
+        objective.insert(tag.other, strength, 1.0);
       }
     }
     if (row.constant < 0) row.reverseSign();
@@ -165,6 +223,13 @@ struct SimplexSolver::Tableau {
     return -1;
   }
 
+  int enteringSymbol(const Objective& target) const {
+    for (const auto& [symbol, weight] : target.cells) {
+      if (type(symbol) != SymbolType::dummy && weight.isNegative()) return symbol;
+    }
+    return -1;
+  }
+
   int leavingRow(int entering) const {
     double ratio = std::numeric_limits<double>::max();
     int found = -1;
@@ -189,7 +254,8 @@ struct SimplexSolver::Tableau {
     rows[entering] = std::move(row);
   }
 
-  void optimize(const Row& target) {
+  template <class Target>
+  void optimize(const Target& target) {
     for (;;) {
       const int entering = enteringSymbol(target);
       if (entering < 0) return;
@@ -201,13 +267,17 @@ struct SimplexSolver::Tableau {
   }
 
   int dualEnteringSymbol(const Row& row) const {
-    double ratio = std::numeric_limits<double>::max();
+    static const Weight kNone;
+    const Weight* best = nullptr;
+    double bestCoefficient = 1.0;
     int entering = -1;
     for (const auto& [symbol, coefficient] : row.cells) {
       if (coefficient <= 0 || type(symbol) == SymbolType::dummy) continue;
-      const double candidate = objective.coefficientFor(symbol) / coefficient;
-      if (candidate < ratio) {
-        ratio = candidate;
+      const auto it = objective.cells.find(symbol);
+      const Weight& weight = it == objective.cells.end() ? kNone : it->second;
+      if (!best || lessScaled(weight, coefficient, *best, bestCoefficient)) {
+        best = &weight;
+        bestCoefficient = coefficient;
         entering = symbol;
       }
     }
@@ -312,9 +382,9 @@ struct SimplexSolver::Tableau {
     if (marker < 0 || type(marker) != SymbolType::error) return;
     auto it = rows.find(marker);
     if (it != rows.end()) {
-      objective.insert(it->second, -strength);
+      objective.insert(it->second, strength, -1.0);
     } else {
-      objective.insert(marker, -strength);
+      objective.insert(marker, strength, -1.0);
     }
   }
 

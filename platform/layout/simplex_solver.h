@@ -2,11 +2,12 @@
 //
 // The layout engine turns every active layout constraint into one linear relation over the frame
 // variables of the items (left, top, width, height) and keeps them in this solver. Required
-// relations must hold exactly; the others are met as far as the required ones allow, the error
-// of each weighted by its strength, so a strong preference wins over a weak one where both cannot
-// hold. Relations can be added and removed one at a time, and edit variables take a suggested
-// value that is met unless a stronger relation says otherwise; both keep the tableau and only
-// pivot as far as the change needs.
+// relations must hold exactly; the others are met as far as the required ones allow, in strict
+// order of strength: a stronger relation is met as far as it can be before any number of weaker
+// ones count, and among relations of one strength the sum of their errors is made smallest.
+// Relations can be added and removed one at a time, and edit variables take a suggested value that
+// is met unless a stronger relation says otherwise; both keep the tableau and only pivot as far as
+// the change needs.
 //
 // A required relation that cannot hold together with the ones already in the solver is refused:
 // `addConstraint` returns no identifier and leaves the solver exactly as it was.

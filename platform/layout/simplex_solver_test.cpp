@@ -58,6 +58,23 @@ TEST(SimplexSolverTest, StrongerPreferenceWinsAndWeakerAppliesWhereFree) {
   EXPECT_DOUBLE_EQ(solver.value(y), 7);
 }
 
+TEST(SimplexSolverTest, AStrongerPreferenceOutweighsAnyNumberOfWeakerOnes) {
+  SimplexSolver solver;
+  const auto x = solver.addVariable();
+  const auto y = solver.addVariable();
+  for (int i = 0; i < 50; ++i)
+    ASSERT_TRUE(solver.addConstraint(minus(x, 20), Relation::equal, 10.0));
+  ASSERT_TRUE(solver.addConstraint(minus(x, 70), Relation::equal, 10.5));
+  EXPECT_DOUBLE_EQ(solver.value(x), 70);
+  // Between equals the count still decides; limits still bound the stronger wish.
+  ASSERT_TRUE(solver.addConstraint(minus(y, 1), Relation::equal, 10.0));
+  ASSERT_TRUE(solver.addConstraint(minus(y, 2), Relation::equal, 10.0));
+  ASSERT_TRUE(solver.addConstraint(minus(y, 2), Relation::equal, 10.0));
+  EXPECT_DOUBLE_EQ(solver.value(y), 2);
+  ASSERT_TRUE(solver.addConstraint(minus(x, 40), Relation::lessOrEqual, kRequired));
+  EXPECT_DOUBLE_EQ(solver.value(x), 40);
+}
+
 TEST(SimplexSolverTest, RefusedRequiredConstraintLeavesSolverAsItWas) {
   SimplexSolver solver;
   const auto x = solver.addVariable();

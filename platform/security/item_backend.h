@@ -37,11 +37,12 @@ class ItemBackend {
  public:
   virtual ~ItemBackend() = default;
 
-  virtual std::expected<std::vector<StoredItem>, OSStatus> search(const StringMap& filter) = 0;
+  [[nodiscard]] virtual std::expected<std::vector<StoredItem>, OSStatus> search(
+      const StringMap& filter) = 0;
   // Unlocks the items' collections, asking the user when the keyring needs a password;
   // kErrSecUserCanceled when the user declines.
   virtual OSStatus unlock(const std::vector<StoredItem>& items) = 0;
-  virtual std::expected<Bytes, OSStatus> secret(const StoredItem& item) = 0;
+  [[nodiscard]] virtual std::expected<Bytes, OSStatus> secret(const StoredItem& item) = 0;
   virtual OSStatus create(const StringMap& attributes, const std::string& label,
                           const Bytes& secret) = 0;
   // Replaces the item's attributes and label, and its secret when one is given.

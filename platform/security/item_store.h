@@ -53,7 +53,7 @@ std::shared_ptr<ItemStore> makeMemoryStore();
 
 // Access-control objects have no counterpart in the login keyring: creation always fails with
 // kErrSecUnimplemented.
-std::expected<std::shared_ptr<const AccessControl>, OSStatus> secAccessControlCreateWithFlags(
-    std::string_view accessibility, std::uint64_t flags);
+[[nodiscard]] std::expected<std::shared_ptr<const AccessControl>, OSStatus>
+secAccessControlCreateWithFlags(std::string_view accessibility, std::uint64_t flags);
 
 }  // namespace tessra::platform::security

@@ -26,9 +26,10 @@ class SecretServiceBackend : public ItemBackend {
   explicit SecretServiceBackend(std::chrono::milliseconds timeout = kDefaultTimeout,
                                 std::chrono::milliseconds promptTimeout = kDefaultPromptTimeout);
 
-  std::expected<std::vector<StoredItem>, OSStatus> search(const StringMap& filter) override;
+  [[nodiscard]] std::expected<std::vector<StoredItem>, OSStatus> search(
+      const StringMap& filter) override;
   OSStatus unlock(const std::vector<StoredItem>& items) override;
-  std::expected<Bytes, OSStatus> secret(const StoredItem& item) override;
+  [[nodiscard]] std::expected<Bytes, OSStatus> secret(const StoredItem& item) override;
   OSStatus create(const StringMap& attributes, const std::string& label,
                   const Bytes& secret) override;
   OSStatus modify(const StoredItem& item, const StringMap& attributes, const std::string& label,

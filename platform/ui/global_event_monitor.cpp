@@ -59,7 +59,27 @@ GlobalEventMonitor::GlobalEventMonitor(unsigned mask, Handler handler, QObject* 
 GlobalEventMonitor::~GlobalEventMonitor() { stop(); }
 
 bool GlobalEventMonitor::start() {
-  if (isRunning()) return true;
+  if (m_running) return true;
+  if (!m_connection && !connectToServer()) return false;
+  // A press queued while stopped is old news.
+  while (Reply<xcb_generic_event_t>(xcb_poll_for_event(m_connection->get()))) {
+  }
+  select(XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS);
+  m_notifier->setEnabled(true);
+  m_running = true;
+  return true;
+}
+
+void GlobalEventMonitor::select(std::uint32_t mask) {
+  struct {
+    xcb_input_event_mask_t header;
+    std::uint32_t bits;
+  } selection{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, mask};
+  xcb_input_xi_select_events(m_connection->get(), m_connection->rootWindow(), 1, &selection.header);
+  xcb_flush(m_connection->get());
+}
+
+bool GlobalEventMonitor::connectToServer() {
   auto connection = std::make_unique<X11Connection>();
   if (!connection->isValid()) {
     logError("Global mouse monitor: cannot connect to the X display");
@@ -96,15 +116,17 @@ bool GlobalEventMonitor::start() {
 }
 
 void GlobalEventMonitor::stop() {
-  m_notifier.reset();
-  m_connection.reset();
+  if (!m_running) return;
+  m_running = false;
+  m_notifier->setEnabled(false);
+  select(0);
 }
 
 void GlobalEventMonitor::readEvents() {
   // The handler may stop or destroy the monitor: collect the presses first, then report them
   // while the monitor still stands.
   std::vector<Qt::MouseButton> presses;
-  while (m_connection) {
+  while (m_connection && m_running) {
     Reply<xcb_generic_event_t> event(xcb_poll_for_event(m_connection->get()));
     if (!event) break;
     if ((event->response_type & 0x7f) != XCB_GE_GENERIC) continue;
@@ -117,7 +139,9 @@ void GlobalEventMonitor::readEvents() {
   }
   if (m_connection && xcb_connection_has_error(m_connection->get()) != 0) {
     logError("Global mouse monitor: the X connection broke; clicks are no longer watched");
-    stop();
+    m_running = false;
+    m_notifier.reset();
+    m_connection.reset();
   }
   const QPointer<GlobalEventMonitor> self(this);
   const Handler handler = m_handler;

@@ -9,8 +9,10 @@
 // never grabs or changes anything. Presses in the program's own windows are reported as well:
 // the handler decides what they mean. Scroll-wheel "buttons" are never reported.
 //
-// An X server without XInput 2.0 cannot be watched: `start()` logs it and the monitor stays
-// stopped. GUI thread only; the handler runs on the GUI thread from the event loop.
+// The connection is opened at the first start and kept until the monitor goes, so that starting
+// again (the panel shows many times) costs no round trip to the server. An X server without
+// XInput 2.0 cannot be watched: `start()` logs it and the monitor stays stopped. GUI thread only;
+// the handler runs on the GUI thread from the event loop.
 #pragma once
 
 #include <QObject>
@@ -51,9 +53,11 @@ class GlobalEventMonitor final : public QObject {
   bool start();
   // Stops watching; a stopped monitor stays as it is.
   void stop();
-  bool isRunning() const { return m_connection != nullptr; }
+  bool isRunning() const { return m_running; }
 
  private:
+  bool connectToServer();
+  void select(std::uint32_t mask);
   void readEvents();
 
   unsigned m_mask;
@@ -61,6 +65,7 @@ class GlobalEventMonitor final : public QObject {
   std::unique_ptr<X11Connection> m_connection;
   std::unique_ptr<QSocketNotifier> m_notifier;
   std::uint8_t m_inputOpcode = 0;
+  bool m_running = false;
 };
 
 }  // namespace tessra::platform

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/foundation/logger.h"
-#include "platform/ui/x11_connection.h"
+#include "platform/ui/x11_properties.h"
 
 namespace tessra::platform {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/ui/window_list.h"
-#include "platform/ui/x11_connection.h"
+#include "platform/ui/x11_properties.h"
 
 namespace tessra::platform {
 namespace {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <ranges>
 
-#include "platform/ui/x11_connection.h"
+#include "platform/ui/x11_properties.h"
 
 namespace tessra::platform {
 

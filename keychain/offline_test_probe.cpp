@@ -25,9 +25,12 @@ void report(const char* operation, std::optional<Status> failure,
             std::chrono::steady_clock::time_point start) {
   auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - start);
-  printLine("probe: " + std::string(operation) + " " +
-            std::to_string(failure ? rawValue(*failure) : 0) + " " +
-            std::to_string(elapsed.count()));
+  // The parent test reads these lines from the pipe; one write each keeps them whole.
+  const std::string line = "probe: " + std::string(operation) + " " +
+                           std::to_string(failure ? rawValue(*failure) : 0) + " " +
+                           std::to_string(elapsed.count()) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
 }
 
 template <class T>

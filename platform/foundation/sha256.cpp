@@ -1,21 +1,16 @@
-#include "telemetry/sha256.h"
+#include "platform/foundation/sha256.h"
 
 #include <openssl/evp.h>
 
 #include <array>
 #include <stdexcept>
 
-namespace tessra::telemetry {
+namespace tessra::platform {
 
-std::string sha256(std::string_view text, std::string_view salt) {
-  std::string input;
-  input.reserve(text.size() + salt.size());
-  input.append(text);
-  input.append(salt);
-
+std::string sha256Hex(std::string_view bytes) {
   std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
   unsigned int length = 0;
-  if (EVP_Digest(input.data(), input.size(), digest.data(), &length, EVP_sha256(), nullptr) != 1)
+  if (EVP_Digest(bytes.data(), bytes.size(), digest.data(), &length, EVP_sha256(), nullptr) != 1)
     throw std::runtime_error("SHA-256 is not available");
 
   static constexpr char kHex[] = "0123456789abcdef";
@@ -28,4 +23,4 @@ std::string sha256(std::string_view text, std::string_view salt) {
   return hex;
 }
 
-}  // namespace tessra::telemetry
+}  // namespace tessra::platform

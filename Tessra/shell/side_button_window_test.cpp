@@ -1,0 +1,65 @@
+#include "Tessra/shell/side_button_window.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+#include "Tessra/storage/constants.h"
+#include "Tessra/storage/settings_keys.h"
+#include "platform/foundation/notification_center.h"
+
+namespace tessra {
+namespace {
+
+// The mean x of the light pixels (the icon) of the view, or -1 when there are none.
+double iconCentre(CallToActionView* view) {
+  const QImage image = view->grab().toImage();
+  double sum = 0;
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (qGray(image.pixel(x, y)) > 200) {
+        sum += x;
+        ++count;
+      }
+  return count == 0 ? -1 : sum / count;
+}
+
+TEST(SideButtonTest, TheIconKeepsAwayFromThePartBeyondTheEdge) {
+  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::right));
+  bool clicked = false;
+  SideButtonWindow window([&] { clicked = true; });
+  window.resize(SideButtonWindow::kWidth, SideButtonWindow::kHeight);
+  const double right = iconCentre(window.view());
+  ASSERT_GT(right, 0) << "the icon is drawn";
+  EXPECT_LT(right, SideButtonWindow::kWidth - SideButtonWindow::kBeyondEdge)
+      << "on the visible part at the right edge";
+
+  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::left));
+  platform::NotificationCenter::defaultCenter().post(
+      std::string(notification_names::kFloatingWindowPositionDidChanged));
+  const double left = iconCentre(window.view());
+  EXPECT_GT(left, SideButtonWindow::kBeyondEdge) << "on the visible part at the left edge";
+
+  window.view()->click();
+  EXPECT_TRUE(clicked);
+}
+
+TEST(SideButtonTest, StandsHalfBeyondTheEdgeOfTheScreenUnderThePointer) {
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  const int middle = screen.y() + (screen.height() - SideButtonWindow::kHeight) / 2;
+  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::right));
+  EXPECT_EQ(SideButtonWindow::overlayButtonFrame(),
+            QRect(screen.x() + screen.width() - 36, middle, 64, 36));
+  for (PopupPosition position : {PopupPosition::top, PopupPosition::bottom}) {
+    ASSERT_TRUE(settings_keys::setPopupWindowPosition(position));
+    EXPECT_EQ(SideButtonWindow::overlayButtonFrame().x(), screen.x() + screen.width() - 36);
+  }
+  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::left));
+  EXPECT_EQ(SideButtonWindow::overlayButtonFrame(), QRect(screen.x() - 28, middle, 64, 36));
+}
+
+}  // namespace
+}  // namespace tessra

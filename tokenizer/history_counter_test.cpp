@@ -1,0 +1,97 @@
+#include "tokenizer/history_counter.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tokenizer/encoding.h"
+#include "tokenizer/test_vocabulary.h"
+
+namespace tessra::tokenizer {
+namespace {
+
+const Encoding& cl100kEncoding() {
+  static const Encoding encoding("gpt-4", test::encoderWith(test::cl100kRanks(), kPatternB), {});
+  return encoding;
+}
+
+// Pieces chosen to sit on the split patterns' edges: contractions, digit runs, spaces before
+// letters, runs of blanks and line breaks, letters of other scripts, emoji, ill-formed bytes.
+std::string randomText(std::mt19937& random, std::size_t maxFragments) {
+  static const std::vector<std::string> fragments = {
+      "hello", "World", " the",       "'s",      "'LL",
+      "don't", "12345", "3.14159",    "   ",     "\n",
+      "\n\n",  "\r\n",  "\t",         " \n ",    "!!!",
+      " ?",    "...",   "漢字テスト", "Ünïcödé", "👍🏽",
+      "ﾃｽﾄ",   "\xff",  "\xe2\x82",   "(x)",     "{\"prompt\": 1}",
+      "a",     " ",     "  x",        "—",       "ǅ",
+      "١٢٣"};
+  std::uniform_int_distribution<std::size_t> count(0, maxFragments);
+  std::uniform_int_distribution<std::size_t> pick(0, fragments.size() - 1);
+  std::string text;
+  for (std::size_t n = count(random); n > 0; --n) text += fragments[pick(random)];
+  return text;
+}
+
+struct Conversation {
+  std::string head;
+  std::vector<std::string> history;
+  std::string tail;
+
+  std::string text(std::size_t first) const {
+    std::string whole = head;
+    for (std::size_t i = first; i < history.size(); ++i) whole += history[i];
+    return whole + tail;
+  }
+};
+
+// Parts in their counted form: each text followed by a space.
+Conversation randomConversation(std::mt19937& random, std::size_t messages) {
+  Conversation conversation;
+  conversation.head = randomText(random, 6) + " ";
+  for (std::size_t i = 0; i < messages; ++i)
+    conversation.history.push_back(randomText(random, 12) + " " + randomText(random, 20) + " ");
+  conversation.tail = randomText(random, 10) + " ";
+  return conversation;
+}
+
+TEST(HistoryCounter, EveryRoundInAnyOrderCountsExactlyTheWholeText) {
+  const Encoding& encoding = cl100kEncoding();
+  std::mt19937 random(2024);
+  for (int trial = 0; trial < 40; ++trial) {
+    const Conversation conversation = randomConversation(random, 12);
+    HistoryCounter counter =
+        encoding.historyCounter(conversation.head, conversation.history, conversation.tail);
+    for (std::size_t first = 0; first <= conversation.history.size(); ++first) {
+      ASSERT_EQ(counter.count(first), encoding.encode(conversation.text(first)).size())
+          << "trial " << trial << " round " << first;
+    }
+  }
+  const Conversation conversation = randomConversation(random, 20);
+  HistoryCounter counter =
+      encoding.historyCounter(conversation.head, conversation.history, conversation.tail);
+  for (std::size_t first : {7u, 3u, 19u, 0u, 20u, 11u, 1u, 7u})
+    EXPECT_EQ(counter.count(first), encoding.encode(conversation.text(first)).size()) << first;
+}
+
+TEST(HistoryCounter, LaterRoundsScanOnlyNearTheJoin) {
+  const Encoding& encoding = cl100kEncoding();
+  Conversation conversation{
+      .head = "You're a helpful assistant. ", .history = {}, .tail = "And today? "};
+  for (int i = 0; i < 300; ++i)
+    conversation.history.push_back("Question number " + std::to_string(i) +
+                                   " about the weather. The answer is that it rains a lot. ");
+  HistoryCounter counter =
+      encoding.historyCounter(conversation.head, conversation.history, conversation.tail);
+  EXPECT_EQ(counter.count(0), encoding.encode(conversation.text(0)).size());
+  EXPECT_GT(counter.piecesScannedLastRound(), 300u * 15u);
+  for (std::size_t round = 1; round < 10; ++round) {
+    counter.count(round);
+    EXPECT_LT(counter.piecesScannedLastRound(), 12u) << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace tessra::tokenizer
