@@ -63,7 +63,8 @@ void SidePaneView::setPresenting(bool presenting) {
   if (presenting == m_isPresenting) return;
   m_isPresenting = presenting;
   m_pane->setVisible(presenting);
-  settings_keys::setSideBarVisible(presenting);
+  // A failed write is logged by the defaults and kept in memory; the pane shows either way.
+  (void)settings_keys::setSideBarVisible(presenting);
   emit presentingChanged(presenting);
 }
 
