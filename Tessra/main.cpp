@@ -1,6 +1,7 @@
 // Tessra's entry: a tray program on X11 whose floating chat panel slides in from a screen edge.
 #include <QApplication>
 
+#include "Tessra/chat_window/chat_window_installation.h"
 #include "Tessra/prompt_input/attachment_sources.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/dark_appearance.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
 
   // Ctrl+V in the panel attaches a copied file, image or long text instead of typing it.
   FloatingController::setPasteboardAttachmentReader([] { return fromPasteboard(); });
+  installChatWindow();
   AppDelegate delegate;
   delegate.setUp();
   return QApplication::exec();
