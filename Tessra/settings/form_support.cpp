@@ -1,0 +1,92 @@
+#include "Tessra/settings/form_support.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+namespace tessra {
+
+namespace {
+
+class ReturnClicks : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+    static_cast<QAbstractButton*>(watched)->click();
+    return true;
+  }
+};
+
+}  // namespace
+
+void fillModelPicker(QComboBox* picker, ChatGPTModels selected) {
+  for (const ChatGPTModels model : kOfferedModels)
+    picker->addItem(QString::fromUtf8(displayTitle(model)), QString::fromUtf8(rawValue(model)));
+  selectModel(picker, selected);
+}
+
+void selectModel(QComboBox* picker, ChatGPTModels selected) {
+  picker->setCurrentIndex(picker->findData(QString::fromUtf8(rawValue(selected))));
+}
+
+RoundedCard::RoundedCard(QColor fill, QColor border, qreal radius, QWidget* parent)
+    : QWidget(parent), m_fill(fill), m_border(border), m_radius(radius) {
+  setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void RoundedCard::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+  QPainterPath path;
+  path.addRoundedRect(box, m_radius, m_radius);
+  painter.fillPath(path, m_fill);
+  painter.setPen(QPen(m_border, 1));
+  painter.drawPath(path);
+}
+
+void clickOnReturn(QAbstractButton* button) {
+  button->installEventFilter(new ReturnClicks(button));
+}
+
+QLabel* sectionHeader(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QStringLiteral("sectionHeader"));
+  label->setStyleSheet(QStringLiteral("color: #b6bac0; font-weight: 600; padding: 0 4px;"));
+  return label;
+}
+
+QWidget* sectionCard(QWidget* parent) {
+  auto* card = new QWidget(parent);
+  card->setObjectName(QStringLiteral("sectionCard"));
+  card->setAttribute(Qt::WA_StyledBackground);
+  card->setStyleSheet(
+      QStringLiteral("QWidget#sectionCard { background: #2b2d31; border-radius: 8px; }"));
+  return card;
+}
+
+}  // namespace tessra
+
+namespace tessra {
+
+QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, const QString& header) {
+  if (!header.isEmpty()) page->addWidget(sectionHeader(header, parent));
+  QWidget* card = sectionCard(parent);
+  auto* rows = new QVBoxLayout(card);
+  rows->setContentsMargins(12, 10, 12, 10);
+  rows->setSpacing(10);
+  page->addWidget(card);
+  page->addSpacing(14);
+  return rows;
+}
+
+}  // namespace tessra

@@ -1,0 +1,96 @@
+#include "Tessra/settings/settings_test_support.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+
+#include "platform/foundation/queue.h"
+
+namespace tessra::settings_test {
+
+namespace {
+
+// Made during static initialisation, before any test asks for a folder.
+struct ProcessHome {
+  ProcessHome() {
+    ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (home.path() / "cache").c_str(), 1);
+    ::setenv("TESSRA_CONFIG_DIR", (home.path() / "config" / "TessraAI").c_str(), 1);
+  }
+  testing::TempDir home;
+};
+
+ProcessHome& processHomeState() {
+  static ProcessHome state;
+  return state;
+}
+
+[[maybe_unused]] const bool kHomeReady = (processHomeState(), true);
+
+}  // namespace
+
+const std::filesystem::path& processHome() { return processHomeState().home.path(); }
+
+void runMainQueueOnQt() {
+  platform::mainQueue().setPoster([](platform::Job job) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(job), Qt::QueuedConnection);
+  });
+}
+
+SettingsHarness::SettingsHarness()
+    : keychain("org.tessra.Tessra.settings-tests." + std::to_string(::getpid())) {
+  runMainQueueOnQt();
+  (void)keychain.remove(UserSettings::kOpenAiKeyItem);
+  settings = std::make_unique<UserSettings>(defaults, keychain, center, platform::mainQueue());
+  if (!QTest::qWaitFor([this] { return settings->loaded(); }, 10000))
+    ADD_FAILURE() << "the keyring was not read";
+}
+
+SettingsHarness::~SettingsHarness() {
+  settings.reset();
+  (void)keychain.remove(UserSettings::kOpenAiKeyItem);
+}
+
+std::optional<std::string> SettingsHarness::storedKey() const {
+  auto stored = keychain.get(UserSettings::kOpenAiKeyItem);
+  return stored ? *stored : std::nullopt;
+}
+
+std::string chatAnswer(const std::string& text) {
+  return nlohmann::json{{"id", "chatcmpl-1"},
+                        {"object", "chat.completion"},
+                        {"created", 1700000000},
+                        {"model", "gpt-4"},
+                        {"choices",
+                         {{{"index", 0},
+                           {"message", {{"role", "assistant"}, {"content", text}}},
+                           {"finish_reason", "stop"}}}}}
+      .dump();
+}
+
+std::string emptyChatAnswer() {
+  return nlohmann::json{{"id", "chatcmpl-1"},
+                        {"object", "chat.completion"},
+                        {"created", 1700000000},
+                        {"model", "gpt-4"},
+                        {"choices", nlohmann::json::array()}}
+      .dump();
+}
+
+std::string errorEnvelope(const std::string& message) {
+  return nlohmann::json{{"error",
+                         {{"message", message},
+                          {"type", "invalid_request_error"},
+                          {"param", nullptr},
+                          {"code", "invalid_api_key"}}}}
+      .dump();
+}
+
+}  // namespace tessra::settings_test

@@ -1,0 +1,47 @@
+// Shared by the settings tests: a data and configuration home of the test process's own (set
+// before anything computes the storage folder), the main queue run by Qt's event loop, settings
+// over a keyring service of the process's own, and the service's answers.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "Tessra/storage/user_settings.h"
+#include "keychain/keychain.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/user_defaults.h"
+#include "testing/temp_dir.h"
+
+namespace tessra::settings_test {
+
+// The process's temporary home, with the XDG folders inside it.
+const std::filesystem::path& processHome();
+
+// Hands the program's main queue to Qt's event loop, so results posted to it arrive while a test
+// waits with QTRY_ or qWaitFor.
+void runMainQueueOnQt();
+
+// Settings over their own defaults file, centre and keyring service; the keyring item is removed
+// when it ends.
+struct SettingsHarness {
+  SettingsHarness();
+  ~SettingsHarness();
+
+  std::optional<std::string> storedKey() const;
+
+  testing::TempDir dir;
+  platform::UserDefaults defaults{dir / "defaults.json"};
+  keychain::Keychain keychain;
+  platform::NotificationCenter center;
+  std::unique_ptr<UserSettings> settings;
+};
+
+// A chat-completions answer whose first choice says `text`.
+std::string chatAnswer(const std::string& text);
+// An answer without choices.
+std::string emptyChatAnswer();
+// The service's error envelope.
+std::string errorEnvelope(const std::string& message);
+
+}  // namespace tessra::settings_test
