@@ -34,7 +34,9 @@ class ConversationSetingsViewTest : public ::testing::Test {
 
   // A listed conversation with these settings, opened in a new panel.
   Conversation listed(std::optional<ConversationConfig> config) {
-    Conversation conversation = m_store.createConversation("🧪 Case " + std::to_string(++m_made));
+    // The store's folder lives as long as the process: names must differ across tests.
+    static int made = 0;
+    Conversation conversation = m_store.createConversation("🧪 Case " + std::to_string(++made));
     conversation.config = std::move(config);
     m_store.updateConversation(conversation.id, conversation);
     return conversation;
@@ -71,7 +73,6 @@ class ConversationSetingsViewTest : public ::testing::Test {
   bool m_visible = false;
   std::optional<Conversation> m_editing;
   int m_posts = 0;
-  int m_made = 0;
 };
 
 TEST_F(ConversationSetingsViewTest, AbsentSettingsShowTheDefaults) {

@@ -78,14 +78,14 @@ SettingsView::SettingsView(QWidget* parent)
 
   connect(m_sidebar, &QListWidget::currentItemChanged, this,
           [this](QListWidgetItem* current, QListWidgetItem* previous) {
-            // The selection can never become empty: a lost current item is put back.
-            if (!current) {
+            const auto name = current ? settingsPageNameFromRawValue(
+                                            current->data(kPageRole).toString().toStdString())
+                                      : std::nullopt;
+            // The selection is always a page: a header, a gap or nothing puts it back.
+            if (!name) {
               if (previous) m_sidebar->setCurrentItem(previous);
               return;
             }
-            const auto name =
-                settingsPageNameFromRawValue(current->data(kPageRole).toString().toStdString());
-            if (!name) return;
             for (const SettingsPage& section : SettingsPage::sidebar())
               for (const SettingsPage& page : section.children)
                 if (page.name == *name) show(page);
