@@ -107,7 +107,6 @@ SettingsUnimplementedView::SettingsUnimplementedView(QWidget* parent) : QWidget(
                      {.prominent = true, .text = true, .customBase = QColor("#383a3f")}, this);
   m_website->setObjectName(QStringLiteral("visitOurWebsite"));
   m_website->setIcon(artwork::symbolIcon(QStringLiteral("arrow.up.right"), Qt::white));
-  m_website->setLayoutDirection(Qt::RightToLeft);
   rows->addWidget(m_website, 0, Qt::AlignRight);
   page->addStretch(1);
   connect(m_website, &QAbstractButton::clicked, this,

@@ -69,7 +69,8 @@ void ConversationSetingsView::build() {
   outer->setContentsMargins(0, 0, 0, 0);
   outer->addWidget(card);
   auto* column = new QVBoxLayout(card);
-  column->setContentsMargins(1, 1, 1, 1);
+  // The form starts below the rounded corners, which the square scroll area would cover.
+  column->setContentsMargins(1, 14, 1, 1);
   column->setSpacing(0);
 
   auto* scroll = new QScrollArea(card);
@@ -78,8 +79,7 @@ void ConversationSetingsView::build() {
   scroll->setWidgetResizable(true);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   scroll->setStyleSheet(QStringLiteral(
-      "QScrollArea#conversationSettingsForm, QWidget#formContent { background: #1e1f22;"
-      " border-top-left-radius: 15px; border-top-right-radius: 15px; }"
+      "QScrollArea#conversationSettingsForm, QWidget#formContent { background: #1e1f22; }"
       "QLabel { color: #dcdee1; }"
       "QPlainTextEdit { background: #1e1f22; color: #dcdee1; border: 1px solid #515356; }"));
   auto* form = new QWidget(scroll);

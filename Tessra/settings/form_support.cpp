@@ -70,7 +70,7 @@ QWidget* sectionCard(QWidget* parent) {
   card->setObjectName(QStringLiteral("sectionCard"));
   card->setAttribute(Qt::WA_StyledBackground);
   card->setStyleSheet(
-      QStringLiteral("QWidget#sectionCard { background: #2b2d31; border-radius: 8px; }"));
+      QStringLiteral("QWidget#sectionCard { background: #313338; border-radius: 8px; }"));
   return card;
 }
 

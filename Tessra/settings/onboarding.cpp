@@ -258,7 +258,9 @@ void Onboarding::finish() {
 }
 
 void Onboarding::closeEvent(QCloseEvent* event) {
-  if (m_finishing) {
+  // Only the user's close (through the window manager) asks; a close by the program, finishing
+  // or the application quitting, goes through.
+  if (m_finishing || !event->spontaneous()) {
     event->accept();
     return;
   }

@@ -3,7 +3,8 @@
 //
 // Finishing runs `startApp` (the program proper starts) and closes the window without a
 // question. Closing the window by its close button asks "Are you sure?": OK quits the program,
-// Cancel keeps the window on its page. The caller records that the onboarding was shown before
+// Cancel keeps the window on its page. A close by the program (the application quitting) asks
+// nothing. The caller records that the onboarding was shown before
 // showing it, so it appears once, also when it is left by quitting. GUI thread only.
 #pragma once
 

@@ -34,8 +34,11 @@ ModelRow::ModelRow(ChatGPTModels model, QWidget* parent) : QAbstractButton(paren
   m_description = new QLabel(QString::fromUtf8(displayDescription(model)), this);
   m_description->setWordWrap(true);
   m_description->setStyleSheet(QStringLiteral("color: #959ba3; font-size: 12px;"));
-  for (QLabel* label : {m_title, m_description})
+  for (QLabel* label : {m_title, m_description}) {
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Wrapped text follows the row's width instead of asking for its own.
+    label->setMinimumWidth(1);
+  }
   texts->addWidget(m_title);
   texts->addWidget(m_description);
   row->addLayout(texts, 1);

@@ -1,13 +1,18 @@
 #include "Tessra/settings/settings_test_support.h"
 
+#include <qguiapplication_platform.h>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTest>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <xcb/xcb.h>
 #include <cstdlib>
+#include <cstring>
 #include <nlohmann/json.hpp>
 
 #include "platform/foundation/queue.h"
@@ -42,6 +47,34 @@ void runMainQueueOnQt() {
   platform::mainQueue().setPoster([](platform::Job job) {
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(job), Qt::QueuedConnection);
   });
+}
+
+namespace {
+
+xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
+  const auto cookie =
+      xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
+  std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+      xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
+  return reply ? reply->atom : XCB_ATOM_NONE;
+}
+
+}  // namespace
+
+void closeAsTheUserWould(QWidget* window) {
+  auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  ASSERT_NE(x11, nullptr);
+  xcb_connection_t* connection = x11->connection();
+  xcb_client_message_event_t message{};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = static_cast<xcb_window_t>(window->winId());
+  message.type = atom(connection, "WM_PROTOCOLS");
+  message.data.data32[0] = atom(connection, "WM_DELETE_WINDOW");
+  message.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(connection, 0, message.window, XCB_EVENT_MASK_NO_EVENT,
+                 reinterpret_cast<const char*>(&message));
+  xcb_flush(connection);
 }
 
 SettingsHarness::SettingsHarness()

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+class QWidget;
+
 #include "Tessra/storage/user_settings.h"
 #include "keychain/keychain.h"
 #include "platform/foundation/notification_center.h"
@@ -21,6 +23,10 @@ const std::filesystem::path& processHome();
 // Hands the program's main queue to Qt's event loop, so results posted to it arrive while a test
 // waits with QTRY_ or qWaitFor.
 void runMainQueueOnQt();
+
+// Asks the window to close as a window manager does for the user's close button: a
+// WM_DELETE_WINDOW message from the X server, which reaches the window as a spontaneous close.
+void closeAsTheUserWould(QWidget* window);
 
 // Settings over their own defaults file, centre and keyring service; the keyring item is removed
 // when it ends.

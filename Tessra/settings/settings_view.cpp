@@ -112,6 +112,8 @@ void SettingsView::show(const SettingsPage& page) {
   if (!changed) return;
   QWidget* content = detail(page);
   content->setObjectName(QStringLiteral("page"));
+  // The column's width holds: wrapped texts wrap to it instead of widening the page.
+  content->setMinimumWidth(1);
   // The previous page is dropped with its state.
   delete m_detail->takeWidget();
   m_detail->setWidget(content);
