@@ -1,13 +1,35 @@
+// Tessra's entry: a tray program on X11 whose floating chat panel slides in from a screen edge.
 #include <QApplication>
-#include <QLabel>
+
+#include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/dark_appearance.h"
+#include "platform/foundation/logger.h"
+#include "platform/ui/event_loop_queue.h"
+#include "platform/ui/qt_message_log.h"
+#include "platform/ui/quit_signals.h"
+#include "platform/ui/x11_connection.h"
 
 int main(int argc, char** argv) {
+  using namespace tessra;
+  // The panel, the side button and the global shortcut need X11; Wayland desktops run the
+  // program through XWayland.
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  platform::routeQtMessagesToLogger();
+  if (const auto reason = platform::X11Connection::unavailableReason()) {
+    platform::logError("{}", *reason);
+    return 1;
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tessra"));
-  QLabel window(QStringLiteral("Tessra"));
-  window.setAlignment(Qt::AlignCenter);
-  window.resize(320, 120);
-  window.setWindowTitle(QStringLiteral("Tessra"));
-  window.show();
+  QApplication::setDesktopFileName(QStringLiteral("tessra"));
+  // The program lives in the tray: closing a window never ends it.
+  QApplication::setQuitOnLastWindowClosed(false);
+  applyDarkAppearance(app);
+  platform::runMainQueueOnEventLoop();
+  platform::QuitOnSignals quitOnSignals;
+
+  AppDelegate delegate;
+  delegate.setUp();
   return QApplication::exec();
 }

@@ -74,7 +74,9 @@ TEST(AIClient, SendsNoOrganizationHeaderWithoutOne) {
   server.route("POST", "/v1/chat/completions", ScriptedResponse::json(200, kChatAnswer));
   AIClient client(configurationFor(server));
   ASSERT_TRUE(chat(client, sampleQuery()));
-  EXPECT_FALSE(server.waitForRequest(0)->header("OpenAI-Organization"));
+  const auto request = server.waitForRequest(0);
+  ASSERT_TRUE(request);
+  EXPECT_FALSE(request->header("OpenAI-Organization"));
 }
 
 TEST(AIClient, PutsTheBasePathBeforeEveryEndpoint) {
@@ -84,7 +86,9 @@ TEST(AIClient, PutsTheBasePathBeforeEveryEndpoint) {
   configuration.basePath = "/proxy";
   AIClient client(configuration);
   ASSERT_TRUE(chat(client, sampleQuery()));
-  EXPECT_EQ(server.waitForRequest(0)->path, "/proxy/v1/chat/completions");
+  const auto request = server.waitForRequest(0);
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->path, "/proxy/v1/chat/completions");
 }
 
 TEST(AIClient, BuildsUrlsWithThePortAlwaysAndThePathEncoded) {

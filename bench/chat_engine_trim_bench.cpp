@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Tessra/chat_engine/message_builder.h"
+#include "tokenizer/builtin_vocabulary.h"
 #include "tokenizer/byte_pair_encoder.h"
 #include "tokenizer/piece_scanner.h"
 #include "tokenizer/vocabulary_loader.h"
@@ -22,13 +23,8 @@ using namespace tessra;
 
 std::shared_ptr<const tokenizer::Encoding> cl100k() {
   static const auto encoding = [] {
-    std::ifstream in(TESSRA_CL100K_FILE, std::ios::binary);
-    if (!in) throw std::runtime_error("The vocabulary is missing: " TESSRA_CL100K_FILE);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto ranks =
-        std::make_shared<const tokenizer::Ranks>(tokenizer::Load::parseRankFile(bytes).ranks);
     auto encoder = std::make_shared<const tokenizer::BytePairEncoder>(
-        std::move(ranks),
+        tokenizer::builtinRanks("cl100k_base"),
         std::make_shared<const tokenizer::SplitPattern>(std::string(tokenizer::kPatternB)));
     return std::make_shared<const tokenizer::Encoding>("gpt-3.5-turbo", std::move(encoder),
                                                        tokenizer::SpecialTokens{});

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/foundation/utf8.h"
+#include "tokenizer/builtin_vocabulary.h"
 #include "tokenizer/byte_pair_encoder.h"
 #include "tokenizer/vocabulary_loader.h"
 
@@ -67,14 +68,7 @@ std::string corpus(const std::vector<fs::path>& folders, const std::string& exte
 }
 
 const std::shared_ptr<const Ranks>& cl100kRanks() {
-  static const auto ranks = [] {
-    const char* source = std::getenv("TESSRA_SOURCE_DIR");
-    const fs::path path =
-        fs::path(source ? source : ".") / ".." / "shared" / "vocab" / "cl100k_base.ranks";
-    const ParsedVocabulary parsed = Load::parseRankFile(readFile(path));
-    if (parsed.ranks.empty()) throw std::runtime_error("No vocabulary at " + path.string());
-    return std::make_shared<const Ranks>(parsed.ranks);
-  }();
+  static const auto ranks = builtinRanks("cl100k_base");
   return ranks;
 }
 

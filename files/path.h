@@ -183,9 +183,12 @@ class Path {
   // Creates an empty file, replacing the content of an existing one.
   void createFile() const;
   void touch(bool updateModificationDate = true) const;
-  // Removes the item; a directory with everything in it. A path that names its folder only by
-  // relation ("", ".", "..", a last component "." or "..") and "/" are refused with EINVAL.
+  // Removes the item; a directory with everything in it. Paths for which `refusesDeletion()`
+  // holds are refused with EINVAL before anything is touched.
   void deleteFile() const;
+  // True for a path that names its folder only by relation ("", ".", "..", a last component "."
+  // or "..") and for "/". Decided on the text alone.
+  bool refusesDeletion() const;
   // Across file systems the item is copied and the source removed.
   void moveFile(const Path& destination) const;
   void copyFile(const Path& destination) const;

@@ -79,19 +79,20 @@ ErrorPtr filesystemError(const std::error_code& code, const char* call) {
   return systemError(code.value(), call);
 }
 
+}  // namespace
+
 // "." and ".." (the empty text among them) name a folder only by where the process or another
 // folder stands, and "/" is the whole system: a recursive removal of any of them is never what a
 // caller meant, and removing the contents of the current directory before failing on "." itself
 // would lose them. rm(1) refuses the same.
-bool namesAFolderByRelation(std::string_view text) {
+bool Path::refusesDeletion() const {
+  std::string_view text = m_rawValue;
   while (text.size() > 1 && text.ends_with('/')) text.remove_suffix(1);
   if (text.empty() || text == "/") return true;
   const std::size_t slash = text.rfind('/');
   const std::string_view last = slash == std::string_view::npos ? text : text.substr(slash + 1);
   return last == "." || last == "..";
 }
-
-}  // namespace
 
 bool Path::exists() const { return statOf(systemText(), true).has_value(); }
 
@@ -155,8 +156,7 @@ void Path::touch(bool updateModificationDate) const {
 }
 
 void Path::deleteFile() const {
-  if (namesAFolderByRelation(m_rawValue))
-    throw FileError::deleteFileFail(*this, systemError(EINVAL, "remove"));
+  if (refusesDeletion()) throw FileError::deleteFileFail(*this, systemError(EINVAL, "remove"));
   if (!itemExists()) throw FileError::deleteFileFail(*this, systemError(ENOENT, "remove"));
   std::error_code error;
   fs::remove_all(systemText(), error);

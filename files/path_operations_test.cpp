@@ -159,6 +159,17 @@ TEST_F(PathOperations, DeletingAMissingItemFails) {
   EXPECT_FALSE(at("folder").itemExists());
 }
 
+TEST(PathDeletionRule, RefusesFoldersNamedByRelationAndTheRoot) {
+  // Decided on the text alone: these are never passed to a deleting call.
+  const std::pair<const char*, bool> cases[] = {
+      {"/", true},     {"//", true},        {"", true},       {".", true},           {"..", true},
+      {"./", true},    {"a/..", true},      {"/usr/.", true}, {"/usr/lib/..", true}, {"a", false},
+      {"/a/b", false}, {"..hidden", false}, {"a/.b", false},  {"a/b/", false},
+  };
+  for (const auto& [text, refused] : cases)
+    EXPECT_EQ(Path(text).refusesDeletion(), refused) << text;
+}
+
 TEST_F(PathOperations, DeletingTheCurrentOrAParentFolderIsRefusedAndRemovesNothing) {
   m_dir.write("work/keep.txt", "k");
   m_dir.write("work/sub/inner.txt", "i");
@@ -166,7 +177,7 @@ TEST_F(PathOperations, DeletingTheCurrentOrAParentFolderIsRefusedAndRemovesNothi
   const std::string absolute = work.rawValue();
   const bool ran = work.changeDirectory([&] {
     // Every case stays inside the temporary folder, so that a regression fails here instead of
-    // removing anything outside it; "/" is refused by the same rule but never tried.
+    // removing anything outside it.
     const std::vector<std::string> texts{
         "", ".", "./", "sub/..", "sub/../", absolute + "/.", absolute + "/sub/.."};
     for (const std::string& text : texts) {

@@ -1,5 +1,4 @@
-// Test helpers: the real vocabulary of the chat models' encoding, read from the shared folder
-// beside the source tree (never copied into the repository), and small synthetic vocabularies.
+// Test helpers: the real vocabulary of the chat models' encoding, and small synthetic ones.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,6 +14,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "tokenizer/builtin_vocabulary.h"
 #include "tokenizer/byte_pair_encoder.h"
 #include "tokenizer/vocabulary_loader.h"
 
@@ -23,29 +23,10 @@ namespace tessra::tokenizer::test {
 inline constexpr std::string_view kCl100kSha256 =
     "223921b76ee99bde995b7ff738513eef100fb51d18c93597a113bcffe865b2a7";
 
-// The path of cl100k_base.ranks. CI always has it, so a missing file fails the test.
-inline std::filesystem::path cl100kPath() {
-  const char* source = std::getenv("TESSRA_SOURCE_DIR");
-  if (!source || !*source)
-    throw std::runtime_error("TESSRA_SOURCE_DIR is not set; run the tests through ./dev session");
-  auto path = std::filesystem::path(source) / ".." / "shared" / "vocab" / "cl100k_base.ranks";
-  if (!std::filesystem::exists(path))
-    throw std::runtime_error("The vocabulary is missing: " + path.string());
-  return path;
-}
+// The genuine vocabulary of the chat models' encoding, as the library holds it.
+inline std::string_view cl100kBytes() { return *builtinVocabularyFile("cl100k_base"); }
 
-inline const std::string& cl100kBytes() {
-  static const std::string bytes = [] {
-    std::ifstream in(cl100kPath(), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }();
-  return bytes;
-}
-
-inline std::shared_ptr<const Ranks> cl100kRanks() {
-  static const auto ranks = std::make_shared<const Ranks>(Load::parseRankFile(cl100kBytes()).ranks);
-  return ranks;
-}
+inline std::shared_ptr<const Ranks> cl100kRanks() { return builtinRanks("cl100k_base"); }
 
 inline std::shared_ptr<const BytePairEncoder> encoderWith(std::shared_ptr<const Ranks> ranks,
                                                           std::string_view pattern) {

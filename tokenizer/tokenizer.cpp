@@ -35,8 +35,7 @@ std::shared_ptr<const Ranks> Tokenizer::ranksOf(const Vocab& vocab) {
     if (!slot) slot = std::make_shared<Loaded>();
     loaded = slot;
   }
-  std::call_once(loaded->once,
-                 [&] { loaded->ranks = std::make_shared<const Ranks>(m_loader.loadRanks(vocab)); });
+  std::call_once(loaded->once, [&] { loaded->ranks = m_loader.loadRanks(vocab); });
   return loaded->ranks;
 }
 

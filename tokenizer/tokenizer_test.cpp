@@ -1,5 +1,6 @@
 #include "tokenizer/tokenizer.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -53,22 +54,8 @@ TEST(ModelLookup, ResolvesNamesRowsFirstThenPrefixes) {
   EXPECT_EQ(Vocab::named("r50k_base")->format(), VocabFormat::rankFile);
 }
 
-class TokenizerWithHost : public ::testing::Test {
- protected:
-  TokenizerWithHost() {
-    m_server.route("GET", "/encodings/cl100k_base.ranks",
-                   ScriptedResponse::text(200, test::cl100kBytes()));
-  }
-  VocabularyLoader::Configuration configuration() const {
-    return {.baseUrl = m_server.baseUrl(), .cacheDirectory = m_cache.path()};
-  }
-
-  TempDir m_cache;
-  HttpServer m_server;
-};
-
-TEST_F(TokenizerWithHost, ChatModelsGetTheirEncodingUnderTheirOwnName) {
-  Tokenizer tokenizer(configuration());
+TEST(TokenizerTest, ChatModelsCountExactlyWithNoHostNoCacheAndNoConfiguration) {
+  Tokenizer tokenizer({.baseUrl = std::nullopt, .cacheDirectory = std::nullopt});
   auto gpt4 = tokenizer.getEncoding("gpt-4");
   auto gpt35 = tokenizer.getEncoding("gpt-3.5-turbo");
   auto again = tokenizer.getEncoding("gpt-4");
@@ -82,11 +69,40 @@ TEST_F(TokenizerWithHost, ChatModelsGetTheirEncodingUnderTheirOwnName) {
   EXPECT_EQ(gpt4->specialTokens().at("<|endofprompt|>"), 100276);
   EXPECT_EQ(gpt4->regex().pattern(), kPatternB);
   EXPECT_EQ(gpt4->decode(gpt4->encode("Ünïcödé ✓")), "Ünïcödé ✓");
-  EXPECT_EQ(m_server.requestCount(), 1u);  // one vocabulary, loaded once
 
   EXPECT_EQ(tokenizer.getEncoding("gpt-4o"), nullptr);
   EXPECT_EQ(tokenizer.getEncoding("gpt3"), nullptr);
   EXPECT_EQ(tokenizer.getEncoding(""), nullptr);
+}
+
+class TokenizerWithHost : public ::testing::Test {
+ protected:
+  VocabularyLoader::Configuration configuration() const {
+    return {.baseUrl = m_server.baseUrl(), .cacheDirectory = m_cache.path()};
+  }
+
+  TempDir m_cache;
+  HttpServer m_server;
+};
+
+TEST_F(TokenizerWithHost, TheBuiltInVocabularyCountsAsTheHostsCopy) {
+  // What the host served once and the cache kept, against the built-in copy.
+  m_cache.write(Load::cacheFileName(m_server.baseUrl() + "/encodings/cl100k_base.ranks"),
+                std::string(test::cl100kBytes()));
+  std::string text;
+  for (int i = 0; i < 200; ++i) {
+    text += fmt::format(
+        "Paragraph {}: The committee's report (2,417 pages) wasn't finished until 03:45 — "
+        "naïve café owners in Zürich said «très bien», 東京の天気は晴れ, مرحبا بالعالم. "
+        "    Indented code: for (int i = 0; i < n; ++i) {{ sum += a[i]; }}\n\n",
+        i);
+  }
+  Tokenizer withHost(configuration());
+  Tokenizer builtIn({.baseUrl = std::nullopt, .cacheDirectory = std::nullopt});
+  const Ids fromHost = withHost.getEncoding("gpt-4")->encode(text);
+  EXPECT_EQ(builtIn.getEncoding("gpt-4")->encode(text), fromHost);
+  EXPECT_LT(fromHost.size(), text.size() / 2);  // far fewer than one token a byte
+  EXPECT_EQ(m_server.requestCount(), 0u);
 }
 
 TEST_F(TokenizerWithHost, EncodingsSharingAFileLoadItOnce) {
@@ -106,11 +122,11 @@ TEST_F(TokenizerWithHost, EncodingsSharingAFileLoadItOnce) {
 }
 
 TEST_F(TokenizerWithHost, FailedLoadCountsEveryByteAndIsNotRetried) {
-  m_server.route("GET", "/encodings/cl100k_base.ranks", ScriptedResponse::text(404, "Not Found"));
+  m_server.route("GET", "/encodings/p50k_base.ranks", ScriptedResponse::text(404, "Not Found"));
   Tokenizer tokenizer(configuration());
   const std::string text = "hello wörld";
   for (int call = 0; call < 3; ++call) {
-    auto encoding = tokenizer.getEncoding("gpt-4");
+    auto encoding = tokenizer.getEncoding("text-davinci-003");
     ASSERT_TRUE(encoding);
     EXPECT_EQ(encoding->encode(text).size(), text.size());
   }
@@ -118,23 +134,27 @@ TEST_F(TokenizerWithHost, FailedLoadCountsEveryByteAndIsNotRetried) {
 }
 
 TEST_F(TokenizerWithHost, ConcurrentFirstUsesShareOneDownload) {
+  m_server.route("GET", "/encodings/p50k_base.ranks",
+                 ScriptedResponse::text(200, std::string(test::cl100kBytes())));
   Tokenizer tokenizer(configuration());
   constexpr int kThreads = 8;
   std::vector<Ids> results(kThreads);
   std::vector<std::thread> threads;
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&, i] {
-      auto encoding = tokenizer.getEncoding(i % 2 ? "gpt-4" : "gpt-3.5-turbo-0125");
+      auto encoding = tokenizer.getEncoding(i % 2 ? "text-davinci-003" : "code-davinci-002");
       results[i] = encoding->encode("The same text, counted on every thread.");
     });
   }
   for (auto& thread : threads) thread.join();
   for (const Ids& ids : results) EXPECT_EQ(ids, results[0]);
-  EXPECT_EQ(results[0].size(), 9u);
+  EXPECT_EQ(results[0],
+            test::cl100kWithPatternA().encodeOrdinary("The same text, counted on every thread."));
   EXPECT_EQ(m_server.requestCount(), 1u);
 }
 
 TEST_F(TokenizerWithHost, SharedCounterIsConfiguredFromTheEnvironment) {
+  m_server.route("GET", "/encodings/p50k_base.ranks", ScriptedResponse::text(200, "IQ== 0\n"));
   test::ScopedEnvironment environment;
   environment.set("TESSRA_VOCAB_BASE_URL", m_server.baseUrl().c_str());
   environment.set("XDG_CACHE_HOME", m_cache.path().c_str());
@@ -142,9 +162,10 @@ TEST_F(TokenizerWithHost, SharedCounterIsConfiguredFromTheEnvironment) {
   auto encoding = Tokenizer::shared().getEncoding("gpt-4");
   ASSERT_TRUE(encoding);
   EXPECT_EQ(encoding->encode("hello world"), (Ids{15339, 1917}));
+  ASSERT_TRUE(Tokenizer::shared().getEncoding("text-davinci-003"));
   EXPECT_TRUE(std::filesystem::exists(
       m_cache.path() / "TessraAI" /
-      Load::cacheFileName(m_server.baseUrl() + "/encodings/cl100k_base.ranks")));
+      Load::cacheFileName(m_server.baseUrl() + "/encodings/p50k_base.ranks")));
 }
 
 }  // namespace

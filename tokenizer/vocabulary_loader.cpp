@@ -18,6 +18,7 @@
 #include "platform/foundation/logger.h"
 #include "platform/foundation/url_session.h"
 #include "platform/foundation/utf8.h"
+#include "tokenizer/builtin_vocabulary.h"
 
 namespace tessra::tokenizer {
 
@@ -262,28 +263,35 @@ std::optional<std::string> VocabularyLoader::urlOf(const Vocab& vocab) const {
   return vocab.url(*m_configuration.baseUrl);
 }
 
-Ranks VocabularyLoader::loadRanks(const Vocab& vocab) {
+std::shared_ptr<const Ranks> VocabularyLoader::loadRanks(const Vocab& vocab) {
   const VocabFormat format = vocab.format();
-  std::optional<std::string> url = urlOf(vocab);
+  const std::optional<std::string> url = urlOf(vocab);
+  const std::optional<fs::path> cacheFile = url ? cacheFileOf(*url) : std::nullopt;
+  // A copy the user's host gave earlier wins, so a host that serves another version of the
+  // vocabulary keeps its counts; the built-in one spares the download.
+  if (cacheFile) {
+    if (auto cached = readCache(*cacheFile, format))
+      return std::make_shared<const Ranks>(cached->ranks);
+  }
+  if (auto builtin = builtinRanks(vocab.name)) return builtin;
   if (!url) {
     platform::logInfo("No vocabulary host is configured; the {} vocabulary is not loaded",
                       vocab.name);
-    return fallbackRanks(format);
+    return std::make_shared<const Ranks>(fallbackRanks(format));
   }
-  std::optional<ParsedVocabulary> parsed = fetch(*url, format);
-  if (!parsed) return fallbackRanks(format);
-  return Ranks(parsed->ranks);
+  std::optional<ParsedVocabulary> parsed = fetch(*url, cacheFile, format);
+  if (!parsed) return std::make_shared<const Ranks>(fallbackRanks(format));
+  return std::make_shared<const Ranks>(parsed->ranks);
+}
+
+std::optional<fs::path> VocabularyLoader::cacheFileOf(const std::string& url) const {
+  if (!m_configuration.cacheDirectory) return std::nullopt;
+  return *m_configuration.cacheDirectory / Load::cacheFileName(url);
 }
 
 std::optional<ParsedVocabulary> VocabularyLoader::fetch(const std::string& url,
+                                                        const std::optional<fs::path>& cacheFile,
                                                         VocabFormat format) {
-  std::optional<fs::path> cacheFile;
-  if (m_configuration.cacheDirectory)
-    cacheFile = *m_configuration.cacheDirectory / Load::cacheFileName(url);
-  if (cacheFile) {
-    if (auto cached = readCache(*cacheFile, format)) return cached;
-  }
-
   std::optional<std::string> body = download(url);
   if (!body) return std::nullopt;
   ParsedVocabulary parsed = parse(format, *body);

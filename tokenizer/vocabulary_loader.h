@@ -1,4 +1,8 @@
-// Vocabularies: downloaded from the vocabulary host on first use, cached, and parsed into ranks.
+// Vocabularies: built into the library or downloaded from the vocabulary host on first use,
+// cached, and parsed into ranks.
+//
+// A vocabulary comes from, in this order: a valid cached copy of the host's file, the built-in
+// vocabulary (the chat models' encoding), the vocabulary host when one is configured.
 //
 // The cache is the user's cache folder, one file per vocabulary URL named by the SHA-256 of the
 // URL text. Only a complete vocabulary is cached or used: a 200 answer whose every line parses,
@@ -85,13 +89,17 @@ class VocabularyLoader {
   // The URL of the vocabulary's file, or none without a vocabulary host.
   std::optional<std::string> urlOf(const Vocab& vocab) const;
 
-  // The ranks of the vocabulary, from the cache or the network; the fallback when neither gives
-  // a complete file. Never fails. Blocks while it downloads; must not be called on the delegate
-  // queue of the loader's own URL session.
-  Ranks loadRanks(const Vocab& vocab);
+  // The ranks of the vocabulary, from the cache, the library or the network; the fallback when
+  // none gives a complete file. Never fails. Blocks while it downloads; must not be called on the
+  // delegate queue of the loader's own URL session.
+  std::shared_ptr<const Ranks> loadRanks(const Vocab& vocab);
 
  private:
-  std::optional<ParsedVocabulary> fetch(const std::string& url, VocabFormat format);
+  std::optional<std::filesystem::path> cacheFileOf(const std::string& url) const;
+  // Downloads, checks and caches the file at the URL.
+  std::optional<ParsedVocabulary> fetch(const std::string& url,
+                                        const std::optional<std::filesystem::path>& cacheFile,
+                                        VocabFormat format);
   std::optional<ParsedVocabulary> readCache(const std::filesystem::path& path, VocabFormat format);
   // The body of a 200 answer, or none (the failure is logged).
   std::optional<std::string> download(const std::string& url);

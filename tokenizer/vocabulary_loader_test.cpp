@@ -18,6 +18,8 @@ using testing::TempDir;
 using Entries = std::unordered_map<std::string, Rank>;
 
 const Vocab& cl100kVocab() { return *Vocab::named("cl100k_base"); }
+// A rank-file vocabulary that is not built in, so the host is asked for it.
+const Vocab& hostedVocab() { return *Vocab::named("p50k_base"); }
 
 std::size_t filesIn(const fs::path& folder) {
   if (!fs::exists(folder)) return 0;
@@ -31,7 +33,7 @@ TEST(Load, CacheFileNameIsTheSha256OfTheUrlText) {
             "44a9423f388475ff4d3cb994c818757b200547eca89b161999a0a1cba6f9fd6d");
   EXPECT_EQ(Load::cacheFileName(""),
             "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-  // The shared vocabulary is the one the tests expect.
+  // The built-in vocabulary is the genuine one.
   EXPECT_EQ(Load::cacheFileName(test::cl100kBytes()), test::kCl100kSha256);
 }
 
@@ -105,26 +107,27 @@ class VocabularyDownload : public ::testing::Test {
 };
 
 TEST_F(VocabularyDownload, FirstUseDownloadsAndCachesSecondUseReadsTheCache) {
-  m_server.route("GET", cl100kVocab().path, ScriptedResponse::text(200, test::cl100kBytes()));
+  m_server.route("GET", hostedVocab().path,
+                 ScriptedResponse::text(200, std::string(test::cl100kBytes())));
   {
     VocabularyLoader loader(configuration());
-    const Ranks ranks = loader.loadRanks(cl100kVocab());
+    const Ranks& ranks = *loader.loadRanks(hostedVocab());
     EXPECT_EQ(ranks.size(), 100256u);
     EXPECT_EQ(ranks, *test::cl100kRanks());
   }
   ASSERT_EQ(m_server.requestCount(), 1u);
-  EXPECT_EQ(m_server.requests()[0].path, "/encodings/cl100k_base.ranks");
-  EXPECT_EQ(m_cache.read("TessraAI/" + cacheFileOf(cl100kVocab()).filename().string()),
+  EXPECT_EQ(m_server.requests()[0].path, "/encodings/p50k_base.ranks");
+  EXPECT_EQ(m_cache.read("TessraAI/" + cacheFileOf(hostedVocab()).filename().string()),
             test::cl100kBytes());
   EXPECT_EQ(filesIn(m_cache.path() / "TessraAI"), 1u);  // no temporary file left behind
 
   m_server.stop();
   VocabularyLoader again(configuration());
-  EXPECT_EQ(again.loadRanks(cl100kVocab()), *test::cl100kRanks());
+  EXPECT_EQ(*again.loadRanks(hostedVocab()), *test::cl100kRanks());
 }
 
 TEST_F(VocabularyDownload, AnswersThatAreNotACompleteVocabularyAreNeitherCachedNorUsed) {
-  const std::string& body = test::cl100kBytes();
+  const std::string body(test::cl100kBytes());
   const std::pair<const char*, ScriptedResponse> answers[] = {
       {"404", ScriptedResponse::text(404, "Not Found")},
       {"500 with a vocabulary", ScriptedResponse::text(500, body)},
@@ -136,9 +139,9 @@ TEST_F(VocabularyDownload, AnswersThatAreNotACompleteVocabularyAreNeitherCachedN
   for (const auto& [name, answer] : answers) {
     TempDir cache;
     HttpServer server;
-    server.route("GET", cl100kVocab().path, answer);
+    server.route("GET", hostedVocab().path, answer);
     VocabularyLoader loader({.baseUrl = server.baseUrl(), .cacheDirectory = cache.path()});
-    EXPECT_TRUE(loader.loadRanks(cl100kVocab()).empty()) << name;
+    EXPECT_TRUE(loader.loadRanks(hostedVocab())->empty()) << name;
     EXPECT_EQ(server.requestCount(), 1u) << name;
     EXPECT_EQ(filesIn(cache.path()), 0u) << name;
   }
@@ -146,8 +149,8 @@ TEST_F(VocabularyDownload, AnswersThatAreNotACompleteVocabularyAreNeitherCachedN
 
 TEST_F(VocabularyDownload, InvalidOrUnreadableCacheIsRemovedAndFetchedAgain) {
   const std::string small = "QQ== 1\nQg== 2\n";
-  m_server.route("GET", cl100kVocab().path, ScriptedResponse::text(200, small));
-  const fs::path cacheFile = cacheFileOf(cl100kVocab());
+  m_server.route("GET", hostedVocab().path, ScriptedResponse::text(200, small));
+  const fs::path cacheFile = cacheFileOf(hostedVocab());
   fs::create_directories(cacheFile.parent_path());
 
   const std::pair<const char*, std::function<void()>> damages[] = {
@@ -159,7 +162,7 @@ TEST_F(VocabularyDownload, InvalidOrUnreadableCacheIsRemovedAndFetchedAgain) {
   for (const auto& [name, damage] : damages) {
     damage();
     VocabularyLoader loader(configuration());
-    EXPECT_EQ(loader.loadRanks(cl100kVocab()), Ranks(Entries{{"A", 1}, {"B", 2}})) << name;
+    EXPECT_EQ(*loader.loadRanks(hostedVocab()), Ranks(Entries{{"A", 1}, {"B", 2}})) << name;
     EXPECT_EQ(m_server.requestCount(), ++expectedRequests) << name;
     EXPECT_EQ(m_cache.read(fs::relative(cacheFile, m_cache.path())), small) << name;
     fs::remove(cacheFile);
@@ -171,27 +174,42 @@ TEST_F(VocabularyDownload, MergesFileLoadsWithItsOneByteTokens) {
   m_server.route("GET", "/gpt-2/encodings/main/vocab.bpe",
                  ScriptedResponse::text(200, "#version: 0.2\nĠ t\nĠt he\n"));
   VocabularyLoader loader(configuration());
-  const Ranks ranks = loader.loadRanks(gpt2);
+  const Ranks& ranks = *loader.loadRanks(gpt2);
   EXPECT_EQ(ranks.size(), 258u);
   EXPECT_EQ(ranks.find(" the"), 257);
   EXPECT_TRUE(fs::exists(cacheFileOf(gpt2)));
 
   // Without a host there is nothing to load: no ranks, or the one-byte tokens of a merges file.
   VocabularyLoader offline({.baseUrl = std::nullopt, .cacheDirectory = m_cache.path()});
-  EXPECT_TRUE(offline.loadRanks(cl100kVocab()).empty());
-  EXPECT_EQ(offline.loadRanks(gpt2).size(), 256u);
+  EXPECT_TRUE(offline.loadRanks(hostedVocab())->empty());
+  EXPECT_EQ(offline.loadRanks(gpt2)->size(), 256u);
   EXPECT_EQ(m_server.requestCount(), 1u);
 }
 
 TEST_F(VocabularyDownload, FailedCacheWriteIsReportedAndTheVocabularyStillUsed) {
-  m_server.route("GET", cl100kVocab().path, ScriptedResponse::text(200, "QQ== 1\n"));
+  m_server.route("GET", hostedVocab().path, ScriptedResponse::text(200, "QQ== 1\n"));
   m_cache.write("blocker", "a file where the cache folder should be");
   VocabularyLoader loader({.baseUrl = m_server.baseUrl(), .cacheDirectory = m_cache / "blocker"});
   ::testing::internal::CaptureStdout();
-  const Ranks ranks = loader.loadRanks(cl100kVocab());
+  const Ranks& ranks = *loader.loadRanks(hostedVocab());
   const std::string printed = ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(ranks.find("A"), 1);
   EXPECT_TRUE(printed.starts_with("Error while caching: ")) << printed;
+}
+
+TEST_F(VocabularyDownload, TheChatModelsVocabularyIsBuiltInAndACachedCopyComesFirst) {
+  VocabularyLoader offline({.baseUrl = std::nullopt, .cacheDirectory = std::nullopt});
+  const auto builtin = offline.loadRanks(cl100kVocab());
+  EXPECT_EQ(builtin->size(), 100256u);
+  // Parsed once per process: every loader shares the same ranks.
+  EXPECT_EQ(builtin.get(), VocabularyLoader(configuration()).loadRanks(cl100kVocab()).get());
+  EXPECT_EQ(m_server.requestCount(), 0u);
+
+  // A copy the host gave earlier wins over the built-in one.
+  const fs::path cacheFile = cacheFileOf(cl100kVocab());
+  m_cache.write(fs::relative(cacheFile, m_cache.path()), "QQ== 1\n");
+  EXPECT_EQ(*VocabularyLoader(configuration()).loadRanks(cl100kVocab()), Ranks(Entries{{"A", 1}}));
+  EXPECT_EQ(m_server.requestCount(), 0u);
 }
 
 TEST(VocabularyConfiguration, ComesFromTheEnvironment) {

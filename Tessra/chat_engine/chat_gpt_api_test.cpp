@@ -253,17 +253,21 @@ TEST_F(ChatEngineTest, AChangedKeyReplacesTheClientAndAnUnchangedOneKeepsIt) {
   m_server.route("POST", kChatPath, sse({kDone}));
   ChatGPTAPI& api = engine();
   auto first = api.send(question("a"), m_plan);
-  collect(first);
+  ASSERT_FALSE(collect(first).error);
   const auto client = api.openAI();
+  ASSERT_TRUE(client);
   auto second = api.send(question("b"), m_plan);
-  collect(second);
+  ASSERT_FALSE(collect(second).error);
   EXPECT_EQ(api.openAI(), client);
   m_plan.apiKey = "sk-other";
   auto third = api.send(question("c"), m_plan);
-  collect(third);
+  ASSERT_FALSE(collect(third).error);
+  ASSERT_TRUE(api.openAI());
   EXPECT_NE(api.openAI(), client);
   EXPECT_EQ(api.openAI()->configuration().token, "sk-other");
-  EXPECT_EQ(m_server.waitForRequest(2)->header("Authorization"), "Bearer sk-other");
+  const auto request = m_server.waitForRequest(2);
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->header("Authorization"), "Bearer sk-other");
 }
 
 TEST_F(ChatEngineTest, ContentWinsOverToolFragmentsOfTheSameChunk) {

@@ -64,9 +64,11 @@ class EndToEnd : public ::testing::Test {
     s_home = std::make_unique<testing::TempDir>();
     for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
       ::setenv(name, (s_home->path() / name).c_str(), 1);
+    for (const char* name : {"TESSRA_DATA_DIR", "TESSRA_CONFIG_DIR", "TESSRA_CACHE_DIR"})
+      ::unsetenv(name);
     s_server = std::make_unique<HttpServer>();
     s_server->route("GET", "/encodings/cl100k_base.ranks",
-                    ScriptedResponse::text(200, tokenizer::test::cl100kBytes()));
+                    ScriptedResponse::text(200, std::string(tokenizer::test::cl100kBytes())));
     ::setenv("TESSRA_VOCAB_BASE_URL", s_server->baseUrl().c_str(), 1);
     ::setenv(aiclient::AIClient::kBaseUrlVariable, s_server->baseUrl().c_str(), 1);
   }

@@ -132,7 +132,7 @@ std::span<const QColor> all() {
 namespace sounds {
 
 const QString& popUrl() {
-  static const QString kUrl = QStringLiteral("qrc:/sounds/pop.mp3");
+  static const QString kUrl = QStringLiteral("qrc:/sounds/pop.wav");
   return kUrl;
 }
 

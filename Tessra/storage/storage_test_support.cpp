@@ -14,9 +14,14 @@ namespace {
 // Made during static initialisation, before any test asks for the storage folder.
 struct ProcessHome {
   ProcessHome() {
+    // The program's own variables win over XDG's, so both are set: a store test that empties
+    // its folder must never reach one the environment pointed elsewhere.
     ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (home.path() / "cache").c_str(), 1);
+    ::setenv("TESSRA_DATA_DIR", (home.path() / "data" / "TessraAI").c_str(), 1);
     ::setenv("TESSRA_CONFIG_DIR", (home.path() / "config" / "TessraAI").c_str(), 1);
+    ::setenv("TESSRA_CACHE_DIR", (home.path() / "cache" / "TessraAI").c_str(), 1);
   }
   testing::TempDir home;
 };

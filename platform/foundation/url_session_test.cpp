@@ -554,7 +554,9 @@ TEST(UrlSessionTest, ACancelledTaskThatNeverStartedSendsNothing) {
   never.cancel();
   never.resume();
   ASSERT_TRUE(fetch(session, {.url = server.url("/after")}).has_value());
-  EXPECT_EQ(server.waitForRequest(0)->path, "/after");
+  const auto request = server.waitForRequest(0);
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->path, "/after");
   EXPECT_EQ(server.requestCount(), 1u);
   EXPECT_EQ(completions, 0);
 }

@@ -1,0 +1,230 @@
+#include "Tessra/shell/app_delegate.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+
+#include <optional>
+
+#include "Tessra/shell/config.h"
+#include "Tessra/shell/floating_controller.h"
+#include "Tessra/shell/floating_window.h"
+#include "Tessra/shell/login_launch.h"
+#include "Tessra/shell/side_button_window.h"
+#include "Tessra/shell/usage_signals.h"
+#include "Tessra/storage/constants.h"
+#include "Tessra/storage/settings_keys.h"
+#include "platform/foundation/logger.h"
+#include "platform/ui/screens.h"
+#include "platform/ui/taskbar_policy.h"
+#include "platform/ui/url_opener.h"
+
+namespace tessra {
+namespace {
+
+using namespace std::chrono_literals;
+
+AppDelegate* g_shared = nullptr;
+bool g_windowPinned = false;
+std::optional<bool> g_sideBarVisible;
+
+constexpr auto kTelemetryInterval = 24h;
+constexpr auto kShowDelay = 100ms;
+constexpr auto kFirstShowDelay = 300ms;
+
+}  // namespace
+
+bool isWindowPinned() { return g_windowPinned; }
+void setWindowPinned(bool pinned) { g_windowPinned = pinned; }
+
+bool sideBarVisible() {
+  if (!g_sideBarVisible) g_sideBarVisible = settings_keys::sideBarVisible();
+  return *g_sideBarVisible;
+}
+void setSideBarVisible(bool visible) { g_sideBarVisible = visible; }
+
+int openDockWindowCount() { return platform::TaskbarPolicy::shared().openWindowCount(); }
+void countDockWindowUp() { platform::TaskbarPolicy::shared().countUp(); }
+void countDockWindowDown() { platform::TaskbarPolicy::shared().countDown(); }
+
+void openURL(const QString& text) {
+  const QUrl url(text, QUrl::StrictMode);
+  if (text.trimmed().isEmpty() || !url.isValid()) {
+    platform::logDebug("Invalid URL");
+    return;
+  }
+  platform::openExternally(url);
+}
+
+AppDelegate::AppDelegate(QObject* parent) : QObject(parent) {
+  g_shared = this;
+  m_showTimer.setSingleShot(true);
+  m_showTimer.setInterval(kShowDelay);
+  connect(&m_showTimer, &QTimer::timeout, this, [this] {
+    if (!m_floatingWindow) return;
+    m_floatingWindow->controller()->recalculateSize();
+    m_floatingWindow->makeKeyAndOrderFront();
+  });
+  // Every quit path (the tray's Quit, a signal, the end of the session) runs through the event
+  // loop and passes here, so telemetry keeps what it has not sent.
+  connect(qApp, &QCoreApplication::aboutToQuit, this,
+          [] { usage_signals::applicationWillTerminate(); });
+}
+
+AppDelegate::~AppDelegate() {
+  if (g_shared == this) g_shared = nullptr;
+  delete m_buttonWindow.data();
+  delete m_floatingWindow.data();
+}
+
+AppDelegate* AppDelegate::shared() { return g_shared; }
+
+void AppDelegate::setUp() {
+  if (m_setUp) return;
+  m_setUp = true;
+  if (app_environment::isRunningForPreviews()) return;
+  setUpTelemetry();
+  // Nothing is counted yet: the program starts off the taskbar.
+  countDockWindowDown();
+
+  auto& center = platform::NotificationCenter::defaultCenter();
+  auto observe = [&](std::string_view name, void (AppDelegate::*handler)()) {
+    m_observers.push_back(center.addObserver(
+        std::string(name), [this, handler](const platform::Notification&) { (this->*handler)(); }));
+  };
+  observe(notification_names::kFloatingWindowSizeDidChanged, &AppDelegate::closeSidebar);
+  observe(notification_names::kFloatingWindowPositionDidChanged, &AppDelegate::closeSidebar);
+  connect(&platform::Screens::shared(), &platform::Screens::parametersChanged, this,
+          &AppDelegate::displayConfigurationChanged);
+  observe(notification_names::kAppLanguageChanged, &AppDelegate::showAlertToCloseTheApp);
+  observe(notification_names::kOverlayVisibilityChanged, &AppDelegate::overlayVisibilityChanged);
+
+  startApp();
+}
+
+void AppDelegate::setUpTelemetry() {
+  usage_signals::initialize(kTelemetryAppID);
+  m_telemetryTimer.stop();
+  m_telemetryTimer.disconnect();
+  m_telemetryTimer.setInterval(kTelemetryInterval);
+  connect(&m_telemetryTimer, &QTimer::timeout, this, [] { usage_signals::send("ping"); });
+  m_telemetryTimer.start();
+  usage_signals::send("ping");
+}
+
+void AppDelegate::startApp() {
+  showOverlayButton();
+  if (!login_launch::launchedAsLoginItem())
+    QTimer::singleShot(kFirstShowDelay, this, &AppDelegate::toggleFloatingWindow);
+}
+
+void AppDelegate::toggleFloatingWindow() {
+  // A show still waiting for its timer counts as shown: the last request wins.
+  if (m_showTimer.isActive()) {
+    m_showTimer.stop();
+    return;
+  }
+  if (m_floatingWindow && m_floatingWindow->isPanelShown()) {
+    m_floatingWindow->close();
+    return;
+  }
+  showFloatingWindow();
+}
+
+void AppDelegate::showFloatingWindow() {
+  if (!m_floatingWindow) {
+    m_floatingWindow = new FloatingWindow;
+    const QPointer<AppDelegate> self(this);
+    m_floatingWindow->setTriggerVisibility([self](bool visible) {
+      if (!self) return;
+      if (visible) {
+        self->showOverlayButton();
+      } else {
+        self->removeOverlayButton();
+      }
+    });
+    m_floatingWindow->winId();
+    connect(m_floatingWindow->windowHandle(), &QWindow::screenChanged, this,
+            &AppDelegate::didChangeScreenNotification);
+  }
+  m_showTimer.start();
+}
+
+void AppDelegate::closeSidebar() {
+  if (m_floatingWindow && m_floatingWindow->isPanelShown()) m_floatingWindow->close();
+}
+
+void AppDelegate::displayConfigurationChanged() {
+  if (m_floatingWindow) m_floatingWindow->controller()->recalculateSize();
+  if (m_buttonWindow) m_buttonWindow->setGeometry(overlayButtonFrame());
+}
+
+void AppDelegate::didChangeScreenNotification() { repositionOverlayButton(); }
+
+QWidget* AppDelegate::buttonWindow() const { return m_buttonWindow; }
+
+FloatingWindow* AppDelegate::floatingWindow() const { return m_floatingWindow; }
+
+void AppDelegate::showOverlayButton() {
+  if (m_buttonWindow || !settings_keys::overlayIconVisible()) return;
+  m_buttonWindow = new SideButtonWindow([this] { showFloatingWindow(); });
+  m_buttonWindow->setGeometry(overlayButtonFrame());
+  m_buttonWindow->winId();
+  connect(m_buttonWindow->windowHandle(), &QWindow::screenChanged, this,
+          &AppDelegate::didChangeScreenNotification);
+  m_buttonWindow->show();
+  m_buttonWindow->raise();
+}
+
+QRect AppDelegate::overlayButtonFrame() const { return SideButtonWindow::overlayButtonFrame(); }
+
+void AppDelegate::repositionOverlayButton() {
+  const QRect frame = overlayButtonFrame();
+  if (m_buttonWindow && m_buttonWindow->geometry() != frame) m_buttonWindow->setGeometry(frame);
+}
+
+void AppDelegate::removeOverlayButton() {
+  if (!m_buttonWindow) return;
+  m_buttonWindow->hide();
+  m_buttonWindow->deleteLater();
+  m_buttonWindow = nullptr;
+}
+
+void AppDelegate::overlayVisibilityChanged() {
+  if (settings_keys::overlayIconVisible()) {
+    showOverlayButton();
+  } else {
+    removeOverlayButton();
+  }
+}
+
+void AppDelegate::showAlertToCloseTheApp() {
+  QWidget* window = QApplication::activeWindow();
+  if (window == nullptr) return;
+  auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Language Change"),
+                                QStringLiteral("Language Change"), QMessageBox::NoButton, window);
+  alert->setInformativeText(QStringLiteral(
+      "You have changed the app language. To apply these changes, the app must be restarted."));
+  QPushButton* restart = alert->addButton(QStringLiteral("Restart Now"), QMessageBox::AcceptRole);
+  alert->addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+  alert->setWindowModality(Qt::WindowModal);
+  alert->setAttribute(Qt::WA_DeleteOnClose);
+  connect(alert, &QMessageBox::finished, this, [this, alert, restart] {
+    if (alert->clickedButton() == restart) relaunch();
+  });
+  alert->open();
+  emit languageAlertShown(window);
+}
+
+void AppDelegate::relaunch() {
+  QStringList arguments = QCoreApplication::arguments().mid(1);
+  arguments.removeAll(login_launch::kArgument.toString());
+  if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments))
+    platform::logError("Could not start Tessra again; quitting anyway");
+  QCoreApplication::exit(0);
+}
+
+}  // namespace tessra

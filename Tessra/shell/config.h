@@ -1,0 +1,83 @@
+// Where the floating panel stands and how large it is, from the position, width and padding
+// settings and the main screen; the constraint the slide moves; boxes centred over the panel.
+//
+//   const QSize size = Config::floatingWindowSize(rawValue(settings_keys::floatingWindowSize()));
+//   const QPoint origin = Config::floatingWindowOrigin(size.width(), size.height());
+//   const QPointF box = Config::centeredOrigin(0.5, 300);  // half the panel wide, 300 high
+//
+// Coordinates are Qt's global ones (origin top left, y downwards). The height of the desktop's
+// top panel plays the part of the menu bar: a side panel stands below it, the padding above and
+// below. Every call reads the settings and the screens afresh, unless it is handed an
+// `Environment` (tests describe a screen of their own that way). GUI thread only.
+#pragma once
+
+#include <QPoint>
+#include <QPointF>
+#include <QRect>
+#include <QSize>
+
+#include <optional>
+
+#include "Tessra/storage/settings_enums.h"
+#include "platform/layout/layout_constraint.h"
+
+class QWidget;
+
+namespace tessra {
+
+class Config {
+ public:
+  // What the panel's geometry depends on.
+  struct Environment {
+    std::optional<QRect> mainScreenFrame;
+    // The first screen's frame, for a side panel's height when there is no main screen.
+    std::optional<QRect> firstScreenFrame;
+    // The height of the desktop's panel at the top of the main screen (0 when none).
+    int menuBarHeight = 0;
+    PopupPosition position = PopupPosition::right;
+    FloatingWindowSize size = FloatingWindowSize::extraSmall;
+    FloatingWindowPadding padding = FloatingWindowPadding::none;
+    bool sideBarVisible = true;
+
+    // The screens, the settings and `sideBarVisible()` as they are now.
+    static Environment current();
+  };
+
+  Config() = delete;
+
+  // The width the slide pushes the chat view beyond the panel's edge before it slides in.
+  static constexpr int kSlideDistance = 500;
+  // How much wider the panel is while the side list is shown.
+  static constexpr int kSideBarWidth = 200;
+
+  // 500, or for a top or bottom panel the main screen's width (0 without a main screen).
+  static int defaultWidth(const Environment& environment = Environment::current());
+  static int menuBarHeight(const Environment& environment = Environment::current());
+  // 312 for a top or bottom panel; else the main (or first) screen's height less the menu bar
+  // and twice the padding; 0 without any screen.
+  static int floatingWindowHeight(const Environment& environment = Environment::current());
+  // (width of the `FloatingWindowSize` raw value `counter`, floatingWindowHeight()). A raw value
+  // outside 0 to 5 sizes the panel as `medium`.
+  static QSize floatingWindowSize(int counter,
+                                  const Environment& environment = Environment::current());
+  // The panel's top-left corner for a panel of that size.
+  static QPoint floatingWindowOrigin(int width, int height,
+                                     const Environment& environment = Environment::current());
+  // The panel's whole frame for the `FloatingWindowSize` raw value `counter`: 200 wider while the
+  // side list is shown (a top or bottom panel never wider than its screen), at its origin.
+  static QRect floatingWindowFrame(int counter,
+                                   const Environment& environment = Environment::current());
+  // The top-left corner of a box centred over the panel (sized by the environment's size
+  // setting). A width or height in (0, 1] is a
+  // fraction of the panel's; a given maximum caps it.
+  static QPointF centeredOrigin(double width, double height,
+                                std::optional<double> maxWidth = std::nullopt,
+                                std::optional<double> maxHeight = std::nullopt,
+                                const Environment& environment = Environment::current());
+  // A new, inactive constraint that holds `view`'s edge at the panel's screen edge 500 points
+  // beyond `container`'s same edge.
+  static platform::LayoutConstraintPtr slideInConstraint(
+      QWidget* view, QWidget* container, PopupPosition position = Environment::current().position);
+};
+
+}  // namespace tessra

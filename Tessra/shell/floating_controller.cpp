@@ -1,0 +1,262 @@
+#include "Tessra/shell/floating_controller.h"
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QKeySequenceEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/config.h"
+#include "Tessra/storage/constants.h"
+#include "Tessra/storage/settings_keys.h"
+#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
+#include "constraints/constrainable.h"
+#include "platform/layout/constant_animation.h"
+#include "platform/layout/view_layout.h"
+#include "platform/ui/local_event_monitor.h"
+#include "platform/ui/sound_effect.h"
+
+namespace tessra {
+namespace {
+
+bool g_promptKeyForwardingEnabled = true;
+
+FloatingController::ChatViewFactory& chatViewFactory() {
+  static FloatingController::ChatViewFactory factory;
+  return factory;
+}
+
+FloatingController::PasteboardAttachmentReader& pasteboardAttachmentReader() {
+  static FloatingController::PasteboardAttachmentReader reader;
+  return reader;
+}
+
+// Stands in for the chat view until the chat window provides its own.
+QWidget* makePlaceholderView(QWidget* parent) {
+  auto* view = new QWidget(parent);
+  view->setAutoFillBackground(true);
+  QPalette colors = view->palette();
+  colors.setColor(QPalette::Window, palette::background());
+  view->setPalette(colors);
+  auto* title = new QLabel(LocalizedText::General::tessraAI(), view);
+  title->setAlignment(Qt::AlignCenter);
+  QFont font = title->font();
+  font.setPointSizeF(font.pointSizeF() * 1.6);
+  title->setFont(font);
+  auto* layout = new QVBoxLayout(view);
+  layout->addWidget(title);
+  return view;
+}
+
+QEasingCurve bezier(QPointF c1, QPointF c2) {
+  QEasingCurve curve(QEasingCurve::BezierSpline);
+  curve.addCubicBezierSegment(c1, c2, QPointF(1, 1));
+  return curve;
+}
+
+QWidget* widgetOf(QWindow* window) {
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (widget->windowHandle() == window) return widget;
+  return nullptr;
+}
+
+bool isTextInput(const QWidget* widget) {
+  if (widget == nullptr) return false;
+  if (const auto* combo = qobject_cast<const QComboBox*>(widget)) return combo->isEditable();
+  return qobject_cast<const QLineEdit*>(widget) != nullptr ||
+         qobject_cast<const QTextEdit*>(widget) != nullptr ||
+         qobject_cast<const QPlainTextEdit*>(widget) != nullptr ||
+         qobject_cast<const QAbstractSpinBox*>(widget) != nullptr ||
+         qobject_cast<const QKeySequenceEdit*>(widget) != nullptr;
+}
+
+bool isPrintable(const QString& text) {
+  if (text.isEmpty()) return false;
+  for (const QChar c : text)
+    if (!c.isPrint() && !c.isSurrogate()) return false;
+  return true;
+}
+
+constexpr Qt::KeyboardModifiers kBlockingModifiers =
+    Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+
+void postInputText(const QString& text) {
+  platform::NotificationCenter::defaultCenter().post(
+      std::string(notification_names::kFocusOnPromptInput),
+      {{std::string(notification_names::kInputedTextKey), text.toStdString()}});
+}
+
+}  // namespace
+
+bool isPromptKeyForwardingEnabled() { return g_promptKeyForwardingEnabled; }
+void setPromptKeyForwardingEnabled(bool enabled) { g_promptKeyForwardingEnabled = enabled; }
+
+void FloatingController::setChatViewFactory(ChatViewFactory factory) {
+  chatViewFactory() = std::move(factory);
+}
+
+void FloatingController::setPasteboardAttachmentReader(PasteboardAttachmentReader reader) {
+  pasteboardAttachmentReader() = std::move(reader);
+}
+
+FloatingController::FloatingController(QWidget* parent)
+    : QWidget(parent), m_popupPosition(settings_keys::popupWindowPosition()) {
+  m_container = new QWidget(this);
+  constraints::ConstrainableView(m_container).edgesToSuperview();
+
+  const QPointer<FloatingController> self(this);
+  auto recalculate = [self] {
+    QMetaObject::invokeMethod(
+        self.data(),
+        [self] {
+          if (self) self->recalculateSize();
+        },
+        Qt::QueuedConnection);
+  };
+  m_mainView = chatViewFactory() ? chatViewFactory()(m_container, recalculate)
+                                 : makePlaceholderView(m_container);
+  m_mainView->setParent(m_container);
+  constraints::ConstrainableView mainView(m_mainView);
+  mainView.width(m_container);
+  mainView.height(m_container);
+
+  m_counter = static_cast<int>(rawValue(settings_keys::floatingWindowSize()));
+  m_popAudioPlayer = std::make_unique<platform::SoundEffect>(QUrl(sounds::popUrl()));
+  m_sizeObserver = platform::NotificationCenter::defaultCenter().addObserver(
+      std::string(notification_names::kFloatingWindowSizeDidChanged),
+      [this](const platform::Notification&) { sizeDidChanged(); });
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+FloatingController::~FloatingController() = default;
+
+void FloatingController::sizeDidChanged() {
+  m_counter = static_cast<int>(rawValue(settings_keys::floatingWindowSize()));
+  recalculateSize();
+}
+
+void FloatingController::recalculateSize() {
+  platform::NotificationCenter::defaultCenter().post(
+      std::string(notification_names::kWillResizeGptWindow));
+  const QRect frame = Config::floatingWindowFrame(m_counter);
+  QWidget* panel = window();
+  if (panel == this || panel->geometry() == frame) return;
+  panel->setGeometry(frame);
+  platform::layoutSubtreeIfNeeded(this);
+}
+
+void FloatingController::animateIn() {
+  if (m_isAnimating) return;
+  m_isAnimating = true;
+  m_mainView->setGeometry(QRect());
+  m_popupPosition = settings_keys::popupWindowPosition();
+  if (m_constraint) m_constraint->setActive(false);
+  m_constraint = Config::slideInConstraint(m_mainView, m_container, m_popupPosition);
+  m_constraint->setActive(true);
+  platform::layoutSubtreeIfNeeded(this);
+  startSlide(0, true, {});
+  setFocus(Qt::ActiveWindowFocusReason);
+  if (settings_keys::soundEffects()) m_popAudioPlayer->play();
+}
+
+void FloatingController::animateOut(std::function<void()> completion) {
+  // The window holds back requests made during a slide until it ends.
+  if (m_isAnimating) return;
+  if (!m_constraint) {
+    if (completion) completion();
+    return;
+  }
+  m_isAnimating = true;
+  const QWidget* panel = window();
+  const bool horizontalEdge =
+      m_popupPosition == PopupPosition::left || m_popupPosition == PopupPosition::right;
+  double offset = panel == this ? 0 : (horizontalEdge ? panel->width() : panel->height());
+  if (m_popupPosition == PopupPosition::left || m_popupPosition == PopupPosition::top)
+    offset = -offset;
+  startSlide(offset, false, std::move(completion));
+  platform::NotificationCenter::defaultCenter().post(
+      std::string(notification_names::kWillHideGptWindow));
+}
+
+void FloatingController::startSlide(double target, bool slidingIn,
+                                    std::function<void()> completion) {
+  // Ease-in for the way in, ease-out for the way out: the curves of the desktop's own slides.
+  const QEasingCurve curve = slidingIn ? bezier({0.42, 0}, {1, 1}) : bezier({0, 0}, {0.58, 1});
+  auto* animation = new platform::ConstantAnimation(m_constraint, target, 200, curve, this);
+  m_animation = animation;
+  connect(animation, &QAbstractAnimation::finished, this,
+          [this, slidingIn, completion = std::move(completion)] {
+            if (!slidingIn && m_constraint) {
+              m_constraint->setConstant(0);
+              m_constraint->setActive(false);
+            }
+            if (completion) completion();
+            m_isAnimating = false;
+            emit slideFinished();
+          });
+  animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void FloatingController::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (m_eventMonitor) return;
+  m_eventMonitor = std::make_unique<platform::LocalEventMonitor>(
+      QList<QEvent::Type>{QEvent::KeyPress}, [this](QWindow* window, QEvent* event) {
+        return handleKeyDown(window, static_cast<QKeyEvent*>(event))
+                   ? platform::EventDisposition::swallow
+                   : platform::EventDisposition::keep;
+      });
+  m_eventMonitor->start();
+}
+
+void FloatingController::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  m_eventMonitor.reset();
+}
+
+bool FloatingController::handleKeyDown(QWindow* window, QKeyEvent* event) {
+  const QWidget* target = widgetOf(window);
+  if (target == nullptr) return false;
+  // Tool windows, dialogs, sheets and pop-ups keep their keys; the panel and normal windows
+  // send stray typing to the prompt.
+  if (target != this->window() && target->windowType() != Qt::Window) return false;
+  if (QApplication::activeModalWidget() != nullptr) return false;
+  if (!isPromptKeyForwardingEnabled()) return false;
+  if (isTextInput(QApplication::focusWidget())) return false;
+
+  const Qt::KeyboardModifiers modifiers = event->modifiers();
+  if ((modifiers & kBlockingModifiers) == 0) {
+    if (!isPrintable(event->text())) return false;
+    postInputText(event->text());
+    return true;
+  }
+  if (event->key() == Qt::Key_V && (modifiers & kBlockingModifiers) == Qt::ControlModifier) {
+    handlePaste();
+    return true;
+  }
+  return false;
+}
+
+void FloatingController::handlePaste() {
+  if (pasteboardAttachmentReader()) {
+    if (std::optional<ChatAttachment> attachment = pasteboardAttachmentReader()()) {
+      platform::NotificationCenter::defaultCenter().post(
+          std::string(notification_names::kFocusOnPromptInput), nlohmann::json::object(),
+          std::move(*attachment));
+      return;
+    }
+  }
+  const QString text = QGuiApplication::clipboard()->text();
+  if (!text.isEmpty()) postInputText(text);
+}
+
+}  // namespace tessra

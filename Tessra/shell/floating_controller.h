@@ -1,0 +1,101 @@
+// The content of the floating panel: hosts the chat view, slides it in and out across the
+// panel's screen edge, sizes the panel, plays the "pop" and sends stray typing to the prompt.
+//
+// Layout: the controller (rounded by its window) holds a container that fills it; the chat view
+// is as large as the container and placed only by the slide constraint, which starts 500 points
+// beyond the panel's edge and is animated to 0 (in, 0.2 s, ease-in) or to the panel's width or
+// height (out, 0.2 s, ease-out).
+//
+// While the controller is on screen it watches the program's key presses. A press with printable
+// text and no Ctrl, Alt or Super, in the panel or another normal window of the program, is posted
+// as "focusOnPromptInput" {"inputedTextKey": text} and swallowed; Ctrl+V posts the clipboard: an
+// attachment (carried as the notification's object, a `ChatAttachment`, with an empty payload)
+// when the attachment source finds one, else its text. Nothing is redirected from tool windows,
+// dialogs or a focused text field, nor while `isPromptKeyForwardingEnabled()` is false.
+//
+// The chat view comes from the factory set with `setChatViewFactory` (a placeholder until one is
+// set). GUI thread only.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "Tessra/storage/chat_attachment.h"
+#include "Tessra/storage/settings_enums.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/layout/layout_constraint.h"
+
+class QKeyEvent;
+class QVariantAnimation;
+
+namespace tessra {
+
+namespace platform {
+class LocalEventMonitor;
+class SoundEffect;
+}  // namespace platform
+
+// While false (the attachment preview is shown), no key is redirected to the prompt.
+bool isPromptKeyForwardingEnabled();
+void setPromptKeyForwardingEnabled(bool enabled);
+
+class FloatingController final : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Makes the chat view. `recalculateWindowSize` asks the controller to resize the panel; it
+  // defers the work to the event loop, so the view may call it at any moment.
+  using ChatViewFactory =
+      std::function<QWidget*(QWidget* parent, std::function<void()> recalculateWindowSize)>;
+  // Reads an attachment from the clipboard (a file, an image, a long text), nothing when it
+  // holds none.
+  using PasteboardAttachmentReader = std::function<std::optional<ChatAttachment>()>;
+
+  // The factory used by controllers made from now on; an empty one restores the placeholder.
+  static void setChatViewFactory(ChatViewFactory factory);
+  static void setPasteboardAttachmentReader(PasteboardAttachmentReader reader);
+
+  explicit FloatingController(QWidget* parent = nullptr);
+  ~FloatingController() override;
+
+  // Sizes and places the panel's window from the settings; posts "willResizeGptWindow".
+  void recalculateSize();
+  void animateIn();
+  void animateOut(std::function<void()> completion);
+
+  bool isAnimating() const { return m_isAnimating; }
+  QWidget* mainView() const { return m_mainView; }
+  // The edge read at the last slide-in.
+  PopupPosition popupPosition() const { return m_popupPosition; }
+
+ signals:
+  // A slide in or out has ended (its completion has run).
+  void slideFinished();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void sizeDidChanged();
+  void startSlide(double target, bool slidingIn, std::function<void()> completion);
+  bool handleKeyDown(QWindow* window, QKeyEvent* event);
+  void handlePaste();
+
+  QWidget* m_container = nullptr;
+  QWidget* m_mainView = nullptr;
+  platform::LayoutConstraintPtr m_constraint;
+  QPointer<QVariantAnimation> m_animation;
+  PopupPosition m_popupPosition;
+  int m_counter = 0;
+  bool m_isAnimating = false;
+  std::unique_ptr<platform::SoundEffect> m_popAudioPlayer;
+  std::unique_ptr<platform::LocalEventMonitor> m_eventMonitor;
+  platform::NotificationCenter::ObserverToken m_sizeObserver;
+};
+
+}  // namespace tessra

@@ -1,0 +1,96 @@
+#include "Tessra/shell/floating_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QVBoxLayout>
+
+#include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/floating_controller.h"
+
+namespace tessra {
+
+namespace {
+constexpr int kCornerRadius = 16;
+}  // namespace
+
+FloatingWindow::FloatingWindow(QWidget* parent)
+    : OverlayWindow(parent),
+      m_controller(new FloatingController(this)),
+      m_monitor(platform::GlobalEventMonitor::leftMouseDown,
+                [this](const platform::GlobalMouseEvent& event) { outsideClick(event); }) {
+  setWindowTitle(QStringLiteral("Tessra"));
+  setRoundedCorners(kCornerRadius, topLeft | bottomLeft);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(m_controller);
+  connect(m_controller, &FloatingController::slideFinished, this, &FloatingWindow::slideFinished);
+}
+
+FloatingWindow::~FloatingWindow() = default;
+
+void FloatingWindow::setTriggerVisibility(std::function<void(bool)> trigger) {
+  m_setTriggerVisibility = std::move(trigger);
+}
+
+void FloatingWindow::setOwnAreaTest(std::function<bool(const QPoint&)> test) {
+  m_ownAreaTest = std::move(test);
+}
+
+bool FloatingWindow::isPanelShown() const {
+  if (m_pending) return *m_pending == Request::show;
+  return m_shown;
+}
+
+void FloatingWindow::makeKeyAndOrderFront() {
+  if (m_controller->isAnimating()) {
+    m_pending = Request::show;
+    return;
+  }
+  m_pending.reset();
+  showAndFocus();
+  if (m_shown) return;
+  m_shown = true;
+  if (m_setTriggerVisibility) m_setTriggerVisibility(false);
+  m_controller->animateIn();
+  m_monitor.start();
+}
+
+void FloatingWindow::close() {
+  if (m_controller->isAnimating()) {
+    m_pending = Request::hide;
+    return;
+  }
+  m_pending.reset();
+  if (!m_shown) return;
+  m_shown = false;
+  m_controller->animateOut([this] {
+    m_monitor.stop();
+    hide();
+  });
+  if (m_setTriggerVisibility) m_setTriggerVisibility(true);
+}
+
+void FloatingWindow::closeEvent(QCloseEvent* event) {
+  // Whatever asks the window to close (the desktop, a shortcut), it slides out and stays alive.
+  event->ignore();
+  close();
+}
+
+void FloatingWindow::slideFinished() {
+  emit panelVisibilityChanged(m_shown);
+  const std::optional<Request> pending = std::exchange(m_pending, std::nullopt);
+  if (pending == Request::show && !m_shown) makeKeyAndOrderFront();
+  if (pending == Request::hide && m_shown) close();
+}
+
+void FloatingWindow::outsideClick(const platform::GlobalMouseEvent& event) {
+  if (!m_shown || frameGeometry().contains(event.globalPosition)) return;
+  if (isWindowPinned()) return;
+  // Presses in the program's own windows (a menu, a dialog, the side button) or on its tray icon
+  // belong to the program: they never close the panel.
+  if (QApplication::topLevelAt(event.globalPosition) != nullptr) return;
+  if (m_ownAreaTest && m_ownAreaTest(event.globalPosition)) return;
+  close();
+}
+
+}  // namespace tessra

@@ -1,0 +1,69 @@
+// The floating chat panel's window: an overlay window at the configured screen edge whose content
+// is the `FloatingController`. Showing slides the chat view in and hides the side button; closing
+// slides it out and brings the side button back at once.
+//
+// While the panel is shown, a press of the left button anywhere outside it closes it, unless the
+// panel is pinned or the press is in another window of the program (one outside-click monitor at
+// a time). A show or close asked for while a slide runs is held until the slide ends; the last
+// one asked for wins. GUI thread only.
+#pragma once
+
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+
+#include "platform/ui/global_event_monitor.h"
+#include "platform/ui/overlay_window.h"
+
+namespace tessra {
+
+class FloatingController;
+
+class FloatingWindow final : public platform::OverlayWindow {
+  Q_OBJECT
+
+ public:
+  explicit FloatingWindow(QWidget* parent = nullptr);
+  ~FloatingWindow() override;
+
+  // false hides the side button, true shows it.
+  void setTriggerVisibility(std::function<void(bool)> trigger);
+  // Says whether a point in global coordinates lies on something of the program that is not a
+  // top-level window of its own (the tray icon); a press there does not close the panel.
+  void setOwnAreaTest(std::function<bool(const QPoint&)> test);
+
+  FloatingController* controller() const { return m_controller; }
+
+  // Shows the panel, takes the keyboard and slides the chat view in.
+  void makeKeyAndOrderFront();
+  // Slides the chat view out, then hides the panel. Hides `QWidget::close`, which the panel never
+  // uses: a closed panel is only hidden.
+  void close();
+
+  // Whether the panel is shown or on its way in, counting a request held during a slide.
+  bool isPanelShown() const;
+  // Whether the outside-click monitor runs (while shown and until a slide-out ends).
+  bool isMonitoringClicks() const { return m_monitor.isRunning(); }
+
+ signals:
+  // The panel has slid in (true) or out and been hidden (false).
+  void panelVisibilityChanged(bool shown);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  enum class Request { show, hide };
+  void outsideClick(const platform::GlobalMouseEvent& event);
+  void slideFinished();
+
+  FloatingController* m_controller;
+  std::function<void(bool)> m_setTriggerVisibility;
+  std::function<bool(const QPoint&)> m_ownAreaTest;
+  platform::GlobalEventMonitor m_monitor;
+  bool m_shown = false;
+  std::optional<Request> m_pending;
+};
+
+}  // namespace tessra

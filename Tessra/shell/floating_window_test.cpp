@@ -1,0 +1,225 @@
+#include "Tessra/shell/floating_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTest>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/config.h"
+#include "Tessra/shell/floating_controller.h"
+#include "Tessra/shell/shell_test_support.h"
+#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
+#include "platform/ui/local_event_monitor.h"
+
+namespace tessra {
+namespace {
+
+using testing::clickAt;
+using testing::waitUntil;
+using testing::xdotool;
+
+class FloatingWindowTest : public ::testing::Test {
+ protected:
+  FloatingWindowTest() {
+    setWindowPinned(false);
+    setSideBarVisible(false);
+    m_window.setTriggerVisibility([this](bool visible) {
+      m_triggers.push_back(visible);
+      m_hiddenAtTrigger.push_back(m_window.isHidden());
+    });
+  }
+  ~FloatingWindowTest() override { settings_keys::setPopupWindowPosition(PopupPosition::right); }
+
+  void show() {
+    m_window.controller()->recalculateSize();
+    m_window.makeKeyAndOrderFront();
+  }
+  bool settled() { return !m_window.controller()->isAnimating(); }
+  bool shownAndFocused() {
+    return settled() && m_window.isVisible() &&
+           QGuiApplication::focusWindow() == m_window.windowHandle();
+  }
+  bool hidden() { return settled() && m_window.isHidden(); }
+
+  FloatingWindow m_window;
+  std::vector<bool> m_triggers;
+  std::vector<bool> m_hiddenAtTrigger;
+};
+
+TEST_F(FloatingWindowTest, SlidesInAtEachEdgeAndTakesTheKeyboard) {
+  for (PopupPosition position : allPopupPositions()) {
+    settings_keys::setPopupWindowPosition(position);
+    show();
+    ASSERT_TRUE(m_window.controller()->isAnimating()) << title(position);
+    QWidget* chat = m_window.controller()->mainView();
+    ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); })) << title(position);
+    EXPECT_EQ(m_window.geometry(), Config::floatingWindowFrame(static_cast<int>(
+                                       rawValue(settings_keys::floatingWindowSize()))))
+        << title(position);
+    EXPECT_EQ(chat->geometry(), QRect(QPoint(), m_window.size())) << "slid all the way in";
+    EXPECT_TRUE(m_window.isMonitoringClicks());
+
+    m_window.close();
+    EXPECT_TRUE(m_window.isVisible()) << "it slides out before it hides";
+    ASSERT_TRUE(waitUntil([&] { return hidden(); })) << title(position);
+    EXPECT_FALSE(m_window.isMonitoringClicks());
+  }
+}
+
+TEST_F(FloatingWindowTest, AClickOnAnotherClientClosesItAndTheButtonComesBackAtOnce) {
+  testing::ForeignWindow other(QRect(50, 50, 300, 200));
+  show();
+  ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); }));
+  EXPECT_EQ(m_triggers, std::vector<bool>{false});
+
+  ASSERT_TRUE(clickAt(other.center()));
+  ASSERT_TRUE(waitUntil([&] { return m_triggers.size() == 2; }));
+  EXPECT_TRUE(m_triggers[1]);
+  EXPECT_FALSE(m_hiddenAtTrigger[1]) << "the button is back as the slide-out starts";
+  EXPECT_TRUE(waitUntil([&] { return hidden(); }));
+}
+
+TEST_F(FloatingWindowTest, StaysOpenForClicksInsidePinnedOrInOwnWindows) {
+  testing::ForeignWindow other(QRect(50, 50, 300, 200));
+  QWidget ownWindow(nullptr, Qt::Tool | Qt::X11BypassWindowManagerHint);
+  ownWindow.setGeometry(50, 400, 300, 200);
+  ownWindow.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&ownWindow));
+  show();
+  ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); }));
+
+  ASSERT_TRUE(clickAt(m_window.geometry().center()));
+  ASSERT_TRUE(clickAt(ownWindow.geometry().center()));
+  setWindowPinned(true);
+  ASSERT_TRUE(clickAt(other.center()));
+  QTest::qWait(300);
+  EXPECT_TRUE(m_window.isVisible());
+  EXPECT_EQ(m_triggers.size(), 1u);
+
+  setWindowPinned(false);
+  ASSERT_TRUE(clickAt(other.center()));
+  EXPECT_TRUE(waitUntil([&] { return hidden(); }));
+}
+
+TEST_F(FloatingWindowTest, RequestsDuringASlideEndInTheLastOne) {
+  const struct {
+    const char* name;
+    std::vector<bool> requests;  // true: show, false: close; all within the first slide
+    bool shown;
+  } cases[] = {
+      {"show, close", {true, false}, false},
+      {"show, close, show", {true, false, true}, true},
+      {"show, show", {true, true}, true},
+  };
+  for (const auto& c : cases) {
+    for (bool request : c.requests) {
+      if (request) {
+        show();
+      } else {
+        m_window.close();
+      }
+    }
+    ASSERT_TRUE(waitUntil([&] {
+      return settled() && m_window.isPanelShown() == c.shown && m_window.isVisible() == c.shown;
+    })) << c.name;
+    QTest::qWait(250);  // a held request would start another slide by now
+    EXPECT_TRUE(settled()) << c.name;
+    EXPECT_EQ(m_window.isVisible(), c.shown) << c.name;
+    EXPECT_EQ(m_window.isMonitoringClicks(), c.shown) << c.name;
+    m_window.close();
+    ASSERT_TRUE(waitUntil([&] { return hidden(); })) << c.name;
+  }
+}
+
+TEST_F(FloatingWindowTest, TheSideListMakesItWider) {
+  show();
+  ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); }));
+  const int narrow = m_window.width();
+  setSideBarVisible(true);
+  m_window.controller()->recalculateSize();
+  EXPECT_EQ(m_window.width(), narrow + 200);
+  EXPECT_EQ(m_window.geometry().right(), Config::Environment::current().mainScreenFrame->right());
+}
+
+// Keys typed while the panel is shown, with real X key events.
+class KeyForwardingTest : public FloatingWindowTest {
+ protected:
+  void type(const QString& keys) { ASSERT_TRUE(xdotool({QStringLiteral("key"), keys})); }
+  // Types one key and waits until the program has handled it. A monitor started after the
+  // panel's sees a key first, within the same delivery.
+  void typeAndWait(const QString& keys, Qt::Key key) {
+    bool typed = false;
+    platform::LocalEventMonitor seen({QEvent::KeyPress}, [&](QWindow*, QEvent* event) {
+      typed = typed || static_cast<QKeyEvent*>(event)->key() == key;
+      return platform::EventDisposition::keep;
+    });
+    seen.start();
+    type(keys);
+    ASSERT_TRUE(waitUntil([&] { return typed; })) << keys.toStdString();
+  }
+  // Types a marker and waits for it, so that everything typed before has been handled.
+  void sync() {
+    type(QStringLiteral("z"));
+    ASSERT_TRUE(waitUntil([&] { return !m_prompt.texts.empty() && m_prompt.texts.back() == "z"; }));
+    m_prompt.texts.pop_back();
+  }
+
+  testing::PromptInputRecorder m_prompt;
+};
+
+TEST_F(KeyForwardingTest, PrintableTextGoesToThePromptOtherKeysPassOn) {
+  show();
+  ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); }));
+  for (const char* keys : {"a", "shift+b", "ctrl+a", "alt+a", "super+a", "Return", "Escape",
+                           "BackSpace", "Tab", "Left", "F5", "exclam", "shift+1"})
+    type(QString::fromLatin1(keys));
+  sync();
+  EXPECT_EQ(m_prompt.texts, (std::vector<std::string>{"a", "B", "!", "!"}));
+
+  m_prompt.texts.clear();
+  QGuiApplication::clipboard()->setText(QStringLiteral("pasted text"));
+  type(QStringLiteral("ctrl+v"));
+  sync();
+  EXPECT_EQ(m_prompt.texts, std::vector<std::string>{"pasted text"});
+
+  m_prompt.texts.clear();
+  setPromptKeyForwardingEnabled(false);
+  typeAndWait(QStringLiteral("q"), Qt::Key_Q);
+  setPromptKeyForwardingEnabled(true);
+  sync();
+  EXPECT_TRUE(m_prompt.texts.empty());
+}
+
+TEST_F(KeyForwardingTest, NothingFromToolWindowsDialogsOrTextFields) {
+  show();
+  ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); }));
+
+  QWidget tool(nullptr, Qt::Tool);
+  QDialog dialog;
+  QWidget normal;
+  auto* edit = new QLineEdit(&normal);
+  for (QWidget* window : {&tool, static_cast<QWidget*>(&dialog), &normal}) {
+    window->setGeometry(100, 100, 300, 100);
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    if (window == &normal) edit->setFocus();
+    typeAndWait(QStringLiteral("k"), Qt::Key_K);
+    window->hide();
+  }
+  m_window.takeInputFocus();
+  ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); }));
+  sync();
+  EXPECT_TRUE(m_prompt.texts.empty());
+  EXPECT_EQ(edit->text(), "k") << "the text field got its key";
+}
+
+}  // namespace
+}  // namespace tessra

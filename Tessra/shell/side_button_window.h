@@ -1,0 +1,66 @@
+// The side button: a small pill at the edge of the screen under the pointer that opens the
+// panel with one click. It stands 28 of its 64 pixels beyond the screen's left edge when the
+// panel comes from the left, else beyond the right edge, vertically centred.
+//
+// The pill is dim until the pointer is over it; its icon keeps away from the part beyond the
+// edge and follows the position setting at once. It never takes the keyboard. GUI thread only.
+#pragma once
+
+#include <QAbstractButton>
+
+#include <functional>
+
+#include "Tessra/storage/settings_enums.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/ui/overlay_window.h"
+
+namespace tessra {
+
+// The pill itself.
+class CallToActionView final : public QAbstractButton {
+  Q_OBJECT
+
+ public:
+  explicit CallToActionView(std::function<void()> action, QWidget* parent = nullptr);
+
+  bool isHovered() const { return m_hover; }
+  PopupPosition windowPosition() const { return m_windowPosition; }
+
+ signals:
+  void hoverChanged(bool hover);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  void setHover(bool hover);
+
+  bool m_hover = false;
+  PopupPosition m_windowPosition;
+  platform::NotificationCenter::ObserverToken m_positionObserver;
+};
+
+class SideButtonWindow final : public platform::OverlayWindow {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 64;
+  static constexpr int kHeight = 36;
+  // How much of the width lies beyond the screen's edge.
+  static constexpr int kBeyondEdge = 28;
+
+  explicit SideButtonWindow(std::function<void()> action, QWidget* parent = nullptr);
+
+  CallToActionView* view() const { return m_view; }
+
+  // The frame on the screen under the pointer (else the main screen) for the current position
+  // setting; an empty rectangle without any screen.
+  static QRect overlayButtonFrame();
+
+ private:
+  CallToActionView* m_view;
+};
+
+}  // namespace tessra

@@ -1,0 +1,60 @@
+#include "platform/ui/quit_signals.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+
+#include "platform/foundation/logger.h"
+
+namespace tessra::platform {
+namespace {
+
+constexpr std::array kSignals = {SIGTERM, SIGINT, SIGHUP};
+int g_writeEnd = -1;  // read by the signal handler only
+
+extern "C" void onSignal(int signalNumber) {
+  const auto byte = static_cast<unsigned char>(signalNumber);
+  // Nothing to do when the pipe is full: a quit is already on its way.
+  [[maybe_unused]] const ssize_t written = ::write(g_writeEnd, &byte, 1);
+}
+
+}  // namespace
+
+QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent) {
+  if (::pipe2(m_pipe.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+    logError("Cannot watch quit signals: pipe failed");
+    return;
+  }
+  g_writeEnd = m_pipe[1];
+  m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
+  connect(m_notifier.get(), &QSocketNotifier::activated, this, &QuitOnSignals::readSignal);
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signalNumber : kSignals) sigaction(signalNumber, &action, nullptr);
+}
+
+QuitOnSignals::~QuitOnSignals() {
+  for (int signalNumber : kSignals) std::signal(signalNumber, SIG_DFL);
+  m_notifier.reset();
+  g_writeEnd = -1;
+  for (int fd : m_pipe)
+    if (fd >= 0) ::close(fd);
+}
+
+void QuitOnSignals::readSignal() {
+  unsigned char byte = 0;
+  if (::read(m_pipe[0], &byte, 1) != 1) return;
+  m_notifier->setEnabled(false);
+  logInfo("Quitting on signal {}", static_cast<int>(byte));
+  emit quitRequested(byte);
+  // exit() rather than quit(): quitting asks every window to close first, and a window that
+  // only hides on close (the panel) would cancel it.
+  QCoreApplication::exit(0);
+}
+
+}  // namespace tessra::platform

@@ -1,0 +1,37 @@
+// Turns SIGTERM, SIGINT and SIGHUP into an orderly quit through the event loop, so that the
+// program's quit path (aboutToQuit and what hangs on it) runs as it does for the tray's Quit.
+//
+//   QuitOnSignals quitOnSignals;  // in main, after the application; restores the old handlers
+//
+// The signal handler only writes one byte to a pipe; the GUI thread reads it and quits. A second
+// signal while quitting is ignored. One instance at a time.
+#pragma once
+
+#include <QObject>
+
+#include <array>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace tessra::platform {
+
+class QuitOnSignals final : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit QuitOnSignals(QObject* parent = nullptr);
+  ~QuitOnSignals() override;
+
+ signals:
+  // The signal number that asked to quit, just before the application is told to quit.
+  void quitRequested(int signalNumber);
+
+ private:
+  void readSignal();
+
+  std::array<int, 2> m_pipe{-1, -1};
+  std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+}  // namespace tessra::platform

@@ -1,0 +1,48 @@
+// The screens of the display: their frames, their work areas (the frame without the desktop's
+// panels) and the one under the pointer, with one signal for any change among them.
+//
+//   const auto frame = Screens::mainScreenFrame();       // nothing without a screen
+//   QScreen* screen = Screens::screenWithMouse();        // nullptr when the pointer is off all
+//   connect(&Screens::shared(), &Screens::parametersChanged, ...);
+//
+// Coordinates are Qt's global ones: origin at the top left of the virtual desktop, y growing
+// downwards, in logical pixels. The main screen is the primary screen. GUI thread only.
+#pragma once
+
+#include <QObject>
+#include <QRect>
+
+#include <optional>
+
+class QScreen;
+
+namespace tessra::platform {
+
+class Screens final : public QObject {
+  Q_OBJECT
+
+ public:
+  // Created on first use (after the application), kept until the program ends.
+  static Screens& shared();
+
+  static QScreen* mainScreen();
+  static std::optional<QRect> mainScreenFrame();
+  static std::optional<QRect> mainScreenWorkArea();
+  // How far the work area of the main screen starts below its top edge: the height of a panel
+  // docked at the top; 0 when there is none or no screen.
+  static int mainScreenTopInset();
+  // The first screen whose frame holds the pointer, or nullptr.
+  static QScreen* screenWithMouse();
+  // The screen under the pointer, else the main screen, else nullptr.
+  static QScreen* screenWithMouseOrMain();
+
+ signals:
+  // A screen came or went, or one changed its frame or work area.
+  void parametersChanged();
+
+ private:
+  explicit Screens(QObject* parent = nullptr);
+  void watch(QScreen* screen);
+};
+
+}  // namespace tessra::platform
