@@ -14,10 +14,14 @@
 #include "Tessra/shell/floating_window.h"
 #include "Tessra/shell/login_launch.h"
 #include "Tessra/shell/side_button_window.h"
+#include "Tessra/shell/status_item.h"
 #include "Tessra/shell/usage_signals.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
+#include "Tessra/ui_foundation/localized_text.h"
 #include "platform/foundation/logger.h"
+#include "platform/ui/desktop_notifications.h"
+#include "platform/ui/launcher_badge.h"
 #include "platform/ui/screens.h"
 #include "platform/ui/taskbar_policy.h"
 #include "platform/ui/url_opener.h"
@@ -59,8 +63,14 @@ void openURL(const QString& text) {
   platform::openExternally(url);
 }
 
-AppDelegate::AppDelegate(QObject* parent) : QObject(parent) {
+void quitApp() { QCoreApplication::exit(0); }
+
+AppDelegate::AppDelegate(QObject* parent, std::optional<FeedUpdater::Options> updates)
+    : QObject(parent) {
   g_shared = this;
+  if (updates) m_updaterController = new FeedUpdater(std::move(*updates), this, this);
+  connect(&platform::DesktopNotifications::shared(), &platform::DesktopNotifications::activated,
+          this, &AppDelegate::notificationActivated);
   m_showTimer.setSingleShot(true);
   m_showTimer.setInterval(kShowDelay);
   connect(&m_showTimer, &QTimer::timeout, this, [this] {
@@ -75,6 +85,7 @@ AppDelegate::AppDelegate(QObject* parent) : QObject(parent) {
 }
 
 AppDelegate::~AppDelegate() {
+  delete m_updaterController;
   if (g_shared == this) g_shared = nullptr;
   delete m_buttonWindow.data();
   delete m_floatingWindow.data();
@@ -116,6 +127,7 @@ void AppDelegate::setUpTelemetry() {
 }
 
 void AppDelegate::startApp() {
+  StatusItem::shared().start();
   showOverlayButton();
   if (!login_launch::launchedAsLoginItem())
     QTimer::singleShot(kFirstShowDelay, this, &AppDelegate::toggleFloatingWindow);
@@ -146,6 +158,8 @@ void AppDelegate::showFloatingWindow() {
         self->removeOverlayButton();
       }
     });
+    m_floatingWindow->setOwnAreaTest(
+        [](const QPoint& point) { return StatusItem::shared().geometry().contains(point); });
     m_floatingWindow->winId();
     connect(m_floatingWindow->windowHandle(), &QWindow::screenChanged, this,
             &AppDelegate::didChangeScreenNotification);
@@ -169,7 +183,10 @@ QWidget* AppDelegate::buttonWindow() const { return m_buttonWindow; }
 FloatingWindow* AppDelegate::floatingWindow() const { return m_floatingWindow; }
 
 void AppDelegate::showOverlayButton() {
-  if (m_buttonWindow || !settings_keys::overlayIconVisible()) return;
+  if (m_buttonWindow) return;
+  // Without a tray the side button is the only way in: it shows whatever the setting says (and
+  // the setting stays as the user left it).
+  if (!settings_keys::overlayIconVisible() && StatusItem::trayAvailable()) return;
   m_buttonWindow = new SideButtonWindow([this] { showFloatingWindow(); });
   m_buttonWindow->setGeometry(overlayButtonFrame());
   m_buttonWindow->winId();
@@ -194,7 +211,7 @@ void AppDelegate::removeOverlayButton() {
 }
 
 void AppDelegate::overlayVisibilityChanged() {
-  if (settings_keys::overlayIconVisible()) {
+  if (settings_keys::overlayIconVisible() || !StatusItem::trayAvailable()) {
     showOverlayButton();
   } else {
     removeOverlayButton();
@@ -224,7 +241,36 @@ void AppDelegate::relaunch() {
   arguments.removeAll(login_launch::kArgument.toString());
   if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments))
     platform::logError("Could not start Tessra again; quitting anyway");
-  QCoreApplication::exit(0);
+  quitApp();
+}
+
+void AppDelegate::updaterWillScheduleUpdateCheck() {
+  // The desktop's notifications need no permission.
+}
+
+void AppDelegate::standardUserDriverWillHandleShowingUpdate(const UpdateItem& update,
+                                                            const UserUpdateState& state) {
+  countDockWindowUp();
+  if (state.userInitiated) return;
+  platform::LauncherBadge::shared().setLabel(QStringLiteral("1"));
+  platform::DesktopNotifications::shared().add(
+      QString::fromLatin1(kUpdateNotification), LocalizedText::General::updaterTitle(),
+      LocalizedText::General::updaterDescription(update.displayVersionString));
+}
+
+void AppDelegate::standardUserDriverDidReceiveUserAttention(const UpdateItem&) {
+  platform::LauncherBadge::shared().setLabel(QString());
+  platform::DesktopNotifications::shared().removeDelivered(
+      QString::fromLatin1(kUpdateNotification));
+}
+
+void AppDelegate::standardUserDriverWillFinishUpdateSession() { countDockWindowDown(); }
+
+void AppDelegate::notificationActivated(const QString& identifier, const QString& action) {
+  if (identifier == QLatin1String(kUpdateNotification) &&
+      action == QLatin1String(platform::DesktopNotifications::kDefaultAction) &&
+      m_updaterController != nullptr)
+    m_updaterController->checkForUpdates();
 }
 
 }  // namespace tessra

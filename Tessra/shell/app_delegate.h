@@ -16,8 +16,11 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "Tessra/shell/feed_updater.h"
+#include "Tessra/shell/updater.h"
 #include "platform/foundation/notification_center.h"
 
 class QWidget;
@@ -46,15 +49,20 @@ void countDockWindowDown();
 // "Invalid URL" and opens nothing.
 void openURL(const QString& text);
 
-class AppDelegate final : public QObject {
+// Ends the program through its event loop, so that everything that hangs on the quit runs.
+// (QCoreApplication::quit would first ask every window to close, and the panel only hides.)
+void quitApp();
+
+class AppDelegate final : public QObject, public UpdaterDelegate {
   Q_OBJECT
 
  public:
   // The telemetry application identifier.
   static constexpr const char* kTelemetryAppID = "4B1E9D27-6A3C-4F58-9E02-7C5DA13B86F4";
 
-  // Becomes the shared instance.
-  explicit AppDelegate(QObject* parent = nullptr);
+  // Becomes the shared instance and starts the update controller when there is a feed.
+  explicit AppDelegate(QObject* parent = nullptr, std::optional<FeedUpdater::Options> updates =
+                                                      FeedUpdater::optionsFromEnvironment());
   ~AppDelegate() override;
 
   // The instance, while there is one.
@@ -71,6 +79,8 @@ class AppDelegate final : public QObject {
   void showFloatingWindow();
   // Closes the panel when it is shown.
   void closeSidebar();
+  // The interface language changed: offers a restart on the active window, when there is one.
+  void showAlertToCloseTheApp();
 
   // The side button.
   void showOverlayButton();
@@ -81,6 +91,19 @@ class AppDelegate final : public QObject {
   FloatingWindow* floatingWindow() const;
   // The side button's window while the button is shown, else nullptr.
   QWidget* buttonWindow() const;
+  // The update controller; nullptr without an update feed.
+  UpdaterController* updaterController() const { return m_updaterController; }
+
+  // What the update controller reports.
+  void updaterWillScheduleUpdateCheck() override;
+  bool supportsGentleScheduledUpdateReminders() const override { return true; }
+  void standardUserDriverWillHandleShowingUpdate(const UpdateItem& update,
+                                                 const UserUpdateState& state) override;
+  void standardUserDriverDidReceiveUserAttention(const UpdateItem& update) override;
+  void standardUserDriverWillFinishUpdateSession() override;
+
+  // The identifier of the update notification.
+  static constexpr const char* kUpdateNotification = "UpdateCheck";
 
  signals:
   // The language-change alert was put up on `window`.
@@ -90,13 +113,14 @@ class AppDelegate final : public QObject {
   void setUpTelemetry();
   void displayConfigurationChanged();
   void didChangeScreenNotification();
-  void showAlertToCloseTheApp();
   void overlayVisibilityChanged();
   void removeOverlayButton();
   void relaunch();
+  void notificationActivated(const QString& identifier, const QString& action);
 
   QPointer<FloatingWindow> m_floatingWindow;
   QPointer<SideButtonWindow> m_buttonWindow;
+  FeedUpdater* m_updaterController = nullptr;
   QTimer m_telemetryTimer;
   QTimer m_showTimer;
   bool m_setUp = false;

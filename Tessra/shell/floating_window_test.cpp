@@ -1,10 +1,14 @@
 #include "Tessra/shell/floating_window.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
 
@@ -219,6 +223,44 @@ TEST_F(KeyForwardingTest, NothingFromToolWindowsDialogsOrTextFields) {
   sync();
   EXPECT_TRUE(m_prompt.texts.empty());
   EXPECT_EQ(edit->text(), "k") << "the text field got its key";
+}
+
+}  // namespace
+}  // namespace tessra
+
+namespace tessra {
+namespace {
+
+TEST(LanguageAlertTest, OfferedOnlyOnAnActiveWindow) {
+  AppDelegate delegate;
+  QSignalSpy shown(&delegate, &AppDelegate::languageAlertShown);
+  ASSERT_EQ(QApplication::activeWindow(), nullptr);
+  delegate.showAlertToCloseTheApp();
+  EXPECT_EQ(shown.size(), 0);
+
+  QWidget window;
+  window.setGeometry(200, 200, 400, 300);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  delegate.showAlertToCloseTheApp();
+  ASSERT_EQ(shown.size(), 1);
+  auto* alert = window.findChild<QMessageBox*>();
+  ASSERT_NE(alert, nullptr);
+  EXPECT_EQ(alert->text(), "Language Change");
+  EXPECT_EQ(alert->informativeText(),
+            "You have changed the app language. To apply these changes, the app must be "
+            "restarted.");
+  QStringList buttons;
+  for (QAbstractButton* button : alert->buttons()) buttons.append(button->text());
+  EXPECT_TRUE(buttons.contains("Restart Now"));
+  EXPECT_TRUE(buttons.contains("Later"));
+  EXPECT_EQ(alert->windowModality(), Qt::WindowModal);
+
+  const QPointer<QMessageBox> closing(alert);
+  for (QAbstractButton* button : alert->buttons())
+    if (button->text() == "Later") button->click();
+  EXPECT_TRUE(waitUntil([&] { return closing.isNull(); })) << "Later only closes the alert";
 }
 
 }  // namespace
