@@ -1,6 +1,8 @@
 // Tessra's entry: a tray program on X11 whose floating chat panel slides in from a screen edge.
 #include <QApplication>
 
+#include "Tessra/settings/onboarding.h"
+#include "Tessra/settings/settings_window.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/dark_appearance.h"
 #include "platform/foundation/logger.h"
@@ -29,6 +31,8 @@ int main(int argc, char** argv) {
   platform::runMainQueueOnEventLoop();
   platform::QuitOnSignals quitOnSignals;
 
+  SettingsWindow::registerWindow();
+  Onboarding::registerWindow();
   AppDelegate delegate;
   delegate.setUp();
   return QApplication::exec();

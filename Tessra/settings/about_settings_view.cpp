@@ -9,6 +9,8 @@
 
 #include "Tessra/settings/artwork.h"
 #include "Tessra/settings/form_support.h"
+#include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/app_version.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
@@ -43,7 +45,10 @@ QLabel* pageTitle(const QString& text, int pixelSize, QWidget* parent) {
 }  // namespace
 
 AboutSettingsView::AboutSettingsView(QWidget* parent)
-    : AboutSettingsView(nullptr, QCoreApplication::applicationVersion(), QString(), parent) {}
+    : AboutSettingsView(
+          AppDelegate::shared() ? AppDelegate::shared()->updaterController() : nullptr,
+          QString::fromLatin1(app_version::kVersion), QString::fromLatin1(app_version::kBuild),
+          parent) {}
 
 AboutSettingsView::AboutSettingsView(QObject* updater, const QString& version, const QString& build,
                                      QWidget* parent)
@@ -110,7 +115,7 @@ SettingsUnimplementedView::SettingsUnimplementedView(QWidget* parent) : QWidget(
   rows->addWidget(m_website, 0, Qt::AlignRight);
   page->addStretch(1);
   connect(m_website, &QAbstractButton::clicked, this,
-          [] { platform::openExternally(QUrl(QStringLiteral(TESSRA_WEBSITE_URL))); });
+          [] { platform::openExternally(QUrl(QStringLiteral(TESSRA_WEBSITE))); });
 }
 
 SmartTextSelectionSettingsView::SmartTextSelectionSettingsView(QWidget* parent) : QWidget(parent) {

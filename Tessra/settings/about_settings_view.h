@@ -21,7 +21,7 @@ class AboutSettingsView : public QWidget {
   Q_OBJECT
 
  public:
-  // Over the program's own updater, version and build.
+  // Over the program's own updater (none before the shell has made one), version and build.
   explicit AboutSettingsView(QWidget* parent = nullptr);
   AboutSettingsView(QObject* updater, const QString& version, const QString& build,
                     QWidget* parent = nullptr);

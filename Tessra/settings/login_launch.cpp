@@ -1,13 +1,13 @@
 #include "Tessra/settings/login_launch.h"
 
 #include <QCoreApplication>
-#include <QStringList>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
+#include "Tessra/shell/login_launch.h"
 #include "platform/foundation/atomic_file.h"
 #include "platform/foundation/locations.h"
 #include "platform/foundation/logger.h"
@@ -96,7 +96,8 @@ std::string LoginLaunch::entryText(const std::string& path) {
   text += "Type=Application\n";
   text += "Name=Tessra AI\n";
   text += "Comment=Starts Tessra when you log in\n";
-  text += "Exec=" + execArgument(path) + " " + std::string(kLoginItemArgument) + "\n";
+  text +=
+      "Exec=" + execArgument(path) + " " + login_launch::kArgument.toString().toStdString() + "\n";
   text += "Terminal=false\n";
   text += "X-GNOME-Autostart-enabled=true\n";
   return text;
@@ -148,9 +149,6 @@ void LoginLaunch::setEnabled(bool enabled) {
   emit observable().isEnabledChanged();
 }
 
-bool LoginLaunch::launchedAsLoginItem() {
-  if (!QCoreApplication::instance()) return false;
-  return QCoreApplication::arguments().contains(QString::fromUtf8(kLoginItemArgument));
-}
+bool LoginLaunch::launchedAsLoginItem() { return login_launch::launchedAsLoginItem(); }
 
 }  // namespace tessra

@@ -53,9 +53,6 @@ class LoginLaunch {
 
   using Observable = LoginLaunchObservable;
 
-  // The argument the autostart entry passes.
-  static constexpr std::string_view kLoginItemArgument = "--login-item";
-
   // The instance switches share; made on first use, kept until the program quits.
   static Observable& observable();
 
@@ -64,7 +61,7 @@ class LoginLaunch {
   // replaced in one step, never removed first, so a failed write leaves it working.
   static void setEnabled(bool enabled);
 
-  // True when this run's command line holds `--login-item`.
+  // True when this run's command line holds `--login-item`, the argument the entry passes.
   static bool launchedAsLoginItem();
 
   // Where the entry lives.

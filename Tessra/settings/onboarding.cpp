@@ -12,6 +12,7 @@
 #include "Tessra/settings/artwork.h"
 #include "Tessra/settings/form_support.h"
 #include "Tessra/settings/login_launch.h"
+#include "Tessra/shell/app_delegate.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/confirm.h"
 #include "Tessra/ui_foundation/localized_text.h"
@@ -251,6 +252,17 @@ Onboarding::Onboarding(std::function<void()> startApp, QWidget* parent)
   layout->addWidget(m_view);
 }
 
+void Onboarding::registerWindow() {
+  setOnboardingFactory([](std::function<void()> startApp) { return new Onboarding(startApp); });
+}
+
+void Onboarding::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (m_counted) return;
+  m_counted = true;
+  countDockWindowUp();
+}
+
 void Onboarding::finish() {
   if (m_startApp) m_startApp();
   m_finishing = true;
@@ -261,7 +273,7 @@ void Onboarding::closeEvent(QCloseEvent* event) {
   // Only the user's close (through the window manager) asks; a close by the program, finishing
   // or the application quitting, goes through.
   if (m_finishing || !event->spontaneous()) {
-    event->accept();
+    accept(event);
     return;
   }
   if (!confirm(QStringLiteral("Are you sure?"),
@@ -269,8 +281,15 @@ void Onboarding::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  event->accept();
+  accept(event);
   QCoreApplication::quit();
+}
+
+void Onboarding::accept(QCloseEvent* event) {
+  event->accept();
+  if (!m_counted) return;
+  m_counted = false;
+  countDockWindowDown();
 }
 
 }  // namespace tessra

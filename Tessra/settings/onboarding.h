@@ -1,11 +1,11 @@
 // The first-start onboarding: a small window "Welcome" that leads through four pages (welcome,
 // the side panel, conversations, launch at login) with back, next and finish buttons.
 //
-// Finishing runs `startApp` (the program proper starts) and closes the window without a
-// question. Closing the window by its close button asks "Are you sure?": OK quits the program,
-// Cancel keeps the window on its page. A close by the program (the application quitting) asks
-// nothing. The caller records that the onboarding was shown before
-// showing it, so it appears once, also when it is left by quitting. GUI thread only.
+// While shown, the window counts on the taskbar. Finishing runs `startApp` (the program proper
+// starts) and closes the window without a question. Closing the window by its close button asks
+// "Are you sure?": OK quits the program, Cancel keeps the window on its page. A close by the
+// program (the application quitting) asks nothing. The caller records that the onboarding was shown
+// before showing it, so it appears once, also when it is left by quitting. GUI thread only.
 #pragma once
 
 #include <QWidget>
@@ -63,17 +63,26 @@ class Onboarding : public QWidget {
  public:
   explicit Onboarding(std::function<void()> startApp, QWidget* parent = nullptr);
 
+  // Lets the shell's first start build the window.
+  static void registerWindow();
+
   OnboardingView* view() const { return m_view; }
   // Starts the program and closes the window, without asking.
   void finish();
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Accepts the close and takes the window off the taskbar count.
+  void accept(QCloseEvent* event);
+
   std::function<void()> m_startApp;
   OnboardingView* m_view = nullptr;
   bool m_finishing = false;
+  // Whether the window counts on the taskbar now.
+  bool m_counted = false;
 };
 
 }  // namespace tessra

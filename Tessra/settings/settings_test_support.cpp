@@ -61,14 +61,16 @@ xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
 
 }  // namespace
 
-void closeAsTheUserWould(QWidget* window) {
+void closeAsTheUserWould(QWidget* window) { closeAsTheUserWould(window->winId()); }
+
+void closeAsTheUserWould(unsigned long windowId) {
   auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
   ASSERT_NE(x11, nullptr);
   xcb_connection_t* connection = x11->connection();
   xcb_client_message_event_t message{};
   message.response_type = XCB_CLIENT_MESSAGE;
   message.format = 32;
-  message.window = static_cast<xcb_window_t>(window->winId());
+  message.window = static_cast<xcb_window_t>(windowId);
   message.type = atom(connection, "WM_PROTOCOLS");
   message.data.data32[0] = atom(connection, "WM_DELETE_WINDOW");
   message.data.data32[1] = XCB_CURRENT_TIME;

@@ -27,6 +27,8 @@ void runMainQueueOnQt();
 // Asks the window to close as a window manager does for the user's close button: a
 // WM_DELETE_WINDOW message from the X server, which reaches the window as a spontaneous close.
 void closeAsTheUserWould(QWidget* window);
+// The same for a window of any client, by its X identifier.
+void closeAsTheUserWould(unsigned long windowId);
 
 // Settings over their own defaults file, centre and keyring service; the keyring item is removed
 // when it ends.

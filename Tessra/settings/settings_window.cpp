@@ -1,21 +1,13 @@
 #include "Tessra/settings/settings_window.h"
 
-#include <QApplication>
-#include <QScreen>
+#include <QEvent>
 #include <QVBoxLayout>
 
 #include "Tessra/settings/settings_view.h"
+#include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/window_utilities.h"
 
 namespace tessra {
-
-namespace {
-
-std::function<void()>& becameKeyAction() {
-  static std::function<void()> action;
-  return action;
-}
-
-}  // namespace
 
 SettingsWindow::SettingsWindow() : QWidget(nullptr, Qt::Window) {
   setObjectName(QString::fromLatin1(kIdentifier));
@@ -28,45 +20,23 @@ SettingsWindow::SettingsWindow() : QWidget(nullptr, Qt::Window) {
   layout->addWidget(m_view);
   setWindowTitle(localizedTitle(m_view->selectedPage().name));
   connect(m_view, &SettingsView::selectedPageChanged, this, &QWidget::setWindowTitle);
+  countDockWindowUp();
 }
 
-SettingsWindow::~SettingsWindow() = default;
+SettingsWindow::~SettingsWindow() { countDockWindowDown(); }
+
+void SettingsWindow::registerWindow() {
+  setSettingsWindowFactory([] { return new SettingsWindow; });
+}
 
 SettingsWindow* SettingsWindow::current() {
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
-    if (widget->objectName() != QLatin1String(kIdentifier)) continue;
-    if (auto* window = qobject_cast<SettingsWindow*>(widget)) return window;
-  }
-  return nullptr;
-}
-
-SettingsWindow* SettingsWindow::present() {
-  if (SettingsWindow* open = current()) {
-    open->show();
-    open->raise();
-    open->activateWindow();
-    return open;
-  }
-  auto* window = new SettingsWindow;
-  QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
-  if (!screen) screen = QGuiApplication::primaryScreen();
-  if (screen) {
-    const QRect available = screen->availableGeometry();
-    window->move(available.x() + (available.width() - window->width()) / 2,
-                 available.y() + (available.height() - window->height()) / 2);
-  }
-  window->show();
-  window->raise();
-  window->activateWindow();
-  return window;
-}
-
-void SettingsWindow::setOnBecameKey(std::function<void()> action) {
-  becameKeyAction() = std::move(action);
+  return qobject_cast<SettingsWindow*>(windowWithIdentifier(QString::fromLatin1(kIdentifier)));
 }
 
 bool SettingsWindow::event(QEvent* event) {
-  if (event->type() == QEvent::WindowActivate && becameKeyAction()) becameKeyAction()();
+  if (event->type() == QEvent::WindowActivate) {
+    if (AppDelegate* delegate = AppDelegate::shared()) delegate->closeSidebar();
+  }
   return QWidget::event(event);
 }
 

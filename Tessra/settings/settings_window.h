@@ -1,15 +1,14 @@
 // `SettingsWindow`: the settings window, a normal titled window of 716 × 522 around a
 // `SettingsView`, whose title follows the selected page.
 //
-// At most one exists: `present()` raises the open one, or builds a new one (on General) and
-// centres it in its screen's available area. Closing it deletes it, so the next one starts
-// afresh. When it becomes the active window it closes the floating chat panel, so the two never
-// stand over each other. GUI thread only.
+// The shell's openers (the tray, the chat window's gear) show it through `showSettingsWindow()`,
+// which raises the open one or builds a new one (on General), centred in its screen's work area;
+// `registerWindow()` hands them the way to build it. Closing it deletes it, so the next one starts
+// afresh. While open it counts on the taskbar. When it becomes the active window it closes the
+// floating chat panel, so the two never stand over each other. GUI thread only.
 #pragma once
 
 #include <QWidget>
-
-#include <functional>
 
 namespace tessra {
 
@@ -27,15 +26,13 @@ class SettingsWindow : public QWidget {
   SettingsWindow();
   ~SettingsWindow() override;
 
+  // Lets the shell's openers build the window.
+  static void registerWindow();
   // The open settings window, else null.
   static SettingsWindow* current();
-  // Raises the open window, or makes, centres and shows a new one; returns it.
-  static SettingsWindow* present();
-
-  // What becoming active closes (the chat panel); set once by the shell.
-  static void setOnBecameKey(std::function<void()> action);
 
   SettingsView* view() const { return m_view; }
+  QSize sizeHint() const override { return {kWidth, kHeight}; }
 
  protected:
   bool event(QEvent* event) override;

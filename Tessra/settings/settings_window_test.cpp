@@ -18,6 +18,8 @@
 #include "Tessra/settings/open_ai_settings_view.h"
 #include "Tessra/settings/settings_test_support.h"
 #include "Tessra/settings/settings_view.h"
+#include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/ui_foundation/button_styles.h"
@@ -61,7 +63,12 @@ TEST(SettingsPageTest, TheSidebarHasThreeGroups) {
 
 TEST(SettingsWindowTest, OneWindowWhichStartsOnGeneralAndNamesItsPage) {
   closeAll();
-  SettingsWindow* window = SettingsWindow::present();
+  SettingsWindow::registerWindow();
+  const int counted = openDockWindowCount();
+  showSettingsWindow();
+  SettingsWindow* window = SettingsWindow::current();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(openDockWindowCount(), counted + 1);
   EXPECT_EQ(window->objectName(), "settings");
   EXPECT_EQ(window->size(), QSize(716, 522));
   EXPECT_EQ(window->windowTitle(), "General");
@@ -87,7 +94,8 @@ TEST(SettingsWindowTest, OneWindowWhichStartsOnGeneralAndNamesItsPage) {
     EXPECT_STREQ(window->view()->currentDetail()->metaObject()->className(), p.content);
   }
   // Asked for again, the open one comes back and no second one is made.
-  EXPECT_EQ(SettingsWindow::present(), window);
+  showSettingsWindow();
+  EXPECT_EQ(SettingsWindow::current(), window);
   EXPECT_EQ(settingsWindows().size(), 1u);
   // A section header cannot be selected: the page stays.
   const auto headers = window->view()->sidebar()->findItems("Models Settings", Qt::MatchExactly);
@@ -98,20 +106,9 @@ TEST(SettingsWindowTest, OneWindowWhichStartsOnGeneralAndNamesItsPage) {
 
   closeAll();
   EXPECT_EQ(SettingsWindow::current(), nullptr);
-  SettingsWindow* again = SettingsWindow::present();
-  EXPECT_EQ(again->windowTitle(), "General");
-  closeAll();
-}
-
-TEST(SettingsWindowTest, BecomingActiveClosesTheChatPanel) {
-  closeAll();
-  int closes = 0;
-  SettingsWindow::setOnBecameKey([&] { ++closes; });
-  SettingsWindow* window = SettingsWindow::present();
-  QEvent activate(QEvent::WindowActivate);
-  QApplication::sendEvent(window, &activate);
-  EXPECT_GE(closes, 1);
-  SettingsWindow::setOnBecameKey({});
+  EXPECT_EQ(openDockWindowCount(), counted);
+  showSettingsWindow();
+  EXPECT_EQ(SettingsWindow::current()->windowTitle(), "General");
   closeAll();
 }
 
