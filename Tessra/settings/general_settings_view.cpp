@@ -11,10 +11,12 @@
 
 #include "Tessra/settings/form_support.h"
 #include "Tessra/settings/login_launch.h"
+#include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/storage/settings_enums.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
+#include "shortcuts/recorder.h"
 
 namespace tessra {
 
@@ -121,11 +123,8 @@ GeneralSettingsView::GeneralSettingsView(UserSettings& settings, bool trayAvaila
   first->addWidget(m_sound);
 
   QVBoxLayout* shortcuts = addSection(page, this, Text::shortcutsHeader());
-  m_shortcut = new QWidget(this);
-  auto* shortcutRow = new QHBoxLayout(m_shortcut);
-  shortcutRow->setContentsMargins(0, 0, 0, 0);
-  shortcutRow->addWidget(new QLabel(Text::openTessra(), m_shortcut));
-  shortcutRow->addStretch(1);
+  // The recorder stores a new shortcut at once, and the global hot key follows it.
+  m_shortcut = new shortcuts::Recorder(Text::openTessra(), openTessraGlobal(), {}, this);
   shortcuts->addWidget(m_shortcut);
 
   QVBoxLayout* appearance = addSection(page, this, Text::appearanceHeader());

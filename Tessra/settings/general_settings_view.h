@@ -19,6 +19,9 @@ class QLabel;
 namespace tessra {
 
 class LoginLaunch;
+namespace shortcuts {
+class Recorder;
+}
 class SettingsToggleView;
 class UserSettings;
 
@@ -60,7 +63,7 @@ class GeneralSettingsView : public QWidget {
   SettingsPickerView* sizePicker() const { return m_size; }
   SettingsPickerView* paddingPicker() const { return m_padding; }
   // The shortcut section's row.
-  QWidget* shortcutRow() const { return m_shortcut; }
+  shortcuts::Recorder* shortcutRecorder() const { return m_shortcut; }
 
  private:
   void refresh();
@@ -75,7 +78,7 @@ class GeneralSettingsView : public QWidget {
   SettingsPickerView* m_position = nullptr;
   SettingsPickerView* m_size = nullptr;
   SettingsPickerView* m_padding = nullptr;
-  QWidget* m_shortcut = nullptr;
+  shortcuts::Recorder* m_shortcut = nullptr;
 };
 
 }  // namespace tessra

@@ -13,6 +13,7 @@
 #include "Tessra/shell/floating_controller.h"
 #include "Tessra/shell/floating_window.h"
 #include "Tessra/shell/login_launch.h"
+#include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/side_button_window.h"
 #include "Tessra/shell/status_item.h"
 #include "Tessra/shell/usage_signals.h"
@@ -26,6 +27,7 @@
 #include "platform/ui/screens.h"
 #include "platform/ui/taskbar_policy.h"
 #include "platform/ui/url_opener.h"
+#include "shortcuts/global_shortcuts.h"
 
 namespace tessra {
 namespace {
@@ -152,9 +154,22 @@ void AppDelegate::setUpTelemetry() {
 
 void AppDelegate::startApp() {
   StatusItem::shared().start();
+  registerGlobalShortcut();
   showOverlayButton();
   if (!login_launch::launchedAsLoginItem())
     QTimer::singleShot(kFirstShowDelay, this, &AppDelegate::toggleFloatingWindow);
+}
+
+void AppDelegate::registerGlobalShortcut() {
+  const QPointer<AppDelegate> self(this);
+  shortcuts::GlobalShortcuts::onKeyDown(openTessraGlobal(), [self] {
+    if (self) self->toggleFloatingWindow();
+  });
+  const auto shortcut = openTessraGlobal().shortcut();
+  if (shortcut && !shortcuts::GlobalShortcuts::isRegistered(*shortcut)) {
+    platform::logError("The global shortcut {} is held by another program",
+                       shortcut->description());
+  }
 }
 
 void AppDelegate::toggleFloatingWindow() {

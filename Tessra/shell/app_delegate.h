@@ -76,7 +76,8 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
 
   // The launch sequence: telemetry, observers, then `startApp()`. Runs once.
   void setUp();
-  // The tray item, the side button and, unless started at login, the panel 0.3 s later.
+  // The tray item, the global shortcut, the side button and, unless started at login, the panel
+  // 0.3 s later.
   void startApp();
 
   // Closes the panel when it is shown (or about to be), else shows it.
@@ -118,6 +119,8 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   void languageAlertShown(QWidget* window);
 
  private:
+  // Toggles the panel on the key-down of `openTessraGlobal`.
+  void registerGlobalShortcut();
   void setUpTelemetry();
   void displayConfigurationChanged();
   void didChangeScreenNotification();

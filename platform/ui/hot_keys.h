@@ -1,0 +1,125 @@
+// System-wide hot keys on X11: a key combination grabbed on the root window, so that its presses
+// reach this program whichever program has the keyboard focus.
+//
+//   auto& hotKeys = HotKeys::shared();
+//   QObject::connect(&hotKeys, &HotKeys::pressed, [](const KeyCombination& c) { ... });
+//   if (auto grabbed = hotKeys.grab({"SPCE", KeyCombination::alt}); !grabbed) {
+//     // grabbed.error() == GrabFailure::taken: another program holds Alt+Space
+//   }
+//
+// The service keeps its own X connection, read on a socket notifier of the GUI thread. Each
+// combination is grabbed with the lock variants (none, Caps Lock, Num Lock, both), so a lock key
+// never hides it; Num Lock's bit is read from the server's modifier map. Auto-repeat is made
+// detectable, so a held combination gives one `pressed` and one `released`. A new keymap or
+// modifier map (another layout chosen) re-grabs every combination by its key name; one that can
+// no longer be grabbed is given up with `grabLost`. Keys are named by their XKB names ("AC01",
+// "SPCE", "FK05"), which stay with the physical key across layouts.
+//
+// GUI thread only.
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <array>
+#include <cstdint>
+#include <expected>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui/keyboard_layout.h"
+#include "platform/ui/x11_connection.h"
+
+namespace tessra::platform {
+
+struct KeyCombination {
+  // The modifier bits, the same on every keyboard layout.
+  static constexpr std::uint32_t shift = 1u << 0;
+  static constexpr std::uint32_t control = 1u << 1;
+  static constexpr std::uint32_t alt = 1u << 2;
+  static constexpr std::uint32_t super = 1u << 3;
+
+  std::string keyName;
+  std::uint32_t modifiers = 0;
+
+  bool operator==(const KeyCombination&) const = default;
+  auto operator<=>(const KeyCombination&) const = default;
+};
+
+enum class GrabFailure {
+  noDisplay,   // no X server answered
+  unknownKey,  // the keymap has no key of that name
+  taken,       // another program holds the combination
+};
+
+class HotKeys : public QObject {
+  Q_OBJECT
+
+ public:
+  // The program's service, connected to $DISPLAY on first use.
+  static HotKeys& shared();
+
+  // A service on its own connection to `display` (null: $DISPLAY); for tests and benchmarks.
+  explicit HotKeys(const char* display = nullptr, QObject* parent = nullptr);
+  ~HotKeys() override;
+
+  bool isConnected() const { return m_connected; }
+
+  // Grabs the combination; grabbing one this service holds already succeeds at once.
+  std::expected<void, GrabFailure> grab(const KeyCombination& combination);
+  // Releases the combination when this service holds it.
+  void ungrab(const KeyCombination& combination);
+  bool isGrabbed(const KeyCombination& combination) const;
+
+  // True when another program holds the combination: a trial grab, released at once. A
+  // combination this service holds is not taken.
+  bool isTaken(const KeyCombination& combination);
+
+  // The keyboard layout the server uses now; null without a display.
+  std::shared_ptr<const KeyboardLayout> layout() const { return m_layout; }
+
+ signals:
+  void pressed(const tessra::platform::KeyCombination& combination);
+  void released(const tessra::platform::KeyCombination& combination);
+  // A re-grab after a layout change failed; the combination is no longer held.
+  void grabLost(const tessra::platform::KeyCombination& combination);
+  // The keymap or the modifier map changed; held combinations are grabbed again already.
+  void layoutChanged();
+
+ private:
+  struct Grab {
+    std::uint32_t keycode = 0;
+    std::uint16_t modifierMask = 0;
+  };
+  bool setUpKeyboard();
+  void loadLayout();
+  void readModifierMap();
+  std::optional<Grab> resolve(const KeyCombination& combination) const;
+  std::uint16_t xModifiers(std::uint32_t modifiers) const;
+  std::uint32_t modifiersOf(std::uint16_t state) const;
+  // The grab's modifiers with none, Caps Lock, Num Lock and both.
+  static std::array<std::uint16_t, 4> lockVariants(std::uint16_t numLockMask);
+  bool grabVariants(const Grab& grab);
+  void ungrabVariants(const Grab& grab, std::uint16_t numLockMask);
+  void regrabAll();
+  void processEvents();
+  void scheduleProcessEvents();
+  void handleKey(bool isPress, std::uint32_t keycode, std::uint16_t state);
+
+  X11Connection m_x11;
+  bool m_connected = false;
+  std::unique_ptr<QSocketNotifier> m_notifier;
+  std::int32_t m_keyboardDevice = -1;
+  std::uint8_t m_xkbFirstEvent = 0;
+  std::shared_ptr<const KeyboardLayout> m_layout;
+  std::uint16_t m_altMask = 0;
+  std::uint16_t m_superMask = 0;
+  std::uint16_t m_numLockMask = 0;
+  std::map<KeyCombination, Grab> m_grabs;
+  // Keys whose press was delivered and whose release is due, by key code.
+  std::map<std::uint32_t, KeyCombination> m_down;
+};
+
+}  // namespace tessra::platform

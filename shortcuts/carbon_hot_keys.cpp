@@ -1,0 +1,234 @@
+#include "shortcuts/carbon_hot_keys.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QObject>
+#include <map>
+#include <vector>
+
+#include "platform/foundation/logger.h"
+#include "platform/ui/hot_keys.h"
+#include "shortcuts/global_shortcuts.h"
+
+namespace tessra::shortcuts {
+
+namespace {
+
+struct HotKey {
+  Shortcut shortcut;
+  std::int64_t carbonHotKeyId = 0;
+  std::optional<platform::KeyCombination> grabbed;  // absent while released
+  CarbonHotKeys::Callback onKeyDown;
+  CarbonHotKeys::Callback onKeyUp;
+};
+
+// The layer's state, and the key matcher used while a menu holds the keyboard.
+class Layer : public QObject {
+ public:
+  Layer() {
+    auto& service = platform::HotKeys::shared();
+    connect(&service, &platform::HotKeys::pressed, this,
+            [this](const platform::KeyCombination& c) { deliver(c, EventType::keyDown); });
+    connect(&service, &platform::HotKeys::released, this,
+            [this](const platform::KeyCombination& c) { deliver(c, EventType::keyUp); });
+    connect(&service, &platform::HotKeys::grabLost, this,
+            [this](const platform::KeyCombination& c) { dropGrabbed(c); });
+  }
+
+  std::map<std::int64_t, HotKey> hotKeys;
+  std::int64_t counter = 0;
+  CarbonHotKeys::Callback onLost;
+
+  void setMatching(bool on) {
+    if (on == m_matching || !qApp) return;
+    m_matching = on;
+    m_keysDown.clear();
+    if (on) {
+      qApp->installEventFilter(this);
+    } else {
+      qApp->removeEventFilter(this);
+    }
+  }
+
+  void lose(std::map<std::int64_t, HotKey>::iterator it) {
+    const Shortcut shortcut = it->second.shortcut;
+    hotKeys.erase(it);
+    if (onLost) onLost(shortcut);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease &&
+        type != QEvent::ShortcutOverride) {
+      return QObject::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const quint32 code = key->nativeScanCode();
+    if (type == QEvent::ShortcutOverride) {
+      // Claimed as a plain key press, so no menu action with the same keys runs instead.
+      if (!m_keysDown.contains(code) && !matchingHotKey(*key)) return false;
+      event->accept();
+      return true;
+    }
+    if (const auto down = m_keysDown.find(code); down != m_keysDown.end()) {
+      // A repeat, or the release of a matched press: that press already fired.
+      if (type == QEvent::KeyPress || key->isAutoRepeat()) return true;
+      const std::int64_t id = down->second;
+      m_keysDown.erase(down);
+      call(id, EventType::keyUp);
+      return true;
+    }
+    if (type != QEvent::KeyPress) return false;
+    const auto id = matchingHotKey(*key);
+    if (!id) return false;
+    m_keysDown[code] = *id;
+    call(*id, EventType::keyDown);
+    return true;
+  }
+
+ private:
+  std::optional<std::int64_t> matchingHotKey(const QKeyEvent& key) const {
+    const auto shortcut = Shortcut::fromEvent(key);
+    if (!shortcut) return std::nullopt;
+    for (const auto& [id, hotKey] : hotKeys) {
+      if (hotKey.shortcut == *shortcut) return id;
+    }
+    return std::nullopt;
+  }
+
+  void call(std::int64_t id, EventType type) {
+    const auto it = hotKeys.find(id);
+    if (it == hotKeys.end()) return;
+    // The callback may change the table.
+    const Shortcut shortcut = it->second.shortcut;
+    const CarbonHotKeys::Callback callback =
+        type == EventType::keyDown ? it->second.onKeyDown : it->second.onKeyUp;
+    if (callback) callback(shortcut);
+  }
+
+  void deliver(const platform::KeyCombination& combination, EventType type) {
+    for (const auto& [id, hotKey] : hotKeys) {
+      if (hotKey.grabbed == combination) {
+        call(id, type);
+        return;
+      }
+    }
+  }
+
+  void dropGrabbed(const platform::KeyCombination& combination) {
+    for (auto it = hotKeys.begin(); it != hotKeys.end();) {
+      auto next = std::next(it);
+      if (it->second.grabbed == combination) lose(it);
+      it = next;
+    }
+  }
+
+  bool m_matching = false;
+  // Hardware key codes of the presses the matcher took, to its registration number.
+  std::map<quint32, std::int64_t> m_keysDown;
+};
+
+Layer& layer() {
+  // Kept for the life of the process, like the service it listens to.
+  static Layer* const instance = new Layer();
+  return *instance;
+}
+
+// While paused the keys must reach the recorder field that has the focus, so nothing is grabbed.
+bool shouldGrab() {
+  return GlobalShortcuts::isEnabled() && !GlobalShortcuts::isPaused() &&
+         !GlobalShortcuts::isMenuOpen();
+}
+
+void logRefused(const Shortcut& shortcut) {
+  platform::logError("Global shortcut {} is in use by another program", shortcut.description());
+}
+
+}  // namespace
+
+bool CarbonHotKeys::register_(const Shortcut& shortcut, Callback onKeyDown, Callback onKeyUp) {
+  Layer& state = layer();
+  const std::int64_t id = ++state.counter;
+  const auto combination = shortcut.combination();
+  if (!combination) {
+    platform::logError("Global shortcut {} names no key of this keyboard", shortcut.description());
+    return false;
+  }
+  std::optional<platform::KeyCombination> grabbed;
+  if (shouldGrab()) {
+    if (!platform::HotKeys::shared().grab(*combination)) {
+      logRefused(shortcut);
+      return false;
+    }
+    grabbed = combination;
+  }
+  state.hotKeys.emplace(id,
+                        HotKey{shortcut, id, grabbed, std::move(onKeyDown), std::move(onKeyUp)});
+  return true;
+}
+
+void CarbonHotKeys::unregister(const Shortcut& shortcut) {
+  auto& hotKeys = layer().hotKeys;
+  for (auto it = hotKeys.begin(); it != hotKeys.end();) {
+    if (it->second.shortcut != shortcut) {
+      ++it;
+      continue;
+    }
+    if (it->second.grabbed) platform::HotKeys::shared().ungrab(*it->second.grabbed);
+    it = hotKeys.erase(it);
+  }
+}
+
+void CarbonHotKeys::unregisterAll() {
+  for (auto& [id, hotKey] : layer().hotKeys) {
+    if (hotKey.grabbed) platform::HotKeys::shared().ungrab(*hotKey.grabbed);
+    hotKey.grabbed.reset();
+  }
+}
+
+void CarbonHotKeys::updateRegistrations() {
+  Layer& state = layer();
+  for (auto it = state.hotKeys.begin(); it != state.hotKeys.end();) {
+    auto next = std::next(it);
+    HotKey& hotKey = it->second;
+    if (!hotKey.grabbed) {
+      const auto combination = hotKey.shortcut.combination();
+      if (combination && platform::HotKeys::shared().grab(*combination)) {
+        hotKey.grabbed = combination;
+      } else {
+        logRefused(hotKey.shortcut);
+        state.lose(it);
+      }
+    }
+    it = next;
+  }
+}
+
+void CarbonHotKeys::updateEventHandler() {
+  if (!GlobalShortcuts::isEnabled() || GlobalShortcuts::isPaused()) {
+    unregisterAll();
+    layer().setMatching(false);
+    return;
+  }
+  if (GlobalShortcuts::isMenuOpen()) {
+    unregisterAll();
+    layer().setMatching(true);
+    return;
+  }
+  updateRegistrations();
+  layer().setMatching(false);
+}
+
+void CarbonHotKeys::setOnRegistrationLost(Callback onLost) { layer().onLost = std::move(onLost); }
+
+std::optional<std::int64_t> CarbonHotKeys::hotKeyId(const Shortcut& shortcut) {
+  for (const auto& [id, hotKey] : layer().hotKeys) {
+    if (hotKey.shortcut == shortcut) return id;
+  }
+  return std::nullopt;
+}
+
+std::int64_t CarbonHotKeys::hotKeyIdCounter() { return layer().counter; }
+
+}  // namespace tessra::shortcuts

@@ -1,0 +1,262 @@
+// Global shortcuts against the session's X server, pressed with real XTEST key events.
+#include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+#include <QAction>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "platform/foundation/queue.h"
+#include "platform/ui/hot_keys.h"
+#include "shortcuts/carbon_hot_keys.h"
+#include "shortcuts/global_shortcuts.h"
+#include "shortcuts/menu_item_shortcut.h"
+#include "testing/fake_keyboard.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
+
+namespace tessra::shortcuts {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::HotKeys;
+using testing::FakeKeyboard;
+
+constexpr int kWait = 5000;
+
+class GlobalHotKeys : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::mainQueue().setPoster([](platform::Job job) {
+      QMetaObject::invokeMethod(qApp, std::move(job), Qt::QueuedConnection);
+    });
+    ASSERT_TRUE(HotKeys::shared().isConnected());
+  }
+  void TearDown() override {
+    GlobalShortcuts::removeAllActionHandlers();
+    platform::mainQueue().setPoster({});
+  }
+
+  // Counts the presses and releases of a name's shortcut.
+  struct Counts {
+    int down = 0;
+    int up = 0;
+  };
+  std::shared_ptr<Counts> count(const Name& name) {
+    auto counts = std::make_shared<Counts>();
+    GlobalShortcuts::onKeyDown(name, [counts] { ++counts->down; });
+    GlobalShortcuts::onKeyUp(name, [counts] { ++counts->up; });
+    return counts;
+  }
+
+  // Presses and releases a combination, and waits until its release went through the server.
+  void tapAndSettle(std::initializer_list<const char*> keys) {
+    m_keyboard.tap(keys);
+    QSignalSpy settled(&HotKeys::shared(), &HotKeys::released);
+    settled.wait(300);
+  }
+
+  testing::TempDir m_config;
+  testing::ScopedEnv m_configDir{"TESSRA_CONFIG_DIR", m_config.path().string()};
+  FakeKeyboard m_keyboard;
+};
+
+TEST_F(GlobalHotKeys, AHeldShortcutFiresDownOnceAndUpOnceWhateverTheLocks) {
+  const Name name("held", Shortcut(Key::space, Qt::AltModifier));
+  const auto counts = count(name);
+  const std::vector<const char*> locks{nullptr, "CAPS", "NMLK"};
+  for (const char* lock : locks) {
+    SCOPED_TRACE(lock ? lock : "no lock");
+    if (lock) m_keyboard.tap({lock});
+    *counts = {};
+    m_keyboard.press({"LALT", "SPCE"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counts->down == 1; }, kWait)) << "counts->down";
+    // Held past the server's auto-repeat delay: the repeats must not fire.
+    QTest::qWait(700);
+    m_keyboard.release({"SPCE", "LALT"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counts->up == 1; }, kWait)) << "counts->up";
+    EXPECT_EQ(counts->down, 1);
+    if (lock) m_keyboard.tap({lock});
+  }
+}
+
+TEST_F(GlobalHotKeys, RegistrationsAreNumberedAndARefusalConsumesANumber) {
+  FakeKeyboard::ForeignGrab foreign(m_keyboard.keycode("FK09"),
+                                    XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT);
+  const Shortcut taken(Key::f9, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+  const Shortcut free1(Key::f10, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+  const Shortcut free2(Key::f11, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+  const std::int64_t before = CarbonHotKeys::hotKeyIdCounter();
+
+  const Name first("numberedFirst", free1);
+  EXPECT_EQ(CarbonHotKeys::hotKeyId(free1), before + 1);
+  const Name refused("numberedRefused", taken);
+  EXPECT_EQ(CarbonHotKeys::hotKeyId(taken), std::nullopt);
+  EXPECT_FALSE(GlobalShortcuts::isRegistered(taken));
+  EXPECT_TRUE(taken.isTakenBySystem());
+  // Our own grab is not taken by anyone else.
+  EXPECT_FALSE(free1.isTakenBySystem());
+  const Name second("numberedSecond", free2);
+  EXPECT_EQ(CarbonHotKeys::hotKeyId(free2), before + 3);
+  if (before == 0) {
+    EXPECT_EQ(CarbonHotKeys::hotKeyId(free1), 1);
+  }
+  GlobalShortcuts::disableShortcuts({first, second});
+}
+
+TEST_F(GlobalHotKeys, ARefusedShortcutIsTriedAgainWhenEnabled) {
+  const Shortcut shortcut(Key::f8, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+  std::shared_ptr<Counts> counts;
+  {
+    FakeKeyboard::ForeignGrab foreign(m_keyboard.keycode("FK08"),
+                                      XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT);
+    const Name name("retried", shortcut);
+    counts = count(name);
+    EXPECT_FALSE(GlobalShortcuts::isRegistered(shortcut));
+  }
+  GlobalShortcuts::setEnabled(false);
+  GlobalShortcuts::setEnabled(true);
+  EXPECT_TRUE(GlobalShortcuts::isRegistered(shortcut));
+  m_keyboard.tap({"LCTL", "LALT", "LFSH", "FK08"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counts->down == 1; }, kWait)) << "counts->down";
+}
+
+TEST_F(GlobalHotKeys, AKeymapChangeGrabsAgain) {
+  const Name name("keymap", Shortcut(Key::k, Qt::ControlModifier | Qt::AltModifier));
+  const auto counts = count(name);
+  QSignalSpy changed(&HotKeys::shared(), &HotKeys::layoutChanged);
+  ASSERT_EQ(QProcess::execute("setxkbmap", {"-layout", "fr"}), 0);
+  ASSERT_TRUE(changed.wait(kWait));
+  m_keyboard.tap({"LCTL", "LALT", "AC08"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counts->down == 1; }, kWait)) << "counts->down";
+  EXPECT_EQ(Shortcut(Key::a, Qt::AltModifier).description(), "Alt+Q");
+  changed.clear();
+  ASSERT_EQ(QProcess::execute("setxkbmap", {"-layout", "us"}), 0);
+  ASSERT_TRUE(changed.wait(kWait));
+  m_keyboard.tap({"LCTL", "LALT", "AC08"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counts->down == 2; }, kWait)) << "counts->down";
+}
+
+TEST_F(GlobalHotKeys, WithAMenuOpenTheShortcutFiresAndOtherKeysReachTheMenu) {
+  // Not with Alt: a Qt menu closes itself when Alt goes down.
+  const Name name("menuOpen", Shortcut(Key::space, Qt::ControlModifier | Qt::ShiftModifier));
+  const auto counts = count(name);
+  QMenu menu;
+  QAction* firstAction = menu.addAction("First");
+  QAction* secondAction = menu.addAction("Second");
+  menu.popup(QPoint(200, 200));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return GlobalShortcuts::isMenuOpen(); }, kWait));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return QWidget::keyboardGrabber() == &menu || menu.isActiveWindow(); }, kWait));
+  menu.setActiveAction(firstAction);
+
+  m_keyboard.tap({"LCTL", "LFSH", "SPCE"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counts->up == 1; }, kWait)) << "counts->up";
+  EXPECT_EQ(counts->down, 1);
+  EXPECT_TRUE(menu.isVisible());
+  m_keyboard.tap({"DOWN"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return menu.activeAction() == secondAction; }, kWait))
+      << "menu.activeAction()";
+
+  m_keyboard.tap({"ESC"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !GlobalShortcuts::isMenuOpen(); }, kWait));
+  m_keyboard.tap({"LCTL", "LFSH", "SPCE"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counts->down == 2; }, kWait)) << "counts->down";
+}
+
+TEST_F(GlobalHotKeys, WhilePausedNoActionRunsAndNoStreamYields) {
+  const Name name("paused", Shortcut(Key::p, Qt::ControlModifier | Qt::AltModifier));
+  const auto counts = count(name);
+  auto stream = GlobalShortcuts::eventStream(name);
+  std::vector<EventType> events;
+  stream.forEach(
+      platform::mainQueue(), [&](EventType e) { events.push_back(e); }, [](ErrorPtr) {});
+  {
+    const GlobalShortcuts::Pause outer;
+    { const GlobalShortcuts::Pause inner; }
+    // One pause ending leaves the other in force.
+    EXPECT_TRUE(GlobalShortcuts::isPaused());
+    tapAndSettle({"LCTL", "LALT", "AD10"});
+    EXPECT_EQ(counts->down, 0);
+    EXPECT_TRUE(events.empty());
+  }
+  m_keyboard.tap({"LCTL", "LALT", "AD10"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() == 2u; }, kWait)) << "events.size()";
+  EXPECT_EQ(events, (std::vector<EventType>{EventType::keyDown, EventType::keyUp}));
+  EXPECT_EQ(counts->down, 1);
+}
+
+TEST_F(GlobalHotKeys, TwoNamesOnOneShortcutBothFireAndReplacingOneReleasesOnlyAnUnsharedGrab) {
+  const Shortcut shared(Key::j, Qt::ControlModifier | Qt::AltModifier);
+  const Name a("sharedA", shared);
+  const Name b("sharedB", shared);
+  const auto countsA = count(a);
+  const auto countsB = count(b);
+  m_keyboard.tap({"LCTL", "LALT", "AC07"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return countsA->down == 1; }, kWait)) << "countsA->down";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return countsB->down == 1; }, kWait)) << "countsB->down";
+
+  a.setShortcut(Shortcut(Key::h, Qt::ControlModifier | Qt::AltModifier));
+  ASSERT_TRUE(GlobalShortcuts::isRegistered(shared));
+  m_keyboard.tap({"LCTL", "LALT", "AC07"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return countsB->down == 2; }, kWait)) << "countsB->down";
+  EXPECT_EQ(countsA->down, 1);
+}
+
+TEST_F(GlobalHotKeys, TheLastStreamOfANameReleasesItsGrab) {
+  const Shortcut shortcut(Key::u, Qt::ControlModifier | Qt::AltModifier);
+  const Name name("streams", shortcut);
+  GlobalShortcuts::disableShortcuts({name});
+  const auto combination = *shortcut.combination();
+  auto first = GlobalShortcuts::eventStream(name);
+  auto second = GlobalShortcuts::eventStream(EventType::keyUp, name);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return HotKeys::shared().isGrabbed(combination); }, kWait));
+  std::vector<EventType> upsOnly;
+  second.forEach(
+      platform::mainQueue(), [&](EventType e) { upsOnly.push_back(e); }, [](ErrorPtr) {});
+  first.cancel();
+  m_keyboard.tap({"LCTL", "LALT", "AD07"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return upsOnly.size() == 1u; }, kWait)) << "upsOnly.size()";
+  EXPECT_EQ(upsOnly.front(), EventType::keyUp);
+  second.cancel();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !HotKeys::shared().isGrabbed(combination); }, kWait));
+}
+
+}  // namespace
+}  // namespace tessra::shortcuts
+
+namespace tessra::shortcuts {
+namespace {
+
+TEST(MenuItemShortcut, ShowsTheNamesShortcutAndFollowsItsChangesUntilUnbound) {
+  testing::TempDir config;
+  testing::ScopedEnv configDir("TESSRA_CONFIG_DIR", config.path().string());
+  const Name name("boundItem", Shortcut(Key::k, Qt::MetaModifier | Qt::ShiftModifier));
+  const Name other("otherItem");
+  QAction item("Open");
+  setShortcut(&item, name);
+  setShortcut(&item, name);
+  EXPECT_EQ(item.shortcut(), QKeySequence(Qt::META | Qt::SHIFT | Qt::Key_K));
+  EXPECT_EQ(item.children().size(), 1);
+
+  int changes = 0;
+  QObject::connect(&item, &QAction::changed, [&] { ++changes; });
+  other.setShortcut(Shortcut(Key::j, Qt::ControlModifier));
+  name.setShortcut(Shortcut(Key::f5, Qt::AltModifier));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return item.shortcut() == QKeySequence(Qt::ALT | Qt::Key_F5); }));
+  EXPECT_EQ(changes, 1);
+
+  setShortcut(&item, std::nullopt);
+  EXPECT_TRUE(item.shortcut().isEmpty());
+  name.setShortcut(Shortcut(Key::f6, Qt::AltModifier));
+  // The update would be a posted call: run what is posted.
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(item.shortcut().isEmpty());
+  GlobalShortcuts::disableShortcuts({name, other});
+}
+
+}  // namespace
+}  // namespace tessra::shortcuts

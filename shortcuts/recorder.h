@@ -1,0 +1,76 @@
+// The recorder field with an optional label before it, and watchers that run an action for each
+// press and release of a name's shortcut while a widget is shown.
+//
+//   auto* row = new Recorder(tr("Open Tessra"), openTessraGlobal(), {}, page);
+//   new KeyboardShortcutWatcher(panel, name, [](EventType type) { ... });       // down and up
+//   new KeyboardShortcutWatcher(panel, name, EventType::keyUp, [] { ... });     // releases only
+//
+// A watcher belongs to its widget: it listens from each show to the next hide, and goes with the
+// widget. While a recorder records, watchers are not called. GUI thread only.
+#pragma once
+
+#include <QObject>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+#include "platform/foundation/async_stream.h"
+#include "shortcuts/global_shortcuts.h"
+#include "shortcuts/recorder_cocoa.h"
+
+class QLabel;
+
+namespace tessra::shortcuts {
+
+class Recorder : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Without a label.
+  explicit Recorder(const Name& name, RecorderCocoa::OnChange onChange = {},
+                    QWidget* parent = nullptr);
+  // With a text label, shown as given.
+  Recorder(const QString& title, const Name& name, RecorderCocoa::OnChange onChange = {},
+           QWidget* parent = nullptr);
+  // With a label widget of the caller's.
+  Recorder(QWidget* label, const Name& name, RecorderCocoa::OnChange onChange = {},
+           QWidget* parent = nullptr);
+
+  RecorderCocoa* field() const { return m_field; }
+  // Null without a label.
+  QWidget* label() const { return m_label; }
+  bool hasLabel() const { return m_label != nullptr; }
+  void setName(const Name& name) { m_field->setShortcutName(name); }
+
+ private:
+  RecorderCocoa* m_field;
+  QWidget* m_label = nullptr;
+};
+
+class KeyboardShortcutWatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  KeyboardShortcutWatcher(QWidget* owner, const Name& name, std::function<void(EventType)> perform);
+  KeyboardShortcutWatcher(QWidget* owner, const Name& name, EventType type,
+                          std::function<void()> perform);
+  ~KeyboardShortcutWatcher() override;
+
+  bool isWatching() const { return m_stream.has_value(); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  KeyboardShortcutWatcher(QWidget* owner, const Name& name, std::optional<EventType> type,
+                          std::function<void(EventType)> perform);
+  void start();
+  void stop();
+
+  Name m_name;
+  std::optional<EventType> m_type;
+  std::function<void(EventType)> m_perform;
+  std::optional<platform::AsyncStream<EventType>> m_stream;
+};
+
+}  // namespace tessra::shortcuts

@@ -1,0 +1,293 @@
+#include "shortcuts/recorder_cocoa.h"
+
+#include <xcb/xcb.h>
+#include <QApplication>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <utility>
+
+#include "shortcuts/recorder_texts.h"
+
+namespace tessra::shortcuts {
+
+namespace {
+
+constexpr Qt::KeyboardModifiers kShortcutModifiers =
+    Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier;
+
+bool isFunctionKey(int key) { return key >= Qt::Key_F1 && key <= Qt::Key_F35; }
+
+// A modifier or lock key going down on its own starts a combination; it is none by itself.
+bool isModifierKey(int key) {
+  switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+RecorderCocoa::RecorderCocoa(const Name& name, OnChange onChange, QWidget* parent)
+    : QLineEdit(parent), m_shortcutName(name), m_onChange(std::move(onChange)) {
+  setMinimumWidth(minimumWidth);
+  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  setPlaceholderText(recorderText("record_shortcut"));
+  setAlignment(Qt::AlignCenter);
+  setClearButtonEnabled(true);
+  setContextMenuPolicy(Qt::NoContextMenu);
+  setAcceptDrops(false);
+  setStringValue();
+  // The clear button is the only edit the field allows.
+  connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
+    if (text.isEmpty()) clearShortcut();
+  });
+  m_shortcutsNameChangeObserver = platform::NotificationCenter::defaultCenter().addObserver(
+      GlobalShortcuts::kShortcutByNameDidChange,
+      [self = QPointer<RecorderCocoa>(this)](const platform::Notification& notification) {
+        const auto* changed = std::any_cast<Name>(&notification.object);
+        if (self && changed && *changed == self->m_shortcutName) self->setStringValue();
+      });
+}
+
+RecorderCocoa::~RecorderCocoa() = default;
+
+void RecorderCocoa::setShortcutName(const Name& name) {
+  if (name == m_shortcutName) return;
+  m_shortcutName = name;
+  setStringValue();
+}
+
+QSize RecorderCocoa::sizeHint() const { return {minimumWidth, QLineEdit::sizeHint().height()}; }
+
+void RecorderCocoa::setStringValue() {
+  const auto shortcut = GlobalShortcuts::getShortcut(m_shortcutName);
+  if (!shortcut) {
+    setText({});
+    setToolTip({});
+    return;
+  }
+  const QString description = QString::fromStdString(shortcut->description());
+  // A shortcut another program holds is stored but does nothing: never shown as set.
+  const bool active = GlobalShortcuts::isRegistered(*shortcut) || GlobalShortcuts::isPaused();
+  setText(active ? description : recorderText("shortcut_not_active").arg(description));
+  setToolTip(active ? QString() : recorderText("keyboard_shortcut_used_by_system"));
+}
+
+void RecorderCocoa::preventBecomingKey() {
+  m_canBecomeKey = false;
+  QTimer::singleShot(0, this, [this] { m_canBecomeKey = true; });
+}
+
+bool RecorderCocoa::event(QEvent* event) {
+  // The turn in which the window opens or comes back must not start recording.
+  if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) {
+    preventBecomingKey();
+  }
+  return QLineEdit::event(event);
+}
+
+void RecorderCocoa::focusInEvent(QFocusEvent* event) {
+  QLineEdit::focusInEvent(event);
+  // Back from an alert, the window's activation hands the focus back: recording goes on.
+  if (std::exchange(m_resumeRecording, false)) {
+    startRecording();
+    return;
+  }
+  if (!m_canBecomeKey || event->reason() == Qt::ActiveWindowFocusReason) return;
+  startRecording();
+}
+
+void RecorderCocoa::focusOutEvent(QFocusEvent* event) {
+  endRecording();
+  QLineEdit::focusOutEvent(event);
+}
+
+void RecorderCocoa::hideEvent(QHideEvent* event) {
+  endRecording();
+  QLineEdit::hideEvent(event);
+}
+
+void RecorderCocoa::mousePressEvent(QMouseEvent* event) {
+  QLineEdit::mousePressEvent(event);
+  // A click into the field that has the focus already, without recording.
+  if (hasFocus() && !isRecording()) startRecording();
+}
+
+void RecorderCocoa::keyPressEvent(QKeyEvent* event) {
+  // Nothing is typed into the field: it only records.
+  event->ignore();
+}
+
+void RecorderCocoa::blur() {
+  endRecording();
+  clearFocus();
+}
+
+void RecorderCocoa::focus() {
+  if (!window()->isActiveWindow()) {
+    m_resumeRecording = true;
+    window()->activateWindow();
+  }
+  setFocus(Qt::OtherFocusReason);
+  if (hasFocus() && !isRecording()) startRecording();
+  if (isRecording()) m_resumeRecording = false;
+}
+
+void RecorderCocoa::startRecording() {
+  if (isRecording()) return;
+  setPlaceholderText(recorderText("press_shortcut"));
+  // Other programs' grabs would keep their combinations from the field: an active grab of the
+  // keyboard comes before them.
+  grabKeyboard();
+  // Paused before the monitor exists, so no global shortcut fires from the first press on.
+  m_pause.emplace();
+  m_eventMonitor = std::make_unique<platform::LocalEventMonitor>(
+      QList<QEvent::Type>{QEvent::KeyPress, QEvent::ShortcutOverride, QEvent::MouseButtonRelease},
+      [self = QPointer<RecorderCocoa>(this)](QWindow*, QEvent* event) {
+        if (!self) return platform::EventDisposition::swallow;
+        return self->handleRecordingEvent(event);
+      });
+  m_eventMonitor->start();
+  setStringValue();
+}
+
+void RecorderCocoa::endRecording() {
+  if (!isRecording()) return;
+  m_eventMonitor.reset();
+  releaseKeyboard();
+  // At once, before the global shortcuts are grabbed again: a key pressed next must find the
+  // keyboard free.
+  if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+    xcb_flush(x11->connection());
+  }
+  setPlaceholderText(recorderText("record_shortcut"));
+  m_pause.reset();
+  setStringValue();
+}
+
+void RecorderCocoa::clearShortcut() {
+  GlobalShortcuts::setShortcut(std::nullopt, m_shortcutName);
+  if (m_onChange) m_onChange(std::nullopt);
+  // The placeholder shows and recording goes on.
+  focus();
+}
+
+void RecorderCocoa::saveShortcut(const Shortcut& shortcut) {
+  GlobalShortcuts::userDefaultsSet(m_shortcutName, shortcut);
+  if (m_onChange) m_onChange(shortcut);
+}
+
+bool RecorderCocoa::isInsideClearButton(const QPoint& globalPosition) const {
+  for (const QToolButton* button : findChildren<QToolButton*>()) {
+    if (button->isVisible() && button->rect().contains(button->mapFromGlobal(globalPosition))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+platform::EventDisposition RecorderCocoa::handleRecordingEvent(QEvent* event) {
+  using platform::EventDisposition;
+  if (event->type() == QEvent::MouseButtonRelease) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const QPoint global = mouse->globalPosition().toPoint();
+    if (mouse->button() != Qt::LeftButton && mouse->button() != Qt::RightButton) {
+      return EventDisposition::swallow;
+    }
+    if (!rect().adjusted(-3, -3, 3, 3).contains(mapFromGlobal(global))) {
+      blur();
+      return EventDisposition::keep;
+    }
+    // The clear button's own click goes through; any other click inside only keeps recording.
+    return isInsideClearButton(global) ? EventDisposition::keep : EventDisposition::swallow;
+  }
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (event->type() == QEvent::ShortcutOverride) {
+    // Claimed as a key press, so no window shortcut takes it from the recorder.
+    key->accept();
+    return EventDisposition::swallow;
+  }
+  if (isModifierKey(key->key())) return EventDisposition::swallow;
+  const Qt::KeyboardModifiers modifiers = key->modifiers() & kShortcutModifiers;
+  const bool noModifiers = modifiers == Qt::NoModifier;
+  if (noModifiers && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+    // Focus moves on as Tab would move it.
+    endRecording();
+    focusNextPrevChild(key->key() == Qt::Key_Tab);
+    return EventDisposition::swallow;
+  }
+  if (noModifiers && key->key() == Qt::Key_Escape) {
+    blur();
+    return EventDisposition::swallow;
+  }
+  if (noModifiers && (key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete)) {
+    setText({});
+    clearShortcut();
+    return EventDisposition::swallow;
+  }
+  if ((modifiers & ~Qt::ShiftModifier) == Qt::NoModifier && !isFunctionKey(key->key())) {
+    QApplication::beep();
+    return EventDisposition::swallow;
+  }
+  const auto shortcut = Shortcut::fromEvent(*key);
+  if (!shortcut) {
+    QApplication::beep();
+    return EventDisposition::swallow;
+  }
+  if (const QAction* item = shortcut->takenByMainMenu()) {
+    blur();
+    showAlert(recorderText("keyboard_shortcut_used_by_menu_item")
+                  .arg(QString(item->text()).remove(QLatin1Char('&'))),
+              {}, {});
+    focus();
+    return EventDisposition::swallow;
+  }
+  if (shortcut->isTakenBySystem()) {
+    blur();
+    const int answer = showAlert(recorderText("keyboard_shortcut_used_by_system"),
+                                 recorderText("keyboard_shortcuts_can_be_changed"),
+                                 {recorderText("ok"), recorderText("force_use_shortcut")});
+    focus();
+    if (answer != 1001) return EventDisposition::swallow;
+  }
+  saveShortcut(*shortcut);
+  blur();
+  return EventDisposition::swallow;
+}
+
+int RecorderCocoa::showAlert(const QString& title, const QString& message,
+                             const QStringList& buttons) {
+  QMessageBox alert(window());
+  alert.setObjectName("shortcutRecorderAlert");
+  alert.setIcon(QMessageBox::NoIcon);
+  alert.setWindowModality(Qt::WindowModal);
+  alert.setText(title);
+  if (!message.isEmpty()) alert.setInformativeText(message);
+  QList<QAbstractButton*> added;
+  for (const QString& title : buttons)
+    added.push_back(alert.addButton(title, QMessageBox::AcceptRole));
+  if (added.isEmpty()) added.push_back(alert.addButton(QMessageBox::Ok));
+  alert.exec();
+  const qsizetype index = added.indexOf(alert.clickedButton());
+  return 1000 + static_cast<int>(std::max<qsizetype>(index, 0));
+}
+
+}  // namespace tessra::shortcuts
