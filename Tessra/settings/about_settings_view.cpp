@@ -27,7 +27,7 @@ QLabel* valueRow(QVBoxLayout* rows, QWidget* parent, const QString& label, const
   row->addWidget(new QLabel(label, parent));
   row->addStretch(1);
   auto* text = new QLabel(value, parent);
-  text->setStyleSheet(QStringLiteral("color: #959ba3;"));
+  styleText(text, QColor(0x95, 0x9b, 0xa3));
   text->setTextInteractionFlags(Qt::TextSelectableByMouse);
   row->addWidget(text);
   rows->addLayout(row);
@@ -37,8 +37,7 @@ QLabel* valueRow(QVBoxLayout* rows, QWidget* parent, const QString& label, const
 QLabel* pageTitle(const QString& text, int pixelSize, QWidget* parent) {
   auto* title = new QLabel(text, parent);
   title->setAlignment(Qt::AlignCenter);
-  title->setStyleSheet(
-      QStringLiteral("color: #F2F3F5; font-size: %1px; font-weight: bold;").arg(pixelSize));
+  styleText(title, QColor(0xF2, 0xF3, 0xF5), pixelSize, QFont::Bold);
   return title;
 }
 
@@ -105,7 +104,7 @@ SettingsUnimplementedView::SettingsUnimplementedView(QWidget* parent) : QWidget(
   message->setObjectName(QStringLiteral("message"));
   message->setWordWrap(true);
   message->setAlignment(Qt::AlignCenter);
-  message->setStyleSheet(QStringLiteral("color: #b6bac0;"));
+  styleText(message, QColor(0xb6, 0xba, 0xc0));
   rows->addWidget(message);
   m_website =
       new FlatButton(LocalizedText::Settings::visitOurWebsite(),

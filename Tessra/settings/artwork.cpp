@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
 #include <cmath>
@@ -27,6 +28,13 @@ QPixmap blank(QSize size, qreal devicePixelRatio) {
 }  // namespace
 
 QPixmap symbol(const QString& name, const QColor& color, int size, qreal devicePixelRatio) {
+  // Pages are built anew at every switch; each picture is drawn once per look.
+  const QString key = QStringLiteral("settings-symbol:%1:%2:%3:%4")
+                          .arg(name, color.name(QColor::HexArgb))
+                          .arg(size)
+                          .arg(devicePixelRatio);
+  QPixmap cached;
+  if (QPixmapCache::find(key, &cached)) return cached;
   QSvgRenderer renderer(symbolPath(name));
   if (!renderer.isValid()) return {};
   QPixmap pixmap = blank(QSize(size, size), devicePixelRatio);
@@ -36,6 +44,8 @@ QPixmap symbol(const QString& name, const QColor& color, int size, qreal deviceP
   // The symbols are drawn in black; their shape takes the colour asked for.
   painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
   painter.fillRect(QRectF(0, 0, size, size), color);
+  painter.end();
+  QPixmapCache::insert(key, pixmap);
   return pixmap;
 }
 
@@ -46,6 +56,13 @@ QIcon symbolIcon(const QString& name, const QColor& color, int size) {
 bool hasImage(const QString& name) { return QFile::exists(imagePath(name)); }
 
 QPixmap image(const QString& name, QSize size, qreal devicePixelRatio) {
+  const QString key = QStringLiteral("settings-image:%1:%2x%3:%4")
+                          .arg(name)
+                          .arg(size.width())
+                          .arg(size.height())
+                          .arg(devicePixelRatio);
+  QPixmap cached;
+  if (QPixmapCache::find(key, &cached)) return cached;
   QSvgRenderer renderer(imagePath(name));
   if (!renderer.isValid()) return {};
   QPixmap pixmap = blank(size, devicePixelRatio);
@@ -57,6 +74,8 @@ QPixmap image(const QString& name, QSize size, qreal devicePixelRatio) {
   renderer.render(&painter, QRectF(QPointF((size.width() - drawn.width()) / 2,
                                            (size.height() - drawn.height()) / 2),
                                    drawn));
+  painter.end();
+  QPixmapCache::insert(key, pixmap);
   return pixmap;
 }
 

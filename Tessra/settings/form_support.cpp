@@ -8,6 +8,8 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "Tessra/ui_foundation/palette.h"
+
 namespace tessra {
 
 namespace {
@@ -58,19 +60,28 @@ void clickOnReturn(QAbstractButton* button) {
   button->installEventFilter(new ReturnClicks(button));
 }
 
+void styleText(QWidget* widget, const QColor& color, int pixelSize, QFont::Weight weight) {
+  QPalette colors = widget->palette();
+  colors.setColor(QPalette::WindowText, color);
+  colors.setColor(QPalette::Text, color);
+  widget->setPalette(colors);
+  QFont font = widget->font();
+  if (pixelSize > 0) font.setPixelSize(pixelSize);
+  font.setWeight(weight);
+  widget->setFont(font);
+}
+
 QLabel* sectionHeader(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(QStringLiteral("sectionHeader"));
-  label->setStyleSheet(QStringLiteral("color: #b6bac0; font-weight: 600; padding: 0 4px;"));
+  label->setContentsMargins(4, 0, 4, 0);
+  styleText(label, QColor(0xb6, 0xba, 0xc0), 0, QFont::DemiBold);
   return label;
 }
 
 QWidget* sectionCard(QWidget* parent) {
-  auto* card = new QWidget(parent);
+  auto* card = new RoundedCard(palette::background(), palette::background(), 8, parent);
   card->setObjectName(QStringLiteral("sectionCard"));
-  card->setAttribute(Qt::WA_StyledBackground);
-  card->setStyleSheet(
-      QStringLiteral("QWidget#sectionCard { background: #313338; border-radius: 8px; }"));
   return card;
 }
 

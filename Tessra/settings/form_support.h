@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QWidget>
 
 #include <array>
@@ -47,6 +48,12 @@ class RoundedCard : public QWidget {
 
 // Return or Enter on the focused `button` clicks it, as Space does.
 void clickOnReturn(QAbstractButton* button);
+
+// Gives a widget's text a colour, and optionally a pixel size and weight, through its palette and
+// font: style sheets cost every widget under them a slower style, which pages built at every
+// switch cannot afford.
+void styleText(QWidget* widget, const QColor& color, int pixelSize = 0,
+               QFont::Weight weight = QFont::Normal);
 
 // The title over a group of rows, in the secondary colour.
 QLabel* sectionHeader(const QString& text, QWidget* parent);

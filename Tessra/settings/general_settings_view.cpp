@@ -61,7 +61,7 @@ SettingsPickerView::SettingsPickerView(const QString& title, const QString& desc
     auto* second = new QLabel(description, this);
     second->setObjectName(QStringLiteral("description"));
     second->setWordWrap(true);
-    second->setStyleSheet(QStringLiteral("color: #959ba3; font-size: 12px;"));
+    styleText(second, QColor(0x95, 0x9b, 0xa3), 12);
     labels->addWidget(second);
   }
   row->addLayout(labels, 1);

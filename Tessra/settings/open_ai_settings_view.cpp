@@ -33,7 +33,7 @@ ModelRow::ModelRow(ChatGPTModels model, QWidget* parent) : QAbstractButton(paren
   m_title = new QLabel(QString::fromUtf8(displayTitle(model)), this);
   m_description = new QLabel(QString::fromUtf8(displayDescription(model)), this);
   m_description->setWordWrap(true);
-  m_description->setStyleSheet(QStringLiteral("color: #959ba3; font-size: 12px;"));
+  styleText(m_description, QColor(0x95, 0x9b, 0xa3), 12);
   for (QLabel* label : {m_title, m_description}) {
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     // Wrapped text follows the row's width instead of asking for its own.
@@ -78,14 +78,14 @@ OpenAiSettingsView::OpenAiSettingsView(UserSettings& settings, platform::UserDef
   m_keyLabel = new QLabel(this);
   m_keyLabel->setObjectName(QStringLiteral("maskedKey"));
   m_keyLabel->setAlignment(Qt::AlignCenter);
-  m_keyLabel->setStyleSheet(QStringLiteral("color: #959ba3;"));
+  styleText(m_keyLabel, QColor(0x95, 0x9b, 0xa3));
   m_keyLabel->setTextInteractionFlags(Qt::NoTextInteraction);
   keySection->addWidget(m_keyLabel);
   m_keychainError = new QLabel(this);
   m_keychainError->setObjectName(QStringLiteral("keychainError"));
   m_keychainError->setWordWrap(true);
   m_keychainError->setAlignment(Qt::AlignCenter);
-  m_keychainError->setStyleSheet(QStringLiteral("color: #df4f4a;"));
+  styleText(m_keychainError, palette::destructive());
   keySection->addWidget(m_keychainError);
   m_update =
       new FlatButton(LocalizedText::General::update(),
