@@ -1,8 +1,8 @@
 // Tessra's entry: a tray program on X11 whose floating chat panel slides in from a screen edge.
 #include <QApplication>
 
-#include "Tessra/settings/onboarding.h"
-#include "Tessra/settings/settings_window.h"
+#include "Tessra/chat_window/chat_window_installation.h"
+#include "Tessra/settings/settings_installation.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/dark_appearance.h"
 #include "platform/foundation/logger.h"
@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
   platform::runMainQueueOnEventLoop();
   platform::QuitOnSignals quitOnSignals;
 
-  SettingsWindow::registerWindow();
-  Onboarding::registerWindow();
+  installChatWindow();
+  installSettings();
   AppDelegate delegate;
   delegate.setUp();
   return QApplication::exec();

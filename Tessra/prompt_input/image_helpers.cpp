@@ -2,7 +2,10 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QPainter>
+#include <QUrl>
 
 #include <algorithm>
 #include <array>
@@ -108,16 +111,34 @@ std::optional<std::string> jpegBase64String(const QImage& image) {
 }
 
 bool isSupportedAttachmentFile(std::string_view url) {
-  static constexpr std::array<std::string_view, 8> kExtensions = {"webp", "avif", "heic", "bmp",
-                                                                  "tiff", "png",  "jpeg", "gif"};
+  // Every extension of each image type, not only the preferred one: a JPEG is as often .jpg.
+  static constexpr std::array<std::string_view, 12> kExtensions = {
+      "webp", "avif", "heic", "heif", "bmp", "tiff", "tif", "png", "jpeg", "jpg", "jpe", "gif"};
   const std::size_t slash = url.find_last_of('/');
   const std::string_view name = slash == std::string_view::npos ? url : url.substr(slash + 1);
   const std::size_t dot = name.find_last_of('.');
-  if (dot == std::string_view::npos || dot == 0) return false;
-  std::string extension(name.substr(dot + 1));
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end();
+  if (dot != std::string_view::npos && dot != 0) {
+    std::string extension(name.substr(dot + 1));
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end())
+      return true;
+  }
+  // A local file without a known extension counts by what it holds.
+  const QUrl parsed = QUrl(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size())));
+  const QString path = parsed.isLocalFile() ? parsed.toLocalFile()
+                       : parsed.scheme().isEmpty()
+                           ? QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()))
+                           : QString();
+  if (path.isEmpty() || !QFileInfo(path).isFile()) return false;
+  static constexpr std::array<std::string_view, 8> kFormats = {"webp", "avif", "heic", "heif",
+                                                               "bmp",  "tiff", "png",  "jpeg"};
+  QImageReader reader(path);
+  reader.setDecideFormatFromContent(true);
+  const QByteArray format = reader.format();
+  return format == "gif" ||
+         std::find(kFormats.begin(), kFormats.end(),
+                   std::string_view(format.constData(), format.size())) != kFormats.end();
 }
 
 }  // namespace tessra

@@ -56,8 +56,9 @@ std::optional<std::string> saveAsJPEGFile(const QImage& image);
 // The Base64 text of the image's JPEG encoding, on one line; absent when it cannot be encoded.
 std::optional<std::string> jpegBase64String(const QImage& image);
 
-// True when the URL's or path's extension, lower-cased, is one of the image types attachments
-// accept: webp, avif, heic, bmp, tiff, png, jpeg, gif (not jpg, jpe or tif).
+// True when the URL's or path's extension, lower-cased, is one of those of the image types
+// attachments accept (webp, avif, heic/heif, bmp, tiff/tif, png, jpeg/jpg/jpe, gif), or when it
+// names a local file whose content is an image of one of those types.
 bool isSupportedAttachmentFile(std::string_view url);
 
 }  // namespace tessra

@@ -148,17 +148,26 @@ TEST(JpegBase64, IsOneLineOfBase64OfAJpeg) {
   EXPECT_FALSE(jpegBase64String(QImage()));
 }
 
-TEST(SupportedAttachmentFile, ChecksTheLowerCasedExtension) {
+TEST(SupportedAttachmentFile, KnowsEveryExtensionOfTheTypesOrTheContent) {
+  TempDir folder;
+  QImage image(4, 4, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  const std::string pngWithoutExtension = (folder / "shot").string();
+  ASSERT_TRUE(image.save(QString::fromStdString(pngWithoutExtension), "PNG"));
+  const std::string textWithoutExtension = folder.write("notes", "hello").string();
   struct Case {
     const char* url;
     bool supported;
   };
-  for (const Case& c : {Case{"file:///tmp/Shot.PNG", true}, Case{"file:///tmp/a.jpeg", true},
-                        Case{"file:///tmp/a.webp", true}, Case{"file:///tmp/a.gif", true},
-                        Case{"file:///tmp/a.tiff", true}, Case{"/tmp/a.heic", true},
-                        Case{"file:///tmp/a.jpg", false}, Case{"file:///tmp/a.jpe", false},
-                        Case{"file:///tmp/a.tif", false}, Case{"file:///tmp/notes.txt", false},
-                        Case{"file:///tmp/png", false}, Case{"file:///tmp.png/readme", false}}) {
+  for (const Case& c :
+       {Case{"file:///tmp/Shot.PNG", true}, Case{"file:///tmp/a.jpeg", true},
+        Case{"file:///tmp/a.webp", true}, Case{"file:///tmp/a.gif", true},
+        Case{"file:///tmp/a.tiff", true}, Case{"/tmp/a.heic", true},
+        Case{"file:///tmp/a.jpg", true}, Case{"file:///tmp/a.JPE", true},
+        Case{"file:///tmp/a.tif", true}, Case{"file:///tmp/a.heif", true},
+        Case{"file:///tmp/notes.txt", false}, Case{"file:///tmp/png", false},
+        Case{"file:///tmp.png/readme", false}, Case{pngWithoutExtension.c_str(), true},
+        Case{textWithoutExtension.c_str(), false}}) {
     EXPECT_EQ(isSupportedAttachmentFile(c.url), c.supported) << c.url;
   }
 }

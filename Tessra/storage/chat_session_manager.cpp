@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <exception>
 #include <unordered_set>
+#include <utility>
 
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/paths.h"
@@ -321,9 +322,21 @@ void ChatSessionManager::deleteMessage(const std::string& id, const std::string&
   messages.erase(messages.begin() + static_cast<std::ptrdiff_t>(index));
   saveSession(sessionID);
 
-  if (removed.questionFile) deleteAttachmentFiles(*removed.questionFile);
-  if (removed.answerFiles)
-    for (const ChatMessageFile& file : *removed.answerFiles) deleteAttachmentFiles(file);
+  deleteAttachmentFiles(removed);
+}
+
+void ChatSessionManager::clearMessages(const std::string& sessionID) {
+  const auto cached = sessions.find(sessionID);
+  std::vector<ChatMessage> removed;
+  if (cached != sessions.end()) removed = std::exchange(cached->second.messages, {});
+  saveSession(sessionID);
+  for (const ChatMessage& message : removed) deleteAttachmentFiles(message);
+}
+
+void ChatSessionManager::deleteAttachmentFiles(const ChatMessage& message) {
+  if (message.questionFile) deleteAttachmentFiles(*message.questionFile);
+  if (message.answerFiles)
+    for (const ChatMessageFile& file : *message.answerFiles) deleteAttachmentFiles(file);
 }
 
 void ChatSessionManager::moveEndContextToPreviousMessage(std::size_t index,

@@ -100,6 +100,9 @@ class ChatSessionManager {
   // Removes the first message with that id (moving its context break to the message before it),
   // writes the session and deletes the message's attachment files.
   void deleteMessage(const std::string& id, const std::string& sessionID);
+  // Removes every message of the cached session, writes the session (also when it had none or
+  // is not cached: then nothing is written) and deletes the messages' attachment files.
+  void clearMessages(const std::string& sessionID);
   // The position before the first message with that id; nothing for the first message, or
   // when the message or the session is not there.
   std::optional<std::size_t> previousMessageIndex(const std::string& id,
@@ -121,6 +124,7 @@ class ChatSessionManager {
   bool moveUnreadableListAside();
   void moveEndContextToPreviousMessage(std::size_t index, const std::string& sessionID);
   void deleteSessionFile(const std::string& id);
+  void deleteAttachmentFiles(const ChatMessage& message);
   void deleteAttachmentFiles(const ChatMessageFile& file);
   void deleteAttachmentFile(const std::string& url);
 

@@ -30,7 +30,7 @@ std::string message(JsonDecodingError::Kind kind, const std::string& path,
   return text;
 }
 
-void writeString(std::string& out, std::string_view raw) {
+void writeString(std::string& out, std::string_view raw, const JsonEncodingOptions& options) {
   const std::string text = sanitizeUtf8(raw);
   out.push_back('"');
   for (const char ch : text) {
@@ -43,7 +43,7 @@ void writeString(std::string& out, std::string_view raw) {
         out += "\\\\";
         break;
       case '/':
-        out += "\\/";
+        out += options.escapeSlashes ? "\\/" : "/";
         break;
       case '\b':
         out += "\\b";
@@ -90,7 +90,7 @@ void writeDouble(std::string& out, double value) {
 }
 
 template <class Json>
-void write(std::string& out, const Json& value) {
+void write(std::string& out, const Json& value, const JsonEncodingOptions& options) {
   using Type = nlohmann::json::value_t;
   switch (value.type()) {
     case Type::null:
@@ -110,7 +110,7 @@ void write(std::string& out, const Json& value) {
       writeDouble(out, value.template get<double>());
       return;
     case Type::string:
-      writeString(out, value.template get_ref<const std::string&>());
+      writeString(out, value.template get_ref<const std::string&>(), options);
       return;
     case Type::binary:
       throw JsonEncodingError("Unable to encode raw binary data as JSON");
@@ -120,7 +120,7 @@ void write(std::string& out, const Json& value) {
       for (const auto& item : value) {
         if (!first) out.push_back(',');
         first = false;
-        write(out, item);
+        write(out, item, options);
       }
       out.push_back(']');
       return;
@@ -131,9 +131,9 @@ void write(std::string& out, const Json& value) {
       for (const auto& [key, item] : value.items()) {
         if (!first) out.push_back(',');
         first = false;
-        writeString(out, key);
+        writeString(out, key, options);
         out.push_back(':');
-        write(out, item);
+        write(out, item, options);
       }
       out.push_back('}');
       return;
@@ -158,15 +158,15 @@ JsonDecodingError JsonDecodingError::nested(std::string_view segment) const {
   return JsonDecodingError(m_kind, std::move(path), m_detail);
 }
 
-std::string encodeJson(const nlohmann::json& value) {
+std::string encodeJson(const nlohmann::json& value, JsonEncodingOptions options) {
   std::string out;
-  write(out, value);
+  write(out, value, options);
   return out;
 }
 
-std::string encodeJson(const nlohmann::ordered_json& value) {
+std::string encodeJson(const nlohmann::ordered_json& value, JsonEncodingOptions options) {
   std::string out;
-  write(out, value);
+  write(out, value, options);
   return out;
 }
 

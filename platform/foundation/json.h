@@ -3,7 +3,8 @@
 // Records are nlohmann::json values built by free `to_json`/`from_json` functions beside each
 // record. Two things nlohmann does not do the way the stored and wire formats need are done here:
 //
-//  - Writing (`encodeJson`): compact, "/" written as "\/", a non-finite number fails instead of
+//  - Writing (`encodeJson`): compact, "/" written as "\/" (unless the options say otherwise),
+//    a non-finite number fails instead of
 //    becoming null, invalid UTF-8 written as U+FFFD, integral floating-point values written
 //    without a fraction (a date of 0 seconds is written "0").
 //  - Reading (`requiredField`, `optionalField`, `decodeValue`): strict types, so an integer
@@ -66,10 +67,15 @@ class JsonDecodingError : public Error {
   std::string m_detail;
 };
 
+struct JsonEncodingOptions {
+  // "/" written as "\/"; the message page's JSON writes it as it is.
+  bool escapeSlashes = true;
+};
+
 // Writes the value compactly with the rules above. Throws JsonEncodingError. An ordered value
 // keeps its keys in insertion order, for wire formats whose peers expect a fixed key order.
-std::string encodeJson(const nlohmann::json& value);
-std::string encodeJson(const nlohmann::ordered_json& value);
+std::string encodeJson(const nlohmann::json& value, JsonEncodingOptions options = {});
+std::string encodeJson(const nlohmann::ordered_json& value, JsonEncodingOptions options = {});
 
 // Parses one JSON document (nothing but white space may follow it). Throws JsonDecodingError of
 // kind dataCorrupted for text that is not JSON.

@@ -34,6 +34,7 @@ void from_json(const json& j, Sample& s) {
 
 TEST(JsonEncoding, WritesCompactWithEscapedSlashes) {
   EXPECT_EQ(encodeJson(json{{"path", "a/b"}}), R"({"path":"a\/b"})");
+  EXPECT_EQ(encodeJson(json{{"path", "a/b\"/"}}, {.escapeSlashes = false}), R"({"path":"a/b\"/"})");
   EXPECT_EQ(encodeJson(json::array({1, "x", nullptr, true})), R"([1,"x",null,true])");
   EXPECT_EQ(encodeJson(json("quote\" back\\ nl\n tab\t \x01")),
             R"("quote\" back\\ nl\n tab\t \u0001")");

@@ -1,0 +1,80 @@
+// One question on its way to an answer: the message a send made, the request the engine runs for
+// it, and what its answer does to the conversation.
+//
+//   ChatMessage question = AnswerTask::makeQuestion(text, attachment);
+//   auto* task = new AnswerTask(sessionID, question, this);
+//   connect(task, &AnswerTask::messageChanged, this, &ChatView::announce);
+//   task->start(ChatGPTAPI::shared(), settings.openAiKey(), attachment);
+//   task->stop();  // the user pressed Cancel
+//
+// A task keeps the ids of its conversation and message from start to end, whatever the window
+// shows meanwhile: every state of the answer, its error and a stop act on that message in that
+// conversation, only while the message still exists there (a deleted message or conversation
+// is never brought back), and save that conversation. Each state goes to the store in memory and
+// is announced at once; the conversation's file is written when the answer is finished, has
+// failed or is stopped, once. A stop is not an error, and after it nothing more of the answer
+// arrives.
+//
+// GUI thread only; the engine's stream is consumed on the main queue.
+#pragma once
+
+#include <QObject>
+
+#include <optional>
+#include <string>
+
+#include "Tessra/chat_engine/chat_gpt_api.h"
+#include "Tessra/storage/chat_attachment.h"
+#include "Tessra/storage/chat_message.h"
+
+namespace tessra {
+
+class AnswerTask final : public QObject {
+  Q_OBJECT
+
+ public:
+  // A new question: a fresh id, the text as typed, its first 80 characters as the short question,
+  // the time now, and the attachment stored as the question's file. An image becomes two JPEG
+  // files in the attachment folder (the image and a thumbnail); a text becomes a text record.
+  static ChatMessage makeQuestion(const std::string& text,
+                                  const std::optional<ChatAttachment>& attachment);
+  // The question file of an attachment; nothing for no attachment or an image that cannot be
+  // written and no text.
+  static std::optional<ChatMessageFile> makeQuestionFile(const ChatAttachment& attachment);
+
+  AnswerTask(std::string sessionID, ChatMessage question, QObject* parent = nullptr);
+  ~AnswerTask() override;
+
+  // Puts the question into its conversation in memory and starts the engine on it with the API
+  // key and the attachment for the request.
+  void start(ChatGPTAPI& engine, std::string apiKey, std::optional<ChatAttachment> attachment);
+  // Ends the answer where it stands: the stream is cancelled, and the message, while it exists
+  // unfinished, is marked finished, saved and announced.
+  void stop();
+
+  bool isRunning() const { return m_running; }
+  const std::string& sessionID() const { return m_sessionID; }
+  const std::string& messageID() const { return m_messageID; }
+
+ signals:
+  // A new state of the message, already in the store.
+  void messageChanged(const tessra::ChatMessage& message, const std::string& sessionID);
+  // The answer ended: finished, failed or stopped. Sent once.
+  void finished();
+
+ private:
+  // The message as the store holds it now; nothing once it or its conversation is gone.
+  std::optional<ChatMessage> current() const;
+  void receive(ChatMessage state);
+  void end(ErrorPtr error);
+  void commit(const ChatMessage& message);
+  void markFinished();
+
+  std::string m_sessionID;
+  std::string m_messageID;
+  ChatMessage m_question;
+  std::optional<platform::AsyncStream<ChatMessage>> m_stream;
+  bool m_running = false;
+};
+
+}  // namespace tessra

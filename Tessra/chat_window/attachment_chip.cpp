@@ -1,0 +1,267 @@
+#include "Tessra/chat_window/attachment_chip.h"
+
+#include <QFontDatabase>
+#include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QToolButton>
+
+#include "Tessra/prompt_input/attachment_image.h"
+#include "Tessra/prompt_input/chat_attachment_preview.h"
+#include "Tessra/prompt_input/pending_attachment.h"
+#include "Tessra/storage/constants.h"
+#include "Tessra/storage/user_settings.h"
+#include "platform/foundation/utf8.h"
+
+namespace tessra {
+
+namespace {
+constexpr qreal kCardRadius = 12;
+constexpr int kRemoveSize = 24;
+constexpr int kRemoveInset = 4;
+constexpr int kArrowSize = 10;
+
+QFont monospaced(int pixelSize) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setPixelSize(pixelSize);
+  return font;
+}
+}  // namespace
+
+// The card: image or text, caption, and the hover shade over all of it.
+class ChatAttachmentView::Card : public QWidget {
+ public:
+  Card(PendingAttachment* attachment, ChatAttachmentView* chip)
+      : QWidget(chip), m_attachment(attachment), m_chip(chip) {
+    setFixedSize(kCardWidth, kCardHeight);
+    setCursor(Qt::PointingHandCursor);
+  }
+
+  void reload() {
+    const std::optional<ChatAttachment>& attachment = m_attachment->value();
+    m_image = attachment && attachment->image ? decodedImage(attachment->image) : QImage();
+    m_text = attachment && attachment->text ? QString::fromStdString(platform::prefixGraphemes(
+                                                  *attachment->text, kMaxCardTextLength))
+                                            : QString();
+    m_caption = attachment && attachment->fileName ? QString::fromStdString(*attachment->fileName)
+                                                   : QString();
+    m_hasCaption = attachment && attachment->fileName;
+    update();
+  }
+
+  bool isHovered() const { return m_hovered; }
+
+ protected:
+  void enterEvent(QEnterEvent*) override {
+    m_hovered = true;
+    update();
+  }
+  void leaveEvent(QEvent*) override {
+    m_hovered = false;
+    update();
+  }
+
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+      m_chip->setTextSheetPresented(!m_chip->isTextSheetPresented());
+  }
+
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), kCardRadius, kCardRadius);
+    painter.setClipPath(shape);
+    painter.fillRect(rect(), app_colors::colorFromHex("#2b2d31"));
+    if (!m_image.isNull()) {
+      // Aspect fill: the image covers the card, cropped around its centre.
+      const QSize filled = m_image.size().scaled(size(), Qt::KeepAspectRatioByExpanding);
+      const QRect target(QPoint((width() - filled.width()) / 2, (height() - filled.height()) / 2),
+                         filled);
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      painter.drawImage(target, m_image);
+    } else {
+      painter.setFont(monospaced(12));
+      painter.setPen(app_colors::colorFromHex("#b6bac0"));
+      painter.drawText(rect().adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWrapAnywhere,
+                       m_text);
+    }
+    if (m_hasCaption) {
+      QFont font = painter.font();
+      font.setPixelSize(12);
+      painter.setFont(font);
+      const int captionHeight = painter.fontMetrics().height() + 5;
+      const QRect caption(0, height() - captionHeight, width(), captionHeight);
+      painter.fillRect(caption, app_colors::colorFromHex("#1e1f22"));
+      painter.setPen(Qt::white);
+      const QRect text = caption.adjusted(3, 0, -3, 0);
+      painter.drawText(text, Qt::AlignCenter,
+                       painter.fontMetrics().elidedText(m_caption, Qt::ElideMiddle, text.width()));
+    }
+    if (m_hovered) painter.fillRect(rect(), QColor(0, 0, 0, qRound(255 * 0.3)));
+  }
+
+ private:
+  PendingAttachment* m_attachment;
+  ChatAttachmentView* m_chip;
+  QImage m_image;
+  QString m_text;
+  QString m_caption;
+  bool m_hasCaption = false;
+  bool m_hovered = false;
+};
+
+// A white cross on a dark circle, a little larger while hovered.
+class ChatAttachmentView::RemoveButton : public QToolButton {
+ public:
+  explicit RemoveButton(QWidget* parent) : QToolButton(parent) {
+    setFixedSize(kRemoveSize, kRemoveSize);
+    setCursor(Qt::ArrowCursor);
+    setAccessibleName(QStringLiteral("Remove"));
+  }
+
+  qreal scale() const { return m_hovered ? 1.0 : 0.9; }
+
+ protected:
+  void enterEvent(QEnterEvent* event) override {
+    QToolButton::enterEvent(event);
+    m_hovered = true;
+    update();
+  }
+  void leaveEvent(QEvent* event) override {
+    QToolButton::leaveEvent(event);
+    m_hovered = false;
+    update();
+  }
+
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal diameter = (kRemoveSize - 2) * scale();
+    const QRectF circle(QPointF(width() - diameter, height() - diameter) / 2,
+                        QSizeF(diameter, diameter));
+    painter.setPen(QPen(app_colors::colorFromHex("#313338"), 2));
+    painter.setBrush(app_colors::colorFromHex("#383a3f"));
+    painter.drawEllipse(circle);
+    painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
+    const qreal arm = diameter * 0.2;
+    const QPointF c = circle.center();
+    painter.drawLine(c + QPointF(-arm, -arm), c + QPointF(arm, arm));
+    painter.drawLine(c + QPointF(-arm, arm), c + QPointF(arm, -arm));
+  }
+
+ private:
+  bool m_hovered = false;
+};
+
+// The pop-up beside the card holding the preview, with an arrow pointing at the card.
+class ChatAttachmentView::Popover : public QWidget {
+ public:
+  Popover(QWidget* parent, ChatAttachmentPreview* preview) : QWidget(parent, Qt::Popup) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(preview);
+  }
+
+  void present(const QRect& card, Qt::Edge arrowEdge) {
+    m_arrowEdge = arrowEdge;
+    const bool right = arrowEdge == Qt::RightEdge;
+    layout()->setContentsMargins(right ? kArrowSize : 0, 0, right ? 0 : kArrowSize, 0);
+    const QSize size = sizeHint();
+    QPoint origin(arrowEdge == Qt::RightEdge ? card.right() + 1 : card.left() - size.width(),
+                  card.center().y() - size.height() / 2);
+    if (const QScreen* screen = parentWidget()->screen()) {
+      const QRect available = screen->availableGeometry();
+      origin.ry() = std::clamp(origin.y(), available.top(),
+                               std::max(available.top(), available.bottom() - size.height()));
+    }
+    m_arrowY = card.center().y() - origin.y();
+    setGeometry(QRect(origin, size));
+    show();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(rect(), app_colors::colorFromHex("#2b2d31"));
+    const bool left = m_arrowEdge == Qt::RightEdge;
+    const qreal base = left ? kArrowSize : width() - kArrowSize;
+    const qreal tip = left ? 0 : width();
+    QPainterPath arrow;
+    arrow.moveTo(base, m_arrowY - kArrowSize);
+    arrow.lineTo(tip, m_arrowY);
+    arrow.lineTo(base, m_arrowY + kArrowSize);
+    arrow.closeSubpath();
+    painter.fillPath(arrow, app_colors::colorFromHex("#383a3f"));
+  }
+
+ private:
+  Qt::Edge m_arrowEdge = Qt::LeftEdge;
+  int m_arrowY = 0;
+};
+
+ChatAttachmentView::ChatAttachmentView(PendingAttachment* chatAttachment, QWidget* parent)
+    : QWidget(parent),
+      m_chatAttachment(chatAttachment),
+      m_card(new Card(chatAttachment, this)),
+      m_removeButton(new RemoveButton(m_card)),
+      m_preview(new ChatAttachmentPreview(chatAttachment)),
+      m_popover(nullptr) {
+  m_popover = new Popover(this, m_preview);
+  auto* shadow = new QGraphicsDropShadowEffect(m_card);
+  shadow->setColor(QColor(0, 0, 0, qRound(255 * 0.33)));
+  shadow->setBlurRadius(8);
+  shadow->setOffset(0, 0);
+  m_card->setGraphicsEffect(shadow);
+  m_removeButton->move(kCardWidth - kRemoveSize - kRemoveInset, kRemoveInset);
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(kPadding, 0, 0, kPadding);
+  layout->addWidget(m_card);
+  layout->addStretch();
+
+  connect(m_removeButton, &QToolButton::clicked, this,
+          [this] { m_chatAttachment->set(std::nullopt); });
+  connect(m_preview, &ChatAttachmentPreview::closeRequested, this,
+          [this] { setTextSheetPresented(false); });
+  connect(m_chatAttachment, &PendingAttachment::changed, this, &ChatAttachmentView::refresh);
+  refresh();
+}
+
+ChatAttachmentView::~ChatAttachmentView() = default;
+
+QWidget* ChatAttachmentView::card() const { return m_card; }
+
+QToolButton* ChatAttachmentView::removeButton() const { return m_removeButton; }
+
+QWidget* ChatAttachmentView::popover() const {
+  return m_popover->isVisible() ? m_popover : nullptr;
+}
+
+Qt::Edge ChatAttachmentView::arrowEdge() const {
+  return UserSettings::shared().popupPosition() == PopupPosition::left ? Qt::RightEdge
+                                                                       : Qt::LeftEdge;
+}
+
+bool ChatAttachmentView::isTextSheetPresented() const { return m_popover->isVisible(); }
+
+void ChatAttachmentView::setTextSheetPresented(bool presented) {
+  if (presented == isTextSheetPresented()) return;
+  if (!presented) {
+    m_popover->hide();
+    return;
+  }
+  m_popover->present(QRect(m_card->mapToGlobal(QPoint(0, 0)), m_card->size()), arrowEdge());
+}
+
+void ChatAttachmentView::refresh() {
+  const bool present = m_chatAttachment->value().has_value();
+  if (!present) setTextSheetPresented(false);
+  m_card->reload();
+  setVisible(present);
+}
+
+}  // namespace tessra

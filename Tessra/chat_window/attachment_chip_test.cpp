@@ -1,0 +1,148 @@
+#include "Tessra/chat_window/attachment_chip.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "Tessra/prompt_input/attachment_image.h"
+#include "Tessra/prompt_input/chat_attachment_preview.h"
+#include "Tessra/prompt_input/pending_attachment.h"
+#include "Tessra/shell/floating_controller.h"
+#include "Tessra/storage/user_settings.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
+
+namespace tessra {
+namespace {
+
+ChatAttachment imageAttachment(QColor colour, std::optional<std::string> name) {
+  QImage image(240, 100, QImage::Format_RGB32);
+  image.fill(colour);
+  return *tessra::imageAttachment(image, std::move(name));
+}
+
+// JPEG moves a flat colour by a step or two.
+bool near(QColor got, QColor want) {
+  return std::abs(got.red() - want.red()) <= 3 && std::abs(got.green() - want.green()) <= 3 &&
+         std::abs(got.blue() - want.blue()) <= 3;
+}
+
+class Chip : public ::testing::Test {
+ protected:
+  Chip() : chip(&pending, &host) {
+    host.resize(400, 300);
+    host.move(700, 400);
+    host.show();
+  }
+  void click() { QTest::mouseClick(chip.card(), Qt::LeftButton, {}, QPoint(30, 30)); }
+
+  QWidget host;
+  PendingAttachment pending;
+  ChatAttachmentView chip;
+};
+
+TEST_F(Chip, TakesNoSpaceWithoutAnAttachment) {
+  EXPECT_FALSE(chip.isVisible());
+  pending.set(imageAttachment(Qt::red, "Screenshot"));
+  EXPECT_TRUE(chip.isVisible());
+  EXPECT_EQ(chip.card()->size(), QSize(120, 100));
+  EXPECT_EQ(chip.sizeHint().height(), 100 + ChatAttachmentView::kPadding);
+  QTest::mouseClick(chip.removeButton(), Qt::LeftButton);
+  EXPECT_FALSE(pending.value());
+  EXPECT_FALSE(chip.isVisible());
+}
+
+TEST_F(Chip, CardShowsTheImageOrTheTextAndTheCaption) {
+  pending.set(imageAttachment(Qt::red, "Screenshot"));
+  QImage card = chip.card()->grab().toImage();
+  EXPECT_TRUE(near(card.pixelColor(60, 40), Qt::red)) << "the image fills the card";
+  EXPECT_EQ(card.pixelColor(60, 97), QColor("#1e1f22")) << "caption strip";
+
+  pending.set(imageAttachment(Qt::red, std::nullopt));
+  card = chip.card()->grab().toImage();
+  EXPECT_TRUE(near(card.pixelColor(60, 97), Qt::red)) << "no caption without a name";
+
+  pending.set(ChatAttachment{nullptr, std::string(300, 'w'), "Pasteboard - Long Text"});
+  card = chip.card()->grab().toImage();
+  EXPECT_EQ(card.pixelColor(2, 50), QColor("#2b2d31")) << "text on the dark card";
+
+  testing::enter(chip.card());
+  EXPECT_LT(chip.card()->grab().toImage().pixelColor(2, 50).lightness(),
+            QColor("#2b2d31").lightness())
+      << "hover darkens";
+}
+
+TEST_F(Chip, PreviewEditsTheTextAndKeepsTheName) {
+  pending.set(ChatAttachment{nullptr, "first draft", "notes.txt"});
+  setPromptKeyForwardingEnabled(true);
+  click();
+  ASSERT_TRUE(chip.popover());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(chip.popover()));
+  EXPECT_FALSE(isPromptKeyForwardingEnabled()) << "no forwarding while it is open";
+  ChatAttachmentPreview* preview = chip.preview();
+  EXPECT_EQ(preview->editor()->toPlainText(), "first draft");
+  EXPECT_TRUE(preview->updateButton()->isVisible());
+
+  preview->editor()->setPlainText("dropped edit");
+  QTest::mouseClick(preview->cancelButton(), Qt::LeftButton);
+  EXPECT_FALSE(chip.popover());
+  EXPECT_TRUE(isPromptKeyForwardingEnabled());
+  EXPECT_EQ(pending.value()->text, "first draft");
+
+  click();
+  ASSERT_TRUE(chip.popover());
+  EXPECT_EQ(preview->editor()->toPlainText(), "first draft") << "edits were dropped";
+  preview->editor()->setPlainText("second draft");
+  QTest::mouseClick(preview->updateButton(), Qt::LeftButton);
+  EXPECT_FALSE(chip.popover());
+  EXPECT_EQ(pending.value()->text, "second draft");
+  EXPECT_EQ(pending.value()->fileName, "notes.txt");
+}
+
+TEST_F(Chip, ImagePreviewHasNoButtons) {
+  pending.set(imageAttachment(Qt::blue, "Pasteboard"));
+  click();
+  ASSERT_TRUE(chip.popover());
+  EXPECT_TRUE(chip.preview()->imageView()->isVisible());
+  EXPECT_FALSE(chip.preview()->editor()->isVisible());
+  EXPECT_FALSE(chip.preview()->updateButton()->isVisible());
+  chip.setTextSheetPresented(false);
+}
+
+TEST_F(Chip, PopoverOpensAwayFromTheDockedEdge) {
+  pending.set(ChatAttachment{nullptr, "text", std::nullopt});
+  struct Case {
+    PopupPosition position;
+    Qt::Edge arrow;
+  };
+  for (const Case& c :
+       {Case{PopupPosition::left, Qt::RightEdge}, Case{PopupPosition::right, Qt::LeftEdge},
+        Case{PopupPosition::top, Qt::LeftEdge}, Case{PopupPosition::bottom, Qt::LeftEdge}}) {
+    UserSettings::shared().setPopupPosition(c.position);
+    EXPECT_EQ(chip.arrowEdge(), c.arrow);
+    click();
+    ASSERT_TRUE(chip.popover());
+    const QRect card(chip.card()->mapToGlobal(QPoint(0, 0)), chip.card()->size());
+    if (c.arrow == Qt::RightEdge)
+      EXPECT_EQ(chip.popover()->geometry().left(), card.right() + 1);
+    else
+      EXPECT_EQ(chip.popover()->geometry().right(), card.left() - 1);
+    chip.setTextSheetPresented(false);
+  }
+  UserSettings::shared().setPopupPosition(PopupPosition::right);
+}
+
+TEST_F(Chip, RemovingTheAttachmentClosesThePreview) {
+  pending.set(ChatAttachment{nullptr, "text", std::nullopt});
+  click();
+  ASSERT_TRUE(chip.popover());
+  pending.set(std::nullopt);
+  EXPECT_FALSE(chip.popover());
+  EXPECT_TRUE(isPromptKeyForwardingEnabled());
+}
+
+}  // namespace
+}  // namespace tessra

@@ -1,0 +1,461 @@
+// The chat view with real widgets, the real engine against the loopback server, the store in a
+// temporary folder and the real message page.
+#include "Tessra/chat_window/chat_view.h"
+
+#include <unistd.h>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Tessra/chat_window/answer_task.h"
+#include "Tessra/chat_window/chat_view_test_fixture.h"
+#include "Tessra/chat_window/detached_answer_screen.h"
+#include "Tessra/chat_window/floating_panel_view.h"
+#include "Tessra/chat_window/messages_web_view.h"
+#include "Tessra/chat_window/page_test_support.h"
+#include "Tessra/chat_window/text_search_component.h"
+#include "Tessra/prompt_input/chat_text_field.h"
+#include "Tessra/prompt_input/custom_text_view.h"
+#include "Tessra/prompt_input/image_helpers.h"
+#include "Tessra/shell/app_delegate.h"
+#include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/paths.h"
+#include "platform/foundation/json.h"
+#include "platform/foundation/queue.h"
+
+namespace tessra {
+namespace {
+
+using namespace chat_window_test;
+namespace fs = std::filesystem;
+using nlohmann::json;
+using Panel = ChatView::Panel;
+
+TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
+  server().route("POST", "/v1/chat/completions",
+                 streamedAnswer(std::vector<std::string>(40, "slow "), 50ms));
+  ChatView& view = makeView();
+  view.setSessionID(makeConversation("🚦 Guards"));
+  const std::size_t before = chatRequests().size();
+  const ChatAttachment attachment{nullptr, "notes", "notes.txt"};
+
+  // A blank prompt without an attachment is no question.
+  view.setText(QStringLiteral("  \n\t"));
+  view.sendMessage();
+  EXPECT_FALSE(view.busy());
+  EXPECT_EQ(view.text(), "  \n\t");
+
+  // Without a key the key entry opens; the text and the attachment stay.
+  m_settings->setOpenAiKey("");
+  view.setText(QStringLiteral("Hello"));
+  view.setChatAttachment(attachment);
+  view.sendMessage();
+  EXPECT_TRUE(view.isPresenting(Panel::enterApiKey));
+  EXPECT_EQ(view.text(), "Hello");
+  EXPECT_EQ(view.chatAttachment(), attachment);
+  EXPECT_FALSE(view.busy());
+  view.panel(Panel::enterApiKey)->setPresented(false);
+  m_settings->setOpenAiKey("sk-view");
+
+  // Return twice: the second press finds the answer under way.
+  QTest::keyClick(view.prompt()->editor(), Qt::Key_Return);
+  QTest::keyClick(view.prompt()->editor(), Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view.busy(); }, 5000));
+  EXPECT_EQ(view.text(), "");
+  EXPECT_EQ(view.chatAttachment(), std::nullopt);
+  view.setText(QStringLiteral("Another"));
+  view.sendMessage();
+  EXPECT_EQ(view.text(), "Another") << "a busy view keeps what is typed";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return chatRequests().size() > before; }, 10000));
+  QTest::qWait(200);
+  EXPECT_EQ(chatRequests().size(), before + 1);
+  ASSERT_EQ(updatesOfKind(kAppend).size(), 1u);
+  const ChatMessage& sent = std::get<MessageUpdate::AppendMessage>(m_updates[0].value).message;
+  EXPECT_EQ(sent.question, "Hello");
+  EXPECT_EQ(sent.questionFile->text, "notes");
+  EXPECT_EQ(
+      chatRequests().back()["messages"].back()["content"].dump().find("notes") != std::string::npos,
+      true);
+  view.stopGenerating();
+  EXPECT_FALSE(view.busy());
+}
+
+TEST_F(ChatViewTest, ASendWaitsForTheKeyringsFirstAnswer) {
+  server().route("POST", "/v1/chat/completions", streamedAnswer({"Hi"}, 0ms));
+  for (const std::optional<std::string>& stored :
+       {std::optional<std::string>("sk-stored"), std::optional<std::string>()}) {
+    SCOPED_TRACE(stored.value_or("no key"));
+    auto settings = makeSettings(stored);
+    ChatView& view = makeView(settings.get());
+    view.setSessionID(makeConversation("🔑 Keyring"));
+    const std::size_t before = chatRequests().size();
+    ASSERT_FALSE(settings->loaded());
+    view.setText(QStringLiteral("Who am I?"));
+    view.sendMessage();
+    view.sendMessage();
+    EXPECT_FALSE(view.isPresenting(Panel::enterApiKey)) << "no key form before the answer";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settings->loaded(); }, 10000));
+    QTest::qWait(0);
+    if (stored) {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !view.busy() && view.text().isEmpty(); }, 10000));
+      ASSERT_TRUE(server().waitForRequest(server().requestCount() - 1));
+      EXPECT_EQ(chatRequests().size(), before + 1);
+      EXPECT_EQ(server().requests().back().header("Authorization"), "Bearer sk-stored");
+    } else {
+      EXPECT_TRUE(view.isPresenting(Panel::enterApiKey));
+      EXPECT_EQ(view.text(), "Who am I?");
+      EXPECT_EQ(chatRequests().size(), before);
+    }
+    m_window.reset();
+  }
+}
+
+TEST_F(ChatViewTest, NoSendGoesIntoAConversationTheStoreDoesNotHold) {
+  auto& store = ChatSessionManager::shared();
+  makeConversation("🥇 First");
+  store.conversationList->latestSessionID = "deleted-elsewhere";
+  ChatView& view = makeView();
+  const std::string first = store.conversationList->conversations.front().id;
+  EXPECT_EQ(view.sessionID(), first) << "a stale latest conversation opens the first one";
+
+  view.setSessionID("no-such-conversation");
+  EXPECT_EQ(view.sessionID(), first);
+  EXPECT_FALSE(store.sessions.contains("no-such-conversation"));
+  EXPECT_FALSE(fs::exists(Paths::sessionFile("no-such-conversation").rawValue()));
+
+  const std::string doomed = makeConversation("🗑 Doomed");
+  view.setSessionID(doomed);
+  store.deleteConversation(doomed);
+  const std::size_t before = chatRequests().size();
+  view.setText(QStringLiteral("Lost?"));
+  view.sendMessage();
+  EXPECT_FALSE(view.busy());
+  EXPECT_EQ(view.text(), "Lost?");
+  EXPECT_EQ(chatRequests().size(), before);
+  EXPECT_FALSE(store.sessions.contains(doomed));
+  EXPECT_FALSE(fs::exists(Paths::sessionFile(doomed).rawValue()));
+}
+
+TEST_F(ChatViewTest, SwitchingMidAnswerFinishesThePreviousConversationAndLeavesTheNewOneAlone) {
+  server().route("POST", "/v1/chat/completions",
+                 streamedAnswer(std::vector<std::string>(60, "word "), 40ms));
+  ChatView& view = makeView();
+  const std::string first = makeConversation("1️⃣ First");
+  const std::string second = conversationWith({finishedMessage("Earlier", false)});
+  ChatMessage unfinished = finishedMessage("Left open");
+  unfinished.finished = false;
+  ChatSessionManager::shared().upsertMessage(unfinished, second);
+  FileWriteCounter firstWrites(Paths::sessionFile(first).rawValue());
+  FileWriteCounter secondWrites(Paths::sessionFile(second).rawValue());
+
+  view.setSessionID(first);
+  view.setText(QStringLiteral("Tell me a long story"));
+  view.sendMessage();
+  const std::string messageID = view.messageTask()->messageID();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        const auto last = ChatSessionManager::shared().lastMessage(first);
+        return last && !last->answer.empty();
+      },
+      10000));
+
+  m_updates.clear();
+  view.setSessionID(second);
+  EXPECT_FALSE(view.busy());
+  const ChatMessage stopped = *ChatSessionManager::shared().lastMessage(first);
+  EXPECT_EQ(stopped.id, messageID);
+  EXPECT_TRUE(stopped.finished);
+  EXPECT_FALSE(stopped.error);
+  EXPECT_EQ(firstWrites.count(), 1);
+  EXPECT_EQ(sessionFile(first)["messages"][0]["answer"], stopped.answer);
+  EXPECT_EQ(*ChatSessionManager::shared().lastMessage(second), unfinished)
+      << "the new conversation is left alone";
+  QTest::qWait(200);
+  EXPECT_EQ(secondWrites.count(), 0);
+  EXPECT_TRUE(updatesOfKind(kEdit).empty()) << "the page of the new conversation hears nothing";
+  EXPECT_EQ(*ChatSessionManager::shared().lastMessage(first), stopped) << "later chunks dropped";
+}
+
+TEST_F(ChatViewTest, DeletingMovesTheContextBreakAndClearingRemovesTheFiles) {
+  ChatView& view = makeView();
+  const ChatMessage first = finishedMessage("one");
+  const ChatMessage second = finishedMessage("two", true);
+  const ChatMessage third = finishedMessage("three");
+  const std::string id = conversationWith({first, second, third});
+  view.setSessionID(id);
+
+  // The page asks, the user confirms.
+  view.requestDeleteMessage(second.id);
+  ASSERT_TRUE(view.deleteMessageWarningIsVisible());
+  auto* card = view.confirmation()->findChild<ConfirmationView*>();
+  ASSERT_NE(card, nullptr);
+  card->confirmButton()->click();
+  EXPECT_FALSE(view.deleteMessageWarningIsVisible());
+  ChatMessage firstWithBreak = first;
+  firstWithBreak.endContext = true;
+  EXPECT_EQ(m_updates, (std::vector<MessageUpdate>{MessageUpdate::deleteMessage(second.id),
+                                                   MessageUpdate::editMessage(firstWithBreak)}));
+  EXPECT_EQ(sessionFile(id)["messages"].size(), 2u);
+  EXPECT_EQ(sessionFile(id)["messages"][0]["endContext"], true);
+
+  // The first message has nothing before it to show again; cancelling deletes nothing.
+  m_updates.clear();
+  view.requestDeleteMessage(third.id);
+  view.confirmation()->findChild<ConfirmationView*>()->cancelButton()->click();
+  view.requestDeleteMessage(first.id);
+  view.confirmation()->findChild<ConfirmationView*>()->confirmButton()->click();
+  EXPECT_EQ(m_updates, std::vector<MessageUpdate>{MessageUpdate::deleteMessage(first.id)});
+
+  // Clearing removes every message and the files of their attachments.
+  QImage picture(64, 64, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  ChatMessage withFile = finishedMessage("picture");
+  withFile.questionFile =
+      ChatMessageFile{"red.jpg", saveAsJPEGFile(picture), std::nullopt, saveAsJPEGFile(picture),
+                      ChatMessageFile::ChatMessageFileType::image};
+  ChatSessionManager::shared().upsertMessage(withFile, id);
+  const std::string imagePath =
+      QUrl(QString::fromStdString(*withFile.questionFile->path)).toLocalFile().toStdString();
+  ASSERT_TRUE(fs::exists(imagePath));
+  m_updates.clear();
+  view.toggleClearMessagesConfirmation();
+  view.confirmation()->findChild<ConfirmationView*>()->confirmButton()->click();
+  EXPECT_EQ(m_updates, std::vector<MessageUpdate>{MessageUpdate::clearMessages()});
+  EXPECT_TRUE(view.sessionIsEmpty());
+  EXPECT_TRUE(sessionFile(id)["messages"].empty());
+  EXPECT_FALSE(fs::exists(imagePath));
+  EXPECT_FALSE(fs::exists(QUrl(QString::fromStdString(*withFile.questionFile->thumbnailPath))
+                              .toLocalFile()
+                              .toStdString()));
+}
+
+TEST_F(ChatViewTest, DeleteAndClearStopTheAnswerFirst) {
+  server().route("POST", "/v1/chat/completions",
+                 streamedAnswer(std::vector<std::string>(60, "word "), 40ms));
+  ChatView& view = makeView();
+  for (bool clear : {false, true}) {
+    SCOPED_TRACE(clear ? "clear" : "delete");
+    const ChatMessage kept = finishedMessage("kept");
+    const std::string id = conversationWith({kept});
+    view.setSessionID(id);
+    view.setText(QStringLiteral("Stream"));
+    view.sendMessage();
+    ASSERT_TRUE(view.busy());
+    const std::string streaming = view.messageTask()->messageID();
+    if (clear) {
+      view.clearMessages();
+    } else {
+      view.deleteMessage(kept.id);
+    }
+    EXPECT_FALSE(view.busy());
+    QTest::qWait(150);
+    const auto& messages = ChatSessionManager::shared().sessions.at(id).messages;
+    if (clear) {
+      EXPECT_TRUE(messages.empty());
+    } else {
+      ASSERT_EQ(messages.size(), 1u);
+      EXPECT_EQ(messages[0].id, streaming);
+      EXPECT_TRUE(messages[0].finished);
+    }
+  }
+}
+
+TEST_F(ChatViewTest, TheContextBreakTogglesOnTheLastMessageButNotWhileAnAnswerStreams) {
+  server().route("POST", "/v1/chat/completions",
+                 streamedAnswer(std::vector<std::string>(60, "word "), 40ms));
+  ChatView& view = makeView();
+  const ChatMessage last = finishedMessage("last");
+  const std::string id = conversationWith({last});
+  view.setSessionID(id);
+  FileWriteCounter writes(Paths::sessionFile(id).rawValue());
+
+  view.executeCommand(ChatTextFieldCompletionCommand::clearContext);
+  ChatMessage marked = last;
+  marked.endContext = true;
+  EXPECT_EQ(m_updates, std::vector<MessageUpdate>{MessageUpdate::editMessage(marked)});
+  EXPECT_EQ(writes.count(), 1);
+  EXPECT_EQ(sessionFile(id)["messages"][0]["endContext"], true);
+
+  view.setText(QStringLiteral("Stream"));
+  view.sendMessage();
+  EXPECT_FALSE(view.contextBreakButton()->isEnabled());
+  m_updates.clear();
+  view.toggleEndContext();
+  EXPECT_TRUE(updatesOfKind(kEdit).empty());
+  view.stopGenerating();
+  EXPECT_TRUE(view.contextBreakButton()->isEnabled());
+}
+
+TEST_F(ChatViewTest, EscapeDoesTheFirstThingThatApplies) {
+  ChatView& view = makeView();
+  view.setSessionID(makeConversation("⎋ Escape"));
+  const ChatAttachment attachment{nullptr, "x", std::nullopt};
+  const struct {
+    const char* name;
+    std::function<void()> arrange;
+    std::function<bool()> after;
+  } cases[] = {
+      {"a confirmation is cancelled", [&] { view.toggleClearMessagesConfirmation(); },
+       [&] { return !view.showClearMessagesConfirmation(); }},
+      {"the search text is emptied, the bar stays",
+       [&] {
+         view.setSearchVisible(true);
+         view.setSearchText(QStringLiteral("needle"));
+       },
+       [&] { return view.searchVisible() && view.searchText().isEmpty(); }},
+      {"an empty search bar hides", [&] { view.setSearchVisible(true); },
+       [&] { return !view.searchVisible(); }},
+      {"the prompt is emptied with its attachment",
+       [&] {
+         view.setText(QStringLiteral("draft"));
+         view.setChatAttachment(attachment);
+       },
+       [&] { return view.text().isEmpty() && !view.chatAttachment(); }},
+      {"an attachment alone is removed", [&] { view.setChatAttachment(attachment); },
+       [&] { return !view.chatAttachment() && m_closes == 0; }},
+      {"a pinned window is unpinned",
+       [&] {
+         if (!view.pinWindow()) view.togglePinWindow();
+       },
+       [&] { return !view.pinWindow() && !isWindowPinned() && m_closes == 0; }},
+      {"then the window closes", [] {}, [&] { return m_closes == 1; }},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.name);
+    test.arrange();
+    view.handleEscape();
+    EXPECT_TRUE(test.after());
+  }
+}
+
+TEST_F(ChatViewTest, SlashCommandsAndThePinRunTheirActions) {
+  ChatView& view = makeView();
+  const std::string id = makeConversation("/ Commands");
+  view.setSessionID(id);
+  const bool pinnedBefore = isWindowPinned();
+  view.executeCommand(ChatTextFieldCompletionCommand::pinWindow);
+  EXPECT_EQ(view.pinWindow(), !pinnedBefore);
+  EXPECT_EQ(isWindowPinned(), view.pinWindow());
+  view.togglePinWindow();
+  EXPECT_EQ(isWindowPinned(), pinnedBefore);
+
+  view.executeCommand(ChatTextFieldCompletionCommand::openConversation);
+  view.executeCommand(ChatTextFieldCompletionCommand::openConversation);
+  EXPECT_TRUE(view.isPresenting(Panel::conversationList)) << "the command only opens";
+  EXPECT_EQ(m_contexts.back().slot, "switcher");
+  EXPECT_EQ(m_contexts.back().sessionID, id);
+  view.panel(Panel::conversationList)->setPresented(false);
+  view.executeCommand(ChatTextFieldCompletionCommand::listTopics);
+  EXPECT_TRUE(view.isPresenting(Panel::topicList));
+  view.panel(Panel::topicList)->setPresented(false);
+  view.executeCommand(ChatTextFieldCompletionCommand::deleteAllMessages);
+  EXPECT_TRUE(view.showClearMessagesConfirmation());
+  view.handleEscape();
+
+  const int dockBefore = openDockWindowCount();
+  view.executeCommand(ChatTextFieldCompletionCommand::settings);
+  view.openSettings();
+  int settingsWindows = 0;
+  for (QWidget* window : QApplication::topLevelWidgets())
+    settingsWindows += window->objectName() == u"settings" && window->isVisible();
+  EXPECT_EQ(settingsWindows, 1) << "an open settings window is raised, not duplicated";
+  EXPECT_EQ(openDockWindowCount(), dockBefore + 1);
+
+  // A rename asked for by the list, then Ctrl+N: the new-conversation form creates one.
+  const Conversation* conversation = ChatSessionManager::shared().conversation(id);
+  emit m_hub.editChatSession(*conversation);
+  EXPECT_TRUE(view.isPresenting(Panel::newConversation));
+  EXPECT_EQ(m_contexts.back().editing, *conversation);
+  view.panel(Panel::newConversation)->setPresented(false);
+  view.toggleNewConversation();
+  EXPECT_EQ(m_contexts.back().slot, "new conversation");
+  EXPECT_EQ(m_contexts.back().editing, std::nullopt);
+  view.toggleNewConversation();
+
+  view.editCurrentSettings();
+  EXPECT_EQ(m_contexts.back().slot, "conversation settings");
+  EXPECT_EQ(m_contexts.back().editing, *conversation);
+  view.panel(Panel::conversationSettings)->setPresented(false);
+}
+
+TEST_F(ChatViewTest, FloatingPanelsDimTheChatWhileAnyIsOpen) {
+  ChatView& view = makeView();
+  view.setSessionID(makeConversation("🌗 Dim"));
+  EXPECT_FALSE(view.isDimmed());
+  view.panel(Panel::topicList)->setPresented(true);
+  view.panel(Panel::conversationSettings)->setPresented(true);
+  EXPECT_EQ(m_hub.overlayCount(), 2);
+  EXPECT_TRUE(view.isDimmed());
+  view.panel(Panel::topicList)->setPresented(false);
+  EXPECT_TRUE(view.isDimmed());
+  view.panel(Panel::conversationSettings)->setPresented(false);
+  EXPECT_FALSE(view.isDimmed());
+  EXPECT_EQ(m_hub.overlayCount(), 0);
+
+  // Sized from the window: the topic list takes 0.8 by 0.6 of it, centred.
+  view.panel(Panel::topicList)->setPresented(true);
+  const QRect frame = m_window->geometry();
+  const QRect panel = view.panel(Panel::topicList)->panel()->geometry();
+  EXPECT_EQ(panel.size(), QSize(400, 540));
+  EXPECT_EQ(panel.center(), frame.center());
+  view.panel(Panel::topicList)->setPresented(false);
+}
+
+TEST_F(ChatViewTest, TheSidePaneWidensTheWindowAndTheHeaderFollowsTheEdge) {
+  ChatView& view = makeView();
+  const bool before = view.isSidePaneVisible();
+  const int recalculations = m_recalculations;
+  view.setSidePaneVisible(!before);
+  EXPECT_EQ(sideBarVisible(), !before);
+  EXPECT_EQ(m_recalculations, recalculations + 1);
+  view.setSidePaneVisible(before);
+  EXPECT_EQ(sideBarVisible(), before);
+}
+
+TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
+  ChatView& view = makeView();
+  const ChatMessage message = finishedMessage(std::string(90, 'q'));
+  const std::string id = conversationWith({message});
+  view.setSessionID(id);
+  ASSERT_TRUE(testing::waitForPage(*view.page()));
+  const int dock = openDockWindowCount();
+
+  testing::evaluate(*view.page(), QStringLiteral("document.querySelector('button.action.open')"
+                                                 ".click(); true"));
+  FloatingPanelView* detached = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+          if (auto* found = qobject_cast<FloatingPanelView*>(window)) detached = found;
+        return detached != nullptr;
+      },
+      10000));
+  EXPECT_EQ(m_closes, 1) << "the floating panel closes";
+  EXPECT_EQ(openDockWindowCount(), dock + 1);
+  EXPECT_EQ(detached->windowTitle().toStdString(), message.shortQuestion);
+  EXPECT_EQ(detached->windowTitle().size(), 80);
+  EXPECT_FALSE(detached->closeAutomatically());
+
+  auto* screen = qobject_cast<DetachedAnswerScreen*>(detached->content());
+  ASSERT_NE(screen, nullptr);
+  ASSERT_TRUE(testing::waitForPage(*screen->page()));
+  // Its own page: delete does nothing, opening the message opens a further window.
+  testing::evaluate(*screen->page(),
+                    QStringLiteral("document.querySelector('button.action.delete').click(); true"));
+  testing::evaluate(*screen->page(),
+                    QStringLiteral("document.querySelector('button.action.open').click(); true"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 2; }, 10000));
+  EXPECT_EQ(ChatSessionManager::shared().sessions.at(id).messages.size(), 1u);
+
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (qobject_cast<FloatingPanelView*>(window)) window->close();
+  EXPECT_EQ(openDockWindowCount(), dock) << "each window counted out once";
+  EXPECT_EQ(DetachedAnswerScreen::open(id, "unknown"), nullptr);
+}
+
+}  // namespace
+}  // namespace tessra

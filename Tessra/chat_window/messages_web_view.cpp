@@ -1,0 +1,309 @@
+#include "Tessra/chat_window/messages_web_view.h"
+
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+#include <QPointer>
+#include <QScreen>
+#include <QThread>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+
+#include <algorithm>
+#include <cmath>
+
+#include "Tessra/chat_window/attachment_files.h"
+#include "Tessra/chat_window/messages_page.h"
+#include "Tessra/chat_window/page_bridge.h"
+#include "Tessra/chat_window/page_script.h"
+#include "Tessra/chat_window/page_texts.h"
+#include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/constants.h"
+#include "Tessra/storage/paths.h"
+#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
+#include "platform/foundation/json.h"
+#include "platform/foundation/logger.h"
+
+namespace tessra {
+
+namespace {
+
+constexpr auto kPageResource = ":/page/MessagesWebView.html";
+constexpr auto kPageWorldScript = ":/page/bridge/page_world.js";
+constexpr auto kChannelWorldScript = ":/page/bridge/channel_world.js";
+constexpr auto kWebChannelScript = ":/qtwebchannel/qwebchannel.js";
+constexpr std::string_view kTextsPlaceholder = "/*PAGE_TEXTS*/null";
+// One frame at 60 Hz: the shortest time between two batches of script calls.
+constexpr qint64 kFrameMilliseconds = 16;
+
+// The widths of the window-size steps above the smallest, in points.
+constexpr std::array<double, 5> kWindowWidths = {600, 700, 800, 900, 1000};
+constexpr double kSmallestWindowWidth = 500;
+
+QString resourceText(const char* path) {
+  QFile file(QString::fromUtf8(path));
+  if (!file.open(QIODevice::ReadOnly)) {
+    platform::logError("The message page resource \"{}\" is missing", path);
+    return {};
+  }
+  return QString::fromUtf8(file.readAll());
+}
+
+QWebEngineScript documentStartScript(const QString& name, const QString& source, quint32 worldId) {
+  QWebEngineScript script;
+  script.setName(name);
+  script.setSourceCode(source);
+  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  script.setRunsOnSubFrames(true);
+  script.setWorldId(worldId);
+  return script;
+}
+
+std::string stringField(const QJsonObject& body, const char* key, const char* fallback) {
+  const QJsonValue value = body.value(QLatin1String(key));
+  return value.isString() ? value.toString().toStdString() : std::string(fallback);
+}
+
+}  // namespace
+
+QUrl MessagesWebView::pageUrl() { return QUrl(QStringLiteral("qrc:/page/MessagesWebView.html")); }
+
+double MessagesWebView::floatingWindowWidth() {
+  const auto size = settings_keys::floatingWindowSize();
+  if (size != FloatingWindowSize::extraSmall)
+    return kWindowWidths.at(static_cast<std::size_t>(rawValue(size)) - 1);
+  const auto position = settings_keys::popupWindowPosition();
+  if (position != PopupPosition::top && position != PopupPosition::bottom)
+    return kSmallestWindowWidth;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().width() : 0;
+}
+
+MessagesWebView::MessagesWebView(ChatSource source, ChatViewSignals& hub, QWidget* parent)
+    // The attachment scheme must be known before the browser starts with the first view.
+    : QWebEngineView((AttachmentSchemeHandler::registerScheme(), parent)),
+      m_source(source),
+      m_signals(hub),
+      m_page(new MessagesPage(pageUrl(), this)),
+      m_channel(new QWebChannel(this)),
+      m_bridge(new PageBridge(this)) {
+  setPage(m_page);
+  QWebEngineProfile* profile = m_page->profile();
+  if (!profile->urlSchemeHandler(AttachmentSchemeHandler::kScheme))
+    profile->installUrlSchemeHandler(AttachmentSchemeHandler::kScheme,
+                                     new AttachmentSchemeHandler(profile));
+  // The page draws its own background; nothing white flashes before it has.
+  m_page->setBackgroundColor(Qt::transparent);
+  installScripts();
+  m_channel->registerObject(QStringLiteral("handler"), m_bridge);
+  m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
+  connect(m_bridge, &PageBridge::posted, this, &MessagesWebView::handlePosted);
+  connect(this, &QWebEngineView::loadFinished, this, &MessagesWebView::pageFinishedLoading);
+
+  m_flushTimer.setSingleShot(true);
+  m_flushTimer.setTimerType(Qt::PreciseTimer);
+  connect(&m_flushTimer, &QTimer::timeout, this, &MessagesWebView::flush);
+
+  if (QFile::exists(QString::fromUtf8(kPageResource))) load(pageUrl());
+
+  m_resizeObserver = platform::NotificationCenter::defaultCenter().addObserver(
+      std::string(notification_names::kWillResizeGptWindow), [this](const platform::Notification&) {
+        if (m_source == ChatSource::master) applyPageWidth();
+      });
+  // Direct, so that an update sent on another thread is seen there and moved over by `apply`.
+  connect(&m_signals, &ChatViewSignals::messageUpdates, this, &MessagesWebView::apply,
+          Qt::DirectConnection);
+}
+
+MessagesWebView::~MessagesWebView() = default;
+
+void MessagesWebView::installScripts() {
+  // The page's world gets the functions the page calls and the texts it shows; the channel to
+  // the program lives in a world of its own, out of reach of anything the page runs.
+  QString pageWorld = resourceText(kPageWorldScript);
+  const std::string texts = platform::encodeJson(messagePageTexts());
+  pageWorld.replace(QString::fromUtf8(kTextsPlaceholder.data(), kTextsPlaceholder.size()),
+                    QString::fromStdString(texts));
+  const QString channelWorld =
+      resourceText(kWebChannelScript) + u'\n' + resourceText(kChannelWorldScript);
+  m_page->scripts().insert(documentStartScript(QStringLiteral("tessra-page-world"), pageWorld,
+                                               QWebEngineScript::MainWorld));
+  m_page->scripts().insert(documentStartScript(QStringLiteral("tessra-channel-world"), channelWorld,
+                                               QWebEngineScript::ApplicationWorld));
+}
+
+void MessagesWebView::setSessionID(const std::string& sessionID) {
+  const std::string previous = std::exchange(m_sessionID, sessionID);
+  sessionChanged(previous);
+}
+
+void MessagesWebView::setMessages(std::vector<ChatMessage> messages) {
+  m_messages = std::move(messages);
+}
+
+void MessagesWebView::sessionChanged(const std::string& previous) {
+  if (m_sessionID == previous || m_sessionID.empty()) return;
+  setIsEmptyLater(false);
+  if (m_pageDidLoad) evaluate(page_script::showLoading(true));
+
+  auto& store = ChatSessionManager::shared();
+  std::string failure = "it is not in the store";
+  try {
+    store.loadSession(m_sessionID, true);
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+  const auto it = store.sessions.find(m_sessionID);
+  if (it == store.sessions.end()) {
+    platform::logError("The conversation \"{}\" cannot be shown: {}", m_sessionID, failure);
+    m_sessionWaitingToBeRestored.reset();
+    if (m_pageDidLoad) evaluate(page_script::showLoading(false));
+    return;
+  }
+  if (m_pageDidLoad) {
+    restore(it->second, m_source == ChatSource::master);
+  } else {
+    m_sessionWaitingToBeRestored = m_sessionID;
+  }
+  setIsEmptyLater(it->second.messages.empty());
+}
+
+void MessagesWebView::pageFinishedLoading(bool ok) {
+  if (m_pageDidLoad) return;
+  if (!ok || url() != pageUrl()) {
+    platform::logError("The message page did not load ({})", url().toDisplayString().toStdString());
+    return;
+  }
+  m_pageDidLoad = true;
+  evaluate(page_script::setLocale(rawValue(UserSettings::shared().appLanguage())));
+
+  const auto waiting = std::exchange(m_sessionWaitingToBeRestored, std::nullopt);
+  if (!m_messages.empty()) {
+    restore(ChatSession{"", "", m_messages}, false);
+  } else if (waiting) {
+    // The store's copy now, not the one of the assignment: what was sent meanwhile is in it.
+    const auto& sessions = ChatSessionManager::shared().sessions;
+    if (const auto it = sessions.find(*waiting); it != sessions.end())
+      restore(it->second, m_source == ChatSource::master);
+  }
+  if (m_source == ChatSource::master) applyPageWidth();
+}
+
+void MessagesWebView::restore(const ChatSession& session, bool scrollToEnd) {
+  evaluate(page_script::restoreMessages(session, scrollToEnd));
+}
+
+void MessagesWebView::setIsEmptyLater(bool isEmpty) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, isEmpty] {
+        m_isEmpty = isEmpty;
+        emit isEmptyChanged(isEmpty);
+      },
+      Qt::QueuedConnection);
+}
+
+void MessagesWebView::applyPageWidth() {
+  const double width = floatingWindowWidth();
+  if (m_preferredWidth == width) return;
+  m_preferredWidth = width;
+  setFixedWidth(static_cast<int>(std::lround(width)));
+  updateGeometry();
+}
+
+void MessagesWebView::apply(const MessageUpdate& update) {
+  if (QThread::currentThread() != thread()) {
+    QMetaObject::invokeMethod(
+        this, [this, update] { apply(update); }, Qt::QueuedConnection);
+    return;
+  }
+  if (!m_pageDidLoad) {
+    platform::logDebug(
+        "A message update came before the message page loaded; the page shows "
+        "the stored conversation instead");
+    return;
+  }
+  std::optional<std::string> edited;
+  if (const auto* edit = std::get_if<MessageUpdate::EditMessage>(&update.value))
+    edited = edit->message.id;
+  evaluate(page_script::forUpdate(update), std::move(edited));
+}
+
+void MessagesWebView::evaluate(std::string script, std::optional<std::string> editedMessageID) {
+  // Only an edit right behind an edit of the same message is merged, so no update ever moves
+  // past another.
+  if (editedMessageID && !m_pending.empty() &&
+      m_pending.back().editedMessageID == editedMessageID) {
+    m_pending.back().script = std::move(script);
+    return;
+  }
+  m_pending.push_back({std::move(script), std::move(editedMessageID)});
+  scheduleFlush();
+}
+
+void MessagesWebView::scheduleFlush() {
+  if (m_batchInFlight || m_flushTimer.isActive() || m_pending.empty()) return;
+  const qint64 sinceLast = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kFrameMilliseconds;
+  m_flushTimer.start(static_cast<int>(std::max<qint64>(0, kFrameMilliseconds - sinceLast)));
+}
+
+void MessagesWebView::flush() {
+  if (m_batchInFlight || m_pending.empty()) return;
+  auto batch = std::exchange(m_pending, {});
+  m_batchInFlight = true;
+  m_sinceFlush.restart();
+  for (std::size_t i = 0; i + 1 < batch.size(); ++i)
+    m_page->runJavaScript(QString::fromStdString(batch[i].script));
+  // The page answers the last call after it has run every call of the batch.
+  m_page->runJavaScript(QString::fromStdString(batch.back().script),
+                        [self = QPointer(this)](const QVariant&) {
+                          if (!self) return;
+                          self->m_batchInFlight = false;
+                          self->scheduleFlush();
+                        });
+}
+
+void MessagesWebView::handlePosted(const QJsonValue& body) {
+  if (m_page->url() != pageUrl()) {
+    platform::logError("Ignored a message from \"{}\", which is not the message page",
+                       m_page->url().toDisplayString().toStdString());
+    return;
+  }
+  if (!body.isObject()) return;
+  const QJsonObject object = body.toObject();
+  const std::string type = stringField(object, "type", "none");
+  if (type == "show_message") {
+    if (m_onShowMessage) m_onShowMessage(m_sessionID, stringField(object, "id", "0"));
+  } else if (type == "delete_message") {
+    if (m_onDeleteMessage) m_onDeleteMessage(stringField(object, "id", "0"));
+  } else if (type == "open_file") {
+    openFile(QString::fromStdString(stringField(object, "path", "")));
+  } else {
+    platform::logInfo("todo handle this action: {}",
+                      QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString());
+  }
+}
+
+void MessagesWebView::openFile(const QString& path) {
+  const auto file = attachmentFilePath(QUrl(path, QUrl::StrictMode), "open the file");
+  if (!file) return;
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(*file)))
+    platform::logError("The desktop could not open \"{}\"", file->toStdString());
+}
+
+void MessagesWebView::contextMenuEvent(QContextMenuEvent* event) {
+  event->accept();
+  if (!m_page->hasSelection()) return;
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addAction(m_page->action(QWebEnginePage::Copy));
+  menu->popup(event->globalPos());
+}
+
+}  // namespace tessra

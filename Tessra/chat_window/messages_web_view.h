@@ -1,0 +1,138 @@
+// The transcript of a chat window: our message page (Tessra/resources/page/) in an embedded
+// browser, fed with the window's message updates and the stored conversation, calling back for
+// the three things that need the program (open a message alone, delete it, open its file).
+//
+//   auto* page = new MessagesWebView(ChatSource::master, hub, parent);
+//   page->setOnDeleteMessage([this](const std::string& id) { confirmDelete(id); });
+//   page->setOnShowMessage([](const std::string& session, const std::string& message) { ... });
+//   page->setSessionID(sessionID);  // loads the conversation and shows it
+//
+// Everything reaches the page as script calls (Tessra/chat_window/page_script.h) in the order it
+// happened. Edits of one message that follow each other within a frame are merged, the last one
+// winning, and a new batch waits until the page has taken the last one, so a streamed answer
+// costs at most one render per frame. Updates that come before the page has loaded are dropped:
+// the conversation shown on load is the store's copy of that moment.
+//
+// What the page posts counts only from its main frame while it shows our page: "show_message"
+// and "delete_message" reach their callbacks; "open_file" opens only a regular file inside the
+// attachment files folder. Links open outside (see MessagesPage). The context menu offers Copy,
+// and only over a selection; copying puts plain text on the clipboard.
+//
+// GUI thread only; `apply` may be called from any thread and moves itself to the GUI thread.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QUrl>
+#include <QWebChannel>
+#include <QWebEngineView>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Tessra/chat_window/chat_source.h"
+#include "Tessra/chat_window/chat_view_signals.h"
+#include "Tessra/chat_window/message_update.h"
+#include "Tessra/storage/chat_message.h"
+#include "Tessra/storage/chat_session.h"
+#include "platform/foundation/notification_center.h"
+
+namespace tessra {
+
+class MessagesPage;
+class PageBridge;
+
+class MessagesWebView : public QWebEngineView {
+  Q_OBJECT
+
+ public:
+  using DeleteHandler = std::function<void(const std::string& messageID)>;
+  using ShowHandler =
+      std::function<void(const std::string& sessionID, const std::string& messageID)>;
+
+  // The address of the message page among the program's resources.
+  static QUrl pageUrl();
+  // The width of the floating window for the current "window-size" setting.
+  static double floatingWindowWidth();
+
+  MessagesWebView(ChatSource source, ChatViewSignals& hub, QWidget* parent = nullptr);
+  ~MessagesWebView() override;
+
+  ChatSource source() const { return m_source; }
+
+  // The conversation to show. A new, non-empty id loads it from the store and shows it.
+  void setSessionID(const std::string& sessionID);
+  const std::string& sessionID() const { return m_sessionID; }
+  // Messages to show instead of a stored conversation (the detached window's one message).
+  void setMessages(std::vector<ChatMessage> messages);
+  const std::vector<ChatMessage>& messages() const { return m_messages; }
+
+  void setOnDeleteMessage(DeleteHandler handler) { m_onDeleteMessage = std::move(handler); }
+  // Called for "show_message" with the view's conversation and the message's id.
+  void setOnShowMessage(ShowHandler handler) { m_onShowMessage = std::move(handler); }
+
+  // Whether the conversation shown has no messages; changes reach `isEmptyChanged` from the
+  // event loop, after the call that caused them.
+  bool isEmpty() const { return m_isEmpty; }
+  bool pageDidLoad() const { return m_pageDidLoad; }
+  // True when every script call asked for has been run by the page.
+  bool isIdle() const { return m_pending.empty() && !m_batchInFlight; }
+  // The page width last applied (the floating window's page only).
+  std::optional<double> preferredWidth() const { return m_preferredWidth; }
+
+  // Applies one update of the window's hub.
+  void apply(const MessageUpdate& update);
+
+ signals:
+  void isEmptyChanged(bool isEmpty);
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  struct PendingScript {
+    std::string script;
+    // The message a pending edit replaces; later edits of it merge into this entry.
+    std::optional<std::string> editedMessageID;
+  };
+
+  void installScripts();
+  void sessionChanged(const std::string& previous);
+  void pageFinishedLoading(bool ok);
+  void restore(const ChatSession& session, bool scrollToEnd);
+  void setIsEmptyLater(bool isEmpty);
+  void applyPageWidth();
+
+  void evaluate(std::string script, std::optional<std::string> editedMessageID = std::nullopt);
+  void scheduleFlush();
+  void flush();
+
+  void handlePosted(const QJsonValue& body);
+  void openFile(const QString& path);
+
+  ChatSource m_source;
+  ChatViewSignals& m_signals;
+  MessagesPage* m_page;
+  QWebChannel* m_channel;
+  PageBridge* m_bridge;
+
+  std::string m_sessionID;
+  std::vector<ChatMessage> m_messages;
+  bool m_pageDidLoad = false;
+  // The conversation asked for before the page was ready; restored from the store on load.
+  std::optional<std::string> m_sessionWaitingToBeRestored;
+  DeleteHandler m_onDeleteMessage;
+  ShowHandler m_onShowMessage;
+  bool m_isEmpty = false;
+  std::optional<double> m_preferredWidth;
+  platform::NotificationCenter::ObserverToken m_resizeObserver;
+
+  std::vector<PendingScript> m_pending;
+  QTimer m_flushTimer;
+  QElapsedTimer m_sinceFlush;
+  bool m_batchInFlight = false;
+};
+
+}  // namespace tessra

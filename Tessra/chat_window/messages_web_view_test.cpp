@@ -1,0 +1,475 @@
+// The real message page in the embedded browser, driven by the program's own calls and read back
+// from its DOM. The browser is slow to start, so the cases share one view where they can.
+#include "Tessra/chat_window/messages_web_view.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMenu>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "Tessra/chat_window/page_script.h"
+#include "Tessra/chat_window/page_test_support.h"
+#include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/constants.h"
+#include "Tessra/storage/paths.h"
+#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
+#include "testing/log_capture.h"
+#include "testing/temp_dir.h"
+
+namespace tessra {
+namespace {
+
+using testing::evaluate;
+using testing::pageMessage;
+using testing::waitForPage;
+using testing::waitIdle;
+
+// Catches what the program hands to the desktop, so nothing launches.
+class OpenedUrls : public QObject {
+  Q_OBJECT
+
+ public:
+  OpenedUrls() {
+    for (const char* scheme : {"http", "https", "mailto", "file"})
+      QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+  }
+  ~OpenedUrls() override {
+    for (const char* scheme : {"http", "https", "mailto", "file"})
+      QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+  }
+
+  std::vector<QUrl> urls;
+
+ public slots:
+  void open(const QUrl& url) { urls.push_back(url); }
+};
+
+class MessagesWebViewTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_folder = new tessra::testing::TempDir;
+    // Before anything reads a location: the store and the settings live in this test's folder.
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((s_folder->path() / "data").string()));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((s_folder->path() / "config").string()));
+    ChatSessionManager::shared().load();
+    s_hub = new ChatViewSignals;
+    s_view = new MessagesWebView(ChatSource::master, *s_hub);
+    s_view->resize(700, 700);
+    s_view->show();
+    ASSERT_TRUE(waitForPage(*s_view));
+  }
+
+  static void TearDownTestSuite() {
+    delete s_view;
+    delete s_hub;
+    delete s_folder;
+  }
+
+  static QVariant js(const QString& script) { return evaluate(*s_view, script); }
+  static QVariant js(const char* script) { return js(QString::fromUtf8(script)); }
+
+  static void send(const MessageUpdate& update) {
+    emit s_hub->messageUpdates(update);
+    ASSERT_TRUE(waitIdle(*s_view));
+  }
+
+  // Puts a conversation into the store and shows it through the view.
+  static void show(const std::string& id, const std::vector<ChatMessage>& messages) {
+    auto& store = ChatSessionManager::shared();
+    store.sessions[id] = ChatSession{id, id, messages};
+    s_view->setSessionID(id);
+    ASSERT_TRUE(waitIdle(*s_view));
+  }
+
+  static int articleCount() {
+    return js("document.querySelectorAll('#messages article').length").toInt();
+  }
+
+  static inline tessra::testing::TempDir* s_folder = nullptr;
+  static inline ChatViewSignals* s_hub = nullptr;
+  static inline MessagesWebView* s_view = nullptr;
+};
+
+TEST_F(MessagesWebViewTest, ShowsEveryKindOfMessageSanitised) {
+  const std::string files = Paths::filesDirectory().rawValue();
+  QDir().mkpath(QString::fromStdString(files));
+  QImage thumbnail(4, 3, QImage::Format_RGB32);
+  thumbnail.fill(Qt::red);
+  ASSERT_TRUE(thumbnail.save(QString::fromStdString(files + "picture-thumb.jpg"), "JPG"));
+  ChatMessage plain = pageMessage("plain", "Grüße 🙂 日本語 שלום",
+                                  "Some **bold** text.\n\n"
+                                  "```cpp\nint main() { return 0; }\n```",
+                                  86400);
+  ChatMessage streaming = pageMessage("streaming", "still going", "partial");
+  streaming.finished = false;
+  ChatMessage failed = pageMessage("failed", "q", "half an answer");
+  failed.error = "The service said no";
+  ChatMessage tools = pageMessage("tools", "draw", "");
+  tools.functionCalls =
+      std::vector<ChatMessageFunctionCall>{{"Drawing", ChatMessageFunctionCall::Status::loading},
+                                           {"Drawn", ChatMessageFunctionCall::Status::done},
+                                           {"Broken", ChatMessageFunctionCall::Status::failed}};
+  ChatMessage attached = pageMessage("files", "look", "ok");
+  attached.questionFile = ChatMessageFile{"notes.txt", std::nullopt, "body", std::nullopt,
+                                          ChatMessageFile::ChatMessageFileType::text};
+  attached.answerFiles = std::vector<ChatMessageFile>{
+      {"picture.jpg", "file://" + files + "picture.jpg", std::nullopt,
+       "file://" + files + "picture-thumb.jpg", ChatMessageFile::ChatMessageFileType::image}};
+  attached.endContext = true;
+  ChatMessage hostile = pageMessage(
+      "hostile", "<b>not bold</b>",
+      "<script>window.attacked = 1</script>\n\n<img src=x onerror=\"window.attacked = 2\">\n\n"
+      "[click](javascript:window.attacked=3) <iframe srcdoc=\"<p>frame</p>\"></iframe>\n\n"
+      "![cat](https://example.com/cat.png)");
+  show("kinds", {plain, streaming, failed, tools, attached, hostile});
+  ASSERT_EQ(articleCount(), 6);
+
+  const auto article = [](const char* id, const char* query) {
+    return QStringLiteral(
+               "(() => { const a = [...document.querySelectorAll('#messages article')]"
+               "[%1]; return %2; })()")
+        .arg(QString::fromUtf8(id), QString::fromUtf8(query));
+  };
+  EXPECT_EQ(js(article("0", "a.querySelector('.question-text').textContent")).toString(),
+            QString::fromUtf8("Grüße 🙂 日本語 שלום"));
+  EXPECT_EQ(js(article("0", "a.querySelector('.markdown strong').textContent")).toString(),
+            u"bold");
+  EXPECT_GT(js(article("0", "a.querySelectorAll('pre code.hljs span').length")).toInt(), 0);
+  EXPECT_TRUE(js(article("0", "a.querySelector('time').textContent")).toString().contains(u"2001"));
+  EXPECT_EQ(js(article("0", "!!a.querySelector('.streaming-indicator')")).toBool(), false);
+  EXPECT_EQ(js(article("1", "!!a.querySelector('.streaming-indicator')")).toBool(), true);
+  EXPECT_EQ(js(article("2", "a.querySelector('.error-text').textContent")).toString(),
+            u"The service said no");
+  EXPECT_EQ(js(article("2", "a.querySelector('.markdown').textContent.trim()")).toString(),
+            u"half an answer");
+  EXPECT_EQ(js(article("3",
+                       "[...a.querySelectorAll('.call')].map(c => c.className + ':' + "
+                       "c.textContent).join('|')"))
+                .toString(),
+            u"call call-loading:Drawing|call call-done:Drawn|call call-failed:Broken");
+  EXPECT_EQ(js(article("4", "a.querySelector('.question .file-name').textContent")).toString(),
+            u"notes.txt");
+  EXPECT_EQ(js(article("4", "a.querySelector('.answer .file img').getAttribute('src')")).toString(),
+            QString::fromStdString("tessra-file://" + files + "picture-thumb.jpg"));
+  // The thumbnail is shown from the files folder.
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    return js(article("4", "a.querySelector('.answer .file img').naturalWidth")).toInt() == 4;
+  }));
+  EXPECT_EQ(js(article("4", "!!a.querySelector('.context-break')")).toBool(), true);
+
+  // The hostile answer: nothing of it runs, nothing remote loads, the image is its link.
+  EXPECT_EQ(js("window.attacked === undefined").toBool(), true);
+  EXPECT_EQ(js(article("5", "a.querySelectorAll('script, iframe, [onerror]').length")).toInt(), 0);
+  EXPECT_EQ(js(article("5",
+                       "[...a.querySelectorAll('a')].some(l => /^javascript:/i.test("
+                       "l.getAttribute('href') || ''))"))
+                .toBool(),
+            false);
+  EXPECT_EQ(js(article("5",
+                       "[...a.querySelectorAll('img')].map(i => i.getAttribute('src'))"
+                       ".filter(s => /^https?:/.test(s)).length"))
+                .toInt(),
+            0);
+  EXPECT_EQ(js(article("5", "a.querySelector('a.remote-image').getAttribute('href')")).toString(),
+            u"https://example.com/cat.png");
+  EXPECT_EQ(js(article("5", "a.querySelector('.question-text').textContent")).toString(),
+            u"<b>not bold</b>");
+
+  // The page's texts follow the language it is told.
+  evaluate(*s_view, QStringLiteral("window.setLocale('de')"));
+  EXPECT_EQ(js(article("0", "a.querySelector('.action.delete').textContent")).toString(),
+            u"Löschen");
+  evaluate(*s_view, QStringLiteral("window.setLocale('en')"));
+  EXPECT_EQ(js(article("0", "a.querySelector('.action.delete').textContent")).toString(),
+            u"Delete");
+}
+
+TEST_F(MessagesWebViewTest, UpdatesApplyInOrderAndGrowingEditsEndAsAOneShotRender) {
+  show("updates", {pageMessage("first", "one", "answer one")});
+  ChatMessage grown = pageMessage("grown", "Explain", "");
+  grown.finished = false;
+  send(MessageUpdate::appendMessage(grown));
+  ASSERT_EQ(articleCount(), 2);
+
+  const int rendersBefore = js("window.pageStats.renders").toInt();
+  std::string answer;
+  for (int i = 0; i < 500; ++i) {
+    answer += i % 50 == 0 ? "\n\n```python\nprint(" + std::to_string(i) + ")\n```\n\n" : "word ";
+    grown.answer = answer;
+    grown.finished = i == 499;
+    emit s_hub->messageUpdates(MessageUpdate::editMessage(grown));
+  }
+  ASSERT_TRUE(waitIdle(*s_view));
+  // The edits of one message were merged: far fewer renders than edits.
+  EXPECT_LT(js("window.pageStats.renders").toInt() - rendersBefore, 100);
+  const QString streamed =
+      js("document.querySelectorAll('#messages article')[1].outerHTML").toString();
+
+  show("oneShot", {grown});
+  EXPECT_EQ(js("document.querySelectorAll('#messages article')[0].outerHTML").toString(), streamed);
+
+  // An edit of an unknown message changes nothing; delete, scroll and clear act on the page.
+  show("updates2", {pageMessage("a", "A", "a"), pageMessage("b", "B", "b")});
+  const QString before = js("document.getElementById('messages').innerHTML").toString();
+  send(MessageUpdate::editMessage(pageMessage("nobody", "?", "?")));
+  EXPECT_EQ(js("document.getElementById('messages').innerHTML").toString(), before);
+  send(MessageUpdate::deleteMessage("a"));
+  EXPECT_EQ(js("[...document.querySelectorAll('#messages .question-text')].map(q => "
+               "q.textContent).join()")
+                .toString(),
+            u"B");
+  send(MessageUpdate::scrollToMessage("b"));
+  send(MessageUpdate::clearMessages());
+  EXPECT_EQ(articleCount(), 0);
+
+  // A restore hides the indicator the session change showed.
+  s_view->setSessionID("updates3");
+  ASSERT_TRUE(waitIdle(*s_view));
+  EXPECT_EQ(js("document.getElementById('loading').hidden").toBool(), true);
+}
+
+TEST_F(MessagesWebViewTest, SearchMarksStepsAroundAndClearRestoresThePage) {
+  show("search", {pageMessage("s1", "it's here", "it's there\n\nback\\slash"),
+                  pageMessage("s2", "no match", "IT'S loud")});
+  const QString before = js("document.getElementById('messages').innerHTML").toString();
+  const auto current = [] {
+    return js("(() => { const m = [...document.querySelectorAll('mark.search-hit')]; "
+              "return m.indexOf(document.querySelector('mark.current')); })()")
+        .toInt();
+  };
+
+  send(MessageUpdate::searchMessage("it's"));
+  EXPECT_EQ(js("document.querySelectorAll('mark.search-hit').length").toInt(), 3);
+  EXPECT_EQ(current(), 0);
+  send(MessageUpdate::nextSearchResult(true));
+  send(MessageUpdate::nextSearchResult(true));
+  EXPECT_EQ(current(), 2);
+  send(MessageUpdate::nextSearchResult(true));
+  EXPECT_EQ(current(), 0);
+  send(MessageUpdate::nextSearchResult(false));
+  EXPECT_EQ(current(), 2);
+
+  send(MessageUpdate::searchMessage("back\\slash"));
+  EXPECT_EQ(js("[...document.querySelectorAll('mark.search-hit')].map(m => m.textContent).join()")
+                .toString(),
+            u"back\\slash");
+
+  send(MessageUpdate::searchMessage(std::nullopt));
+  EXPECT_EQ(js("document.getElementById('messages').innerHTML").toString(), before);
+}
+
+TEST_F(MessagesWebViewTest, LoadOrderDecidesWhatANewPageShows) {
+  auto& store = ChatSessionManager::shared();
+  store.sessions["waiting"] = ChatSession{"waiting", "w", {pageMessage("w1", "first", "1")}};
+  store.sessions["other"] = ChatSession{"other", "o", {pageMessage("o1", "other", "o")}};
+
+  // Set before load, a message added meanwhile: shown once, with it.
+  {
+    ChatViewSignals hub;
+    MessagesWebView view(ChatSource::master, hub);
+    view.setSessionID("other");
+    view.setSessionID("waiting");
+    store.upsertMessage(pageMessage("w2", "second", "2"), "waiting");
+    emit hub.messageUpdates(MessageUpdate::appendMessage(pageMessage("lost", "x", "x")));
+    ASSERT_TRUE(waitForPage(view));
+    EXPECT_EQ(evaluate(view, "window.pageStats.restores").toInt(), 1);
+    EXPECT_EQ(evaluate(view,
+                       "[...document.querySelectorAll('.question-text')].map(q => "
+                       "q.textContent).join()")
+                  .toString(),
+              u"first,second");
+    EXPECT_FALSE(view.isEmpty());
+
+    // The same id again, or none, sends nothing.
+    view.setSessionID("waiting");
+    view.setSessionID("");
+    ASSERT_TRUE(waitIdle(view));
+    EXPECT_EQ(evaluate(view, "window.pageStats.restores").toInt(), 1);
+
+    // A conversation that cannot be loaded is logged and hides the indicator.
+    tessra::testing::LogCapture log;
+    view.setSessionID("../outside");
+    ASSERT_TRUE(waitIdle(view));
+    EXPECT_TRUE(log.contains("../outside")) << log.all();
+    EXPECT_EQ(evaluate(view, "document.getElementById('loading').hidden").toBool(), true);
+  }
+
+  // Messages given directly win over a waiting conversation and do not scroll to the end.
+  {
+    UserSettings::shared().setAppLanguage(AppLanguage::french);
+    ChatViewSignals hub;
+    MessagesWebView view(ChatSource::popUpAnswers, hub);
+    view.setSessionID("waiting");
+    view.setMessages({pageMessage("alone", "only me", "answer")});
+    ASSERT_TRUE(waitForPage(view));
+    EXPECT_EQ(evaluate(view,
+                       "[...document.querySelectorAll('.question-text')].map(q => "
+                       "q.textContent).join()")
+                  .toString(),
+              u"only me");
+    EXPECT_EQ(evaluate(view, "document.querySelector('.action.delete').textContent").toString(),
+              u"Supprimer");
+    UserSettings::shared().setAppLanguage(AppLanguage::system);
+
+    // Only the floating window's page follows the window size.
+    ASSERT_TRUE(settings_keys::setFloatingWindowSize(FloatingWindowSize::large));
+    platform::NotificationCenter::defaultCenter().post(
+        std::string(notification_names::kWillResizeGptWindow));
+    EXPECT_EQ(view.preferredWidth(), std::nullopt);
+    EXPECT_EQ(s_view->preferredWidth(), 800);
+    EXPECT_EQ(s_view->width(), 800);
+    ASSERT_TRUE(settings_keys::setFloatingWindowSize(FloatingWindowSize::small));
+    platform::NotificationCenter::defaultCenter().post(
+        std::string(notification_names::kWillResizeGptWindow));
+    EXPECT_EQ(s_view->preferredWidth(), 600);
+  }
+}
+
+TEST_F(MessagesWebViewTest, PageRequestsReachTheProgramOnlyAsAllowed) {
+  OpenedUrls opened;
+  std::vector<std::pair<std::string, std::string>> shown;
+  std::vector<std::string> deleted;
+  s_view->setOnShowMessage([&](const std::string& session, const std::string& message) {
+    shown.emplace_back(session, message);
+  });
+  s_view->setOnDeleteMessage([&](const std::string& id) { deleted.push_back(id); });
+  show("bridge", {pageMessage("m1", "question", "See [the site](https://example.com/page).")});
+
+  // The page's own buttons.
+  js("document.querySelector('.action.open').click()");
+  js("document.querySelector('.action.delete').click()");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !shown.empty() && !deleted.empty(); }));
+  EXPECT_EQ(shown.front(), std::make_pair(std::string("bridge"), std::string("m1")));
+  EXPECT_EQ(deleted.front(), "m1");
+
+  // Malformed bodies take the defaults; an unknown type is logged; a frame is not heard.
+  tessra::testing::LogCapture log;
+  js("const f = document.createElement('iframe'); f.srcdoc = '<p>frame</p>'; "
+     "document.body.append(f);");
+  ASSERT_TRUE(QTest::qWaitFor([] {
+    return js("typeof document.querySelector('iframe').contentWindow.openMessage").toString() ==
+           u"function";
+  }));
+  js("document.querySelector('iframe').contentWindow.openMessage('from-frame')");
+  js("document.querySelector('iframe').contentWindow.webkit.messageHandlers.handler.postMessage("
+     "{type: 'show_message', id: 'from-frame'})");
+  js("webkit.messageHandlers.handler.postMessage('not a dictionary')");
+  js("webkit.messageHandlers.handler.postMessage({type: 'show_message'})");
+  js("webkit.messageHandlers.handler.postMessage({type: 'delete_message', id: 5})");
+  js("webkit.messageHandlers.handler.postMessage({type: 7, id: 'x'})");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return log.contains("todo handle this action:"); }));
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown.back().second, "0");
+  ASSERT_EQ(deleted.size(), 2u);
+  EXPECT_EQ(deleted.back(), "0");
+  js("document.querySelector('iframe').remove()");
+
+  // Files: only a regular file inside the files folder opens.
+  const QString files = QString::fromStdString(Paths::filesDirectory().rawValue());
+  QDir().mkpath(files + "folder");
+  tessra::testing::TempDir outside;
+  const auto outsideFile = outside.write("secret.txt", "secret");
+  QFile::link(QString::fromStdString(outsideFile.string()), files + "link-out.txt");
+  QFile note(files + "note.txt");
+  ASSERT_TRUE(note.open(QIODevice::WriteOnly));
+  note.close();
+  const QString refused[] = {
+      QUrl::fromLocalFile(QString::fromStdString(outsideFile.string())).toString(),
+      QUrl::fromLocalFile(files + "folder").toString(),
+      QUrl::fromLocalFile(files + "link-out.txt").toString(),
+      "file://" + files + "%2e%2e/%2e%2e/" + QString::fromStdString(outsideFile.string()),
+      "https://example.com/note.txt",
+      "",
+  };
+  for (const QString& path : refused)
+    js(QStringLiteral("window.openFile(%1)")
+           .arg(QString::fromStdString(page_script::stringLiteral(path.toStdString()))));
+  js(QStringLiteral("window.openFile('%1')")
+         .arg(QUrl::fromLocalFile(files + "note.txt").toString()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls.empty(); }));
+  ASSERT_EQ(opened.urls.size(), 1u);
+  EXPECT_EQ(opened.urls.front(), QUrl::fromLocalFile(files + "note.txt"));
+  EXPECT_EQ(log.linesStartingWith("Refused to open the file").size(), std::size(refused))
+      << log.all();
+
+  // A link opens outside and the page stays; so does a request for a window, which makes none.
+  opened.urls.clear();
+  const QVariantList box =
+      js("(() => { const r = document.querySelector('.markdown a').getBoundingClientRect(); "
+         "return [r.x + r.width / 2, r.y + r.height / 2]; })()")
+          .toList();
+  QTest::mouseClick(s_view->focusProxy(), Qt::LeftButton, {},
+                    QPoint(box.value(0).toInt(), box.value(1).toInt()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls.empty(); }));
+  EXPECT_EQ(opened.urls.front(), QUrl("https://example.com/page"));
+  const auto viewsBefore = QApplication::allWidgets().size();
+  js("window.open('https://example.com/window')");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return opened.urls.size() == 2; }));
+  EXPECT_EQ(opened.urls.back(), QUrl("https://example.com/window"));
+  EXPECT_EQ(QApplication::allWidgets().size(), viewsBefore);
+  EXPECT_EQ(s_view->url(), MessagesWebView::pageUrl());
+  EXPECT_EQ(articleCount(), 1);
+  s_view->setOnShowMessage({});
+  s_view->setOnDeleteMessage({});
+}
+
+TEST_F(MessagesWebViewTest, CopyIsPlainTextAndTheMenuNeedsASelection) {
+  show("copy", {pageMessage("c1", "copy this", "**bold** words")});
+  s_view->activateWindow();
+  const auto select = [] {
+    js("(() => { const r = document.createRange(); r.selectNodeContents(document.querySelector("
+       "'.markdown')); const s = getSelection(); s.removeAllRanges(); s.addRange(r); })()");
+  };
+  select();
+  QApplication::clipboard()->clear();
+  s_view->page()->triggerAction(QWebEnginePage::Copy);
+  ASSERT_TRUE(QTest::qWaitFor([] { return !QApplication::clipboard()->text().isEmpty(); }));
+  const QMimeData* copied = QApplication::clipboard()->mimeData();
+  EXPECT_EQ(copied->formats(), QStringList{"text/plain"});
+  EXPECT_EQ(copied->text().trimmed(), u"bold words");
+
+  const auto menus = [] {
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      if (auto* menu = qobject_cast<QMenu*>(widget); menu && menu->isVisible()) {
+        ++count;
+        EXPECT_EQ(menu->actions().size(), 1);
+        menu->close();
+      }
+    return count;
+  };
+  const QVariantList centre =
+      js("(() => { const r = document.querySelector('.markdown strong').getBoundingClientRect(); "
+         "return [r.x + r.width / 2, r.y + r.height / 2]; })()")
+          .toList();
+  const QPoint inside(centre.value(0).toInt(), centre.value(1).toInt());
+  QTest::mouseClick(s_view->focusProxy(), Qt::RightButton, {}, inside);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return menus() == 1; }));
+
+  // Without a selection no menu opens: the next click, with one, is the only one that opens.
+  js("getSelection().removeAllRanges()");
+  QTest::mouseClick(s_view->focusProxy(), Qt::RightButton, {}, inside);
+  select();
+  QTest::mouseClick(s_view->focusProxy(), Qt::RightButton, {}, inside);
+  int opened = 0;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (opened += menus()) > 0; }));
+  EXPECT_EQ(opened, 1);
+}
+
+}  // namespace
+}  // namespace tessra
+
+#include "messages_web_view_test.moc"

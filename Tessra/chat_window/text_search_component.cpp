@@ -1,0 +1,92 @@
+#include "Tessra/chat_window/text_search_component.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <utility>
+
+#include "Tessra/chat_window/chat_symbols.h"
+#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
+
+namespace tessra {
+
+namespace {
+
+ActionButtonStyle barButtonStyle() {
+  return ActionButtonStyle{24, palette::background(), palette::colorFromHex("#383a3f"),
+                           palette::colorFromHex("#383a3f")};
+}
+
+}  // namespace
+
+TextSearchComponent::TextSearchComponent(ChatViewSignals& hub, ChatSource source, QWidget* parent)
+    : QWidget(parent),
+      m_signals(&hub),
+      m_source(source),
+      m_field(new QLineEdit(this)),
+      m_previous(new ActionButton(chatSymbol(u"arrow.up", Qt::white), barButtonStyle(), this)),
+      m_next(new ActionButton(chatSymbol(u"arrow.down", Qt::white), barButtonStyle(), this)),
+      m_close(
+          new ActionButton(chatSymbol(u"xmark", palette::destructive()), barButtonStyle(), this)) {
+  setAttribute(Qt::WA_StyledBackground);
+  setStyleSheet(QStringLiteral("tessra--TextSearchComponent { background: #313338; }"));
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(16, 0, 16, 8);
+  row->setSpacing(0);
+
+  m_field->setPlaceholderText(LocalizedText::General::search());
+  m_field->setFrame(false);
+  m_field->setStyleSheet(QStringLiteral(
+      "QLineEdit { background: #1e1f22; color: #dcdee1; border: none; border-radius: 8px;"
+      " padding: 6px 8px; font-size: 15px; }"));
+  row->addWidget(m_field, 1);
+  row->addSpacing(4);
+  row->addWidget(m_previous);
+  row->addWidget(m_next);
+  row->addWidget(m_close);
+  m_previous->setVisible(false);
+  m_next->setVisible(false);
+
+  connect(m_field, &QLineEdit::returnPressed, this, &TextSearchComponent::commit);
+  connect(m_previous, &QAbstractButton::clicked, this,
+          [this] { send(MessageUpdate::nextSearchResult(false)); });
+  connect(m_next, &QAbstractButton::clicked, this,
+          [this] { send(MessageUpdate::nextSearchResult(true)); });
+  connect(m_close, &QAbstractButton::clicked, this, &TextSearchComponent::closeRequested);
+}
+
+bool TextSearchComponent::event(QEvent* event) {
+  // Only the bar itself coming and going counts, not the window it lives in sliding in and out.
+  if (event->type() == QEvent::ShowToParent) {
+    m_shown = true;
+    setTotalSearchResults(0);
+    QPointer<QLineEdit> field(m_field);
+    QTimer::singleShot(kFocusDelayMilliseconds, this, [field] {
+      if (field && field->isVisible()) field->setFocus(Qt::OtherFocusReason);
+    });
+  } else if (event->type() == QEvent::HideToParent && std::exchange(m_shown, false)) {
+    m_field->clear();
+    send(MessageUpdate::searchMessage(std::nullopt));
+  }
+  return QWidget::event(event);
+}
+
+void TextSearchComponent::commit() {
+  setTotalSearchResults(kCommittedResults);
+  send(MessageUpdate::searchMessage(m_field->text().toStdString()));
+}
+
+void TextSearchComponent::setTotalSearchResults(int count) {
+  m_totalSearchResults = count;
+  m_previous->setVisible(count >= 1);
+  m_next->setVisible(count >= 1);
+}
+
+void TextSearchComponent::send(MessageUpdate update) {
+  if (m_signals) emit m_signals->messageUpdates(update);
+}
+
+}  // namespace tessra

@@ -1,0 +1,94 @@
+// The prompt box at the bottom of the chat: a placeholder, the growing editor in a rounded dark
+// frame whose outline brightens with focus, and the slash-command list that stands on its top
+// edge while the text begins with "/".
+//
+//   auto* prompt = new ChatTextField(parent);
+//   prompt->setEnterToSend(true);
+//   prompt->setNewlineAction([this] { send(); });
+//   prompt->setOnPaste([this](ChatAttachment a) { pending->set(std::move(a)); });
+//   prompt->setExecuteCommand([this](ChatTextFieldCompletionCommand c) { run(c); });
+//
+// Return with a "/" text runs the chosen command (when there is one) and clears the text instead
+// of sending. Hiding the floating window ("willHideGptWindow") drops a half-typed command but
+// keeps prose. GUI thread only.
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+#include "Tessra/prompt_input/chat_text_field_completion_command.h"
+#include "Tessra/storage/chat_attachment.h"
+#include "platform/foundation/notification_center.h"
+
+class QLabel;
+
+namespace tessra {
+
+class BorderlessWindow;
+class ChatTextFieldCompletionView;
+class CustomTextView;
+
+class ChatTextField : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kHorizontalPadding = 8;
+  static constexpr int kVerticalPadding = 12;
+  // The gap between the command list and the box.
+  static constexpr int kListGap = 12;
+
+  explicit ChatTextField(QWidget* parent = nullptr);
+  ~ChatTextField() override;
+
+  QString text() const;
+  void setText(const QString& text);
+
+  void setEnterToSend(std::optional<bool> enterToSend);
+  void setNewlineAction(std::function<void()> action) { m_newlineAction = std::move(action); }
+  void setOnPaste(std::function<void(ChatAttachment)> action);
+  void setExecuteCommand(std::function<void(ChatTextFieldCompletionCommand)> action) {
+    m_executeCommand = std::move(action);
+  }
+
+  // The focus state "input": the editor has the keyboard focus.
+  bool isFocused() const;
+  void focusInput();
+
+  std::optional<ChatTextFieldCompletionCommand> commandToBeExecuted() const {
+    return m_commandToBeExecuted;
+  }
+  bool isSuggestionsVisible() const { return m_isSuggestionsVisible; }
+
+  // Return's action: runs the chosen command for a "/" text, else the newline action.
+  void submit();
+
+  CustomTextView* editor() const { return m_editor; }
+  ChatTextFieldCompletionView* completionView() const { return m_completionView; }
+  BorderlessWindow* completionWindow() const { return m_completionWindow; }
+
+ signals:
+  void textChanged();
+  void focusedChanged(bool focused);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void onTextChange();
+
+  CustomTextView* m_editor;
+  QLabel* m_placeholder;
+  ChatTextFieldCompletionView* m_completionView;
+  BorderlessWindow* m_completionWindow;
+  std::function<void()> m_newlineAction;
+  std::function<void(ChatTextFieldCompletionCommand)> m_executeCommand;
+  std::optional<ChatTextFieldCompletionCommand> m_commandToBeExecuted;
+  bool m_isSuggestionsVisible = false;
+  platform::NotificationCenter::ObserverToken m_hideObserver;
+};
+
+}  // namespace tessra

@@ -1,0 +1,32 @@
+#include "Tessra/prompt_input/chat_text_field_completion_command.h"
+
+#include "Tessra/ui_foundation/localized_text.h"
+
+namespace tessra {
+
+std::optional<ChatTextFieldCompletionCommand> chatTextFieldCompletionCommand(int rawValue) {
+  if (rawValue < 0 || rawValue >= static_cast<int>(kAllChatTextFieldCompletionCommands.size()))
+    return std::nullopt;
+  return static_cast<ChatTextFieldCompletionCommand>(rawValue);
+}
+
+const QString& title(ChatTextFieldCompletionCommand command) {
+  using Chat = LocalizedText::Chat;
+  switch (command) {
+    case ChatTextFieldCompletionCommand::openConversation:
+      return Chat::openConversationCommand();
+    case ChatTextFieldCompletionCommand::listTopics:
+      return Chat::listTopicsCommand();
+    case ChatTextFieldCompletionCommand::pinWindow:
+      return Chat::pinWindowCommand();
+    case ChatTextFieldCompletionCommand::clearContext:
+      return Chat::clearContextCommand();
+    case ChatTextFieldCompletionCommand::settings:
+      return Chat::settingsCommand();
+    case ChatTextFieldCompletionCommand::deleteAllMessages:
+      return Chat::deleteAllMessagesCommand();
+  }
+  return Chat::openConversationCommand();
+}
+
+}  // namespace tessra

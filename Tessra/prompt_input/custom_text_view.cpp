@@ -1,0 +1,160 @@
+#include "Tessra/prompt_input/custom_text_view.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+#include "Tessra/prompt_input/attachment_sources.h"
+#include "Tessra/storage/constants.h"
+
+namespace tessra {
+
+CustomTextView::CustomTextView(QWidget* parent) : QPlainTextEdit(parent) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setPixelSize(kFontPixelSize);
+  setFont(font);
+  setFrameShape(QFrame::NoFrame);
+  setAttribute(Qt::WA_TranslucentBackground);
+  viewport()->setAutoFillBackground(false);
+  setStyleSheet("QPlainTextEdit { background: transparent; color: white; }");
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setTabChangesFocus(true);
+  setUndoRedoEnabled(true);
+  setAcceptDrops(false);
+  viewport()->setAcceptDrops(false);
+  document()->setDocumentMargin(0);
+  setFixedHeight(minHeight());
+  connect(this, &QPlainTextEdit::textChanged, this, &CustomTextView::updateHeight);
+  m_forwardObserver = platform::NotificationCenter::defaultCenter().addObserver(
+      std::string(notification_names::kFocusOnPromptInput),
+      [this](const platform::Notification& notification) { appendInputedText(notification); });
+}
+
+CustomTextView::~CustomTextView() = default;
+
+bool CustomTextView::startsWithSlash() const {
+  return document()->firstBlock().text().startsWith(u'/');
+}
+
+void CustomTextView::setText(const QString& text) {
+  if (text == toPlainText()) return;
+  const int anchor = textCursor().anchor();
+  const int position = textCursor().position();
+  setPlainText(text);
+  // A selection made in a longer text must not point past the end of the new one.
+  const int end = static_cast<int>(text.size());
+  QTextCursor cursor(document());
+  cursor.setPosition(std::min(anchor, end));
+  cursor.setPosition(std::min(position, end), QTextCursor::KeepAnchor);
+  setTextCursor(cursor);
+}
+
+void CustomTextView::updateHeight() {
+  if (startsWithSlash()) return;
+  // The plain-text layout counts wrapped lines incrementally, so this stays cheap in a long text.
+  const qreal lines = document()->documentLayout()->documentSize().height();
+  const int used = static_cast<int>(
+      std::ceil(lines * fontMetrics().lineSpacing() + 2 * document()->documentMargin()));
+  const int height = std::clamp(used, minHeight(), maxHeight());
+  if (height != this->height()) setFixedHeight(height);
+}
+
+void CustomTextView::resizeToDefaultSize() { setFixedHeight(minHeight()); }
+
+void CustomTextView::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      // Return while an input method composes confirms the composition; it never sends.
+      if (commitComposition()) return;
+      insertNewline(event);
+      return;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+      if (startsWithSlash() && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        platform::NotificationCenter::defaultCenter().post(std::string(
+            event->key() == Qt::Key_Up ? notification_names::kChatTextFieldCompletionCommandUp
+                                       : notification_names::kChatTextFieldCompletionCommandDown));
+        return;
+      }
+      break;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      // Reached only without a widget to move to: a tab is never typed.
+      return;
+    default:
+      break;
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
+
+void CustomTextView::insertNewline(QKeyEvent* event) {
+  if (!m_enterToSend || !m_newlineAction) {
+    textCursor().insertText(QStringLiteral("\n"));
+    ensureCursorVisible();
+    return;
+  }
+  const bool shift = event->modifiers() & Qt::ShiftModifier;
+  if (shift == *m_enterToSend) {
+    textCursor().insertText(QStringLiteral("\n"));
+    ensureCursorVisible();
+    return;
+  }
+  // After the key event is done, so the action sees the box as the user left it.
+  QTimer::singleShot(0, this, [this] {
+    if (m_newlineAction) m_newlineAction();
+    resizeToDefaultSize();
+  });
+}
+
+bool CustomTextView::commitComposition() {
+  const QString composing = textCursor().block().layout()->preeditAreaText();
+  if (composing.isEmpty()) return false;
+  QInputMethodEvent commit;
+  commit.setCommitString(composing);
+  inputMethodEvent(&commit);
+  QGuiApplication::inputMethod()->reset();
+  return true;
+}
+
+bool CustomTextView::canInsertFromMimeData(const QMimeData* source) const {
+  return source->hasUrls() || source->hasImage() || QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+void CustomTextView::insertFromMimeData(const QMimeData* source) {
+  if (std::optional<ChatAttachment> attachment = fromPasteboard(source)) {
+    if (m_onPaste) m_onPaste(std::move(*attachment));
+    return;
+  }
+  QPlainTextEdit::insertFromMimeData(source);
+}
+
+void CustomTextView::appendInputedText(const platform::Notification& notification) {
+  const auto text = notification.payload.find(std::string(notification_names::kInputedTextKey));
+  if (text != notification.payload.end() && text->is_string()) {
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QString::fromStdString(text->get<std::string>()));
+    setTextCursor(end);
+    updateHeight();
+    setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  if (const auto* attachment = std::any_cast<ChatAttachment>(&notification.object)) {
+    if (m_onPaste) m_onPaste(*attachment);
+  }
+}
+
+}  // namespace tessra

@@ -1,0 +1,69 @@
+// Typing at the end of a long prompt against a short one, and a screenshot made into a pending
+// attachment against a plain grab of the root window with one JPEG encode.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QScreen>
+#include <QTest>
+
+#include "Tessra/prompt_input/attachment_image.h"
+#include "Tessra/prompt_input/chat_text_field.h"
+#include "Tessra/prompt_input/custom_text_view.h"
+#include "Tessra/prompt_input/image_helpers.h"
+#include "platform/ui/window_capture.h"
+
+namespace tessra {
+namespace {
+
+// One keystroke and its undo (a letter, then Backspace), each with the edit and the height rule,
+// at the end of a prompt of `lines` lines.
+void BM_KeystrokeAtEndOfPrompt(benchmark::State& state) {
+  ChatTextField field;
+  field.resize(480, 200);
+  field.show();
+  QString text;
+  for (int line = 0; line < state.range(0); ++line)
+    text += QStringLiteral("a line of a long prompt, line %1\n").arg(line);
+  field.setText(text);
+  CustomTextView* editor = field.editor();
+  editor->moveCursor(QTextCursor::End);
+  QCoreApplication::processEvents();
+  for (auto _ : state) {
+    QTest::keyClick(editor, Qt::Key_X);
+    QTest::keyClick(editor, Qt::Key_Backspace);
+  }
+  state.SetItemsProcessed(state.iterations() * 2);
+}
+BENCHMARK(BM_KeystrokeAtEndOfPrompt)->Arg(10)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+void BM_ScreenshotToAttachment(benchmark::State& state) {
+  for (auto _ : state) {
+    std::optional<QImage> shot = platform::captureScreen();
+    std::optional<ChatAttachment> attachment = imageAttachment(*shot, "Screenshot");
+    benchmark::DoNotOptimize(attachment);
+  }
+}
+BENCHMARK(BM_ScreenshotToAttachment)->Unit(benchmark::kMillisecond);
+
+void BM_PlainRootGrabAndJpeg(benchmark::State& state) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  for (auto _ : state) {
+    const QImage grab = screen->grabWindow(0).toImage();
+    std::optional<Bytes> jpeg = jpegData(grab);
+    benchmark::DoNotOptimize(jpeg);
+  }
+}
+BENCHMARK(BM_PlainRootGrabAndJpeg)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tessra
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  QApplication application(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

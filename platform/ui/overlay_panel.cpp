@@ -1,0 +1,76 @@
+#include "platform/ui/overlay_panel.h"
+
+#include <QGuiApplication>
+#include <QPainterPath>
+#include <QRegion>
+#include <QShowEvent>
+#include <QWindow>
+
+namespace tessra::platform {
+
+OverlayPanel::OverlayPanel(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                          Qt::X11BypassWindowManagerHint) {
+  setFocusPolicy(Qt::StrongFocus);
+  connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &OverlayPanel::onFocusWindowChanged);
+}
+
+void OverlayPanel::present(const QRect& geometry) {
+  setGeometry(geometry);
+  show();
+  raise();
+  // Without a window manager nobody hands an override-redirect window the focus: Qt sets the X
+  // input focus itself once the window is mapped.
+  activateWindow();
+}
+
+void OverlayPanel::setCornerRadius(int radius) {
+  m_cornerRadius = radius;
+  updateMask();
+}
+
+void OverlayPanel::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  m_hadFocus = false;
+}
+
+void OverlayPanel::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  m_hadFocus = false;
+}
+
+void OverlayPanel::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  updateMask();
+}
+
+void OverlayPanel::onFocusWindowChanged(QWindow* window) {
+  if (!isVisible()) return;
+  if (owns(window)) {
+    m_hadFocus = true;
+    return;
+  }
+  // A focus change that happens before the panel first held the focus (the window that had it
+  // giving it up) is not the user leaving the panel.
+  if (m_hadFocus) emit focusLeft();
+}
+
+bool OverlayPanel::owns(const QWindow* window) const {
+  const QWindow* own = windowHandle();
+  for (const QWindow* w = window; w != nullptr; w = w->transientParent()) {
+    if (w == own) return true;
+  }
+  return false;
+}
+
+void OverlayPanel::updateMask() {
+  if (m_cornerRadius <= 0) {
+    clearMask();
+    return;
+  }
+  QPainterPath path;
+  path.addRoundedRect(QRectF(rect()), m_cornerRadius, m_cornerRadius);
+  setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
+}  // namespace tessra::platform

@@ -1,0 +1,185 @@
+#include "platform/ui/window_capture.h"
+
+#include <xcb/composite.h>
+
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/ui/window_list.h"
+#include "platform/ui/x11_connection.h"
+
+namespace tessra::platform {
+namespace {
+
+// Plain X windows of one colour on a connection of the test's own, standing for other programs'
+// windows; the stacking list it writes is removed again when it ends.
+class ForeignWindows {
+ public:
+  ForeignWindows() : m_c(xcb_connect(nullptr, nullptr)) {
+    m_screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
+    m_stacking = x11::atom(m_c, "_NET_CLIENT_LIST_STACKING");
+  }
+  ~ForeignWindows() {
+    xcb_delete_property(m_c, m_screen->root, m_stacking);
+    for (xcb_window_t window : m_windows) xcb_destroy_window(m_c, window);
+    sync();
+    xcb_disconnect(m_c);
+  }
+
+  struct Options {
+    std::string name{};
+    std::string wmClass{};
+    std::uint32_t colour = 0;
+    int x = 0, y = 0, width = 100, height = 100;
+    bool overrideRedirect = false;
+    std::string type{};
+    bool map = true;
+  };
+
+  xcb_window_t create(const Options& o) {
+    const xcb_window_t window = xcb_generate_id(m_c);
+    const std::uint32_t values[] = {o.colour, o.overrideRedirect ? 1u : 0u};
+    xcb_create_window(m_c, XCB_COPY_FROM_PARENT, window, m_screen->root,
+                      static_cast<std::int16_t>(o.x), static_cast<std::int16_t>(o.y),
+                      static_cast<std::uint16_t>(o.width), static_cast<std::uint16_t>(o.height), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, m_screen->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    if (!o.name.empty()) setString(window, x11::atom(m_c, "_NET_WM_NAME"), o.name);
+    if (!o.wmClass.empty()) {
+      const std::string both = o.wmClass + '\0' + o.wmClass + '\0';
+      xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                          static_cast<std::uint32_t>(both.size()), both.data());
+    }
+    if (!o.type.empty()) {
+      const xcb_atom_t type = x11::atom(m_c, o.type);
+      xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, x11::atom(m_c, "_NET_WM_WINDOW_TYPE"),
+                          XCB_ATOM_ATOM, 32, 1, &type);
+    }
+    if (o.map) xcb_map_window(m_c, window);
+    m_windows.push_back(window);
+    sync();
+    return window;
+  }
+
+  // Bottom to top, as a window manager writes it.
+  void writeStacking(const std::vector<xcb_window_t>& bottomToTop) {
+    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, m_screen->root, m_stacking, XCB_ATOM_WINDOW, 32,
+                        static_cast<std::uint32_t>(bottomToTop.size()), bottomToTop.data());
+    sync();
+  }
+
+  void redirect(xcb_window_t window) {
+    xcb_composite_redirect_window(m_c, window, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+    sync();
+  }
+
+  void sync() {
+    const x11::Reply<xcb_get_input_focus_reply_t> reply(
+        xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+  }
+
+ private:
+  void setString(xcb_window_t window, xcb_atom_t name, const std::string& text) {
+    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, name, x11::atom(m_c, "UTF8_STRING"), 8,
+                        static_cast<std::uint32_t>(text.size()), text.data());
+  }
+
+  xcb_connection_t* m_c;
+  xcb_screen_t* m_screen;
+  xcb_atom_t m_stacking;
+  std::vector<xcb_window_t> m_windows;
+};
+
+constexpr std::uint32_t kRed = 0xff0000, kGreen = 0x00ff00, kBlue = 0x0000ff;
+
+QRgb rgb(std::uint32_t colour) { return 0xff000000u | colour; }
+
+TEST(WindowList, ListsNamedNormalWindowsOfOthersFrontFirst) {
+  ForeignWindows windows;
+  const xcb_window_t editor = windows.create({.name = "notes.txt", .wmClass = "Editor"});
+  const xcb_window_t same = windows.create({.name = "Viewer", .wmClass = "Viewer"});
+  const xcb_window_t unnamed = windows.create({.wmClass = "Daemon"});
+  const xcb_window_t popup = windows.create({.name = "menu", .overrideRedirect = true});
+  const xcb_window_t dock = windows.create({.name = "panel", .type = "_NET_WM_WINDOW_TYPE_DOCK"});
+  const xcb_window_t hidden = windows.create({.name = "hidden", .map = false});
+  const xcb_window_t terminal = windows.create(
+      {.name = "a very long title " + std::string(60, 'x'), .type = "_NET_WM_WINDOW_TYPE_NORMAL"});
+  QWidget ours;
+  ours.setWindowTitle("ours");
+  ours.show();
+  windows.writeStacking({terminal, editor, unnamed, popup, dock, hidden, same,
+                         static_cast<xcb_window_t>(ours.winId())});
+
+  const std::vector<WindowInfo> listed = listWindows();
+
+  std::vector<xcb_window_t> order;
+  for (const WindowInfo& info : listed) order.push_back(info.window);
+  EXPECT_EQ(order, (std::vector<xcb_window_t>{same, editor, terminal}));
+  ASSERT_EQ(listed.size(), 3u);
+  EXPECT_EQ(listed[0].title(), "Viewer");
+  EXPECT_EQ(listed[1].title(), "Editor - notes.txt");
+  EXPECT_EQ(listed[2].applicationName, "") << "no class and no process id";
+  EXPECT_EQ(listed[2].title(), "a very long title " + std::string(60, 'x'));
+}
+
+TEST(WindowCapture, WindowPixelsAndCoveredRedirectedWindow) {
+  ForeignWindows windows;
+  const xcb_window_t plain = windows.create(
+      {.name = "plain", .colour = kRed, .x = 1600, .y = 100, .width = 64, .height = 48});
+  const xcb_window_t own = windows.create(
+      {.name = "own", .colour = kGreen, .x = 1700, .y = 100, .width = 80, .height = 60});
+  windows.redirect(own);
+  windows.create(
+      {.name = "cover", .colour = kBlue, .x = 1700, .y = 100, .width = 80, .height = 60});
+
+  const std::optional<QImage> red = captureWindow(plain);
+  ASSERT_TRUE(red);
+  EXPECT_EQ(red->size(), QSize(64, 48));
+  EXPECT_EQ(red->pixel(0, 0), rgb(kRed));
+  EXPECT_EQ(red->pixel(63, 47), rgb(kRed));
+
+  const std::optional<QImage> green = captureWindow(own);
+  ASSERT_TRUE(green);
+  EXPECT_EQ(green->size(), QSize(80, 60));
+  EXPECT_EQ(green->pixel(40, 30), rgb(kGreen)) << "the covered window's own pixels";
+
+  EXPECT_FALSE(captureWindow(0x7fffffff)) << "no such window";
+}
+
+TEST(WindowCapture, EntireScreenShowsWhatLiesUnderOurWindows) {
+  ForeignWindows windows;
+  windows.create(
+      {.name = "under", .colour = kRed, .x = 1400, .y = 700, .width = 200, .height = 200});
+  QWidget panel;
+  panel.setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+  QPalette palette;
+  palette.setColor(QPalette::Window, QColor(0, 0, 255));
+  panel.setPalette(palette);
+  panel.setAutoFillBackground(true);
+  panel.setGeometry(1450, 750, 100, 100);
+  panel.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+  const xcb_window_t ours = static_cast<xcb_window_t>(panel.winId());
+
+  const auto panelShows = [] {
+    std::optional<QImage> screen = captureScreen();
+    return screen && screen->pixel(1500, 800) == rgb(kBlue);
+  };
+  ASSERT_TRUE(QTest::qWaitFor(panelShows, 5000));
+  EXPECT_EQ(captureScreen()->size(), QSize(1920, 1080));
+
+  const std::optional<QImage> without = captureScreen(std::span(&ours, 1));
+  ASSERT_TRUE(without);
+  EXPECT_EQ(without->pixel(1500, 800), rgb(kRed));
+  EXPECT_EQ(without->pixel(1410, 710), rgb(kRed));
+  EXPECT_TRUE(panel.isVisible());
+  EXPECT_TRUE(QTest::qWaitFor(panelShows, 5000)) << "mapped again where it was";
+}
+
+}  // namespace
+}  // namespace tessra::platform
