@@ -196,32 +196,13 @@ void ConversationSetingsView::build() {
   scroll->setWidget(form);
   column->addWidget(scroll, 1);
 
-  auto* divider = new QFrame(card);
-  divider->setFixedHeight(1);
-  divider->setStyleSheet(QStringLiteral("background: #3f4147;"));
-  column->addWidget(divider);
-
-  auto* bar = new QWidget(card);
-  bar->setObjectName(QStringLiteral("buttonBar"));
-  bar->setAttribute(Qt::WA_StyledBackground);
-  bar->setStyleSheet(
-      QStringLiteral("QWidget#buttonBar { background: #2b2d31; border-bottom-left-radius: 15px;"
-                     " border-bottom-right-radius: 15px; }"));
+  QWidget* bar = addFormFooter(column, card);
   auto* buttons = new QHBoxLayout(bar);
   buttons->setContentsMargins(12, 12, 12, 12);
-  m_cancel = new FlatButton(Text::General::cancel(),
-                            {.prominent = true, .customBase = palette::secondaryBackground()}, bar);
-  m_cancel->setObjectName(QStringLiteral("cancel"));
-  m_save = new FlatButton(Text::General::save(), {.prominent = true}, bar);
-  m_save->setObjectName(QStringLiteral("create"));
-  for (FlatButton* button : {m_cancel, m_save}) {
-    button->setFocusPolicy(Qt::StrongFocus);
-    clickOnReturn(button);
-  }
-  buttons->addWidget(m_cancel);
-  buttons->addStretch(1);
-  buttons->addWidget(m_save);
-  column->addWidget(bar);
+  const FormButtons formButtons =
+      addFormButtons(buttons, bar, Text::General::save(), QStringLiteral("create"));
+  m_cancel = formButtons.cancel;
+  m_save = formButtons.confirm;
 
   connect(m_cancel, &QAbstractButton::clicked, this, &ConversationSetingsView::close);
   connect(m_save, &QAbstractButton::clicked, this, &ConversationSetingsView::save);

@@ -13,6 +13,7 @@
 #include "Tessra/settings/settings_test_support.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/storage_test_support.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "testing/temp_dir.h"
 
@@ -24,7 +25,7 @@ constexpr const char* kPrompt = ConversationSetingsView::kDefaultPrompt;
 class ConversationSetingsViewTest : public ::testing::Test {
  protected:
   ConversationSetingsViewTest() {
-    (void)settings_test::processHome();
+    (void)storage_test::processHome();
     m_store.load();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_TRUE(settings_keys::setOpenAIModel(ChatGPTModels::gpt4, m_defaults));

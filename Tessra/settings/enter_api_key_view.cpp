@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -110,18 +109,7 @@ void EnterApiKeyView::build(bool isEditing) {
   formColumn->addStretch(1);
   column->addWidget(form, 1);
 
-  auto* divider = new QFrame(card);
-  divider->setFixedHeight(1);
-  divider->setStyleSheet(QStringLiteral("background: #3f4147;"));
-  column->addWidget(divider);
-
-  // The footer.
-  auto* footer = new QWidget(card);
-  footer->setObjectName(QStringLiteral("keyFooter"));
-  footer->setAttribute(Qt::WA_StyledBackground);
-  footer->setStyleSheet(
-      QStringLiteral("QWidget#keyFooter { background: #2b2d31; border-bottom-left-radius: 15px;"
-                     " border-bottom-right-radius: 15px; }"));
+  QWidget* footer = addFormFooter(column, card);
   auto* footerColumn = new QVBoxLayout(footer);
   footerColumn->setContentsMargins(16, 16, 16, 16);
   footerColumn->setSpacing(12);
@@ -135,18 +123,12 @@ void EnterApiKeyView::build(bool isEditing) {
   footerColumn->addWidget(m_errorLabel);
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(0);
-  m_cancel =
-      new FlatButton(Text::General::cancel(),
-                     {.prominent = true, .customBase = palette::secondaryBackground()}, footer);
-  m_cancel->setObjectName(QStringLiteral("cancel"));
-  m_confirm = new FlatButton(isEditing ? Text::General::update() : Text::General::save(),
-                             {.prominent = true}, footer);
-  m_confirm->setObjectName(QStringLiteral("update"));
-  buttons->addWidget(m_cancel);
-  buttons->addStretch(1);
-  buttons->addWidget(m_confirm);
+  const FormButtons formButtons =
+      addFormButtons(buttons, footer, isEditing ? Text::General::update() : Text::General::save(),
+                     QStringLiteral("update"));
+  m_cancel = formButtons.cancel;
+  m_confirm = formButtons.confirm;
   footerColumn->addLayout(buttons);
-  column->addWidget(footer);
 
   m_overlay = new QWidget(this);
   m_overlay->setObjectName(QStringLiteral("busyOverlay"));
@@ -164,10 +146,6 @@ void EnterApiKeyView::build(bool isEditing) {
   setTabOrder(m_keyField, m_modelPicker);
   setTabOrder(m_modelPicker, m_cancel);
   setTabOrder(m_cancel, m_confirm);
-  m_cancel->setFocusPolicy(Qt::StrongFocus);
-  m_confirm->setFocusPolicy(Qt::StrongFocus);
-  clickOnReturn(m_cancel);
-  clickOnReturn(m_confirm);
   connect(m_keyField, &QLineEdit::textChanged, this, [this] { setValidationError(std::nullopt); });
   connect(m_keyField, &QLineEdit::returnPressed, this, &EnterApiKeyView::save);
   connect(m_confirm, &QAbstractButton::clicked, this, &EnterApiKeyView::save);

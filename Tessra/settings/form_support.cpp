@@ -1,13 +1,17 @@
 #include "Tessra/settings/form_support.h"
 
 #include <QAbstractButton>
+#include <QBoxLayout>
 #include <QComboBox>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
@@ -54,6 +58,39 @@ void RoundedCard::paintEvent(QPaintEvent*) {
   painter.fillPath(path, m_fill);
   painter.setPen(QPen(m_border, 1));
   painter.drawPath(path);
+}
+
+QWidget* addFormFooter(QVBoxLayout* column, QWidget* card) {
+  auto* divider = new QFrame(card);
+  divider->setFixedHeight(1);
+  divider->setStyleSheet(QStringLiteral("background: #3f4147;"));
+  column->addWidget(divider);
+  auto* footer = new QWidget(card);
+  footer->setObjectName(QStringLiteral("formFooter"));
+  footer->setAttribute(Qt::WA_StyledBackground);
+  footer->setStyleSheet(
+      QStringLiteral("QWidget#formFooter { background: #2b2d31; border-bottom-left-radius: 15px;"
+                     " border-bottom-right-radius: 15px; }"));
+  column->addWidget(footer);
+  return footer;
+}
+
+FormButtons addFormButtons(QBoxLayout* row, QWidget* parent, const QString& confirmTitle,
+                           const QString& confirmName) {
+  FormButtons buttons{
+      new FlatButton(LocalizedText::General::cancel(),
+                     {.prominent = true, .customBase = palette::secondaryBackground()}, parent),
+      new FlatButton(confirmTitle, {.prominent = true}, parent)};
+  buttons.cancel->setObjectName(QStringLiteral("cancel"));
+  buttons.confirm->setObjectName(confirmName);
+  for (FlatButton* button : {buttons.cancel, buttons.confirm}) {
+    button->setFocusPolicy(Qt::StrongFocus);
+    clickOnReturn(button);
+  }
+  row->addWidget(buttons.cancel);
+  row->addStretch(1);
+  row->addWidget(buttons.confirm);
+  return buttons;
 }
 
 void clickOnReturn(QAbstractButton* button) {

@@ -12,11 +12,14 @@
 #include "Tessra/storage/chat_gpt_models.h"
 
 class QAbstractButton;
+class QBoxLayout;
 class QComboBox;
 class QLabel;
 class QVBoxLayout;
 
 namespace tessra {
+
+class FlatButton;
 
 // The chat models the key form, the OpenAI page and the conversation panel offer, in their order
 // (the vision preview is not offered).
@@ -45,6 +48,19 @@ class RoundedCard : public QWidget {
   QColor m_border;
   qreal m_radius;
 };
+
+// The foot of a floating form: a divider, then a bar in the button colour whose lower corners
+// follow the card's. Both are appended to `column`; the bar is returned for its content.
+QWidget* addFormFooter(QVBoxLayout* column, QWidget* card);
+
+// The Cancel and confirm buttons of a form, in a row with room between them, each focusable and
+// pressed by Return when focused. `confirmName` names the confirm button for tests.
+struct FormButtons {
+  FlatButton* cancel;
+  FlatButton* confirm;
+};
+FormButtons addFormButtons(QBoxLayout* row, QWidget* parent, const QString& confirmTitle,
+                           const QString& confirmName);
 
 // Return or Enter on the focused `button` clicks it, as Space does.
 void clickOnReturn(QAbstractButton* button);

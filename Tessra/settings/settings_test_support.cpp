@@ -19,30 +19,6 @@
 
 namespace tessra::settings_test {
 
-namespace {
-
-// Made during static initialisation, before any test asks for a folder.
-struct ProcessHome {
-  ProcessHome() {
-    ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
-    ::setenv("XDG_CACHE_HOME", (home.path() / "cache").c_str(), 1);
-    ::setenv("TESSRA_CONFIG_DIR", (home.path() / "config" / "TessraAI").c_str(), 1);
-  }
-  testing::TempDir home;
-};
-
-ProcessHome& processHomeState() {
-  static ProcessHome state;
-  return state;
-}
-
-[[maybe_unused]] const bool kHomeReady = (processHomeState(), true);
-
-}  // namespace
-
-const std::filesystem::path& processHome() { return processHomeState().home.path(); }
-
 void runMainQueueOnQt() {
   platform::mainQueue().setPoster([](platform::Job job) {
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(job), Qt::QueuedConnection);
@@ -56,7 +32,7 @@ xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
       xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
   std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
       xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
-  return reply ? reply->atom : XCB_ATOM_NONE;
+  return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
 
 }  // namespace

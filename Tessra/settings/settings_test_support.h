@@ -1,6 +1,6 @@
-// Shared by the settings tests: a data and configuration home of the test process's own (set
-// before anything computes the storage folder), the main queue run by Qt's event loop, settings
-// over a keyring service of the process's own, and the service's answers.
+// Shared by the settings tests: the main queue run by Qt's event loop, settings over a keyring
+// service of the process's own, a close as the user's, and the service's answers. The process's
+// own data and configuration home is the storage tests' (Tessra/storage/storage_test_support.h).
 #pragma once
 
 #include <filesystem>
@@ -16,9 +16,6 @@ class QWidget;
 #include "testing/temp_dir.h"
 
 namespace tessra::settings_test {
-
-// The process's temporary home, with the XDG folders inside it.
-const std::filesystem::path& processHome();
 
 // Hands the program's main queue to Qt's event loop, so results posted to it arrive while a test
 // waits with QTRY_ or qWaitFor.
