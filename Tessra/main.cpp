@@ -3,6 +3,7 @@
 
 #include "Tessra/chat_window/chat_window_installation.h"
 #include "Tessra/prompt_input/attachment_sources.h"
+#include "Tessra/settings/settings_installation.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/dark_appearance.h"
 #include "Tessra/shell/floating_controller.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
   // Ctrl+V in the panel attaches a copied file, image or long text instead of typing it.
   FloatingController::setPasteboardAttachmentReader([] { return fromPasteboard(); });
   installChatWindow();
+  installSettings();
   AppDelegate delegate;
   delegate.setUp();
   return QApplication::exec();

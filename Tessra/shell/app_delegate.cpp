@@ -17,6 +17,7 @@
 #include "Tessra/shell/side_button_window.h"
 #include "Tessra/shell/status_item.h"
 #include "Tessra/shell/usage_signals.h"
+#include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/ui_foundation/localized_text.h"
@@ -68,6 +69,17 @@ void openURL(const QString& text) {
 
 void quitApp() { QCoreApplication::exit(0); }
 
+namespace {
+
+OnboardingFactory& onboardingFactory() {
+  static OnboardingFactory factory;
+  return factory;
+}
+
+}  // namespace
+
+void setOnboardingFactory(OnboardingFactory factory) { onboardingFactory() = std::move(factory); }
+
 AppDelegate::AppDelegate(QObject* parent, std::optional<FeedUpdater::Options> updates)
     : QObject(parent) {
   g_shared = this;
@@ -89,6 +101,7 @@ AppDelegate::AppDelegate(QObject* parent, std::optional<FeedUpdater::Options> up
 
 AppDelegate::~AppDelegate() {
   delete m_updaterController;
+  delete m_onboarding.data();
   if (g_shared == this) g_shared = nullptr;
   delete m_buttonWindow.data();
   delete m_floatingWindow.data();
@@ -116,6 +129,17 @@ void AppDelegate::setUp() {
   observe(notification_names::kAppLanguageChanged, &AppDelegate::showAlertToCloseTheApp);
   observe(notification_names::kOverlayVisibilityChanged, &AppDelegate::overlayVisibilityChanged);
 
+  // The very first start leads through the onboarding, whose end starts the program. The flag
+  // is set first, so the onboarding appears once, also when it is left by quitting.
+  if (!settings_keys::onboardingPresented() && onboardingFactory()) {
+    (void)settings_keys::setOnboardingPresented(true);
+    m_onboarding = onboardingFactory()([this] { startApp(); });
+    m_onboarding->show();
+    centerInWorkArea(m_onboarding);
+    m_onboarding->raise();
+    m_onboarding->activateWindow();
+    return;
+  }
   startApp();
 }
 

@@ -15,6 +15,7 @@
 #include <QRect>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -52,6 +53,11 @@ void openURL(const QString& text);
 // Ends the program through its event loop, so that everything that hangs on the quit runs.
 // (QCoreApplication::quit would first ask every window to close, and the panel only hides.)
 void quitApp();
+
+// Makes the first-start onboarding window around the function that starts the program; set by
+// the onboarding's own code. Without one, the first start starts the program at once.
+using OnboardingFactory = std::function<QWidget*(std::function<void()> startApp)>;
+void setOnboardingFactory(OnboardingFactory factory);
 
 class AppDelegate final : public QObject, public UpdaterDelegate {
   Q_OBJECT
@@ -94,6 +100,8 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   QWidget* buttonWindow() const;
   // The update controller; nullptr without an update feed.
   UpdaterController* updaterController() const { return m_updaterController; }
+  // The onboarding window once the first start has shown it; kept for the whole run.
+  QWidget* onboarding() const { return m_onboarding; }
 
   // What the update controller reports.
   void updaterWillScheduleUpdateCheck() override;
@@ -124,6 +132,7 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   QPointer<FloatingWindow> m_floatingWindow;
   QPointer<SideButtonWindow> m_buttonWindow;
   FeedUpdater* m_updaterController = nullptr;
+  QPointer<QWidget> m_onboarding;
   QTimer m_telemetryTimer;
   QTimer m_showTimer;
   bool m_setUp = false;

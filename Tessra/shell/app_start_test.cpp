@@ -28,6 +28,9 @@ class AppStartTest : public ::testing::Test {
     environment.remove("TESSRA_TELEMETRY_URL");
     if (!collector.empty())
       environment.insert("TESSRA_TELEMETRY_URL", QString::fromStdString(collector));
+    // A user who has seen the onboarding already.
+    if (m_folders.read("config/TessraAI/defaults.json").empty())
+      m_folders.write("config/TessraAI/defaults.json", R"({"onboardingPresented": true})");
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral(TESSRA_BINARY), arguments);

@@ -396,3 +396,74 @@ TEST_F(UserSettingsTest, KeyringFailuresAreShownNotSwallowed) {
 
 }  // namespace
 }  // namespace tessra
+
+namespace tessra {
+namespace {
+
+TEST_F(UserSettingsTest, KeySaveReportsTheKeyringsOutcome) {
+  const keychain::Keychain failing = m_keychain.accessibility(
+      keychain::Accessibility::whenUnlocked, keychain::AuthenticationPolicy::userPresence());
+  struct Case {
+    const char* name;
+    bool beforeLoad;
+    bool failingKeyring;
+    std::optional<std::string> storedBefore;
+  };
+  const Case cases[] = {
+      {"after the load", false, false, std::nullopt},
+      {"before the load", true, false, std::nullopt},
+      {"the same key again", false, false, "sk-report"},
+      {"a refusing keyring", false, true, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    (void)m_keychain.remove(UserSettings::kOpenAiKeyItem);
+    if (c.storedBefore) {
+      ASSERT_TRUE(m_keychain.set(*c.storedBefore, UserSettings::kOpenAiKeyItem));
+    }
+    auto settings = std::make_unique<UserSettings>(
+        m_defaults, c.failingKeyring ? failing : m_keychain, m_center, m_mainQueue);
+    if (!c.beforeLoad) waitForLoad(*settings);
+    std::optional<Result<void>> outcome;
+    std::optional<std::string> storedAtReport;
+    settings->setOpenAiKey("sk-report", [&](Result<void> saved) {
+      outcome = std::move(saved);
+      storedAtReport = storedKey();
+    });
+    ASSERT_TRUE(
+        storage_test::waitUntil([&] { return outcome.has_value(); },
+                                [&] { m_mainQueue.drainFor(std::chrono::milliseconds(50)); }));
+    if (c.failingKeyring) {
+      ASSERT_FALSE(outcome->has_value());
+      EXPECT_EQ(describe(outcome->error()), *settings->keychainError());
+      EXPECT_EQ(storedAtReport, std::nullopt);
+    } else {
+      EXPECT_TRUE(outcome->has_value());
+      EXPECT_EQ(storedAtReport, "sk-report");
+    }
+  }
+}
+
+TEST_F(UserSettingsTest, ASupersededKeySaveReportsWithTheLaterOne) {
+  m_settings = make();
+  waitForLoad(*m_settings);
+  std::vector<std::string> reports;
+  m_settings->setOpenAiKey("sk-first", [&](Result<void> saved) {
+    reports.push_back(saved ? "first saved, holds " + storedKey().value_or("") : "first failed");
+  });
+  m_settings->setOpenAiKey("sk-second", [&](Result<void> saved) {
+    reports.push_back(saved ? "second saved" : "second failed");
+  });
+  ASSERT_TRUE(
+      storage_test::waitUntil([&] { return reports.size() == 2; },
+                              [&] { m_mainQueue.drainFor(std::chrono::milliseconds(50)); }));
+  // Either the first write ran before the second was asked for, or the second replaced it.
+  EXPECT_TRUE(reports[0] == "first saved, holds sk-second" ||
+              reports[0] == "first saved, holds sk-first")
+      << reports[0];
+  EXPECT_EQ(reports[1], "second saved");
+  EXPECT_EQ(storedKey(), "sk-second");
+}
+
+}  // namespace
+}  // namespace tessra

@@ -155,6 +155,18 @@ void UserSettings::publishWrite(const Result<void>& written) {
   emit writeErrorChanged();
 }
 
+void UserSettings::setOpenAiKey(const std::string& key, std::function<void(Result<void>)> saved) {
+  const bool changed = key != m_openAiKey;
+  m_openAiKey = key;
+  if (changed) emit openAiKeyChanged(m_openAiKey);
+  if (!m_loaded) {
+    m_keyChangedBeforeLoad = m_keyChangedBeforeLoad || changed;
+    m_saveCompletions.emplace_back(0, std::move(saved));
+    return;
+  }
+  m_saveCompletions.emplace_back(startKeySave(m_openAiKey), std::move(saved));
+}
+
 void UserSettings::setKeychainError(std::optional<std::string> error) {
   if (error == m_keychainError) return;
   m_keychainError = std::move(error);
@@ -185,10 +197,11 @@ void UserSettings::finishKeyLoad(keychain::KeychainResult<std::optional<std::str
 
   // A key typed before the stored one was known wins; a field typed into and cleared again
   // before then holds no key of the user's, and must not remove the stored one.
+  const bool waitingCompletions = !m_saveCompletions.empty();
   if (m_keyChangedBeforeLoad && !m_openAiKey.empty()) {
     m_loaded = true;
     emit loadedChanged(true);
-    if (m_openAiKey != storedKey) startKeySave(m_openAiKey);
+    if (m_openAiKey != storedKey || waitingCompletions) startKeySave(m_openAiKey);
     return;
   }
   if (m_openAiKey != storedKey) {
@@ -197,13 +210,23 @@ void UserSettings::finishKeyLoad(keychain::KeychainResult<std::optional<std::str
   }
   m_loaded = true;
   emit loadedChanged(true);
+  // Only an emptied field was waiting: its outcome is that of the read.
+  if (waitingCompletions) {
+    finishKeySave(0, stored ? std::nullopt
+                            : std::optional<std::string>(keychain::description(stored.error())));
+  }
 }
 
-void UserSettings::startKeySave(std::string key) {
+std::uint64_t UserSettings::startKeySave(std::string key) {
   const std::uint64_t number = ++m_worker->latestSave;
+  // Completions that waited for the load report with this first write after it.
+  for (auto& [waitingFor, completion] : m_saveCompletions) {
+    if (waitingFor == 0) waitingFor = number;
+  }
   std::weak_ptr<UserSettings*> self = m_self;
   platform::Queue* mainQueue = &m_mainQueue;
   m_worker->queue.async([worker = m_worker, self, mainQueue, number, key = std::move(key)] {
+    // A skipped write reports nothing: the later one reports to its callers as well.
     if (number != worker->latestSave.load()) return;
     const auto saved = key.empty() ? worker->keychain.remove(kOpenAiKeyItem)
                                    : worker->keychain.set(key, kOpenAiKeyItem);
@@ -213,10 +236,29 @@ void UserSettings::startKeySave(std::string key) {
                          keychain::description(saved.error()));
       error = std::string(keychain::description(saved.error()));
     }
-    mainQueue->async([self, error = std::move(error)]() mutable {
-      if (const auto owner = self.lock()) (*owner)->setKeychainError(std::move(error));
+    mainQueue->async([self, number, error = std::move(error)]() mutable {
+      if (const auto owner = self.lock()) (*owner)->finishKeySave(number, std::move(error));
     });
   });
+  return number;
+}
+
+void UserSettings::finishKeySave(std::uint64_t number, std::optional<std::string> error) {
+  setKeychainError(error);
+  std::vector<std::function<void(Result<void>)>> due;
+  std::erase_if(m_saveCompletions, [&](auto& entry) {
+    if (entry.first > number) return false;
+    due.push_back(std::move(entry.second));
+    return true;
+  });
+  for (auto& completion : due) {
+    if (!completion) continue;
+    if (error) {
+      completion(std::unexpected(std::make_exception_ptr(TextError(*error))));
+    } else {
+      completion({});
+    }
+  }
 }
 
 }  // namespace tessra

@@ -19,8 +19,10 @@
 // key typed before the read is back is kept and saved rather than overwritten by the stored one
 // (a field cleared again before then typed no key: the stored one is taken).
 // A keyring failure (reading or saving) is published as `keychainError()` so the key form can
-// show it; a later success clears it. A user-defaults write that fails is published the same way,
-// as `writeError()`; the value stays in memory and a later successful write clears it.
+// show it; a later success clears it. A caller that must know whether its key reached the keyring
+// (the key form closes only then) passes a completion to `setOpenAiKey`. A user-defaults write
+// that fails is published the same way, as `writeError()`; the value stays in memory and a later
+// successful write clears it.
 //
 // GUI thread only, except `chosenLanguage()` and `chosenLanguageCode()`, which any thread may
 // call (the string table asks for them where it looks a text up). Keyring calls run on the
@@ -30,10 +32,13 @@
 #include <QObject>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Tessra/storage/chat_gpt_models.h"
 #include "Tessra/storage/settings_enums.h"
@@ -113,6 +118,12 @@ class UserSettings final : public QObject {
   void setFloatingWindowSize(FloatingWindowSize size);
   void setPopupPadding(FloatingWindowPadding padding);
   void setOpenAiKey(const std::string& key);
+  // Sets the key and calls `saved` on the GUI thread once the keyring holds it: nothing on
+  // success, the keyring's error otherwise. The key is written even when it equals the one in
+  // memory, so the outcome is the keyring's own. When a later key is set before this one is
+  // written, `saved` gets the outcome of that later write, which replaces this one. Before the
+  // stored key has been read, the write (and `saved`) waits for that read.
+  void setOpenAiKey(const std::string& key, std::function<void(Result<void>)> saved);
 
   // Sends one small chat request with `key` (not the stored one) to check it before it is
   // stored. `completion` gets nothing on success; the client's own error unchanged (transport,
@@ -141,7 +152,9 @@ class UserSettings final : public QObject {
   void post(std::string_view name);
   void startKeyLoad();
   void finishKeyLoad(keychain::KeychainResult<std::optional<std::string>> stored);
-  void startKeySave(std::string key);
+  // Returns the number of the write.
+  std::uint64_t startKeySave(std::string key);
+  void finishKeySave(std::uint64_t number, std::optional<std::string> error);
   void setKeychainError(std::optional<std::string> error);
   void publishWrite(const Result<void>& written);
 
@@ -154,6 +167,9 @@ class UserSettings final : public QObject {
 
   bool m_loaded = false;
   bool m_keyChangedBeforeLoad = false;
+  // Completions waiting for a keyring write: by the number of the write that reports to them
+  // (0: the write that follows the load).
+  std::vector<std::pair<std::uint64_t, std::function<void(Result<void>)>>> m_saveCompletions;
   AppLanguage m_appLanguage;
   std::atomic<AppLanguage> m_languageSnapshot;  // read by other threads; written with the field
   bool m_soundEffectEnabled;

@@ -15,6 +15,8 @@ namespace {
 constexpr int kFlatHorizontalPadding = 16;
 constexpr int kFlatVerticalPadding = 8;
 constexpr qreal kFlatCornerRadius = 6;
+constexpr int kFlatIconSpacing = 6;
+constexpr qreal kFlatDisabledOpacity = 0.45;
 constexpr int kCirclePadding = 8;
 constexpr int kRowHeight = DiscordChannelButton::kHeight;
 constexpr int kRowHorizontalPadding = 8;
@@ -145,8 +147,12 @@ FlatButtonStyle::Look FlatButton::currentLook() const {
 }
 
 QSize FlatButton::sizeHint() const {
-  const QSize textSize = fontMetrics().size(Qt::TextSingleLine, text());
-  return textSize + QSize(2 * kFlatHorizontalPadding, 2 * kFlatVerticalPadding);
+  QSize content = fontMetrics().size(Qt::TextSingleLine, text());
+  if (!icon().isNull()) {
+    content.rwidth() += iconSize().width() + kFlatIconSpacing;
+    content.setHeight(std::max(content.height(), iconSize().height()));
+  }
+  return content + QSize(2 * kFlatHorizontalPadding, 2 * kFlatVerticalPadding);
 }
 
 FlatButtonStyle::Look FlatButton::displayedLook() const {
@@ -179,8 +185,21 @@ void FlatButton::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(look.border, 1));
     painter.drawPath(inner);
   }
+  // A disabled button keeps its shape but fades, so it reads as unavailable.
+  if (!isEnabled()) painter.setOpacity(kFlatDisabledOpacity);
   painter.setPen(look.foreground);
-  painter.drawText(rect(), Qt::AlignCenter, text());
+  if (icon().isNull()) {
+    painter.drawText(rect(), Qt::AlignCenter, text());
+    return;
+  }
+  // Title, then icon, centred together.
+  const int textWidth = fontMetrics().horizontalAdvance(text());
+  const QSize glyph = iconSize();
+  const int left = (width() - textWidth - kFlatIconSpacing - glyph.width()) / 2;
+  painter.drawText(QRect(left, 0, textWidth, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
+  icon().paint(
+      &painter,
+      QRect(QPoint(left + textWidth + kFlatIconSpacing, (height() - glyph.height()) / 2), glyph));
 }
 
 void FlatButton::enterEvent(QEnterEvent* event) {

@@ -21,7 +21,8 @@
 
 namespace tessra {
 
-// The flat rounded button: a base colour from its role and flags, darkened on hover and press.
+// The flat rounded button: a base colour from its role and flags, darkened on hover and press,
+// faded while disabled. An icon, when set, follows the title.
 struct FlatButtonStyle {
   bool prominent = false;  // accent base instead of the control colour
   bool outlined = false;   // clear until hovered, with a border

@@ -1,0 +1,132 @@
+#include "Tessra/settings/about_settings_view.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMetaProperty>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "Tessra/settings/artwork.h"
+#include "Tessra/settings/form_support.h"
+#include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/app_version.h"
+#include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/small_views.h"
+#include "platform/ui/url_opener.h"
+
+namespace tessra {
+
+namespace {
+
+constexpr const char* kCanCheckProperty = "canCheckForUpdates";
+
+QLabel* valueRow(QVBoxLayout* rows, QWidget* parent, const QString& label, const QString& value) {
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(label, parent));
+  row->addStretch(1);
+  auto* text = new QLabel(value, parent);
+  styleText(text, QColor(0x95, 0x9b, 0xa3));
+  text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  row->addWidget(text);
+  rows->addLayout(row);
+  return text;
+}
+
+QLabel* pageTitle(const QString& text, int pixelSize, QWidget* parent) {
+  auto* title = new QLabel(text, parent);
+  title->setAlignment(Qt::AlignCenter);
+  styleText(title, QColor(0xF2, 0xF3, 0xF5), pixelSize, QFont::Bold);
+  return title;
+}
+
+}  // namespace
+
+AboutSettingsView::AboutSettingsView(QWidget* parent)
+    : AboutSettingsView(
+          AppDelegate::shared() ? AppDelegate::shared()->updaterController() : nullptr,
+          QString::fromLatin1(app_version::kVersion), QString::fromLatin1(app_version::kBuild),
+          parent) {}
+
+AboutSettingsView::AboutSettingsView(QObject* updater, const QString& version, const QString& build,
+                                     QWidget* parent)
+    : QWidget(parent), m_updater(updater) {
+  auto* page = new QVBoxLayout(this);
+  page->setContentsMargins(20, 28, 20, 20);
+  page->setSpacing(4);
+  auto* icon = new QLabel(this);
+  icon->setObjectName(QStringLiteral("appIcon"));
+  icon->setPixmap(artwork::image(QStringLiteral("AppIcon"), QSize(128, 128), devicePixelRatioF()));
+  page->addWidget(icon, 0, Qt::AlignHCenter);
+  page->addWidget(pageTitle(LocalizedText::General::tessraAI(), 26, this));
+  page->addSpacing(16);
+
+  QVBoxLayout* rows = addSection(page, this);
+  m_version = valueRow(rows, this, LocalizedText::General::version(), version);
+  m_build = valueRow(rows, this, LocalizedText::General::build(), build);
+
+  m_check = new FlatButton(LocalizedText::General::checkForUpdates(),
+                           {.customBase = QColor("#383a3f")}, this);
+  m_check->setObjectName(QStringLiteral("checkForUpdates"));
+  m_check->setIcon(artwork::symbolIcon(QStringLiteral("square.and.arrow.down"), Qt::white));
+  page->addWidget(m_check, 0, Qt::AlignLeft);
+  page->addStretch(1);
+  connect(m_check, &QAbstractButton::clicked, this, [this] {
+    if (m_updater) QMetaObject::invokeMethod(m_updater, "checkForUpdates");
+  });
+  followUpdater();
+}
+
+void AboutSettingsView::followUpdater() {
+  readUpdater();
+  if (!m_updater) return;
+  const QMetaObject* meta = m_updater->metaObject();
+  const int index = meta->indexOfProperty(kCanCheckProperty);
+  if (index < 0 || !meta->property(index).hasNotifySignal()) return;
+  // The property's own change signal, whatever it carries, leads to a fresh read.
+  connect(m_updater, meta->property(index).notifySignal(), this,
+          metaObject()->method(metaObject()->indexOfSlot("readUpdater()")));
+}
+
+void AboutSettingsView::readUpdater() {
+  m_check->setEnabled(m_updater && m_updater->property(kCanCheckProperty).toBool());
+}
+
+SettingsUnimplementedView::SettingsUnimplementedView(QWidget* parent) : QWidget(parent) {
+  auto* page = new QVBoxLayout(this);
+  page->setContentsMargins(20, 28, 20, 20);
+  page->setSpacing(8);
+  page->addWidget(pageTitle(QCoreApplication::translate("Settings", "Soon 👀"), 22, this));
+  page->addSpacing(12);
+  QVBoxLayout* rows = addSection(page, this);
+  auto* message = new QLabel(LocalizedText::Settings::unimplementedMessage(), this);
+  message->setObjectName(QStringLiteral("message"));
+  message->setWordWrap(true);
+  message->setAlignment(Qt::AlignCenter);
+  styleText(message, QColor(0xb6, 0xba, 0xc0));
+  rows->addWidget(message);
+  m_website =
+      new FlatButton(LocalizedText::Settings::visitOurWebsite(),
+                     {.prominent = true, .text = true, .customBase = QColor("#383a3f")}, this);
+  m_website->setObjectName(QStringLiteral("visitOurWebsite"));
+  m_website->setIcon(artwork::symbolIcon(QStringLiteral("arrow.up.right"), Qt::white));
+  rows->addWidget(m_website, 0, Qt::AlignRight);
+  page->addStretch(1);
+  connect(m_website, &QAbstractButton::clicked, this,
+          [] { platform::openExternally(QUrl(QStringLiteral(TESSRA_WEBSITE))); });
+}
+
+SmartTextSelectionSettingsView::SmartTextSelectionSettingsView(QWidget* parent) : QWidget(parent) {
+  auto* page = new QVBoxLayout(this);
+  page->setContentsMargins(20, 20, 20, 20);
+  QVBoxLayout* rows = addSection(page, this, QCoreApplication::translate("Settings", "Settings"));
+  auto enabled = std::make_shared<bool>(false);
+  rows->addWidget(new SettingsToggleView(
+      QCoreApplication::translate("Settings", "Enabled"),
+      {[enabled] { return *enabled; }, [enabled](bool on) { *enabled = on; }}, this));
+  rows->addWidget(new QLabel(QCoreApplication::translate("Settings", "Hello"), this));
+  page->addStretch(1);
+}
+
+}  // namespace tessra

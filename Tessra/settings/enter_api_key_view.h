@@ -1,0 +1,100 @@
+// `EnterApiKeyView`: the form in which the user types the OpenAI API key and picks the default
+// model. A key is stored only after one real chat request with it got an answer, and the form
+// closes only once the login keyring holds it.
+//
+// The chat window opens it (isEditing false) when a question is sent without a key; the OpenAI
+// settings page opens it (isEditing true) to replace the key. The opener passes `closeAction`,
+// which Cancel and a finished save call to dismiss the form.
+//
+// Saving: the key is trimmed, must then have 10 to 100 characters, is tried with the chosen
+// model, and on an answer is written to the keyring through `UserSettings`; the model goes to the
+// defaults when the keyring has taken the key. While that runs the form is covered and every
+// further save does nothing. The test runs on the client's thread; its answer comes back to the
+// GUI thread and is dropped when the form is gone or hidden by then, so a closed form stores
+// nothing. GUI thread only.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+#include "Tessra/storage/chat_gpt_models.h"
+#include "platform/foundation/error.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+namespace tessra {
+
+class FlatButton;
+class UserSettings;
+namespace platform {
+class UserDefaults;
+}
+
+class EnterApiKeyView : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 450;
+  static constexpr int kHeight = 540;
+  static constexpr int kMinimumKeyLength = 10;
+  static constexpr int kMaximumKeyLength = 100;
+
+  EnterApiKeyView(bool isEditing, std::function<void()> closeAction, QWidget* parent = nullptr);
+  // Over other settings and defaults (tests).
+  EnterApiKeyView(bool isEditing, std::function<void()> closeAction, UserSettings& settings,
+                  platform::UserDefaults& defaults, QWidget* parent = nullptr);
+
+  // Checks, tries and stores the key (see above).
+  void save();
+
+  bool isLoading() const { return m_isLoading; }
+  const std::optional<QString>& validationError() const { return m_validationError; }
+  // The model the picker holds; the stored one until the user picks another, also when the
+  // picker cannot show it.
+  ChatGPTModels openAiModel() const { return m_openAiModel; }
+
+  QLineEdit* keyField() const { return m_keyField; }
+  QComboBox* modelPicker() const { return m_modelPicker; }
+  FlatButton* cancelButton() const { return m_cancel; }
+  FlatButton* confirmButton() const { return m_confirm; }
+  QLabel* errorLabel() const { return m_errorLabel; }
+  QWidget* busyOverlay() const { return m_overlay; }
+
+  // The number of characters a user sees in `text` (grapheme clusters).
+  static int characterCount(const QString& text);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void build(bool isEditing);
+  void setLoading(bool loading);
+  void setValidationError(std::optional<QString> error);
+  void finishTest(const QString& key, Result<void> answer);
+  void finishStore(Result<void> stored);
+  // False once the form was closed: late answers must change nothing.
+  bool isOpen() const;
+
+  std::function<void()> m_closeAction;
+  UserSettings& m_settings;
+  platform::UserDefaults& m_defaults;
+  ChatGPTModels m_openAiModel;
+  std::optional<QString> m_validationError;
+  bool m_isLoading = false;
+  bool m_appeared = false;
+
+  QLineEdit* m_keyField = nullptr;
+  QComboBox* m_modelPicker = nullptr;
+  QLabel* m_errorLabel = nullptr;
+  FlatButton* m_cancel = nullptr;
+  FlatButton* m_confirm = nullptr;
+  QWidget* m_overlay = nullptr;
+};
+
+}  // namespace tessra

@@ -1,0 +1,140 @@
+#include "Tessra/settings/form_support.h"
+
+#include <QAbstractButton>
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+#include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
+
+namespace tessra {
+
+namespace {
+
+class ReturnClicks : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+    static_cast<QAbstractButton*>(watched)->click();
+    return true;
+  }
+};
+
+}  // namespace
+
+void fillModelPicker(QComboBox* picker, ChatGPTModels selected) {
+  for (const ChatGPTModels model : kOfferedModels)
+    picker->addItem(QString::fromUtf8(displayTitle(model)), QString::fromUtf8(rawValue(model)));
+  selectModel(picker, selected);
+}
+
+void selectModel(QComboBox* picker, ChatGPTModels selected) {
+  picker->setCurrentIndex(picker->findData(QString::fromUtf8(rawValue(selected))));
+}
+
+RoundedCard::RoundedCard(QColor fill, QColor border, qreal radius, QWidget* parent)
+    : QWidget(parent), m_fill(fill), m_border(border), m_radius(radius) {
+  setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void RoundedCard::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+  QPainterPath path;
+  path.addRoundedRect(box, m_radius, m_radius);
+  painter.fillPath(path, m_fill);
+  painter.setPen(QPen(m_border, 1));
+  painter.drawPath(path);
+}
+
+QWidget* addFormFooter(QVBoxLayout* column, QWidget* card) {
+  auto* divider = new QFrame(card);
+  divider->setFixedHeight(1);
+  divider->setStyleSheet(QStringLiteral("background: #3f4147;"));
+  column->addWidget(divider);
+  auto* footer = new QWidget(card);
+  footer->setObjectName(QStringLiteral("formFooter"));
+  footer->setAttribute(Qt::WA_StyledBackground);
+  footer->setStyleSheet(
+      QStringLiteral("QWidget#formFooter { background: #2b2d31; border-bottom-left-radius: 15px;"
+                     " border-bottom-right-radius: 15px; }"));
+  column->addWidget(footer);
+  return footer;
+}
+
+FormButtons addFormButtons(QBoxLayout* row, QWidget* parent, const QString& confirmTitle,
+                           const QString& confirmName) {
+  FormButtons buttons{
+      new FlatButton(LocalizedText::General::cancel(),
+                     {.prominent = true, .customBase = palette::secondaryBackground()}, parent),
+      new FlatButton(confirmTitle, {.prominent = true}, parent)};
+  buttons.cancel->setObjectName(QStringLiteral("cancel"));
+  buttons.confirm->setObjectName(confirmName);
+  for (FlatButton* button : {buttons.cancel, buttons.confirm}) {
+    button->setFocusPolicy(Qt::StrongFocus);
+    clickOnReturn(button);
+  }
+  row->addWidget(buttons.cancel);
+  row->addStretch(1);
+  row->addWidget(buttons.confirm);
+  return buttons;
+}
+
+void clickOnReturn(QAbstractButton* button) {
+  button->installEventFilter(new ReturnClicks(button));
+}
+
+void styleText(QWidget* widget, const QColor& color, int pixelSize, QFont::Weight weight) {
+  QPalette colors = widget->palette();
+  colors.setColor(QPalette::WindowText, color);
+  colors.setColor(QPalette::Text, color);
+  widget->setPalette(colors);
+  QFont font = widget->font();
+  if (pixelSize > 0) font.setPixelSize(pixelSize);
+  font.setWeight(weight);
+  widget->setFont(font);
+}
+
+QLabel* sectionHeader(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QStringLiteral("sectionHeader"));
+  label->setContentsMargins(4, 0, 4, 0);
+  styleText(label, QColor(0xb6, 0xba, 0xc0), 0, QFont::DemiBold);
+  return label;
+}
+
+QWidget* sectionCard(QWidget* parent) {
+  auto* card = new RoundedCard(palette::background(), palette::background(), 8, parent);
+  card->setObjectName(QStringLiteral("sectionCard"));
+  return card;
+}
+
+}  // namespace tessra
+
+namespace tessra {
+
+QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, const QString& header) {
+  if (!header.isEmpty()) page->addWidget(sectionHeader(header, parent));
+  QWidget* card = sectionCard(parent);
+  auto* rows = new QVBoxLayout(card);
+  rows->setContentsMargins(12, 10, 12, 10);
+  rows->setSpacing(10);
+  page->addWidget(card);
+  page->addSpacing(14);
+  return rows;
+}
+
+}  // namespace tessra

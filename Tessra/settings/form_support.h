@@ -1,0 +1,84 @@
+// Small pieces the settings forms share: the rounded card a floating form is drawn on, Return
+// pressing a focused button, and the header of a form section.
+// GUI thread only.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QWidget>
+
+#include <array>
+
+#include "Tessra/storage/chat_gpt_models.h"
+
+class QAbstractButton;
+class QBoxLayout;
+class QComboBox;
+class QLabel;
+class QVBoxLayout;
+
+namespace tessra {
+
+class FlatButton;
+
+// The chat models the key form, the OpenAI page and the conversation panel offer, in their order
+// (the vision preview is not offered).
+inline constexpr std::array<ChatGPTModels, 5> kOfferedModels = {
+    ChatGPTModels::gpt4o, ChatGPTModels::gpt4turbo, ChatGPTModels::gpt4_32k, ChatGPTModels::gpt4,
+    ChatGPTModels::gpt35};
+
+// Fills a picker with the offered models by their titles and selects `selected`; a model that is
+// not offered selects no row.
+void fillModelPicker(QComboBox* picker, ChatGPTModels selected);
+// Selects `selected` in a filled picker (no row when it is not offered).
+void selectModel(QComboBox* picker, ChatGPTModels selected);
+
+// A card filled with `fill`, its corners rounded by `radius`, outlined in `border` (1 pixel).
+class RoundedCard : public QWidget {
+  Q_OBJECT
+
+ public:
+  RoundedCard(QColor fill, QColor border, qreal radius, QWidget* parent = nullptr);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QColor m_fill;
+  QColor m_border;
+  qreal m_radius;
+};
+
+// The foot of a floating form: a divider, then a bar in the button colour whose lower corners
+// follow the card's. Both are appended to `column`; the bar is returned for its content.
+QWidget* addFormFooter(QVBoxLayout* column, QWidget* card);
+
+// The Cancel and confirm buttons of a form, in a row with room between them, each focusable and
+// pressed by Return when focused. `confirmName` names the confirm button for tests.
+struct FormButtons {
+  FlatButton* cancel;
+  FlatButton* confirm;
+};
+FormButtons addFormButtons(QBoxLayout* row, QWidget* parent, const QString& confirmTitle,
+                           const QString& confirmName);
+
+// Return or Enter on the focused `button` clicks it, as Space does.
+void clickOnReturn(QAbstractButton* button);
+
+// Gives a widget's text a colour, and optionally a pixel size and weight, through its palette and
+// font: style sheets cost every widget under them a slower style, which pages built at every
+// switch cannot afford.
+void styleText(QWidget* widget, const QColor& color, int pixelSize = 0,
+               QFont::Weight weight = QFont::Normal);
+
+// The title over a group of rows, in the secondary colour.
+QLabel* sectionHeader(const QString& text, QWidget* parent);
+
+// A group of rows on the form's card colour, rounded, as the grouped forms draw a section.
+QWidget* sectionCard(QWidget* parent);
+
+// Appends a section to a page's column: its header when `header` is not empty, then a card whose
+// row layout is returned.
+QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, const QString& header = {});
+
+}  // namespace tessra

@@ -1,0 +1,295 @@
+#include "Tessra/settings/onboarding.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QVBoxLayout>
+
+#include "Tessra/settings/artwork.h"
+#include "Tessra/settings/form_support.h"
+#include "Tessra/settings/login_launch.h"
+#include "Tessra/shell/app_delegate.h"
+#include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/confirm.h"
+#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/small_views.h"
+
+namespace tessra {
+
+namespace {
+
+constexpr OnboardingPages kFirstPage = OnboardingPages::welcome;
+constexpr OnboardingPages kLastPage = OnboardingPages::launchAtLogin;
+
+QColor withAlpha(QColor color, qreal alpha) {
+  color.setAlphaF(alpha);
+  return color;
+}
+
+CircleButton* navigationButton(const QString& glyph, const QColor& base, QWidget* parent) {
+  auto* button =
+      new CircleButton(glyph, withAlpha(base, 0.8), base, withAlpha(base, 0.6), Qt::white, parent);
+  QFont font = button->font();
+  font.setPixelSize(15);
+  font.setBold(true);
+  button->setFont(font);
+  button->setCursor(Qt::PointingHandCursor);
+  return button;
+}
+
+QLabel* text(const QString& content, const QString& style, QWidget* parent) {
+  auto* label = new QLabel(content, parent);
+  label->setWordWrap(true);
+  label->setAlignment(Qt::AlignCenter);
+  label->setStyleSheet(style);
+  return label;
+}
+
+// An illustrated page: picture, title, description and an optional footer.
+QWidget* onboardPage(const QString& imageNamed, const QString& title, const QString& description,
+                     QWidget* footerView) {
+  auto* page = new QWidget;
+  auto* column = new QVBoxLayout(page);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  auto* image = new QLabel(page);
+  image->setObjectName(QStringLiteral("pageImage"));
+  image->setFixedHeight(220);
+  image->setAlignment(Qt::AlignCenter);
+  const QSize imageSize(OnboardingView::kWidth - 2 * 36 - 2 * 11, 220);
+  const QPixmap picture = artwork::image(imageNamed, imageSize, 2.0);
+  if (!picture.isNull()) {
+    // Rounded like a card, as the picture has no corners of its own.
+    QPixmap rounded(picture.size());
+    rounded.setDevicePixelRatio(picture.devicePixelRatio());
+    rounded.fill(Qt::transparent);
+    QPainter painter(&rounded);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(QPointF(), QSizeF(imageSize)), 20, 20);
+    painter.setClipPath(clip);
+    painter.drawPixmap(0, 0, picture);
+    painter.end();
+    image->setPixmap(rounded);
+  }
+  column->addWidget(image);
+  column->addSpacing(16);
+  column->addWidget(
+      text(title, QStringLiteral("color: #dcdee1; font-size: 18px; font-weight: bold;"), page));
+  column->addSpacing(16);
+  column->addWidget(text(description, QStringLiteral("color: #b6bac0; font-size: 15px;"), page));
+  if (footerView) {
+    footerView->setParent(page);
+    column->addWidget(footerView);
+  }
+  column->addStretch(1);
+  return page;
+}
+
+QWidget* welcomePage() {
+  auto* page = new QWidget;
+  auto* column = new QVBoxLayout(page);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addStretch(1);
+  if (artwork::hasImage(QStringLiteral("AppIcon"))) {
+    auto* icon = new QLabel(page);
+    icon->setObjectName(QStringLiteral("appIcon"));
+    icon->setPixmap(artwork::image(QStringLiteral("AppIcon"), QSize(200, 200), 2.0));
+    column->addWidget(icon, 0, Qt::AlignHCenter);
+    column->addSpacing(16);
+  }
+  column->addWidget(text(QCoreApplication::translate("Onboarding", "🎉 Welcome to Tessra AI"),
+                         QStringLiteral("color: white; font-size: 24px; font-weight: 600;"), page));
+  column->addSpacing(16);
+  column->addWidget(text(
+      QCoreApplication::translate("Onboarding",
+                                  "Your companion for revolutionizing the way you interact with AI "
+                                  "on your computer!"),
+      QStringLiteral("color: #b6bac0; font-size: 15px;"), page));
+  column->addStretch(1);
+  return page;
+}
+
+// The launch-at-login switch of the last page.
+QWidget* launchItView() {
+  auto* form = new QWidget;
+  auto* column = new QVBoxLayout(form);
+  column->setContentsMargins(0, 16, 0, 0);
+  QWidget* card = sectionCard(form);
+  auto* rows = new QVBoxLayout(card);
+  rows->setContentsMargins(12, 10, 12, 10);
+  auto* toggle = new SettingsToggleView(
+      LocalizedText::Settings::General::launchAtLogin(),
+      {[] { return LoginLaunch::isEnabled(); }, [](bool on) { LoginLaunch::setEnabled(on); }},
+      card);
+  toggle->setObjectName(QStringLiteral("launchAtLogin"));
+  QObject::connect(&LoginLaunch::observable(), &LoginLaunch::Observable::isEnabledChanged, toggle,
+                   &SettingsToggleView::refresh);
+  rows->addWidget(toggle);
+  column->addWidget(card);
+  return form;
+}
+
+QWidget* buildPage(OnboardingPages page) {
+  switch (page) {
+    case OnboardingPages::welcome:
+      return welcomePage();
+    case OnboardingPages::alwaysOn:
+      return onboardPage(
+          QStringLiteral("OnboardingAlwaysOn"), QStringLiteral("👊 Your AI-powered sidekick"),
+          QStringLiteral("Always accessible on the side of your screen, it appears when you click "
+                         "on the tray or the small indicator on the screen border. Tessra AI "
+                         "unlocks the full potential of advanced language models like ChatGPT."),
+          nullptr);
+    case OnboardingPages::multipleConversations:
+      return onboardPage(
+          QStringLiteral("OnboardingConversations"), QStringLiteral("📚 Conversations"),
+          QStringLiteral("Effortlessly manage your conversations, initiate new ones for various "
+                         "contexts, or rearrange existing discussions to suit your needs. Maintain "
+                         "your insights in an organized and readily accessible manner for when "
+                         "they're most needed."),
+          nullptr);
+    case OnboardingPages::launchAtLogin:
+      return onboardPage(
+          QStringLiteral("OnboardingLoginLaunch"), QStringLiteral("🖥️ Launch at Login"),
+          QStringLiteral("Boost your productivity by enabling automatic launch at login. Just "
+                         "check the box below and ensure Tessra is always ready when you are!"),
+          launchItView());
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+OnboardingView::OnboardingView(std::function<void()> startApp, QWidget* parent)
+    : QWidget(parent), m_startApp(std::move(startApp)) {
+  setObjectName(QStringLiteral("onboarding"));
+  setFixedSize(kWidth, kHeight);
+  setAttribute(Qt::WA_StyledBackground);
+  setStyleSheet(QStringLiteral("QWidget#onboarding { background: #2b2d31; }"));
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(11, 11, 11, 11);
+  m_pageArea = new QVBoxLayout;
+  m_pageArea->setContentsMargins(36, 24, 36, 24);
+  column->addLayout(m_pageArea, 1);
+  showPage();
+}
+
+void OnboardingView::nextPage() {
+  if (m_currentPage == kLastPage) return;
+  m_currentPage = static_cast<OnboardingPages>(static_cast<int>(m_currentPage) + 1);
+  showPage();
+}
+
+void OnboardingView::previousPage() {
+  if (m_currentPage == kFirstPage) return;
+  m_currentPage = static_cast<OnboardingPages>(static_cast<int>(m_currentPage) - 1);
+  showPage();
+}
+
+void OnboardingView::showPage() {
+  // One page at a time: the previous page and its buttons go.
+  delete m_content;
+  delete m_navigation;
+  m_back = m_next = m_finish = nullptr;
+  m_content = buildPage(m_currentPage);
+  m_pageArea->addWidget(m_content, 1);
+
+  m_navigation = new QWidget(this);
+  auto* bar = new QHBoxLayout(m_navigation);
+  bar->setContentsMargins(0, 0, 0, 0);
+  const QColor accent = palette::accent();
+  if (m_currentPage != kFirstPage) {
+    m_back = navigationButton(QStringLiteral("←"), QColor("#383a3f"), m_navigation);
+    m_back->setObjectName(QStringLiteral("back"));
+    connect(m_back, &QAbstractButton::clicked, this, &OnboardingView::previousPage,
+            Qt::QueuedConnection);
+    bar->addWidget(m_back);
+  }
+  bar->addStretch(1);
+  if (m_currentPage == kLastPage) {
+    m_finish = navigationButton(QStringLiteral("✓"), accent, m_navigation);
+    m_finish->setObjectName(QStringLiteral("finish"));
+    connect(m_finish, &QAbstractButton::clicked, this, [this] {
+      if (m_startApp) m_startApp();
+    });
+    bar->addWidget(m_finish);
+  } else {
+    m_next = navigationButton(QStringLiteral("→"), accent, m_navigation);
+    m_next->setObjectName(QStringLiteral("next"));
+    // Queued: the button that was clicked goes with its page.
+    connect(m_next, &QAbstractButton::clicked, this, &OnboardingView::nextPage,
+            Qt::QueuedConnection);
+    bar->addWidget(m_next);
+  }
+  static_cast<QVBoxLayout*>(layout())->addWidget(m_navigation);
+  m_navigation->show();
+  m_content->show();
+  emit currentPageChanged(m_currentPage);
+}
+
+Onboarding::Onboarding(std::function<void()> startApp, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::CustomizeWindowHint),
+      m_startApp(std::move(startApp)) {
+  setObjectName(QStringLiteral("onboardingWindow"));
+  setWindowTitle(QStringLiteral("Welcome"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  QPointer<Onboarding> self(this);
+  m_view = new OnboardingView(
+      [self] {
+        if (self) self->finish();
+      },
+      this);
+  layout->addWidget(m_view);
+}
+
+void Onboarding::registerWindow() {
+  setOnboardingFactory([](std::function<void()> startApp) { return new Onboarding(startApp); });
+}
+
+void Onboarding::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (m_counted) return;
+  m_counted = true;
+  countDockWindowUp();
+}
+
+void Onboarding::finish() {
+  if (m_startApp) m_startApp();
+  m_finishing = true;
+  close();
+}
+
+void Onboarding::closeEvent(QCloseEvent* event) {
+  // Only the user's close (through the window manager) asks; a close by the program, finishing
+  // or the application quitting, goes through.
+  if (m_finishing || !event->spontaneous()) {
+    accept(event);
+    return;
+  }
+  if (!confirm(QStringLiteral("Are you sure?"),
+               QStringLiteral("Closing this window will quit Tessra Ai."), this)) {
+    event->ignore();
+    return;
+  }
+  accept(event);
+  QCoreApplication::quit();
+}
+
+void Onboarding::accept(QCloseEvent* event) {
+  event->accept();
+  if (!m_counted) return;
+  m_counted = false;
+  countDockWindowDown();
+}
+
+}  // namespace tessra

@@ -1,0 +1,338 @@
+#include "Tessra/settings/settings_window.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "Tessra/settings/about_settings_view.h"
+#include "Tessra/settings/enter_api_key_view.h"
+#include "Tessra/settings/general_settings_view.h"
+#include "Tessra/settings/login_launch.h"
+#include "Tessra/settings/open_ai_settings_view.h"
+#include "Tessra/settings/settings_test_support.h"
+#include "Tessra/settings/settings_view.h"
+#include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/window_utilities.h"
+#include "Tessra/storage/constants.h"
+#include "Tessra/storage/settings_keys.h"
+#include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/small_views.h"
+#include "testing/scoped_env.h"
+
+namespace tessra {
+namespace {
+
+std::vector<SettingsWindow*> settingsWindows() {
+  std::vector<SettingsWindow*> found;
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (auto* window = qobject_cast<SettingsWindow*>(widget); window && window->isVisible())
+      found.push_back(window);
+  return found;
+}
+
+void closeAll() {
+  for (SettingsWindow* window : settingsWindows()) window->close();
+  QTest::qWait(0);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST(SettingsPageTest, TheSidebarHasThreeGroups) {
+  QStringList rows;
+  const auto& sections = SettingsPage::sidebar();
+  ASSERT_EQ(sections.size(), 3u);
+  for (const SettingsPage& section : sections) {
+    EXPECT_FALSE(section.icon.has_value());
+    rows << (section.showName ? section.id() : QString("-"));
+    for (const SettingsPage& page : section.children) {
+      EXPECT_TRUE(page.icon.has_value());
+      rows << page.id();
+    }
+  }
+  EXPECT_EQ(rows, (QStringList{"-", "General", "Models Settings", "OpenAI", "Anthropic", "Mistral",
+                               "-", "About"}));
+  EXPECT_EQ(settingsPageNameFromRawValue("Open Source"), SettingsPage::Name::openSource);
+  EXPECT_EQ(settingsPageNameFromRawValue("open source"), std::nullopt);
+}
+
+TEST(SettingsWindowTest, OneWindowWhichStartsOnGeneralAndNamesItsPage) {
+  closeAll();
+  SettingsWindow::registerWindow();
+  const int counted = openDockWindowCount();
+  showSettingsWindow();
+  SettingsWindow* window = SettingsWindow::current();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(openDockWindowCount(), counted + 1);
+  EXPECT_EQ(window->objectName(), "settings");
+  EXPECT_EQ(window->size(), QSize(716, 522));
+  EXPECT_EQ(window->windowTitle(), "General");
+  EXPECT_NE(qobject_cast<GeneralSettingsView*>(window->view()->currentDetail()), nullptr);
+  // Centred in the available area of its screen, its origin included.
+  const QRect available = window->screen()->availableGeometry();
+  EXPECT_EQ(window->pos(), QPoint(available.x() + (available.width() - 716) / 2,
+                                  available.y() + (available.height() - 522) / 2));
+
+  const struct {
+    SettingsPage::Name page;
+    const char* title;
+    const char* content;
+  } pages[] = {
+      {SettingsPage::Name::openAi, "OpenAI", "tessra::OpenAiSettingsView"},
+      {SettingsPage::Name::anthropic, "Anthropic", "tessra::SettingsUnimplementedView"},
+      {SettingsPage::Name::mistral, "Mistral", "tessra::SettingsUnimplementedView"},
+      {SettingsPage::Name::about, "About", "tessra::AboutSettingsView"},
+  };
+  for (const auto& p : pages) {
+    window->view()->select(p.page);
+    EXPECT_EQ(window->windowTitle(), p.title);
+    EXPECT_STREQ(window->view()->currentDetail()->metaObject()->className(), p.content);
+  }
+  // Asked for again, the open one comes back and no second one is made.
+  showSettingsWindow();
+  EXPECT_EQ(SettingsWindow::current(), window);
+  EXPECT_EQ(settingsWindows().size(), 1u);
+  // A section header cannot be selected: the page stays.
+  const auto headers = window->view()->sidebar()->findItems("Models Settings", Qt::MatchExactly);
+  ASSERT_EQ(headers.size(), 1);
+  window->view()->sidebar()->setCurrentItem(headers.front());
+  EXPECT_EQ(window->windowTitle(), "About");
+  EXPECT_EQ(window->view()->sidebar()->currentItem()->text(), "About");
+
+  closeAll();
+  EXPECT_EQ(SettingsWindow::current(), nullptr);
+  EXPECT_EQ(openDockWindowCount(), counted);
+  showSettingsWindow();
+  EXPECT_EQ(SettingsWindow::current()->windowTitle(), "General");
+  closeAll();
+}
+
+class GeneralSettingsViewTest : public ::testing::Test {
+ protected:
+  GeneralSettingsViewTest() {
+    for (const auto name : notification_names::all())
+      m_tokens.push_back(m_harness.center.addObserver(
+          std::string(name),
+          [this](const platform::Notification& n) { m_posted.push_back(n.name); }));
+  }
+  settings_test::SettingsHarness m_harness;
+  std::vector<platform::NotificationCenter::ObserverToken> m_tokens;
+  std::vector<std::string> m_posted;
+  testing::TempDir m_dir;
+  testing::ScopedEnv m_config{"XDG_CONFIG_HOME", (m_dir / "config").string()};
+};
+
+TEST_F(GeneralSettingsViewTest, EachControlWritesItsKeyAndPostsOnce) {
+  GeneralSettingsView page(*m_harness.settings, true);
+  page.show();
+  auto& defaults = m_harness.defaults;
+  namespace keys = settings_keys;
+  const auto pick = [](SettingsPickerView* row, int index) {
+    row->picker()->setCurrentIndex(index);
+    emit row->picker()->activated(index);
+  };
+  const struct {
+    const char* name;
+    std::function<void()> act;
+    std::vector<std::string> posted;
+    std::function<bool()> stored;
+  } cases[] = {
+      {"language",
+       [&] { pick(page.languagePicker(), 2); },
+       {"appLanguageChanged"},
+       [&] { return defaults.string(keys::kAppLanguage) == "pt-BR"; }},
+      {"the same language",
+       [&] { pick(page.languagePicker(), 2); },
+       {},
+       [&] { return defaults.string(keys::kAppLanguage) == "pt-BR"; }},
+      {"sound",
+       [&] { page.soundRow()->toggle()->click(); },
+       {},
+       [&] { return defaults.integer(keys::kSoundEffects) == 1; }},
+      {"side icon",
+       [&] { page.overlayIconRow()->toggle()->click(); },
+       {"overlayVisibilityChanged"},
+       [&] { return defaults.integer(keys::kOverlayIconVisible) == 1; }},
+      {"position",
+       [&] { pick(page.positionPicker(), 0); },
+       {"floatingWindowPositionDidChanged"},
+       [&] { return defaults.integer(keys::kPopupWindowPosition) == 1; }},
+      {"size",
+       [&] { pick(page.sizePicker(), 5); },
+       {"floatingWindowSizeDidChanged"},
+       [&] { return defaults.integer(keys::kFloatingWindowSize) == 5; }},
+      {"padding",
+       [&] { pick(page.paddingPicker(), 1); },
+       {"floatingWindowSizeDidChanged"},
+       [&] { return defaults.integer(keys::kPopupPadding) == 1; }},
+      {"tray off",
+       [&] { page.menuBarRow()->toggle()->click(); },
+       {"overlayVisibilityChanged", "menuBarVisibilityChanged"},
+       [&] {
+         return defaults.integer(keys::kMenuBarVisible) == 1 &&
+                defaults.integer(keys::kOverlayIconVisible) == 0;
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_posted.clear();
+    c.act();
+    EXPECT_EQ(m_posted, c.posted);
+    EXPECT_TRUE(c.stored());
+  }
+  // Tray off forced the side icon on and took its switch away.
+  EXPECT_TRUE(m_harness.settings->overlayIconVisible());
+  EXPECT_FALSE(page.overlayIconRow()->isVisible());
+  EXPECT_TRUE(page.menuBarRow()->isVisible());
+}
+
+TEST_F(GeneralSettingsViewTest, PickersOfferTheirChoicesInOrder) {
+  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::top, m_harness.defaults));
+  UserSettings settings(m_harness.defaults, m_harness.keychain, m_harness.center,
+                        platform::mainQueue());
+  GeneralSettingsView page(settings, true);
+  const auto items = [](SettingsPickerView* row) {
+    QStringList texts;
+    for (int i = 0; i < row->picker()->count(); ++i) texts << row->picker()->itemText(i);
+    return texts;
+  };
+  EXPECT_EQ(items(page.languagePicker()),
+            (QStringList{"System Default 🌐", "English 🇺🇸", "Português (Brasil) 🇧🇷"}));
+  EXPECT_EQ(items(page.positionPicker()), (QStringList{"Left", "Right"}));
+  EXPECT_EQ(items(page.sizePicker()).first(), "Extra Small - 500px");
+  EXPECT_EQ(items(page.sizePicker()).last(), "Ultra Wide - 1000px");
+  EXPECT_EQ(items(page.paddingPicker()),
+            (QStringList{"None", "16px", "32px", "48px", "64px", "128px"}));
+  // A stored top edge matches neither choice and stays stored.
+  EXPECT_EQ(page.positionPicker()->picker()->currentIndex(), -1);
+  EXPECT_EQ(settings_keys::popupWindowPosition(m_harness.defaults), PopupPosition::top);
+}
+
+TEST_F(GeneralSettingsViewTest, WithoutATrayHostTheSideIconRowIsHidden) {
+  GeneralSettingsView page(*m_harness.settings, false);
+  page.show();
+  EXPECT_TRUE(m_harness.settings->menuBarVisible());
+  EXPECT_FALSE(page.overlayIconRow()->isVisible());
+}
+
+TEST_F(GeneralSettingsViewTest, LaunchAtLoginFollowsTheEntry) {
+  GeneralSettingsView page(*m_harness.settings, true);
+  page.show();
+  EXPECT_FALSE(page.launchAtLoginRow()->toggle()->isChecked());
+  page.launchAtLoginRow()->toggle()->click();
+  EXPECT_TRUE(LoginLaunch::isEnabled());
+  EXPECT_TRUE(page.launchAtLoginRow()->toggle()->isChecked());
+  page.launchAtLoginRow()->toggle()->click();
+  EXPECT_FALSE(LoginLaunch::isEnabled());
+
+  // A configuration folder that cannot be written: the switch falls back off.
+  testing::ScopedEnv readOnly{"XDG_CONFIG_HOME", "/proc/self"};
+  page.launchAtLoginRow()->toggle()->click();
+  EXPECT_FALSE(page.launchAtLoginRow()->toggle()->isChecked());
+}
+
+TEST(OpenAiSettingsViewTest, MasksKeys) {
+  const struct {
+    QString key;
+    QString shown;
+  } cases[] = {
+      {"", ""},
+      {"sk-1234", "sk-1234"},
+      {"sk-12345", "sk-*2345"},
+      {"sk-" + QString(44, 'a') + "WXYZ", "sk-" + QString(44, '*') + "WXYZ"},
+      {"ab🔑cdefgh", "ab🔑**efgh"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(OpenAiSettingsView::maskedApiKey(c.key), c.shown) << c.key.toStdString();
+  EXPECT_EQ(OpenAiSettingsView::maskedApiKey("sk-" + QString(44, 'a') + "WXYZ").size(), 51);
+}
+
+TEST(OpenAiSettingsViewTest, FollowsTheKeyAndStoresPickedModels) {
+  settings_test::SettingsHarness harness;
+  ASSERT_TRUE(settings_keys::setOpenAIModel(ChatGPTModels::gpt4vision, harness.defaults));
+  OpenAiSettingsView page(*harness.settings, harness.defaults);
+  page.show();
+  EXPECT_EQ(page.keyLabel()->text(), "");
+  for (ModelRow* row : page.modelRows()) EXPECT_FALSE(row->isSelected());
+  EXPECT_EQ(page.modelRows().size(), 5u);
+
+  harness.settings->setOpenAiKey("sk-abcdefgh");
+  EXPECT_EQ(page.keyLabel()->text(), "sk-****efgh");
+  page.modelRows()[1]->click();
+  EXPECT_EQ(settings_keys::openAIModel(harness.defaults), ChatGPTModels::gpt4turbo);
+  EXPECT_TRUE(page.modelRows()[1]->isSelected());
+
+  page.updateButton()->click();
+  ASSERT_NE(page.keySheet(), nullptr);
+  EXPECT_TRUE(page.keySheet()->isModal() || page.keySheet()->windowModality() != Qt::NonModal);
+  auto* form = page.keySheet()->findChild<EnterApiKeyView*>();
+  ASSERT_NE(form, nullptr);
+  form->cancelButton()->click();
+  QTRY_VERIFY(page.keySheet() == nullptr);
+  EXPECT_EQ(page.keyLabel()->text(), "sk-****efgh");
+}
+
+TEST(OpenAiSettingsViewTest, ShowsTheKeyringsComplaint) {
+  settings_test::SettingsHarness harness;
+  const keychain::Keychain refusing = harness.keychain.accessibility(
+      keychain::Accessibility::whenUnlocked, keychain::AuthenticationPolicy::userPresence());
+  UserSettings settings(harness.defaults, refusing, harness.center, platform::mainQueue());
+  QTRY_VERIFY(settings.loaded());
+  OpenAiSettingsView page(settings, harness.defaults);
+  page.show();
+  EXPECT_FALSE(page.keychainErrorLabel()->isVisible());
+  settings.setOpenAiKey("sk-refused-by-keyring");
+  QTRY_VERIFY_WITH_TIMEOUT(page.keychainErrorLabel()->isVisible(), 10000);
+  EXPECT_EQ(page.keychainErrorLabel()->text().toStdString(), *settings.keychainError());
+}
+
+// An updater as the shell offers one: whether it can check, announced when it changes.
+class TestUpdater : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(bool canCheckForUpdates READ canCheckForUpdates NOTIFY canCheckForUpdatesChanged)
+
+ public:
+  bool canCheckForUpdates() const { return m_can; }
+  void setCanCheck(bool can) {
+    m_can = can;
+    emit canCheckForUpdatesChanged(can);
+  }
+  int checks = 0;
+
+ public slots:
+  void checkForUpdates() { ++checks; }
+
+ signals:
+  void canCheckForUpdatesChanged(bool can);
+
+ private:
+  bool m_can = false;
+};
+
+TEST(AboutSettingsViewTest, TheButtonFollowsTheUpdaterWhileShown) {
+  TestUpdater updater;
+  AboutSettingsView page(&updater, "1.2.3", "45");
+  page.show();
+  EXPECT_EQ(page.versionLabel()->text(), "1.2.3");
+  EXPECT_EQ(page.buildLabel()->text(), "45");
+  EXPECT_FALSE(page.checkForUpdatesButton()->isEnabled());
+  updater.setCanCheck(true);
+  EXPECT_TRUE(page.checkForUpdatesButton()->isEnabled());
+  page.checkForUpdatesButton()->click();
+  EXPECT_EQ(updater.checks, 1);
+  updater.setCanCheck(false);
+  EXPECT_FALSE(page.checkForUpdatesButton()->isEnabled());
+
+  AboutSettingsView withoutUpdater(nullptr, "1.2.3", "45");
+  EXPECT_FALSE(withoutUpdater.checkForUpdatesButton()->isEnabled());
+}
+
+}  // namespace
+}  // namespace tessra
+
+#include "settings_window_test.moc"
