@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "Tessra/chat_window/chat_window_installation.h"
+#include "Tessra/navigation/navigation_installation.h"
 #include "Tessra/prompt_input/attachment_sources.h"
 #include "Tessra/settings/settings_installation.h"
 #include "Tessra/shell/app_delegate.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
   // Ctrl+V in the panel attaches a copied file, image or long text instead of typing it.
   FloatingController::setPasteboardAttachmentReader([] { return fromPasteboard(); });
   installChatWindow();
+  installNavigation();
   installSettings();
   AppDelegate delegate;
   delegate.setUp();

@@ -22,6 +22,7 @@
 #include "Tessra/chat_window/page_bridge.h"
 #include "Tessra/chat_window/page_script.h"
 #include "Tessra/chat_window/page_texts.h"
+#include "Tessra/shell/config.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/paths.h"
@@ -43,8 +44,6 @@ constexpr std::string_view kTextsPlaceholder = "/*PAGE_TEXTS*/null";
 constexpr qint64 kFrameMilliseconds = 16;
 
 // The widths of the window-size steps above the smallest, in points.
-constexpr std::array<double, 5> kWindowWidths = {600, 700, 800, 900, 1000};
-constexpr double kSmallestWindowWidth = 500;
 
 QString resourceText(const char* path) {
   QFile file(QString::fromUtf8(path));
@@ -75,14 +74,7 @@ std::string stringField(const QJsonObject& body, const char* key, const char* fa
 QUrl MessagesWebView::pageUrl() { return QUrl(QStringLiteral("qrc:/page/MessagesWebView.html")); }
 
 double MessagesWebView::floatingWindowWidth() {
-  const auto size = settings_keys::floatingWindowSize();
-  if (size != FloatingWindowSize::extraSmall)
-    return kWindowWidths.at(static_cast<std::size_t>(rawValue(size)) - 1);
-  const auto position = settings_keys::popupWindowPosition();
-  if (position != PopupPosition::top && position != PopupPosition::bottom)
-    return kSmallestWindowWidth;
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  return screen ? screen->geometry().width() : 0;
+  return Config::floatingWindowSize(rawValue(settings_keys::floatingWindowSize())).width();
 }
 
 MessagesWebView::MessagesWebView(ChatSource source, ChatViewSignals& hub, QWidget* parent)
