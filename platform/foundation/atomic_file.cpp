@@ -40,7 +40,9 @@ class TemporaryFile {
             .string();
     // A cleaner may open the file between its creation and the lock, take it for a leftover and
     // remove it; the lock then comes on a file without a name, and another one is made.
-    for (int attempt = 0; attempt < 8; ++attempt) {
+    // A cleaner runs once per start, so losing the race more than a few times does not happen
+    // outside a test that cleans in a loop; the bound only keeps a broken folder from spinning.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
       m_path = pattern;
       m_fd.reset(::mkostemp(m_path.data(), O_CLOEXEC));
       if (!m_fd) fail("Cannot create a temporary file");
