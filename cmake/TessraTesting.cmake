@@ -4,7 +4,7 @@
 #   OFFSCREEN     the cases run inside a QApplication on Qt's offscreen platform, so frames and
 #                 grabs do not depend on a display
 #   DISPLAY_LOCK  the cases need the keyboard focus, synthetic input or a global grab, so they
-#                 never run beside another test that holds the display
+#                 run alone: any other window test could take the focus or a key half way
 function(tessra_add_test)
   cmake_parse_arguments(ARG "GUI;OFFSCREEN;DISPLAY_LOCK" "NAME;LABEL" "SOURCES;LIBRARIES" ${ARGN})
   if(NOT TESSRA_BUILD_TESTS)
@@ -23,7 +23,7 @@ function(tessra_add_test)
   endif()
   set(properties LABELS ${ARG_LABEL})
   if(ARG_DISPLAY_LOCK)
-    list(APPEND properties RESOURCE_LOCK display)
+    list(APPEND properties RESOURCE_LOCK display RUN_SERIAL TRUE)
   endif()
   gtest_discover_tests(${ARG_NAME}
     PROPERTIES ${properties}
