@@ -156,13 +156,3 @@ BENCHMARK(BM_PlainIconListFirstPaint)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tessra
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "xcb");
-  QApplication application(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
