@@ -233,5 +233,42 @@ TEST_F(EndToEndTest, AQuestionTypedInThePanelStreamsItsAnswerIntoThePageAndTheFi
   EXPECT_NE(again.find("Incorrect API key provided"), std::string::npos) << again;
 }
 
+// Whether the window is mapped: the panel slides out and is unmapped when it closes.
+bool isViewable(const std::string& window, const std::string& pid) {
+  const QString visible = QString::fromStdString(
+      xdotool({"search", "--onlyvisible", "--pid", QString::fromStdString(pid)}));
+  return visible.split('\n', Qt::SkipEmptyParts).contains(QString::fromStdString(window));
+}
+
+TEST_F(EndToEndTest, TheGlobalShortcutTogglesThePanelAndFollowsTheRecordedOne) {
+  const auto toggles = [&](const char* keys) {
+    const std::string pid = std::to_string(m_program.processId());
+    const std::string panel = xdotool({"getwindowfocus"});
+    ASSERT_TRUE(isViewable(panel, pid));
+    xdotool({"key", keys});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !isViewable(panel, pid); }, 5000)) << keys;
+    xdotool({"key", keys});
+    // Shown again, it has the keyboard at once: the user types straight into it.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return isViewable(panel, pid) && xdotool({"getwindowfocus"}) == panel; }, 5000))
+        << keys;
+  };
+  start();
+  toggles("alt+space");
+  quit();
+
+  // A shortcut recorded as Ctrl+Alt+K takes over; Alt+Space is the program's no more.
+  std::ofstream(m_home / "config" / "TessraAI" / "defaults.json")
+      << R"({"onboardingPresented": true, )"
+      << R"("GlobalShortcuts_openTessraGlobal": "{\"carbonKeyCode\":40,\"carbonModifiers\":6144}"})";
+  start();
+  const std::string pid = std::to_string(m_program.processId());
+  const std::string panel = xdotool({"getwindowfocus"});
+  xdotool({"key", "alt+space"});
+  QTest::qWait(500);  // what a toggle would take to start the slide
+  EXPECT_TRUE(isViewable(panel, pid));
+  toggles("ctrl+alt+k");
+}
+
 }  // namespace
 }  // namespace tessra
