@@ -113,7 +113,11 @@ MessagesWebView::MessagesWebView(ChatSource source, ChatViewSignals& hub, QWidge
           Qt::DirectConnection);
 }
 
-MessagesWebView::~MessagesWebView() = default;
+MessagesWebView::~MessagesWebView() {
+  // The page, destroyed after this body with the view's children, still answers the batch in
+  // flight: its completion must find the view gone by then.
+  m_alive.reset();
+}
 
 void MessagesWebView::installScripts() {
   // The page's world gets the functions the page calls and the texts it shows; the channel to
@@ -262,11 +266,12 @@ void MessagesWebView::flush() {
   };
   for (std::size_t i = 0; i + 1 < batch.size(); ++i) m_page->runJavaScript(text(batch[i]));
   // The page answers the last call after it has run every call of the batch.
-  m_page->runJavaScript(text(batch.back()), [self = QPointer(this)](const QVariant&) {
-    if (!self) return;
-    self->m_batchInFlight = false;
-    self->scheduleFlush();
-  });
+  m_page->runJavaScript(text(batch.back()),
+                        [self = this, alive = std::weak_ptr<void>(m_alive)](const QVariant&) {
+                          if (alive.expired()) return;
+                          self->m_batchInFlight = false;
+                          self->scheduleFlush();
+                        });
 }
 
 void MessagesWebView::handlePosted(const QJsonValue& body) {

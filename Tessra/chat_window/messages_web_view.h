@@ -28,6 +28,7 @@
 #include <QWebEngineView>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -135,6 +136,8 @@ class MessagesWebView : public QWebEngineView {
   QTimer m_flushTimer;
   QElapsedTimer m_sinceFlush;
   bool m_batchInFlight = false;
+  // Expires when the view's destruction begins; the page's late answers check it.
+  std::shared_ptr<void> m_alive = std::make_shared<int>(0);
 };
 
 }  // namespace tessra
