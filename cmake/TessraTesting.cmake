@@ -1,12 +1,16 @@
-# tessra_add_test(NAME name LABEL label [GUI | OFFSCREEN] [DISPLAY_LOCK] SOURCES ... LIBRARIES ...)
+# tessra_add_test(NAME name LABEL label [GUI | OFFSCREEN | DESKTOP] [DISPLAY_LOCK] SOURCES ...
+#                 LIBRARIES ...)
 # Builds one GoogleTest executable and registers each of its cases with CTest under the label.
 #   GUI           the cases run inside a QApplication on the session's X display
 #   OFFSCREEN     the cases run inside a QApplication on Qt's offscreen platform, so frames and
 #                 grabs do not depend on a display
+#   DESKTOP       each case runs on a small real desktop of its own (testing/test_desktop.h: a
+#                 display with openbox and a tray), for stacking, focus, the tray and whole-program
+#                 runs; the built program is TESSRA_BINARY
 #   DISPLAY_LOCK  the cases need the keyboard focus, synthetic input or a global grab, so they
 #                 run alone: any other window test could take the focus or a key half way
 function(tessra_add_test)
-  cmake_parse_arguments(ARG "GUI;OFFSCREEN;DISPLAY_LOCK" "NAME;LABEL" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;OFFSCREEN;DESKTOP;DISPLAY_LOCK" "NAME;LABEL" "SOURCES;LIBRARIES" ${ARGN})
   if(NOT TESSRA_BUILD_TESTS)
     return()
   endif()
@@ -15,15 +19,23 @@ function(tessra_add_test)
                                             GTest::gtest_main GTest::gmock)
   if(ARG_GUI)
     target_link_libraries(${ARG_NAME} PRIVATE tessra_gui_test_main)
+  elseif(ARG_DESKTOP)
+    target_link_libraries(${ARG_NAME} PRIVATE tessra_desktop_test_main)
+    target_compile_definitions(${ARG_NAME} PRIVATE TESSRA_BINARY="$<TARGET_FILE:tessra>")
+    add_dependencies(${ARG_NAME} tessra)
   elseif(ARG_OFFSCREEN)
     target_link_libraries(${ARG_NAME} PRIVATE tessra_offscreen_test_main)
   endif()
-  if(ARG_GUI OR ARG_OFFSCREEN)
+  if(ARG_GUI OR ARG_OFFSCREEN OR ARG_DESKTOP)
     set_target_properties(${ARG_NAME} PROPERTIES AUTOMOC ON)
   endif()
   set(properties LABELS ${ARG_LABEL})
   if(ARG_DISPLAY_LOCK)
     list(APPEND properties RESOURCE_LOCK display RUN_SERIAL TRUE)
+  endif()
+  # A whole program with its browser processes keeps about two cores busy.
+  if(ARG_DESKTOP)
+    list(APPEND properties PROCESSORS 2)
   endif()
   gtest_discover_tests(${ARG_NAME}
     PROPERTIES ${properties}

@@ -1,0 +1,218 @@
+#include "testing/running_program.h"
+
+#include <signal.h>
+#include <xcb/xcb.h>
+
+#include <QRegularExpression>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+namespace tessra::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+// One connection to this process's display for the window queries.
+class Display {
+ public:
+  Display() : m_connection(xcb_connect(nullptr, nullptr)) {
+    if (xcb_connection_has_error(m_connection)) return;
+    m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+  }
+  ~Display() { xcb_disconnect(m_connection); }
+  Display(const Display&) = delete;
+  Display& operator=(const Display&) = delete;
+
+  xcb_connection_t* get() const { return m_connection; }
+  xcb_window_t root() const { return m_root; }
+
+  // The window's parent and children (bottom to top); a parent of XCB_NONE when it is gone.
+  std::pair<xcb_window_t, std::vector<xcb_window_t>> tree(xcb_window_t window) const {
+    Reply<xcb_query_tree_reply_t> reply(
+        xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), nullptr),
+        &std::free);
+    if (!reply) return {XCB_NONE, {}};
+    const xcb_window_t* children = xcb_query_tree_children(reply.get());
+    return {reply->parent, {children, children + xcb_query_tree_children_length(reply.get())}};
+  }
+
+ private:
+  xcb_connection_t* m_connection;
+  xcb_window_t m_root = XCB_NONE;
+};
+
+QString name(xcb_window_t window) { return QString::number(window); }
+
+}  // namespace
+
+QString xdotool(const QStringList& arguments) {
+  QProcess process;
+  process.start(QStringLiteral("xdotool"), arguments);
+  if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
+      process.exitCode() != 0)
+    return {};
+  return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+void clickAt(int x, int y, int button) {
+  xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
+           QStringLiteral("click"), QString::number(button)});
+}
+
+QString focusedWindow() {
+  Display display;
+  Reply<xcb_get_input_focus_reply_t> reply(
+      xcb_get_input_focus_reply(display.get(), xcb_get_input_focus(display.get()), nullptr),
+      &std::free);
+  if (!reply || reply->focus == XCB_NONE || reply->focus == XCB_INPUT_FOCUS_POINTER_ROOT ||
+      reply->focus == display.root())
+    return {};
+  return name(reply->focus);
+}
+
+QRect windowFrame(const QString& window) {
+  Display display;
+  const auto id = static_cast<xcb_window_t>(window.toUInt());
+  Reply<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(display.get(), xcb_get_geometry(display.get(), id), nullptr),
+      &std::free);
+  Reply<xcb_translate_coordinates_reply_t> origin(
+      xcb_translate_coordinates_reply(
+          display.get(), xcb_translate_coordinates(display.get(), id, display.root(), 0, 0),
+          nullptr),
+      &std::free);
+  if (!geometry || !origin) return {};
+  return {origin->dst_x, origin->dst_y, geometry->width, geometry->height};
+}
+
+QStringList windowsTitled(const QString& title) {
+  const QStringList candidates =
+      xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+               QStringLiteral("^%1$").arg(QRegularExpression::escape(title))})
+          .split('\n', Qt::SkipEmptyParts);
+  // xdotool's search matches parts of names in some versions: keep the exact titles.
+  QStringList found;
+  for (const QString& window : candidates)
+    if (xdotool({QStringLiteral("getwindowname"), window}) == title) found << window;
+  const QStringList order = stackingOrder();
+  std::sort(found.begin(), found.end(), [&](const QString& a, const QString& b) {
+    return order.indexOf(topLevelOf(a)) < order.indexOf(topLevelOf(b));
+  });
+  return found;
+}
+
+QStringList stackingOrder() {
+  Display display;
+  QStringList order;
+  for (const xcb_window_t child : display.tree(display.root()).second) order << name(child);
+  return order;
+}
+
+QString topLevelOf(const QString& window) {
+  Display display;
+  auto current = static_cast<xcb_window_t>(window.toUInt());
+  while (true) {
+    const xcb_window_t parent = display.tree(current).first;
+    if (parent == XCB_NONE) return {};
+    if (parent == display.root()) return name(current);
+    current = parent;
+  }
+}
+
+RunningProgram::RunningProgram(QString binary, fs::path home)
+    : m_binary(std::move(binary)),
+      m_home(std::move(home)),
+      m_environment(QProcessEnvironment::systemEnvironment()) {
+  for (const char* folder : {"config", "data", "cache"}) fs::create_directories(m_home / folder);
+  m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                       QString::fromStdString(m_home / "config"));
+  m_environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(m_home / "data"));
+  m_environment.insert(QStringLiteral("XDG_CACHE_HOME"), QString::fromStdString(m_home / "cache"));
+  // The program's own overrides from the caller's environment would lead it out of `home`.
+  for (const char* variable :
+       {"TESSRA_CONFIG_DIR", "TESSRA_DATA_DIR", "TESSRA_CACHE_DIR", "TESSRA_TELEMETRY_URL",
+        "TESSRA_AI_BASE_URL", "TESSRA_UPDATE_FEED_URL"})
+    m_environment.remove(QString::fromLatin1(variable));
+  m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+}
+
+RunningProgram::~RunningProgram() {
+  if (!isRunning()) return;
+  m_process.kill();
+  m_process.waitForFinished(5000);
+}
+
+void RunningProgram::setEnvironment(const QString& name, const std::optional<QString>& value) {
+  if (value) {
+    m_environment.insert(name, *value);
+  } else {
+    m_environment.remove(name);
+  }
+}
+
+void RunningProgram::start(const QStringList& arguments) {
+  const fs::path defaults = configFolder() / "defaults.json";
+  if (!fs::exists(defaults)) {
+    fs::create_directories(configFolder());
+    std::ofstream(defaults) << R"({"onboardingPresented": true})";
+  }
+  m_crashSignal = 0;
+  m_process.setProcessEnvironment(m_environment);
+  m_process.start(m_binary, arguments);
+  ASSERT_TRUE(m_process.waitForStarted(10000)) << "cannot start " << m_binary.toStdString();
+  m_pid = m_process.processId();
+}
+
+QStringList RunningProgram::windows(const QString& title) const {
+  return xdotool({QStringLiteral("search"), QStringLiteral("--all"),
+                  QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(m_pid),
+                  QStringLiteral("--name"),
+                  QStringLiteral("^%1$").arg(QRegularExpression::escape(title))})
+      .split('\n', Qt::SkipEmptyParts);
+}
+
+QString RunningProgram::waitForWindow(const QString& title,
+                                      std::chrono::milliseconds timeout) const {
+  QString found;
+  (void)QTest::qWaitFor(
+      [&] {
+        const QStringList shown = windows(title);
+        if (!shown.isEmpty()) found = shown.front();
+        return !found.isEmpty();
+      },
+      static_cast<int>(timeout.count()));
+  return found;
+}
+
+bool RunningProgram::hasKeyboard() const {
+  const QString focus = focusedWindow();
+  if (focus.isEmpty()) return false;
+  return xdotool({QStringLiteral("getwindowpid"), focus}) == QString::number(m_pid);
+}
+
+int RunningProgram::quitWith(int signalNumber) {
+  if (!isRunning()) return waitForExit();
+  ::kill(static_cast<pid_t>(m_pid), signalNumber);
+  return waitForExit();
+}
+
+int RunningProgram::waitForExit(std::chrono::milliseconds timeout) {
+  if (isRunning() && !m_process.waitForFinished(static_cast<int>(timeout.count()))) return -1;
+  if (m_process.exitStatus() == QProcess::CrashExit) {
+    // On Linux QProcess reports the terminating signal as the exit code of a crash.
+    m_crashSignal = m_process.exitCode();
+    return -1;
+  }
+  return m_process.exitCode();
+}
+
+}  // namespace tessra::testing

@@ -1,0 +1,99 @@
+// The built program as a user starts and uses it, for the tests of the whole program: a child
+// process on the test's display with folders of its own, driven with xdotool as a person would
+// (clicks and keys, never by activating windows from code), and checked through its windows, its
+// exit status and its files.
+//
+//   testing::TempDir home;
+//   testing::RunningProgram tessra(TESSRA_BINARY, home.path());
+//   tessra.setEnvironment("TESSRA_AI_BASE_URL", server.baseUrl());
+//   tessra.start();
+//   const QString panel = tessra.waitForWindow("Tessra");
+//   testing::xdotool({"type", "Hello"});
+//   EXPECT_EQ(tessra.quitWith(SIGTERM), 0);
+//
+// Its folders are `home`/config, `home`/data and `home`/cache (XDG); the program's own stay
+// below them ("config/TessraAI/defaults.json", "data/TessraAI/conversations.json"). Unless the
+// test writes defaults first, the onboarding counts as seen.
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace tessra::testing {
+
+// Runs xdotool with the arguments on this process's display; its trimmed output ("" when it
+// failed).
+QString xdotool(const QStringList& arguments);
+// The left button at a point of the screen, as the user clicks.
+void clickAt(int x, int y, int button = 1);
+// The X window that has the keyboard ("" for none or the root).
+QString focusedWindow();
+// A window's frame on the screen.
+QRect windowFrame(const QString& window);
+// The mapped windows of all clients whose title is exactly `title`, lowest first in stacking
+// order (a dialog's window carries no process id xdotool could match).
+QStringList windowsTitled(const QString& title);
+// The X windows of the screen, bottom to top (the root's children: managed windows appear as
+// their window manager's frames).
+QStringList stackingOrder();
+// The top-level X window (a child of the root) that holds `window`.
+QString topLevelOf(const QString& window);
+
+class RunningProgram {
+ public:
+  RunningProgram(QString binary, std::filesystem::path home);
+  // Ends a program that still runs with SIGKILL.
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  const std::filesystem::path& home() const { return m_home; }
+  std::filesystem::path dataFolder() const { return m_home / "data" / "TessraAI"; }
+  std::filesystem::path configFolder() const { return m_home / "config" / "TessraAI"; }
+  std::filesystem::path cacheFolder() const { return m_home / "cache" / "TessraAI"; }
+
+  // For the next start: sets (or with nullopt removes) an environment variable.
+  void setEnvironment(const QString& name, const std::optional<QString>& value);
+  void setEnvironment(const QString& name, const std::string& value) {
+    setEnvironment(name, std::optional<QString>(QString::fromStdString(value)));
+  }
+
+  // Starts the program; fails the test when it cannot.
+  void start(const QStringList& arguments = {});
+  bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+  qint64 pid() const { return m_pid; }
+  QProcess& process() { return m_process; }
+
+  // The program's mapped windows whose title is exactly `title`.
+  QStringList windows(const QString& title) const;
+  // Waits for such a window; "" when none came within the time.
+  QString waitForWindow(const QString& title,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
+  // Whether one of the program's windows has the keyboard.
+  bool hasKeyboard() const;
+
+  // Sends the signal and waits for the end; the exit code, or -1 after a crash.
+  int quitWith(int signalNumber);
+  // Waits for the program to end by itself; the exit code, -1 after a crash or when it still runs.
+  int waitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(15));
+  // Whether the last end was a crash, and by which signal (0 for none).
+  int crashSignal() const { return m_crashSignal; }
+
+ private:
+  QString m_binary;
+  std::filesystem::path m_home;
+  QProcessEnvironment m_environment;
+  QProcess m_process;
+  qint64 m_pid = 0;
+  int m_crashSignal = 0;
+};
+
+}  // namespace tessra::testing
