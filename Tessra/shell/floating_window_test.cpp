@@ -70,6 +70,8 @@ TEST_F(FloatingWindowTest, SlidesInAtEachEdgeAndTakesTheKeyboard) {
                                        rawValue(settings_keys::floatingWindowSize()))))
         << title(position);
     EXPECT_EQ(chat->geometry(), QRect(QPoint(), m_window.size())) << "slid all the way in";
+    QWidget* focus = QApplication::focusWidget();
+    EXPECT_TRUE(focus == chat || chat->isAncestorOf(focus)) << "the chat view's shortcuts work";
     EXPECT_TRUE(m_window.isMonitoringClicks());
 
     m_window.close();

@@ -1,5 +1,6 @@
 #include "platform/ui/overlay_window.h"
 
+#include <QApplication>
 #include <QPainterPath>
 #include <QRegion>
 #include <QWindow>
@@ -46,6 +47,11 @@ void OverlayWindow::showEvent(QShowEvent* event) {
   raise();
   // The window exists by its first show, which its keeper still sees.
   updateKeeper();
+  // Hidden and shown again before the program has read the server's news of the focus going, the
+  // window never stopped being Qt's focus window, so its widgets, made inactive by the hide, are
+  // never told they are active again (no focus widget, no shortcut): they are told here.
+  if (QGuiApplication::focusWindow() == windowHandle() && QApplication::activeWindow() != this)
+    QApplication::setActiveWindow(this);
 }
 
 void OverlayWindow::updateKeeper() {
