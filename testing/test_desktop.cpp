@@ -222,7 +222,9 @@ void TestDesktop::startWindowManager(const fs::path& configuration) {
   waitFor("window manager", log, [&] {
     if (exited(m_windowManager)) throw std::runtime_error("openbox ended:\n" + readAll(log));
     const xcb_window_t check = display.windowManagerCheck();
-    return check != XCB_NONE && check != before;
+    // Openbox announces itself before it has set up the screen (the work area among the last);
+    // a tray mapped in between is managed without its strut.
+    return check != XCB_NONE && check != before && display.workAreaHeight() > 0;
   });
   if (replace) {
     pid_t finished = old;

@@ -815,7 +815,8 @@ void ChatView::presentConfirmation(QPointer<QWidget>& slot, const QString& title
   backdrop->setGeometry(rect());
   backdrop->show();
   backdrop->raise();
-  card->confirmButton()->setFocus(Qt::OtherFocusReason);
+  // Return answers with the focused button: never the destructive one unasked.
+  card->cancelButton()->setFocus(Qt::OtherFocusReason);
 }
 
 void ChatView::dismissConfirmations() {

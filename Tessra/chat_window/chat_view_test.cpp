@@ -193,6 +193,7 @@ TEST_F(ChatViewTest, DeletingMovesTheContextBreakAndClearingRemovesTheFiles) {
   ASSERT_TRUE(view.deleteMessageWarningIsVisible());
   auto* card = view.confirmation()->findChild<ConfirmationView*>();
   ASSERT_NE(card, nullptr);
+  EXPECT_EQ(view.window()->focusWidget(), card->cancelButton()) << "Return keeps the message";
   card->confirmButton()->click();
   EXPECT_FALSE(view.deleteMessageWarningIsVisible());
   ChatMessage firstWithBreak = first;

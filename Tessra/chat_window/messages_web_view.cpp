@@ -28,6 +28,7 @@
 #include "Tessra/storage/paths.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/logger.h"
 
@@ -90,8 +91,11 @@ MessagesWebView::MessagesWebView(ChatSource source, ChatViewSignals& hub, QWidge
   if (!profile->urlSchemeHandler(AttachmentSchemeHandler::kScheme))
     profile->installUrlSchemeHandler(AttachmentSchemeHandler::kScheme,
                                      new AttachmentSchemeHandler(profile));
-  // The page draws its own background; nothing white flashes before it has.
-  m_page->setBackgroundColor(Qt::transparent);
+  // The page's own background, opaque, so nothing white flashes before the page has drawn. Not
+  // transparent: a translucent view is blended over the window after everything else, and its
+  // first frame stays unseen until something repaints the view; a window that is mapped once
+  // (an overlay, any window without a window manager) would show no page until a click or a key.
+  m_page->setBackgroundColor(palette::background());
   installScripts();
   m_channel->registerObject(QStringLiteral("handler"), m_bridge);
   m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);

@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QContextMenuEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QVBoxLayout>
@@ -21,6 +22,22 @@ namespace tessra {
 namespace {
 
 const QString kPlainText = QStringLiteral("text/plain");
+
+// A right click only opens the conversation menu: the press that comes before the menu selects
+// nothing, so it never switches the chat (nor stops its answer).
+class ConversationListView final : public QListView {
+ public:
+  using QListView::QListView;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::RightButton) {
+      event->accept();
+      return;
+    }
+    QListView::mousePressEvent(event);
+  }
+};
 
 }  // namespace
 
@@ -93,7 +110,7 @@ ConversationSidePaneView::ConversationSidePaneView(ChatViewSignals& hub, QWidget
       m_allConversations, [this](const QString& text, int row) { return acceptDrop(text, row); },
       this);
 
-  m_list = new QListView(this);
+  m_list = new ConversationListView(this);
   m_list->setModel(m_model);
   m_list->setItemDelegate(new ChannelRowDelegate(palette::white(), m_list));
   m_list->setUniformItemSizes(true);
@@ -258,7 +275,11 @@ void ConversationSidePaneView::deleteConversation() {
   m_sheet->setInformativeText(LocalizedText::Conversation::deletionDescription());
   QPushButton* confirm =
       m_sheet->addButton(LocalizedText::General::deleteAction(), QMessageBox::DestructiveRole);
-  m_sheet->addButton(LocalizedText::General::cancel(), QMessageBox::RejectRole);
+  QPushButton* cancel =
+      m_sheet->addButton(LocalizedText::General::cancel(), QMessageBox::RejectRole);
+  // Return and Escape both keep the conversation: only a deliberate choice of Delete deletes.
+  m_sheet->setDefaultButton(cancel);
+  m_sheet->setEscapeButton(cancel);
   m_sheet->setWindowModality(Qt::WindowModal);
   m_sheet->setAttribute(Qt::WA_DeleteOnClose);
   // The conversation as it was when the question was asked.

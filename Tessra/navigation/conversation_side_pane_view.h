@@ -1,5 +1,6 @@
 // The column of conversation names beside the chat. A click switches the chat to that
-// conversation, a drag reorders the list, a right click offers Rename, Settings and Delete.
+// conversation, a drag reorders the list, a right click only offers Rename, Settings and Delete;
+// Delete asks first, with Cancel as what Return and Escape answer.
 //
 //   auto* side = new ConversationSidePaneView(hub, parent);
 //

@@ -1,6 +1,7 @@
 #include "Tessra/navigation/conversation_side_pane_view.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -120,6 +121,23 @@ TEST_F(SidePaneTest, ClicksSendOnceAndTheChatIsFollowedWithoutEcho) {
   EXPECT_EQ(selectedRow(), 1);
 }
 
+TEST_F(SidePaneTest, ARightClickOnlyOpensTheMenu) {
+  seedStore({"🍎 A", "🍐 B"}, "c0");
+  make()->show();
+  QListView* list = m_view->listView();
+  const QPoint second = list->visualRect(list->model()->index(1, 0)).center();
+  // What the desktop sends for a right click: the press, the menu request, the release.
+  QTest::mousePress(list->viewport(), Qt::RightButton, {}, second);
+  QContextMenuEvent request(QContextMenuEvent::Mouse, second,
+                            list->viewport()->mapToGlobal(second));
+  QApplication::sendEvent(list->viewport(), &request);
+  QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, second);
+  ASSERT_NE(m_view->contextMenu(), nullptr);
+  EXPECT_EQ(m_view->contextMenu()->title(), "🍐 B");
+  EXPECT_EQ(selectedRow(), 0);
+  EXPECT_TRUE(m_sent.empty()) << "the chat stays where it was";
+}
+
 TEST_F(SidePaneTest, DropsLandInTheGapAndAreStored) {
   struct Case {
     std::string dragged;
@@ -203,6 +221,10 @@ TEST_F(SidePaneTest, MenuRenamesAndDeletesAfterTheQuestion) {
   m_view->contextMenu()->actions()[4]->trigger();
   ASSERT_NE(m_view->deletionSheet(), nullptr);
   EXPECT_EQ(m_view->deletionSheet()->windowModality(), Qt::WindowModal);
+  // Return and Escape keep the conversation.
+  EXPECT_EQ(m_view->deletionSheet()->defaultButton(),
+            sheetButton(LocalizedText::General::cancel()));
+  EXPECT_EQ(m_view->deletionSheet()->escapeButton(), sheetButton(LocalizedText::General::cancel()));
   sheetButton(LocalizedText::General::cancel())->click();
   EXPECT_EQ(idsOnDisk(), (std::vector<std::string>{"c0", "c1", "c2"}));
 

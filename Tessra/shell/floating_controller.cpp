@@ -129,7 +129,8 @@ FloatingController::FloatingController(QWidget* parent)
   m_sizeObserver = platform::NotificationCenter::defaultCenter().addObserver(
       std::string(notification_names::kFloatingWindowSizeDidChanged),
       [this](const platform::Notification&) { sizeDidChanged(); });
-  setFocusPolicy(Qt::StrongFocus);
+  // A request to focus the controller focuses the chat view.
+  setFocusProxy(m_mainView);
 }
 
 FloatingController::~FloatingController() = default;
@@ -159,7 +160,10 @@ void FloatingController::animateIn() {
   m_constraint->setActive(true);
   platform::layoutSubtreeIfNeeded(this);
   startSlide(0, true, {});
-  setFocus(Qt::ActiveWindowFocusReason);
+  // The chat view owns the panel's shortcuts (Escape, Ctrl+K...): the keyboard goes into it, to
+  // what it focused itself when it appeared (its prompt), never to the controller around it.
+  if (!m_mainView->isAncestorOf(window()->focusWidget()))
+    m_mainView->setFocus(Qt::ActiveWindowFocusReason);
   if (settings_keys::soundEffects()) m_popAudioPlayer->play();
 }
 

@@ -90,6 +90,9 @@ void FloatingWindow::outsideClick(const platform::GlobalMouseEvent& event) {
   // belong to the program: they never close the panel.
   if (QApplication::topLevelAt(event.globalPosition) != nullptr) return;
   if (m_ownAreaTest && m_ownAreaTest(event.globalPosition)) return;
+  // A question still waiting for its answer stands over the panel: it is not left floating over
+  // nothing.
+  if (QApplication::activeModalWidget() != nullptr) return;
   close();
 }
 

@@ -70,6 +70,8 @@ TEST_F(FloatingWindowTest, SlidesInAtEachEdgeAndTakesTheKeyboard) {
                                        rawValue(settings_keys::floatingWindowSize()))))
         << title(position);
     EXPECT_EQ(chat->geometry(), QRect(QPoint(), m_window.size())) << "slid all the way in";
+    QWidget* focus = QApplication::focusWidget();
+    EXPECT_TRUE(focus == chat || chat->isAncestorOf(focus)) << "the chat view's shortcuts work";
     EXPECT_TRUE(m_window.isMonitoringClicks());
 
     m_window.close();
@@ -110,6 +112,16 @@ TEST_F(FloatingWindowTest, StaysOpenForClicksInsidePinnedOrInOwnWindows) {
   EXPECT_EQ(m_triggers.size(), 1u);
 
   setWindowPinned(false);
+  // A question waiting for its answer keeps the panel, wherever the click lands.
+  QMessageBox question(QMessageBox::Warning, QStringLiteral("Question"), QStringLiteral("Delete?"),
+                       QMessageBox::Ok, &m_window);
+  question.open();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&question));
+  ASSERT_TRUE(clickAt(other.center()));
+  QTest::qWait(300);
+  EXPECT_TRUE(m_window.isVisible());
+  question.close();
+
   ASSERT_TRUE(clickAt(other.center()));
   EXPECT_TRUE(waitUntil([&] { return hidden(); }));
 }

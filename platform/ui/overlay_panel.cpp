@@ -6,12 +6,16 @@
 #include <QShowEvent>
 #include <QWindow>
 
+#include "platform/ui/keyboard_focus.h"
+#include "platform/ui/overlay_dialogs.h"
+
 namespace tessra::platform {
 
 OverlayPanel::OverlayPanel(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::X11BypassWindowManagerHint) {
   setFocusPolicy(Qt::StrongFocus);
+  OverlayDialogs::install();
   connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &OverlayPanel::onFocusWindowChanged);
 }
 
@@ -19,9 +23,6 @@ void OverlayPanel::present(const QRect& geometry) {
   setGeometry(geometry);
   show();
   raise();
-  // Without a window manager nobody hands an override-redirect window the focus: Qt sets the X
-  // input focus itself once the window is mapped.
-  activateWindow();
 }
 
 void OverlayPanel::setCornerRadius(int radius) {
@@ -32,6 +33,8 @@ void OverlayPanel::setCornerRadius(int radius) {
 void OverlayPanel::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   m_hadFocus = false;
+  // The window exists by its first show, which its keeper still sees.
+  KeyboardKeeper::of(windowHandle());
 }
 
 void OverlayPanel::hideEvent(QHideEvent* event) {

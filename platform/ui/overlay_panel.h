@@ -7,9 +7,11 @@
 //
 // On X11 it is an override-redirect window like the chat panel: no window manager places,
 // decorates or focuses it, so it is placed by its owner, stacked above the windows mapped before
-// it, and given the X input focus explicitly when it is shown. Once it has had the focus, it
-// reports the moment the focus goes to a window that is not its own (another program's, or
-// another window of this program); windows it opens itself (menus, popups) stay its own.
+// it, and given the X input focus explicitly when it is shown and when it is pressed. When it is
+// hidden while it holds the keyboard (Escape, its content closing it), the keyboard goes back to
+// the window it took it from. Once it has had the focus, it reports the moment the focus goes to
+// a window that is not its own (another program's, or another window of this program); windows it
+// opens itself (menus, popups, dialogs) stay its own.
 //
 // GUI thread only.
 #pragma once

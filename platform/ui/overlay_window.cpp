@@ -1,16 +1,20 @@
 #include "platform/ui/overlay_window.h"
 
-#include <xcb/xcb.h>
-#include <QGuiApplication>
-#include <QMouseEvent>
+#include <QApplication>
 #include <QPainterPath>
 #include <QRegion>
+#include <QWindow>
+
+#include "platform/ui/keyboard_focus.h"
+#include "platform/ui/overlay_dialogs.h"
 
 namespace tessra::platform {
 
 OverlayWindow::OverlayWindow(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                          Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint) {}
+                          Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint) {
+  OverlayDialogs::install();
+}
 
 void OverlayWindow::setRoundedCorners(int radius, unsigned corners) {
   m_radius = std::max(0, radius);
@@ -25,35 +29,42 @@ void OverlayWindow::showAndFocus() {
 }
 
 void OverlayWindow::takeInputFocus() {
-  if (!isVisible()) return;
-  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  if (x11 == nullptr || x11->connection() == nullptr) {
-    activateWindow();
-    return;
-  }
-  // The window was mapped by the request before this one on the same connection, so the server
-  // finds it viewable.
-  xcb_set_input_focus(x11->connection(), XCB_INPUT_FOCUS_PARENT, static_cast<xcb_window_t>(winId()),
-                      XCB_CURRENT_TIME);
-  xcb_flush(x11->connection());
+  if (isVisible()) giveKeyboard(windowHandle());
+}
+
+void OverlayWindow::setTakesFocusOnPress(bool takes) {
+  m_takesFocusOnPress = takes;
+  updateKeeper();
+}
+
+void OverlayWindow::setTakesFocusOnShow(bool takes) {
+  m_takesFocusOnShow = takes;
+  updateKeeper();
 }
 
 void OverlayWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   raise();
-  // The show event comes before the window is mapped: take the focus once it is.
-  if (m_takesFocusOnShow)
-    QMetaObject::invokeMethod(this, &OverlayWindow::takeInputFocus, Qt::QueuedConnection);
+  // The window exists by its first show, which its keeper still sees.
+  updateKeeper();
+  // Hidden and shown again before the program has read the server's news of the focus going, the
+  // window never stopped being Qt's focus window, so its widgets, made inactive by the hide, are
+  // never told they are active again (no focus widget, no shortcut): they are told here.
+  if (QGuiApplication::focusWindow() == windowHandle() && QApplication::activeWindow() != this)
+    QApplication::setActiveWindow(this);
+}
+
+void OverlayWindow::updateKeeper() {
+  QWindow* window = windowHandle();
+  if (window == nullptr) return;
+  KeyboardKeeper& keeper = KeyboardKeeper::of(window);
+  keeper.setTakesOnShow(m_takesFocusOnShow);
+  keeper.setTakesOnPress(m_takesFocusOnPress);
 }
 
 void OverlayWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   updateShape();
-}
-
-void OverlayWindow::mousePressEvent(QMouseEvent* event) {
-  if (m_takesFocusOnPress && !isActiveWindow()) takeInputFocus();
-  QWidget::mousePressEvent(event);
 }
 
 void OverlayWindow::updateShape() {

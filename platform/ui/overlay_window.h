@@ -4,7 +4,9 @@
 // The window manager does not manage it (X11 override-redirect): no frame, no taskbar entry, no
 // move by the manager, and it shows on every workspace because it belongs to none. Nobody gives
 // such a window the keyboard, so it takes the input focus itself when it is shown and when it is
-// pressed. Corners are rounded with a window shape, which needs no compositor.
+// pressed anywhere, on any of its widgets, and hands it back as it goes (`KeyboardKeeper`).
+// Dialogs opened while it is on screen stand above it (platform/ui/overlay_dialogs.h). Corners
+// are rounded with a window shape, which needs no compositor.
 //
 //   auto* window = new OverlayWindow;
 //   window->setRoundedCorners(16, OverlayWindow::topLeft | OverlayWindow::bottomLeft);
@@ -31,26 +33,25 @@ class OverlayWindow : public QWidget {
   void setRoundedCorners(int radius, unsigned corners = kAllCorners);
   int cornerRadius() const { return m_radius; }
 
-  // Whether a press inside takes the input focus (on by default; the side button keeps it off,
-  // so that clicking it leaves the focus where it was).
-  void setTakesFocusOnPress(bool takes) { m_takesFocusOnPress = takes; }
+  // Whether a press anywhere inside takes the input focus (on by default; the side button keeps
+  // it off, so that clicking it leaves the focus where it was).
+  void setTakesFocusOnPress(bool takes);
   // Whether showing takes the input focus (on by default).
-  void setTakesFocusOnShow(bool takes) { m_takesFocusOnShow = takes; }
+  void setTakesFocusOnShow(bool takes);
 
   // Shows the window on top and gives it the input focus.
   void showAndFocus();
-  // Gives the shown window the input focus now. The request carries the server's current time,
-  // so a focus change the program has not heard of yet (the focused window of another client
-  // went away) cannot make the server ignore it.
+  // Gives the shown window the input focus now (`platform::giveKeyboard`).
   void takeInputFocus();
 
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
 
  private:
   void updateShape();
+  // Hands the focus settings to the window's `KeyboardKeeper` once the window exists.
+  void updateKeeper();
 
   int m_radius = 0;
   unsigned m_corners = kAllCorners;

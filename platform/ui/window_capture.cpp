@@ -2,6 +2,7 @@
 
 #include <xcb/composite.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/foundation/logger.h"
@@ -102,6 +103,9 @@ std::optional<QImage> captureScreen(xcb_connection_t* c, std::span<const xcb_win
   const xcb_window_t root = x11::rootWindow(c);
   const std::optional<Geometry> size = geometry(c, root);
   if (!size) return std::nullopt;
+  // Unmapping the window that has the keyboard drops the focus to the root: it is given back.
+  const x11::Reply<xcb_get_input_focus_reply_t> focus(
+      xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
   std::vector<xcb_window_t> unmapped;
   for (xcb_window_t window : hidden) {
     if (!isMapped(c, window)) continue;
@@ -112,6 +116,12 @@ std::optional<QImage> captureScreen(xcb_connection_t* c, std::span<const xcb_win
   // requests in order.
   std::optional<QImage> image = readImage(c, root, size->width, size->height);
   for (xcb_window_t window : unmapped) xcb_map_window(c, window);
+  if (focus && std::ranges::find(unmapped, focus->focus) != unmapped.end()) {
+    // A window the manager maps again is not viewable yet and refuses the focus: that error is
+    // dropped here, and the manager focuses the window it maps.
+    x11::Reply<xcb_generic_error_t>(xcb_request_check(
+        c, xcb_set_input_focus_checked(c, focus->revert_to, focus->focus, XCB_CURRENT_TIME)));
+  }
   xcb_flush(c);
   return image;
 }

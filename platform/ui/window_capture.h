@@ -6,7 +6,8 @@
 // A window that a compositor redirects gives its own pixels even where others cover it (through
 // its Composite pixmap); otherwise the screen's pixels inside its area are read. The screen
 // capture leaves out the windows it is given: they are unmapped for the grab and mapped again at
-// once, where they were, without any animation. Images are opaque RGB32. GUI thread only.
+// once, where they were, without any animation, and the one that had the keyboard has it again.
+// Images are opaque RGB32. GUI thread only.
 #pragma once
 
 #include <xcb/xcb.h>

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/keyboard_focus.h"
 #include "platform/ui/window_list.h"
 #include "platform/ui/x11_properties.h"
 
@@ -172,12 +173,21 @@ TEST(WindowCapture, EntireScreenShowsWhatLiesUnderOurWindows) {
   };
   ASSERT_TRUE(QTest::qWaitFor(panelShows, 5000));
   EXPECT_EQ(captureScreen()->size(), QSize(1920, 1080));
+  const auto inputFocus = [] {
+    xcb_connection_t* c = x11::connection();
+    const x11::Reply<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    return focus ? focus->focus : XCB_NONE;
+  };
+  giveKeyboard(panel.windowHandle());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return inputFocus() == ours; }, 5000));
 
   const std::optional<QImage> without = captureScreen(std::span(&ours, 1));
   ASSERT_TRUE(without);
   EXPECT_EQ(without->pixel(1500, 800), rgb(kRed));
   EXPECT_EQ(without->pixel(1410, 710), rgb(kRed));
   EXPECT_TRUE(panel.isVisible());
+  EXPECT_EQ(inputFocus(), ours) << "the keyboard is where it was";
   EXPECT_TRUE(QTest::qWaitFor(panelShows, 5000)) << "mapped again where it was";
 }
 

@@ -1,0 +1,64 @@
+// The keyboard among the program's windows on X11.
+//
+// No window manager gives an override-redirect window (the floating panel, the small panels it
+// opens, dialogs shown above them) the keyboard, and when such a window goes while it has the
+// input focus, the server drops the focus to the root, where a window manager hands it to some
+// other program and without one no key reaches anyone. So the program takes the keyboard for these
+// windows itself, when they are shown and when they are pressed, and hands it back to the window
+// it came from before they go.
+//
+//   KeyboardKeeper::of(panel->windowHandle());  // from now on, at each show, press and hide
+//   platform::giveKeyboard(panel->windowHandle());  // once, now
+//
+// GUI thread only.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWindow>
+
+namespace tessra::platform {
+
+// Whether the window bypasses the window manager (X11 override-redirect).
+bool bypassesWindowManager(const QWindow& window);
+
+// Gives the shown `window` the keyboard now. An override-redirect window gets the X input focus
+// stamped with the server's current time, so a focus change the program has not heard of yet (a
+// window that had the focus went away) cannot make the server ignore the request; a managed
+// window is activated through the window manager.
+void giveKeyboard(QWindow* window);
+
+// Keeps the keyboard of one window. Once the window is shown (and mapped), it takes the keyboard;
+// a press of any mouse button anywhere in it, on any of its widgets, takes it when the window
+// lacks it, as a window manager does for the windows it manages. When the window is hidden while
+// it holds the keyboard, the keyboard goes back to the program's window it was taken from, if that
+// one is still shown, before this one is unmapped, so the server never drops it to the root. A
+// window the user left for another window leaves the keyboard where the user put it.
+class KeyboardKeeper final : public QObject {
+  Q_OBJECT
+
+ public:
+  // The keeper of `window`, made on first use; it lives as long as the window. Made while the
+  // window is hidden or being shown, it sees that show.
+  static KeyboardKeeper& of(QWindow* window);
+
+  // Whether showing the window takes the keyboard (on by default).
+  void setTakesOnShow(bool takes) { m_takesOnShow = takes; }
+  // Whether a press in the window takes the keyboard (on by default).
+  void setTakesOnPress(bool takes) { m_takesOnPress = takes; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  explicit KeyboardKeeper(QWindow* window);
+  void visibilityChanged(bool visible);
+
+  QWindow* m_window;
+  // The window that had the keyboard when this one was shown.
+  QPointer<QWindow> m_lender;
+  bool m_takesOnShow = true;
+  bool m_takesOnPress = true;
+};
+
+}  // namespace tessra::platform
