@@ -25,6 +25,12 @@ WayOut bySignal(const char* name, int signalNumber) {
   return {name, [signalNumber](RunningProgram& program) { return program.quitWith(signalNumber); }};
 }
 
+// The keys in the panel, which has the keyboard once it is shown.
+const WayOut kCtrlQ{"Ctrl+Q", [](RunningProgram& program) {
+                      testing::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+q")});
+                      return program.waitForExit();
+                    }};
+
 // A right click on the icon in the tray opens its menu, whose last entry is Quit.
 int quitFromTheTray(RunningProgram& program) {
   const QRect icon = testing::windowFrame(program.trayIcon());
@@ -56,12 +62,12 @@ void expectEachExitsZero(const std::vector<WayOut>& ways) {
 
 TEST(DesktopQuitTest, EveryWayOutWithTheTrayRunningExitsZero) {
   expectEachExitsZero({bySignal("SIGTERM", SIGTERM), bySignal("SIGINT", SIGINT),
-                       bySignal("SIGHUP", SIGHUP), kTrayQuit});
+                       bySignal("SIGHUP", SIGHUP), kCtrlQ, kTrayQuit});
 }
 
 TEST(DesktopQuitTest, WithoutATrayEveryWayOutExitsZero) {
   testing::TestDesktop::current().stopTray();
-  expectEachExitsZero({bySignal("SIGTERM", SIGTERM)});
+  expectEachExitsZero({bySignal("SIGTERM", SIGTERM), kCtrlQ});
 }
 
 }  // namespace
