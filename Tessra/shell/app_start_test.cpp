@@ -1,5 +1,5 @@
-// The program as the user starts it on a desktop with a tray: its first show and its start at
-// login, which keeps the signals it has not sent.
+// The program as the user starts it on a desktop with a tray: its first show, its start at login,
+// which keeps the signals it has not sent, and its place in the work area.
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
@@ -76,6 +76,22 @@ TEST_F(AppStartTest, AtLoginNoPanelAndEveryQuitKeepsTheUnsentSignals) {
     EXPECT_NE(telemetryCache().find("\"ping\""), std::string::npos) << telemetryCache();
     std::filesystem::remove(m_tessra.cacheFolder() / "telemetrysignalcache");
   }
+}
+
+TEST_F(AppStartTest, ThePanelStandsInTheWorkAreaAndFollowsIt) {
+  auto& desktop = testing::TestDesktop::current();
+  m_tessra.start();
+  const QString panel = m_tessra.waitForWindow(QStringLiteral("Tessra"));
+  ASSERT_FALSE(panel.isEmpty());
+  const int workAreaBottom = 1080 - testing::TestDesktop::kTrayHeight;
+  ASSERT_EVENTUALLY_EQ(testing::windowFrame(panel).bottom() + 1, workAreaBottom, kStartMs);
+  EXPECT_EQ(testing::windowFrame(panel).top(), 0);
+
+  desktop.stopTray();
+  ASSERT_EVENTUALLY_EQ(testing::windowFrame(panel).bottom() + 1, 1080, kStartMs);
+  desktop.startTray();
+  ASSERT_EVENTUALLY_EQ(testing::windowFrame(panel).bottom() + 1, workAreaBottom, kStartMs);
+  EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
 }
 
 }  // namespace
