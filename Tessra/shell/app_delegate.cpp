@@ -211,6 +211,15 @@ void AppDelegate::showFloatingWindow() {
   m_showTimer.start();
 }
 
+void AppDelegate::reopen() {
+  if (m_onboarding && m_onboarding->isVisible()) {
+    m_onboarding->raise();
+    m_onboarding->activateWindow();
+    return;
+  }
+  showFloatingWindow();
+}
+
 void AppDelegate::closeSidebar() {
   if (m_floatingWindow && m_floatingWindow->isPanelShown()) m_floatingWindow->close();
 }
@@ -283,6 +292,7 @@ void AppDelegate::showAlertToCloseTheApp() {
 void AppDelegate::relaunch() {
   QStringList arguments = QCoreApplication::arguments().mid(1);
   arguments.removeAll(login_launch::kArgument.toString());
+  emit relaunching();
   if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments))
     platform::logError("Could not start Tessra again; quitting anyway");
   quitApp();

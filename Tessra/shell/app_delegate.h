@@ -84,6 +84,9 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   void toggleFloatingWindow();
   // Shows the panel after the 0.1 s show timer; creates it on first use.
   void showFloatingWindow();
+  // A later start of the program asked for it: raises the onboarding while it stands, else
+  // shows the panel.
+  void reopen();
   // Closes the panel when it is shown.
   void closeSidebar();
   // The interface language changed: offers a restart on the active window, when there is one.
@@ -117,6 +120,9 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
  signals:
   // The language-change alert was put up on `window`.
   void languageAlertShown(QWidget* window);
+  // The new copy is about to start: whatever would make it a later start of this one (the
+  // session's one-copy name) must be given up now.
+  void relaunching();
 
  private:
   // Toggles the panel on the key-down of `openTessraGlobal`.

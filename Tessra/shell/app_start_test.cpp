@@ -1,5 +1,5 @@
 // The program as the user starts it on a desktop with a tray: its first show, its start at login,
-// which keeps the signals it has not sent, and its place in the work area.
+// which keeps the signals it has not sent, its place in the work area and its one copy per session.
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
@@ -76,6 +76,26 @@ TEST_F(AppStartTest, AtLoginNoPanelAndEveryQuitKeepsTheUnsentSignals) {
     EXPECT_NE(telemetryCache().find("\"ping\""), std::string::npos) << telemetryCache();
     std::filesystem::remove(m_tessra.cacheFolder() / "telemetrysignalcache");
   }
+}
+
+TEST_F(AppStartTest, ASecondStartShowsTheFirstCopysPanelAndEnds) {
+  m_tessra.start({QStringLiteral("--login-item")});
+  ASSERT_FALSE(m_tessra.waitForWindow(QStringLiteral("Tessra Button")).isEmpty());
+
+  // At login the second copy only ends: the first stays as it was.
+  RunningProgram atLogin(QStringLiteral(TESSRA_BINARY), m_home.path());
+  atLogin.start({QStringLiteral("--login-item")});
+  EXPECT_EQ(atLogin.waitForExit(), 0);
+  QTest::qWait(800);
+  EXPECT_TRUE(m_tessra.windows(QStringLiteral("Tessra")).isEmpty());
+
+  RunningProgram second(QStringLiteral(TESSRA_BINARY), m_home.path());
+  second.start();
+  EXPECT_EQ(second.waitForExit(), 0);
+  EXPECT_FALSE(m_tessra.waitForWindow(QStringLiteral("Tessra")).isEmpty());
+  ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kStartMs);
+  EXPECT_TRUE(m_tessra.isRunning());
+  EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
 }
 
 TEST_F(AppStartTest, ThePanelStandsInTheWorkAreaAndFollowsIt) {
