@@ -1,4 +1,5 @@
 // Tessra's entry: a tray program on X11 whose floating chat panel slides in from a screen edge.
+#include <unistd.h>
 #include <QApplication>
 #include <QSessionManager>
 
@@ -16,6 +17,18 @@
 #include "platform/ui/quit_signals.h"
 #include "platform/ui/single_instance.h"
 #include "platform/ui/x11_connection.h"
+
+namespace {
+
+// The embedded browser refuses to start its sandbox as root and ends the whole program with it;
+// as root it runs without one. Read when the browser starts, so set before anything shows a page.
+void allowTheBrowserToRunAsRoot() {
+  if (::geteuid() != 0) return;
+  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  tessra::platform::logInfo("Running as root: the embedded browser runs without its sandbox");
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace tessra;
@@ -45,6 +58,7 @@ int main(int argc, char** argv) {
     manager.setRestartHint(QSessionManager::RestartNever);
   });
 
+  allowTheBrowserToRunAsRoot();
   // The program lives in the tray: closing a window never ends it.
   QApplication::setQuitOnLastWindowClosed(false);
   applyDarkAppearance(app);

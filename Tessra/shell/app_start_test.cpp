@@ -1,12 +1,16 @@
 // The program as the user starts it on a desktop with a tray: its first show, its start at login,
-// which keeps the signals it has not sent, its place in the work area and its one copy per session.
+// which keeps the signals it has not sent, its place in the work area, its one copy per session and
+// its start as root.
+#include <unistd.h>
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "testing/http_server.h"
 #include "testing/qt_wait.h"
@@ -20,6 +24,25 @@ namespace {
 using testing::RunningProgram;
 
 constexpr int kStartMs = 20000;
+
+// Whether the program has started a helper process of its embedded browser.
+bool browserHelperRuns(qint64 pid) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // "pid (comm) state ppid ...": the name may hold spaces, the parent follows its ")".
+    std::istringstream fields(line.substr(line.rfind(')') + 1));
+    std::string state;
+    qint64 parent = 0;
+    if (!(fields >> state >> parent) || parent != pid) continue;
+    std::ifstream commandLine(entry.path() / "cmdline");
+    const std::string command{std::istreambuf_iterator<char>(commandLine), {}};
+    if (command.find("QtWebEngineProcess") != std::string::npos) return true;
+  }
+  return false;
+}
 
 class AppStartTest : public ::testing::Test {
  protected:
@@ -95,6 +118,19 @@ TEST_F(AppStartTest, ASecondStartShowsTheFirstCopysPanelAndEnds) {
   EXPECT_FALSE(m_tessra.waitForWindow(QStringLiteral("Tessra")).isEmpty());
   ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kStartMs);
   EXPECT_TRUE(m_tessra.isRunning());
+  EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
+}
+
+TEST_F(AppStartTest, AsRootThePanelShowsItsPageWithoutTheBrowsersSandbox) {
+  if (::geteuid() != 0) GTEST_SKIP() << "the test runs as root only";
+  // The program decides it, not the test session.
+  m_tessra.setEnvironment(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), std::nullopt);
+  m_tessra.start();
+  ASSERT_FALSE(m_tessra.waitForWindow(QStringLiteral("Tessra")).isEmpty());
+  // A browser that refuses root ends the program before it starts a helper.
+  ASSERT_EVENTUALLY(browserHelperRuns(m_tessra.pid()) || !m_tessra.isRunning(), kStartMs);
+  EXPECT_TRUE(m_tessra.isRunning()) << m_tessra.log().toStdString();
+  EXPECT_EQ(m_tessra.log().count(QStringLiteral("runs without its sandbox")), 1);
   EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
 }
 
