@@ -1,6 +1,6 @@
 // The program as the user starts it on a desktop with a tray: its first show, its start at login,
-// which keeps the signals it has not sent, its place in the work area, its one copy per session and
-// its start as root.
+// its one copy per session, its start as root, its place in the work area and its telemetry
+// cache, which outlives an abnormal end.
 #include <unistd.h>
 #include <QElapsedTimer>
 
@@ -47,6 +47,14 @@ bool browserHelperRuns(qint64 pid) {
 class AppStartTest : public ::testing::Test {
  protected:
   std::string telemetryCache() const { return m_home.read("cache/TessraAI/telemetrysignalcache"); }
+  // The types of the signals in the cache file, in its order.
+  std::vector<std::string> cachedSignalTypes() const {
+    const auto list = nlohmann::json::parse(telemetryCache(), nullptr, false);
+    std::vector<std::string> types;
+    if (!list.is_array()) return types;
+    for (const auto& signal : list) types.push_back(signal.value("type", ""));
+    return types;
+  }
 
   tessra::testing::TempDir m_home;
   RunningProgram m_tessra{QStringLiteral(TESSRA_BINARY), m_home.path()};
@@ -99,6 +107,18 @@ TEST_F(AppStartTest, AtLoginNoPanelAndEveryQuitKeepsTheUnsentSignals) {
     EXPECT_NE(telemetryCache().find("\"ping\""), std::string::npos) << telemetryCache();
     std::filesystem::remove(m_tessra.cacheFolder() / "telemetrysignalcache");
   }
+}
+
+TEST_F(AppStartTest, AKilledProgramKeepsEverySignalItHadNotSent) {
+  // A signal left from the run before, and no collector to send it to.
+  m_home.write("cache/TessraAI/telemetrysignalcache",
+               R"([{"appID":"4B1E9D27-6A3C-4F58-9E02-7C5DA13B86F4","clientUser":"x",)"
+               R"("isTestMode":"false","payload":[],"receivedAt":700000000,)"
+               R"("sessionID":"s","type":"earlier"}])");
+  m_tessra.start({QStringLiteral("--login-item")});
+  ASSERT_EVENTUALLY(cachedSignalTypes() == std::vector<std::string>({"earlier", "ping"}), kStartMs);
+  EXPECT_EQ(m_tessra.quitWith(SIGKILL), -1);
+  EXPECT_EQ(cachedSignalTypes(), std::vector<std::string>({"earlier", "ping"}));
 }
 
 TEST_F(AppStartTest, ASecondStartShowsTheFirstCopysPanelAndEnds) {
