@@ -116,6 +116,8 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
 
   // The identifier of the update notification.
   static constexpr const char* kUpdateNotification = "UpdateCheck";
+  // The identifier of the notification that another program holds the global shortcut.
+  static constexpr const char* kShortcutTakenNotification = "GlobalShortcutTaken";
 
  signals:
   // The language-change alert was put up on `window`.
@@ -125,8 +127,12 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   void relaunching();
 
  private:
-  // Toggles the panel on the key-down of `openTessraGlobal`.
+  // Toggles the panel on the key-down of `openTessraGlobal`; tells the user when another
+  // program holds it.
   void registerGlobalShortcut();
+  // Shows the panel's notice of the held shortcut while no desktop notification could tell it
+  // and the shortcut is still held elsewhere; takes it away otherwise.
+  void updateShortcutNotice();
   void setUpTelemetry();
   void displayConfigurationChanged();
   void didChangeScreenNotification();
@@ -142,6 +148,9 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   QTimer m_telemetryTimer;
   QTimer m_showTimer;
   bool m_setUp = false;
+  // The desktop could not show the notification of the held shortcut, and the user has not
+  // dismissed the panel's notice yet.
+  bool m_shortcutNoticeDue = false;
   std::vector<platform::NotificationCenter::ObserverToken> m_observers;
 };
 
