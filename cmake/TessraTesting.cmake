@@ -1,5 +1,5 @@
-# tessra_add_test(NAME name LABEL label [GUI | OFFSCREEN | DESKTOP] [DISPLAY_LOCK] SOURCES ...
-#                 LIBRARIES ...)
+# tessra_add_test(NAME name LABEL label [GUI | OFFSCREEN | DESKTOP] [DISPLAY_LOCK] [LOCKS ...]
+#                 SOURCES ... LIBRARIES ...)
 # Builds one GoogleTest executable and registers each of its cases with CTest under the label.
 #   GUI           the cases run inside a QApplication on the session's X display
 #   OFFSCREEN     the cases run inside a QApplication on Qt's offscreen platform, so frames and
@@ -9,8 +9,12 @@
 #                 runs; the built program is TESSRA_BINARY
 #   DISPLAY_LOCK  the cases need the keyboard focus, synthetic input or a global grab, so they
 #                 run alone: any other window test could take the focus or a key half way
+#   LOCKS         what else of the session the cases change and other tests read (`api_key`:
+#                 the program's API key in the session's keyring); no two tests that hold one
+#                 lock run at once
 function(tessra_add_test)
-  cmake_parse_arguments(ARG "GUI;OFFSCREEN;DESKTOP;DISPLAY_LOCK" "NAME;LABEL" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;OFFSCREEN;DESKTOP;DISPLAY_LOCK" "NAME;LABEL" "SOURCES;LIBRARIES;LOCKS"
+                        ${ARGN})
   if(NOT TESSRA_BUILD_TESTS)
     return()
   endif()
@@ -30,8 +34,13 @@ function(tessra_add_test)
     set_target_properties(${ARG_NAME} PROPERTIES AUTOMOC ON)
   endif()
   set(properties LABELS ${ARG_LABEL})
+  set(locks ${ARG_LOCKS})
   if(ARG_DISPLAY_LOCK)
-    list(APPEND properties RESOURCE_LOCK display RUN_SERIAL TRUE)
+    list(APPEND locks display)
+    list(APPEND properties RUN_SERIAL TRUE)
+  endif()
+  if(locks)
+    list(APPEND properties RESOURCE_LOCK "${locks}")
   endif()
   # A whole program with its browser processes keeps about two cores busy.
   if(ARG_DESKTOP)

@@ -245,6 +245,14 @@ TEST(MenuItemShortcut, ShowsTheNamesShortcutAndFollowsItsChangesUntilUnbound) {
       QTest::qWaitFor([&] { return item.shortcut() == QKeySequence(Qt::ALT | Qt::Key_F5); }));
   EXPECT_EQ(changes, 1);
 
+  // A combination another program holds would do nothing: the item shows none.
+  FakeKeyboard keyboard;
+  FakeKeyboard::ForeignGrab foreign(keyboard.keycode("FK08"),
+                                    XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT);
+  name.setShortcut(Shortcut(Key::f8, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return changes == 2; }));
+  EXPECT_TRUE(item.shortcut().isEmpty());
+
   setShortcut(&item, std::nullopt);
   EXPECT_TRUE(item.shortcut().isEmpty());
   name.setShortcut(Shortcut(Key::f6, Qt::AltModifier));

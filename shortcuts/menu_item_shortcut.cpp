@@ -14,7 +14,11 @@ namespace {
 constexpr const char* kBindingName = "tessra-shortcut-binding";
 
 void showShortcut(QAction* item, const std::optional<Shortcut>& shortcut) {
-  item->setShortcut(shortcut ? shortcut->keySequence() : QKeySequence());
+  // A combination another program holds does nothing here: never shown as if it did. While a
+  // recorder pauses the grabs, the program's own still count.
+  const bool held =
+      shortcut && (GlobalShortcuts::isRegistered(*shortcut) || GlobalShortcuts::isPaused());
+  item->setShortcut(held ? shortcut->keySequence() : QKeySequence());
 }
 
 // Follows one name for one action; a child of the action, so it goes with it.

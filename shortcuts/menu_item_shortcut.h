@@ -6,8 +6,9 @@
 //   setShortcut(open, std::nullopt);         // unbound: no shortcut shown, changes ignored
 //
 // The action only shows the combination: the global shortcut does the work, so the action's own
-// shortcut is limited to its widget and never fires elsewhere. The binding belongs to the action
-// and goes with it. GUI thread only.
+// shortcut is limited to its widget and never fires elsewhere. A combination the program does not
+// hold (another program grabbed it) is not shown. The binding belongs to the action and goes with
+// it. GUI thread only.
 #pragma once
 
 #include <optional>

@@ -78,25 +78,37 @@ std::size_t SignalCache::count() const {
   return m_cachedSignals.size();
 }
 
+bool SignalCache::save(std::span<const SignalPostBody> alsoUnsent) {
+  std::unique_lock lock(m_mutex);
+  return writeLocked(lock, alsoUnsent).has_value();
+}
+
 void SignalCache::backupCache() {
   std::unique_lock lock(m_mutex);
   const auto count = m_cachedSignals.size();
-  std::string data;
+  const auto size = writeLocked(lock, {});
+  if (!size) return;
+  m_cachedSignals.clear();
+  lock.unlock();
+  log(LogHandler::LogLevel::info, "Saved Telemetry cache " + std::to_string(*size) + " bytes of " +
+                                      std::to_string(count) + " signals");
+}
+
+std::optional<std::size_t> SignalCache::writeLocked(std::unique_lock<std::mutex>& lock,
+                                                    std::span<const SignalPostBody> alsoUnsent) {
   try {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& signal : m_cachedSignals) list.push_back(signal);
-    data = platform::encodeJson(list);
+    for (const auto& signal : alsoUnsent) list.push_back(signal);
+    const std::string data = platform::encodeJson(list);
     platform::writeFileAtomically(m_fileURL, data, {.createFolders = true});
+    return data.size();
   } catch (const std::exception& e) {
     lock.unlock();
     log(LogHandler::LogLevel::error, "Error saving Telemetry cache");
     log(LogHandler::LogLevel::error, e.what());
-    return;
+    return std::nullopt;
   }
-  m_cachedSignals.clear();
-  lock.unlock();
-  log(LogHandler::LogLevel::info, "Saved Telemetry cache " + std::to_string(data.size()) +
-                                      " bytes of " + std::to_string(count) + " signals");
 }
 
 void SignalCache::loadCachedSignals() {
@@ -106,9 +118,6 @@ void SignalCache::loadCachedSignals() {
   if (!in) return;
   const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   in.close();
-  // Gone before it is decoded, so a file that cannot be read never comes back at every start.
-  std::error_code ignored;
-  std::filesystem::remove(m_fileURL, ignored);
 
   nlohmann::json list;
   try {

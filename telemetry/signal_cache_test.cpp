@@ -107,17 +107,30 @@ TEST_F(SignalCacheTest, SavesTheListInTheCacheEncodingAndEmptiesIt) {
             1);
 }
 
-TEST_F(SignalCacheTest, NextStartLoadsTheSavedSignalsAndDeletesTheFile) {
+TEST_F(SignalCacheTest, NextStartLoadsTheSavedSignalsAndKeepsTheFileUntilTheNextSave) {
   {
     SignalCache cache(std::nullopt, file());
     cache.push(signalsNumbered(0, 3));
     cache.backupCache();
   }
+  const std::string saved = m_dir.read("caches/TessraAI/telemetrysignalcache");
   SignalCache cache(recordingHandler(), file());
   EXPECT_TRUE(logged("INFO Loading Telemetry cache from: file://" + file().string()));
   EXPECT_TRUE(logged("INFO Loaded 3 signals"));
-  EXPECT_FALSE(std::filesystem::exists(file()));
+  // A crash before the signals leave must not lose them.
+  EXPECT_EQ(m_dir.read("caches/TessraAI/telemetrysignalcache"), saved);
   EXPECT_EQ(cache.pop(), signalsNumbered(0, 3));
+}
+
+TEST_F(SignalCacheTest, ASaveWritesTheListAndTheSignalsInFlightAndKeepsTheList) {
+  SignalCache cache(std::nullopt, file());
+  cache.push(signalsNumbered(0, 2));
+  const auto inFlight = signalsNumbered(2, 4);
+  ASSERT_TRUE(cache.save(inFlight));
+  EXPECT_EQ(cache.count(), 2u);
+  EXPECT_EQ(platform::decodeJson<std::vector<SignalPostBody>>(
+                m_dir.read("caches/TessraAI/telemetrysignalcache")),
+            signalsNumbered(0, 4));
 }
 
 TEST_F(SignalCacheTest, AnEmptyListIsSavedAsAnEmptyArrayAndLoadsNothing) {
@@ -131,7 +144,7 @@ TEST_F(SignalCacheTest, AnEmptyListIsSavedAsAnEmptyArrayAndLoadsNothing) {
   EXPECT_EQ(cache.count(), 0u);
 }
 
-TEST_F(SignalCacheTest, ACorruptFileLoadsWhatCanBeReadAndIsDeleted) {
+TEST_F(SignalCacheTest, ACorruptFileLoadsWhatCanBeReadAndStaysUntilReplaced) {
   const auto good = platform::encodeJson(nlohmann::json(signalNumber(1)));
   const struct {
     std::string content;
@@ -149,7 +162,13 @@ TEST_F(SignalCacheTest, ACorruptFileLoadsWhatCanBeReadAndIsDeleted) {
     m_dir.write("caches/TessraAI/telemetrysignalcache", c.content);
     SignalCache cache(std::nullopt, file());
     EXPECT_EQ(cache.count(), c.loaded) << c.content;
-    EXPECT_FALSE(std::filesystem::exists(file())) << c.content;
+    EXPECT_EQ(m_dir.read("caches/TessraAI/telemetrysignalcache"), c.content);
+    ASSERT_TRUE(cache.save());
+    EXPECT_EQ(platform::decodeJson<std::vector<SignalPostBody>>(
+                  m_dir.read("caches/TessraAI/telemetrysignalcache"))
+                  .size(),
+              c.loaded)
+        << c.content;
   }
 }
 

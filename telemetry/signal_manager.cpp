@@ -83,7 +83,10 @@ void SignalManager::buildNextPending() {
   ++m_building;
   lock.unlock();
 
-  build(signal);
+  if (auto record = build(signal)) {
+    m_signalCache.push(std::move(*record));
+    saveCache();
+  }
 
   lock.lock();
   --m_building;
@@ -91,7 +94,7 @@ void SignalManager::buildNextPending() {
   m_buildsEnded.notify_all();
 }
 
-void SignalManager::build(const PendingSignal& signal) {
+std::optional<SignalPostBody> SignalManager::build(const PendingSignal& signal) {
   std::optional<SignalPostBody> record;
   try {
     record = makeSignalPostBody(signal.signalType, signal.clientUser, signal.floatValue,
@@ -99,9 +102,19 @@ void SignalManager::build(const PendingSignal& signal) {
   } catch (const std::exception& e) {
     log(Level::error, "The signal \"" + signal.signalType + "\" could not be built: " + e.what());
   }
-  if (!record) return;
-  log(Level::debug, "Process signal: " + dump(*record));
-  m_signalCache.push(std::move(*record));
+  if (record) log(Level::debug, "Process signal: " + dump(*record));
+  return record;
+}
+
+void SignalManager::saveCache() {
+  std::lock_guard saving(m_saveMutex);
+  std::vector<SignalPostBody> inFlight;
+  {
+    std::lock_guard lock(m_mutex);
+    for (const auto& [id, batch] : m_inFlight)
+      inFlight.insert(inFlight.end(), batch.begin(), batch.end());
+  }
+  (void)m_signalCache.save(inFlight);
 }
 
 void SignalManager::checkForSignalsAndSend() {
@@ -159,6 +172,7 @@ void SignalManager::post(std::uint64_t batchID) {
     body = platform::encodeJson(list);
   } catch (const std::exception& e) {
     takeInFlight(batchID);
+    saveCache();
     log(Level::error,
         std::string("A batch of signals could not be encoded and is dropped: ") + e.what());
     return;
@@ -218,23 +232,33 @@ void SignalManager::complete(std::uint64_t batchID, const std::optional<int>& st
       return;
     }
   }
+  // Delivered: the file no longer keeps it.
+  saveCache();
   if (body) log(Level::debug, platform::sanitizeUtf8(*body));
 }
 
 void SignalManager::appWillTerminate() {
   log(Level::debug, "appWillTerminate()");
   std::deque<PendingSignal> pending;
-  std::vector<std::vector<SignalPostBody>> inFlight;
   {
     std::unique_lock lock(m_mutex);
     pending = std::exchange(m_pending, {});
     if (!m_buildsEnded.wait_for(lock, kBuildWaitAtQuit, [this] { return m_building == 0; }))
       log(Level::error, "Signals still being built at quit are not cached");
+  }
+  std::vector<SignalPostBody> built;
+  for (const auto& signal : pending)
+    if (auto record = build(signal)) built.push_back(std::move(*record));
+  // No save of an older state may land after this one.
+  std::lock_guard saving(m_saveMutex);
+  std::vector<std::vector<SignalPostBody>> inFlight;
+  {
+    std::lock_guard lock(m_mutex);
     for (auto& [id, batch] : m_inFlight) inFlight.push_back(std::move(batch));
     m_inFlight.clear();
   }
   for (auto& batch : inFlight) m_signalCache.push(std::move(batch));
-  for (const auto& signal : pending) build(signal);
+  m_signalCache.push(std::move(built));
   m_signalCache.backupCache();
 }
 

@@ -11,7 +11,9 @@
 // collector answered 413) from the front of the queue and posts them as one JSON array to
 // "<collector>/api/v1/apps/<app id>/signals/multiple/". A batch that fails is put back at the
 // back of the queue and tried again on a later tick. Without a collector address nothing is
-// posted: the records stay queued and are cached at quit.
+// posted: the records stay queued. The cache file follows the queue and the batches in flight:
+// it is written again whenever a record is queued or a batch delivered, so that an abnormal end
+// loses nothing that was not yet delivered.
 //
 // Threads: `processSignal` returns at once and builds on the global queue; the timer fires on
 // the global queue; post completions arrive on the URL session's queue; `appWillTerminate` runs
@@ -127,7 +129,10 @@ class SignalManager final : public SignalManageable,
   void start();
   // Builds and queues the oldest pending signal, when one is left.
   void buildNextPending();
-  void build(const PendingSignal& signal);
+  // The signal's record; nothing (logged) when it cannot be built.
+  std::optional<SignalPostBody> build(const PendingSignal& signal);
+  // Writes every signal not yet delivered, queued or in flight, to the cache file.
+  void saveCache();
   // Encodes and posts the batch in flight under `batchID`, unless quitting took it back first.
   void post(std::uint64_t batchID);
   // Removes the batch from those in flight; nothing when quitting or an answer took it first.
@@ -143,6 +148,9 @@ class SignalManager final : public SignalManageable,
   std::unique_ptr<platform::Timer> m_sendTimer;
   platform::NotificationCenter::ObserverToken m_terminateObserver;
 
+  // Held from taking the snapshot of what is unsent to its write, so that the file always ends
+  // with the latest state. Taken before `m_mutex` and the cache's own mutex.
+  std::mutex m_saveMutex;
   // Guards every field below. Taken before the cache's own mutex, never after it.
   mutable std::mutex m_mutex;
   std::condition_variable m_buildsEnded;

@@ -83,6 +83,15 @@ class SignalManagerTest : public ::testing::Test {
         m_dir.read("cache/telemetrysignalcache"));
   }
 
+  // How many signals the cache file holds; nothing while there is no readable file.
+  std::optional<std::size_t> signalsInFile() const {
+    try {
+      return savedCache().size();
+    } catch (const std::exception&) {
+      return std::nullopt;
+    }
+  }
+
   // The lines live as long as the last handler that writes them: a post the manager completes
   // on a worker after the test has ended still logs into them, never into a freed fixture.
   struct LogLines {
@@ -168,7 +177,6 @@ TEST_F(SignalManagerTest, CachedRecordsLeaveAtCreationThenInBatchesOfAtMostOneHu
   writeCache(250);
   auto manager = makeManager();
   EXPECT_TRUE(logged("INFO Loaded 250 signals"));
-  EXPECT_FALSE(std::filesystem::exists(cacheFile()));
 
   ASSERT_TRUE(m_server.waitForRequest(0));
   manager->checkForSignalsAndSend();
@@ -186,6 +194,8 @@ TEST_F(SignalManagerTest, CachedRecordsLeaveAtCreationThenInBatchesOfAtMostOneHu
   EXPECT_EQ(bodyOf(requests[2])[49].at("type"), "cached249");
   EXPECT_TRUE(logged("INFO Sending 100 signals leaving a cache of 150 signals"));
   EXPECT_TRUE(logged("INFO Sending 50 signals leaving a cache of 0 signals"));
+  // Delivered, they leave the file too.
+  EXPECT_TRUE(eventually([&] { return signalsInFile() == 0u; }));
 }
 
 TEST_F(SignalManagerTest, TheTimerSendsEveryIntervalOnItsOwn) {
@@ -246,6 +256,8 @@ TEST_F(SignalManagerTest, RefusedStatusesLogTheirCaseAndPutTheBatchBackBehindNew
       std::lock_guard lock(m_log->mutex);
       m_log->lines.clear();
     }
+    // Each case starts afresh, without what the case before left in the file.
+    std::filesystem::remove(cacheFile());
     auto manager = makeManager(1h, server.baseUrl());
     queueSignals(*manager, 2);
     manager->checkForSignalsAndSend();
@@ -343,10 +355,32 @@ TEST_F(SignalManagerTest, QuitSavesTheQueueAndTheNextStartPostsItAtOnce) {
   }
   auto manager = makeManager();
   EXPECT_TRUE(logged("INFO Loaded 3 signals"));
-  EXPECT_FALSE(std::filesystem::exists(cacheFile()));
   const auto request = m_server.waitForRequest(0);
   ASSERT_TRUE(request);
   EXPECT_EQ(bodyOf(*request).size(), 3u);
+}
+
+TEST_F(SignalManagerTest, EverySignalStaysInTheFileFromBeingQueuedUntilItIsDelivered) {
+  // The collector holds its answer until the test lets it go.
+  std::promise<void> release;
+  auto released = release.get_future().share();
+  m_server.route("POST", kPath, [released](const testing::RecordedRequest&) {
+    released.wait_for(5s);
+    return ScriptedResponse::json(200, "{}");
+  });
+  auto manager = makeManager();
+  queueSignals(*manager, 2);
+  // Without a quit: a kill at this moment keeps them.
+  EXPECT_TRUE(eventually([&] { return signalsInFile() == 2u; }));
+
+  manager->checkForSignalsAndSend();
+  ASSERT_TRUE(m_server.waitForRequest(0));
+  queueSignals(*manager, 1);
+  EXPECT_TRUE(eventually([&] { return signalsInFile() == 3u; })) << "the batch in flight too";
+
+  release.set_value();
+  ASSERT_TRUE(eventually([&] { return manager->batchesInFlight() == 0; }));
+  EXPECT_TRUE(eventually([&] { return signalsInFile() == 1u; }));
 }
 
 TEST_F(SignalManagerTest, QuitPutsBackBatchesInFlight) {

@@ -7,8 +7,11 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -34,6 +37,52 @@ class Display {
 
   xcb_connection_t* get() const { return m_connection; }
   xcb_window_t root() const { return m_root; }
+
+  xcb_atom_t atom(const char* name) const {
+    Reply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(m_connection,
+                              xcb_intern_atom(m_connection, 0, std::strlen(name), name), nullptr),
+        &std::free);
+    return reply ? reply->atom : XCB_NONE;
+  }
+
+  // Whether the window's _NET_WM_WINDOW_TYPE holds `type`.
+  bool hasWindowType(xcb_window_t window, const char* type) const {
+    Reply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(m_connection,
+                               xcb_get_property(m_connection, 0, window,
+                                                atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 0, 32),
+                               nullptr),
+        &std::free);
+    if (!reply || reply->format != 32) return false;
+    const auto* types = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+    const auto* end = types + xcb_get_property_value_length(reply.get()) / 4;
+    return std::find(types, end, atom(type)) != end;
+  }
+
+  bool isViewable(xcb_window_t window) const {
+    Reply<xcb_get_window_attributes_reply_t> reply(
+        xcb_get_window_attributes_reply(m_connection,
+                                        xcb_get_window_attributes(m_connection, window), nullptr),
+        &std::free);
+    return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+  }
+
+  // The window's _NET_WM_NAME, else its WM_NAME.
+  QString title(xcb_window_t window) const {
+    for (const xcb_atom_t property : {atom("_NET_WM_NAME"), xcb_atom_t(XCB_ATOM_WM_NAME)}) {
+      Reply<xcb_get_property_reply_t> reply(
+          xcb_get_property_reply(m_connection,
+                                 xcb_get_property(m_connection, 0, window, property,
+                                                  XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+                                 nullptr),
+          &std::free);
+      if (!reply || reply->format != 8 || reply->type == XCB_NONE) continue;
+      return QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                               xcb_get_property_value_length(reply.get()));
+    }
+    return {};
+  }
 
   // The window's parent and children (bottom to top); a parent of XCB_NONE when it is gone.
   std::pair<xcb_window_t, std::vector<xcb_window_t>> tree(xcb_window_t window) const {
@@ -95,18 +144,19 @@ QRect windowFrame(const QString& window) {
 }
 
 QStringList windowsTitled(const QString& title) {
-  const QStringList candidates =
-      xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-               QStringLiteral("^%1$").arg(QRegularExpression::escape(title))})
-          .split('\n', Qt::SkipEmptyParts);
-  // xdotool's search matches parts of names in some versions: keep the exact titles.
+  // Read from the server itself: xdotool's search misses the titles of some windows (Qt's
+  // message boxes) and matches parts of names in some versions.
+  Display display;
   QStringList found;
-  for (const QString& window : candidates)
-    if (xdotool({QStringLiteral("getwindowname"), window}) == title) found << window;
-  const QStringList order = stackingOrder();
-  std::sort(found.begin(), found.end(), [&](const QString& a, const QString& b) {
-    return order.indexOf(topLevelOf(a)) < order.indexOf(topLevelOf(b));
-  });
+  // Depth first from the root, whose children are bottom to top: the windows come in stacking
+  // order.
+  const std::function<void(xcb_window_t)> visit = [&](xcb_window_t window) {
+    for (const xcb_window_t child : display.tree(window).second) {
+      if (display.isViewable(child) && display.title(child) == title) found << name(child);
+      visit(child);
+    }
+  };
+  visit(display.root());
   return found;
 }
 
@@ -128,6 +178,19 @@ QString topLevelOf(const QString& window) {
   }
 }
 
+QString RunningProgram::trayIcon() const {
+  Display display;
+  for (const QString& candidate : windows()) {
+    auto window = static_cast<xcb_window_t>(candidate.toUInt());
+    // An icon is embedded in the tray host's panel, a dock; the program's own windows stand in
+    // the window manager's frames or on the root.
+    for (xcb_window_t parent = display.tree(window).first;
+         parent != XCB_NONE && parent != display.root(); parent = display.tree(parent).first)
+      if (display.hasWindowType(parent, "_NET_WM_WINDOW_TYPE_DOCK")) return candidate;
+  }
+  return {};
+}
+
 RunningProgram::RunningProgram(QString binary, fs::path home)
     : m_binary(std::move(binary)),
       m_home(std::move(home)),
@@ -142,7 +205,12 @@ RunningProgram::RunningProgram(QString binary, fs::path home)
        {"TESSRA_CONFIG_DIR", "TESSRA_DATA_DIR", "TESSRA_CACHE_DIR", "TESSRA_TELEMETRY_URL",
         "TESSRA_AI_BASE_URL", "TESSRA_UPDATE_FEED_URL"})
     m_environment.remove(QString::fromLatin1(variable));
-  m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+  m_process.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+  QObject::connect(&m_process, &QProcess::readyReadStandardError, [this] {
+    const QByteArray text = m_process.readAllStandardError();
+    m_log += QString::fromUtf8(text);
+    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+  });
 }
 
 RunningProgram::~RunningProgram() {
@@ -177,6 +245,13 @@ QStringList RunningProgram::windows(const QString& title) const {
                   QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(m_pid),
                   QStringLiteral("--name"),
                   QStringLiteral("^%1$").arg(QRegularExpression::escape(title))})
+      .split('\n', Qt::SkipEmptyParts);
+}
+
+QStringList RunningProgram::windows() const {
+  return xdotool({QStringLiteral("search"), QStringLiteral("--all"),
+                  QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(m_pid),
+                  QStringLiteral(".*")})
       .split('\n', Qt::SkipEmptyParts);
 }
 

@@ -74,11 +74,19 @@ class RunningProgram {
 
   // The program's mapped windows whose title is exactly `title`.
   QStringList windows(const QString& title) const;
+  // All the program's mapped windows, pop-up menus included (whose titles xdotool cannot match).
+  QStringList windows() const;
   // Waits for such a window; "" when none came within the time.
   QString waitForWindow(const QString& title,
                         std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
   // Whether one of the program's windows has the keyboard.
   bool hasKeyboard() const;
+  // The program's icon in the desktop's tray: its window held by the tray host's panel (a
+  // dock); "" while it shows none.
+  QString trayIcon() const;
+  // What the program wrote to its standard error so far, its log (the test's output shows it
+  // too). Grows while the test waits (it runs the event loop).
+  const QString& log() const { return m_log; }
 
   // Sends the signal and waits for the end; the exit code, or -1 after a crash.
   int quitWith(int signalNumber);
@@ -94,6 +102,7 @@ class RunningProgram {
   QProcess m_process;
   qint64 m_pid = 0;
   int m_crashSignal = 0;
+  QString m_log;
 };
 
 }  // namespace tessra::testing

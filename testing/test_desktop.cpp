@@ -116,6 +116,29 @@ class Display {
     return check.empty() ? XCB_NONE : values[0];
   }
 
+  // Whether the window manager manages new windows yet: openbox announces itself before it
+  // does, and a window mapped in between (the tray's panel) is never managed. A probe window is
+  // mapped and, for up to `timeout`, waited for: the manager puts it into a frame of its own.
+  bool managesNewWindows(std::chrono::milliseconds timeout) {
+    const xcb_window_t probe = xcb_generate_id(m_connection);
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, probe, m_root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(m_connection, probe);
+    xcb_flush(m_connection);
+    bool managed = false;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!managed && std::chrono::steady_clock::now() < deadline) {
+      std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+          xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, probe), nullptr),
+          &std::free);
+      managed = tree && tree->parent != m_root;
+      if (!managed) std::this_thread::sleep_for(20ms);
+    }
+    xcb_destroy_window(m_connection, probe);
+    xcb_flush(m_connection);
+    return managed;
+  }
+
   bool trayOwned() {
     std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> reply(
         xcb_get_selection_owner_reply(
@@ -226,6 +249,7 @@ void TestDesktop::startWindowManager(const fs::path& configuration) {
     // a tray mapped in between is managed without its strut.
     return check != XCB_NONE && check != before && display.workAreaHeight() > 0;
   });
+  waitFor("window manager's first window", log, [&] { return display.managesNewWindows(500ms); });
   if (replace) {
     pid_t finished = old;
     stop(finished);

@@ -282,7 +282,7 @@ void Onboarding::closeEvent(QCloseEvent* event) {
     return;
   }
   accept(event);
-  QCoreApplication::quit();
+  quitApp();
 }
 
 void Onboarding::accept(QCloseEvent* event) {

@@ -86,6 +86,13 @@ AppDelegate::AppDelegate(QObject* parent, std::optional<FeedUpdater::Options> up
   if (updates) m_updaterController = new FeedUpdater(std::move(*updates), this, this);
   connect(&platform::DesktopNotifications::shared(), &platform::DesktopNotifications::activated,
           this, &AppDelegate::notificationActivated);
+  // Without a notification service the panel says it, where the user looks next.
+  connect(&platform::DesktopNotifications::shared(), &platform::DesktopNotifications::failed, this,
+          [this](const QString& identifier) {
+            if (identifier != QLatin1String(kShortcutTakenNotification)) return;
+            m_shortcutNoticeDue = true;
+            updateShortcutNotice();
+          });
   m_showTimer.setSingleShot(true);
   m_showTimer.setInterval(kShowDelay);
   connect(&m_showTimer, &QTimer::timeout, this, [this] {
@@ -128,6 +135,11 @@ void AppDelegate::setUp() {
           &AppDelegate::displayConfigurationChanged);
   observe(notification_names::kAppLanguageChanged, &AppDelegate::showAlertToCloseTheApp);
   observe(notification_names::kOverlayVisibilityChanged, &AppDelegate::overlayVisibilityChanged);
+  // A shortcut recorded anew is grabbed (or refused) before the panel's notice is reconsidered.
+  m_observers.push_back(center.addObserver(
+      shortcuts::GlobalShortcuts::kShortcutByNameDidChange, [this](const platform::Notification&) {
+        QMetaObject::invokeMethod(this, &AppDelegate::updateShortcutNotice, Qt::QueuedConnection);
+      }));
 
   // The very first start leads through the onboarding, whose end starts the program. The flag
   // is set first, so the onboarding appears once, also when it is left by quitting.
@@ -172,9 +184,23 @@ void AppDelegate::registerGlobalShortcut() {
                        shortcut->description());
     // Told once per start: the user would otherwise press it and wonder why nothing opens.
     platform::DesktopNotifications::shared().add(
-        QStringLiteral("GlobalShortcutTaken"), QString::fromStdString(shortcut->description()),
+        QString::fromLatin1(kShortcutTakenNotification),
+        QString::fromStdString(shortcut->description()),
         shortcuts::recorderText("keyboard_shortcut_used_by_system"));
   }
+}
+
+void AppDelegate::updateShortcutNotice() {
+  if (!m_floatingWindow) return;
+  FloatingController* panel = m_floatingWindow->controller();
+  const auto shortcut = openTessraGlobal().shortcut();
+  if (!m_shortcutNoticeDue || !shortcut || shortcuts::GlobalShortcuts::isRegistered(*shortcut)) {
+    panel->hideNotice();
+    return;
+  }
+  panel->showNotice(shortcuts::recorderText("shortcut_not_active")
+                        .arg(QString::fromStdString(shortcut->description())),
+                    shortcuts::recorderText("keyboard_shortcut_used_by_system"));
 }
 
 void AppDelegate::toggleFloatingWindow() {
@@ -207,8 +233,20 @@ void AppDelegate::showFloatingWindow() {
     m_floatingWindow->winId();
     connect(m_floatingWindow->windowHandle(), &QWindow::screenChanged, this,
             &AppDelegate::didChangeScreenNotification);
+    connect(m_floatingWindow->controller(), &FloatingController::noticeDismissed, this,
+            [this] { m_shortcutNoticeDue = false; });
+    updateShortcutNotice();
   }
   m_showTimer.start();
+}
+
+void AppDelegate::reopen() {
+  if (m_onboarding && m_onboarding->isVisible()) {
+    m_onboarding->raise();
+    m_onboarding->activateWindow();
+    return;
+  }
+  showFloatingWindow();
 }
 
 void AppDelegate::closeSidebar() {
@@ -283,6 +321,7 @@ void AppDelegate::showAlertToCloseTheApp() {
 void AppDelegate::relaunch() {
   QStringList arguments = QCoreApplication::arguments().mid(1);
   arguments.removeAll(login_launch::kArgument.toString());
+  emit relaunching();
   if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments))
     platform::logError("Could not start Tessra again; quitting anyway");
   quitApp();

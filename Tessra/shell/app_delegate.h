@@ -84,6 +84,9 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   void toggleFloatingWindow();
   // Shows the panel after the 0.1 s show timer; creates it on first use.
   void showFloatingWindow();
+  // A later start of the program asked for it: raises the onboarding while it stands, else
+  // shows the panel.
+  void reopen();
   // Closes the panel when it is shown.
   void closeSidebar();
   // The interface language changed: offers a restart on the active window, when there is one.
@@ -113,14 +116,23 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
 
   // The identifier of the update notification.
   static constexpr const char* kUpdateNotification = "UpdateCheck";
+  // The identifier of the notification that another program holds the global shortcut.
+  static constexpr const char* kShortcutTakenNotification = "GlobalShortcutTaken";
 
  signals:
   // The language-change alert was put up on `window`.
   void languageAlertShown(QWidget* window);
+  // The new copy is about to start: whatever would make it a later start of this one (the
+  // session's one-copy name) must be given up now.
+  void relaunching();
 
  private:
-  // Toggles the panel on the key-down of `openTessraGlobal`.
+  // Toggles the panel on the key-down of `openTessraGlobal`; tells the user when another
+  // program holds it.
   void registerGlobalShortcut();
+  // Shows the panel's notice of the held shortcut while no desktop notification could tell it
+  // and the shortcut is still held elsewhere; takes it away otherwise.
+  void updateShortcutNotice();
   void setUpTelemetry();
   void displayConfigurationChanged();
   void didChangeScreenNotification();
@@ -136,6 +148,9 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   QTimer m_telemetryTimer;
   QTimer m_showTimer;
   bool m_setUp = false;
+  // The desktop could not show the notification of the held shortcut, and the user has not
+  // dismissed the panel's notice yet.
+  bool m_shortcutNoticeDue = false;
   std::vector<platform::NotificationCenter::ObserverToken> m_observers;
 };
 

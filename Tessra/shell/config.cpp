@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <array>
 
 #include "Tessra/shell/app_delegate.h"
@@ -21,16 +22,20 @@ bool isHorizontal(PopupPosition position) {
   return position == PopupPosition::top || position == PopupPosition::bottom;
 }
 
-QRect frameOrZero(const std::optional<QRect>& frame) { return frame.value_or(QRect()); }
+// The main screen's work area, the zero rectangle without a main screen.
+QRect visibleFrame(const Config::Environment& environment) {
+  if (!environment.mainScreenFrame) return {};
+  return environment.mainScreenWorkArea.value_or(*environment.mainScreenFrame);
+}
 
 }  // namespace
 
 Config::Environment Config::Environment::current() {
   Environment environment;
   environment.mainScreenFrame = platform::Screens::mainScreenFrame();
+  environment.mainScreenWorkArea = platform::Screens::mainScreenWorkArea();
   const auto screens = QGuiApplication::screens();
   if (!screens.isEmpty()) environment.firstScreenFrame = screens.first()->geometry();
-  environment.menuBarHeight = platform::Screens::mainScreenTopInset();
   environment.position = settings_keys::popupWindowPosition();
   environment.size = settings_keys::floatingWindowSize();
   environment.padding = settings_keys::popupPadding();
@@ -40,17 +45,20 @@ Config::Environment Config::Environment::current() {
 
 int Config::defaultWidth(const Environment& environment) {
   if (!isHorizontal(environment.position)) return 500;
-  return frameOrZero(environment.mainScreenFrame).width();
+  return visibleFrame(environment).width();
 }
 
-int Config::menuBarHeight(const Environment& environment) { return environment.menuBarHeight; }
+int Config::menuBarHeight(const Environment& environment) {
+  if (!environment.mainScreenFrame) return 0;
+  return std::max(0, visibleFrame(environment).top() - environment.mainScreenFrame->top());
+}
 
 int Config::floatingWindowHeight(const Environment& environment) {
   if (isHorizontal(environment.position)) return kHorizontalPanelHeight;
-  const std::optional<QRect> screen =
-      environment.mainScreenFrame ? environment.mainScreenFrame : environment.firstScreenFrame;
-  if (!screen) return 0;
-  return screen->height() - menuBarHeight(environment) - 2 * paddingPoints(environment.padding);
+  const int padding = 2 * paddingPoints(environment.padding);
+  if (environment.mainScreenFrame) return visibleFrame(environment).height() - padding;
+  if (environment.firstScreenFrame) return environment.firstScreenFrame->height() - padding;
+  return 0;
 }
 
 QSize Config::floatingWindowSize(int counter, const Environment& environment) {
@@ -62,27 +70,26 @@ QSize Config::floatingWindowSize(int counter, const Environment& environment) {
 }
 
 QPoint Config::floatingWindowOrigin(int width, int height, const Environment& environment) {
-  const QRect screen = frameOrZero(environment.mainScreenFrame);
+  const QRect visible = visibleFrame(environment);
   const int padding = paddingPoints(environment.padding);
-  const int belowMenuBar = screen.y() + menuBarHeight(environment);
   switch (environment.position) {
     case PopupPosition::top:
-      return {screen.x(), belowMenuBar};
+      return visible.topLeft();
     case PopupPosition::left:
-      return {screen.x(), belowMenuBar + padding};
+      return {visible.x(), visible.y() + padding};
     case PopupPosition::bottom:
-      return {screen.x(), screen.y() + screen.height() - height};
+      return {visible.x(), visible.y() + visible.height() - height};
     case PopupPosition::right:
       break;
   }
-  return {screen.x() + screen.width() - width, belowMenuBar + padding};
+  return {visible.x() + visible.width() - width, visible.y() + padding};
 }
 
 QRect Config::floatingWindowFrame(int counter, const Environment& environment) {
   QSize size = floatingWindowSize(counter, environment);
   if (environment.sideBarVisible) size.rwidth() += kSideBarWidth;
   if (isHorizontal(environment.position) && environment.mainScreenFrame)
-    size.setWidth(std::min(size.width(), environment.mainScreenFrame->width()));
+    size.setWidth(std::min(size.width(), visibleFrame(environment).width()));
   return {floatingWindowOrigin(size.width(), size.height(), environment), size};
 }
 

@@ -5,10 +5,12 @@
 //   const QPoint origin = Config::floatingWindowOrigin(size.width(), size.height());
 //   const QPointF box = Config::centeredOrigin(0.5, 300);  // half the panel wide, 300 high
 //
-// Coordinates are Qt's global ones (origin top left, y downwards). The height of the desktop's
-// top panel plays the part of the menu bar: a side panel stands below it, the padding above and
-// below. Every call reads the settings and the screens afresh, unless it is handed an
-// `Environment` (tests describe a screen of their own that way). GUI thread only.
+// Coordinates are Qt's global ones (origin top left, y downwards). The panel stands in the main
+// screen's work area, the part of its frame the desktop's panels leave free (a tray at the
+// bottom, a bar at the top): a side panel keeps the padding above and below inside it. The
+// height of a panel docked at the top plays the part of the menu bar. Every call reads the
+// settings and the screens afresh, unless it is handed an `Environment` (tests describe a screen
+// of their own that way). GUI thread only.
 #pragma once
 
 #include <QPoint>
@@ -30,10 +32,10 @@ class Config {
   // What the panel's geometry depends on.
   struct Environment {
     std::optional<QRect> mainScreenFrame;
+    // The main screen's work area; its whole frame when absent.
+    std::optional<QRect> mainScreenWorkArea;
     // The first screen's frame, for a side panel's height when there is no main screen.
     std::optional<QRect> firstScreenFrame;
-    // The height of the desktop's panel at the top of the main screen (0 when none).
-    int menuBarHeight = 0;
     PopupPosition position = PopupPosition::right;
     FloatingWindowSize size = FloatingWindowSize::extraSmall;
     FloatingWindowPadding padding = FloatingWindowPadding::none;
@@ -50,11 +52,13 @@ class Config {
   // How much wider the panel is while the side list is shown.
   static constexpr int kSideBarWidth = 200;
 
-  // 500, or for a top or bottom panel the main screen's width (0 without a main screen).
+  // 500, or for a top or bottom panel the width of the main screen's work area (0 without a
+  // main screen).
   static int defaultWidth(const Environment& environment = Environment::current());
+  // How far the work area starts below the main screen's top edge (0 without a screen).
   static int menuBarHeight(const Environment& environment = Environment::current());
-  // 312 for a top or bottom panel; else the main (or first) screen's height less the menu bar
-  // and twice the padding; 0 without any screen.
+  // 312 for a top or bottom panel; else the height of the main screen's work area (the first
+  // screen's frame without a main screen) less twice the padding; 0 without any screen.
   static int floatingWindowHeight(const Environment& environment = Environment::current());
   // (width of the `FloatingWindowSize` raw value `counter`, floatingWindowHeight()). A raw value
   // outside 0 to 5 sizes the panel as `medium`.
@@ -64,7 +68,7 @@ class Config {
   static QPoint floatingWindowOrigin(int width, int height,
                                      const Environment& environment = Environment::current());
   // The panel's whole frame for the `FloatingWindowSize` raw value `counter`: 200 wider while the
-  // side list is shown (a top or bottom panel never wider than its screen), at its origin.
+  // side list is shown (a top or bottom panel never wider than the work area), at its origin.
   static QRect floatingWindowFrame(int counter,
                                    const Environment& environment = Environment::current());
   // The top-left corner of a box centred over the panel (sized by the environment's size

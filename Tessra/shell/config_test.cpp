@@ -14,8 +14,9 @@ Config::Environment screen1440(PopupPosition position, FloatingWindowSize size,
                                bool sideBar = false, int menuBar = 24) {
   Config::Environment environment;
   environment.mainScreenFrame = QRect(0, 0, 1440, 900);
+  // A menu bar at the top takes its height off the work area.
+  environment.mainScreenWorkArea = QRect(0, menuBar, 1440, 900 - menuBar);
   environment.firstScreenFrame = environment.mainScreenFrame;
-  environment.menuBarHeight = menuBar;
   environment.position = position;
   environment.size = size;
   environment.padding = padding;
@@ -66,12 +67,35 @@ TEST(ConfigTest, PanelFramesOnA1440By900Screen) {
 TEST(ConfigTest, ScreenOffTheOrigin) {
   Config::Environment environment = screen1440(PopupPosition::right, FloatingWindowSize::medium);
   environment.mainScreenFrame = QRect(1920, 100, 1280, 800);
+  environment.mainScreenWorkArea = QRect(1920, 124, 1280, 776);
   EXPECT_EQ(frameOf(environment), QRect(2500, 124, 700, 776));
   environment.position = PopupPosition::bottom;
   EXPECT_EQ(frameOf(environment), QRect(1920, 588, 700, 312));
   environment.position = PopupPosition::top;
   environment.size = FloatingWindowSize::extraSmall;
   EXPECT_EQ(frameOf(environment), QRect(1920, 124, 1280, 312));
+}
+
+TEST(ConfigTest, ThePanelStaysInsideTheWorkAreaLeftByATrayAtTheBottom) {
+  using P = PopupPosition;
+  const struct {
+    PopupPosition position;
+    FloatingWindowSize size;
+    FloatingWindowPadding padding;
+    QRect frame;
+  } cases[] = {
+      {P::right, FloatingWindowSize::medium, FloatingWindowPadding::none, {1220, 0, 700, 1052}},
+      {P::left, FloatingWindowSize::medium, FloatingWindowPadding::large, {0, 48, 700, 956}},
+      {P::bottom, FloatingWindowSize::small, FloatingWindowPadding::none, {0, 740, 600, 312}},
+      {P::top, FloatingWindowSize::extraSmall, FloatingWindowPadding::none, {0, 0, 1920, 312}},
+  };
+  for (const auto& c : cases) {
+    Config::Environment environment = screen1440(c.position, c.size, c.padding);
+    environment.mainScreenFrame = QRect(0, 0, 1920, 1080);
+    environment.mainScreenWorkArea = QRect(0, 0, 1920, 1052);
+    EXPECT_EQ(frameOf(environment), c.frame) << static_cast<int>(c.position);
+    EXPECT_EQ(Config::menuBarHeight(environment), 0);
+  }
 }
 
 TEST(ConfigTest, SizesByStepAndWithoutScreens) {

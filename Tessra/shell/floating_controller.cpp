@@ -16,6 +16,7 @@
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/base_window.h"
 #include "Tessra/shell/config.h"
+#include "Tessra/shell/panel_notice.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/ui_foundation/localized_text.h"
@@ -80,6 +81,9 @@ bool isPrintable(const QString& text) {
     if (!c.isPrint() && !c.isSurrogate()) return false;
   return true;
 }
+
+// The notice's distance from the panel's edges.
+constexpr int kNoticeMargin = 10;
 
 constexpr Qt::KeyboardModifiers kBlockingModifiers =
     Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
@@ -170,6 +174,8 @@ void FloatingController::animateIn() {
 void FloatingController::animateOut(std::function<void()> completion) {
   // The window holds back requests made during a slide until it ends.
   if (m_isAnimating) return;
+  m_slidIn = false;
+  updateNotice();
   if (!m_constraint) {
     if (completion) completion();
     return;
@@ -201,6 +207,8 @@ void FloatingController::startSlide(double target, bool slidingIn,
             }
             if (completion) completion();
             m_isAnimating = false;
+            m_slidIn = slidingIn;
+            updateNotice();
             emit slideFinished();
           });
   animation->start(QAbstractAnimation::DeleteWhenStopped);
@@ -221,6 +229,43 @@ void FloatingController::showEvent(QShowEvent* event) {
 void FloatingController::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   m_eventMonitor.reset();
+}
+
+void FloatingController::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  updateNotice();
+}
+
+void FloatingController::showNotice(const QString& title, const QString& text) {
+  if (m_notice == nullptr) {
+    m_notice = new PanelNotice(this);
+    m_notice->hide();
+    connect(m_notice, &PanelNotice::dismissed, this, [this] {
+      m_noticeWanted = false;
+      emit noticeDismissed();
+    });
+  }
+  m_notice->setTexts(title, text);
+  m_noticeWanted = true;
+  updateNotice();
+}
+
+void FloatingController::hideNotice() {
+  m_noticeWanted = false;
+  updateNotice();
+}
+
+void FloatingController::updateNotice() {
+  if (m_notice == nullptr) return;
+  // Not while the chat view slides: the notice would hang in the empty panel.
+  if (!m_noticeWanted || !m_slidIn || m_isAnimating) {
+    m_notice->hide();
+    return;
+  }
+  const int width = this->width() - 2 * kNoticeMargin;
+  m_notice->setGeometry(kNoticeMargin, kNoticeMargin, width, m_notice->heightForWidth(width));
+  m_notice->raise();
+  m_notice->show();
 }
 
 bool FloatingController::handleKeyDown(QWindow* window, QKeyEvent* event) {

@@ -1,5 +1,6 @@
 // The content of the floating panel: hosts the chat view, slides it in and out across the
-// panel's screen edge, sizes the panel, plays the "pop" and sends stray typing to the prompt.
+// panel's screen edge, sizes the panel, plays the "pop", sends stray typing to the prompt and
+// shows a notice over the panel's top when the program has one for the user.
 //
 // Layout: the controller (rounded by its window) holds a container that fills it; the chat view
 // is as large as the container and placed only by the slide constraint, which starts 500 points
@@ -33,6 +34,8 @@ class QKeyEvent;
 class QVariantAnimation;
 
 namespace tessra {
+
+class PanelNotice;
 
 namespace platform {
 class LocalEventMonitor;
@@ -69,22 +72,34 @@ class FloatingController final : public QWidget {
 
   bool isAnimating() const { return m_isAnimating; }
   QWidget* mainView() const { return m_mainView; }
+
+  // A notice over the top of the panel, shown whenever the chat view has slid in, until the user
+  // dismisses it (`noticeDismissed`) or `hideNotice` takes it away.
+  void showNotice(const QString& title, const QString& text);
+  void hideNotice();
+  // The notice once one was asked for, else nullptr.
+  PanelNotice* notice() const { return m_notice; }
   // The edge read at the last slide-in.
   PopupPosition popupPosition() const { return m_popupPosition; }
 
  signals:
   // A slide in or out has ended (its completion has run).
   void slideFinished();
+  // The user dismissed the notice.
+  void noticeDismissed();
 
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void sizeDidChanged();
   void startSlide(double target, bool slidingIn, std::function<void()> completion);
   bool handleKeyDown(QWindow* window, QKeyEvent* event);
   void handlePaste();
+  // Places the notice and shows it while it is wanted and the chat view stands in the panel.
+  void updateNotice();
 
   QWidget* m_container = nullptr;
   QWidget* m_mainView = nullptr;
@@ -93,6 +108,10 @@ class FloatingController final : public QWidget {
   PopupPosition m_popupPosition;
   int m_counter = 0;
   bool m_isAnimating = false;
+  // The last slide that ended brought the chat view in.
+  bool m_slidIn = false;
+  PanelNotice* m_notice = nullptr;
+  bool m_noticeWanted = false;
   std::unique_ptr<platform::SoundEffect> m_popAudioPlayer;
   std::unique_ptr<platform::LocalEventMonitor> m_eventMonitor;
   platform::NotificationCenter::ObserverToken m_sizeObserver;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "Tessra/shell/app_delegate.h"
@@ -24,6 +25,9 @@ FloatingWindow::FloatingWindow(QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(m_controller);
   connect(m_controller, &FloatingController::slideFinished, this, &FloatingWindow::slideFinished);
+  // The tray menu shows Ctrl+Q beside its Quit; in the panel the keys do what they promise.
+  auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+  connect(quit, &QShortcut::activated, this, [] { quitApp(); });
 }
 
 FloatingWindow::~FloatingWindow() = default;

@@ -5,7 +5,8 @@
 // While the panel is shown, a press of the left button anywhere outside it closes it, unless the
 // panel is pinned, the press is in another window of the program or a dialog of the program waits
 // for an answer (one outside-click monitor at a time). A show or close asked for while a slide runs
-// is held until the slide ends; the last one asked for wins. GUI thread only.
+// is held until the slide ends; the last one asked for wins. Ctrl+Q in the panel quits the
+// program, as the tray menu's Quit does. GUI thread only.
 #pragma once
 
 #include <QPointer>

@@ -5,6 +5,8 @@
 #include <QCursor>
 #include <QMenu>
 
+#include <utility>
+
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/app_version.h"
 #include "Tessra/shell/menu_bar_icon.h"
@@ -18,9 +20,19 @@
 
 namespace tessra {
 
+namespace {
+
+StatusItem* g_shared = nullptr;
+
+}  // namespace
+
 StatusItem& StatusItem::shared() {
-  static auto* instance = new StatusItem(QCoreApplication::instance());
-  return *instance;
+  if (g_shared != nullptr) return *g_shared;
+  g_shared = new StatusItem;
+  // Gone while the widget system still stands: the application runs its post routines first
+  // thing in its destructor, and a tray icon destroyed after the widgets crashes the program.
+  qAddPostRoutine([] { delete std::exchange(g_shared, nullptr); });
+  return *g_shared;
 }
 
 StatusItem::StatusItem(QObject* parent)

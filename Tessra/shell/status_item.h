@@ -3,7 +3,8 @@
 //
 // It is started once by the application delegate and follows the setting "menuBarVisible".
 // Without a tray on the desktop it shows nothing; the side button then stands in (see
-// `AppDelegate::showOverlayButton`). GUI thread only.
+// `AppDelegate::showOverlayButton`). Created on first use; destroyed as the application object
+// begins to end, while the widget system still stands. GUI thread only.
 #pragma once
 
 #include <QObject>

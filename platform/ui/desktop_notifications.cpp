@@ -39,6 +39,7 @@ void DesktopNotifications::add(const QString& identifier, const QString& title,
             if (reply.isError()) {
               logError("The desktop did not show the notification \"{}\": {}",
                        identifier.toStdString(), reply.error().message().toStdString());
+              emit failed(identifier);
               return;
             }
             m_serverIds.insert(identifier, reply.value());

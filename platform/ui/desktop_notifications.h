@@ -8,7 +8,8 @@
 //
 // The service numbers its notifications; this keeps which number an identifier has, so that a
 // second notification replaces the first and removal closes the right one. Without a service the
-// calls log and do nothing. GUI thread only; the service's answers come back on the event loop.
+// calls log and do nothing, and `failed` tells the caller, who may then say it another way. GUI
+// thread only; the service's answers come back on the event loop.
 #pragma once
 
 #include <QDBusConnection>
@@ -40,6 +41,8 @@ class DesktopNotifications final : public QObject {
 
  signals:
   void activated(const QString& identifier, const QString& action);
+  // No service showed the notification of `identifier` (there is none, or it refused).
+  void failed(const QString& identifier);
 
  private slots:
   void onActionInvoked(uint id, const QString& action);

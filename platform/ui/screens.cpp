@@ -40,12 +40,6 @@ std::optional<QRect> Screens::mainScreenWorkArea() {
   return screen->availableGeometry();
 }
 
-int Screens::mainScreenTopInset() {
-  QScreen* screen = mainScreen();
-  if (screen == nullptr) return 0;
-  return std::max(0, screen->availableGeometry().top() - screen->geometry().top());
-}
-
 QScreen* Screens::screenWithMouse() {
   const QPoint pointer = QCursor::pos();
   for (QScreen* screen : QGuiApplication::screens())

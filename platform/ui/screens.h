@@ -27,10 +27,8 @@ class Screens final : public QObject {
 
   static QScreen* mainScreen();
   static std::optional<QRect> mainScreenFrame();
+  // The main screen's frame less the desktop's panels (the window manager's _NET_WORKAREA).
   static std::optional<QRect> mainScreenWorkArea();
-  // How far the work area of the main screen starts below its top edge: the height of a panel
-  // docked at the top; 0 when there is none or no screen.
-  static int mainScreenTopInset();
   // The first screen whose frame holds the pointer, or nullptr.
   static QScreen* screenWithMouse();
   // The screen under the pointer, else the main screen, else nullptr.

@@ -1,0 +1,74 @@
+// Every way out of the program ends it cleanly on a desktop with a tray host, where the tray
+// icon is a real client of the tray, and on one without.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <functional>
+
+#include "testing/qt_wait.h"
+#include "testing/running_program.h"
+#include "testing/temp_dir.h"
+#include "testing/test_desktop.h"
+
+namespace tessra {
+namespace {
+
+using testing::RunningProgram;
+
+struct WayOut {
+  const char* name;
+  std::function<int(RunningProgram&)> quit;
+};
+
+WayOut bySignal(const char* name, int signalNumber) {
+  return {name, [signalNumber](RunningProgram& program) { return program.quitWith(signalNumber); }};
+}
+
+// The keys in the panel, which has the keyboard once it is shown.
+const WayOut kCtrlQ{"Ctrl+Q", [](RunningProgram& program) {
+                      testing::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+q")});
+                      return program.waitForExit();
+                    }};
+
+// A right click on the icon in the tray opens its menu, whose last entry is Quit.
+int quitFromTheTray(RunningProgram& program) {
+  const QRect icon = testing::windowFrame(program.trayIcon());
+  EXPECT_FALSE(icon.isEmpty()) << "no icon in the tray";
+  const QStringList before = program.windows();
+  testing::clickAt(icon.center().x(), icon.center().y(), 3);
+  const auto menuShown = [&] {
+    const QStringList now = program.windows();
+    return std::any_of(now.begin(), now.end(),
+                       [&](const QString& window) { return !before.contains(window); });
+  };
+  EXPECT_TRUE(QTest::qWaitFor(menuShown, 10000)) << "no menu";
+  testing::xdotool({QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Return")});
+  return program.waitForExit();
+}
+const WayOut kTrayQuit{"the tray's Quit", quitFromTheTray};
+
+void expectEachExitsZero(const std::vector<WayOut>& ways) {
+  for (const WayOut& way : ways) {
+    SCOPED_TRACE(way.name);
+    tessra::testing::TempDir home;
+    RunningProgram tessra(QStringLiteral(TESSRA_BINARY), home.path());
+    tessra.start();
+    ASSERT_FALSE(tessra.waitForWindow(QStringLiteral("Tessra")).isEmpty());
+    ASSERT_EVENTUALLY(tessra.hasKeyboard(), 20000);
+    EXPECT_EQ(way.quit(tessra), 0) << "crashed with signal " << tessra.crashSignal();
+  }
+}
+
+TEST(DesktopQuitTest, EveryWayOutWithTheTrayRunningExitsZero) {
+  expectEachExitsZero({bySignal("SIGTERM", SIGTERM), bySignal("SIGINT", SIGINT),
+                       bySignal("SIGHUP", SIGHUP), kCtrlQ, kTrayQuit});
+}
+
+TEST(DesktopQuitTest, WithoutATrayEveryWayOutExitsZero) {
+  testing::TestDesktop::current().stopTray();
+  expectEachExitsZero({bySignal("SIGTERM", SIGTERM), kCtrlQ});
+}
+
+}  // namespace
+}  // namespace tessra
