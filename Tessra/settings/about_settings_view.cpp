@@ -97,7 +97,7 @@ SettingsUnimplementedView::SettingsUnimplementedView(QWidget* parent) : QWidget(
   auto* page = new QVBoxLayout(this);
   page->setContentsMargins(20, 28, 20, 20);
   page->setSpacing(8);
-  page->addWidget(pageTitle(QCoreApplication::translate("Settings", "Soon 👀"), 22, this));
+  page->addWidget(pageTitle(LocalizedText::forKey(u"Soon 👀"), 22, this));
   page->addSpacing(12);
   QVBoxLayout* rows = addSection(page, this);
   auto* message = new QLabel(LocalizedText::Settings::unimplementedMessage(), this);
@@ -120,12 +120,12 @@ SettingsUnimplementedView::SettingsUnimplementedView(QWidget* parent) : QWidget(
 SmartTextSelectionSettingsView::SmartTextSelectionSettingsView(QWidget* parent) : QWidget(parent) {
   auto* page = new QVBoxLayout(this);
   page->setContentsMargins(20, 20, 20, 20);
-  QVBoxLayout* rows = addSection(page, this, QCoreApplication::translate("Settings", "Settings"));
+  QVBoxLayout* rows = addSection(page, this, LocalizedText::forKey(u"Settings"));
   auto enabled = std::make_shared<bool>(false);
   rows->addWidget(new SettingsToggleView(
-      QCoreApplication::translate("Settings", "Enabled"),
+      LocalizedText::forKey(u"Enabled"),
       {[enabled] { return *enabled; }, [enabled](bool on) { *enabled = on; }}, this));
-  rows->addWidget(new QLabel(QCoreApplication::translate("Settings", "Hello"), this));
+  rows->addWidget(new QLabel(LocalizedText::forKey(u"Hello"), this));
   page->addStretch(1);
 }
 
