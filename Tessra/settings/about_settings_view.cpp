@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMetaProperty>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "Tessra/settings/artwork.h"
@@ -14,7 +13,6 @@
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
-#include "platform/ui/url_opener.h"
 
 namespace tessra {
 
@@ -100,21 +98,13 @@ SettingsUnimplementedView::SettingsUnimplementedView(QWidget* parent) : QWidget(
   page->addWidget(pageTitle(LocalizedText::forKey(u"Soon 👀"), 22, this));
   page->addSpacing(12);
   QVBoxLayout* rows = addSection(page, this);
-  auto* message = new QLabel(LocalizedText::Settings::unimplementedMessage(), this);
-  message->setObjectName(QStringLiteral("message"));
-  message->setWordWrap(true);
-  message->setAlignment(Qt::AlignCenter);
-  styleText(message, QColor(0xb6, 0xba, 0xc0));
-  rows->addWidget(message);
-  m_website =
-      new FlatButton(LocalizedText::Settings::visitOurWebsite(),
-                     {.prominent = true, .text = true, .customBase = QColor("#383a3f")}, this);
+  const MessageWithLink section = addMessageWithLink(
+      rows, this, LocalizedText::Settings::unimplementedMessage(), QColor(0xb6, 0xba, 0xc0),
+      LocalizedText::Settings::visitOurWebsite(), QStringLiteral(TESSRA_WEBSITE));
+  section.message->setObjectName(QStringLiteral("message"));
+  m_website = section.link;
   m_website->setObjectName(QStringLiteral("visitOurWebsite"));
-  m_website->setIcon(artwork::symbolIcon(QStringLiteral("arrow.up.right"), Qt::white));
-  rows->addWidget(m_website, 0, Qt::AlignRight);
   page->addStretch(1);
-  connect(m_website, &QAbstractButton::clicked, this,
-          [] { platform::openExternally(QUrl(QStringLiteral(TESSRA_WEBSITE))); });
 }
 
 SmartTextSelectionSettingsView::SmartTextSelectionSettingsView(QWidget* parent) : QWidget(parent) {
