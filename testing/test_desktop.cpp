@@ -125,6 +125,27 @@ class Display {
     return reply && reply->owner != XCB_NONE;
   }
 
+  // Whether the window manager takes a window mapped now: it marks the windows it manages with
+  // WM_STATE. A manager that has announced itself may still be starting, and a window mapped then
+  // can stay unmapped for good (the tray would never take its place), so the probe goes after
+  // `patience` either way and the caller asks again.
+  bool managesANewWindow(std::chrono::milliseconds patience) {
+    const xcb_window_t probe = xcb_generate_id(m_connection);
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, probe, m_root, 0, 0, 10, 10, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(m_connection, probe);
+    xcb_flush(m_connection);
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    bool managed = false;
+    while (!(managed = !cardinals(probe, "WM_STATE").empty()) &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(20ms);
+    }
+    xcb_destroy_window(m_connection, probe);
+    xcb_flush(m_connection);
+    return managed;
+  }
+
   // The height of the desktop's work area (the screen's without a tray).
   int workAreaHeight() {
     const auto values = cardinals(m_root, "_NET_WORKAREA");
@@ -170,6 +191,17 @@ TestDesktop::TestDesktop(Options options) {
   if (::mkdtemp(folder.data()) == nullptr)
     throw std::runtime_error("the test desktop cannot make its folder");
   m_folder = folder;
+  // A desktop that cannot start leaves no server, manager, tray or folder behind.
+  try {
+    start(options);
+  } catch (...) {
+    stopAll();
+    throw;
+  }
+  g_current = this;
+}
+
+void TestDesktop::start(const Options& options) {
   const fs::path log = m_folder / "desktop.log";
 
   // Xvfb picks a free display itself and writes its number into the pipe.
@@ -192,11 +224,14 @@ TestDesktop::TestDesktop(Options options) {
   std::ofstream(m_folder / "rc.xml") << privateConfiguration();
   startWindowManager(m_folder / "rc.xml");
   if (options.tray) startTray();
-  g_current = this;
 }
 
 TestDesktop::~TestDesktop() {
   if (g_current == this) g_current = nullptr;
+  stopAll();
+}
+
+void TestDesktop::stopAll() {
   stop(m_tray);
   stop(m_windowManager);
   stop(m_server);
@@ -223,6 +258,10 @@ void TestDesktop::startWindowManager(const fs::path& configuration) {
     if (exited(m_windowManager)) throw std::runtime_error("openbox ended:\n" + readAll(log));
     const xcb_window_t check = display.windowManagerCheck();
     return check != XCB_NONE && check != before;
+  });
+  waitFor("window manager's first window", log, [&] {
+    if (exited(m_windowManager)) throw std::runtime_error("openbox ended:\n" + readAll(log));
+    return display.managesANewWindow(250ms);
   });
   if (replace) {
     pid_t finished = old;
