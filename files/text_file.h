@@ -160,8 +160,9 @@ class TextFile : public File<std::string> {
 
   std::vector<std::string> linesContaining(std::string_view text) const;
   std::vector<std::string> linesNotContaining(std::string_view text) const;
-  // ECMAScript regular expression, searched anywhere in the line. Throws std::regex_error for a
-  // pattern that does not compile.
+  // The lines in which the regular expression (ICU syntax) finds a match anywhere. A pattern that
+  // does not compile gives an empty list and a log line; a line too long for the engine's bounded
+  // backtracking counts as not matching.
   std::vector<std::string> linesMatching(std::string_view pattern) const;
 
   friend bool operator==(const TextFile& a, const TextFile& b) {

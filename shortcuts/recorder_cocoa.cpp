@@ -7,7 +7,11 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QTimer>
 #include <QToolButton>
 #include <utility>
@@ -22,6 +26,32 @@ constexpr Qt::KeyboardModifiers kShortcutModifiers =
     Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier;
 
 bool isFunctionKey(int key) { return key >= Qt::Key_F1 && key <= Qt::Key_F35; }
+
+// The program's style, whose text caret has no width in a field that records: the user sees no
+// caret in a field nothing can be typed into. One for every field, for the program's life.
+class CaretlessWhileRecording final : public QProxyStyle {
+ public:
+  CaretlessWhileRecording() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {
+    setParent(qApp);
+  }
+
+  static CaretlessWhileRecording* shared() {
+    static QPointer<CaretlessWhileRecording> style = new CaretlessWhileRecording;
+    return style;
+  }
+
+  int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                  const QWidget* widget) const override {
+    if (metric == PM_TextCursorWidth) {
+      const QObject* asking = widget ? widget : (option ? option->styleObject : nullptr);
+      if (const auto* field = qobject_cast<const RecorderCocoa*>(asking);
+          field && field->isRecording()) {
+        return 0;
+      }
+    }
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+};
 
 // A modifier or lock key going down on its own starts a combination; it is none by itself.
 bool isModifierKey(int key) {
@@ -54,6 +84,7 @@ RecorderCocoa::RecorderCocoa(const Name& name, OnChange onChange, QWidget* paren
   setClearButtonEnabled(true);
   setContextMenuPolicy(Qt::NoContextMenu);
   setAcceptDrops(false);
+  if (CaretlessWhileRecording* style = CaretlessWhileRecording::shared()) setStyle(style);
   setStringValue();
   // The clear button is the only edit the field allows.
   connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -136,6 +167,22 @@ void RecorderCocoa::keyPressEvent(QKeyEvent* event) {
   event->ignore();
 }
 
+void RecorderCocoa::paintEvent(QPaintEvent* event) {
+  QLineEdit::paintEvent(event);
+  // A centred field with the keyboard draws no placeholder, to keep it clear of the caret. While
+  // it records there is no caret, and the placeholder says what to do.
+  if (!isRecording() || !text().isEmpty() || placeholderText().isEmpty()) return;
+  QStyleOptionFrame option;
+  initStyleOption(&option);
+  const QRect area = style()
+                         ->subElementRect(QStyle::SE_LineEditContents, &option, this)
+                         .marginsRemoved(textMargins());
+  QPainter painter(this);
+  painter.setPen(palette().color(QPalette::PlaceholderText));
+  painter.drawText(area, Qt::AlignCenter,
+                   fontMetrics().elidedText(placeholderText(), Qt::ElideRight, area.width()));
+}
+
 void RecorderCocoa::blur() {
   endRecording();
   clearFocus();
@@ -154,6 +201,8 @@ void RecorderCocoa::focus() {
 void RecorderCocoa::startRecording() {
   if (isRecording()) return;
   setPlaceholderText(recorderText("press_shortcut"));
+  // No caret from here on (see CaretlessWhileRecording); the clear button still works.
+  update();
   // Other programs' grabs would keep their combinations from the field: an active grab of the
   // keyboard comes before them.
   grabKeyboard();
@@ -179,6 +228,7 @@ void RecorderCocoa::endRecording() {
     xcb_flush(x11->connection());
   }
   setPlaceholderText(recorderText("record_shortcut"));
+  update();
   m_pause.reset();
   setStringValue();
 }

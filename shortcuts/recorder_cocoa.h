@@ -8,7 +8,8 @@
 // keeps the old one, Backspace or Delete (or the clear button) clears it, Tab or a click
 // elsewhere ends recording. A plain key, or one with Shift alone, is refused with a beep;
 // F1 to F35 may stand alone. While it records, every global shortcut is paused, so pressing the
-// current one records it instead of firing it.
+// current one records it instead of firing it, and the field shows no caret: nothing is typed
+// into it.
 //
 // Opening or re-activating its window never starts recording by itself. GUI thread only.
 #pragma once
@@ -55,6 +56,7 @@ class RecorderCocoa : public QLineEdit {
   void hideEvent(QHideEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   bool event(QEvent* event) override;
 
  private:

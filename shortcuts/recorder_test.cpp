@@ -17,6 +17,7 @@
 #include "platform/foundation/queue.h"
 #include "platform/ui/event_loop_queue.h"
 #include "shortcuts/recorder.h"
+#include "shortcuts/recorder_texts.h"
 #include "testing/fake_keyboard.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
@@ -148,6 +149,55 @@ TEST_F(RecorderField, TheShortcutPressedWhileRecordingIsStoredAndDoesNotFire) {
   // Recording over: the stored shortcut fires.
   m_keyboard.tap({"LALT", "SPCE"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return toggles == 1; }, kWait));
+}
+
+TEST_F(RecorderField, RecordingHidesTheCaretAndGivesItBackAfter) {
+  // A steady caret in an empty field: a grab shows it whenever it is drawn, as the inverse of the
+  // field's background.
+  const int flashTime = QApplication::cursorFlashTime();
+  QApplication::setCursorFlashTime(0);
+  m_name.setShortcut(std::nullopt);
+  const QColor base = m_field->palette().color(QPalette::Base);
+  const QColor caret(255 - base.red(), 255 - base.green(), 255 - base.blue());
+  const auto caretPixels = [&] {
+    const QImage image = m_field->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) count += image.pixelColor(x, y) == caret;
+    return count;
+  };
+
+  startRecording();
+  EXPECT_EQ(caretPixels(), 0) << "no caret in a field nothing can be typed into";
+  // Another window comes to the front and goes: recording has ended, and the field that has the
+  // keyboard again shows its caret.
+  QWidget other;
+  other.setGeometry(m_window.geometry().translated(0, m_window.height() + 40));
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  EXPECT_FALSE(m_field->isRecording());
+  m_window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&m_window));
+  ASSERT_TRUE(m_field->hasFocus());
+  EXPECT_FALSE(m_field->isRecording());
+  EXPECT_GT(caretPixels(), 5);
+  QApplication::setCursorFlashTime(flashTime);
+}
+
+TEST_F(RecorderField, AnEmptyFieldThatRecordsSaysWhatToDo) {
+  const QColor placeholder(0, 255, 0);
+  QPalette colors = m_field->palette();
+  colors.setColor(QPalette::PlaceholderText, placeholder);
+  m_field->setPalette(colors);
+  m_name.setShortcut(std::nullopt);
+  startRecording();
+  EXPECT_EQ(m_field->placeholderText(), recorderText("press_shortcut"));
+  const QImage image = m_field->grab().toImage();
+  int drawn = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) drawn += image.pixelColor(x, y) == placeholder;
+  EXPECT_GT(drawn, 10) << "the placeholder is shown while the field has the keyboard";
 }
 
 TEST_F(RecorderField, AClickOutsideEndsRecordingAndIsDelivered) {

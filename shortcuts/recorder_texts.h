@@ -11,8 +11,8 @@ namespace tessra::shortcuts {
 // The text in the program's interface language where we have it, else in English.
 QString recorderText(const char* key);
 
-// The interface language, a code such as "de"; empty follows the system's. Set by the program
-// when its language setting is read.
+// The interface language, a code such as "de" or "zh-Hans"; empty follows the system's. The
+// program sets it from its language setting before it shows a recorder. GUI thread only.
 void setRecorderLanguage(const QString& languageCode);
 
 }  // namespace tessra::shortcuts

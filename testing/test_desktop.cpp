@@ -116,29 +116,6 @@ class Display {
     return check.empty() ? XCB_NONE : values[0];
   }
 
-  // Whether the window manager manages new windows yet: openbox announces itself before it
-  // does, and a window mapped in between (the tray's panel) is never managed. A probe window is
-  // mapped and, for up to `timeout`, waited for: the manager puts it into a frame of its own.
-  bool managesNewWindows(std::chrono::milliseconds timeout) {
-    const xcb_window_t probe = xcb_generate_id(m_connection);
-    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, probe, m_root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-    xcb_map_window(m_connection, probe);
-    xcb_flush(m_connection);
-    bool managed = false;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!managed && std::chrono::steady_clock::now() < deadline) {
-      std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
-          xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, probe), nullptr),
-          &std::free);
-      managed = tree && tree->parent != m_root;
-      if (!managed) std::this_thread::sleep_for(20ms);
-    }
-    xcb_destroy_window(m_connection, probe);
-    xcb_flush(m_connection);
-    return managed;
-  }
-
   bool trayOwned() {
     std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> reply(
         xcb_get_selection_owner_reply(
@@ -146,6 +123,27 @@ class Display {
             nullptr),
         &std::free);
     return reply && reply->owner != XCB_NONE;
+  }
+
+  // Whether the window manager takes a window mapped now: it marks the windows it manages with
+  // WM_STATE. A manager that has announced itself may still be starting, and a window mapped then
+  // can stay unmapped for good (the tray would never take its place), so the probe goes after
+  // `patience` either way and the caller asks again.
+  bool managesANewWindow(std::chrono::milliseconds patience) {
+    const xcb_window_t probe = xcb_generate_id(m_connection);
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, probe, m_root, 0, 0, 10, 10, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(m_connection, probe);
+    xcb_flush(m_connection);
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    bool managed = false;
+    while (!(managed = !cardinals(probe, "WM_STATE").empty()) &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(20ms);
+    }
+    xcb_destroy_window(m_connection, probe);
+    xcb_flush(m_connection);
+    return managed;
   }
 
   // The height of the desktop's work area (the screen's without a tray).
@@ -193,6 +191,17 @@ TestDesktop::TestDesktop(Options options) {
   if (::mkdtemp(folder.data()) == nullptr)
     throw std::runtime_error("the test desktop cannot make its folder");
   m_folder = folder;
+  // A desktop that cannot start leaves no server, manager, tray or folder behind.
+  try {
+    start(options);
+  } catch (...) {
+    stopAll();
+    throw;
+  }
+  g_current = this;
+}
+
+void TestDesktop::start(const Options& options) {
   const fs::path log = m_folder / "desktop.log";
 
   // Xvfb picks a free display itself and writes its number into the pipe.
@@ -215,11 +224,14 @@ TestDesktop::TestDesktop(Options options) {
   std::ofstream(m_folder / "rc.xml") << privateConfiguration();
   startWindowManager(m_folder / "rc.xml");
   if (options.tray) startTray();
-  g_current = this;
 }
 
 TestDesktop::~TestDesktop() {
   if (g_current == this) g_current = nullptr;
+  stopAll();
+}
+
+void TestDesktop::stopAll() {
   stop(m_tray);
   stop(m_windowManager);
   stop(m_server);
@@ -249,7 +261,10 @@ void TestDesktop::startWindowManager(const fs::path& configuration) {
     // a tray mapped in between is managed without its strut.
     return check != XCB_NONE && check != before && display.workAreaHeight() > 0;
   });
-  waitFor("window manager's first window", log, [&] { return display.managesNewWindows(500ms); });
+  waitFor("window manager's first window", log, [&] {
+    if (exited(m_windowManager)) throw std::runtime_error("openbox ended:\n" + readAll(log));
+    return display.managesANewWindow(250ms);
+  });
   if (replace) {
     pid_t finished = old;
     stop(finished);

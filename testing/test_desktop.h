@@ -57,6 +57,8 @@ class TestDesktop {
   void screenshot(const std::filesystem::path& file) const;
 
  private:
+  void start(const Options& options);
+  void stopAll();
   void startWindowManager(const std::filesystem::path& configuration);
   void stopWindowManager();
 

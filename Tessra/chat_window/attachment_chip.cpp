@@ -12,8 +12,10 @@
 #include "Tessra/prompt_input/chat_attachment_preview.h"
 #include "Tessra/prompt_input/monospaced_font.h"
 #include "Tessra/prompt_input/pending_attachment.h"
+#include "Tessra/shell/base_window.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/user_settings.h"
+#include "Tessra/ui_foundation/animated_value.h"
 #include "platform/foundation/utf8.h"
 
 namespace tessra {
@@ -23,13 +25,25 @@ constexpr qreal kCardRadius = 12;
 constexpr int kRemoveSize = 24;
 constexpr int kRemoveInset = 4;
 constexpr int kArrowSize = 10;
+constexpr double kHoverShade = 0.3;
+constexpr double kRemoveScale = 0.9;
+constexpr double kRemoveHoverScale = 1.0;
+
+// Hover changes take the declarative framework's default animation: ease in and out over 0.35 s.
+AnimatedValue::Timing hoverTiming() {
+  return AnimatedValue::Timing::eased(350, timing_curves::easeInOut());
+}
 }  // namespace
 
 // The card: image or text, caption, and the hover shade over all of it.
 class ChatAttachmentView::Card : public QWidget {
  public:
   Card(PendingAttachment* attachment, ChatAttachmentView* chip)
-      : QWidget(chip), m_attachment(attachment), m_chip(chip) {
+      : QWidget(chip),
+        m_attachment(attachment),
+        m_chip(chip),
+        m_shade(
+            0, hoverTiming(), [this](double) { update(); }, this) {
     setFixedSize(kCardWidth, kCardHeight);
     setCursor(Qt::PointingHandCursor);
   }
@@ -46,17 +60,9 @@ class ChatAttachmentView::Card : public QWidget {
     update();
   }
 
-  bool isHovered() const { return m_hovered; }
-
  protected:
-  void enterEvent(QEnterEvent*) override {
-    m_hovered = true;
-    update();
-  }
-  void leaveEvent(QEvent*) override {
-    m_hovered = false;
-    update();
-  }
+  void enterEvent(QEnterEvent*) override { m_shade.animateTo(kHoverShade); }
+  void leaveEvent(QEvent*) override { m_shade.animateTo(0); }
 
   void mouseReleaseEvent(QMouseEvent* event) override {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
@@ -95,7 +101,9 @@ class ChatAttachmentView::Card : public QWidget {
       painter.drawText(text, Qt::AlignCenter,
                        painter.fontMetrics().elidedText(m_caption, Qt::ElideMiddle, text.width()));
     }
-    if (m_hovered) painter.fillRect(rect(), QColor(0, 0, 0, qRound(255 * 0.3)));
+    QColor shade(Qt::black);
+    shade.setAlphaF(static_cast<float>(m_shade.value()));
+    painter.fillRect(rect(), shade);
   }
 
  private:
@@ -105,30 +113,31 @@ class ChatAttachmentView::Card : public QWidget {
   QString m_text;
   QString m_caption;
   bool m_hasCaption = false;
-  bool m_hovered = false;
+  AnimatedValue m_shade;
 };
 
 // A white cross on a dark circle, a little larger while hovered.
 class ChatAttachmentView::RemoveButton : public QToolButton {
  public:
-  explicit RemoveButton(QWidget* parent) : QToolButton(parent) {
+  explicit RemoveButton(QWidget* parent)
+      : QToolButton(parent),
+        m_scale(
+            kRemoveScale, hoverTiming(), [this](double) { update(); }, this) {
     setFixedSize(kRemoveSize, kRemoveSize);
     setCursor(Qt::ArrowCursor);
     setAccessibleName(QStringLiteral("Remove"));
   }
 
-  qreal scale() const { return m_hovered ? 1.0 : 0.9; }
+  qreal scale() const { return m_scale.value(); }
 
  protected:
   void enterEvent(QEnterEvent* event) override {
     QToolButton::enterEvent(event);
-    m_hovered = true;
-    update();
+    m_scale.animateTo(kRemoveHoverScale);
   }
   void leaveEvent(QEvent* event) override {
     QToolButton::leaveEvent(event);
-    m_hovered = false;
-    update();
+    m_scale.animateTo(kRemoveScale);
   }
 
   void paintEvent(QPaintEvent*) override {
@@ -148,7 +157,7 @@ class ChatAttachmentView::RemoveButton : public QToolButton {
   }
 
  private:
-  bool m_hovered = false;
+  AnimatedValue m_scale;
 };
 
 // The pop-up beside the card holding the preview, with an arrow pointing at the card.

@@ -68,11 +68,43 @@ TEST_F(Chip, CardShowsTheImageOrTheTextAndTheCaption) {
   pending.set(ChatAttachment{nullptr, std::string(300, 'w'), "Pasteboard - Long Text"});
   card = chip.card()->grab().toImage();
   EXPECT_EQ(card.pixelColor(2, 50), QColor("#2b2d31")) << "text on the dark card";
+}
 
+TEST_F(Chip, HoverShadesTheCardAndGrowsTheRemoveButtonGradually) {
+  pending.set(ChatAttachment{nullptr, std::string(300, 'w'), "Pasteboard - Long Text"});
+  const QColor card("#2b2d31");
+  // The card under black at 0.3.
+  const QColor shaded(30, 31, 34);
+  const auto near = [](const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) <= 1 && std::abs(a.green() - b.green()) <= 1 &&
+           std::abs(a.blue() - b.blue()) <= 1;
+  };
+  const auto shade = [&] { return testing::pixel(chip.card(), QPoint(2, 50)); };
   testing::enter(chip.card());
-  EXPECT_LT(chip.card()->grab().toImage().pixelColor(2, 50).lightness(),
-            QColor("#2b2d31").lightness())
-      << "hover darkens";
+  EXPECT_EQ(shade(), card) << "the shade fades in, it does not jump";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return near(shade(), shaded); }, 2000));
+  testing::leave(chip.card());
+  EXPECT_TRUE(near(shade(), shaded));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shade() == card; }, 2000));
+
+  // The area of the button's disc: what is lighter than the card around it.
+  QWidget* remove = chip.removeButton();
+  const auto discArea = [&] {
+    const QImage image = remove->grab().toImage();
+    const int outside = image.pixelColor(0, 0).lightness();
+    int area = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        area += image.pixelColor(x, y).lightness() > outside + 3;
+    return area;
+  };
+  const int small = discArea();
+  testing::enter(remove);
+  EXPECT_EQ(discArea(), small) << "the button grows, it does not jump";
+  // From 0.9 to 1.0 of its size: a fifth more area.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return discArea() >= small * 1.15; }, 2000));
+  testing::leave(remove);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return discArea() == small; }, 2000));
 }
 
 TEST_F(Chip, PreviewEditsTheTextAndKeepsTheName) {

@@ -41,6 +41,7 @@ const QColor kSymbolColor("#79818a");
 const QColor kHoverColor("#383a3f");
 const QColor kDividerColor("#242529");
 constexpr double kDimOpacity = 0.6;
+constexpr double kVeilOpacity = 0.1;
 
 // A single-line label that cuts its text at the tail to fit its width.
 class TailElidedLabel final : public QLabel {
@@ -58,20 +59,35 @@ class TailElidedLabel final : public QLabel {
   }
 };
 
-// Black laid over the chat while a floating panel is open over it.
-class Dimmer final : public QWidget {
+// Black at some opacity over its parent, taking no clicks: the faint veil always over the main
+// column, and the dimming of the whole chat while a floating panel is open over it. It keeps its
+// parent's size and stays above the siblings made before it.
+class Shade final : public QWidget {
  public:
-  explicit Dimmer(QWidget* parent) : QWidget(parent) {
+  Shade(QWidget* parent, double opacity) : QWidget(parent), m_opacity(opacity) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    setGeometry(parent->rect());
+    parent->installEventFilter(this);
   }
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == parentWidget() && event->type() == QEvent::Resize) {
+      setGeometry(parentWidget()->rect());
+      raise();
+    }
+    return false;
+  }
+
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     QColor black(Qt::black);
-    black.setAlphaF(kDimOpacity);
+    black.setAlphaF(m_opacity);
     painter.fillRect(rect(), black);
   }
+
+ private:
+  double m_opacity;
 };
 
 // The backdrop of a confirmation card: shades the chat and holds the card in its middle.
@@ -133,7 +149,7 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, ChatViewHost host, Q
   if (list) setBackground(list, palette::tertiaryBackground());
   m_sidePane = new SidePaneView(column, list, source, settings_keys::popupWindowPosition(), this);
   layout->addWidget(m_sidePane);
-  m_dimmer = new Dimmer(this);
+  m_dimmer = new Shade(this, kDimOpacity);
   m_dimmer->setVisible(hub.overlayCount() >= 1);
 
   buildPanels();
@@ -182,6 +198,7 @@ QWidget* ChatView::buildMainColumn() {
 
   // Dropped images and texts become the pending attachment wherever they land in the column.
   new ChatAttachmentOnDropModifier(column, m_chatAttachment);
+  new Shade(column, kVeilOpacity);
   return column;
 }
 
@@ -239,13 +256,13 @@ QWidget* ChatView::buildActionRow() {
     layout->addWidget(button);
     return button;
   };
-  addButton(u"list.bullet", LocalizedText::Chat::showTopics(), QStringLiteral("⌃T"),
+  addButton(u"list.bullet", LocalizedText::Chat::showTopics(), QStringLiteral("Ctrl+T"),
             [this] { panel(Panel::topicList)->toggle(); });
-  addButton(u"trash", LocalizedText::Chat::deleteAllMessages(), QStringLiteral("⌃R"),
+  addButton(u"trash", LocalizedText::Chat::deleteAllMessages(), QStringLiteral("Ctrl+R"),
             [this] { toggleClearMessagesConfirmation(); });
   m_contextBreakButton = addButton(u"brain", LocalizedText::Chat::clearContext(),
-                                   QStringLiteral("⌃J"), [this] { toggleEndContext(); });
-  m_pinButton = addButton(u"pin", LocalizedText::Chat::pinWindow(), QStringLiteral("⌃P"),
+                                   QStringLiteral("Ctrl+J"), [this] { toggleEndContext(); });
+  m_pinButton = addButton(u"pin", LocalizedText::Chat::pinWindow(), QStringLiteral("Ctrl+P"),
                           [this] { togglePinWindow(); });
   layout->addStretch(1);
   return row;
@@ -299,9 +316,9 @@ QWidget* ChatView::buildToolbar() {
     button->setIconSize(QSize(18, 18));
     layout->addWidget(button);
   };
-  addButton(u"gearshape", LocalizedText::General::settings(), QStringLiteral("⌃,"),
+  addButton(u"gearshape", LocalizedText::General::settings(), QStringLiteral("Ctrl+,"),
             [this] { openSettings(); });
-  addButton(u"plus", LocalizedText::Chat::newConversation(), QStringLiteral("⌃N"),
+  addButton(u"plus", LocalizedText::Chat::newConversation(), QStringLiteral("Ctrl+N"),
             [this] { toggleNewConversation(); });
   layout->addStretch(1);
   return bar;
@@ -415,8 +432,6 @@ void ChatView::resizeEvent(QResizeEvent* event) {
 }
 
 void ChatView::layoutOverlays() {
-  m_dimmer->setGeometry(rect());
-  m_dimmer->raise();
   for (QWidget* sheet : {m_deleteMessageWarning.data(), m_clearConfirmation.data()}) {
     if (sheet) sheet->setGeometry(rect());
   }

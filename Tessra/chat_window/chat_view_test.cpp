@@ -3,6 +3,7 @@
 #include "Tessra/chat_window/chat_view.h"
 
 #include <unistd.h>
+#include <QApplication>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -24,6 +25,8 @@
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/paths.h"
+#include "Tessra/ui_foundation/small_views.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/queue.h"
 
@@ -404,6 +407,27 @@ TEST_F(ChatViewTest, FloatingPanelsDimTheChatWhileAnyIsOpen) {
   EXPECT_EQ(panel.size(), QSize(400, 540));
   EXPECT_EQ(panel.center(), frame.center());
   view.panel(Panel::topicList)->setPresented(false);
+}
+
+TEST_F(ChatViewTest, AFaintVeilLiesOverTheColumnAndTheHintsNameCtrl) {
+  ChatView& view = makeView();
+  view.setSessionID(makeConversation("🌫️ Veil"));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(view.window()));
+  // The header's "#313338" under black at 0.1.
+  const QColor header = view.grab().toImage().pixelColor(view.width() / 2, 3);
+  EXPECT_EQ(header, QColor(44, 46, 50)) << header.name().toStdString();
+  // The veil takes no clicks: the button under it is what the pointer finds.
+  QAbstractButton* button = view.contextBreakButton();
+  EXPECT_EQ(QApplication::widgetAt(button->mapToGlobal(button->rect().center())), button);
+
+  auto* hint = button->findChild<HintPopover*>();
+  ASSERT_NE(hint, nullptr);
+  testing::enter(button);
+  ASSERT_NE(hint->popup(), nullptr);
+  QStringList caps;
+  for (KeyView* key : hint->popup()->findChildren<KeyView*>()) caps << key->text();
+  EXPECT_EQ(caps, (QStringList{"Ctrl", "J"}));
+  testing::leave(button);
 }
 
 TEST_F(ChatViewTest, TheSidePaneWidensTheWindowAndTheHeaderFollowsTheEdge) {

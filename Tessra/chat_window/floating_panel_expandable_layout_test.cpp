@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "Tessra/chat_window/floating_panel_view.h"
+#include "Tessra/ui_foundation/visual_effect_view.h"
 
 namespace tessra {
 namespace {
@@ -21,6 +22,8 @@ TEST(FloatingPanelExpandableLayoutTest, TheButtonNarrowsAndWidensItsPanelAroundI
   FloatingPanelExpandableLayout* layout = makeLayout();
   panel.setContent(layout);
   panel.show();
+  EXPECT_EQ(layout->background()->material(), VisualEffectView::Material::sidebar);
+  EXPECT_EQ(layout->background()->blendingMode(), VisualEffectView::BlendingMode::withinWindow);
 
   const struct {
     const char* name;
@@ -37,14 +40,36 @@ TEST(FloatingPanelExpandableLayoutTest, TheButtonNarrowsAndWidensItsPanelAroundI
   for (const auto& step : steps) {
     SCOPED_TRACE(step.name);
     panel.setGeometry(900 - step.width / 2, 100, step.width, 500);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return layout->width() == step.width; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return layout->width() == step.width && !layout->isAnimating(); }, 3000));
     const int centre = panel.geometry().center().x();
     layout->toggleButton()->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panel.width() == step.widthAfter; }, 2000));
+    EXPECT_EQ(panel.width(), step.width) << "the frame moves, it does not jump";
+    // Sampled while it moves: the frame passes between its two widths, and the content slides
+    // between its place beside the sidebar and the trailing edge.
+    bool frameBetween = false;
+    bool contentBetween = false;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          const int low = std::min(step.width, step.widthAfter);
+          const int high = std::max(step.width, step.widthAfter);
+          frameBetween = frameBetween || (panel.width() > low && panel.width() < high);
+          const int contentLeft = layout->content()->x();
+          contentBetween = contentBetween || (layout->content()->isVisible() && contentLeft > 241 &&
+                                              contentLeft < layout->width());
+          return panel.width() == step.widthAfter && !layout->isAnimating();
+        },
+        5000));
+    EXPECT_TRUE(frameBetween);
+    EXPECT_TRUE(contentBetween);
     EXPECT_NEAR(panel.geometry().center().x(), centre, 1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return layout->width() == step.widthAfter; }, 2000));
     EXPECT_EQ(layout->isExpanded(), step.expandedAfter);
     EXPECT_EQ(layout->content()->isVisible(), step.expandedAfter);
+    EXPECT_EQ(layout->sidebar()->width(), 240);
+    if (step.expandedAfter) {
+      EXPECT_EQ(layout->content()->x(), 241);
+    }
   }
 
   // Outside a floating panel the button does nothing.
@@ -55,6 +80,7 @@ TEST(FloatingPanelExpandableLayoutTest, TheButtonNarrowsAndWidensItsPanelAroundI
   plain.show();
   loose->toggleButton()->click();
   EXPECT_EQ(plain.width(), 800);
+  EXPECT_FALSE(loose->isAnimating());
 }
 
 }  // namespace

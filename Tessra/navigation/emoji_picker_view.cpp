@@ -12,13 +12,16 @@ namespace {
 
 constexpr int kFieldInset = 16;
 constexpr double kRingWidth = 2;
+// The ring's stroke is centred on the 72-point circle, so half of it lies outside the badge's
+// frame: the widget is that much larger on every side.
+constexpr int kOverhang = static_cast<int>(kRingWidth / 2);
 
 // The emoji field inside its dashed ring.
 class Badge final : public QWidget {
  public:
   explicit Badge(QWidget* parent) : QWidget(parent) {
-    setFixedSize(static_cast<int>(EmojiPickerView::kSize),
-                 static_cast<int>(EmojiPickerView::kSize));
+    const int side = static_cast<int>(EmojiPickerView::kSize) + 2 * kOverhang;
+    setFixedSize(side, side);
   }
 
  protected:
@@ -33,9 +36,9 @@ class Badge final : public QWidget {
         {EmojiPickerView::kDotLength / kRingWidth, EmojiPickerView::kSpaceLength / kRingWidth});
     pen.setDashOffset(0);
     painter.setPen(pen);
-    // The stroke is centred on the ring, as the outline of a 72-point circle.
-    painter.drawEllipse(
-        QRectF(rect()).adjusted(kRingWidth / 2, kRingWidth / 2, -kRingWidth / 2, -kRingWidth / 2));
+    // The dash pattern divides the circumference of exactly this circle into 18 dashes and gaps.
+    painter.drawEllipse(QRectF(rect()).center(), EmojiPickerView::kRadius,
+                        EmojiPickerView::kRadius);
   }
 };
 
@@ -45,8 +48,8 @@ EmojiPickerView::EmojiPickerView(const QString& emoji, QWidget* parent) : QWidge
   auto* badge = new Badge(this);
   m_field = new EmojiTextField(badge);
   m_field->setText(emoji);
-  m_field->setGeometry(QRect(QPoint(0, 0), badge->size())
-                           .adjusted(kFieldInset, kFieldInset, -kFieldInset, -kFieldInset));
+  const int inset = kOverhang + kFieldInset;
+  m_field->setGeometry(QRect(QPoint(0, 0), badge->size()).adjusted(inset, inset, -inset, -inset));
   m_field->setOpenPicker([this] { showPalette(); });
   connect(m_field, &EmojiTextField::emojiChanged, this, &EmojiPickerView::emojiChanged);
 
@@ -58,7 +61,8 @@ EmojiPickerView::EmojiPickerView(const QString& emoji, QWidget* parent) : QWidge
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(16);
+  // 16 points from the badge's frame, whose ring overhangs it below.
+  layout->setSpacing(16 - kOverhang);
   layout->addWidget(badge, 0, Qt::AlignHCenter);
   layout->addWidget(m_random, 0, Qt::AlignHCenter);
 }

@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <numbers>
+#include <vector>
 
 #include "Tessra/navigation/conversation_side_pane_view.h"
+#include "Tessra/navigation/emoji_picker_view.h"
 #include "Tessra/navigation/navigation_test_support.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/paths.h"
@@ -224,6 +228,45 @@ TEST_F(NewConversationTest, PaletteWritesTheChosenEmoji) {
   m_view->emojiPicker()->randomButton()->click();
   EXPECT_TRUE(EmojiTextField::pool().contains(m_view->emoji()));
   EXPECT_EQ(m_view->emoji(), field->text());
+}
+
+TEST(EmojiPickerViewTest, TheRingIsEighteenWholeDashes) {
+  EmojiPickerView picker(QStringLiteral("🐞"));
+  const QImage badge = picker.field()->parentWidget()->grab().toImage();
+  const QPointF centre(badge.width() / 2.0, badge.height() / 2.0);
+  const QColor ring("#1ABC9C");
+  const QColor background = badge.pixelColor(0, 0);
+  const auto distance = [](const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+           std::abs(a.blue() - b.blue());
+  };
+  // Once round the ring's middle, marking where its colour is drawn across the stroke.
+  constexpr int kSteps = 3600;
+  std::vector<bool> drawn(kSteps);
+  for (int step = 0; step < kSteps; ++step) {
+    const double angle = 2 * std::numbers::pi * step / kSteps;
+    for (const double radius : {EmojiPickerView::kRadius - 0.5, EmojiPickerView::kRadius,
+                                EmojiPickerView::kRadius + 0.5}) {
+      const QColor color =
+          badge.pixelColor((centre + radius * QPointF(std::cos(angle), std::sin(angle))).toPoint());
+      drawn[step] = drawn[step] || distance(color, ring) < distance(color, background);
+    }
+  }
+  int dashes = 0;
+  for (int step = 0; step < kSteps; ++step)
+    dashes += drawn[step] && !drawn[(step + kSteps - 1) % kSteps];
+  EXPECT_EQ(dashes, EmojiPickerView::kDotCount);
+  // No dash runs into the next where the pattern closes: every gap shows.
+  const auto longest = [&] {
+    int run = 0;
+    int best = 0;
+    for (int step = 0; step < 2 * kSteps; ++step) {
+      run = drawn[step % kSteps] ? run + 1 : 0;
+      best = std::max(best, run);
+    }
+    return best;
+  }();
+  EXPECT_LT(longest, kSteps / EmojiPickerView::kDotCount);
 }
 
 }  // namespace

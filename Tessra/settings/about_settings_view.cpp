@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMetaProperty>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "Tessra/settings/artwork.h"
@@ -14,7 +13,6 @@
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
-#include "platform/ui/url_opener.h"
 
 namespace tessra {
 
@@ -97,35 +95,27 @@ SettingsUnimplementedView::SettingsUnimplementedView(QWidget* parent) : QWidget(
   auto* page = new QVBoxLayout(this);
   page->setContentsMargins(20, 28, 20, 20);
   page->setSpacing(8);
-  page->addWidget(pageTitle(QCoreApplication::translate("Settings", "Soon 👀"), 22, this));
+  page->addWidget(pageTitle(LocalizedText::forKey(u"Soon 👀"), 22, this));
   page->addSpacing(12);
   QVBoxLayout* rows = addSection(page, this);
-  auto* message = new QLabel(LocalizedText::Settings::unimplementedMessage(), this);
-  message->setObjectName(QStringLiteral("message"));
-  message->setWordWrap(true);
-  message->setAlignment(Qt::AlignCenter);
-  styleText(message, QColor(0xb6, 0xba, 0xc0));
-  rows->addWidget(message);
-  m_website =
-      new FlatButton(LocalizedText::Settings::visitOurWebsite(),
-                     {.prominent = true, .text = true, .customBase = QColor("#383a3f")}, this);
+  const MessageWithLink section = addMessageWithLink(
+      rows, this, LocalizedText::Settings::unimplementedMessage(), QColor(0xb6, 0xba, 0xc0),
+      LocalizedText::Settings::visitOurWebsite(), QStringLiteral(TESSRA_WEBSITE));
+  section.message->setObjectName(QStringLiteral("message"));
+  m_website = section.link;
   m_website->setObjectName(QStringLiteral("visitOurWebsite"));
-  m_website->setIcon(artwork::symbolIcon(QStringLiteral("arrow.up.right"), Qt::white));
-  rows->addWidget(m_website, 0, Qt::AlignRight);
   page->addStretch(1);
-  connect(m_website, &QAbstractButton::clicked, this,
-          [] { platform::openExternally(QUrl(QStringLiteral(TESSRA_WEBSITE))); });
 }
 
 SmartTextSelectionSettingsView::SmartTextSelectionSettingsView(QWidget* parent) : QWidget(parent) {
   auto* page = new QVBoxLayout(this);
   page->setContentsMargins(20, 20, 20, 20);
-  QVBoxLayout* rows = addSection(page, this, QCoreApplication::translate("Settings", "Settings"));
+  QVBoxLayout* rows = addSection(page, this, LocalizedText::forKey(u"Settings"));
   auto enabled = std::make_shared<bool>(false);
   rows->addWidget(new SettingsToggleView(
-      QCoreApplication::translate("Settings", "Enabled"),
+      LocalizedText::forKey(u"Enabled"),
       {[enabled] { return *enabled; }, [enabled](bool on) { *enabled = on; }}, this));
-  rows->addWidget(new QLabel(QCoreApplication::translate("Settings", "Hello"), this));
+  rows->addWidget(new QLabel(LocalizedText::forKey(u"Hello"), this));
   page->addStretch(1);
 }
 

@@ -10,6 +10,8 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "Tessra/settings/artwork.h"
+#include "Tessra/shell/app_delegate.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
@@ -135,6 +137,23 @@ QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, const QString& heade
   page->addWidget(card);
   page->addSpacing(14);
   return rows;
+}
+
+MessageWithLink addMessageWithLink(QVBoxLayout* rows, QWidget* parent, const QString& message,
+                                   const QColor& color, const QString& linkTitle,
+                                   const QString& url) {
+  auto* text = new QLabel(message, parent);
+  text->setTextFormat(Qt::PlainText);
+  text->setWordWrap(true);
+  text->setAlignment(Qt::AlignCenter);
+  styleText(text, color);
+  rows->addWidget(text);
+  auto* link = new FlatButton(
+      linkTitle, {.prominent = true, .text = true, .customBase = QColor("#383a3f")}, parent);
+  link->setIcon(artwork::symbolIcon(QStringLiteral("arrow.up.right"), Qt::white));
+  rows->addWidget(link, 0, Qt::AlignRight);
+  QObject::connect(link, &QAbstractButton::clicked, link, [url] { openURL(url); });
+  return {text, link};
 }
 
 }  // namespace tessra

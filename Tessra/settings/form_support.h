@@ -81,4 +81,14 @@ QWidget* sectionCard(QWidget* parent);
 // row layout is returned.
 QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, const QString& header = {});
 
+// Appends to a section's rows a centred, wrapped message in `color` and under it, at the trailing
+// edge, a text button with an arrow pointing out that opens `url` in the browser.
+struct MessageWithLink {
+  QLabel* message;
+  FlatButton* link;
+};
+MessageWithLink addMessageWithLink(QVBoxLayout* rows, QWidget* parent, const QString& message,
+                                   const QColor& color, const QString& linkTitle,
+                                   const QString& url);
+
 }  // namespace tessra

@@ -17,13 +17,12 @@
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "shortcuts/recorder.h"
+#include "shortcuts/recorder_texts.h"
 
 namespace tessra {
 
 namespace {
 
-constexpr std::array kLanguages = {AppLanguage::system, AppLanguage::english,
-                                   AppLanguage::brazilianPortuguese};
 constexpr std::array kPositions = {PopupPosition::left, PopupPosition::right};
 
 template <class T, std::size_t N>
@@ -95,9 +94,11 @@ GeneralSettingsView::GeneralSettingsView(UserSettings& settings, bool trayAvaila
 
   QVBoxLayout* first = addSection(page, this);
   m_language = new SettingsPickerView(
-      Text::language(), Text::languageDescription(), titles(kLanguages),
-      [this] { return indexOf(kLanguages, m_settings.appLanguage()); },
-      [this](int index) { m_settings.setAppLanguage(kLanguages[static_cast<std::size_t>(index)]); },
+      Text::language(), Text::languageDescription(), titles(allAppLanguages()),
+      [this] { return indexOf(allAppLanguages(), m_settings.appLanguage()); },
+      [this](int index) {
+        m_settings.setAppLanguage(allAppLanguages()[static_cast<std::size_t>(index)]);
+      },
       this);
   first->addWidget(m_language);
   m_launchAtLogin = new SettingsToggleView(
@@ -123,6 +124,9 @@ GeneralSettingsView::GeneralSettingsView(UserSettings& settings, bool trayAvaila
   first->addWidget(m_sound);
 
   QVBoxLayout* shortcuts = addSection(page, this, Text::shortcutsHeader());
+  // The recorder's own texts read in the program's language, like the rest of the page.
+  shortcuts::setRecorderLanguage(
+      QString::fromStdString(m_settings.chosenLanguageCode().value_or(std::string())));
   // The recorder stores a new shortcut at once, and the global hot key follows it.
   m_shortcut = new shortcuts::Recorder(Text::openTessra(), openTessraGlobal(), {}, this);
   shortcuts->addWidget(m_shortcut);

@@ -24,6 +24,7 @@
 namespace tessra {
 
 class LoginLaunch;
+class LoginLaunchToggle;
 
 // A switch's source: `isEnabled` reads the entry afresh; writing it goes through
 // `LoginLaunch::setEnabled`. Every instance announces every write made through any of them.
@@ -52,6 +53,8 @@ class LoginLaunch {
   LoginLaunch() = delete;
 
   using Observable = LoginLaunchObservable;
+  // The switch view with a label of the caller's (login_launch_toggle.h).
+  using Toggle = LoginLaunchToggle;
 
   // The instance switches share; made on first use, kept until the program quits.
   static Observable& observable();

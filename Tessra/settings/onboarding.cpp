@@ -104,14 +104,13 @@ QWidget* welcomePage() {
     column->addWidget(icon, 0, Qt::AlignHCenter);
     column->addSpacing(16);
   }
-  column->addWidget(text(QCoreApplication::translate("Onboarding", "🎉 Welcome to Tessra AI"),
+  column->addWidget(text(LocalizedText::forKey(u"🎉 Welcome to Tessra AI"),
                          QStringLiteral("color: white; font-size: 24px; font-weight: 600;"), page));
   column->addSpacing(16);
-  column->addWidget(text(
-      QCoreApplication::translate("Onboarding",
-                                  "Your companion for revolutionizing the way you interact with AI "
-                                  "on your computer!"),
-      QStringLiteral("color: #b6bac0; font-size: 15px;"), page));
+  column->addWidget(
+      text(LocalizedText::forKey(u"Your companion for revolutionizing the way you interact with AI "
+                                 u"on your computer!"),
+           QStringLiteral("color: #b6bac0; font-size: 15px;"), page));
   column->addStretch(1);
   return page;
 }
@@ -142,24 +141,28 @@ QWidget* buildPage(OnboardingPages page) {
       return welcomePage();
     case OnboardingPages::alwaysOn:
       return onboardPage(
-          QStringLiteral("OnboardingAlwaysOn"), QStringLiteral("👊 Your AI-powered sidekick"),
-          QStringLiteral("Always accessible on the side of your screen, it appears when you click "
-                         "on the tray or the small indicator on the screen border. Tessra AI "
-                         "unlocks the full potential of advanced language models like ChatGPT."),
+          QStringLiteral("OnboardingAlwaysOn"),
+          LocalizedText::forKey(u"👊 Your AI-powered sidekick"),
+          LocalizedText::forKey(
+              u"Always accessible on the side of your screen, it appears when you click on the "
+              u"tray or the small indicator on the screen border. Tessra AI unlocks the full "
+              u"potential of advanced language models like ChatGPT."),
           nullptr);
     case OnboardingPages::multipleConversations:
       return onboardPage(
-          QStringLiteral("OnboardingConversations"), QStringLiteral("📚 Conversations"),
-          QStringLiteral("Effortlessly manage your conversations, initiate new ones for various "
-                         "contexts, or rearrange existing discussions to suit your needs. Maintain "
-                         "your insights in an organized and readily accessible manner for when "
-                         "they're most needed."),
+          QStringLiteral("OnboardingConversations"), LocalizedText::forKey(u"📚 Conversations"),
+          LocalizedText::forKey(
+              u"Effortlessly manage your conversations, initiate new ones for various contexts, "
+              u"or rearrange existing discussions to suit your needs. Maintain your insights in "
+              u"an organized and readily accessible manner for when they're most needed."),
           nullptr);
     case OnboardingPages::launchAtLogin:
       return onboardPage(
-          QStringLiteral("OnboardingLoginLaunch"), QStringLiteral("🖥️ Launch at Login"),
-          QStringLiteral("Boost your productivity by enabling automatic launch at login. Just "
-                         "check the box below and ensure Tessra is always ready when you are!"),
+          QStringLiteral("OnboardingLoginLaunch"),
+          LocalizedText::forKey(u"🖥️ Launch at Login"),
+          LocalizedText::forKey(
+              u"Boost your productivity by enabling automatic launch at login. Just check the "
+              u"box below and ensure Tessra is always ready when you are!"),
           launchItView());
   }
   return nullptr;

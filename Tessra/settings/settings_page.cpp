@@ -1,9 +1,9 @@
 #include "Tessra/settings/settings_page.h"
 
-#include <QCoreApplication>
-
 #include <array>
 #include <utility>
+
+#include "Tessra/ui_foundation/localized_text.h"
 
 namespace tessra {
 
@@ -47,8 +47,7 @@ std::optional<SettingsPage::Name> settingsPageNameFromRawValue(std::string_view 
 }
 
 QString localizedTitle(SettingsPage::Name name) {
-  const std::string_view raw = rawValue(name);
-  return QCoreApplication::translate("SettingsPage", std::string(raw).c_str());
+  return LocalizedText::forKey(QString::fromUtf8(rawValue(name)));
 }
 
 QString SettingsPage::id() const { return QString::fromUtf8(rawValue(name)); }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
@@ -45,7 +46,7 @@ SettingsSlider::SettingsSlider(Options options, QWidget* parent)
   header->addWidget(m_badge);
   header->addStretch(1);
   if (m_options.defaultValue) {
-    m_reset = new QPushButton(tr("Reset"), this);
+    m_reset = new QPushButton(LocalizedText::forKey(u"Reset"), this);
     connect(m_reset, &QPushButton::clicked, this, [this] { write(*m_options.defaultValue); });
     header->addWidget(m_reset);
   }

@@ -24,6 +24,7 @@
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/small_views.h"
+#include "shortcuts/recorder.h"
 #include "testing/scoped_env.h"
 
 namespace tessra {
@@ -143,11 +144,11 @@ TEST_F(GeneralSettingsViewTest, EachControlWritesItsKeyAndPostsOnce) {
     std::function<bool()> stored;
   } cases[] = {
       {"language",
-       [&] { pick(page.languagePicker(), 2); },
+       [&] { pick(page.languagePicker(), 6); },
        {"appLanguageChanged"},
        [&] { return defaults.string(keys::kAppLanguage) == "pt-BR"; }},
       {"the same language",
-       [&] { pick(page.languagePicker(), 2); },
+       [&] { pick(page.languagePicker(), 6); },
        {},
        [&] { return defaults.string(keys::kAppLanguage) == "pt-BR"; }},
       {"sound",
@@ -202,7 +203,8 @@ TEST_F(GeneralSettingsViewTest, PickersOfferTheirChoicesInOrder) {
     return texts;
   };
   EXPECT_EQ(items(page.languagePicker()),
-            (QStringList{"System Default 🌐", "English 🇺🇸", "Português (Brasil) 🇧🇷"}));
+            (QStringList{"System Default 🌐", "English 🇺🇸", "中文 (简体) 🇨🇳", "Français (France) 🇫🇷",
+                         "Deutsch (Deutschland) 🇩🇪", "日本語 (日本) 🇯🇵", "Português (Brasil) 🇧🇷"}));
   EXPECT_EQ(items(page.positionPicker()), (QStringList{"Left", "Right"}));
   EXPECT_EQ(items(page.sizePicker()).first(), "Extra Small - 500px");
   EXPECT_EQ(items(page.sizePicker()).last(), "Ultra Wide - 1000px");
@@ -211,6 +213,30 @@ TEST_F(GeneralSettingsViewTest, PickersOfferTheirChoicesInOrder) {
   // A stored top edge matches neither choice and stays stored.
   EXPECT_EQ(page.positionPicker()->picker()->currentIndex(), -1);
   EXPECT_EQ(settings_keys::popupWindowPosition(m_harness.defaults), PopupPosition::top);
+}
+
+TEST_F(GeneralSettingsViewTest, TheShortcutRecorderReadsTheProgramsLanguage) {
+  // An English system, whatever language the program is set to.
+  const QLocale system;
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  const struct {
+    AppLanguage language;
+    const char* placeholder;
+  } cases[] = {
+      {AppLanguage::system, "Record Shortcut"},
+      {AppLanguage::german, "Kurzbefehl aufnehmen"},
+      {AppLanguage::japanese, "ショートカットを記録"},
+      {AppLanguage::chineseSimplified, "录制快捷键"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(rawValue(c.language)));
+    m_harness.settings->setAppLanguage(c.language);
+    GeneralSettingsView page(*m_harness.settings, true);
+    EXPECT_EQ(page.shortcutRecorder()->field()->placeholderText(),
+              QString::fromUtf8(c.placeholder));
+  }
+  m_harness.settings->setAppLanguage(AppLanguage::system);
+  QLocale::setDefault(system);
 }
 
 TEST_F(GeneralSettingsViewTest, WithoutATrayHostTheSideIconRowIsHidden) {

@@ -271,9 +271,10 @@ void FloatingController::updateNotice() {
 bool FloatingController::handleKeyDown(QWindow* window, QKeyEvent* event) {
   const QWidget* target = widgetOf(window);
   if (target == nullptr) return false;
-  // Tool windows, dialogs, sheets and pop-ups keep their keys; the panel and normal windows
-  // send stray typing to the prompt.
-  if (target != this->window() && target->windowType() != Qt::Window) return false;
+  // Only the panel's own stray typing goes to the prompt: every other window of ours (the
+  // detached answer, the update window, dialogs, pop-ups) keeps its keys, so Space still presses
+  // its focused button.
+  if (target != this->window()) return false;
   if (QApplication::activeModalWidget() != nullptr) return false;
   if (!isPromptKeyForwardingEnabled()) return false;
   if (isTextInput(QApplication::focusWidget())) return false;

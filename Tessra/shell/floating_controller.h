@@ -7,12 +7,12 @@
 // beyond the panel's edge and is animated to 0 (in, 0.2 s, ease-in) or to the panel's width or
 // height (out, 0.2 s, ease-out).
 //
-// While the controller is on screen it watches the program's key presses. A press with printable
-// text and no Ctrl, Alt or Super, in the panel or another normal window of the program, is posted
-// as "focusOnPromptInput" {"inputedTextKey": text} and swallowed; Ctrl+V posts the clipboard: an
-// attachment (carried as the notification's object, a `ChatAttachment`, with an empty payload)
-// when the attachment source finds one, else its text. Nothing is redirected from tool windows,
-// dialogs or a focused text field, nor while `isPromptKeyForwardingEnabled()` is false.
+// While the controller is on screen it watches the program's key presses. A press in the panel
+// with printable text and no Ctrl, Alt or Super is posted as "focusOnPromptInput"
+// {"inputedTextKey": text} and swallowed; Ctrl+V posts the clipboard: an attachment (carried as
+// the notification's object, a `ChatAttachment`, with an empty payload) when the attachment source
+// finds one, else its text. Nothing is redirected from any other window of the program, from a
+// focused text field, nor while `isPromptKeyForwardingEnabled()` is false.
 //
 // The chat view comes from the factory set with `setChatViewFactory` (a placeholder until one is
 // set). GUI thread only.

@@ -25,7 +25,7 @@ UpdateWindow::UpdateWindow(QWidget* parent)
   m_detail->setWordWrap(true);
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(m_open, QDialogButtonBox::AcceptRole);
-  buttons->addButton(QDialogButtonBox::Close);
+  buttons->addButton(QDialogButtonBox::Close)->setText(LocalizedText::forKey(u"Close"));
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(m_open, &QPushButton::clicked, this, [this] {
     if (m_update) openURL(m_update->url.toString());
@@ -46,13 +46,14 @@ void UpdateWindow::showUpdate(const UpdateItem& update) {
 
 void UpdateWindow::showUpToDate(const QString& currentVersion) {
   m_update.reset();
-  setTexts(tr("You're up to date"),
-           tr("Tessra %1 is the newest version available.").arg(currentVersion), false);
+  setTexts(LocalizedText::forKey(u"You're up to date"),
+           LocalizedText::forKey(u"Tessra %1 is the newest version available.").arg(currentVersion),
+           false);
 }
 
 void UpdateWindow::showFailure(const QString& reason) {
   m_update.reset();
-  setTexts(tr("Update check failed"), reason, false);
+  setTexts(LocalizedText::forKey(u"Update check failed"), reason, false);
 }
 
 void UpdateWindow::setTexts(const QString& title, const QString& detail, bool canOpen) {

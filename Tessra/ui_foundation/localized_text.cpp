@@ -61,6 +61,20 @@ LanguageBundles& LocalizedText::bundles() {
   return shared;
 }
 
+QString LocalizedText::forKey(QStringView key) {
+  const QString text = key.toString();
+  return languageBundle()->localizedString(text, text, kTableName.toString());
+}
+
+std::span<const QStringView> LocalizedText::keyedTexts() {
+  static constexpr QStringView kKeys[] = {
+#define TESSRA_KEYED_TEXT(key) key,
+#include "Tessra/ui_foundation/localized_key_table.inc"
+#undef TESSRA_KEYED_TEXT
+  };
+  return kKeys;
+}
+
 QString LocalizedText::Conversation::editTitle(const QString& name) {
   return formatText(u"Conversation.editTitle", u"Edit %@", name);
 }

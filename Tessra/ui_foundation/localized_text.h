@@ -20,6 +20,15 @@
 // page tells the user. The three format texts are computed at every call and follow a change at
 // once.
 //
+// A few texts are looked up by their English text itself, as the desktop's own lookup of a
+// window's literal texts does: the settings window's page names and section headers, the
+// placeholder pages, the onboarding's pages. They live in the same table of each language:
+//
+//   LocalizedText::forKey(u"Models Settings")             // "Configurações de modelos"
+//
+// A key the table lacks shows as itself. The keys the program uses so are listed in
+// localized_key_table.inc, so that every language is checked to have them.
+//
 // The interface language: the storage layer installs a chosen-language provider at start-up that
 // answers the code of the language the user picked in the settings ("en", "zh-Hans", "fr", "de",
 // "ja", "pt-BR"), or nothing for "follow the system". Without a provider the system's preferred
@@ -69,6 +78,16 @@ class LocalizedText {
 
   // The base bundle and the cache of opened language bundles, over the program's resources.
   static LanguageBundles& bundles();
+
+  // The text of `key` in the language in force, the key itself when the language lacks it;
+  // looked up at every call, without formatting.
+  static QString forKey(QStringView key);
+  // A key for forKey, for a parameter that takes either a key or a text shown as given.
+  struct Key {
+    QString text;
+  };
+  // Every key the program looks up with forKey, in the order of localized_key_table.inc.
+  static std::span<const QStringView> keyedTexts();
 
   // A plain text: its key, its English fallback and its accessor below.
   struct PlainText {

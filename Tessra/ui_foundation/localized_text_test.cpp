@@ -71,6 +71,7 @@ QStringList allKeys() {
   QStringList keys;
   for (const auto& text : LocalizedText::plainTexts()) keys.append(text.key.toString());
   for (const FormatRow& row : kFormatRows) keys.append(QString::fromUtf16(row.key));
+  for (const QStringView key : LocalizedText::keyedTexts()) keys.append(key.toString());
   keys.sort();
   return keys;
 }
@@ -81,6 +82,10 @@ QString englishOf(const QString& key) {
   }
   for (const FormatRow& row : kFormatRows) {
     if (key == QString::fromUtf16(row.key)) return QString::fromUtf16(row.english);
+  }
+  // A text looked up by its English text is its own fallback.
+  for (const QStringView keyed : LocalizedText::keyedTexts()) {
+    if (key == keyed) return key;
   }
   return {};
 }
@@ -215,11 +220,21 @@ TEST(LocalizedTextLookup, ChosenLanguageReadsItsOwnFolder) {
     const char* code;
     const char16_t* cancel;
     const char16_t* lastTwelve;
+    const char16_t* modelsSettings;
+    const char16_t* newestVersion;
   };
   const Case cases[] = {
-      {"en", u"Cancel", u"Last 12"},        {"zh-Hans", u"取消", u"最近 12 条"},
-      {"fr", u"Annuler", u"12 derniers"},   {"de", u"Abbrechen", u"Letzte 12"},
-      {"ja", u"キャンセル", u"直近 12 件"}, {"pt-BR", u"Cancelar", u"Últimas 12"},
+      {"en", u"Cancel", u"Last 12", u"Models Settings",
+       u"Tessra %1 is the newest version available."},
+      {"zh-Hans", u"取消", u"最近 12 条", u"模型设置", u"Tessra %1 是目前可用的最新版本。"},
+      {"fr", u"Annuler", u"12 derniers", u"Réglages des modèles",
+       u"Tessra %1 est la version la plus récente disponible."},
+      {"de", u"Abbrechen", u"Letzte 12", u"Modelleinstellungen",
+       u"Tessra %1 ist die neueste verfügbare Version."},
+      {"ja", u"キャンセル", u"直近 12 件", u"モデル設定",
+       u"Tessra %1 は利用可能な最新バージョンです。"},
+      {"pt-BR", u"Cancelar", u"Últimas 12", u"Configurações de modelos",
+       u"O Tessra %1 é a versão mais recente disponível."},
   };
   for (const Case& test : cases) {
     ScopedLanguage language(std::string(test.code));
@@ -227,6 +242,13 @@ TEST(LocalizedTextLookup, ChosenLanguageReadsItsOwnFolder) {
     EXPECT_EQ(lookUp(u"General.cancel"), QString::fromUtf16(test.cancel)) << test.code;
     EXPECT_EQ(LocalizedText::General::lastNItems(12), QString::fromUtf16(test.lastTwelve))
         << test.code;
+    // Looked up by the English text, unformatted: the placeholder stays for the caller.
+    EXPECT_EQ(LocalizedText::forKey(u"Models Settings"), QString::fromUtf16(test.modelsSettings))
+        << test.code;
+    EXPECT_EQ(LocalizedText::forKey(u"Tessra %1 is the newest version available."),
+              QString::fromUtf16(test.newestVersion))
+        << test.code;
+    EXPECT_EQ(LocalizedText::forKey(u"OpenAI"), u"OpenAI"_s) << "a name without a row shows as is";
     EXPECT_TRUE(LocalizedText::bundles().cachedCodes().contains(QString::fromLatin1(test.code)));
   }
 }

@@ -7,6 +7,10 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
 #include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
@@ -15,6 +19,8 @@ namespace {
 
 constexpr double kKeySide = 20;
 constexpr double kKeyRim = 1.5;
+// Room on each side of a word on a widened cap.
+constexpr double kKeyTextMargin = 4;
 // The hint's arrow: how far it reaches out of the hint's body, and its width where it meets it.
 constexpr int kArrowLength = 8;
 constexpr int kArrowWidth = 16;
@@ -66,6 +72,27 @@ void setBackground(QWidget* widget, const QColor& color) {
   widget->setAutoFillBackground(true);
 }
 
+// A combination written in words ("Ctrl+T", "Ctrl++") is one cap per key; any other text, one per
+// character ("⌃T").
+QStringList keyCaps(const QString& keys) {
+  QStringList caps;
+  if (keys.size() < 2 || !keys.contains(u'+')) {
+    for (const QChar key : keys) caps.append(key);
+    return caps;
+  }
+  QString current;
+  for (const QChar c : keys) {
+    // A "+" right after a separator is the key itself.
+    if (c == u'+' && !current.isEmpty()) {
+      caps.append(std::exchange(current, {}));
+      continue;
+    }
+    current += c;
+  }
+  if (!current.isEmpty()) caps.append(current);
+  return caps;
+}
+
 void setTextColor(QLabel* label, const QColor& color) {
   QPalette palette = label->palette();
   palette.setColor(QPalette::WindowText, color);
@@ -101,10 +128,13 @@ KeyView::KeyView(const QString& text, QWidget* parent) : QWidget(parent), m_text
   setFixedSize(sizeHint());
 }
 
-QRectF KeyView::capRect() { return {kKeyRim, kKeyRim, kKeySide, kKeySide}; }
+QRectF KeyView::capRect() const {
+  const double textWidth = fontMetrics().horizontalAdvance(m_text) + 2 * kKeyTextMargin;
+  return {kKeyRim, kKeyRim, std::max(kKeySide, std::ceil(textWidth)), kKeySide};
+}
 
 QSize KeyView::sizeHint() const {
-  return {static_cast<int>(kKeySide + 2 * kKeyRim),
+  return {static_cast<int>(capRect().width() + 2 * kKeyRim),
           static_cast<int>(std::ceil(kKeySide + 3 * kKeyRim))};
 }
 
@@ -167,7 +197,8 @@ void HintPopover::show() {
   setTextColor(message, palette::white());
   row->addWidget(message, 0, Qt::AlignVCenter);
   if (m_keys) {
-    for (const QChar key : *m_keys) row->addWidget(new KeyView(key, popup), 0, Qt::AlignVCenter);
+    for (const QString& key : keyCaps(*m_keys))
+      row->addWidget(new KeyView(key, popup), 0, Qt::AlignVCenter);
   }
   popup->adjustSize();
   // A window shape rather than a translucent window: it needs no compositing manager.

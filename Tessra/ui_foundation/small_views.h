@@ -39,7 +39,8 @@ class BadgeLabel : public QWidget {
   QString m_text;
 };
 
-// The cap of one keyboard key: a 20-point square with a dark rim, thicker below.
+// The cap of one keyboard key: a 20-point square with a dark rim, thicker below; a key named by a
+// word ("Ctrl") widens the cap to fit it.
 class KeyView : public QWidget {
   Q_OBJECT
 
@@ -47,7 +48,7 @@ class KeyView : public QWidget {
   explicit KeyView(const QString& text, QWidget* parent = nullptr);
   QString text() const { return m_text; }
   // Where the cap itself is drawn inside the view (the rim surrounds it).
-  static QRectF capRect();
+  QRectF capRect() const;
   QSize sizeHint() const override;
 
  protected:
@@ -57,10 +58,10 @@ class KeyView : public QWidget {
   QString m_text;
 };
 
-// Shows a hint (the message and one key cap per character of `keys`) while the pointer rests
-// on the target widget, with an arrow in the middle of the hint's `arrowEdge` pointing at the
-// target: an arrow on the top edge puts the hint below the target. The user cannot dismiss it; it
-// closes when the pointer leaves.
+// Shows a hint (the message and the caps of `keys`: one per key of a combination written in words,
+// "Ctrl+T", else one per character, "⌃T") while the pointer rests on the target widget, with an
+// arrow in the middle of the hint's `arrowEdge` pointing at the target: an arrow on the top edge
+// puts the hint below the target. The user cannot dismiss it; it closes when the pointer leaves.
 class HintPopover : public QObject {
   Q_OBJECT
 

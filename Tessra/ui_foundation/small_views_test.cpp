@@ -59,10 +59,15 @@ TEST(BadgeLabelTest, WhiteTextOnBlueCapsule) {
 TEST(KeyViewTest, CapOnDarkRimThickerBelow) {
   KeyView key("K");
   EXPECT_EQ(key.size(), QSize(23, 25));
-  const QRectF cap = KeyView::capRect();
+  const QRectF cap = key.capRect();
   EXPECT_EQ(cap.size(), QSizeF(20, 20));
   EXPECT_EQ(pixel(&key, QPoint(int(cap.left()) + 3, int(cap.top()) + 3)), palette::keyCap());
   EXPECT_EQ(pixel(&key, QPoint(key.width() / 2, key.height() - 2)), palette::tertiaryBackground());
+
+  // A key named by a word widens its cap to hold it; the height stays.
+  KeyView word("Ctrl");
+  EXPECT_GE(word.capRect().width(), word.fontMetrics().horizontalAdvance("Ctrl") + 8);
+  EXPECT_EQ(word.size(), QSize(int(word.capRect().width()) + 3, 25));
 }
 
 class HintPopoverTest : public ::testing::Test {
@@ -135,6 +140,8 @@ TEST_F(HintPopoverTest, ShowsMessageAndOneCapPerKeyWhileHovered) {
   } cases[] = {
       {"no keys", std::nullopt, {}},
       {"two keys", QStringLiteral("⌃K"), {QStringLiteral("⌃"), QStringLiteral("K")}},
+      {"keys in words", QStringLiteral("Ctrl+T"), {QStringLiteral("Ctrl"), QStringLiteral("T")}},
+      {"the plus key", QStringLiteral("Ctrl++"), {QStringLiteral("Ctrl"), QStringLiteral("+")}},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
