@@ -13,6 +13,7 @@
 #include "Tessra/shell/app_version.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "platform/ui/url_opener.h"
 
@@ -24,9 +25,9 @@ constexpr const char* kCanCheckProperty = "canCheckForUpdates";
 
 QLabel* valueRow(QVBoxLayout* rows, QWidget* parent, const QString& label, const QString& value) {
   auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel(label, parent));
+  row->addWidget(plainLabel(label, parent));
   row->addStretch(1);
-  auto* text = new QLabel(value, parent);
+  auto* text = plainLabel(value, parent);
   styleText(text, QColor(0x95, 0x9b, 0xa3));
   text->setTextInteractionFlags(Qt::TextSelectableByMouse);
   row->addWidget(text);
@@ -35,7 +36,7 @@ QLabel* valueRow(QVBoxLayout* rows, QWidget* parent, const QString& label, const
 }
 
 QLabel* pageTitle(const QString& text, int pixelSize, QWidget* parent) {
-  auto* title = new QLabel(text, parent);
+  auto* title = plainLabel(text, parent);
   title->setAlignment(Qt::AlignCenter);
   styleText(title, QColor(0xF2, 0xF3, 0xF5), pixelSize, QFont::Bold);
   return title;
@@ -55,7 +56,7 @@ AboutSettingsView::AboutSettingsView(QObject* updater, const QString& version, c
   auto* page = new QVBoxLayout(this);
   page->setContentsMargins(20, 28, 20, 20);
   page->setSpacing(4);
-  auto* icon = new QLabel(this);
+  auto* icon = plainLabel({}, this);
   icon->setObjectName(QStringLiteral("appIcon"));
   icon->setPixmap(artwork::image(QStringLiteral("AppIcon"), QSize(128, 128), devicePixelRatioF()));
   page->addWidget(icon, 0, Qt::AlignHCenter);
@@ -100,7 +101,7 @@ SettingsUnimplementedView::SettingsUnimplementedView(QWidget* parent) : QWidget(
   page->addWidget(pageTitle(QCoreApplication::translate("Settings", "Soon 👀"), 22, this));
   page->addSpacing(12);
   QVBoxLayout* rows = addSection(page, this);
-  auto* message = new QLabel(LocalizedText::Settings::unimplementedMessage(), this);
+  auto* message = plainLabel(LocalizedText::Settings::unimplementedMessage(), this);
   message->setObjectName(QStringLiteral("message"));
   message->setWordWrap(true);
   message->setAlignment(Qt::AlignCenter);
@@ -125,7 +126,7 @@ SmartTextSelectionSettingsView::SmartTextSelectionSettingsView(QWidget* parent) 
   rows->addWidget(new SettingsToggleView(
       QCoreApplication::translate("Settings", "Enabled"),
       {[enabled] { return *enabled; }, [enabled](bool on) { *enabled = on; }}, this));
-  rows->addWidget(new QLabel(QCoreApplication::translate("Settings", "Hello"), this));
+  rows->addWidget(plainLabel(QCoreApplication::translate("Settings", "Hello"), this));
   page->addStretch(1);
 }
 
