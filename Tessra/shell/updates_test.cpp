@@ -66,6 +66,16 @@ class NotificationServer : public QObject {
   uint m_otherIds = 1000;
 };
 
+// A running version 1.0.0 whose first scheduled check reads the feed's "/feed" at once.
+FeedUpdater::Options checkingAtOnce(const tessra::testing::HttpServer& feed) {
+  return {
+      .feedUrl = QUrl(QString::fromStdString(feed.url("/feed"))),
+      .currentVersion = QStringLiteral("1.0.0"),
+      .firstCheckDelay = std::chrono::milliseconds(0),
+      .checkInterval = std::chrono::hours(1),
+  };
+}
+
 TEST(UpdatesTest, ScheduledFindsRemindUserChecksDoNot) {
   QDBusConnection bus =
       QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("server"));
@@ -81,12 +91,7 @@ TEST(UpdatesTest, ScheduledFindsRemindUserChecksDoNot) {
   feed.route("GET", "/feed",
              tessra::testing::ScriptedResponse::json(
                  200, R"({"version": "2.0.0", "url": "https://tessra.example.com/2.0.0"})"));
-  AppDelegate delegate(nullptr, FeedUpdater::Options{
-                                    .feedUrl = QUrl(QString::fromStdString(feed.url("/feed"))),
-                                    .currentVersion = QStringLiteral("1.0.0"),
-                                    .firstCheckDelay = std::chrono::milliseconds(0),
-                                    .checkInterval = std::chrono::hours(1),
-                                });
+  AppDelegate delegate(nullptr, checkingAtOnce(feed));
   auto* updater = static_cast<FeedUpdater*>(delegate.updaterController());
 
   // The scheduled check finds 2.0.0: taskbar entry, badge "1", notification.
@@ -151,12 +156,7 @@ TEST(UpdatesTest, AVersionThatLooksLikeMarkupIsShownAsSent) {
     {
       // A label that took the version for markup would read "/dev/zero" without end.
       const tessra::testing::MemoryCeiling ceiling(64 << 20);
-      AppDelegate delegate(nullptr, FeedUpdater::Options{
-                                        .feedUrl = QUrl(QString::fromStdString(feed.url("/feed"))),
-                                        .currentVersion = QStringLiteral("1.0.0"),
-                                        .firstCheckDelay = std::chrono::milliseconds(0),
-                                        .checkInterval = std::chrono::hours(1),
-                                    });
+      AppDelegate delegate(nullptr, checkingAtOnce(feed));
       auto* updater = static_cast<FeedUpdater*>(delegate.updaterController());
       ASSERT_TRUE(waitUntil([&] { return !server.shown.empty() && updater->window(); }));
       EXPECT_EQ(server.shown[0].body, c.body);
