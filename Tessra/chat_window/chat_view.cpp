@@ -46,7 +46,7 @@ constexpr double kVeilOpacity = 0.1;
 // A single-line label that cuts its text at the tail to fit its width.
 class TailElidedLabel final : public QLabel {
  public:
-  using QLabel::QLabel;
+  explicit TailElidedLabel(QWidget* parent) : QLabel(parent) { setTextFormat(Qt::PlainText); }
 
   QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
 

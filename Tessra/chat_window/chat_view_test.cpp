@@ -8,7 +8,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
+#include <QWindow>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -29,6 +31,7 @@
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/queue.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -441,9 +444,25 @@ TEST_F(ChatViewTest, TheSidePaneWidensTheWindowAndTheHeaderFollowsTheEdge) {
   EXPECT_EQ(sideBarVisible(), before);
 }
 
+TEST_F(ChatViewTest, TheHeaderShowsANameThatLooksLikeMarkupAsTyped) {
+  ChatView& view = makeView();
+  ASSERT_TRUE(testing::waitForPage(*view.page()));
+  const std::string id = makeConversation("🐱 <img src=/dev/zero>");
+  const QString name = QString::fromStdString(ChatSessionManager::shared().conversation(id)->name);
+  // The header's label is sized by its text: taken for markup, it would read "/dev/zero" without
+  // end, at every start once the conversation is the latest.
+  const testing::MemoryCeiling ceiling(64 << 20);
+  view.setSessionID(id);
+  (void)m_window->grab();
+  const auto labels = m_window->findChildren<QLabel*>();
+  EXPECT_TRUE(std::ranges::any_of(labels, [&](QLabel* label) { return label->text() == name; }));
+  EXPECT_EQ(testing::labelsGuessingTheirFormat(*m_window), std::vector<std::string>{});
+}
+
 TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   ChatView& view = makeView();
-  const ChatMessage message = finishedMessage(std::string(90, 'q'));
+  // The window's title shows the question as typed, the title's placeholder mark included.
+  const ChatMessage message = finishedMessage("[*] " + std::string(90, 'q'));
   const std::string id = conversationWith({message});
   view.setSessionID(id);
   ASSERT_TRUE(testing::waitForPage(*view.page()));
@@ -461,8 +480,8 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
       10000));
   EXPECT_EQ(m_closes, 1) << "the floating panel closes";
   EXPECT_EQ(openDockWindowCount(), dock + 1);
-  EXPECT_EQ(detached->windowTitle().toStdString(), message.shortQuestion);
-  EXPECT_EQ(detached->windowTitle().size(), 80);
+  EXPECT_EQ(detached->windowHandle()->title().toStdString(), message.shortQuestion);
+  EXPECT_EQ(detached->windowHandle()->title().size(), 80);
   EXPECT_FALSE(detached->closeAutomatically());
 
   auto* screen = qobject_cast<DetachedAnswerScreen*>(detached->content());

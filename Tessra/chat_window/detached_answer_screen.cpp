@@ -9,6 +9,7 @@
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
@@ -28,7 +29,7 @@ FloatingPanelView* DetachedAnswerScreen::open(const std::string& sessionID,
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->setCloseAutomatically(false);
   window->setMinimumSize(kMinimumSide, kMinimumSide);
-  window->setWindowTitle(QString::fromStdString(message->shortQuestion));
+  window->setWindowTitle(windowTitleText(QString::fromStdString(message->shortQuestion)));
   window->setContent(
       new DetachedAnswerScreen(sessionID, *message, std::move(closeFloatingWindow), window));
   window->present();

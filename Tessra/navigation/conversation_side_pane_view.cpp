@@ -16,6 +16,7 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
@@ -241,7 +242,7 @@ void ConversationSidePaneView::openContextMenu(const QPoint& position) {
   if (!index.isValid()) return;
   m_contextMenuConversation = m_allConversations[static_cast<std::size_t>(index.row())];
   delete m_menu;
-  m_menu = new QMenu(QString::fromStdString(m_contextMenuConversation->name), this);
+  m_menu = new QMenu(menuText(QString::fromStdString(m_contextMenuConversation->name)), this);
   m_menu->setAttribute(Qt::WA_DeleteOnClose);
   m_menu->addAction(m_menu->title())->setEnabled(false);
   m_menu->addSeparator();

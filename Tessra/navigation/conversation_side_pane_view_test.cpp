@@ -14,6 +14,7 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -237,6 +238,21 @@ TEST_F(SidePaneTest, MenuRenamesAndDeletesAfterTheQuestion) {
   EXPECT_FALSE(std::filesystem::exists(Paths::sessionFile("c1").rawValue()));
   EXPECT_EQ(m_sent, std::vector<std::string>{"c0"});
   EXPECT_EQ(selectedRow(), 0);
+}
+
+TEST_F(SidePaneTest, TheMenuHeaderShowsTheNameAsTyped) {
+  const std::string name = "🐱 <img src=/dev/zero> & co";
+  seedStore({name, "🍐 B"}, "c1");
+  const testing::MemoryCeiling ceiling(64 << 20);
+  make()->show();
+  QListView* list = m_view->listView();
+  m_view->openContextMenu(list->visualRect(list->model()->index(0, 0)).center());
+  ASSERT_NE(m_view->contextMenu(), nullptr);
+  (void)m_view->contextMenu()->grab();
+  (void)m_view->grab();
+  // What a menu shows of an item is its text without the mnemonic marks.
+  EXPECT_EQ(m_view->contextMenu()->actions()[0]->iconText().toStdString(), name);
+  m_view->contextMenu()->close();
 }
 
 }  // namespace

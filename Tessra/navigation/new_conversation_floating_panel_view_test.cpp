@@ -16,7 +16,9 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
 #include "files/json_file.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -143,6 +145,22 @@ TEST_F(NewConversationTest, RenameOpensWithTheNameSplitAndAcceptsATakenName) {
   EXPECT_FALSE(m_view->isEditing());
   EXPECT_EQ(m_view->heading()->text(), LocalizedText::Conversation::newTitle());
   EXPECT_TRUE(EmojiTextField::pool().contains(m_view->emoji()));
+}
+
+TEST_F(NewConversationTest, ANameThatLooksLikeMarkupIsShownAsTyped) {
+  const std::string name = "🐱 <img src=/dev/zero>";
+  seedStore({name});
+  // A heading that took the name for markup would read "/dev/zero" without end.
+  const testing::MemoryCeiling ceiling(64 << 20);
+  open(ChatSessionManager::shared().conversationList->conversations[0])->show();
+  (void)m_view->grab();
+  EXPECT_EQ(m_view->heading()->text(),
+            LocalizedText::Conversation::editTitle(QString::fromStdString(name)));
+  EXPECT_EQ(m_view->titleField()->text(), "<img src=/dev/zero>");
+  m_view->titleField()->clear();
+  QTest::keyClick(m_view->titleField(), Qt::Key_Return);
+  (void)m_view->grab();
+  EXPECT_EQ(testing::labelsGuessingTheirFormat(*m_view), std::vector<std::string>{});
 }
 
 TEST_F(NewConversationTest, ReturnOnCancelStoresNothingAndTwoReturnsCreateOne) {

@@ -8,6 +8,8 @@
 #include "Tessra/navigation/navigation_test_support.h"
 #include "Tessra/navigation/search_list_state.h"
 #include "Tessra/navigation/session_topic_list_floating_panel_view.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -142,6 +144,16 @@ TEST_F(SwitcherTest, ManyConversationsMakeNoMoreWidgets) {
   open()->show();
   EXPECT_EQ(m_view->findChildren<QWidget*>().size(), fewWidgets);
   EXPECT_EQ(m_view->searchList()->listView()->model()->rowCount(), 10000);
+}
+
+TEST_F(SwitcherTest, RowsShowNamesThatLookLikeMarkupAsTyped) {
+  seedStore({"🐱 <img src=/dev/zero>", "🍐 Pears"});
+  const testing::MemoryCeiling ceiling(64 << 20);
+  open()->show();
+  (void)m_view->grab();
+  EXPECT_EQ(m_view->searchList()->listView()->model()->index(0, 0).data().toString(),
+            "🐱 <img src=/dev/zero>");
+  EXPECT_EQ(testing::labelsGuessingTheirFormat(*m_view), std::vector<std::string>{});
 }
 
 TEST(TopicListTest, TopicsCountDownAndEnterScrollsToOne) {

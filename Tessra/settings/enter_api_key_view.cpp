@@ -16,6 +16,7 @@
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
@@ -62,14 +63,14 @@ void EnterApiKeyView::build(bool isEditing) {
   formColumn->setContentsMargins(24, 28, 24, 20);
   formColumn->setSpacing(0);
 
-  auto* icon = new QLabel(QStringLiteral("\U0001F511"), form);
+  auto* icon = plainLabel(QStringLiteral("\U0001F511"), form);
   icon->setAlignment(Qt::AlignCenter);
   icon->setFixedSize(44, 44);
   icon->setStyleSheet(QStringLiteral("background: #2b2d31; border-radius: 22px; font-size: 16px;"));
   formColumn->addWidget(icon, 0, Qt::AlignHCenter);
   formColumn->addSpacing(10);
   auto* title =
-      new QLabel(isEditing ? Text::ApiKey::updateApiKey() : Text::ApiKey::apiKeyRequired(), form);
+      plainLabel(isEditing ? Text::ApiKey::updateApiKey() : Text::ApiKey::apiKeyRequired(), form);
   title->setObjectName(QStringLiteral("title"));
   title->setAlignment(Qt::AlignCenter);
   title->setStyleSheet(QStringLiteral("color: #F2F3F5; font-size: 24px; font-weight: bold;"));
@@ -80,12 +81,12 @@ void EnterApiKeyView::build(bool isEditing) {
   auto* sectionColumn = new QVBoxLayout(section);
   sectionColumn->setContentsMargins(12, 12, 12, 12);
   sectionColumn->setSpacing(6);
-  sectionColumn->addWidget(new QLabel(Text::ApiKey::openAiApiKey(), section));
+  sectionColumn->addWidget(plainLabel(Text::ApiKey::openAiApiKey(), section));
   m_keyField = new QLineEdit(section);
   m_keyField->setObjectName(QStringLiteral("apiKey"));
   m_keyField->setStyleSheet(QStringLiteral("background: #1e1f22;"));
   sectionColumn->addWidget(m_keyField);
-  auto* note = new QLabel(Text::ApiKey::apiKeyStoredSecurely(), section);
+  auto* note = plainLabel(Text::ApiKey::apiKeyStoredSecurely(), section);
   note->setWordWrap(true);
   note->setAlignment(Qt::AlignCenter);
   note->setStyleSheet(QStringLiteral("color: #959ba3; font-size: 13px; margin-top: 4px;"));
@@ -96,7 +97,7 @@ void EnterApiKeyView::build(bool isEditing) {
   auto* modelSection = sectionCard(form);
   auto* modelRow = new QHBoxLayout(modelSection);
   modelRow->setContentsMargins(12, 8, 12, 8);
-  modelRow->addWidget(new QLabel(Text::General::model(), modelSection));
+  modelRow->addWidget(plainLabel(Text::General::model(), modelSection));
   modelRow->addStretch(1);
   m_modelPicker = new QComboBox(modelSection);
   m_modelPicker->setObjectName(QStringLiteral("model"));
@@ -113,7 +114,7 @@ void EnterApiKeyView::build(bool isEditing) {
   auto* footerColumn = new QVBoxLayout(footer);
   footerColumn->setContentsMargins(16, 16, 16, 16);
   footerColumn->setSpacing(12);
-  m_errorLabel = new QLabel(footer);
+  m_errorLabel = plainLabel({}, footer);
   m_errorLabel->setObjectName(QStringLiteral("validationError"));
   m_errorLabel->setWordWrap(true);
   m_errorLabel->setAlignment(Qt::AlignCenter);

@@ -13,6 +13,7 @@
 #include "Tessra/settings/settings_test_support.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
 #include "aiclient/ai_client.h"
 #include "testing/http_server.h"
 #include "testing/scoped_env.h"
@@ -113,8 +114,8 @@ TEST_F(EnterApiKeyViewTest, ARefusedTestShowsWhyAndStoresNothing) {
     const char* shown;
   } cases[] = {
       {"401 envelope",
-       ScriptedResponse::json(401, settings_test::errorEnvelope("Incorrect API key provided.")),
-       "Incorrect API key provided."},
+       ScriptedResponse::json(401, settings_test::errorEnvelope("Incorrect API key <b>sk-r</b>.")),
+       "Incorrect API key <b>sk-r</b>."},
       {"no choices", ScriptedResponse::json(200, settings_test::emptyChatAnswer()),
        "Invalid response"},
   };
@@ -130,6 +131,7 @@ TEST_F(EnterApiKeyViewTest, ARefusedTestShowsWhyAndStoresNothing) {
     QTRY_VERIFY_WITH_TIMEOUT(!form->isLoading(), 10000);
     ASSERT_TRUE(form->validationError().has_value());
     EXPECT_EQ(*form->validationError(), c.shown);
+    EXPECT_EQ(testing::labelsGuessingTheirFormat(*form), std::vector<std::string>{});
     EXPECT_EQ(form->keyField()->text(), "sk-refused-key-1");
     EXPECT_EQ(m_closes, 0);
     EXPECT_EQ(m_harness.storedKey(), std::nullopt);

@@ -15,6 +15,7 @@
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
@@ -30,8 +31,8 @@ ModelRow::ModelRow(ChatGPTModels model, QWidget* parent) : QAbstractButton(paren
   row->setContentsMargins(0, 12, kCheckSize + 8, 12);
   auto* texts = new QVBoxLayout;
   texts->setSpacing(2);
-  m_title = new QLabel(QString::fromUtf8(displayTitle(model)), this);
-  m_description = new QLabel(QString::fromUtf8(displayDescription(model)), this);
+  m_title = plainLabel(QString::fromUtf8(displayTitle(model)), this);
+  m_description = plainLabel(QString::fromUtf8(displayDescription(model)), this);
   m_description->setWordWrap(true);
   styleText(m_description, QColor(0x95, 0x9b, 0xa3), 12);
   for (QLabel* label : {m_title, m_description}) {
@@ -75,13 +76,13 @@ OpenAiSettingsView::OpenAiSettingsView(UserSettings& settings, platform::UserDef
   page->setSpacing(6);
 
   QVBoxLayout* keySection = addSection(page, this, LocalizedText::ApiKey::openAiApiKey());
-  m_keyLabel = new QLabel(this);
+  m_keyLabel = plainLabel({}, this);
   m_keyLabel->setObjectName(QStringLiteral("maskedKey"));
   m_keyLabel->setAlignment(Qt::AlignCenter);
   styleText(m_keyLabel, QColor(0x95, 0x9b, 0xa3));
   m_keyLabel->setTextInteractionFlags(Qt::NoTextInteraction);
   keySection->addWidget(m_keyLabel);
-  m_keychainError = new QLabel(this);
+  m_keychainError = plainLabel({}, this);
   m_keychainError->setObjectName(QStringLiteral("keychainError"));
   m_keychainError->setWordWrap(true);
   m_keychainError->setAlignment(Qt::AlignCenter);

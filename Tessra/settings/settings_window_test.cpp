@@ -25,6 +25,7 @@
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "shortcuts/recorder.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
 #include "testing/scoped_env.h"
 
 namespace tessra {
@@ -89,10 +90,12 @@ TEST(SettingsWindowTest, OneWindowWhichStartsOnGeneralAndNamesItsPage) {
       {SettingsPage::Name::mistral, "Mistral", "tessra::SettingsUnimplementedView"},
       {SettingsPage::Name::about, "About", "tessra::AboutSettingsView"},
   };
+  EXPECT_EQ(testing::labelsGuessingTheirFormat(*window), std::vector<std::string>{});
   for (const auto& p : pages) {
     window->view()->select(p.page);
     EXPECT_EQ(window->windowTitle(), p.title);
     EXPECT_STREQ(window->view()->currentDetail()->metaObject()->className(), p.content);
+    EXPECT_EQ(testing::labelsGuessingTheirFormat(*window), std::vector<std::string>{}) << p.title;
   }
   // Asked for again, the open one comes back and no second one is made.
   showSettingsWindow();
