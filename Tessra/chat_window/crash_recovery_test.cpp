@@ -10,12 +10,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "Tessra/chat_window/chat_window_test_support.h"
 #include "Tessra/storage/user_settings.h"
 #include "keychain/keychain.h"
-#include "platform/foundation/json.h"
 #include "testing/http_server.h"
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
@@ -29,16 +30,6 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 
 constexpr const char* kQuestion = "Tell me a long story";
-
-std::string contentEvent(const std::string& content) {
-  const json chunk = {
-      {"id", "c"},
-      {"object", "chat.completion.chunk"},
-      {"created", 1},
-      {"model", "gpt-4"},
-      {"choices", json::array({{{"index", 0}, {"delta", {{"content", content}}}}})}};
-  return "data: " + platform::encodeJson(chunk) + "\n\n";
-}
 
 // The welcome conversation's message that holds the question, as the file has it now; an empty
 // object while there is none.
@@ -76,11 +67,9 @@ class CrashRecoveryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_keychain.set("sk-crash-recovery", UserSettings::kOpenAiKeyItem).has_value());
-    std::vector<testing::Piece> pieces;
-    for (int i = 0; i < 150; ++i)
-      pieces.push_back({contentEvent("part " + std::to_string(i) + " "), 100ms});
-    pieces.push_back({"data: [DONE]\n\n", 100ms});
-    m_server.route("POST", "/v1/chat/completions", testing::ScriptedResponse::streamed(pieces));
+    std::vector<std::string> pieces;
+    for (int i = 0; i < 150; ++i) pieces.push_back("part " + std::to_string(i) + " ");
+    m_server.route("POST", "/v1/chat/completions", chat_window_test::streamedAnswer(pieces, 100ms));
     m_tessra.setEnvironment(QStringLiteral("TESSRA_AI_BASE_URL"), m_server.baseUrl());
   }
   void TearDown() override { (void)m_keychain.remove(UserSettings::kOpenAiKeyItem); }

@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "Tessra/settings/enter_api_key_view.h"
 #include "Tessra/settings/settings_test_support.h"
@@ -60,17 +59,6 @@ class BusWithoutKeyring : public ::testing::Environment {
 [[maybe_unused]] ::testing::Environment* const kBus =
     ::testing::AddGlobalTestEnvironment(new BusWithoutKeyring);
 
-bool anyFileHolds(const fs::path& folder, const std::string& text) {
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (!entry.is_regular_file()) continue;
-    std::ifstream file(entry.path(), std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    if (content.str().find(text) != std::string::npos) return true;
-  }
-  return false;
-}
-
 TEST(NoKeyringTest, TheKeyIsKeptForThisRunOnlyAndTheFormSaysSoBeforeItIsTyped) {
   constexpr const char* kKey = "sk-for-this-run-only";
   testing::HttpServer server;
@@ -98,8 +86,8 @@ TEST(NoKeyringTest, TheKeyIsKeptForThisRunOnlyAndTheFormSaysSoBeforeItIsTyped) {
   UserSettings next(harness.defaults, harness.keychain, harness.center, platform::mainQueue());
   ASSERT_EVENTUALLY(next.loaded(), 10000);
   EXPECT_EQ(next.openAiKey(), "");
-  EXPECT_FALSE(anyFileHolds(harness.dir.path(), kKey));
-  EXPECT_FALSE(anyFileHolds(storage_test::processHome(), kKey));
+  EXPECT_FALSE(testing::anyFileContains(harness.dir.path(), kKey));
+  EXPECT_FALSE(testing::anyFileContains(storage_test::processHome(), kKey));
 }
 
 }  // namespace
