@@ -7,8 +7,8 @@
 //
 // `readOnly` binds the folder onto itself read-only (EROFS): what is in it stays readable.
 // `full` lays a tiny file system over it and fills it (ENOSPC); what was in the folder is hidden
-// until the object ends. Both need the private mount namespace the test session gives root
-// (`./dev test`); outside it only an unprivileged user gets `readOnly`, through the folder's mode.
+// until the object ends. Both are mounts, made only in the private mount namespace that
+// `./dev test` gives root, where they are seen by the test session alone.
 #pragma once
 
 #include <filesystem>
@@ -34,8 +34,6 @@ class UnwritableFolder {
   std::filesystem::path m_folder;
   bool m_active = false;
   bool m_mounted = false;
-  bool m_modeChanged = false;
-  std::filesystem::perms m_mode{};
   std::string m_why;
 };
 
