@@ -1,9 +1,10 @@
 // A line of the chat window that tells the user what went wrong with the conversation's file:
 // that it cannot be read, that a question was refused for that reason, or that what was said
-// could not be saved. The system's own reason ("No space left on device") stands below it.
+// could not be saved. The file and the system's own reason stand below it.
 //
 //   auto* notice = new ChatNotice(column);
-//   notice->present(LocalizedText::Chat::conversationNotSaved(), "No space left on device");
+//   notice->present(LocalizedText::Chat::conversationNotSaved(),
+//                   "/home/ada/.local/share/TessraAI/1F3C.json: No space left on device");
 //   notice->dismiss();
 //
 // Both lines are plain text that the user can select and copy. Hidden while there is nothing to

@@ -62,6 +62,11 @@ std::string failureReason(const ErrorPtr& error) {
   }
 }
 
+// Which file, and why: where the user looks to mend it or make room.
+std::string fileFailure(const files::Path& file, const ErrorPtr& error) {
+  return file.rawValue() + ": " + failureReason(error);
+}
+
 // The user-perceived characters of `text`, each as its own string.
 QStringList graphemes(const QString& text) {
   QStringList characters;
@@ -284,7 +289,7 @@ void ChatSessionManager::loadSession(const std::string& id, bool markAsLatest) {
     try {
       session = files::JsonFile<ChatSession>(path).read();
     } catch (const std::exception&) {
-      setReadError(id, failureReason(std::current_exception()));
+      setReadError(id, fileFailure(path, std::current_exception()));
       throw;
     }
     setReadError(id, std::nullopt);
@@ -359,7 +364,8 @@ void ChatSessionManager::applySaveOutcome(const std::string& id, std::uint64_t n
   FileState& state = m_fileStates[id];
   if (number < state.reportedSave) return;
   state.reportedSave = number;
-  setSaveError(id, outcome ? std::nullopt : std::optional(failureReason(outcome.error())));
+  setSaveError(id, outcome ? std::nullopt
+                           : std::optional(fileFailure(Paths::sessionFile(id), outcome.error())));
 }
 
 void ChatSessionManager::setReadError(const std::string& id, std::optional<std::string> error) {

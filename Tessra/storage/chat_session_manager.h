@@ -103,9 +103,11 @@ class ChatSessionManager {
   // Returns once the background saves asked for so far have ended (their outcomes are then on
   // their way through the main queue).
   void waitForSaves();
-  // Why the session's file could not be read, for the user; nothing once it has been read.
+  // Why the session's file could not be read, for the user: the file and the reason ("<path>:
+  // ..."); nothing once it has been read.
   std::optional<std::string> readError(const std::string& id) const;
-  // Why the latest save of the session's file failed, for the user; nothing when it succeeded.
+  // Why the latest save of the session's file failed, for the user, in the same form ("<path>:
+  // No space left on device"); nothing when it succeeded.
   std::optional<std::string> saveError(const std::string& id) const;
   // Writes the loaded list; nothing when there is none. False (and logged) when the list could
   // not be written.

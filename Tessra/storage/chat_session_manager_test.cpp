@@ -269,6 +269,7 @@ TEST_F(ChatSessionManagerTest, SessionWithOneBadMessageIsReportedAndKept) {
   // Why it cannot be read is kept for the user, until it reads again.
   const auto why = next->readError(created.id);
   ASSERT_TRUE(why);
+  EXPECT_TRUE(why->starts_with(sessionFile(created.id).string() + ": ")) << *why;
   EXPECT_NE(why->find("finished"), std::string::npos) << *why;
   int posts = 0;
   auto token = m_center.addObserver(std::string(ChatSessionManager::kSessionFileStateDidChange),
@@ -324,7 +325,8 @@ TEST_F(ChatSessionManagerTest, AFailedSaveIsToldUntilASaveSucceeds) {
     SCOPED_TRACE(background ? "in the background" : "at once");
     save(background);
     ASSERT_TRUE(m_store.saveError(created.id));
-    EXPECT_FALSE(m_store.saveError(created.id)->empty());
+    EXPECT_EQ(*m_store.saveError(created.id),
+              sessionFile(created.id).string() + ": Is a directory");
   }
   EXPECT_EQ(told.size(), 1u) << "the same failure is told once";
   EXPECT_TRUE(m_log.contains("Failed to save changes"));
