@@ -293,7 +293,8 @@ void ChatSessionManager::loadSession(const std::string& id, bool markAsLatest) {
       throw;
     }
     setReadError(id, std::nullopt);
-    // No answer of this run streams into a session that was not cached yet.
+    // An unfinished message was cut short by an earlier run: nothing of this run streams into a
+    // session that was not cached yet.
     for (ChatMessage& message : session.messages) message.finished = true;
     sessions.insert_or_assign(id, std::move(session));
   } else {
@@ -318,8 +319,8 @@ void ChatSessionManager::saveSession(const std::string& id) {
   const auto cached = sessions.find(id);
   if (cached == sessions.end()) return;
   const std::uint64_t number = ++m_saves;
-  // This write has the latest content: one of the background still waiting is no longer needed,
-  // and one under way must land first.
+  // This write has the latest content: a background save still waiting is no longer needed, and
+  // one under way must land first.
   m_writer->drop(id);
   m_writer->waitForWrites();
   Result<void> outcome;
