@@ -592,6 +592,7 @@ TEST_F(MessagesWebViewTest, MessagesRenderWhenTheyComeNearOnceAndAreKept) {
   for (int i = 0; i < 1000; ++i)
     thousand.push_back(pageMessage("t" + std::to_string(i), "question " + std::to_string(i),
                                    "An answer with **bold** and `code`:\n\n- one\n- two"));
+  thousand[3].answer = "A *needle* far above.";
   show("thousand", thousand);
   const auto blocks = [] { return js("window.pageStats.blocks").toInt(); };
   const auto rendered = [] {
@@ -611,12 +612,22 @@ TEST_F(MessagesWebViewTest, MessagesRenderWhenTheyComeNearOnceAndAreKept) {
   ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
   EXPECT_EQ(blocks(), before + 1) << "only the other conversation's one block";
 
+  // A search finds what waits far above, without rendering every message.
+  send(MessageUpdate::searchMessage("NEEDLE"));
+  EXPECT_EQ(js("[...document.querySelectorAll('mark.search-hit')].map(m => m.textContent).join()")
+                .toString(),
+            u"needle");
+  EXPECT_LT(rendered(), 100);
+  send(MessageUpdate::searchMessage(std::nullopt));
+  send(MessageUpdate::scrollToMessage("t999"));
+
   // An edit of one message renders its changed block, and no other message.
   js("document.querySelector('#messages article:nth-last-child(2) .markdown').kept = true");
+  const int beforeEdit = blocks();
   ChatMessage last = thousand.back();
   last.answer += "\n\nA new paragraph.";
   send(MessageUpdate::editMessage(last));
-  EXPECT_EQ(blocks(), before + 2);
+  EXPECT_EQ(blocks(), beforeEdit + 1);
   EXPECT_TRUE(
       js("document.querySelector('#messages article:nth-last-child(2) .markdown').kept").toBool());
 }
