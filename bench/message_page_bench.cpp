@@ -166,10 +166,11 @@ void BM_StreamingEveryEditRendered(benchmark::State& state) {
 std::vector<ChatMessage> mixedMessages(int count) {
   std::vector<ChatMessage> messages;
   for (int i = 0; i < count; ++i) {
-    ChatMessage m("m" + std::to_string(i), "Question number " + std::to_string(i) + " 🙂",
+    const std::string n = std::to_string(i);
+    ChatMessage m("m" + n, "Question number " + n + " 🙂",
                   "An answer with **bold**, a [link](https://example.com) and code:\n\n```python\n"
                   "def f(x):\n    return x * " +
-                      std::to_string(i) + "\n```\n\n- one\n- two\n",
+                      n + "\n```\n\n- one\n- two\n",
                   true, i % 97 == 0);
     m.createdAt = platform::Date::fromReferenceDate(700000000 + i * 60);
     if (i % 5 == 0)

@@ -94,6 +94,7 @@ std::vector<std::string> streamedPieces() {
 
 // One of the opened messages, as the program stores it and as static HTML for the bare view.
 struct OpenedMessage {
+  std::string id;
   std::string question;
   std::string answer;
   std::string html;
@@ -102,7 +103,7 @@ struct OpenedMessage {
 OpenedMessage openedMessage(int i) {
   const std::string n = std::to_string(i);
   return {
-      "Question number " + n + " about the counter",
+      "m" + n, "Question number " + n + " about the counter",
       "An answer with **bold**, a [link](https://example.com) and code:\n\n```python\ndef f(x):\n"
       "    return x * " +
           n + "\n```\n\n- one\n- two\n",
@@ -364,7 +365,7 @@ void BM_OpenThousandMessagesCost(benchmark::State& state) {
       const std::string big = store.createConversation(kBigConversation).id;
       for (int i = 0; i < kOpenedMessages; ++i) {
         const OpenedMessage m = openedMessage(i);
-        ChatMessage message("m" + std::to_string(i), m.question, m.answer, true, false);
+        ChatMessage message(m.id, m.question, m.answer, true, false);
         message.createdAt = platform::Date::fromReferenceDate(700000000 + i * 60);
         store.upsertMessage(message, big);
       }
