@@ -26,6 +26,8 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -37,12 +39,12 @@
 #include <vector>
 
 #include "Tessra/chat_window/browser_rendering.h"
+#include "Tessra/chat_window/chat_window_test_support.h"
 #include "Tessra/chat_window/page_script.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/user_settings.h"
 #include "bench/process_tree.h"
 #include "keychain/keychain.h"
-#include "platform/foundation/json.h"
 #include "testing/http_server.h"
 #include "testing/temp_dir.h"
 
@@ -114,16 +116,6 @@ OpenedMessage openedMessage(int i) {
           n +
           "\n</code></pre><ul><li>one</li><li>two</li></ul></section><footer>Jan 1, 2024"
           "</footer></article>"};
-}
-
-std::string contentEvent(const std::string& content) {
-  const json chunk = {
-      {"id", "c"},
-      {"object", "chat.completion.chunk"},
-      {"created", 1},
-      {"model", "gpt-4"},
-      {"choices", json::array({{{"index", 0}, {"delta", {{"content", content}}}}})}};
-  return "data: " + platform::encodeJson(chunk) + "\n\n";
 }
 
 std::string xdotool(const QStringList& arguments) {
@@ -290,11 +282,8 @@ void BM_StreamingCost(benchmark::State& state) {
     double programShare = 0;
     {
       Program program;
-      std::vector<testing::Piece> events;
-      for (const std::string& piece : pieces) events.push_back({contentEvent(piece), kPieceGap});
-      events.push_back({"data: [DONE]\n\n", kPieceGap});
       program.server().route("POST", "/v1/chat/completions",
-                             testing::ScriptedResponse::streamed(std::move(events)));
+                             chat_window_test::streamedAnswer(pieces, kPieceGap));
       if (!program.start()) {
         state.SkipWithError("the program did not start and rest");
         return;

@@ -513,6 +513,17 @@ std::string repeated(std::string_view piece, int times) {
   return text;
 }
 
+// A picture in the attachment files folder, as the image tool leaves one, and its file record.
+ChatMessageFile picture(const std::string& name, int width, int height) {
+  const std::string path = Paths::filesDirectory().rawValue() + name;
+  QDir().mkpath(QString::fromStdString(Paths::filesDirectory().rawValue()));
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::darkCyan);
+  EXPECT_TRUE(image.save(QString::fromStdString(path), "JPG"));
+  return {name, "file://" + path, std::nullopt, std::nullopt,
+          ChatMessageFile::ChatMessageFileType::image};
+}
+
 TEST_F(MessagesWebViewTest, AnswersNoReaderWritesShowAsTextAndNeverStopTheOthers) {
   const struct {
     const char* question;
@@ -633,34 +644,25 @@ TEST_F(MessagesWebViewTest, MessagesRenderWhenTheyComeNearOnceAndAreKept) {
 }
 
 TEST_F(MessagesWebViewTest, AnImageThatLoadsAtTheEndKeepsTheEndInView) {
-  const std::string files = Paths::filesDirectory().rawValue();
-  QDir().mkpath(QString::fromStdString(files));
-  QImage image(400, 300, QImage::Format_RGB32);
-  image.fill(Qt::darkCyan);
-  ASSERT_TRUE(image.save(QString::fromStdString(files + "drawn.jpg"), "JPG"));
   std::vector<ChatMessage> earlier;
   for (int i = 0; i < 30; ++i)
     earlier.push_back(pageMessage("e" + std::to_string(i), "question", "answer"));
   show("images", earlier);
 
   ChatMessage drawn = pageMessage("drawn", "Draw a cat", "Here it is.");
-  drawn.answerFiles =
-      std::vector<ChatMessageFile>{{"drawn.jpg", "file://" + files + "drawn.jpg", std::nullopt,
-                                    std::nullopt, ChatMessageFile::ChatMessageFileType::image}};
+  drawn.answerFiles = std::vector<ChatMessageFile>{picture("drawn.jpg", 400, 300)};
   send(MessageUpdate::appendMessage(drawn));
   ASSERT_EVENTUALLY(js("document.querySelector('.answer .file img').naturalWidth").toInt() == 400,
                     5000);
   ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
 
   // Scrolled away, the user stays where they are while an image loads below.
-  ASSERT_TRUE(image.save(QString::fromStdString(files + "drawn-again.jpg"), "JPG"));
   ChatMessage again = pageMessage("again", "Once more", "");
   again.finished = false;
   send(MessageUpdate::appendMessage(again));
   js("document.scrollingElement.scrollTop = 0");
   ASSERT_EVENTUALLY(distanceFromEnd() > 100, 5000);
-  again.answerFiles = drawn.answerFiles;
-  again.answerFiles->front().path = "file://" + files + "drawn-again.jpg";
+  again.answerFiles = std::vector<ChatMessageFile>{picture("drawn-again.jpg", 400, 300)};
   send(MessageUpdate::editMessage(again));
   ASSERT_EVENTUALLY(
       js("[...document.querySelectorAll('.answer .file img')].pop().naturalWidth").toInt() == 400,
@@ -706,15 +708,8 @@ TEST_F(MessagesWebViewTest, APageWhoseRendererEndedLoadsAgainWithItsConversation
 TEST_F(MessagesWebViewTest, AFileNoProgramOpensIsToldInThePage) {
   // Without programs on the path, the desktop has nothing to open a file with.
   tessra::testing::ScopedEnv noPrograms("PATH", "");
-  const std::string files = Paths::filesDirectory().rawValue();
-  QDir().mkpath(QString::fromStdString(files));
-  QImage image(40, 30, QImage::Format_RGB32);
-  image.fill(Qt::darkCyan);
-  ASSERT_TRUE(image.save(QString::fromStdString(files + "cat.jpg"), "JPG"));
   ChatMessage drawn = pageMessage("cat", "Draw a cat", "Here it is.");
-  drawn.answerFiles =
-      std::vector<ChatMessageFile>{{"cat.jpg", "file://" + files + "cat.jpg", std::nullopt,
-                                    std::nullopt, ChatMessageFile::ChatMessageFileType::image}};
+  drawn.answerFiles = std::vector<ChatMessageFile>{picture("cat.jpg", 40, 30)};
   show("notice", {drawn});
   EXPECT_TRUE(js("document.getElementById('notice').hidden").toBool());
   js("document.querySelector('.answer .file').click()");
