@@ -2,8 +2,9 @@
 //
 // Streaming: 2,000 growing edits of a 40 KB Markdown answer with code, each handed over on its
 // own turn of the event loop as fast as it goes, until the page shows the final text; once
-// through the view (edits of one message merged per frame) and once straight into the page (every
-// edit rendered). The counters give the page's renders against the frames that elapsed.
+// through the view (edits of one message merged, at most ten showings a second) and once straight
+// into the page (every edit rendered). The counters give the page's renders against the frames
+// that elapsed.
 //
 // Opening: a restore of 1,000 mixed messages until the end shows and the page answers a script
 // again, against 10 messages in the same run.
