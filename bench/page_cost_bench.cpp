@@ -32,8 +32,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,6 +46,7 @@
 #include "bench/process_tree.h"
 #include "keychain/keychain.h"
 #include "testing/http_server.h"
+#include "testing/running_program.h"
 #include "testing/temp_dir.h"
 
 namespace tessra {
@@ -54,6 +55,12 @@ namespace {
 using namespace std::chrono_literals;
 using nlohmann::json;
 namespace fs = std::filesystem;
+
+// The bars.
+constexpr double kStreamingCpuRatioBar = 3;
+constexpr double kStreamingCoreShareBar = 0.25;
+constexpr double kOpeningCpuRatioBar = 3;
+constexpr double kOpeningMemoryRatioBar = 1.3;
 
 constexpr std::size_t kPieceBytes = 5;
 constexpr auto kPieceGap = 15ms;
@@ -118,13 +125,6 @@ OpenedMessage openedMessage(int i) {
           "</footer></article>"};
 }
 
-std::string xdotool(const QStringList& arguments) {
-  QProcess process;
-  process.start(QStringLiteral("xdotool"), arguments);
-  process.waitForFinished(10000);
-  return process.readAllStandardOutput().trimmed().toStdString();
-}
-
 // Waits up to `timeout` for `condition`, looking every 100 ms; the parent runs no event loop
 // while it measures.
 template <class Condition>
@@ -137,19 +137,25 @@ bool waitFor(Condition condition, std::chrono::milliseconds timeout) {
   return true;
 }
 
-std::string labelFor(const std::vector<std::pair<std::string, bool>>& bars) {
+// One bar: what is measured, the figure, and the limit it must not pass.
+struct Bar {
+  const char* what;
+  double measured;
+  double limit;
+};
+
+// "what 0.29 (bar 3): holds; ..." for the benchmark's label.
+std::string labelFor(std::initializer_list<Bar> bars) {
   std::string label;
-  for (const auto& [bar, holds] : bars) {
+  for (const Bar& bar : bars) {
+    char figures[64];
+    std::snprintf(figures, sizeof figures, " %.2f (bar %g): ", bar.measured, bar.limit);
     if (!label.empty()) label += "; ";
-    label += bar + (holds ? ": holds" : ": FAILS");
+    label += bar.what;
+    label += figures;
+    label += bar.measured <= bar.limit ? "holds" : "FAILS";
   }
   return label;
-}
-
-std::string format(const char* pattern, double a, double b) {
-  char text[160];
-  std::snprintf(text, sizeof text, pattern, a, b);
-  return text;
 }
 
 // The built program with folders of its own, the service on a loopback server and the key in
@@ -185,8 +191,8 @@ class Program {
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.start(QStringLiteral(TESSRA_BINARY), {});
     if (!m_process.waitForStarted(10000)) return false;
-    const std::string pid = std::to_string(m_process.processId());
-    if (!waitFor([&] { return xdotool({"getwindowfocus", "getwindowpid"}) == pid; }, 30s))
+    const QString pid = QString::number(m_process.processId());
+    if (!waitFor([&] { return testing::xdotool({"getwindowfocus", "getwindowpid"}) == pid; }, 30s))
       return false;
     return tree().cpuUntilIdle(60s).has_value();
   }
@@ -196,18 +202,9 @@ class Program {
   // Opens a conversation as a user does without the mouse: Ctrl+K, its name, Return. The click
   // into the page first takes the keyboard from the prompt, which keeps Ctrl+K for itself.
   void openConversation(const std::string& name) {
-    const QString geometry =
-        QString::fromStdString(xdotool({"getwindowfocus", "getwindowgeometry", "--shell"}));
-    int values[4] = {};
-    for (const QString& line : geometry.split('\n')) {
-      const int value = line.section('=', 1).toInt();
-      for (const auto& [index, key] :
-           {std::pair{0, "X="}, {1, "Y="}, {2, "WIDTH="}, {3, "HEIGHT="}})
-        if (line.startsWith(QLatin1String(key))) values[index] = value;
-    }
-    xdotool({"mousemove", QString::number(values[0] + values[2] / 2),
-             QString::number(values[1] + values[3] / 2), "click", "1"});
-    xdotool({"key", "ctrl+k"});
+    const QPoint middle = testing::windowFrame(testing::focusedWindow()).center();
+    testing::clickAt(middle.x(), middle.y());
+    testing::xdotool({"key", "ctrl+k"});
     // The switcher takes the keyboard as it opens.
     std::this_thread::sleep_for(700ms);
     typeLine(name);
@@ -222,8 +219,8 @@ class Program {
   }
 
   void typeLine(const std::string& text) {
-    xdotool({"type", "--delay", "15", QString::fromStdString(text)});
-    xdotool({"key", "Return"});
+    testing::xdotool({"type", "--delay", "15", QString::fromStdString(text)});
+    testing::xdotool({"key", "Return"});
   }
 
   void quit() {
@@ -333,9 +330,8 @@ void BM_StreamingCost(benchmark::State& state) {
     state.counters["bare_core_pct"] = 100 * bareShare;
     state.counters["ratio"] = programShare / bareShare;
     state.SetLabel(labelFor({
-        {format("CPU %.2fx the bare view's (bar %.0fx)", programShare / bareShare, 3),
-         programShare <= 3 * bareShare},
-        {format("%.1f %% of a core (bar %.0f %%)", 100 * programShare, 25), programShare <= 0.25},
+        {"CPU, times the bare view's", programShare / bareShare, kStreamingCpuRatioBar},
+        {"share of one core", programShare, kStreamingCoreShareBar},
     }));
   }
 }
@@ -407,10 +403,9 @@ void BM_OpenThousandMessagesCost(benchmark::State& state) {
     state.counters["program_pss_MiB"] = programMemory.pssBytes / kMiB;
     state.counters["bare_pss_MiB"] = bareMemory.pssBytes / kMiB;
     state.SetLabel(labelFor({
-        {format("CPU %.2fx the bare view's static layout (bar %.0fx)", programCpu / bareCpu, 3),
-         programCpu <= 3 * bareCpu},
-        {format("anonymous memory %.2fx the bare view's (bar %.1fx)", anonymousRatio, 1.3),
-         anonymousRatio <= 1.3},
+        {"CPU-seconds, times the bare view's static layout", programCpu / bareCpu,
+         kOpeningCpuRatioBar},
+        {"anonymous memory, times the bare view's", anonymousRatio, kOpeningMemoryRatioBar},
     }));
   }
 }
