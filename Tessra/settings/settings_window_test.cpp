@@ -24,8 +24,8 @@
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/small_views.h"
-#include "shortcuts/recorder.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
+#include "shortcuts/recorder.h"
 #include "testing/scoped_env.h"
 
 namespace tessra {
