@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <xcb/xcb.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -211,6 +213,20 @@ QString RunningProgram::trayIcon() const {
       if (display.hasWindowType(parent, "_NET_WM_WINDOW_TYPE_DOCK")) return candidate;
   }
   return {};
+}
+
+QString copyAll(std::chrono::milliseconds timeout) {
+  QGuiApplication::clipboard()->clear();
+  xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
+  xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")});
+  QString text;
+  (void)QTest::qWaitFor(
+      [&] {
+        text = QGuiApplication::clipboard()->text();
+        return !text.isEmpty();
+      },
+      static_cast<int>(timeout.count()));
+  return text;
 }
 
 RunningProgram::RunningProgram(QString binary, fs::path home)

@@ -53,6 +53,9 @@ QString selectionOwner(const QString& selection);
 QStringList stackingOrder();
 // The top-level X window (a child of the root) that holds `window`.
 QString topLevelOf(const QString& window);
+// What the focused widget holds, as a user copies it: Ctrl+A, Ctrl+C, and the clipboard of this
+// process's display ("" when nothing arrived within `timeout`).
+QString copyAll(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 class RunningProgram {
  public:

@@ -13,6 +13,7 @@
 #include "Tessra/chat_engine/chat_gpt_api.h"
 #include "Tessra/chat_window/answer_task.h"
 #include "Tessra/chat_window/attachment_chip.h"
+#include "Tessra/chat_window/chat_notice.h"
 #include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
 #include "Tessra/chat_window/floating_panel_view.h"
@@ -135,7 +136,7 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, ChatViewHost host, Q
       m_signals(&hub),
       m_host(std::move(host)),
       m_settings(settings),
-      m_sessionModel(settings_keys::openAIModel()),
+      m_sessionModel(settings.openAiModel()),
       m_pinWindow(m_host.isWindowPinned ? m_host.isWindowPinned() : false),
       m_windowPosition(settings_keys::popupWindowPosition()),
       m_chatAttachment(new PendingAttachment(this)) {
@@ -188,6 +189,8 @@ QWidget* ChatView::buildMainColumn() {
   connect(m_page, &MessagesWebView::isEmptyChanged, this,
           [this](bool isEmpty) { m_sessionIsEmpty = isEmpty; });
   layout->addWidget(m_page, 1);
+  m_notice = new ChatNotice(column);
+  layout->addWidget(m_notice);
   layout->addWidget(divider(column));
   layout->addWidget(buildActionRow());
 
@@ -398,6 +401,9 @@ void ChatView::observe() {
     m_dimmer->setVisible(count >= 1);
     m_dimmer->raise();
   });
+  // The badge shows the model the next request uses, also for a conversation that follows the
+  // default.
+  connect(&m_settings, &UserSettings::openAiModelChanged, this, &ChatView::refreshSessionDetails);
   connect(m_sidePane, &SidePaneView::presentingChanged, this, [this](bool visible) {
     if (m_host.setSideBarVisible) m_host.setSideBarVisible(visible);
     if (m_host.recalculateWindowSize) m_host.recalculateWindowSize();
@@ -415,6 +421,12 @@ void ChatView::observe() {
                          [self](const platform::Notification&) {
                            if (self) self->updatePopupPosition();
                          });
+  m_fileObserver = center.addObserver(
+      std::string(ChatSessionManager::kSessionFileStateDidChange),
+      [self](const platform::Notification& notification) {
+        if (self && notification.payload.value("sessionID", std::string()) == self->m_sessionID)
+          self->updateNotice();
+      });
 }
 
 void ChatView::showEvent(QShowEvent* event) {
@@ -460,7 +472,25 @@ void ChatView::applySession(const std::string& sessionID) {
     store.saveConversationList();
   }
   m_page->setSessionID(sessionID);
+  m_sendRefused = false;
+  updateNotice();
   emit m_signals->setCurrentSessionID(sessionID);
+}
+
+void ChatView::updateNotice() {
+  const auto& store = ChatSessionManager::shared();
+  if (const auto unreadable = store.readError(m_sessionID)) {
+    m_notice->present(m_sendRefused ? LocalizedText::Chat::questionRefused()
+                                    : LocalizedText::Chat::conversationUnreadable(),
+                      QString::fromStdString(*unreadable));
+    return;
+  }
+  if (const auto unsaved = store.saveError(m_sessionID)) {
+    m_notice->present(LocalizedText::Chat::conversationNotSaved(),
+                      QString::fromStdString(*unsaved));
+    return;
+  }
+  m_notice->dismiss();
 }
 
 void ChatView::refreshSessionDetails() {
@@ -469,7 +499,7 @@ void ChatView::refreshSessionDetails() {
   m_sessionName = QString::fromStdString(conversation->name);
   m_sessionModel = conversation->config && conversation->config->model
                        ? *conversation->config->model
-                       : settings_keys::openAIModel();
+                       : m_settings.openAiModel();
   m_nameLabel->setText(m_sessionName);
   m_nameLabel->update();
 
@@ -558,6 +588,12 @@ void ChatView::focusPrompt() { m_prompt->focusInput(); }
 void ChatView::sendMessage() {
   if (m_busy || m_sendWaitsForKeyring) return;
   if (isBlank(text()) && !chatAttachment()) return;
+  if (!holdsConversation(m_sessionID)) {
+    platform::logError("Not sent: the store holds no conversation \"{}\"", m_sessionID);
+    m_sendRefused = true;
+    updateNotice();
+    return;
+  }
   UserSettings& settings = m_settings;
   if (!settings.loaded()) {
     // Until the keyring has answered, "no key" is not known yet: the send waits for the answer
@@ -572,10 +608,6 @@ void ChatView::sendMessage() {
   }
   if (settings.openAiKey().empty()) {
     panel(Panel::enterApiKey)->setPresented(true);
-    return;
-  }
-  if (!holdsConversation(m_sessionID)) {
-    platform::logError("Not sent: the store holds no conversation \"{}\"", m_sessionID);
     return;
   }
   startSend();
@@ -594,7 +626,8 @@ void ChatView::startSend() {
   m_messageTask = task;
   connect(task, &AnswerTask::messageChanged, this, &ChatView::announce);
   connect(task, &AnswerTask::finished, this, &ChatView::answerEnded);
-  task->start(ChatGPTAPI::shared(), m_settings.openAiKey(), std::move(attachment));
+  task->start(ChatGPTAPI::shared(), m_settings.openAiKey(), m_settings.openAiModel(),
+              std::move(attachment));
   send(MessageUpdate::appendMessage(message));
 }
 

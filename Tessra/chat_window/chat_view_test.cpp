@@ -176,7 +176,8 @@ TEST_F(ChatViewTest, SwitchingMidAnswerFinishesThePreviousConversationAndLeavesT
   EXPECT_EQ(stopped.id, messageID);
   EXPECT_TRUE(stopped.finished);
   EXPECT_FALSE(stopped.error);
-  EXPECT_EQ(firstWrites.count(), 1);
+  ChatSessionManager::shared().waitForSaves();
+  EXPECT_EQ(firstWrites.count(), 2) << "the question, then the stopped answer";
   EXPECT_EQ(sessionFile(first)["messages"][0]["answer"], stopped.answer);
   EXPECT_EQ(*ChatSessionManager::shared().lastMessage(second), unfinished)
       << "the new conversation is left alone";

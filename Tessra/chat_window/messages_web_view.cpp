@@ -163,7 +163,8 @@ void MessagesWebView::sessionChanged(const std::string& previous) {
   if (it == store.sessions.end()) {
     platform::logError("The conversation \"{}\" cannot be shown: {}", m_sessionID, failure);
     m_sessionWaitingToBeRestored.reset();
-    if (m_pageDidLoad) evaluate(page_script::showLoading(false));
+    // The previous conversation's messages must not stand under this one's name.
+    if (m_pageDidLoad) restore(ChatSession{}, false);
     return;
   }
   if (m_pageDidLoad) {

@@ -34,8 +34,8 @@ class NewConversationFloatingPanelView final : public QWidget {
  public:
   static constexpr int kWidth = 440;
   static constexpr int kHeight = 400;
-  static constexpr int kMinimumTitleLength = 3;
-  static constexpr int kMaximumTitleLength = 30;
+  static constexpr int kMinimumTitleLength = kMinimumConversationTitleLength;
+  static constexpr int kMaximumTitleLength = kMaximumConversationTitleLength;
 
   NewConversationFloatingPanelView(std::function<void(const std::string&)> setSessionID,
                                    BoolBinding isVisible,

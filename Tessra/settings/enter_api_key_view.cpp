@@ -30,7 +30,6 @@ EnterApiKeyView::EnterApiKeyView(bool isEditing, std::function<void()> closeActi
     : QWidget(parent),
       m_closeAction(std::move(closeAction)),
       m_settings(settings),
-      m_defaults(defaults),
       m_openAiModel(settings_keys::openAIModel(defaults)) {
   setObjectName(QStringLiteral("enterApiKey"));
   setFixedSize(kWidth, kHeight);
@@ -86,11 +85,13 @@ void EnterApiKeyView::build(bool isEditing) {
   m_keyField->setObjectName(QStringLiteral("apiKey"));
   m_keyField->setStyleSheet(QStringLiteral("background: #1e1f22;"));
   sectionColumn->addWidget(m_keyField);
-  auto* note = plainLabel(Text::ApiKey::apiKeyStoredSecurely(), section);
-  note->setWordWrap(true);
-  note->setAlignment(Qt::AlignCenter);
-  note->setStyleSheet(QStringLiteral("color: #959ba3; font-size: 13px; margin-top: 4px;"));
-  sectionColumn->addWidget(note);
+  m_note = plainLabel(QString(), section);
+  m_note->setObjectName(QStringLiteral("note"));
+  m_note->setWordWrap(true);
+  m_note->setAlignment(Qt::AlignCenter);
+  updateNote();
+  connect(&m_settings, &UserSettings::keyringAvailableChanged, this, &EnterApiKeyView::updateNote);
+  sectionColumn->addWidget(m_note);
   formColumn->addWidget(section);
   formColumn->addSpacing(12);
 
@@ -183,6 +184,15 @@ void EnterApiKeyView::setLoading(bool loading) {
   if (loading) m_overlay->raise();
 }
 
+void EnterApiKeyView::updateNote() {
+  const bool kept = m_settings.keyringAvailable();
+  m_note->setText(kept ? LocalizedText::ApiKey::apiKeyStoredSecurely()
+                       : LocalizedText::ApiKey::keptForThisRunOnly());
+  // Told before the key is typed: a warning where the promise of the keyring would stand.
+  m_note->setStyleSheet(kept ? QStringLiteral("color: #959ba3; font-size: 13px; margin-top: 4px;")
+                             : QStringLiteral("color: #e6b44e; font-size: 13px; margin-top: 4px;"));
+}
+
 void EnterApiKeyView::setValidationError(std::optional<QString> error) {
   m_validationError = std::move(error);
   m_errorLabel->setText(m_validationError.value_or(QString()));
@@ -232,7 +242,7 @@ void EnterApiKeyView::finishStore(Result<void> stored) {
     return;
   }
   // The keyring has the key by now, so the model goes with it even when the form closed meanwhile.
-  (void)settings_keys::setOpenAIModel(m_openAiModel, m_defaults);
+  m_settings.setOpenAiModel(m_openAiModel);
   if (!isOpen()) return;
   setLoading(false);
   if (m_closeAction) m_closeAction();

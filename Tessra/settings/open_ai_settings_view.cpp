@@ -142,7 +142,7 @@ void OpenAiSettingsView::showKey() {
 
 void OpenAiSettingsView::select(ChatGPTModels model) {
   m_model = model;
-  (void)settings_keys::setOpenAIModel(model, m_defaults);
+  m_settings.setOpenAiModel(model);
   for (ModelRow* row : m_rows) row->setSelected(row->model() == m_model);
 }
 
