@@ -60,6 +60,7 @@ class NewConversationFloatingPanelView final : public QWidget {
   static int characterCount(const QString& text);
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:
