@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <system_error>
 #include <unordered_set>
 #include <utility>
 
@@ -12,6 +13,7 @@
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/welcome.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "files/file_error.h"
 #include "files/json_file.h"
 #include "platform/foundation/atomic_file.h"
 #include "platform/foundation/logger.h"
@@ -27,6 +29,18 @@ constexpr std::string_view kFileScheme = "file://";
 // One console line of the store: the quoted text, then the error's debug description.
 void logFailure(std::string_view text, const std::exception_ptr& error) {
   platform::logError("\"{}\" {}", text, debugDescribe(error));
+}
+
+// Whether a failed delete found nothing at its path.
+bool foundNothing(const files::FileError& failure) {
+  if (!failure.error()) return false;
+  try {
+    std::rethrow_exception(failure.error());
+  } catch (const std::system_error& cause) {
+    return cause.code() == std::errc::no_such_file_or_directory;
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 std::string timestampForFileName() {
@@ -389,6 +403,14 @@ std::vector<ChatMessage> ChatSessionManager::contextMessages(const std::string& 
 void ChatSessionManager::deleteSessionFile(const std::string& id) {
   try {
     sessionPath(id).deleteFile();
+  } catch (const files::FileError& failure) {
+    // A conversation that never had a message has no file: nothing to delete is no failure.
+    if (!foundNothing(failure)) {
+      logFailure("Failed to delete session file", std::current_exception());
+      return;
+    }
+    platform::logDebug("\"Failed to delete session file\" {}",
+                       debugDescribe(std::current_exception()));
   } catch (const std::exception&) {
     logFailure("Failed to delete session file", std::current_exception());
   }
