@@ -15,6 +15,7 @@
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/menu_text.h"
 #include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
@@ -243,7 +244,7 @@ void ConversationSidePaneView::openContextMenu(const QPoint& position) {
   delete m_menu;
   m_menu = new QMenu(QString::fromStdString(m_contextMenuConversation->name), this);
   m_menu->setAttribute(Qt::WA_DeleteOnClose);
-  m_menu->addAction(m_menu->title())->setEnabled(false);
+  m_menu->addAction(literalMenuText(m_menu->title()))->setEnabled(false);
   m_menu->addSeparator();
   m_menu->addAction(QIcon::fromTheme(QStringLiteral("document-edit")),
                     LocalizedText::General::rename(), this,
