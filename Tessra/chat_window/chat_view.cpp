@@ -28,6 +28,7 @@
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/color_emoji.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
@@ -53,8 +54,7 @@ class TailElidedLabel final : public QLabel {
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter,
-                     fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width()));
+    drawColorEmojiText(painter, contentsRect(), Qt::AlignLeft, text());
   }
 };
 

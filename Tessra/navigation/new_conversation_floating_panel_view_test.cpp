@@ -12,6 +12,7 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
 #include "files/json_file.h"
 
 namespace tessra {
@@ -202,6 +203,9 @@ TEST_F(NewConversationTest, PaletteWritesTheChosenEmoji) {
   EmojiPalette* palette = m_view->emojiPicker()->openPalette();
   ASSERT_NE(palette, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(palette));
+  // The first cell's smiley has only a monochrome outline in the desktop's sans-serif font.
+  EXPECT_GT(testing::colorfulPixels(palette->viewport()->grab(palette->cellRect(0)).toImage()), 20)
+      << "the grid's emoji are in colour";
   QTest::keyClick(palette, Qt::Key_Right);
   QTest::keyClick(palette, Qt::Key_Down);
   const QString chosen = palette->emoji()[EmojiPalette::kColumns + 1];

@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "Tessra/ui_foundation/color_emoji.h"
 #include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
@@ -222,7 +223,7 @@ ConfirmationView::ConfirmationView(const std::function<Configuration(Configurati
   auto* headerColumn = new QVBoxLayout(header);
   headerColumn->setSpacing(12);
   m_emoji = new QLabel(emoji(), header);
-  m_emoji->setFont(sizedFont(font(), 46));
+  m_emoji->setFont(colorEmojiFont(sizedFont(font(), 46)));
   m_emoji->setAlignment(Qt::AlignCenter);
   auto* title = new QLabel(m_configuration.title, header);
   title->setObjectName(QStringLiteral("title"));
