@@ -74,12 +74,17 @@ class Dimmer final : public QWidget {
   }
 };
 
-// The backdrop of a confirmation card: shades the chat and holds the card in its middle.
+// The backdrop of a confirmation card: shades the chat and holds the card in its middle. It
+// paints the shade itself: a style sheet's background would reach the card and its labels and
+// buttons too, and let the chat show through them.
 class SheetBackdrop final : public QWidget {
  public:
-  explicit SheetBackdrop(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 90);"));
+  using QWidget::QWidget;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0, 0, 0, 90));
   }
 };
 

@@ -24,6 +24,9 @@
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/paths.h"
+#include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/small_views.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/queue.h"
 
@@ -34,6 +37,7 @@ using namespace chat_window_test;
 namespace fs = std::filesystem;
 using nlohmann::json;
 using Panel = ChatView::Panel;
+using testing::colorfulPixels;
 
 TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
   server().route("POST", "/v1/chat/completions",
@@ -404,6 +408,23 @@ TEST_F(ChatViewTest, FloatingPanelsDimTheChatWhileAnyIsOpen) {
   EXPECT_EQ(panel.size(), QSize(400, 540));
   EXPECT_EQ(panel.center(), frame.center());
   view.panel(Panel::topicList)->setPresented(false);
+}
+
+TEST_F(ChatViewTest, TheHeadersEmojiIsInColourAndTheDeleteAllQuestionIsOpaque) {
+  ChatView& view = makeView();
+  // A smiley the desktop's sans-serif font has only as a monochrome outline.
+  view.setSessionID(makeConversation("😀 Groceries"));
+  EXPECT_GT(colorfulPixels(view.grab(QRect(0, 0, view.width(), 40)).toImage()), 20);
+
+  view.toggleClearMessagesConfirmation();
+  ASSERT_NE(view.confirmation(), nullptr);
+  auto* card = view.confirmation()->findChild<ConfirmationView*>();
+  ASSERT_NE(card, nullptr);
+  const QImage shot = card->grab().toImage();
+  EXPECT_EQ(shot.pixelColor(4, 4), palette::background()) << "nothing of the chat shows through";
+  EXPECT_EQ(shot.pixelColor(card->width() / 2, shot.height() - 4), palette::secondaryBackground())
+      << "the buttons' row";
+  view.toggleClearMessagesConfirmation();
 }
 
 TEST_F(ChatViewTest, TheSidePaneWidensTheWindowAndTheHeaderFollowsTheEdge) {
