@@ -195,6 +195,14 @@ void NewConversationFloatingPanelView::didSave(const std::optional<std::string>&
   m_isVisible.set(false);
 }
 
+void NewConversationFloatingPanelView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (m_appeared) return;
+  m_appeared = true;
+  // The first key view: the panel's window gives the keyboard here when it becomes active.
+  m_titleField->setFocus(Qt::OtherFocusReason);
+}
+
 void NewConversationFloatingPanelView::paintEvent(QPaintEvent*) {
   paintPanelCard(*this, palette::background());
 }

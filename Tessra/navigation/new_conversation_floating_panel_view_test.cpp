@@ -193,6 +193,16 @@ TEST_F(NewConversationTest, FailedWriteShowsTheMessageAndStaysOpen) {
   std::filesystem::remove(list);
 }
 
+TEST_F(NewConversationTest, TheKeyboardStartsInTheTitleField) {
+  seedStore({"🍎 Apples"});
+  open()->show();
+  QApplication::setActiveWindow(m_view.get());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, 5000));
+  EXPECT_EQ(QApplication::focusWidget(), m_view->titleField());
+  QTest::keyClicks(QApplication::focusWidget(), "Groceries list");
+  EXPECT_EQ(m_view->titleField()->text(), "Groceries list") << "a space types a space";
+}
+
 TEST_F(NewConversationTest, PaletteWritesTheChosenEmoji) {
   seedStore({"🍎 Apples"});
   open()->show();
