@@ -1,6 +1,5 @@
 #include "Tessra/chat_window/chat_view.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -15,7 +14,6 @@
 #include "Tessra/chat_window/attachment_chip.h"
 #include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
-#include "Tessra/chat_window/floating_panel_view.h"
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/side_pane_view.h"
 #include "Tessra/chat_window/text_search_component.h"
@@ -23,6 +21,7 @@
 #include "Tessra/prompt_input/chat_attachment_on_drop_modifier.h"
 #include "Tessra/prompt_input/chat_text_field.h"
 #include "Tessra/prompt_input/pending_attachment.h"
+#include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
@@ -683,29 +682,7 @@ void ChatView::updatePinButton() {
                                    : chatSymbol(u"pin", kSymbolColor));
 }
 
-void ChatView::openSettings() {
-  for (QWidget* window : QApplication::topLevelWidgets()) {
-    if (window->objectName() != u"settings" || !window->isVisible()) continue;
-    window->raise();
-    window->activateWindow();
-    return;
-  }
-  const auto& factory = ChatPanelContents::shared().settingsWindow;
-  QWidget* window = factory ? factory() : nullptr;
-  if (!window) {
-    platform::logError("The chat window has no settings window to show");
-    return;
-  }
-  window->setObjectName(QStringLiteral("settings"));
-  window->setAttribute(Qt::WA_DeleteOnClose);
-  if (auto* panelView = qobject_cast<FloatingPanelView*>(window)) {
-    panelView->present();
-    return;
-  }
-  window->show();
-  window->raise();
-  window->activateWindow();
-}
+void ChatView::openSettings() { showSettingsWindow(); }
 
 void ChatView::executeCommand(ChatTextFieldCompletionCommand command) {
   switch (command) {

@@ -361,14 +361,18 @@ TEST_F(ChatViewTest, SlashCommandsAndThePinRunTheirActions) {
   EXPECT_TRUE(view.showClearMessagesConfirmation());
   view.handleEscape();
 
-  const int dockBefore = openDockWindowCount();
   view.executeCommand(ChatTextFieldCompletionCommand::settings);
   view.openSettings();
-  int settingsWindows = 0;
+  std::vector<QWidget*> settingsWindows;
   for (QWidget* window : QApplication::topLevelWidgets())
-    settingsWindows += window->objectName() == u"settings" && window->isVisible();
-  EXPECT_EQ(settingsWindows, 1) << "an open settings window is raised, not duplicated";
-  EXPECT_EQ(openDockWindowCount(), dockBefore + 1);
+    if (window->objectName() == u"settings" && window->isVisible())
+      settingsWindows.push_back(window);
+  ASSERT_EQ(settingsWindows.size(), 1u) << "an open settings window is raised, not duplicated";
+  // Centred in the work area of its screen, as from every other entry point.
+  const QRect area = settingsWindows[0]->screen()->availableGeometry();
+  const QSize size = settingsWindows[0]->size();
+  EXPECT_EQ(settingsWindows[0]->pos(), QPoint(area.x() + (area.width() - size.width()) / 2,
+                                              area.y() + (area.height() - size.height()) / 2));
 
   // A rename asked for by the list, then Ctrl+N: the new-conversation form creates one.
   const Conversation* conversation = ChatSessionManager::shared().conversation(id);
@@ -461,6 +465,10 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   EXPECT_EQ(detached->windowTitle().toStdString(), message.shortQuestion);
   EXPECT_EQ(detached->windowTitle().size(), 80);
   EXPECT_FALSE(detached->closeAutomatically());
+  const QRect area = detached->screen()->availableGeometry();
+  EXPECT_EQ(detached->pos(),
+            QPoint(area.x() + (area.width() - 624) / 2, area.y() + (area.height() - 512) / 2))
+      << "centred in the work area, as the settings window is";
 
   auto* screen = qobject_cast<DetachedAnswerScreen*>(detached->content());
   ASSERT_NE(screen, nullptr);
