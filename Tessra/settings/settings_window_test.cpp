@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
 #include <QSignalSpy>
@@ -23,6 +24,7 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "testing/scoped_env.h"
 
@@ -270,8 +272,19 @@ TEST(OpenAiSettingsViewTest, FollowsTheKeyAndStoresPickedModels) {
   page.updateButton()->click();
   ASSERT_NE(page.keySheet(), nullptr);
   EXPECT_TRUE(page.keySheet()->isModal() || page.keySheet()->windowModality() != Qt::NonModal);
+  // Out of the title bar, which stays in sight.
+  const QRect window = page.geometry();
+  EXPECT_EQ(page.keySheet()->pos(),
+            QPoint(window.x() + (window.width() - page.keySheet()->width()) / 2, window.y()));
   auto* form = page.keySheet()->findChild<EnterApiKeyView*>();
   ASSERT_NE(form, nullptr);
+  // Return in the key field tries the key and leaves the form open with what it found.
+  form->keyField()->setText(QStringLiteral("too short"));
+  QTest::keyClick(form->keyField(), Qt::Key_Return);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_NE(page.keySheet(), nullptr);
+  EXPECT_TRUE(page.keySheet()->isVisible());
+  EXPECT_EQ(form->validationError(), LocalizedText::ApiKey::validationErrorLength());
   form->cancelButton()->click();
   QTRY_VERIFY(page.keySheet() == nullptr);
   EXPECT_EQ(page.keyLabel()->text(), "sk-****efgh");
