@@ -26,6 +26,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QVBoxLayout;
 
 namespace tessra {
 
@@ -92,6 +93,7 @@ class EnterApiKeyView : public QWidget {
   QLineEdit* m_keyField = nullptr;
   QComboBox* m_modelPicker = nullptr;
   QLabel* m_errorLabel = nullptr;
+  QVBoxLayout* m_footerColumn = nullptr;
   FlatButton* m_cancel = nullptr;
   FlatButton* m_confirm = nullptr;
   QWidget* m_overlay = nullptr;
