@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -111,6 +113,30 @@ TEST(SettingsWindowTest, OneWindowWhichStartsOnGeneralAndNamesItsPage) {
   EXPECT_EQ(openDockWindowCount(), counted);
   showSettingsWindow();
   EXPECT_EQ(SettingsWindow::current()->windowTitle(), "General");
+  closeAll();
+}
+
+TEST(SettingsWindowTest, EveryPageIsAsHighAsItsContentAndScrollsOnlyWhenItMust) {
+  closeAll();
+  SettingsWindow::registerWindow();
+  showSettingsWindow();
+  SettingsWindow* window = SettingsWindow::current();
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  auto* detail = window->view()->findChild<QScrollArea*>(QStringLiteral("detail"));
+  ASSERT_NE(detail, nullptr);
+  for (const SettingsPage::Name name : {SettingsPage::Name::general, SettingsPage::Name::openAi,
+                                        SettingsPage::Name::anthropic, SettingsPage::Name::about}) {
+    window->view()->select(name);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    SCOPED_TRACE(window->windowTitle().toStdString());
+    const QWidget* page = detail->widget();
+    const QSize viewport = detail->viewport()->size();
+    const int needed = page->hasHeightForWidth() ? page->heightForWidth(viewport.width())
+                                                 : page->minimumSizeHint().height();
+    EXPECT_EQ(page->height(), std::max(viewport.height(), needed)) << "no empty stretch below";
+    EXPECT_EQ(detail->verticalScrollBar()->isVisible(), needed > viewport.height());
+  }
   closeAll();
 }
 
