@@ -481,8 +481,12 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 2; }, 10000));
   EXPECT_EQ(ChatSessionManager::shared().sessions.at(id).messages.size(), 1u);
 
+  // At the quit, the windows still open go before the application object, with their pages.
+  QPointer<MessagesWebView> page = screen->page();
+  DetachedAnswerScreen::deleteAll();
+  EXPECT_TRUE(page.isNull());
   for (QWidget* window : QApplication::topLevelWidgets())
-    if (qobject_cast<FloatingPanelView*>(window)) window->close();
+    EXPECT_EQ(qobject_cast<FloatingPanelView*>(window), nullptr);
   EXPECT_EQ(openDockWindowCount(), dock) << "each window counted out once";
   EXPECT_EQ(DetachedAnswerScreen::open(id, "unknown"), nullptr);
 }
