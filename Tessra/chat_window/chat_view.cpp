@@ -187,10 +187,11 @@ QWidget* ChatView::buildMainColumn() {
   layout->addWidget(divider(column));
 
   m_page = new MessagesWebView(m_source, *m_signals, column);
-  m_page->setOnDeleteMessage([this](const std::string& id) { requestDeleteMessage(id); });
-  m_page->setOnShowMessage([this](const std::string& sessionID, const std::string& messageID) {
-    DetachedAnswerScreen::open(sessionID, messageID, m_host.closeWindow);
-  });
+  connect(m_page, &MessagesWebView::deleteMessageRequested, this, &ChatView::requestDeleteMessage);
+  connect(m_page, &MessagesWebView::showMessageRequested, this,
+          [this](const std::string& sessionID, const std::string& messageID) {
+            DetachedAnswerScreen::open(sessionID, messageID, m_host.closeWindow);
+          });
   connect(m_page, &MessagesWebView::isEmptyChanged, this,
           [this](bool isEmpty) { m_sessionIsEmpty = isEmpty; });
   layout->addWidget(m_page, 1);
