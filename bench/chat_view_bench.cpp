@@ -86,7 +86,7 @@ struct Fixture {
     auto& store = ChatSessionManager::shared();
     const std::string id = store.createConversation("Bench " + std::to_string(++serial)).id;
     for (int i = 0; i < messages; ++i) {
-      ChatMessage message = AnswerTask::makeQuestion("Question " + std::to_string(i), {});
+      ChatMessage message = AnswerTask::makeQuestion("Question " + std::to_string(i));
       message.answer = "An answer with **Markdown**, `code` and a list:\n\n- one\n- two\n";
       message.finished = true;
       store.upsertMessage(message, id);

@@ -627,14 +627,13 @@ void ChatView::startSend() {
   setText(QString());
   setChatAttachment(std::nullopt);
 
-  const ChatMessage message = AnswerTask::makeQuestion(question, attachment);
-  auto* task = new AnswerTask(m_sessionID, message, this);
+  auto* task = new AnswerTask(m_sessionID, AnswerTask::makeQuestion(question), this);
   m_messageTask = task;
   connect(task, &AnswerTask::messageChanged, this, &ChatView::announce);
   connect(task, &AnswerTask::finished, this, &ChatView::answerEnded);
   task->start(ChatGPTAPI::shared(), m_settings.openAiKey(), m_settings.openAiModel(),
               std::move(attachment));
-  send(MessageUpdate::appendMessage(message));
+  send(MessageUpdate::appendMessage(task->question()));
 }
 
 void ChatView::announce(const ChatMessage& message, const std::string& sessionID) {

@@ -32,7 +32,7 @@ json sessionFile(const std::string& sessionID) {
 }
 
 ChatMessage finishedMessage(const std::string& question, bool endContext) {
-  ChatMessage message = AnswerTask::makeQuestion(question, std::nullopt);
+  ChatMessage message = AnswerTask::makeQuestion(question);
   message.answer = "Answer to " + question;
   message.finished = true;
   message.endContext = endContext;
