@@ -75,7 +75,7 @@ struct Fixture {
       platform::logError("The keyring did not answer; the bench sends with the key it sets");
     settings->setOpenAiKey("sk-bench");
     window.setGeometry(1400, 40, 500, 1000);
-    view = new ChatView(ChatSource::master, hub, {}, &window, *settings);
+    view = new ChatView(ChatSource::master, hub, &window, *settings);
     view->setGeometry(window.rect());
     window.show();
     testing::waitForPage(*view->page());

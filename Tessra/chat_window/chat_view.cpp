@@ -134,15 +134,12 @@ bool isBlank(const QString& text) { return text.trimmed().isEmpty(); }
 
 }  // namespace
 
-ChatView::ChatView(ChatSource source, ChatViewSignals& hub, ChatViewHost host, QWidget* parent,
-                   UserSettings& settings)
+ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, UserSettings& settings)
     : QWidget(parent),
       m_source(source),
       m_signals(&hub),
-      m_host(std::move(host)),
       m_settings(settings),
       m_sessionModel(settings.openAiModel()),
-      m_pinWindow(m_host.isWindowPinned ? m_host.isWindowPinned() : false),
       m_windowPosition(settings_keys::popupWindowPosition()),
       m_chatAttachment(new PendingAttachment(this)) {
   connect(m_chatAttachment, &PendingAttachment::changed, this, &ChatView::chatAttachmentChanged);
@@ -190,7 +187,10 @@ QWidget* ChatView::buildMainColumn() {
   connect(m_page, &MessagesWebView::deleteMessageRequested, this, &ChatView::requestDeleteMessage);
   connect(m_page, &MessagesWebView::showMessageRequested, this,
           [this](const std::string& sessionID, const std::string& messageID) {
-            DetachedAnswerScreen::open(sessionID, messageID, m_host.closeWindow);
+            QPointer<ChatView> self(this);
+            DetachedAnswerScreen::open(sessionID, messageID, [self] {
+              if (self) emit self->closeRequested();
+            });
           });
   connect(m_page, &MessagesWebView::isEmptyChanged, this,
           [this](bool isEmpty) { m_sessionIsEmpty = isEmpty; });
@@ -295,11 +295,10 @@ QWidget* ChatView::buildInputRow() {
 
   m_prompt = new ChatTextField(row);
   m_prompt->setEnterToSend(true);
-  m_prompt->setNewlineAction([this] { sendMessage(); });
-  m_prompt->setOnPaste(
-      [this](ChatAttachment attachment) { setChatAttachment(std::move(attachment)); });
-  m_prompt->setExecuteCommand(
-      [this](ChatTextFieldCompletionCommand command) { executeCommand(command); });
+  connect(m_prompt, &ChatTextField::sendRequested, this, &ChatView::sendMessage);
+  connect(m_prompt, &ChatTextField::attachmentPasted, this,
+          [this](const ChatAttachment& attachment) { setChatAttachment(attachment); });
+  connect(m_prompt, &ChatTextField::commandChosen, this, &ChatView::executeCommand);
   connect(m_prompt, &ChatTextField::textChanged, this, [this] { emit textChanged(text()); });
   layout->addWidget(m_prompt, 1);
 
@@ -410,10 +409,7 @@ void ChatView::observe() {
   // The badge shows the model the next request uses, also for a conversation that follows the
   // default.
   connect(&m_settings, &UserSettings::openAiModelChanged, this, &ChatView::refreshSessionDetails);
-  connect(m_sidePane, &SidePaneView::presentingChanged, this, [this](bool visible) {
-    if (m_host.setSideBarVisible) m_host.setSideBarVisible(visible);
-    if (m_host.recalculateWindowSize) m_host.recalculateWindowSize();
-  });
+  connect(m_sidePane, &SidePaneView::presentingChanged, this, &ChatView::sidePaneVisibleChanged);
 
   QPointer<ChatView> self(this);
   auto& center = platform::NotificationCenter::defaultCenter();
@@ -720,10 +716,13 @@ void ChatView::send(const MessageUpdate& update) {
 
 // Commands ----------------------------------------------------------------------------------
 
-void ChatView::togglePinWindow() {
-  m_pinWindow = !m_pinWindow;
-  if (m_host.setWindowPinned) m_host.setWindowPinned(m_pinWindow);
+void ChatView::togglePinWindow() { setPinWindow(!m_pinWindow); }
+
+void ChatView::setPinWindow(bool pinned) {
+  if (pinned == m_pinWindow) return;
+  m_pinWindow = pinned;
   updatePinButton();
+  emit pinWindowChanged(pinned);
 }
 
 void ChatView::updatePinButton() {
@@ -779,7 +778,7 @@ void ChatView::handleEscape() {
     togglePinWindow();
     return;
   }
-  if (m_host.closeWindow) m_host.closeWindow();
+  emit closeRequested();
 }
 
 void ChatView::updatePopupPosition() {

@@ -2,14 +2,16 @@
 // conversation's actions, the pending attachment, the prompt box and a small toolbar, the
 // conversation list in a side pane, and floating panels and confirmations over it.
 //
-//   auto* view = new ChatView(ChatSource::master, hub, host, window);
+//   auto* view = new ChatView(ChatSource::master, hub, window);
+//   connect(view, &ChatView::closeRequested, window, &FloatingWindow::close);
 //   view->sendMessage();  // what Return in the prompt box does
 //
 // It owns which conversation is current, the text being typed, the pending attachment, and the
 // answer being produced (`AnswerTask`). Buttons, Ctrl shortcuts (which work wherever the focus is
 // inside the window, the message page included) and slash commands become operations on the
 // conversation store and events on the window's hub; the message page only renders what the hub
-// tells it.
+// tells it. What the hosting window does for it (the pin, the side pane that widens the window,
+// closing) it asks with signals.
 //
 // Sending: Return while an answer is produced, or with a blank prompt and no attachment, does
 // nothing; before the keyring has answered whether a key is stored the send waits for it; with
@@ -60,19 +62,6 @@ class PendingAttachment;
 class SidePaneView;
 class TextSearchComponent;
 
-// What the window hosting a chat view does for it.
-struct ChatViewHost {
-  // Recomputes the window's frame (the side pane widens it).
-  std::function<void()> recalculateWindowSize;
-  // Closes (slides out) the window.
-  std::function<void()> closeWindow;
-  // The program-wide pin flag: a pinned window stays when the user clicks elsewhere.
-  std::function<bool()> isWindowPinned;
-  std::function<void(bool)> setWindowPinned;
-  // The program-wide side-list flag the window's width follows.
-  std::function<void(bool)> setSideBarVisible;
-};
-
 class ChatView final : public QWidget {
   Q_OBJECT
 
@@ -89,7 +78,7 @@ class ChatView final : public QWidget {
   };
 
   // `settings` holds the API key the view sends with.
-  ChatView(ChatSource source, ChatViewSignals& hub, ChatViewHost host, QWidget* parent = nullptr,
+  ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent = nullptr,
            UserSettings& settings = UserSettings::shared());
   ~ChatView() override;
 
@@ -105,7 +94,9 @@ class ChatView final : public QWidget {
 
   bool isSidePaneVisible() const;
   void setSidePaneVisible(bool visible);
+  // Whether the window is pinned: it stays when the user clicks elsewhere.
   bool pinWindow() const { return m_pinWindow; }
+  void setPinWindow(bool pinned);
   PopupPosition windowPosition() const { return m_windowPosition; }
 
   bool searchVisible() const { return m_searchVisible; }
@@ -175,6 +166,12 @@ class ChatView final : public QWidget {
   void textChanged(const QString& text);
   void chatAttachmentChanged();
   void searchVisibleChanged(bool visible);
+  void pinWindowChanged(bool pinned);
+  // The side pane was shown or hidden: the hosting window's width follows.
+  void sidePaneVisibleChanged(bool visible);
+  // Escape found nothing else to do, or a message opened in a window of its own: the hosting
+  // window should close.
+  void closeRequested();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -222,14 +219,13 @@ class ChatView final : public QWidget {
 
   ChatSource m_source;
   QPointer<ChatViewSignals> m_signals;
-  ChatViewHost m_host;
   UserSettings& m_settings;
 
   std::string m_sessionID;
   QString m_sessionName;
   ChatGPTModels m_sessionModel;
   bool m_sessionIsEmpty = false;
-  bool m_pinWindow;
+  bool m_pinWindow = false;
   PopupPosition m_windowPosition;
   bool m_searchVisible = false;
   std::string m_deleteMessageId;

@@ -237,14 +237,8 @@ TEST_F(TopicListPageTest, EnterOnATopicScrollsThePageToItsQuestion) {
 
   m_window = std::make_unique<QWidget>();
   m_window->setGeometry(400, 60, 700, 900);
-  ChatViewHost host{
-      .recalculateWindowSize = [] {},
-      .closeWindow = [] {},
-      .isWindowPinned = [] { return true; },
-      .setWindowPinned = [](bool) {},
-      .setSideBarVisible = [](bool) {},
-  };
-  m_view = new ChatView(ChatSource::master, m_hub, host, m_window.get());
+  m_view = new ChatView(ChatSource::master, m_hub, m_window.get());
+  m_view->setPinWindow(true);
   m_view->setGeometry(m_window->rect());
   m_view->setSessionID(id);
   m_window->show();

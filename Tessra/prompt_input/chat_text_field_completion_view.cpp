@@ -51,10 +51,8 @@ class ChatTextFieldCompletionView::Rows : public QWidget {
   const ChatTextFieldCompletionView& m_list;
 };
 
-ChatTextFieldCompletionView::ChatTextFieldCompletionView(CommandBinding commandToBeExecuted,
-                                                         QWidget* parent)
+ChatTextFieldCompletionView::ChatTextFieldCompletionView(QWidget* parent)
     : QWidget(parent),
-      m_commandToBeExecuted(std::move(commandToBeExecuted)),
       m_filteredCommands(kAllChatTextFieldCompletionCommands.begin(),
                          kAllChatTextFieldCompletionCommands.end()),
       m_scrollArea(new QScrollArea(this)),
@@ -111,8 +109,7 @@ void ChatTextFieldCompletionView::resetSelection() { select(0); }
 void ChatTextFieldCompletionView::select(int index) {
   m_selectedItem = index;
   const bool inList = index >= 0 && index < static_cast<int>(m_filteredCommands.size());
-  if (m_commandToBeExecuted)
-    m_commandToBeExecuted(inList ? std::optional(m_filteredCommands[index]) : std::nullopt);
+  emit commandToBeExecutedChanged(inList ? std::optional(m_filteredCommands[index]) : std::nullopt);
   m_rows->update();
   if (inList) scrollToSelection();
 }
@@ -135,19 +132,6 @@ void ChatTextFieldCompletionView::paintEvent(QPaintEvent*) {
 void ChatTextFieldCompletionView::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   resetSelection();
-  auto& center = platform::NotificationCenter::defaultCenter();
-  m_upObserver =
-      center.addObserver(std::string(notification_names::kChatTextFieldCompletionCommandUp),
-                         [this](const platform::Notification&) { moveSelectionUp(); });
-  m_downObserver =
-      center.addObserver(std::string(notification_names::kChatTextFieldCompletionCommandDown),
-                         [this](const platform::Notification&) { moveSelectionDown(); });
-}
-
-void ChatTextFieldCompletionView::hideEvent(QHideEvent* event) {
-  m_upObserver.remove();
-  m_downObserver.remove();
-  QWidget::hideEvent(event);
 }
 
 }  // namespace tessra

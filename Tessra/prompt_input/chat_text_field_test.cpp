@@ -32,9 +32,11 @@ class Prompt {
     layout->addWidget(field);
     window.resize(480, 400);
     window.move(600, 300);
-    field->setNewlineAction([this] { ++sends; });
-    field->setExecuteCommand([this](Command command) { executed.push_back(command); });
-    field->setOnPaste([this](ChatAttachment attachment) { pasted.push_back(attachment); });
+    QObject::connect(field, &ChatTextField::sendRequested, [this] { ++sends; });
+    QObject::connect(field, &ChatTextField::commandChosen,
+                     [this](Command command) { executed.push_back(command); });
+    QObject::connect(field, &ChatTextField::attachmentPasted,
+                     [this](const ChatAttachment& attachment) { pasted.push_back(attachment); });
     window.show();
     window.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
