@@ -5,7 +5,6 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include "Tessra/chat_engine/chat_gpt_api.h"
 #include "Tessra/chat_window/answer_task.h"
 #include "Tessra/chat_window/attachment_chip.h"
+#include "Tessra/chat_window/chat_commands.h"
 #include "Tessra/chat_window/chat_notice.h"
 #include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
@@ -39,7 +39,6 @@ namespace tessra {
 
 namespace {
 
-const QColor kSymbolColor("#79818a");
 const QColor kHoverColor("#383a3f");
 const QColor kDividerColor("#242529");
 constexpr double kDimOpacity = 0.6;
@@ -144,6 +143,8 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, Use
       m_chatAttachment(new PendingAttachment(this)) {
   connect(m_chatAttachment, &PendingAttachment::changed, this, &ChatView::chatAttachmentChanged);
   setBackground(this, palette::secondaryBackground());
+  buildPanels();
+  m_commands = new ChatCommands(*this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   QWidget* column = buildMainColumn();
@@ -155,11 +156,9 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, Use
   m_dimmer = new Shade(this, kDimOpacity);
   m_dimmer->setVisible(hub.overlayCount() >= 1);
 
-  buildPanels();
-  buildShortcuts();
   observe();
   updateHeaderButton();
-  updatePinButton();
+  updatePinSymbol();
   updateBusyControls();
 }
 
@@ -218,14 +217,11 @@ QWidget* ChatView::buildHeader() {
   row->setContentsMargins(16, 8, 16, 8);
 
   const ActionButtonStyle style{36, palette::background(), kHoverColor, kHoverColor};
-  const QIcon symbol = chatSymbol(u"sidebar.right", kSymbolColor);
-  m_sidePaneButtonLeading = new ActionButton(symbol, style, header);
-  m_sidePaneButtonTrailing = new ActionButton(symbol, style, header);
-  for (ActionButton* button : {m_sidePaneButtonLeading, m_sidePaneButtonTrailing}) {
+  QAction* sidePane = m_commands->action(ChatCommand::sidePane);
+  m_sidePaneButtonLeading = new ActionButton(sidePane, style, header);
+  m_sidePaneButtonTrailing = new ActionButton(sidePane, style, header);
+  for (ActionButton* button : {m_sidePaneButtonLeading, m_sidePaneButtonTrailing})
     button->setIconSize(QSize(18, 18));
-    connect(button, &QAbstractButton::clicked, this,
-            [this] { setSidePaneVisible(!isSidePaneVisible()); });
-  }
 
   m_nameLabel = new TailElidedLabel(header);
   QFont font = m_nameLabel->font();
@@ -257,34 +253,15 @@ QWidget* ChatView::buildActionRow() {
   connect(m_modelBadge, &QPushButton::clicked, this, &ChatView::editCurrentSettings);
   layout->addWidget(m_modelBadge);
 
-  const auto addButton = [&](QStringView symbol, const QString& hint, const QString& keys,
-                             std::function<void()> action) {
-    ActionButton* button =
-        commandButton(row, symbol, rowButtonStyle(), hint, keys, Qt::LeftEdge, std::move(action));
+  for (ChatCommand command : {ChatCommand::showTopics, ChatCommand::deleteAllMessages,
+                              ChatCommand::clearContext, ChatCommand::pinWindow}) {
+    ActionButton* button = m_commands->button(command, rowButtonStyle(), Qt::LeftEdge, row);
     button->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(button);
-    return button;
-  };
-  addButton(u"list.bullet", LocalizedText::Chat::showTopics(), QStringLiteral("Ctrl+T"),
-            [this] { panel(Panel::topicList)->toggle(); });
-  addButton(u"trash", LocalizedText::Chat::deleteAllMessages(), QStringLiteral("Ctrl+R"),
-            [this] { toggleClearMessagesConfirmation(); });
-  m_contextBreakButton = addButton(u"brain", LocalizedText::Chat::clearContext(),
-                                   QStringLiteral("Ctrl+J"), [this] { toggleEndContext(); });
-  m_pinButton = addButton(u"pin", LocalizedText::Chat::pinWindow(), QStringLiteral("Ctrl+P"),
-                          [this] { togglePinWindow(); });
+    if (command == ChatCommand::clearContext) m_contextBreakButton = button;
+  }
   layout->addStretch(1);
   return row;
-}
-
-ActionButton* ChatView::commandButton(QWidget* parent, QStringView symbol,
-                                      const ActionButtonStyle& style, const QString& hint,
-                                      const QString& keys, Qt::Edge arrowEdge,
-                                      std::function<void()> action) {
-  auto* button = new ActionButton(chatSymbol(symbol, kSymbolColor), style, parent);
-  new HintPopover(button, hint, keys, arrowEdge);
-  connect(button, &QAbstractButton::clicked, this, std::move(action));
-  return button;
 }
 
 QWidget* ChatView::buildInputRow() {
@@ -295,6 +272,7 @@ QWidget* ChatView::buildInputRow() {
 
   m_prompt = new ChatTextField(row);
   m_prompt->setEnterToSend(true);
+  m_prompt->setCommands(m_commands->slashCommands());
   connect(m_prompt, &ChatTextField::sendRequested, this, &ChatView::sendMessage);
   connect(m_prompt, &ChatTextField::attachmentPasted, this,
           [this](const ChatAttachment& attachment) { setChatAttachment(attachment); });
@@ -317,17 +295,11 @@ QWidget* ChatView::buildToolbar() {
   auto* bar = new QWidget(this);
   auto* layout = new QHBoxLayout(bar);
   layout->setContentsMargins(16, 0, 16, 12);
-  const auto addButton = [&](QStringView symbol, const QString& hint, const QString& keys,
-                             std::function<void()> action) {
-    ActionButton* button = commandButton(bar, symbol, toolbarButtonStyle(), hint, keys, Qt::TopEdge,
-                                         std::move(action));
+  for (ChatCommand command : {ChatCommand::settings, ChatCommand::newConversation}) {
+    ActionButton* button = m_commands->button(command, toolbarButtonStyle(), Qt::TopEdge, bar);
     button->setIconSize(QSize(18, 18));
     layout->addWidget(button);
-  };
-  addButton(u"gearshape", LocalizedText::General::settings(), QStringLiteral("Ctrl+,"),
-            [this] { openSettings(); });
-  addButton(u"plus", LocalizedText::Chat::newConversation(), QStringLiteral("Ctrl+N"),
-            [this] { toggleNewConversation(); });
+  }
   layout->addStretch(1);
   return bar;
 }
@@ -371,23 +343,6 @@ QWidget* ChatView::makePanelContent(const ChatPanelFactory& factory, FloatingPan
                                     if (self) self->setSessionID(id);
                                   },
                                   m_editingConversation});
-}
-
-void ChatView::buildShortcuts() {
-  const auto add = [this](const QKeySequence& keys, auto action) {
-    auto* shortcut = new QShortcut(keys, this);
-    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(shortcut, &QShortcut::activated, this, action);
-  };
-  add(QKeySequence(Qt::CTRL | Qt::Key_T), [this] { panel(Panel::topicList)->toggle(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { toggleClearMessagesConfirmation(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_J), [this] { toggleEndContext(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_P), [this] { togglePinWindow(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { openSettings(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_N), [this] { toggleNewConversation(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_K), [this] { panel(Panel::conversationList)->toggle(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_F), [this] { setSearchVisible(!m_searchVisible); });
-  add(QKeySequence(Qt::Key_Escape), [this] { handleEscape(); });
 }
 
 void ChatView::observe() {
@@ -707,7 +662,8 @@ void ChatView::setBusy(bool busy) {
 void ChatView::updateBusyControls() {
   m_attachButton->setVisible(!m_busy);
   m_cancelButton->setVisible(m_busy);
-  m_contextBreakButton->setEnabled(!m_busy);
+  // The next state of a streaming answer would undo the mark.
+  m_commands->action(ChatCommand::clearContext)->setEnabled(!m_busy);
 }
 
 void ChatView::send(const MessageUpdate& update) {
@@ -721,38 +677,20 @@ void ChatView::togglePinWindow() { setPinWindow(!m_pinWindow); }
 void ChatView::setPinWindow(bool pinned) {
   if (pinned == m_pinWindow) return;
   m_pinWindow = pinned;
-  updatePinButton();
+  updatePinSymbol();
   emit pinWindowChanged(pinned);
 }
 
-void ChatView::updatePinButton() {
-  m_pinButton->setIcon(m_pinWindow ? chatSymbol(u"pin", palette::highlightedText(), 45)
-                                   : chatSymbol(u"pin", kSymbolColor));
+void ChatView::updatePinSymbol() {
+  m_commands->action(ChatCommand::pinWindow)
+      ->setIcon(m_pinWindow ? chatSymbol(u"pin", palette::highlightedText(), 45)
+                            : chatSymbol(u"pin", ChatCommands::symbolColor()));
 }
 
 void ChatView::openSettings() { showSettingsWindow(); }
 
 void ChatView::executeCommand(ChatTextFieldCompletionCommand command) {
-  switch (command) {
-    case ChatTextFieldCompletionCommand::openConversation:
-      panel(Panel::conversationList)->setPresented(true);
-      return;
-    case ChatTextFieldCompletionCommand::listTopics:
-      panel(Panel::topicList)->setPresented(true);
-      return;
-    case ChatTextFieldCompletionCommand::pinWindow:
-      togglePinWindow();
-      return;
-    case ChatTextFieldCompletionCommand::clearContext:
-      toggleEndContext();
-      return;
-    case ChatTextFieldCompletionCommand::settings:
-      openSettings();
-      return;
-    case ChatTextFieldCompletionCommand::deleteAllMessages:
-      toggleClearMessagesConfirmation();
-      return;
-  }
+  m_commands->runSlashCommand(command);
 }
 
 void ChatView::handleEscape() {

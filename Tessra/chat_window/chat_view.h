@@ -49,12 +49,12 @@
 #include "platform/foundation/notification_center.h"
 
 class QPushButton;
-class QShortcut;
 
 namespace tessra {
 
 class AnswerTask;
 class ChatAttachmentView;
+class ChatCommands;
 class ChatNotice;
 class ChatTextField;
 class MessagesWebView;
@@ -183,12 +183,7 @@ class ChatView final : public QWidget {
   QWidget* buildActionRow();
   QWidget* buildInputRow();
   QWidget* buildToolbar();
-  // An icon button with a hover hint of its command and its keys.
-  ActionButton* commandButton(QWidget* parent, QStringView symbol, const ActionButtonStyle& style,
-                              const QString& hint, const QString& keys, Qt::Edge arrowEdge,
-                              std::function<void()> action);
   void buildPanels();
-  void buildShortcuts();
   void observe();
 
   void applySession(const std::string& sessionID);
@@ -212,7 +207,7 @@ class ChatView final : public QWidget {
   void presentConfirmation(QPointer<QWidget>& slot, const QString& title,
                            std::function<void()> confirm);
   void dismissConfirmations();
-  void updatePinButton();
+  void updatePinSymbol();
   void updateHeaderButton();
   void updateBusyControls();
   void layoutOverlays();
@@ -237,6 +232,7 @@ class ChatView final : public QWidget {
   bool m_sendRefused = false;
   bool m_appeared = false;
   QPointer<AnswerTask> m_messageTask;
+  ChatCommands* m_commands = nullptr;
 
   SidePaneView* m_sidePane = nullptr;
   QWidget* m_dimmer = nullptr;
@@ -249,7 +245,6 @@ class ChatView final : public QWidget {
   QPushButton* m_modelBadge = nullptr;
   QWidget* m_badgeLabel = nullptr;
   ActionButton* m_contextBreakButton = nullptr;
-  ActionButton* m_pinButton = nullptr;
   ChatAttachmentView* m_chip = nullptr;
   ChatTextField* m_prompt = nullptr;
   QWidget* m_attachButton = nullptr;

@@ -83,6 +83,10 @@ void ChatTextField::setEnterToSend(std::optional<bool> enterToSend) {
   m_editor->setEnterToSend(enterToSend);
 }
 
+void ChatTextField::setCommands(const QList<QAction*>& actions) {
+  m_completionView->setCommands(actions);
+}
+
 bool ChatTextField::isFocused() const { return m_editor->hasFocus(); }
 
 void ChatTextField::focusInput() { m_editor->setFocus(Qt::OtherFocusReason); }

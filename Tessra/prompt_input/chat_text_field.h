@@ -4,6 +4,7 @@
 //
 //   auto* prompt = new ChatTextField(parent);
 //   prompt->setEnterToSend(true);
+//   prompt->setCommands(commands);  // the actions that carry slash commands
 //   connect(prompt, &ChatTextField::sendRequested, this, &Chat::send);
 //   connect(prompt, &ChatTextField::commandChosen, this, &Chat::run);
 //
@@ -44,6 +45,8 @@ class ChatTextField : public QWidget {
   void setText(const QString& text);
 
   void setEnterToSend(std::optional<bool> enterToSend);
+  // The slash list: the actions that carry a slash command (chat_text_field_completion_command.h).
+  void setCommands(const QList<QAction*>& actions);
 
   // The focus state "input": the editor has the keyboard focus.
   bool isFocused() const;

@@ -1,9 +1,10 @@
-// The list of slash commands above the prompt box: filtered by what follows the "/", one row
-// highlighted, moved by the Up and Down arrows of the prompt box. The highlighted command goes to
-// the prompt box (`commandToBeExecutedChanged`), whose Return runs it. Rows are not clickable.
-// GUI thread only.
+// The list of slash commands above the prompt box: the actions it is given that carry a slash
+// command, by their titles, filtered by what follows the "/", one row highlighted, moved by the
+// Up and Down arrows of the prompt box. The highlighted command goes to the prompt box
+// (`commandToBeExecutedChanged`), whose Return runs it. Rows are not clickable. GUI thread only.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include <optional>
@@ -27,18 +28,21 @@ class ChatTextFieldCompletionView : public QWidget {
   explicit ChatTextFieldCompletionView(QWidget* parent = nullptr);
   ~ChatTextFieldCompletionView() override;
 
+  // The commands offered: those of `actions` that carry a slash command, in the commands' order.
+  void setCommands(const QList<QAction*>& actions);
+
   // Runs for every new prompt text that begins with "/".
   void filterCommands(const QString& searchText);
   void moveSelectionUp();
   void moveSelectionDown();
   void resetSelection();
 
-  const std::vector<Command>& filteredCommands() const { return m_filteredCommands; }
+  std::vector<Command> filteredCommands() const;
   int selectedItem() const { return m_selectedItem; }
 
  signals:
   // The highlighted command, none when no row is.
-  void commandToBeExecutedChanged(std::optional<tessra::ChatTextFieldCompletionCommand> command);
+  void commandToBeExecutedChanged(std::optional<ChatTextFieldCompletionCommand> command);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -50,7 +54,8 @@ class ChatTextFieldCompletionView : public QWidget {
   void select(int index);
   void scrollToSelection();
 
-  std::vector<Command> m_filteredCommands;
+  std::vector<QPointer<QAction>> m_allCommands;
+  std::vector<QPointer<QAction>> m_filteredCommands;
   int m_selectedItem = 0;
   QScrollArea* m_scrollArea;
   Rows* m_rows;
