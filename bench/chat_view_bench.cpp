@@ -126,13 +126,13 @@ void streamAnswer(benchmark::State& state, bool updatePerChunk) {
                               });
   }
   for (auto _ : state) {
-    f.view->setSessionID(f.conversation(0));
+    f.view->controller().setSessionID(f.conversation(0));
     testing::waitIdle(*f.view->page());
     const auto wallStart = std::chrono::steady_clock::now();
     const double cpuStart = threadCpuSeconds();
     f.view->setText(QStringLiteral("Stream it"));
     f.view->sendMessage();
-    if (!QTest::qWaitFor([&] { return !f.view->busy(); }, 120000) ||
+    if (!QTest::qWaitFor([&] { return !f.view->controller().busy(); }, 120000) ||
         !testing::waitIdle(*f.view->page(), 60000)) {
       state.SkipWithError("The answer did not end");
       break;
@@ -160,7 +160,7 @@ void BM_OpenThousandMessagesInTheView(benchmark::State& state) {
   for (auto _ : state) {
     const std::string id = f.conversation(kOpenedMessages);
     const auto start = std::chrono::steady_clock::now();
-    f.view->setSessionID(id);
+    f.view->controller().setSessionID(id);
     testing::waitIdle(*f.view->page(), 60000);
     testing::evaluate(*f.view->page(), QStringLiteral("1"));
     state.SetIterationTime(

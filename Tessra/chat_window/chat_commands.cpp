@@ -1,5 +1,6 @@
 #include "Tessra/chat_window/chat_commands.h"
 
+#include "Tessra/chat_window/chat_controller.h"
 #include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/chat_view.h"
 #include "Tessra/chat_window/floating_panel_presenter.h"
@@ -78,7 +79,7 @@ ChatCommands::ChatCommands(ChatView& view) : QObject(&view), m_view(view) {
       .hint(Chat::clearContext())
       .symbol(u"brain")
       .keys(Qt::CTRL | Qt::Key_J)
-      .runs([chat] { chat->toggleEndContext(); });
+      .runs([chat] { chat->controller().toggleEndContext(); });
   define(ChatCommand::pinWindow)
       .slash(Slash::pinWindow)
       .hint(Chat::pinWindow())

@@ -9,8 +9,6 @@
 
 #include <algorithm>
 
-#include "Tessra/chat_engine/chat_gpt_api.h"
-#include "Tessra/chat_window/answer_task.h"
 #include "Tessra/chat_window/attachment_chip.h"
 #include "Tessra/chat_window/chat_commands.h"
 #include "Tessra/chat_window/chat_notice.h"
@@ -24,10 +22,8 @@
 #include "Tessra/prompt_input/chat_text_field.h"
 #include "Tessra/prompt_input/pending_attachment.h"
 #include "Tessra/shell/window_utilities.h"
-#include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
-#include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/color_emoji.h"
 #include "Tessra/ui_foundation/localized_text.h"
@@ -129,16 +125,13 @@ ActionButtonStyle toolbarButtonStyle() {
   return {36, palette::secondaryBackground(), kHoverColor, kHoverColor};
 }
 
-bool isBlank(const QString& text) { return text.trimmed().isEmpty(); }
-
 }  // namespace
 
 ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, UserSettings& settings)
     : QWidget(parent),
       m_source(source),
       m_signals(&hub),
-      m_settings(settings),
-      m_sessionModel(settings.openAiModel()),
+      m_controller(hub, settings),
       m_windowPosition(settings_keys::popupWindowPosition()),
       m_chatAttachment(new PendingAttachment(this)) {
   connect(m_chatAttachment, &PendingAttachment::changed, this, &ChatView::chatAttachmentChanged);
@@ -163,7 +156,9 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, Use
 }
 
 ChatView::~ChatView() {
-  if (m_messageTask) m_messageTask->stop();
+  // The controller goes after this body and stops the answer under way as it goes: what it says
+  // then must not reach a view that is half gone.
+  disconnect(&m_controller, nullptr, this, nullptr);
 }
 
 // Layout ------------------------------------------------------------------------------------
@@ -191,8 +186,8 @@ QWidget* ChatView::buildMainColumn() {
               if (self) emit self->closeRequested();
             });
           });
-  connect(m_page, &MessagesWebView::isEmptyChanged, this,
-          [this](bool isEmpty) { m_sessionIsEmpty = isEmpty; });
+  connect(m_page, &MessagesWebView::isEmptyChanged, &m_controller,
+          &ChatController::setSessionIsEmpty);
   layout->addWidget(m_page, 1);
   m_notice = new ChatNotice(column);
   layout->addWidget(m_notice);
@@ -250,7 +245,7 @@ QWidget* ChatView::buildActionRow() {
   m_modelBadge->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; }"));
   auto* badgeLayout = new QHBoxLayout(m_modelBadge);
   badgeLayout->setContentsMargins(0, 0, 0, 0);
-  connect(m_modelBadge, &QPushButton::clicked, this, &ChatView::editCurrentSettings);
+  connect(m_modelBadge, &QPushButton::clicked, &m_controller, &ChatController::editCurrentSettings);
   layout->addWidget(m_modelBadge);
 
   for (ChatCommand command : {ChatCommand::showTopics, ChatCommand::deleteAllMessages,
@@ -286,7 +281,7 @@ QWidget* ChatView::buildInputRow() {
   m_cancelButton =
       new FlatButton(LocalizedText::General::cancel(),
                      FlatButtonStyle{.customBase = palette::colorFromHex("#df4f4a")}, row);
-  connect(m_cancelButton, &QPushButton::clicked, this, &ChatView::stopGenerating);
+  connect(m_cancelButton, &QPushButton::clicked, &m_controller, &ChatController::stopGenerating);
   layout->addWidget(m_cancelButton, 0, Qt::AlignBottom);
   return row;
 }
@@ -337,16 +332,23 @@ QWidget* ChatView::makePanelContent(const ChatPanelFactory& factory, FloatingPan
     platform::logError("The chat window has no {} to show", what);
     return nullptr;
   }
-  QPointer<ChatView> self(this);
-  return factory(ChatPanelContext{*m_signals, m_source, panel, m_sessionID,
-                                  [self](const std::string& id) {
-                                    if (self) self->setSessionID(id);
+  QPointer<ChatController> controller(&m_controller);
+  return factory(ChatPanelContext{*m_signals, m_source, panel, m_controller.sessionID(),
+                                  [controller](const std::string& id) {
+                                    if (controller) controller->setSessionID(id);
                                   },
                                   m_editingConversation});
 }
 
 void ChatView::observe() {
-  connect(m_signals, &ChatViewSignals::setCurrentSessionID, this, &ChatView::setSessionID);
+  connect(&m_controller, &ChatController::sessionIDChanged, m_page, &MessagesWebView::setSessionID);
+  connect(&m_controller, &ChatController::sessionDetailsChanged, this,
+          &ChatView::showSessionDetails);
+  connect(&m_controller, &ChatController::noticeChanged, this, &ChatView::showNotice);
+  connect(&m_controller, &ChatController::busyChanged, this, &ChatView::updateBusyControls);
+  connect(&m_controller, &ChatController::keyRequired, this,
+          [this] { panel(Panel::enterApiKey)->setPresented(true); });
+  connect(&m_controller, &ChatController::readyToSend, this, &ChatView::sendMessage);
   connect(m_signals, &ChatViewSignals::editChatSession, this,
           [this](const Conversation& conversation) {
             m_editingConversation = conversation;
@@ -361,28 +363,13 @@ void ChatView::observe() {
     m_dimmer->setVisible(count >= 1);
     m_dimmer->raise();
   });
-  // The badge shows the model the next request uses, also for a conversation that follows the
-  // default.
-  connect(&m_settings, &UserSettings::openAiModelChanged, this, &ChatView::refreshSessionDetails);
   connect(m_sidePane, &SidePaneView::presentingChanged, this, &ChatView::sidePaneVisibleChanged);
 
   QPointer<ChatView> self(this);
-  auto& center = platform::NotificationCenter::defaultCenter();
-  m_settingObserver =
-      center.addObserver(std::string(notification_names::kConversationSettingDidChanged),
-                         [self](const platform::Notification&) {
-                           if (self) self->refreshSessionDetails();
-                         });
-  m_positionObserver =
-      center.addObserver(std::string(notification_names::kFloatingWindowPositionDidChanged),
-                         [self](const platform::Notification&) {
-                           if (self) self->updatePopupPosition();
-                         });
-  m_fileObserver = center.addObserver(
-      std::string(ChatSessionManager::kSessionFileStateDidChange),
-      [self](const platform::Notification& notification) {
-        if (self && notification.payload.value("sessionID", std::string()) == self->m_sessionID)
-          self->updateNotice();
+  m_positionObserver = platform::NotificationCenter::defaultCenter().addObserver(
+      std::string(notification_names::kFloatingWindowPositionDidChanged),
+      [self](const platform::Notification&) {
+        if (self) self->updatePopupPosition();
       });
 }
 
@@ -390,7 +377,7 @@ void ChatView::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (!m_appeared) {
     m_appeared = true;
-    if (m_sessionID.empty()) openFirstConversation();
+    if (m_controller.sessionID().empty()) m_controller.openLatestConversation();
   }
   focusPrompt();
 }
@@ -408,93 +395,25 @@ void ChatView::layoutOverlays() {
 
 // State -------------------------------------------------------------------------------------
 
-void ChatView::setSessionID(const std::string& sessionID) {
-  if (sessionID == m_sessionID) return;
-  if (!findConversation(sessionID)) {
-    // Opening it would make the store invent an empty conversation and record it as the latest.
-    platform::logError("There is no conversation \"{}\" to show", sessionID);
-    return;
-  }
-  m_sessionID = sessionID;
-  applySession(sessionID);
-  emit sessionIDChanged(sessionID);
-}
-
-void ChatView::applySession(const std::string& sessionID) {
-  refreshSessionDetails();
-  stopGenerating();
-  auto& store = ChatSessionManager::shared();
-  if (!store.conversationList || store.conversationList->latestSessionID != sessionID) {
-    if (store.conversationList) store.conversationList->latestSessionID = sessionID;
-    store.saveConversationList();
-  }
-  m_page->setSessionID(sessionID);
-  m_sendRefused = false;
-  updateNotice();
-  emit m_signals->setCurrentSessionID(sessionID);
-}
-
-void ChatView::updateNotice() {
-  const auto& store = ChatSessionManager::shared();
-  if (const auto unreadable = store.readError(m_sessionID)) {
-    m_notice->present(m_sendRefused ? LocalizedText::Chat::questionRefused()
-                                    : LocalizedText::Chat::conversationUnreadable(),
-                      QString::fromStdString(*unreadable));
-    return;
-  }
-  if (const auto unsaved = store.saveError(m_sessionID)) {
-    m_notice->present(LocalizedText::Chat::conversationNotSaved(),
-                      QString::fromStdString(*unsaved));
-    return;
-  }
-  m_notice->dismiss();
-}
-
-void ChatView::refreshSessionDetails() {
-  const Conversation* conversation = findConversation(m_sessionID);
-  if (!conversation) return;
-  m_sessionName = QString::fromStdString(conversation->name);
-  m_sessionModel = conversation->config && conversation->config->model
-                       ? *conversation->config->model
-                       : m_settings.openAiModel();
-  m_nameLabel->setText(m_sessionName);
+void ChatView::showSessionDetails() {
+  m_nameLabel->setText(m_controller.sessionName());
   m_nameLabel->update();
 
   delete m_badgeLabel;
-  auto* badge = new BadgeLabel(QString::fromUtf8(displayTitle(m_sessionModel)), m_modelBadge);
+  auto* badge =
+      new BadgeLabel(QString::fromUtf8(displayTitle(m_controller.sessionModel())), m_modelBadge);
   badge->setAttribute(Qt::WA_TransparentForMouseEvents);
   m_modelBadge->layout()->addWidget(badge);
   m_modelBadge->setFixedSize(badge->sizeHint());
   m_badgeLabel = badge;
 }
 
-const Conversation* ChatView::findConversation(const std::string& id) const {
-  return ChatSessionManager::shared().conversation(id);
-}
-
-void ChatView::openFirstConversation() {
-  auto& store = ChatSessionManager::shared();
-  store.load();
-  if (!store.conversationList || store.conversationList->conversations.empty()) return;
-  const auto& latest = store.conversationList->latestSessionID;
-  // A latest id that names no conversation any more (deleted elsewhere) falls back to the
-  // first conversation, so the window never shows or sends into one the store does not hold.
-  setSessionID(latest && findConversation(*latest)
-                   ? *latest
-                   : store.conversationList->conversations.front().id);
-}
-
-bool ChatView::holdsConversation(const std::string& id) {
-  if (id.empty() || !findConversation(id)) return false;
-  auto& store = ChatSessionManager::shared();
-  if (store.sessions.contains(id)) return true;
-  try {
-    store.loadSession(id, false);
-  } catch (const std::exception& error) {
-    platform::logError("Cannot open the conversation to send into: {}", error.what());
-    return false;
+void ChatView::showNotice() {
+  if (const auto& notice = m_controller.notice()) {
+    m_notice->present(notice->text, notice->reason);
+    return;
   }
-  return store.sessions.contains(id);
+  m_notice->dismiss();
 }
 
 bool ChatView::isSidePaneVisible() const { return m_sidePane->isPresenting(); }
@@ -534,8 +453,6 @@ std::optional<ChatView::FocusStateField> ChatView::focusedState() const {
   return std::nullopt;
 }
 
-AnswerTask* ChatView::messageTask() const { return m_messageTask; }
-
 bool ChatView::isDimmed() const { return !m_dimmer->isHidden(); }
 
 void ChatView::focusPrompt() { m_prompt->focusInput(); }
@@ -543,63 +460,9 @@ void ChatView::focusPrompt() { m_prompt->focusInput(); }
 // Sending -----------------------------------------------------------------------------------
 
 void ChatView::sendMessage() {
-  if (m_busy || m_sendWaitsForKeyring) return;
-  if (isBlank(text()) && !chatAttachment()) return;
-  if (!holdsConversation(m_sessionID)) {
-    platform::logError("Not sent: the store holds no conversation \"{}\"", m_sessionID);
-    m_sendRefused = true;
-    updateNotice();
-    return;
-  }
-  UserSettings& settings = m_settings;
-  if (!settings.loaded()) {
-    // Until the keyring has answered, "no key" is not known yet: the send waits for the answer
-    // instead of showing the key form to a user whose key is stored.
-    m_sendWaitsForKeyring = true;
-    m_keyringConnection = connect(&settings, &UserSettings::loadedChanged, this, [this] {
-      disconnect(m_keyringConnection);
-      m_sendWaitsForKeyring = false;
-      sendMessage();
-    });
-    return;
-  }
-  if (settings.openAiKey().empty()) {
-    panel(Panel::enterApiKey)->setPresented(true);
-    return;
-  }
-  startSend();
-}
-
-void ChatView::startSend() {
-  setBusy(true);
-  m_sessionIsEmpty = false;
-  const std::string question = text().toStdString();
-  std::optional<ChatAttachment> attachment = chatAttachment();
+  if (!m_controller.send(text(), chatAttachment())) return;
   setText(QString());
   setChatAttachment(std::nullopt);
-
-  auto* task = new AnswerTask(m_sessionID, AnswerTask::makeQuestion(question), this);
-  m_messageTask = task;
-  connect(task, &AnswerTask::messageChanged, this, &ChatView::announce);
-  connect(task, &AnswerTask::finished, this, &ChatView::answerEnded);
-  task->start(ChatGPTAPI::shared(), m_settings.openAiKey(), m_settings.openAiModel(),
-              std::move(attachment));
-  send(MessageUpdate::appendMessage(task->question()));
-}
-
-void ChatView::announce(const ChatMessage& message, const std::string& sessionID) {
-  if (sessionID == m_sessionID) send(MessageUpdate::editMessage(message));
-}
-
-void ChatView::answerEnded() {
-  auto* task = qobject_cast<AnswerTask*>(sender());
-  if (task && task == m_messageTask) setBusy(false);
-  if (task) task->deleteLater();
-}
-
-void ChatView::stopGenerating() {
-  if (m_messageTask) m_messageTask->stop();
-  setBusy(false);
 }
 
 void ChatView::requestDeleteMessage(const std::string& id) {
@@ -609,7 +472,7 @@ void ChatView::requestDeleteMessage(const std::string& id) {
     return;
   }
   presentConfirmation(m_deleteMessageWarning, LocalizedText::Chat::messageDeletionTitle(),
-                      [this] { deleteMessage(m_deleteMessageId); });
+                      [this] { m_controller.deleteMessage(m_deleteMessageId); });
 }
 
 void ChatView::toggleClearMessagesConfirmation() {
@@ -618,56 +481,15 @@ void ChatView::toggleClearMessagesConfirmation() {
     return;
   }
   presentConfirmation(m_clearConfirmation, LocalizedText::Chat::allMessagesDeletionTitle(),
-                      [this] { clearMessages(); });
-}
-
-void ChatView::deleteMessage(const std::string& id) {
-  stopGenerating();
-  auto& store = ChatSessionManager::shared();
-  const std::optional<std::size_t> previous = store.previousMessageIndex(id, m_sessionID);
-  store.deleteMessage(id, m_sessionID);
-  send(MessageUpdate::deleteMessage(id));
-  if (!previous) return;
-  const auto session = store.sessions.find(m_sessionID);
-  if (session == store.sessions.end() || *previous >= session->second.messages.size()) return;
-  send(MessageUpdate::editMessage(session->second.messages[*previous]));
-}
-
-void ChatView::clearMessages() {
-  stopGenerating();
-  ChatSessionManager::shared().clearMessages(m_sessionID);
-  send(MessageUpdate::clearMessages());
-  m_sessionIsEmpty = true;
-}
-
-void ChatView::toggleEndContext() {
-  // The next state of a streaming answer replaces the whole message and would undo the mark.
-  if (m_busy) return;
-  auto& store = ChatSessionManager::shared();
-  std::optional<ChatMessage> last = store.lastMessage(m_sessionID);
-  if (!last) return;
-  last->endContext = !last->endContext;
-  store.upsertMessage(*last, m_sessionID);
-  if (last->finished) store.saveSession(m_sessionID);
-  send(MessageUpdate::editMessage(*last));
-}
-
-void ChatView::setBusy(bool busy) {
-  if (busy == m_busy) return;
-  m_busy = busy;
-  updateBusyControls();
-  emit busyChanged(busy);
+                      [this] { m_controller.clearMessages(); });
 }
 
 void ChatView::updateBusyControls() {
-  m_attachButton->setVisible(!m_busy);
-  m_cancelButton->setVisible(m_busy);
+  const bool busy = m_controller.busy();
+  m_attachButton->setVisible(!busy);
+  m_cancelButton->setVisible(busy);
   // The next state of a streaming answer would undo the mark.
-  m_commands->action(ChatCommand::clearContext)->setEnabled(!m_busy);
-}
-
-void ChatView::send(const MessageUpdate& update) {
-  if (m_signals) emit m_signals->messageUpdates(update);
+  m_commands->action(ChatCommand::clearContext)->setEnabled(!busy);
 }
 
 // Commands ----------------------------------------------------------------------------------
@@ -727,11 +549,6 @@ void ChatView::updatePopupPosition() {
 void ChatView::updateHeaderButton() {
   m_sidePaneButtonLeading->setVisible(m_windowPosition == PopupPosition::left);
   m_sidePaneButtonTrailing->setVisible(m_windowPosition == PopupPosition::right);
-}
-
-void ChatView::editCurrentSettings() {
-  if (const Conversation* conversation = findConversation(m_sessionID))
-    emit m_signals->editChatSettings(*conversation);
 }
 
 void ChatView::toggleNewConversation() {
