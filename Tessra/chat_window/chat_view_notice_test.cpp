@@ -12,6 +12,7 @@
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/page_test_support.h"
 #include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
@@ -101,7 +102,7 @@ TEST_F(ChatViewTest, AConversationWhoseFileCannotBeReadSaysSoAndRefusesQuestions
   std::string bytes = readBytes(path);
   bytes.resize(bytes.size() - 10);
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  store.sessions.erase(damaged);
+  ChatSessionManagerTestAccess::sessions(store).erase(damaged);
   ChatView& view = makeView();
   view.setSessionID(readable);
   ASSERT_TRUE(testing::waitForPage(*view.page()));

@@ -26,6 +26,7 @@
 #include "Tessra/prompt_input/image_helpers.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
@@ -125,14 +126,14 @@ TEST_F(ChatViewTest, ASendWaitsForTheKeyringsFirstAnswer) {
 TEST_F(ChatViewTest, NoSendGoesIntoAConversationTheStoreDoesNotHold) {
   auto& store = ChatSessionManager::shared();
   makeConversation("🥇 First");
-  store.conversationList->latestSessionID = "deleted-elsewhere";
+  ChatSessionManagerTestAccess::conversationList(store)->latestSessionID = "deleted-elsewhere";
   ChatView& view = makeView();
-  const std::string first = store.conversationList->conversations.front().id;
+  const std::string first = store.conversationList()->conversations.front().id;
   EXPECT_EQ(view.sessionID(), first) << "a stale latest conversation opens the first one";
 
   view.setSessionID("no-such-conversation");
   EXPECT_EQ(view.sessionID(), first);
-  EXPECT_FALSE(store.sessions.contains("no-such-conversation"));
+  EXPECT_FALSE(store.sessions().contains("no-such-conversation"));
   EXPECT_FALSE(fs::exists(Paths::sessionFile("no-such-conversation").rawValue()));
 
   const std::string doomed = makeConversation("🗑 Doomed");
@@ -144,7 +145,7 @@ TEST_F(ChatViewTest, NoSendGoesIntoAConversationTheStoreDoesNotHold) {
   EXPECT_FALSE(view.busy());
   EXPECT_EQ(view.text(), "Lost?");
   EXPECT_EQ(chatRequests().size(), before);
-  EXPECT_FALSE(store.sessions.contains(doomed));
+  EXPECT_FALSE(store.sessions().contains(doomed));
   EXPECT_FALSE(fs::exists(Paths::sessionFile(doomed).rawValue()));
 }
 
@@ -263,7 +264,7 @@ TEST_F(ChatViewTest, DeleteAndClearStopTheAnswerFirst) {
     }
     EXPECT_FALSE(view.busy());
     QTest::qWait(150);
-    const auto& messages = ChatSessionManager::shared().sessions.at(id).messages;
+    const auto& messages = ChatSessionManager::shared().sessions().at(id).messages;
     if (clear) {
       EXPECT_TRUE(messages.empty());
     } else {
@@ -521,7 +522,7 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   testing::evaluate(*screen->page(),
                     QStringLiteral("document.querySelector('button.action.open').click(); true"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 2; }, 10000));
-  EXPECT_EQ(ChatSessionManager::shared().sessions.at(id).messages.size(), 1u);
+  EXPECT_EQ(ChatSessionManager::shared().sessions().at(id).messages.size(), 1u);
 
   // At the quit, the windows still open go before the application object, with their pages.
   QPointer<MessagesWebView> page = screen->page();
