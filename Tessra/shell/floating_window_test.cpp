@@ -18,9 +18,9 @@
 #include "Tessra/shell/config.h"
 #include "Tessra/shell/floating_controller.h"
 #include "Tessra/shell/shell_test_support.h"
-#include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
 #include "platform/ui/local_event_monitor.h"
+#include "testing/animations_on.h"
 
 namespace tessra {
 namespace {
@@ -39,9 +39,7 @@ class FloatingWindowTest : public ::testing::Test {
       m_hiddenAtTrigger.push_back(m_window.isHidden());
     });
   }
-  ~FloatingWindowTest() override {
-    EXPECT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::right));
-  }
+  ~FloatingWindowTest() override { UserSettings::shared().setPopupPosition(PopupPosition::right); }
 
   void show() {
     m_window.controller()->recalculateSize();
@@ -60,14 +58,15 @@ class FloatingWindowTest : public ::testing::Test {
 };
 
 TEST_F(FloatingWindowTest, SlidesInAtEachEdgeAndTakesTheKeyboard) {
+  const testing::AnimationsOn animations;
   for (PopupPosition position : allPopupPositions()) {
-    ASSERT_TRUE(settings_keys::setPopupWindowPosition(position));
+    UserSettings::shared().setPopupPosition(position);
     show();
     ASSERT_TRUE(m_window.controller()->isAnimating()) << title(position);
     QWidget* chat = m_window.controller()->mainView();
     ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); })) << title(position);
     EXPECT_EQ(m_window.geometry(), Config::floatingWindowFrame(static_cast<int>(
-                                       rawValue(settings_keys::floatingWindowSize()))))
+                                       rawValue(UserSettings::shared().floatingWindowSize()))))
         << title(position);
     EXPECT_EQ(chat->geometry(), QRect(QPoint(), m_window.size())) << "slid all the way in";
     QWidget* focus = QApplication::focusWidget();
@@ -284,7 +283,7 @@ namespace tessra {
 namespace {
 
 TEST(SideButtonClickTest, OpensThePanelAndGoesWhileItIsShown) {
-  ASSERT_TRUE(settings_keys::setOverlayIconVisible(true));
+  UserSettings::shared().setOverlayIconVisible(true);
   AppDelegate delegate;
   delegate.showOverlayButton();
   QWidget* button = delegate.buttonWindow();
