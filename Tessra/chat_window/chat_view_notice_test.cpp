@@ -121,7 +121,7 @@ TEST_F(ChatViewTest, AConversationWhoseFileCannotBeReadSaysSoAndRefusesQuestions
   EXPECT_EQ(view.text(), "Are you there?") << "the question stays to be copied";
   EXPECT_EQ(view.notice()->text(), LocalizedText::Chat::questionRefused());
   EXPECT_FALSE(view.notice()->isHidden());
-  QTest::qWait(100);
+  QTest::qWait(100);  // a check that nothing happens: no request leaves in this time
   EXPECT_EQ(chatRequests().size(), requests);
   EXPECT_EQ(readBytes(path), bytes) << "nothing is written into the file";
 

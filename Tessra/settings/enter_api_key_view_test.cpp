@@ -188,7 +188,7 @@ TEST_F(EnterApiKeyViewTest, AnAnswerAfterTheFormClosedStoresNothing) {
     } else {
       form->hide();
     }
-    // Long enough for the answer to arrive and be handled.
+    // A check that nothing happens: long enough for the answer to arrive and be handled.
     QTest::qWait(900);
     EXPECT_EQ(m_harness.storedKey(), std::nullopt);
     EXPECT_EQ(m_harness.settings->openAiKey(), "");

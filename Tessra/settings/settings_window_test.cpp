@@ -45,7 +45,8 @@ std::vector<SettingsWindow*> settingsWindows() {
 
 void closeAll() {
   for (SettingsWindow* window : settingsWindows()) window->close();
-  QTest::qWait(0);
+  // What the closes posted (a window counted down, a window deleted) is done before the next test.
+  QCoreApplication::processEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

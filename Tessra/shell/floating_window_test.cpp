@@ -106,7 +106,7 @@ TEST_F(FloatingWindowTest, StaysOpenForClicksInsidePinnedOrInOwnWindows) {
   ASSERT_TRUE(clickAt(ownWindow.geometry().center()));
   setWindowPinned(true);
   ASSERT_TRUE(clickAt(other.center()));
-  QTest::qWait(300);
+  QTest::qWait(300);  // a check that nothing happens: the panel does not start to close
   EXPECT_TRUE(m_window.isVisible());
   EXPECT_EQ(m_triggers.size(), 1u);
 
@@ -117,7 +117,7 @@ TEST_F(FloatingWindowTest, StaysOpenForClicksInsidePinnedOrInOwnWindows) {
   question.open();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&question));
   ASSERT_TRUE(clickAt(other.center()));
-  QTest::qWait(300);
+  QTest::qWait(300);  // a check that nothing happens: the panel does not start to close
   EXPECT_TRUE(m_window.isVisible());
   question.close();
 
@@ -146,7 +146,8 @@ TEST_F(FloatingWindowTest, RequestsDuringASlideEndInTheLastOne) {
     ASSERT_TRUE(waitUntil([&] {
       return settled() && m_window.isPanelShown() == c.shown && m_window.isVisible() == c.shown;
     })) << c.name;
-    QTest::qWait(250);  // a held request would start another slide by now
+    // A check that nothing happens: a held request would have started another slide by now.
+    QTest::qWait(250);
     EXPECT_TRUE(settled()) << c.name;
     EXPECT_EQ(m_window.isVisible(), c.shown) << c.name;
     EXPECT_EQ(m_window.isMonitoringClicks(), c.shown) << c.name;
