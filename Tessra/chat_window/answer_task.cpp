@@ -37,9 +37,9 @@ bool isCancellation(const ErrorPtr& error) {
 // The message as the store holds it now; nothing once it or its conversation is gone.
 std::optional<ChatMessage> storedMessage(const std::string& sessionID,
                                          const std::string& messageID) {
-  const auto session = store().sessions.find(sessionID);
-  if (session == store().sessions.end()) return std::nullopt;
-  const auto& messages = session->second.messages;
+  const ChatSession* session = store().session(sessionID);
+  if (session == nullptr) return std::nullopt;
+  const auto& messages = session->messages;
   const auto found = std::find_if(messages.rbegin(), messages.rend(),
                                   [&](const ChatMessage& m) { return m.id == messageID; });
   if (found == messages.rend()) return std::nullopt;

@@ -5,6 +5,7 @@
 #include "Tessra/chat_window/chat_view.h"
 #include "Tessra/chat_window/floating_panel_presenter.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
 
 namespace tessra {
@@ -52,7 +53,7 @@ class ChatCommands::Builder {
 };
 
 const QColor& ChatCommands::symbolColor() {
-  static const QColor kColor("#79818a");
+  static const QColor kColor = palette::faintText();
   return kColor;
 }
 

@@ -61,11 +61,7 @@ void ChatController::setSessionID(const std::string& sessionID) {
 void ChatController::applySession(const std::string& sessionID) {
   refreshSessionDetails();
   stopGenerating();
-  auto& list = store().conversationList;
-  if (!list || list->latestSessionID != sessionID) {
-    if (list) list->latestSessionID = sessionID;
-    store().saveConversationList();
-  }
+  store().setLatestSessionID(sessionID);
   m_sendRefused = false;
   updateNotice();
   emit sessionIDChanged(sessionID);
@@ -74,7 +70,7 @@ void ChatController::applySession(const std::string& sessionID) {
 
 void ChatController::openLatestConversation() {
   store().load();
-  const auto& list = store().conversationList;
+  const auto& list = store().conversationList();
   if (!list || list->conversations.empty()) return;
   // A latest id that names no conversation any more (deleted elsewhere) falls back to the
   // first conversation, so the window never shows or sends into one the store does not hold.
@@ -108,14 +104,14 @@ void ChatController::updateNotice() {
 
 bool ChatController::holdsConversation(const std::string& id) {
   if (id.empty() || !store().conversation(id)) return false;
-  if (store().sessions.contains(id)) return true;
+  if (store().session(id) != nullptr) return true;
   try {
     store().loadSession(id, false);
   } catch (const std::exception& error) {
     platform::logError("Cannot open the conversation to send into: {}", error.what());
     return false;
   }
-  return store().sessions.contains(id);
+  return store().session(id) != nullptr;
 }
 
 void ChatController::editCurrentSettings() {
@@ -200,9 +196,9 @@ void ChatController::deleteMessage(const std::string& id) {
   store().deleteMessage(id, m_sessionID);
   publish(MessageUpdate::deleteMessage(id));
   if (!previous) return;
-  const auto session = store().sessions.find(m_sessionID);
-  if (session == store().sessions.end() || *previous >= session->second.messages.size()) return;
-  publish(MessageUpdate::editMessage(session->second.messages[*previous]));
+  const ChatSession* session = store().session(m_sessionID);
+  if (session == nullptr || *previous >= session->messages.size()) return;
+  publish(MessageUpdate::editMessage(session->messages[*previous]));
 }
 
 void ChatController::clearMessages() {

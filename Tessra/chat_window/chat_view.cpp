@@ -23,7 +23,7 @@
 #include "Tessra/prompt_input/pending_attachment.h"
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/color_emoji.h"
 #include "Tessra/ui_foundation/localized_text.h"
@@ -35,8 +35,8 @@ namespace tessra {
 
 namespace {
 
-const QColor kHoverColor("#383a3f");
-const QColor kDividerColor("#242529");
+const QColor kHoverColor = palette::raisedBackground();
+const QColor kDividerColor = palette::divider();
 constexpr double kDimOpacity = 0.6;
 constexpr double kVeilOpacity = 0.1;
 
@@ -131,8 +131,9 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, Use
     : QWidget(parent),
       m_source(source),
       m_signals(&hub),
+      m_settings(settings),
       m_controller(hub, settings),
-      m_windowPosition(settings_keys::popupWindowPosition()),
+      m_windowPosition(settings.popupPosition()),
       m_chatAttachment(new PendingAttachment(this)) {
   connect(m_chatAttachment, &PendingAttachment::changed, this, &ChatView::chatAttachmentChanged);
   setBackground(this, palette::secondaryBackground());
@@ -144,7 +145,7 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, Use
   const auto& contents = ChatPanelContents::shared();
   QWidget* list = contents.sidePane ? contents.sidePane(hub, source) : nullptr;
   if (list) setBackground(list, palette::tertiaryBackground());
-  m_sidePane = new SidePaneView(column, list, source, settings_keys::popupWindowPosition(), this);
+  m_sidePane = new SidePaneView(column, list, source, m_windowPosition, this);
   layout->addWidget(m_sidePane);
   m_dimmer = new Shade(this, kDimOpacity);
   m_dimmer->setVisible(hub.overlayCount() >= 1);
@@ -278,9 +279,8 @@ QWidget* ChatView::buildInputRow() {
   m_attachButton = new ChatAttachmentButton(m_chatAttachment, row);
   layout->addWidget(m_attachButton, 0, Qt::AlignBottom);
 
-  m_cancelButton =
-      new FlatButton(LocalizedText::General::cancel(),
-                     FlatButtonStyle{.customBase = palette::colorFromHex("#df4f4a")}, row);
+  m_cancelButton = new FlatButton(LocalizedText::General::cancel(),
+                                  FlatButtonStyle{.customBase = palette::destructive()}, row);
   connect(m_cancelButton, &QPushButton::clicked, &m_controller, &ChatController::stopGenerating);
   layout->addWidget(m_cancelButton, 0, Qt::AlignBottom);
   return row;
@@ -364,13 +364,7 @@ void ChatView::observe() {
     m_dimmer->raise();
   });
   connect(m_sidePane, &SidePaneView::presentingChanged, this, &ChatView::sidePaneVisibleChanged);
-
-  QPointer<ChatView> self(this);
-  m_positionObserver = platform::NotificationCenter::defaultCenter().addObserver(
-      std::string(notification_names::kFloatingWindowPositionDidChanged),
-      [self](const platform::Notification&) {
-        if (self) self->updatePopupPosition();
-      });
+  connect(&m_settings, &UserSettings::popupPositionChanged, this, &ChatView::updatePopupPosition);
 }
 
 void ChatView::showEvent(QShowEvent* event) {
@@ -542,7 +536,7 @@ void ChatView::handleEscape() {
 }
 
 void ChatView::updatePopupPosition() {
-  m_windowPosition = settings_keys::popupWindowPosition();
+  m_windowPosition = m_settings.popupPosition();
   updateHeaderButton();
 }
 

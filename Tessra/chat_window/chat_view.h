@@ -178,6 +178,7 @@ class ChatView final : public QWidget {
 
   ChatSource m_source;
   QPointer<ChatViewSignals> m_signals;
+  UserSettings& m_settings;
   ChatController m_controller;
 
   bool m_pinWindow = false;
@@ -207,8 +208,6 @@ class ChatView final : public QWidget {
   QPointer<QWidget> m_deleteMessageWarning;
   QPointer<QWidget> m_clearConfirmation;
   std::array<FloatingPanelPresenter*, 5> m_panels{};
-
-  platform::NotificationCenter::ObserverToken m_positionObserver;
 };
 
 }  // namespace tessra
