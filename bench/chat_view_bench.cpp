@@ -2,26 +2,47 @@
 // - an answer of 4,000 chunks streamed at 200 a second: the GUI thread's CPU time over the
 //   stream, through the view as it is and with one page update per chunk;
 // - opening a conversation of 1,000 messages: from the switch until the page takes input, beside
-//   the page alone restoring the same conversation.
+//   the page alone restoring the same conversation (medians);
+// - memory: the proportional set (PSS) and the anonymous memory of the whole process tree (the
+//   panel with the chat view and its browser processes) after start, after opening 1,000
+//   messages and after 5 and 20 cycles of a show, a switch of conversation and a hide, beside a
+//   bare QWebEngineView window showing a short page; each in a process of its own.
+// Bars: the streaming GUI thread under 20 % of a core and at least 3x below one page update per
+// chunk; PSS at rest after start at most 1.2x the bare window's; PSS growth from cycle 5 to 20
+// under 5 %.
+#include <unistd.h>
+
 #include <QApplication>
+#include <QProcess>
 #include <QTest>
+#include <QVBoxLayout>
+#include <QWebEngineView>
 
 #include <benchmark/benchmark.h>
 #include <time.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Tessra/chat_window/answer_task.h"
 #include "Tessra/chat_window/chat_view.h"
+#include "Tessra/chat_window/chat_window_installation.h"
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/page_script.h"
 #include "Tessra/chat_window/page_test_support.h"
+#include "Tessra/navigation/navigation_installation.h"
+#include "Tessra/shell/floating_controller.h"
+#include "Tessra/shell/floating_window.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "aiclient/ai_client.h"
+#include "bench/bars.h"
+#include "bench/tree_memory.h"
 #include "keychain/keychain.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/logger.h"
@@ -38,6 +59,59 @@ using namespace std::chrono_literals;
 constexpr int kChunks = 4000;
 constexpr auto kChunkGap = 5ms;  // 200 a second
 constexpr int kOpenedMessages = 1000;
+constexpr int kCycles = 20;
+constexpr int kEarlyCycle = 5;
+
+const bench::Bars kBars{
+    {.what = "streaming, GUI thread CPU",
+     .figure = "stream CPU",
+     .baseline = {},
+     .limit = 20,
+     .compare = bench::Compare::atMost,
+     .unit = "%"},
+    {.what = "streaming, GUI thread CPU against one page update per chunk",
+     .figure = "stream CPU",
+     .baseline = "per-chunk CPU",
+     .limit = 3,
+     .compare = bench::Compare::timesBelowAtLeast,
+     .unit = "%"},
+    {.what = "opening 1,000 messages through the view, against the page alone (median)",
+     .figure = "open in view",
+     .baseline = "open in page",
+     .compare = bench::Compare::reportOnly,
+     .unit = "ms"},
+    {.what = "PSS of the process tree at rest after start, against a bare web view window",
+     .figure = "PSS start",
+     .baseline = "bare PSS",
+     .limit = 1.2,
+     .unit = "MiB"},
+    {.what = "anonymous memory at rest after start, against a bare web view window",
+     .figure = "anonymous start",
+     .baseline = "bare anonymous",
+     .compare = bench::Compare::reportOnly,
+     .unit = "MiB"},
+    {.what = "PSS with 1,000 messages open, against a bare web view window",
+     .figure = "PSS opened",
+     .baseline = "bare PSS",
+     .compare = bench::Compare::reportOnly,
+     .unit = "MiB"},
+    {.what = "anonymous memory with 1,000 messages open, against a bare web view window",
+     .figure = "anonymous opened",
+     .baseline = "bare anonymous",
+     .compare = bench::Compare::reportOnly,
+     .unit = "MiB"},
+    {.what = "PSS after 20 cycles of show, switch and hide, against cycle 5",
+     .figure = "PSS cycle 20",
+     .baseline = "PSS cycle 5",
+     .compare = bench::Compare::reportOnly,
+     .unit = "MiB"},
+    {.what = "PSS growth from cycle 5 to 20",
+     .figure = "PSS growth",
+     .baseline = {},
+     .limit = 5,
+     .compare = bench::Compare::atMost,
+     .unit = "%"},
+};
 
 double threadCpuSeconds() {
   timespec time{};
@@ -127,14 +201,17 @@ void streamAnswer(benchmark::State& state, bool updatePerChunk) {
   }
   for (auto _ : state) {
     f.view->setSessionID(f.conversation(0));
-    testing::waitIdle(*f.view->page());
+    if (!testing::waitIdle(*f.view->page())) {
+      bench::fail(state, "the empty conversation did not open");
+      break;
+    }
     const auto wallStart = std::chrono::steady_clock::now();
     const double cpuStart = threadCpuSeconds();
     f.view->setText(QStringLiteral("Stream it"));
     f.view->sendMessage();
     if (!QTest::qWaitFor([&] { return !f.view->busy(); }, 120000) ||
         !testing::waitIdle(*f.view->page(), 60000)) {
-      state.SkipWithError("The answer did not end");
+      bench::fail(state, "the answer did not end");
       break;
     }
     const double cpu = threadCpuSeconds() - cpuStart;
@@ -144,6 +221,7 @@ void streamAnswer(benchmark::State& state, bool updatePerChunk) {
     state.counters["gui_cpu_s"] = cpu;
     state.counters["stream_s"] = wall;
     state.counters["gui_cpu_percent"] = 100.0 * cpu / wall;
+    bench::record(updatePerChunk ? "per-chunk CPU" : "stream CPU", 100.0 * cpu / wall);
   }
   if (updatePerChunk) {
     QObject::disconnect(direct);
@@ -155,37 +233,56 @@ void streamAnswer(benchmark::State& state, bool updatePerChunk) {
 void BM_StreamThroughTheView(benchmark::State& state) { streamAnswer(state, false); }
 void BM_StreamWithOnePageUpdatePerChunk(benchmark::State& state) { streamAnswer(state, true); }
 
+// Opens a new conversation of 1,000 messages in `page` through `open`: the milliseconds from the
+// switch until the page has run what it was sent and answers a script; nothing on a timeout.
+std::optional<double> openThousand(Fixture& f, MessagesWebView& page,
+                                   const std::function<void(const std::string&)>& open) {
+  const std::string id = f.conversation(kOpenedMessages);
+  const auto start = std::chrono::steady_clock::now();
+  open(id);
+  if (!testing::waitIdle(page, 60000) || !testing::evaluate(page, QStringLiteral("1")).isValid())
+    return std::nullopt;
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+void openBenchmark(benchmark::State& state, MessagesWebView& page,
+                   const std::function<void(const std::string&)>& open, const char* figure) {
+  Fixture& f = fixture();
+  bench::Samples opens;
+  for (auto _ : state) {
+    const std::optional<double> milliseconds = openThousand(f, page, open);
+    if (!milliseconds) {
+      bench::fail(state, "the conversation did not open within a minute");
+      return;
+    }
+    state.SetIterationTime(*milliseconds / 1e3);
+    opens.add(*milliseconds);
+  }
+  bench::record(figure, opens.median());
+}
+
 void BM_OpenThousandMessagesInTheView(benchmark::State& state) {
   Fixture& f = fixture();
-  for (auto _ : state) {
-    const std::string id = f.conversation(kOpenedMessages);
-    const auto start = std::chrono::steady_clock::now();
-    f.view->setSessionID(id);
-    testing::waitIdle(*f.view->page(), 60000);
-    testing::evaluate(*f.view->page(), QStringLiteral("1"));
-    state.SetIterationTime(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
+  openBenchmark(
+      state, *f.view->page(), [&f](const std::string& id) { f.view->setSessionID(id); },
+      "open in view");
 }
 
 void BM_OpenThousandMessagesPageOnly(benchmark::State& state) {
-  Fixture& f = fixture();
+  fixture();  // the store in the run's own folders
   ChatViewSignals hub;
   QWidget window;
   window.setGeometry(800, 40, 500, 1000);
   auto* page = new MessagesWebView(ChatSource::master, hub, &window);
   page->setGeometry(window.rect());
   window.show();
-  testing::waitForPage(*page);
-  for (auto _ : state) {
-    const std::string id = f.conversation(kOpenedMessages);
-    const auto start = std::chrono::steady_clock::now();
-    page->setSessionID(id);
-    testing::waitIdle(*page, 60000);
-    testing::evaluate(*page, QStringLiteral("1"));
-    state.SetIterationTime(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  if (!testing::waitForPage(*page)) {
+    bench::fail(state, "the page did not load");
+    return;
   }
+  openBenchmark(
+      state, *page, [page](const std::string& id) { page->setSessionID(id); }, "open in page");
 }
 
 BENCHMARK(BM_StreamThroughTheView)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
@@ -202,15 +299,150 @@ BENCHMARK(BM_OpenThousandMessagesPageOnly)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+// Lets the browser's processes finish their work and the program settle before memory is read.
+constexpr int kRestMs = 2000;
+
+// Prints the tree's memory after a rest as "<stage> <PSS bytes> <anonymous bytes>".
+void printMemory(const char* stage) {
+  QTest::qWait(kRestMs);
+  const bench::MemoryUse use = bench::memoryOfProcessTree(::getpid());
+  QTextStream(stdout) << stage << ' ' << use.pssBytes << ' ' << use.anonymousBytes << Qt::endl;
+}
+
+std::string storedConversation(int messages) {
+  auto& store = ChatSessionManager::shared();
+  const std::string id = store.createConversation("Memory " + std::to_string(messages)).id;
+  for (int i = 0; i < messages; ++i) {
+    ChatMessage message = AnswerTask::makeQuestion("Question " + std::to_string(i), {});
+    message.answer = "An answer with **Markdown**, `code` and a list:\n\n- one\n- two\n";
+    message.finished = true;
+    store.upsertMessage(message, id);
+  }
+  store.saveSession(id);
+  return id;
+}
+
+// The panel as the program makes it, with the chat view and its page: after start, after opening
+// 1,000 messages, and after cycles of a show, a switch between two short conversations and a hide.
+int programMemory() {
+  const testing::TempDir home;
+  for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+    ::setenv(name, (home.path() / name).c_str(), 1);
+  platform::runMainQueueOnEventLoop();
+  ChatSessionManager::shared().load();
+  const std::string thousand = storedConversation(kOpenedMessages);
+  const std::string shortOnes[] = {storedConversation(20), storedConversation(20)};
+  installChatWindow();
+  installNavigation();
+  FloatingWindow panel;
+  auto* view = qobject_cast<ChatView*>(panel.controller()->mainView());
+  if (view == nullptr) return 1;
+  const auto show = [&] {
+    panel.controller()->recalculateSize();
+    panel.makeKeyAndOrderFront();
+    return QTest::qWaitFor([&] { return panel.isVisible() && !panel.controller()->isAnimating(); },
+                           5000);
+  };
+  const auto hide = [&] {
+    panel.close();
+    return QTest::qWaitFor([&] { return panel.isHidden() && !panel.controller()->isAnimating(); },
+                           5000);
+  };
+  if (!show() || !testing::waitForPage(*view->page()) || !testing::waitIdle(*view->page(), 60000) ||
+      !hide())
+    return 1;
+  printMemory("start");
+  view->setSessionID(thousand);
+  if (!testing::waitIdle(*view->page(), 60000)) return 1;
+  printMemory("opened");
+  for (int cycle = 1; cycle <= kCycles; ++cycle) {
+    if (!show()) return 1;
+    view->setSessionID(shortOnes[cycle % 2]);
+    if (!testing::waitIdle(*view->page(), 60000) || !hide()) return 1;
+    if (cycle == kEarlyCycle) printMemory("early");
+  }
+  printMemory("late");
+  return 0;
+}
+
+// One window showing a short page in a bare web view.
+int bareMemory() {
+  QWidget window;
+  window.resize(500, 1000);
+  auto* view = new QWebEngineView(&window);
+  auto* layout = new QVBoxLayout(&window);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(view);
+  bool loaded = false;
+  QObject::connect(view, &QWebEngineView::loadFinished, [&](bool ok) { loaded = ok; });
+  view->setHtml(QStringLiteral("<html><body><p>A short page.</p></body></html>"));
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window) || !QTest::qWaitFor([&] { return loaded; }, 30000))
+    return 1;
+  printMemory("bare");
+  return 0;
+}
+
+QString g_self;
+
+// The stages a child run of this program reports: stage to (PSS MiB, anonymous MiB); nothing when
+// the run failed.
+std::optional<std::map<std::string, std::pair<double, double>>> childMemory(const QString& mode) {
+  QProcess child;
+  child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  child.start(g_self, {QStringLiteral("--memory-child=") + mode});
+  if (!child.waitForFinished(600000) || child.exitStatus() != QProcess::NormalExit ||
+      child.exitCode() != 0)
+    return std::nullopt;
+  std::map<std::string, std::pair<double, double>> stages;
+  for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+    const QList<QByteArray> fields = line.trimmed().split(' ');
+    if (fields.size() != 3) continue;
+    stages[fields[0].toStdString()] = {bench::mebibytes(fields[1].toULongLong()),
+                                       bench::mebibytes(fields[2].toULongLong())};
+  }
+  return stages;
+}
+
+void BM_MemoryOverCycles(benchmark::State& state) {
+  for (auto _ : state) {
+    const auto bare = childMemory(QStringLiteral("bare"));
+    const auto program = childMemory(QStringLiteral("program"));
+    if (!bare || !program || !bare->contains("bare") || program->size() != 4) {
+      bench::fail(state, bare ? "the program's run failed" : "the bare window's run failed");
+      return;
+    }
+    const auto& [barePss, bareAnonymous] = bare->at("bare");
+    bench::record("bare PSS", barePss);
+    bench::record("bare anonymous", bareAnonymous);
+    bench::record("PSS start", program->at("start").first);
+    bench::record("anonymous start", program->at("start").second);
+    bench::record("PSS opened", program->at("opened").first);
+    bench::record("anonymous opened", program->at("opened").second);
+    const double early = program->at("early").first;
+    const double late = program->at("late").first;
+    bench::record("PSS cycle 5", early);
+    bench::record("PSS cycle 20", late);
+    bench::record("PSS growth", 100.0 * (late - early) / early);
+    state.counters["bare_pss_MiB"] = barePss;
+    state.counters["start_pss_MiB"] = program->at("start").first;
+    state.counters["opened_pss_MiB"] = program->at("opened").first;
+    state.counters["cycle20_pss_MiB"] = late;
+  }
+}
+BENCHMARK(BM_MemoryOverCycles)->Iterations(1)->Unit(benchmark::kSecond);
+
 }  // namespace
 }  // namespace tessra
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "xcb");
   QApplication app(argc, argv);
+  tessra::g_self = QCoreApplication::applicationFilePath();
+  for (const QString& argument : QCoreApplication::arguments()) {
+    if (argument == u"--memory-child=program") return tessra::programMemory();
+    if (argument == u"--memory-child=bare") return tessra::bareMemory();
+  }
   tessra::platform::runMainQueueOnEventLoop();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return tessra::bench::runBenchmarks(argc, argv);
 }
