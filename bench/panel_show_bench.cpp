@@ -13,16 +13,12 @@
 //
 // Bars: the warm show at most 1.5x the plain window's; the panel's tree at most 40 MiB more PSS
 // than the bare one.
-#include <unistd.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWebEngineView>
 #include <QWindow>
 
 #include <benchmark/benchmark.h>
@@ -30,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "Tessra/chat_window/chat_window_installation.h"
 #include "Tessra/chat_window/messages_web_view.h"
@@ -155,6 +152,35 @@ bool hideBaseline(QWidget& window) {
   return window.isHidden();
 }
 
+// One show of the panel and one of the plain window, each until it stands, then hidden again; the
+// panel's time is the iteration's. False, reported on `state`, when either did not stand or hide.
+bool showInTurn(benchmark::State& state, FloatingWindow& panel, const PaintCounter& panelPaints,
+                QWidget& plain, const PaintCounter& plainPaints, bench::Samples& panelShows,
+                bench::Samples& plainShows) {
+  const auto panelShow = timedShow(&panel, panelPaints, [&] { showPanel(panel); });
+  if (!panelShow || !waitHidden(panel)) {
+    bench::fail(state, "the panel did not stand and hide");
+    return false;
+  }
+  const auto plainShow = timedShow(&plain, plainPaints, [&] { showBaseline(plain); });
+  if (!plainShow || !hideBaseline(plain)) {
+    bench::fail(state, "the plain window did not stand and hide");
+    return false;
+  }
+  state.SetIterationTime(*panelShow / 1e3);
+  panelShows.add(*panelShow);
+  plainShows.add(*plainShow);
+  return true;
+}
+
+void recordShows(benchmark::State& state, const std::string& kind, const bench::Samples& panelShows,
+                 const bench::Samples& plainShows) {
+  state.counters["panel_ms"] = panelShows.median();
+  state.counters["plain_ms"] = plainShows.median();
+  bench::record("panel " + kind, panelShows.median());
+  bench::record("plain " + kind, plainShows.median());
+}
+
 // The panel and the plain window shown in turns, so that both meet the same load of the machine.
 void BM_WarmShowBesidePlain(benchmark::State& state) {
   FloatingWindow panel;
@@ -162,33 +188,16 @@ void BM_WarmShowBesidePlain(benchmark::State& state) {
   panel.controller()->mainView()->installEventFilter(&panelPaints);
   PaintCounter plainPaints;
   const std::unique_ptr<QWidget> plain = makeBaseline(plainPaints);
-  if (!timedShow(&panel, panelPaints, [&] { showPanel(panel); }) || !waitHidden(panel) ||
-      !timedShow(plain.get(), plainPaints, [&] { showBaseline(*plain); }) ||
-      !hideBaseline(*plain)) {
-    bench::fail(state, "a window did not stand");
-    return;
-  }
   bench::Samples panelShows;
   bench::Samples plainShows;
+  // Shown once before: a warm show is a show again.
+  if (!showInTurn(state, panel, panelPaints, *plain, plainPaints, panelShows, plainShows)) return;
+  panelShows = {};
+  plainShows = {};
   for (auto _ : state) {
-    const auto panelShow = timedShow(&panel, panelPaints, [&] { showPanel(panel); });
-    if (!panelShow || !waitHidden(panel)) {
-      bench::fail(state, "the panel did not stand and hide");
-      return;
-    }
-    const auto plainShow = timedShow(plain.get(), plainPaints, [&] { showBaseline(*plain); });
-    if (!plainShow || !hideBaseline(*plain)) {
-      bench::fail(state, "the plain window did not stand and hide");
-      return;
-    }
-    state.SetIterationTime(*panelShow / 1e3);
-    panelShows.add(*panelShow);
-    plainShows.add(*plainShow);
+    if (!showInTurn(state, panel, panelPaints, *plain, plainPaints, panelShows, plainShows)) return;
   }
-  state.counters["panel_ms"] = panelShows.median();
-  state.counters["plain_ms"] = plainShows.median();
-  bench::record("panel warm", panelShows.median());
-  bench::record("plain warm", plainShows.median());
+  recordShows(state, "warm", panelShows, plainShows);
 }
 BENCHMARK(BM_WarmShowBesidePlain)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
 
@@ -196,34 +205,16 @@ void BM_ColdShowBesidePlain(benchmark::State& state) {
   bench::Samples panelShows;
   bench::Samples plainShows;
   for (auto _ : state) {
-    auto panel = std::make_unique<FloatingWindow>();
+    FloatingWindow panel;
     PaintCounter panelPaints;
-    panel->controller()->mainView()->installEventFilter(&panelPaints);
-    const auto panelShow = timedShow(panel.get(), panelPaints, [&] { showPanel(*panel); });
-    if (!panelShow || !waitHidden(*panel)) {
-      bench::fail(state, "the panel did not stand and hide");
-      return;
-    }
+    panel.controller()->mainView()->installEventFilter(&panelPaints);
     PaintCounter plainPaints;
     const std::unique_ptr<QWidget> plain = makeBaseline(plainPaints);
-    const auto plainShow = timedShow(plain.get(), plainPaints, [&] { showBaseline(*plain); });
-    if (!plainShow || !hideBaseline(*plain)) {
-      bench::fail(state, "the plain window did not stand and hide");
-      return;
-    }
-    state.SetIterationTime(*panelShow / 1e3);
-    panelShows.add(*panelShow);
-    plainShows.add(*plainShow);
+    if (!showInTurn(state, panel, panelPaints, *plain, plainPaints, panelShows, plainShows)) return;
   }
-  state.counters["panel_ms"] = panelShows.median();
-  state.counters["plain_ms"] = plainShows.median();
-  bench::record("panel cold", panelShows.median());
-  bench::record("plain cold", plainShows.median());
+  recordShows(state, "cold", panelShows, plainShows);
 }
 BENCHMARK(BM_ColdShowBesidePlain)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
-
-// Lets the browser's processes finish starting and the program settle.
-constexpr int kRestMs = 2000;
 
 // The panel as the program makes it, with the chat view and its page, shown and hidden once.
 int restAfterPanel() {
@@ -241,64 +232,28 @@ int restAfterPanel() {
   if (page == nullptr || !waitStanding(&panel, counter, 0) || !testing::waitForPage(*page) ||
       !waitHidden(panel))
     return 1;
-  QTest::qWait(kRestMs);
-  const bench::MemoryUse use = bench::memoryOfProcessTree(::getpid());
-  QTextStream(stdout) << use.pssBytes << ' ' << use.anonymousBytes << Qt::endl;
-  return 0;
-}
-
-// One window showing a short page in a bare web view.
-int restAfterBareWindow() {
-  QWidget window;
-  window.resize(700, 1080);
-  auto* view = new QWebEngineView(&window);
-  auto* layout = new QVBoxLayout(&window);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(view);
-  bool loaded = false;
-  QObject::connect(view, &QWebEngineView::loadFinished, [&](bool ok) { loaded = ok; });
-  view->setHtml(QStringLiteral("<html><body><p>A short page.</p></body></html>"));
-  window.show();
-  if (!QTest::qWaitForWindowExposed(&window) || !QTest::qWaitFor([&] { return loaded; }, 30000))
-    return 1;
-  QTest::qWait(kRestMs);
-  const bench::MemoryUse use = bench::memoryOfProcessTree(::getpid());
-  QTextStream(stdout) << use.pssBytes << ' ' << use.anonymousBytes << Qt::endl;
+  bench::printTreeMemory("panel");
   return 0;
 }
 
 QString g_self;
 
-// The memory a child run of this program reports: PSS and anonymous bytes, nothing on failure.
-std::optional<std::pair<double, double>> childMemory(const QString& mode) {
-  QProcess child;
-  child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  child.start(g_self, {QStringLiteral("--rest-child=") + mode});
-  if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit ||
-      child.exitCode() != 0)
-    return std::nullopt;
-  const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-  if (fields.size() != 2) return std::nullopt;
-  return std::pair(bench::mebibytes(fields[0].toULongLong()),
-                   bench::mebibytes(fields[1].toULongLong()));
-}
-
 void BM_RestingMemory(benchmark::State& state) {
   for (auto _ : state) {
-    const auto bare = childMemory(QStringLiteral("bare"));
-    const auto panel = childMemory(QStringLiteral("panel"));
-    if (!bare || !panel) {
-      bench::fail(state, bare ? "the panel's run failed" : "the bare window's run failed");
+    const auto bare = bench::memoryOfChildRun(g_self, {QStringLiteral("--rest-child=bare")});
+    const auto panel = bench::memoryOfChildRun(g_self, {QStringLiteral("--rest-child=panel")});
+    if (!bare || !panel || !bare->contains("bare") || !panel->contains("panel")) {
+      bench::fail(state, "a run at rest failed");
       return;
     }
-    state.counters["bare_pss_MiB"] = bare->first;
-    state.counters["panel_pss_MiB"] = panel->first;
-    state.counters["bare_anon_MiB"] = bare->second;
-    state.counters["panel_anon_MiB"] = panel->second;
-    bench::record("bare PSS", bare->first);
-    bench::record("panel PSS", panel->first);
-    bench::record("bare anonymous", bare->second);
-    bench::record("panel anonymous", panel->second);
+    const bench::MemoryUse& bareUse = bare->at("bare");
+    const bench::MemoryUse& panelUse = panel->at("panel");
+    state.counters["bare_pss_MiB"] = bench::mebibytes(bareUse.pssBytes);
+    state.counters["panel_pss_MiB"] = bench::mebibytes(panelUse.pssBytes);
+    bench::record("bare PSS", bench::mebibytes(bareUse.pssBytes));
+    bench::record("panel PSS", bench::mebibytes(panelUse.pssBytes));
+    bench::record("bare anonymous", bench::mebibytes(bareUse.anonymousBytes));
+    bench::record("panel anonymous", bench::mebibytes(panelUse.anonymousBytes));
   }
 }
 BENCHMARK(BM_RestingMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -312,7 +267,7 @@ int main(int argc, char** argv) {
   tessra::g_self = QCoreApplication::applicationFilePath();
   for (const QString& argument : QCoreApplication::arguments()) {
     if (argument == u"--rest-child=panel") return tessra::restAfterPanel();
-    if (argument == u"--rest-child=bare") return tessra::restAfterBareWindow();
+    if (argument == u"--rest-child=bare") return tessra::bench::printBareWebViewMemory();
   }
   return tessra::bench::runBenchmarks(argc, argv);
 }
