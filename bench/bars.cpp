@@ -56,13 +56,13 @@ bool check(const Bar& bar, bool everyBenchmarkRan) {
     case Compare::ratioAtMost: {
       const double ratio = *value / *baseline;
       holds = ratio <= bar.limit;
-      comparison = fmt::format("{:.2f}x, bar at most {:g}x", ratio, bar.limit);
+      comparison = fmt::format("{:.3g}x, bar at most {:g}x", ratio, bar.limit);
       break;
     }
     case Compare::timesBelowAtLeast: {
       const double times = *baseline / *value;
       holds = times >= bar.limit;
-      comparison = fmt::format("{:.2f}x below, bar at least {:g}x below", times, bar.limit);
+      comparison = fmt::format("{:.3g}x below, bar at least {:g}x below", times, bar.limit);
       break;
     }
     case Compare::moreAtMost: {
@@ -77,7 +77,7 @@ bool check(const Bar& bar, bool everyBenchmarkRan) {
       comparison = "bar at most " + amount(bar.limit, bar.unit);
       break;
     case Compare::reportOnly:
-      platform::logInfo("figure: {}: {} against {}, {:.2f}x, no bar", bar.what,
+      platform::logInfo("figure: {}: {} against {}, {:.3g}x, no bar", bar.what,
                         amount(*value, bar.unit), amount(*baseline, bar.unit), *value / *baseline);
       return true;
   }
