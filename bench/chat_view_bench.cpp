@@ -55,9 +55,18 @@ constexpr int kChunks = 4000;
 constexpr auto kChunkGap = 5ms;  // 200 a second
 constexpr int kOpenedMessages = 1000;
 constexpr int kCycles = 20;
+constexpr int kEarlyCycle = 5;
 // How long the page may take to run the updates of an answer sent to it one script each.
 constexpr int kDrainMs = 300000;
-constexpr int kEarlyCycle = 5;
+
+// A memory figure reported beside another, with no bar.
+bench::Bar memoryBeside(std::string what, std::string figure, std::string baseline) {
+  return {.what = std::move(what),
+          .figure = std::move(figure),
+          .baseline = std::move(baseline),
+          .compare = bench::Compare::reportOnly,
+          .unit = "MiB"};
+}
 
 const bench::Bars kBars{
     {.what = "streaming, GUI thread CPU",
@@ -82,26 +91,14 @@ const bench::Bars kBars{
      .baseline = "bare PSS",
      .limit = 1.2,
      .unit = "MiB"},
-    {.what = "anonymous memory at rest after start, against a bare web view window",
-     .figure = "anonymous start",
-     .baseline = "bare anonymous",
-     .compare = bench::Compare::reportOnly,
-     .unit = "MiB"},
-    {.what = "PSS with 1,000 messages open, against a bare web view window",
-     .figure = "PSS opened",
-     .baseline = "bare PSS",
-     .compare = bench::Compare::reportOnly,
-     .unit = "MiB"},
-    {.what = "anonymous memory with 1,000 messages open, against a bare web view window",
-     .figure = "anonymous opened",
-     .baseline = "bare anonymous",
-     .compare = bench::Compare::reportOnly,
-     .unit = "MiB"},
-    {.what = "PSS after 20 cycles of show, switch and hide, against cycle 5",
-     .figure = "PSS cycle 20",
-     .baseline = "PSS cycle 5",
-     .compare = bench::Compare::reportOnly,
-     .unit = "MiB"},
+    memoryBeside("anonymous memory at rest after start, against a bare web view window",
+                 "anonymous start", "bare anonymous"),
+    memoryBeside("PSS with 1,000 messages open, against a bare web view window", "PSS opened",
+                 "bare PSS"),
+    memoryBeside("anonymous memory with 1,000 messages open, against a bare web view window",
+                 "anonymous opened", "bare anonymous"),
+    memoryBeside("PSS after 20 cycles of show, switch and hide, against cycle 5", "PSS cycle 20",
+                 "PSS cycle 5"),
     {.what = "PSS growth from cycle 5 to 20",
      .figure = "PSS growth",
      .baseline = {},
