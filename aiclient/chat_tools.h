@@ -50,7 +50,8 @@ struct ChatCompletionToolParam {
           std::optional<std::int64_t> maxItems{};
           std::optional<bool> uniqueItems{};
 
-          bool operator==(const Items&) const = default;
+          // Defaulted below, where `Property` is complete.
+          bool operator==(const Items&) const;
         };
 
         JSONType type = JSONType::string;
@@ -97,6 +98,10 @@ struct ChatCompletionToolParam {
 
   bool operator==(const ChatCompletionToolParam&) const = default;
 };
+
+inline bool
+ChatCompletionToolParam::FunctionDefinition::FunctionParameters::Property::Items::operator==(
+    const Items&) const = default;
 
 // Whether the model is to call a tool, and which: none, any it likes, or the named function.
 // Written as the bare string "none" or "auto", or as

@@ -2,8 +2,9 @@
 //
 // Streaming: 2,000 growing edits of a 40 KB Markdown answer with code, each handed over on its
 // own turn of the event loop as fast as it goes, until the page shows the final text; once
-// through the view (edits of one message merged per frame) and once straight into the page (every
-// edit rendered). The counters give the page's renders against the frames that elapsed.
+// through the view (edits of one message merged, at most ten showings a second) and once straight
+// into the page (every edit rendered). The counters give the page's renders against the frames
+// that elapsed.
 //
 // Opening: a restore of 1,000 mixed messages until the end shows and the page answers a script
 // again, against 10 messages in the same run.
@@ -199,10 +200,11 @@ void BM_StreamingEveryEditRendered(benchmark::State& state) {
 std::vector<ChatMessage> mixedMessages(int count) {
   std::vector<ChatMessage> messages;
   for (int i = 0; i < count; ++i) {
-    ChatMessage m("m" + std::to_string(i), "Question number " + std::to_string(i) + " 🙂",
+    const std::string n = std::to_string(i);
+    ChatMessage m("m" + n, "Question number " + n + " 🙂",
                   "An answer with **bold**, a [link](https://example.com) and code:\n\n```python\n"
                   "def f(x):\n    return x * " +
-                      std::to_string(i) + "\n```\n\n- one\n- two\n",
+                      n + "\n```\n\n- one\n- two\n",
                   true, i % 97 == 0);
     m.createdAt = platform::Date::fromReferenceDate(700000000 + i * 60);
     if (i % 5 == 0)

@@ -1,6 +1,5 @@
-// The memory of a process and every process below it (the embedded browser's zygote, renderers and
-// GPU process), read from /proc: the proportional set (PSS, each shared page split among the
-// processes that map it) and the anonymous pages, summed over the tree.
+// The memory of a program with its browser processes at the stages of a run, each program in a
+// process of its own (bench/process_tree.h reads the tree).
 //
 // A benchmark measures each program in a process of its own: it runs itself again with an
 // argument that picks the program, which prints one line per stage it reaches
@@ -11,11 +10,7 @@
 //   // in the benchmark
 //   const auto stages = bench::memoryOfChildRun(self, {"--memory-child=program"});
 //   stages->at("start").pssBytes
-//
-// Linux only; a process that ends while it is read is left out.
 #pragma once
-
-#include <sys/types.h>
 
 #include <QString>
 #include <QStringList>
@@ -25,15 +20,9 @@
 #include <optional>
 #include <string>
 
+#include "bench/process_tree.h"
+
 namespace tessra::bench {
-
-struct MemoryUse {
-  std::uint64_t pssBytes = 0;
-  std::uint64_t anonymousBytes = 0;
-  int processes = 0;
-};
-
-MemoryUse memoryOfProcessTree(pid_t root);
 
 constexpr double mebibytes(std::uint64_t bytes) { return static_cast<double>(bytes) / (1 << 20); }
 
@@ -46,7 +35,7 @@ void printTreeMemory(const char* stage);
 int printBareWebViewMemory();
 
 // Runs `program` with `arguments` and reads the stages it printed; nothing when it failed.
-std::optional<std::map<std::string, MemoryUse>> memoryOfChildRun(const QString& program,
-                                                                 const QStringList& arguments);
+std::optional<std::map<std::string, TreeMemory>> memoryOfChildRun(const QString& program,
+                                                                  const QStringList& arguments);
 
 }  // namespace tessra::bench

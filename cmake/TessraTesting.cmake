@@ -10,7 +10,8 @@
 #   DISPLAY_LOCK  the cases need the keyboard focus, synthetic input or a global grab, so they
 #                 run alone: any other window test could take the focus or a key half way
 #   LOCKS         what else of the session the cases change and other tests read (`api_key`:
-#                 the program's API key in the session's keyring); no two tests that hold one
+#                 the program's API key in the session's keyring; `notification_server`: the
+#                 desktop notifications' name on the session bus); no two tests that hold one
 #                 lock run at once
 function(tessra_add_test)
   cmake_parse_arguments(ARG "GUI;OFFSCREEN;DESKTOP;DISPLAY_LOCK" "NAME;LABEL" "SOURCES;LIBRARIES;LOCKS"

@@ -15,7 +15,6 @@
 #include <fstream>
 #include <map>
 #include <regex>
-#include <sstream>
 
 #include "testing/temp_dir.h"
 
@@ -138,17 +137,6 @@ std::vector<ProbeLine> probeLines(const std::string& output) {
   return lines;
 }
 
-bool anyFileContains(const std::filesystem::path& folder, const std::string& needle) {
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-    if (!entry.is_regular_file()) continue;
-    std::ifstream file(entry.path(), std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    if (content.str().find(needle) != std::string::npos) return true;
-  }
-  return false;
-}
-
 class KeychainWithoutSecretService : public ::testing::Test {
  protected:
   std::map<std::string, std::string> environment(const std::string& busAddress) const {
@@ -189,7 +177,7 @@ class KeychainWithoutSecretService : public ::testing::Test {
               std::string::npos)
         << probe.output();
     EXPECT_EQ(probe.output().find(kSecret), std::string::npos) << probe.output();
-    EXPECT_FALSE(anyFileContains(m_home, kSecret)) << "the secret was written to a file";
+    EXPECT_FALSE(testing::anyFileContains(m_home, kSecret)) << "the secret was written to a file";
   }
 
   testing::TempDir m_folder;

@@ -47,4 +47,17 @@ std::string TempDir::read(const std::string& name) const {
   return content.str();
 }
 
+bool anyFileContains(const std::filesystem::path& folder, const std::string& text) {
+  std::error_code ignored;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    if (!it->is_regular_file(ignored)) continue;
+    std::ifstream file(it->path(), std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    if (content.str().find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
 }  // namespace tessra::testing

@@ -26,4 +26,7 @@ class TempDir {
   std::filesystem::path m_path;
 };
 
+// Whether any regular file below `folder` holds `text`: where a secret must never end up.
+bool anyFileContains(const std::filesystem::path& folder, const std::string& text);
+
 }  // namespace tessra::testing

@@ -5,9 +5,11 @@
 #include "Tessra/chat_engine/chat_request.h"
 #include "Tessra/chat_engine/dalle_function_call.h"
 #include "Tessra/storage/chat_session_manager.h"
-#include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
+#include "Tessra/ui_foundation/localized_text.h"
 #include "aiclient/api_error.h"
+#include "aiclient/client_error.h"
+#include "platform/foundation/json.h"
 #include "platform/foundation/queue.h"
 #include "tokenizer/tokenizer.h"
 
@@ -52,12 +54,17 @@ std::shared_ptr<aiclient::AIClient> ChatGPTAPI::clientFor(const std::string& api
 }
 
 RequestPlan ChatGPTAPI::takeRequestPlan(const std::string& conversationID) {
+  const UserSettings& settings = UserSettings::shared();
+  return takeRequestPlan(conversationID, settings.openAiModel(), settings.openAiKey());
+}
+
+RequestPlan ChatGPTAPI::takeRequestPlan(const std::string& conversationID,
+                                        ChatGPTModels defaultModel, std::string apiKey) {
   const ChatSessionManager& store = ChatSessionManager::shared();
   const Conversation* conversation = store.conversation(conversationID);
-  RequestPlan plan =
-      makeRequestPlan(conversation ? conversation->config : std::nullopt,
-                      settings_keys::openAIModel(), UserSettings::shared().openAiKey(),
-                      store.contextMessages(conversationID), std::move(m_attachment));
+  RequestPlan plan = makeRequestPlan(
+      conversation ? conversation->config : std::nullopt, defaultModel, std::move(apiKey),
+      store.contextMessages(conversationID), std::move(m_attachment));
   m_attachment.reset();
   return plan;
 }
@@ -110,6 +117,12 @@ std::string messageText(const ErrorPtr& error) {
     std::rethrow_exception(error);
   } catch (const aiclient::APIErrorResponse& response) {
     return response.error.message;
+  } catch (const aiclient::StreamingError&) {
+    // Bytes that are no text, or text that is no record: the parser's own words mean nothing to
+    // the user, and the log has them.
+    return LocalizedText::Chat::answerUnreadable().toStdString();
+  } catch (const platform::JsonDecodingError&) {
+    return LocalizedText::Chat::answerUnreadable().toStdString();
   } catch (...) {
     return describe(error);
   }

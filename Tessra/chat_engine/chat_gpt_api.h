@@ -78,6 +78,9 @@ class ChatGPTAPI {
 
   // Takes the plan of a request from the store and the settings, and the attachment. GUI thread.
   RequestPlan takeRequestPlan(const std::string& conversationID);
+  // The same with the model of conversations that name none and the API key given.
+  RequestPlan takeRequestPlan(const std::string& conversationID, ChatGPTModels defaultModel,
+                              std::string apiKey);
 
   // Starts answering the question with the conversation's settings and context. GUI thread.
   platform::AsyncStream<ChatMessage> sendMessage(const ChatMessage& message,
@@ -102,8 +105,9 @@ class ChatGPTAPI {
   std::shared_ptr<aiclient::AIClient> m_openAI;
 };
 
-// The text shown to the user for an error: the service's message for its error envelope, the
-// error's description otherwise.
+// The text shown to the user for an error: the service's message for its error envelope, "the
+// service's answer could not be read" in the user's language for an answer that is no text or no
+// record, the error's description otherwise.
 std::string messageText(const ErrorPtr& error);
 
 }  // namespace tessra

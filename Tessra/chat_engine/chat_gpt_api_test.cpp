@@ -15,6 +15,7 @@
 #include "Tessra/chat_engine/chat_request.h"
 #include "Tessra/chat_engine/dalle_function_call.h"
 #include "Tessra/chat_engine/engine_test_support.h"
+#include "Tessra/ui_foundation/localized_text.h"
 #include "platform/foundation/json.h"
 #include "testing/http_server.h"
 #include "testing/temp_dir.h"
@@ -320,6 +321,15 @@ TEST_F(ChatEngineTest, ServiceErrorsEndTheStreamWithTheirText) {
        sse({contentEvent("partial"),
             "data: {\"error\":{\"message\":\"Overloaded\",\"type\":\"server_error\"}}\n\n"}),
        "Overloaded"},
+      // What the parser says about these means nothing to a user; the log keeps it.
+      {"a chunk that is no UTF-8",
+       sse({contentEvent("partial"),
+            "data: {\"choices\":[{\"index\":0,\"delta\":{\"content\":\"\xff\xfe\"}}]}\n\n"}),
+       LocalizedText::Chat::answerUnreadable().toStdString()},
+      {"a chunk with a bad escape",
+       sse({contentEvent("partial"),
+            "data: {\"choices\":[{\"index\":0,\"delta\":{\"content\":\"\\q\"}}]}\n\n"}),
+       LocalizedText::Chat::answerUnreadable().toStdString()},
   };
   for (const Case& c : cases) {
     m_server.route("POST", kChatPath, c.response);

@@ -64,20 +64,25 @@ AnswerTask::AnswerTask(std::string sessionID, ChatMessage question, QObject* par
     : QObject(parent),
       m_sessionID(std::move(sessionID)),
       m_messageID(question.id),
-      m_question(std::move(question)) {}
+      m_question(std::move(question)) {
+  m_saveTimer.setSingleShot(true);
+  m_saveTimer.setInterval(kSaveInterval);
+  connect(&m_saveTimer, &QTimer::timeout, this, &AnswerTask::saveInBackground);
+}
 
 AnswerTask::~AnswerTask() {
   if (m_stream) m_stream->cancel();
 }
 
-void AnswerTask::start(ChatGPTAPI& engine, std::string apiKey,
+void AnswerTask::start(ChatGPTAPI& engine, std::string apiKey, ChatGPTModels defaultModel,
                        std::optional<ChatAttachment> attachment) {
   m_running = true;
   engine.setAttachment(std::move(attachment));
   store().upsertMessage(m_question, m_sessionID);
+  // What the user typed is on disk before anything can go wrong with the request.
+  store().saveSession(m_sessionID);
   // The plan is taken after the question is in place: it is the last of the context messages.
-  RequestPlan plan = engine.takeRequestPlan(m_sessionID);
-  plan.apiKey = std::move(apiKey);
+  RequestPlan plan = engine.takeRequestPlan(m_sessionID, defaultModel, std::move(apiKey));
   m_stream.emplace(engine.send(m_question, std::move(plan)));
   QPointer<AnswerTask> self(this);
   m_stream->forEach(
@@ -113,6 +118,7 @@ void AnswerTask::receive(ChatMessage state) {
   if (!current()) {
     // The user deleted the message or its conversation: the rest of the answer has no place.
     platform::logInfo("The answer's message is gone; its request stops");
+    m_saveTimer.stop();
     m_stream->cancel();
     m_running = false;
     emit finished();
@@ -136,8 +142,18 @@ void AnswerTask::end(ErrorPtr error) {
 
 void AnswerTask::commit(const ChatMessage& message) {
   store().upsertMessage(message, m_sessionID);
-  if (message.finished) store().saveSession(m_sessionID);
+  if (message.finished) {
+    saveInBackground();
+  } else if (!m_saveTimer.isActive()) {
+    m_saveTimer.start();
+  }
   emit messageChanged(message, m_sessionID);
+}
+
+void AnswerTask::saveInBackground() {
+  m_saveTimer.stop();
+  // A message deleted meanwhile was saved away by its delete; the conversation keeps that.
+  if (current()) store().saveSessionInBackground(m_sessionID);
 }
 
 void AnswerTask::markFinished() {

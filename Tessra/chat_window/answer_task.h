@@ -4,27 +4,32 @@
 //   ChatMessage question = AnswerTask::makeQuestion(text, attachment);
 //   auto* task = new AnswerTask(sessionID, question, this);
 //   connect(task, &AnswerTask::messageChanged, this, &ChatView::announce);
-//   task->start(ChatGPTAPI::shared(), settings.openAiKey(), attachment);
+//   task->start(ChatGPTAPI::shared(), settings.openAiKey(), settings.openAiModel(), attachment);
 //   task->stop();  // the user pressed Cancel
 //
 // A task keeps the ids of its conversation and message from start to end, whatever the window
 // shows meanwhile: every state of the answer, its error and a stop act on that message in that
 // conversation, only while the message still exists there (a deleted message or conversation
 // is never brought back), and save that conversation. Each state goes to the store in memory and
-// is announced at once; the conversation's file is written when the answer is finished, has
-// failed or is stopped, once. A stop is not an error, and after it nothing more of the answer
-// arrives.
+// is announced at once. Nothing typed is lost: the question is written to the conversation's
+// file before the request starts; while the answer streams, the file is written in the
+// background at most every `kSaveInterval`, so a crash loses only the last moments of an answer;
+// and once more when the answer is finished, has failed or is stopped. A stop is not an error,
+// and after it nothing more of the answer arrives.
 //
 // GUI thread only; the engine's stream is consumed on the main queue.
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
+#include <chrono>
 #include <optional>
 #include <string>
 
 #include "Tessra/chat_engine/chat_gpt_api.h"
 #include "Tessra/storage/chat_attachment.h"
+#include "Tessra/storage/chat_gpt_models.h"
 #include "Tessra/storage/chat_message.h"
 
 namespace tessra {
@@ -33,6 +38,9 @@ class AnswerTask final : public QObject {
   Q_OBJECT
 
  public:
+  // How long at most an answer that streams grows before it is written again.
+  static constexpr std::chrono::milliseconds kSaveInterval{2000};
+
   // A new question: a fresh id, the text as typed, its first 80 characters as the short question,
   // the time now, and the attachment stored as the question's file. An image becomes two JPEG
   // files in the attachment folder (the image and a thumbnail); a text becomes a text record.
@@ -45,9 +53,10 @@ class AnswerTask final : public QObject {
   AnswerTask(std::string sessionID, ChatMessage question, QObject* parent = nullptr);
   ~AnswerTask() override;
 
-  // Puts the question into its conversation in memory and starts the engine on it with the API
-  // key and the attachment for the request.
-  void start(ChatGPTAPI& engine, std::string apiKey, std::optional<ChatAttachment> attachment);
+  // Puts the question into its conversation and writes it, then starts the engine on it with the
+  // API key, the model of conversations that name none and the attachment for the request.
+  void start(ChatGPTAPI& engine, std::string apiKey, ChatGPTModels defaultModel,
+             std::optional<ChatAttachment> attachment);
   // Ends the answer where it stands: the stream is cancelled, and the message, while it exists
   // unfinished, is marked finished, saved and announced.
   void stop();
@@ -69,12 +78,16 @@ class AnswerTask final : public QObject {
   void end(ErrorPtr error);
   void commit(const ChatMessage& message);
   void markFinished();
+  // Writes the conversation as it stands now, without waiting for the disk.
+  void saveInBackground();
 
   std::string m_sessionID;
   std::string m_messageID;
   ChatMessage m_question;
   std::optional<platform::AsyncStream<ChatMessage>> m_stream;
   bool m_running = false;
+  // Runs while the answer has grown since it was last written.
+  QTimer m_saveTimer;
 };
 
 }  // namespace tessra

@@ -5,8 +5,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 
 #include "Tessra/chat_window/chat_window_test_support.h"
 #include "Tessra/storage/chat_session_manager.h"
@@ -45,8 +47,13 @@ class AnswerTaskTest : public ChatWindowTest {
                        m_states.push_back(message);
                      });
     m_finished = std::make_unique<QSignalSpy>(task, &AnswerTask::finished);
-    task->start(ChatGPTAPI::shared(), kKey, std::nullopt);
+    task->start(ChatGPTAPI::shared(), kKey, ChatGPTModels::gpt4, std::nullopt);
     return task;
+  }
+  // The writes of the conversation's file once the background saves asked for have landed.
+  int writes() {
+    ChatSessionManager::shared().waitForSaves();
+    return m_writes->count();
   }
   std::optional<ChatMessage> stored() const {
     return ChatSessionManager::shared().lastMessage(m_sessionID);
@@ -62,38 +69,59 @@ class AnswerTaskTest : public ChatWindowTest {
   std::unique_ptr<QSignalSpy> m_finished;
 };
 
-TEST_F(AnswerTaskTest, AStreamedAnswerStaysInMemoryAndIsWrittenOnceWhenFinished) {
-  server().route("POST", "/v1/chat/completions",
-                 streamedAnswer({"Hello", " **wor", "ld**", " ✓"}, 20ms));
-  start("Say hello");
+TEST_F(AnswerTaskTest, TheQuestionIsWrittenFirstAndTheAnswerAtMostEveryIntervalAsItStreams) {
+  // The file as it stood when the request reached the service (read on the server's thread).
+  std::mutex atRequest;
+  std::optional<json> fileAtRequest;
+  const std::vector<std::string> pieces(50, "word ");
+  server().route("POST", "/v1/chat/completions", [&](const testing::RecordedRequest&) {
+    std::ifstream file(sessionPath(m_sessionID));
+    std::lock_guard lock(atRequest);
+    fileAtRequest = json::parse(file, nullptr, false);
+    return streamedAnswer(pieces, 100ms);
+  });
+  const auto began = std::chrono::steady_clock::now();
+  start("Say it slowly");
 
-  bool sawPartialInMemory = false;
+  // While the answer grows, its file holds the question and, within an interval or so, a part of
+  // the answer.
+  std::size_t longestPartOnDisk = 0;
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
-        const auto message = stored();
-        if (message && !message->finished && !message->answer.empty()) {
-          sawPartialInMemory = true;
-          // Nothing reaches the file while the answer grows.
-          EXPECT_EQ(m_writes->count(), 0);
+        const json file = sessionFile(m_sessionID);
+        if (!file["messages"].empty() && file["messages"][0]["finished"] == false) {
+          longestPartOnDisk =
+              std::max(longestPartOnDisk, file["messages"][0]["answer"].get<std::string>().size());
         }
         return m_finished->count() > 0;
       },
-      10000));
-  EXPECT_TRUE(sawPartialInMemory);
+      30000));
+  const double streamed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  std::lock_guard lock(atRequest);
+  ASSERT_TRUE(fileAtRequest && fileAtRequest->is_object()) << "the question reached the file";
+  ASSERT_EQ((*fileAtRequest)["messages"].size(), 1u);
+  EXPECT_EQ((*fileAtRequest)["messages"][0]["question"], "Say it slowly");
+  EXPECT_EQ((*fileAtRequest)["messages"][0]["answer"], "");
+  EXPECT_GT(longestPartOnDisk, 0u) << "a part of the answer was saved while it streamed";
+
+  // The question, the parts (never two within one interval) and the end.
+  const double intervals =
+      streamed / std::chrono::duration<double>(AnswerTask::kSaveInterval).count();
+  EXPECT_GE(writes(), 3);
+  EXPECT_LE(writes(), 2 + static_cast<int>(intervals) + 1);
   ASSERT_FALSE(m_states.empty());
   EXPECT_TRUE(m_states.back().finished);
-  EXPECT_EQ(m_states.back().answer, "Hello **world** ✓");
-  EXPECT_EQ(m_writes->count(), 1);
   const json file = sessionFile(m_sessionID);
   ASSERT_EQ(file["messages"].size(), 1u);
-  EXPECT_EQ(file["messages"][0]["question"], "Say hello");
-  EXPECT_EQ(file["messages"][0]["answer"], "Hello **world** ✓");
+  EXPECT_EQ(file["messages"][0]["question"], "Say it slowly");
+  EXPECT_EQ(file["messages"][0]["answer"], m_states.back().answer);
   EXPECT_EQ(file["messages"][0]["finished"], true);
 
   const auto request = server().waitForRequest(server().requestCount() - 1);
   ASSERT_TRUE(request);
   EXPECT_EQ(request->header("Authorization"), std::string("Bearer ") + kKey);
-  EXPECT_EQ(json::parse(request->body)["messages"].back()["content"], "Say hello");
+  EXPECT_EQ(json::parse(request->body)["messages"].back()["content"], "Say it slowly");
 }
 
 TEST_F(AnswerTaskTest, AFailureKeepsThePartialAnswerBesideTheError) {
@@ -124,7 +152,7 @@ TEST_F(AnswerTaskTest, AFailureKeepsThePartialAnswerBesideTheError) {
       EXPECT_EQ(*message->error, test.error);
     }
     EXPECT_FALSE(message->error->empty());
-    EXPECT_EQ(m_writes->count(), 1);
+    EXPECT_EQ(writes(), 2) << "the question, then the failed answer";
     EXPECT_EQ(sessionFile(m_sessionID)["messages"][0]["error"], *message->error);
     EXPECT_EQ(m_states.back(), *message);
   }
@@ -154,11 +182,11 @@ TEST_F(AnswerTaskTest, StopFinishesTheAnswerWhereItStandsAndLaterChunksNeverArri
   EXPECT_EQ(*stored(), stopped);
   EXPECT_EQ(m_states.size(), announced);
   EXPECT_EQ(m_finished->count(), 1);
-  EXPECT_EQ(m_writes->count(), 1);
+  EXPECT_EQ(writes(), 2) << "the question, then the stopped answer";
   EXPECT_EQ(sessionFile(m_sessionID)["messages"][0]["answer"], stopped.answer);
 
   task->stop();
-  EXPECT_EQ(m_writes->count(), 1) << "a second stop writes nothing";
+  EXPECT_EQ(writes(), 2) << "a second stop writes nothing";
 }
 
 TEST_F(AnswerTaskTest, AMessageDeletedMidAnswerIsNeverBroughtBack) {

@@ -5,11 +5,12 @@
 #include <QVBoxLayout>
 
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
 ChatEmptyStateView::ChatEmptyStateView(QWidget* parent)
-    : QWidget(parent), m_icon(new QLabel(this)) {
+    : QWidget(parent), m_icon(plainLabel({}, this)) {
   m_icon->setFixedSize(kIconSide, kIconSide);
   m_icon->setScaledContents(true);
   m_icon->setPixmap(QGuiApplication::windowIcon().pixmap(QSize(kIconSide, kIconSide)));

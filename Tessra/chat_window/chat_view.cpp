@@ -1,6 +1,6 @@
 #include "Tessra/chat_window/chat_view.h"
 
-#include <QApplication>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -13,9 +13,9 @@
 #include "Tessra/chat_engine/chat_gpt_api.h"
 #include "Tessra/chat_window/answer_task.h"
 #include "Tessra/chat_window/attachment_chip.h"
+#include "Tessra/chat_window/chat_notice.h"
 #include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
-#include "Tessra/chat_window/floating_panel_view.h"
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/side_pane_view.h"
 #include "Tessra/chat_window/text_search_component.h"
@@ -23,11 +23,13 @@
 #include "Tessra/prompt_input/chat_attachment_on_drop_modifier.h"
 #include "Tessra/prompt_input/chat_text_field.h"
 #include "Tessra/prompt_input/pending_attachment.h"
+#include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/color_emoji.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
@@ -46,7 +48,7 @@ constexpr double kVeilOpacity = 0.1;
 // A single-line label that cuts its text at the tail to fit its width.
 class TailElidedLabel final : public QLabel {
  public:
-  using QLabel::QLabel;
+  explicit TailElidedLabel(QWidget* parent) : QLabel(parent) { setTextFormat(Qt::PlainText); }
 
   QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
 
@@ -54,8 +56,7 @@ class TailElidedLabel final : public QLabel {
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter,
-                     fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width()));
+    drawColorEmojiText(painter, contentsRect(), Qt::AlignLeft, text());
   }
 };
 
@@ -90,12 +91,17 @@ class Shade final : public QWidget {
   double m_opacity;
 };
 
-// The backdrop of a confirmation card: shades the chat and holds the card in its middle.
+// The backdrop of a confirmation card: shades the chat and holds the card in its middle. It
+// paints the shade itself: a style sheet's background would reach the card and its labels and
+// buttons too, and let the chat show through them.
 class SheetBackdrop final : public QWidget {
  public:
-  explicit SheetBackdrop(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 90);"));
+  using QWidget::QWidget;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0, 0, 0, 90));
   }
 };
 
@@ -135,7 +141,7 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, ChatViewHost host, Q
       m_signals(&hub),
       m_host(std::move(host)),
       m_settings(settings),
-      m_sessionModel(settings_keys::openAIModel()),
+      m_sessionModel(settings.openAiModel()),
       m_pinWindow(m_host.isWindowPinned ? m_host.isWindowPinned() : false),
       m_windowPosition(settings_keys::popupWindowPosition()),
       m_chatAttachment(new PendingAttachment(this)) {
@@ -188,6 +194,8 @@ QWidget* ChatView::buildMainColumn() {
   connect(m_page, &MessagesWebView::isEmptyChanged, this,
           [this](bool isEmpty) { m_sessionIsEmpty = isEmpty; });
   layout->addWidget(m_page, 1);
+  m_notice = new ChatNotice(column);
+  layout->addWidget(m_notice);
   layout->addWidget(divider(column));
   layout->addWidget(buildActionRow());
 
@@ -398,6 +406,9 @@ void ChatView::observe() {
     m_dimmer->setVisible(count >= 1);
     m_dimmer->raise();
   });
+  // The badge shows the model the next request uses, also for a conversation that follows the
+  // default.
+  connect(&m_settings, &UserSettings::openAiModelChanged, this, &ChatView::refreshSessionDetails);
   connect(m_sidePane, &SidePaneView::presentingChanged, this, [this](bool visible) {
     if (m_host.setSideBarVisible) m_host.setSideBarVisible(visible);
     if (m_host.recalculateWindowSize) m_host.recalculateWindowSize();
@@ -415,6 +426,12 @@ void ChatView::observe() {
                          [self](const platform::Notification&) {
                            if (self) self->updatePopupPosition();
                          });
+  m_fileObserver = center.addObserver(
+      std::string(ChatSessionManager::kSessionFileStateDidChange),
+      [self](const platform::Notification& notification) {
+        if (self && notification.payload.value("sessionID", std::string()) == self->m_sessionID)
+          self->updateNotice();
+      });
 }
 
 void ChatView::showEvent(QShowEvent* event) {
@@ -460,7 +477,25 @@ void ChatView::applySession(const std::string& sessionID) {
     store.saveConversationList();
   }
   m_page->setSessionID(sessionID);
+  m_sendRefused = false;
+  updateNotice();
   emit m_signals->setCurrentSessionID(sessionID);
+}
+
+void ChatView::updateNotice() {
+  const auto& store = ChatSessionManager::shared();
+  if (const auto unreadable = store.readError(m_sessionID)) {
+    m_notice->present(m_sendRefused ? LocalizedText::Chat::questionRefused()
+                                    : LocalizedText::Chat::conversationUnreadable(),
+                      QString::fromStdString(*unreadable));
+    return;
+  }
+  if (const auto unsaved = store.saveError(m_sessionID)) {
+    m_notice->present(LocalizedText::Chat::conversationNotSaved(),
+                      QString::fromStdString(*unsaved));
+    return;
+  }
+  m_notice->dismiss();
 }
 
 void ChatView::refreshSessionDetails() {
@@ -469,7 +504,7 @@ void ChatView::refreshSessionDetails() {
   m_sessionName = QString::fromStdString(conversation->name);
   m_sessionModel = conversation->config && conversation->config->model
                        ? *conversation->config->model
-                       : settings_keys::openAIModel();
+                       : m_settings.openAiModel();
   m_nameLabel->setText(m_sessionName);
   m_nameLabel->update();
 
@@ -558,6 +593,12 @@ void ChatView::focusPrompt() { m_prompt->focusInput(); }
 void ChatView::sendMessage() {
   if (m_busy || m_sendWaitsForKeyring) return;
   if (isBlank(text()) && !chatAttachment()) return;
+  if (!holdsConversation(m_sessionID)) {
+    platform::logError("Not sent: the store holds no conversation \"{}\"", m_sessionID);
+    m_sendRefused = true;
+    updateNotice();
+    return;
+  }
   UserSettings& settings = m_settings;
   if (!settings.loaded()) {
     // Until the keyring has answered, "no key" is not known yet: the send waits for the answer
@@ -572,10 +613,6 @@ void ChatView::sendMessage() {
   }
   if (settings.openAiKey().empty()) {
     panel(Panel::enterApiKey)->setPresented(true);
-    return;
-  }
-  if (!holdsConversation(m_sessionID)) {
-    platform::logError("Not sent: the store holds no conversation \"{}\"", m_sessionID);
     return;
   }
   startSend();
@@ -594,7 +631,8 @@ void ChatView::startSend() {
   m_messageTask = task;
   connect(task, &AnswerTask::messageChanged, this, &ChatView::announce);
   connect(task, &AnswerTask::finished, this, &ChatView::answerEnded);
-  task->start(ChatGPTAPI::shared(), m_settings.openAiKey(), std::move(attachment));
+  task->start(ChatGPTAPI::shared(), m_settings.openAiKey(), m_settings.openAiModel(),
+              std::move(attachment));
   send(MessageUpdate::appendMessage(message));
 }
 
@@ -693,29 +731,7 @@ void ChatView::updatePinButton() {
                                    : chatSymbol(u"pin", kSymbolColor));
 }
 
-void ChatView::openSettings() {
-  for (QWidget* window : QApplication::topLevelWidgets()) {
-    if (window->objectName() != u"settings" || !window->isVisible()) continue;
-    window->raise();
-    window->activateWindow();
-    return;
-  }
-  const auto& factory = ChatPanelContents::shared().settingsWindow;
-  QWidget* window = factory ? factory() : nullptr;
-  if (!window) {
-    platform::logError("The chat window has no settings window to show");
-    return;
-  }
-  window->setObjectName(QStringLiteral("settings"));
-  window->setAttribute(Qt::WA_DeleteOnClose);
-  if (auto* panelView = qobject_cast<FloatingPanelView*>(window)) {
-    panelView->present();
-    return;
-  }
-  window->show();
-  window->raise();
-  window->activateWindow();
-}
+void ChatView::openSettings() { showSettingsWindow(); }
 
 void ChatView::executeCommand(ChatTextFieldCompletionCommand command) {
   switch (command) {

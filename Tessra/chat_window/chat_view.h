@@ -14,8 +14,13 @@
 // Sending: Return while an answer is produced, or with a blank prompt and no attachment, does
 // nothing; before the keyring has answered whether a key is stored the send waits for it; with
 // no key the key panel opens and the prompt stays. A send never goes into a conversation the
-// store does not hold. Delete and clear stop the answer first; the context break cannot be
-// toggled while an answer streams.
+// store does not hold: into one whose file cannot be read it is refused, and the notice above the
+// prompt says so. Delete and clear stop the answer first; the context break cannot be toggled
+// while an answer streams.
+//
+// The notice also tells when the conversation's file cannot be read and when it could not be
+// saved (the answer then stays on the page to copy). The model badge shows the model the next
+// request uses: the conversation's own, or the default model, followed as it changes.
 //
 // GUI thread only.
 #pragma once
@@ -48,6 +53,7 @@ namespace tessra {
 
 class AnswerTask;
 class ChatAttachmentView;
+class ChatNotice;
 class ChatTextField;
 class MessagesWebView;
 class PendingAttachment;
@@ -134,6 +140,8 @@ class ChatView final : public QWidget {
   ChatTextField* prompt() const { return m_prompt; }
   TextSearchComponent* searchBar() const { return m_searchBar; }
   SidePaneView* sidePane() const { return m_sidePane; }
+  // What the view tells about the conversation's file (hidden while nothing).
+  ChatNotice* notice() const { return m_notice; }
   // Whether the chat is dimmed under a floating panel.
   bool isDimmed() const;
   QAbstractButton* contextBreakButton() const { return m_contextBreakButton; }
@@ -188,6 +196,7 @@ class ChatView final : public QWidget {
 
   void applySession(const std::string& sessionID);
   void refreshSessionDetails();
+  void updateNotice();
   // The conversation of the list with that id, or null.
   const Conversation* findConversation(const std::string& id) const;
   // Makes sure the conversation is in the list and its session is cached; false otherwise.
@@ -228,6 +237,8 @@ class ChatView final : public QWidget {
   PendingAttachment* m_chatAttachment;
   bool m_busy = false;
   bool m_sendWaitsForKeyring = false;
+  // A question was refused in the current conversation, whose file cannot be read.
+  bool m_sendRefused = false;
   bool m_appeared = false;
   QPointer<AnswerTask> m_messageTask;
 
@@ -238,6 +249,7 @@ class ChatView final : public QWidget {
   ActionButton* m_sidePaneButtonTrailing = nullptr;
   TextSearchComponent* m_searchBar = nullptr;
   MessagesWebView* m_page = nullptr;
+  ChatNotice* m_notice = nullptr;
   QPushButton* m_modelBadge = nullptr;
   QWidget* m_badgeLabel = nullptr;
   ActionButton* m_contextBreakButton = nullptr;
@@ -252,6 +264,7 @@ class ChatView final : public QWidget {
 
   platform::NotificationCenter::ObserverToken m_settingObserver;
   platform::NotificationCenter::ObserverToken m_positionObserver;
+  platform::NotificationCenter::ObserverToken m_fileObserver;
   QMetaObject::Connection m_keyringConnection;
 };
 

@@ -8,7 +8,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
+#include <QWindow>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -25,10 +27,12 @@
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/paths.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/queue.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -37,6 +41,7 @@ using namespace chat_window_test;
 namespace fs = std::filesystem;
 using nlohmann::json;
 using Panel = ChatView::Panel;
+using testing::colorfulPixels;
 
 TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
   server().route("POST", "/v1/chat/completions",
@@ -173,7 +178,8 @@ TEST_F(ChatViewTest, SwitchingMidAnswerFinishesThePreviousConversationAndLeavesT
   EXPECT_EQ(stopped.id, messageID);
   EXPECT_TRUE(stopped.finished);
   EXPECT_FALSE(stopped.error);
-  EXPECT_EQ(firstWrites.count(), 1);
+  ChatSessionManager::shared().waitForSaves();
+  EXPECT_EQ(firstWrites.count(), 2) << "the question, then the stopped answer";
   EXPECT_EQ(sessionFile(first)["messages"][0]["answer"], stopped.answer);
   EXPECT_EQ(*ChatSessionManager::shared().lastMessage(second), unfinished)
       << "the new conversation is left alone";
@@ -360,14 +366,18 @@ TEST_F(ChatViewTest, SlashCommandsAndThePinRunTheirActions) {
   EXPECT_TRUE(view.showClearMessagesConfirmation());
   view.handleEscape();
 
-  const int dockBefore = openDockWindowCount();
   view.executeCommand(ChatTextFieldCompletionCommand::settings);
   view.openSettings();
-  int settingsWindows = 0;
+  std::vector<QWidget*> settingsWindows;
   for (QWidget* window : QApplication::topLevelWidgets())
-    settingsWindows += window->objectName() == u"settings" && window->isVisible();
-  EXPECT_EQ(settingsWindows, 1) << "an open settings window is raised, not duplicated";
-  EXPECT_EQ(openDockWindowCount(), dockBefore + 1);
+    if (window->objectName() == u"settings" && window->isVisible())
+      settingsWindows.push_back(window);
+  ASSERT_EQ(settingsWindows.size(), 1u) << "an open settings window is raised, not duplicated";
+  // Centred in the work area of its screen, as from every other entry point.
+  const QRect area = settingsWindows[0]->screen()->availableGeometry();
+  const QSize size = settingsWindows[0]->size();
+  EXPECT_EQ(settingsWindows[0]->pos(), QPoint(area.x() + (area.width() - size.width()) / 2,
+                                              area.y() + (area.height() - size.height()) / 2));
 
   // A rename asked for by the list, then Ctrl+N: the new-conversation form creates one.
   const Conversation* conversation = ChatSessionManager::shared().conversation(id);
@@ -430,6 +440,23 @@ TEST_F(ChatViewTest, AFaintVeilLiesOverTheColumnAndTheHintsNameCtrl) {
   testing::leave(button);
 }
 
+TEST_F(ChatViewTest, TheHeadersEmojiIsInColourAndTheDeleteAllQuestionIsOpaque) {
+  ChatView& view = makeView();
+  // A smiley the desktop's sans-serif font has only as a monochrome outline.
+  view.setSessionID(makeConversation("😀 Groceries"));
+  EXPECT_GT(colorfulPixels(view.grab(QRect(0, 0, view.width(), 40)).toImage()), 20);
+
+  view.toggleClearMessagesConfirmation();
+  ASSERT_NE(view.confirmation(), nullptr);
+  auto* card = view.confirmation()->findChild<ConfirmationView*>();
+  ASSERT_NE(card, nullptr);
+  const QImage shot = card->grab().toImage();
+  EXPECT_EQ(shot.pixelColor(4, 4), palette::background()) << "nothing of the chat shows through";
+  EXPECT_EQ(shot.pixelColor(card->width() / 2, shot.height() - 4), palette::secondaryBackground())
+      << "the buttons' row";
+  view.toggleClearMessagesConfirmation();
+}
+
 TEST_F(ChatViewTest, TheSidePaneWidensTheWindowAndTheHeaderFollowsTheEdge) {
   ChatView& view = makeView();
   const bool before = view.isSidePaneVisible();
@@ -441,9 +468,25 @@ TEST_F(ChatViewTest, TheSidePaneWidensTheWindowAndTheHeaderFollowsTheEdge) {
   EXPECT_EQ(sideBarVisible(), before);
 }
 
+TEST_F(ChatViewTest, TheHeaderShowsANameThatLooksLikeMarkupAsTyped) {
+  ChatView& view = makeView();
+  ASSERT_TRUE(testing::waitForPage(*view.page()));
+  const std::string id = makeConversation("🐱 <img src=/dev/zero>");
+  const QString name = QString::fromStdString(ChatSessionManager::shared().conversation(id)->name);
+  // The header's label is sized by its text: taken for markup, it would read "/dev/zero" without
+  // end, at every start once the conversation is the latest.
+  const testing::MemoryCeiling ceiling(64 << 20);
+  view.setSessionID(id);
+  (void)m_window->grab();
+  const auto labels = m_window->findChildren<QLabel*>();
+  EXPECT_TRUE(std::ranges::any_of(labels, [&](QLabel* label) { return label->text() == name; }));
+  EXPECT_EQ(testing::labelsGuessingTheirFormat(*m_window), std::vector<std::string>{});
+}
+
 TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   ChatView& view = makeView();
-  const ChatMessage message = finishedMessage(std::string(90, 'q'));
+  // The window's title shows the question as typed, the title's placeholder mark included.
+  const ChatMessage message = finishedMessage("[*] " + std::string(90, 'q'));
   const std::string id = conversationWith({message});
   view.setSessionID(id);
   ASSERT_TRUE(testing::waitForPage(*view.page()));
@@ -461,9 +504,13 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
       10000));
   EXPECT_EQ(m_closes, 1) << "the floating panel closes";
   EXPECT_EQ(openDockWindowCount(), dock + 1);
-  EXPECT_EQ(detached->windowTitle().toStdString(), message.shortQuestion);
-  EXPECT_EQ(detached->windowTitle().size(), 80);
+  EXPECT_EQ(detached->windowHandle()->title().toStdString(), message.shortQuestion);
+  EXPECT_EQ(detached->windowHandle()->title().size(), 80);
   EXPECT_FALSE(detached->closeAutomatically());
+  const QRect area = detached->screen()->availableGeometry();
+  EXPECT_EQ(detached->pos(),
+            QPoint(area.x() + (area.width() - 624) / 2, area.y() + (area.height() - 512) / 2))
+      << "centred in the work area, as the settings window is";
 
   auto* screen = qobject_cast<DetachedAnswerScreen*>(detached->content());
   ASSERT_NE(screen, nullptr);
@@ -476,8 +523,12 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 2; }, 10000));
   EXPECT_EQ(ChatSessionManager::shared().sessions.at(id).messages.size(), 1u);
 
+  // At the quit, the windows still open go before the application object, with their pages.
+  QPointer<MessagesWebView> page = screen->page();
+  DetachedAnswerScreen::deleteAll();
+  EXPECT_TRUE(page.isNull());
   for (QWidget* window : QApplication::topLevelWidgets())
-    if (qobject_cast<FloatingPanelView*>(window)) window->close();
+    EXPECT_EQ(qobject_cast<FloatingPanelView*>(window), nullptr);
   EXPECT_EQ(openDockWindowCount(), dock) << "each window counted out once";
   EXPECT_EQ(DetachedAnswerScreen::open(id, "unknown"), nullptr);
 }

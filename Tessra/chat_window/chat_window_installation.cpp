@@ -1,5 +1,6 @@
 #include "Tessra/chat_window/chat_window_installation.h"
 
+#include "Tessra/chat_window/browser_rendering.h"
 #include "Tessra/chat_window/chat_view.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/floating_controller.h"
@@ -8,6 +9,7 @@
 namespace tessra {
 
 void installChatWindow() {
+  chooseBrowserRendering();
   FloatingController::setChatViewFactory(
       [](QWidget* parent, std::function<void()> recalculateWindowSize) -> QWidget* {
         auto* hub = new ChatViewSignals;

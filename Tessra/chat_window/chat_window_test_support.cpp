@@ -76,7 +76,10 @@ FileWriteCounter::FileWriteCounter(const std::string& path)
       m_name(std::filesystem::path(path).filename()) {
   const std::string folder = std::filesystem::path(path).parent_path();
   std::filesystem::create_directories(folder);
-  ::inotify_add_watch(m_fd, folder.c_str(), IN_MOVED_TO);
+  // The kernel merges an event into an identical one not yet read: two renames onto the name in a
+  // row would count once. The temporary file's own event, under a name of its own, stands
+  // between them.
+  ::inotify_add_watch(m_fd, folder.c_str(), IN_MOVED_FROM | IN_MOVED_TO);
 }
 
 FileWriteCounter::~FileWriteCounter() {

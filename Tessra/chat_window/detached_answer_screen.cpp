@@ -1,5 +1,7 @@
 #include "Tessra/chat_window/detached_answer_screen.h"
 
+#include <QApplication>
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
@@ -28,11 +31,21 @@ FloatingPanelView* DetachedAnswerScreen::open(const std::string& sessionID,
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->setCloseAutomatically(false);
   window->setMinimumSize(kMinimumSide, kMinimumSide);
-  window->setWindowTitle(QString::fromStdString(message->shortQuestion));
+  window->setWindowTitle(windowTitleText(QString::fromStdString(message->shortQuestion)));
   window->setContent(
       new DetachedAnswerScreen(sessionID, *message, std::move(closeFloatingWindow), window));
   window->present();
   return window;
+}
+
+void DetachedAnswerScreen::deleteAll() {
+  QList<QPointer<QWidget>> windows;
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    const auto* panel = qobject_cast<FloatingPanelView*>(window);
+    if (panel != nullptr && qobject_cast<DetachedAnswerScreen*>(panel->content()) != nullptr)
+      windows.append(window);
+  }
+  for (const QPointer<QWidget>& window : windows) delete window.data();
 }
 
 DetachedAnswerScreen::DetachedAnswerScreen(std::string sessionID, ChatMessage question,

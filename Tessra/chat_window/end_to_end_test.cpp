@@ -1,10 +1,9 @@
-// The program as a user meets it: the built `tessra` on the test display with folders of its own,
-// the service played by a loopback server, the key in the session's keyring. The test types with
-// real X key events, reads what the page shows through the clipboard, and checks the request and
-// the session file.
-#include <QApplication>
-#include <QClipboard>
-#include <QProcess>
+// The program as a user meets it: the built `tessra` on a small desktop of its own (a window
+// manager and a tray), with folders of its own, the service played by a loopback server, the key
+// in the session's keyring. The test types with real X key events, reads what the page shows
+// through the clipboard, and checks the request and the session file.
+#include <signal.h>
+
 #include <QTest>
 
 #include <filesystem>
@@ -20,6 +19,8 @@
 #include "keychain/keychain.h"
 #include "platform/foundation/json.h"
 #include "testing/http_server.h"
+#include "testing/qt_wait.h"
+#include "testing/running_program.h"
 #include "testing/temp_dir.h"
 
 namespace tessra {
@@ -37,25 +38,14 @@ const std::string kAnswer =
     "# Café notes\n\nTessra answers with **bold words** and `code`:\n\n- first point\n"
     "- second point ✓\n\n```cpp\nint answer = 42;\n```\n";
 
-// Runs xdotool with these arguments; its output.
-std::string xdotool(const QStringList& arguments) {
-  QProcess process;
-  process.start(QStringLiteral("xdotool"), arguments);
-  process.waitForFinished(10000);
-  return process.readAllStandardOutput().trimmed().toStdString();
-}
-
 class EndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* folder : {"data", "config", "cache"}) fs::create_directories(m_home / folder);
-    // Past the onboarding, with the key stored where the program looks for it.
-    fs::create_directories(m_home / "config" / "TessraAI");
-    std::ofstream(m_home / "config" / "TessraAI" / "defaults.json")
-        << R"({"onboardingPresented": true})";
+    // Past the onboarding (the runner's default), with the key stored where the program looks.
     ASSERT_TRUE(m_keychain.set(kKey, UserSettings::kOpenAiKeyItem).has_value());
+    m_tessra.setEnvironment(QStringLiteral("TESSRA_AI_BASE_URL"), m_server.baseUrl());
 
-    m_server.route("POST", "/v1/chat/completions", [this](const RecordedRequest& request) {
+    m_server.route("POST", "/v1/chat/completions", [](const RecordedRequest& request) {
       const json body = json::parse(request.body);
       const std::string question = body["messages"].back()["content"].is_string()
                                        ? body["messages"].back()["content"].get<std::string>()
@@ -76,44 +66,27 @@ class EndToEndTest : public ::testing::Test {
     (void)m_keychain.remove(UserSettings::kOpenAiKeyItem);
   }
 
+  // Starts the program; the panel slides in and takes the keyboard by itself.
   void start() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(m_home / "data"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                       QString::fromStdString(m_home / "config"));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), QString::fromStdString(m_home / "cache"));
-    environment.insert(QStringLiteral("TESSRA_AI_BASE_URL"),
-                       QString::fromStdString(m_server.baseUrl()));
-    m_program.setProcessEnvironment(environment);
-    m_program.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_program.start(QStringLiteral(TESSRA_BINARY), {});
-    ASSERT_TRUE(m_program.waitForStarted(10000));
-    // The panel slides in and takes the keyboard: the focused X window is the program's.
-    const QString pid = QString::number(m_program.processId());
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-          return xdotool({"getwindowfocus", "getwindowpid"}) == pid.toStdString() &&
-                 fs::exists(m_home / "data" / "TessraAI" / "conversations.json");
-        },
-        20000));
-    // The slide and the page settle.
-    QTest::qWait(1500);
+    m_tessra.start();
+    m_panel = m_tessra.waitForWindow(QStringLiteral("Tessra"));
+    ASSERT_FALSE(m_panel.isEmpty()) << "the panel shows";
+    ASSERT_EVENTUALLY(
+        m_tessra.hasKeyboard() && fs::exists(m_tessra.dataFolder() / "conversations.json"), 20000);
   }
 
   void quit() {
-    if (m_program.state() == QProcess::NotRunning) return;
-    m_program.terminate();
-    if (!m_program.waitForFinished(10000)) m_program.kill();
-    m_program.waitForFinished(5000);
+    if (!m_tessra.isRunning()) return;
+    EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
   }
 
   json conversations() const {
-    std::ifstream file(m_home / "data" / "TessraAI" / "conversations.json");
+    std::ifstream file(m_tessra.dataFolder() / "conversations.json");
     return json::parse(file);
   }
   json session() const {
     const std::string id = conversations()["latestSessionID"];
-    std::ifstream file(m_home / "data" / "TessraAI" / (id + ".json"));
+    std::ifstream file(m_tessra.dataFolder() / (id + ".json"));
     return file ? json::parse(file, nullptr, false) : json();
   }
   std::vector<json> chatRequests() const {
@@ -123,57 +96,32 @@ class EndToEndTest : public ::testing::Test {
     return bodies;
   }
 
-  // Gives the panel the keyboard back when another window on the shared display took it.
-  void focusProgram() {
-    const std::string pid = std::to_string(m_program.processId());
-    const auto ours = [&] { return xdotool({"getwindowfocus", "getwindowpid"}) == pid; };
-    if (ours()) return;
-    const QString windows = QString::fromStdString(
-        xdotool({"search", "--onlyvisible", "--pid", QString::fromStdString(pid)}));
-    for (const QString& window : windows.split('\n', Qt::SkipEmptyParts))
-      xdotool({"windowfocus", window});
-    EXPECT_TRUE(QTest::qWaitFor(ours, 5000)) << "the panel has the keyboard";
-  }
-
   // Types a line into the panel and presses Return, as the user would.
-  void typeLine(const std::string& text) {
-    focusProgram();
-    xdotool({"type", "--delay", "15", QString::fromStdString(text)});
-    xdotool({"key", "Return"});
+  static void typeLine(const std::string& text) {
+    testing::xdotool({"type", "--delay", "15", QString::fromStdString(text)});
+    testing::xdotool({"key", "Return"});
   }
 
-  // What the page shows: a click into it, Ctrl+A, Ctrl+C, and the clipboard.
-  std::string pageText() {
-    const std::string geometry = xdotool({"getwindowfocus", "getwindowgeometry", "--shell"});
-    int x = 0, y = 0, width = 0, height = 0;
-    for (const QString& line : QString::fromStdString(geometry).split('\n')) {
-      const int value = line.section('=', 1).toInt();
-      if (line.startsWith("X=")) x = value;
-      if (line.startsWith("Y=")) y = value;
-      if (line.startsWith("WIDTH=")) width = value;
-      if (line.startsWith("HEIGHT=")) height = value;
-    }
-    QGuiApplication::clipboard()->clear();
-    xdotool({"mousemove", QString::number(x + width / 2), QString::number(y + height / 3), "click",
-             "1"});
-    QTest::qWait(300);
-    xdotool({"key", "ctrl+a"});
-    xdotool({"key", "ctrl+c"});
-    std::string text;
-    EXPECT_TRUE(QTest::qWaitFor(
+  // What the page shows: a click into it, Ctrl+A, Ctrl+C, and the clipboard. Right after a start
+  // the keyboard may still be on its way to the prompt; the user would click again.
+  std::string pageText() const {
+    const QRect frame = testing::windowFrame(m_panel);
+    QString text;
+    (void)QTest::qWaitFor(
         [&] {
-          text = QGuiApplication::clipboard()->text().toStdString();
-          return !text.empty();
+          testing::clickAt(frame.center().x(), frame.top() + frame.height() / 3);
+          text = testing::copyAll(1000ms);
+          return !text.isEmpty();
         },
-        5000));
-    return text;
+        20000);
+    return text.toStdString();
   }
 
-  testing::TempDir m_dir;
-  fs::path m_home = m_dir.path();
+  testing::TempDir m_home;
+  testing::RunningProgram m_tessra{QStringLiteral(TESSRA_BINARY), m_home.path()};
   keychain::Keychain m_keychain{std::string(UserSettings::kKeychainService)};
   HttpServer m_server;
-  QProcess m_program;
+  QString m_panel;
 };
 
 TEST_F(EndToEndTest, AQuestionTypedInThePanelStreamsItsAnswerIntoThePageAndTheFile) {
@@ -210,10 +158,9 @@ TEST_F(EndToEndTest, AQuestionTypedInThePanelStreamsItsAnswerIntoThePageAndTheFi
   EXPECT_EQ(shown.find("**"), std::string::npos) << "rendered, not raw Markdown";
   EXPECT_EQ(shown.find("# Café"), std::string::npos);
 
-  // The service refuses the next question: its message reaches the file and the page.
-  focusProgram();
-  xdotool({"key", "Escape"});  // the text typed too soon is dropped
-  QTest::qWait(200);
+  // The service refuses the next question: its message reaches the file and the page. A key
+  // typed in the page goes to the prompt; Escape there drops the text typed too soon.
+  testing::xdotool({"key", "Escape"});
   typeLine("Please fail");
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
@@ -233,40 +180,28 @@ TEST_F(EndToEndTest, AQuestionTypedInThePanelStreamsItsAnswerIntoThePageAndTheFi
   EXPECT_NE(again.find("Incorrect API key provided"), std::string::npos) << again;
 }
 
-// Whether the window is mapped: the panel slides out and is unmapped when it closes.
-bool isViewable(const std::string& window, const std::string& pid) {
-  const QString visible = QString::fromStdString(
-      xdotool({"search", "--onlyvisible", "--pid", QString::fromStdString(pid)}));
-  return visible.split('\n', Qt::SkipEmptyParts).contains(QString::fromStdString(window));
-}
-
 TEST_F(EndToEndTest, TheGlobalShortcutTogglesThePanelAndFollowsTheRecordedOne) {
+  const auto shown = [&] { return m_tessra.windows(QStringLiteral("Tessra")).contains(m_panel); };
   const auto toggles = [&](const char* keys) {
-    const std::string pid = std::to_string(m_program.processId());
-    const std::string panel = xdotool({"getwindowfocus"});
-    ASSERT_TRUE(isViewable(panel, pid));
-    xdotool({"key", keys});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !isViewable(panel, pid); }, 5000)) << keys;
-    xdotool({"key", keys});
+    ASSERT_TRUE(shown());
+    testing::xdotool({"key", keys});
+    ASSERT_EVENTUALLY(!shown(), 5000) << keys;
+    testing::xdotool({"key", keys});
     // Shown again, it has the keyboard at once: the user types straight into it.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return isViewable(panel, pid) && xdotool({"getwindowfocus"}) == panel; }, 5000))
-        << keys;
+    ASSERT_EVENTUALLY(shown() && m_tessra.hasKeyboard(), 5000) << keys;
   };
   start();
   toggles("alt+space");
   quit();
 
   // A shortcut recorded as Ctrl+Alt+K takes over; Alt+Space is the program's no more.
-  std::ofstream(m_home / "config" / "TessraAI" / "defaults.json")
+  std::ofstream(m_tessra.configFolder() / "defaults.json")
       << R"({"onboardingPresented": true, )"
       << R"("GlobalShortcuts_openTessraGlobal": "{\"carbonKeyCode\":40,\"carbonModifiers\":6144}"})";
   start();
-  const std::string pid = std::to_string(m_program.processId());
-  const std::string panel = xdotool({"getwindowfocus"});
-  xdotool({"key", "alt+space"});
+  testing::xdotool({"key", "alt+space"});
   QTest::qWait(500);  // what a toggle would take to start the slide
-  EXPECT_TRUE(isViewable(panel, pid));
+  EXPECT_TRUE(shown());
   toggles("ctrl+alt+k");
 }
 

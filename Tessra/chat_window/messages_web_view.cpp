@@ -31,6 +31,7 @@
 #include "Tessra/ui_foundation/palette.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/logger.h"
+#include "platform/ui/animations.h"
 
 namespace tessra {
 
@@ -43,6 +44,15 @@ constexpr auto kWebChannelScript = ":/qtwebchannel/qwebchannel.js";
 constexpr std::string_view kTextsPlaceholder = "/*PAGE_TEXTS*/null";
 // One frame at 60 Hz: the shortest time between two batches of script calls.
 constexpr qint64 kFrameMilliseconds = 16;
+// A batch of edits alone (a growing answer) waits this long after the last batch: each showing
+// costs the page a frame, and ten a second read as smoothly as sixty.
+constexpr qint64 kEditMilliseconds = 100;
+// A renderer that ends this soon after the page loaded again, this many times in a row, ends for
+// what the page shows: loading it again would only repeat.
+constexpr qint64 kQuickRendererEndMilliseconds = 10000;
+constexpr int kQuickRendererEndsToGiveUp = 3;
+// The page's text that says no program opens a file.
+constexpr std::string_view kCannotOpenFileText = "cannotOpenFile";
 
 // The widths of the window-size steps above the smallest, in points.
 
@@ -101,6 +111,8 @@ MessagesWebView::MessagesWebView(ChatSource source, ChatViewSignals& hub, QWidge
   m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
   connect(m_bridge, &PageBridge::posted, this, &MessagesWebView::handlePosted);
   connect(this, &QWebEngineView::loadFinished, this, &MessagesWebView::pageFinishedLoading);
+  connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+          &MessagesWebView::renderProcessEnded);
 
   m_flushTimer.setSingleShot(true);
   m_flushTimer.setTimerType(Qt::PreciseTimer);
@@ -119,8 +131,9 @@ MessagesWebView::MessagesWebView(ChatSource source, ChatViewSignals& hub, QWidge
 
 MessagesWebView::~MessagesWebView() {
   // The page, destroyed after this body with the view's children, still answers the batch in
-  // flight: its completion must find the view gone by then.
+  // flight and reports its renderer's end: both must find the view gone by then.
   m_alive.reset();
+  m_page->disconnect(this);
 }
 
 void MessagesWebView::installScripts() {
@@ -163,7 +176,8 @@ void MessagesWebView::sessionChanged(const std::string& previous) {
   if (it == store.sessions.end()) {
     platform::logError("The conversation \"{}\" cannot be shown: {}", m_sessionID, failure);
     m_sessionWaitingToBeRestored.reset();
-    if (m_pageDidLoad) evaluate(page_script::showLoading(false));
+    // The previous conversation's messages must not stand under this one's name.
+    if (m_pageDidLoad) restore(ChatSession{}, false);
     return;
   }
   if (m_pageDidLoad) {
@@ -182,6 +196,7 @@ void MessagesWebView::pageFinishedLoading(bool ok) {
   }
   m_pageDidLoad = true;
   evaluate(page_script::setLocale(rawValue(UserSettings::shared().appLanguage())));
+  if (!platform::animationsEnabled()) evaluate(page_script::setAnimationsEnabled(false));
 
   const auto waiting = std::exchange(m_sessionWaitingToBeRestored, std::nullopt);
   if (!m_messages.empty()) {
@@ -193,6 +208,34 @@ void MessagesWebView::pageFinishedLoading(bool ok) {
       restore(it->second, m_source == ChatSource::master);
   }
   if (m_source == ChatSource::master) applyPageWidth();
+}
+
+void MessagesWebView::renderProcessEnded(QWebEnginePage::RenderProcessTerminationStatus status,
+                                         int exitCode) {
+  // What the page held and what waited for it are gone with it; the page shows the store's copy
+  // once it has loaded again.
+  m_pending.clear();
+  m_flushTimer.stop();
+  m_batchInFlight = false;
+  ++m_pageGeneration;
+  if (m_pageDidLoad && !m_sessionID.empty()) m_sessionWaitingToBeRestored = m_sessionID;
+  m_pageDidLoad = false;
+
+  const bool quick =
+      m_sinceReload.isValid() && m_sinceReload.elapsed() < kQuickRendererEndMilliseconds;
+  m_quickRendererEnds = quick ? m_quickRendererEnds + 1 : 0;
+  if (m_quickRendererEnds >= kQuickRendererEndsToGiveUp) {
+    platform::logError(
+        "The message page's renderer ended again (status {}, exit code {}); the page stays "
+        "empty",
+        static_cast<int>(status), exitCode);
+    return;
+  }
+  platform::logError(
+      "The message page's renderer ended (status {}, exit code {}); the page loads again",
+      static_cast<int>(status), exitCode);
+  m_sinceReload.start();
+  load(pageUrl());
 }
 
 void MessagesWebView::restore(const ChatSession& session, bool scrollToEnd) {
@@ -254,8 +297,11 @@ void MessagesWebView::evaluateEdit(const ChatMessage& message) {
 
 void MessagesWebView::scheduleFlush() {
   if (m_batchInFlight || m_flushTimer.isActive() || m_pending.empty()) return;
-  const qint64 sinceLast = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kFrameMilliseconds;
-  m_flushTimer.start(static_cast<int>(std::max<qint64>(0, kFrameMilliseconds - sinceLast)));
+  const bool onlyEdits = std::ranges::all_of(
+      m_pending, [](const PendingScript& pending) { return pending.edit.has_value(); });
+  const qint64 interval = onlyEdits ? kEditMilliseconds : kFrameMilliseconds;
+  const qint64 sinceLast = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : interval;
+  m_flushTimer.start(static_cast<int>(std::max<qint64>(0, interval - sinceLast)));
 }
 
 void MessagesWebView::flush() {
@@ -270,12 +316,12 @@ void MessagesWebView::flush() {
   };
   for (std::size_t i = 0; i + 1 < batch.size(); ++i) m_page->runJavaScript(text(batch[i]));
   // The page answers the last call after it has run every call of the batch.
-  m_page->runJavaScript(text(batch.back()),
-                        [self = this, alive = std::weak_ptr<void>(m_alive)](const QVariant&) {
-                          if (alive.expired()) return;
-                          self->m_batchInFlight = false;
-                          self->scheduleFlush();
-                        });
+  m_page->runJavaScript(text(batch.back()), [self = this, alive = std::weak_ptr<void>(m_alive),
+                                             generation = m_pageGeneration](const QVariant&) {
+    if (alive.expired() || generation != self->m_pageGeneration) return;
+    self->m_batchInFlight = false;
+    self->scheduleFlush();
+  });
 }
 
 void MessagesWebView::handlePosted(const QJsonValue& body) {
@@ -302,8 +348,9 @@ void MessagesWebView::handlePosted(const QJsonValue& body) {
 void MessagesWebView::openFile(const QString& path) {
   const auto file = attachmentFilePath(QUrl(path, QUrl::StrictMode), "open the file");
   if (!file) return;
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(*file)))
-    platform::logError("The desktop could not open \"{}\"", file->toStdString());
+  if (QDesktopServices::openUrl(QUrl::fromLocalFile(*file))) return;
+  platform::logError("The desktop could not open \"{}\"", file->toStdString());
+  evaluate(page_script::showNotice(kCannotOpenFileText));
 }
 
 void MessagesWebView::contextMenuEvent(QContextMenuEvent* event) {

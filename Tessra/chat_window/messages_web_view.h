@@ -8,15 +8,20 @@
 //   page->setSessionID(sessionID);  // loads the conversation and shows it
 //
 // Everything reaches the page as script calls (Tessra/chat_window/page_script.h) in the order it
-// happened. Edits of one message that follow each other within a frame are merged, the last one
-// winning, and a new batch waits until the page has taken the last one, so a streamed answer
-// costs at most one render per frame. Updates that come before the page has loaded are dropped:
-// the conversation shown on load is the store's copy of that moment.
+// happened. Edits of one message that follow each other are merged, the last one winning, and a
+// new batch waits until the page has taken the last one: other calls go at most once a frame, a
+// batch of edits alone at most ten times a second, so a streamed answer costs the page a few
+// frames a second, not one per piece. Updates that come before the page has loaded are dropped:
+// the conversation shown on load is the store's copy of that moment. When the page's renderer
+// process ends, the page loads again and shows the conversation as the store holds it (unless
+// it ends again and again within seconds of each load, which would only repeat).
 //
 // What the page posts counts only from its main frame while it shows our page: "show_message"
 // and "delete_message" reach their callbacks; "open_file" opens only a regular file inside the
-// attachment files folder. Links open outside (see MessagesPage). The context menu offers Copy,
-// and only over a selection; copying puts plain text on the clipboard.
+// attachment files folder, and when the desktop has no program to open it the page says so.
+// Links open outside (see MessagesPage). The context menu offers Copy, and only over a selection;
+// copying puts plain text on the clipboard. With platform::animationsEnabled() off, the page's
+// endless animations are off too.
 //
 // GUI thread only; `apply` may be called from any thread and moves itself to the GUI thread.
 #pragma once
@@ -103,6 +108,7 @@ class MessagesWebView : public QWebEngineView {
   void installScripts();
   void sessionChanged(const std::string& previous);
   void pageFinishedLoading(bool ok);
+  void renderProcessEnded(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
   void restore(const ChatSession& session, bool scrollToEnd);
   void setIsEmptyLater(bool isEmpty);
   void applyPageWidth();
@@ -136,6 +142,10 @@ class MessagesWebView : public QWebEngineView {
   QTimer m_flushTimer;
   QElapsedTimer m_sinceFlush;
   bool m_batchInFlight = false;
+  // Counts the renderers the page has lost: an answer from one of them counts for nothing.
+  int m_pageGeneration = 0;
+  QElapsedTimer m_sinceReload;
+  int m_quickRendererEnds = 0;
   // Expires when the view's destruction begins; the page's late answers check it.
   std::shared_ptr<void> m_alive = std::make_shared<int>(0);
 };

@@ -15,10 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <vector>
 
+#include "Tessra/chat_window/browser_rendering.h"
 #include "Tessra/chat_window/page_script.h"
 #include "Tessra/chat_window/page_test_support.h"
 #include "Tessra/storage/chat_session_manager.h"
@@ -26,7 +29,10 @@
 #include "Tessra/storage/paths.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
+#include "Tessra/ui_foundation/localized_text.h"
 #include "testing/log_capture.h"
+#include "testing/qt_wait.h"
+#include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
 namespace tessra {
@@ -65,6 +71,8 @@ class MessagesWebViewTest : public ::testing::Test {
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString((s_folder->path() / "data").string()));
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((s_folder->path() / "config").string()));
     ChatSessionManager::shared().load();
+    // The page is drawn as in the program.
+    chooseBrowserRendering();
     s_hub = new ChatViewSignals;
     s_view = new MessagesWebView(ChatSource::master, *s_hub);
     s_view->resize(700, 700);
@@ -92,6 +100,12 @@ class MessagesWebViewTest : public ::testing::Test {
     store.sessions[id] = ChatSession{id, id, messages};
     s_view->setSessionID(id);
     ASSERT_TRUE(waitIdle(*s_view));
+  }
+
+  static int distanceFromEnd() {
+    return js("(() => { const v = document.scrollingElement; "
+              "return v.scrollHeight - v.scrollTop - v.clientHeight; })()")
+        .toInt();
   }
 
   static int articleCount() {
@@ -235,19 +249,25 @@ TEST_F(MessagesWebViewTest, UpdatesApplyInOrderAndGrowingEditsEndAsAOneShotRende
   send(MessageUpdate::clearMessages());
   EXPECT_EQ(articleCount(), 0);
 
-  // A long conversation opens at its end and stays there while the rest renders.
+  // A long conversation opens at its end and stays there; what is far above waits until it
+  // comes near.
   std::vector<ChatMessage> many;
   for (int i = 0; i < 80; ++i)
     many.push_back(pageMessage("n" + std::to_string(i), "question " + std::to_string(i),
                                "answer\n\n```js\nlet x = " + std::to_string(i) + ";\n```"));
   show("long", many);
-  ASSERT_TRUE(QTest::qWaitFor([] {
-    return js("document.querySelectorAll('#messages article:empty').length").toInt() == 0;
-  }));
-  EXPECT_LE(js("(() => { const v = document.scrollingElement; "
-               "return v.scrollHeight - v.scrollTop - v.clientHeight; })()")
-                .toInt(),
-            1);
+  const auto rendered = [] {
+    return js("document.querySelectorAll('#messages article:not(.waiting)').length").toInt();
+  };
+  ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
+  EXPECT_LT(rendered(), 40);
+  js("document.scrollingElement.scrollTop = 0");
+  ASSERT_EVENTUALLY(
+      js("document.querySelector('#messages article').classList.contains('waiting')").toBool() ==
+          false,
+      5000);
+  EXPECT_EQ(js("document.querySelector('#messages article .question-text').textContent").toString(),
+            u"question 0");
 
   // A restore hides the indicator the session change showed.
   s_view->setSessionID("updates3");
@@ -485,6 +505,249 @@ TEST_F(MessagesWebViewTest, CopyIsPlainTextAndTheMenuNeedsASelection) {
   int opened = 0;
   ASSERT_TRUE(QTest::qWaitFor([&] { return (opened += menus()) > 0; }));
   EXPECT_EQ(opened, 1);
+}
+
+std::string repeated(std::string_view piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+// A picture in the attachment files folder, as the image tool leaves one, and its file record.
+ChatMessageFile picture(const std::string& name, int width, int height) {
+  const std::string path = Paths::filesDirectory().rawValue() + name;
+  QDir().mkpath(QString::fromStdString(Paths::filesDirectory().rawValue()));
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::darkCyan);
+  EXPECT_TRUE(image.save(QString::fromStdString(path), "JPG"));
+  return {name, "file://" + path, std::nullopt, std::nullopt,
+          ChatMessageFile::ChatMessageFileType::image};
+}
+
+TEST_F(MessagesWebViewTest, AnswersNoReaderWritesShowAsTextAndNeverStopTheOthers) {
+  const struct {
+    const char* question;
+    std::string answer;
+    bool asText;
+  } hostile[] = {
+      {"quotes", std::string(100000, '>') + " deep", true},
+      {"spaced quotes", repeated("> ", 100000) + "deep", true},
+      {"list", repeated("- ", 100000) + "deep", true},
+      {"stars", repeated("* ", 50000) + "deep", true},
+      {"indented", repeated("  ", 2000) + "- deep", true},
+      {"emphasis", repeated("*a", 25000) + repeated("a*", 25000), true},
+      {"emphasis lines", repeated(repeated("_a", 1000) + "\n", 60), false},
+      {"five megabytes", repeated("word ", 1000000), false},
+  };
+  std::vector<ChatMessage> messages{pageMessage("before", "first", "**fine**")};
+  for (const auto& test : hostile)
+    messages.push_back(pageMessage(test.question, test.question, test.answer));
+  messages.push_back(pageMessage("after", "last", "**fine too**"));
+  // As when the conversation opens again after such an answer came.
+  show("hostile", messages);
+  show("elsewhere", {pageMessage("x", "x", "x")});
+  show("hostile", messages);
+  for (const ChatMessage& message : messages) send(MessageUpdate::scrollToMessage(message.id));
+
+  EXPECT_EQ(js("[...document.querySelectorAll('#messages .question-text')].map(q => "
+               "q.textContent).join()")
+                .toString(),
+            u"first,quotes,spaced quotes,list,stars,indented,emphasis,emphasis lines,five "
+            u"megabytes,last");
+  EXPECT_EQ(js("[...document.querySelectorAll('#messages .markdown strong')].map(b => "
+               "b.textContent).join()")
+                .toString(),
+            u"fine,fine too");
+  for (const auto& test : hostile) {
+    const int shown =
+        js(QStringLiteral("[...document.querySelectorAll('#messages article')].find(a => a."
+                          "querySelector('.question-text').textContent === '%1').querySelector("
+                          "'.markdown').textContent.replace(/\\s/g, '').length")
+               .arg(QString::fromUtf8(test.question)))
+            .toInt();
+    const auto visible = std::ranges::count_if(test.answer, [](char c) { return c > ' '; });
+    if (test.asText) {
+      EXPECT_EQ(shown, visible) << test.question;
+    } else {
+      EXPECT_GT(shown, 0) << test.question;
+    }
+  }
+}
+
+TEST_F(MessagesWebViewTest, AnOpenCodeFenceShowsAsTheCodeBlockItWillBecome) {
+  const struct {
+    const char* answer;
+    const char* code;
+  } cases[] = {
+      {"Here:\n```python\nprint(1)", "print(1)"},
+      {"Here:\n\n~~~\nfirst\n\nsecond", "first\n\nsecond"},
+      {"Look:\n\n```", ""},
+      {"- item\n\n   ```sh\n   ls", "ls"},
+  };
+  for (const auto& test : cases) {
+    ChatMessage streaming = pageMessage("fence", "code?", test.answer);
+    streaming.finished = false;
+    show(test.answer, {streaming});
+    EXPECT_EQ(js("[...document.querySelectorAll('.markdown pre code')].map(c => "
+                 "c.textContent.replace(/\\n$/, '')).join('|')")
+                  .toString(),
+              QString::fromUtf8(test.code))
+        << test.answer;
+    EXPECT_FALSE(js("document.querySelector('.markdown').textContent").toString().contains(u"```"))
+        << test.answer;
+  }
+}
+
+TEST_F(MessagesWebViewTest, MessagesRenderWhenTheyComeNearOnceAndAreKept) {
+  std::vector<ChatMessage> thousand;
+  for (int i = 0; i < 1000; ++i)
+    thousand.push_back(pageMessage("t" + std::to_string(i), "question " + std::to_string(i),
+                                   "An answer with **bold** and `code`:\n\n- one\n- two"));
+  thousand[3].answer = "A *needle* far above.";
+  show("thousand", thousand);
+  const auto blocks = [] { return js("window.pageStats.blocks").toInt(); };
+  const auto rendered = [] {
+    return js("document.querySelectorAll('#messages article:not(.waiting)').length").toInt();
+  };
+  ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
+  EXPECT_LT(rendered(), 60);
+  EXPECT_EQ(js("document.querySelector('#messages article:last-child .question-text')"
+               ".textContent")
+                .toString(),
+            u"question 999");
+
+  // Opened again, it shows what it rendered before without rendering it again.
+  const int before = blocks();
+  show("elsewhere", {pageMessage("x", "x", "x")});
+  show("thousand", thousand);
+  ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
+  EXPECT_EQ(blocks(), before + 1) << "only the other conversation's one block";
+
+  // A search finds what waits far above, without rendering every message.
+  send(MessageUpdate::searchMessage("NEEDLE"));
+  EXPECT_EQ(js("[...document.querySelectorAll('mark.search-hit')].map(m => m.textContent).join()")
+                .toString(),
+            u"needle");
+  EXPECT_LT(rendered(), 100);
+  send(MessageUpdate::searchMessage(std::nullopt));
+  send(MessageUpdate::scrollToMessage("t999"));
+
+  // An edit of one message renders its changed block, and no other message.
+  js("document.querySelector('#messages article:nth-last-child(2) .markdown').kept = true");
+  const int beforeEdit = blocks();
+  ChatMessage last = thousand.back();
+  last.answer += "\n\nA new paragraph.";
+  send(MessageUpdate::editMessage(last));
+  EXPECT_EQ(blocks(), beforeEdit + 1);
+  EXPECT_TRUE(
+      js("document.querySelector('#messages article:nth-last-child(2) .markdown').kept").toBool());
+}
+
+TEST_F(MessagesWebViewTest, AnImageThatLoadsAtTheEndKeepsTheEndInView) {
+  std::vector<ChatMessage> earlier;
+  for (int i = 0; i < 30; ++i)
+    earlier.push_back(pageMessage("e" + std::to_string(i), "question", "answer"));
+  show("images", earlier);
+
+  ChatMessage drawn = pageMessage("drawn", "Draw a cat", "Here it is.");
+  drawn.answerFiles = std::vector<ChatMessageFile>{picture("drawn.jpg", 400, 300)};
+  send(MessageUpdate::appendMessage(drawn));
+  ASSERT_EVENTUALLY(js("document.querySelector('.answer .file img').naturalWidth").toInt() == 400,
+                    5000);
+  ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
+
+  // Scrolled away, the user stays where they are while an image loads below.
+  ChatMessage again = pageMessage("again", "Once more", "");
+  again.finished = false;
+  send(MessageUpdate::appendMessage(again));
+  js("document.scrollingElement.scrollTop = 0");
+  ASSERT_EVENTUALLY(distanceFromEnd() > 100, 5000);
+  again.answerFiles = std::vector<ChatMessageFile>{picture("drawn-again.jpg", 400, 300)};
+  send(MessageUpdate::editMessage(again));
+  ASSERT_EVENTUALLY(
+      js("[...document.querySelectorAll('.answer .file img')].pop().naturalWidth").toInt() == 400,
+      5000);
+  EXPECT_EQ(js("document.scrollingElement.scrollTop").toInt(), 0);
+}
+
+TEST_F(MessagesWebViewTest, APageWhoseRendererEndedLoadsAgainWithItsConversation) {
+  ChatViewSignals hub;
+  MessagesWebView view(ChatSource::master, hub);
+  view.resize(600, 600);
+  view.show();
+  ASSERT_TRUE(waitForPage(view));
+  ChatSessionManager::shared().sessions["revived"] =
+      ChatSession{"revived", "r", {pageMessage("r1", "one", "1"), pageMessage("r2", "two", "2")}};
+  view.setSessionID("revived");
+  const auto shown = [&] {
+    return evaluate(view, "document.querySelectorAll('#messages .question-text').length").toInt();
+  };
+  ASSERT_EVENTUALLY(shown() == 2, 10000);
+
+  tessra::testing::LogCapture log;
+  const auto killRenderer = [&] {
+    const qint64 pid = view.page()->renderProcessPid();
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    ASSERT_EVENTUALLY(view.page()->renderProcessPid() != pid && view.pageDidLoad(), 30000);
+  };
+  killRenderer();
+  ASSERT_EVENTUALLY(shown() == 2, 10000);
+  emit hub.messageUpdates(MessageUpdate::appendMessage(pageMessage("r3", "three", "3")));
+  ASSERT_EVENTUALLY(shown() == 3, 10000);
+
+  // A renderer that ends again right after each load is not started forever.
+  killRenderer();
+  killRenderer();
+  const qint64 pid = view.page()->renderProcessPid();
+  ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+  ASSERT_EVENTUALLY(log.contains("the page stays empty"), 10000);
+  EXPECT_FALSE(view.pageDidLoad());
+}
+
+TEST_F(MessagesWebViewTest, AFileNoProgramOpensIsToldInThePage) {
+  // Without programs on the path, the desktop has nothing to open a file with.
+  tessra::testing::ScopedEnv noPrograms("PATH", "");
+  ChatMessage drawn = pageMessage("cat", "Draw a cat", "Here it is.");
+  drawn.answerFiles = std::vector<ChatMessageFile>{picture("cat.jpg", 40, 30)};
+  show("notice", {drawn});
+  EXPECT_TRUE(js("document.getElementById('notice').hidden").toBool());
+  js("document.querySelector('.answer .file').click()");
+  ASSERT_EVENTUALLY(!js("document.getElementById('notice').hidden").toBool(), 5000);
+  EXPECT_EQ(js("document.getElementById('notice').textContent").toString(),
+            LocalizedText::MessagePage::cannotOpenFile());
+}
+
+TEST_F(MessagesWebViewTest, IndicatorsStepAFewTimesASecondAndRestWhenDoneHiddenOrOff) {
+  ChatMessage drawing = pageMessage("drawing", "Draw", "");
+  drawing.finished = false;
+  drawing.functionCalls =
+      std::vector<ChatMessageFunctionCall>{{"Drawing", ChatMessageFunctionCall::Status::loading}};
+  show("indicators", {drawing});
+  const auto running = [] { return js("document.getAnimations().length").toInt(); };
+  // The tests switch animations off.
+  EXPECT_EQ(running(), 0);
+
+  js("window.setAnimationsEnabled(true)");
+  EXPECT_EQ(running(), 2);
+  EXPECT_TRUE(js("document.getAnimations().every(a => getComputedStyle(a.effect.target, "
+                 "a.effect.pseudoElement).animationTimingFunction.startsWith('steps'))")
+                  .toBool());
+  s_view->hide();
+  ASSERT_EVENTUALLY(js("document.visibilityState").toString() == u"hidden", 5000);
+  s_view->show();
+  ASSERT_EVENTUALLY(js("document.visibilityState").toString() == u"visible", 5000);
+
+  drawing.finished = true;
+  drawing.answer = "Drawn **well**.";
+  drawing.functionCalls->front().status = ChatMessageFunctionCall::Status::done;
+  send(MessageUpdate::editMessage(drawing));
+  EXPECT_EQ(running(), 0);
+  EXPECT_EQ(js("[...document.querySelectorAll('.call, .markdown strong')].map(n => n.className "
+               "|| n.textContent).join()")
+                .toString(),
+            u"call call-done,well");
+  js("window.setAnimationsEnabled(false)");
 }
 
 }  // namespace

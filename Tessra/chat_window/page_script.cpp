@@ -59,6 +59,12 @@ std::string setLocale(std::string_view languageCode) {
   return call("window.setLocale", languageCode);
 }
 
+std::string setAnimationsEnabled(bool enabled) {
+  return enabled ? "window.setAnimationsEnabled(true);" : "window.setAnimationsEnabled(false);";
+}
+
+std::string showNotice(std::string_view textKey) { return call("window.showNotice", textKey); }
+
 std::string showLoading(bool shown) {
   return shown ? "window.showLoading(true);" : "window.showLoading(false);";
 }

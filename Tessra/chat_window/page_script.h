@@ -27,7 +27,11 @@ std::string base64Json(const ChatMessage& message);
 std::string base64Json(const ChatSession& session);
 
 std::string setLocale(std::string_view languageCode);
+// Stops or starts the page's endless animations (platform::animationsEnabled()).
+std::string setAnimationsEnabled(bool enabled);
 std::string showLoading(bool shown);
+// Shows one of the page's texts for a few seconds over the messages.
+std::string showNotice(std::string_view textKey);
 std::string restoreMessages(const ChatSession& session, bool scrollToEnd);
 std::string forUpdate(const MessageUpdate& update);
 

@@ -55,6 +55,8 @@ TEST(PageScriptTest, EachUpdateHasItsExactText) {
   EXPECT_EQ(page_script::setLocale("zh-Hans"), R"(window.setLocale("zh-Hans");)");
   EXPECT_EQ(page_script::showLoading(true), "window.showLoading(true);");
   EXPECT_EQ(page_script::showLoading(false), "window.showLoading(false);");
+  EXPECT_EQ(page_script::setAnimationsEnabled(false), "window.setAnimationsEnabled(false);");
+  EXPECT_EQ(page_script::showNotice("cannotOpenFile"), R"(window.showNotice("cannotOpenFile");)");
 }
 
 TEST(PageScriptTest, Base64CarriesTheRecordJsonWithSlashesAsTheyAre) {

@@ -14,8 +14,10 @@
 #include "Tessra/navigation/channel_row_delegate.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
+#include "Tessra/ui_foundation/confirm.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
@@ -241,7 +243,7 @@ void ConversationSidePaneView::openContextMenu(const QPoint& position) {
   if (!index.isValid()) return;
   m_contextMenuConversation = m_allConversations[static_cast<std::size_t>(index.row())];
   delete m_menu;
-  m_menu = new QMenu(QString::fromStdString(m_contextMenuConversation->name), this);
+  m_menu = new QMenu(menuText(QString::fromStdString(m_contextMenuConversation->name)), this);
   m_menu->setAttribute(Qt::WA_DeleteOnClose);
   m_menu->addAction(m_menu->title())->setEnabled(false);
   m_menu->addSeparator();
@@ -282,6 +284,7 @@ void ConversationSidePaneView::deleteConversation() {
   m_sheet->setEscapeButton(cancel);
   m_sheet->setWindowModality(Qt::WindowModal);
   m_sheet->setAttribute(Qt::WA_DeleteOnClose);
+  widenToItsText(*m_sheet);
   // The conversation as it was when the question was asked.
   const Conversation asked = *m_contextMenuConversation;
   connect(m_sheet, &QMessageBox::buttonClicked, this,

@@ -14,6 +14,7 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -186,7 +187,7 @@ TEST_F(SidePaneTest, DropsLandInTheGapAndAreStored) {
 }
 
 TEST_F(SidePaneTest, MenuRenamesAndDeletesAfterTheQuestion) {
-  seedStore({"🍎 A"}, "c0");
+  seedStore({"🍎 A & B"}, "c0");
   make()->show();
   QListView* list = m_view->listView();
   const QPoint first = list->visualRect(list->model()->index(0, 0)).center();
@@ -194,7 +195,7 @@ TEST_F(SidePaneTest, MenuRenamesAndDeletesAfterTheQuestion) {
   ASSERT_NE(m_view->contextMenu(), nullptr);
   QList<QAction*> items = m_view->contextMenu()->actions();
   ASSERT_EQ(items.size(), 5);
-  EXPECT_EQ(items[0]->text(), "🍎 A");
+  EXPECT_EQ(items[0]->iconText(), "🍎 A & B") << "the name as written, no shortcut letter";
   EXPECT_FALSE(items[0]->isEnabled());
   EXPECT_FALSE(items[4]->isEnabled());  // the only conversation cannot go
   m_view->contextMenu()->close();
@@ -237,6 +238,21 @@ TEST_F(SidePaneTest, MenuRenamesAndDeletesAfterTheQuestion) {
   EXPECT_FALSE(std::filesystem::exists(Paths::sessionFile("c1").rawValue()));
   EXPECT_EQ(m_sent, std::vector<std::string>{"c0"});
   EXPECT_EQ(selectedRow(), 0);
+}
+
+TEST_F(SidePaneTest, TheMenuHeaderShowsTheNameAsTyped) {
+  const std::string name = "🐱 <img src=/dev/zero> & co";
+  seedStore({name, "🍐 B"}, "c1");
+  const testing::MemoryCeiling ceiling(64 << 20);
+  make()->show();
+  QListView* list = m_view->listView();
+  m_view->openContextMenu(list->visualRect(list->model()->index(0, 0)).center());
+  ASSERT_NE(m_view->contextMenu(), nullptr);
+  (void)m_view->contextMenu()->grab();
+  (void)m_view->grab();
+  // What a menu shows of an item is its text without the mnemonic marks.
+  EXPECT_EQ(m_view->contextMenu()->actions()[0]->iconText().toStdString(), name);
+  m_view->contextMenu()->close();
 }
 
 }  // namespace

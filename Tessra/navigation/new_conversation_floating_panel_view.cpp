@@ -10,6 +10,7 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/search_text_field_style.h"
 #include "platform/foundation/notification_center.h"
 
@@ -21,7 +22,7 @@ constexpr int kFormMargin = 16;
 
 QLabel* makeLabel(const QString& text, const QColor& color, int pixelSize, QFont::Weight weight,
                   QWidget* parent) {
-  auto* label = new QLabel(text, parent);
+  auto* label = plainLabel(text, parent);
   QFont font = label->font();
   font.setPixelSize(pixelSize);
   font.setWeight(weight);
@@ -122,7 +123,7 @@ NewConversationFloatingPanelView::NewConversationFloatingPanelView(
   m_confirm->setAutoDefault(true);
   connect(m_cancel, &QPushButton::clicked, this, [this] { m_isVisible.set(false); });
   connect(m_confirm, &QPushButton::clicked, this, &NewConversationFloatingPanelView::save);
-  m_message = new QLabel(bar);
+  m_message = plainLabel({}, bar);
   m_message->setAlignment(Qt::AlignCenter);
   m_message->setWordWrap(true);
   QPalette messageColors = m_message->palette();
@@ -193,6 +194,15 @@ void NewConversationFloatingPanelView::didSave(const std::optional<std::string>&
   m_editingName.clear();
   if (createdID) m_setSessionID(*createdID);
   m_isVisible.set(false);
+}
+
+void NewConversationFloatingPanelView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (m_appeared) return;
+  m_appeared = true;
+  // The panel opens with the keyboard in the title, so a user who presses Ctrl+N types the name
+  // at once: the badge comes first in the focus chain, and letters typed there open the palette.
+  m_titleField->setFocus(Qt::OtherFocusReason);
 }
 
 void NewConversationFloatingPanelView::paintEvent(QPaintEvent*) {

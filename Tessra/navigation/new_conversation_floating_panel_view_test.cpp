@@ -16,7 +16,9 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
 #include "files/json_file.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -145,6 +147,22 @@ TEST_F(NewConversationTest, RenameOpensWithTheNameSplitAndAcceptsATakenName) {
   EXPECT_TRUE(EmojiTextField::pool().contains(m_view->emoji()));
 }
 
+TEST_F(NewConversationTest, ANameThatLooksLikeMarkupIsShownAsTyped) {
+  const std::string name = "🐱 <img src=/dev/zero>";
+  seedStore({name});
+  // A heading that took the name for markup would read "/dev/zero" without end.
+  const testing::MemoryCeiling ceiling(64 << 20);
+  open(ChatSessionManager::shared().conversationList->conversations[0])->show();
+  (void)m_view->grab();
+  EXPECT_EQ(m_view->heading()->text(),
+            LocalizedText::Conversation::editTitle(QString::fromStdString(name)));
+  EXPECT_EQ(m_view->titleField()->text(), "<img src=/dev/zero>");
+  m_view->titleField()->clear();
+  QTest::keyClick(m_view->titleField(), Qt::Key_Return);
+  (void)m_view->grab();
+  EXPECT_EQ(testing::labelsGuessingTheirFormat(*m_view), std::vector<std::string>{});
+}
+
 TEST_F(NewConversationTest, ReturnOnCancelStoresNothingAndTwoReturnsCreateOne) {
   seedStore({"🌱 Seed"});
   open()->show();
@@ -196,6 +214,16 @@ TEST_F(NewConversationTest, FailedWriteShowsTheMessageAndStaysOpen) {
   std::filesystem::remove(list);
 }
 
+TEST_F(NewConversationTest, TheKeyboardStartsInTheTitleField) {
+  seedStore({"🍎 Apples"});
+  open()->show();
+  QApplication::setActiveWindow(m_view.get());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, 5000));
+  EXPECT_EQ(QApplication::focusWidget(), m_view->titleField());
+  QTest::keyClicks(QApplication::focusWidget(), "Groceries list");
+  EXPECT_EQ(m_view->titleField()->text(), "Groceries list") << "a space types a space";
+}
+
 TEST_F(NewConversationTest, PaletteWritesTheChosenEmoji) {
   seedStore({"🍎 Apples"});
   open()->show();
@@ -206,6 +234,9 @@ TEST_F(NewConversationTest, PaletteWritesTheChosenEmoji) {
   EmojiPalette* palette = m_view->emojiPicker()->openPalette();
   ASSERT_NE(palette, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(palette));
+  // The first cell's smiley has only a monochrome outline in the desktop's sans-serif font.
+  EXPECT_GT(testing::colorfulPixels(palette->viewport()->grab(palette->cellRect(0)).toImage()), 20)
+      << "the grid's emoji are in colour";
   QTest::keyClick(palette, Qt::Key_Right);
   QTest::keyClick(palette, Qt::Key_Down);
   const QString chosen = palette->emoji()[EmojiPalette::kColumns + 1];

@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,8 @@
 #include "Tessra/navigation/navigation_test_support.h"
 #include "Tessra/navigation/search_list_state.h"
 #include "Tessra/navigation/session_topic_list_floating_panel_view.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -131,6 +135,23 @@ TEST_F(SwitcherTest, TabKeepsTheFocusInTheField) {
   EXPECT_TRUE(field->hasFocus());
 }
 
+TEST_F(SwitcherTest, TheKeyHintShowsItsKeysInBoldWithGlyphsItsFontHas) {
+  seedStore({"🍎 Apples"});
+  const QLabel* hint = open()->searchList()->hintLabel();
+  QTextDocument shown;
+  shown.setHtml(hint->text());
+  QStringList bold;
+  for (QTextBlock block = shown.begin(); block.isValid(); block = block.next())
+    for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
+      if (fragment.fragment().charFormat().fontWeight() >= QFont::Bold)
+        bold << fragment.fragment().text();
+  EXPECT_EQ(shown.toPlainText(), "↑ ↓ to navigate, ⏎ to select, ESC to dismiss");
+  EXPECT_EQ(bold, (QStringList{"↑ ↓", "⏎", "ESC"}));
+  const QFontMetrics metrics(hint->font());
+  for (const char32_t character : shown.toPlainText().toUcs4())
+    EXPECT_TRUE(metrics.inFontUcs4(character)) << "U+" << std::hex << unsigned(character);
+}
+
 TEST_F(SwitcherTest, ManyConversationsMakeNoMoreWidgets) {
   std::vector<std::string> few(10, "x");
   std::vector<std::string> many(10000, "x");
@@ -142,6 +163,16 @@ TEST_F(SwitcherTest, ManyConversationsMakeNoMoreWidgets) {
   open()->show();
   EXPECT_EQ(m_view->findChildren<QWidget*>().size(), fewWidgets);
   EXPECT_EQ(m_view->searchList()->listView()->model()->rowCount(), 10000);
+}
+
+TEST_F(SwitcherTest, RowsShowNamesThatLookLikeMarkupAsTyped) {
+  seedStore({"🐱 <img src=/dev/zero>", "🍐 Pears"});
+  const testing::MemoryCeiling ceiling(64 << 20);
+  open()->show();
+  (void)m_view->grab();
+  EXPECT_EQ(m_view->searchList()->listView()->model()->index(0, 0).data().toString(),
+            "🐱 <img src=/dev/zero>");
+  EXPECT_EQ(testing::labelsGuessingTheirFormat(*m_view), std::vector<std::string>{});
 }
 
 TEST(TopicListTest, TopicsCountDownAndEnterScrollsToOne) {

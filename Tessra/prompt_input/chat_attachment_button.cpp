@@ -11,6 +11,7 @@
 #include "Tessra/prompt_input/attachment_sources.h"
 #include "Tessra/prompt_input/pending_attachment.h"
 #include "Tessra/storage/constants.h"
+#include "Tessra/ui_foundation/plain_text.h"
 #include "platform/foundation/utf8.h"
 #include "platform/ui/window_capture.h"
 #include "platform/ui/window_list.h"
@@ -68,8 +69,7 @@ QString ChatAttachmentButton::menuTitle(const std::string& title) {
   std::string shown = title;
   if (platform::graphemeCount(title) > kMaxTitleLength)
     shown = platform::prefixGraphemes(title, kMaxTitleLength) + "...";
-  // A single "&" would mark a mnemonic and vanish from the menu.
-  return QString::fromStdString(shown).replace(u'&', QStringLiteral("&&"));
+  return menuText(QString::fromStdString(shown));
 }
 
 QMenu* ChatAttachmentButton::makeContextMenu() {

@@ -11,6 +11,7 @@
 #include "Tessra/prompt_input/custom_text_view.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
@@ -23,7 +24,7 @@ constexpr qreal kOutlineOpacity = 0.2;
 ChatTextField::ChatTextField(QWidget* parent)
     : QWidget(parent),
       m_editor(new CustomTextView),
-      m_placeholder(new QLabel(LocalizedText::Chat::promptPlaceholder())),
+      m_placeholder(plainLabel(LocalizedText::Chat::promptPlaceholder())),
       m_completionView(new ChatTextFieldCompletionView(
           [this](std::optional<ChatTextFieldCompletionCommand> command) {
             m_commandToBeExecuted = command;

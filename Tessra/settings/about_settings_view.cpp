@@ -12,6 +12,7 @@
 #include "Tessra/shell/app_version.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 
 namespace tessra {
@@ -22,9 +23,9 @@ constexpr const char* kCanCheckProperty = "canCheckForUpdates";
 
 QLabel* valueRow(QVBoxLayout* rows, QWidget* parent, const QString& label, const QString& value) {
   auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel(label, parent));
+  row->addWidget(plainLabel(label, parent));
   row->addStretch(1);
-  auto* text = new QLabel(value, parent);
+  auto* text = plainLabel(value, parent);
   styleText(text, QColor(0x95, 0x9b, 0xa3));
   text->setTextInteractionFlags(Qt::TextSelectableByMouse);
   row->addWidget(text);
@@ -33,7 +34,7 @@ QLabel* valueRow(QVBoxLayout* rows, QWidget* parent, const QString& label, const
 }
 
 QLabel* pageTitle(const QString& text, int pixelSize, QWidget* parent) {
-  auto* title = new QLabel(text, parent);
+  auto* title = plainLabel(text, parent);
   title->setAlignment(Qt::AlignCenter);
   styleText(title, QColor(0xF2, 0xF3, 0xF5), pixelSize, QFont::Bold);
   return title;
@@ -53,7 +54,7 @@ AboutSettingsView::AboutSettingsView(QObject* updater, const QString& version, c
   auto* page = new QVBoxLayout(this);
   page->setContentsMargins(20, 28, 20, 20);
   page->setSpacing(4);
-  auto* icon = new QLabel(this);
+  auto* icon = plainLabel({}, this);
   icon->setObjectName(QStringLiteral("appIcon"));
   icon->setPixmap(artwork::image(QStringLiteral("AppIcon"), QSize(128, 128), devicePixelRatioF()));
   page->addWidget(icon, 0, Qt::AlignHCenter);
@@ -115,7 +116,7 @@ SmartTextSelectionSettingsView::SmartTextSelectionSettingsView(QWidget* parent) 
   rows->addWidget(new SettingsToggleView(
       LocalizedText::forKey(u"Enabled"),
       {[enabled] { return *enabled; }, [enabled](bool on) { *enabled = on; }}, this));
-  rows->addWidget(new QLabel(LocalizedText::forKey(u"Hello"), this));
+  rows->addWidget(plainLabel(LocalizedText::forKey(u"Hello"), this));
   page->addStretch(1);
 }
 

@@ -19,6 +19,7 @@
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 #include "platform/foundation/logger.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/user_defaults.h"
@@ -88,7 +89,7 @@ void ConversationSetingsView::build() {
   formColumn->setContentsMargins(20, 20, 20, 20);
   formColumn->setSpacing(8);
 
-  m_title = new QLabel(form);
+  m_title = plainLabel({}, form);
   m_title->setObjectName(QStringLiteral("title"));
   m_title->setAlignment(Qt::AlignCenter);
   m_title->setStyleSheet(QStringLiteral("color: #F2F3F5; font-size: 26px; font-weight: bold;"));
@@ -101,7 +102,7 @@ void ConversationSetingsView::build() {
   generalColumn->setContentsMargins(12, 12, 12, 12);
   generalColumn->setSpacing(14);
   auto* modelRow = new QHBoxLayout;
-  modelRow->addWidget(new QLabel(Text::General::model(), general));
+  modelRow->addWidget(plainLabel(Text::General::model(), general));
   modelRow->addStretch(1);
   m_modelPicker = new QComboBox(general);
   m_modelPicker->setObjectName(QStringLiteral("model"));
@@ -113,7 +114,7 @@ void ConversationSetingsView::build() {
 
   auto* promptBlock = new QVBoxLayout;
   promptBlock->setSpacing(6);
-  promptBlock->addWidget(new QLabel(Text::General::prompt(), general));
+  promptBlock->addWidget(plainLabel(Text::General::prompt(), general));
   m_promptField = new QPlainTextEdit(general);
   m_promptField->setObjectName(QStringLiteral("prompt"));
   m_promptField->setTabChangesFocus(true);

@@ -15,6 +15,8 @@
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/storage_test_support.h"
 #include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
+#include "testing/memory_ceiling.h"
 #include "testing/temp_dir.h"
 
 namespace tessra {
@@ -84,6 +86,16 @@ TEST_F(ConversationSetingsViewTest, AbsentSettingsShowTheDefaults) {
   EXPECT_EQ(view->promptField()->toPlainText(), kPrompt);
   EXPECT_EQ(badges(*view), (QStringList{"0.50", "Last 100", "0.00", "0.00", "1.00"}));
   EXPECT_EQ(view->contextSlider()->slider()->value(), 30);  // the thumb at its right end
+}
+
+TEST_F(ConversationSetingsViewTest, ANameThatLooksLikeMarkupIsShownAsTyped) {
+  const Conversation conversation = m_store.createConversation("🐱 <img src=/dev/zero>");
+  // A label that took the name for markup would read "/dev/zero" without end.
+  const testing::MemoryCeiling ceiling(64 << 20);
+  auto view = open(conversation);
+  (void)view->grab();
+  EXPECT_EQ(view->titleLabel()->text(), QString::fromStdString(conversation.name));
+  EXPECT_EQ(testing::labelsGuessingTheirFormat(*view), std::vector<std::string>{});
 }
 
 TEST_F(ConversationSetingsViewTest, SaveStoresWhatDiffersFromTheDefaults) {

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTextBoundaryFinder>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include "Tessra/chat_engine/chat_gpt_api.h"
@@ -16,8 +17,32 @@
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
+
+namespace {
+
+// `text` in at most `lines` lines of `width` at `font`; what does not fit ends in "…".
+QString firstLines(const QString& text, const QFont& font, int width, int lines) {
+  QTextLayout layout(text, font);
+  QTextOption wrapping;
+  wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(wrapping);
+  layout.beginLayout();
+  int count = 0;
+  int lastStart = 0;
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    if (++count == lines) lastStart = line.textStart();
+  }
+  layout.endLayout();
+  if (count <= lines) return text;
+  return text.left(lastStart) +
+         QFontMetrics(font).elidedText(text.mid(lastStart), Qt::ElideRight, width);
+}
+
+}  // namespace
 
 EnterApiKeyView::EnterApiKeyView(bool isEditing, std::function<void()> closeAction, QWidget* parent)
     : EnterApiKeyView(isEditing, std::move(closeAction), UserSettings::shared(),
@@ -29,7 +54,6 @@ EnterApiKeyView::EnterApiKeyView(bool isEditing, std::function<void()> closeActi
     : QWidget(parent),
       m_closeAction(std::move(closeAction)),
       m_settings(settings),
-      m_defaults(defaults),
       m_openAiModel(settings_keys::openAIModel(defaults)) {
   setObjectName(QStringLiteral("enterApiKey"));
   setFixedSize(kWidth, kHeight);
@@ -62,14 +86,14 @@ void EnterApiKeyView::build(bool isEditing) {
   formColumn->setContentsMargins(24, 28, 24, 20);
   formColumn->setSpacing(0);
 
-  auto* icon = new QLabel(QStringLiteral("\U0001F511"), form);
+  auto* icon = plainLabel(QStringLiteral("\U0001F511"), form);
   icon->setAlignment(Qt::AlignCenter);
   icon->setFixedSize(44, 44);
   icon->setStyleSheet(QStringLiteral("background: #2b2d31; border-radius: 22px; font-size: 16px;"));
   formColumn->addWidget(icon, 0, Qt::AlignHCenter);
   formColumn->addSpacing(10);
   auto* title =
-      new QLabel(isEditing ? Text::ApiKey::updateApiKey() : Text::ApiKey::apiKeyRequired(), form);
+      plainLabel(isEditing ? Text::ApiKey::updateApiKey() : Text::ApiKey::apiKeyRequired(), form);
   title->setObjectName(QStringLiteral("title"));
   title->setAlignment(Qt::AlignCenter);
   title->setStyleSheet(QStringLiteral("color: #F2F3F5; font-size: 24px; font-weight: bold;"));
@@ -80,23 +104,25 @@ void EnterApiKeyView::build(bool isEditing) {
   auto* sectionColumn = new QVBoxLayout(section);
   sectionColumn->setContentsMargins(12, 12, 12, 12);
   sectionColumn->setSpacing(6);
-  sectionColumn->addWidget(new QLabel(Text::ApiKey::openAiApiKey(), section));
+  sectionColumn->addWidget(plainLabel(Text::ApiKey::openAiApiKey(), section));
   m_keyField = new QLineEdit(section);
   m_keyField->setObjectName(QStringLiteral("apiKey"));
   m_keyField->setStyleSheet(QStringLiteral("background: #1e1f22;"));
   sectionColumn->addWidget(m_keyField);
-  auto* note = new QLabel(Text::ApiKey::apiKeyStoredSecurely(), section);
-  note->setWordWrap(true);
-  note->setAlignment(Qt::AlignCenter);
-  note->setStyleSheet(QStringLiteral("color: #959ba3; font-size: 13px; margin-top: 4px;"));
-  sectionColumn->addWidget(note);
+  m_note = plainLabel(QString(), section);
+  m_note->setObjectName(QStringLiteral("note"));
+  m_note->setWordWrap(true);
+  m_note->setAlignment(Qt::AlignCenter);
+  updateNote();
+  connect(&m_settings, &UserSettings::keyringAvailableChanged, this, &EnterApiKeyView::updateNote);
+  sectionColumn->addWidget(m_note);
   formColumn->addWidget(section);
   formColumn->addSpacing(12);
 
   auto* modelSection = sectionCard(form);
   auto* modelRow = new QHBoxLayout(modelSection);
   modelRow->setContentsMargins(12, 8, 12, 8);
-  modelRow->addWidget(new QLabel(Text::General::model(), modelSection));
+  modelRow->addWidget(plainLabel(Text::General::model(), modelSection));
   modelRow->addStretch(1);
   m_modelPicker = new QComboBox(modelSection);
   m_modelPicker->setObjectName(QStringLiteral("model"));
@@ -113,7 +139,8 @@ void EnterApiKeyView::build(bool isEditing) {
   auto* footerColumn = new QVBoxLayout(footer);
   footerColumn->setContentsMargins(16, 16, 16, 16);
   footerColumn->setSpacing(12);
-  m_errorLabel = new QLabel(footer);
+  m_footerColumn = footerColumn;
+  m_errorLabel = plainLabel({}, footer);
   m_errorLabel->setObjectName(QStringLiteral("validationError"));
   m_errorLabel->setWordWrap(true);
   m_errorLabel->setAlignment(Qt::AlignCenter);
@@ -182,9 +209,24 @@ void EnterApiKeyView::setLoading(bool loading) {
   if (loading) m_overlay->raise();
 }
 
+void EnterApiKeyView::updateNote() {
+  const bool kept = m_settings.keyringAvailable();
+  m_note->setText(kept ? LocalizedText::ApiKey::apiKeyStoredSecurely()
+                       : LocalizedText::ApiKey::keptForThisRunOnly());
+  // Told before the key is typed: a warning where the promise of the keyring would stand.
+  m_note->setStyleSheet(kept ? QStringLiteral("color: #959ba3; font-size: 13px; margin-top: 4px;")
+                             : QStringLiteral("color: #e6b44e; font-size: 13px; margin-top: 4px;"));
+}
+
 void EnterApiKeyView::setValidationError(std::optional<QString> error) {
   m_validationError = std::move(error);
-  m_errorLabel->setText(m_validationError.value_or(QString()));
+  const QString message = m_validationError.value_or(QString());
+  // The service's message can be long: two lines of it show, ending in "…", and all of it in the
+  // tooltip.
+  layout()->activate();
+  m_errorLabel->setText(
+      firstLines(message, m_errorLabel->font(), m_footerColumn->contentsRect().width(), 2));
+  m_errorLabel->setToolTip(message);
   m_errorLabel->setVisible(m_validationError.has_value());
 }
 
@@ -231,7 +273,7 @@ void EnterApiKeyView::finishStore(Result<void> stored) {
     return;
   }
   // The keyring has the key by now, so the model goes with it even when the form closed meanwhile.
-  (void)settings_keys::setOpenAIModel(m_openAiModel, m_defaults);
+  m_settings.setOpenAiModel(m_openAiModel);
   if (!isOpen()) return;
   setLoading(false);
   if (m_closeAction) m_closeAction();

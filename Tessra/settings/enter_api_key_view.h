@@ -7,11 +7,12 @@
 // which Cancel and a finished save call to dismiss the form.
 //
 // Saving: the key is trimmed, must then have 10 to 100 characters, is tried with the chosen
-// model, and on an answer is written to the keyring through `UserSettings`; the model goes to the
-// defaults when the keyring has taken the key. While that runs the form is covered and every
-// further save does nothing. The test runs on the client's thread; its answer comes back to the
-// GUI thread and is dropped when the form is gone or hidden by then, so a closed form stores
-// nothing. GUI thread only.
+// model, and on an answer is written to the keyring through `UserSettings`; the model becomes the
+// default model when the keyring has taken the key. Without a keyring the key is kept for this
+// run only: the note under the key field says so instead of promising the keyring. While that runs
+// the form is covered and every further save does nothing. The test runs on the client's thread;
+// its answer comes back to the GUI thread and is dropped when the form is gone or hidden by then,
+// so a closed form stores nothing. GUI thread only.
 #pragma once
 
 #include <QPointer>
@@ -26,6 +27,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QVBoxLayout;
 
 namespace tessra {
 
@@ -63,6 +65,8 @@ class EnterApiKeyView : public QWidget {
   FlatButton* cancelButton() const { return m_cancel; }
   FlatButton* confirmButton() const { return m_confirm; }
   QLabel* errorLabel() const { return m_errorLabel; }
+  // The note under the key field: where the key is kept.
+  QLabel* noteLabel() const { return m_note; }
   QWidget* busyOverlay() const { return m_overlay; }
 
   // The number of characters a user sees in `text` (grapheme clusters).
@@ -78,12 +82,12 @@ class EnterApiKeyView : public QWidget {
   void setValidationError(std::optional<QString> error);
   void finishTest(const QString& key, Result<void> answer);
   void finishStore(Result<void> stored);
+  void updateNote();
   // False once the form was closed: late answers must change nothing.
   bool isOpen() const;
 
   std::function<void()> m_closeAction;
   UserSettings& m_settings;
-  platform::UserDefaults& m_defaults;
   ChatGPTModels m_openAiModel;
   std::optional<QString> m_validationError;
   bool m_isLoading = false;
@@ -92,6 +96,8 @@ class EnterApiKeyView : public QWidget {
   QLineEdit* m_keyField = nullptr;
   QComboBox* m_modelPicker = nullptr;
   QLabel* m_errorLabel = nullptr;
+  QLabel* m_note = nullptr;
+  QVBoxLayout* m_footerColumn = nullptr;
   FlatButton* m_cancel = nullptr;
   FlatButton* m_confirm = nullptr;
   QWidget* m_overlay = nullptr;

@@ -13,6 +13,7 @@
 #include "Tessra/settings/settings_test_support.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
 #include "aiclient/ai_client.h"
 #include "testing/http_server.h"
 #include "testing/scoped_env.h"
@@ -113,8 +114,8 @@ TEST_F(EnterApiKeyViewTest, ARefusedTestShowsWhyAndStoresNothing) {
     const char* shown;
   } cases[] = {
       {"401 envelope",
-       ScriptedResponse::json(401, settings_test::errorEnvelope("Incorrect API key provided.")),
-       "Incorrect API key provided."},
+       ScriptedResponse::json(401, settings_test::errorEnvelope("Incorrect API key <b>sk-r</b>.")),
+       "Incorrect API key <b>sk-r</b>."},
       {"no choices", ScriptedResponse::json(200, settings_test::emptyChatAnswer()),
        "Invalid response"},
   };
@@ -130,11 +131,29 @@ TEST_F(EnterApiKeyViewTest, ARefusedTestShowsWhyAndStoresNothing) {
     QTRY_VERIFY_WITH_TIMEOUT(!form->isLoading(), 10000);
     ASSERT_TRUE(form->validationError().has_value());
     EXPECT_EQ(*form->validationError(), c.shown);
+    EXPECT_EQ(testing::labelsGuessingTheirFormat(*form), std::vector<std::string>{});
     EXPECT_EQ(form->keyField()->text(), "sk-refused-key-1");
     EXPECT_EQ(m_closes, 0);
     EXPECT_EQ(m_harness.storedKey(), std::nullopt);
     EXPECT_EQ(settings_keys::openAIModel(m_harness.defaults), ChatGPTModels::gpt35);
   }
+}
+
+TEST_F(EnterApiKeyViewTest, ALongRefusalShowsTwoWholeLinesAndAllOfItInTheTooltip) {
+  std::string message = "Incorrect API key provided: sk-refused. ";
+  for (int i = 0; i < 8; ++i) message += "You can find your API key at the service's key page. ";
+  m_server.route("POST", kPath, ScriptedResponse::json(401, settings_test::errorEnvelope(message)));
+  auto form = makeForm();
+  form->keyField()->setText("sk-refused-key-1");
+  form->confirmButton()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(!form->isLoading(), 10000);
+  ASSERT_EQ(form->validationError(), QString::fromStdString(message));
+  const QLabel* label = form->errorLabel();
+  ASSERT_TRUE(label->isVisible());
+  EXPECT_LE(label->heightForWidth(label->width()), label->height()) << "no line is cut";
+  EXPECT_LE(label->height(), 2 * label->fontMetrics().lineSpacing() + 2);
+  EXPECT_TRUE(label->text().endsWith(QChar(0x2026)));
+  EXPECT_EQ(label->toolTip().toStdString(), message);
 }
 
 TEST_F(EnterApiKeyViewTest, QuickReturnsSendOneRequestAndTheGuiStaysLive) {

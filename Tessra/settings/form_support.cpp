@@ -15,6 +15,7 @@
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
@@ -111,7 +112,7 @@ void styleText(QWidget* widget, const QColor& color, int pixelSize, QFont::Weigh
 }
 
 QLabel* sectionHeader(const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
+  auto* label = plainLabel(text, parent);
   label->setObjectName(QStringLiteral("sectionHeader"));
   label->setContentsMargins(4, 0, 4, 0);
   styleText(label, QColor(0xb6, 0xba, 0xc0), 0, QFont::DemiBold);

@@ -17,6 +17,7 @@
 #include "Tessra/storage/settings_enums.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "shortcuts/recorder.h"
 #include "shortcuts/recorder_texts.h"
@@ -83,9 +84,9 @@ SettingsPickerView::SettingsPickerView(const QString& title, const QString& desc
   row->setContentsMargins(0, 0, 0, 0);
   auto* labels = new QVBoxLayout;
   labels->setSpacing(2);
-  labels->addWidget(new QLabel(title, this));
+  labels->addWidget(plainLabel(title, this));
   if (!description.isEmpty()) {
-    auto* second = new QLabel(description, this);
+    auto* second = plainLabel(description, this);
     second->setObjectName(QStringLiteral("description"));
     second->setWordWrap(true);
     styleText(second, QColor(0x95, 0x9b, 0xa3), 12);

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -11,6 +12,7 @@
 #include "platform/foundation/atomic_file.h"
 #include "platform/foundation/locations.h"
 #include "platform/foundation/logger.h"
+#include "platform/foundation/utf8.h"
 
 namespace tessra {
 
@@ -57,6 +59,15 @@ std::filesystem::path LoginLaunch::entryPath() {
 }
 
 std::string LoginLaunch::execArgument(std::string_view argument) {
+  if (!platform::isValidUtf8(argument))
+    throw UnwritableArgumentError(
+        "the program's path is not UTF-8, which no autostart entry can hold");
+  const auto isUnwritable = [](unsigned char c) {
+    return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7f;
+  };
+  if (std::ranges::any_of(argument, isUnwritable))
+    throw UnwritableArgumentError(
+        "the program's path holds a control character, which no autostart entry can hold");
   std::string quoted = "\"";
   for (const char c : argument) {
     if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';

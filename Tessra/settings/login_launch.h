@@ -12,12 +12,15 @@
 //
 // A write or removal that fails is logged ("Failed to enable launch at login: <reason>") and
 // changes nothing else; the next read shows the real state, so a switch turned on shows off
-// again. GUI thread only (the file calls are small and synchronous).
+// again. A program path that an entry cannot hold (a control character other than tab, line feed
+// and carriage return, or bytes that are not UTF-8) is such a failure: the desktop would refuse
+// or misread the entry. GUI thread only (the file calls are small and synchronous).
 #pragma once
 
 #include <QObject>
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -25,6 +28,13 @@ namespace tessra {
 
 class LoginLaunch;
 class LoginLaunchToggle;
+
+// An argument holds a control character other than tab, line feed and carriage return, or is not
+// UTF-8: an entry's values have no escape for either.
+class UnwritableArgumentError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // A switch's source: `isEnabled` reads the entry afresh; writing it goes through
 // `LoginLaunch::setEnabled`. Every instance announces every write made through any of them.
@@ -69,10 +79,12 @@ class LoginLaunch {
 
   // Where the entry lives.
   static std::filesystem::path entryPath();
-  // The whole entry that starts `programPath` (absolute) as a login item.
+  // The whole entry that starts `programPath` (absolute) as a login item. Throws
+  // UnwritableArgumentError as `execArgument` does.
   static std::string entryText(const std::string& programPath);
   // One Exec argument written by the Desktop Entry rules: in double quotes, with `"`, `` ` ``,
-  // `$` and `\` escaped inside them, then `%` doubled and the string escapes applied.
+  // `$` and `\` escaped inside them, then `%` doubled and the string escapes applied. Throws
+  // UnwritableArgumentError for an argument the format has no way to write.
   static std::string execArgument(std::string_view argument);
   // Whether an entry with this text starts the program.
   static bool entryIsOn(std::string_view text);

@@ -87,8 +87,9 @@ TEST_F(LoginLaunchTest, AFolderThatCannotBeWrittenLeavesItOffAndIsLogged) {
 }
 
 TEST_F(LoginLaunchTest, TheDesktopRunsTheProgramWithTheLoginFlag) {
-  const std::vector<std::string> names = {"plain",    "with space",  "quote\"d",
-                                          "per%cent", "back\\slash", "dollar$`tick'"};
+  const std::vector<std::string> names = {
+      "plain",         "with space",          "quote\"d", "per%cent", "back\\slash",
+      "dollar$`tick'", "line\nfeed\ttab\rcr", "caf\u00e9"};
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     // A program that records its arguments, one a line.
@@ -143,6 +144,26 @@ TEST_F(LoginLaunchTest, TheDesktopRunsTheProgramWithTheLoginFlag) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return readAll(record).find("--login-item\n") != std::string::npos; }, 5000));
     EXPECT_EQ(readAll(record), program.string() + "\n--login-item\n");
+  }
+}
+
+TEST_F(LoginLaunchTest, APathNoEntryCanHoldIsRefusedWithItsReason) {
+  const struct {
+    std::string path;
+    const char* reason;
+  } cases[] = {
+      {"/opt/t\x01essra", "control character"}, {"/opt/\x1b[31mtessra", "control character"},
+      {"/opt/tessra\x7f", "control character"}, {"/opt/t\xe9ssra", "not UTF-8"},
+      {"/opt/tessra\xf0\x9f", "not UTF-8"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    try {
+      (void)LoginLaunch::entryText(c.path);
+      ADD_FAILURE() << "an entry was written";
+    } catch (const UnwritableArgumentError& error) {
+      EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
+    }
   }
 }
 

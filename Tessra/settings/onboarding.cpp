@@ -17,6 +17,7 @@
 #include "Tessra/ui_foundation/confirm.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 
 namespace tessra {
@@ -43,7 +44,7 @@ CircleButton* navigationButton(const QString& glyph, const QColor& base, QWidget
 }
 
 QLabel* text(const QString& content, const QString& style, QWidget* parent) {
-  auto* label = new QLabel(content, parent);
+  auto* label = plainLabel(content, parent);
   label->setWordWrap(true);
   label->setAlignment(Qt::AlignCenter);
   label->setStyleSheet(style);
@@ -57,7 +58,7 @@ QWidget* onboardPage(const QString& imageNamed, const QString& title, const QStr
   auto* column = new QVBoxLayout(page);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  auto* image = new QLabel(page);
+  auto* image = plainLabel({}, page);
   image->setObjectName(QStringLiteral("pageImage"));
   image->setFixedHeight(220);
   image->setAlignment(Qt::AlignCenter);
@@ -98,7 +99,7 @@ QWidget* welcomePage() {
   column->setSpacing(0);
   column->addStretch(1);
   if (artwork::hasImage(QStringLiteral("AppIcon"))) {
-    auto* icon = new QLabel(page);
+    auto* icon = plainLabel({}, page);
     icon->setObjectName(QStringLiteral("appIcon"));
     icon->setPixmap(artwork::image(QStringLiteral("AppIcon"), QSize(200, 200), 2.0));
     column->addWidget(icon, 0, Qt::AlignHCenter);

@@ -1,6 +1,5 @@
 #include "Tessra/settings/open_ai_settings_view.h"
 
-#include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -15,6 +14,7 @@
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
@@ -30,8 +30,8 @@ ModelRow::ModelRow(ChatGPTModels model, QWidget* parent) : QAbstractButton(paren
   row->setContentsMargins(0, 12, kCheckSize + 8, 12);
   auto* texts = new QVBoxLayout;
   texts->setSpacing(2);
-  m_title = new QLabel(QString::fromUtf8(displayTitle(model)), this);
-  m_description = new QLabel(QString::fromUtf8(displayDescription(model)), this);
+  m_title = plainLabel(QString::fromUtf8(displayTitle(model)), this);
+  m_description = plainLabel(QString::fromUtf8(displayDescription(model)), this);
   m_description->setWordWrap(true);
   styleText(m_description, QColor(0x95, 0x9b, 0xa3), 12);
   for (QLabel* label : {m_title, m_description}) {
@@ -75,13 +75,13 @@ OpenAiSettingsView::OpenAiSettingsView(UserSettings& settings, platform::UserDef
   page->setSpacing(6);
 
   QVBoxLayout* keySection = addSection(page, this, LocalizedText::ApiKey::openAiApiKey());
-  m_keyLabel = new QLabel(this);
+  m_keyLabel = plainLabel({}, this);
   m_keyLabel->setObjectName(QStringLiteral("maskedKey"));
   m_keyLabel->setAlignment(Qt::AlignCenter);
   styleText(m_keyLabel, QColor(0x95, 0x9b, 0xa3));
   m_keyLabel->setTextInteractionFlags(Qt::NoTextInteraction);
   keySection->addWidget(m_keyLabel);
-  m_keychainError = new QLabel(this);
+  m_keychainError = plainLabel({}, this);
   m_keychainError->setObjectName(QStringLiteral("keychainError"));
   m_keychainError->setWordWrap(true);
   m_keychainError->setAlignment(Qt::AlignCenter);
@@ -141,18 +141,19 @@ void OpenAiSettingsView::showKey() {
 
 void OpenAiSettingsView::select(ChatGPTModels model) {
   m_model = model;
-  (void)settings_keys::setOpenAIModel(model, m_defaults);
+  m_settings.setOpenAiModel(model);
   for (ModelRow* row : m_rows) row->setSelected(row->model() == m_model);
 }
 
 void OpenAiSettingsView::presentKeyForm() {
   if (m_sheet) return;
-  auto* sheet = new QDialog(window());
+  // A dialog window but no QDialog: a QDialog presses its first button, Cancel, on a Return
+  // that the key field passes on, and would close the form while its key is being tried.
+  auto* sheet = new QWidget(window(), Qt::Dialog | Qt::FramelessWindowHint);
   sheet->setObjectName(QStringLiteral("keySheet"));
   sheet->setWindowModality(Qt::WindowModal);
   sheet->setAttribute(Qt::WA_DeleteOnClose);
   sheet->setAttribute(Qt::WA_TranslucentBackground);
-  sheet->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
   auto* layout = new QVBoxLayout(sheet);
   layout->setContentsMargins(0, 0, 0, 0);
   QPointer<OpenAiSettingsView> self(this);
@@ -164,10 +165,10 @@ void OpenAiSettingsView::presentKeyForm() {
       },
       m_settings, m_defaults, sheet));
   m_sheet = sheet;
-  // Over the middle of the settings window.
-  const QRect over = window()->frameGeometry();
+  // As a sheet comes out of the title bar: the window's title stays in sight above it.
+  const QRect client = window()->geometry();
   sheet->adjustSize();
-  sheet->move(over.center() - QPoint(sheet->width() / 2, sheet->height() / 2));
+  sheet->move(client.x() + (client.width() - sheet->width()) / 2, client.y());
   sheet->show();
 }
 

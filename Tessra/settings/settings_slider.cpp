@@ -12,13 +12,14 @@
 
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
 namespace {
 
 QLabel* secondaryLabel(const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
+  auto* label = plainLabel(text, parent);
   label->setStyleSheet(QStringLiteral("color: #959ba3;"));
   return label;
 }
@@ -35,9 +36,9 @@ SettingsSlider::SettingsSlider(Options options, QWidget* parent)
 
   auto* header = new QHBoxLayout;
   header->setSpacing(8);
-  auto* title = new QLabel(m_options.title, this);
+  auto* title = plainLabel(m_options.title, this);
   header->addWidget(title);
-  m_badge = new QLabel(this);
+  m_badge = plainLabel({}, this);
   m_badge->setObjectName(QStringLiteral("badge"));
   const QColor accent = palette::accent();
   m_badge->setStyleSheet(QStringLiteral("QLabel#badge { background: %1; color: white; "
@@ -78,7 +79,7 @@ SettingsSlider::SettingsSlider(Options options, QWidget* parent)
     column->addSpacing(6);
   }
   if (m_options.description) {
-    auto* description = new QLabel(*m_options.description, this);
+    auto* description = plainLabel(*m_options.description, this);
     description->setWordWrap(true);
     description->setStyleSheet(QStringLiteral("color: #79818a;"));
     QFont callout = description->font();

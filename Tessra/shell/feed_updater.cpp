@@ -23,17 +23,24 @@ FeedResult parseFeed(const Result<platform::UrlData>& answer) {
   if (!answer->response.isSuccess())
     return {std::nullopt,
             QStringLiteral("The update feed answered HTTP %1.").arg(answer->response.statusCode)};
-  const auto feed = nlohmann::json::parse(answer->body.begin(), answer->body.end(), nullptr, false);
-  if (!feed.is_object() || !feed.contains("version") || !feed["version"].is_string() ||
-      !feed.contains("url") || !feed["url"].is_string())
-    return {std::nullopt, QStringLiteral("The update feed is not a version with a link.")};
-  const QUrl url(QString::fromStdString(feed["url"].get<std::string>()), QUrl::StrictMode);
-  if (!url.isValid() || (url.scheme() != u"https" && url.scheme() != u"http"))
-    return {std::nullopt, QStringLiteral("The update feed's link is not a web address.")};
-  return {UpdateItem{QString::fromStdString(feed["version"].get<std::string>()), url}, {}};
+  auto update = FeedUpdater::readFeed(
+      std::string_view(reinterpret_cast<const char*>(answer->body.data()), answer->body.size()));
+  if (!update) return {std::nullopt, update.error()};
+  return {std::move(*update), {}};
 }
 
 }  // namespace
+
+std::expected<UpdateItem, QString> FeedUpdater::readFeed(std::string_view body) {
+  const auto feed = nlohmann::json::parse(body, nullptr, false);
+  if (!feed.is_object() || !feed.contains("version") || !feed["version"].is_string() ||
+      !feed.contains("url") || !feed["url"].is_string())
+    return std::unexpected(QStringLiteral("The update feed is not a version with a link."));
+  const QUrl url(QString::fromStdString(feed["url"].get<std::string>()), QUrl::StrictMode);
+  if (!url.isValid() || (url.scheme() != u"https" && url.scheme() != u"http"))
+    return std::unexpected(QStringLiteral("The update feed's link is not a web address."));
+  return UpdateItem{QString::fromStdString(feed["version"].get<std::string>()), url};
+}
 
 std::optional<FeedUpdater::Options> FeedUpdater::optionsFromEnvironment() {
   const char* feed = std::getenv(kFeedVariable);

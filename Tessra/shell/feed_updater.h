@@ -16,8 +16,10 @@
 #include <QTimer>
 
 #include <chrono>
+#include <expected>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "Tessra/shell/update_window.h"
 #include "Tessra/shell/updater.h"
@@ -44,6 +46,9 @@ class FeedUpdater final : public UpdaterController {
   // The feed named by TESSRA_UPDATE_FEED_URL and the program's version; nothing when the
   // variable is unset or names no http or https address.
   static std::optional<Options> optionsFromEnvironment();
+
+  // The version and link a feed's body names; the reason, for the user, when it names none.
+  static std::expected<UpdateItem, QString> readFeed(std::string_view body);
 
   // True when `candidate` is a later version than `current` ("1.10" after "1.9"; missing parts
   // count as 0).

@@ -21,6 +21,7 @@
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 #include "constraints/constrainable.h"
 #include "platform/layout/constant_animation.h"
 #include "platform/layout/view_layout.h"
@@ -49,7 +50,7 @@ QWidget* makePlaceholderView(QWidget* parent) {
   QPalette colors = view->palette();
   colors.setColor(QPalette::Window, palette::background());
   view->setPalette(colors);
-  auto* title = new QLabel(LocalizedText::General::tessraAI(), view);
+  auto* title = plainLabel(LocalizedText::General::tessraAI(), view);
   title->setAlignment(Qt::AlignCenter);
   QFont font = title->font();
   font.setPointSizeF(font.pointSizeF() * 1.6);

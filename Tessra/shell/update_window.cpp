@@ -8,13 +8,14 @@
 
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
 UpdateWindow::UpdateWindow(QWidget* parent)
     : QDialog(parent, Qt::Window),
-      m_title(new QLabel(this)),
-      m_detail(new QLabel(this)),
+      m_title(plainLabel({}, this)),
+      m_detail(plainLabel({}, this)),
       m_open(new QPushButton(LocalizedText::General::update(), this)) {
   setWindowTitle(LocalizedText::General::tessraAI());
   setAttribute(Qt::WA_DeleteOnClose);

@@ -11,9 +11,11 @@
 #include "Tessra/shell/feed_updater.h"
 #include "Tessra/shell/shell_test_support.h"
 #include "Tessra/shell/update_window.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
 #include "platform/ui/desktop_notifications.h"
 #include "platform/ui/launcher_badge.h"
 #include "testing/http_server.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -36,6 +38,7 @@ class NotificationServer : public QObject {
   std::vector<Shown> shown;
   std::vector<uint> closed;
   std::vector<QVariantMap> badges;
+  QStringList capabilities{QStringLiteral("actions"), QStringLiteral("body")};
 
   void invokeDefaultAction(uint id) {
     QDBusMessage signal = QDBusMessage::createSignal(platform::DesktopNotifications::kPath,
@@ -55,13 +58,23 @@ class NotificationServer : public QObject {
     return static_cast<uint>(shown.size()) + 40;
   }
   void CloseNotification(uint id) { closed.push_back(id); }
-  QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
+  QStringList GetCapabilities() { return capabilities; }
   void badgeUpdate(const QString&, const QVariantMap& properties) { badges.push_back(properties); }
 
  private:
   QDBusConnection m_connection;
   uint m_otherIds = 1000;
 };
+
+// A running version 1.0.0 whose first scheduled check reads the feed's "/feed" at once.
+FeedUpdater::Options checkingAtOnce(const tessra::testing::HttpServer& feed) {
+  return {
+      .feedUrl = QUrl(QString::fromStdString(feed.url("/feed"))),
+      .currentVersion = QStringLiteral("1.0.0"),
+      .firstCheckDelay = std::chrono::milliseconds(0),
+      .checkInterval = std::chrono::hours(1),
+  };
+}
 
 TEST(UpdatesTest, ScheduledFindsRemindUserChecksDoNot) {
   QDBusConnection bus =
@@ -78,12 +91,7 @@ TEST(UpdatesTest, ScheduledFindsRemindUserChecksDoNot) {
   feed.route("GET", "/feed",
              tessra::testing::ScriptedResponse::json(
                  200, R"({"version": "2.0.0", "url": "https://tessra.example.com/2.0.0"})"));
-  AppDelegate delegate(nullptr, FeedUpdater::Options{
-                                    .feedUrl = QUrl(QString::fromStdString(feed.url("/feed"))),
-                                    .currentVersion = QStringLiteral("1.0.0"),
-                                    .firstCheckDelay = std::chrono::milliseconds(0),
-                                    .checkInterval = std::chrono::hours(1),
-                                });
+  AppDelegate delegate(nullptr, checkingAtOnce(feed));
   auto* updater = static_cast<FeedUpdater*>(delegate.updaterController());
 
   // The scheduled check finds 2.0.0: taskbar entry, badge "1", notification.
@@ -120,6 +128,47 @@ TEST(UpdatesTest, ScheduledFindsRemindUserChecksDoNot) {
   updater->window()->close();
   EXPECT_TRUE(waitUntil([&] { return openDockWindowCount() == 0; }));
   bus.unregisterService(platform::DesktopNotifications::kService);
+}
+
+TEST(UpdatesTest, AVersionThatLooksLikeMarkupIsShownAsSent) {
+  const QString version = QStringLiteral("2.0.0 <img src=/dev/zero> & co");
+  tessra::testing::HttpServer feed;
+  feed.route(
+      "GET", "/feed",
+      tessra::testing::ScriptedResponse::json(
+          200, R"({"version": "2.0.0 <img src=/dev/zero> & co", "url": "https://a.example"})"));
+  const struct {
+    bool readsMarkup;
+    QString body;
+  } servers[] = {
+      {false, "Version 2.0.0 <img src=/dev/zero> & co is now available"},
+      {true, "Version 2.0.0 &lt;img src=/dev/zero&gt; &amp; co is now available"},
+  };
+  for (const auto& c : servers) {
+    SCOPED_TRACE(c.readsMarkup ? "a server that reads markup" : "a plain server");
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("markup"));
+    NotificationServer server(bus);
+    if (c.readsMarkup) server.capabilities.append(QStringLiteral("body-markup"));
+    ASSERT_TRUE(bus.registerObject(platform::DesktopNotifications::kPath, &server,
+                                   QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(bus.registerService(platform::DesktopNotifications::kService));
+    {
+      // A label that took the version for markup would read "/dev/zero" without end.
+      const tessra::testing::MemoryCeiling ceiling(64 << 20);
+      AppDelegate delegate(nullptr, checkingAtOnce(feed));
+      auto* updater = static_cast<FeedUpdater*>(delegate.updaterController());
+      ASSERT_TRUE(waitUntil([&] { return !server.shown.empty() && updater->window(); }));
+      EXPECT_EQ(server.shown[0].body, c.body);
+      UpdateWindow& window = *updater->window();
+      (void)window.grab();
+      EXPECT_EQ(window.update()->displayVersionString, version);
+      EXPECT_EQ(tessra::testing::labelsGuessingTheirFormat(window), std::vector<std::string>{});
+      window.close();
+    }
+    bus.unregisterService(platform::DesktopNotifications::kService);
+    QDBusConnection::disconnectFromBus(QStringLiteral("markup"));
+  }
 }
 
 TEST(UpdatesTest, VersionsCompareByNumber) {

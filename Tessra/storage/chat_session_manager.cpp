@@ -1,9 +1,12 @@
 #include "Tessra/storage/chat_session_manager.h"
 
 #include <QString>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <unordered_set>
 #include <utility>
 
@@ -12,10 +15,12 @@
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/welcome.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "files/file_error.h"
 #include "files/json_file.h"
 #include "platform/foundation/atomic_file.h"
 #include "platform/foundation/logger.h"
 #include "platform/foundation/percent_encoding.h"
+#include "platform/foundation/queue.h"
 #include "platform/foundation/uuid.h"
 
 namespace tessra {
@@ -29,6 +34,18 @@ void logFailure(std::string_view text, const std::exception_ptr& error) {
   platform::logError("\"{}\" {}", text, debugDescribe(error));
 }
 
+// Whether a failed delete found nothing at its path.
+bool foundNothing(const files::FileError& failure) {
+  if (!failure.error()) return false;
+  try {
+    std::rethrow_exception(failure.error());
+  } catch (const std::system_error& cause) {
+    return cause.code() == std::errc::no_such_file_or_directory;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 std::string timestampForFileName() {
   std::string stamp = platform::Date::now().iso8601();
   std::erase(stamp, ':');
@@ -39,6 +56,65 @@ std::string timestampForFileName() {
 bool isAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(),
                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// What went wrong underneath a file operation, in the system's words ("No space left on
+// device"): the part of a failure the user can act on.
+std::string failureReason(const ErrorPtr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const files::FileError& failure) {
+    return failure.error() ? failureReason(failure.error()) : failure.what();
+  } catch (const std::system_error& failure) {
+    return failure.code().message();
+  } catch (const std::exception& failure) {
+    return failure.what();
+  } catch (...) {
+    return describe(error);
+  }
+}
+
+// Which file, and why: where the user looks to mend it or make room.
+std::string fileFailure(const files::Path& file, const ErrorPtr& error) {
+  return file.rawValue() + ": " + failureReason(error);
+}
+
+// The user-perceived characters of `text`, each as its own string.
+QStringList graphemes(const QString& text) {
+  QStringList characters;
+  QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+  qsizetype start = 0;
+  for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
+    characters.append(text.mid(start, end - start));
+    start = end;
+  }
+  return characters;
+}
+
+// A name for a conversation found only as its session file: the mark of a recovered
+// conversation, a space and the first question on one line, within the length of a title and
+// unlike the names in `taken` ("... 2" when it is).
+std::string recoveredName(const ChatSession& session, const std::vector<Conversation>& taken) {
+  static const QString kMark = QStringLiteral("\U0001F4AC");  // speech balloon
+  QString question = session.messages.empty()
+                         ? QString()
+                         : QString::fromStdString(session.messages.front().question).simplified();
+  QStringList title = graphemes(question);
+  if (title.size() < kMinimumConversationTitleLength)
+    title = graphemes(LocalizedText::Conversation::untitledSession());
+  const auto nameWith = [&](const QString& suffix) {
+    const qsizetype room = kMaximumConversationTitleLength - suffix.size();
+    QString cut = title.size() > room ? title.mid(0, room - 1).join(QString()).trimmed() + u'…'
+                                      : title.join(QString());
+    return (kMark + u' ' + cut + suffix).toStdString();
+  };
+  std::string name = nameWith(QString());
+  for (int n = 2;
+       std::any_of(taken.begin(), taken.end(),
+                   [&](const Conversation& entry) { return sameText(entry.name, name); });
+       ++n)
+    name = nameWith(QStringLiteral(" %1").arg(n));
+  return name;
 }
 
 }  // namespace
@@ -61,7 +137,21 @@ ChatSessionManager& ChatSessionManager::shared() {
 
 ChatSessionManager::ChatSessionManager(platform::NotificationCenter& center,
                                        platform::UserDefaults& defaults)
-    : m_center(center), m_defaults(defaults) {}
+    : m_center(center), m_defaults(defaults), m_self(std::make_shared<ChatSessionManager*>(this)) {
+  std::weak_ptr<ChatSessionManager*> self = m_self;
+  m_writer = std::make_unique<SessionWriter>(
+      [self](const std::string& id, std::uint64_t number, Result<void> outcome) {
+        if (!outcome) logFailure("Failed to save changes", outcome.error());
+        platform::mainQueue().async([self, id, number, outcome = std::move(outcome)] {
+          if (const auto store = self.lock()) (*store)->applySaveOutcome(id, number, outcome);
+        });
+      });
+}
+
+ChatSessionManager::~ChatSessionManager() {
+  m_writer.reset();
+  m_self.reset();
+}
 
 files::Path ChatSessionManager::sessionPath(const std::string& id) const {
   if (!isPlainFileName(id) || !isPlainFileName(id + ".json")) throw InvalidSessionIdError(id);
@@ -144,7 +234,59 @@ void ChatSessionManager::seed() {
     sessions.emplace(welcomeId, welcomeSession());
     saveSession(welcomeId);
   }
+  recoverSessionFiles();
   saveConversationList();
+}
+
+void ChatSessionManager::recoverSessionFiles() {
+  namespace fs = std::filesystem;
+  struct Found {
+    std::string id;
+    ChatSession session;
+    platform::Date createdAt;
+  };
+  std::vector<Found> found;
+  std::error_code listing;
+  for (fs::directory_iterator entry(Paths::storageDirectory().rawValue(), listing), end;
+       !listing && entry != end; entry.increment(listing)) {
+    const std::string fileName = entry->path().filename().string();
+    std::error_code kind;
+    if (!fileName.ends_with(".json") || !entry->is_regular_file(kind)) continue;
+    const std::string id = fileName.substr(0, fileName.size() - std::string_view(".json").size());
+    if (id == kWelcomeSessionId || conversation(id) != nullptr) continue;
+    files::Path path;
+    try {
+      path = sessionPath(id);
+    } catch (const InvalidSessionIdError&) {
+      continue;  // not a session's file
+    }
+    try {
+      ChatSession session = files::JsonFile<ChatSession>(path).read();
+      const auto& messages = session.messages;
+      const platform::Date createdAt = !messages.empty() && messages.front().createdAt
+                                           ? *messages.front().createdAt
+                                           : platform::Date::now();
+      found.push_back({id, std::move(session), createdAt});
+    } catch (const std::exception&) {
+      // A session that cannot be read stays as it is, for the user to mend or to keep.
+      logFailure("Left a session file that cannot be read as it is", std::current_exception());
+    }
+  }
+  if (found.empty()) return;
+  // Oldest first; the older of two conversations with the same first question keeps its name.
+  std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    return a.createdAt.timeIntervalSince1970() < b.createdAt.timeIntervalSince1970();
+  });
+  auto& entries = conversationList->conversations;
+  for (const Found& session : found) {
+    // As if it were made now: on the default model, with all its messages as context.
+    ConversationConfig config;
+    config.model = settings_keys::openAIModel(m_defaults);
+    config.contextWindow = 0;
+    entries.push_back(Conversation{session.id, recoveredName(session.session, entries),
+                                   session.createdAt, config});
+  }
+  platform::logInfo("Recovered {} conversations from their session files", found.size());
 }
 
 void ChatSessionManager::loadSession(const std::string& id, bool markAsLatest) {
@@ -155,7 +297,18 @@ void ChatSessionManager::loadSession(const std::string& id, bool markAsLatest) {
   // read as a session is reported rather than taken for a missing file, whose empty session
   // would later be written over it (through a link, over the file it points to).
   if (path.itemExists()) {
-    sessions.insert_or_assign(id, files::JsonFile<ChatSession>(path).read());
+    ChatSession session;
+    try {
+      session = files::JsonFile<ChatSession>(path).read();
+    } catch (const std::exception&) {
+      setReadError(id, fileFailure(path, std::current_exception()));
+      throw;
+    }
+    setReadError(id, std::nullopt);
+    // An unfinished message was cut short by an earlier run: nothing of this run streams into a
+    // session that was not cached yet.
+    for (ChatMessage& message : session.messages) message.finished = true;
+    sessions.insert_or_assign(id, std::move(session));
   } else {
     ChatSession session;
     if (const Conversation* entry = conversation(id)) {
@@ -177,11 +330,69 @@ void ChatSessionManager::loadSession(const std::string& id, bool markAsLatest) {
 void ChatSessionManager::saveSession(const std::string& id) {
   const auto cached = sessions.find(id);
   if (cached == sessions.end()) return;
+  const std::uint64_t number = ++m_saves;
+  // This write has the latest content: a background save still waiting is no longer needed, and
+  // one under way must land first.
+  m_writer->drop(id);
+  m_writer->waitForWrites();
+  Result<void> outcome;
   try {
     files::JsonFile<ChatSession>(sessionPath(id)).write(cached->second);
   } catch (const std::exception&) {
     logFailure("Failed to save changes", std::current_exception());
+    outcome = std::unexpected(std::current_exception());
   }
+  applySaveOutcome(id, number, outcome);
+}
+
+void ChatSessionManager::saveSessionInBackground(const std::string& id) {
+  const auto cached = sessions.find(id);
+  if (cached == sessions.end()) return;
+  files::Path path;
+  try {
+    path = sessionPath(id);
+  } catch (const std::exception&) {
+    logFailure("Failed to save changes", std::current_exception());
+    return;
+  }
+  m_writer->writeLater(id, std::move(path), ++m_saves, cached->second);
+}
+
+void ChatSessionManager::waitForSaves() { m_writer->waitForWrites(); }
+
+std::optional<std::string> ChatSessionManager::readError(const std::string& id) const {
+  const auto state = m_fileStates.find(id);
+  return state == m_fileStates.end() ? std::nullopt : state->second.readError;
+}
+
+std::optional<std::string> ChatSessionManager::saveError(const std::string& id) const {
+  const auto state = m_fileStates.find(id);
+  return state == m_fileStates.end() ? std::nullopt : state->second.saveError;
+}
+
+void ChatSessionManager::applySaveOutcome(const std::string& id, std::uint64_t number,
+                                          const Result<void>& outcome) {
+  // A conversation deleted meanwhile has no file left to tell about.
+  if (!sessions.contains(id)) return;
+  FileState& state = m_fileStates[id];
+  if (number < state.reportedSave) return;
+  state.reportedSave = number;
+  setSaveError(id, outcome ? std::nullopt
+                           : std::optional(fileFailure(Paths::sessionFile(id), outcome.error())));
+}
+
+void ChatSessionManager::setReadError(const std::string& id, std::optional<std::string> error) {
+  FileState& state = m_fileStates[id];
+  if (state.readError == error) return;
+  state.readError = std::move(error);
+  m_center.post(std::string(kSessionFileStateDidChange), {{"sessionID", id}});
+}
+
+void ChatSessionManager::setSaveError(const std::string& id, std::optional<std::string> error) {
+  FileState& state = m_fileStates[id];
+  if (state.saveError == error) return;
+  state.saveError = std::move(error);
+  m_center.post(std::string(kSessionFileStateDidChange), {{"sessionID", id}});
 }
 
 bool ChatSessionManager::saveConversationList() {
@@ -272,6 +483,7 @@ void ChatSessionManager::deleteConversation(const std::string& id) {
   saveConversationList();
   sessions.erase(id);
   deleteSessionFile(id);
+  m_fileStates.erase(id);
 
   for (const ChatMessage& message : messages)
     if (message.questionFile) deleteAttachmentFiles(*message.questionFile);
@@ -387,8 +599,19 @@ std::vector<ChatMessage> ChatSessionManager::contextMessages(const std::string& 
 }
 
 void ChatSessionManager::deleteSessionFile(const std::string& id) {
+  // A background save still waiting would write the file again; one under way must end first.
+  m_writer->drop(id);
+  m_writer->waitForWrites();
   try {
     sessionPath(id).deleteFile();
+  } catch (const files::FileError& failure) {
+    // A conversation that never had a message has no file: nothing to delete is no failure.
+    if (!foundNothing(failure)) {
+      logFailure("Failed to delete session file", std::current_exception());
+      return;
+    }
+    platform::logDebug("\"Failed to delete session file\" {}",
+                       debugDescribe(std::current_exception()));
   } catch (const std::exception&) {
     logFailure("Failed to delete session file", std::current_exception());
   }

@@ -10,6 +10,7 @@
 //   store.loadSession(*store.conversationList->latestSessionID, true);
 //   store.upsertMessage(message, sessionID);  // memory only
 //   store.saveSession(sessionID);
+//   store.saveSessionInBackground(sessionID);  // while an answer streams
 //
 // `conversationList` and `sessions` are open: the windows read them, and the chat window may
 // change them directly and then save. What reaches the files is what a save writes.
@@ -27,16 +28,27 @@
 // What is never lost: a "conversations.json" that exists but cannot be read is moved aside
 // ("conversations.json.unreadable-<timestamp>") before the welcome conversation is seeded, and
 // when it cannot be moved the list is kept in memory only and never written; the seed never
-// writes over an existing "welcome.json"; a session that cannot be read is not cached, so nothing
-// is written into its file; identifiers and attachment paths from the files are used for a file
-// operation only when they are plain names inside their folder, and deleting an attachment
-// removes one regular file inside the files folder, never a folder.
+// writes over an existing "welcome.json", and every other session file that reads comes back as
+// a conversation named by its first question; a session that cannot be read is not cached, so
+// nothing is written into its file; identifiers and attachment paths from the files are used for
+// a file operation only when they are plain names inside their folder, and deleting an
+// attachment removes one regular file inside the files folder, never a folder.
+//
+// What the user is told: why a session's file could not be read (`readError`) and why its latest
+// save failed (`saveError`), each until a later read or save succeeds; every change of either is
+// posted as `kSessionFileStateDidChange` with the session's id under "sessionID".
+//
+// Session files are written in the order the saves were asked for, whichever way: a save in the
+// background (`saveSessionInBackground`) runs on the store's writer, and `saveSession`, a delete
+// of the file and `waitForSaves` wait for the background saves asked for before.
 //
 // GUI thread only: the store has no lock. The chat engine takes what it needs (the context
 // messages, the conversation's settings) on the GUI thread before it starts a request.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +58,7 @@
 #include "Tessra/storage/chat_message.h"
 #include "Tessra/storage/chat_session.h"
 #include "Tessra/storage/conversation.h"
+#include "Tessra/storage/session_writer.h"
 #include "Tessra/storage/tessra_error.h"
 #include "files/path.h"
 #include "platform/foundation/notification_center.h"
@@ -55,12 +68,17 @@ namespace tessra {
 
 class ChatSessionManager {
  public:
+  // Posted when a session's `readError` or `saveError` changes; the payload holds "sessionID".
+  static constexpr std::string_view kSessionFileStateDidChange = "sessionFileStateDidChange";
+
   // The instance, created on first use over the program's storage folder, the default
   // notification centre and the standard defaults; kept until the program quits.
   static ChatSessionManager& shared();
 
   // A store over the program's storage folder with another centre and defaults suite (tests).
   ChatSessionManager(platform::NotificationCenter& center, platform::UserDefaults& defaults);
+  // Finishes the background saves asked for.
+  ~ChatSessionManager();
   ChatSessionManager(const ChatSessionManager&) = delete;
   ChatSessionManager& operator=(const ChatSessionManager&) = delete;
 
@@ -74,10 +92,23 @@ class ChatSessionManager {
   void load();
   // Puts the session of `id` into the cache: from its file, or as a new empty session named
   // like its conversation ("Untitled" when no conversation has that id). With `markAsLatest`, a
-  // session that was not cached becomes the list's latest and the files are written.
+  // session that was not cached becomes the list's latest and the files are written. A message
+  // read unfinished was cut short by an earlier run: it is finished, in memory.
   void loadSession(const std::string& id, bool markAsLatest);
   // Writes the cached session of `id` to its file; nothing when it is not cached.
   void saveSession(const std::string& id);
+  // Writes a copy of the cached session of `id` taken now, on the store's writer, and returns at
+  // once; nothing when it is not cached. The outcome reaches `saveError` through the main queue.
+  void saveSessionInBackground(const std::string& id);
+  // Returns once the background saves asked for so far have ended (their outcomes are then on
+  // their way through the main queue).
+  void waitForSaves();
+  // Why the session's file could not be read, for the user: the file and the reason ("<path>:
+  // ..."); nothing once it has been read.
+  std::optional<std::string> readError(const std::string& id) const;
+  // Why the latest save of the session's file failed, for the user, in the same form ("<path>:
+  // No space left on device"); nothing when it succeeded.
+  std::optional<std::string> saveError(const std::string& id) const;
   // Writes the loaded list; nothing when there is none. False (and logged) when the list could
   // not be written.
   bool saveConversationList();
@@ -127,6 +158,11 @@ class ChatSessionManager {
   // whose file would be the list's.
   files::Path sessionPath(const std::string& id) const;
   void seed();
+  // Adds a conversation for each readable session file the list does not name.
+  void recoverSessionFiles();
+  void applySaveOutcome(const std::string& id, std::uint64_t number, const Result<void>& outcome);
+  void setReadError(const std::string& id, std::optional<std::string> error);
+  void setSaveError(const std::string& id, std::optional<std::string> error);
   // Moves an unreadable list file aside; false when it is still in the way.
   bool moveUnreadableListAside();
   void moveEndContextToPreviousMessage(std::size_t index, const std::string& sessionID);
@@ -135,10 +171,24 @@ class ChatSessionManager {
   void deleteAttachmentFiles(const ChatMessageFile& file);
   void deleteAttachmentFile(const std::string& url);
 
+  // What the user is told about a session's file.
+  struct FileState {
+    std::optional<std::string> readError;
+    std::optional<std::string> saveError;
+    // The number of the latest save whose outcome is in `saveError`; outcomes of earlier saves
+    // that arrive later are stale.
+    std::uint64_t reportedSave = 0;
+  };
+
   platform::NotificationCenter& m_center;
   platform::UserDefaults& m_defaults;
   // False when an unreadable list file could not be moved aside: it must not be overwritten.
   bool m_listWritable = true;
+  std::unordered_map<std::string, FileState> m_fileStates;
+  std::uint64_t m_saves = 0;
+  // Lets an outcome that reaches the main queue after destruction see that the store is gone.
+  std::shared_ptr<ChatSessionManager*> m_self;
+  std::unique_ptr<SessionWriter> m_writer;
 };
 
 // Text equality as the store compares names and identifiers: canonically equivalent Unicode

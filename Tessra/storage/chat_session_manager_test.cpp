@@ -15,6 +15,7 @@
 #include "files/file_error.h"
 #include "files/json_file.h"
 #include "platform/foundation/json.h"
+#include "platform/foundation/queue.h"
 #include "testing/temp_dir.h"
 
 namespace tessra {
@@ -124,11 +125,74 @@ TEST_F(ChatSessionManagerTest, UnreadableListIsMovedAsideAndNothingIsOverwritten
   EXPECT_EQ(readFile(aside[0]), truncated);
   EXPECT_EQ(readFile(sessionFile("welcome")), myWelcome);
   EXPECT_EQ(readFile(sessionFile("mine")), before.at(sessionFile("mine").string()));
-  EXPECT_EQ(listOnDisk(), initialConversationList());
+  // The seed, and the session found beside it: it has no question to be named by.
+  ASSERT_EQ(listOnDisk().conversations.size(), 2u);
+  EXPECT_EQ(listOnDisk().conversations[0], initialConversationList().conversations[0]);
+  EXPECT_EQ(listOnDisk().conversations[1].id, "mine");
+  EXPECT_EQ(listOnDisk().conversations[1].name, "💬 Untitled");
   EXPECT_TRUE(m_log.contains("Failed to read the conversation list"));
   // The user's own welcome session is what the seeded conversation opens.
   m_store.loadSession("welcome", true);
   EXPECT_EQ(m_store.sessions.at("welcome").messages.size(), 2u);
+}
+
+// "conversations.json" cut short by ten bytes: every session file that reads is a conversation
+// again, named by its first question, oldest first; one that does not read stays as it is.
+TEST_F(ChatSessionManagerTest, ConversationsComeBackFromTheirSessionFilesWhenTheListIsLost) {
+  const auto session = [](const std::string& id, const std::string& question, double created) {
+    ChatMessage first(id + "-1", question, "an answer", true, false);
+    first.createdAt = platform::Date::fromReferenceDate(created);
+    return ChatSession{id, "🦜 Its own name", {first, message(id + "-2")}};
+  };
+  const std::string thirty(30, 'x');
+  const struct {
+    std::string id;
+    std::string question;
+    std::string name;
+  } cases[] = {
+      {"b", "What is a monad?", "💬 What is a monad? 2"},
+      {"a", "  Two lines\n  of text  ", "💬 Two lines of text"},
+      {"c", thirty + "y", "💬 " + std::string(29, 'x') + "…"},
+      {"d", "Hi", "💬 Untitled"},
+      {"e", "What is a monad?", "💬 What is a monad?"},
+      {"f", "à" + std::string(40, 'e'), "💬 à" + std::string(28, 'e') + "…"},
+  };
+  fs::create_directories(storage());
+  ConversationList lost{"L", "b", {}};
+  double created = 1000;
+  for (const auto& test : cases) {
+    files::JsonFile<ChatSession>(Paths::sessionFile(test.id))
+        .write(session(test.id, test.question, created--));
+    lost.conversations.push_back({test.id, "🦜 Its own name", platform::Date::now(), {}});
+  }
+  const std::string list = platform::encodeJson(nlohmann::json(lost));
+  writeFile(Paths::conversationsFile().rawValue(), list.substr(0, list.size() - 10));
+  writeFile(sessionFile("broken"), "{\"id\":\"broken\",\"name\":");
+  writeFile(storage() / "notes.txt", "not a session");
+
+  m_store.load();
+
+  const ConversationList back = listOnDisk();
+  ASSERT_EQ(back.conversations.size(), 1 + std::size(cases));
+  EXPECT_EQ(back.conversations[0].id, kWelcomeSessionId);
+  EXPECT_EQ(back.latestSessionID, kWelcomeSessionId);
+  // Oldest first: the table was written newest first.
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const auto& test = cases[std::size(cases) - 1 - i];
+    SCOPED_TRACE(test.id);
+    const Conversation& found = back.conversations[i + 1];
+    EXPECT_EQ(found.id, test.id);
+    EXPECT_EQ(found.name, test.name);
+    EXPECT_EQ(found.config->model, settings_keys::openAIModel(m_defaults));
+    m_store.loadSession(found.id, false);
+    EXPECT_EQ(m_store.sessions.at(found.id).messages.size(), 2u);
+  }
+  EXPECT_EQ(readFile(sessionFile("broken")), "{\"id\":\"broken\",\"name\":");
+  EXPECT_TRUE(m_log.contains("Left a session file that cannot be read as it is"));
+  std::size_t aside = 0;
+  for (const auto& entry : fs::directory_iterator(storage()))
+    if (entry.path().filename().string().starts_with("conversations.json.unreadable-")) ++aside;
+  EXPECT_EQ(aside, 1u) << "the list that was cut short stays for the user";
 }
 
 TEST_F(ChatSessionManagerTest, ExistingListIsReadAsItIs) {
@@ -201,6 +265,106 @@ TEST_F(ChatSessionManagerTest, SessionWithOneBadMessageIsReportedAndKept) {
   next->saveSession(created.id);
   EXPECT_EQ(snapshot(storage()), before);
   EXPECT_EQ(next->conversationList->conversations.back().name, "🐞 Bugs");
+
+  // Why it cannot be read is kept for the user, until it reads again.
+  const auto why = next->readError(created.id);
+  ASSERT_TRUE(why);
+  EXPECT_TRUE(why->starts_with(sessionFile(created.id).string() + ": ")) << *why;
+  EXPECT_NE(why->find("finished"), std::string::npos) << *why;
+  int posts = 0;
+  auto token = m_center.addObserver(std::string(ChatSessionManager::kSessionFileStateDidChange),
+                                    [&](const platform::Notification& notification) {
+                                      EXPECT_EQ(notification.payload["sessionID"], created.id);
+                                      ++posts;
+                                    });
+  EXPECT_THROW(next->loadSession(created.id, false), files::FileError);
+  EXPECT_EQ(posts, 0) << "the same failure is told once";
+  writeFile(
+      sessionFile(created.id),
+      platform::encodeJson(nlohmann::json(ChatSession{created.id, "🐞 Bugs", {message("1")}})));
+  next->loadSession(created.id, false);
+  EXPECT_EQ(next->readError(created.id), std::nullopt);
+  EXPECT_EQ(posts, 1);
+}
+
+TEST_F(ChatSessionManagerTest, AnAnswerLeftUnfinishedByAnEarlierRunReadsAsFinished) {
+  m_store.load();
+  const Conversation created = m_store.createConversation("⚡ Cut");
+  ChatMessage cut = message("1");
+  cut.finished = false;
+  cut.answer = "Half of";
+  m_store.upsertMessage(message("0"), created.id);
+  m_store.upsertMessage(cut, created.id);
+  m_store.saveSession(created.id);
+  const std::string onDisk = readFile(sessionFile(created.id));
+
+  auto next = reloaded();
+  next->loadSession(created.id, false);
+  cut.finished = true;
+  EXPECT_EQ(next->sessions.at(created.id).messages.back(), cut);
+  EXPECT_EQ(readFile(sessionFile(created.id)), onDisk) << "in memory only";
+}
+
+// A folder in the session file's place makes its atomic replacement fail, whoever runs the test.
+TEST_F(ChatSessionManagerTest, AFailedSaveIsToldUntilASaveSucceeds) {
+  m_store.load();
+  const Conversation created = m_store.createConversation("💾 Disk");
+  std::vector<std::optional<std::string>> told;
+  auto token = m_center.addObserver(
+      std::string(ChatSessionManager::kSessionFileStateDidChange),
+      [&](const platform::Notification&) { told.push_back(m_store.saveError(created.id)); });
+  const auto save = [&](bool background) {
+    if (!background) return m_store.saveSession(created.id);
+    m_store.saveSessionInBackground(created.id);
+    m_store.waitForSaves();
+    platform::mainQueue().drain();
+  };
+  m_store.upsertMessage(message("1"), created.id);
+  fs::create_directory(sessionFile(created.id));
+  for (const bool background : {false, true}) {
+    SCOPED_TRACE(background ? "in the background" : "at once");
+    save(background);
+    ASSERT_TRUE(m_store.saveError(created.id));
+    EXPECT_EQ(*m_store.saveError(created.id),
+              sessionFile(created.id).string() + ": Is a directory");
+  }
+  EXPECT_EQ(told.size(), 1u) << "the same failure is told once";
+  EXPECT_TRUE(m_log.contains("Failed to save changes"));
+
+  fs::remove(sessionFile(created.id));
+  for (const bool background : {true, false}) {
+    SCOPED_TRACE(background ? "in the background" : "at once");
+    m_store.upsertMessage(message(background ? "2" : "3"), created.id);
+    save(background);
+    EXPECT_EQ(m_store.saveError(created.id), std::nullopt);
+    EXPECT_EQ(sessionOnDisk(created.id), m_store.sessions.at(created.id));
+  }
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_EQ(told[1], std::nullopt);
+}
+
+TEST_F(ChatSessionManagerTest, BackgroundSavesNeverLandAfterALaterSaveOrDelete) {
+  m_store.load();
+  const Conversation created = m_store.createConversation("🧵 Order");
+  for (int i = 0; i < 40; ++i) {
+    m_store.upsertMessage(message(std::to_string(i)), created.id);
+    m_store.saveSessionInBackground(created.id);
+  }
+  m_store.upsertMessage(message("last"), created.id);
+  m_store.saveSession(created.id);
+  EXPECT_EQ(sessionOnDisk(created.id), m_store.sessions.at(created.id));
+  m_store.waitForSaves();
+  EXPECT_EQ(sessionOnDisk(created.id), m_store.sessions.at(created.id));
+
+  for (int i = 0; i < 40; ++i) {
+    m_store.upsertMessage(message("again " + std::to_string(i)), created.id);
+    m_store.saveSessionInBackground(created.id);
+  }
+  m_store.deleteConversation(created.id);
+  m_store.waitForSaves();
+  platform::mainQueue().drain();
+  EXPECT_FALSE(fs::exists(sessionFile(created.id)));
+  EXPECT_EQ(m_store.saveError(created.id), std::nullopt);
 }
 
 TEST_F(ChatSessionManagerTest, SessionFileThatIsNoPlainFileIsNeverReplacedByAnEmptySession) {
@@ -376,9 +540,10 @@ TEST_F(ChatSessionManagerTest, DeleteConversationByIdWithItsFiles) {
   ASSERT_EQ(list.conversations.size(), 2u);
   EXPECT_EQ(list.conversations[1], kept);
 
-  // A conversation whose session file was never written.
+  // A conversation whose session file was never written: nothing to delete, which is no error.
   next->deleteConversation(kept.id);
   EXPECT_TRUE(m_log.contains("\"Failed to delete session file\""));
+  EXPECT_EQ(m_log.linesAtLeast(platform::LogLevel::error), std::vector<std::string>{});
   EXPECT_EQ(listOnDisk().conversations.size(), 1u);
 }
 

@@ -56,6 +56,11 @@ struct ConversationList {
   bool operator==(const ConversationList&) const = default;
 };
 
+// A conversation's name is an emoji, a space and a title of this many user-perceived characters
+// (the untrimmed title at most the maximum, the trimmed title at least the minimum).
+inline constexpr int kMinimumConversationTitleLength = 3;
+inline constexpr int kMaximumConversationTitleLength = 30;
+
 // What a missing "createdAt" reads as: 0001-01-01 00:00:00 UTC.
 inline constexpr platform::Date kDistantPast = platform::Date::fromReferenceDate(-63114076800.0);
 

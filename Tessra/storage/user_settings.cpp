@@ -155,6 +155,13 @@ void UserSettings::publishWrite(const Result<void>& written) {
   emit writeErrorChanged();
 }
 
+ChatGPTModels UserSettings::openAiModel() const { return settings_keys::openAIModel(m_defaults); }
+
+void UserSettings::setOpenAiModel(ChatGPTModels model) {
+  publishWrite(settings_keys::setOpenAIModel(model, m_defaults));
+  emit openAiModelChanged(model);
+}
+
 void UserSettings::setOpenAiKey(const std::string& key, std::function<void(Result<void>)> saved) {
   const bool changed = key != m_openAiKey;
   m_openAiKey = key;
@@ -173,6 +180,21 @@ void UserSettings::setKeychainError(std::optional<std::string> error) {
   emit keychainErrorChanged();
 }
 
+bool UserSettings::publishKeyringOutcome(std::optional<keychain::Status> failure) {
+  const bool available = failure != keychain::Status::notAvailable;
+  if (failure) {
+    setKeychainError(available ? std::string(keychain::description(*failure))
+                               : LocalizedText::ApiKey::keptForThisRunOnly().toStdString());
+  } else {
+    setKeychainError(std::nullopt);
+  }
+  if (available != m_keyringAvailable) {
+    m_keyringAvailable = available;
+    emit keyringAvailableChanged(available);
+  }
+  return !failure || !available;
+}
+
 void UserSettings::startKeyLoad() {
   std::weak_ptr<UserSettings*> self = m_self;
   platform::Queue* mainQueue = &m_mainQueue;
@@ -186,14 +208,15 @@ void UserSettings::startKeyLoad() {
 
 void UserSettings::finishKeyLoad(keychain::KeychainResult<std::optional<std::string>> stored) {
   std::string storedKey;
+  std::optional<keychain::Status> failure;
   if (stored) {
     storedKey = stored->value_or("");
-    setKeychainError(std::nullopt);
   } else {
+    failure = stored.error();
     platform::logError("Could not read the API key from the login keyring: {}",
-                       keychain::description(stored.error()));
-    setKeychainError(std::string(keychain::description(stored.error())));
+                       keychain::description(*failure));
   }
+  publishKeyringOutcome(failure);
 
   // A key typed before the stored one was known wins; a field typed into and cleared again
   // before then holds no key of the user's, and must not remove the stored one.
@@ -211,10 +234,7 @@ void UserSettings::finishKeyLoad(keychain::KeychainResult<std::optional<std::str
   m_loaded = true;
   emit loadedChanged(true);
   // Only an emptied field was waiting: its outcome is that of the read.
-  if (waitingCompletions) {
-    finishKeySave(0, stored ? std::nullopt
-                            : std::optional<std::string>(keychain::description(stored.error())));
-  }
+  if (waitingCompletions) finishKeySave(0, failure);
 }
 
 std::uint64_t UserSettings::startKeySave(std::string key) {
@@ -230,21 +250,27 @@ std::uint64_t UserSettings::startKeySave(std::string key) {
     if (number != worker->latestSave.load()) return;
     const auto saved = key.empty() ? worker->keychain.remove(kOpenAiKeyItem)
                                    : worker->keychain.set(key, kOpenAiKeyItem);
-    std::optional<std::string> error;
+    std::optional<keychain::Status> failure;
     if (!saved) {
-      platform::logError("Could not save the API key in the login keyring: {}",
-                         keychain::description(saved.error()));
-      error = std::string(keychain::description(saved.error()));
+      failure = saved.error();
+      if (*failure == keychain::Status::notAvailable) {
+        platform::logError("No login keyring is available: the API key is kept for this run only");
+      } else {
+        platform::logError("Could not save the API key in the login keyring: {}",
+                           keychain::description(*failure));
+      }
     }
-    mainQueue->async([self, number, error = std::move(error)]() mutable {
-      if (const auto owner = self.lock()) (*owner)->finishKeySave(number, std::move(error));
+    mainQueue->async([self, number, failure] {
+      if (const auto owner = self.lock()) (*owner)->finishKeySave(number, failure);
     });
   });
   return number;
 }
 
-void UserSettings::finishKeySave(std::uint64_t number, std::optional<std::string> error) {
-  setKeychainError(error);
+void UserSettings::finishKeySave(std::uint64_t number, std::optional<keychain::Status> failure) {
+  // Without a keyring the key is kept in memory, as the user is told: the save is done.
+  const std::optional<std::string> error =
+      publishKeyringOutcome(failure) ? std::nullopt : m_keychainError;
   std::vector<std::function<void(Result<void>)>> due;
   std::erase_if(m_saveCompletions, [&](auto& entry) {
     if (entry.first > number) return false;

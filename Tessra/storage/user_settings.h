@@ -1,6 +1,6 @@
 // `UserSettings`: the one observable object through which windows read and change the global
 // settings (interface language, sound, tray icon, side button, the panel's edge, width and
-// padding) and the OpenAI API key.
+// padding), the default chat model and the OpenAI API key.
 //
 //   auto& settings = UserSettings::shared();
 //   settings.setPopupPosition(PopupPosition::left);  // stores 1, posts
@@ -19,10 +19,12 @@
 // key typed before the read is back is kept and saved rather than overwritten by the stored one
 // (a field cleared again before then typed no key: the stored one is taken).
 // A keyring failure (reading or saving) is published as `keychainError()` so the key form can
-// show it; a later success clears it. A caller that must know whether its key reached the keyring
-// (the key form closes only then) passes a completion to `setOpenAiKey`. A user-defaults write
-// that fails is published the same way, as `writeError()`; the value stays in memory and a later
-// successful write clears it.
+// show it; a later success clears it. Where no keyring is available at all, the key is kept in
+// memory for this run only, never in a file: `keyringAvailable()` turns false, a save counts as
+// done, and `keychainError()` tells the user that the key will not be kept. A caller that must know
+// whether its key reached the keyring (the key form closes only then) passes a completion to
+// `setOpenAiKey`. A user-defaults write that fails is published the same way, as `writeError()`;
+// the value stays in memory and a later successful write clears it.
 //
 // GUI thread only, except `chosenLanguage()` and `chosenLanguageCode()`, which any thread may
 // call (the string table asks for them where it looks a text up). Keyring calls run on the
@@ -104,6 +106,13 @@ class UserSettings final : public QObject {
   // The last failed user-defaults write, as a text the settings window can show; nothing when
   // the last write succeeded.
   const std::optional<std::string>& writeError() const { return m_writeError; }
+  // False once a keyring call found no keyring to ask; true again after one succeeds.
+  bool keyringAvailable() const { return m_keyringAvailable; }
+
+  // The model of every conversation that names none ("open-ai-model"), read from the defaults.
+  ChatGPTModels openAiModel() const;
+  // Stores it and emits `openAiModelChanged`; a failed write is published as `writeError()`.
+  void setOpenAiModel(ChatGPTModels model);
 
   // The language the user picked, nothing for `system`. Any thread.
   std::optional<AppLanguage> chosenLanguage() const;
@@ -143,7 +152,9 @@ class UserSettings final : public QObject {
   void popupPaddingChanged(tessra::FloatingWindowPadding padding);
   void openAiKeyChanged(const std::string& key);
   void loadedChanged(bool loaded);
+  void openAiModelChanged(tessra::ChatGPTModels model);
   void keychainErrorChanged();
+  void keyringAvailableChanged(bool available);
   void writeErrorChanged();
 
  private:
@@ -154,7 +165,10 @@ class UserSettings final : public QObject {
   void finishKeyLoad(keychain::KeychainResult<std::optional<std::string>> stored);
   // Returns the number of the write.
   std::uint64_t startKeySave(std::string key);
-  void finishKeySave(std::uint64_t number, std::optional<std::string> error);
+  void finishKeySave(std::uint64_t number, std::optional<keychain::Status> failure);
+  // Publishes the outcome of a keyring call; false when it failed for another reason than a
+  // missing keyring (without one, the key in memory is all the user was promised).
+  bool publishKeyringOutcome(std::optional<keychain::Status> failure);
   void setKeychainError(std::optional<std::string> error);
   void publishWrite(const Result<void>& written);
 
@@ -181,6 +195,7 @@ class UserSettings final : public QObject {
   std::string m_openAiKey;
   std::optional<std::string> m_keychainError;
   std::optional<std::string> m_writeError;
+  bool m_keyringAvailable = true;
 };
 
 }  // namespace tessra

@@ -102,6 +102,7 @@ class LocalizedText {
     static const QString& apiKeyRequired();
     static const QString& apiKeyStoredSecurely();
     static const QString& getYourApiKey();
+    static const QString& keptForThisRunOnly();
     static const QString& openAiApiKey();
     static const QString& openAiInstruction();
     static const QString& updateApiKey();
@@ -110,8 +111,11 @@ class LocalizedText {
 
   struct Chat {
     static const QString& allMessagesDeletionTitle();
+    static const QString& answerUnreadable();
     static const QString& clearContext();
     static const QString& clearContextCommand();
+    static const QString& conversationNotSaved();
+    static const QString& conversationUnreadable();
     static const QString& deleteAllMessages();
     static const QString& deleteAllMessagesCommand();
     static const QString& listTopicsCommand();
@@ -121,6 +125,7 @@ class LocalizedText {
     static const QString& pinWindow();
     static const QString& pinWindowCommand();
     static const QString& promptPlaceholder();
+    static const QString& questionRefused();
     static const QString& settingsCommand();
     static const QString& showTopics();
   };
@@ -191,6 +196,7 @@ class LocalizedText {
 
   struct MessagePage {
     static const QString& attachment();
+    static const QString& cannotOpenFile();
     static const QString& contextCleared();
     static const QString& deleteAction();  // "MessagePage.delete"
     static const QString& error();

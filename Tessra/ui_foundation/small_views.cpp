@@ -11,7 +11,9 @@
 #include <cmath>
 #include <utility>
 
+#include "Tessra/ui_foundation/color_emoji.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
 
@@ -193,7 +195,7 @@ void HintPopover::show() {
                           kHintPadding + (m_arrowEdge == Qt::TopEdge ? kArrowLength : 0),
                           kHintPadding + (m_arrowEdge == Qt::RightEdge ? kArrowLength : 0),
                           kHintPadding + (m_arrowEdge == Qt::BottomEdge ? kArrowLength : 0));
-  auto* message = new QLabel(m_message, popup);
+  auto* message = plainLabel(m_message, popup);
   setTextColor(message, palette::white());
   row->addWidget(message, 0, Qt::AlignVCenter);
   if (m_keys) {
@@ -252,10 +254,10 @@ ConfirmationView::ConfirmationView(const std::function<Configuration(Configurati
   auto* header = new QWidget(this);
   auto* headerColumn = new QVBoxLayout(header);
   headerColumn->setSpacing(12);
-  m_emoji = new QLabel(emoji(), header);
-  m_emoji->setFont(sizedFont(font(), 46));
+  m_emoji = plainLabel(emoji(), header);
+  m_emoji->setFont(colorEmojiFont(sizedFont(font(), 46)));
   m_emoji->setAlignment(Qt::AlignCenter);
-  auto* title = new QLabel(m_configuration.title, header);
+  auto* title = plainLabel(m_configuration.title, header);
   title->setObjectName(QStringLiteral("title"));
   title->setWordWrap(true);
   title->setAlignment(Qt::AlignCenter);
@@ -326,7 +328,7 @@ SettingsToggleView::SettingsToggleView(const QString& title, BoolBinding isOn, Q
     : QWidget(parent), m_isOn(std::move(isOn)) {
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
-  m_title = new QLabel(title, this);
+  m_title = plainLabel(title, this);
   m_toggle = new ToggleSwitch(this);
   row->addWidget(m_title);
   row->addStretch(1);

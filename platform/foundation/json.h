@@ -200,7 +200,11 @@ T decodeValue(const nlohmann::json& j) {
     // helpers here. nlohmann's own type errors are turned into decoding errors.
     if (j.is_null()) detail::throwValueNotFound("a value");
     try {
-      return j.get<T>();
+      // Called directly rather than through `j.get<T>()`, whose check that T can be made is
+      // cached by clang while an enclosing record is still incomplete, for a nested record.
+      T value;
+      from_json(j, value);
+      return value;
     } catch (const nlohmann::json::exception& e) {
       throw JsonDecodingError(JsonDecodingError::Kind::typeMismatch, "", e.what());
     }

@@ -26,6 +26,24 @@ DesktopNotifications::DesktopNotifications(QDBusConnection connection, QObject* 
 
 void DesktopNotifications::add(const QString& identifier, const QString& title,
                                const QString& body) {
+  // A service that reads markup in the body would load what a tag in the data names (an image
+  // file); one that does not shows the text as it is, entities included. So the body is escaped
+  // exactly when the service says it reads markup.
+  const QDBusMessage ask = QDBusMessage::createMethodCall(kService, kPath, kInterface,
+                                                          QStringLiteral("GetCapabilities"));
+  auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(ask), this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this,
+          [this, identifier, title, body](QDBusPendingCallWatcher* answered) {
+            answered->deleteLater();
+            const QDBusPendingReply<QStringList> capabilities = *answered;
+            const bool readsMarkup = !capabilities.isError() &&
+                                     capabilities.value().contains(QStringLiteral("body-markup"));
+            notify(identifier, title, readsMarkup ? body.toHtmlEscaped() : body);
+          });
+}
+
+void DesktopNotifications::notify(const QString& identifier, const QString& title,
+                                  const QString& body) {
   QDBusMessage call =
       QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
   call << QCoreApplication::applicationName() << m_serverIds.value(identifier, 0u)

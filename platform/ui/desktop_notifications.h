@@ -34,7 +34,8 @@ class DesktopNotifications final : public QObject {
 
   explicit DesktopNotifications(QDBusConnection connection, QObject* parent = nullptr);
 
-  // Shows a notification that a click on it reports as `activated(identifier, "default")`.
+  // Shows a notification that a click on it reports as `activated(identifier, "default")`. Both
+  // texts are shown as they are, also by a service that reads markup in the body.
   void add(const QString& identifier, const QString& title, const QString& body);
   // Closes the notification of that identifier, when one was delivered.
   void removeDelivered(const QString& identifier);
@@ -49,6 +50,9 @@ class DesktopNotifications final : public QObject {
   void onNotificationClosed(uint id, uint reason);
 
  private:
+  // Sends the notification with the body in the form the service reads.
+  void notify(const QString& identifier, const QString& title, const QString& body);
+
   QDBusConnection m_connection;
   QHash<QString, uint> m_serverIds;
 };

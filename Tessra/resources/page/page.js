@@ -2,39 +2,64 @@
 // it, and calls back through the functions the program defines before this script runs
 // (window.openMessage, window.openFile, window.askToDeleteMessage).
 //
-// Messages arrive as Base64 of their UTF-8 JSON. An answer is Markdown, rendered and then
-// sanitised; a remote image in it is shown as its link, never loaded. A restore renders what is
-// on screen first and the rest in short slices, so a long conversation opens at once.
+// Messages arrive as Base64 of their UTF-8 JSON. An answer is Markdown, rendered block by block
+// and then sanitised; a remote image in it is shown as its link, never loaded. What a page costs
+// follows what it shows:
+// - A conversation opens with what is on screen rendered at once; the other messages wait, as
+//   boxes of about their height, until they come near the visible area.
+// - A growing answer renders only its blocks that changed (the last, as a rule); an open code
+//   fence shows as the code block it will become.
+// - A finished answer is rendered once and kept, also for the next time its conversation opens.
+// - Input no reader writes cannot stall the page: a block nested deeper than MAX_NESTING or with
+//   a line longer than BLOCK_LIMIT shows as its text, an answer shows as Markdown only for its
+//   first MARKDOWN_LIMIT characters and as text after, and a message that fails to render shows
+//   as text without stopping the others.
 'use strict';
 
 (function () {
   // Seconds between 1970 and 2001, the epoch of the dates in a message.
   const REFERENCE_DATE_MS = 978307200000;
-  // How long one slice of background rendering may take, in milliseconds.
-  const SLICE_MS = 8;
-  // Auto-detecting the language of a long code block costs more than it is worth.
+  // Auto-detecting the language of a long code block costs more than it is worth, and so does
+  // highlighting a very long one of a named language.
   const AUTO_HIGHLIGHT_LIMIT = 2000;
-  const HIGHLIGHT_CACHE_SIZE = 256;
+  const HIGHLIGHT_LIMIT = 64 * 1024;
   const NEAR_BOTTOM_PX = 48;
+  // The Markdown parser's cost grows faster than the length of a block and its stack with the
+  // nesting: blocks are cut to about this size, and deeper nesting is no answer a person reads.
+  const BLOCK_LIMIT = 4 * 1024;
+  const MAX_NESTING = 16;
+  const MAX_INDENT_COLUMNS = 64;
+  const MARKDOWN_LIMIT = 64 * 1024;
+  // Finished answers kept rendered for conversations opened again.
+  const RENDERED_ANSWERS = 400;
+  // How far beyond the visible area waiting messages are rendered, above and below.
+  const RENDER_AHEAD = '150% 0px';
+  const NOTICE_MS = 5000;
+
+  const FENCE = /^[ \t]*(`{3,}|~{3,})(.*)$/;
+  const BLANK = /^[ \t]*$/;
+  const LINK_DEFINITION = /^ {0,3}\[[^\]]+\]:[ \t]*\S/;
+  // What a search ignores in a message's source when it picks the messages to render: the marks
+  // of emphasis and code, which the rendered text does not show.
+  const MARKUP = /[*_`~\\]/g;
 
   const state = {
     texts: {},
     dateLocale: undefined,
     dateFormat: null,
-    // id -> { message, element, rendered }, in the order shown.
+    // id -> entry, in the order shown; see newEntry.
     entries: new Map(),
-    // Ids waiting to be rendered; the next one is taken from the end.
-    pending: [],
-    // Whether rendering the pending messages must keep the view's distance from the bottom.
-    pendingAbove: false,
-    sliceTimer: null,
+    // Whether growth of the messages keeps the end in view, and the height it last had.
+    followEnd: true,
+    lastScrollHeight: 0,
     marks: [],
     markIndex: -1,
+    noticeTimer: null,
   };
 
-  // Read back by tests and benchmarks: how many times a message was rendered and a conversation
-  // restored.
-  window.pageStats = { renders: 0, restores: 0 };
+  // Read back by tests and benchmarks: how many messages and Markdown blocks were rendered, and
+  // how many conversations restored.
+  window.pageStats = { renders: 0, blocks: 0, restores: 0 };
 
   marked.setOptions({ gfm: true, breaks: false, headerIds: false, mangle: false });
 
@@ -47,7 +72,10 @@
     RETURN_DOM_FRAGMENT: true,
   };
 
-  const highlightCache = new Map();
+  // Message id -> { answer, view }: finished answers as rendered, least recently used first.
+  const renderedAnswers = new Map();
+  // Article -> entry, for the messages that wait to be rendered.
+  const waitingEntries = new WeakMap();
 
   function messagesRoot() {
     return document.getElementById('messages');
@@ -68,6 +96,10 @@
     return typeof value === 'string' ? value : '';
   }
 
+  function stringOr(value, fallback) {
+    return typeof value === 'string' ? value : fallback;
+  }
+
   function decodeBase64Json(base64) {
     const binary = atob(base64);
     const bytes = new Uint8Array(binary.length);
@@ -75,28 +107,107 @@
     return JSON.parse(new TextDecoder('utf-8').decode(bytes));
   }
 
-  // --- Rendering ------------------------------------------------------------------------------
+  // --- Markdown, block by block ---------------------------------------------------------------
+
+  // Whether a line opens its block deeper than a reader follows: the quote and list markers it
+  // starts with, or the columns it is indented by.
+  function nestsTooDeep(line) {
+    let depth = 0;
+    let columns = 0;
+    for (let i = 0; i < line.length;) {
+      const c = line[i];
+      if (c === ' ' || c === '\t') {
+        columns += c === '\t' ? 4 : 1;
+        i++;
+      } else if (c === '>') {
+        depth++;
+        i++;
+      } else if ((c === '*' || c === '-' || c === '+') && /^[ \t]?$/.test(line[i + 1] || '')) {
+        depth++;
+        i++;
+      } else {
+        const item = /^\d{1,9}[.)](?=[ \t]|$)/.exec(line.slice(i, i + 11));
+        if (!item) break;
+        depth++;
+        i += item[0].length;
+      }
+      if (depth > MAX_NESTING || columns > MAX_INDENT_COLUMNS) return true;
+    }
+    return false;
+  }
+
+  function closesFence(line, fence) {
+    const trimmed = line.trim();
+    return trimmed.length >= fence.marker.length &&
+      trimmed === fence.marker[0].repeat(trimmed.length);
+  }
+
+  // Cuts Markdown into blocks that render alone, in order: at a blank line followed by a line at
+  // the margin (so a list item's later paragraphs stay with it), never inside a code fence, and
+  // before a line that would grow a block past BLOCK_LIMIT. Returns the blocks
+  // ({ source, plain }), the line that closes the fence left open at the end ('' for none) and
+  // the link definitions, which every block needs.
+  function splitMarkdown(markdown) {
+    const blocks = [];
+    const definitions = [];
+    let lines = [];
+    let size = 0;
+    let plain = false;
+    let fence = null;
+    let afterBlank = false;
+    const finish = () => {
+      while (lines.length && BLANK.test(lines[lines.length - 1])) lines.pop();
+      if (lines.length) blocks.push({ source: lines.join('\n'), plain });
+      lines = [];
+      size = 0;
+      plain = false;
+    };
+    for (const line of markdown.split('\n')) {
+      if (fence) {
+        lines.push(line);
+        if (closesFence(line, fence)) fence = null;
+        continue;
+      }
+      const blank = BLANK.test(line);
+      if (!blank && ((afterBlank && !/^[ \t]/.test(line)) || size + line.length > BLOCK_LIMIT)) {
+        finish();
+      }
+      afterBlank = blank;
+      if (line.length > BLOCK_LIMIT) {
+        finish();
+        blocks.push({ source: line, plain: true });
+        continue;
+      }
+      if (nestsTooDeep(line)) plain = true;
+      const opener = FENCE.exec(line);
+      // A backtick fence's info string holds no backtick; else it is inline code.
+      if (opener && !(opener[1][0] === '`' && opener[2].includes('`'))) {
+        fence = { marker: opener[1], indent: /^[ \t]*/.exec(line)[0] };
+      }
+      if (LINK_DEFINITION.test(line)) definitions.push(line);
+      lines.push(line);
+      size += line.length + 1;
+    }
+    finish();
+    return {
+      blocks,
+      closingFence: fence ? fence.indent + fence.marker : '',
+      definitions: definitions.join('\n'),
+    };
+  }
 
   function highlightCode(code) {
     const match = /(?:^|\s)language-([\w+#.-]+)/.exec(code.className);
     const language = match && hljs.getLanguage(match[1]) ? match[1] : null;
     const source = code.textContent;
-    if (!language && source.length > AUTO_HIGHLIGHT_LIMIT) return;
-    const key = (language || '') + '\u0000' + source;
-    let html = highlightCache.get(key);
-    if (html === undefined) {
-      try {
-        html = language ? hljs.highlight(language, source, true).value
-          : hljs.highlightAuto(source).value;
-      } catch (error) {
-        html = null;
-      }
-      highlightCache.set(key, html);
-      if (highlightCache.size > HIGHLIGHT_CACHE_SIZE) {
-        highlightCache.delete(highlightCache.keys().next().value);
-      }
+    if (source.length > (language ? HIGHLIGHT_LIMIT : AUTO_HIGHLIGHT_LIMIT)) return;
+    let html;
+    try {
+      html = language ? hljs.highlight(language, source, true).value
+        : hljs.highlightAuto(source).value;
+    } catch (error) {
+      return;
     }
-    if (html === null) return;
     // The highlighter escapes the source; its markup is only spans with classes.
     code.innerHTML = html;
     code.classList.add('hljs');
@@ -128,7 +239,7 @@
   }
 
   function renderMarkdown(source) {
-    const fragment = DOMPurify.sanitize(marked.parse(source || ''), PURIFY_CONFIG);
+    const fragment = DOMPurify.sanitize(marked.parse(source), PURIFY_CONFIG);
     for (const image of fragment.querySelectorAll('img')) {
       const source = image.getAttribute('src') || '';
       if (isLocalImage(source)) {
@@ -140,6 +251,106 @@
     for (const code of fragment.querySelectorAll('pre code')) highlightCode(code);
     return fragment;
   }
+
+  function plainBlock(source) {
+    const node = element('div', 'block plain');
+    node.textContent = source;
+    return node;
+  }
+
+  function renderBlock(source, plain) {
+    window.pageStats.blocks++;
+    if (plain) return plainBlock(source);
+    try {
+      const node = element('div', 'block');
+      node.append(renderMarkdown(source));
+      return node;
+    } catch (error) {
+      return plainBlock(source);
+    }
+  }
+
+  // The rendered answer of one message: its blocks as rendered ({ source, plain, node }), and the
+  // text shown after the Markdown part, with its node.
+  let answerViews = 0;
+  function newAnswerView() {
+    return {
+      serial: ++answerViews,
+      root: element('div', 'markdown'),
+      blocks: [],
+      rest: '',
+      restNode: null,
+    };
+  }
+
+  // Where a long answer's Markdown part ends: at a line's end, on a whole character.
+  function markdownEnd(answer) {
+    if (answer.length <= MARKDOWN_LIMIT) return answer.length;
+    const lineEnd = answer.lastIndexOf('\n', MARKDOWN_LIMIT);
+    if (lineEnd > 0) return lineEnd + 1;
+    const code = answer.charCodeAt(MARKDOWN_LIMIT - 1);
+    return code >= 0xd800 && code <= 0xdbff ? MARKDOWN_LIMIT - 1 : MARKDOWN_LIMIT;
+  }
+
+  // Brings the view to `answer`, rendering only the blocks whose source changed.
+  function updateAnswer(view, answer) {
+    const end = markdownEnd(answer);
+    const split = splitMarkdown(answer.slice(0, end));
+    const wanted = split.blocks.map((block, index) => {
+      let source = block.source;
+      if (split.closingFence && index === split.blocks.length - 1) {
+        source += '\n' + split.closingFence;
+      }
+      if (split.definitions && !block.plain) source += '\n\n' + split.definitions;
+      return { source, plain: block.plain };
+    });
+    let kept = 0;
+    while (kept < view.blocks.length && kept < wanted.length &&
+           view.blocks[kept].source === wanted[kept].source &&
+           view.blocks[kept].plain === wanted[kept].plain) {
+      kept++;
+    }
+    for (const block of view.blocks.splice(kept)) block.node.remove();
+    for (const block of wanted.slice(kept)) {
+      block.node = renderBlock(block.source, block.plain);
+      view.root.insertBefore(block.node, view.restNode);
+      view.blocks.push(block);
+    }
+
+    const rest = answer.slice(end);
+    if (view.restNode && rest.startsWith(view.rest)) {
+      // A streamed answer only grows: its new end is appended, not the whole text set again.
+      if (rest.length > view.rest.length) view.restNode.append(rest.slice(view.rest.length));
+    } else {
+      if (view.restNode) view.restNode.remove();
+      view.restNode = rest ? plainBlock(rest) : null;
+      if (view.restNode) view.root.append(view.restNode);
+    }
+    view.rest = rest;
+  }
+
+  // The rendered answer for a message: kept from an earlier showing when it is finished and the
+  // same, else brought up to date from what it showed before.
+  function answerViewFor(entry) {
+    const message = entry.message;
+    const answer = stringOr(message.answer, '');
+    const kept = renderedAnswers.get(message.id);
+    if (!entry.answer && kept && kept.answer === answer && !kept.view.root.isConnected) {
+      entry.answer = kept.view;
+    }
+    if (!entry.answer) entry.answer = newAnswerView();
+    updateAnswer(entry.answer, answer);
+    renderedAnswers.delete(message.id);
+    if (message.finished) {
+      renderedAnswers.set(message.id, { answer, view: entry.answer });
+      if (renderedAnswers.size > RENDERED_ANSWERS) {
+        renderedAnswers.delete(renderedAnswers.keys().next().value);
+      }
+    }
+    return entry.answer.root;
+  }
+
+  // --- Messages -------------------------------------------------------------------------------
 
   function fileView(file) {
     const view = element('button', 'file file-' + (file.type === 'text' ? 'text' : 'image'));
@@ -184,57 +395,21 @@
     return state.dateFormat.format(new Date(seconds * 1000 + REFERENCE_DATE_MS));
   }
 
-  function renderMessage(entry) {
-    const message = entry.message;
-    const article = entry.element;
-    article.replaceChildren();
-    article.classList.toggle('streaming', !message.finished);
-    article.classList.toggle('failed', typeof message.error === 'string');
+  function callsView(calls) {
+    const view = element('div', 'calls');
+    for (const call of calls) {
+      const status = ['loading', 'done', 'failed'].includes(call.status) ? call.status : 'failed';
+      const line = element('div', 'call call-' + status);
+      line.append(element('span', 'call-icon'));
+      const label = element('span', 'call-text');
+      label.textContent = stringOr(call.text, '');
+      line.append(label);
+      view.append(line);
+    }
+    return view;
+  }
 
-    const question = element('section', 'question');
-    const questionText = element('div', 'question-text');
-    questionText.textContent = typeof message.question === 'string' ? message.question : '';
-    question.append(questionText);
-    if (message.questionFile) {
-      const files = element('div', 'files');
-      files.append(fileView(message.questionFile));
-      question.append(files);
-    }
-    article.append(question);
-
-    const answer = element('section', 'answer');
-    if (Array.isArray(message.functionCalls) && message.functionCalls.length) {
-      const calls = element('div', 'calls');
-      for (const call of message.functionCalls) {
-        const status = ['loading', 'done', 'failed'].includes(call.status) ? call.status : 'failed';
-        const line = element('div', 'call call-' + status);
-        line.append(element('span', 'call-icon'));
-        const label = element('span', 'call-text');
-        label.textContent = call.text || '';
-        line.append(label);
-        calls.append(line);
-      }
-      answer.append(calls);
-    }
-    const markdown = element('div', 'markdown');
-    markdown.append(renderMarkdown(message.answer));
-    answer.append(markdown);
-    if (Array.isArray(message.answerFiles) && message.answerFiles.length) {
-      const files = element('div', 'files');
-      for (const file of message.answerFiles) files.append(fileView(file));
-      answer.append(files);
-    }
-    if (typeof message.error === 'string') {
-      const failure = element('div', 'error');
-      failure.append(element('span', 'error-label', 'error'));
-      const detail = element('span', 'error-text');
-      detail.textContent = message.error;
-      failure.append(detail);
-      answer.append(failure);
-    }
-    if (!message.finished) answer.append(element('div', 'streaming-indicator', 'generating'));
-    article.append(answer);
-
+  function metaView(message) {
     const meta = element('footer', 'meta');
     const time = element('time', 'date');
     if (typeof message.createdAt === 'number') {
@@ -249,21 +424,185 @@
     remove.type = 'button';
     remove.addEventListener('click', () => window.askToDeleteMessage(message.id));
     meta.append(open, remove);
-    article.append(meta);
+    return meta;
+  }
 
-    if (message.endContext) article.append(element('div', 'context-break', 'contextCleared'));
+  function questionView(message) {
+    const question = element('section', 'question');
+    const questionText = element('div', 'question-text');
+    questionText.textContent = stringOr(message.question, '');
+    question.append(questionText);
+    if (message.questionFile) {
+      const files = element('div', 'files');
+      files.append(fileView(message.questionFile));
+      question.append(files);
+    }
+    return question;
+  }
 
-    entry.rendered = true;
+  function filesView(files) {
+    const view = element('div', 'files');
+    for (const file of files) view.append(fileView(file));
+    return view;
+  }
+
+  function errorView(error) {
+    const failure = element('div', 'error');
+    failure.append(element('span', 'error-label', 'error'));
+    const detail = element('span', 'error-text');
+    detail.textContent = error;
+    failure.append(detail);
+    return failure;
+  }
+
+  // Brings `parent`'s children to `parts` ({ name, data, build } in order, data undefined for a
+  // part that is absent), rebuilding only the parts whose data changed: an edit of a growing
+  // answer then touches nothing but what grew, and the page repaints only that.
+  function syncParts(parent, shown, parts) {
+    let next = parent.firstChild;
+    for (const part of parts) {
+      const key = part.data === undefined ? undefined : JSON.stringify(part.data);
+      const old = shown.get(part.name);
+      if (old && old.key === key) {
+        next = old.node.nextSibling;
+        continue;
+      }
+      if (old) {
+        if (old.node === next) next = next.nextSibling;
+        old.node.remove();
+      }
+      shown.delete(part.name);
+      if (key === undefined) continue;
+      const node = part.build();
+      parent.insertBefore(node, next);
+      shown.set(part.name, { key, node });
+    }
+  }
+
+  function buildMessage(entry) {
+    const message = entry.message;
+    const article = entry.element;
+    article.classList.toggle('streaming', !message.finished);
+    article.classList.toggle('failed', typeof message.error === 'string');
+    if (!entry.parts) {
+      entry.parts = { article: new Map(), answer: new Map() };
+      article.replaceChildren();
+    }
+    const calls = Array.isArray(message.functionCalls) && message.functionCalls.length
+      ? message.functionCalls : undefined;
+    const files = Array.isArray(message.answerFiles) && message.answerFiles.length
+      ? message.answerFiles : undefined;
+    const error = typeof message.error === 'string' ? message.error : undefined;
+    const markdown = answerViewFor(entry);
+
+    const answer = entry.parts.article.get('answer');
+    const answerNode = answer ? answer.node : element('section', 'answer');
+    syncParts(answerNode, entry.parts.answer, [
+      { name: 'calls', data: calls, build: () => callsView(calls) },
+      { name: 'markdown', data: entry.answer.serial, build: () => markdown },
+      { name: 'files', data: files, build: () => filesView(files) },
+      { name: 'error', data: error, build: () => errorView(error) },
+      {
+        name: 'indicator',
+        data: message.finished ? undefined : true,
+        build: () => element('div', 'streaming-indicator', 'generating'),
+      },
+    ]);
+    syncParts(article, entry.parts.article, [
+      {
+        name: 'question',
+        data: [message.question, message.questionFile],
+        build: () => questionView(message),
+      },
+      { name: 'answer', data: true, build: () => answerNode },
+      { name: 'meta', data: [message.id, message.createdAt], build: () => metaView(message) },
+      {
+        name: 'context',
+        data: message.endContext ? true : undefined,
+        build: () => element('div', 'context-break', 'contextCleared'),
+      },
+    ]);
+  }
+
+  // A message that cannot be rendered shows its question and answer as text.
+  function buildPlainMessage(entry) {
+    entry.answer = null;
+    entry.parts = null;
+    const question = element('section', 'question');
+    const questionText = element('div', 'question-text');
+    questionText.textContent = stringOr(entry.message.question, '');
+    question.append(questionText);
+    const answer = element('section', 'answer');
+    const markdown = element('div', 'markdown');
+    markdown.append(plainBlock(stringOr(entry.message.answer, '')));
+    answer.append(markdown);
+    entry.element.replaceChildren(question, answer);
+  }
+
+  function renderMessage(entry) {
+    if (!entry.rendered) {
+      waitingObserver.unobserve(entry.element);
+      waitingEntries.delete(entry.element);
+      entry.element.classList.remove('waiting');
+      entry.element.style.removeProperty('height');
+      entry.rendered = true;
+    }
+    try {
+      buildMessage(entry);
+    } catch (error) {
+      buildPlainMessage(entry);
+    }
     window.pageStats.renders++;
   }
 
   function newEntry(message) {
-    const entry = { message, element: element('article', 'message'), rendered: false };
+    const entry = {
+      message,
+      element: element('article', 'message'),
+      rendered: false,
+      answer: null,
+      parts: null,
+    };
     state.entries.set(message.id, entry);
     return entry;
   }
 
-  // --- Scrolling and background rendering -----------------------------------------------------
+  // --- Messages that wait until they come near ------------------------------------------------
+
+  // About the height a message will have, so that the scroll bar is right before it renders.
+  function estimatedHeight(message, width) {
+    const charactersPerLine = Math.max(width, 200) / 7.5;
+    let lines = 0;
+    for (const value of [message.question, message.answer]) {
+      const source = stringOr(value, '');
+      let breaks = 0;
+      for (let at = source.indexOf('\n'); at !== -1; at = source.indexOf('\n', at + 1)) breaks++;
+      lines += breaks + 1 + source.length / charactersPerLine;
+    }
+    return Math.round(80 + lines * 21);
+  }
+
+  const waitingObserver = new IntersectionObserver((records) => {
+    for (const record of records) {
+      const entry = record.isIntersecting && waitingEntries.get(record.target);
+      if (entry) renderMessage(entry);
+    }
+  }, { rootMargin: RENDER_AHEAD });
+
+  function waitToRender(entry, width) {
+    entry.element.classList.add('waiting');
+    entry.element.style.height = estimatedHeight(entry.message, width) + 'px';
+    waitingEntries.set(entry.element, entry);
+    waitingObserver.observe(entry.element);
+  }
+
+  function renderWaiting(filter) {
+    for (const entry of state.entries.values()) {
+      if (!entry.rendered && (!filter || filter(entry.message))) renderMessage(entry);
+    }
+  }
+
+  // --- Scrolling ------------------------------------------------------------------------------
 
   function scroller() {
     return document.scrollingElement || document.documentElement;
@@ -277,44 +616,27 @@
   function scrollToEnd() {
     const view = scroller();
     view.scrollTop = view.scrollHeight;
+    state.lastScrollHeight = view.scrollHeight;
   }
 
-  function renderPending(budgetMs) {
+  // Whatever grows the messages (an answer, an image that loaded, a message rendered late) keeps
+  // the end in view when it was in view before, unless the user has scrolled away since.
+  new ResizeObserver(() => {
     const view = scroller();
-    const fromBottom = view.scrollHeight - view.scrollTop;
-    const start = performance.now();
-    while (state.pending.length && (budgetMs === undefined || performance.now() - start < budgetMs)) {
-      const entry = state.entries.get(state.pending.pop());
-      if (entry && !entry.rendered) renderMessage(entry);
-    }
-    if (state.pendingAbove) view.scrollTop = view.scrollHeight - fromBottom;
-  }
+    const wasAtEnd =
+      view.scrollTop + view.clientHeight >= state.lastScrollHeight - NEAR_BOTTOM_PX;
+    if (state.followEnd && wasAtEnd) scrollToEnd();
+    state.lastScrollHeight = view.scrollHeight;
+  }).observe(document.getElementById('messages'));
 
-  function renderSlice() {
-    state.sliceTimer = null;
-    renderPending(SLICE_MS);
-    scheduleSlice();
-  }
-
-  function scheduleSlice() {
-    if (state.sliceTimer === null && state.pending.length) {
-      state.sliceTimer = setTimeout(renderSlice, 0);
-    }
-  }
-
-  function renderAllPending() {
-    if (state.sliceTimer !== null) {
-      clearTimeout(state.sliceTimer);
-      state.sliceTimer = null;
-    }
-    renderPending();
-  }
+  document.addEventListener('scroll', () => {
+    state.followEnd = isNearBottom();
+    state.lastScrollHeight = scroller().scrollHeight;
+  }, { passive: true });
 
   function reset() {
     searchClear();
-    if (state.sliceTimer !== null) clearTimeout(state.sliceTimer);
-    state.sliceTimer = null;
-    state.pending = [];
+    waitingObserver.disconnect();
     state.entries = new Map();
     messagesRoot().replaceChildren();
   }
@@ -331,6 +653,23 @@
   }
 
   // --- Search ---------------------------------------------------------------------------------
+
+  function withoutMarkup(value) {
+    return value.toLowerCase().replace(MARKUP, '');
+  }
+
+  // Whether a message that waits may show the query once rendered, judged from its source.
+  function mayMatch(message, query) {
+    const sources = [message.question, message.answer, message.error];
+    for (const file of [message.questionFile, ...(message.answerFiles || [])]) {
+      if (file) sources.push(file.fileName, text('attachment'));
+    }
+    for (const call of message.functionCalls || []) sources.push(call && call.text);
+    if (typeof message.error === 'string') sources.push(text('error'));
+    if (!message.finished) sources.push(text('generating'));
+    if (message.endContext) sources.push(text('contextCleared'));
+    return sources.some((value) => typeof value === 'string' && withoutMarkup(value).includes(query));
+  }
 
   function selectMark(index) {
     const current = state.marks[state.markIndex];
@@ -364,7 +703,8 @@
   function search(query) {
     searchClear();
     if (typeof query !== 'string' || query === '') return 0;
-    renderAllPending();
+    const sourceQuery = withoutMarkup(query);
+    renderWaiting((message) => mayMatch(message, sourceQuery));
     const lowerQuery = query.toLowerCase();
     const walker = document.createTreeWalker(messagesRoot(), NodeFilter.SHOW_TEXT, {
       acceptNode: (node) => node.parentElement.closest('.meta')
@@ -408,8 +748,21 @@
     applyTexts();
   };
 
+  window.setAnimationsEnabled = function (enabled) {
+    document.documentElement.classList.toggle('no-animations', !enabled);
+  };
+
   window.showLoading = function (shown) {
     document.getElementById('loading').hidden = !shown;
+  };
+
+  window.showNotice = function (key) {
+    const notice = document.getElementById('notice');
+    notice.dataset.text = key;
+    notice.textContent = text(key);
+    notice.hidden = false;
+    clearTimeout(state.noticeTimer);
+    state.noticeTimer = setTimeout(() => { notice.hidden = true; }, NOTICE_MS);
   };
 
   window.restoreMessages = function (base64, toEnd) {
@@ -421,34 +774,34 @@
     const fragment = document.createDocumentFragment();
     const entries = [];
     for (const message of messages) {
+      if (!message || typeof message !== 'object') continue;
       const entry = newEntry(message);
       entries.push(entry);
       fragment.append(entry.element);
     }
     messagesRoot().append(fragment);
 
-    // What shows first is rendered now: the end when scrolling to it, else the start.
+    // What shows first is rendered now, the end when scrolling to it, else the start; the rest
+    // waits until it comes near.
+    const order = toEnd ? [...entries].reverse() : entries;
     const screenful = window.innerHeight * 1.5;
+    const width = messagesRoot().clientWidth;
     let filled = 0;
-    if (toEnd) {
-      let i = entries.length - 1;
-      for (; i >= 0 && filled < screenful; i--) {
-        renderMessage(entries[i]);
-        filled += entries[i].element.offsetHeight;
+    for (const entry of order) {
+      if (filled < screenful) {
+        renderMessage(entry);
+        filled += entry.element.offsetHeight;
+      } else {
+        waitToRender(entry, width);
       }
-      state.pending = entries.slice(0, i + 1).map((entry) => entry.message.id);
-      state.pendingAbove = true;
+    }
+    state.followEnd = Boolean(toEnd);
+    if (toEnd) {
       scrollToEnd();
     } else {
-      let i = 0;
-      for (; i < entries.length && filled < screenful; i++) {
-        renderMessage(entries[i]);
-        filled += entries[i].element.offsetHeight;
-      }
-      state.pending = entries.slice(i).map((entry) => entry.message.id).reverse();
-      state.pendingAbove = false;
+      scroller().scrollTop = 0;
+      state.lastScrollHeight = scroller().scrollHeight;
     }
-    scheduleSlice();
   };
 
   window.appendMessage = function (base64) {
@@ -460,6 +813,7 @@
     const entry = newEntry(message);
     messagesRoot().append(entry.element);
     renderMessage(entry);
+    state.followEnd = true;
     scrollToEnd();
   };
 
@@ -467,15 +821,18 @@
     const message = decodeBase64Json(base64);
     const entry = state.entries.get(message.id);
     if (!entry) return;
-    const follow = isNearBottom();
     entry.message = message;
-    renderMessage(entry);
-    if (follow) scrollToEnd();
+    if (entry.rendered) {
+      renderMessage(entry);
+    } else {
+      entry.element.style.height = estimatedHeight(message, messagesRoot().clientWidth) + 'px';
+    }
   };
 
   window.deleteMessageById = function (id) {
     const entry = state.entries.get(id);
     if (!entry) return;
+    waitingObserver.unobserve(entry.element);
     entry.element.remove();
     state.entries.delete(id);
   };
@@ -483,7 +840,8 @@
   window.scrollToMessageById = function (id) {
     const entry = state.entries.get(id);
     if (!entry) return;
-    renderAllPending();
+    if (!entry.rendered) renderMessage(entry);
+    state.followEnd = false;
     entry.element.scrollIntoView({ block: 'start' });
   };
 

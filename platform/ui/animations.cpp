@@ -1,0 +1,17 @@
+#include "platform/ui/animations.h"
+
+#include <atomic>
+
+namespace tessra::platform {
+
+namespace {
+
+std::atomic<bool> g_enabled{true};
+
+}  // namespace
+
+bool animationsEnabled() { return g_enabled.load(std::memory_order_relaxed); }
+
+void setAnimationsEnabled(bool enabled) { g_enabled.store(enabled, std::memory_order_relaxed); }
+
+}  // namespace tessra::platform

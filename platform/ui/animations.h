@@ -1,0 +1,15 @@
+// The program-wide switch for endless and decorative animations: on for the user, off for tests,
+// whose queries of a window or a page should not pay for animations under software rendering.
+//
+//   platform::setAnimationsEnabled(false);  // once, before the windows are made
+//   if (platform::animationsEnabled()) startSlide(); else jumpToEnd();
+//
+// Windows read it when they start an animation; a page reads it when it loads. Any thread.
+#pragma once
+
+namespace tessra::platform {
+
+bool animationsEnabled();
+void setAnimationsEnabled(bool enabled);
+
+}  // namespace tessra::platform
