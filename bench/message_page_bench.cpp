@@ -25,6 +25,7 @@
 #include "Tessra/chat_window/page_script.h"
 #include "Tessra/chat_window/page_test_support.h"
 #include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "bench/bars.h"
 #include "testing/temp_dir.h"
 
@@ -125,7 +126,8 @@ double stream(const std::function<void(const ChatMessage&)>& deliver, benchmark:
   Page& p = page();
   const std::string answer = longAnswer();
   ChatMessage start = growingMessage(answer, 0, false);
-  ChatSessionManager::shared().sessions["stream"] = ChatSession{"stream", "s", {start}};
+  ChatSessionManagerTestAccess::sessions(ChatSessionManager::shared())["stream"] =
+      ChatSession{"stream", "s", {start}};
   p.view.setSessionID("");
   p.view.setSessionID("stream");
   if (!testing::waitIdle(p.view)) {
@@ -231,7 +233,8 @@ void BM_OpenConversation(benchmark::State& state) {
       "v.scrollTop + v.clientHeight >= v.scrollHeight - 2; })()");
   for (auto _ : state) {
     const std::string id = "open-" + std::to_string(count) + "-" + std::to_string(round++);
-    ChatSessionManager::shared().sessions[id] = ChatSession{id, id, messages};
+    ChatSessionManagerTestAccess::sessions(ChatSessionManager::shared())[id] =
+        ChatSession{id, id, messages};
     QElapsedTimer timer;
     timer.start();
     const bool shown = runUntil(p.view, endShows, 60000, [&](const std::function<void()>& check) {

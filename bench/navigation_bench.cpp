@@ -17,6 +17,7 @@
 #include "Tessra/navigation/session_topic_list_floating_panel_view.h"
 #include "Tessra/prompt_input/emoji_text_field.h"
 #include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "bench/bars.h"
 
 namespace tessra {
@@ -62,12 +63,12 @@ void fillStore() {
   const QStringList all = names();
   for (int i = 0; i < kCount; ++i)
     list.conversations.push_back({"c" + std::to_string(i), all[i].toStdString(), {}, {}});
-  store.conversationList = std::move(list);
+  ChatSessionManagerTestAccess::replaceList(store, std::move(list));
   ChatSession session{"c0", "🍎 Conversation number 0", {}};
   for (int i = 0; i < kCount; ++i)
     session.messages.emplace_back("m" + std::to_string(i), "question " + std::to_string(i),
                                   "answer", true, false);
-  store.sessions["c0"] = std::move(session);
+  ChatSessionManagerTestAccess::sessions(store)["c0"] = std::move(session);
 }
 
 // The plain list of the baselines.

@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+#include "platform/ui/animations.h"
+
 namespace tessra {
 
 namespace {
@@ -34,7 +36,6 @@ ActionButton::ActionButton(const QString& text, ActionButtonStyle style, QWidget
   const int side = static_cast<int>(std::lround(m_style.size));
   setFixedSize(side, side);
   setIconSize(QSize(side, side) * kIconFraction);
-  m_fade.setDuration(kFadeMilliseconds);
   m_fade.setEasingCurve(QEasingCurve::InOutQuad);
   m_fade.setStartValue(m_style.normalBgColor);
   m_fade.setEndValue(m_style.normalBgColor);
@@ -101,6 +102,7 @@ void ActionButton::setHovered(bool hovered) {
   m_fade.stop();
   m_fade.setStartValue(from);
   m_fade.setEndValue(m_style.background(hovered, false));
+  m_fade.setDuration(platform::animationDuration(kFadeMilliseconds));
   m_fade.start();
   update();
 }

@@ -2,8 +2,8 @@
 // centred on a rounded square whose colour follows the pointer.
 //
 //   auto* pin = new ActionButton(QIcon(":/icons/pin.svg"), ActionButtonStyle{24,
-//       palette::colorFromHex("#2b2d31"), palette::colorFromHex("#383a3f"),
-//       palette::colorFromHex("#383a3f")}, row);
+//       palette::secondaryBackground(), palette::raisedBackground(),
+//       palette::raisedBackground()}, row);
 //
 // The colour is the pressed one while the button is down, else the hover one while the pointer
 // is over the square, else the normal one; hover changes fade in and out. The whole square takes

@@ -104,9 +104,9 @@ void AnswerTask::stop() {
 }
 
 std::optional<ChatMessage> AnswerTask::current() const {
-  const auto session = store().sessions.find(m_sessionID);
-  if (session == store().sessions.end()) return std::nullopt;
-  const auto& messages = session->second.messages;
+  const ChatSession* session = store().session(m_sessionID);
+  if (session == nullptr) return std::nullopt;
+  const auto& messages = session->messages;
   const auto found = std::find_if(messages.rbegin(), messages.rend(),
                                   [&](const ChatMessage& m) { return m.id == m_messageID; });
   if (found == messages.rend()) return std::nullopt;

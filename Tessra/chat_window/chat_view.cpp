@@ -26,7 +26,6 @@
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/color_emoji.h"
@@ -39,9 +38,9 @@ namespace tessra {
 
 namespace {
 
-const QColor kSymbolColor("#79818a");
-const QColor kHoverColor("#383a3f");
-const QColor kDividerColor("#242529");
+const QColor kSymbolColor = palette::faintText();
+const QColor kHoverColor = palette::raisedBackground();
+const QColor kDividerColor = palette::divider();
 constexpr double kDimOpacity = 0.6;
 constexpr double kVeilOpacity = 0.1;
 
@@ -143,7 +142,7 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, ChatViewHost host, Q
       m_settings(settings),
       m_sessionModel(settings.openAiModel()),
       m_pinWindow(m_host.isWindowPinned ? m_host.isWindowPinned() : false),
-      m_windowPosition(settings_keys::popupWindowPosition()),
+      m_windowPosition(settings.popupPosition()),
       m_chatAttachment(new PendingAttachment(this)) {
   connect(m_chatAttachment, &PendingAttachment::changed, this, &ChatView::chatAttachmentChanged);
   setBackground(this, palette::secondaryBackground());
@@ -153,7 +152,7 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, ChatViewHost host, Q
   const auto& contents = ChatPanelContents::shared();
   QWidget* list = contents.sidePane ? contents.sidePane(hub, source) : nullptr;
   if (list) setBackground(list, palette::tertiaryBackground());
-  m_sidePane = new SidePaneView(column, list, source, settings_keys::popupWindowPosition(), this);
+  m_sidePane = new SidePaneView(column, list, source, m_windowPosition, this);
   layout->addWidget(m_sidePane);
   m_dimmer = new Shade(this, kDimOpacity);
   m_dimmer->setVisible(hub.overlayCount() >= 1);
@@ -305,9 +304,8 @@ QWidget* ChatView::buildInputRow() {
   m_attachButton = new ChatAttachmentButton(m_chatAttachment, row);
   layout->addWidget(m_attachButton, 0, Qt::AlignBottom);
 
-  m_cancelButton =
-      new FlatButton(LocalizedText::General::cancel(),
-                     FlatButtonStyle{.customBase = palette::colorFromHex("#df4f4a")}, row);
+  m_cancelButton = new FlatButton(LocalizedText::General::cancel(),
+                                  FlatButtonStyle{.customBase = palette::destructive()}, row);
   connect(m_cancelButton, &QPushButton::clicked, this, &ChatView::stopGenerating);
   layout->addWidget(m_cancelButton, 0, Qt::AlignBottom);
   return row;
@@ -421,11 +419,7 @@ void ChatView::observe() {
                          [self](const platform::Notification&) {
                            if (self) self->refreshSessionDetails();
                          });
-  m_positionObserver =
-      center.addObserver(std::string(notification_names::kFloatingWindowPositionDidChanged),
-                         [self](const platform::Notification&) {
-                           if (self) self->updatePopupPosition();
-                         });
+  connect(&m_settings, &UserSettings::popupPositionChanged, this, &ChatView::updatePopupPosition);
   m_fileObserver = center.addObserver(
       std::string(ChatSessionManager::kSessionFileStateDidChange),
       [self](const platform::Notification& notification) {
@@ -471,11 +465,7 @@ void ChatView::setSessionID(const std::string& sessionID) {
 void ChatView::applySession(const std::string& sessionID) {
   refreshSessionDetails();
   stopGenerating();
-  auto& store = ChatSessionManager::shared();
-  if (!store.conversationList || store.conversationList->latestSessionID != sessionID) {
-    if (store.conversationList) store.conversationList->latestSessionID = sessionID;
-    store.saveConversationList();
-  }
+  ChatSessionManager::shared().setLatestSessionID(sessionID);
   m_page->setSessionID(sessionID);
   m_sendRefused = false;
   updateNotice();
@@ -523,26 +513,25 @@ const Conversation* ChatView::findConversation(const std::string& id) const {
 void ChatView::openFirstConversation() {
   auto& store = ChatSessionManager::shared();
   store.load();
-  if (!store.conversationList || store.conversationList->conversations.empty()) return;
-  const auto& latest = store.conversationList->latestSessionID;
+  const auto& list = store.conversationList();
+  if (!list || list->conversations.empty()) return;
+  const auto& latest = list->latestSessionID;
   // A latest id that names no conversation any more (deleted elsewhere) falls back to the
   // first conversation, so the window never shows or sends into one the store does not hold.
-  setSessionID(latest && findConversation(*latest)
-                   ? *latest
-                   : store.conversationList->conversations.front().id);
+  setSessionID(latest && findConversation(*latest) ? *latest : list->conversations.front().id);
 }
 
 bool ChatView::holdsConversation(const std::string& id) {
   if (id.empty() || !findConversation(id)) return false;
   auto& store = ChatSessionManager::shared();
-  if (store.sessions.contains(id)) return true;
+  if (store.session(id) != nullptr) return true;
   try {
     store.loadSession(id, false);
   } catch (const std::exception& error) {
     platform::logError("Cannot open the conversation to send into: {}", error.what());
     return false;
   }
-  return store.sessions.contains(id);
+  return store.session(id) != nullptr;
 }
 
 bool ChatView::isSidePaneVisible() const { return m_sidePane->isPresenting(); }
@@ -677,9 +666,9 @@ void ChatView::deleteMessage(const std::string& id) {
   store.deleteMessage(id, m_sessionID);
   send(MessageUpdate::deleteMessage(id));
   if (!previous) return;
-  const auto session = store.sessions.find(m_sessionID);
-  if (session == store.sessions.end() || *previous >= session->second.messages.size()) return;
-  send(MessageUpdate::editMessage(session->second.messages[*previous]));
+  const ChatSession* session = store.session(m_sessionID);
+  if (session == nullptr || *previous >= session->messages.size()) return;
+  send(MessageUpdate::editMessage(session->messages[*previous]));
 }
 
 void ChatView::clearMessages() {
@@ -783,7 +772,7 @@ void ChatView::handleEscape() {
 }
 
 void ChatView::updatePopupPosition() {
-  m_windowPosition = settings_keys::popupWindowPosition();
+  m_windowPosition = m_settings.popupPosition();
   updateHeaderButton();
 }
 

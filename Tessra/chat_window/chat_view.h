@@ -263,7 +263,6 @@ class ChatView final : public QWidget {
   std::array<FloatingPanelPresenter*, 5> m_panels{};
 
   platform::NotificationCenter::ObserverToken m_settingObserver;
-  platform::NotificationCenter::ObserverToken m_positionObserver;
   platform::NotificationCenter::ObserverToken m_fileObserver;
   QMetaObject::Connection m_keyringConnection;
 };

@@ -12,6 +12,7 @@
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/page_test_support.h"
 #include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
@@ -101,7 +102,7 @@ TEST_F(ChatViewTest, AConversationWhoseFileCannotBeReadSaysSoAndRefusesQuestions
   std::string bytes = readBytes(path);
   bytes.resize(bytes.size() - 10);
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  store.sessions.erase(damaged);
+  ChatSessionManagerTestAccess::sessions(store).erase(damaged);
   ChatView& view = makeView();
   view.setSessionID(readable);
   ASSERT_TRUE(testing::waitForPage(*view.page()));
@@ -120,7 +121,7 @@ TEST_F(ChatViewTest, AConversationWhoseFileCannotBeReadSaysSoAndRefusesQuestions
   EXPECT_EQ(view.text(), "Are you there?") << "the question stays to be copied";
   EXPECT_EQ(view.notice()->text(), LocalizedText::Chat::questionRefused());
   EXPECT_FALSE(view.notice()->isHidden());
-  QTest::qWait(100);
+  QTest::qWait(100);  // a check that nothing happens: no request leaves in this time
   EXPECT_EQ(chatRequests().size(), requests);
   EXPECT_EQ(readBytes(path), bytes) << "nothing is written into the file";
 

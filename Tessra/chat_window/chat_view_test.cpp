@@ -26,6 +26,7 @@
 #include "Tessra/prompt_input/image_helpers.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
@@ -79,7 +80,7 @@ TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
   view.sendMessage();
   EXPECT_EQ(view.text(), "Another") << "a busy view keeps what is typed";
   ASSERT_TRUE(QTest::qWaitFor([&] { return chatRequests().size() > before; }, 10000));
-  QTest::qWait(200);
+  QTest::qWait(200);  // a check that nothing happens: no second request comes in this time
   EXPECT_EQ(chatRequests().size(), before + 1);
   ASSERT_EQ(updatesOfKind(kAppend).size(), 1u);
   const ChatMessage& sent = std::get<MessageUpdate::AppendMessage>(m_updates[0].value).message;
@@ -107,14 +108,13 @@ TEST_F(ChatViewTest, ASendWaitsForTheKeyringsFirstAnswer) {
     view.sendMessage();
     EXPECT_FALSE(view.isPresenting(Panel::enterApiKey)) << "no key form before the answer";
     ASSERT_TRUE(QTest::qWaitFor([&] { return settings->loaded(); }, 10000));
-    QTest::qWait(0);
     if (stored) {
       ASSERT_TRUE(QTest::qWaitFor([&] { return !view.busy() && view.text().isEmpty(); }, 10000));
       ASSERT_TRUE(server().waitForRequest(server().requestCount() - 1));
       EXPECT_EQ(chatRequests().size(), before + 1);
       EXPECT_EQ(server().requests().back().header("Authorization"), "Bearer sk-stored");
     } else {
-      EXPECT_TRUE(view.isPresenting(Panel::enterApiKey));
+      ASSERT_TRUE(QTest::qWaitFor([&] { return view.isPresenting(Panel::enterApiKey); }, 10000));
       EXPECT_EQ(view.text(), "Who am I?");
       EXPECT_EQ(chatRequests().size(), before);
     }
@@ -125,14 +125,14 @@ TEST_F(ChatViewTest, ASendWaitsForTheKeyringsFirstAnswer) {
 TEST_F(ChatViewTest, NoSendGoesIntoAConversationTheStoreDoesNotHold) {
   auto& store = ChatSessionManager::shared();
   makeConversation("🥇 First");
-  store.conversationList->latestSessionID = "deleted-elsewhere";
+  ChatSessionManagerTestAccess::conversationList(store)->latestSessionID = "deleted-elsewhere";
   ChatView& view = makeView();
-  const std::string first = store.conversationList->conversations.front().id;
+  const std::string first = store.conversationList()->conversations.front().id;
   EXPECT_EQ(view.sessionID(), first) << "a stale latest conversation opens the first one";
 
   view.setSessionID("no-such-conversation");
   EXPECT_EQ(view.sessionID(), first);
-  EXPECT_FALSE(store.sessions.contains("no-such-conversation"));
+  EXPECT_FALSE(store.sessions().contains("no-such-conversation"));
   EXPECT_FALSE(fs::exists(Paths::sessionFile("no-such-conversation").rawValue()));
 
   const std::string doomed = makeConversation("🗑 Doomed");
@@ -144,7 +144,7 @@ TEST_F(ChatViewTest, NoSendGoesIntoAConversationTheStoreDoesNotHold) {
   EXPECT_FALSE(view.busy());
   EXPECT_EQ(view.text(), "Lost?");
   EXPECT_EQ(chatRequests().size(), before);
-  EXPECT_FALSE(store.sessions.contains(doomed));
+  EXPECT_FALSE(store.sessions().contains(doomed));
   EXPECT_FALSE(fs::exists(Paths::sessionFile(doomed).rawValue()));
 }
 
@@ -183,7 +183,7 @@ TEST_F(ChatViewTest, SwitchingMidAnswerFinishesThePreviousConversationAndLeavesT
   EXPECT_EQ(sessionFile(first)["messages"][0]["answer"], stopped.answer);
   EXPECT_EQ(*ChatSessionManager::shared().lastMessage(second), unfinished)
       << "the new conversation is left alone";
-  QTest::qWait(200);
+  QTest::qWait(200);  // a check that nothing happens: the later chunks of the stopped answer
   EXPECT_EQ(secondWrites.count(), 0);
   EXPECT_TRUE(updatesOfKind(kEdit).empty()) << "the page of the new conversation hears nothing";
   EXPECT_EQ(*ChatSessionManager::shared().lastMessage(first), stopped) << "later chunks dropped";
@@ -262,8 +262,8 @@ TEST_F(ChatViewTest, DeleteAndClearStopTheAnswerFirst) {
       view.deleteMessage(kept.id);
     }
     EXPECT_FALSE(view.busy());
-    QTest::qWait(150);
-    const auto& messages = ChatSessionManager::shared().sessions.at(id).messages;
+    QTest::qWait(150);  // a check that nothing happens: no later chunk brings a message back
+    const auto& messages = ChatSessionManager::shared().sessions().at(id).messages;
     if (clear) {
       EXPECT_TRUE(messages.empty());
     } else {
@@ -521,7 +521,7 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   testing::evaluate(*screen->page(),
                     QStringLiteral("document.querySelector('button.action.open').click(); true"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 2; }, 10000));
-  EXPECT_EQ(ChatSessionManager::shared().sessions.at(id).messages.size(), 1u);
+  EXPECT_EQ(ChatSessionManager::shared().sessions().at(id).messages.size(), 1u);
 
   // At the quit, the windows still open go before the application object, with their pages.
   QPointer<MessagesWebView> page = screen->page();

@@ -19,10 +19,9 @@ FloatingPanelView* DetachedAnswerScreen::open(const std::string& sessionID,
                                               const std::string& messageID,
                                               std::function<void()> closeFloatingWindow) {
   if (closeFloatingWindow) closeFloatingWindow();
-  const auto& sessions = ChatSessionManager::shared().sessions;
-  const auto session = sessions.find(sessionID);
-  if (session == sessions.end()) return nullptr;
-  const auto& messages = session->second.messages;
+  const ChatSession* session = ChatSessionManager::shared().session(sessionID);
+  if (session == nullptr) return nullptr;
+  const auto& messages = session->messages;
   const auto message = std::find_if(messages.begin(), messages.end(),
                                     [&](const ChatMessage& m) { return m.id == messageID; });
   if (message == messages.end()) return nullptr;

@@ -28,7 +28,7 @@ class Badge final : public QWidget {
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPen pen(palette::colorFromHex("#1ABC9C"), kRingWidth, Qt::CustomDashLine, Qt::RoundCap,
+    QPen pen(palette::highlightedText(), kRingWidth, Qt::CustomDashLine, Qt::RoundCap,
              Qt::MiterJoin);
     pen.setMiterLimit(0);
     // Dash lengths are in units of the pen's width.

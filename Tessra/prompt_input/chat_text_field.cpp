@@ -11,6 +11,7 @@
 #include "Tessra/prompt_input/custom_text_view.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
@@ -37,7 +38,7 @@ ChatTextField::ChatTextField(QWidget* parent)
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   m_placeholder->setFont(m_editor->font());
   QPalette placeholderPalette = m_placeholder->palette();
-  placeholderPalette.setColor(QPalette::WindowText, app_colors::colorFromHex("#79818a"));
+  placeholderPalette.setColor(QPalette::WindowText, palette::faintText());
   m_placeholder->setPalette(placeholderPalette);
   m_placeholder->setAttribute(Qt::WA_TransparentForMouseEvents);
   m_placeholder->setStyleSheet(QStringLiteral("background: transparent"));

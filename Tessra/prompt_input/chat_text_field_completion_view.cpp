@@ -8,6 +8,7 @@
 
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/color_emoji.h"
+#include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
 
@@ -39,7 +40,7 @@ class ChatTextFieldCompletionView::Rows : public QWidget {
       if (index == m_list.selectedItem()) {
         QPainterPath shape;
         shape.addRoundedRect(row, kRowRadius, kRowRadius);
-        painter.fillPath(shape, app_colors::colorFromHex("#404249"));
+        painter.fillPath(shape, palette::selectedRow());
       }
       painter.setPen(Qt::white);
       drawColorEmojiText(painter, row.adjusted(kRowPadding, 0, -kRowPadding, 0), Qt::AlignLeft,
@@ -127,8 +128,8 @@ void ChatTextFieldCompletionView::paintEvent(QPaintEvent*) {
   painter.setRenderHint(QPainter::Antialiasing);
   QPainterPath shape;
   shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kListRadius, kListRadius);
-  painter.fillPath(shape, app_colors::colorFromHex("#383a3f"));
-  painter.setPen(QPen(app_colors::colorFromHex("#515356"), 1));
+  painter.fillPath(shape, palette::raisedBackground());
+  painter.setPen(QPen(palette::border(), 1));
   painter.drawPath(shape);
 }
 

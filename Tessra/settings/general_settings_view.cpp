@@ -17,6 +17,7 @@
 #include "Tessra/storage/settings_enums.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "shortcuts/recorder.h"
@@ -89,7 +90,7 @@ SettingsPickerView::SettingsPickerView(const QString& title, const QString& desc
     auto* second = plainLabel(description, this);
     second->setObjectName(QStringLiteral("description"));
     second->setWordWrap(true);
-    styleText(second, QColor(0x95, 0x9b, 0xa3), 12);
+    styleText(second, palette::mutedText(), 12);
     labels->addWidget(second);
   }
   row->addLayout(labels, 1);

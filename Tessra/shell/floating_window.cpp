@@ -63,11 +63,12 @@ void FloatingWindow::close() {
   m_pending.reset();
   if (!m_shown) return;
   m_shown = false;
+  // The side button is back as the slide-out starts, also when the slide takes no time.
+  if (m_setTriggerVisibility) m_setTriggerVisibility(true);
   m_controller->animateOut([this] {
     m_monitor.stop();
     hide();
   });
-  if (m_setTriggerVisibility) m_setTriggerVisibility(true);
 }
 
 void FloatingWindow::resizeEvent(QResizeEvent* event) {
