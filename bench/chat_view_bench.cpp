@@ -127,6 +127,21 @@ std::string chunkEvent(const std::string& content) {
   return "data: " + platform::encodeJson(chunk) + "\n\n";
 }
 
+// A stored conversation of `messages` finished questions with short Markdown answers.
+std::string storedConversation(int messages) {
+  static int serial = 0;
+  auto& store = ChatSessionManager::shared();
+  const std::string id = store.createConversation("Bench " + std::to_string(++serial)).id;
+  for (int i = 0; i < messages; ++i) {
+    ChatMessage message = AnswerTask::makeQuestion("Question " + std::to_string(i), {});
+    message.answer = "An answer with **Markdown**, `code` and a list:\n\n- one\n- two\n";
+    message.finished = true;
+    store.upsertMessage(message, id);
+  }
+  store.saveSession(id);
+  return id;
+}
+
 // One process-wide setting: folders, server, settings with a key, a shown chat view.
 struct Fixture {
   Fixture() {
@@ -154,19 +169,6 @@ struct Fixture {
   }
   ~Fixture() { (void)keychain.remove(UserSettings::kOpenAiKeyItem); }
 
-  std::string conversation(int messages) {
-    auto& store = ChatSessionManager::shared();
-    const std::string id = store.createConversation("Bench " + std::to_string(++serial)).id;
-    for (int i = 0; i < messages; ++i) {
-      ChatMessage message = AnswerTask::makeQuestion("Question " + std::to_string(i), {});
-      message.answer = "An answer with **Markdown**, `code` and a list:\n\n- one\n- two\n";
-      message.finished = true;
-      store.upsertMessage(message, id);
-    }
-    store.saveSession(id);
-    return id;
-  }
-
   testing::TempDir home;
   testing::HttpServer server;
   testing::TempDir settingsFolder;
@@ -177,7 +179,6 @@ struct Fixture {
   ChatViewSignals hub;
   QWidget window;
   ChatView* view = nullptr;
-  int serial = 0;
 };
 
 // Made on first use and released before the application, which its widgets need.
@@ -205,7 +206,7 @@ void streamAnswer(benchmark::State& state, bool updatePerChunk) {
                               });
   }
   for (auto _ : state) {
-    f.view->setSessionID(f.conversation(0));
+    f.view->setSessionID(storedConversation(0));
     if (!testing::waitIdle(*f.view->page())) {
       bench::fail(state, "the empty conversation did not open");
       break;
@@ -246,9 +247,9 @@ void BM_StreamWithOnePageUpdatePerChunk(benchmark::State& state) { streamAnswer(
 
 // Opens a new conversation of 1,000 messages in `page` through `open`: the milliseconds from the
 // switch until the page has run what it was sent and answers a script; nothing on a timeout.
-std::optional<double> openThousand(Fixture& f, MessagesWebView& page,
+std::optional<double> openThousand(MessagesWebView& page,
                                    const std::function<void(const std::string&)>& open) {
-  const std::string id = f.conversation(kOpenedMessages);
+  const std::string id = storedConversation(kOpenedMessages);
   const auto start = std::chrono::steady_clock::now();
   open(id);
   if (!testing::waitIdle(page, 60000) || !testing::evaluate(page, QStringLiteral("1")).isValid())
@@ -259,10 +260,10 @@ std::optional<double> openThousand(Fixture& f, MessagesWebView& page,
 
 void openBenchmark(benchmark::State& state, MessagesWebView& page,
                    const std::function<void(const std::string&)>& open, const char* figure) {
-  Fixture& f = fixture();
+  fixture();  // the store in the run's own folders
   bench::Samples opens;
   for (auto _ : state) {
-    const std::optional<double> milliseconds = openThousand(f, page, open);
+    const std::optional<double> milliseconds = openThousand(page, open);
     if (!milliseconds) {
       bench::fail(state, "the conversation did not open within a minute");
       return;
@@ -309,20 +310,6 @@ BENCHMARK(BM_OpenThousandMessagesPageOnly)
     ->Iterations(3)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-
-std::string storedConversation(int messages) {
-  static int serial = 0;
-  auto& store = ChatSessionManager::shared();
-  const std::string id = store.createConversation("Memory " + std::to_string(++serial)).id;
-  for (int i = 0; i < messages; ++i) {
-    ChatMessage message = AnswerTask::makeQuestion("Question " + std::to_string(i), {});
-    message.answer = "An answer with **Markdown**, `code` and a list:\n\n- one\n- two\n";
-    message.finished = true;
-    store.upsertMessage(message, id);
-  }
-  store.saveSession(id);
-  return id;
-}
 
 // The panel as the program makes it, with the chat view and its page: after start, after opening
 // 1,000 messages, and after cycles of a show, a switch between two short conversations and a hide.
