@@ -2,7 +2,9 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
@@ -47,6 +49,32 @@ int indexOf(const Range& cases, T value) {
   return found == cases.end() ? -1 : static_cast<int>(found - cases.begin());
 }
 
+// A picker as wide as its widest choice, measured once per program: the size depends only on the
+// choices, the font and the style, the page is built anew at every visit, and measuring a flag of
+// the language choices decodes the emoji font's picture of it each time.
+class PickerComboBox final : public QComboBox {
+ public:
+  PickerComboBox(const QStringList& titles, QWidget* parent) : QComboBox(parent) {
+    addItems(titles);
+    setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  }
+
+  QSize sizeHint() const override { return measured(false); }
+  QSize minimumSizeHint() const override { return measured(true); }
+
+ private:
+  QSize measured(bool minimum) const {
+    static QHash<QString, QSize> sizes;
+    QString key = style()->name() + u'\n' + font().key() + u'\n' + (minimum ? u'm' : u'h');
+    for (int i = 0; i < count(); ++i) key += u'\n' + itemText(i);
+    const auto found = sizes.constFind(key);
+    if (found != sizes.constEnd()) return *found;
+    const QSize size = minimum ? QComboBox::minimumSizeHint() : QComboBox::sizeHint();
+    sizes.insert(key, size);
+    return size;
+  }
+};
+
 }  // namespace
 
 SettingsPickerView::SettingsPickerView(const QString& title, const QString& description,
@@ -66,9 +94,7 @@ SettingsPickerView::SettingsPickerView(const QString& title, const QString& desc
     labels->addWidget(second);
   }
   row->addLayout(labels, 1);
-  m_picker = new QComboBox(this);
-  m_picker->addItems(titles);
-  m_picker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  m_picker = new PickerComboBox(titles, this);
   row->addWidget(m_picker, 0, Qt::AlignVCenter);
   connect(m_picker, &QComboBox::activated, this, [this](int index) {
     if (m_select) m_select(index);

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QShortcut>
-#include <QVBoxLayout>
 
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/floating_controller.h"
@@ -21,9 +20,6 @@ FloatingWindow::FloatingWindow(QWidget* parent)
                 [this](const platform::GlobalMouseEvent& event) { outsideClick(event); }) {
   setWindowTitle(QStringLiteral("Tessra"));
   setRoundedCorners(kCornerRadius, topLeft | bottomLeft);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(m_controller);
   connect(m_controller, &FloatingController::slideFinished, this, &FloatingWindow::slideFinished);
   // The tray menu shows Ctrl+Q beside its Quit; in the panel the keys do what they promise.
   auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
@@ -73,6 +69,13 @@ void FloatingWindow::close() {
     m_monitor.stop();
     hide();
   });
+}
+
+void FloatingWindow::resizeEvent(QResizeEvent* event) {
+  OverlayWindow::resizeEvent(event);
+  // The controller fills the panel, which its settings size: no layout asks it for a size hint,
+  // which every slide frame would have it solve again.
+  m_controller->setGeometry(rect());
 }
 
 void FloatingWindow::closeEvent(QCloseEvent* event) {
