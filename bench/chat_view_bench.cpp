@@ -133,7 +133,7 @@ std::string storedConversation(int messages) {
   auto& store = ChatSessionManager::shared();
   const std::string id = store.createConversation("Bench " + std::to_string(++serial)).id;
   for (int i = 0; i < messages; ++i) {
-    ChatMessage message = AnswerTask::makeQuestion("Question " + std::to_string(i), {});
+    ChatMessage message = AnswerTask::makeQuestion("Question " + std::to_string(i));
     message.answer = "An answer with **Markdown**, `code` and a list:\n\n- one\n- two\n";
     message.finished = true;
     store.upsertMessage(message, id);
@@ -162,7 +162,7 @@ struct Fixture {
       platform::logError("The keyring did not answer; the bench sends with the key it sets");
     settings->setOpenAiKey("sk-bench");
     window.setGeometry(1400, 40, 500, 1000);
-    view = new ChatView(ChatSource::master, hub, {}, &window, *settings);
+    view = new ChatView(ChatSource::master, hub, &window, *settings);
     view->setGeometry(window.rect());
     window.show();
     testing::waitForPage(*view->page());
@@ -206,7 +206,7 @@ void streamAnswer(benchmark::State& state, bool updatePerChunk) {
                               });
   }
   for (auto _ : state) {
-    f.view->setSessionID(storedConversation(0));
+    f.view->controller().setSessionID(storedConversation(0));
     if (!testing::waitIdle(*f.view->page())) {
       bench::fail(state, "the empty conversation did not open");
       break;
@@ -215,7 +215,7 @@ void streamAnswer(benchmark::State& state, bool updatePerChunk) {
     const double cpuStart = threadCpuSeconds();
     f.view->setText(QStringLiteral("Stream it"));
     f.view->sendMessage();
-    if (!QTest::qWaitFor([&] { return !f.view->busy(); }, 120000) ||
+    if (!QTest::qWaitFor([&] { return !f.view->controller().busy(); }, 120000) ||
         !testing::waitIdle(*f.view->page(), 60000)) {
       bench::fail(state, "the answer did not end");
       break;
@@ -277,8 +277,8 @@ void openBenchmark(benchmark::State& state, MessagesWebView& page,
 void BM_OpenThousandMessagesInTheView(benchmark::State& state) {
   Fixture& f = fixture();
   openBenchmark(
-      state, *f.view->page(), [&f](const std::string& id) { f.view->setSessionID(id); },
-      "open in view");
+      state, *f.view->page(),
+      [&f](const std::string& id) { f.view->controller().setSessionID(id); }, "open in view");
 }
 
 void BM_OpenThousandMessagesPageOnly(benchmark::State& state) {
@@ -341,12 +341,12 @@ int programMemory() {
       !hide())
     return 1;
   bench::printTreeMemory("start");
-  view->setSessionID(thousand);
+  view->controller().setSessionID(thousand);
   if (!testing::waitIdle(*view->page(), 60000)) return 1;
   bench::printTreeMemory("opened");
   for (int cycle = 1; cycle <= kCycles; ++cycle) {
     if (!show()) return 1;
-    view->setSessionID(shortOnes[cycle % 2]);
+    view->controller().setSessionID(shortOnes[cycle % 2]);
     if (!testing::waitIdle(*view->page(), 60000) || !hide()) return 1;
     if (cycle == kEarlyCycle) bench::printTreeMemory("early");
   }

@@ -44,6 +44,28 @@ ActionButton::ActionButton(const QString& text, ActionButtonStyle style, QWidget
   connect(this, &QAbstractButton::released, this, [this] { update(); });
 }
 
+ActionButton::ActionButton(QAction* action, ActionButtonStyle style, QWidget* parent)
+    : ActionButton(QString(), std::move(style), parent) {
+  setDefaultAction(action);
+}
+
+void ActionButton::setDefaultAction(QAction* action) {
+  if (m_defaultAction) {
+    disconnect(m_defaultAction, nullptr, this, nullptr);
+    disconnect(this, &QAbstractButton::clicked, m_defaultAction, nullptr);
+  }
+  m_defaultAction = action;
+  if (!action) return;
+  connect(action, &QAction::changed, this, &ActionButton::showAction);
+  connect(this, &QAbstractButton::clicked, action, &QAction::trigger);
+  showAction();
+}
+
+void ActionButton::showAction() {
+  setIcon(m_defaultAction->icon());
+  setEnabled(m_defaultAction->isEnabled());
+}
+
 QColor ActionButton::currentBackground() const { return m_style.background(m_isHovered, isDown()); }
 
 QColor ActionButton::paintedBackground() const {

@@ -62,10 +62,10 @@ DetachedAnswerScreen::DetachedAnswerScreen(std::string sessionID, ChatMessage qu
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(m_page);
 
-  m_page->setOnShowMessage(
-      [closeFloatingWindow](const std::string& session, const std::string& message) {
-        open(session, message, closeFloatingWindow);
-      });
+  connect(m_page, &MessagesWebView::showMessageRequested, this,
+          [closeFloatingWindow](const std::string& session, const std::string& message) {
+            open(session, message, closeFloatingWindow);
+          });
   m_page->setMessages({m_question});
   m_page->setSessionID(m_sessionID);
 }

@@ -332,9 +332,9 @@ void MessagesWebView::handlePosted(const QJsonValue& body) {
   const QJsonObject object = body.toObject();
   const std::string type = stringField(object, "type", "none");
   if (type == "show_message") {
-    if (m_onShowMessage) m_onShowMessage(m_sessionID, stringField(object, "id", "0"));
+    emit showMessageRequested(m_sessionID, stringField(object, "id", "0"));
   } else if (type == "delete_message") {
-    if (m_onDeleteMessage) m_onDeleteMessage(stringField(object, "id", "0"));
+    emit deleteMessageRequested(stringField(object, "id", "0"));
   } else if (type == "open_file") {
     openFile(QString::fromStdString(stringField(object, "path", "")));
   } else {

@@ -378,10 +378,13 @@ TEST_F(MessagesWebViewTest, PageRequestsReachTheProgramOnlyAsAllowed) {
   OpenedUrls opened;
   std::vector<std::pair<std::string, std::string>> shown;
   std::vector<std::string> deleted;
-  s_view->setOnShowMessage([&](const std::string& session, const std::string& message) {
-    shown.emplace_back(session, message);
-  });
-  s_view->setOnDeleteMessage([&](const std::string& id) { deleted.push_back(id); });
+  QObject context;
+  QObject::connect(s_view, &MessagesWebView::showMessageRequested, &context,
+                   [&](const std::string& session, const std::string& message) {
+                     shown.emplace_back(session, message);
+                   });
+  QObject::connect(s_view, &MessagesWebView::deleteMessageRequested, &context,
+                   [&](const std::string& id) { deleted.push_back(id); });
   show("bridge", {pageMessage("m1", "question", "See [the site](https://example.com/page).")});
 
   // The page's own buttons.
@@ -462,8 +465,6 @@ TEST_F(MessagesWebViewTest, PageRequestsReachTheProgramOnlyAsAllowed) {
   EXPECT_EQ(opened.urls.back(), QUrl("https://example.com/away"));
   EXPECT_EQ(s_view->url(), MessagesWebView::pageUrl());
   EXPECT_EQ(articleCount(), 1);
-  s_view->setOnShowMessage({});
-  s_view->setOnDeleteMessage({});
 }
 
 TEST_F(MessagesWebViewTest, CopyIsPlainTextAndTheMenuNeedsASelection) {

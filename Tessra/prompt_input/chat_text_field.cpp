@@ -26,10 +26,7 @@ ChatTextField::ChatTextField(QWidget* parent)
     : QWidget(parent),
       m_editor(new CustomTextView),
       m_placeholder(plainLabel(LocalizedText::Chat::promptPlaceholder())),
-      m_completionView(new ChatTextFieldCompletionView(
-          [this](std::optional<ChatTextFieldCompletionCommand> command) {
-            m_commandToBeExecuted = command;
-          })),
+      m_completionView(new ChatTextFieldCompletionView),
       m_completionWindow(
           new BorderlessWindow(this, m_completionView, BorderlessWindowBehavior::applicationDefined,
                                QPointF(0.5, 0), QPointF(0.5, 1), QPoint(0, -kListGap))) {
@@ -53,9 +50,21 @@ ChatTextField::ChatTextField(QWidget* parent)
   m_placeholder->lower();
   setFocusProxy(m_editor);
 
-  m_editor->setNewlineAction([this] { submit(); });
   m_editor->installEventFilter(this);
+  connect(m_editor, &CustomTextView::sendRequested, this, &ChatTextField::submit);
+  connect(m_editor, &CustomTextView::attachmentPasted, this, &ChatTextField::attachmentPasted);
   connect(m_editor, &QPlainTextEdit::textChanged, this, &ChatTextField::onTextChange);
+  // The arrows reach the list only while it is shown.
+  connect(m_editor, &CustomTextView::commandSelectionUp, this, [this] {
+    if (m_completionView->isVisible()) m_completionView->moveSelectionUp();
+  });
+  connect(m_editor, &CustomTextView::commandSelectionDown, this, [this] {
+    if (m_completionView->isVisible()) m_completionView->moveSelectionDown();
+  });
+  connect(m_completionView, &ChatTextFieldCompletionView::commandToBeExecutedChanged, this,
+          [this](std::optional<ChatTextFieldCompletionCommand> command) {
+            m_commandToBeExecuted = command;
+          });
   connect(m_completionWindow, &BorderlessWindow::shownChanged, this,
           [this](bool shown) { m_isSuggestionsVisible = shown; });
   m_hideObserver = platform::NotificationCenter::defaultCenter().addObserver(
@@ -75,8 +84,8 @@ void ChatTextField::setEnterToSend(std::optional<bool> enterToSend) {
   m_editor->setEnterToSend(enterToSend);
 }
 
-void ChatTextField::setOnPaste(std::function<void(ChatAttachment)> action) {
-  m_editor->setOnPaste(std::move(action));
+void ChatTextField::setCommands(const QList<QAction*>& actions) {
+  m_completionView->setCommands(actions);
 }
 
 bool ChatTextField::isFocused() const { return m_editor->hasFocus(); }
@@ -85,12 +94,12 @@ void ChatTextField::focusInput() { m_editor->setFocus(Qt::OtherFocusReason); }
 
 void ChatTextField::submit() {
   if (m_editor->startsWithSlash()) {
-    if (m_commandToBeExecuted && m_executeCommand) m_executeCommand(*m_commandToBeExecuted);
+    if (m_commandToBeExecuted) emit commandChosen(*m_commandToBeExecuted);
     m_commandToBeExecuted.reset();
     setText(QString());
     return;
   }
-  if (m_newlineAction) m_newlineAction();
+  emit sendRequested();
 }
 
 void ChatTextField::onTextChange() {
