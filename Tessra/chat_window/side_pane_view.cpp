@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 
+#include "Tessra/chat_window/first_appear_modifier.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/palette.h"
 
@@ -37,6 +38,7 @@ SidePaneView::SidePaneView(QWidget* content, QWidget* menu, ChatSource source,
   setMenu(menu);
   m_pane->setVisible(false);
   arrange();
+  onFirstAppear(this, [this] { setPresenting(UserSettings::shared().sideBarVisible()); });
 
   connect(&UserSettings::shared(), &UserSettings::popupPositionChanged, this,
           [this](PopupPosition position) {
@@ -63,13 +65,6 @@ void SidePaneView::setPresenting(bool presenting) {
   // either way.
   UserSettings::shared().setSideBarVisible(presenting);
   emit presentingChanged(presenting);
-}
-
-void SidePaneView::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  if (m_appeared) return;
-  m_appeared = true;
-  setPresenting(UserSettings::shared().sideBarVisible());
 }
 
 void SidePaneView::arrange() {

@@ -43,9 +43,6 @@ class SidePaneView final : public QWidget {
  signals:
   void presentingChanged(bool presenting);
 
- protected:
-  void showEvent(QShowEvent* event) override;
-
  private:
   void arrange();
 
@@ -56,7 +53,6 @@ class SidePaneView final : public QWidget {
   ChatSource m_source;
   PopupPosition m_position;
   bool m_isPresenting = false;
-  bool m_appeared = false;
 };
 
 }  // namespace tessra
