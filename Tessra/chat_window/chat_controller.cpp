@@ -27,14 +27,13 @@ ChatController::ChatController(ChatViewSignals& hub, UserSettings& settings, QOb
   connect(&m_settings, &UserSettings::openAiModelChanged, this,
           &ChatController::refreshSessionDetails);
 
+  // A rename or new settings of the conversation shown change its header and model label.
+  connect(&store(), &ChatSessionManager::conversationChanged, this, [this](const std::string& id) {
+    if (id == m_sessionID) refreshSessionDetails();
+  });
+
   QPointer<ChatController> self(this);
-  auto& center = platform::NotificationCenter::defaultCenter();
-  m_settingObserver =
-      center.addObserver(std::string(notification_names::kConversationSettingDidChanged),
-                         [self](const platform::Notification&) {
-                           if (self) self->refreshSessionDetails();
-                         });
-  m_fileObserver = center.addObserver(
+  m_fileObserver = platform::NotificationCenter::defaultCenter().addObserver(
       std::string(ChatSessionManager::kSessionFileStateDidChange),
       [self](const platform::Notification& notification) {
         if (self && notification.payload.value("sessionID", std::string()) == self->m_sessionID)

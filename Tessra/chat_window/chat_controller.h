@@ -123,7 +123,6 @@ class ChatController final : public QObject {
   bool m_sendRefused = false;
   QPointer<AnswerTask> m_messageTask;
 
-  platform::NotificationCenter::ObserverToken m_settingObserver;
   platform::NotificationCenter::ObserverToken m_fileObserver;
   QMetaObject::Connection m_keyringConnection;
 };

@@ -91,6 +91,12 @@ TEST_F(ChatViewTest, TheModelBadgeShowsTheModelOfTheNextRequestAsTheDefaultChang
         [&] { return chatRequests().size() > before && !view.controller().busy(); }, 10000));
     EXPECT_EQ(chatRequests().back()["model"], std::string(apiModelName(test.used)));
   }
+
+  // A model picked in the settings of the conversation shown reaches the badge at once.
+  entry = *store.conversation(own);
+  entry.config->model = ChatGPTModels::gpt4turbo;
+  store.updateConversation(own, entry);
+  EXPECT_EQ(badge(view), QString::fromUtf8(displayTitle(ChatGPTModels::gpt4turbo)));
 }
 
 TEST_F(ChatViewTest, AConversationWhoseFileCannotBeReadSaysSoAndRefusesQuestions) {
