@@ -3,7 +3,6 @@
 #include "Tessra/chat_engine/chat_gpt_api.h"
 #include "Tessra/chat_window/answer_task.h"
 #include "Tessra/storage/chat_session_manager.h"
-#include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "platform/foundation/logger.h"
 
