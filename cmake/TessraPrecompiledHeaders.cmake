@@ -14,7 +14,7 @@
 # REUSE_FROM. GCC takes a precompiled header only where it was compiled with the same options
 # (and CMake adds -Winvalid-pch, an error under CI's -Werror, where it is not), so every user of
 # a set links its interface target tessra_<set>_pch_usage, which the library compiling the set
-# links too: the same libraries' definitions, -fPIC as Qt asks, and our warnings. Options that
+# links too: the same libraries' definitions, -fPIC and -pthread, and our warnings. Options that
 # hold for the whole build (the build type, the sanitizers) are the same everywhere anyway.
 #
 # Only with GCC: clang (./dev fuzz) checks every definition on the command line against the
@@ -39,7 +39,8 @@ function(tessra_add_precompiled_set)
   set(usage tessra_${ARG_NAME}_pch_usage)
   add_library(${usage} INTERFACE)
   target_link_libraries(${usage} INTERFACE ${ARG_LIBRARIES} tessra::warnings)
-  target_compile_options(${usage} INTERFACE -fPIC)
+  # Qt asks for -fPIC; GLib's pkg-config flags bring -pthread (and so _REENTRANT) to some.
+  target_compile_options(${usage} INTERFACE -fPIC -pthread)
   set(source "${PROJECT_BINARY_DIR}/precompiled/${ARG_NAME}.cpp")
   file(CONFIGURE OUTPUT "${source}" CONTENT "// Only carries the precompiled headers.\n")
   add_library(tessra_${ARG_NAME}_pch OBJECT "${source}")
