@@ -4,6 +4,7 @@
 #include <QSessionManager>
 
 #include "Tessra/chat_window/chat_window_installation.h"
+#include "Tessra/chat_window/detached_answer_screen.h"
 #include "Tessra/navigation/navigation_installation.h"
 #include "Tessra/prompt_input/attachment_sources.h"
 #include "Tessra/settings/settings_installation.h"
@@ -76,5 +77,7 @@ int main(int argc, char** argv) {
   QObject::connect(&delegate, &AppDelegate::relaunching, &instance,
                    &platform::SingleInstance::release);
   delegate.setUp();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  DetachedAnswerScreen::deleteAll();
+  return status;
 }

@@ -2,14 +2,13 @@
 
 #include <string_view>
 
-#include "platform/foundation/logger.h"
-
 namespace tessra::testing {
 
 LogCapture::LogCapture() {
-  platform::Logger::shared().setSink([this](platform::LogLevel, std::string_view text) {
+  platform::Logger::shared().setSink([this](platform::LogLevel level, std::string_view text) {
     std::lock_guard lock(m_mutex);
     m_lines.emplace_back(text);
+    m_levels.push_back(level);
   });
 }
 
@@ -32,6 +31,14 @@ bool LogCapture::contains(const std::string& text) const {
   for (const auto& line : m_lines)
     if (line.find(text) != std::string::npos) return true;
   return false;
+}
+
+std::vector<std::string> LogCapture::linesAtLeast(platform::LogLevel level) const {
+  std::lock_guard lock(m_mutex);
+  std::vector<std::string> found;
+  for (std::size_t i = 0; i < m_lines.size(); ++i)
+    if (m_levels[i] >= level) found.push_back(m_lines[i]);
+  return found;
 }
 
 std::string LogCapture::all() const {

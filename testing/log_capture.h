@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/logger.h"
+
 namespace tessra::testing {
 
 class LogCapture {
@@ -18,12 +20,15 @@ class LogCapture {
   std::vector<std::string> lines() const;
   std::vector<std::string> linesStartingWith(const std::string& prefix) const;
   bool contains(const std::string& text) const;
+  // The lines written at `level` or above (error: errors and faults).
+  std::vector<std::string> linesAtLeast(platform::LogLevel level) const;
   // Every line, each ended by a line break.
   std::string all() const;
 
  private:
   mutable std::mutex m_mutex;
   std::vector<std::string> m_lines;
+  std::vector<platform::LogLevel> m_levels;  // one per line
 };
 
 }  // namespace tessra::testing

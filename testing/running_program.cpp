@@ -114,6 +114,10 @@ QString xdotool(const QStringList& arguments) {
   return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
+void pressKeys(const QString& keys) { xdotool({QStringLiteral("key"), keys}); }
+
+void typeText(const QString& text) { xdotool({QStringLiteral("type"), text}); }
+
 void clickAt(int x, int y, int button) {
   xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
            QStringLiteral("click"), QString::number(button)});
@@ -160,6 +164,24 @@ QStringList windowsTitled(const QString& title) {
   };
   visit(display.root());
   return found;
+}
+
+QString selectionOwner(const QString& selection) {
+  Display display;
+  const QByteArray text = selection.toUtf8();
+  Reply<xcb_intern_atom_reply_t> atom(
+      xcb_intern_atom_reply(
+          display.get(),
+          xcb_intern_atom(display.get(), 1, static_cast<uint16_t>(text.size()), text.constData()),
+          nullptr),
+      &std::free);
+  if (!atom || atom->atom == XCB_NONE) return {};
+  Reply<xcb_get_selection_owner_reply_t> owner(
+      xcb_get_selection_owner_reply(display.get(),
+                                    xcb_get_selection_owner(display.get(), atom->atom), nullptr),
+      &std::free);
+  if (!owner || owner->owner == XCB_NONE) return {};
+  return name(owner->owner);
 }
 
 QStringList stackingOrder() {

@@ -32,6 +32,10 @@ namespace tessra::testing {
 // Runs xdotool with the arguments on this process's display; its trimmed output ("" when it
 // failed).
 QString xdotool(const QStringList& arguments);
+// Keys pressed and text typed as the user does, into the window that has the keyboard; `keys`
+// as xdotool names them ("ctrl+n", "Return", "shift+Tab").
+void pressKeys(const QString& keys);
+void typeText(const QString& text);
 // The left button at a point of the screen, as the user clicks.
 void clickAt(int x, int y, int button = 1);
 // The X window that has the keyboard ("" for none or the root).
@@ -41,6 +45,9 @@ QRect windowFrame(const QString& window);
 // The mapped windows of all clients whose title is exactly `title`, lowest first in stacking
 // order (a dialog's window carries no process id xdotool could match).
 QStringList windowsTitled(const QString& title);
+// The X window that owns a selection ("" for none): "XdndSelection" is owned from the moment a
+// drag with the pointer has begun.
+QString selectionOwner(const QString& selection);
 // The X windows of the screen, bottom to top (the root's children: managed windows appear as
 // their window manager's frames).
 QStringList stackingOrder();

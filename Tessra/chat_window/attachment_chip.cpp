@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QTextOption>
 #include <QToolButton>
 
 #include "Tessra/prompt_input/attachment_image.h"
@@ -86,8 +87,10 @@ class ChatAttachmentView::Card : public QWidget {
     } else {
       painter.setFont(monospacedFont(12));
       painter.setPen(app_colors::colorFromHex("#b6bac0"));
-      painter.drawText(rect().adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWrapAnywhere,
-                       m_text);
+      // Lines break between words; only a word wider than the card is broken inside.
+      QTextOption wrapping(Qt::AlignCenter);
+      wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+      painter.drawText(QRectF(rect()).adjusted(4, 4, -4, -4), m_text, wrapping);
     }
     if (m_hasCaption) {
       QFont font = painter.font();

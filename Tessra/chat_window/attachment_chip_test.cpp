@@ -65,7 +65,7 @@ TEST_F(Chip, CardShowsTheImageOrTheTextAndTheCaption) {
   card = chip.card()->grab().toImage();
   EXPECT_TRUE(near(card.pixelColor(60, 97), Qt::red)) << "no caption without a name";
 
-  pending.set(ChatAttachment{nullptr, std::string(300, 'w'), "Pasteboard - Long Text"});
+  pending.set(ChatAttachment{nullptr, std::string(300, 'w'), "Clipboard - Long Text"});
   card = chip.card()->grab().toImage();
   EXPECT_EQ(card.pixelColor(2, 50), QColor("#2b2d31")) << "text on the dark card";
 }
@@ -134,8 +134,32 @@ TEST_F(Chip, PreviewEditsTheTextAndKeepsTheName) {
   EXPECT_EQ(pending.value()->fileName, "notes.txt");
 }
 
+TEST_F(Chip, TextBreaksBetweenWords) {
+  // "tiny" and a long word: a line break inside a word would fill the first line.
+  pending.set(ChatAttachment{nullptr, "tiny " + std::string(20, 'x'), std::nullopt});
+  const QImage card = chip.card()->grab().toImage();
+  // Left of the remove button, which stands in the top right corner.
+  const int textWidth = card.width() - 32;
+  const auto ink = [&](int x, int y) { return qGray(card.pixel(x, y)) > 100; };
+  int firstLine = -1;
+  for (int y = 0; y < card.height() && firstLine < 0; ++y)
+    for (int x = 0; x < textWidth; ++x)
+      if (ink(x, y)) firstLine = y;
+  ASSERT_GE(firstLine, 0) << "the text is drawn";
+  int left = card.width();
+  int right = -1;
+  for (int y = firstLine; y < firstLine + 8; ++y) {
+    for (int x = 0; x < textWidth; ++x) {
+      if (!ink(x, y)) continue;
+      left = std::min(left, x);
+      right = std::max(right, x);
+    }
+  }
+  EXPECT_LT(right - left, card.width() / 2) << "the first line holds only \"tiny\"";
+}
+
 TEST_F(Chip, ImagePreviewHasNoButtons) {
-  pending.set(imageAttachment(Qt::blue, "Pasteboard"));
+  pending.set(imageAttachment(Qt::blue, "Clipboard"));
   click();
   ASSERT_TRUE(chip.popover());
   EXPECT_TRUE(chip.preview()->imageView()->isVisible());

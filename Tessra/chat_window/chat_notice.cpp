@@ -1,5 +1,7 @@
 #include "Tessra/chat_window/chat_notice.h"
 
+#include "Tessra/ui_foundation/plain_text.h"
+
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -8,9 +10,8 @@ namespace tessra {
 namespace {
 
 QLabel* noticeLabel(QWidget* parent) {
-  auto* label = new QLabel(parent);
-  // What is shown comes from the system and from file names: never markup.
-  label->setTextFormat(Qt::PlainText);
+  // What is shown comes from the system and from file names.
+  QLabel* label = plainLabel({}, parent);
   label->setWordWrap(true);
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
   return label;

@@ -1,8 +1,8 @@
-// What the chat window shows in its floating panels, its side pane and its settings window. The
-// conversation switcher, the topic list, the new-or-rename form, the key entry, a
-// conversation's settings, the conversation side list and the settings window belong to the
-// navigation and settings windows; they fill these slots when the program starts, and the chat
-// view asks them for a fresh content each time a panel opens.
+// What the chat window shows in its floating panels and its side pane. The conversation
+// switcher, the topic list, the new-or-rename form, the key entry, a conversation's settings and
+// the conversation side list belong to the navigation and settings windows; they fill these
+// slots when the program starts, and the chat view asks them for a fresh content each time a
+// panel opens. The settings window opens as from every other place (`showSettingsWindow`).
 //
 //   ChatPanelContents::shared().topicList = [](const ChatPanelContext& context) {
 //     return new SessionTopicListView(context);
@@ -55,9 +55,6 @@ struct ChatPanelContents {
   ChatPanelFactory conversationSettings;
   // The conversation list beside the chat.
   std::function<QWidget*(ChatViewSignals& hub, ChatSource source)> sidePane;
-  // A new settings window (a top-level window; the chat view names it "settings", shows and
-  // centres it).
-  std::function<QWidget*()> settingsWindow;
 
   static ChatPanelContents& shared();
 };

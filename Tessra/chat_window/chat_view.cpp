@@ -1,6 +1,6 @@
 #include "Tessra/chat_window/chat_view.h"
 
-#include <QApplication>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -16,7 +16,6 @@
 #include "Tessra/chat_window/chat_notice.h"
 #include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
-#include "Tessra/chat_window/floating_panel_view.h"
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/side_pane_view.h"
 #include "Tessra/chat_window/text_search_component.h"
@@ -24,11 +23,13 @@
 #include "Tessra/prompt_input/chat_attachment_on_drop_modifier.h"
 #include "Tessra/prompt_input/chat_text_field.h"
 #include "Tessra/prompt_input/pending_attachment.h"
+#include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/color_emoji.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
@@ -55,8 +56,7 @@ class TailElidedLabel final : public QLabel {
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter,
-                     fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width()));
+    drawColorEmojiText(painter, contentsRect(), Qt::AlignLeft, text());
   }
 };
 
@@ -91,12 +91,17 @@ class Shade final : public QWidget {
   double m_opacity;
 };
 
-// The backdrop of a confirmation card: shades the chat and holds the card in its middle.
+// The backdrop of a confirmation card: shades the chat and holds the card in its middle. It
+// paints the shade itself: a style sheet's background would reach the card and its labels and
+// buttons too, and let the chat show through them.
 class SheetBackdrop final : public QWidget {
  public:
-  explicit SheetBackdrop(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 90);"));
+  using QWidget::QWidget;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0, 0, 0, 90));
   }
 };
 
@@ -726,29 +731,7 @@ void ChatView::updatePinButton() {
                                    : chatSymbol(u"pin", kSymbolColor));
 }
 
-void ChatView::openSettings() {
-  for (QWidget* window : QApplication::topLevelWidgets()) {
-    if (window->objectName() != u"settings" || !window->isVisible()) continue;
-    window->raise();
-    window->activateWindow();
-    return;
-  }
-  const auto& factory = ChatPanelContents::shared().settingsWindow;
-  QWidget* window = factory ? factory() : nullptr;
-  if (!window) {
-    platform::logError("The chat window has no settings window to show");
-    return;
-  }
-  window->setObjectName(QStringLiteral("settings"));
-  window->setAttribute(Qt::WA_DeleteOnClose);
-  if (auto* panelView = qobject_cast<FloatingPanelView*>(window)) {
-    panelView->present();
-    return;
-  }
-  window->show();
-  window->raise();
-  window->activateWindow();
-}
+void ChatView::openSettings() { showSettingsWindow(); }
 
 void ChatView::executeCommand(ChatTextFieldCompletionCommand command) {
   switch (command) {

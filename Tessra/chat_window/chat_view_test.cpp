@@ -27,6 +27,7 @@
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/paths.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "platform/foundation/json.h"
@@ -40,6 +41,7 @@ using namespace chat_window_test;
 namespace fs = std::filesystem;
 using nlohmann::json;
 using Panel = ChatView::Panel;
+using testing::colorfulPixels;
 
 TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
   server().route("POST", "/v1/chat/completions",
@@ -364,14 +366,18 @@ TEST_F(ChatViewTest, SlashCommandsAndThePinRunTheirActions) {
   EXPECT_TRUE(view.showClearMessagesConfirmation());
   view.handleEscape();
 
-  const int dockBefore = openDockWindowCount();
   view.executeCommand(ChatTextFieldCompletionCommand::settings);
   view.openSettings();
-  int settingsWindows = 0;
+  std::vector<QWidget*> settingsWindows;
   for (QWidget* window : QApplication::topLevelWidgets())
-    settingsWindows += window->objectName() == u"settings" && window->isVisible();
-  EXPECT_EQ(settingsWindows, 1) << "an open settings window is raised, not duplicated";
-  EXPECT_EQ(openDockWindowCount(), dockBefore + 1);
+    if (window->objectName() == u"settings" && window->isVisible())
+      settingsWindows.push_back(window);
+  ASSERT_EQ(settingsWindows.size(), 1u) << "an open settings window is raised, not duplicated";
+  // Centred in the work area of its screen, as from every other entry point.
+  const QRect area = settingsWindows[0]->screen()->availableGeometry();
+  const QSize size = settingsWindows[0]->size();
+  EXPECT_EQ(settingsWindows[0]->pos(), QPoint(area.x() + (area.width() - size.width()) / 2,
+                                              area.y() + (area.height() - size.height()) / 2));
 
   // A rename asked for by the list, then Ctrl+N: the new-conversation form creates one.
   const Conversation* conversation = ChatSessionManager::shared().conversation(id);
@@ -434,6 +440,23 @@ TEST_F(ChatViewTest, AFaintVeilLiesOverTheColumnAndTheHintsNameCtrl) {
   testing::leave(button);
 }
 
+TEST_F(ChatViewTest, TheHeadersEmojiIsInColourAndTheDeleteAllQuestionIsOpaque) {
+  ChatView& view = makeView();
+  // A smiley the desktop's sans-serif font has only as a monochrome outline.
+  view.setSessionID(makeConversation("😀 Groceries"));
+  EXPECT_GT(colorfulPixels(view.grab(QRect(0, 0, view.width(), 40)).toImage()), 20);
+
+  view.toggleClearMessagesConfirmation();
+  ASSERT_NE(view.confirmation(), nullptr);
+  auto* card = view.confirmation()->findChild<ConfirmationView*>();
+  ASSERT_NE(card, nullptr);
+  const QImage shot = card->grab().toImage();
+  EXPECT_EQ(shot.pixelColor(4, 4), palette::background()) << "nothing of the chat shows through";
+  EXPECT_EQ(shot.pixelColor(card->width() / 2, shot.height() - 4), palette::secondaryBackground())
+      << "the buttons' row";
+  view.toggleClearMessagesConfirmation();
+}
+
 TEST_F(ChatViewTest, TheSidePaneWidensTheWindowAndTheHeaderFollowsTheEdge) {
   ChatView& view = makeView();
   const bool before = view.isSidePaneVisible();
@@ -484,6 +507,10 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   EXPECT_EQ(detached->windowHandle()->title().toStdString(), message.shortQuestion);
   EXPECT_EQ(detached->windowHandle()->title().size(), 80);
   EXPECT_FALSE(detached->closeAutomatically());
+  const QRect area = detached->screen()->availableGeometry();
+  EXPECT_EQ(detached->pos(),
+            QPoint(area.x() + (area.width() - 624) / 2, area.y() + (area.height() - 512) / 2))
+      << "centred in the work area, as the settings window is";
 
   auto* screen = qobject_cast<DetachedAnswerScreen*>(detached->content());
   ASSERT_NE(screen, nullptr);
@@ -496,8 +523,12 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 2; }, 10000));
   EXPECT_EQ(ChatSessionManager::shared().sessions.at(id).messages.size(), 1u);
 
+  // At the quit, the windows still open go before the application object, with their pages.
+  QPointer<MessagesWebView> page = screen->page();
+  DetachedAnswerScreen::deleteAll();
+  EXPECT_TRUE(page.isNull());
   for (QWidget* window : QApplication::topLevelWidgets())
-    if (qobject_cast<FloatingPanelView*>(window)) window->close();
+    EXPECT_EQ(qobject_cast<FloatingPanelView*>(window), nullptr);
   EXPECT_EQ(openDockWindowCount(), dock) << "each window counted out once";
   EXPECT_EQ(DetachedAnswerScreen::open(id, "unknown"), nullptr);
 }

@@ -10,6 +10,7 @@
 #include "Tessra/chat_window/answer_task.h"
 #include "Tessra/chat_window/floating_panel_view.h"
 #include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/paths.h"
 #include "platform/foundation/queue.h"
@@ -51,11 +52,12 @@ void ChatViewTest::SetUp() {
       return new QLabel(QString::fromUtf8(name));
     };
   }
-  contents.settingsWindow = [] {
-    auto* window = new FloatingPanelView(QRect(0, 0, 320, 240), true);
-    window->setContent(new QLabel(QStringLiteral("settings")));
+  // A plain window, as the settings window is.
+  setSettingsWindowFactory([] {
+    auto* window = new QLabel(QStringLiteral("settings"), nullptr, Qt::Window);
+    window->resize(320, 240);
     return window;
-  };
+  });
   m_settings = makeSettings("sk-view");
   QObject::connect(&m_hub, &ChatViewSignals::messageUpdates,
                    [this](const MessageUpdate& update) { m_updates.push_back(update); });
@@ -64,7 +66,8 @@ void ChatViewTest::SetUp() {
 void ChatViewTest::TearDown() {
   m_window.reset();
   for (QWidget* window : QApplication::topLevelWidgets()) {
-    if (qobject_cast<FloatingPanelView*>(window)) delete window;
+    if (qobject_cast<FloatingPanelView*>(window) || window->objectName() == u"settings")
+      delete window;
   }
   (void)m_keychain.remove(UserSettings::kOpenAiKeyItem);
 }

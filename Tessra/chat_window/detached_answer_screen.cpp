@@ -1,5 +1,7 @@
 #include "Tessra/chat_window/detached_answer_screen.h"
 
+#include <QApplication>
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -34,6 +36,16 @@ FloatingPanelView* DetachedAnswerScreen::open(const std::string& sessionID,
       new DetachedAnswerScreen(sessionID, *message, std::move(closeFloatingWindow), window));
   window->present();
   return window;
+}
+
+void DetachedAnswerScreen::deleteAll() {
+  QList<QPointer<QWidget>> windows;
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    const auto* panel = qobject_cast<FloatingPanelView*>(window);
+    if (panel != nullptr && qobject_cast<DetachedAnswerScreen*>(panel->content()) != nullptr)
+      windows.append(window);
+  }
+  for (const QPointer<QWidget>& window : windows) delete window.data();
 }
 
 DetachedAnswerScreen::DetachedAnswerScreen(std::string sessionID, ChatMessage question,

@@ -38,6 +38,10 @@ class DetachedAnswerScreen final : public QWidget {
   // or the message is not there; returns the window otherwise.
   static FloatingPanelView* open(const std::string& sessionID, const std::string& messageID,
                                  std::function<void()> closeFloatingWindow = {});
+  // Deletes every such window still open. The program does so when its event loop has ended:
+  // their pages of the embedded browser must end before the browser's profile, which ends with
+  // the application object.
+  static void deleteAll();
 
   DetachedAnswerScreen(std::string sessionID, ChatMessage question,
                        std::function<void()> closeFloatingWindow, QWidget* parent = nullptr);

@@ -1,11 +1,10 @@
 #include "Tessra/chat_window/floating_panel_view.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/window_utilities.h"
 #include "platform/ui/taskbar_policy.h"
 
 namespace tessra {
@@ -34,14 +33,7 @@ void FloatingPanelView::present(bool center) {
     m_counted = true;
     countDockWindowUp();
   }
-  if (center) {
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-      QRect frame = geometry();
-      frame.moveCenter(screen->availableGeometry().center());
-      setGeometry(frame);
-    }
-  }
+  if (center) centerInWorkArea(this);
   show();
   raise();
   activateWindow();

@@ -14,6 +14,7 @@
 #include "Tessra/navigation/channel_row_delegate.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
+#include "Tessra/ui_foundation/confirm.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
@@ -283,6 +284,7 @@ void ConversationSidePaneView::deleteConversation() {
   m_sheet->setEscapeButton(cancel);
   m_sheet->setWindowModality(Qt::WindowModal);
   m_sheet->setAttribute(Qt::WA_DeleteOnClose);
+  widenToItsText(*m_sheet);
   // The conversation as it was when the question was asked.
   const Conversation asked = *m_contextMenuConversation;
   connect(m_sheet, &QMessageBox::buttonClicked, this,

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "Tessra/ui_foundation/color_emoji.h"
 #include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
@@ -29,7 +30,7 @@ EmojiPalette::EmojiPalette(QStringList emoji, std::function<void(const QString&)
   viewport()->setMouseTracking(true);
   QFont glyphs = font();
   glyphs.setPixelSize(kGlyphPixelSize);
-  setFont(glyphs);
+  setFont(colorEmojiFont(glyphs));
   QPalette colors = palette();
   colors.setColor(QPalette::Base, palette::background());
   setPalette(colors);

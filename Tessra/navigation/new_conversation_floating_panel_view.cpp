@@ -196,6 +196,15 @@ void NewConversationFloatingPanelView::didSave(const std::optional<std::string>&
   m_isVisible.set(false);
 }
 
+void NewConversationFloatingPanelView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (m_appeared) return;
+  m_appeared = true;
+  // The panel opens with the keyboard in the title, so a user who presses Ctrl+N types the name
+  // at once: the badge comes first in the focus chain, and letters typed there open the palette.
+  m_titleField->setFocus(Qt::OtherFocusReason);
+}
+
 void NewConversationFloatingPanelView::paintEvent(QPaintEvent*) {
   paintPanelCard(*this, palette::background());
 }

@@ -10,6 +10,7 @@
 // trimming for the lower bound, as typed for the upper). On success the panel posts
 // "conversationListDidChanged" (and "conversationSettingDidChanged" after a rename), makes a new
 // conversation the chat's current one and closes; on failure it shows the message and stays.
+// The keyboard starts in the title field, so a typed name is not lost to the emoji field.
 // GUI thread only.
 #pragma once
 
@@ -60,6 +61,7 @@ class NewConversationFloatingPanelView final : public QWidget {
   static int characterCount(const QString& text);
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:
@@ -73,6 +75,7 @@ class NewConversationFloatingPanelView final : public QWidget {
   QString m_emoji;
   QString m_validationError;
   bool m_isLoading = false;
+  bool m_appeared = false;
 
   QLabel* m_heading = nullptr;
   EmojiPickerView* m_picker = nullptr;

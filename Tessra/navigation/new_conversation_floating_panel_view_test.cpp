@@ -214,6 +214,16 @@ TEST_F(NewConversationTest, FailedWriteShowsTheMessageAndStaysOpen) {
   std::filesystem::remove(list);
 }
 
+TEST_F(NewConversationTest, TheKeyboardStartsInTheTitleField) {
+  seedStore({"🍎 Apples"});
+  open()->show();
+  QApplication::setActiveWindow(m_view.get());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, 5000));
+  EXPECT_EQ(QApplication::focusWidget(), m_view->titleField());
+  QTest::keyClicks(QApplication::focusWidget(), "Groceries list");
+  EXPECT_EQ(m_view->titleField()->text(), "Groceries list") << "a space types a space";
+}
+
 TEST_F(NewConversationTest, PaletteWritesTheChosenEmoji) {
   seedStore({"🍎 Apples"});
   open()->show();
@@ -224,6 +234,9 @@ TEST_F(NewConversationTest, PaletteWritesTheChosenEmoji) {
   EmojiPalette* palette = m_view->emojiPicker()->openPalette();
   ASSERT_NE(palette, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(palette));
+  // The first cell's smiley has only a monochrome outline in the desktop's sans-serif font.
+  EXPECT_GT(testing::colorfulPixels(palette->viewport()->grab(palette->cellRect(0)).toImage()), 20)
+      << "the grid's emoji are in colour";
   QTest::keyClick(palette, Qt::Key_Right);
   QTest::keyClick(palette, Qt::Key_Down);
   const QString chosen = palette->emoji()[EmojiPalette::kColumns + 1];

@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -131,6 +133,23 @@ TEST_F(SwitcherTest, TabKeepsTheFocusInTheField) {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_EQ(m_view->searchList()->state().selectedItem(), 1);
   EXPECT_TRUE(field->hasFocus());
+}
+
+TEST_F(SwitcherTest, TheKeyHintShowsItsKeysInBoldWithGlyphsItsFontHas) {
+  seedStore({"🍎 Apples"});
+  const QLabel* hint = open()->searchList()->hintLabel();
+  QTextDocument shown;
+  shown.setHtml(hint->text());
+  QStringList bold;
+  for (QTextBlock block = shown.begin(); block.isValid(); block = block.next())
+    for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
+      if (fragment.fragment().charFormat().fontWeight() >= QFont::Bold)
+        bold << fragment.fragment().text();
+  EXPECT_EQ(shown.toPlainText(), "↑ ↓ to navigate, ⏎ to select, ESC to dismiss");
+  EXPECT_EQ(bold, (QStringList{"↑ ↓", "⏎", "ESC"}));
+  const QFontMetrics metrics(hint->font());
+  for (const char32_t character : shown.toPlainText().toUcs4())
+    EXPECT_TRUE(metrics.inFontUcs4(character)) << "U+" << std::hex << unsigned(character);
 }
 
 TEST_F(SwitcherTest, ManyConversationsMakeNoMoreWidgets) {

@@ -21,6 +21,22 @@ namespace {
 constexpr int kPadding = 8;
 constexpr int kRowSpacing = 4;
 
+// The key hint as its text means it: the runs between "**" are the keys, in bold. Its return
+// key "⮐" is in none of the fonts the program is drawn with, which show an empty box for it;
+// "⏎" means the same and is in all of them.
+QString keyHintHtml(const QString& text) {
+  const QStringList runs =
+      QString(text).replace(QChar(0x2B90), QChar(0x23CE)).split(QStringLiteral("**"));
+  // An unpaired marker makes no bold run: the text is shown as it is.
+  if (runs.size() % 2 == 0) return text.toHtmlEscaped();
+  QString html;
+  for (qsizetype i = 0; i < runs.size(); ++i) {
+    const QString run = runs[i].toHtmlEscaped();
+    html += i % 2 == 1 ? QStringLiteral("<b>%1</b>").arg(run) : run;
+  }
+  return html;
+}
+
 }  // namespace
 
 // The kept rows of the state, with the selected and current rows as roles.
@@ -110,15 +126,15 @@ SearchListView::SearchListView(BoolBinding isVisible, QWidget* parent)
   divider->setFixedHeight(1);
   divider->setStyleSheet(QStringLiteral("background: %1;").arg(palette::keyCap().name()));
 
-  // Shown as written: the markers of the English text are part of it.
-  auto* hint = new QLabel(LocalizedText::General::actionListNavigationInstructions(), this);
-  hint->setTextFormat(Qt::PlainText);
-  hint->setAlignment(Qt::AlignCenter);
-  hint->setWordWrap(true);
-  hint->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-  QPalette hintColors = hint->palette();
+  m_hint =
+      new QLabel(keyHintHtml(LocalizedText::General::actionListNavigationInstructions()), this);
+  m_hint->setTextFormat(Qt::RichText);
+  m_hint->setAlignment(Qt::AlignCenter);
+  m_hint->setWordWrap(true);
+  m_hint->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+  QPalette hintColors = m_hint->palette();
   hintColors.setColor(QPalette::WindowText, palette::gray());
-  hint->setPalette(hintColors);
+  m_hint->setPalette(hintColors);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -132,7 +148,7 @@ SearchListView::SearchListView(BoolBinding isVisible, QWidget* parent)
   listBox->addWidget(m_list, 1);
   layout->addLayout(listBox, 1);
   layout->addWidget(divider);
-  layout->addWidget(hint);
+  layout->addWidget(m_hint);
 
   setFocusProxy(m_field);
 }

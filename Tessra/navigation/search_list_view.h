@@ -37,6 +37,7 @@ class SearchListView final : public QWidget {
   const SearchListState& state() const { return m_state; }
   QLineEdit* searchField() const { return m_field; }
   QListView* listView() const { return m_list; }
+  QLabel* hintLabel() const { return m_hint; }
 
   void moveSelectionDown();
   void moveSelectionUp();
@@ -66,6 +67,7 @@ class SearchListView final : public QWidget {
   Model* m_model = nullptr;
   QLineEdit* m_field = nullptr;
   QListView* m_list = nullptr;
+  QLabel* m_hint = nullptr;
 };
 
 }  // namespace tessra

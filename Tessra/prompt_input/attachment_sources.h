@@ -27,9 +27,9 @@ inline constexpr std::size_t kMaxTextFileBytes = 8 * 1024 * 1024;
 // A pasted text of more pieces than this (split at every line break) becomes an attachment.
 inline constexpr std::size_t kMaxPastedTextPieces = 100;
 
-// The names the sources give.
-inline constexpr const char* kPasteboardFileName = "Pasteboard";
-inline constexpr const char* kLongTextFileName = "Pasteboard - Long Text";
+// The names the sources give; what is pasted is named after the clipboard it came from.
+inline constexpr const char* kPasteboardFileName = "Clipboard";
+inline constexpr const char* kLongTextFileName = "Clipboard - Long Text";
 inline constexpr const char* kScreenshotFileName = "Screenshot";
 
 // What pasting `mime` attaches, in this order: the first URL that is an image file, the first

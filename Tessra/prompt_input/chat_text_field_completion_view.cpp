@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "Tessra/storage/constants.h"
+#include "Tessra/ui_foundation/color_emoji.h"
 
 namespace tessra {
 
@@ -41,10 +42,8 @@ class ChatTextFieldCompletionView::Rows : public QWidget {
         painter.fillPath(shape, app_colors::colorFromHex("#404249"));
       }
       painter.setPen(Qt::white);
-      const QRect text = row.adjusted(kRowPadding, 0, -kRowPadding, 0);
-      painter.drawText(
-          text, Qt::AlignVCenter | Qt::AlignLeft,
-          fontMetrics().elidedText(title(commands[index]), Qt::ElideRight, text.width()));
+      drawColorEmojiText(painter, row.adjusted(kRowPadding, 0, -kRowPadding, 0), Qt::AlignLeft,
+                         title(commands[index]));
     }
   }
 

@@ -227,7 +227,7 @@ TEST(PromptBox, ForwardedTextIsAppendedAtTheEndAndTakesTheFocus) {
   EXPECT_EQ(prompt.field->text(), "hello world");
   EXPECT_TRUE(QTest::qWaitFor([&] { return prompt.field->isFocused(); }, 2000));
 
-  const ChatAttachment attachment{nullptr, "forwarded", "Pasteboard"};
+  const ChatAttachment attachment{nullptr, "forwarded", "Clipboard"};
   prompt.other->setFocus();
   ASSERT_TRUE(QTest::qWaitFor([&] { return prompt.other->hasFocus(); }, 2000));
   platform::NotificationCenter::defaultCenter().post(
@@ -246,7 +246,7 @@ TEST(PromptBox, PasteAsksTheClipboardReaderFirst) {
   QApplication::clipboard()->setMimeData(image);
   prompt.press(Qt::Key_V, Qt::ControlModifier);
   ASSERT_EQ(prompt.pasted.size(), 1u);
-  EXPECT_EQ(prompt.pasted.front().fileName, "Pasteboard");
+  EXPECT_EQ(prompt.pasted.front().fileName, "Clipboard");
   EXPECT_EQ(prompt.field->text(), "");
 
   QApplication::clipboard()->setText("short text");

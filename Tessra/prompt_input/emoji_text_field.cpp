@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "Tessra/ui_foundation/color_emoji.h"
+
 namespace tessra {
 
 namespace {
@@ -46,7 +48,7 @@ bool isLoneModifier(const QString& grapheme) {
 EmojiTextField::EmojiTextField(QWidget* parent) : QLineEdit(parent) {
   QFont font = this->font();
   font.setPixelSize(32);
-  setFont(font);
+  setFont(colorEmojiFont(font));
   setFrame(false);
   setAttribute(Qt::WA_MacShowFocusRect, false);
   setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));

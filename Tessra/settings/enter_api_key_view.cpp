@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTextBoundaryFinder>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include "Tessra/chat_engine/chat_gpt_api.h"
@@ -19,6 +20,29 @@
 #include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
+
+namespace {
+
+// `text` in at most `lines` lines of `width` at `font`; what does not fit ends in "…".
+QString firstLines(const QString& text, const QFont& font, int width, int lines) {
+  QTextLayout layout(text, font);
+  QTextOption wrapping;
+  wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(wrapping);
+  layout.beginLayout();
+  int count = 0;
+  int lastStart = 0;
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    if (++count == lines) lastStart = line.textStart();
+  }
+  layout.endLayout();
+  if (count <= lines) return text;
+  return text.left(lastStart) +
+         QFontMetrics(font).elidedText(text.mid(lastStart), Qt::ElideRight, width);
+}
+
+}  // namespace
 
 EnterApiKeyView::EnterApiKeyView(bool isEditing, std::function<void()> closeAction, QWidget* parent)
     : EnterApiKeyView(isEditing, std::move(closeAction), UserSettings::shared(),
@@ -115,6 +139,7 @@ void EnterApiKeyView::build(bool isEditing) {
   auto* footerColumn = new QVBoxLayout(footer);
   footerColumn->setContentsMargins(16, 16, 16, 16);
   footerColumn->setSpacing(12);
+  m_footerColumn = footerColumn;
   m_errorLabel = plainLabel({}, footer);
   m_errorLabel->setObjectName(QStringLiteral("validationError"));
   m_errorLabel->setWordWrap(true);
@@ -195,7 +220,13 @@ void EnterApiKeyView::updateNote() {
 
 void EnterApiKeyView::setValidationError(std::optional<QString> error) {
   m_validationError = std::move(error);
-  m_errorLabel->setText(m_validationError.value_or(QString()));
+  const QString message = m_validationError.value_or(QString());
+  // The service's message can be long: two lines of it show, ending in "…", and all of it in the
+  // tooltip.
+  layout()->activate();
+  m_errorLabel->setText(
+      firstLines(message, m_errorLabel->font(), m_footerColumn->contentsRect().width(), 2));
+  m_errorLabel->setToolTip(message);
   m_errorLabel->setVisible(m_validationError.has_value());
 }
 

@@ -27,6 +27,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QVBoxLayout;
 
 namespace tessra {
 
@@ -96,6 +97,7 @@ class EnterApiKeyView : public QWidget {
   QComboBox* m_modelPicker = nullptr;
   QLabel* m_errorLabel = nullptr;
   QLabel* m_note = nullptr;
+  QVBoxLayout* m_footerColumn = nullptr;
   FlatButton* m_cancel = nullptr;
   FlatButton* m_confirm = nullptr;
   QWidget* m_overlay = nullptr;

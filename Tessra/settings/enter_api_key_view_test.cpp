@@ -139,6 +139,23 @@ TEST_F(EnterApiKeyViewTest, ARefusedTestShowsWhyAndStoresNothing) {
   }
 }
 
+TEST_F(EnterApiKeyViewTest, ALongRefusalShowsTwoWholeLinesAndAllOfItInTheTooltip) {
+  std::string message = "Incorrect API key provided: sk-refused. ";
+  for (int i = 0; i < 8; ++i) message += "You can find your API key at the service's key page. ";
+  m_server.route("POST", kPath, ScriptedResponse::json(401, settings_test::errorEnvelope(message)));
+  auto form = makeForm();
+  form->keyField()->setText("sk-refused-key-1");
+  form->confirmButton()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(!form->isLoading(), 10000);
+  ASSERT_EQ(form->validationError(), QString::fromStdString(message));
+  const QLabel* label = form->errorLabel();
+  ASSERT_TRUE(label->isVisible());
+  EXPECT_LE(label->heightForWidth(label->width()), label->height()) << "no line is cut";
+  EXPECT_LE(label->height(), 2 * label->fontMetrics().lineSpacing() + 2);
+  EXPECT_TRUE(label->text().endsWith(QChar(0x2026)));
+  EXPECT_EQ(label->toolTip().toStdString(), message);
+}
+
 TEST_F(EnterApiKeyViewTest, QuickReturnsSendOneRequestAndTheGuiStaysLive) {
   m_server.route(
       "POST", kPath,

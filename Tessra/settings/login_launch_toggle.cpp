@@ -5,19 +5,10 @@
 #include <QSignalBlocker>
 
 #include "Tessra/settings/login_launch.h"
+#include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 
 namespace tessra {
-
-namespace {
-
-QLabel* textLabel(const QString& text) {
-  auto* label = new QLabel(text);
-  label->setTextFormat(Qt::PlainText);
-  return label;
-}
-
-}  // namespace
 
 LoginLaunchToggle::LoginLaunchToggle(QWidget* parent)
     : LoginLaunchToggle(LocalizedText::Key{QStringLiteral("Launch at login")}, parent) {}
@@ -26,10 +17,10 @@ LoginLaunchToggle::LoginLaunchToggle(const LabelBuilder& label, QWidget* parent)
     : LoginLaunchToggle(Built{}, label ? label() : nullptr, parent) {}
 
 LoginLaunchToggle::LoginLaunchToggle(const LocalizedText::Key& key, QWidget* parent)
-    : LoginLaunchToggle(Built{}, textLabel(LocalizedText::forKey(key.text)), parent) {}
+    : LoginLaunchToggle(Built{}, plainLabel(LocalizedText::forKey(key.text)), parent) {}
 
 LoginLaunchToggle::LoginLaunchToggle(const QString& title, QWidget* parent)
-    : LoginLaunchToggle(Built{}, textLabel(title), parent) {}
+    : LoginLaunchToggle(Built{}, plainLabel(title), parent) {}
 
 LoginLaunchToggle::LoginLaunchToggle(Built, QWidget* label, QWidget* parent)
     : QWidget(parent),

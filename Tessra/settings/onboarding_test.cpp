@@ -75,6 +75,26 @@ TEST(OnboardingTest, PagesGoForwardAndBackOneAtATime) {
   EXPECT_EQ(shownPages, 2);  // the page and the button bar
 }
 
+TEST(OnboardingTest, ThePanelPictureShowsTheEdgeIndicatorItsTextTalksAbout) {
+  OnboardingView view([] {});
+  view.show();
+  view.nextPage();
+  const auto* picture = view.pageContent()->findChild<QLabel*>(QStringLiteral("pageImage"));
+  ASSERT_NE(picture, nullptr);
+  const QImage image = picture->pixmap().toImage();
+  ASSERT_FALSE(image.isNull());
+  // The indicator: a bar of #2fd3b0 on the picture's right edge, half way down.
+  int indicator = 0;
+  for (int y = image.height() * 2 / 5; y < image.height() * 3 / 5; ++y)
+    for (int x = image.width() * 97 / 100; x < image.width(); ++x) {
+      const QColor color = image.pixelColor(x, y);
+      indicator += std::abs(color.red() - 0x2f) + std::abs(color.green() - 0xd3) +
+                       std::abs(color.blue() - 0xb0) <
+                   30;
+    }
+  EXPECT_GT(indicator, 50) << "the picture is shown whole, its right edge included";
+}
+
 TEST(OnboardingTest, TheLastPageSwitchesLaunchAtLogin) {
   testing::TempDir dir;
   testing::ScopedEnv config{"XDG_CONFIG_HOME", (dir / "config").string()};

@@ -1,6 +1,5 @@
 #include "Tessra/settings/open_ai_settings_view.h"
 
-#include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -148,12 +147,13 @@ void OpenAiSettingsView::select(ChatGPTModels model) {
 
 void OpenAiSettingsView::presentKeyForm() {
   if (m_sheet) return;
-  auto* sheet = new QDialog(window());
+  // A dialog window but no QDialog: a QDialog presses its first button, Cancel, on a Return
+  // that the key field passes on, and would close the form while its key is being tried.
+  auto* sheet = new QWidget(window(), Qt::Dialog | Qt::FramelessWindowHint);
   sheet->setObjectName(QStringLiteral("keySheet"));
   sheet->setWindowModality(Qt::WindowModal);
   sheet->setAttribute(Qt::WA_DeleteOnClose);
   sheet->setAttribute(Qt::WA_TranslucentBackground);
-  sheet->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
   auto* layout = new QVBoxLayout(sheet);
   layout->setContentsMargins(0, 0, 0, 0);
   QPointer<OpenAiSettingsView> self(this);
@@ -165,10 +165,10 @@ void OpenAiSettingsView::presentKeyForm() {
       },
       m_settings, m_defaults, sheet));
   m_sheet = sheet;
-  // Over the middle of the settings window.
-  const QRect over = window()->frameGeometry();
+  // As a sheet comes out of the title bar: the window's title stays in sight above it.
+  const QRect client = window()->geometry();
   sheet->adjustSize();
-  sheet->move(over.center() - QPoint(sheet->width() / 2, sheet->height() / 2));
+  sheet->move(client.x() + (client.width() - sheet->width()) / 2, client.y());
   sheet->show();
 }
 

@@ -15,7 +15,6 @@
 
 #include "Tessra/storage/chat_gpt_models.h"
 
-#include <QDialog>
 class QLabel;
 
 namespace tessra {
@@ -63,7 +62,7 @@ class OpenAiSettingsView : public QWidget {
 
   // Re-reads the key and the stored model.
   void load();
-  // Opens the key form over the window.
+  // Opens the key form as a sheet of the window: under its title bar, centred across it.
   void presentKeyForm();
 
   ChatGPTModels model() const { return m_model; }
@@ -72,7 +71,7 @@ class OpenAiSettingsView : public QWidget {
   FlatButton* updateButton() const { return m_update; }
   const std::vector<ModelRow*>& modelRows() const { return m_rows; }
   // The key form while it is open, else null.
-  QDialog* keySheet() const { return m_sheet.data(); }
+  QWidget* keySheet() const { return m_sheet.data(); }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -89,7 +88,7 @@ class OpenAiSettingsView : public QWidget {
   QLabel* m_keychainError = nullptr;
   FlatButton* m_update = nullptr;
   std::vector<ModelRow*> m_rows;
-  QPointer<QDialog> m_sheet;
+  QPointer<QWidget> m_sheet;
 };
 
 }  // namespace tessra

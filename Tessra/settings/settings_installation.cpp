@@ -18,7 +18,6 @@ void installSettings() {
   Onboarding::registerWindow();
 
   auto& contents = ChatPanelContents::shared();
-  contents.settingsWindow = [] { return new SettingsWindow; };
   contents.enterApiKey = [](const ChatPanelContext& context) -> QWidget* {
     QPointer<FloatingPanel> panel(&context.panel);
     return new EnterApiKeyView(false, [panel] {

@@ -71,7 +71,7 @@ SettingsView::SettingsView(QWidget* parent)
   m_detail->setFrameShape(QFrame::NoFrame);
   m_detail->setMinimumWidth(kDetailWidth);
   m_detail->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  m_detail->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  m_detail->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   // Colours through the palette: a style sheet here would slow every page built under it.
   QPalette colors = m_detail->palette();
   colors.setColor(QPalette::Window, palette::tertiaryBackground());
@@ -119,6 +119,13 @@ void SettingsView::show(const SettingsPage& page) {
   content->setObjectName(QStringLiteral("page"));
   // The column's width holds: wrapped texts wrap to it instead of widening the page.
   content->setMinimumWidth(1);
+  // A page of wrapped texts is as high as they are at the column's width. Its minimum height
+  // would be their height at the narrowest width, an empty stretch below a page that fits.
+  if (content->hasHeightForWidth()) {
+    QSizePolicy policy = content->sizePolicy();
+    policy.setVerticalPolicy(QSizePolicy::Ignored);
+    content->setSizePolicy(policy);
+  }
   // The previous page is dropped with its state.
   delete m_detail->takeWidget();
   m_detail->setWidget(content);

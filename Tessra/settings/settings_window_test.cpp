@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -23,6 +26,7 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/ui_foundation/button_styles.h"
+#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "shortcuts/recorder.h"
@@ -113,6 +117,30 @@ TEST(SettingsWindowTest, OneWindowWhichStartsOnGeneralAndNamesItsPage) {
   EXPECT_EQ(openDockWindowCount(), counted);
   showSettingsWindow();
   EXPECT_EQ(SettingsWindow::current()->windowTitle(), "General");
+  closeAll();
+}
+
+TEST(SettingsWindowTest, EveryPageIsAsHighAsItsContentAndScrollsOnlyWhenItMust) {
+  closeAll();
+  SettingsWindow::registerWindow();
+  showSettingsWindow();
+  SettingsWindow* window = SettingsWindow::current();
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  auto* detail = window->view()->findChild<QScrollArea*>(QStringLiteral("detail"));
+  ASSERT_NE(detail, nullptr);
+  for (const SettingsPage::Name name : {SettingsPage::Name::general, SettingsPage::Name::openAi,
+                                        SettingsPage::Name::anthropic, SettingsPage::Name::about}) {
+    window->view()->select(name);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    SCOPED_TRACE(window->windowTitle().toStdString());
+    const QWidget* page = detail->widget();
+    const QSize viewport = detail->viewport()->size();
+    const int needed = page->hasHeightForWidth() ? page->heightForWidth(viewport.width())
+                                                 : page->minimumSizeHint().height();
+    EXPECT_EQ(page->height(), std::max(viewport.height(), needed)) << "no empty stretch below";
+    EXPECT_EQ(detail->verticalScrollBar()->isVisible(), needed > viewport.height());
+  }
   closeAll();
 }
 
@@ -299,8 +327,19 @@ TEST(OpenAiSettingsViewTest, FollowsTheKeyAndStoresPickedModels) {
   page.updateButton()->click();
   ASSERT_NE(page.keySheet(), nullptr);
   EXPECT_TRUE(page.keySheet()->isModal() || page.keySheet()->windowModality() != Qt::NonModal);
+  // Out of the title bar, which stays in sight.
+  const QRect window = page.geometry();
+  EXPECT_EQ(page.keySheet()->pos(),
+            QPoint(window.x() + (window.width() - page.keySheet()->width()) / 2, window.y()));
   auto* form = page.keySheet()->findChild<EnterApiKeyView*>();
   ASSERT_NE(form, nullptr);
+  // Return in the key field tries the key and leaves the form open with what it found.
+  form->keyField()->setText(QStringLiteral("too short"));
+  QTest::keyClick(form->keyField(), Qt::Key_Return);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_NE(page.keySheet(), nullptr);
+  EXPECT_TRUE(page.keySheet()->isVisible());
+  EXPECT_EQ(form->validationError(), LocalizedText::ApiKey::validationErrorLength());
   form->cancelButton()->click();
   QTRY_VERIFY(page.keySheet() == nullptr);
   EXPECT_EQ(page.keyLabel()->text(), "sk-****efgh");

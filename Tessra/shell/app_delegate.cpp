@@ -20,6 +20,7 @@
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
+#include "Tessra/ui_foundation/confirm.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "platform/foundation/logger.h"
 #include "platform/ui/desktop_notifications.h"
@@ -311,6 +312,7 @@ void AppDelegate::showAlertToCloseTheApp() {
   alert->addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
   alert->setWindowModality(Qt::WindowModal);
   alert->setAttribute(Qt::WA_DeleteOnClose);
+  widenToItsText(*alert);
   connect(alert, &QMessageBox::finished, this, [this, alert, restart] {
     if (alert->clickedButton() == restart) relaunch();
   });

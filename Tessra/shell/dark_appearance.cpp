@@ -28,6 +28,9 @@ void applyDarkAppearance(QApplication& application) {
   colors.setColor(QPalette::Disabled, QPalette::Text, palette::gray());
   colors.setColor(QPalette::Disabled, QPalette::WindowText, palette::gray());
   colors.setColor(QPalette::Disabled, QPalette::ButtonText, palette::gray());
+  // Fusion draws disabled text a second time one pixel down and right in the light role, an
+  // etched look meant for light themes; over the dark palette it is a blurred white emboss.
+  colors.setColor(QPalette::Disabled, QPalette::Light, Qt::transparent);
   application.setPalette(colors);
 }
 

@@ -3,6 +3,10 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
 namespace tessra {
 
 QPixmap menuBarIconPixmap(int size, const QColor& color, qreal devicePixelRatio) {
@@ -21,7 +25,21 @@ QPixmap menuBarIconPixmap(int size, const QColor& color, qreal devicePixelRatio)
 
 QIcon menuBarIcon() {
   QIcon icon;
-  for (int size : {16, 22, 24, 32, 48, 64}) icon.addPixmap(menuBarIconPixmap(size, Qt::white));
+  for (int size : {16, 22, 24, 32, 48, 64}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    // The rim: the mark in the dark, shifted a little every way around.
+    const QPixmap rim = menuBarIconPixmap(size, QColor(0x1e, 0x1f, 0x22, 220));
+    const qreal width = std::max(1.0, size / 20.0);
+    for (int step = 0; step < 8; ++step) {
+      const qreal angle = step * std::numbers::pi / 4;
+      painter.drawPixmap(QPointF(width * std::cos(angle), width * std::sin(angle)), rim);
+    }
+    painter.drawPixmap(0, 0, menuBarIconPixmap(size, Qt::white));
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
   return icon;
 }
 

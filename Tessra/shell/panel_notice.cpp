@@ -7,6 +7,7 @@
 
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 #include "shortcuts/recorder_texts.h"
 
 namespace tessra {
@@ -18,8 +19,8 @@ constexpr int kCornerRadius = 10;
 
 PanelNotice::PanelNotice(QWidget* parent)
     : QWidget(parent),
-      m_title(new QLabel(this)),
-      m_text(new QLabel(this)),
+      m_title(plainLabel({}, this)),
+      m_text(plainLabel({}, this)),
       m_ok(new FlatButton(shortcuts::recorderText("ok"), {}, this)) {
   setAttribute(Qt::WA_TranslucentBackground);
   QFont bold = m_title->font();

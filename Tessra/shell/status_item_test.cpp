@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/app_version.h"
 #include "Tessra/shell/login_launch.h"
+#include "Tessra/shell/menu_bar_icon.h"
 #include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/shell_test_support.h"
 #include "Tessra/storage/settings_keys.h"
@@ -74,6 +76,22 @@ TEST(StatusItemTest, WithoutATrayTheSideButtonShowsWhateverTheSetting) {
 
 // The opener itself (url_opener_test) proves what leaves the program; here only that the text
 // reaches it when it is a link and stops before it when it is not.
+TEST(StatusItemTest, TheTrayIconReadsOnLightAndDarkTrays) {
+  const QPixmap icon = menuBarIcon().pixmap(22, 22);
+  ASSERT_FALSE(icon.isNull());
+  // trayer's default background is light; many panels are dark.
+  for (const QColor tray : {QColor(0xed, 0xed, 0xed), QColor(0x2b, 0x2d, 0x31)}) {
+    QImage shown(icon.size(), QImage::Format_RGB32);
+    shown.fill(tray);
+    QPainter(&shown).drawPixmap(0, 0, icon);
+    int contrasting = 0;
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x)
+        contrasting += std::abs(qGray(shown.pixel(x, y)) - qGray(tray.rgb())) > 100;
+    EXPECT_GT(contrasting, 40) << tray.name().toStdString();
+  }
+}
+
 TEST(OpenUrlTest, RefusesInvalidTextAndOtherSchemes) {
   const struct {
     const char* text;

@@ -34,6 +34,18 @@ void logFailure(std::string_view text, const std::exception_ptr& error) {
   platform::logError("\"{}\" {}", text, debugDescribe(error));
 }
 
+// Whether a failed delete found nothing at its path.
+bool foundNothing(const files::FileError& failure) {
+  if (!failure.error()) return false;
+  try {
+    std::rethrow_exception(failure.error());
+  } catch (const std::system_error& cause) {
+    return cause.code() == std::errc::no_such_file_or_directory;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 std::string timestampForFileName() {
   std::string stamp = platform::Date::now().iso8601();
   std::erase(stamp, ':');
@@ -592,6 +604,14 @@ void ChatSessionManager::deleteSessionFile(const std::string& id) {
   m_writer->waitForWrites();
   try {
     sessionPath(id).deleteFile();
+  } catch (const files::FileError& failure) {
+    // A conversation that never had a message has no file: nothing to delete is no failure.
+    if (!foundNothing(failure)) {
+      logFailure("Failed to delete session file", std::current_exception());
+      return;
+    }
+    platform::logDebug("\"Failed to delete session file\" {}",
+                       debugDescribe(std::current_exception()));
   } catch (const std::exception&) {
     logFailure("Failed to delete session file", std::current_exception());
   }

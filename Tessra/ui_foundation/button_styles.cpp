@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "Tessra/ui_foundation/color_emoji.h"
 #include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
@@ -333,9 +334,7 @@ void DiscordChannelButton::paintRow(QPainter& painter, const QRectF& rect, const
   painter.fillPath(shape, look.background);
   painter.setPen(look.foreground);
   const QRectF textRect = rect.adjusted(kRowHorizontalPadding, 0, -kRowHorizontalPadding, 0);
-  const QString shown =
-      painter.fontMetrics().elidedText(text, Qt::ElideRight, qRound(textRect.width()));
-  painter.drawText(textRect, int(alignment | Qt::AlignVCenter) | Qt::TextSingleLine, shown);
+  drawColorEmojiText(painter, textRect, alignment, text);
   painter.restore();
 }
 

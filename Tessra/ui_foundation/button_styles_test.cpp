@@ -313,5 +313,12 @@ TEST(DiscordChannelButtonTest, ColoursBySelectionHighlightAndHover) {
   expectColor(pixel(&idle, QPoint(3, 18)), palette::colorFromHex("#1e1f22"));
 }
 
+TEST(DiscordChannelButtonTest, TheEmojiOfARowIsInColour) {
+  // A smiley the desktop's sans-serif font has only as a monochrome outline.
+  DiscordChannelButton row(QStringLiteral("😀 Groceries"), false, false);
+  row.resize(200, 36);
+  EXPECT_GT(testing::colorfulPixels(row.grab().toImage()), 20);
+}
+
 }  // namespace
 }  // namespace tessra

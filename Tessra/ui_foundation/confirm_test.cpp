@@ -1,6 +1,7 @@
 #include "Tessra/ui_foundation/confirm.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -20,6 +21,7 @@ struct Answerer {
   QString informativeText;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QStringList buttons;
+  bool informativeOnOneLine = false;
 
   void arm() {
     QTimer::singleShot(0, [this] {
@@ -32,6 +34,8 @@ struct Answerer {
       informativeText = box->informativeText();
       icon = box->icon();
       for (QAbstractButton* button : box->buttons()) buttons << button->text();
+      if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        informativeOnOneLine = label->height() <= label->heightForWidth(2000);
       answer(box);
     });
   }
@@ -66,6 +70,7 @@ TEST(ConfirmTest, OnlyOkConfirms) {
     EXPECT_EQ(answerer.icon, QMessageBox::Warning);
     EXPECT_EQ(answerer.buttons.size(), 2);
     EXPECT_TRUE(answerer.buttons.contains("OK") && answerer.buttons.contains("Cancel"));
+    EXPECT_TRUE(answerer.informativeOnOneLine) << "the box is as wide as its text";
   }
 }
 

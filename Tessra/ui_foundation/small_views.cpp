@@ -11,6 +11,7 @@
 #include <cmath>
 #include <utility>
 
+#include "Tessra/ui_foundation/color_emoji.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 
@@ -254,7 +255,7 @@ ConfirmationView::ConfirmationView(const std::function<Configuration(Configurati
   auto* headerColumn = new QVBoxLayout(header);
   headerColumn->setSpacing(12);
   m_emoji = plainLabel(emoji(), header);
-  m_emoji->setFont(sizedFont(font(), 46));
+  m_emoji->setFont(colorEmojiFont(sizedFont(font(), 46)));
   m_emoji->setAlignment(Qt::AlignCenter);
   auto* title = plainLabel(m_configuration.title, header);
   title->setObjectName(QStringLiteral("title"));

@@ -213,6 +213,8 @@ TEST_F(ConfirmationViewTest, DestructiveCardDismissesBeforeItsAction) {
       presented(), "Continue", "Cancel");
   card.show();
   EXPECT_EQ(card.emoji(), QStringLiteral("⚠️"));
+  EXPECT_GT(testing::colorfulPixels(card.grab(QRect(0, 0, card.width(), 70)).toImage()), 20)
+      << "the sign above the question is in colour";
   EXPECT_EQ(card.confirmButton()->currentLook().fill, palette::colorFromHex("#df4f4a"));
   EXPECT_EQ(card.confirmButton()->currentLook().foreground, QColor(Qt::white));
   EXPECT_EQ(card.cancelButton()->currentLook().fill, palette::colorFromHex("#313338"));

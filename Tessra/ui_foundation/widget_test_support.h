@@ -1,5 +1,6 @@
 // Helpers the widget tests share: the pointer entering and leaving a control, the colour a
-// control paints at one point, and the labels that would read data as markup.
+// control paints at one point, the labels that would read data as markup, and how much of a
+// picture is in colour.
 #pragma once
 
 #include <QCoreApplication>
@@ -48,6 +49,18 @@ inline std::vector<std::string> labelsGuessingTheirFormat(QWidget& root) {
         (label->objectName() + QStringLiteral(": \"") + label->text() + u'"').toStdString());
   }
   return guessing;
+}
+
+// The pixels of `image` in a clear colour, not a shade of grey (a colour emoji has many, a
+// monochrome outline none).
+inline int colorfulPixels(const QImage& image) {
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor color = image.pixelColor(x, y);
+      if (color.alpha() > 128 && color.hsvSaturation() > 100 && color.value() > 80) ++count;
+    }
+  return count;
 }
 
 }  // namespace tessra::testing
