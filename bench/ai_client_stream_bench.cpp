@@ -7,7 +7,8 @@
 // With one event per write, as the service flushes its chunks, the client must reach at least
 // half the byte-counting rate. With 400 events per write the byte count runs far ahead of any
 // reader that looks at the chunks; the decoding read then shows what reading the chunks costs by
-// itself, and the gap between it and the client is the client's own overhead.
+// itself, and the gap between it and the client is the client's own overhead. Bar: with one event
+// per write the client takes at most twice the byte count's time.
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 
@@ -20,6 +21,7 @@
 
 #include "aiclient/awaitable_endpoints.h"
 #include "aiclient/server_sent_events.h"
+#include "bench/bars.h"
 #include "platform/foundation/json.h"
 #include "testing/http_server.h"
 
@@ -87,17 +89,18 @@ void BM_AIClientChatStream(benchmark::State& state) {
                              .port = server().port(),
                              .scheme = "http",
                              .basePath = stream.basePath});
+  const bench::IterationTimer timer(state, "client/" + std::to_string(state.range(0)));
   for (auto _ : state) {
     auto chunks = aiclient::chatsStream(client, query());
     int received = 0;
     try {
       while (auto chunk = chunks.next()) received += chunk->choices.size() == 1 ? 1 : 0;
     } catch (const std::exception& error) {
-      state.SkipWithError(error.what());
+      bench::fail(state, error.what());
       break;
     }
     if (received != kChunks) {
-      state.SkipWithError("the stream did not arrive whole");
+      bench::fail(state, "the stream did not arrive whole");
       break;
     }
   }
@@ -143,11 +146,12 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* contex
 }
 
 template <class Reader>
-void plainCurlChatStream(benchmark::State& state) {
+void plainCurlChatStream(benchmark::State& state, const char* figure) {
   const Stream& stream = streamFor(static_cast<int>(state.range(0)));
   const std::string url = server().url(stream.basePath + "/v1/chat/completions");
   const std::string body =
       R"({"messages":[{"content":"Hi","role":"user"}],"model":"m","stream":true})";
+  const bench::IterationTimer timer(state, figure + ("/" + std::to_string(state.range(0))));
   for (auto _ : state) {
     Reader reader;
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
@@ -159,18 +163,20 @@ void plainCurlChatStream(benchmark::State& state) {
     curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, static_cast<void*>(&reader));
     const CURLcode code = curl_easy_perform(easy.get());
     if (code != CURLE_OK || reader.bytes < stream.bytes || reader.chunks != kChunks) {
-      state.SkipWithError("the stream did not arrive whole");
+      bench::fail(state, "the stream did not arrive whole");
       break;
     }
   }
   reportRates(state, stream);
 }
 
-void BM_PlainCurlChatStream(benchmark::State& state) { plainCurlChatStream<ByteCounter>(state); }
+void BM_PlainCurlChatStream(benchmark::State& state) {
+  plainCurlChatStream<ByteCounter>(state, "bytes");
+}
 BENCHMARK(BM_PlainCurlChatStream)->Arg(1)->Arg(400)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PlainCurlDecodingChatStream(benchmark::State& state) {
-  plainCurlChatStream<ChunkDecoder>(state);
+  plainCurlChatStream<ChunkDecoder>(state, "decoding");
 }
 BENCHMARK(BM_PlainCurlDecodingChatStream)
     ->Arg(1)
@@ -178,6 +184,10 @@ BENCHMARK(BM_PlainCurlDecodingChatStream)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-}  // namespace
+const bench::Bars kBars{{.what = "client, one event per write",
+                         .figure = "client/1",
+                         .baseline = "bytes/1",
+                         .limit = 2,
+                         .unit = "ms"}};
 
-BENCHMARK_MAIN();
+}  // namespace

@@ -2,7 +2,14 @@
 // - an answer of 4,000 chunks streamed at 200 a second: the GUI thread's CPU time over the
 //   stream, through the view as it is and with one page update per chunk;
 // - opening a conversation of 1,000 messages: from the switch until the page takes input, beside
-//   the page alone restoring the same conversation.
+//   the page alone restoring the same conversation (medians);
+// - memory: the proportional set (PSS) and the anonymous memory of the whole process tree (the
+//   panel with the chat view and its browser processes) after start, after opening 1,000
+//   messages and after 5 and 20 cycles of a show, a switch of conversation and a hide, beside a
+//   bare QWebEngineView window showing a short page; each in a process of its own.
+// Bars: the streaming GUI thread under 20 % of a core and at least 3x below one page update per
+// chunk; PSS at rest after start at most 1.2x the bare window's; PSS growth from cycle 5 to 20
+// under 5 %.
 #include <QApplication>
 #include <QTest>
 
@@ -11,17 +18,26 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Tessra/chat_window/answer_task.h"
 #include "Tessra/chat_window/chat_view.h"
+#include "Tessra/chat_window/chat_window_installation.h"
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/page_script.h"
 #include "Tessra/chat_window/page_test_support.h"
+#include "Tessra/navigation/navigation_installation.h"
+#include "Tessra/shell/floating_controller.h"
+#include "Tessra/shell/floating_window.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "aiclient/ai_client.h"
+#include "bench/bars.h"
+#include "bench/tree_memory.h"
 #include "keychain/keychain.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/logger.h"
@@ -38,6 +54,62 @@ using namespace std::chrono_literals;
 constexpr int kChunks = 4000;
 constexpr auto kChunkGap = 5ms;  // 200 a second
 constexpr int kOpenedMessages = 1000;
+constexpr int kCycles = 20;
+constexpr int kEarlyCycle = 5;
+// How long the page may take to run the updates of an answer sent to it one script each.
+constexpr int kDrainMs = 300000;
+
+// A memory figure reported beside another, with no bar.
+bench::Bar memoryBeside(std::string what, std::string figure, std::string baseline) {
+  return {.what = std::move(what),
+          .figure = std::move(figure),
+          .baseline = std::move(baseline),
+          .compare = bench::Compare::reportOnly,
+          .unit = "MiB"};
+}
+
+const bench::Bars kBars{
+    {.what = "streaming, GUI thread CPU",
+     .figure = "stream CPU",
+     .baseline = {},
+     .limit = 20,
+     .compare = bench::Compare::atMost,
+     .unit = "%"},
+    {.what = "streaming, GUI thread CPU against one page update per chunk",
+     .figure = "stream CPU",
+     .baseline = "per-chunk CPU",
+     .limit = 3,
+     .compare = bench::Compare::timesBelowAtLeast,
+     .unit = "%"},
+    {.what = "opening 1,000 messages through the view, against the page alone (median)",
+     .figure = "open in view",
+     .baseline = "open in page",
+     .compare = bench::Compare::reportOnly,
+     .unit = "ms"},
+    {.what = "PSS of the process tree at rest after start, against a bare web view window",
+     .figure = "PSS start",
+     .baseline = "bare PSS",
+     .limit = 1.2,
+     .unit = "MiB"},
+    memoryBeside("anonymous memory at rest after start, against a bare web view window",
+                 "anonymous start", "bare anonymous"),
+    memoryBeside("PSS with 1,000 messages open, against a bare web view window", "PSS opened",
+                 "bare PSS"),
+    memoryBeside("anonymous memory with 1,000 messages open, against a bare web view window",
+                 "anonymous opened", "bare anonymous"),
+    memoryBeside("PSS after 20 cycles of show, switch and hide, against cycle 5", "PSS cycle 20",
+                 "PSS cycle 5"),
+    // PSS splits each shared page among every process of the machine that maps it, so other
+    // programs' browsers move it; the anonymous memory is the program's alone.
+    memoryBeside("anonymous memory after 20 cycles of show, switch and hide, against cycle 5",
+                 "anonymous cycle 20", "anonymous cycle 5"),
+    {.what = "PSS growth from cycle 5 to 20",
+     .figure = "PSS growth",
+     .baseline = {},
+     .limit = 5,
+     .compare = bench::Compare::atMost,
+     .unit = "%"},
+};
 
 double threadCpuSeconds() {
   timespec time{};
@@ -53,6 +125,21 @@ std::string chunkEvent(const std::string& content) {
       {"model", "gpt-4"},
       {"choices", nlohmann::json::array({{{"index", 0}, {"delta", {{"content", content}}}}})}};
   return "data: " + platform::encodeJson(chunk) + "\n\n";
+}
+
+// A stored conversation of `messages` finished questions with short Markdown answers.
+std::string storedConversation(int messages) {
+  static int serial = 0;
+  auto& store = ChatSessionManager::shared();
+  const std::string id = store.createConversation("Bench " + std::to_string(++serial)).id;
+  for (int i = 0; i < messages; ++i) {
+    ChatMessage message = AnswerTask::makeQuestion("Question " + std::to_string(i));
+    message.answer = "An answer with **Markdown**, `code` and a list:\n\n- one\n- two\n";
+    message.finished = true;
+    store.upsertMessage(message, id);
+  }
+  store.saveSession(id);
+  return id;
 }
 
 // One process-wide setting: folders, server, settings with a key, a shown chat view.
@@ -75,25 +162,12 @@ struct Fixture {
       platform::logError("The keyring did not answer; the bench sends with the key it sets");
     settings->setOpenAiKey("sk-bench");
     window.setGeometry(1400, 40, 500, 1000);
-    view = new ChatView(ChatSource::master, hub, {}, &window, *settings);
+    view = new ChatView(ChatSource::master, hub, &window, *settings);
     view->setGeometry(window.rect());
     window.show();
     testing::waitForPage(*view->page());
   }
   ~Fixture() { (void)keychain.remove(UserSettings::kOpenAiKeyItem); }
-
-  std::string conversation(int messages) {
-    auto& store = ChatSessionManager::shared();
-    const std::string id = store.createConversation("Bench " + std::to_string(++serial)).id;
-    for (int i = 0; i < messages; ++i) {
-      ChatMessage message = AnswerTask::makeQuestion("Question " + std::to_string(i), {});
-      message.answer = "An answer with **Markdown**, `code` and a list:\n\n- one\n- two\n";
-      message.finished = true;
-      store.upsertMessage(message, id);
-    }
-    store.saveSession(id);
-    return id;
-  }
 
   testing::TempDir home;
   testing::HttpServer server;
@@ -105,12 +179,18 @@ struct Fixture {
   ChatViewSignals hub;
   QWidget window;
   ChatView* view = nullptr;
-  int serial = 0;
 };
 
-Fixture& fixture() {
-  static Fixture instance;
+// Made on first use and released before the application, which its widgets need.
+std::unique_ptr<Fixture>& fixtureSlot() {
+  static std::unique_ptr<Fixture> instance;
   return instance;
+}
+
+Fixture& fixture() {
+  auto& instance = fixtureSlot();
+  if (!instance) instance = std::make_unique<Fixture>();
+  return *instance;
 }
 
 void streamAnswer(benchmark::State& state, bool updatePerChunk) {
@@ -126,15 +206,18 @@ void streamAnswer(benchmark::State& state, bool updatePerChunk) {
                               });
   }
   for (auto _ : state) {
-    f.view->setSessionID(f.conversation(0));
-    testing::waitIdle(*f.view->page());
+    f.view->controller().setSessionID(storedConversation(0));
+    if (!testing::waitIdle(*f.view->page())) {
+      bench::fail(state, "the empty conversation did not open");
+      break;
+    }
     const auto wallStart = std::chrono::steady_clock::now();
     const double cpuStart = threadCpuSeconds();
     f.view->setText(QStringLiteral("Stream it"));
     f.view->sendMessage();
-    if (!QTest::qWaitFor([&] { return !f.view->busy(); }, 120000) ||
+    if (!QTest::qWaitFor([&] { return !f.view->controller().busy(); }, 120000) ||
         !testing::waitIdle(*f.view->page(), 60000)) {
-      state.SkipWithError("The answer did not end");
+      bench::fail(state, "the answer did not end");
       break;
     }
     const double cpu = threadCpuSeconds() - cpuStart;
@@ -144,6 +227,13 @@ void streamAnswer(benchmark::State& state, bool updatePerChunk) {
     state.counters["gui_cpu_s"] = cpu;
     state.counters["stream_s"] = wall;
     state.counters["gui_cpu_percent"] = 100.0 * cpu / wall;
+    bench::record(updatePerChunk ? "per-chunk CPU" : "stream CPU", 100.0 * cpu / wall);
+    // Scripts sent straight to the page are no batch of the view's: the page may still be running
+    // them. A script's answer comes after all of them, and the next run finds the page at rest.
+    if (!testing::evaluate(*f.view->page(), QStringLiteral("1"), kDrainMs).isValid()) {
+      bench::fail(state, "the page did not finish the answer's updates");
+      break;
+    }
   }
   if (updatePerChunk) {
     QObject::disconnect(direct);
@@ -155,37 +245,56 @@ void streamAnswer(benchmark::State& state, bool updatePerChunk) {
 void BM_StreamThroughTheView(benchmark::State& state) { streamAnswer(state, false); }
 void BM_StreamWithOnePageUpdatePerChunk(benchmark::State& state) { streamAnswer(state, true); }
 
+// Opens a new conversation of 1,000 messages in `page` through `open`: the milliseconds from the
+// switch until the page has run what it was sent and answers a script; nothing on a timeout.
+std::optional<double> openThousand(MessagesWebView& page,
+                                   const std::function<void(const std::string&)>& open) {
+  const std::string id = storedConversation(kOpenedMessages);
+  const auto start = std::chrono::steady_clock::now();
+  open(id);
+  if (!testing::waitIdle(page, 60000) || !testing::evaluate(page, QStringLiteral("1")).isValid())
+    return std::nullopt;
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+void openBenchmark(benchmark::State& state, MessagesWebView& page,
+                   const std::function<void(const std::string&)>& open, const char* figure) {
+  fixture();  // the store in the run's own folders
+  bench::Samples opens;
+  for (auto _ : state) {
+    const std::optional<double> milliseconds = openThousand(page, open);
+    if (!milliseconds) {
+      bench::fail(state, "the conversation did not open within a minute");
+      return;
+    }
+    state.SetIterationTime(*milliseconds / 1e3);
+    opens.add(*milliseconds);
+  }
+  bench::record(figure, opens.median());
+}
+
 void BM_OpenThousandMessagesInTheView(benchmark::State& state) {
   Fixture& f = fixture();
-  for (auto _ : state) {
-    const std::string id = f.conversation(kOpenedMessages);
-    const auto start = std::chrono::steady_clock::now();
-    f.view->setSessionID(id);
-    testing::waitIdle(*f.view->page(), 60000);
-    testing::evaluate(*f.view->page(), QStringLiteral("1"));
-    state.SetIterationTime(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
+  openBenchmark(
+      state, *f.view->page(),
+      [&f](const std::string& id) { f.view->controller().setSessionID(id); }, "open in view");
 }
 
 void BM_OpenThousandMessagesPageOnly(benchmark::State& state) {
-  Fixture& f = fixture();
+  fixture();  // the store in the run's own folders
   ChatViewSignals hub;
   QWidget window;
   window.setGeometry(800, 40, 500, 1000);
   auto* page = new MessagesWebView(ChatSource::master, hub, &window);
   page->setGeometry(window.rect());
   window.show();
-  testing::waitForPage(*page);
-  for (auto _ : state) {
-    const std::string id = f.conversation(kOpenedMessages);
-    const auto start = std::chrono::steady_clock::now();
-    page->setSessionID(id);
-    testing::waitIdle(*page, 60000);
-    testing::evaluate(*page, QStringLiteral("1"));
-    state.SetIterationTime(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  if (!testing::waitForPage(*page)) {
+    bench::fail(state, "the page did not load");
+    return;
   }
+  openBenchmark(
+      state, *page, [page](const std::string& id) { page->setSessionID(id); }, "open in page");
 }
 
 BENCHMARK(BM_StreamThroughTheView)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
@@ -202,15 +311,98 @@ BENCHMARK(BM_OpenThousandMessagesPageOnly)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+// The panel as the program makes it, with the chat view and its page: after start, after opening
+// 1,000 messages, and after cycles of a show, a switch between two short conversations and a hide.
+int programMemory() {
+  const testing::TempDir home;
+  for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+    ::setenv(name, (home.path() / name).c_str(), 1);
+  platform::runMainQueueOnEventLoop();
+  ChatSessionManager::shared().load();
+  const std::string thousand = storedConversation(kOpenedMessages);
+  const std::string shortOnes[] = {storedConversation(20), storedConversation(20)};
+  installChatWindow();
+  installNavigation();
+  FloatingWindow panel;
+  auto* view = qobject_cast<ChatView*>(panel.controller()->mainView());
+  if (view == nullptr) return 1;
+  const auto show = [&] {
+    panel.controller()->recalculateSize();
+    panel.makeKeyAndOrderFront();
+    return QTest::qWaitFor([&] { return panel.isVisible() && !panel.controller()->isAnimating(); },
+                           5000);
+  };
+  const auto hide = [&] {
+    panel.close();
+    return QTest::qWaitFor([&] { return panel.isHidden() && !panel.controller()->isAnimating(); },
+                           5000);
+  };
+  if (!show() || !testing::waitForPage(*view->page()) || !testing::waitIdle(*view->page(), 60000) ||
+      !hide())
+    return 1;
+  bench::printTreeMemory("start");
+  view->controller().setSessionID(thousand);
+  if (!testing::waitIdle(*view->page(), 60000)) return 1;
+  bench::printTreeMemory("opened");
+  for (int cycle = 1; cycle <= kCycles; ++cycle) {
+    if (!show()) return 1;
+    view->controller().setSessionID(shortOnes[cycle % 2]);
+    if (!testing::waitIdle(*view->page(), 60000) || !hide()) return 1;
+    if (cycle == kEarlyCycle) bench::printTreeMemory("early");
+  }
+  bench::printTreeMemory("late");
+  return 0;
+}
+
+QString g_self;
+
+void BM_MemoryOverCycles(benchmark::State& state) {
+  for (auto _ : state) {
+    const auto bare = bench::memoryOfChildRun(g_self, {QStringLiteral("--memory-child=bare")});
+    const auto program =
+        bench::memoryOfChildRun(g_self, {QStringLiteral("--memory-child=program")});
+    if (!bare || !program || !bare->contains("bare") || program->size() != 4) {
+      bench::fail(state, bare ? "the program's run failed" : "the bare window's run failed");
+      return;
+    }
+    const auto pss = [&](const char* stage) {
+      return bench::mebibytes(program->at(stage).pssBytes);
+    };
+    const auto anonymous = [&](const char* stage) {
+      return bench::mebibytes(program->at(stage).anonymousBytes);
+    };
+    bench::record("bare PSS", bench::mebibytes(bare->at("bare").pssBytes));
+    bench::record("bare anonymous", bench::mebibytes(bare->at("bare").anonymousBytes));
+    bench::record("PSS start", pss("start"));
+    bench::record("anonymous start", anonymous("start"));
+    bench::record("PSS opened", pss("opened"));
+    bench::record("anonymous opened", anonymous("opened"));
+    bench::record("PSS cycle 5", pss("early"));
+    bench::record("PSS cycle 20", pss("late"));
+    bench::record("anonymous cycle 5", anonymous("early"));
+    bench::record("anonymous cycle 20", anonymous("late"));
+    bench::record("PSS growth", 100.0 * (pss("late") - pss("early")) / pss("early"));
+    state.counters["bare_pss_MiB"] = bench::mebibytes(bare->at("bare").pssBytes);
+    state.counters["start_pss_MiB"] = pss("start");
+    state.counters["opened_pss_MiB"] = pss("opened");
+    state.counters["cycle20_pss_MiB"] = pss("late");
+  }
+}
+BENCHMARK(BM_MemoryOverCycles)->Iterations(1)->Unit(benchmark::kSecond);
+
 }  // namespace
 }  // namespace tessra
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "xcb");
   QApplication app(argc, argv);
+  tessra::g_self = QCoreApplication::applicationFilePath();
+  for (const QString& argument : QCoreApplication::arguments()) {
+    if (argument == u"--memory-child=program") return tessra::programMemory();
+    if (argument == u"--memory-child=bare") return tessra::bench::printBareWebViewMemory();
+  }
   tessra::platform::runMainQueueOnEventLoop();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  const int status = tessra::bench::runBenchmarks(argc, argv);
+  tessra::fixtureSlot().reset();
+  return status;
 }

@@ -12,9 +12,9 @@
 //   static HTML. Bars: the CPU-seconds until the tree rests at most 3x the bare view's; anonymous
 //   memory with them open at most 1.3x the bare view's.
 //
-// Each benchmark's label says whether its bars hold; a run that fails or times out is an error,
-// not a figure. TESSRA_BENCH_STREAM_KB streams a shorter answer at the same pace. Needs the test
-// session (./dev bench): a display, a keyring and xdotool.
+// Each bar prints whether it holds; a run that fails or times out is an error, not a figure.
+// TESSRA_BENCH_STREAM_KB streams a shorter answer at the same pace. Needs the test session (./dev
+// bench): a display, a keyring and xdotool.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -32,7 +32,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -43,6 +42,7 @@
 #include "Tessra/chat_window/page_script.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/user_settings.h"
+#include "bench/bars.h"
 #include "bench/process_tree.h"
 #include "keychain/keychain.h"
 #include "testing/http_server.h"
@@ -56,11 +56,29 @@ using namespace std::chrono_literals;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
-// The bars.
-constexpr double kStreamingCpuRatioBar = 3;
-constexpr double kStreamingCoreShareBar = 0.25;
-constexpr double kOpeningCpuRatioBar = 3;
-constexpr double kOpeningMemoryRatioBar = 1.3;
+const bench::Bars kBars{
+    {.what = "streaming: CPU of the tree, against the bare view's",
+     .figure = "program streaming CPU",
+     .baseline = "bare streaming CPU",
+     .limit = 3,
+     .unit = "% of a core"},
+    {.what = "streaming: CPU of the tree",
+     .figure = "program streaming CPU",
+     .baseline = {},
+     .limit = 25,
+     .compare = bench::Compare::atMost,
+     .unit = "% of a core"},
+    {.what = "opening 1,000 messages: CPU-seconds until rest, against the bare view's layout",
+     .figure = "program opening CPU",
+     .baseline = "bare opening CPU",
+     .limit = 3,
+     .unit = "s"},
+    {.what = "opening 1,000 messages: anonymous memory, against the bare view's",
+     .figure = "program opened anonymous",
+     .baseline = "bare opened anonymous",
+     .limit = 1.3,
+     .unit = "MiB"},
+};
 
 constexpr std::size_t kPieceBytes = 5;
 constexpr auto kPieceGap = 15ms;
@@ -135,27 +153,6 @@ bool waitFor(Condition condition, std::chrono::milliseconds timeout) {
     std::this_thread::sleep_for(100ms);
   }
   return true;
-}
-
-// One bar: what is measured, the figure, and the limit it must not pass.
-struct Bar {
-  const char* what;
-  double measured;
-  double limit;
-};
-
-// "what 0.29 (bar 3): holds; ..." for the benchmark's label.
-std::string labelFor(std::initializer_list<Bar> bars) {
-  std::string label;
-  for (const Bar& bar : bars) {
-    char figures[64];
-    std::snprintf(figures, sizeof figures, " %.2f (bar %g): ", bar.measured, bar.limit);
-    if (!label.empty()) label += "; ";
-    label += bar.what;
-    label += figures;
-    label += bar.measured <= bar.limit ? "holds" : "FAILS";
-  }
-  return label;
 }
 
 // The built program with folders of its own, the service on a loopback server and the key in
@@ -282,7 +279,7 @@ void BM_StreamingCost(benchmark::State& state) {
       program.server().route("POST", "/v1/chat/completions",
                              chat_window_test::streamedAnswer(pieces, kPieceGap));
       if (!program.start()) {
-        state.SkipWithError("the program did not start and rest");
+        bench::fail(state, "the program did not start and rest");
         return;
       }
       const bench::ProcessTree tree = program.tree();
@@ -293,12 +290,12 @@ void BM_StreamingCost(benchmark::State& state) {
       wall.start();
       if (!program.server().waitForRequest(0, 20s) ||
           !program.server().waitForStreamEnd(0, pieces.size() * kPieceGap * 3)) {
-        state.SkipWithError("the answer did not stream to its end");
+        bench::fail(state, "the answer did not stream to its end");
         return;
       }
       // What the last pieces still cost the page.
       if (!tree.cpuUntilIdle(30s)) {
-        state.SkipWithError("the program did not rest after the answer");
+        bench::fail(state, "the program did not rest after the answer");
         return;
       }
       programShare = (tree.cpuSeconds() - before) / (wall.nsecsElapsed() / 1e9);
@@ -312,7 +309,7 @@ void BM_StreamingCost(benchmark::State& state) {
     {
       BareView bare(QStringLiteral("stream"));
       if (!bare.expect("ready", 60s) || !bare.tree().cpuUntilIdle(60s)) {
-        state.SkipWithError("the bare view did not start and rest");
+        bench::fail(state, "the bare view did not start and rest");
         return;
       }
       const double before = bare.tree().cpuSeconds();
@@ -321,7 +318,7 @@ void BM_StreamingCost(benchmark::State& state) {
       bare.tell("go");
       if (!bare.expect("streamed", pieces.size() * kPieceGap * 3) ||
           !bare.tree().cpuUntilIdle(30s)) {
-        state.SkipWithError("the bare view did not stream to its end");
+        bench::fail(state, "the bare view did not stream to its end");
         return;
       }
       bareShare = (bare.tree().cpuSeconds() - before) / (wall.nsecsElapsed() / 1e9);
@@ -329,10 +326,8 @@ void BM_StreamingCost(benchmark::State& state) {
     state.counters["program_core_pct"] = 100 * programShare;
     state.counters["bare_core_pct"] = 100 * bareShare;
     state.counters["ratio"] = programShare / bareShare;
-    state.SetLabel(labelFor({
-        {"CPU, times the bare view's", programShare / bareShare, kStreamingCpuRatioBar},
-        {"share of one core", programShare, kStreamingCoreShareBar},
-    }));
+    bench::record("program streaming CPU", 100 * programShare);
+    bench::record("bare streaming CPU", 100 * bareShare);
   }
 }
 
@@ -360,7 +355,7 @@ void BM_OpenThousandMessagesCost(benchmark::State& state) {
       store.saveSession(small);
       store.loadSession(small, true);
       if (!program.start()) {
-        state.SkipWithError("the program did not start and rest");
+        bench::fail(state, "the program did not start and rest");
         return;
       }
       const bench::ProcessTree tree = program.tree();
@@ -369,7 +364,7 @@ void BM_OpenThousandMessagesCost(benchmark::State& state) {
       program.openConversation(kBigConversation);
       const auto cpu = tree.cpuUntilIdle(120s);
       if (!cpu || program.latestSessionID() != big) {
-        state.SkipWithError("the program did not open the conversation and rest");
+        bench::fail(state, "the program did not open the conversation and rest");
         return;
       }
       state.SetIterationTime(wall.nsecsElapsed() / 1e9);
@@ -381,32 +376,29 @@ void BM_OpenThousandMessagesCost(benchmark::State& state) {
     {
       BareView bare(QStringLiteral("open"));
       if (!bare.expect("ready", 60s) || !bare.tree().cpuUntilIdle(60s)) {
-        state.SkipWithError("the bare view did not start and rest");
+        bench::fail(state, "the bare view did not start and rest");
         return;
       }
       bare.tell("go");
       const auto cpu = bare.tree().cpuUntilIdle(120s);
       if (!cpu || !bare.expect("opened", 10s)) {
-        state.SkipWithError("the bare view did not rest after the messages");
+        bench::fail(state, "the bare view did not rest after the messages");
         return;
       }
       bareCpu = *cpu;
       bareMemory = bare.tree().memory();
     }
     constexpr double kMiB = 1024.0 * 1024.0;
-    const double anonymousRatio = static_cast<double>(programMemory.anonymousBytes) /
-                                  static_cast<double>(bareMemory.anonymousBytes);
     state.counters["program_cpu_s"] = programCpu;
     state.counters["bare_cpu_s"] = bareCpu;
     state.counters["program_anon_MiB"] = programMemory.anonymousBytes / kMiB;
     state.counters["bare_anon_MiB"] = bareMemory.anonymousBytes / kMiB;
     state.counters["program_pss_MiB"] = programMemory.pssBytes / kMiB;
     state.counters["bare_pss_MiB"] = bareMemory.pssBytes / kMiB;
-    state.SetLabel(labelFor({
-        {"CPU-seconds, times the bare view's static layout", programCpu / bareCpu,
-         kOpeningCpuRatioBar},
-        {"anonymous memory, times the bare view's", anonymousRatio, kOpeningMemoryRatioBar},
-    }));
+    bench::record("program opening CPU", programCpu);
+    bench::record("bare opening CPU", bareCpu);
+    bench::record("program opened anonymous", programMemory.anonymousBytes / kMiB);
+    bench::record("bare opened anonymous", bareMemory.anonymousBytes / kMiB);
   }
 }
 
@@ -477,9 +469,5 @@ int main(int argc, char** argv) {
   tessra::g_self = QCoreApplication::applicationFilePath();
   for (const QString& argument : QCoreApplication::arguments())
     if (argument.startsWith(u"--bare=")) return tessra::bareMain(argument.mid(7));
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return tessra::bench::runBenchmarks(argc, argv);
 }

@@ -1,15 +1,21 @@
-// How fast the floating panel stands on screen, and what it costs in memory at rest.
+// How fast the floating panel stands on screen, and what the program costs in memory at rest.
 //
 // Show: from the moment the 0.1 s show timer fires (size the panel, order it front) until the
 // panel is mapped, has the keyboard and has painted its first frame; warm (shown before) and cold
 // (a new panel). Baseline: a plain frameless window with a focused line edit, the least a window
-// that takes typing needs. Memory: the resident set of a process at rest after one show and hide
-// of the panel, beside a bare QApplication with one window (each in a process of its own).
+// that takes typing needs, shown in turns with the panel so that both meet the same load. Held to
+// the bar by the median of the shows.
+//
+// Memory: the proportional set (PSS) and the anonymous memory of the whole process tree (the
+// program and its browser processes) at rest after one show and hide of the panel holding the chat
+// view and its page, beside a bare QApplication whose one window shows a short page in a
+// QWebEngineView, the least a window with the browser costs; each in a process of its own.
+//
+// Bars: the warm show at most 1.5x the plain window's; the panel's tree at most 40 MiB more PSS
+// than the bare one.
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -19,13 +25,47 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "Tessra/chat_window/chat_window_installation.h"
+#include "Tessra/chat_window/messages_web_view.h"
+#include "Tessra/chat_window/page_test_support.h"
+#include "Tessra/navigation/navigation_installation.h"
 #include "Tessra/shell/floating_controller.h"
 #include "Tessra/shell/floating_window.h"
+#include "Tessra/storage/chat_session_manager.h"
+#include "bench/bars.h"
+#include "bench/tree_memory.h"
+#include "platform/ui/event_loop_queue.h"
+#include "testing/temp_dir.h"
 
+namespace tessra {
 namespace {
 
-using tessra::FloatingWindow;
+const bench::Bars kBars{
+    {.what = "warm show (median)",
+     .figure = "panel warm",
+     .baseline = "plain warm",
+     .limit = 1.5,
+     .unit = "ms"},
+    {.what = "cold show (median)",
+     .figure = "panel cold",
+     .baseline = "plain cold",
+     .compare = bench::Compare::reportOnly,
+     .unit = "ms"},
+    {.what = "memory at rest, PSS of the process tree",
+     .figure = "panel PSS",
+     .baseline = "bare PSS",
+     .limit = 40,
+     .compare = bench::Compare::moreAtMost,
+     .unit = "MiB"},
+    {.what = "memory at rest, anonymous, of the process tree",
+     .figure = "panel anonymous",
+     .baseline = "bare anonymous",
+     .compare = bench::Compare::reportOnly,
+     .unit = "MiB"},
+};
 
 // Counts the paints a widget's window makes.
 class PaintCounter : public QObject {
@@ -74,41 +114,9 @@ void showPanel(FloatingWindow& panel) {
   panel.makeKeyAndOrderFront();
 }
 
-void BM_PanelShowWarm(benchmark::State& state) {
-  FloatingWindow panel;
-  PaintCounter counter;
-  panel.controller()->mainView()->installEventFilter(&counter);
-  showPanel(panel);
-  if (!waitStanding(&panel, counter, 0) || !waitHidden(panel)) {
-    state.SkipWithError("the panel did not stand");
-    return;
-  }
-  for (auto _ : state) {
-    const int before = counter.paints;
-    QElapsedTimer timer;
-    timer.start();
-    showPanel(panel);
-    if (!waitStanding(&panel, counter, before)) state.SkipWithError("the panel did not stand");
-    state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
-    if (!waitHidden(panel)) state.SkipWithError("the panel did not hide");
-  }
+double millisecondsOf(const QElapsedTimer& timer) {
+  return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
-BENCHMARK(BM_PanelShowWarm)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
-
-void BM_PanelShowCold(benchmark::State& state) {
-  for (auto _ : state) {
-    auto panel = std::make_unique<FloatingWindow>();
-    PaintCounter counter;
-    panel->controller()->mainView()->installEventFilter(&counter);
-    QElapsedTimer timer;
-    timer.start();
-    showPanel(*panel);
-    if (!waitStanding(panel.get(), counter, 0)) state.SkipWithError("the panel did not stand");
-    state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
-    if (!waitHidden(*panel)) state.SkipWithError("the panel did not hide");
-  }
-}
-BENCHMARK(BM_PanelShowCold)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 std::unique_ptr<QWidget> makeBaseline(PaintCounter& counter) {
   auto window =
@@ -127,104 +135,139 @@ void showBaseline(QWidget& window) {
   window.activateWindow();
 }
 
-void BM_BaselineShowWarm(benchmark::State& state) {
+// The milliseconds from `show` until `window` stands; nothing after 5 s.
+std::optional<double> timedShow(QWidget* window, const PaintCounter& counter,
+                                const std::function<void()>& show) {
+  const int before = counter.paints;
+  QElapsedTimer timer;
+  timer.start();
+  show();
+  if (!waitStanding(window, counter, before)) return std::nullopt;
+  return millisecondsOf(timer);
+}
+
+bool hideBaseline(QWidget& window) {
+  window.hide();
+  QTest::qWait(50);
+  return window.isHidden();
+}
+
+// One show of the panel and one of the plain window, each until it stands, then hidden again; the
+// panel's time is the iteration's. False, reported on `state`, when either did not stand or hide.
+bool showInTurn(benchmark::State& state, FloatingWindow& panel, const PaintCounter& panelPaints,
+                QWidget& plain, const PaintCounter& plainPaints, bench::Samples& panelShows,
+                bench::Samples& plainShows) {
+  const auto panelShow = timedShow(&panel, panelPaints, [&] { showPanel(panel); });
+  if (!panelShow || !waitHidden(panel)) {
+    bench::fail(state, "the panel did not stand and hide");
+    return false;
+  }
+  const auto plainShow = timedShow(&plain, plainPaints, [&] { showBaseline(plain); });
+  if (!plainShow || !hideBaseline(plain)) {
+    bench::fail(state, "the plain window did not stand and hide");
+    return false;
+  }
+  state.SetIterationTime(*panelShow / 1e3);
+  panelShows.add(*panelShow);
+  plainShows.add(*plainShow);
+  return true;
+}
+
+void recordShows(benchmark::State& state, const std::string& kind, const bench::Samples& panelShows,
+                 const bench::Samples& plainShows) {
+  state.counters["panel_ms"] = panelShows.median();
+  state.counters["plain_ms"] = plainShows.median();
+  bench::record("panel " + kind, panelShows.median());
+  bench::record("plain " + kind, plainShows.median());
+}
+
+// The panel and the plain window shown in turns, so that both meet the same load of the machine.
+void BM_WarmShowBesidePlain(benchmark::State& state) {
+  FloatingWindow panel;
+  PaintCounter panelPaints;
+  panel.controller()->mainView()->installEventFilter(&panelPaints);
+  PaintCounter plainPaints;
+  const std::unique_ptr<QWidget> plain = makeBaseline(plainPaints);
+  bench::Samples panelShows;
+  bench::Samples plainShows;
+  // Shown once before: a warm show is a show again.
+  if (!showInTurn(state, panel, panelPaints, *plain, plainPaints, panelShows, plainShows)) return;
+  panelShows = {};
+  plainShows = {};
+  for (auto _ : state) {
+    if (!showInTurn(state, panel, panelPaints, *plain, plainPaints, panelShows, plainShows)) return;
+  }
+  recordShows(state, "warm", panelShows, plainShows);
+}
+BENCHMARK(BM_WarmShowBesidePlain)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
+void BM_ColdShowBesidePlain(benchmark::State& state) {
+  bench::Samples panelShows;
+  bench::Samples plainShows;
+  for (auto _ : state) {
+    FloatingWindow panel;
+    PaintCounter panelPaints;
+    panel.controller()->mainView()->installEventFilter(&panelPaints);
+    PaintCounter plainPaints;
+    const std::unique_ptr<QWidget> plain = makeBaseline(plainPaints);
+    if (!showInTurn(state, panel, panelPaints, *plain, plainPaints, panelShows, plainShows)) return;
+  }
+  recordShows(state, "cold", panelShows, plainShows);
+}
+BENCHMARK(BM_ColdShowBesidePlain)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The panel as the program makes it, with the chat view and its page, shown and hidden once.
+int restAfterPanel() {
+  const testing::TempDir data;
+  qputenv("TESSRA_DATA_DIR", QByteArray::fromStdString(data.path().string()));
+  platform::runMainQueueOnEventLoop();
+  ChatSessionManager::shared().load();
+  installChatWindow();
+  installNavigation();
+  FloatingWindow panel;
   PaintCounter counter;
-  auto window = makeBaseline(counter);
-  showBaseline(*window);
-  if (!waitStanding(window.get(), counter, 0)) {
-    state.SkipWithError("did not stand");
-    return;
-  }
-  window->hide();
-  for (auto _ : state) {
-    const int before = counter.paints;
-    QElapsedTimer timer;
-    timer.start();
-    showBaseline(*window);
-    if (!waitStanding(window.get(), counter, before)) state.SkipWithError("did not stand");
-    state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
-    window->hide();
-    QTest::qWait(50);
-  }
-}
-BENCHMARK(BM_BaselineShowWarm)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
-
-void BM_BaselineShowCold(benchmark::State& state) {
-  for (auto _ : state) {
-    PaintCounter counter;
-    auto window = makeBaseline(counter);
-    QElapsedTimer timer;
-    timer.start();
-    showBaseline(*window);
-    if (!waitStanding(window.get(), counter, 0)) state.SkipWithError("did not stand");
-    state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
-    window->hide();
-    QTest::qWait(50);
-  }
-}
-BENCHMARK(BM_BaselineShowCold)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
-
-long residentKiB() {
-  QFile status(QStringLiteral("/proc/self/status"));
-  if (!status.open(QIODevice::ReadOnly)) return -1;
-  for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-  return -1;
-}
-
-// The child processes of the memory comparison: print the resident set at rest, in KiB.
-int runMemoryChild(const QString& mode) {
-  std::unique_ptr<QWidget> keep;
-  if (mode == u"bare") {
-    keep = std::make_unique<QWidget>();
-    keep->resize(700, 1080);
-    keep->show();
-    if (!QTest::qWaitForWindowExposed(keep.get())) return 1;
-  } else {
-    auto panel = std::make_unique<FloatingWindow>();
-    PaintCounter counter;
-    panel->controller()->mainView()->installEventFilter(&counter);
-    showPanel(*panel);
-    if (!waitStanding(panel.get(), counter, 0) || !waitHidden(*panel)) return 1;
-    keep = std::move(panel);
-  }
-  QTest::qWait(500);  // at rest
-  QTextStream(stdout) << residentKiB() << Qt::endl;
+  panel.controller()->mainView()->installEventFilter(&counter);
+  showPanel(panel);
+  auto* page = panel.findChild<MessagesWebView*>();
+  if (page == nullptr || !waitStanding(&panel, counter, 0) || !testing::waitForPage(*page) ||
+      !waitHidden(panel))
+    return 1;
+  bench::printTreeMemory("panel");
   return 0;
 }
 
 QString g_self;
 
-double childResidentMiB(const QString& mode) {
-  QProcess child;
-  child.start(g_self, {QStringLiteral("--rss-child=") + mode});
-  child.waitForFinished(30000);
-  return child.readAllStandardOutput().trimmed().toDouble() / 1024.0;
-}
-
 void BM_RestingMemory(benchmark::State& state) {
-  double bare = 0;
-  double panel = 0;
   for (auto _ : state) {
-    bare = childResidentMiB(QStringLiteral("bare"));
-    panel = childResidentMiB(QStringLiteral("panel"));
+    const auto bare = bench::memoryOfChildRun(g_self, {QStringLiteral("--rest-child=bare")});
+    const auto panel = bench::memoryOfChildRun(g_self, {QStringLiteral("--rest-child=panel")});
+    if (!bare || !panel || !bare->contains("bare") || !panel->contains("panel")) {
+      bench::fail(state, "a run at rest failed");
+      return;
+    }
+    const bench::TreeMemory& bareUse = bare->at("bare");
+    const bench::TreeMemory& panelUse = panel->at("panel");
+    state.counters["bare_pss_MiB"] = bench::mebibytes(bareUse.pssBytes);
+    state.counters["panel_pss_MiB"] = bench::mebibytes(panelUse.pssBytes);
+    bench::record("bare PSS", bench::mebibytes(bareUse.pssBytes));
+    bench::record("panel PSS", bench::mebibytes(panelUse.pssBytes));
+    bench::record("bare anonymous", bench::mebibytes(bareUse.anonymousBytes));
+    bench::record("panel anonymous", bench::mebibytes(panelUse.anonymousBytes));
   }
-  state.counters["bare_MiB"] = bare;
-  state.counters["panel_MiB"] = panel;
-  state.counters["more_MiB"] = panel - bare;
 }
 BENCHMARK(BM_RestingMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+}  // namespace tessra
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "xcb");
   QApplication app(argc, argv);
-  g_self = QCoreApplication::applicationFilePath();
-  for (const QString& argument : QCoreApplication::arguments())
-    if (argument.startsWith(u"--rss-child=")) return runMemoryChild(argument.mid(12));
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  tessra::g_self = QCoreApplication::applicationFilePath();
+  for (const QString& argument : QCoreApplication::arguments()) {
+    if (argument == u"--rest-child=panel") return tessra::restAfterPanel();
+    if (argument == u"--rest-child=bare") return tessra::bench::printBareWebViewMemory();
+  }
+  return tessra::bench::runBenchmarks(argc, argv);
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bars.h"
 #include "platform/foundation/utf8.h"
 #include "tokenizer/builtin_vocabulary.h"
 #include "tokenizer/byte_pair_encoder.h"
@@ -103,12 +104,13 @@ const std::string& singlePiece() {
   return text;
 }
 
-template <const std::string& (*Text)(), bool Fast>
-void encode(benchmark::State& state) {
-  const std::string& text = Text();
+void encode(benchmark::State& state, const std::string& (*corpus)(), const std::string& name,
+            bool fast) {
+  const std::string& text = corpus();
   std::size_t tokens = 0;
+  const tessra::bench::IterationTimer timer(state, name + (fast ? "/fast" : "/reference"));
   for (auto _ : state) {
-    auto ids = Fast ? encoder().encodeOrdinary(text) : encoder().encodeOrdinaryReference(text);
+    auto ids = fast ? encoder().encodeOrdinary(text) : encoder().encodeOrdinaryReference(text);
     tokens = ids.size();
     benchmark::DoNotOptimize(ids.data());
   }
@@ -117,18 +119,42 @@ void encode(benchmark::State& state) {
   state.counters["bytes"] = static_cast<double>(text.size());
 }
 
-BENCHMARK(encode<prose, false>)->Name("prose/reference")->Unit(benchmark::kMillisecond);
-BENCHMARK(encode<prose, true>)->Name("prose/fast")->Unit(benchmark::kMillisecond);
-BENCHMARK(encode<headers, false>)->Name("cpp_headers/reference")->Unit(benchmark::kMillisecond);
-BENCHMARK(encode<headers, true>)->Name("cpp_headers/fast")->Unit(benchmark::kMillisecond);
-BENCHMARK(encode<asian, false>)->Name("ja_zh_manpages/reference")->Unit(benchmark::kMillisecond);
-BENCHMARK(encode<asian, true>)->Name("ja_zh_manpages/fast")->Unit(benchmark::kMillisecond);
-BENCHMARK(encode<singlePiece, false>)
+BENCHMARK_CAPTURE(encode, prose_reference, prose, "prose", false)
+    ->Name("prose/reference")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(encode, prose_fast, prose, "prose", true)
+    ->Name("prose/fast")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(encode, headers_reference, headers, "cpp_headers", false)
+    ->Name("cpp_headers/reference")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(encode, headers_fast, headers, "cpp_headers", true)
+    ->Name("cpp_headers/fast")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(encode, asian_reference, asian, "ja_zh_manpages", false)
+    ->Name("ja_zh_manpages/reference")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(encode, asian_fast, asian, "ja_zh_manpages", true)
+    ->Name("ja_zh_manpages/fast")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(encode, piece_reference, singlePiece, "single_piece_100k", false)
     ->Name("single_piece_100k/reference")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
-BENCHMARK(encode<singlePiece, true>)->Name("single_piece_100k/fast")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(encode, piece_fast, singlePiece, "single_piece_100k", true)
+    ->Name("single_piece_100k/fast")
+    ->Unit(benchmark::kMillisecond);
+
+tessra::bench::Bar fastAgainstReference(const std::string& corpus) {
+  return {.what = "fast path on " + corpus,
+          .figure = corpus + "/fast",
+          .baseline = corpus + "/reference",
+          .limit = 1,
+          .unit = "ms"};
+}
+
+const tessra::bench::Bars kBars{fastAgainstReference("prose"), fastAgainstReference("cpp_headers"),
+                                fastAgainstReference("ja_zh_manpages"),
+                                fastAgainstReference("single_piece_100k")};
 
 }  // namespace
-
-BENCHMARK_MAIN();

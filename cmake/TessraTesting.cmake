@@ -91,12 +91,13 @@ function(tessra_add_test_support)
   tessra_precompile_headers(SET test TARGETS tessra_${ARG_NAME})
 endfunction()
 
-# tessra_add_benchmark(NAME name SOURCES ... LIBRARIES ...)
+# tessra_add_benchmark(NAME name SOURCES ... LIBRARIES ...): a benchmark program with its bars
+# (bench/bars.h).
 function(tessra_add_benchmark)
   cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBRARIES" ${ARGN})
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} tessra::warnings
-                                            benchmark::benchmark)
+                                            tessra::bench_bars)
   set_target_properties(${ARG_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY
                                                "${PROJECT_BINARY_DIR}/bench")
   add_dependencies(tessra_benchmarks ${ARG_NAME})

@@ -69,7 +69,8 @@ TEST_F(GlobalHotKeys, AHeldShortcutFiresDownOnceAndUpOnceWhateverTheLocks) {
     *counts = {};
     m_keyboard.press({"LALT", "SPCE"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return counts->down == 1; }, kWait)) << "counts->down";
-    // Held past the server's auto-repeat delay: the repeats must not fire.
+    // A check that nothing happens: held past the server's auto-repeat delay, the repeats must
+    // not fire.
     QTest::qWait(700);
     m_keyboard.release({"SPCE", "LALT"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return counts->up == 1; }, kWait)) << "counts->up";

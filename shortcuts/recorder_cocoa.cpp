@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -14,6 +15,7 @@
 #include <QStyleOption>
 #include <QTimer>
 #include <QToolButton>
+#include <optional>
 #include <utility>
 
 #include "shortcuts/recorder_texts.h"
@@ -51,6 +53,18 @@ class CaretlessWhileRecording final : public QProxyStyle {
     }
     return QProxyStyle::pixelMetric(metric, option, widget);
   }
+
+  // The clear button's icon, looked up once: the lookup searches the icon theme's folders and
+  // decodes the fallback picture, and a settings page makes a new field at every visit.
+  QIcon standardIcon(StandardPixmap icon, const QStyleOption* option,
+                     const QWidget* widget) const override {
+    if (icon != SP_LineEditClearButton) return QProxyStyle::standardIcon(icon, option, widget);
+    if (!m_clearIcon) m_clearIcon = QProxyStyle::standardIcon(icon, option, widget);
+    return *m_clearIcon;
+  }
+
+ private:
+  mutable std::optional<QIcon> m_clearIcon;
 };
 
 // A modifier or lock key going down on its own starts a combination; it is none by itself.
@@ -81,10 +95,11 @@ RecorderCocoa::RecorderCocoa(const Name& name, OnChange onChange, QWidget* paren
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   setPlaceholderText(recorderText("record_shortcut"));
   setAlignment(Qt::AlignCenter);
+  // The style first: the clear button takes its icon from it.
+  if (CaretlessWhileRecording* style = CaretlessWhileRecording::shared()) setStyle(style);
   setClearButtonEnabled(true);
   setContextMenuPolicy(Qt::NoContextMenu);
   setAcceptDrops(false);
-  if (CaretlessWhileRecording* style = CaretlessWhileRecording::shared()) setStyle(style);
   setStringValue();
   // The clear button is the only edit the field allows.
   connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {

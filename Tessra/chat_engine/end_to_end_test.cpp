@@ -15,6 +15,7 @@
 #include "Tessra/chat_engine/chat_gpt_api.h"
 #include "Tessra/chat_engine/engine_test_support.h"
 #include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/storage/user_settings.h"
 #include "platform/foundation/json.h"
@@ -187,7 +188,7 @@ TEST_F(EndToEnd, AQuestionBecomesAStreamedAnswerWithAGeneratedImage) {
   }
 
   // The session file holds the finished answer with its file.
-  store.sessions.erase(conversation.id);
+  ChatSessionManagerTestAccess::sessions(store).erase(conversation.id);
   store.loadSession(conversation.id, false);
   const std::optional<ChatMessage> saved = store.lastMessage(conversation.id);
   ASSERT_TRUE(saved);
@@ -227,7 +228,7 @@ TEST_F(EndToEnd, TheHistoryStartsAfterTheContextBreakAndKeepsToTheMessageLimit) 
     config.contextWindow = c.limit;
     conversation.config = config;
     store.updateConversation(conversation.id, conversation);
-    store.sessions.erase(conversation.id);
+    ChatSessionManagerTestAccess::sessions(store).erase(conversation.id);
     store.loadSession(conversation.id, true);
     for (int i = 1; i <= 5; ++i) {
       const std::string n = std::to_string(i);

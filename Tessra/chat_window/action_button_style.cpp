@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+#include "platform/ui/animations.h"
+
 namespace tessra {
 
 namespace {
@@ -34,13 +36,34 @@ ActionButton::ActionButton(const QString& text, ActionButtonStyle style, QWidget
   const int side = static_cast<int>(std::lround(m_style.size));
   setFixedSize(side, side);
   setIconSize(QSize(side, side) * kIconFraction);
-  m_fade.setDuration(kFadeMilliseconds);
   m_fade.setEasingCurve(QEasingCurve::InOutQuad);
   m_fade.setStartValue(m_style.normalBgColor);
   m_fade.setEndValue(m_style.normalBgColor);
   connect(&m_fade, &QVariantAnimation::valueChanged, this, [this] { update(); });
   connect(this, &QAbstractButton::pressed, this, [this] { update(); });
   connect(this, &QAbstractButton::released, this, [this] { update(); });
+}
+
+ActionButton::ActionButton(QAction* action, ActionButtonStyle style, QWidget* parent)
+    : ActionButton(QString(), std::move(style), parent) {
+  setDefaultAction(action);
+}
+
+void ActionButton::setDefaultAction(QAction* action) {
+  if (m_defaultAction) {
+    disconnect(m_defaultAction, nullptr, this, nullptr);
+    disconnect(this, &QAbstractButton::clicked, m_defaultAction, nullptr);
+  }
+  m_defaultAction = action;
+  if (!action) return;
+  connect(action, &QAction::changed, this, &ActionButton::showAction);
+  connect(this, &QAbstractButton::clicked, action, &QAction::trigger);
+  showAction();
+}
+
+void ActionButton::showAction() {
+  setIcon(m_defaultAction->icon());
+  setEnabled(m_defaultAction->isEnabled());
 }
 
 QColor ActionButton::currentBackground() const { return m_style.background(m_isHovered, isDown()); }
@@ -101,6 +124,7 @@ void ActionButton::setHovered(bool hovered) {
   m_fade.stop();
   m_fade.setStartValue(from);
   m_fade.setEndValue(m_style.background(hovered, false));
+  m_fade.setDuration(platform::animationDuration(kFadeMilliseconds));
   m_fade.start();
   update();
 }

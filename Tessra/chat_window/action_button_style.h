@@ -2,16 +2,19 @@
 // centred on a rounded square whose colour follows the pointer.
 //
 //   auto* pin = new ActionButton(QIcon(":/icons/pin.svg"), ActionButtonStyle{24,
-//       palette::colorFromHex("#2b2d31"), palette::colorFromHex("#383a3f"),
-//       palette::colorFromHex("#383a3f")}, row);
+//       palette::secondaryBackground(), palette::raisedBackground(),
+//       palette::raisedBackground()}, row);
 //
 // The colour is the pressed one while the button is down, else the hover one while the pointer
 // is over the square, else the normal one; hover changes fade in and out. The whole square takes
-// clicks, not only the symbol. GUI thread only.
+// clicks, not only the symbol. A button can show an action, as a tool button's default action:
+// the action's icon and enabled state, and a click triggers it. GUI thread only.
 #pragma once
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QColor>
+#include <QPointer>
 #include <QVariantAnimation>
 
 namespace tessra {
@@ -35,6 +38,12 @@ class ActionButton : public QAbstractButton {
  public:
   ActionButton(const QIcon& icon, ActionButtonStyle style, QWidget* parent = nullptr);
   ActionButton(const QString& text, ActionButtonStyle style, QWidget* parent = nullptr);
+  // A button that shows `action` (`setDefaultAction`).
+  ActionButton(QAction* action, ActionButtonStyle style, QWidget* parent = nullptr);
+
+  // Shows the action's icon and enabled state from now on; a click triggers it.
+  void setDefaultAction(QAction* action);
+  QAction* defaultAction() const { return m_defaultAction; }
 
   const ActionButtonStyle& style() const { return m_style; }
   bool isHovered() const { return m_isHovered; }
@@ -53,8 +62,10 @@ class ActionButton : public QAbstractButton {
 
  private:
   void setHovered(bool hovered);
+  void showAction();
 
   ActionButtonStyle m_style;
+  QPointer<QAction> m_defaultAction;
   bool m_isHovered = false;
   QVariantAnimation m_fade;
 };

@@ -1,9 +1,12 @@
 #include "Tessra/chat_window/answer_task.h"
 
+#include <QFile>
 #include <QImage>
 #include <QPointer>
+#include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 #include "Tessra/chat_engine/cancellation.h"
 #include "Tessra/prompt_input/image_helpers.h"
@@ -31,6 +34,36 @@ bool isCancellation(const ErrorPtr& error) {
   }
 }
 
+// The message as the store holds it now; nothing once it or its conversation is gone.
+std::optional<ChatMessage> storedMessage(const std::string& sessionID,
+                                         const std::string& messageID) {
+  const ChatSession* session = store().session(sessionID);
+  if (session == nullptr) return std::nullopt;
+  const auto& messages = session->messages;
+  const auto found = std::find_if(messages.rbegin(), messages.rend(),
+                                  [&](const ChatMessage& m) { return m.id == messageID; });
+  if (found == messages.rend()) return std::nullopt;
+  return *found;
+}
+
+// Gives the question, as the store holds it, the files written for it and writes its
+// conversation. A question deleted or cleared meanwhile is not brought back: nothing refers to
+// the files, so they go.
+std::optional<ChatMessage> attachQuestionFile(const std::string& sessionID,
+                                              const std::string& messageID, ChatMessageFile file) {
+  std::optional<ChatMessage> message = storedMessage(sessionID, messageID);
+  if (!message) {
+    for (const auto& url : {file.path, file.thumbnailPath}) {
+      if (url) QFile::remove(QUrl(QString::fromStdString(*url)).toLocalFile());
+    }
+    return std::nullopt;
+  }
+  message->questionFile = std::move(file);
+  store().upsertMessage(*message, sessionID);
+  store().saveSession(sessionID);
+  return message;
+}
+
 }  // namespace
 
 std::optional<ChatMessageFile> AnswerTask::makeQuestionFile(const ChatAttachment& attachment) {
@@ -53,11 +86,8 @@ std::optional<ChatMessageFile> AnswerTask::makeQuestionFile(const ChatAttachment
   return std::nullopt;
 }
 
-ChatMessage AnswerTask::makeQuestion(const std::string& text,
-                                     const std::optional<ChatAttachment>& attachment) {
-  ChatMessage message(platform::makeUuidString(), text, "", false, false);
-  if (attachment) message.questionFile = makeQuestionFile(*attachment);
-  return message;
+ChatMessage AnswerTask::makeQuestion(const std::string& text) {
+  return ChatMessage(platform::makeUuidString(), text, "", false, false);
 }
 
 AnswerTask::AnswerTask(std::string sessionID, ChatMessage question, QObject* parent)
@@ -77,13 +107,68 @@ AnswerTask::~AnswerTask() {
 void AnswerTask::start(ChatGPTAPI& engine, std::string apiKey, ChatGPTModels defaultModel,
                        std::optional<ChatAttachment> attachment) {
   m_running = true;
-  engine.setAttachment(std::move(attachment));
+  m_engine = &engine;
+  m_apiKey = std::move(apiKey);
+  m_defaultModel = defaultModel;
+  m_attachment = std::move(attachment);
+  const bool hasImage = m_attachment && m_attachment->image;
+  // A text costs no file: the question carries it from the start.
+  if (m_attachment && !hasImage) m_question.questionFile = makeQuestionFile(*m_attachment);
   store().upsertMessage(m_question, m_sessionID);
   // What the user typed is on disk before anything can go wrong with the request.
   store().saveSession(m_sessionID);
+  if (hasImage) {
+    writeImageFiles(*m_attachment);
+    return;
+  }
+  request();
+}
+
+void AnswerTask::writeImageFiles(ChatAttachment attachment) {
+  m_writingFiles = true;
+  QPointer<AnswerTask> self(this);
+  platform::globalQueue().async(
+      [self, sessionID = m_sessionID, messageID = m_messageID, attachment = std::move(attachment)] {
+        std::optional<ChatMessageFile> file = makeQuestionFile(attachment);
+        platform::mainQueue().async([self, sessionID, messageID, file = std::move(file)]() mutable {
+          if (self) {
+            self->imageFilesWritten(std::move(file));
+          } else if (file) {
+            // The task went with its window: the question keeps its image all the same.
+            attachQuestionFile(sessionID, messageID, std::move(*file));
+          }
+        });
+      });
+}
+
+void AnswerTask::imageFilesWritten(std::optional<ChatMessageFile> file) {
+  m_writingFiles = false;
+  const bool written = file.has_value();
+  std::optional<ChatMessage> message =
+      written ? attachQuestionFile(m_sessionID, m_messageID, std::move(*file)) : current();
+  if (!message) {
+    if (m_running) platform::logInfo("The question is gone before its image was written");
+    m_running = false;
+    emit finished();
+    return;
+  }
+  if (written) {
+    m_question.questionFile = message->questionFile;
+    emit messageChanged(*message, m_sessionID);
+  }
+  if (!m_running) {
+    emit finished();
+    return;
+  }
+  request();
+}
+
+void AnswerTask::request() {
+  m_engine->setAttachment(std::exchange(m_attachment, std::nullopt));
   // The plan is taken after the question is in place: it is the last of the context messages.
-  RequestPlan plan = engine.takeRequestPlan(m_sessionID, defaultModel, std::move(apiKey));
-  m_stream.emplace(engine.send(m_question, std::move(plan)));
+  RequestPlan plan =
+      m_engine->takeRequestPlan(m_sessionID, m_defaultModel, std::exchange(m_apiKey, {}));
+  m_stream.emplace(m_engine->send(m_question, std::move(plan)));
   QPointer<AnswerTask> self(this);
   m_stream->forEach(
       platform::mainQueue(),
@@ -100,17 +185,12 @@ void AnswerTask::stop() {
   if (m_stream) m_stream->cancel();
   markFinished();
   m_running = false;
-  emit finished();
+  // A question still waiting for its image files ends when they are in place.
+  if (!m_writingFiles) emit finished();
 }
 
 std::optional<ChatMessage> AnswerTask::current() const {
-  const auto session = store().sessions.find(m_sessionID);
-  if (session == store().sessions.end()) return std::nullopt;
-  const auto& messages = session->second.messages;
-  const auto found = std::find_if(messages.rbegin(), messages.rend(),
-                                  [&](const ChatMessage& m) { return m.id == m_messageID; });
-  if (found == messages.rend()) return std::nullopt;
-  return *found;
+  return storedMessage(m_sessionID, m_messageID);
 }
 
 void AnswerTask::receive(ChatMessage state) {

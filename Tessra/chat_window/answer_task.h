@@ -1,9 +1,8 @@
 // One question on its way to an answer: the message a send made, the request the engine runs for
 // it, and what its answer does to the conversation.
 //
-//   ChatMessage question = AnswerTask::makeQuestion(text, attachment);
-//   auto* task = new AnswerTask(sessionID, question, this);
-//   connect(task, &AnswerTask::messageChanged, this, &ChatView::announce);
+//   auto* task = new AnswerTask(sessionID, AnswerTask::makeQuestion(text), this);
+//   connect(task, &AnswerTask::messageChanged, this, &ChatController::announce);
 //   task->start(ChatGPTAPI::shared(), settings.openAiKey(), settings.openAiModel(), attachment);
 //   task->stop();  // the user pressed Cancel
 //
@@ -12,12 +11,16 @@
 // conversation, only while the message still exists there (a deleted message or conversation
 // is never brought back), and save that conversation. Each state goes to the store in memory and
 // is announced at once. Nothing typed is lost: the question is written to the conversation's
-// file before the request starts; while the answer streams, the file is written in the
-// background at most every `kSaveInterval`, so a crash loses only the last moments of an answer;
-// and once more when the answer is finished, has failed or is stopped. A stop is not an error,
-// and after it nothing more of the answer arrives.
+// file when it is sent; an attached image is written as the question's files on a worker
+// meanwhile, and the question is written again with them before the request starts; while the
+// answer streams, the file is written in the background at most every `kSaveInterval`, so a
+// crash loses only the last moments of an answer; and once more when the answer is finished,
+// has failed or is stopped. A stop is not an error, and after it nothing more of the answer
+// arrives; a question stopped before its image was written, or whose task goes meanwhile, still
+// gets its files.
 //
-// GUI thread only; the engine's stream is consumed on the main queue.
+// GUI thread only; the image files are written on the global queue, the engine's stream is
+// consumed on the main queue.
 #pragma once
 
 #include <QObject>
@@ -42,38 +45,45 @@ class AnswerTask final : public QObject {
   static constexpr std::chrono::milliseconds kSaveInterval{2000};
 
   // A new question: a fresh id, the text as typed, its first 80 characters as the short question,
-  // the time now, and the attachment stored as the question's file. An image becomes two JPEG
-  // files in the attachment folder (the image and a thumbnail); a text becomes a text record.
-  static ChatMessage makeQuestion(const std::string& text,
-                                  const std::optional<ChatAttachment>& attachment);
-  // The question file of an attachment; nothing for no attachment or an image that cannot be
-  // written and no text.
+  // the time now.
+  static ChatMessage makeQuestion(const std::string& text);
+  // The question file of an attachment. An image becomes two JPEG files in the attachment folder
+  // (the image and a thumbnail), written before this returns, on whatever thread calls it; a
+  // text becomes a text record. Nothing for an image that cannot be written and no text.
   static std::optional<ChatMessageFile> makeQuestionFile(const ChatAttachment& attachment);
 
   AnswerTask(std::string sessionID, ChatMessage question, QObject* parent = nullptr);
   ~AnswerTask() override;
 
-  // Puts the question into its conversation and writes it, then starts the engine on it with the
-  // API key, the model of conversations that name none and the attachment for the request.
+  // Puts the question with its attachment's file record into its conversation and writes it,
+  // then starts the engine on it with the API key, the model of conversations that name none and
+  // the attachment for the request. An image is written as files on a worker first; the request
+  // starts once the question carries them.
   void start(ChatGPTAPI& engine, std::string apiKey, ChatGPTModels defaultModel,
              std::optional<ChatAttachment> attachment);
   // Ends the answer where it stands: the stream is cancelled, and the message, while it exists
-  // unfinished, is marked finished, saved and announced.
+  // unfinished, is marked finished, saved and announced. No request starts after it.
   void stop();
 
   bool isRunning() const { return m_running; }
   const std::string& sessionID() const { return m_sessionID; }
   const std::string& messageID() const { return m_messageID; }
+  // The question as `start` put it into the conversation.
+  const ChatMessage& question() const { return m_question; }
 
  signals:
   // A new state of the message, already in the store.
   void messageChanged(const tessra::ChatMessage& message, const std::string& sessionID);
-  // The answer ended: finished, failed or stopped. Sent once.
+  // The answer ended (finished, failed or stopped) and the question's files are in place. Sent
+  // once.
   void finished();
 
  private:
   // The message as the store holds it now; nothing once it or its conversation is gone.
   std::optional<ChatMessage> current() const;
+  void writeImageFiles(ChatAttachment attachment);
+  void imageFilesWritten(std::optional<ChatMessageFile> file);
+  void request();
   void receive(ChatMessage state);
   void end(ErrorPtr error);
   void commit(const ChatMessage& message);
@@ -84,8 +94,14 @@ class AnswerTask final : public QObject {
   std::string m_sessionID;
   std::string m_messageID;
   ChatMessage m_question;
+  // What the request needs, kept while the image files are written.
+  ChatGPTAPI* m_engine = nullptr;
+  std::string m_apiKey;
+  ChatGPTModels m_defaultModel = ChatGPTModels::gpt4;
+  std::optional<ChatAttachment> m_attachment;
   std::optional<platform::AsyncStream<ChatMessage>> m_stream;
   bool m_running = false;
+  bool m_writingFiles = false;
   // Runs while the answer has grown since it was last written.
   QTimer m_saveTimer;
 };

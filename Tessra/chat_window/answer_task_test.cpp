@@ -36,18 +36,18 @@ std::string sessionPath(const std::string& sessionID) {
 class AnswerTaskTest : public ChatWindowTest {
  protected:
   // Starts a task for `question` in a new conversation, recording every state it announces.
-  AnswerTask* start(const std::string& question) {
+  AnswerTask* start(const std::string& question,
+                    std::optional<ChatAttachment> attachment = std::nullopt) {
     m_sessionID = makeConversation("💬 Task");
     m_writes = std::make_unique<FileWriteCounter>(sessionPath(m_sessionID));
-    auto* task =
-        new AnswerTask(m_sessionID, AnswerTask::makeQuestion(question, std::nullopt), &m_owner);
+    auto* task = new AnswerTask(m_sessionID, AnswerTask::makeQuestion(question), &m_owner);
     QObject::connect(task, &AnswerTask::messageChanged,
                      [this](const ChatMessage& message, const std::string& sessionID) {
                        EXPECT_EQ(sessionID, m_sessionID);
                        m_states.push_back(message);
                      });
     m_finished = std::make_unique<QSignalSpy>(task, &AnswerTask::finished);
-    task->start(ChatGPTAPI::shared(), kKey, ChatGPTModels::gpt4, std::nullopt);
+    task->start(ChatGPTAPI::shared(), kKey, ChatGPTModels::gpt4, std::move(attachment));
     return task;
   }
   // The writes of the conversation's file once the background saves asked for have landed.
@@ -178,7 +178,7 @@ TEST_F(AnswerTaskTest, StopFinishesTheAnswerWhereItStandsAndLaterChunksNeverArri
   const auto end = server().waitForStreamEnd(streamsBefore, 10s);
   ASSERT_TRUE(end);
   EXPECT_EQ(end->outcome, testing::StreamEnd::Outcome::closedByClient);
-  QTest::qWait(100);
+  QTest::qWait(100);  // a check that nothing happens: what was on its way changes nothing
   EXPECT_EQ(*stored(), stopped);
   EXPECT_EQ(m_states.size(), announced);
   EXPECT_EQ(m_finished->count(), 1);
@@ -229,7 +229,7 @@ TEST(AnswerTaskQuestionTest, AQuestionKeepsItsTextAndItsFirst80Characters) {
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
-    const ChatMessage message = AnswerTask::makeQuestion(test.question, std::nullopt);
+    const ChatMessage message = AnswerTask::makeQuestion(test.question);
     EXPECT_EQ(message.question, test.question);
     EXPECT_EQ(message.shortQuestion, test.shortQuestion);
     EXPECT_EQ(message.answer, "");
@@ -239,8 +239,7 @@ TEST(AnswerTaskQuestionTest, AQuestionKeepsItsTextAndItsFirst80Characters) {
     EXPECT_FALSE(message.questionFile);
     EXPECT_EQ(message.id.size(), 36u);
   }
-  EXPECT_NE(AnswerTask::makeQuestion("a", std::nullopt).id,
-            AnswerTask::makeQuestion("a", std::nullopt).id);
+  EXPECT_NE(AnswerTask::makeQuestion("a").id, AnswerTask::makeQuestion("a").id);
 }
 
 ImageHandle jpegImage(int width, int height) {
@@ -260,10 +259,10 @@ std::string pathOf(const std::string& url) {
 
 TEST_F(AnswerTaskTest, AnAttachmentBecomesTheQuestionsFile) {
   // An image: the image and a thumbnail as two JPEG files in the attachment folder.
-  const ChatMessage withImage = AnswerTask::makeQuestion(
-      "Look", ChatAttachment{jpegImage(1600, 1200), std::nullopt, "Screenshot"});
-  ASSERT_TRUE(withImage.questionFile);
-  const ChatMessageFile& image = *withImage.questionFile;
+  const std::optional<ChatMessageFile> withImage = AnswerTask::makeQuestionFile(
+      ChatAttachment{jpegImage(1600, 1200), std::nullopt, "Screenshot"});
+  ASSERT_TRUE(withImage);
+  const ChatMessageFile& image = *withImage;
   EXPECT_EQ(image.type, ChatMessageFile::ChatMessageFileType::image);
   EXPECT_EQ(image.fileName, "Screenshot");
   EXPECT_FALSE(image.text);
@@ -297,8 +296,90 @@ TEST_F(AnswerTaskTest, AnAttachmentBecomesTheQuestionsFile) {
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
-    EXPECT_EQ(AnswerTask::makeQuestion("q", test.attachment).questionFile, test.file);
+    EXPECT_EQ(AnswerTask::makeQuestionFile(test.attachment), test.file);
   }
+}
+
+TEST_F(AnswerTaskTest, AnImageIsWrittenBesideTheQuestionAndReachesItWhateverBecomesOfTheTask) {
+  enum class Meanwhile { nothing, stopped, taskGone, questionDeleted };
+  const struct {
+    const char* name;
+    Meanwhile meanwhile;
+  } cases[] = {
+      {"a stop lets no request start, the files still arrive", Meanwhile::stopped},
+      {"the task goes with its window, the files still arrive", Meanwhile::taskGone},
+      {"a deleted question takes no files and leaves none", Meanwhile::questionDeleted},
+      {"the request waits for the files", Meanwhile::nothing},
+  };
+  std::mutex atRequest;
+  std::optional<json> fileAtRequest;
+  server().route("POST", "/v1/chat/completions", [&](const testing::RecordedRequest&) {
+    std::ifstream file(sessionPath(m_sessionID));
+    std::lock_guard lock(atRequest);
+    fileAtRequest = json::parse(file, nullptr, false);
+    return streamedAnswer({"Blue"}, 0ms);
+  });
+  const auto filesOnDisk = [] {
+    const fs::path folder = Paths::filesDirectory().rawValue();
+    return fs::exists(folder) ? std::distance(fs::directory_iterator(folder), {}) : 0;
+  };
+  const std::size_t requestsBefore = server().requestCount();
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.name);
+    const std::size_t requests = server().requestCount();
+    const auto filesBefore = filesOnDisk();
+    {
+      std::lock_guard lock(atRequest);
+      fileAtRequest.reset();
+    }
+    AnswerTask* task =
+        start("What colour?", ChatAttachment{jpegImage(1600, 1200), std::nullopt, "Sky"});
+    // Saved when sent, before the image is written.
+    ASSERT_EQ(sessionFile(m_sessionID)["messages"].size(), 1u);
+    EXPECT_EQ(sessionFile(m_sessionID)["messages"][0]["question"], "What colour?");
+    EXPECT_EQ(m_finished->count(), 0);
+
+    switch (test.meanwhile) {
+      case Meanwhile::nothing:
+        break;
+      case Meanwhile::stopped:
+        task->stop();
+        EXPECT_EQ(m_finished->count(), 0) << "the end waits for the files";
+        break;
+      case Meanwhile::taskGone:
+        delete task;
+        break;
+      case Meanwhile::questionDeleted:
+        ChatSessionManager::shared().deleteMessage(task->messageID(), m_sessionID);
+        break;
+    }
+    if (test.meanwhile == Meanwhile::taskGone) {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return stored() && stored()->questionFile; }, 10000));
+    } else {
+      ASSERT_TRUE(waitForEnd());
+      EXPECT_EQ(m_finished->count(), 1);
+    }
+    if (test.meanwhile == Meanwhile::questionDeleted) {
+      EXPECT_FALSE(stored());
+      EXPECT_EQ(filesOnDisk(), filesBefore);
+      continue;
+    }
+    const std::optional<ChatMessage> message = stored();
+    ASSERT_TRUE(message && message->questionFile);
+    ASSERT_TRUE(message->questionFile->path && message->questionFile->thumbnailPath);
+    EXPECT_TRUE(fs::exists(pathOf(*message->questionFile->path)));
+    EXPECT_TRUE(fs::exists(pathOf(*message->questionFile->thumbnailPath)));
+    EXPECT_EQ(filesOnDisk(), filesBefore + 2);
+    EXPECT_TRUE(sessionFile(m_sessionID)["messages"][0].contains("questionFile"));
+    if (test.meanwhile != Meanwhile::nothing) continue;
+    ASSERT_TRUE(server().waitForRequest(requests));
+    std::lock_guard lock(atRequest);
+    ASSERT_TRUE(fileAtRequest && fileAtRequest->is_object());
+    EXPECT_TRUE((*fileAtRequest)["messages"][0].contains("questionFile"))
+        << "the question carries its files before the request starts";
+  }
+  // The last case's answer has come and gone: an earlier request would have arrived before it.
+  EXPECT_EQ(server().requestCount(), requestsBefore + 1) << "only the last question asked";
 }
 
 }  // namespace

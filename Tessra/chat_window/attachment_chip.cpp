@@ -17,6 +17,7 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/animated_value.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "platform/foundation/utf8.h"
 
 namespace tessra {
@@ -76,7 +77,7 @@ class ChatAttachmentView::Card : public QWidget {
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), kCardRadius, kCardRadius);
     painter.setClipPath(shape);
-    painter.fillRect(rect(), app_colors::colorFromHex("#2b2d31"));
+    painter.fillRect(rect(), palette::secondaryBackground());
     if (!m_image.isNull()) {
       // Aspect fill: the image covers the card, cropped around its centre.
       const QSize filled = m_image.size().scaled(size(), Qt::KeepAspectRatioByExpanding);
@@ -86,7 +87,7 @@ class ChatAttachmentView::Card : public QWidget {
       painter.drawImage(target, m_image);
     } else {
       painter.setFont(monospacedFont(12));
-      painter.setPen(app_colors::colorFromHex("#b6bac0"));
+      painter.setPen(palette::secondaryText());
       // Lines break between words; only a word wider than the card is broken inside.
       QTextOption wrapping(Qt::AlignCenter);
       wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -98,7 +99,7 @@ class ChatAttachmentView::Card : public QWidget {
       painter.setFont(font);
       const int captionHeight = painter.fontMetrics().height() + 5;
       const QRect caption(0, height() - captionHeight, width(), captionHeight);
-      painter.fillRect(caption, app_colors::colorFromHex("#1e1f22"));
+      painter.fillRect(caption, palette::tertiaryBackground());
       painter.setPen(Qt::white);
       const QRect text = caption.adjusted(3, 0, -3, 0);
       painter.drawText(text, Qt::AlignCenter,
@@ -149,8 +150,8 @@ class ChatAttachmentView::RemoveButton : public QToolButton {
     const qreal diameter = (kRemoveSize - 2) * scale();
     const QRectF circle(QPointF(width() - diameter, height() - diameter) / 2,
                         QSizeF(diameter, diameter));
-    painter.setPen(QPen(app_colors::colorFromHex("#313338"), 2));
-    painter.setBrush(app_colors::colorFromHex("#383a3f"));
+    painter.setPen(QPen(palette::background(), 2));
+    painter.setBrush(palette::raisedBackground());
     painter.drawEllipse(circle);
     painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
     const qreal arm = diameter * 0.2;
@@ -193,7 +194,7 @@ class ChatAttachmentView::Popover : public QWidget {
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillRect(rect(), app_colors::colorFromHex("#2b2d31"));
+    painter.fillRect(rect(), palette::secondaryBackground());
     const bool left = m_arrowEdge == Qt::RightEdge;
     const qreal base = left ? kArrowSize : width() - kArrowSize;
     const qreal tip = left ? 0 : width();
@@ -202,7 +203,7 @@ class ChatAttachmentView::Popover : public QWidget {
     arrow.lineTo(tip, m_arrowY);
     arrow.lineTo(base, m_arrowY + kArrowSize);
     arrow.closeSubpath();
-    painter.fillPath(arrow, app_colors::colorFromHex("#383a3f"));
+    painter.fillPath(arrow, palette::raisedBackground());
   }
 
  private:

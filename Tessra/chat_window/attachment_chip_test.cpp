@@ -14,6 +14,7 @@
 #include "Tessra/shell/floating_controller.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
+#include "testing/animations_on.h"
 
 namespace tessra {
 namespace {
@@ -71,6 +72,7 @@ TEST_F(Chip, CardShowsTheImageOrTheTextAndTheCaption) {
 }
 
 TEST_F(Chip, HoverShadesTheCardAndGrowsTheRemoveButtonGradually) {
+  const testing::AnimationsOn animations;
   pending.set(ChatAttachment{nullptr, std::string(300, 'w'), "Pasteboard - Long Text"});
   const QColor card("#2b2d31");
   // The card under black at 0.3.

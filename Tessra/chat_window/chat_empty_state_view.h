@@ -1,5 +1,8 @@
 // The placeholder of a conversation without messages: the program's icon, 128 points square,
 // centred on the chat background. GUI thread only.
+//
+// Nothing shows it yet: the chat view shows its message page for a conversation without messages
+// too. It is kept for a view that has no page to show.
 #pragma once
 
 #include <QLabel>

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "Tessra/ui_foundation/palette.h"
+
 namespace tessra {
 
 namespace {
@@ -22,10 +24,11 @@ QLabel* noticeLabel(QWidget* parent) {
 ChatNotice::ChatNotice(QWidget* parent)
     : QFrame(parent), m_text(noticeLabel(this)), m_reason(noticeLabel(this)) {
   setObjectName(QStringLiteral("chatNotice"));
-  setStyleSheet(
-      QStringLiteral("QFrame#chatNotice { background: #2b2d31; border-left: 3px solid #e6b44e; }"
-                     "QLabel { color: #dcdee1; }"
-                     "QLabel#reason { color: #959ba3; font-size: 12px; }"));
+  setStyleSheet(QStringLiteral("QFrame#chatNotice { background: %1; border-left: 3px solid %2; }"
+                               "QLabel { color: %3; }"
+                               "QLabel#reason { color: %4; font-size: 12px; }")
+                    .arg(palette::secondaryBackground().name(), palette::warning().name(),
+                         palette::text().name(), palette::mutedText().name()));
   m_reason->setObjectName(QStringLiteral("reason"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 8, 12, 8);

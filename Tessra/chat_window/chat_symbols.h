@@ -1,7 +1,7 @@
 // The line symbols of the chat window's buttons ("trash", "pin", "arrow.up", ...), drawn in the
 // colour a button asks for, at any size, from the program's own SVG resources.
 //
-//   button->setIcon(chatSymbol(u"trash", QColor("#79818a")));
+//   button->setIcon(chatSymbol(u"trash", palette::faintText()));
 //
 // An unknown name gives a null icon. GUI thread only.
 #pragma once

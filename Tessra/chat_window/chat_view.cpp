@@ -5,14 +5,12 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
-#include "Tessra/chat_engine/chat_gpt_api.h"
-#include "Tessra/chat_window/answer_task.h"
 #include "Tessra/chat_window/attachment_chip.h"
+#include "Tessra/chat_window/chat_commands.h"
 #include "Tessra/chat_window/chat_notice.h"
 #include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
@@ -24,9 +22,7 @@
 #include "Tessra/prompt_input/chat_text_field.h"
 #include "Tessra/prompt_input/pending_attachment.h"
 #include "Tessra/shell/window_utilities.h"
-#include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/color_emoji.h"
@@ -39,9 +35,8 @@ namespace tessra {
 
 namespace {
 
-const QColor kSymbolColor("#79818a");
-const QColor kHoverColor("#383a3f");
-const QColor kDividerColor("#242529");
+const QColor kHoverColor = palette::raisedBackground();
+const QColor kDividerColor = palette::divider();
 constexpr double kDimOpacity = 0.6;
 constexpr double kVeilOpacity = 0.1;
 
@@ -130,44 +125,41 @@ ActionButtonStyle toolbarButtonStyle() {
   return {36, palette::secondaryBackground(), kHoverColor, kHoverColor};
 }
 
-bool isBlank(const QString& text) { return text.trimmed().isEmpty(); }
-
 }  // namespace
 
-ChatView::ChatView(ChatSource source, ChatViewSignals& hub, ChatViewHost host, QWidget* parent,
-                   UserSettings& settings)
+ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, UserSettings& settings)
     : QWidget(parent),
       m_source(source),
       m_signals(&hub),
-      m_host(std::move(host)),
       m_settings(settings),
-      m_sessionModel(settings.openAiModel()),
-      m_pinWindow(m_host.isWindowPinned ? m_host.isWindowPinned() : false),
-      m_windowPosition(settings_keys::popupWindowPosition()),
+      m_controller(hub, settings),
+      m_windowPosition(settings.popupPosition()),
       m_chatAttachment(new PendingAttachment(this)) {
   connect(m_chatAttachment, &PendingAttachment::changed, this, &ChatView::chatAttachmentChanged);
   setBackground(this, palette::secondaryBackground());
+  buildPanels();
+  m_commands = new ChatCommands(*this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   QWidget* column = buildMainColumn();
   const auto& contents = ChatPanelContents::shared();
   QWidget* list = contents.sidePane ? contents.sidePane(hub, source) : nullptr;
   if (list) setBackground(list, palette::tertiaryBackground());
-  m_sidePane = new SidePaneView(column, list, source, settings_keys::popupWindowPosition(), this);
+  m_sidePane = new SidePaneView(column, list, source, m_windowPosition, this);
   layout->addWidget(m_sidePane);
   m_dimmer = new Shade(this, kDimOpacity);
   m_dimmer->setVisible(hub.overlayCount() >= 1);
 
-  buildPanels();
-  buildShortcuts();
   observe();
   updateHeaderButton();
-  updatePinButton();
+  updatePinSymbol();
   updateBusyControls();
 }
 
 ChatView::~ChatView() {
-  if (m_messageTask) m_messageTask->stop();
+  // The controller goes after this body and stops the answer under way as it goes: what it says
+  // then must not reach a view that is half gone.
+  disconnect(&m_controller, nullptr, this, nullptr);
 }
 
 // Layout ------------------------------------------------------------------------------------
@@ -187,12 +179,16 @@ QWidget* ChatView::buildMainColumn() {
   layout->addWidget(divider(column));
 
   m_page = new MessagesWebView(m_source, *m_signals, column);
-  m_page->setOnDeleteMessage([this](const std::string& id) { requestDeleteMessage(id); });
-  m_page->setOnShowMessage([this](const std::string& sessionID, const std::string& messageID) {
-    DetachedAnswerScreen::open(sessionID, messageID, m_host.closeWindow);
-  });
-  connect(m_page, &MessagesWebView::isEmptyChanged, this,
-          [this](bool isEmpty) { m_sessionIsEmpty = isEmpty; });
+  connect(m_page, &MessagesWebView::deleteMessageRequested, this, &ChatView::requestDeleteMessage);
+  connect(m_page, &MessagesWebView::showMessageRequested, this,
+          [this](const std::string& sessionID, const std::string& messageID) {
+            QPointer<ChatView> self(this);
+            DetachedAnswerScreen::open(sessionID, messageID, [self] {
+              if (self) emit self->closeRequested();
+            });
+          });
+  connect(m_page, &MessagesWebView::isEmptyChanged, &m_controller,
+          &ChatController::setSessionIsEmpty);
   layout->addWidget(m_page, 1);
   m_notice = new ChatNotice(column);
   layout->addWidget(m_notice);
@@ -217,14 +213,11 @@ QWidget* ChatView::buildHeader() {
   row->setContentsMargins(16, 8, 16, 8);
 
   const ActionButtonStyle style{36, palette::background(), kHoverColor, kHoverColor};
-  const QIcon symbol = chatSymbol(u"sidebar.right", kSymbolColor);
-  m_sidePaneButtonLeading = new ActionButton(symbol, style, header);
-  m_sidePaneButtonTrailing = new ActionButton(symbol, style, header);
-  for (ActionButton* button : {m_sidePaneButtonLeading, m_sidePaneButtonTrailing}) {
+  QAction* sidePane = m_commands->action(ChatCommand::sidePane);
+  m_sidePaneButtonLeading = new ActionButton(sidePane, style, header);
+  m_sidePaneButtonTrailing = new ActionButton(sidePane, style, header);
+  for (ActionButton* button : {m_sidePaneButtonLeading, m_sidePaneButtonTrailing})
     button->setIconSize(QSize(18, 18));
-    connect(button, &QAbstractButton::clicked, this,
-            [this] { setSidePaneVisible(!isSidePaneVisible()); });
-  }
 
   m_nameLabel = new TailElidedLabel(header);
   QFont font = m_nameLabel->font();
@@ -253,37 +246,18 @@ QWidget* ChatView::buildActionRow() {
   m_modelBadge->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; }"));
   auto* badgeLayout = new QHBoxLayout(m_modelBadge);
   badgeLayout->setContentsMargins(0, 0, 0, 0);
-  connect(m_modelBadge, &QPushButton::clicked, this, &ChatView::editCurrentSettings);
+  connect(m_modelBadge, &QPushButton::clicked, &m_controller, &ChatController::editCurrentSettings);
   layout->addWidget(m_modelBadge);
 
-  const auto addButton = [&](QStringView symbol, const QString& hint, const QString& keys,
-                             std::function<void()> action) {
-    ActionButton* button =
-        commandButton(row, symbol, rowButtonStyle(), hint, keys, Qt::LeftEdge, std::move(action));
+  for (ChatCommand command : {ChatCommand::showTopics, ChatCommand::deleteAllMessages,
+                              ChatCommand::clearContext, ChatCommand::pinWindow}) {
+    ActionButton* button = m_commands->button(command, rowButtonStyle(), Qt::LeftEdge, row);
     button->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(button);
-    return button;
-  };
-  addButton(u"list.bullet", LocalizedText::Chat::showTopics(), QStringLiteral("Ctrl+T"),
-            [this] { panel(Panel::topicList)->toggle(); });
-  addButton(u"trash", LocalizedText::Chat::deleteAllMessages(), QStringLiteral("Ctrl+R"),
-            [this] { toggleClearMessagesConfirmation(); });
-  m_contextBreakButton = addButton(u"brain", LocalizedText::Chat::clearContext(),
-                                   QStringLiteral("Ctrl+J"), [this] { toggleEndContext(); });
-  m_pinButton = addButton(u"pin", LocalizedText::Chat::pinWindow(), QStringLiteral("Ctrl+P"),
-                          [this] { togglePinWindow(); });
+    if (command == ChatCommand::clearContext) m_contextBreakButton = button;
+  }
   layout->addStretch(1);
   return row;
-}
-
-ActionButton* ChatView::commandButton(QWidget* parent, QStringView symbol,
-                                      const ActionButtonStyle& style, const QString& hint,
-                                      const QString& keys, Qt::Edge arrowEdge,
-                                      std::function<void()> action) {
-  auto* button = new ActionButton(chatSymbol(symbol, kSymbolColor), style, parent);
-  new HintPopover(button, hint, keys, arrowEdge);
-  connect(button, &QAbstractButton::clicked, this, std::move(action));
-  return button;
 }
 
 QWidget* ChatView::buildInputRow() {
@@ -294,21 +268,20 @@ QWidget* ChatView::buildInputRow() {
 
   m_prompt = new ChatTextField(row);
   m_prompt->setEnterToSend(true);
-  m_prompt->setNewlineAction([this] { sendMessage(); });
-  m_prompt->setOnPaste(
-      [this](ChatAttachment attachment) { setChatAttachment(std::move(attachment)); });
-  m_prompt->setExecuteCommand(
-      [this](ChatTextFieldCompletionCommand command) { executeCommand(command); });
+  m_prompt->setCommands(m_commands->slashCommands());
+  connect(m_prompt, &ChatTextField::sendRequested, this, &ChatView::sendMessage);
+  connect(m_prompt, &ChatTextField::attachmentPasted, this,
+          [this](const ChatAttachment& attachment) { setChatAttachment(attachment); });
+  connect(m_prompt, &ChatTextField::commandChosen, this, &ChatView::executeCommand);
   connect(m_prompt, &ChatTextField::textChanged, this, [this] { emit textChanged(text()); });
   layout->addWidget(m_prompt, 1);
 
   m_attachButton = new ChatAttachmentButton(m_chatAttachment, row);
   layout->addWidget(m_attachButton, 0, Qt::AlignBottom);
 
-  m_cancelButton =
-      new FlatButton(LocalizedText::General::cancel(),
-                     FlatButtonStyle{.customBase = palette::colorFromHex("#df4f4a")}, row);
-  connect(m_cancelButton, &QPushButton::clicked, this, &ChatView::stopGenerating);
+  m_cancelButton = new FlatButton(LocalizedText::General::cancel(),
+                                  FlatButtonStyle{.customBase = palette::destructive()}, row);
+  connect(m_cancelButton, &QPushButton::clicked, &m_controller, &ChatController::stopGenerating);
   layout->addWidget(m_cancelButton, 0, Qt::AlignBottom);
   return row;
 }
@@ -317,17 +290,11 @@ QWidget* ChatView::buildToolbar() {
   auto* bar = new QWidget(this);
   auto* layout = new QHBoxLayout(bar);
   layout->setContentsMargins(16, 0, 16, 12);
-  const auto addButton = [&](QStringView symbol, const QString& hint, const QString& keys,
-                             std::function<void()> action) {
-    ActionButton* button = commandButton(bar, symbol, toolbarButtonStyle(), hint, keys, Qt::TopEdge,
-                                         std::move(action));
+  for (ChatCommand command : {ChatCommand::settings, ChatCommand::newConversation}) {
+    ActionButton* button = m_commands->button(command, toolbarButtonStyle(), Qt::TopEdge, bar);
     button->setIconSize(QSize(18, 18));
     layout->addWidget(button);
-  };
-  addButton(u"gearshape", LocalizedText::General::settings(), QStringLiteral("Ctrl+,"),
-            [this] { openSettings(); });
-  addButton(u"plus", LocalizedText::Chat::newConversation(), QStringLiteral("Ctrl+N"),
-            [this] { toggleNewConversation(); });
+  }
   layout->addStretch(1);
   return bar;
 }
@@ -365,33 +332,23 @@ QWidget* ChatView::makePanelContent(const ChatPanelFactory& factory, FloatingPan
     platform::logError("The chat window has no {} to show", what);
     return nullptr;
   }
-  QPointer<ChatView> self(this);
-  return factory(ChatPanelContext{*m_signals, m_source, panel, m_sessionID,
-                                  [self](const std::string& id) {
-                                    if (self) self->setSessionID(id);
+  QPointer<ChatController> controller(&m_controller);
+  return factory(ChatPanelContext{*m_signals, m_source, panel, m_controller.sessionID(),
+                                  [controller](const std::string& id) {
+                                    if (controller) controller->setSessionID(id);
                                   },
                                   m_editingConversation});
 }
 
-void ChatView::buildShortcuts() {
-  const auto add = [this](const QKeySequence& keys, auto action) {
-    auto* shortcut = new QShortcut(keys, this);
-    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(shortcut, &QShortcut::activated, this, action);
-  };
-  add(QKeySequence(Qt::CTRL | Qt::Key_T), [this] { panel(Panel::topicList)->toggle(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { toggleClearMessagesConfirmation(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_J), [this] { toggleEndContext(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_P), [this] { togglePinWindow(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { openSettings(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_N), [this] { toggleNewConversation(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_K), [this] { panel(Panel::conversationList)->toggle(); });
-  add(QKeySequence(Qt::CTRL | Qt::Key_F), [this] { setSearchVisible(!m_searchVisible); });
-  add(QKeySequence(Qt::Key_Escape), [this] { handleEscape(); });
-}
-
 void ChatView::observe() {
-  connect(m_signals, &ChatViewSignals::setCurrentSessionID, this, &ChatView::setSessionID);
+  connect(&m_controller, &ChatController::sessionIDChanged, m_page, &MessagesWebView::setSessionID);
+  connect(&m_controller, &ChatController::sessionDetailsChanged, this,
+          &ChatView::showSessionDetails);
+  connect(&m_controller, &ChatController::noticeChanged, this, &ChatView::showNotice);
+  connect(&m_controller, &ChatController::busyChanged, this, &ChatView::updateBusyControls);
+  connect(&m_controller, &ChatController::keyRequired, this,
+          [this] { panel(Panel::enterApiKey)->setPresented(true); });
+  connect(&m_controller, &ChatController::readyToSend, this, &ChatView::sendMessage);
   connect(m_signals, &ChatViewSignals::editChatSession, this,
           [this](const Conversation& conversation) {
             m_editingConversation = conversation;
@@ -406,39 +363,15 @@ void ChatView::observe() {
     m_dimmer->setVisible(count >= 1);
     m_dimmer->raise();
   });
-  // The badge shows the model the next request uses, also for a conversation that follows the
-  // default.
-  connect(&m_settings, &UserSettings::openAiModelChanged, this, &ChatView::refreshSessionDetails);
-  connect(m_sidePane, &SidePaneView::presentingChanged, this, [this](bool visible) {
-    if (m_host.setSideBarVisible) m_host.setSideBarVisible(visible);
-    if (m_host.recalculateWindowSize) m_host.recalculateWindowSize();
-  });
-
-  QPointer<ChatView> self(this);
-  auto& center = platform::NotificationCenter::defaultCenter();
-  m_settingObserver =
-      center.addObserver(std::string(notification_names::kConversationSettingDidChanged),
-                         [self](const platform::Notification&) {
-                           if (self) self->refreshSessionDetails();
-                         });
-  m_positionObserver =
-      center.addObserver(std::string(notification_names::kFloatingWindowPositionDidChanged),
-                         [self](const platform::Notification&) {
-                           if (self) self->updatePopupPosition();
-                         });
-  m_fileObserver = center.addObserver(
-      std::string(ChatSessionManager::kSessionFileStateDidChange),
-      [self](const platform::Notification& notification) {
-        if (self && notification.payload.value("sessionID", std::string()) == self->m_sessionID)
-          self->updateNotice();
-      });
+  connect(m_sidePane, &SidePaneView::presentingChanged, this, &ChatView::sidePaneVisibleChanged);
+  connect(&m_settings, &UserSettings::popupPositionChanged, this, &ChatView::updatePopupPosition);
 }
 
 void ChatView::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (!m_appeared) {
     m_appeared = true;
-    if (m_sessionID.empty()) openFirstConversation();
+    if (m_controller.sessionID().empty()) m_controller.openLatestConversation();
   }
   focusPrompt();
 }
@@ -456,93 +389,25 @@ void ChatView::layoutOverlays() {
 
 // State -------------------------------------------------------------------------------------
 
-void ChatView::setSessionID(const std::string& sessionID) {
-  if (sessionID == m_sessionID) return;
-  if (!findConversation(sessionID)) {
-    // Opening it would make the store invent an empty conversation and record it as the latest.
-    platform::logError("There is no conversation \"{}\" to show", sessionID);
-    return;
-  }
-  m_sessionID = sessionID;
-  applySession(sessionID);
-  emit sessionIDChanged(sessionID);
-}
-
-void ChatView::applySession(const std::string& sessionID) {
-  refreshSessionDetails();
-  stopGenerating();
-  auto& store = ChatSessionManager::shared();
-  if (!store.conversationList || store.conversationList->latestSessionID != sessionID) {
-    if (store.conversationList) store.conversationList->latestSessionID = sessionID;
-    store.saveConversationList();
-  }
-  m_page->setSessionID(sessionID);
-  m_sendRefused = false;
-  updateNotice();
-  emit m_signals->setCurrentSessionID(sessionID);
-}
-
-void ChatView::updateNotice() {
-  const auto& store = ChatSessionManager::shared();
-  if (const auto unreadable = store.readError(m_sessionID)) {
-    m_notice->present(m_sendRefused ? LocalizedText::Chat::questionRefused()
-                                    : LocalizedText::Chat::conversationUnreadable(),
-                      QString::fromStdString(*unreadable));
-    return;
-  }
-  if (const auto unsaved = store.saveError(m_sessionID)) {
-    m_notice->present(LocalizedText::Chat::conversationNotSaved(),
-                      QString::fromStdString(*unsaved));
-    return;
-  }
-  m_notice->dismiss();
-}
-
-void ChatView::refreshSessionDetails() {
-  const Conversation* conversation = findConversation(m_sessionID);
-  if (!conversation) return;
-  m_sessionName = QString::fromStdString(conversation->name);
-  m_sessionModel = conversation->config && conversation->config->model
-                       ? *conversation->config->model
-                       : m_settings.openAiModel();
-  m_nameLabel->setText(m_sessionName);
+void ChatView::showSessionDetails() {
+  m_nameLabel->setText(m_controller.sessionName());
   m_nameLabel->update();
 
   delete m_badgeLabel;
-  auto* badge = new BadgeLabel(QString::fromUtf8(displayTitle(m_sessionModel)), m_modelBadge);
+  auto* badge =
+      new BadgeLabel(QString::fromUtf8(displayTitle(m_controller.sessionModel())), m_modelBadge);
   badge->setAttribute(Qt::WA_TransparentForMouseEvents);
   m_modelBadge->layout()->addWidget(badge);
   m_modelBadge->setFixedSize(badge->sizeHint());
   m_badgeLabel = badge;
 }
 
-const Conversation* ChatView::findConversation(const std::string& id) const {
-  return ChatSessionManager::shared().conversation(id);
-}
-
-void ChatView::openFirstConversation() {
-  auto& store = ChatSessionManager::shared();
-  store.load();
-  if (!store.conversationList || store.conversationList->conversations.empty()) return;
-  const auto& latest = store.conversationList->latestSessionID;
-  // A latest id that names no conversation any more (deleted elsewhere) falls back to the
-  // first conversation, so the window never shows or sends into one the store does not hold.
-  setSessionID(latest && findConversation(*latest)
-                   ? *latest
-                   : store.conversationList->conversations.front().id);
-}
-
-bool ChatView::holdsConversation(const std::string& id) {
-  if (id.empty() || !findConversation(id)) return false;
-  auto& store = ChatSessionManager::shared();
-  if (store.sessions.contains(id)) return true;
-  try {
-    store.loadSession(id, false);
-  } catch (const std::exception& error) {
-    platform::logError("Cannot open the conversation to send into: {}", error.what());
-    return false;
+void ChatView::showNotice() {
+  if (const auto& notice = m_controller.notice()) {
+    m_notice->present(notice->text, notice->reason);
+    return;
   }
-  return store.sessions.contains(id);
+  m_notice->dismiss();
 }
 
 bool ChatView::isSidePaneVisible() const { return m_sidePane->isPresenting(); }
@@ -582,8 +447,6 @@ std::optional<ChatView::FocusStateField> ChatView::focusedState() const {
   return std::nullopt;
 }
 
-AnswerTask* ChatView::messageTask() const { return m_messageTask; }
-
 bool ChatView::isDimmed() const { return !m_dimmer->isHidden(); }
 
 void ChatView::focusPrompt() { m_prompt->focusInput(); }
@@ -591,64 +454,9 @@ void ChatView::focusPrompt() { m_prompt->focusInput(); }
 // Sending -----------------------------------------------------------------------------------
 
 void ChatView::sendMessage() {
-  if (m_busy || m_sendWaitsForKeyring) return;
-  if (isBlank(text()) && !chatAttachment()) return;
-  if (!holdsConversation(m_sessionID)) {
-    platform::logError("Not sent: the store holds no conversation \"{}\"", m_sessionID);
-    m_sendRefused = true;
-    updateNotice();
-    return;
-  }
-  UserSettings& settings = m_settings;
-  if (!settings.loaded()) {
-    // Until the keyring has answered, "no key" is not known yet: the send waits for the answer
-    // instead of showing the key form to a user whose key is stored.
-    m_sendWaitsForKeyring = true;
-    m_keyringConnection = connect(&settings, &UserSettings::loadedChanged, this, [this] {
-      disconnect(m_keyringConnection);
-      m_sendWaitsForKeyring = false;
-      sendMessage();
-    });
-    return;
-  }
-  if (settings.openAiKey().empty()) {
-    panel(Panel::enterApiKey)->setPresented(true);
-    return;
-  }
-  startSend();
-}
-
-void ChatView::startSend() {
-  setBusy(true);
-  m_sessionIsEmpty = false;
-  const std::string question = text().toStdString();
-  std::optional<ChatAttachment> attachment = chatAttachment();
+  if (!m_controller.send(text(), chatAttachment())) return;
   setText(QString());
   setChatAttachment(std::nullopt);
-
-  const ChatMessage message = AnswerTask::makeQuestion(question, attachment);
-  auto* task = new AnswerTask(m_sessionID, message, this);
-  m_messageTask = task;
-  connect(task, &AnswerTask::messageChanged, this, &ChatView::announce);
-  connect(task, &AnswerTask::finished, this, &ChatView::answerEnded);
-  task->start(ChatGPTAPI::shared(), m_settings.openAiKey(), m_settings.openAiModel(),
-              std::move(attachment));
-  send(MessageUpdate::appendMessage(message));
-}
-
-void ChatView::announce(const ChatMessage& message, const std::string& sessionID) {
-  if (sessionID == m_sessionID) send(MessageUpdate::editMessage(message));
-}
-
-void ChatView::answerEnded() {
-  auto* task = qobject_cast<AnswerTask*>(sender());
-  if (task && task == m_messageTask) setBusy(false);
-  if (task) task->deleteLater();
-}
-
-void ChatView::stopGenerating() {
-  if (m_messageTask) m_messageTask->stop();
-  setBusy(false);
 }
 
 void ChatView::requestDeleteMessage(const std::string& id) {
@@ -658,7 +466,7 @@ void ChatView::requestDeleteMessage(const std::string& id) {
     return;
   }
   presentConfirmation(m_deleteMessageWarning, LocalizedText::Chat::messageDeletionTitle(),
-                      [this] { deleteMessage(m_deleteMessageId); });
+                      [this] { m_controller.deleteMessage(m_deleteMessageId); });
 }
 
 void ChatView::toggleClearMessagesConfirmation() {
@@ -667,93 +475,38 @@ void ChatView::toggleClearMessagesConfirmation() {
     return;
   }
   presentConfirmation(m_clearConfirmation, LocalizedText::Chat::allMessagesDeletionTitle(),
-                      [this] { clearMessages(); });
-}
-
-void ChatView::deleteMessage(const std::string& id) {
-  stopGenerating();
-  auto& store = ChatSessionManager::shared();
-  const std::optional<std::size_t> previous = store.previousMessageIndex(id, m_sessionID);
-  store.deleteMessage(id, m_sessionID);
-  send(MessageUpdate::deleteMessage(id));
-  if (!previous) return;
-  const auto session = store.sessions.find(m_sessionID);
-  if (session == store.sessions.end() || *previous >= session->second.messages.size()) return;
-  send(MessageUpdate::editMessage(session->second.messages[*previous]));
-}
-
-void ChatView::clearMessages() {
-  stopGenerating();
-  ChatSessionManager::shared().clearMessages(m_sessionID);
-  send(MessageUpdate::clearMessages());
-  m_sessionIsEmpty = true;
-}
-
-void ChatView::toggleEndContext() {
-  // The next state of a streaming answer replaces the whole message and would undo the mark.
-  if (m_busy) return;
-  auto& store = ChatSessionManager::shared();
-  std::optional<ChatMessage> last = store.lastMessage(m_sessionID);
-  if (!last) return;
-  last->endContext = !last->endContext;
-  store.upsertMessage(*last, m_sessionID);
-  if (last->finished) store.saveSession(m_sessionID);
-  send(MessageUpdate::editMessage(*last));
-}
-
-void ChatView::setBusy(bool busy) {
-  if (busy == m_busy) return;
-  m_busy = busy;
-  updateBusyControls();
-  emit busyChanged(busy);
+                      [this] { m_controller.clearMessages(); });
 }
 
 void ChatView::updateBusyControls() {
-  m_attachButton->setVisible(!m_busy);
-  m_cancelButton->setVisible(m_busy);
-  m_contextBreakButton->setEnabled(!m_busy);
-}
-
-void ChatView::send(const MessageUpdate& update) {
-  if (m_signals) emit m_signals->messageUpdates(update);
+  const bool busy = m_controller.busy();
+  m_attachButton->setVisible(!busy);
+  m_cancelButton->setVisible(busy);
+  // The next state of a streaming answer would undo the mark.
+  m_commands->action(ChatCommand::clearContext)->setEnabled(!busy);
 }
 
 // Commands ----------------------------------------------------------------------------------
 
-void ChatView::togglePinWindow() {
-  m_pinWindow = !m_pinWindow;
-  if (m_host.setWindowPinned) m_host.setWindowPinned(m_pinWindow);
-  updatePinButton();
+void ChatView::togglePinWindow() { setPinWindow(!m_pinWindow); }
+
+void ChatView::setPinWindow(bool pinned) {
+  if (pinned == m_pinWindow) return;
+  m_pinWindow = pinned;
+  updatePinSymbol();
+  emit pinWindowChanged(pinned);
 }
 
-void ChatView::updatePinButton() {
-  m_pinButton->setIcon(m_pinWindow ? chatSymbol(u"pin", palette::highlightedText(), 45)
-                                   : chatSymbol(u"pin", kSymbolColor));
+void ChatView::updatePinSymbol() {
+  m_commands->action(ChatCommand::pinWindow)
+      ->setIcon(m_pinWindow ? chatSymbol(u"pin", palette::highlightedText(), 45)
+                            : chatSymbol(u"pin", ChatCommands::symbolColor()));
 }
 
 void ChatView::openSettings() { showSettingsWindow(); }
 
 void ChatView::executeCommand(ChatTextFieldCompletionCommand command) {
-  switch (command) {
-    case ChatTextFieldCompletionCommand::openConversation:
-      panel(Panel::conversationList)->setPresented(true);
-      return;
-    case ChatTextFieldCompletionCommand::listTopics:
-      panel(Panel::topicList)->setPresented(true);
-      return;
-    case ChatTextFieldCompletionCommand::pinWindow:
-      togglePinWindow();
-      return;
-    case ChatTextFieldCompletionCommand::clearContext:
-      toggleEndContext();
-      return;
-    case ChatTextFieldCompletionCommand::settings:
-      openSettings();
-      return;
-    case ChatTextFieldCompletionCommand::deleteAllMessages:
-      toggleClearMessagesConfirmation();
-      return;
-  }
+  m_commands->runSlashCommand(command);
 }
 
 void ChatView::handleEscape() {
@@ -779,22 +532,17 @@ void ChatView::handleEscape() {
     togglePinWindow();
     return;
   }
-  if (m_host.closeWindow) m_host.closeWindow();
+  emit closeRequested();
 }
 
 void ChatView::updatePopupPosition() {
-  m_windowPosition = settings_keys::popupWindowPosition();
+  m_windowPosition = m_settings.popupPosition();
   updateHeaderButton();
 }
 
 void ChatView::updateHeaderButton() {
   m_sidePaneButtonLeading->setVisible(m_windowPosition == PopupPosition::left);
   m_sidePaneButtonTrailing->setVisible(m_windowPosition == PopupPosition::right);
-}
-
-void ChatView::editCurrentSettings() {
-  if (const Conversation* conversation = findConversation(m_sessionID))
-    emit m_signals->editChatSettings(*conversation);
 }
 
 void ChatView::toggleNewConversation() {

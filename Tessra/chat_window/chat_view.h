@@ -2,25 +2,18 @@
 // conversation's actions, the pending attachment, the prompt box and a small toolbar, the
 // conversation list in a side pane, and floating panels and confirmations over it.
 //
-//   auto* view = new ChatView(ChatSource::master, hub, host, window);
+//   auto* view = new ChatView(ChatSource::master, hub, window);
+//   connect(view, &ChatView::closeRequested, window, &FloatingWindow::close);
 //   view->sendMessage();  // what Return in the prompt box does
 //
-// It owns which conversation is current, the text being typed, the pending attachment, and the
-// answer being produced (`AnswerTask`). Buttons, Ctrl shortcuts (which work wherever the focus is
-// inside the window, the message page included) and slash commands become operations on the
-// conversation store and events on the window's hub; the message page only renders what the hub
-// tells it.
-//
-// Sending: Return while an answer is produced, or with a blank prompt and no attachment, does
-// nothing; before the keyring has answered whether a key is stored the send waits for it; with
-// no key the key panel opens and the prompt stays. A send never goes into a conversation the
-// store does not hold: into one whose file cannot be read it is refused, and the notice above the
-// prompt says so. Delete and clear stop the answer first; the context break cannot be toggled
-// while an answer streams.
-//
-// The notice also tells when the conversation's file cannot be read and when it could not be
-// saved (the answer then stays on the page to copy). The model badge shows the model the next
-// request uses: the conversation's own, or the default model, followed as it changes.
+// It lays out what its `ChatController` says (the conversation, the answer under way, the notice
+// about the conversation's file) and hands the controller what the user does. Its commands
+// (`ChatCommands`: buttons, Ctrl shortcuts that work wherever the focus is inside the window,
+// the message page included, and slash commands) become operations of the controller, panels and
+// confirmations over the chat, and events for the window that hosts it: the pin, the side pane
+// that widens the window, and closing. Return sends through the controller: a question it does
+// not take stays in the prompt, and when no key is stored the key panel opens. The model badge
+// shows the model the next request uses.
 //
 // GUI thread only.
 #pragma once
@@ -35,43 +28,29 @@
 #include <string>
 
 #include "Tessra/chat_window/action_button_style.h"
+#include "Tessra/chat_window/chat_controller.h"
 #include "Tessra/chat_window/chat_panel_contents.h"
 #include "Tessra/chat_window/chat_source.h"
 #include "Tessra/chat_window/chat_view_signals.h"
 #include "Tessra/chat_window/floating_panel_presenter.h"
 #include "Tessra/prompt_input/chat_text_field_completion_command.h"
 #include "Tessra/storage/chat_attachment.h"
-#include "Tessra/storage/chat_gpt_models.h"
 #include "Tessra/storage/settings_enums.h"
 #include "Tessra/storage/user_settings.h"
 #include "platform/foundation/notification_center.h"
 
 class QPushButton;
-class QShortcut;
 
 namespace tessra {
 
-class AnswerTask;
 class ChatAttachmentView;
+class ChatCommands;
 class ChatNotice;
 class ChatTextField;
 class MessagesWebView;
 class PendingAttachment;
 class SidePaneView;
 class TextSearchComponent;
-
-// What the window hosting a chat view does for it.
-struct ChatViewHost {
-  // Recomputes the window's frame (the side pane widens it).
-  std::function<void()> recalculateWindowSize;
-  // Closes (slides out) the window.
-  std::function<void()> closeWindow;
-  // The program-wide pin flag: a pinned window stays when the user clicks elsewhere.
-  std::function<bool()> isWindowPinned;
-  std::function<void(bool)> setWindowPinned;
-  // The program-wide side-list flag the window's width follows.
-  std::function<void(bool)> setSideBarVisible;
-};
 
 class ChatView final : public QWidget {
   Q_OBJECT
@@ -89,23 +68,21 @@ class ChatView final : public QWidget {
   };
 
   // `settings` holds the API key the view sends with.
-  ChatView(ChatSource source, ChatViewSignals& hub, ChatViewHost host, QWidget* parent = nullptr,
+  ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent = nullptr,
            UserSettings& settings = UserSettings::shared());
   ~ChatView() override;
 
   ChatSource source() const { return m_source; }
   ChatViewSignals& chatViewSignals() const { return *m_signals; }
-
-  // The current conversation; setting another one applies it (`applySession`).
-  const std::string& sessionID() const { return m_sessionID; }
-  void setSessionID(const std::string& sessionID);
-  const QString& sessionName() const { return m_sessionName; }
-  ChatGPTModels sessionModel() const { return m_sessionModel; }
-  bool sessionIsEmpty() const { return m_sessionIsEmpty; }
+  // The conversation shown and what is done with it.
+  ChatController& controller() { return m_controller; }
+  const ChatController& controller() const { return m_controller; }
 
   bool isSidePaneVisible() const;
   void setSidePaneVisible(bool visible);
+  // Whether the window is pinned: it stays when the user clicks elsewhere.
   bool pinWindow() const { return m_pinWindow; }
+  void setPinWindow(bool pinned);
   PopupPosition windowPosition() const { return m_windowPosition; }
 
   bool searchVisible() const { return m_searchVisible; }
@@ -117,10 +94,6 @@ class ChatView final : public QWidget {
   void setText(const QString& text);
   const std::optional<ChatAttachment>& chatAttachment() const;
   void setChatAttachment(std::optional<ChatAttachment> attachment);
-
-  bool busy() const { return m_busy; }
-  // The answer being produced, while there is one.
-  AnswerTask* messageTask() const;
 
   bool deleteMessageWarningIsVisible() const { return m_deleteMessageWarning != nullptr; }
   const std::string& deleteMessageId() const { return m_deleteMessageId; }
@@ -147,12 +120,8 @@ class ChatView final : public QWidget {
   QAbstractButton* contextBreakButton() const { return m_contextBreakButton; }
 
   // The operations of the view.
+  // Sends what the prompt holds, and empties it when the question is taken.
   void sendMessage();
-  void stopGenerating();
-  void deleteMessage(const std::string& id);
-  void clearMessages();
-  void toggleEndContext();
-  void setBusy(bool busy);
   void togglePinWindow();
   void openSettings();
   void executeCommand(ChatTextFieldCompletionCommand command);
@@ -162,19 +131,21 @@ class ChatView final : public QWidget {
   void requestDeleteMessage(const std::string& id);
   // Toggles the delete-all confirmation.
   void toggleClearMessagesConfirmation();
-  // Sends the current conversation on `editChatSettings` (the model badge).
-  void editCurrentSettings();
   // Opens the new-conversation panel (Ctrl+N): a new conversation, not a rename.
   void toggleNewConversation();
   // Gives the prompt box the keyboard.
   void focusPrompt();
 
  signals:
-  void sessionIDChanged(const std::string& sessionID);
-  void busyChanged(bool busy);
   void textChanged(const QString& text);
   void chatAttachmentChanged();
   void searchVisibleChanged(bool visible);
+  void pinWindowChanged(bool pinned);
+  // The side pane was shown or hidden: the hosting window's width follows.
+  void sidePaneVisibleChanged(bool visible);
+  // Escape found nothing else to do, or a message opened in a window of its own: the hosting
+  // window should close.
+  void closeRequested();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -186,26 +157,11 @@ class ChatView final : public QWidget {
   QWidget* buildActionRow();
   QWidget* buildInputRow();
   QWidget* buildToolbar();
-  // An icon button with a hover hint of its command and its keys.
-  ActionButton* commandButton(QWidget* parent, QStringView symbol, const ActionButtonStyle& style,
-                              const QString& hint, const QString& keys, Qt::Edge arrowEdge,
-                              std::function<void()> action);
   void buildPanels();
-  void buildShortcuts();
   void observe();
 
-  void applySession(const std::string& sessionID);
-  void refreshSessionDetails();
-  void updateNotice();
-  // The conversation of the list with that id, or null.
-  const Conversation* findConversation(const std::string& id) const;
-  // Makes sure the conversation is in the list and its session is cached; false otherwise.
-  bool holdsConversation(const std::string& id);
-  void openFirstConversation();
-  void startSend();
-  void announce(const ChatMessage& message, const std::string& sessionID);
-  void answerEnded();
-  void send(const MessageUpdate& update);
+  void showSessionDetails();
+  void showNotice();
 
   QRect panelRect(double width, double height, std::optional<double> maxWidth = std::nullopt,
                   std::optional<double> maxHeight = std::nullopt) const;
@@ -215,32 +171,24 @@ class ChatView final : public QWidget {
   void presentConfirmation(QPointer<QWidget>& slot, const QString& title,
                            std::function<void()> confirm);
   void dismissConfirmations();
-  void updatePinButton();
+  void updatePinSymbol();
   void updateHeaderButton();
   void updateBusyControls();
   void layoutOverlays();
 
   ChatSource m_source;
   QPointer<ChatViewSignals> m_signals;
-  ChatViewHost m_host;
   UserSettings& m_settings;
+  ChatController m_controller;
 
-  std::string m_sessionID;
-  QString m_sessionName;
-  ChatGPTModels m_sessionModel;
-  bool m_sessionIsEmpty = false;
-  bool m_pinWindow;
+  bool m_pinWindow = false;
   PopupPosition m_windowPosition;
   bool m_searchVisible = false;
   std::string m_deleteMessageId;
   std::optional<Conversation> m_editingConversation;
   PendingAttachment* m_chatAttachment;
-  bool m_busy = false;
-  bool m_sendWaitsForKeyring = false;
-  // A question was refused in the current conversation, whose file cannot be read.
-  bool m_sendRefused = false;
   bool m_appeared = false;
-  QPointer<AnswerTask> m_messageTask;
+  ChatCommands* m_commands = nullptr;
 
   SidePaneView* m_sidePane = nullptr;
   QWidget* m_dimmer = nullptr;
@@ -253,7 +201,6 @@ class ChatView final : public QWidget {
   QPushButton* m_modelBadge = nullptr;
   QWidget* m_badgeLabel = nullptr;
   ActionButton* m_contextBreakButton = nullptr;
-  ActionButton* m_pinButton = nullptr;
   ChatAttachmentView* m_chip = nullptr;
   ChatTextField* m_prompt = nullptr;
   QWidget* m_attachButton = nullptr;
@@ -261,11 +208,6 @@ class ChatView final : public QWidget {
   QPointer<QWidget> m_deleteMessageWarning;
   QPointer<QWidget> m_clearConfirmation;
   std::array<FloatingPanelPresenter*, 5> m_panels{};
-
-  platform::NotificationCenter::ObserverToken m_settingObserver;
-  platform::NotificationCenter::ObserverToken m_positionObserver;
-  platform::NotificationCenter::ObserverToken m_fileObserver;
-  QMetaObject::Connection m_keyringConnection;
 };
 
 }  // namespace tessra

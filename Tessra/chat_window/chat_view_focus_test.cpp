@@ -40,7 +40,7 @@ class ChatViewKeyboardTest : public ChatViewTest {
 TEST_F(ChatViewKeyboardTest, EveryShortcutWorksFromThePromptAndFromThePage) {
   ChatView& view = makeView();
   const std::string id = conversationWith({finishedMessage("Shortcuts")});
-  view.setSessionID(id);
+  view.controller().setSessionID(id);
   ASSERT_TRUE(testing::waitForPage(*view.page()));
   m_window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
@@ -73,7 +73,8 @@ TEST_F(ChatViewKeyboardTest, EveryShortcutWorksFromThePromptAndFromThePage) {
       view.handleEscape();  // a confirmation left from the previous row
       for (QWidget* window : QApplication::topLevelWidgets())
         if (window->objectName() == u"settings") window->close();
-      if (ChatSessionManager::shared().lastMessage(id)->endContext) view.toggleEndContext();
+      if (ChatSessionManager::shared().lastMessage(id)->endContext)
+        view.controller().toggleEndContext();
       m_window->activateWindow();
       ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
       if (std::string_view(where) == "prompt") {
@@ -97,7 +98,7 @@ TEST_F(ChatViewKeyboardTest, EveryShortcutWorksFromThePromptAndFromThePage) {
 
 TEST_F(ChatViewKeyboardTest, EscapeFromTheKeyboardWalksTheChain) {
   ChatView& view = makeView();
-  view.setSessionID(makeConversation("⎋ Keys"));
+  view.controller().setSessionID(makeConversation("⎋ Keys"));
   m_window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
   view.focusPrompt();

@@ -12,6 +12,7 @@
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/page_test_support.h"
 #include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
@@ -78,16 +79,16 @@ TEST_F(ChatViewTest, TheModelBadgeShowsTheModelOfTheNextRequestAsTheDefaultChang
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
-    view.setSessionID(test.conversation);
+    view.controller().setSessionID(test.conversation);
     m_settings->setOpenAiModel(test.newDefault);
-    EXPECT_EQ(view.sessionModel(), test.used);
+    EXPECT_EQ(view.controller().sessionModel(), test.used);
     EXPECT_EQ(badge(view), QString::fromUtf8(displayTitle(test.used)));
 
     const std::size_t before = chatRequests().size();
     view.setText(QStringLiteral("Which model?"));
     view.sendMessage();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return chatRequests().size() > before && !view.busy(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return chatRequests().size() > before && !view.controller().busy(); }, 10000));
     EXPECT_EQ(chatRequests().back()["model"], std::string(apiModelName(test.used)));
   }
 }
@@ -101,14 +102,14 @@ TEST_F(ChatViewTest, AConversationWhoseFileCannotBeReadSaysSoAndRefusesQuestions
   std::string bytes = readBytes(path);
   bytes.resize(bytes.size() - 10);
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  store.sessions.erase(damaged);
+  ChatSessionManagerTestAccess::sessions(store).erase(damaged);
   ChatView& view = makeView();
-  view.setSessionID(readable);
+  view.controller().setSessionID(readable);
   ASSERT_TRUE(testing::waitForPage(*view.page()));
   ASSERT_EQ(articleCount(*view.page()), 1);
   EXPECT_TRUE(view.notice()->isHidden());
 
-  view.setSessionID(damaged);
+  view.controller().setSessionID(damaged);
   EXPECT_EQ(view.notice()->text(), LocalizedText::Chat::conversationUnreadable());
   EXPECT_FALSE(view.notice()->reason().isEmpty());
   EXPECT_EQ(articleCount(*view.page()), 0) << "no other conversation's messages under its name";
@@ -116,15 +117,15 @@ TEST_F(ChatViewTest, AConversationWhoseFileCannotBeReadSaysSoAndRefusesQuestions
   const std::size_t requests = chatRequests().size();
   view.setText(QStringLiteral("Are you there?"));
   view.sendMessage();
-  EXPECT_FALSE(view.busy());
+  EXPECT_FALSE(view.controller().busy());
   EXPECT_EQ(view.text(), "Are you there?") << "the question stays to be copied";
   EXPECT_EQ(view.notice()->text(), LocalizedText::Chat::questionRefused());
   EXPECT_FALSE(view.notice()->isHidden());
-  QTest::qWait(100);
+  QTest::qWait(100);  // a check that nothing happens: no request leaves in this time
   EXPECT_EQ(chatRequests().size(), requests);
   EXPECT_EQ(readBytes(path), bytes) << "nothing is written into the file";
 
-  view.setSessionID(readable);
+  view.controller().setSessionID(readable);
   EXPECT_TRUE(view.notice()->isHidden());
 }
 
@@ -136,14 +137,14 @@ TEST_F(ChatViewTest, AnAnswerThatCannotBeSavedIsToldAndStaysOnThePage) {
     SCOPED_TRACE(how == How::readOnly ? "read-only folder" : "full disk");
     ChatView& view = makeView();
     const std::string id = conversationWith({});
-    view.setSessionID(id);
+    view.controller().setSessionID(id);
     ASSERT_TRUE(testing::waitForPage(*view.page()));
     {
       const testing::UnwritableFolder blocked(Paths::storageDirectory().rawValue(), how);
       if (!blocked.isActive()) GTEST_SKIP() << blocked.why();
       view.setText(QStringLiteral("Will you keep this?"));
       view.sendMessage();
-      ASSERT_TRUE(QTest::qWaitFor([&] { return !view.busy(); }, 10000));
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !view.controller().busy(); }, 10000));
       store.waitForSaves();
       ASSERT_TRUE(QTest::qWaitFor(
           [&] { return view.notice()->text() == LocalizedText::Chat::conversationNotSaved(); },
@@ -153,7 +154,7 @@ TEST_F(ChatViewTest, AnAnswerThatCannotBeSavedIsToldAndStaysOnThePage) {
       EXPECT_TRUE(pageText(*view.page()).contains(QStringLiteral("Copy me now")));
     }
     // The next save that succeeds writes everything and takes the notice away.
-    view.toggleEndContext();
+    view.controller().toggleEndContext();
     EXPECT_TRUE(view.notice()->isHidden());
     EXPECT_EQ(sessionFile(id)["messages"][0]["answer"], "Copy me now");
   }

@@ -26,6 +26,7 @@
 #include "Tessra/prompt_input/image_helpers.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
@@ -47,14 +48,14 @@ TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
   server().route("POST", "/v1/chat/completions",
                  streamedAnswer(std::vector<std::string>(40, "slow "), 50ms));
   ChatView& view = makeView();
-  view.setSessionID(makeConversation("🚦 Guards"));
+  view.controller().setSessionID(makeConversation("🚦 Guards"));
   const std::size_t before = chatRequests().size();
   const ChatAttachment attachment{nullptr, "notes", "notes.txt"};
 
   // A blank prompt without an attachment is no question.
   view.setText(QStringLiteral("  \n\t"));
   view.sendMessage();
-  EXPECT_FALSE(view.busy());
+  EXPECT_FALSE(view.controller().busy());
   EXPECT_EQ(view.text(), "  \n\t");
 
   // Without a key the key entry opens; the text and the attachment stay.
@@ -65,21 +66,21 @@ TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
   EXPECT_TRUE(view.isPresenting(Panel::enterApiKey));
   EXPECT_EQ(view.text(), "Hello");
   EXPECT_EQ(view.chatAttachment(), attachment);
-  EXPECT_FALSE(view.busy());
+  EXPECT_FALSE(view.controller().busy());
   view.panel(Panel::enterApiKey)->setPresented(false);
   m_settings->setOpenAiKey("sk-view");
 
   // Return twice: the second press finds the answer under way.
   QTest::keyClick(view.prompt()->editor(), Qt::Key_Return);
   QTest::keyClick(view.prompt()->editor(), Qt::Key_Return);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return view.busy(); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view.controller().busy(); }, 5000));
   EXPECT_EQ(view.text(), "");
   EXPECT_EQ(view.chatAttachment(), std::nullopt);
   view.setText(QStringLiteral("Another"));
   view.sendMessage();
   EXPECT_EQ(view.text(), "Another") << "a busy view keeps what is typed";
   ASSERT_TRUE(QTest::qWaitFor([&] { return chatRequests().size() > before; }, 10000));
-  QTest::qWait(200);
+  QTest::qWait(200);  // a check that nothing happens: no second request comes in this time
   EXPECT_EQ(chatRequests().size(), before + 1);
   ASSERT_EQ(updatesOfKind(kAppend).size(), 1u);
   const ChatMessage& sent = std::get<MessageUpdate::AppendMessage>(m_updates[0].value).message;
@@ -88,8 +89,8 @@ TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
   EXPECT_EQ(
       chatRequests().back()["messages"].back()["content"].dump().find("notes") != std::string::npos,
       true);
-  view.stopGenerating();
-  EXPECT_FALSE(view.busy());
+  view.controller().stopGenerating();
+  EXPECT_FALSE(view.controller().busy());
 }
 
 TEST_F(ChatViewTest, ASendWaitsForTheKeyringsFirstAnswer) {
@@ -99,7 +100,7 @@ TEST_F(ChatViewTest, ASendWaitsForTheKeyringsFirstAnswer) {
     SCOPED_TRACE(stored.value_or("no key"));
     auto settings = makeSettings(stored);
     ChatView& view = makeView(settings.get());
-    view.setSessionID(makeConversation("🔑 Keyring"));
+    view.controller().setSessionID(makeConversation("🔑 Keyring"));
     const std::size_t before = chatRequests().size();
     ASSERT_FALSE(settings->loaded());
     view.setText(QStringLiteral("Who am I?"));
@@ -107,14 +108,14 @@ TEST_F(ChatViewTest, ASendWaitsForTheKeyringsFirstAnswer) {
     view.sendMessage();
     EXPECT_FALSE(view.isPresenting(Panel::enterApiKey)) << "no key form before the answer";
     ASSERT_TRUE(QTest::qWaitFor([&] { return settings->loaded(); }, 10000));
-    QTest::qWait(0);
     if (stored) {
-      ASSERT_TRUE(QTest::qWaitFor([&] { return !view.busy() && view.text().isEmpty(); }, 10000));
+      ASSERT_TRUE(QTest::qWaitFor(
+          [&] { return !view.controller().busy() && view.text().isEmpty(); }, 10000));
       ASSERT_TRUE(server().waitForRequest(server().requestCount() - 1));
       EXPECT_EQ(chatRequests().size(), before + 1);
       EXPECT_EQ(server().requests().back().header("Authorization"), "Bearer sk-stored");
     } else {
-      EXPECT_TRUE(view.isPresenting(Panel::enterApiKey));
+      ASSERT_TRUE(QTest::qWaitFor([&] { return view.isPresenting(Panel::enterApiKey); }, 10000));
       EXPECT_EQ(view.text(), "Who am I?");
       EXPECT_EQ(chatRequests().size(), before);
     }
@@ -125,26 +126,27 @@ TEST_F(ChatViewTest, ASendWaitsForTheKeyringsFirstAnswer) {
 TEST_F(ChatViewTest, NoSendGoesIntoAConversationTheStoreDoesNotHold) {
   auto& store = ChatSessionManager::shared();
   makeConversation("🥇 First");
-  store.conversationList->latestSessionID = "deleted-elsewhere";
+  ChatSessionManagerTestAccess::conversationList(store)->latestSessionID = "deleted-elsewhere";
   ChatView& view = makeView();
-  const std::string first = store.conversationList->conversations.front().id;
-  EXPECT_EQ(view.sessionID(), first) << "a stale latest conversation opens the first one";
+  const std::string first = store.conversationList()->conversations.front().id;
+  EXPECT_EQ(view.controller().sessionID(), first)
+      << "a stale latest conversation opens the first one";
 
-  view.setSessionID("no-such-conversation");
-  EXPECT_EQ(view.sessionID(), first);
-  EXPECT_FALSE(store.sessions.contains("no-such-conversation"));
+  view.controller().setSessionID("no-such-conversation");
+  EXPECT_EQ(view.controller().sessionID(), first);
+  EXPECT_FALSE(store.sessions().contains("no-such-conversation"));
   EXPECT_FALSE(fs::exists(Paths::sessionFile("no-such-conversation").rawValue()));
 
   const std::string doomed = makeConversation("🗑 Doomed");
-  view.setSessionID(doomed);
+  view.controller().setSessionID(doomed);
   store.deleteConversation(doomed);
   const std::size_t before = chatRequests().size();
   view.setText(QStringLiteral("Lost?"));
   view.sendMessage();
-  EXPECT_FALSE(view.busy());
+  EXPECT_FALSE(view.controller().busy());
   EXPECT_EQ(view.text(), "Lost?");
   EXPECT_EQ(chatRequests().size(), before);
-  EXPECT_FALSE(store.sessions.contains(doomed));
+  EXPECT_FALSE(store.sessions().contains(doomed));
   EXPECT_FALSE(fs::exists(Paths::sessionFile(doomed).rawValue()));
 }
 
@@ -160,10 +162,10 @@ TEST_F(ChatViewTest, SwitchingMidAnswerFinishesThePreviousConversationAndLeavesT
   FileWriteCounter firstWrites(Paths::sessionFile(first).rawValue());
   FileWriteCounter secondWrites(Paths::sessionFile(second).rawValue());
 
-  view.setSessionID(first);
+  view.controller().setSessionID(first);
   view.setText(QStringLiteral("Tell me a long story"));
   view.sendMessage();
-  const std::string messageID = view.messageTask()->messageID();
+  const std::string messageID = view.controller().messageTask()->messageID();
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
         const auto last = ChatSessionManager::shared().lastMessage(first);
@@ -172,8 +174,8 @@ TEST_F(ChatViewTest, SwitchingMidAnswerFinishesThePreviousConversationAndLeavesT
       10000));
 
   m_updates.clear();
-  view.setSessionID(second);
-  EXPECT_FALSE(view.busy());
+  view.controller().setSessionID(second);
+  EXPECT_FALSE(view.controller().busy());
   const ChatMessage stopped = *ChatSessionManager::shared().lastMessage(first);
   EXPECT_EQ(stopped.id, messageID);
   EXPECT_TRUE(stopped.finished);
@@ -183,7 +185,7 @@ TEST_F(ChatViewTest, SwitchingMidAnswerFinishesThePreviousConversationAndLeavesT
   EXPECT_EQ(sessionFile(first)["messages"][0]["answer"], stopped.answer);
   EXPECT_EQ(*ChatSessionManager::shared().lastMessage(second), unfinished)
       << "the new conversation is left alone";
-  QTest::qWait(200);
+  QTest::qWait(200);  // a check that nothing happens: the later chunks of the stopped answer
   EXPECT_EQ(secondWrites.count(), 0);
   EXPECT_TRUE(updatesOfKind(kEdit).empty()) << "the page of the new conversation hears nothing";
   EXPECT_EQ(*ChatSessionManager::shared().lastMessage(first), stopped) << "later chunks dropped";
@@ -195,7 +197,7 @@ TEST_F(ChatViewTest, DeletingMovesTheContextBreakAndClearingRemovesTheFiles) {
   const ChatMessage second = finishedMessage("two", true);
   const ChatMessage third = finishedMessage("three");
   const std::string id = conversationWith({first, second, third});
-  view.setSessionID(id);
+  view.controller().setSessionID(id);
 
   // The page asks, the user confirms.
   view.requestDeleteMessage(second.id);
@@ -235,7 +237,7 @@ TEST_F(ChatViewTest, DeletingMovesTheContextBreakAndClearingRemovesTheFiles) {
   view.toggleClearMessagesConfirmation();
   view.confirmation()->findChild<ConfirmationView*>()->confirmButton()->click();
   EXPECT_EQ(m_updates, std::vector<MessageUpdate>{MessageUpdate::clearMessages()});
-  EXPECT_TRUE(view.sessionIsEmpty());
+  EXPECT_TRUE(view.controller().sessionIsEmpty());
   EXPECT_TRUE(sessionFile(id)["messages"].empty());
   EXPECT_FALSE(fs::exists(imagePath));
   EXPECT_FALSE(fs::exists(QUrl(QString::fromStdString(*withFile.questionFile->thumbnailPath))
@@ -251,19 +253,19 @@ TEST_F(ChatViewTest, DeleteAndClearStopTheAnswerFirst) {
     SCOPED_TRACE(clear ? "clear" : "delete");
     const ChatMessage kept = finishedMessage("kept");
     const std::string id = conversationWith({kept});
-    view.setSessionID(id);
+    view.controller().setSessionID(id);
     view.setText(QStringLiteral("Stream"));
     view.sendMessage();
-    ASSERT_TRUE(view.busy());
-    const std::string streaming = view.messageTask()->messageID();
+    ASSERT_TRUE(view.controller().busy());
+    const std::string streaming = view.controller().messageTask()->messageID();
     if (clear) {
-      view.clearMessages();
+      view.controller().clearMessages();
     } else {
-      view.deleteMessage(kept.id);
+      view.controller().deleteMessage(kept.id);
     }
-    EXPECT_FALSE(view.busy());
-    QTest::qWait(150);
-    const auto& messages = ChatSessionManager::shared().sessions.at(id).messages;
+    EXPECT_FALSE(view.controller().busy());
+    QTest::qWait(150);  // a check that nothing happens: no later chunk brings a message back
+    const auto& messages = ChatSessionManager::shared().sessions().at(id).messages;
     if (clear) {
       EXPECT_TRUE(messages.empty());
     } else {
@@ -280,7 +282,7 @@ TEST_F(ChatViewTest, TheContextBreakTogglesOnTheLastMessageButNotWhileAnAnswerSt
   ChatView& view = makeView();
   const ChatMessage last = finishedMessage("last");
   const std::string id = conversationWith({last});
-  view.setSessionID(id);
+  view.controller().setSessionID(id);
   FileWriteCounter writes(Paths::sessionFile(id).rawValue());
 
   view.executeCommand(ChatTextFieldCompletionCommand::clearContext);
@@ -294,15 +296,15 @@ TEST_F(ChatViewTest, TheContextBreakTogglesOnTheLastMessageButNotWhileAnAnswerSt
   view.sendMessage();
   EXPECT_FALSE(view.contextBreakButton()->isEnabled());
   m_updates.clear();
-  view.toggleEndContext();
+  view.controller().toggleEndContext();
   EXPECT_TRUE(updatesOfKind(kEdit).empty());
-  view.stopGenerating();
+  view.controller().stopGenerating();
   EXPECT_TRUE(view.contextBreakButton()->isEnabled());
 }
 
 TEST_F(ChatViewTest, EscapeDoesTheFirstThingThatApplies) {
   ChatView& view = makeView();
-  view.setSessionID(makeConversation("⎋ Escape"));
+  view.controller().setSessionID(makeConversation("⎋ Escape"));
   const ChatAttachment attachment{nullptr, "x", std::nullopt};
   const struct {
     const char* name;
@@ -345,7 +347,7 @@ TEST_F(ChatViewTest, EscapeDoesTheFirstThingThatApplies) {
 TEST_F(ChatViewTest, SlashCommandsAndThePinRunTheirActions) {
   ChatView& view = makeView();
   const std::string id = makeConversation("/ Commands");
-  view.setSessionID(id);
+  view.controller().setSessionID(id);
   const bool pinnedBefore = isWindowPinned();
   view.executeCommand(ChatTextFieldCompletionCommand::pinWindow);
   EXPECT_EQ(view.pinWindow(), !pinnedBefore);
@@ -390,7 +392,7 @@ TEST_F(ChatViewTest, SlashCommandsAndThePinRunTheirActions) {
   EXPECT_EQ(m_contexts.back().editing, std::nullopt);
   view.toggleNewConversation();
 
-  view.editCurrentSettings();
+  view.controller().editCurrentSettings();
   EXPECT_EQ(m_contexts.back().slot, "conversation settings");
   EXPECT_EQ(m_contexts.back().editing, *conversation);
   view.panel(Panel::conversationSettings)->setPresented(false);
@@ -398,7 +400,7 @@ TEST_F(ChatViewTest, SlashCommandsAndThePinRunTheirActions) {
 
 TEST_F(ChatViewTest, FloatingPanelsDimTheChatWhileAnyIsOpen) {
   ChatView& view = makeView();
-  view.setSessionID(makeConversation("🌗 Dim"));
+  view.controller().setSessionID(makeConversation("🌗 Dim"));
   EXPECT_FALSE(view.isDimmed());
   view.panel(Panel::topicList)->setPresented(true);
   view.panel(Panel::conversationSettings)->setPresented(true);
@@ -421,7 +423,7 @@ TEST_F(ChatViewTest, FloatingPanelsDimTheChatWhileAnyIsOpen) {
 
 TEST_F(ChatViewTest, AFaintVeilLiesOverTheColumnAndTheHintsNameCtrl) {
   ChatView& view = makeView();
-  view.setSessionID(makeConversation("🌫️ Veil"));
+  view.controller().setSessionID(makeConversation("🌫️ Veil"));
   ASSERT_TRUE(QTest::qWaitForWindowExposed(view.window()));
   // The header's "#313338" under black at 0.1.
   const QColor header = view.grab().toImage().pixelColor(view.width() / 2, 3);
@@ -443,7 +445,7 @@ TEST_F(ChatViewTest, AFaintVeilLiesOverTheColumnAndTheHintsNameCtrl) {
 TEST_F(ChatViewTest, TheHeadersEmojiIsInColourAndTheDeleteAllQuestionIsOpaque) {
   ChatView& view = makeView();
   // A smiley the desktop's sans-serif font has only as a monochrome outline.
-  view.setSessionID(makeConversation("😀 Groceries"));
+  view.controller().setSessionID(makeConversation("😀 Groceries"));
   EXPECT_GT(colorfulPixels(view.grab(QRect(0, 0, view.width(), 40)).toImage()), 20);
 
   view.toggleClearMessagesConfirmation();
@@ -476,7 +478,7 @@ TEST_F(ChatViewTest, TheHeaderShowsANameThatLooksLikeMarkupAsTyped) {
   // The header's label is sized by its text: taken for markup, it would read "/dev/zero" without
   // end, at every start once the conversation is the latest.
   const testing::MemoryCeiling ceiling(64 << 20);
-  view.setSessionID(id);
+  view.controller().setSessionID(id);
   (void)m_window->grab();
   const auto labels = m_window->findChildren<QLabel*>();
   EXPECT_TRUE(std::ranges::any_of(labels, [&](QLabel* label) { return label->text() == name; }));
@@ -488,7 +490,7 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   // The window's title shows the question as typed, the title's placeholder mark included.
   const ChatMessage message = finishedMessage("[*] " + std::string(90, 'q'));
   const std::string id = conversationWith({message});
-  view.setSessionID(id);
+  view.controller().setSessionID(id);
   ASSERT_TRUE(testing::waitForPage(*view.page()));
   const int dock = openDockWindowCount();
 
@@ -521,7 +523,7 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   testing::evaluate(*screen->page(),
                     QStringLiteral("document.querySelector('button.action.open').click(); true"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 2; }, 10000));
-  EXPECT_EQ(ChatSessionManager::shared().sessions.at(id).messages.size(), 1u);
+  EXPECT_EQ(ChatSessionManager::shared().sessions().at(id).messages.size(), 1u);
 
   // At the quit, the windows still open go before the application object, with their pages.
   QPointer<MessagesWebView> page = screen->page();

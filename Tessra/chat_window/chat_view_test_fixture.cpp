@@ -32,7 +32,7 @@ json sessionFile(const std::string& sessionID) {
 }
 
 ChatMessage finishedMessage(const std::string& question, bool endContext) {
-  ChatMessage message = AnswerTask::makeQuestion(question, std::nullopt);
+  ChatMessage message = AnswerTask::makeQuestion(question);
   message.answer = "Answer to " + question;
   message.finished = true;
   message.endContext = endContext;
@@ -85,14 +85,15 @@ ChatView& ChatViewTest::makeView(UserSettings* settings) {
   }
   m_window = std::make_unique<QWidget>();
   m_window->setGeometry(1400, 40, 500, 900);
-  ChatViewHost host{
-      .recalculateWindowSize = [this] { ++m_recalculations; },
-      .closeWindow = [this] { ++m_closes; },
-      .isWindowPinned = [] { return isWindowPinned(); },
-      .setWindowPinned = [](bool pinned) { setWindowPinned(pinned); },
-      .setSideBarVisible = [](bool visible) { setSideBarVisible(visible); },
-  };
-  auto* view = new ChatView(ChatSource::master, m_hub, host, m_window.get(), *settings);
+  auto* view = new ChatView(ChatSource::master, m_hub, m_window.get(), *settings);
+  // Tied to the program-wide flags as the floating window's view is; the window counts.
+  view->setPinWindow(isWindowPinned());
+  QObject::connect(view, &ChatView::pinWindowChanged, view, &setWindowPinned);
+  QObject::connect(view, &ChatView::sidePaneVisibleChanged, view, [this](bool visible) {
+    setSideBarVisible(visible);
+    ++m_recalculations;
+  });
+  QObject::connect(view, &ChatView::closeRequested, view, [this] { ++m_closes; });
   view->setGeometry(m_window->rect());
   m_window->show();
   return *view;

@@ -1,6 +1,6 @@
 // The chat view's tests share this fixture: a chat view in a window of its own, with settings
 // over this process's own keyring service, panel slots filled with plain labels that record what
-// they were given, a host that counts what the view asked of it, and every message update sent.
+// they were given, the window's requests counted, and every message update sent.
 #pragma once
 
 #include <QWidget>

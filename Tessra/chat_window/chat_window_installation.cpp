@@ -13,21 +13,21 @@ void installChatWindow() {
   FloatingController::setChatViewFactory(
       [](QWidget* parent, std::function<void()> recalculateWindowSize) -> QWidget* {
         auto* hub = new ChatViewSignals;
-        ChatViewHost host{
-            .recalculateWindowSize = std::move(recalculateWindowSize),
-            .closeWindow =
-                [] {
-                  AppDelegate* delegate = AppDelegate::shared();
-                  if (FloatingWindow* window = delegate ? delegate->floatingWindow() : nullptr)
-                    window->close();
-                },
-            .isWindowPinned = [] { return isWindowPinned(); },
-            .setWindowPinned = [](bool pinned) { setWindowPinned(pinned); },
-            .setSideBarVisible = [](bool visible) { setSideBarVisible(visible); },
-        };
-        auto* view = new ChatView(ChatSource::master, *hub, std::move(host), parent);
+        auto* view = new ChatView(ChatSource::master, *hub, parent);
         // The hub goes with the view, after everything in it that listens to it.
         hub->setParent(view);
+        view->setPinWindow(isWindowPinned());
+        QObject::connect(view, &ChatView::pinWindowChanged, view, &setWindowPinned);
+        QObject::connect(view, &ChatView::sidePaneVisibleChanged, view,
+                         [recalculate = std::move(recalculateWindowSize)](bool visible) {
+                           setSideBarVisible(visible);
+                           if (recalculate) recalculate();
+                         });
+        QObject::connect(view, &ChatView::closeRequested, view, [] {
+          AppDelegate* delegate = AppDelegate::shared();
+          if (FloatingWindow* window = delegate ? delegate->floatingWindow() : nullptr)
+            window->close();
+        });
         return view;
       });
 }

@@ -24,7 +24,7 @@ using chat_window_test::ChatWindowTest;
 class DetachedAnswerKeysTest : public ChatWindowTest {};
 
 TEST_F(DetachedAnswerKeysTest, ALetterAndSpaceTypedThereStayThere) {
-  ChatMessage message = AnswerTask::makeQuestion("What stays where it is typed?", std::nullopt);
+  ChatMessage message = AnswerTask::makeQuestion("What stays where it is typed?");
   message.answer = "The keys of the window that has the keyboard.";
   message.finished = true;
   const std::string id = makeConversation("⌨️ Keys");

@@ -19,10 +19,9 @@ FloatingPanelView* DetachedAnswerScreen::open(const std::string& sessionID,
                                               const std::string& messageID,
                                               std::function<void()> closeFloatingWindow) {
   if (closeFloatingWindow) closeFloatingWindow();
-  const auto& sessions = ChatSessionManager::shared().sessions;
-  const auto session = sessions.find(sessionID);
-  if (session == sessions.end()) return nullptr;
-  const auto& messages = session->second.messages;
+  const ChatSession* session = ChatSessionManager::shared().session(sessionID);
+  if (session == nullptr) return nullptr;
+  const auto& messages = session->messages;
   const auto message = std::find_if(messages.begin(), messages.end(),
                                     [&](const ChatMessage& m) { return m.id == messageID; });
   if (message == messages.end()) return nullptr;
@@ -63,10 +62,10 @@ DetachedAnswerScreen::DetachedAnswerScreen(std::string sessionID, ChatMessage qu
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(m_page);
 
-  m_page->setOnShowMessage(
-      [closeFloatingWindow](const std::string& session, const std::string& message) {
-        open(session, message, closeFloatingWindow);
-      });
+  connect(m_page, &MessagesWebView::showMessageRequested, this,
+          [closeFloatingWindow](const std::string& session, const std::string& message) {
+            open(session, message, closeFloatingWindow);
+          });
   m_page->setMessages({m_question});
   m_page->setSessionID(m_sessionID);
 }

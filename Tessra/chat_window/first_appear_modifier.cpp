@@ -4,23 +4,24 @@
 
 namespace tessra {
 
-FirstAppearModifier::FirstAppearModifier(QWidget* content, std::function<void()> action)
-    : QObject(content), m_action(std::move(action)) {
+FirstAppearModifier::FirstAppearModifier(QWidget* content) : QObject(content) {
   content->installEventFilter(this);
 }
 
 bool FirstAppearModifier::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Show && !m_appeared) {
     m_appeared = true;
-    // The action may change the widget's tree; the modifier has no more use for the events.
+    // What runs may change the widget's tree; the modifier has no more use for the events.
     watched->removeEventFilter(this);
-    if (m_action) m_action();
+    emit firstAppeared();
   }
   return false;
 }
 
 FirstAppearModifier* onFirstAppear(QWidget* content, std::function<void()> action) {
-  return new FirstAppearModifier(content, std::move(action));
+  auto* modifier = new FirstAppearModifier(content);
+  QObject::connect(modifier, &FirstAppearModifier::firstAppeared, content, std::move(action));
+  return modifier;
 }
 
 }  // namespace tessra

@@ -1,7 +1,8 @@
-// Runs an action the first time a widget is shown, and never again for that widget, however
-// often it is hidden and shown afterwards.
+// Tells the first time a widget is shown, and never again for that widget, however often it is
+// hidden and shown afterwards.
 //
 //   onFirstAppear(sidePane, [this] { loadConversations(); });
+//   connect(new FirstAppearModifier(sidePane), &FirstAppearModifier::firstAppeared, ...);
 //
 // The modifier is a child of the widget, so it lives exactly as long as the widget does: a new
 // widget starts afresh. GUI thread only.
@@ -19,20 +20,22 @@ class FirstAppearModifier final : public QObject {
   Q_OBJECT
 
  public:
-  FirstAppearModifier(QWidget* content, std::function<void()> action);
+  explicit FirstAppearModifier(QWidget* content);
 
   bool appeared() const { return m_appeared; }
+
+ signals:
+  void firstAppeared();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  std::function<void()> m_action;
   bool m_appeared = false;
 };
 
-// Installs a FirstAppearModifier with `action` on `content` and returns it (owned by `content`).
-// A widget already visible runs the action at its next show.
+// Installs a FirstAppearModifier on `content` that runs `action` and returns it (owned by
+// `content`). A widget already visible runs the action at its next show.
 FirstAppearModifier* onFirstAppear(QWidget* content, std::function<void()> action);
 
 }  // namespace tessra

@@ -12,6 +12,7 @@
 #include "Tessra/chat_window/floating_panel_view.h"
 #include "Tessra/shell/base_window.h"
 #include "Tessra/ui_foundation/animated_value.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/visual_effect_view.h"
 
 namespace tessra {
@@ -27,7 +28,7 @@ QWidget* divider(QWidget* parent) {
   auto* line = new QWidget(parent);
   line->setAutoFillBackground(true);
   QPalette colors = line->palette();
-  colors.setColor(QPalette::Window, QColor("#242529"));
+  colors.setColor(QPalette::Window, palette::divider());
   line->setPalette(colors);
   return line;
 }

@@ -14,6 +14,8 @@
 // window-resize pace (0.2 s per 150 points, easing in and out), and when the panel becomes wide
 // or narrow enough, a spring (response 0.5 s, critically damped) narrows or widens the sidebar
 // while the content slides in from the trailing edge or out across it. GUI thread only.
+//
+// No panel of the program uses it yet: it is the layout a panel with a collapsible list takes.
 #pragma once
 
 #include <QPushButton>

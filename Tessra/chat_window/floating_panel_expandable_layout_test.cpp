@@ -7,6 +7,7 @@
 
 #include "Tessra/chat_window/floating_panel_view.h"
 #include "Tessra/ui_foundation/visual_effect_view.h"
+#include "testing/animations_on.h"
 
 namespace tessra {
 namespace {
@@ -18,6 +19,7 @@ FloatingPanelExpandableLayout* makeLayout() {
 }
 
 TEST(FloatingPanelExpandableLayoutTest, TheButtonNarrowsAndWidensItsPanelAroundItsCentre) {
+  const testing::AnimationsOn animations;  // the frame is watched while it moves
   FloatingPanelView panel(QRect(400, 100, 1000, 500), false, true);
   FloatingPanelExpandableLayout* layout = makeLayout();
   panel.setContent(layout);

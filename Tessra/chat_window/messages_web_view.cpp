@@ -26,7 +26,6 @@
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/paths.h"
-#include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "platform/foundation/json.h"
@@ -85,7 +84,7 @@ std::string stringField(const QJsonObject& body, const char* key, const char* fa
 QUrl MessagesWebView::pageUrl() { return QUrl(QStringLiteral("qrc:/page/MessagesWebView.html")); }
 
 double MessagesWebView::floatingWindowWidth() {
-  return Config::floatingWindowSize(rawValue(settings_keys::floatingWindowSize())).width();
+  return Config::floatingWindowSize(rawValue(UserSettings::shared().floatingWindowSize())).width();
 }
 
 MessagesWebView::MessagesWebView(ChatSource source, ChatViewSignals& hub, QWidget* parent)
@@ -172,8 +171,8 @@ void MessagesWebView::sessionChanged(const std::string& previous) {
   } catch (const std::exception& e) {
     failure = e.what();
   }
-  const auto it = store.sessions.find(m_sessionID);
-  if (it == store.sessions.end()) {
+  const ChatSession* session = store.session(m_sessionID);
+  if (session == nullptr) {
     platform::logError("The conversation \"{}\" cannot be shown: {}", m_sessionID, failure);
     m_sessionWaitingToBeRestored.reset();
     // The previous conversation's messages must not stand under this one's name.
@@ -181,11 +180,11 @@ void MessagesWebView::sessionChanged(const std::string& previous) {
     return;
   }
   if (m_pageDidLoad) {
-    restore(it->second, m_source == ChatSource::master);
+    restore(*session, m_source == ChatSource::master);
   } else {
     m_sessionWaitingToBeRestored = m_sessionID;
   }
-  setIsEmptyLater(it->second.messages.empty());
+  setIsEmptyLater(session->messages.empty());
 }
 
 void MessagesWebView::pageFinishedLoading(bool ok) {
@@ -203,9 +202,8 @@ void MessagesWebView::pageFinishedLoading(bool ok) {
     restore(ChatSession{"", "", m_messages}, false);
   } else if (waiting) {
     // The store's copy now, not the one of the assignment: what was sent meanwhile is in it.
-    const auto& sessions = ChatSessionManager::shared().sessions;
-    if (const auto it = sessions.find(*waiting); it != sessions.end())
-      restore(it->second, m_source == ChatSource::master);
+    if (const ChatSession* session = ChatSessionManager::shared().session(*waiting))
+      restore(*session, m_source == ChatSource::master);
   }
   if (m_source == ChatSource::master) applyPageWidth();
 }
@@ -334,9 +332,9 @@ void MessagesWebView::handlePosted(const QJsonValue& body) {
   const QJsonObject object = body.toObject();
   const std::string type = stringField(object, "type", "none");
   if (type == "show_message") {
-    if (m_onShowMessage) m_onShowMessage(m_sessionID, stringField(object, "id", "0"));
+    emit showMessageRequested(m_sessionID, stringField(object, "id", "0"));
   } else if (type == "delete_message") {
-    if (m_onDeleteMessage) m_onDeleteMessage(stringField(object, "id", "0"));
+    emit deleteMessageRequested(stringField(object, "id", "0"));
   } else if (type == "open_file") {
     openFile(QString::fromStdString(stringField(object, "path", "")));
   } else {

@@ -3,8 +3,7 @@
 // the three things that need the program (open a message alone, delete it, open its file).
 //
 //   auto* page = new MessagesWebView(ChatSource::master, hub, parent);
-//   page->setOnDeleteMessage([this](const std::string& id) { confirmDelete(id); });
-//   page->setOnShowMessage([](const std::string& session, const std::string& message) { ... });
+//   connect(page, &MessagesWebView::deleteMessageRequested, this, &Chat::confirmDelete);
 //   page->setSessionID(sessionID);  // loads the conversation and shows it
 //
 // Everything reaches the page as script calls (Tessra/chat_window/page_script.h) in the order it
@@ -17,11 +16,11 @@
 // it ends again and again within seconds of each load, which would only repeat).
 //
 // What the page posts counts only from its main frame while it shows our page: "show_message"
-// and "delete_message" reach their callbacks; "open_file" opens only a regular file inside the
-// attachment files folder, and when the desktop has no program to open it the page says so.
-// Links open outside (see MessagesPage). The context menu offers Copy, and only over a selection;
-// copying puts plain text on the clipboard. With platform::animationsEnabled() off, the page's
-// endless animations are off too.
+// and "delete_message" become `showMessageRequested` and `deleteMessageRequested`; "open_file"
+// opens only a regular file inside the attachment files folder, and when the desktop has no program
+// to open it the page says so. Links open outside (see MessagesPage). The context menu offers Copy,
+// and only over a selection; copying puts plain text on the clipboard. With
+// platform::animationsEnabled() off, the page's endless animations are off too.
 //
 // GUI thread only; `apply` may be called from any thread and moves itself to the GUI thread.
 #pragma once
@@ -32,7 +31,6 @@
 #include <QWebChannel>
 #include <QWebEngineView>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,10 +52,6 @@ class MessagesWebView : public QWebEngineView {
   Q_OBJECT
 
  public:
-  using DeleteHandler = std::function<void(const std::string& messageID)>;
-  using ShowHandler =
-      std::function<void(const std::string& sessionID, const std::string& messageID)>;
-
   // The address of the message page among the program's resources.
   static QUrl pageUrl();
   // The width of the floating window for the current "window-size" setting.
@@ -75,10 +69,6 @@ class MessagesWebView : public QWebEngineView {
   void setMessages(std::vector<ChatMessage> messages);
   const std::vector<ChatMessage>& messages() const { return m_messages; }
 
-  void setOnDeleteMessage(DeleteHandler handler) { m_onDeleteMessage = std::move(handler); }
-  // Called for "show_message" with the view's conversation and the message's id.
-  void setOnShowMessage(ShowHandler handler) { m_onShowMessage = std::move(handler); }
-
   // Whether the conversation shown has no messages; changes reach `isEmptyChanged` from the
   // event loop, after the call that caused them.
   bool isEmpty() const { return m_isEmpty; }
@@ -93,6 +83,10 @@ class MessagesWebView : public QWebEngineView {
 
  signals:
   void isEmptyChanged(bool isEmpty);
+  // "delete_message": the page asks to delete the message.
+  void deleteMessageRequested(const std::string& messageID);
+  // "show_message": the page asks to show the message of the view's conversation alone.
+  void showMessageRequested(const std::string& sessionID, const std::string& messageID);
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -132,8 +126,6 @@ class MessagesWebView : public QWebEngineView {
   bool m_pageDidLoad = false;
   // The conversation asked for before the page was ready; restored from the store on load.
   std::optional<std::string> m_sessionWaitingToBeRestored;
-  DeleteHandler m_onDeleteMessage;
-  ShowHandler m_onShowMessage;
   bool m_isEmpty = false;
   std::optional<double> m_preferredWidth;
   platform::NotificationCenter::ObserverToken m_resizeObserver;

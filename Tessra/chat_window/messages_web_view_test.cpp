@@ -25,9 +25,9 @@
 #include "Tessra/chat_window/page_script.h"
 #include "Tessra/chat_window/page_test_support.h"
 #include "Tessra/storage/chat_session_manager.h"
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/paths.h"
-#include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "testing/log_capture.h"
@@ -97,7 +97,7 @@ class MessagesWebViewTest : public ::testing::Test {
   // Puts a conversation into the store and shows it through the view.
   static void show(const std::string& id, const std::vector<ChatMessage>& messages) {
     auto& store = ChatSessionManager::shared();
-    store.sessions[id] = ChatSession{id, id, messages};
+    ChatSessionManagerTestAccess::sessions(store)[id] = ChatSession{id, id, messages};
     s_view->setSessionID(id);
     ASSERT_TRUE(waitIdle(*s_view));
   }
@@ -307,8 +307,10 @@ TEST_F(MessagesWebViewTest, SearchMarksStepsAroundAndClearRestoresThePage) {
 
 TEST_F(MessagesWebViewTest, LoadOrderDecidesWhatANewPageShows) {
   auto& store = ChatSessionManager::shared();
-  store.sessions["waiting"] = ChatSession{"waiting", "w", {pageMessage("w1", "first", "1")}};
-  store.sessions["other"] = ChatSession{"other", "o", {pageMessage("o1", "other", "o")}};
+  ChatSessionManagerTestAccess::sessions(store)["waiting"] =
+      ChatSession{"waiting", "w", {pageMessage("w1", "first", "1")}};
+  ChatSessionManagerTestAccess::sessions(store)["other"] =
+      ChatSession{"other", "o", {pageMessage("o1", "other", "o")}};
 
   // Set before load, a message added meanwhile: shown once, with it.
   {
@@ -359,13 +361,13 @@ TEST_F(MessagesWebViewTest, LoadOrderDecidesWhatANewPageShows) {
     UserSettings::shared().setAppLanguage(AppLanguage::system);
 
     // Only the floating window's page follows the window size.
-    ASSERT_TRUE(settings_keys::setFloatingWindowSize(FloatingWindowSize::large));
+    UserSettings::shared().setFloatingWindowSize(FloatingWindowSize::large);
     platform::NotificationCenter::defaultCenter().post(
         std::string(notification_names::kWillResizeGptWindow));
     EXPECT_EQ(view.preferredWidth(), std::nullopt);
     EXPECT_EQ(s_view->preferredWidth(), 800);
     EXPECT_EQ(s_view->width(), 800);
-    ASSERT_TRUE(settings_keys::setFloatingWindowSize(FloatingWindowSize::small));
+    UserSettings::shared().setFloatingWindowSize(FloatingWindowSize::small);
     platform::NotificationCenter::defaultCenter().post(
         std::string(notification_names::kWillResizeGptWindow));
     EXPECT_EQ(s_view->preferredWidth(), 600);
@@ -376,10 +378,13 @@ TEST_F(MessagesWebViewTest, PageRequestsReachTheProgramOnlyAsAllowed) {
   OpenedUrls opened;
   std::vector<std::pair<std::string, std::string>> shown;
   std::vector<std::string> deleted;
-  s_view->setOnShowMessage([&](const std::string& session, const std::string& message) {
-    shown.emplace_back(session, message);
-  });
-  s_view->setOnDeleteMessage([&](const std::string& id) { deleted.push_back(id); });
+  QObject context;
+  QObject::connect(s_view, &MessagesWebView::showMessageRequested, &context,
+                   [&](const std::string& session, const std::string& message) {
+                     shown.emplace_back(session, message);
+                   });
+  QObject::connect(s_view, &MessagesWebView::deleteMessageRequested, &context,
+                   [&](const std::string& id) { deleted.push_back(id); });
   show("bridge", {pageMessage("m1", "question", "See [the site](https://example.com/page).")});
 
   // The page's own buttons.
@@ -460,8 +465,6 @@ TEST_F(MessagesWebViewTest, PageRequestsReachTheProgramOnlyAsAllowed) {
   EXPECT_EQ(opened.urls.back(), QUrl("https://example.com/away"));
   EXPECT_EQ(s_view->url(), MessagesWebView::pageUrl());
   EXPECT_EQ(articleCount(), 1);
-  s_view->setOnShowMessage({});
-  s_view->setOnDeleteMessage({});
 }
 
 TEST_F(MessagesWebViewTest, CopyIsPlainTextAndTheMenuNeedsASelection) {
@@ -676,7 +679,7 @@ TEST_F(MessagesWebViewTest, APageWhoseRendererEndedLoadsAgainWithItsConversation
   view.resize(600, 600);
   view.show();
   ASSERT_TRUE(waitForPage(view));
-  ChatSessionManager::shared().sessions["revived"] =
+  ChatSessionManagerTestAccess::sessions(ChatSessionManager::shared())["revived"] =
       ChatSession{"revived", "r", {pageMessage("r1", "one", "1"), pageMessage("r2", "two", "2")}};
   view.setSessionID("revived");
   const auto shown = [&] {

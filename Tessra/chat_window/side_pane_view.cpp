@@ -2,10 +2,8 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QPointer>
 
-#include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
@@ -33,20 +31,18 @@ SidePaneView::SidePaneView(QWidget* content, QWidget* menu, ChatSource source,
   auto* divider = new QFrame(m_pane);
   divider->setFrameShape(QFrame::VLine);
   divider->setFixedWidth(1);
-  divider->setStyleSheet(QStringLiteral("background: #242529; border: none;"));
+  divider->setStyleSheet(
+      QStringLiteral("background: %1; border: none;").arg(palette::divider().name()));
   paneLayout->addWidget(divider);
   setMenu(menu);
   m_pane->setVisible(false);
   arrange();
 
-  QPointer<SidePaneView> self(this);
-  m_positionObserver = platform::NotificationCenter::defaultCenter().addObserver(
-      std::string(notification_names::kFloatingWindowPositionDidChanged),
-      [self](const platform::Notification&) {
-        if (!self) return;
-        self->m_position = settings_keys::popupWindowPosition();
-        self->arrange();
-      });
+  connect(&UserSettings::shared(), &UserSettings::popupPositionChanged, this,
+          [this](PopupPosition position) {
+            m_position = position;
+            arrange();
+          });
 }
 
 void SidePaneView::setMenu(QWidget* menu) {
@@ -63,8 +59,9 @@ void SidePaneView::setPresenting(bool presenting) {
   if (presenting == m_isPresenting) return;
   m_isPresenting = presenting;
   m_pane->setVisible(presenting);
-  // A failed write is logged by the defaults and kept in memory; the pane shows either way.
-  (void)settings_keys::setSideBarVisible(presenting);
+  // A failed write reaches the settings window as the settings' write error; the pane shows
+  // either way.
+  UserSettings::shared().setSideBarVisible(presenting);
   emit presentingChanged(presenting);
 }
 
@@ -72,7 +69,7 @@ void SidePaneView::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (m_appeared) return;
   m_appeared = true;
-  setPresenting(settings_keys::sideBarVisible());
+  setPresenting(UserSettings::shared().sideBarVisible());
 }
 
 void SidePaneView::arrange() {

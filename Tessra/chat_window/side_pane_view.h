@@ -1,11 +1,11 @@
 // Lays a chat window's main column and a 200-pixel side pane (the conversation list) side by
 // side. The pane sits on the side away from the screen edge the window is docked to: on the
 // right for a window docked right, on the left for every other edge and for a standalone chat
-// window. Whether it is shown is remembered in the user defaults ("sideBarVisible"): read when
-// the view first appears, written on every change.
+// window, and follows the panel's edge as the settings change it. Whether it is shown is the
+// settings' `sideBarVisible`: read when the view first appears, written on every change.
 //
 //   auto* pane = new SidePaneView(column, conversationList, ChatSource::master,
-//                                 settings_keys::popupWindowPosition());
+//                                 UserSettings::shared().popupPosition());
 //   connect(pane, &SidePaneView::presentingChanged, this, &ChatView::sidePaneChanged);
 //
 // GUI thread only.
@@ -15,7 +15,6 @@
 
 #include "Tessra/chat_window/chat_source.h"
 #include "Tessra/storage/settings_enums.h"
-#include "platform/foundation/notification_center.h"
 
 class QHBoxLayout;
 
@@ -58,7 +57,6 @@ class SidePaneView final : public QWidget {
   PopupPosition m_position;
   bool m_isPresenting = false;
   bool m_appeared = false;
-  platform::NotificationCenter::ObserverToken m_positionObserver;
 };
 
 }  // namespace tessra

@@ -5,8 +5,8 @@
 #include <QTest>
 
 #include "Tessra/chat_window/chat_window_test_support.h"
-#include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
 
 namespace tessra {
 namespace {
@@ -41,7 +41,7 @@ TEST_F(SidePaneViewTest, ThePaneStandsAwayFromTheScreenEdge) {
       {ChatSource::standalone, PopupPosition::right, false},
       {ChatSource::popUpAnswers, PopupPosition::right, true},
   };
-  ASSERT_TRUE(settings_keys::setSideBarVisible(true));
+  UserSettings::shared().setSideBarVisible(true);
   for (const auto& test : cases) {
     SCOPED_TRACE(static_cast<int>(test.position));
     auto view = make(test.source, test.position);
@@ -54,16 +54,14 @@ TEST_F(SidePaneViewTest, ThePaneStandsAwayFromTheScreenEdge) {
 }
 
 TEST_F(SidePaneViewTest, ThePaneFollowsTheDockingEdgeWhileShown) {
-  ASSERT_TRUE(settings_keys::setSideBarVisible(true));
-  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::right));
+  UserSettings::shared().setSideBarVisible(true);
+  UserSettings::shared().setPopupPosition(PopupPosition::right);
   auto view = make(ChatSource::master, PopupPosition::right);
   view->show();
   ASSERT_TRUE(paneOnRight(*view));
   const QRect columnBefore = view->content()->geometry();
 
-  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::left));
-  platform::NotificationCenter::defaultCenter().post(
-      std::string(notification_names::kFloatingWindowPositionDidChanged));
+  UserSettings::shared().setPopupPosition(PopupPosition::left);
   EXPECT_EQ(view->position(), PopupPosition::left);
   EXPECT_FALSE(paneOnRight(*view));
   EXPECT_EQ(view->content()->width(), columnBefore.width());
@@ -72,7 +70,7 @@ TEST_F(SidePaneViewTest, ThePaneFollowsTheDockingEdgeWhileShown) {
 TEST_F(SidePaneViewTest, WhetherThePaneIsShownIsRemembered) {
   for (bool stored : {false, true}) {
     SCOPED_TRACE(stored);
-    ASSERT_TRUE(settings_keys::setSideBarVisible(stored));
+    UserSettings::shared().setSideBarVisible(stored);
     auto view = make(ChatSource::master, PopupPosition::right);
     EXPECT_FALSE(view->isPresenting()) << "read on first appearance, not before";
     view->show();
@@ -81,6 +79,7 @@ TEST_F(SidePaneViewTest, WhetherThePaneIsShownIsRemembered) {
 
     view->setPresenting(!stored);
     EXPECT_EQ(settings_keys::sideBarVisible(), !stored) << "stored at once";
+    EXPECT_EQ(UserSettings::shared().sideBarVisible(), !stored);
     view->hide();
     view->show();
     EXPECT_EQ(view->isPresenting(), !stored) << "a later appearance keeps what the user chose";

@@ -16,8 +16,8 @@ namespace tessra {
 namespace {
 
 ActionButtonStyle barButtonStyle() {
-  return ActionButtonStyle{24, palette::background(), palette::colorFromHex("#383a3f"),
-                           palette::colorFromHex("#383a3f")};
+  return ActionButtonStyle{24, palette::background(), palette::raisedBackground(),
+                           palette::raisedBackground()};
 }
 
 }  // namespace
@@ -32,16 +32,18 @@ TextSearchComponent::TextSearchComponent(ChatViewSignals& hub, ChatSource source
       m_close(
           new ActionButton(chatSymbol(u"xmark", palette::destructive()), barButtonStyle(), this)) {
   setAttribute(Qt::WA_StyledBackground);
-  setStyleSheet(QStringLiteral("tessra--TextSearchComponent { background: #313338; }"));
+  setStyleSheet(QStringLiteral("tessra--TextSearchComponent { background: %1; }")
+                    .arg(palette::background().name()));
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(16, 0, 16, 8);
   row->setSpacing(0);
 
   m_field->setPlaceholderText(LocalizedText::General::search());
   m_field->setFrame(false);
-  m_field->setStyleSheet(QStringLiteral(
-      "QLineEdit { background: #1e1f22; color: #dcdee1; border: none; border-radius: 8px;"
-      " padding: 6px 8px; font-size: 15px; }"));
+  m_field->setStyleSheet(
+      QStringLiteral("QLineEdit { background: %1; color: %2; border: none; border-radius: 8px;"
+                     " padding: 6px 8px; font-size: 15px; }")
+          .arg(palette::tertiaryBackground().name(), palette::text().name()));
   row->addWidget(m_field, 1);
   row->addSpacing(4);
   row->addWidget(m_previous);

@@ -2,6 +2,7 @@
 
 #include <QVBoxLayout>
 
+#include "Tessra/navigation/conversation_list_model.h"
 #include "Tessra/storage/chat_session_manager.h"
 
 namespace tessra {
@@ -11,31 +12,33 @@ ConversationListFloatingPanelView::ConversationListFloatingPanelView(
     BoolBinding isVisible, QWidget* parent)
     : QWidget(parent),
       m_setSessionID(std::move(setSessionID)),
+      m_sessionID(std::move(sessionID)),
+      m_model(new ConversationListModel(ChatSessionManager::shared(), this)),
       m_list(new SearchListView(std::move(isVisible), this)) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(m_list);
   setFocusProxy(m_list);
-  connect(m_list, &SearchListView::submitted, this,
-          [this](int row) { m_setSessionID(m_ids[static_cast<std::size_t>(row)]); });
-  loadConversations(sessionID);
+  connect(m_list, &SearchListView::submitted, this, [this](int row) {
+    m_setSessionID(m_model->conversations()[static_cast<std::size_t>(row)].id);
+  });
+  // The search list filters texts of its own: it is given the rows anew whenever they change.
+  for (const auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(m_model, changed, this, &ConversationListFloatingPanelView::showRows);
+  connect(m_model, &QAbstractItemModel::rowsMoved, this,
+          &ConversationListFloatingPanelView::showRows);
+  connect(m_model, &QAbstractItemModel::dataChanged, this,
+          &ConversationListFloatingPanelView::showRows);
+  showRows();
   m_list->searchField()->setFocus();
 }
 
-void ConversationListFloatingPanelView::loadConversations(const std::string& sessionID) {
-  const auto& list = ChatSessionManager::shared().conversationList;
+void ConversationListFloatingPanelView::showRows() {
   QStringList names;
-  int current = -1;
-  if (list) {
-    m_ids.reserve(list->conversations.size());
-    names.reserve(static_cast<qsizetype>(list->conversations.size()));
-    for (const Conversation& conversation : list->conversations) {
-      if (conversation.id == sessionID) current = static_cast<int>(m_ids.size());
-      m_ids.push_back(conversation.id);
-      names.push_back(QString::fromStdString(conversation.name));
-    }
-  }
-  m_list->setRows(std::move(names), current);
+  names.reserve(m_model->rowCount());
+  for (const Conversation& conversation : m_model->conversations())
+    names.push_back(QString::fromStdString(conversation.name));
+  m_list->setRows(std::move(names), m_model->rowOf(m_sessionID).value_or(-1));
 }
 
 }  // namespace tessra

@@ -3,19 +3,21 @@
 //
 //   new ConversationListFloatingPanelView(chat.sessionID(), setSessionID, isVisible);
 //
-// The store is read once, when the panel is made; the conversation the chat shows is marked.
-// GUI thread only.
+// Its rows are the store's conversations (ConversationListModel): a conversation created, renamed
+// or deleted while the panel is open shows at once, and the search stays. The conversation the
+// chat shows is marked. GUI thread only.
 #pragma once
 
 #include <QWidget>
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "Tessra/navigation/search_list_view.h"
 
 namespace tessra {
+
+class ConversationListModel;
 
 class ConversationListFloatingPanelView final : public QWidget {
   Q_OBJECT
@@ -32,10 +34,11 @@ class ConversationListFloatingPanelView final : public QWidget {
   SearchListView* searchList() const { return m_list; }
 
  private:
-  void loadConversations(const std::string& sessionID);
+  void showRows();
 
   std::function<void(const std::string&)> m_setSessionID;
-  std::vector<std::string> m_ids;
+  std::string m_sessionID;
+  ConversationListModel* m_model;
   SearchListView* m_list;
 };
 

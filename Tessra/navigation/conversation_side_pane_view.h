@@ -4,8 +4,9 @@
 //
 //   auto* side = new ConversationSidePaneView(hub, parent);
 //
-// It keeps a copy of the store's list and reloads it when "conversationListDidChanged" or
-// "conversationSettingDidChanged" is posted and the list differs. It follows the chat on the
+// Its rows are the store's conversations (ConversationListModel), following every change the store
+// announces; when the chat's conversation leaves the list, the first row is selected and sent to
+// the chat. It follows the chat on the
 // hub's `setCurrentSessionID` and sends there only what the user chose, or the first row when
 // the chat's conversation is no longer listed; a selection it makes itself sends nothing, so the
 // two never echo each other. Once it has rows, one row is always selected. Drags carry the
@@ -24,9 +25,10 @@
 
 #include "Tessra/chat_window/chat_view_signals.h"
 #include "Tessra/storage/conversation.h"
-#include "platform/foundation/notification_center.h"
 
 namespace tessra {
+
+class ConversationListModel;
 
 class ConversationSidePaneView final : public QWidget {
   Q_OBJECT
@@ -38,25 +40,23 @@ class ConversationSidePaneView final : public QWidget {
   ~ConversationSidePaneView() override;
 
   const std::string& sessionID() const { return m_sessionID; }
-  const std::vector<Conversation>& conversations() const { return m_allConversations; }
+  // The rows, in the store's order.
+  const std::vector<Conversation>& conversations() const;
   QListView* listView() const { return m_list; }
   // The conversation menu or the deletion question while it is shown, else null.
   QMenu* contextMenu() const { return m_menu; }
   QMessageBox* deletionSheet() const { return m_sheet; }
 
-  // Reloads from the store when its list differs from the one shown.
-  void loadConversations();
   // Moves the conversation whose id is `text` into the gap above `row` (`row` = the number of
-  // rows: below the last), stores the order and posts "conversationListDidChanged". False, with
-  // nothing changed, for a text that is no listed conversation's id.
+  // rows: below the last) and stores the order. False, with nothing changed, for a text that is
+  // no listed conversation's id.
   bool acceptDrop(const QString& text, int row);
   // Opens the conversation menu for the row at `position` (in the list's viewport); nothing
   // below the last row.
   void openContextMenu(const QPoint& position);
 
  private:
-  class Model;
-
+  void rowsChanged();
   void selectCurrentSession();
   void selectionChanged();
   void followChat(const std::string& sessionID);
@@ -65,17 +65,16 @@ class ConversationSidePaneView final : public QWidget {
   void deleteConversation();
 
   ChatViewSignals& m_signals;
+  ConversationListModel* m_model;
   std::string m_sessionID;
-  std::vector<Conversation> m_allConversations;
   std::optional<Conversation> m_contextMenuConversation;
-  // True while the list selects a row itself: that selection is no user's choice.
+  // True while the list selects a row itself, or while rows go or move: that selection is no
+  // user's choice.
   bool m_selecting = false;
-  Model* m_model = nullptr;
+  bool m_modelChanging = false;
   QListView* m_list = nullptr;
   QPointer<QMenu> m_menu;
   QPointer<QMessageBox> m_sheet;
-  platform::NotificationCenter::ObserverToken m_listObserver;
-  platform::NotificationCenter::ObserverToken m_settingObserver;
 };
 
 }  // namespace tessra

@@ -95,20 +95,19 @@ TEST_F(SidePaneTest, ClicksSendOnceAndTheChatIsFollowedWithoutEcho) {
   EXPECT_EQ(selectedRow(), 1);
   EXPECT_EQ(m_sent, std::vector<std::string>{"c1"});  // only the chat's own value
 
-  // A notification that changes nothing leaves the model alone, and the next click switches.
-  QSignalSpy resets(m_view->listView()->model(), &QAbstractItemModel::modelReset);
-  platform::NotificationCenter::defaultCenter().post(
-      std::string(notification_names::kConversationListDidChanged));
-  EXPECT_EQ(resets.count(), 0);
+  // An announcement that changes nothing leaves the rows alone, and the next click switches.
+  auto& store = ChatSessionManager::shared();
+  QSignalSpy changes(m_view->listView()->model(), &QAbstractItemModel::dataChanged);
+  emit store.conversationsChanged();
+  EXPECT_EQ(changes.count(), 0);
   m_sent.clear();
   click(0);
   EXPECT_EQ(m_sent, std::vector<std::string>{"c0"});
 
-  // A reload that keeps the current row selected swallows no later click.
-  ChatSessionManager::shared().conversationList->conversations[2].name = "🍑 Renamed";
-  platform::NotificationCenter::defaultCenter().post(
-      std::string(notification_names::kConversationSettingDidChanged));
-  EXPECT_EQ(resets.count(), 1);
+  // A rename elsewhere changes its row alone: the current row stays selected and swallows no
+  // later click.
+  store.renameConversation("c2", "🍑 Renamed");
+  EXPECT_EQ(changes.count(), 1);
   EXPECT_EQ(m_view->listView()->model()->index(2, 0).data().toString(), "🍑 Renamed");
   EXPECT_EQ(selectedRow(), 0);
   m_sent.clear();
@@ -207,7 +206,7 @@ TEST_F(SidePaneTest, MenuRenamesAndDeletesAfterTheQuestion) {
   QObject::connect(&m_hub, &ChatViewSignals::editChatSession,
                    [&](const Conversation& c) { renamed.push_back(c); });
   seedStore({"🍎 A", "🍐 B", "🍑 C"}, "c1");
-  ChatSessionManager::shared().sessions["c1"] = ChatSession{"c1", "🍐 B", {}};
+  ChatSessionManager::shared().loadSession("c1", false);
   ChatSessionManager::shared().saveSession("c1");
   make()->show();
   list = m_view->listView();

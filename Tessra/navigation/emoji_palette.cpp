@@ -19,9 +19,8 @@ constexpr int kGlyphPixelSize = 24;
 
 }  // namespace
 
-EmojiPalette::EmojiPalette(QStringList emoji, std::function<void(const QString&)> choose,
-                           QWidget* parent)
-    : QAbstractScrollArea(parent), m_emoji(std::move(emoji)), m_choose(std::move(choose)) {
+EmojiPalette::EmojiPalette(QStringList emoji, QWidget* parent)
+    : QAbstractScrollArea(parent), m_emoji(std::move(emoji)) {
   setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
   setAttribute(Qt::WA_DeleteOnClose);
   setFrameShape(QFrame::NoFrame);
@@ -108,7 +107,7 @@ void EmojiPalette::choose(int index) {
   if (index < 0 || index >= m_emoji.size()) return;
   const QString chosen = m_emoji[index];
   close();
-  if (m_choose) m_choose(chosen);
+  emit emojiChosen(chosen);
 }
 
 void EmojiPalette::keyPressEvent(QKeyEvent* event) {

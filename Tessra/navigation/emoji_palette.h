@@ -2,7 +2,8 @@
 // popup grid of emoji below the field. Arrows move the marked cell, Enter or a click chooses it,
 // Escape closes.
 //
-//   auto* palette = new EmojiPalette(EmojiTextField::pool(), [field](const QString& emoji) {...});
+//   auto* palette = new EmojiPalette(EmojiTextField::pool(), parent);
+//   connect(palette, &EmojiPalette::emojiChosen, field, &QLineEdit::setText);
 //   palette->popUp(field);
 //
 // The grid is painted in one widget, only the visible cells; the popup deletes itself when it
@@ -11,8 +12,6 @@
 
 #include <QAbstractScrollArea>
 #include <QStringList>
-
-#include <functional>
 
 namespace tessra {
 
@@ -24,8 +23,7 @@ class EmojiPalette final : public QAbstractScrollArea {
   static constexpr int kCell = 36;
   static constexpr int kVisibleRows = 7;
 
-  EmojiPalette(QStringList emoji, std::function<void(const QString&)> choose,
-               QWidget* parent = nullptr);
+  explicit EmojiPalette(QStringList emoji, QWidget* parent = nullptr);
 
   // Shows the palette below `anchor` (kept on its screen) and gives it the keyboard.
   void popUp(QWidget* anchor);
@@ -36,6 +34,10 @@ class EmojiPalette final : public QAbstractScrollArea {
   QRect cellRect(int index) const;
 
   QSize sizeHint() const override;
+
+ signals:
+  // Enter or a click chose this emoji; the palette has closed.
+  void emojiChosen(const QString& emoji);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -51,7 +53,6 @@ class EmojiPalette final : public QAbstractScrollArea {
   void choose(int index);
 
   QStringList m_emoji;
-  std::function<void(const QString&)> m_choose;
   int m_current = 0;
 };
 

@@ -28,7 +28,7 @@ class Badge final : public QWidget {
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPen pen(palette::colorFromHex("#1ABC9C"), kRingWidth, Qt::CustomDashLine, Qt::RoundCap,
+    QPen pen(palette::highlightedText(), kRingWidth, Qt::CustomDashLine, Qt::RoundCap,
              Qt::MiterJoin);
     pen.setMiterLimit(0);
     // Dash lengths are in units of the pen's width.
@@ -50,7 +50,7 @@ EmojiPickerView::EmojiPickerView(const QString& emoji, QWidget* parent) : QWidge
   m_field->setText(emoji);
   const int inset = kOverhang + kFieldInset;
   m_field->setGeometry(QRect(QPoint(0, 0), badge->size()).adjusted(inset, inset, -inset, -inset));
-  m_field->setOpenPicker([this] { showPalette(); });
+  connect(m_field, &EmojiTextField::pickerRequested, this, &EmojiPickerView::showPalette);
   connect(m_field, &EmojiTextField::emojiChanged, this, &EmojiPickerView::emojiChanged);
 
   m_random = new QPushButton(LocalizedText::General::random(), this);
@@ -76,14 +76,12 @@ void EmojiPickerView::setEmoji(const QString& emoji) {
 void EmojiPickerView::showPalette() {
   if (m_palette && m_palette->isVisible()) return;
   // A child popup: it goes with the picker.
-  m_palette = new EmojiPalette(
-      EmojiTextField::pool(),
-      [this](const QString& chosen) {
-        // Through the field's rule, as if typed there.
-        m_field->setText(chosen);
-        m_field->normalizeText();
-      },
-      this);
+  m_palette = new EmojiPalette(EmojiTextField::pool(), this);
+  connect(m_palette, &EmojiPalette::emojiChosen, this, [this](const QString& chosen) {
+    // Through the field's rule, as if typed there.
+    m_field->setText(chosen);
+    m_field->normalizeText();
+  });
   m_palette->popUp(m_field);
 }
 

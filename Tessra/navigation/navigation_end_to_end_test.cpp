@@ -237,16 +237,10 @@ TEST_F(TopicListPageTest, EnterOnATopicScrollsThePageToItsQuestion) {
 
   m_window = std::make_unique<QWidget>();
   m_window->setGeometry(400, 60, 700, 900);
-  ChatViewHost host{
-      .recalculateWindowSize = [] {},
-      .closeWindow = [] {},
-      .isWindowPinned = [] { return true; },
-      .setWindowPinned = [](bool) {},
-      .setSideBarVisible = [](bool) {},
-  };
-  m_view = new ChatView(ChatSource::master, m_hub, host, m_window.get());
+  m_view = new ChatView(ChatSource::master, m_hub, m_window.get());
+  m_view->setPinWindow(true);
   m_view->setGeometry(m_window->rect());
-  m_view->setSessionID(id);
+  m_view->controller().setSessionID(id);
   m_window->show();
   ASSERT_TRUE(testing::waitForPage(*m_view->page()));
   // Where the seventh question stands in the page's view; nothing while the page has not all 30.
@@ -282,7 +276,7 @@ TEST_F(TopicListPageTest, EnterOnATopicScrollsThePageToItsQuestion) {
   ASSERT_EQ(m_updates.size(), 1u);
   EXPECT_EQ(m_updates[0], MessageUpdate::scrollToMessage("m07"));
   ASSERT_EVENTUALLY(seventhTop() && std::abs(*seventhTop()) < 1, 10000);
-  EXPECT_EQ(m_view->sessionID(), id);
+  EXPECT_EQ(m_view->controller().sessionID(), id);
 }
 
 }  // namespace

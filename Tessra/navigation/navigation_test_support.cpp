@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/paths.h"
 #include "files/json_file.h"
 
@@ -18,15 +19,14 @@ ChatSessionManager& seedStore(const std::vector<std::string>& names,
   for (std::size_t i = 0; i < names.size(); ++i)
     list.conversations.push_back(
         {"c" + std::to_string(i), names[i], platform::Date::fromReferenceDate(1000.0 * i), {}});
-  store.sessions.clear();
-  store.conversationList = list;
+  ChatSessionManagerTestAccess::replaceList(store, list);
   store.saveConversationList();
   return store;
 }
 
 std::vector<std::string> storedIds() {
   std::vector<std::string> ids;
-  for (const Conversation& c : ChatSessionManager::shared().conversationList->conversations)
+  for (const Conversation& c : ChatSessionManager::shared().conversationList()->conversations)
     ids.push_back(c.id);
   return ids;
 }

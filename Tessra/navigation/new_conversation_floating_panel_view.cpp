@@ -12,7 +12,6 @@
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/search_text_field_style.h"
-#include "platform/foundation/notification_center.h"
 
 namespace tessra {
 
@@ -72,10 +71,10 @@ NewConversationFloatingPanelView::NewConversationFloatingPanelView(
 
   m_heading = makeLabel(isEditing() ? LocalizedText::Conversation::editTitle(m_editingName)
                                     : LocalizedText::Conversation::newTitle(),
-                        palette::colorFromHex("#F2F3F5"), 24, QFont::Bold, this);
+                        palette::headingText(), 24, QFont::Bold, this);
   auto* description = makeLabel(isEditing() ? LocalizedText::Conversation::editDescription()
                                             : LocalizedText::Conversation::newDescription(),
-                                palette::colorFromHex("#b6bac0"), 14, QFont::Normal, this);
+                                palette::secondaryText(), 14, QFont::Normal, this);
   description->setWordWrap(true);
   // The texts keep their height; the flexible space below the field gives way instead.
   m_heading->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
@@ -187,9 +186,6 @@ void NewConversationFloatingPanelView::save() {
 }
 
 void NewConversationFloatingPanelView::didSave(const std::optional<std::string>& createdID) {
-  auto& center = platform::NotificationCenter::defaultCenter();
-  center.post(std::string(notification_names::kConversationListDidChanged));
-  if (isEditing()) center.post(std::string(notification_names::kConversationSettingDidChanged));
   m_editingID.clear();
   m_editingName.clear();
   if (createdID) m_setSessionID(*createdID);

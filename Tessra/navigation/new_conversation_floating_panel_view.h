@@ -7,9 +7,9 @@
 // first character is the emoji and the rest, without one leading space, the title. Otherwise the
 // panel creates, starting from a random emoji. The stored name is the emoji, one space and the
 // title as typed. A title is accepted with 3 to 30 characters (user-perceived ones, counted after
-// trimming for the lower bound, as typed for the upper). On success the panel posts
-// "conversationListDidChanged" (and "conversationSettingDidChanged" after a rename), makes a new
-// conversation the chat's current one and closes; on failure it shows the message and stays.
+// trimming for the lower bound, as typed for the upper). On success (the store announces the new
+// or renamed conversation) the panel makes a new conversation the chat's current one and closes;
+// on failure it shows the message and stays.
 // The keyboard starts in the title field, so a typed name is not lost to the emoji field.
 // GUI thread only.
 #pragma once

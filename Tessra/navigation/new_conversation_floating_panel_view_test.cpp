@@ -102,7 +102,8 @@ TEST_F(NewConversationTest, TitlesAreCheckedAndStoredAsTyped) {
       EXPECT_EQ(names.back(), full) << what;
       EXPECT_FALSE(m_flag.value) << what;
       EXPECT_EQ(m_listPosts, postsBefore + 1) << what;
-      EXPECT_EQ(m_session, ChatSessionManager::shared().conversationList->conversations.back().id);
+      EXPECT_EQ(m_session,
+                ChatSessionManager::shared().conversationList()->conversations.back().id);
     } else {
       EXPECT_TRUE(m_flag.value) << what;
       EXPECT_EQ(m_listPosts, postsBefore) << what;
@@ -116,7 +117,7 @@ TEST_F(NewConversationTest, TitlesAreCheckedAndStoredAsTyped) {
 
 TEST_F(NewConversationTest, RenameOpensWithTheNameSplitAndAcceptsATakenName) {
   seedStore({"🍎 Apples", "🍐 Pears", "🍑"});
-  const auto conversations = ChatSessionManager::shared().conversationList->conversations;
+  const auto conversations = ChatSessionManager::shared().conversationList()->conversations;
   struct Case {
     std::size_t index;
     QString emoji;
@@ -152,7 +153,7 @@ TEST_F(NewConversationTest, ANameThatLooksLikeMarkupIsShownAsTyped) {
   seedStore({name});
   // A heading that took the name for markup would read "/dev/zero" without end.
   const testing::MemoryCeiling ceiling(64 << 20);
-  open(ChatSessionManager::shared().conversationList->conversations[0])->show();
+  open(ChatSessionManager::shared().conversationList()->conversations[0])->show();
   (void)m_view->grab();
   EXPECT_EQ(m_view->heading()->text(),
             LocalizedText::Conversation::editTitle(QString::fromStdString(name)));
@@ -210,7 +211,7 @@ TEST_F(NewConversationTest, FailedWriteShowsTheMessageAndStaysOpen) {
   EXPECT_EQ(m_view->validationError(), LocalizedText::Conversation::failedToUpdateError());
   EXPECT_TRUE(m_flag.value);
   EXPECT_EQ(m_listPosts, 0);
-  EXPECT_EQ(ChatSessionManager::shared().conversationList->conversations.size(), 1u);
+  EXPECT_EQ(ChatSessionManager::shared().conversationList()->conversations.size(), 1u);
   std::filesystem::remove(list);
 }
 

@@ -16,7 +16,7 @@ void paintPanelCard(QWidget& widget, const QColor& fill) {
   shape.addRoundedRect(QRectF(widget.rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius,
                        kCornerRadius);
   painter.fillPath(shape, fill);
-  painter.setPen(QPen(palette::colorFromHex("#515356"), 1));
+  painter.setPen(QPen(palette::border(), 1));
   painter.drawPath(shape);
 }
 

@@ -1,5 +1,6 @@
 // The card the floating panels of the navigation draw themselves on: a rounded rectangle of
-// radius 16 filled with the panel's colour, with a 1-point "#515356" border. GUI thread only.
+// radius 16 filled with the panel's colour, with a 1-point border of `palette::border()`. GUI
+// thread only.
 #pragma once
 
 #include <QColor>

@@ -10,6 +10,7 @@
 #include "Tessra/navigation/navigation_test_support.h"
 #include "Tessra/navigation/search_list_state.h"
 #include "Tessra/navigation/session_topic_list_floating_panel_view.h"
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "testing/memory_ceiling.h"
 
@@ -180,7 +181,7 @@ TEST(TopicListTest, TopicsCountDownAndEnterScrollsToOne) {
   ChatSession session{"c0", "🍎 Apples", {}};
   for (const char* question : {"first\nline", "Second Question", "third\r\nquestion"})
     session.messages.emplace_back(std::string("m") + question[0], question, "answer", true, false);
-  store.sessions["c0"] = session;
+  ChatSessionManagerTestAccess::sessions(store)["c0"] = session;
   ChatViewSignals hub;
   std::vector<MessageUpdate> updates;
   QObject::connect(&hub, &ChatViewSignals::messageUpdates,

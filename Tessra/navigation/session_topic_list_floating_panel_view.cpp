@@ -46,10 +46,9 @@ SessionTopicListFloatingPanelView::SessionTopicListFloatingPanelView(ChatViewSig
 std::vector<ChatMessageTopic> SessionTopicListFloatingPanelView::loadTopics(
     const std::string& sessionID) {
   std::vector<ChatMessageTopic> topics;
-  const auto& sessions = ChatSessionManager::shared().sessions;
-  const auto cached = sessions.find(sessionID);
-  if (cached == sessions.end()) return topics;
-  const std::vector<ChatMessage>& messages = cached->second.messages;
+  const ChatSession* session = ChatSessionManager::shared().session(sessionID);
+  if (session == nullptr) return topics;
+  const std::vector<ChatMessage>& messages = session->messages;
   topics.reserve(messages.size());
   for (std::size_t i = messages.size(); i-- > 0;) topics.push_back(topicOf(messages[i], i));
   return topics;

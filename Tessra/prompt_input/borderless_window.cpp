@@ -5,9 +5,16 @@
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
 
+#include "platform/ui/animations.h"
 #include "platform/ui/x11_properties.h"
 
 namespace tessra {
+
+namespace {
+
+constexpr int kFadeMilliseconds = 100;
+
+}  // namespace
 
 BorderlessWindow::BorderlessWindow(QWidget* anchor, QWidget* content,
                                    BorderlessWindowBehavior behavior, QPointF anchorPoint,
@@ -29,7 +36,6 @@ BorderlessWindow::BorderlessWindow(QWidget* anchor, QWidget* content,
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(content);
-  m_fade->setDuration(100);
   m_fade->setEasingCurve(QEasingCurve::InQuad);
   m_fade->setEndValue(0.0);
   connect(m_fade, &QPropertyAnimation::finished, this, &BorderlessWindow::finishHiding);
@@ -54,6 +60,7 @@ void BorderlessWindow::setShown(bool shown) {
   }
   if (testAttribute(Qt::WA_TranslucentBackground)) {
     m_fade->setStartValue(windowOpacity());
+    m_fade->setDuration(platform::animationDuration(kFadeMilliseconds));
     m_fade->start();
   } else {
     finishHiding();

@@ -12,6 +12,7 @@
 #include "Tessra/shell/floating_controller.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
 
@@ -49,11 +50,12 @@ ChatAttachmentPreview::ChatAttachmentPreview(PendingAttachment* chatAttachment, 
       m_update(new QPushButton(LocalizedText::General::update())) {
   setFixedSize(kSize, kSize);
   m_box->setObjectName(QStringLiteral("previewBox"));
-  m_box->setStyleSheet(QStringLiteral("#previewBox { background: #2b2d31; border-radius: 8px; }"));
+  m_box->setStyleSheet(QStringLiteral("#previewBox { background: %1; border-radius: 8px; }")
+                           .arg(palette::secondaryBackground().name()));
   m_editor->setFont(monospacedFont(14));
   m_editor->setFrameShape(QFrame::NoFrame);
-  m_editor->setStyleSheet(
-      QStringLiteral("QPlainTextEdit { background: transparent; color: #b6bac0; }"));
+  m_editor->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; color: %1; }")
+                              .arg(palette::secondaryText().name()));
 
   auto* boxLayout = new QVBoxLayout(m_box);
   boxLayout->setContentsMargins(4, 4, 4, 4);
@@ -104,7 +106,7 @@ void ChatAttachmentPreview::applyEdits() {
 
 void ChatAttachmentPreview::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), app_colors::colorFromHex("#383a3f"));
+  painter.fillRect(rect(), palette::raisedBackground());
 }
 
 void ChatAttachmentPreview::showEvent(QShowEvent* event) {

@@ -11,6 +11,7 @@
 #include "Tessra/prompt_input/custom_text_view.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 
 namespace tessra {
@@ -25,10 +26,7 @@ ChatTextField::ChatTextField(QWidget* parent)
     : QWidget(parent),
       m_editor(new CustomTextView),
       m_placeholder(plainLabel(LocalizedText::Chat::promptPlaceholder())),
-      m_completionView(new ChatTextFieldCompletionView(
-          [this](std::optional<ChatTextFieldCompletionCommand> command) {
-            m_commandToBeExecuted = command;
-          })),
+      m_completionView(new ChatTextFieldCompletionView),
       m_completionWindow(
           new BorderlessWindow(this, m_completionView, BorderlessWindowBehavior::applicationDefined,
                                QPointF(0.5, 0), QPointF(0.5, 1), QPoint(0, -kListGap))) {
@@ -37,7 +35,7 @@ ChatTextField::ChatTextField(QWidget* parent)
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   m_placeholder->setFont(m_editor->font());
   QPalette placeholderPalette = m_placeholder->palette();
-  placeholderPalette.setColor(QPalette::WindowText, app_colors::colorFromHex("#79818a"));
+  placeholderPalette.setColor(QPalette::WindowText, palette::faintText());
   m_placeholder->setPalette(placeholderPalette);
   m_placeholder->setAttribute(Qt::WA_TransparentForMouseEvents);
   m_placeholder->setStyleSheet(QStringLiteral("background: transparent"));
@@ -52,9 +50,21 @@ ChatTextField::ChatTextField(QWidget* parent)
   m_placeholder->lower();
   setFocusProxy(m_editor);
 
-  m_editor->setNewlineAction([this] { submit(); });
   m_editor->installEventFilter(this);
+  connect(m_editor, &CustomTextView::sendRequested, this, &ChatTextField::submit);
+  connect(m_editor, &CustomTextView::attachmentPasted, this, &ChatTextField::attachmentPasted);
   connect(m_editor, &QPlainTextEdit::textChanged, this, &ChatTextField::onTextChange);
+  // The arrows reach the list only while it is shown.
+  connect(m_editor, &CustomTextView::commandSelectionUp, this, [this] {
+    if (m_completionView->isVisible()) m_completionView->moveSelectionUp();
+  });
+  connect(m_editor, &CustomTextView::commandSelectionDown, this, [this] {
+    if (m_completionView->isVisible()) m_completionView->moveSelectionDown();
+  });
+  connect(m_completionView, &ChatTextFieldCompletionView::commandToBeExecutedChanged, this,
+          [this](std::optional<ChatTextFieldCompletionCommand> command) {
+            m_commandToBeExecuted = command;
+          });
   connect(m_completionWindow, &BorderlessWindow::shownChanged, this,
           [this](bool shown) { m_isSuggestionsVisible = shown; });
   m_hideObserver = platform::NotificationCenter::defaultCenter().addObserver(
@@ -74,8 +84,8 @@ void ChatTextField::setEnterToSend(std::optional<bool> enterToSend) {
   m_editor->setEnterToSend(enterToSend);
 }
 
-void ChatTextField::setOnPaste(std::function<void(ChatAttachment)> action) {
-  m_editor->setOnPaste(std::move(action));
+void ChatTextField::setCommands(const QList<QAction*>& actions) {
+  m_completionView->setCommands(actions);
 }
 
 bool ChatTextField::isFocused() const { return m_editor->hasFocus(); }
@@ -84,12 +94,12 @@ void ChatTextField::focusInput() { m_editor->setFocus(Qt::OtherFocusReason); }
 
 void ChatTextField::submit() {
   if (m_editor->startsWithSlash()) {
-    if (m_commandToBeExecuted && m_executeCommand) m_executeCommand(*m_commandToBeExecuted);
+    if (m_commandToBeExecuted) emit commandChosen(*m_commandToBeExecuted);
     m_commandToBeExecuted.reset();
     setText(QString());
     return;
   }
-  if (m_newlineAction) m_newlineAction();
+  emit sendRequested();
 }
 
 void ChatTextField::onTextChange() {

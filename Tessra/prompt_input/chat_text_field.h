@@ -4,18 +4,17 @@
 //
 //   auto* prompt = new ChatTextField(parent);
 //   prompt->setEnterToSend(true);
-//   prompt->setNewlineAction([this] { send(); });
-//   prompt->setOnPaste([this](ChatAttachment a) { pending->set(std::move(a)); });
-//   prompt->setExecuteCommand([this](ChatTextFieldCompletionCommand c) { run(c); });
+//   prompt->setCommands(commands);  // the actions that carry slash commands
+//   connect(prompt, &ChatTextField::sendRequested, this, &Chat::send);
+//   connect(prompt, &ChatTextField::commandChosen, this, &Chat::run);
 //
-// Return with a "/" text runs the chosen command (when there is one) and clears the text instead
-// of sending. Hiding the floating window ("willHideGptWindow") drops a half-typed command but
-// keeps prose. GUI thread only.
+// Return with a "/" text reports the chosen command (when there is one) and clears the text
+// instead of sending. Hiding the floating window ("willHideGptWindow") drops a half-typed command
+// but keeps prose. GUI thread only.
 #pragma once
 
 #include <QWidget>
 
-#include <functional>
 #include <optional>
 
 #include "Tessra/prompt_input/chat_text_field_completion_command.h"
@@ -46,11 +45,8 @@ class ChatTextField : public QWidget {
   void setText(const QString& text);
 
   void setEnterToSend(std::optional<bool> enterToSend);
-  void setNewlineAction(std::function<void()> action) { m_newlineAction = std::move(action); }
-  void setOnPaste(std::function<void(ChatAttachment)> action);
-  void setExecuteCommand(std::function<void(ChatTextFieldCompletionCommand)> action) {
-    m_executeCommand = std::move(action);
-  }
+  // The slash list: the actions that carry a slash command (chat_text_field_completion_command.h).
+  void setCommands(const QList<QAction*>& actions);
 
   // The focus state "input": the editor has the keyboard focus.
   bool isFocused() const;
@@ -61,7 +57,7 @@ class ChatTextField : public QWidget {
   }
   bool isSuggestionsVisible() const { return m_isSuggestionsVisible; }
 
-  // Return's action: runs the chosen command for a "/" text, else the newline action.
+  // Return's action: reports the chosen command for a "/" text, else asks to send.
   void submit();
 
   CustomTextView* editor() const { return m_editor; }
@@ -71,6 +67,12 @@ class ChatTextField : public QWidget {
  signals:
   void textChanged();
   void focusedChanged(bool focused);
+  // Return, by the Enter rule, in a text that is no command.
+  void sendRequested();
+  // Return in a "/" text with a command chosen from the list.
+  void commandChosen(tessra::ChatTextFieldCompletionCommand command);
+  // Pasted, or forwarded through "focusOnPromptInput": an attachment instead of text.
+  void attachmentPasted(const tessra::ChatAttachment& attachment);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -84,8 +86,6 @@ class ChatTextField : public QWidget {
   QLabel* m_placeholder;
   ChatTextFieldCompletionView* m_completionView;
   BorderlessWindow* m_completionWindow;
-  std::function<void()> m_newlineAction;
-  std::function<void(ChatTextFieldCompletionCommand)> m_executeCommand;
   std::optional<ChatTextFieldCompletionCommand> m_commandToBeExecuted;
   bool m_isSuggestionsVisible = false;
   platform::NotificationCenter::ObserverToken m_hideObserver;

@@ -29,4 +29,15 @@ const QString& title(ChatTextFieldCompletionCommand command) {
   return Chat::openConversationCommand();
 }
 
+void setSlashCommand(QAction& action, ChatTextFieldCompletionCommand command) {
+  action.setText(title(command));
+  action.setData(QVariant::fromValue(command));
+}
+
+std::optional<ChatTextFieldCompletionCommand> slashCommandOf(const QAction& action) {
+  const QVariant data = action.data();
+  if (data.metaType() != QMetaType::fromType<ChatTextFieldCompletionCommand>()) return std::nullopt;
+  return data.value<ChatTextFieldCompletionCommand>();
+}
+
 }  // namespace tessra

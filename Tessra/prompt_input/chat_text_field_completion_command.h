@@ -1,7 +1,12 @@
 // The six slash commands the prompt box offers when its text begins with "/"; the chat view
-// decides what each one does.
+// decides what each one does. A slash command is offered as an action that carries it: the
+// action's text is the command's title, and the list shows the actions it is given.
+//
+//   setSlashCommand(*topics, ChatTextFieldCompletionCommand::listTopics);
+//   slashCommandOf(*topics);  // listTopics
 #pragma once
 
+#include <QAction>
 #include <QString>
 
 #include <array>
@@ -32,5 +37,10 @@ std::optional<ChatTextFieldCompletionCommand> chatTextFieldCompletionCommand(int
 
 // The localized title, an emoji and a space before the name ("📌 Pin Window").
 const QString& title(ChatTextFieldCompletionCommand command);
+
+// Makes the action carry the slash command: its text becomes the command's title.
+void setSlashCommand(QAction& action, ChatTextFieldCompletionCommand command);
+// The slash command the action carries; none for an action that is no slash command.
+std::optional<ChatTextFieldCompletionCommand> slashCommandOf(const QAction& action);
 
 }  // namespace tessra

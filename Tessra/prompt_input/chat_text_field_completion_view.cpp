@@ -6,8 +6,11 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/color_emoji.h"
+#include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
 
@@ -24,7 +27,7 @@ class ChatTextFieldCompletionView::Rows : public QWidget {
 
   int rowHeight() const { return fontMetrics().height() + 2 * kRowPadding; }
   void relayout() {
-    setFixedHeight(rowHeight() * static_cast<int>(m_list.filteredCommands().size()));
+    setFixedHeight(rowHeight() * static_cast<int>(m_list.m_filteredCommands.size()));
     update();
   }
 
@@ -33,17 +36,18 @@ class ChatTextFieldCompletionView::Rows : public QWidget {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const int height = rowHeight();
-    const auto& commands = m_list.filteredCommands();
+    const auto& commands = m_list.m_filteredCommands;
     for (int index = 0; index < static_cast<int>(commands.size()); ++index) {
       const QRect row(0, index * height, width(), height);
       if (index == m_list.selectedItem()) {
         QPainterPath shape;
         shape.addRoundedRect(row, kRowRadius, kRowRadius);
-        painter.fillPath(shape, app_colors::colorFromHex("#404249"));
+        painter.fillPath(shape, palette::selectedRow());
       }
       painter.setPen(Qt::white);
-      drawColorEmojiText(painter, row.adjusted(kRowPadding, 0, -kRowPadding, 0), Qt::AlignLeft,
-                         title(commands[index]));
+      if (commands[index])
+        drawColorEmojiText(painter, row.adjusted(kRowPadding, 0, -kRowPadding, 0), Qt::AlignLeft,
+                           commands[index]->text());
     }
   }
 
@@ -51,14 +55,8 @@ class ChatTextFieldCompletionView::Rows : public QWidget {
   const ChatTextFieldCompletionView& m_list;
 };
 
-ChatTextFieldCompletionView::ChatTextFieldCompletionView(CommandBinding commandToBeExecuted,
-                                                         QWidget* parent)
-    : QWidget(parent),
-      m_commandToBeExecuted(std::move(commandToBeExecuted)),
-      m_filteredCommands(kAllChatTextFieldCompletionCommands.begin(),
-                         kAllChatTextFieldCompletionCommands.end()),
-      m_scrollArea(new QScrollArea(this)),
-      m_rows(new Rows(*this)) {
+ChatTextFieldCompletionView::ChatTextFieldCompletionView(QWidget* parent)
+    : QWidget(parent), m_scrollArea(new QScrollArea(this)), m_rows(new Rows(*this)) {
   setAttribute(Qt::WA_TranslucentBackground);
   setFixedHeight(kListHeight + 2 * kPadding);
   m_scrollArea->setFrameShape(QFrame::NoFrame);
@@ -77,20 +75,37 @@ ChatTextFieldCompletionView::ChatTextFieldCompletionView(CommandBinding commandT
 
 ChatTextFieldCompletionView::~ChatTextFieldCompletionView() = default;
 
+void ChatTextFieldCompletionView::setCommands(const QList<QAction*>& actions) {
+  m_allCommands.clear();
+  for (QAction* action : actions)
+    if (slashCommandOf(*action)) m_allCommands.emplace_back(action);
+  std::ranges::stable_sort(m_allCommands, {}, [](const QPointer<QAction>& action) {
+    return static_cast<int>(*slashCommandOf(*action));
+  });
+  m_filteredCommands = m_allCommands;
+  m_rows->relayout();
+}
+
+std::vector<ChatTextFieldCompletionCommand> ChatTextFieldCompletionView::filteredCommands() const {
+  std::vector<Command> commands;
+  for (const QPointer<QAction>& action : m_filteredCommands)
+    if (action) commands.push_back(*slashCommandOf(*action));
+  return commands;
+}
+
 void ChatTextFieldCompletionView::filterCommands(const QString& searchText) {
   if (!searchText.startsWith(u'/')) return;
   const QString query = QString(searchText).remove(u'/');
   if (query.trimmed().isEmpty()) {
-    m_filteredCommands.assign(kAllChatTextFieldCompletionCommands.begin(),
-                              kAllChatTextFieldCompletionCommands.end());
+    m_filteredCommands = m_allCommands;
     m_rows->relayout();
     return;
   }
   // The untrimmed query counts: "clear " matches "Clear Context" and "context " nothing.
   const QString needle = query.toLower();
   m_filteredCommands.clear();
-  for (Command command : kAllChatTextFieldCompletionCommands) {
-    if (title(command).toLower().contains(needle)) m_filteredCommands.push_back(command);
+  for (const QPointer<QAction>& action : m_allCommands) {
+    if (action && action->text().toLower().contains(needle)) m_filteredCommands.push_back(action);
   }
   m_rows->relayout();
   select(0);
@@ -110,9 +125,10 @@ void ChatTextFieldCompletionView::resetSelection() { select(0); }
 
 void ChatTextFieldCompletionView::select(int index) {
   m_selectedItem = index;
-  const bool inList = index >= 0 && index < static_cast<int>(m_filteredCommands.size());
-  if (m_commandToBeExecuted)
-    m_commandToBeExecuted(inList ? std::optional(m_filteredCommands[index]) : std::nullopt);
+  const bool inList = index >= 0 && index < static_cast<int>(m_filteredCommands.size()) &&
+                      m_filteredCommands[index];
+  emit commandToBeExecutedChanged(inList ? slashCommandOf(*m_filteredCommands[index])
+                                         : std::nullopt);
   m_rows->update();
   if (inList) scrollToSelection();
 }
@@ -127,27 +143,14 @@ void ChatTextFieldCompletionView::paintEvent(QPaintEvent*) {
   painter.setRenderHint(QPainter::Antialiasing);
   QPainterPath shape;
   shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kListRadius, kListRadius);
-  painter.fillPath(shape, app_colors::colorFromHex("#383a3f"));
-  painter.setPen(QPen(app_colors::colorFromHex("#515356"), 1));
+  painter.fillPath(shape, palette::raisedBackground());
+  painter.setPen(QPen(palette::border(), 1));
   painter.drawPath(shape);
 }
 
 void ChatTextFieldCompletionView::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   resetSelection();
-  auto& center = platform::NotificationCenter::defaultCenter();
-  m_upObserver =
-      center.addObserver(std::string(notification_names::kChatTextFieldCompletionCommandUp),
-                         [this](const platform::Notification&) { moveSelectionUp(); });
-  m_downObserver =
-      center.addObserver(std::string(notification_names::kChatTextFieldCompletionCommandDown),
-                         [this](const platform::Notification&) { moveSelectionDown(); });
-}
-
-void ChatTextFieldCompletionView::hideEvent(QHideEvent* event) {
-  m_upObserver.remove();
-  m_downObserver.remove();
-  QWidget::hideEvent(event);
 }
 
 }  // namespace tessra

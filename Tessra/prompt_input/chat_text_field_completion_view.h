@@ -1,17 +1,16 @@
-// The list of slash commands above the prompt box: filtered by what follows the "/", one row
-// highlighted, moved by the Up and Down arrows that the prompt box forwards as notifications.
-// The highlighted command is handed to the prompt box, whose Return runs it. Rows are not
-// clickable. GUI thread only.
+// The list of slash commands above the prompt box: the actions it is given that carry a slash
+// command, by their titles, filtered by what follows the "/", one row highlighted, moved by the
+// Up and Down arrows of the prompt box. The highlighted command goes to the prompt box
+// (`commandToBeExecutedChanged`), whose Return runs it. Rows are not clickable. GUI thread only.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
-#include <functional>
 #include <optional>
 #include <vector>
 
 #include "Tessra/prompt_input/chat_text_field_completion_command.h"
-#include "platform/foundation/notification_center.h"
 
 class QScrollArea;
 
@@ -22,15 +21,15 @@ class ChatTextFieldCompletionView : public QWidget {
 
  public:
   using Command = ChatTextFieldCompletionCommand;
-  // Writes the prompt box's chosen command.
-  using CommandBinding = std::function<void(std::optional<Command>)>;
 
   static constexpr int kListHeight = 200;
   static constexpr int kPadding = 8;
 
-  explicit ChatTextFieldCompletionView(CommandBinding commandToBeExecuted,
-                                       QWidget* parent = nullptr);
+  explicit ChatTextFieldCompletionView(QWidget* parent = nullptr);
   ~ChatTextFieldCompletionView() override;
+
+  // The commands offered: those of `actions` that carry a slash command, in the commands' order.
+  void setCommands(const QList<QAction*>& actions);
 
   // Runs for every new prompt text that begins with "/".
   void filterCommands(const QString& searchText);
@@ -38,13 +37,16 @@ class ChatTextFieldCompletionView : public QWidget {
   void moveSelectionDown();
   void resetSelection();
 
-  const std::vector<Command>& filteredCommands() const { return m_filteredCommands; }
+  std::vector<Command> filteredCommands() const;
   int selectedItem() const { return m_selectedItem; }
+
+ signals:
+  // The highlighted command, none when no row is.
+  void commandToBeExecutedChanged(std::optional<ChatTextFieldCompletionCommand> command);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void showEvent(QShowEvent* event) override;
-  void hideEvent(QHideEvent* event) override;
 
  private:
   class Rows;
@@ -52,13 +54,11 @@ class ChatTextFieldCompletionView : public QWidget {
   void select(int index);
   void scrollToSelection();
 
-  CommandBinding m_commandToBeExecuted;
-  std::vector<Command> m_filteredCommands;
+  std::vector<QPointer<QAction>> m_allCommands;
+  std::vector<QPointer<QAction>> m_filteredCommands;
   int m_selectedItem = 0;
   QScrollArea* m_scrollArea;
   Rows* m_rows;
-  platform::NotificationCenter::ObserverToken m_upObserver;
-  platform::NotificationCenter::ObserverToken m_downObserver;
 };
 
 }  // namespace tessra

@@ -22,7 +22,8 @@ namespace {
 
 using Command = ChatTextFieldCompletionCommand;
 
-// A window holding the prompt box and a second field for the focus to move to.
+// A window holding the prompt box, offering the six slash commands in an order of their own,
+// and a second field for the focus to move to.
 class Prompt {
  public:
   Prompt() : field(new ChatTextField), other(new QLineEdit) {
@@ -32,9 +33,18 @@ class Prompt {
     layout->addWidget(field);
     window.resize(480, 400);
     window.move(600, 300);
-    field->setNewlineAction([this] { ++sends; });
-    field->setExecuteCommand([this](Command command) { executed.push_back(command); });
-    field->setOnPaste([this](ChatAttachment attachment) { pasted.push_back(attachment); });
+    QList<QAction*> commands{new QAction(QStringLiteral("not a command"), &window)};
+    for (Command command : kAllChatTextFieldCompletionCommands) {
+      auto* action = new QAction(&window);
+      setSlashCommand(*action, command);
+      commands.prepend(action);
+    }
+    field->setCommands(commands);
+    QObject::connect(field, &ChatTextField::sendRequested, [this] { ++sends; });
+    QObject::connect(field, &ChatTextField::commandChosen,
+                     [this](Command command) { executed.push_back(command); });
+    QObject::connect(field, &ChatTextField::attachmentPasted,
+                     [this](const ChatAttachment& attachment) { pasted.push_back(attachment); });
     window.show();
     window.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&window));

@@ -5,6 +5,7 @@
 #include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -92,9 +93,11 @@ void CustomTextView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Up:
     case Qt::Key_Down:
       if (startsWithSlash() && !(event->modifiers() & ~Qt::KeypadModifier)) {
-        platform::NotificationCenter::defaultCenter().post(std::string(
-            event->key() == Qt::Key_Up ? notification_names::kChatTextFieldCompletionCommandUp
-                                       : notification_names::kChatTextFieldCompletionCommandDown));
+        if (event->key() == Qt::Key_Up) {
+          emit commandSelectionUp();
+        } else {
+          emit commandSelectionDown();
+        }
         return;
       }
       break;
@@ -109,7 +112,8 @@ void CustomTextView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CustomTextView::insertNewline(QKeyEvent* event) {
-  if (!m_enterToSend || !m_newlineAction) {
+  if (!m_enterToSend ||
+      !isSignalConnected(QMetaMethod::fromSignal(&CustomTextView::sendRequested))) {
     textCursor().insertText(QStringLiteral("\n"));
     ensureCursorVisible();
     return;
@@ -122,7 +126,7 @@ void CustomTextView::insertNewline(QKeyEvent* event) {
   }
   // After the key event is done, so the action sees the box as the user left it.
   QTimer::singleShot(0, this, [this] {
-    if (m_newlineAction) m_newlineAction();
+    emit sendRequested();
     resizeToDefaultSize();
   });
 }
@@ -143,7 +147,7 @@ bool CustomTextView::canInsertFromMimeData(const QMimeData* source) const {
 
 void CustomTextView::insertFromMimeData(const QMimeData* source) {
   if (std::optional<ChatAttachment> attachment = fromPasteboard(source)) {
-    if (m_onPaste) m_onPaste(std::move(*attachment));
+    emit attachmentPasted(*attachment);
     return;
   }
   QPlainTextEdit::insertFromMimeData(source);
@@ -160,9 +164,8 @@ void CustomTextView::appendInputedText(const platform::Notification& notificatio
     setFocus(Qt::OtherFocusReason);
     return;
   }
-  if (const auto* attachment = std::any_cast<ChatAttachment>(&notification.object)) {
-    if (m_onPaste) m_onPaste(*attachment);
-  }
+  if (const auto* attachment = std::any_cast<ChatAttachment>(&notification.object))
+    emit attachmentPasted(*attachment);
 }
 
 }  // namespace tessra

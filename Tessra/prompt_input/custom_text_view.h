@@ -1,16 +1,16 @@
 // The editor inside the prompt box: plain text in a 15-pixel monospaced font, one line high when
 // empty and growing with its text up to eleven lines' worth (169 px), then scrolling.
 //
-// Return sends or breaks the line by the Enter rule; Tab and Shift+Tab move the focus and type
-// nothing; Up and Down move the command list's selection while the text begins with "/"; a paste
-// that the clipboard reader turns into an attachment hands it to `onPaste` and inserts nothing.
+// Return sends (`sendRequested`, once the key event is done) or breaks the line by the Enter
+// rule; Tab and Shift+Tab move the focus and type nothing; Up and Down are the command list's
+// (`commandSelectionUp`, `commandSelectionDown`) while the text begins with "/"; a paste that the
+// clipboard reader turns into an attachment is reported (`attachmentPasted`) and inserts nothing.
 // Drops are refused, so they reach the chat's drop target. Text and attachments forwarded
 // through "focusOnPromptInput" land here. GUI thread only.
 #pragma once
 
 #include <QPlainTextEdit>
 
-#include <functional>
 #include <optional>
 
 #include "Tessra/storage/chat_attachment.h"
@@ -28,10 +28,8 @@ class CustomTextView : public QPlainTextEdit {
   ~CustomTextView() override;
 
   // None: Return and Shift+Return break the line. True: Return sends, Shift+Return breaks.
-  // False: the other way round.
+  // False: the other way round. Return also breaks the line while nothing listens for sends.
   void setEnterToSend(std::optional<bool> enterToSend) { m_enterToSend = enterToSend; }
-  void setNewlineAction(std::function<void()> action) { m_newlineAction = std::move(action); }
-  void setOnPaste(std::function<void(ChatAttachment)> action) { m_onPaste = std::move(action); }
 
   int minHeight() const { return kFontPixelSize + 4; }
   int maxHeight() const { return kFontPixelSize * 11 + 4; }
@@ -47,6 +45,12 @@ class CustomTextView : public QPlainTextEdit {
   // Back to one line, as after a send.
   void resizeToDefaultSize();
 
+ signals:
+  void sendRequested();
+  void attachmentPasted(const tessra::ChatAttachment& attachment);
+  void commandSelectionUp();
+  void commandSelectionDown();
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   bool canInsertFromMimeData(const QMimeData* source) const override;
@@ -58,8 +62,6 @@ class CustomTextView : public QPlainTextEdit {
   void appendInputedText(const platform::Notification& notification);
 
   std::optional<bool> m_enterToSend;
-  std::function<void()> m_newlineAction;
-  std::function<void(ChatAttachment)> m_onPaste;
   platform::NotificationCenter::ObserverToken m_forwardObserver;
 };
 

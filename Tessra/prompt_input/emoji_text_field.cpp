@@ -99,12 +99,12 @@ void EmojiTextField::normalizeText() {
   setText(lastEmoji(current).value_or(randomEmoji()));
   end(false);
   emit emojiChanged(text());
-  openPicker();
+  emit pickerRequested();
 }
 
 void EmojiTextField::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    openPicker();
+    emit pickerRequested();
     return;
   }
   QLineEdit::keyPressEvent(event);
@@ -113,10 +113,6 @@ void EmojiTextField::keyPressEvent(QKeyEvent* event) {
 void EmojiTextField::focusInEvent(QFocusEvent* event) {
   QLineEdit::focusInEvent(event);
   end(false);
-}
-
-void EmojiTextField::openPicker() {
-  if (m_openPicker) m_openPicker();
 }
 
 }  // namespace tessra

@@ -3,18 +3,17 @@
 //
 //   QString emoji = EmojiTextField::randomEmoji();
 //   auto* field = new EmojiTextField(parent);
-//   field->setOpenPicker([field] { picker->showFor(field); });
+//   connect(field, &EmojiTextField::pickerRequested, picker, [=] { picker->showFor(field); });
 //
 // After every user edit the field holds exactly one emoji: the last one typed, or a random one
-// when nothing typed is an emoji. Return and every normalising edit open the emoji picker when
-// one is set (the desktop has no system character palette). GUI thread only, except
+// when nothing typed is an emoji. Return and every normalising edit ask for the emoji picker (the
+// desktop has no system character palette). GUI thread only, except
 // `randomEmoji` and `lastEmoji`, which may be called from any thread.
 #pragma once
 
 #include <QLineEdit>
 #include <QStringList>
 
-#include <functional>
 #include <optional>
 
 namespace tessra {
@@ -37,20 +36,14 @@ class EmojiTextField : public QLineEdit {
   // The single-emoji rule, run after each user edit.
   void normalizeText();
 
-  void setOpenPicker(std::function<void()> openPicker) { m_openPicker = std::move(openPicker); }
-
  signals:
   // The user's edit, after the rule, left this text (the binding's new value).
   void emojiChanged(const QString& emoji);
+  void pickerRequested();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
-
- private:
-  void openPicker();
-
-  std::function<void()> m_openPicker;
 };
 
 }  // namespace tessra

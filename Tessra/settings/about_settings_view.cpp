@@ -12,6 +12,7 @@
 #include "Tessra/shell/app_version.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 
@@ -26,7 +27,7 @@ QLabel* valueRow(QVBoxLayout* rows, QWidget* parent, const QString& label, const
   row->addWidget(plainLabel(label, parent));
   row->addStretch(1);
   auto* text = plainLabel(value, parent);
-  styleText(text, QColor(0x95, 0x9b, 0xa3));
+  styleText(text, palette::mutedText());
   text->setTextInteractionFlags(Qt::TextSelectableByMouse);
   row->addWidget(text);
   rows->addLayout(row);
@@ -36,7 +37,7 @@ QLabel* valueRow(QVBoxLayout* rows, QWidget* parent, const QString& label, const
 QLabel* pageTitle(const QString& text, int pixelSize, QWidget* parent) {
   auto* title = plainLabel(text, parent);
   title->setAlignment(Qt::AlignCenter);
-  styleText(title, QColor(0xF2, 0xF3, 0xF5), pixelSize, QFont::Bold);
+  styleText(title, palette::headingText(), pixelSize, QFont::Bold);
   return title;
 }
 
@@ -66,7 +67,7 @@ AboutSettingsView::AboutSettingsView(QObject* updater, const QString& version, c
   m_build = valueRow(rows, this, LocalizedText::General::build(), build);
 
   m_check = new FlatButton(LocalizedText::General::checkForUpdates(),
-                           {.customBase = QColor("#383a3f")}, this);
+                           {.customBase = palette::raisedBackground()}, this);
   m_check->setObjectName(QStringLiteral("checkForUpdates"));
   m_check->setIcon(artwork::symbolIcon(QStringLiteral("square.and.arrow.down"), Qt::white));
   page->addWidget(m_check, 0, Qt::AlignLeft);
@@ -100,7 +101,7 @@ SettingsUnimplementedView::SettingsUnimplementedView(QWidget* parent) : QWidget(
   page->addSpacing(12);
   QVBoxLayout* rows = addSection(page, this);
   const MessageWithLink section = addMessageWithLink(
-      rows, this, LocalizedText::Settings::unimplementedMessage(), QColor(0xb6, 0xba, 0xc0),
+      rows, this, LocalizedText::Settings::unimplementedMessage(), palette::secondaryText(),
       LocalizedText::Settings::visitOurWebsite(), QStringLiteral(TESSRA_WEBSITE));
   section.message->setObjectName(QStringLiteral("message"));
   m_website = section.link;

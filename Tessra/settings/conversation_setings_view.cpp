@@ -14,15 +14,12 @@
 #include "Tessra/settings/form_support.h"
 #include "Tessra/settings/settings_slider.h"
 #include "Tessra/storage/chat_session_manager.h"
-#include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "platform/foundation/logger.h"
-#include "platform/foundation/notification_center.h"
-#include "platform/foundation/user_defaults.h"
 
 namespace tessra {
 
@@ -38,18 +35,17 @@ ConversationSetingsView::ConversationSetingsView(BoolBinding isVisible,
                                                  ConversationBinding editingConversation,
                                                  QWidget* parent)
     : ConversationSetingsView(std::move(isVisible), std::move(editingConversation),
-                              ChatSessionManager::shared(), platform::UserDefaults::standard(),
-                              platform::NotificationCenter::defaultCenter(), parent) {}
+                              ChatSessionManager::shared(), UserSettings::shared(), parent) {}
 
-ConversationSetingsView::ConversationSetingsView(
-    BoolBinding isVisible, ConversationBinding editingConversation, ChatSessionManager& store,
-    platform::UserDefaults& defaults, platform::NotificationCenter& center, QWidget* parent)
+ConversationSetingsView::ConversationSetingsView(BoolBinding isVisible,
+                                                 ConversationBinding editingConversation,
+                                                 ChatSessionManager& store, UserSettings& settings,
+                                                 QWidget* parent)
     : QWidget(parent),
       m_isVisible(std::move(isVisible)),
       m_editingConversation(std::move(editingConversation)),
       m_store(store),
-      m_defaults(defaults),
-      m_center(center) {
+      m_settings(settings) {
   setObjectName(QStringLiteral("conversationSettings"));
   setAttribute(Qt::WA_TranslucentBackground);
   build();
@@ -65,7 +61,7 @@ QString ConversationSetingsView::prompt() const { return m_promptField->toPlainT
 
 void ConversationSetingsView::build() {
   using Text = LocalizedText;
-  auto* card = new RoundedCard(palette::background(), palette::colorFromHex("#515356"), 16, this);
+  auto* card = new RoundedCard(palette::background(), palette::border(), 16, this);
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->addWidget(card);
@@ -79,10 +75,12 @@ void ConversationSetingsView::build() {
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setWidgetResizable(true);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  scroll->setStyleSheet(QStringLiteral(
-      "QScrollArea#conversationSettingsForm, QWidget#formContent { background: #1e1f22; }"
-      "QLabel { color: #dcdee1; }"
-      "QPlainTextEdit { background: #1e1f22; color: #dcdee1; border: 1px solid #515356; }"));
+  scroll->setStyleSheet(
+      QStringLiteral("QScrollArea#conversationSettingsForm, QWidget#formContent { background: %1; }"
+                     "QLabel { color: %2; }"
+                     "QPlainTextEdit { background: %1; color: %2; border: 1px solid %3; }")
+          .arg(palette::tertiaryBackground().name(), palette::text().name(),
+               palette::border().name()));
   auto* form = new QWidget(scroll);
   form->setObjectName(QStringLiteral("formContent"));
   auto* formColumn = new QVBoxLayout(form);
@@ -92,7 +90,8 @@ void ConversationSetingsView::build() {
   m_title = plainLabel({}, form);
   m_title->setObjectName(QStringLiteral("title"));
   m_title->setAlignment(Qt::AlignCenter);
-  m_title->setStyleSheet(QStringLiteral("color: #F2F3F5; font-size: 26px; font-weight: bold;"));
+  m_title->setStyleSheet(QStringLiteral("color: %1; font-size: 26px; font-weight: bold;")
+                             .arg(palette::headingText().name()));
   m_title->setWordWrap(true);
   formColumn->addWidget(m_title);
   formColumn->addSpacing(16);
@@ -238,7 +237,7 @@ void ConversationSetingsView::load() {
   const Conversation* stored = m_store.conversation(editing->id);
   if (!stored) return;
   const ConversationConfig* config = stored->config ? &*stored->config : nullptr;
-  m_openAiModel = config && config->model ? *config->model : settings_keys::openAIModel(m_defaults);
+  m_openAiModel = config && config->model ? *config->model : m_settings.openAiModel();
   m_promptField->setPlainText(QString::fromStdString(
       config && config->prompt ? *config->prompt : std::string(kDefaultPrompt)));
   m_temperature = config ? config->temperature.value_or(kDefaultTemperature) : kDefaultTemperature;
@@ -258,7 +257,7 @@ void ConversationSetingsView::close() { dismiss(); }
 
 void ConversationSetingsView::save() {
   ConversationConfig config;
-  if (m_openAiModel != settings_keys::openAIModel(m_defaults)) config.model = m_openAiModel;
+  if (m_openAiModel != m_settings.openAiModel()) config.model = m_openAiModel;
   const std::string promptText = prompt().toStdString();
   if (promptText != kDefaultPrompt) config.prompt = promptText;
   if (m_temperature != kDefaultTemperature) config.temperature = m_temperature;
@@ -285,7 +284,6 @@ void ConversationSetingsView::save() {
     return;
   }
   dismiss();
-  m_center.post(std::string(notification_names::kConversationSettingDidChanged));
 }
 
 }  // namespace tessra

@@ -3,13 +3,13 @@
 //
 // The chat window opens it over the chat panel for the conversation it keeps in its editing slot
 // and closes it through its flag. Opening fills the controls from the store's entry of that
-// conversation; Save writes them back as the entry's `ConversationConfig` and posts
-// "conversationSettingDidChanged". A setting equal to what an absent one reads as is stored as
+// conversation; Save writes them back as the entry's `ConversationConfig` through the store, which
+// announces it. A setting equal to what an absent one reads as is stored as
 // absent, so the conversation keeps following the defaults; the context limit is always stored,
 // as the slider shows it (an untouched 100 stays 100).
 //
 // Save replaces only the config of the store's current entry (a name changed elsewhere meanwhile
-// is kept); without a listed conversation it closes without storing or posting; a store that
+// is kept); without a listed conversation it closes without storing; a store that
 // cannot load the conversation's session keeps the panel open. Every close (Cancel, Save, the
 // chat window's flag) clears the editing slot. GUI thread only.
 #pragma once
@@ -32,10 +32,7 @@ namespace tessra {
 class ChatSessionManager;
 class FlatButton;
 class SettingsSlider;
-namespace platform {
-class NotificationCenter;
-class UserDefaults;
-}  // namespace platform
+class UserSettings;
 
 // An optional conversation owned elsewhere (the chat window's editing slot).
 struct ConversationBinding {
@@ -56,10 +53,10 @@ class ConversationSetingsView : public QWidget {
 
   ConversationSetingsView(BoolBinding isVisible, ConversationBinding editingConversation,
                           QWidget* parent = nullptr);
-  // Over another store, defaults and centre (tests).
+  // Over another store and settings (tests).
   ConversationSetingsView(BoolBinding isVisible, ConversationBinding editingConversation,
-                          ChatSessionManager& store, platform::UserDefaults& defaults,
-                          platform::NotificationCenter& center, QWidget* parent = nullptr);
+                          ChatSessionManager& store, UserSettings& settings,
+                          QWidget* parent = nullptr);
 
   // Fills the controls from the store's entry of the edited conversation; runs when the panel
   // first appears.
@@ -104,8 +101,7 @@ class ConversationSetingsView : public QWidget {
   BoolBinding m_isVisible;
   ConversationBinding m_editingConversation;
   ChatSessionManager& m_store;
-  platform::UserDefaults& m_defaults;
-  platform::NotificationCenter& m_center;
+  UserSettings& m_settings;
   bool m_loaded = false;
 
   ChatGPTModels m_openAiModel = ChatGPTModels::gpt35;

@@ -12,7 +12,6 @@
 #include "Tessra/settings/settings_slider.h"
 #include "Tessra/settings/settings_test_support.h"
 #include "Tessra/storage/chat_session_manager.h"
-#include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/storage_test_support.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
@@ -30,9 +29,9 @@ class ConversationSetingsViewTest : public ::testing::Test {
     (void)storage_test::processHome();
     m_store.load();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    EXPECT_TRUE(settings_keys::setOpenAIModel(ChatGPTModels::gpt4, m_defaults));
-    m_tokens.push_back(m_center.addObserver("conversationSettingDidChanged",
-                                            [this](const platform::Notification&) { ++m_posts; }));
+    m_harness.settings->setOpenAiModel(ChatGPTModels::gpt4);
+    m_tokens.push_back(m_harness.center.addObserver(
+        "conversationSettingDidChanged", [this](const platform::Notification&) { ++m_posts; }));
   }
 
   // A listed conversation with these settings, opened in a new panel.
@@ -51,7 +50,7 @@ class ConversationSetingsViewTest : public ::testing::Test {
         BoolBinding{[this] { return m_visible; }, [this](bool v) { m_visible = v; }},
         ConversationBinding{[this] { return m_editing; },
                             [this](std::optional<Conversation> c) { m_editing = std::move(c); }},
-        m_store, m_defaults, m_center);
+        m_store, *m_harness.settings);
     view->resize(600, 600);
     view->show();
     return view;
@@ -68,10 +67,8 @@ class ConversationSetingsViewTest : public ::testing::Test {
             view.topPSlider()->badgeText()};
   }
 
-  testing::TempDir m_dir;
-  platform::UserDefaults m_defaults{m_dir / "defaults.json"};
-  platform::NotificationCenter m_center;
-  ChatSessionManager m_store{m_center, m_defaults};
+  settings_test::SettingsHarness m_harness;
+  ChatSessionManager m_store{m_harness.center, m_harness.defaults};
   std::vector<platform::NotificationCenter::ObserverToken> m_tokens;
   bool m_visible = false;
   std::optional<Conversation> m_editing;
@@ -191,6 +188,7 @@ TEST_F(ConversationSetingsViewTest, CancelAndOtherClosesStoreNothingAndEndTheEdi
   ConversationConfig config;
   config.temperature = 1.2;
   const Conversation conversation = listed(config);
+  const int posts = m_posts;
   {
     auto view = open(conversation);
     view->temperatureSlider()->slider()->setValue(3);
@@ -206,7 +204,7 @@ TEST_F(ConversationSetingsViewTest, CancelAndOtherClosesStoreNothingAndEndTheEdi
     EXPECT_FALSE(m_editing.has_value());
   }
   EXPECT_EQ(storedConfig(conversation.id), config);
-  EXPECT_EQ(m_posts, 0);
+  EXPECT_EQ(m_posts, posts);
 }
 
 TEST_F(ConversationSetingsViewTest, SaveKeepsANameChangedElsewhereAndNeedsAListedConversation) {
@@ -222,12 +220,12 @@ TEST_F(ConversationSetingsViewTest, SaveKeepsANameChangedElsewhereAndNeedsAListe
   auto orphan = open(gone);
   m_store.deleteConversation(gone.id);
   const int posts = m_posts;
-  const auto listBefore = m_store.conversationList;
+  const auto listBefore = m_store.conversationList();
   orphan->saveButton()->click();
   EXPECT_FALSE(m_visible);
   EXPECT_FALSE(m_editing.has_value());
   EXPECT_EQ(m_posts, posts);
-  EXPECT_EQ(m_store.conversationList, listBefore);
+  EXPECT_EQ(m_store.conversationList(), listBefore);
 }
 
 }  // namespace

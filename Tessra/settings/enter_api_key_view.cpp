@@ -12,7 +12,6 @@
 
 #include "Tessra/chat_engine/chat_gpt_api.h"
 #include "Tessra/settings/form_support.h"
-#include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
@@ -45,16 +44,14 @@ QString firstLines(const QString& text, const QFont& font, int width, int lines)
 }  // namespace
 
 EnterApiKeyView::EnterApiKeyView(bool isEditing, std::function<void()> closeAction, QWidget* parent)
-    : EnterApiKeyView(isEditing, std::move(closeAction), UserSettings::shared(),
-                      platform::UserDefaults::standard(), parent) {}
+    : EnterApiKeyView(isEditing, std::move(closeAction), UserSettings::shared(), parent) {}
 
 EnterApiKeyView::EnterApiKeyView(bool isEditing, std::function<void()> closeAction,
-                                 UserSettings& settings, platform::UserDefaults& defaults,
-                                 QWidget* parent)
+                                 UserSettings& settings, QWidget* parent)
     : QWidget(parent),
       m_closeAction(std::move(closeAction)),
       m_settings(settings),
-      m_openAiModel(settings_keys::openAIModel(defaults)) {
+      m_openAiModel(settings.openAiModel()) {
   setObjectName(QStringLiteral("enterApiKey"));
   setFixedSize(kWidth, kHeight);
   setAttribute(Qt::WA_TranslucentBackground);
@@ -63,7 +60,7 @@ EnterApiKeyView::EnterApiKeyView(bool isEditing, std::function<void()> closeActi
 
 void EnterApiKeyView::build(bool isEditing) {
   using Text = LocalizedText;
-  auto* card = new RoundedCard(palette::background(), palette::colorFromHex("#515356"), 16, this);
+  auto* card = new RoundedCard(palette::background(), palette::border(), 16, this);
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->addWidget(card);
@@ -76,12 +73,14 @@ void EnterApiKeyView::build(bool isEditing) {
   auto* form = new QWidget(card);
   form->setObjectName(QStringLiteral("keyForm"));
   form->setAttribute(Qt::WA_StyledBackground);
-  form->setStyleSheet(QStringLiteral(
-      "QWidget#keyForm { background: #1e1f22; border-top-left-radius: 15px;"
-      " border-top-right-radius: 15px; }"
-      "QLabel { color: #dcdee1; }"
-      "QLineEdit { background: #2b2d31; color: white; border: none; border-radius: 8px;"
-      " padding: 12px 8px; selection-background-color: #404249; }"));
+  form->setStyleSheet(
+      QStringLiteral("QWidget#keyForm { background: %1; border-top-left-radius: 15px;"
+                     " border-top-right-radius: 15px; }"
+                     "QLabel { color: %2; }"
+                     "QLineEdit { background: %3; color: white; border: none; border-radius: 8px;"
+                     " padding: 12px 8px; selection-background-color: %4; }")
+          .arg(palette::tertiaryBackground().name(), palette::text().name(),
+               palette::secondaryBackground().name(), palette::selectedRow().name()));
   auto* formColumn = new QVBoxLayout(form);
   formColumn->setContentsMargins(24, 28, 24, 20);
   formColumn->setSpacing(0);
@@ -89,14 +88,16 @@ void EnterApiKeyView::build(bool isEditing) {
   auto* icon = plainLabel(QStringLiteral("\U0001F511"), form);
   icon->setAlignment(Qt::AlignCenter);
   icon->setFixedSize(44, 44);
-  icon->setStyleSheet(QStringLiteral("background: #2b2d31; border-radius: 22px; font-size: 16px;"));
+  icon->setStyleSheet(QStringLiteral("background: %1; border-radius: 22px; font-size: 16px;")
+                          .arg(palette::secondaryBackground().name()));
   formColumn->addWidget(icon, 0, Qt::AlignHCenter);
   formColumn->addSpacing(10);
   auto* title =
       plainLabel(isEditing ? Text::ApiKey::updateApiKey() : Text::ApiKey::apiKeyRequired(), form);
   title->setObjectName(QStringLiteral("title"));
   title->setAlignment(Qt::AlignCenter);
-  title->setStyleSheet(QStringLiteral("color: #F2F3F5; font-size: 24px; font-weight: bold;"));
+  title->setStyleSheet(QStringLiteral("color: %1; font-size: 24px; font-weight: bold;")
+                           .arg(palette::headingText().name()));
   formColumn->addWidget(title);
   formColumn->addSpacing(16 + 12);
 
@@ -107,7 +108,8 @@ void EnterApiKeyView::build(bool isEditing) {
   sectionColumn->addWidget(plainLabel(Text::ApiKey::openAiApiKey(), section));
   m_keyField = new QLineEdit(section);
   m_keyField->setObjectName(QStringLiteral("apiKey"));
-  m_keyField->setStyleSheet(QStringLiteral("background: #1e1f22;"));
+  m_keyField->setStyleSheet(
+      QStringLiteral("background: %1;").arg(palette::tertiaryBackground().name()));
   sectionColumn->addWidget(m_keyField);
   m_note = plainLabel(QString(), section);
   m_note->setObjectName(QStringLiteral("note"));
@@ -144,7 +146,7 @@ void EnterApiKeyView::build(bool isEditing) {
   m_errorLabel->setObjectName(QStringLiteral("validationError"));
   m_errorLabel->setWordWrap(true);
   m_errorLabel->setAlignment(Qt::AlignCenter);
-  m_errorLabel->setStyleSheet(QStringLiteral("color: #df4f4a;"));
+  m_errorLabel->setStyleSheet(QStringLiteral("color: %1;").arg(palette::destructive().name()));
   m_errorLabel->setMaximumHeight(m_errorLabel->fontMetrics().lineSpacing() * 2 + 2);
   m_errorLabel->hide();
   footerColumn->addWidget(m_errorLabel);
@@ -214,8 +216,10 @@ void EnterApiKeyView::updateNote() {
   m_note->setText(kept ? LocalizedText::ApiKey::apiKeyStoredSecurely()
                        : LocalizedText::ApiKey::keptForThisRunOnly());
   // Told before the key is typed: a warning where the promise of the keyring would stand.
-  m_note->setStyleSheet(kept ? QStringLiteral("color: #959ba3; font-size: 13px; margin-top: 4px;")
-                             : QStringLiteral("color: #e6b44e; font-size: 13px; margin-top: 4px;"));
+  m_note->setStyleSheet(kept ? QStringLiteral("color: %1; font-size: 13px; margin-top: 4px;")
+                                   .arg(palette::mutedText().name())
+                             : QStringLiteral("color: %1; font-size: 13px; margin-top: 4px;")
+                                   .arg(palette::warning().name()));
 }
 
 void EnterApiKeyView::setValidationError(std::optional<QString> error) {

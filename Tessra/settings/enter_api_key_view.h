@@ -33,9 +33,6 @@ namespace tessra {
 
 class FlatButton;
 class UserSettings;
-namespace platform {
-class UserDefaults;
-}
 
 class EnterApiKeyView : public QWidget {
   Q_OBJECT
@@ -47,9 +44,9 @@ class EnterApiKeyView : public QWidget {
   static constexpr int kMaximumKeyLength = 100;
 
   EnterApiKeyView(bool isEditing, std::function<void()> closeAction, QWidget* parent = nullptr);
-  // Over other settings and defaults (tests).
+  // Over other settings (tests).
   EnterApiKeyView(bool isEditing, std::function<void()> closeAction, UserSettings& settings,
-                  platform::UserDefaults& defaults, QWidget* parent = nullptr);
+                  QWidget* parent = nullptr);
 
   // Checks, tries and stores the key (see above).
   void save();

@@ -31,7 +31,7 @@ class EnterApiKeyViewTest : public ::testing::Test {
  protected:
   std::unique_ptr<EnterApiKeyView> makeForm(bool isEditing = false) {
     auto form = std::make_unique<EnterApiKeyView>(
-        isEditing, [this] { ++m_closes; }, *m_harness.settings, m_harness.defaults);
+        isEditing, [this] { ++m_closes; }, *m_harness.settings);
     form->show();
     return form;
   }
@@ -188,7 +188,7 @@ TEST_F(EnterApiKeyViewTest, AnAnswerAfterTheFormClosedStoresNothing) {
     } else {
       form->hide();
     }
-    // Long enough for the answer to arrive and be handled.
+    // A check that nothing happens: long enough for the answer to arrive and be handled.
     QTest::qWait(900);
     EXPECT_EQ(m_harness.storedKey(), std::nullopt);
     EXPECT_EQ(m_harness.settings->openAiKey(), "");
@@ -204,7 +204,7 @@ TEST_F(EnterApiKeyViewTest, ARefusingKeyringKeepsTheFormOpenWithItsMessage) {
   UserSettings settings(m_harness.defaults, refusing, m_harness.center, platform::mainQueue());
   QTRY_VERIFY_WITH_TIMEOUT(settings.loaded(), 10000);
   EnterApiKeyView form(
-      false, [this] { ++m_closes; }, settings, m_harness.defaults);
+      false, [this] { ++m_closes; }, settings);
   form.show();
   form.keyField()->setText("sk-not-kept-0001");
   form.confirmButton()->click();

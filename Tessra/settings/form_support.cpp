@@ -72,8 +72,9 @@ QWidget* addFormFooter(QVBoxLayout* column, QWidget* card) {
   footer->setObjectName(QStringLiteral("formFooter"));
   footer->setAttribute(Qt::WA_StyledBackground);
   footer->setStyleSheet(
-      QStringLiteral("QWidget#formFooter { background: #2b2d31; border-bottom-left-radius: 15px;"
-                     " border-bottom-right-radius: 15px; }"));
+      QStringLiteral("QWidget#formFooter { background: %1; border-bottom-left-radius: 15px;"
+                     " border-bottom-right-radius: 15px; }")
+          .arg(palette::secondaryBackground().name()));
   column->addWidget(footer);
   return footer;
 }
@@ -115,7 +116,7 @@ QLabel* sectionHeader(const QString& text, QWidget* parent) {
   auto* label = plainLabel(text, parent);
   label->setObjectName(QStringLiteral("sectionHeader"));
   label->setContentsMargins(4, 0, 4, 0);
-  styleText(label, QColor(0xb6, 0xba, 0xc0), 0, QFont::DemiBold);
+  styleText(label, palette::secondaryText(), 0, QFont::DemiBold);
   return label;
 }
 
@@ -150,7 +151,8 @@ MessageWithLink addMessageWithLink(QVBoxLayout* rows, QWidget* parent, const QSt
   styleText(text, color);
   rows->addWidget(text);
   auto* link = new FlatButton(
-      linkTitle, {.prominent = true, .text = true, .customBase = QColor("#383a3f")}, parent);
+      linkTitle, {.prominent = true, .text = true, .customBase = palette::raisedBackground()},
+      parent);
   link->setIcon(artwork::symbolIcon(QStringLiteral("arrow.up.right"), Qt::white));
   rows->addWidget(link, 0, Qt::AlignRight);
   QObject::connect(link, &QAbstractButton::clicked, link, [url] { openURL(url); });

@@ -2,7 +2,9 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
@@ -15,6 +17,7 @@
 #include "Tessra/storage/settings_enums.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "shortcuts/recorder.h"
@@ -46,6 +49,32 @@ int indexOf(const Range& cases, T value) {
   return found == cases.end() ? -1 : static_cast<int>(found - cases.begin());
 }
 
+// A picker as wide as its widest choice, measured once per program: the size depends only on the
+// choices, the font and the style, the page is built anew at every visit, and measuring a flag of
+// the language choices decodes the emoji font's picture of it each time.
+class PickerComboBox final : public QComboBox {
+ public:
+  PickerComboBox(const QStringList& titles, QWidget* parent) : QComboBox(parent) {
+    addItems(titles);
+    setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  }
+
+  QSize sizeHint() const override { return measured(false); }
+  QSize minimumSizeHint() const override { return measured(true); }
+
+ private:
+  QSize measured(bool minimum) const {
+    static QHash<QString, QSize> sizes;
+    QString key = style()->name() + u'\n' + font().key() + u'\n' + (minimum ? u'm' : u'h');
+    for (int i = 0; i < count(); ++i) key += u'\n' + itemText(i);
+    const auto found = sizes.constFind(key);
+    if (found != sizes.constEnd()) return *found;
+    const QSize size = minimum ? QComboBox::minimumSizeHint() : QComboBox::sizeHint();
+    sizes.insert(key, size);
+    return size;
+  }
+};
+
 }  // namespace
 
 SettingsPickerView::SettingsPickerView(const QString& title, const QString& description,
@@ -61,13 +90,11 @@ SettingsPickerView::SettingsPickerView(const QString& title, const QString& desc
     auto* second = plainLabel(description, this);
     second->setObjectName(QStringLiteral("description"));
     second->setWordWrap(true);
-    styleText(second, QColor(0x95, 0x9b, 0xa3), 12);
+    styleText(second, palette::mutedText(), 12);
     labels->addWidget(second);
   }
   row->addLayout(labels, 1);
-  m_picker = new QComboBox(this);
-  m_picker->addItems(titles);
-  m_picker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  m_picker = new PickerComboBox(titles, this);
   row->addWidget(m_picker, 0, Qt::AlignVCenter);
   connect(m_picker, &QComboBox::activated, this, [this](int index) {
     if (m_select) m_select(index);

@@ -6,6 +6,7 @@
 #include "Tessra/settings/form_support.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
 
@@ -16,7 +17,7 @@ GetOpenAiKeyView::GetOpenAiKeyView(QWidget* parent) : QWidget(parent) {
   section->setContentsMargins(0, 0, 0, 0);
   const MessageWithLink help = addMessageWithLink(
       addSection(section, this), this, LocalizedText::ApiKey::openAiInstruction(),
-      QColor(0x95, 0x9b, 0xa3), LocalizedText::ApiKey::getYourApiKey(), apiKeysPage());
+      palette::mutedText(), LocalizedText::ApiKey::getYourApiKey(), apiKeysPage());
   m_instruction = help.message;
   m_instruction->setObjectName(QStringLiteral("instruction"));
   m_getKey = help.link;

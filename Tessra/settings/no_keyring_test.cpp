@@ -72,7 +72,7 @@ TEST(NoKeyringTest, TheKeyIsKeptForThisRunOnlyAndTheFormSaysSoBeforeItIsTyped) {
 
   int closes = 0;
   EnterApiKeyView form(
-      false, [&] { ++closes; }, settings, harness.defaults);
+      false, [&] { ++closes; }, settings);
   form.show();
   EXPECT_EQ(form.noteLabel()->text(), LocalizedText::ApiKey::keptForThisRunOnly());
   form.keyField()->setText(QString::fromLatin1(kKey));

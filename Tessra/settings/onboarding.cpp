@@ -80,10 +80,14 @@ QWidget* onboardPage(const QString& imageNamed, const QString& title, const QStr
   }
   column->addWidget(image);
   column->addSpacing(16);
-  column->addWidget(
-      text(title, QStringLiteral("color: #dcdee1; font-size: 18px; font-weight: bold;"), page));
+  column->addWidget(text(
+      title,
+      QStringLiteral("color: %1; font-size: 18px; font-weight: bold;").arg(palette::text().name()),
+      page));
   column->addSpacing(16);
-  column->addWidget(text(description, QStringLiteral("color: #b6bac0; font-size: 15px;"), page));
+  column->addWidget(text(
+      description,
+      QStringLiteral("color: %1; font-size: 15px;").arg(palette::secondaryText().name()), page));
   if (footerView) {
     footerView->setParent(page);
     column->addWidget(footerView);
@@ -108,10 +112,10 @@ QWidget* welcomePage() {
   column->addWidget(text(LocalizedText::forKey(u"🎉 Welcome to Tessra AI"),
                          QStringLiteral("color: white; font-size: 24px; font-weight: 600;"), page));
   column->addSpacing(16);
-  column->addWidget(
-      text(LocalizedText::forKey(u"Your companion for revolutionizing the way you interact with AI "
-                                 u"on your computer!"),
-           QStringLiteral("color: #b6bac0; font-size: 15px;"), page));
+  column->addWidget(text(
+      LocalizedText::forKey(u"Your companion for revolutionizing the way you interact with AI "
+                            u"on your computer!"),
+      QStringLiteral("color: %1; font-size: 15px;").arg(palette::secondaryText().name()), page));
   column->addStretch(1);
   return page;
 }
@@ -176,7 +180,8 @@ OnboardingView::OnboardingView(std::function<void()> startApp, QWidget* parent)
   setObjectName(QStringLiteral("onboarding"));
   setFixedSize(kWidth, kHeight);
   setAttribute(Qt::WA_StyledBackground);
-  setStyleSheet(QStringLiteral("QWidget#onboarding { background: #2b2d31; }"));
+  setStyleSheet(QStringLiteral("QWidget#onboarding { background: %1; }")
+                    .arg(palette::secondaryBackground().name()));
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(11, 11, 11, 11);
   m_pageArea = new QVBoxLayout;
@@ -210,7 +215,7 @@ void OnboardingView::showPage() {
   bar->setContentsMargins(0, 0, 0, 0);
   const QColor accent = palette::accent();
   if (m_currentPage != kFirstPage) {
-    m_back = navigationButton(QStringLiteral("←"), QColor("#383a3f"), m_navigation);
+    m_back = navigationButton(QStringLiteral("←"), palette::raisedBackground(), m_navigation);
     m_back->setObjectName(QStringLiteral("back"));
     connect(m_back, &QAbstractButton::clicked, this, &OnboardingView::previousPage,
             Qt::QueuedConnection);

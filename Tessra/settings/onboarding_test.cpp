@@ -119,7 +119,7 @@ TEST(OnboardingTest, CancelOnCloseKeepsThePageAndFinishingAsksNothing) {
   answerNextBox("Cancel", &asked);
   settings_test::closeAsTheUserWould(&window);
   QTRY_VERIFY_WITH_TIMEOUT(asked, 10000);
-  QTest::qWait(50);
+  QTest::qWait(50);  // a check that nothing happens: Cancel leaves the window open
   EXPECT_TRUE(window.isVisible());
   EXPECT_EQ(window.view()->currentPage(), OnboardingPages::alwaysOn);
 

@@ -9,7 +9,6 @@
 #include "Tessra/settings/artwork.h"
 #include "Tessra/settings/enter_api_key_view.h"
 #include "Tessra/settings/form_support.h"
-#include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
@@ -33,7 +32,7 @@ ModelRow::ModelRow(ChatGPTModels model, QWidget* parent) : QAbstractButton(paren
   m_title = plainLabel(QString::fromUtf8(displayTitle(model)), this);
   m_description = plainLabel(QString::fromUtf8(displayDescription(model)), this);
   m_description->setWordWrap(true);
-  styleText(m_description, QColor(0x95, 0x9b, 0xa3), 12);
+  styleText(m_description, palette::mutedText(), 12);
   for (QLabel* label : {m_title, m_description}) {
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     // Wrapped text follows the row's width instead of asking for its own.
@@ -65,11 +64,10 @@ void ModelRow::paintEvent(QPaintEvent*) {
 }
 
 OpenAiSettingsView::OpenAiSettingsView(QWidget* parent)
-    : OpenAiSettingsView(UserSettings::shared(), platform::UserDefaults::standard(), parent) {}
+    : OpenAiSettingsView(UserSettings::shared(), parent) {}
 
-OpenAiSettingsView::OpenAiSettingsView(UserSettings& settings, platform::UserDefaults& defaults,
-                                       QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_defaults(defaults) {
+OpenAiSettingsView::OpenAiSettingsView(UserSettings& settings, QWidget* parent)
+    : QWidget(parent), m_settings(settings) {
   auto* page = new QVBoxLayout(this);
   page->setContentsMargins(20, 20, 20, 20);
   page->setSpacing(6);
@@ -78,7 +76,7 @@ OpenAiSettingsView::OpenAiSettingsView(UserSettings& settings, platform::UserDef
   m_keyLabel = plainLabel({}, this);
   m_keyLabel->setObjectName(QStringLiteral("maskedKey"));
   m_keyLabel->setAlignment(Qt::AlignCenter);
-  styleText(m_keyLabel, QColor(0x95, 0x9b, 0xa3));
+  styleText(m_keyLabel, palette::mutedText());
   m_keyLabel->setTextInteractionFlags(Qt::NoTextInteraction);
   keySection->addWidget(m_keyLabel);
   m_keychainError = plainLabel({}, this);
@@ -87,9 +85,9 @@ OpenAiSettingsView::OpenAiSettingsView(UserSettings& settings, platform::UserDef
   m_keychainError->setAlignment(Qt::AlignCenter);
   styleText(m_keychainError, palette::destructive());
   keySection->addWidget(m_keychainError);
-  m_update =
-      new FlatButton(LocalizedText::General::update(),
-                     {.prominent = true, .text = true, .customBase = QColor("#383a3f")}, this);
+  m_update = new FlatButton(
+      LocalizedText::General::update(),
+      {.prominent = true, .text = true, .customBase = palette::raisedBackground()}, this);
   m_update->setIcon(artwork::symbolIcon(QStringLiteral("key"), Qt::white));
   m_update->setObjectName(QStringLiteral("updateKey"));
   page->insertWidget(page->count() - 1, m_update, 0, Qt::AlignRight);
@@ -128,7 +126,7 @@ void OpenAiSettingsView::showEvent(QShowEvent* event) {
 
 void OpenAiSettingsView::load() {
   showKey();
-  m_model = settings_keys::openAIModel(m_defaults);
+  m_model = m_settings.openAiModel();
   for (ModelRow* row : m_rows) row->setSelected(row->model() == m_model);
 }
 
@@ -163,7 +161,7 @@ void OpenAiSettingsView::presentKeyForm() {
         sheet->close();
         if (self) self->keySheetClosed();
       },
-      m_settings, m_defaults, sheet));
+      m_settings, sheet));
   m_sheet = sheet;
   // As a sheet comes out of the title bar: the window's title stays in sight above it.
   const QRect client = window()->geometry();

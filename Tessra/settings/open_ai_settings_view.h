@@ -21,9 +21,6 @@ namespace tessra {
 
 class FlatButton;
 class UserSettings;
-namespace platform {
-class UserDefaults;
-}
 
 // One row of the model list: the model's title (semibold when selected) over its description,
 // and a check circle on the trailing side, filled green when selected.
@@ -52,9 +49,8 @@ class OpenAiSettingsView : public QWidget {
 
  public:
   explicit OpenAiSettingsView(QWidget* parent = nullptr);
-  // Over other settings and defaults (tests).
-  OpenAiSettingsView(UserSettings& settings, platform::UserDefaults& defaults,
-                     QWidget* parent = nullptr);
+  // Over other settings (tests).
+  explicit OpenAiSettingsView(UserSettings& settings, QWidget* parent = nullptr);
 
   // The key as shown: the first 3 and last 4 characters around one "*" for each one between;
   // a key of fewer than 8 characters unchanged.
@@ -82,7 +78,6 @@ class OpenAiSettingsView : public QWidget {
   void showKey();
 
   UserSettings& m_settings;
-  platform::UserDefaults& m_defaults;
   ChatGPTModels m_model = ChatGPTModels::gpt4;
   QLabel* m_keyLabel = nullptr;
   QLabel* m_keychainError = nullptr;

@@ -20,7 +20,7 @@ namespace {
 
 QLabel* secondaryLabel(const QString& text, QWidget* parent) {
   auto* label = plainLabel(text, parent);
-  label->setStyleSheet(QStringLiteral("color: #959ba3;"));
+  label->setStyleSheet(QStringLiteral("color: %1;").arg(palette::mutedText().name()));
   return label;
 }
 
@@ -81,7 +81,7 @@ SettingsSlider::SettingsSlider(Options options, QWidget* parent)
   if (m_options.description) {
     auto* description = plainLabel(*m_options.description, this);
     description->setWordWrap(true);
-    description->setStyleSheet(QStringLiteral("color: #79818a;"));
+    description->setStyleSheet(QStringLiteral("color: %1;").arg(palette::faintText().name()));
     QFont callout = description->font();
     callout.setPointSizeF(callout.pointSizeF() * 0.92);
     description->setFont(callout);

@@ -38,11 +38,13 @@ SettingsView::SettingsView(QWidget* parent)
   m_sidebar->setIconSize(QSize(16, 16));
   m_sidebar->setFrameShape(QFrame::NoFrame);
   m_sidebar->setStyleSheet(
-      QStringLiteral("QListWidget#sidebar { background: #2b2d31; color: #dcdee1; padding: 8px 6px;"
+      QStringLiteral("QListWidget#sidebar { background: %1; color: %2; padding: 8px 6px;"
                      " outline: none; }"
                      "QListWidget#sidebar::item { padding: 5px 4px; border-radius: 6px; }"
-                     "QListWidget#sidebar::item:selected { background: #404249; color: white; }"
-                     "QListWidget#sidebar::item:disabled { color: #959ba3; }"));
+                     "QListWidget#sidebar::item:selected { background: %3; color: white; }"
+                     "QListWidget#sidebar::item:disabled { color: %4; }")
+          .arg(palette::secondaryBackground().name(), palette::text().name(),
+               palette::selectedRow().name(), palette::mutedText().name()));
   for (const SettingsPage& section : SettingsPage::sidebar()) {
     if (m_sidebar->count() > 0) {
       auto* gap = new QListWidgetItem(m_sidebar);
@@ -75,7 +77,7 @@ SettingsView::SettingsView(QWidget* parent)
   // Colours through the palette: a style sheet here would slow every page built under it.
   QPalette colors = m_detail->palette();
   colors.setColor(QPalette::Window, palette::tertiaryBackground());
-  colors.setColor(QPalette::WindowText, QColor(0xdc, 0xde, 0xe1));
+  colors.setColor(QPalette::WindowText, palette::text());
   m_detail->setPalette(colors);
   m_detail->setAutoFillBackground(true);
   m_detail->viewport()->setAutoFillBackground(true);

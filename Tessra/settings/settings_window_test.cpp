@@ -45,7 +45,8 @@ std::vector<SettingsWindow*> settingsWindows() {
 
 void closeAll() {
   for (SettingsWindow* window : settingsWindows()) window->close();
-  QTest::qWait(0);
+  // What the closes posted (a window counted down, a window deleted) is done before the next test.
+  QCoreApplication::processEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
@@ -312,7 +313,7 @@ TEST(OpenAiSettingsViewTest, MasksKeys) {
 TEST(OpenAiSettingsViewTest, FollowsTheKeyAndStoresPickedModels) {
   settings_test::SettingsHarness harness;
   ASSERT_TRUE(settings_keys::setOpenAIModel(ChatGPTModels::gpt4vision, harness.defaults));
-  OpenAiSettingsView page(*harness.settings, harness.defaults);
+  OpenAiSettingsView page(*harness.settings);
   page.show();
   EXPECT_EQ(page.keyLabel()->text(), "");
   for (ModelRow* row : page.modelRows()) EXPECT_FALSE(row->isSelected());
@@ -351,7 +352,7 @@ TEST(OpenAiSettingsViewTest, ShowsTheKeyringsComplaint) {
       keychain::Accessibility::whenUnlocked, keychain::AuthenticationPolicy::userPresence());
   UserSettings settings(harness.defaults, refusing, harness.center, platform::mainQueue());
   QTRY_VERIFY(settings.loaded());
-  OpenAiSettingsView page(settings, harness.defaults);
+  OpenAiSettingsView page(settings);
   page.show();
   EXPECT_FALSE(page.keychainErrorLabel()->isVisible());
   settings.setOpenAiKey("sk-refused-by-keyring");

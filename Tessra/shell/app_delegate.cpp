@@ -19,7 +19,7 @@
 #include "Tessra/shell/usage_signals.h"
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/confirm.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "platform/foundation/logger.h"
@@ -38,7 +38,6 @@ using namespace std::chrono_literals;
 
 AppDelegate* g_shared = nullptr;
 bool g_windowPinned = false;
-std::optional<bool> g_sideBarVisible;
 
 constexpr auto kTelemetryInterval = 24h;
 constexpr auto kShowDelay = 100ms;
@@ -49,11 +48,8 @@ constexpr auto kFirstShowDelay = 300ms;
 bool isWindowPinned() { return g_windowPinned; }
 void setWindowPinned(bool pinned) { g_windowPinned = pinned; }
 
-bool sideBarVisible() {
-  if (!g_sideBarVisible) g_sideBarVisible = settings_keys::sideBarVisible();
-  return *g_sideBarVisible;
-}
-void setSideBarVisible(bool visible) { g_sideBarVisible = visible; }
+bool sideBarVisible() { return UserSettings::shared().sideBarVisible(); }
+void setSideBarVisible(bool visible) { UserSettings::shared().setSideBarVisible(visible); }
 
 int openDockWindowCount() { return platform::TaskbarPolicy::shared().openWindowCount(); }
 void countDockWindowUp() { platform::TaskbarPolicy::shared().countUp(); }
@@ -130,12 +126,16 @@ void AppDelegate::setUp() {
     m_observers.push_back(center.addObserver(
         std::string(name), [this, handler](const platform::Notification&) { (this->*handler)(); }));
   };
-  observe(notification_names::kFloatingWindowSizeDidChanged, &AppDelegate::closeSidebar);
-  observe(notification_names::kFloatingWindowPositionDidChanged, &AppDelegate::closeSidebar);
+  auto& settings = UserSettings::shared();
+  connect(&settings, &UserSettings::floatingWindowSizeChanged, this, &AppDelegate::closeSidebar);
+  connect(&settings, &UserSettings::popupPaddingChanged, this, &AppDelegate::closeSidebar);
+  connect(&settings, &UserSettings::popupPositionChanged, this, &AppDelegate::closeSidebar);
   connect(&platform::Screens::shared(), &platform::Screens::parametersChanged, this,
           &AppDelegate::displayConfigurationChanged);
+  // The notification, not the signal: it comes only when the language really changed.
   observe(notification_names::kAppLanguageChanged, &AppDelegate::showAlertToCloseTheApp);
-  observe(notification_names::kOverlayVisibilityChanged, &AppDelegate::overlayVisibilityChanged);
+  connect(&settings, &UserSettings::overlayIconVisibleChanged, this,
+          &AppDelegate::overlayVisibilityChanged);
   // A shortcut recorded anew is grabbed (or refused) before the panel's notice is reconsidered.
   m_observers.push_back(center.addObserver(
       shortcuts::GlobalShortcuts::kShortcutByNameDidChange, [this](const platform::Notification&) {
@@ -144,8 +144,8 @@ void AppDelegate::setUp() {
 
   // The very first start leads through the onboarding, whose end starts the program. The flag
   // is set first, so the onboarding appears once, also when it is left by quitting.
-  if (!settings_keys::onboardingPresented() && onboardingFactory()) {
-    (void)settings_keys::setOnboardingPresented(true);
+  if (!settings.onboardingPresented() && onboardingFactory()) {
+    settings.setOnboardingPresented(true);
     m_onboarding = onboardingFactory()([this] { startApp(); });
     m_onboarding->show();
     centerInWorkArea(m_onboarding);
@@ -269,7 +269,7 @@ void AppDelegate::showOverlayButton() {
   if (m_buttonWindow) return;
   // Without a tray the side button is the only way in: it shows whatever the setting says (and
   // the setting stays as the user left it).
-  if (!settings_keys::overlayIconVisible() && StatusItem::trayAvailable()) return;
+  if (!UserSettings::shared().overlayIconVisible() && StatusItem::trayAvailable()) return;
   m_buttonWindow = new SideButtonWindow([this] { showFloatingWindow(); });
   m_buttonWindow->setGeometry(overlayButtonFrame());
   m_buttonWindow->winId();
@@ -294,7 +294,7 @@ void AppDelegate::removeOverlayButton() {
 }
 
 void AppDelegate::overlayVisibilityChanged() {
-  if (settings_keys::overlayIconVisible() || !StatusItem::trayAvailable()) {
+  if (UserSettings::shared().overlayIconVisible() || !StatusItem::trayAvailable()) {
     showOverlayButton();
   } else {
     removeOverlayButton();

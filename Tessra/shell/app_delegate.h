@@ -35,8 +35,8 @@ class SideButtonWindow;
 bool isWindowPinned();
 void setWindowPinned(bool pinned);
 
-// Whether the chat view shows its side list (the panel is 200 wider then). Read once, at first
-// use, from the setting "sideBarVisible"; the chat view sets it (and stores the setting itself).
+// Whether the chat view shows its side list (the panel is 200 wider then): the settings'
+// `sideBarVisible`, which the chat view's side pane keeps.
 bool sideBarVisible();
 void setSideBarVisible(bool visible);
 

@@ -100,7 +100,8 @@ TEST_F(AppStartTest, AtLoginNoPanelAndEveryQuitKeepsTheUnsentSignals) {
     SCOPED_TRACE(signalNumber);
     m_tessra.start({QStringLiteral("--login-item")});
     ASSERT_FALSE(m_tessra.waitForWindow(QStringLiteral("Tessra Button")).isEmpty());
-    // The panel would stand 0.4 s after the start; give it twice that.
+    // A check that nothing happens: the panel would stand 0.4 s after the start; give it twice
+    // that.
     QTest::qWait(800);
     EXPECT_TRUE(m_tessra.windows(QStringLiteral("Tessra")).isEmpty());
     EXPECT_EQ(m_tessra.quitWith(signalNumber), 0);
@@ -129,7 +130,7 @@ TEST_F(AppStartTest, ASecondStartShowsTheFirstCopysPanelAndEnds) {
   RunningProgram atLogin(QStringLiteral(TESSRA_BINARY), m_home.path());
   atLogin.start({QStringLiteral("--login-item")});
   EXPECT_EQ(atLogin.waitForExit(), 0);
-  QTest::qWait(800);
+  QTest::qWait(800);  // a check that nothing happens: no panel comes up in the first copy
   EXPECT_TRUE(m_tessra.windows(QStringLiteral("Tessra")).isEmpty());
 
   RunningProgram second(QStringLiteral(TESSRA_BINARY), m_home.path());

@@ -1,4 +1,7 @@
 // The accessibility errors by name, for log lines: "AXError.CannotComplete".
+//
+// Nothing logs one yet: X11 has no accessibility permission to refuse, so no call the program
+// makes returns these codes. The names stay for a desktop service that reports them.
 #pragma once
 
 #include <string>

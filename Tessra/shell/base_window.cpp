@@ -6,6 +6,7 @@
 #include <QPropertyAnimation>
 #include <QThread>
 
+#include "platform/ui/animations.h"
 #include "platform/ui/screens.h"
 
 namespace tessra {
@@ -116,7 +117,7 @@ void BaseWindow::moveToScreen(QScreen* screen, std::optional<ScreenCorner> corne
   }
   auto* animation = new QPropertyAnimation(this, "pos", this);
   animation->setEndValue(to);
-  animation->setDuration(kMoveDurationMs);
+  animation->setDuration(platform::animationDuration(kMoveDurationMs));
   animation->setEasingCurve(timing_curves::expoOut());
   m_inAnimation = true;
   connect(animation, &QAbstractAnimation::finished, this, [this] { m_inAnimation = false; });

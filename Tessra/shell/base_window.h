@@ -10,6 +10,8 @@
 //
 // Margins keep the window off the area's edges: `margin` vertically, `marginHorizontal` (or
 // `margin` when it has none) horizontally. GUI thread only.
+//
+// No window of the program is an on-screen display yet; the base exists for the first that is.
 #pragma once
 
 #include <QEasingCurve>

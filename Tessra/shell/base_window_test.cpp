@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "Tessra/shell/shell_test_support.h"
+#include "testing/animations_on.h"
 
 namespace tessra {
 namespace {
@@ -38,6 +39,7 @@ TEST(BaseWindowTest, NinePlacesOverTheWorkArea) {
 }
 
 TEST(BaseWindowTest, MovesThereAtOnceOrAnimated) {
+  const testing::AnimationsOn animations;
   OSDWindow window;
   window.resize(200, 100);
   QScreen* screen = QGuiApplication::primaryScreen();

@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <array>
 
-#include "Tessra/shell/app_delegate.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/shell/base_window.h"
+#include "Tessra/storage/user_settings.h"
 #include "platform/layout/layout_anchor.h"
+#include "platform/ui/animations.h"
 #include "platform/ui/screens.h"
 
 namespace tessra {
@@ -36,12 +37,19 @@ Config::Environment Config::Environment::current() {
   environment.mainScreenWorkArea = platform::Screens::mainScreenWorkArea();
   const auto screens = QGuiApplication::screens();
   if (!screens.isEmpty()) environment.firstScreenFrame = screens.first()->geometry();
-  environment.position = settings_keys::popupWindowPosition();
-  environment.size = settings_keys::floatingWindowSize();
-  environment.padding = settings_keys::popupPadding();
-  environment.sideBarVisible = tessra::sideBarVisible();
+  const auto& settings = UserSettings::shared();
+  environment.position = settings.popupPosition();
+  environment.size = settings.floatingWindowSize();
+  environment.padding = settings.popupPadding();
+  environment.sideBarVisible = settings.sideBarVisible();
   return environment;
 }
+
+int Config::slideDuration() { return platform::animationDuration(kSlideDurationMs); }
+
+QEasingCurve Config::slideInCurve() { return timing_curves::cubicBezier({0.42, 0}, {1, 1}); }
+
+QEasingCurve Config::slideOutCurve() { return timing_curves::cubicBezier({0, 0}, {0.58, 1}); }
 
 int Config::defaultWidth(const Environment& environment) {
   if (!isHorizontal(environment.position)) return 500;

@@ -1,7 +1,9 @@
 // Where the floating panel stands and how large it is, from the position, width and padding
-// settings and the main screen; the constraint the slide moves; boxes centred over the panel.
+// settings and the main screen; the slide that brings it in and takes it out (the constraint it
+// moves, how long it takes, its curves); boxes centred over the panel.
 //
-//   const QSize size = Config::floatingWindowSize(rawValue(settings_keys::floatingWindowSize()));
+//   const QSize size =
+//       Config::floatingWindowSize(rawValue(UserSettings::shared().floatingWindowSize()));
 //   const QPoint origin = Config::floatingWindowOrigin(size.width(), size.height());
 //   const QPointF box = Config::centeredOrigin(0.5, 300);  // half the panel wide, 300 high
 //
@@ -13,6 +15,7 @@
 // of their own that way). GUI thread only.
 #pragma once
 
+#include <QEasingCurve>
 #include <QPoint>
 #include <QPointF>
 #include <QRect>
@@ -41,7 +44,7 @@ class Config {
     FloatingWindowPadding padding = FloatingWindowPadding::none;
     bool sideBarVisible = true;
 
-    // The screens, the settings and `sideBarVisible()` as they are now.
+    // The screens and the settings as they are now.
     static Environment current();
   };
 
@@ -49,6 +52,14 @@ class Config {
 
   // The width the slide pushes the chat view beyond the panel's edge before it slides in.
   static constexpr int kSlideDistance = 500;
+  // How long the panel takes to slide in or out.
+  static constexpr int kSlideDurationMs = 200;
+  // The slide's duration as it runs now: none while the program's animations are off
+  // (platform/ui/animations.h), so the panel is in or out at once.
+  static int slideDuration();
+  // Ease-in on the way in, ease-out on the way out: the curves of the desktop's own slides.
+  static QEasingCurve slideInCurve();
+  static QEasingCurve slideOutCurve();
   // How much wider the panel is while the side list is shown.
   static constexpr int kSideBarWidth = 200;
 

@@ -18,7 +18,7 @@
 #include "Tessra/shell/config.h"
 #include "Tessra/shell/panel_notice.h"
 #include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
@@ -109,7 +109,7 @@ void FloatingController::setPasteboardAttachmentReader(PasteboardAttachmentReade
 }
 
 FloatingController::FloatingController(QWidget* parent)
-    : QWidget(parent), m_popupPosition(settings_keys::popupWindowPosition()) {
+    : QWidget(parent), m_popupPosition(UserSettings::shared().popupPosition()) {
   m_container = new QWidget(this);
   constraints::ConstrainableView(m_container).edgesToSuperview();
 
@@ -129,11 +129,13 @@ FloatingController::FloatingController(QWidget* parent)
   mainView.width(m_container);
   mainView.height(m_container);
 
-  m_counter = static_cast<int>(rawValue(settings_keys::floatingWindowSize()));
+  m_counter = static_cast<int>(rawValue(UserSettings::shared().floatingWindowSize()));
   m_popAudioPlayer = std::make_unique<platform::SoundEffect>(QUrl(sounds::popUrl()));
-  m_sizeObserver = platform::NotificationCenter::defaultCenter().addObserver(
-      std::string(notification_names::kFloatingWindowSizeDidChanged),
-      [this](const platform::Notification&) { sizeDidChanged(); });
+  // The padding changes the panel's height as the width step changes its width.
+  connect(&UserSettings::shared(), &UserSettings::floatingWindowSizeChanged, this,
+          &FloatingController::sizeDidChanged);
+  connect(&UserSettings::shared(), &UserSettings::popupPaddingChanged, this,
+          &FloatingController::sizeDidChanged);
   // A request to focus the controller focuses the chat view.
   setFocusProxy(m_mainView);
 }
@@ -141,7 +143,7 @@ FloatingController::FloatingController(QWidget* parent)
 FloatingController::~FloatingController() = default;
 
 void FloatingController::sizeDidChanged() {
-  m_counter = static_cast<int>(rawValue(settings_keys::floatingWindowSize()));
+  m_counter = static_cast<int>(rawValue(UserSettings::shared().floatingWindowSize()));
   recalculateSize();
 }
 
@@ -159,7 +161,7 @@ void FloatingController::animateIn() {
   if (m_isAnimating) return;
   m_isAnimating = true;
   m_mainView->setGeometry(QRect());
-  m_popupPosition = settings_keys::popupWindowPosition();
+  m_popupPosition = UserSettings::shared().popupPosition();
   if (m_constraint) m_constraint->setActive(false);
   m_constraint = Config::slideInConstraint(m_mainView, m_container, m_popupPosition);
   m_constraint->setActive(true);
@@ -169,7 +171,7 @@ void FloatingController::animateIn() {
   // what it focused itself when it appeared (its prompt), never to the controller around it.
   if (!m_mainView->isAncestorOf(window()->focusWidget()))
     m_mainView->setFocus(Qt::ActiveWindowFocusReason);
-  if (settings_keys::soundEffects()) m_popAudioPlayer->play();
+  if (UserSettings::shared().soundEffectEnabled()) m_popAudioPlayer->play();
 }
 
 void FloatingController::animateOut(std::function<void()> completion) {
@@ -188,17 +190,18 @@ void FloatingController::animateOut(std::function<void()> completion) {
   double offset = panel == this ? 0 : (horizontalEdge ? panel->width() : panel->height());
   if (m_popupPosition == PopupPosition::left || m_popupPosition == PopupPosition::top)
     offset = -offset;
-  startSlide(offset, false, std::move(completion));
+  // Told before the slide starts: with animations off it ends at once, the panel hidden.
   platform::NotificationCenter::defaultCenter().post(
       std::string(notification_names::kWillHideGptWindow));
+  startSlide(offset, false, std::move(completion));
 }
 
 void FloatingController::startSlide(double target, bool slidingIn,
                                     std::function<void()> completion) {
-  // Ease-in for the way in, ease-out for the way out: the curves of the desktop's own slides.
-  const QEasingCurve curve = slidingIn ? timing_curves::cubicBezier({0.42, 0}, {1, 1})
-                                       : timing_curves::cubicBezier({0, 0}, {0.58, 1});
-  auto* animation = new platform::ConstantAnimation(m_constraint, target, 200, curve, this);
+  // A slide of no duration ends within `start()`: its end runs before this returns.
+  auto* animation = new platform::ConstantAnimation(
+      m_constraint, target, Config::slideDuration(),
+      slidingIn ? Config::slideInCurve() : Config::slideOutCurve(), this);
   m_animation = animation;
   connect(animation, &QAbstractAnimation::finished, this,
           [this, slidingIn, completion = std::move(completion)] {

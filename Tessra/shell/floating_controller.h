@@ -114,7 +114,6 @@ class FloatingController final : public QWidget {
   bool m_noticeWanted = false;
   std::unique_ptr<platform::SoundEffect> m_popAudioPlayer;
   std::unique_ptr<platform::LocalEventMonitor> m_eventMonitor;
-  platform::NotificationCenter::ObserverToken m_sizeObserver;
 };
 
 }  // namespace tessra

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QShortcut>
-#include <QVBoxLayout>
 
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/floating_controller.h"
@@ -21,9 +20,6 @@ FloatingWindow::FloatingWindow(QWidget* parent)
                 [this](const platform::GlobalMouseEvent& event) { outsideClick(event); }) {
   setWindowTitle(QStringLiteral("Tessra"));
   setRoundedCorners(kCornerRadius, topLeft | bottomLeft);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(m_controller);
   connect(m_controller, &FloatingController::slideFinished, this, &FloatingWindow::slideFinished);
   // The tray menu shows Ctrl+Q beside its Quit; in the panel the keys do what they promise.
   auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
@@ -67,11 +63,19 @@ void FloatingWindow::close() {
   m_pending.reset();
   if (!m_shown) return;
   m_shown = false;
+  // The side button is back as the slide-out starts, also when the slide takes no time.
+  if (m_setTriggerVisibility) m_setTriggerVisibility(true);
   m_controller->animateOut([this] {
     m_monitor.stop();
     hide();
   });
-  if (m_setTriggerVisibility) m_setTriggerVisibility(true);
+}
+
+void FloatingWindow::resizeEvent(QResizeEvent* event) {
+  OverlayWindow::resizeEvent(event);
+  // The controller fills the panel, which its settings size: no layout asks it for a size hint,
+  // which every slide frame would have it solve again.
+  m_controller->setGeometry(rect());
 }
 
 void FloatingWindow::closeEvent(QCloseEvent* event) {

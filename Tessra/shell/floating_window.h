@@ -52,6 +52,7 @@ class FloatingWindow final : public platform::OverlayWindow {
   void panelVisibilityChanged(bool shown);
 
  protected:
+  void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:

@@ -18,9 +18,9 @@
 #include "Tessra/shell/config.h"
 #include "Tessra/shell/floating_controller.h"
 #include "Tessra/shell/shell_test_support.h"
-#include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
 #include "platform/ui/local_event_monitor.h"
+#include "testing/animations_on.h"
 
 namespace tessra {
 namespace {
@@ -39,9 +39,7 @@ class FloatingWindowTest : public ::testing::Test {
       m_hiddenAtTrigger.push_back(m_window.isHidden());
     });
   }
-  ~FloatingWindowTest() override {
-    EXPECT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::right));
-  }
+  ~FloatingWindowTest() override { UserSettings::shared().setPopupPosition(PopupPosition::right); }
 
   void show() {
     m_window.controller()->recalculateSize();
@@ -60,14 +58,15 @@ class FloatingWindowTest : public ::testing::Test {
 };
 
 TEST_F(FloatingWindowTest, SlidesInAtEachEdgeAndTakesTheKeyboard) {
+  const testing::AnimationsOn animations;
   for (PopupPosition position : allPopupPositions()) {
-    ASSERT_TRUE(settings_keys::setPopupWindowPosition(position));
+    UserSettings::shared().setPopupPosition(position);
     show();
     ASSERT_TRUE(m_window.controller()->isAnimating()) << title(position);
     QWidget* chat = m_window.controller()->mainView();
     ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); })) << title(position);
     EXPECT_EQ(m_window.geometry(), Config::floatingWindowFrame(static_cast<int>(
-                                       rawValue(settings_keys::floatingWindowSize()))))
+                                       rawValue(UserSettings::shared().floatingWindowSize()))))
         << title(position);
     EXPECT_EQ(chat->geometry(), QRect(QPoint(), m_window.size())) << "slid all the way in";
     QWidget* focus = QApplication::focusWidget();
@@ -107,7 +106,7 @@ TEST_F(FloatingWindowTest, StaysOpenForClicksInsidePinnedOrInOwnWindows) {
   ASSERT_TRUE(clickAt(ownWindow.geometry().center()));
   setWindowPinned(true);
   ASSERT_TRUE(clickAt(other.center()));
-  QTest::qWait(300);
+  QTest::qWait(300);  // a check that nothing happens: the panel does not start to close
   EXPECT_TRUE(m_window.isVisible());
   EXPECT_EQ(m_triggers.size(), 1u);
 
@@ -118,7 +117,7 @@ TEST_F(FloatingWindowTest, StaysOpenForClicksInsidePinnedOrInOwnWindows) {
   question.open();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&question));
   ASSERT_TRUE(clickAt(other.center()));
-  QTest::qWait(300);
+  QTest::qWait(300);  // a check that nothing happens: the panel does not start to close
   EXPECT_TRUE(m_window.isVisible());
   question.close();
 
@@ -147,7 +146,8 @@ TEST_F(FloatingWindowTest, RequestsDuringASlideEndInTheLastOne) {
     ASSERT_TRUE(waitUntil([&] {
       return settled() && m_window.isPanelShown() == c.shown && m_window.isVisible() == c.shown;
     })) << c.name;
-    QTest::qWait(250);  // a held request would start another slide by now
+    // A check that nothing happens: a held request would have started another slide by now.
+    QTest::qWait(250);
     EXPECT_TRUE(settled()) << c.name;
     EXPECT_EQ(m_window.isVisible(), c.shown) << c.name;
     EXPECT_EQ(m_window.isMonitoringClicks(), c.shown) << c.name;
@@ -284,7 +284,7 @@ namespace tessra {
 namespace {
 
 TEST(SideButtonClickTest, OpensThePanelAndGoesWhileItIsShown) {
-  ASSERT_TRUE(settings_keys::setOverlayIconVisible(true));
+  UserSettings::shared().setOverlayIconVisible(true);
   AppDelegate delegate;
   delegate.showOverlayButton();
   QWidget* button = delegate.buttonWindow();

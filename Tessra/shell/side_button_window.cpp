@@ -7,8 +7,7 @@
 #include <QVBoxLayout>
 
 #include "Tessra/shell/menu_bar_icon.h"
-#include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "platform/ui/screens.h"
 
@@ -25,18 +24,17 @@ constexpr double kIdleOpacity = 0.25;
 }  // namespace
 
 CallToActionView::CallToActionView(std::function<void()> action, QWidget* parent)
-    : QAbstractButton(parent), m_windowPosition(settings_keys::popupWindowPosition()) {
+    : QAbstractButton(parent), m_windowPosition(UserSettings::shared().popupPosition()) {
   setAttribute(Qt::WA_Hover);
   setFocusPolicy(Qt::NoFocus);
   setCursor(Qt::PointingHandCursor);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] { action(); });
-  m_positionObserver = platform::NotificationCenter::defaultCenter().addObserver(
-      std::string(notification_names::kFloatingWindowPositionDidChanged),
-      [this](const platform::Notification&) {
-        m_windowPosition = settings_keys::popupWindowPosition();
-        update();
-      });
+  connect(&UserSettings::shared(), &UserSettings::popupPositionChanged, this,
+          [this](PopupPosition position) {
+            m_windowPosition = position;
+            update();
+          });
 }
 
 QSize CallToActionView::sizeHint() const {
@@ -100,7 +98,7 @@ SideButtonWindow::SideButtonWindow(std::function<void()> action, QWidget* parent
 }
 
 QRect SideButtonWindow::overlayButtonFrame() {
-  const PopupPosition position = settings_keys::popupWindowPosition();
+  const PopupPosition position = UserSettings::shared().popupPosition();
   QScreen* screen = platform::Screens::screenWithMouseOrMain();
   if (screen == nullptr) return {};
   const QRect frame = screen->geometry();

@@ -11,7 +11,6 @@
 #include <functional>
 
 #include "Tessra/storage/settings_enums.h"
-#include "platform/foundation/notification_center.h"
 #include "platform/ui/overlay_window.h"
 
 namespace tessra {
@@ -40,7 +39,6 @@ class CallToActionView final : public QAbstractButton {
 
   bool m_hover = false;
   PopupPosition m_windowPosition;
-  platform::NotificationCenter::ObserverToken m_positionObserver;
 };
 
 class SideButtonWindow final : public platform::OverlayWindow {

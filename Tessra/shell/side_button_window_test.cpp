@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
 #include "platform/foundation/notification_center.h"
 
 namespace tessra {
@@ -28,7 +27,7 @@ double iconCentre(CallToActionView* view) {
 }
 
 TEST(SideButtonTest, TheIconKeepsAwayFromThePartBeyondTheEdge) {
-  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::right));
+  UserSettings::shared().setPopupPosition(PopupPosition::right);
   bool clicked = false;
   SideButtonWindow window([&] { clicked = true; });
   window.resize(SideButtonWindow::kWidth, SideButtonWindow::kHeight);
@@ -37,9 +36,7 @@ TEST(SideButtonTest, TheIconKeepsAwayFromThePartBeyondTheEdge) {
   EXPECT_LT(right, SideButtonWindow::kWidth - SideButtonWindow::kBeyondEdge)
       << "on the visible part at the right edge";
 
-  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::left));
-  platform::NotificationCenter::defaultCenter().post(
-      std::string(notification_names::kFloatingWindowPositionDidChanged));
+  UserSettings::shared().setPopupPosition(PopupPosition::left);
   const double left = iconCentre(window.view());
   EXPECT_GT(left, SideButtonWindow::kBeyondEdge) << "on the visible part at the left edge";
 
@@ -50,14 +47,14 @@ TEST(SideButtonTest, TheIconKeepsAwayFromThePartBeyondTheEdge) {
 TEST(SideButtonTest, StandsHalfBeyondTheEdgeOfTheScreenUnderThePointer) {
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
   const int middle = screen.y() + (screen.height() - SideButtonWindow::kHeight) / 2;
-  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::right));
+  UserSettings::shared().setPopupPosition(PopupPosition::right);
   EXPECT_EQ(SideButtonWindow::overlayButtonFrame(),
             QRect(screen.x() + screen.width() - 36, middle, 64, 36));
   for (PopupPosition position : {PopupPosition::top, PopupPosition::bottom}) {
-    ASSERT_TRUE(settings_keys::setPopupWindowPosition(position));
+    UserSettings::shared().setPopupPosition(position);
     EXPECT_EQ(SideButtonWindow::overlayButtonFrame().x(), screen.x() + screen.width() - 36);
   }
-  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::left));
+  UserSettings::shared().setPopupPosition(PopupPosition::left);
   EXPECT_EQ(SideButtonWindow::overlayButtonFrame(), QRect(screen.x() - 28, middle, 64, 36));
 }
 

@@ -14,7 +14,7 @@
 #include "Tessra/shell/updater.h"
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "shortcuts/menu_item_shortcut.h"
 
@@ -50,13 +50,14 @@ void StatusItem::start() {
   m_statusItem.setIcon(menuBarIcon());
   m_statusItem.setToolTip(LocalizedText::General::tessraAI());
   connect(&m_statusItem, &QSystemTrayIcon::activated, this, &StatusItem::handleClick);
-  m_visibilityObserver = platform::NotificationCenter::defaultCenter().addObserver(
-      std::string(notification_names::kMenuBarVisibilityChanged),
-      [this](const platform::Notification&) { visibilityChanged(); });
+  connect(&UserSettings::shared(), &UserSettings::menuBarVisibleChanged, this,
+          &StatusItem::visibilityChanged);
   visibilityChanged();
 }
 
-void StatusItem::visibilityChanged() { m_statusItem.setVisible(settings_keys::menuBarVisible()); }
+void StatusItem::visibilityChanged() {
+  m_statusItem.setVisible(UserSettings::shared().menuBarVisible());
+}
 
 void StatusItem::handleClick(QSystemTrayIcon::ActivationReason reason) {
   if (reason == QSystemTrayIcon::Context) {

@@ -12,8 +12,6 @@
 
 #include <memory>
 
-#include "platform/foundation/notification_center.h"
-
 class QMenu;
 
 namespace tessra {
@@ -52,7 +50,6 @@ class StatusItem final : public QObject {
   bool m_started = false;
   QSystemTrayIcon m_statusItem;
   const QString m_email;
-  platform::NotificationCenter::ObserverToken m_visibilityObserver;
 };
 
 }  // namespace tessra

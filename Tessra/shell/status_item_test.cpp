@@ -14,6 +14,7 @@
 #include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/shell_test_support.h"
 #include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/user_settings.h"
 #include "shortcuts/global_shortcuts.h"
 #include "testing/log_capture.h"
 
@@ -66,11 +67,13 @@ TEST(StatusItemTest, TheMenuHasNineEntriesInOrderMadeAfreshEachTime) {
 
 TEST(StatusItemTest, WithoutATrayTheSideButtonShowsWhateverTheSetting) {
   ASSERT_FALSE(StatusItem::trayAvailable()) << "the test session has no tray host";
-  ASSERT_TRUE(settings_keys::setOverlayIconVisible(false));
+  UserSettings::shared().setOverlayIconVisible(false);
   AppDelegate delegate;
   delegate.startApp();
   EXPECT_NE(delegate.buttonWindow(), nullptr);
-  EXPECT_FALSE(settings_keys::overlayIconVisible()) << "the setting stays as the user left it";
+  EXPECT_FALSE(UserSettings::shared().overlayIconVisible())
+      << "the setting stays as the user left it";
+  EXPECT_FALSE(settings_keys::overlayIconVisible());
   EXPECT_TRUE(StatusItem::shared().isStarted());
 }
 

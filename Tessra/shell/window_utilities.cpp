@@ -6,10 +6,13 @@
 #include <QScreen>
 
 #include "Tessra/shell/app_delegate.h"
+#include "platform/ui/animations.h"
 #include "platform/ui/screens.h"
 
 namespace tessra {
 namespace {
+
+constexpr int kFadeInMilliseconds = 250;
 
 std::function<QWidget*()>& settingsWindowFactory() {
   static std::function<QWidget*()> factory;
@@ -70,7 +73,7 @@ void StandaloneChatWindow::showWindow() {
   show();
   auto* fadeIn = new QPropertyAnimation(this, "windowOpacity", this);
   fadeIn->setEndValue(1.0);
-  fadeIn->setDuration(250);
+  fadeIn->setDuration(platform::animationDuration(kFadeInMilliseconds));
   fadeIn->start(QAbstractAnimation::DeleteWhenStopped);
   countDockWindowUp();
   m_counted = true;

@@ -136,8 +136,11 @@ ChatSessionManager& ChatSessionManager::shared() {
 }
 
 ChatSessionManager::ChatSessionManager(platform::NotificationCenter& center,
-                                       platform::UserDefaults& defaults)
-    : m_center(center), m_defaults(defaults), m_self(std::make_shared<ChatSessionManager*>(this)) {
+                                       platform::UserDefaults& defaults, QObject* parent)
+    : QObject(parent),
+      m_center(center),
+      m_defaults(defaults),
+      m_self(std::make_shared<ChatSessionManager*>(this)) {
   std::weak_ptr<ChatSessionManager*> self = m_self;
   m_writer = std::make_unique<SessionWriter>(
       [self](const std::string& id, std::uint64_t number, Result<void> outcome) {
@@ -161,16 +164,26 @@ files::Path ChatSessionManager::sessionPath(const std::string& id) const {
   return path;
 }
 
+const ChatSession* ChatSessionManager::session(const std::string& id) const {
+  const auto cached = m_sessions.find(id);
+  return cached == m_sessions.end() ? nullptr : &cached->second;
+}
+
+void ChatSessionManager::announceConversations() {
+  emit conversationsChanged();
+  m_center.post(std::string(notification_names::kConversationListDidChanged));
+}
+
 const Conversation* ChatSessionManager::conversation(const std::string& id) const {
-  if (!conversationList) return nullptr;
-  for (const Conversation& entry : conversationList->conversations)
+  if (!m_conversationList) return nullptr;
+  for (const Conversation& entry : m_conversationList->conversations)
     if (sameText(entry.id, id)) return &entry;
   return nullptr;
 }
 
 Conversation* ChatSessionManager::findConversation(const std::string& id) {
-  if (!conversationList) return nullptr;
-  for (Conversation& entry : conversationList->conversations)
+  if (!m_conversationList) return nullptr;
+  for (Conversation& entry : m_conversationList->conversations)
     if (sameText(entry.id, id)) return &entry;
   return nullptr;
 }
@@ -184,14 +197,14 @@ void ChatSessionManager::load() {
       logFailure("Failed to create storage directory", std::current_exception());
     }
   }
-  if (conversationList) return;
+  if (m_conversationList) return;
   // Saves cut short by a killed process leave temporary files, which may hold the text of a
   // conversation deleted since.
   platform::removeStaleTemporaryFiles(storage.rawValue());
   platform::removeStaleTemporaryFiles(Paths::filesDirectory().rawValue());
 
   try {
-    conversationList = files::JsonFile<ConversationList>(Paths::conversationsFile()).read();
+    m_conversationList = files::JsonFile<ConversationList>(Paths::conversationsFile()).read();
   } catch (const std::exception&) {
     if (Paths::conversationsFile().itemExists()) {
       logFailure("Failed to read the conversation list", std::current_exception());
@@ -199,7 +212,7 @@ void ChatSessionManager::load() {
     }
     seed();
   }
-  m_center.post(std::string(notification_names::kConversationListDidChanged));
+  announceConversations();
 }
 
 bool ChatSessionManager::moveUnreadableListAside() {
@@ -223,15 +236,15 @@ bool ChatSessionManager::moveUnreadableListAside() {
 }
 
 void ChatSessionManager::seed() {
-  conversationList = initialConversationList();
-  sessions.clear();
+  m_conversationList = initialConversationList();
+  m_sessions.clear();
   const std::string welcomeId(kWelcomeSessionId);
   // A welcome session the user already has stays as it is; it is read when it is opened.
   if (Paths::sessionFile(welcomeId).itemExists()) {
     platform::logError("Kept the existing session {} while seeding",
                        Paths::sessionFile(welcomeId).debugDescription());
   } else {
-    sessions.emplace(welcomeId, welcomeSession());
+    m_sessions.emplace(welcomeId, welcomeSession());
     saveSession(welcomeId);
   }
   recoverSessionFiles();
@@ -277,7 +290,7 @@ void ChatSessionManager::recoverSessionFiles() {
   std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
     return a.createdAt.timeIntervalSince1970() < b.createdAt.timeIntervalSince1970();
   });
-  auto& entries = conversationList->conversations;
+  auto& entries = m_conversationList->conversations;
   for (const Found& session : found) {
     // As if it were made now: on the default model, with all its messages as context.
     ConversationConfig config;
@@ -290,7 +303,7 @@ void ChatSessionManager::recoverSessionFiles() {
 }
 
 void ChatSessionManager::loadSession(const std::string& id, bool markAsLatest) {
-  if (sessions.contains(id)) return;
+  if (m_sessions.contains(id)) return;
   const files::Path path = sessionPath(id);
 
   // Whatever is at the path is the user's: a link is read through, and anything that does not
@@ -308,7 +321,7 @@ void ChatSessionManager::loadSession(const std::string& id, bool markAsLatest) {
     // An unfinished message was cut short by an earlier run: nothing of this run streams into a
     // session that was not cached yet.
     for (ChatMessage& message : session.messages) message.finished = true;
-    sessions.insert_or_assign(id, std::move(session));
+    m_sessions.insert_or_assign(id, std::move(session));
   } else {
     ChatSession session;
     if (const Conversation* entry = conversation(id)) {
@@ -318,18 +331,24 @@ void ChatSessionManager::loadSession(const std::string& id, bool markAsLatest) {
       session.id = platform::makeUuidString();
       session.name = LocalizedText::Conversation::untitledSession().toStdString();
     }
-    sessions.insert_or_assign(id, std::move(session));
+    m_sessions.insert_or_assign(id, std::move(session));
     if (markAsLatest) saveSession(id);
   }
 
   if (!markAsLatest) return;
-  if (conversationList) conversationList->latestSessionID = id;
+  if (m_conversationList) m_conversationList->latestSessionID = id;
+  saveConversationList();
+}
+
+void ChatSessionManager::setLatestSessionID(const std::string& id) {
+  if (!m_conversationList || m_conversationList->latestSessionID == id) return;
+  m_conversationList->latestSessionID = id;
   saveConversationList();
 }
 
 void ChatSessionManager::saveSession(const std::string& id) {
-  const auto cached = sessions.find(id);
-  if (cached == sessions.end()) return;
+  const auto cached = m_sessions.find(id);
+  if (cached == m_sessions.end()) return;
   const std::uint64_t number = ++m_saves;
   // This write has the latest content: a background save still waiting is no longer needed, and
   // one under way must land first.
@@ -346,8 +365,8 @@ void ChatSessionManager::saveSession(const std::string& id) {
 }
 
 void ChatSessionManager::saveSessionInBackground(const std::string& id) {
-  const auto cached = sessions.find(id);
-  if (cached == sessions.end()) return;
+  const auto cached = m_sessions.find(id);
+  if (cached == m_sessions.end()) return;
   files::Path path;
   try {
     path = sessionPath(id);
@@ -373,7 +392,7 @@ std::optional<std::string> ChatSessionManager::saveError(const std::string& id) 
 void ChatSessionManager::applySaveOutcome(const std::string& id, std::uint64_t number,
                                           const Result<void>& outcome) {
   // A conversation deleted meanwhile has no file left to tell about.
-  if (!sessions.contains(id)) return;
+  if (!m_sessions.contains(id)) return;
   FileState& state = m_fileStates[id];
   if (number < state.reportedSave) return;
   state.reportedSave = number;
@@ -396,14 +415,14 @@ void ChatSessionManager::setSaveError(const std::string& id, std::optional<std::
 }
 
 bool ChatSessionManager::saveConversationList() {
-  if (!conversationList) return true;
+  if (!m_conversationList) return true;
   if (!m_listWritable) {
     platform::logError(
         "\"Failed to save changes\" the unreadable conversation list could not be moved aside");
     return false;
   }
   try {
-    files::JsonFile<ConversationList>(Paths::conversationsFile()).write(*conversationList);
+    files::JsonFile<ConversationList>(Paths::conversationsFile()).write(*m_conversationList);
     return true;
   } catch (const std::exception&) {
     logFailure("Failed to save changes", std::current_exception());
@@ -412,8 +431,8 @@ bool ChatSessionManager::saveConversationList() {
 }
 
 Conversation ChatSessionManager::createConversation(const std::string& name) {
-  if (conversationList) {
-    for (const Conversation& entry : conversationList->conversations)
+  if (m_conversationList) {
+    for (const Conversation& entry : m_conversationList->conversations)
       if (sameText(entry.name, name)) throw TessraError::alreadyExists();
   }
   ConversationConfig config;
@@ -421,14 +440,15 @@ Conversation ChatSessionManager::createConversation(const std::string& name) {
   config.contextWindow = 0;
   Conversation created{platform::makeUuidString(), name, platform::Date::now(), config};
 
-  if (conversationList) {
-    conversationList->conversations.push_back(created);
+  if (m_conversationList) {
+    m_conversationList->conversations.push_back(created);
     if (!saveConversationList()) {
-      conversationList->conversations.pop_back();
+      m_conversationList->conversations.pop_back();
       throw ListWriteError();
     }
   }
-  sessions.insert_or_assign(created.id, ChatSession{created.id, created.name, {}});
+  m_sessions.insert_or_assign(created.id, ChatSession{created.id, created.name, {}});
+  if (m_conversationList) announceConversations();
   return created;
 }
 
@@ -441,10 +461,14 @@ void ChatSessionManager::renameConversation(const std::string& id, const std::st
   }
   entry->name = name;
   const bool listSaved = saveConversationList();
-  if (const auto cached = sessions.find(id); cached != sessions.end()) {
+  if (const auto cached = m_sessions.find(id); cached != m_sessions.end()) {
     cached->second.name = name;
     saveSession(id);
   }
+  // Memory holds the new name whether or not the list was written: the windows show it.
+  emit conversationChanged(id);
+  m_center.post(std::string(notification_names::kConversationListDidChanged));
+  m_center.post(std::string(notification_names::kConversationSettingDidChanged));
   if (!listSaved) throw ListWriteError();
 }
 
@@ -457,11 +481,14 @@ void ChatSessionManager::updateConversation(const std::string& id,
     return;
   }
   *entry = replacement;
-  if (!saveConversationList()) throw ListWriteError();
+  const bool listSaved = saveConversationList();
+  emit conversationChanged(id);
+  m_center.post(std::string(notification_names::kConversationSettingDidChanged));
+  if (!listSaved) throw ListWriteError();
 }
 
 void ChatSessionManager::deleteConversation(const std::string& id) {
-  if (!sessions.contains(id)) {
+  if (!m_sessions.contains(id)) {
     try {
       loadSession(id, false);
     } catch (const std::exception&) {
@@ -470,20 +497,21 @@ void ChatSessionManager::deleteConversation(const std::string& id) {
     }
   }
   std::vector<ChatMessage> messages;
-  if (const auto cached = sessions.find(id); cached != sessions.end())
+  if (const auto cached = m_sessions.find(id); cached != m_sessions.end())
     messages = cached->second.messages;
 
-  if (conversationList) {
-    auto& entries = conversationList->conversations;
+  if (m_conversationList) {
+    auto& entries = m_conversationList->conversations;
     const auto found = std::find_if(entries.begin(), entries.end(), [&](const Conversation& entry) {
       return sameText(entry.id, id);
     });
     if (found != entries.end()) entries.erase(found);
   }
   saveConversationList();
-  sessions.erase(id);
+  m_sessions.erase(id);
   deleteSessionFile(id);
   m_fileStates.erase(id);
+  announceConversations();
 
   for (const ChatMessage& message : messages)
     if (message.questionFile) deleteAttachmentFiles(*message.questionFile);
@@ -500,8 +528,8 @@ void ChatSessionManager::replaceConversations(const std::vector<Conversation>& c
 }
 
 void ChatSessionManager::reorderConversations(const std::vector<std::string>& ids) {
-  if (!conversationList) return;
-  auto& entries = conversationList->conversations;
+  if (!m_conversationList) return;
+  auto& entries = m_conversationList->conversations;
   std::vector<Conversation> ordered;
   ordered.reserve(entries.size());
   std::vector<bool> taken(entries.size(), false);
@@ -517,25 +545,26 @@ void ChatSessionManager::reorderConversations(const std::vector<std::string>& id
     if (!taken[i]) ordered.push_back(entries[i]);
   entries = std::move(ordered);
   saveConversationList();
+  announceConversations();
 }
 
 void ChatSessionManager::upsertMessage(const ChatMessage& message, const std::string& sessionID) {
-  const auto cached = sessions.find(sessionID);
-  if (cached == sessions.end()) return;
+  const auto cached = m_sessions.find(sessionID);
+  if (cached == m_sessions.end()) return;
   auto& messages = cached->second.messages;
   // The message being streamed sits at the end.
   const auto found = std::find_if(messages.rbegin(), messages.rend(),
                                   [&](const ChatMessage& m) { return m.id == message.id; });
-  if (found != messages.rend()) {
+  if (found != messages.rend())
     *found = message;
-    return;
-  }
-  messages.push_back(message);
+  else
+    messages.push_back(message);
+  emit messageChanged(sessionID, message);
 }
 
 void ChatSessionManager::deleteMessage(const std::string& id, const std::string& sessionID) {
-  const auto cached = sessions.find(sessionID);
-  if (cached == sessions.end()) return;
+  const auto cached = m_sessions.find(sessionID);
+  if (cached == m_sessions.end()) return;
   auto& messages = cached->second.messages;
   const auto found = std::find_if(messages.begin(), messages.end(),
                                   [&](const ChatMessage& m) { return m.id == id; });
@@ -545,15 +574,17 @@ void ChatSessionManager::deleteMessage(const std::string& id, const std::string&
 
   moveEndContextToPreviousMessage(index, sessionID);
   messages.erase(messages.begin() + static_cast<std::ptrdiff_t>(index));
+  emit conversationChanged(sessionID);
   saveSession(sessionID);
 
   deleteAttachmentFiles(removed);
 }
 
 void ChatSessionManager::clearMessages(const std::string& sessionID) {
-  const auto cached = sessions.find(sessionID);
+  const auto cached = m_sessions.find(sessionID);
   std::vector<ChatMessage> removed;
-  if (cached != sessions.end()) removed = std::exchange(cached->second.messages, {});
+  if (cached != m_sessions.end()) removed = std::exchange(cached->second.messages, {});
+  if (!removed.empty()) emit conversationChanged(sessionID);
   saveSession(sessionID);
   for (const ChatMessage& message : removed) deleteAttachmentFiles(message);
 }
@@ -566,15 +597,15 @@ void ChatSessionManager::deleteAttachmentFiles(const ChatMessage& message) {
 
 void ChatSessionManager::moveEndContextToPreviousMessage(std::size_t index,
                                                          const std::string& sessionID) {
-  auto& messages = sessions.at(sessionID).messages;
+  auto& messages = m_sessions.at(sessionID).messages;
   if (index == 0 || index >= messages.size() || !messages[index].endContext) return;
   messages[index - 1].endContext = true;
 }
 
 std::optional<std::size_t> ChatSessionManager::previousMessageIndex(
     const std::string& id, const std::string& sessionID) const {
-  const auto cached = sessions.find(sessionID);
-  if (cached == sessions.end()) return std::nullopt;
+  const auto cached = m_sessions.find(sessionID);
+  if (cached == m_sessions.end()) return std::nullopt;
   const auto& messages = cached->second.messages;
   const auto found = std::find_if(messages.begin(), messages.end(),
                                   [&](const ChatMessage& m) { return m.id == id; });
@@ -583,14 +614,14 @@ std::optional<std::size_t> ChatSessionManager::previousMessageIndex(
 }
 
 std::optional<ChatMessage> ChatSessionManager::lastMessage(const std::string& sessionID) const {
-  const auto cached = sessions.find(sessionID);
-  if (cached == sessions.end() || cached->second.messages.empty()) return std::nullopt;
+  const auto cached = m_sessions.find(sessionID);
+  if (cached == m_sessions.end() || cached->second.messages.empty()) return std::nullopt;
   return cached->second.messages.back();
 }
 
 std::vector<ChatMessage> ChatSessionManager::contextMessages(const std::string& sessionID) const {
-  const auto cached = sessions.find(sessionID);
-  if (cached == sessions.end()) return {};
+  const auto cached = m_sessions.find(sessionID);
+  if (cached == m_sessions.end()) return {};
   const auto& messages = cached->second.messages;
   const auto lastBreak = std::find_if(messages.rbegin(), messages.rend(),
                                       [](const ChatMessage& m) { return m.endContext; });

@@ -7,13 +7,19 @@
 //
 //   auto& store = ChatSessionManager::shared();
 //   store.load();
-//   store.loadSession(*store.conversationList->latestSessionID, true);
+//   store.loadSession(*store.conversationList()->latestSessionID, true);
 //   store.upsertMessage(message, sessionID);  // memory only
 //   store.saveSession(sessionID);
 //   store.saveSessionInBackground(sessionID);  // while an answer streams
+//   connect(&store, &ChatSessionManager::conversationsChanged, list, &List::reload);
 //
-// `conversationList` and `sessions` are open: the windows read them, and the chat window may
-// change them directly and then save. What reaches the files is what a save writes.
+// The list and the sessions are read through const accessors and changed only through the
+// store's operations, so the store is the one that announces every change: `conversationsChanged`
+// when conversations come, go or move (also posted as "conversationListDidChanged", the name the
+// other windows know it by), `conversationChanged` when one conversation's entry or cached session
+// changes (a rename or new settings also posted as "conversationSettingDidChanged", a rename also
+// as "conversationListDidChanged"), and `messageChanged` when a message is put into a session.
+// What reaches the files is what a save writes.
 //
 // Failures: only `loadSession` and the two operations built on it (`renameConversation`,
 // `updateConversation`) throw: the read or decode error of an existing session file, or
@@ -42,9 +48,12 @@
 // background (`saveSessionInBackground`) runs on the store's writer, and `saveSession`, a delete
 // of the file and `waitForSaves` wait for the background saves asked for before.
 //
-// GUI thread only: the store has no lock. The chat engine takes what it needs (the context
-// messages, the conversation's settings) on the GUI thread before it starts a request.
+// GUI thread only: the store has no lock, and its signals are emitted on the GUI thread. The chat
+// engine takes what it needs (the context messages, the conversation's settings) on the GUI thread
+// before it starts a request.
 #pragma once
+
+#include <QObject>
 
 #include <cstddef>
 #include <cstdint>
@@ -66,7 +75,9 @@
 
 namespace tessra {
 
-class ChatSessionManager {
+class ChatSessionManager final : public QObject {
+  Q_OBJECT
+
  public:
   // Posted when a session's `readError` or `saveError` changes; the payload holds "sessionID".
   static constexpr std::string_view kSessionFileStateDidChange = "sessionFileStateDidChange";
@@ -76,16 +87,17 @@ class ChatSessionManager {
   static ChatSessionManager& shared();
 
   // A store over the program's storage folder with another centre and defaults suite (tests).
-  ChatSessionManager(platform::NotificationCenter& center, platform::UserDefaults& defaults);
+  ChatSessionManager(platform::NotificationCenter& center, platform::UserDefaults& defaults,
+                     QObject* parent = nullptr);
   // Finishes the background saves asked for.
-  ~ChatSessionManager();
-  ChatSessionManager(const ChatSessionManager&) = delete;
-  ChatSessionManager& operator=(const ChatSessionManager&) = delete;
+  ~ChatSessionManager() override;
 
   // The loaded list; absent until `load()` has run.
-  std::optional<ConversationList> conversationList;
+  const std::optional<ConversationList>& conversationList() const { return m_conversationList; }
   // The cached sessions, keyed by the identifier they were asked for under; never evicted.
-  std::unordered_map<std::string, ChatSession> sessions;
+  const std::unordered_map<std::string, ChatSession>& sessions() const { return m_sessions; }
+  // The cached session of `id`; null when it is not cached.
+  const ChatSession* session(const std::string& id) const;
 
   // Makes sure the storage folder exists. The first call reads the list, or seeds the welcome
   // conversation when there is none to read, and posts "conversationListDidChanged".
@@ -112,6 +124,9 @@ class ChatSessionManager {
   // Writes the loaded list; nothing when there is none. False (and logged) when the list could
   // not be written.
   bool saveConversationList();
+  // Records `id` as the list's latest session and writes the list; nothing when it is already
+  // the latest or there is no list.
+  void setLatestSessionID(const std::string& id);
 
   // Appends a new conversation on the default model and caches its empty session; writes the
   // list. Throws TessraError::alreadyExists() when a conversation has that name already, and
@@ -129,7 +144,8 @@ class ChatSessionManager {
   void deleteConversation(const Conversation& conversation) { deleteConversation(conversation.id); }
   // Puts the list in the order of the given conversations' ids, taking each entry's current
   // value from the list; entries the sequence does not name keep their order after them, and
-  // ids the list does not hold are ignored. Writes the list.
+  // ids the list does not hold are ignored. Writes the list and announces it, also when the
+  // order stays.
   void replaceConversations(const std::vector<Conversation>& conversations);
   void reorderConversations(const std::vector<std::string>& ids);
 
@@ -152,7 +168,21 @@ class ChatSessionManager {
   // The conversation with that id in the loaded list.
   const Conversation* conversation(const std::string& id) const;
 
+ signals:
+  // Conversations came, went or moved: the list was loaded, a conversation created or deleted,
+  // or the order stored.
+  void conversationsChanged();
+  // The entry of the conversation `id` (its name or settings) or its cached session changed,
+  // other than by `upsertMessage`.
+  void conversationChanged(const std::string& id);
+  // `message` was put into the cached session of `sessionID` (`upsertMessage`).
+  void messageChanged(const std::string& sessionID, const tessra::ChatMessage& message);
+
  private:
+  friend struct ChatSessionManagerTestAccess;
+
+  // Emits `conversationsChanged` and posts "conversationListDidChanged".
+  void announceConversations();
   Conversation* findConversation(const std::string& id);
   // The file of a session key; throws InvalidSessionIdError for a key that is no plain name or
   // whose file would be the list's.
@@ -182,6 +212,8 @@ class ChatSessionManager {
 
   platform::NotificationCenter& m_center;
   platform::UserDefaults& m_defaults;
+  std::optional<ConversationList> m_conversationList;
+  std::unordered_map<std::string, ChatSession> m_sessions;
   // False when an unreadable list file could not be moved aside: it must not be overwritten.
   bool m_listWritable = true;
   std::unordered_map<std::string, FileState> m_fileStates;

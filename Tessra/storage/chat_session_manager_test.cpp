@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/storage/settings_keys.h"
@@ -68,6 +70,9 @@ class ChatSessionManagerTest : public ::testing::Test {
   ChatSession sessionOnDisk(const std::string& id) {
     return files::JsonFile<ChatSession>(Paths::sessionFile(id)).read();
   }
+  std::unordered_map<std::string, ChatSession>& cachedSessions() {
+    return ChatSessionManagerTestAccess::sessions(m_store);
+  }
 
   testing::TempDir m_dir;
   platform::UserDefaults m_defaults{m_dir / "defaults.json"};
@@ -87,10 +92,10 @@ TEST_F(ChatSessionManagerTest, FirstStartSeedsTheWelcomeConversationOnce) {
   EXPECT_TRUE(fs::is_directory(storage()));
   ASSERT_TRUE(fs::exists(sessionFile("welcome")));
   ASSERT_TRUE(fs::exists(Paths::conversationsFile().rawValue()));
-  EXPECT_EQ(m_store.sessions.size(), 1u);
-  EXPECT_TRUE(m_store.sessions.contains("welcome"));
+  EXPECT_EQ(m_store.sessions().size(), 1u);
+  EXPECT_TRUE(m_store.sessions().contains("welcome"));
   EXPECT_EQ(m_listPosts, 1);
-  EXPECT_EQ(m_store.conversationList, initialConversationList());
+  EXPECT_EQ(m_store.conversationList(), initialConversationList());
   EXPECT_TRUE(m_store.contextMessages("welcome").empty());
 
   const auto before = snapshot(storage());
@@ -99,10 +104,10 @@ TEST_F(ChatSessionManagerTest, FirstStartSeedsTheWelcomeConversationOnce) {
   EXPECT_EQ(snapshot(storage()), before);
 
   auto next = reloaded();
-  EXPECT_EQ(next->conversationList, m_store.conversationList);
-  EXPECT_TRUE(next->sessions.empty());
+  EXPECT_EQ(next->conversationList(), m_store.conversationList());
+  EXPECT_TRUE(next->sessions().empty());
   next->loadSession("welcome", false);
-  EXPECT_EQ(next->sessions.at("welcome"), m_store.sessions.at("welcome"));
+  EXPECT_EQ(next->sessions().at("welcome"), m_store.sessions().at("welcome"));
   EXPECT_EQ(snapshot(storage()), before);
 }
 
@@ -133,7 +138,7 @@ TEST_F(ChatSessionManagerTest, UnreadableListIsMovedAsideAndNothingIsOverwritten
   EXPECT_TRUE(m_log.contains("Failed to read the conversation list"));
   // The user's own welcome session is what the seeded conversation opens.
   m_store.loadSession("welcome", true);
-  EXPECT_EQ(m_store.sessions.at("welcome").messages.size(), 2u);
+  EXPECT_EQ(m_store.sessions().at("welcome").messages.size(), 2u);
 }
 
 // "conversations.json" cut short by ten bytes: every session file that reads is a conversation
@@ -185,7 +190,7 @@ TEST_F(ChatSessionManagerTest, ConversationsComeBackFromTheirSessionFilesWhenThe
     EXPECT_EQ(found.name, test.name);
     EXPECT_EQ(found.config->model, settings_keys::openAIModel(m_defaults));
     m_store.loadSession(found.id, false);
-    EXPECT_EQ(m_store.sessions.at(found.id).messages.size(), 2u);
+    EXPECT_EQ(m_store.sessions().at(found.id).messages.size(), 2u);
   }
   EXPECT_EQ(readFile(sessionFile("broken")), "{\"id\":\"broken\",\"name\":");
   EXPECT_TRUE(m_log.contains("Left a session file that cannot be read as it is"));
@@ -203,8 +208,8 @@ TEST_F(ChatSessionManagerTest, ExistingListIsReadAsItIs) {
   fs::create_directories(storage());
   files::JsonFile<ConversationList>(Paths::conversationsFile()).write(list);
   m_store.load();
-  EXPECT_EQ(m_store.conversationList, list);
-  EXPECT_TRUE(m_store.sessions.empty());
+  EXPECT_EQ(m_store.conversationList(), list);
+  EXPECT_TRUE(m_store.sessions().empty());
   EXPECT_EQ(m_listPosts, 1);
 }
 
@@ -214,14 +219,14 @@ TEST_F(ChatSessionManagerTest, ExistingListIsReadAsItIs) {
 TEST_F(ChatSessionManagerTest, LoadSessionCases) {
   m_store.load();
   const Conversation created = m_store.createConversation("💬 Notes");
-  m_store.sessions.erase(created.id);
+  cachedSessions().erase(created.id);
 
   m_store.loadSession(created.id, false);
-  EXPECT_EQ(m_store.sessions.at(created.id), (ChatSession{created.id, "💬 Notes", {}}));
+  EXPECT_EQ(m_store.sessions().at(created.id), (ChatSession{created.id, "💬 Notes", {}}));
   EXPECT_FALSE(fs::exists(sessionFile(created.id)));
-  EXPECT_EQ(m_store.conversationList->latestSessionID, "welcome");
+  EXPECT_EQ(m_store.conversationList()->latestSessionID, "welcome");
 
-  m_store.sessions.erase(created.id);
+  cachedSessions().erase(created.id);
   m_store.loadSession(created.id, true);
   EXPECT_TRUE(fs::exists(sessionFile(created.id)));
   EXPECT_EQ(listOnDisk().latestSessionID, created.id);
@@ -229,11 +234,11 @@ TEST_F(ChatSessionManagerTest, LoadSessionCases) {
   // Cached already: nothing changes, not even the latest session.
   const auto before = snapshot(storage());
   m_store.loadSession("welcome", true);
-  EXPECT_EQ(m_store.conversationList->latestSessionID, created.id);
+  EXPECT_EQ(m_store.conversationList()->latestSessionID, created.id);
   EXPECT_EQ(snapshot(storage()), before);
 
   m_store.loadSession("nobody", false);
-  const ChatSession& untitled = m_store.sessions.at("nobody");
+  const ChatSession& untitled = m_store.sessions().at("nobody");
   EXPECT_EQ(untitled.name, "Untitled");
   EXPECT_EQ(untitled.id.size(), 36u);
   EXPECT_NE(untitled.id, "nobody");
@@ -259,12 +264,12 @@ TEST_F(ChatSessionManagerTest, SessionWithOneBadMessageIsReportedAndKept) {
   } catch (const files::FileError& error) {
     EXPECT_EQ(error.kind(), files::FileError::Kind::readFromFileFail);
   }
-  EXPECT_FALSE(next->sessions.contains(created.id));
+  EXPECT_FALSE(next->sessions().contains(created.id));
   EXPECT_THROW(next->renameConversation(created.id, "🐞 Renamed"), files::FileError);
   next->upsertMessage(message("2"), created.id);
   next->saveSession(created.id);
   EXPECT_EQ(snapshot(storage()), before);
-  EXPECT_EQ(next->conversationList->conversations.back().name, "🐞 Bugs");
+  EXPECT_EQ(next->conversationList()->conversations.back().name, "🐞 Bugs");
 
   // Why it cannot be read is kept for the user, until it reads again.
   const auto why = next->readError(created.id);
@@ -301,7 +306,7 @@ TEST_F(ChatSessionManagerTest, AnAnswerLeftUnfinishedByAnEarlierRunReadsAsFinish
   auto next = reloaded();
   next->loadSession(created.id, false);
   cut.finished = true;
-  EXPECT_EQ(next->sessions.at(created.id).messages.back(), cut);
+  EXPECT_EQ(next->sessions().at(created.id).messages.back(), cut);
   EXPECT_EQ(readFile(sessionFile(created.id)), onDisk) << "in memory only";
 }
 
@@ -337,7 +342,7 @@ TEST_F(ChatSessionManagerTest, AFailedSaveIsToldUntilASaveSucceeds) {
     m_store.upsertMessage(message(background ? "2" : "3"), created.id);
     save(background);
     EXPECT_EQ(m_store.saveError(created.id), std::nullopt);
-    EXPECT_EQ(sessionOnDisk(created.id), m_store.sessions.at(created.id));
+    EXPECT_EQ(sessionOnDisk(created.id), m_store.sessions().at(created.id));
   }
   ASSERT_EQ(told.size(), 2u);
   EXPECT_EQ(told[1], std::nullopt);
@@ -352,9 +357,9 @@ TEST_F(ChatSessionManagerTest, BackgroundSavesNeverLandAfterALaterSaveOrDelete) 
   }
   m_store.upsertMessage(message("last"), created.id);
   m_store.saveSession(created.id);
-  EXPECT_EQ(sessionOnDisk(created.id), m_store.sessions.at(created.id));
+  EXPECT_EQ(sessionOnDisk(created.id), m_store.sessions().at(created.id));
   m_store.waitForSaves();
-  EXPECT_EQ(sessionOnDisk(created.id), m_store.sessions.at(created.id));
+  EXPECT_EQ(sessionOnDisk(created.id), m_store.sessions().at(created.id));
 
   for (int i = 0; i < 40; ++i) {
     m_store.upsertMessage(message("again " + std::to_string(i)), created.id);
@@ -372,7 +377,7 @@ TEST_F(ChatSessionManagerTest, SessionFileThatIsNoPlainFileIsNeverReplacedByAnEm
   const Conversation linked = m_store.createConversation("🔗 Linked");
   const Conversation folder = m_store.createConversation("📁 Folder");
   const Conversation dangling = m_store.createConversation("🪢 Dangling");
-  m_store.sessions.clear();
+  cachedSessions().clear();
 
   // The user keeps one session elsewhere and links it in.
   const fs::path elsewhere = m_dir / "synced" / "session.json";
@@ -385,7 +390,7 @@ TEST_F(ChatSessionManagerTest, SessionFileThatIsNoPlainFileIsNeverReplacedByAnEm
   fs::create_symlink(m_dir / "nowhere.json", sessionFile(dangling.id));
 
   m_store.loadSession(linked.id, true);
-  EXPECT_EQ(m_store.sessions.at(linked.id).messages.size(), 2u);
+  EXPECT_EQ(m_store.sessions().at(linked.id).messages.size(), 2u);
   m_store.saveSession(linked.id);
   EXPECT_EQ(readFile(elsewhere), mine);
   EXPECT_TRUE(fs::is_symlink(sessionFile(linked.id)));
@@ -393,7 +398,7 @@ TEST_F(ChatSessionManagerTest, SessionFileThatIsNoPlainFileIsNeverReplacedByAnEm
   for (const Conversation& unreadable : {folder, dangling}) {
     SCOPED_TRACE(unreadable.name);
     EXPECT_THROW(m_store.loadSession(unreadable.id, true), files::FileError);
-    EXPECT_FALSE(m_store.sessions.contains(unreadable.id));
+    EXPECT_FALSE(m_store.sessions().contains(unreadable.id));
     m_store.upsertMessage(message("3"), unreadable.id);
     m_store.saveSession(unreadable.id);
   }
@@ -411,9 +416,9 @@ TEST_F(ChatSessionManagerTest, SessionIdsThatAreNoPlainNamesTouchNoFile) {
   for (const std::string id : {"../x", "../../x", "", ".", "a/b", "conversations"}) {
     SCOPED_TRACE(id);
     EXPECT_THROW(m_store.loadSession(id, true), InvalidSessionIdError);
-    m_store.sessions[id] = ChatSession{id, "n", {message("1")}};
+    cachedSessions()[id] = ChatSession{id, "n", {message("1")}};
     m_store.saveSession(id);
-    m_store.conversationList->conversations.push_back(
+    ChatSessionManagerTestAccess::conversationList(m_store)->conversations.push_back(
         Conversation{id, "n " + id, platform::Date::now(), {}});
     m_store.deleteConversation(id);
   }
@@ -421,7 +426,7 @@ TEST_F(ChatSessionManagerTest, SessionIdsThatAreNoPlainNamesTouchNoFile) {
   EXPECT_TRUE(m_log.contains("\"Failed to delete session file\" Invalid session identifier"));
   auto after = snapshot(storage().parent_path().parent_path());
   EXPECT_EQ(readFile(outside), "outside");
-  EXPECT_EQ(listOnDisk(), m_store.conversationList);
+  EXPECT_EQ(listOnDisk(), m_store.conversationList());
   // Only the list changed (the entries came and went); nothing else was written or removed.
   after.erase(Paths::conversationsFile().rawValue());
   auto expected = before;
@@ -436,14 +441,14 @@ TEST_F(ChatSessionManagerTest, CreateConversation) {
   ASSERT_TRUE(settings_keys::setOpenAIModel(ChatGPTModels::gpt4o, m_defaults));
   // Before the load: returned and cached, nothing written.
   const Conversation early = m_store.createConversation("🌅 Early");
-  EXPECT_TRUE(m_store.sessions.contains(early.id));
+  EXPECT_TRUE(m_store.sessions().contains(early.id));
   EXPECT_FALSE(fs::exists(storage()));
 
   m_store.load();
   const Conversation created = m_store.createConversation("📚 Books");
   EXPECT_EQ(created.id.size(), 36u);
   EXPECT_EQ(created.config, (ConversationConfig{ChatGPTModels::gpt4o, {}, {}, {}, {}, {}, 0}));
-  EXPECT_EQ(m_store.sessions.at(created.id), (ChatSession{created.id, "📚 Books", {}}));
+  EXPECT_EQ(m_store.sessions().at(created.id), (ChatSession{created.id, "📚 Books", {}}));
   EXPECT_FALSE(fs::exists(sessionFile(created.id)));
 
   const auto before = snapshot(storage());
@@ -457,7 +462,7 @@ TEST_F(ChatSessionManagerTest, CreateConversation) {
   const auto list = listOnDisk();
   ASSERT_EQ(list.conversations.size(), 4u);
   EXPECT_EQ(list.conversations[1], created);
-  EXPECT_EQ(m_listPosts, 1);  // the store posts only at its load
+  EXPECT_EQ(m_listPosts, 4);  // the load and each conversation created after it
 }
 
 TEST_F(ChatSessionManagerTest, RenameAndUpdateConversation) {
@@ -467,7 +472,7 @@ TEST_F(ChatSessionManagerTest, RenameAndUpdateConversation) {
   EXPECT_EQ(listOnDisk().conversations.back().name, "🍐 Pears");
   EXPECT_EQ(sessionOnDisk(created.id).name, "🍐 Pears");
 
-  Conversation changed = m_store.conversationList->conversations.back();
+  Conversation changed = m_store.conversationList()->conversations.back();
   changed.config->temperature = 0.3;
   changed.name = "ignored by the session";
   m_store.updateConversation(created.id, changed);
@@ -475,11 +480,11 @@ TEST_F(ChatSessionManagerTest, RenameAndUpdateConversation) {
   EXPECT_EQ(sessionOnDisk(created.id).name, "🍐 Pears");
 
   auto next = reloaded();
-  EXPECT_EQ(next->conversationList, m_store.conversationList);
+  EXPECT_EQ(next->conversationList(), m_store.conversationList());
 
   m_store.renameConversation("missing", "x");
   EXPECT_TRUE(m_log.contains("\"Conversation not found\""));
-  EXPECT_TRUE(m_store.sessions.contains("missing"));
+  EXPECT_TRUE(m_store.sessions().contains("missing"));
   EXPECT_NO_THROW(m_store.updateConversation("missing", changed));
 }
 
@@ -489,12 +494,12 @@ TEST_F(ChatSessionManagerTest, FailedListWriteReachesTheCaller) {
   const Conversation kept = m_store.createConversation("🍎 Apples");
   fs::remove(fs::path(Paths::conversationsFile().rawValue()));
   fs::create_directory(fs::path(Paths::conversationsFile().rawValue()));
-  const auto before = m_store.conversationList;
-  const std::size_t sessionsBefore = m_store.sessions.size();
+  const auto before = m_store.conversationList();
+  const std::size_t sessionsBefore = m_store.sessions().size();
 
   EXPECT_THROW(m_store.createConversation("🍐 Pears"), ListWriteError);
-  EXPECT_EQ(m_store.conversationList, before);  // the create is taken back
-  EXPECT_EQ(m_store.sessions.size(), sessionsBefore);
+  EXPECT_EQ(m_store.conversationList(), before);  // the create is taken back
+  EXPECT_EQ(m_store.sessions().size(), sessionsBefore);
 
   EXPECT_THROW(m_store.renameConversation(kept.id, "🍏 Green"), ListWriteError);
   EXPECT_EQ(m_store.conversation(kept.id)->name, "🍏 Green");  // kept for the next save
@@ -530,7 +535,7 @@ TEST_F(ChatSessionManagerTest, DeleteConversationByIdWithItsFiles) {
   stale.name = "old name";
   auto next = reloaded();
   next->deleteConversation(stale);
-  EXPECT_EQ(next->conversationList->conversations.size(), 2u);
+  EXPECT_EQ(next->conversationList()->conversations.size(), 2u);
   EXPECT_FALSE(fs::exists(sessionFile(doomed.id)));
   EXPECT_FALSE(fs::exists(filesFolder() / "q.jpg"));
   EXPECT_FALSE(fs::exists(filesFolder() / "q-thumb.jpg"));
@@ -561,13 +566,72 @@ TEST_F(ChatSessionManagerTest, ReorderTakesCurrentValues) {
   EXPECT_EQ(list.conversations[2].id, "welcome");
 }
 
+// The windows follow the store alone: each change reaches them as a signal, and the other
+// subsystems as the notification they know it by, in the order the change was made.
+TEST_F(ChatSessionManagerTest, EveryChangeIsAnnouncedByTheStore) {
+  std::vector<std::string> heard;
+  QObject::connect(&m_store, &ChatSessionManager::conversationsChanged,
+                   [&] { heard.push_back("conversations"); });
+  QObject::connect(&m_store, &ChatSessionManager::conversationChanged,
+                   [&](const std::string& id) { heard.push_back("conversation " + id); });
+  QObject::connect(&m_store, &ChatSessionManager::messageChanged,
+                   [&](const std::string& id, const ChatMessage& m) {
+                     heard.push_back("message " + id + " " + m.id);
+                   });
+  std::vector<platform::NotificationCenter::ObserverToken> tokens;
+  for (const auto name : {notification_names::kConversationListDidChanged,
+                          notification_names::kConversationSettingDidChanged})
+    tokens.push_back(m_center.addObserver(std::string(name), [&](const platform::Notification& n) {
+      heard.push_back("posted " + n.name);
+    }));
+
+  m_store.load();
+  const Conversation a = m_store.createConversation("A");
+  const std::string& id = a.id;
+  struct Case {
+    const char* change;
+    std::function<void()> make;
+    std::vector<std::string> heard;
+  };
+  const std::vector<Case> cases = {
+      {"a second load", [&] { m_store.load(); }, {}},
+      {"create",
+       [&] { m_store.createConversation("B"); },
+       {"conversations", "posted conversationListDidChanged"}},
+      {"rename",
+       [&] { m_store.renameConversation(id, "A2"); },
+       {"conversation " + id, "posted conversationListDidChanged",
+        "posted conversationSettingDidChanged"}},
+      {"update",
+       [&] { m_store.updateConversation(id, *m_store.conversation(id)); },
+       {"conversation " + id, "posted conversationSettingDidChanged"}},
+      {"reorder",
+       [&] { m_store.reorderConversations({id}); },
+       {"conversations", "posted conversationListDidChanged"}},
+      {"latest", [&] { m_store.setLatestSessionID(id); }, {}},
+      {"upsert", [&] { m_store.upsertMessage(message("1"), id); }, {"message " + id + " 1"}},
+      {"upsert into no session", [&] { m_store.upsertMessage(message("1"), "nowhere"); }, {}},
+      {"delete a message", [&] { m_store.deleteMessage("1", id); }, {"conversation " + id}},
+      {"clear an empty session", [&] { m_store.clearMessages(id); }, {}},
+      {"delete",
+       [&] { m_store.deleteConversation(id); },
+       {"conversations", "posted conversationListDidChanged"}},
+  };
+  heard.clear();
+  for (const Case& c : cases) {
+    c.make();
+    EXPECT_EQ(heard, c.heard) << c.change;
+    heard.clear();
+  }
+}
+
 // --- Messages
 // -----------------------------------------------------------------------------------------
 
 TEST_F(ChatSessionManagerTest, UpsertIsMemoryOnly) {
   m_store.load();
   const auto before = snapshot(storage());
-  ChatSession& welcome = m_store.sessions.at("welcome");
+  ChatSession& welcome = cachedSessions().at("welcome");
   welcome.messages = {message("x"), message("y"), message("x")};
   ChatMessage replacement = message("x");
   replacement.answer = "streamed";
@@ -577,7 +641,7 @@ TEST_F(ChatSessionManagerTest, UpsertIsMemoryOnly) {
   m_store.upsertMessage(message("z"), "welcome");
   EXPECT_EQ(welcome.messages.back().id, "z");
   m_store.upsertMessage(message("w"), "not cached");
-  EXPECT_FALSE(m_store.sessions.contains("not cached"));
+  EXPECT_FALSE(m_store.sessions().contains("not cached"));
   EXPECT_EQ(snapshot(storage()), before);
 }
 
@@ -596,14 +660,14 @@ TEST_F(ChatSessionManagerTest, DeleteMessageKeepsTheContextBreak) {
   m_store.load();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    m_store.sessions.at("welcome").messages = c.messages;
+    cachedSessions().at("welcome").messages = c.messages;
     m_store.deleteMessage(c.deleted, "welcome");
     const auto check = [&](const ChatSession& session) {
       std::vector<bool> breaks;
       for (const auto& m : session.messages) breaks.push_back(m.endContext);
       EXPECT_EQ(breaks, c.breaks);
     };
-    check(m_store.sessions.at("welcome"));
+    check(m_store.sessions().at("welcome"));
     check(sessionOnDisk("welcome"));
   }
 }
@@ -635,7 +699,7 @@ TEST_F(ChatSessionManagerTest, DeleteMessageRemovesOnlyItsOwnFiles) {
        {},
        fileUrl("missing.jpg"),
        ChatMessageFile::ChatMessageFileType::image}};
-  m_store.sessions.at("welcome").messages.push_back(m);
+  cachedSessions().at("welcome").messages.push_back(m);
 
   m_store.deleteMessage("1", "welcome");
   EXPECT_FALSE(fs::exists(filesFolder() / "mine.jpg"));
@@ -649,7 +713,7 @@ TEST_F(ChatSessionManagerTest, DeleteMessageRemovesOnlyItsOwnFiles) {
 
 TEST_F(ChatSessionManagerTest, ContextAndNeighbours) {
   m_store.load();
-  auto& messages = m_store.sessions.at("welcome").messages;
+  auto& messages = cachedSessions().at("welcome").messages;
   const auto ids = [](const std::vector<ChatMessage>& list) {
     std::vector<std::string> result;
     for (const auto& m : list) result.push_back(m.id);

@@ -223,6 +223,14 @@ TEST_F(UserSettingsTest, WriteThroughAndNotifications) {
        [&] { m_settings->setOverlayIconVisible(false); },
        {"overlayVisibilityChanged"},
        [&] { return m_defaults.integer(keys::kOverlayIconVisible) == 1; }},
+      {"conversation list",
+       [&] { m_settings->setSideBarVisible(false); },
+       {},
+       [&] { return m_defaults.integer(keys::kSideBarVisible) == 1; }},
+      {"onboarding",
+       [&] { m_settings->setOnboardingPresented(true); },
+       {},
+       [&] { return m_defaults.boolean(keys::kOnboardingPresented) == true; }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -238,6 +246,8 @@ TEST_F(UserSettingsTest, WriteThroughAndNotifications) {
   EXPECT_EQ(again->popupPadding(), FloatingWindowPadding::large);
   EXPECT_EQ(again->appLanguage(), AppLanguage::french);
   EXPECT_FALSE(again->soundEffectEnabled());
+  EXPECT_FALSE(again->sideBarVisible());
+  EXPECT_TRUE(again->onboardingPresented());
 }
 
 TEST_F(UserSettingsTest, ObserversFindTheNewValueAlreadyStored) {
@@ -358,10 +368,12 @@ TEST_F(UserSettingsTest, AFailedSettingsWriteIsShownUntilAWriteSucceeds) {
   int errorSignals = 0;
   QObject::connect(settings.get(), &UserSettings::writeErrorChanged, [&] { ++errorSignals; });
 
-  settings->setSoundEffectEnabled(false);
+  settings->setSideBarVisible(false);
   ASSERT_TRUE(settings->writeError().has_value());
   EXPECT_FALSE(settings->writeError()->empty());
-  EXPECT_FALSE(settings->soundEffectEnabled()) << "the value is kept in memory";
+  EXPECT_FALSE(settings->sideBarVisible()) << "the value is kept in memory";
+  settings->setSoundEffectEnabled(false);
+  settings->setOnboardingPresented(true);
   settings->setPopupPadding(FloatingWindowPadding::large);
   EXPECT_EQ(errorSignals, 1) << "the same failure is told once";
 

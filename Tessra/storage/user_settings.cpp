@@ -57,7 +57,8 @@ UserSettings::UserSettings(platform::UserDefaults& defaults, keychain::Keychain 
       m_overlayIconVisible(settings_keys::overlayIconVisible(defaults)),
       m_popupPosition(settings_keys::popupWindowPosition(defaults)),
       m_floatingWindowSize(settings_keys::floatingWindowSize(defaults)),
-      m_popupPadding(settings_keys::popupPadding(defaults)) {
+      m_popupPadding(settings_keys::popupPadding(defaults)),
+      m_sideBarVisible(settings_keys::sideBarVisible(defaults)) {
   startKeyLoad();
 }
 
@@ -160,6 +161,21 @@ ChatGPTModels UserSettings::openAiModel() const { return settings_keys::openAIMo
 void UserSettings::setOpenAiModel(ChatGPTModels model) {
   publishWrite(settings_keys::setOpenAIModel(model, m_defaults));
   emit openAiModelChanged(model);
+}
+
+void UserSettings::setSideBarVisible(bool visible) {
+  if (visible == m_sideBarVisible) return;
+  m_sideBarVisible = visible;
+  emit sideBarVisibleChanged(visible);
+  publishWrite(settings_keys::setSideBarVisible(visible, m_defaults));
+}
+
+bool UserSettings::onboardingPresented() const {
+  return settings_keys::onboardingPresented(m_defaults);
+}
+
+void UserSettings::setOnboardingPresented(bool presented) {
+  publishWrite(settings_keys::setOnboardingPresented(presented, m_defaults));
 }
 
 void UserSettings::setOpenAiKey(const std::string& key, std::function<void(Result<void>)> saved) {

@@ -1,6 +1,7 @@
 // `UserSettings`: the one observable object through which windows read and change the global
 // settings (interface language, sound, tray icon, side button, the panel's edge, width and
-// padding), the default chat model and the OpenAI API key.
+// padding, the chat's conversation list, whether the onboarding was shown), the default chat
+// model and the OpenAI API key. No window reads or writes the user defaults' keys itself.
 //
 //   auto& settings = UserSettings::shared();
 //   settings.setPopupPosition(PopupPosition::left);  // stores 1, posts
@@ -114,6 +115,16 @@ class UserSettings final : public QObject {
   // Stores it and emits `openAiModelChanged`; a failed write is published as `writeError()`.
   void setOpenAiModel(ChatGPTModels model);
 
+  // Whether the chat windows show their conversation list ("sideBarVisible"); read at creation.
+  bool sideBarVisible() const { return m_sideBarVisible; }
+  // Stores it and emits `sideBarVisibleChanged`; nothing when it is so already (the pane and the
+  // panel's width both report the same change).
+  void setSideBarVisible(bool visible);
+  // Whether the first start's onboarding has been shown ("onboardingPresented"), read from the
+  // defaults.
+  bool onboardingPresented() const;
+  void setOnboardingPresented(bool presented);
+
   // The language the user picked, nothing for `system`. Any thread.
   std::optional<AppLanguage> chosenLanguage() const;
   // Its code ("de"), nothing for `system`. Any thread.
@@ -153,6 +164,7 @@ class UserSettings final : public QObject {
   void openAiKeyChanged(const std::string& key);
   void loadedChanged(bool loaded);
   void openAiModelChanged(tessra::ChatGPTModels model);
+  void sideBarVisibleChanged(bool visible);
   void keychainErrorChanged();
   void keyringAvailableChanged(bool available);
   void writeErrorChanged();
@@ -192,6 +204,7 @@ class UserSettings final : public QObject {
   PopupPosition m_popupPosition;
   FloatingWindowSize m_floatingWindowSize;
   FloatingWindowPadding m_popupPadding;
+  bool m_sideBarVisible;
   std::string m_openAiKey;
   std::optional<std::string> m_keychainError;
   std::optional<std::string> m_writeError;

@@ -7,6 +7,8 @@
 #include <numbers>
 #include <utility>
 
+#include "platform/ui/animations.h"
+
 namespace tessra {
 
 namespace {
@@ -64,6 +66,7 @@ void AnimatedValue::animateTo(double target) { animateTo(target, m_timing.millis
 
 void AnimatedValue::animateTo(double target, int milliseconds) {
   if (target == m_to && (isAnimating() || m_value == target)) return;
+  milliseconds = platform::animationDuration(milliseconds);
   if (milliseconds <= 0) {
     setValue(target);
     emit finished();

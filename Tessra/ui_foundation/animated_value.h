@@ -6,8 +6,8 @@
 //   m_shade.animateTo(hovered ? 0.3 : 0);
 //
 // A new target while it moves starts from where the value is at that moment. A duration of 0
-// jumps to the target at once: one change, no timer, `finished` right away, so the whole program's
-// animations can be turned off by giving them no time. GUI thread only.
+// jumps to the target at once: one change, no timer, `finished` right away; so does every
+// duration while the program's animations are off (platform/ui/animations.h). GUI thread only.
 #pragma once
 
 #include <QEasingCurve>

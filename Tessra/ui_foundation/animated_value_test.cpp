@@ -6,20 +6,28 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
+
+#include "platform/ui/animations.h"
 
 namespace tessra {
 namespace {
 
+// No time: a duration of 0, or any duration while the program's animations are off.
 TEST(AnimatedValueTest, NoTimeJumpsToTheTargetWithOneChange) {
-  std::vector<double> changes;
-  AnimatedValue value(0, AnimatedValue::Timing::eased(0, QEasingCurve::InOutQuad),
-                      [&](double v) { changes.push_back(v); });
-  QSignalSpy finished(&value, &AnimatedValue::finished);
-  value.animateTo(0.3);
-  EXPECT_EQ(changes, std::vector<double>{0.3});
-  EXPECT_EQ(finished.size(), 1);
-  EXPECT_FALSE(value.isAnimating());
+  for (const auto& [milliseconds, animations] : {std::pair{0, true}, std::pair{300, false}}) {
+    platform::setAnimationsEnabled(animations);
+    std::vector<double> changes;
+    AnimatedValue value(0, AnimatedValue::Timing::eased(milliseconds, QEasingCurve::InOutQuad),
+                        [&](double v) { changes.push_back(v); });
+    QSignalSpy finished(&value, &AnimatedValue::finished);
+    value.animateTo(0.3);
+    EXPECT_EQ(changes, std::vector<double>{0.3}) << milliseconds;
+    EXPECT_EQ(finished.size(), 1) << milliseconds;
+    EXPECT_FALSE(value.isAnimating()) << milliseconds;
+  }
+  platform::setAnimationsEnabled(true);
 }
 
 TEST(AnimatedValueTest, MovesOverTimeAndTurnsBackFromWhereItIs) {

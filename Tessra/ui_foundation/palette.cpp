@@ -10,6 +10,15 @@ QColor keyCap() { return colorFromHex("#41434A"); }
 QColor highlightedText() { return colorFromHex("#1ABC9C"); }
 QColor destructive() { return colorFromHex("#df4f4a"); }
 QColor white() { return colorFromHex("#ffffff"); }
+QColor raisedBackground() { return colorFromHex("#383a3f"); }
+QColor border() { return colorFromHex("#515356"); }
+QColor divider() { return colorFromHex("#242529"); }
+QColor headingText() { return colorFromHex("#F2F3F5"); }
+QColor text() { return colorFromHex("#dcdee1"); }
+QColor secondaryText() { return colorFromHex("#b6bac0"); }
+QColor mutedText() { return colorFromHex("#959ba3"); }
+QColor faintText() { return colorFromHex("#79818a"); }
+QColor warning() { return colorFromHex("#e6b44e"); }
 
 QColor accent() { return QColor::fromRgb(10, 132, 255); }
 QColor control() { return QColor::fromRgb(255, 255, 255, 64); }

@@ -21,6 +21,15 @@ QColor keyCap();               // "#41434A"
 QColor highlightedText();      // "#1ABC9C"
 QColor destructive();          // "#df4f4a"
 QColor white();                // "#ffffff"
+QColor raisedBackground();     // "#383a3f": hovered buttons, chips, popovers, secondary buttons
+QColor border();               // "#515356": the rims of cards and popovers
+QColor divider();              // "#242529": lines between a window's columns
+QColor headingText();          // "#F2F3F5": the titles of cards and pages
+QColor text();                 // "#dcdee1": body text on the dark backgrounds
+QColor secondaryText();        // "#b6bac0": section labels, descriptions under a title
+QColor mutedText();            // "#959ba3": notes, hints, the parts a reader may skip
+QColor faintText();            // "#79818a": placeholders, symbols, fine print
+QColor warning();              // "#e6b44e": what the user should know but need not fear
 
 // System colours in the dark appearance.
 QColor accent();

@@ -5,8 +5,10 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "platform/foundation/logger.h"
@@ -231,12 +233,75 @@ struct ConstraintLayout::System {
     }
   }
 
+  // The axes on which required equalities fix an item's size against the container or a constant:
+  // its width or height itself, or two of its edges (or an edge and its centre). An exact pass
+  // knows the container's size, so there the item's intrinsic size can change nothing on such an
+  // axis, and its size hint, which may take a pass of a layout of its own, is not asked for.
+  std::set<std::pair<const QObject*, Qt::Orientation>> fixedSizes(
+      const std::vector<LayoutConstraintPtr>& constraints) const {
+    std::set<std::pair<const QObject*, Qt::Orientation>> fixed;
+    if (mode != SolveMode::exact) return fixed;
+    const bool rightToLeft = container->layoutDirection() == Qt::RightToLeft;
+    // The edges pinned so far, one bit each: left, right and centre; top, bottom and centre.
+    std::map<std::pair<const QObject*, Qt::Orientation>, unsigned> pinned;
+    const auto pin = [&](const QObject* item, LayoutAttribute attribute) {
+      switch (attribute) {
+        case LayoutAttribute::width:
+          fixed.insert({item, Qt::Horizontal});
+          return;
+        case LayoutAttribute::height:
+          fixed.insert({item, Qt::Vertical});
+          return;
+        case LayoutAttribute::notAnAttribute:
+          return;
+        default:
+          break;
+      }
+      const bool horizontal = attribute != LayoutAttribute::top &&
+                              attribute != LayoutAttribute::bottom &&
+                              attribute != LayoutAttribute::centerY;
+      unsigned edge = 4;
+      if (attribute == LayoutAttribute::left || attribute == LayoutAttribute::top ||
+          (attribute == LayoutAttribute::leading && !rightToLeft) ||
+          (attribute == LayoutAttribute::trailing && rightToLeft))
+        edge = 1;
+      if (attribute == LayoutAttribute::right || attribute == LayoutAttribute::bottom ||
+          (attribute == LayoutAttribute::trailing && !rightToLeft) ||
+          (attribute == LayoutAttribute::leading && rightToLeft))
+        edge = 2;
+      const std::pair key{item, horizontal ? Qt::Horizontal : Qt::Vertical};
+      unsigned& edges = pinned[key];
+      edges |= edge;
+      if (std::popcount(edges) >= 2) fixed.insert(key);
+    };
+    for (const auto& constraint : constraints) {
+      if (constraint->priority() < kLayoutPriorityRequired ||
+          constraint->relation() != LayoutRelation::equal || constraint->hasConflict())
+        continue;
+      const QObject* first = constraint->firstItem().object();
+      const QObject* second = constraint->secondItem().object();
+      const bool toConstant = constraint->secondAttribute() == LayoutAttribute::notAnAttribute;
+      if (first != container && (toConstant || second == container))
+        pin(first, constraint->firstAttribute());
+      if (!toConstant && first == container && second != container)
+        pin(second, constraint->secondAttribute());
+    }
+    return fixed;
+  }
+
   // The intrinsic size: a widget's size hint, held by its hugging and compression resistance.
-  void intrinsicRules(const QObject* item, std::vector<std::pair<Key, Rule>>& out) {
+  void intrinsicRules(const QObject* item,
+                      const std::set<std::pair<const QObject*, Qt::Orientation>>& fixed,
+                      std::vector<std::pair<Key, Rule>>& out) {
     const auto* view = qobject_cast<const QWidget*>(item);
     if (view == nullptr || translatesAutoresizingMaskIntoConstraints(view)) return;
+    const bool fixedWidth = fixed.contains({item, Qt::Horizontal});
+    const bool fixedHeight = fixed.contains({item, Qt::Vertical});
+    if (fixedWidth && fixedHeight) return;
     const ItemVariables& v = variablesFor(item);
-    const QSize hint = view->sizeHint();
+    QSize hint = view->sizeHint();
+    if (fixedWidth) hint.setWidth(-1);
+    if (fixedHeight) hint.setHeight(-1);
     if (hint.width() >= 0) {
       out.push_back({{item, kHugWidth},
                      fix(v.width, Relation::lessOrEqual, hint.width(),
@@ -288,7 +353,8 @@ struct ConstraintLayout::System {
     containerRules(size, required);
     for (const QObject* item : items) requiredItemRules(item, required);
     std::vector<std::pair<Key, Rule>> preferred;
-    for (const QObject* item : items) intrinsicRules(item, preferred);
+    const auto fixed = fixedSizes(constraints);
+    for (const QObject* item : items) intrinsicRules(item, fixed, preferred);
     std::vector<std::pair<Key, Rule>> user;
     for (const auto& constraint : constraints) {
       user.push_back({{constraint.get(), 0}, ruleFor(*constraint)});
@@ -361,6 +427,18 @@ struct ConstraintLayout::System {
     ConstraintLayout::setConflict(constraint, conflict);
   }
 
+  // The container's frame in a fitting system kept in `system`, brought up to the constraints as
+  // the exact system is: a changed constant (a slide's frame) swaps one relation instead of
+  // building both systems anew.
+  static QRectF fit(std::unique_ptr<System>& system, QWidget* container, SolveMode mode,
+                    const std::vector<LayoutConstraintPtr>& constraints) {
+    if (!system || !system->sync({}, constraints)) {
+      system = std::make_unique<System>(container, mode);
+      system->sync({}, constraints);
+    }
+    return system->frameOf(container);
+  }
+
   QRectF frameOf(const QObject* item) const {
     const ItemVariables& v = variables.at(item);
     return {solver.value(v.left), solver.value(v.top), solver.value(v.width),
@@ -422,13 +500,9 @@ int ConstraintLayout::count() const { return static_cast<int>(m_items.size()); }
 QSize ConstraintLayout::sizeHint() const {
   if (m_fittingSize) return *m_fittingSize;
   // Solved once pulled in and once pushed out: where both agree, the content decides the size.
-  auto fit = [this](SolveMode mode) {
-    System system(m_container, mode);
-    system.sync({}, liveConstraints());
-    return system.frameOf(m_container);
-  };
-  const QRectF hug = fit(SolveMode::fittingHug);
-  const QRectF expand = fit(SolveMode::fittingExpand);
+  const std::vector<LayoutConstraintPtr> live = liveConstraints();
+  const QRectF hug = System::fit(m_hugSystem, m_container, SolveMode::fittingHug, live);
+  const QRectF expand = System::fit(m_expandSystem, m_container, SolveMode::fittingExpand, live);
   const auto decided = [](double a, double b) {
     return std::abs(a - b) < 0.5 ? static_cast<int>(std::ceil(a - 1e-6)) : -1;
   };
@@ -461,6 +535,26 @@ bool ConstraintLayout::eventFilter(QObject* watched, QEvent* event) {
     invalidate();
   }
   return QLayout::eventFilter(watched, event);
+}
+
+void ConstraintLayout::constantChanged() {
+  // A new constant moves items within the container. The widgets around it lay out again only when
+  // its fitting size, all they read of it, changes too: a slide's frame changes none.
+  const std::optional<QSize> fitting = std::exchange(m_fittingSize, std::nullopt);
+  if (fitting && sizeHint() != *fitting) {
+    invalidate();
+    return;
+  }
+  m_dirty = true;
+  if (m_passPosted) return;
+  m_passPosted = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        m_passPosted = false;
+        layoutIfNeeded();
+      },
+      Qt::QueuedConnection);
 }
 
 void ConstraintLayout::install(const LayoutConstraintPtr& constraint) {

@@ -9,7 +9,9 @@
 // decides keeps its present value (the item's own position or size).
 //
 // The container's size hint is its fitting size: on each axis where the constraints and the
-// children's intrinsic sizes decide the container's size, that size; elsewhere none.
+// children's intrinsic sizes decide the container's size, that size; elsewhere none. A changed
+// constant (an animation's frame) lays out the container alone; the layouts around it are asked
+// to look again only when it changes the fitting size.
 //
 // GUI thread only: the layout lives with its container.
 #pragma once
@@ -62,6 +64,7 @@ class ConstraintLayout : public QLayout {
   struct System;
 
   void install(const LayoutConstraintPtr& constraint);
+  void constantChanged();
   void uninstall(const LayoutConstraint* constraint);
   static void setConflict(LayoutConstraint& constraint, bool conflict);
   bool itemsStillHere(const LayoutConstraint& constraint) const;
@@ -74,8 +77,13 @@ class ConstraintLayout : public QLayout {
   std::vector<LayoutConstraintPtr> m_constraints;
   std::vector<QLayoutItem*> m_items;
   std::unique_ptr<System> m_system;
+  // The systems of the fitting size, pulled in and pushed out.
+  mutable std::unique_ptr<System> m_hugSystem;
+  mutable std::unique_ptr<System> m_expandSystem;
   std::map<const QObject*, QRectF> m_frames;
   bool m_dirty = true;
+  // A pass of the container alone is on its way through the event loop.
+  bool m_passPosted = false;
   mutable std::optional<QSize> m_fittingSize;
 };
 

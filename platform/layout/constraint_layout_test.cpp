@@ -467,5 +467,81 @@ TEST_F(ConstraintLayoutTest, FittingSizeFollowsContentWhereItDecides) {
   EXPECT_EQ(inner->sizeHint(), QSize(120, 58));
 }
 
+// A widget that counts how often its size hint is asked for.
+class CountedHint : public QWidget {
+ public:
+  using QWidget::QWidget;
+  QSize sizeHint() const override {
+    ++asked;
+    return {80, 24};
+  }
+  mutable int asked = 0;
+};
+
+TEST_F(ConstraintLayoutTest, SizeHintsAreAskedOnlyWhereTheyCanDecide) {
+  QWidget* c = m_container.get();
+  auto* pinned = new CountedHint(c);
+  auto* placed = new CountedHint(c);
+  for (QWidget* view : {static_cast<QWidget*>(pinned), static_cast<QWidget*>(placed)})
+    setTranslatesAutoresizingMaskIntoConstraints(view, false);
+  // Every edge of one is fixed against the container; the other has only a position.
+  on(leadingAnchor(pinned).constraintEqualTo(leadingAnchor(c), 10));
+  on(trailingAnchor(pinned).constraintEqualTo(trailingAnchor(c), -10));
+  on(topAnchor(pinned).constraintEqualTo(topAnchor(c)));
+  on(heightAnchor(pinned).constraintEqualTo(heightAnchor(c), 0.5));
+  on(leftAnchor(placed).constraintEqualTo(leftAnchor(c), 7));
+  on(topAnchor(placed).constraintEqualTo(bottomAnchor(pinned)));
+  layout();
+  EXPECT_EQ(pinned->geometry(), QRect(10, 0, 380, 150));
+  EXPECT_EQ(pinned->asked, 0);
+  EXPECT_EQ(placed->geometry(), QRect(7, 150, 80, 24));
+  EXPECT_GT(placed->asked, 0);
+}
+
+// Counts the layout requests a widget receives.
+class LayoutRequests : public QObject {
+ public:
+  int count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::LayoutRequest) ++count;
+    return false;
+  }
+};
+
+TEST_F(ConstraintLayoutTest, AChangedConstantReachesTheLayoutAroundOnlyWhenTheFittingSizeChanges) {
+  // The container sits in a box layout that sizes it by its fitting size.
+  QWidget* outer = m_container.get();
+  auto* box = new QVBoxLayout(outer);
+  box->setContentsMargins(0, 0, 0, 0);
+  auto* inner = new QWidget;
+  inner->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  box->addWidget(inner);
+  box->addStretch(1);
+  QWidget* view = new QWidget(inner);
+  setTranslatesAutoresizingMaskIntoConstraints(view, false);
+  auto slide = on(leftAnchor(view).constraintEqualTo(leftAnchor(inner), 50));
+  on(widthAnchor(view).constraintEqualTo(widthAnchor(inner)));
+  on(topAnchor(view).constraintEqualTo(topAnchor(inner), 10));
+  auto height = on(heightAnchor(view).constraintEqualToConstant(30));
+  on(bottomAnchor(view).constraintEqualTo(bottomAnchor(inner)));
+  ASSERT_EVENTUALLY_EQ(inner->height(), 40, 5000);
+
+  // A new height changes the fitting size: the box gives the container its new height.
+  height->setConstant(64);
+  ASSERT_EVENTUALLY_EQ(inner->height(), 74, 5000);
+  EXPECT_EQ(view->geometry(), QRect(50, 10, 400, 64));
+
+  // Sliding the view within its container changes no size: the box is not asked again.
+  LayoutRequests requests;
+  outer->installEventFilter(&requests);
+  slide->setConstant(-120);
+  ASSERT_EVENTUALLY_EQ(view->x(), -120, 5000);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(requests.count, 0);
+  EXPECT_EQ(inner->geometry(), QRect(0, 0, 400, 74));
+}
+
 }  // namespace
 }  // namespace tessra::platform

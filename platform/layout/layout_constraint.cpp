@@ -145,7 +145,7 @@ void LayoutConstraint::setConstant(double constant) {
   }
   if (constant == m_constant) return;
   m_constant = constant;
-  changed();
+  if (!m_layout.isNull()) m_layout->constantChanged();
 }
 
 void LayoutConstraint::setPriority(LayoutPriority priority) {

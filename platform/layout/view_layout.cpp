@@ -1,6 +1,6 @@
 #include "platform/layout/view_layout.h"
 
-#include <QVariant>
+#include <unordered_map>
 
 #include "platform/layout/constraint_layout.h"
 
@@ -8,21 +8,33 @@ namespace tessra::platform {
 
 namespace {
 
-constexpr const char* kTranslatesProperty = "tessraTranslatesAutoresizingMask";
+struct Attributes {
+  bool translates = true;
+  LayoutPriority hugging[2] = {kLayoutPriorityDefaultLow, kLayoutPriorityDefaultLow};
+  LayoutPriority compression[2] = {kLayoutPriorityDefaultHigh, kLayoutPriorityDefaultHigh};
+};
 
-const char* huggingProperty(Qt::Orientation orientation) {
-  return orientation == Qt::Horizontal ? "tessraHuggingHorizontal" : "tessraHuggingVertical";
+// The settings of the widgets that changed any, beside them rather than as properties on them: a
+// layout pass reads them for each of its items several times, and a property found by its name is
+// first looked for among every property of the widget's class. An entry ends with its widget.
+std::unordered_map<const QWidget*, Attributes>& table() {
+  static std::unordered_map<const QWidget*, Attributes> attributes;
+  return attributes;
 }
 
-const char* compressionProperty(Qt::Orientation orientation) {
-  return orientation == Qt::Horizontal ? "tessraCompressionHorizontal"
-                                       : "tessraCompressionVertical";
+const Attributes& attributesOf(const QWidget* view) {
+  static const Attributes defaults;
+  const auto found = table().find(view);
+  return found == table().end() ? defaults : found->second;
 }
 
-LayoutPriority readPriority(const QWidget* view, const char* name, LayoutPriority fallback) {
-  const QVariant value = view->property(name);
-  return value.isValid() ? value.toFloat() : fallback;
+Attributes& changeAttributes(QWidget* view) {
+  const auto [entry, added] = table().try_emplace(view);
+  if (added) QObject::connect(view, &QObject::destroyed, [view] { table().erase(view); });
+  return entry->second;
 }
+
+std::size_t axis(Qt::Orientation orientation) { return orientation == Qt::Horizontal ? 0 : 1; }
 
 // The parent's layout solves this widget's frame, so it must look again.
 void invalidateParentLayout(QWidget* view) {
@@ -34,34 +46,33 @@ void invalidateParentLayout(QWidget* view) {
 }  // namespace
 
 bool translatesAutoresizingMaskIntoConstraints(const QWidget* view) {
-  const QVariant value = view->property(kTranslatesProperty);
-  return !value.isValid() || value.toBool();
+  return attributesOf(view).translates;
 }
 
 void setTranslatesAutoresizingMaskIntoConstraints(QWidget* view, bool translates) {
   if (translatesAutoresizingMaskIntoConstraints(view) == translates) return;
-  view->setProperty(kTranslatesProperty, translates);
+  changeAttributes(view).translates = translates;
   invalidateParentLayout(view);
 }
 
 LayoutPriority contentHuggingPriority(const QWidget* view, Qt::Orientation orientation) {
-  return readPriority(view, huggingProperty(orientation), kLayoutPriorityDefaultLow);
+  return attributesOf(view).hugging[axis(orientation)];
 }
 
 void setContentHuggingPriority(QWidget* view, LayoutPriority priority,
                                Qt::Orientation orientation) {
-  view->setProperty(huggingProperty(orientation), priority);
+  changeAttributes(view).hugging[axis(orientation)] = priority;
   invalidateParentLayout(view);
 }
 
 LayoutPriority contentCompressionResistancePriority(const QWidget* view,
                                                     Qt::Orientation orientation) {
-  return readPriority(view, compressionProperty(orientation), kLayoutPriorityDefaultHigh);
+  return attributesOf(view).compression[axis(orientation)];
 }
 
 void setContentCompressionResistancePriority(QWidget* view, LayoutPriority priority,
                                              Qt::Orientation orientation) {
-  view->setProperty(compressionProperty(orientation), priority);
+  changeAttributes(view).compression[axis(orientation)] = priority;
   invalidateParentLayout(view);
 }
 

@@ -4,8 +4,8 @@
 // constraints may read it but the layout never moves it. Turning the translation off hands its
 // frame to the constraints of its parent's layout. A widget's size hint is its intrinsic size;
 // the hugging priority (default 250) resists growing beyond it and the compression-resistance
-// priority (default 750) resists shrinking below it. The settings live on the widget itself, so
-// they go with it. GUI thread only.
+// priority (default 750) resists shrinking below it. The settings end with the widget. GUI thread
+// only.
 #pragma once
 
 #include <QWidget>

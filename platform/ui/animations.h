@@ -2,7 +2,7 @@
 // whose queries of a window or a page should not pay for animations under software rendering.
 //
 //   platform::setAnimationsEnabled(false);  // once, before the windows are made
-//   if (platform::animationsEnabled()) startSlide(); else jumpToEnd();
+//   fade->setDuration(platform::animationDuration(250));  // 0 while off: at its end at once
 //
 // Windows read it when they start an animation; a page reads it when it loads. Any thread.
 #pragma once
@@ -11,5 +11,7 @@ namespace tessra::platform {
 
 bool animationsEnabled();
 void setAnimationsEnabled(bool enabled);
+// `milliseconds` while animations are on, else 0: the duration to give an animation as it starts.
+int animationDuration(int milliseconds);
 
 }  // namespace tessra::platform

@@ -38,7 +38,7 @@ TEST(GlobalEventMonitorTest, ReportsPressesOfTheMaskAnywhere) {
                              [&](const GlobalMouseEvent& event) { seen.push_back(event); });
   FakePointer pointer;
   pointer.click(1);
-  QTest::qWait(50);
+  QTest::qWait(50);  // a check that nothing happens
   EXPECT_TRUE(seen.empty()) << "nothing is watched before start()";
 
   ASSERT_TRUE(monitor.start());
@@ -55,7 +55,7 @@ TEST(GlobalEventMonitorTest, ReportsPressesOfTheMaskAnywhere) {
   monitor.stop();
   monitor.stop();
   pointer.click(1);
-  QTest::qWait(100);
+  QTest::qWait(100);  // a check that nothing happens: a stopped monitor reports nothing
   EXPECT_EQ(seen.size(), 1u);
 }
 
@@ -73,7 +73,7 @@ TEST(GlobalEventMonitorTest, MayBeDestroyedByItsOwnHandler) {
   pointer.click(1);
   pointer.click(3);
   ASSERT_TRUE(QTest::qWaitFor([&] { return monitor == nullptr; }, 5000));
-  QTest::qWait(100);
+  QTest::qWait(100);  // a check that nothing happens: the second press reaches no handler
   EXPECT_EQ(calls, 1);
 }
 

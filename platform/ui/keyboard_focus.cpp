@@ -20,19 +20,24 @@ bool isWithin(const QWindow* window, const QWindow* ancestor) {
   return false;
 }
 
+// The program's window that the X input focus reply names, none when another program's has it;
+// Qt's focus window when there is no reply.
+QWindow* keyboardWindow(xcb_connection_t* c, xcb_get_input_focus_cookie_t query) {
+  const x11::Reply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, query, nullptr));
+  if (!focus) return QGuiApplication::focusWindow();
+  for (QWindow* window : QGuiApplication::allWindows()) {
+    if (window->handle() != nullptr && window->winId() == focus->focus) return window;
+  }
+  return nullptr;
+}
+
 // The program's window that has the keyboard, none when another program's has it. The X input
 // focus says it at once; Qt's focus window follows only when the server's focus events have been
 // read, and a menu's keyboard grab clears it until the menu's close has been read.
 QWindow* keyboardWindow() {
   xcb_connection_t* c = x11::connection();
   if (c == nullptr) return QGuiApplication::focusWindow();
-  const x11::Reply<xcb_get_input_focus_reply_t> focus(
-      xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-  if (!focus) return QGuiApplication::focusWindow();
-  for (QWindow* window : QGuiApplication::allWindows()) {
-    if (window->handle() != nullptr && window->winId() == focus->focus) return window;
-  }
-  return nullptr;
+  return keyboardWindow(c, xcb_get_input_focus(c));
 }
 
 }  // namespace
@@ -68,6 +73,11 @@ KeyboardKeeper::KeyboardKeeper(QWindow* window) : QObject(window), m_window(wind
   connect(window, &QWindow::visibleChanged, this, &KeyboardKeeper::visibilityChanged);
 }
 
+KeyboardKeeper::~KeyboardKeeper() {
+  xcb_connection_t* c = x11::connection();
+  if (m_lenderQuery && c != nullptr) xcb_discard_reply(c, *m_lenderQuery);
+}
+
 bool KeyboardKeeper::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_window && event->type() == QEvent::MouseButtonPress && m_takesOnPress &&
       keyboardWindow() != m_window)
@@ -77,17 +87,45 @@ bool KeyboardKeeper::eventFilter(QObject* watched, QEvent* event) {
 
 void KeyboardKeeper::visibilityChanged(bool visible) {
   if (visible) {
-    QWindow* focus = keyboardWindow();
-    m_lender = isWithin(focus, m_window) ? nullptr : focus;
+    askLender();
     // Once the map request has gone out.
     if (m_takesOnShow)
       QMetaObject::invokeMethod(
-          this, [this] { giveKeyboard(m_window); }, Qt::QueuedConnection);
+          this,
+          [this] {
+            settleLender();
+            giveKeyboard(m_window);
+          },
+          Qt::QueuedConnection);
     return;
   }
+  settleLender();
   const QPointer<QWindow> lender = std::exchange(m_lender, nullptr);
   if (!lender || !lender->isVisible() || !isWithin(keyboardWindow(), m_window)) return;
   giveKeyboard(lender);
+}
+
+void KeyboardKeeper::askLender() {
+  settleLender();
+  xcb_connection_t* c = x11::connection();
+  if (c == nullptr) {
+    setLender(QGuiApplication::focusWindow());
+    return;
+  }
+  // Asked before the map request, which the server then handles after it; read once the
+  // keyboard is given or the window goes, so that a show waits for no round trip.
+  m_lenderQuery = xcb_get_input_focus(c).sequence;
+  xcb_flush(c);
+}
+
+void KeyboardKeeper::settleLender() {
+  if (!m_lenderQuery) return;
+  const xcb_get_input_focus_cookie_t query{*std::exchange(m_lenderQuery, std::nullopt)};
+  setLender(keyboardWindow(x11::connection(), query));
+}
+
+void KeyboardKeeper::setLender(QWindow* focus) {
+  m_lender = isWithin(focus, m_window) ? nullptr : focus;
 }
 
 }  // namespace tessra::platform

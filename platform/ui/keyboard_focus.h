@@ -17,6 +17,8 @@
 #include <QPointer>
 #include <QWindow>
 
+#include <optional>
+
 namespace tessra::platform {
 
 // Whether the window bypasses the window manager (X11 override-redirect).
@@ -41,6 +43,7 @@ class KeyboardKeeper final : public QObject {
   // The keeper of `window`, made on first use; it lives as long as the window. Made while the
   // window is hidden or being shown, it sees that show.
   static KeyboardKeeper& of(QWindow* window);
+  ~KeyboardKeeper() override;
 
   // Whether showing the window takes the keyboard (on by default).
   void setTakesOnShow(bool takes) { m_takesOnShow = takes; }
@@ -53,10 +56,17 @@ class KeyboardKeeper final : public QObject {
  private:
   explicit KeyboardKeeper(QWindow* window);
   void visibilityChanged(bool visible);
+  // Asks the server which window has the keyboard as this one is shown.
+  void askLender();
+  // Reads the answer to a question `askLender` left open.
+  void settleLender();
+  void setLender(QWindow* focus);
 
   QWindow* m_window;
   // The window that had the keyboard when this one was shown.
   QPointer<QWindow> m_lender;
+  // The sequence number of the question of `askLender` while its answer is unread.
+  std::optional<unsigned int> m_lenderQuery;
   bool m_takesOnShow = true;
   bool m_takesOnPress = true;
 };

@@ -1,0 +1,140 @@
+#include "bench/bars.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "platform/foundation/logger.h"
+
+namespace tessra::bench {
+namespace {
+
+std::vector<Bar>& registeredBars() {
+  static std::vector<Bar> bars;
+  return bars;
+}
+
+std::map<std::string, double, std::less<>>& figures() {
+  static std::map<std::string, double, std::less<>> recorded;
+  return recorded;
+}
+
+// Whether a benchmark reported a failed run.
+bool g_failed = false;
+
+std::optional<double> figure(std::string_view name) {
+  const auto it = figures().find(name);
+  if (it == figures().end()) return std::nullopt;
+  return it->second;
+}
+
+std::string unitSuffix(const std::string& unit) { return unit.empty() ? unit : " " + unit; }
+
+std::string amount(double value, const std::string& unit) {
+  return fmt::format("{:.3g}{}", value, unitSuffix(unit));
+}
+
+// Checks one bar and prints its line; false when it fails. A bar whose figures were not recorded
+// fails, unless the command line chose only some of the benchmarks and none of them failed.
+bool check(const Bar& bar, bool everyBenchmarkRan) {
+  const std::optional<double> value = figure(bar.figure);
+  const bool absolute = bar.compare == Compare::atMost;
+  const std::optional<double> baseline = absolute ? std::optional<double>(0) : figure(bar.baseline);
+  if (!value || !baseline) {
+    if (!everyBenchmarkRan && !g_failed) {
+      platform::logInfo("bar: {}: not run", bar.what);
+      return true;
+    }
+    platform::logError("bar: {}: not measured: fails", bar.what);
+    return false;
+  }
+  std::string comparison;
+  bool holds = false;
+  switch (bar.compare) {
+    case Compare::ratioAtMost: {
+      const double ratio = *value / *baseline;
+      holds = ratio <= bar.limit;
+      comparison = fmt::format("{:.3g}x, bar at most {:g}x", ratio, bar.limit);
+      break;
+    }
+    case Compare::timesBelowAtLeast: {
+      const double times = *baseline / *value;
+      holds = times >= bar.limit;
+      comparison = fmt::format("{:.3g}x below, bar at least {:g}x below", times, bar.limit);
+      break;
+    }
+    case Compare::moreAtMost: {
+      const double more = *value - *baseline;
+      holds = more <= bar.limit;
+      comparison = fmt::format("{:+.3g}{}, bar at most {:+g}{}", more, unitSuffix(bar.unit),
+                               bar.limit, unitSuffix(bar.unit));
+      break;
+    }
+    case Compare::atMost:
+      holds = *value <= bar.limit;
+      comparison = "bar at most " + amount(bar.limit, bar.unit);
+      break;
+    case Compare::reportOnly:
+      platform::logInfo("figure: {}: {} against {}, {:.3g}x, no bar", bar.what,
+                        amount(*value, bar.unit), amount(*baseline, bar.unit), *value / *baseline);
+      return true;
+  }
+  const std::string against = absolute ? "" : " against " + amount(*baseline, bar.unit);
+  const std::string line = fmt::format("bar: {}: {}{}, {}: {}", bar.what, amount(*value, bar.unit),
+                                       against, comparison, holds ? "holds" : "fails");
+  if (holds) {
+    platform::logInfo("{}", line);
+  } else {
+    platform::logError("{}", line);
+  }
+  return holds;
+}
+
+}  // namespace
+
+Bars::Bars(std::initializer_list<Bar> bars) {
+  registeredBars().insert(registeredBars().end(), bars.begin(), bars.end());
+}
+
+void record(std::string_view name, double value) { figures()[std::string(name)] = value; }
+
+void fail(benchmark::State& state, const std::string& reason) {
+  g_failed = true;
+  state.SkipWithError(reason.c_str());
+}
+
+double Samples::median() const {
+  if (m_values.empty()) return 0;
+  std::vector<double> sorted = m_values;
+  std::sort(sorted.begin(), sorted.end());
+  const std::size_t middle = sorted.size() / 2;
+  return sorted.size() % 2 == 1 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+}
+
+IterationTimer::IterationTimer(benchmark::State& state, std::string figure, int itemsPerIteration)
+    : m_state(state), m_figure(std::move(figure)), m_itemsPerIteration(itemsPerIteration) {}
+
+IterationTimer::~IterationTimer() {
+  if (m_state.error_occurred() || m_state.iterations() == 0) return;
+  const std::chrono::duration<double, std::milli> elapsed =
+      std::chrono::steady_clock::now() - m_start;
+  record(m_figure, elapsed.count() / static_cast<double>(m_state.iterations()) /
+                       static_cast<double>(m_itemsPerIteration));
+}
+
+int runBenchmarks(int argc, char** argv) {
+  const bool everyBenchmarkRan = std::none_of(argv + 1, argv + argc, [](const char* argument) {
+    return std::string_view(argument).starts_with("--benchmark_filter");
+  });
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  bool allHold = true;
+  for (const Bar& bar : registeredBars()) allHold = check(bar, everyBenchmarkRan) && allHold;
+  return allHold && !g_failed ? 0 : 1;
+}
+
+}  // namespace tessra::bench
