@@ -1,5 +1,7 @@
-// The client of the AI service's REST interface: fifteen endpoint operations over one
-// configuration (credentials, address, timeout).
+// The client of the AI service's REST interface: the endpoint operations over one configuration
+// (credentials, address, timeout). Chat and images, which the program sends, are here; the
+// other endpoints' operations come from the base `OtherEndpoints` (other_endpoints.h), written
+// over this client's ways of performing a request.
 //
 //   AIClient client(apiKey);  // the public service; TESSRA_AI_BASE_URL points it elsewhere
 //   client.chats(query, [](Result<ChatResult> answer) { ... });
@@ -19,12 +21,8 @@
 // queue of the client's URL session (the process-wide one unless another is given); each stream
 // reports on a queue of its own. The client holds no lock; its list of running streams guards
 // itself. A stream outlives the client: its completion still arrives.
-//
-// The operations of the endpoints beyond chat and images are templates over their records (see
-// other_endpoint_records.h); they are compiled where those records are complete.
 #pragma once
 
-#include <concepts>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -40,7 +38,8 @@
 #include "aiclient/images_query.h"
 #include "aiclient/images_result.h"
 #include "aiclient/multipart_form_data.h"
-#include "aiclient/other_endpoint_records.h"
+#include "aiclient/operation_callbacks.h"
+#include "aiclient/other_endpoints.h"
 #include "aiclient/requests.h"
 #include "aiclient/responses.h"
 #include "aiclient/streaming_session.h"
@@ -50,38 +49,7 @@
 
 namespace tessra::aiclient {
 
-// The one report of a plain operation.
-template <class T>
-using Completion = std::function<void(Result<T>)>;
-// One report per event of a stream: a record, or the error of an event that is none.
-template <class T>
-using StreamResultHandler = std::function<void(Result<T>)>;
-// The end of a stream: null for a clean end, the error otherwise.
-using StreamCompletion = std::function<void(ErrorPtr)>;
-
-// A handle to a running stream. It does not keep the stream alive; copies share it.
-class StreamingTask {
- public:
-  StreamingTask() = default;
-  explicit StreamingTask(std::weak_ptr<StreamingSessionBase> session)
-      : m_session(std::move(session)) {}
-
-  // Aborts the transfer. No callback of the stream runs once this returns (from inside one of
-  // them: after it), and its completion is not called. Does nothing once the stream has ended.
-  void cancel() const {
-    if (auto session = m_session.lock()) session->cancel();
-  }
-  // True once the stream has completed or was cancelled, and for a stream never started.
-  bool hasEnded() const {
-    const auto session = m_session.lock();
-    return !session || session->hasEnded();
-  }
-
- private:
-  std::weak_ptr<StreamingSessionBase> m_session;
-};
-
-class AIClient {
+class AIClient : public OtherEndpoints<AIClient> {
  public:
   struct Configuration {
     // The API key, sent as a bearer token.
@@ -127,51 +95,10 @@ class AIClient {
     return *m_streamingSessions;
   }
 
-  // --- The endpoint operations, in their fixed order -----------------------------------------
-
-  // 0: POST /v1/completions.
-  template <std::same_as<CompletionsQuery> Query>
-  void completions(const Query& query,
-                   Completion<DeferredType<CompletionsResult, Query>> completion) {
-    performJSON<DeferredType<CompletionsResult, Query>>("/v1/completions", "POST", query,
-                                                        std::move(completion));
-  }
-
-  // 1: POST /v1/completions with "stream": true on a copy of the query.
-  template <std::same_as<CompletionsQuery> Query>
-  StreamingTask completionsStream(
-      const Query& query, StreamResultHandler<DeferredType<CompletionsResult, Query>> onResult,
-      StreamCompletion completion = nullptr) {
-    Query streamed = query;
-    streamed.stream = true;
-    return performStreamingRequest<DeferredType<CompletionsResult, Query>>(
-        buildJSONRequest("/v1/completions", "POST", streamed), std::move(onResult),
-        std::move(completion));
-  }
+  // --- The chat and image operations (the others: other_endpoints.h) -------------------------
 
   // 2: POST /v1/images/generations.
   void images(const ImagesQuery& query, Completion<ImagesResult> completion);
-
-  // 3: POST /v1/images/edits, multipart.
-  template <std::same_as<ImageEditsQuery> Query>
-  void imageEdits(const Query& query, Completion<DeferredType<ImagesResult, Query>> completion) {
-    performMultipart<ImagesResult>("/v1/images/edits", query, std::move(completion));
-  }
-
-  // 4: POST /v1/images/variations, multipart.
-  template <std::same_as<ImageVariationsQuery> Query>
-  void imageVariations(const Query& query,
-                       Completion<DeferredType<ImagesResult, Query>> completion) {
-    performMultipart<ImagesResult>("/v1/images/variations", query, std::move(completion));
-  }
-
-  // 5: POST /v1/embeddings.
-  template <std::same_as<EmbeddingsQuery> Query>
-  void embeddings(const Query& query,
-                  Completion<DeferredType<EmbeddingsResult, Query>> completion) {
-    performJSON<DeferredType<EmbeddingsResult, Query>>("/v1/embeddings", "POST", query,
-                                                       std::move(completion));
-  }
 
   // 6: POST /v1/chat/completions, the query exactly as given.
   void chats(const ChatQuery& query, Completion<ChatResult> completion);
@@ -179,58 +106,6 @@ class AIClient {
   // 7: POST /v1/chat/completions with "stream": true on a copy of the query.
   StreamingTask chatsStream(const ChatQuery& query, StreamResultHandler<ChatStreamResult> onResult,
                             StreamCompletion completion = nullptr);
-
-  // 8: POST /v1/edits.
-  template <std::same_as<EditsQuery> Query>
-  void edits(const Query& query, Completion<DeferredType<EditsResult, Query>> completion) {
-    performJSON<DeferredType<EditsResult, Query>>("/v1/edits", "POST", query,
-                                                  std::move(completion));
-  }
-
-  // 9: GET /v1/models/<model>, the identifier percent-encoded as one path segment.
-  template <std::same_as<ModelQuery> Query>
-  void model(const Query& query, Completion<DeferredType<ModelResult, Query>> completion) {
-    performRequest<DeferredType<ModelResult, Query>>(buildModelRequest(query.model),
-                                                     std::move(completion));
-  }
-
-  // 10: GET /v1/models.
-  template <class Tag = void>
-  void models(Completion<DeferredType<ModelsResult, Tag>> completion) {
-    performGet<DeferredType<ModelsResult, Tag>>("/v1/models", std::move(completion));
-  }
-
-  // 11: POST /v1/moderations.
-  template <std::same_as<ModerationsQuery> Query>
-  void moderations(const Query& query,
-                   Completion<DeferredType<ModerationsResult, Query>> completion) {
-    performJSON<DeferredType<ModerationsResult, Query>>("/v1/moderations", "POST", query,
-                                                        std::move(completion));
-  }
-
-  // 12: POST /v1/audio/speech; the answer's bytes are the audio.
-  template <std::same_as<AudioSpeechQuery> Query>
-  void audioCreateSpeech(const Query& query,
-                         Completion<DeferredType<AudioSpeechResult, Query>> completion) {
-    performSpeechRequest<DeferredType<AudioSpeechResult, Query>>(
-        buildJSONRequest("/v1/audio/speech", "POST", query), std::move(completion));
-  }
-
-  // 13: POST /v1/audio/transcriptions, multipart.
-  template <std::same_as<AudioTranscriptionQuery> Query>
-  void audioTranscriptions(const Query& query,
-                           Completion<DeferredType<AudioTranscriptionResult, Query>> completion) {
-    performMultipart<DeferredType<AudioTranscriptionResult, Query>>("/v1/audio/transcriptions",
-                                                                    query, std::move(completion));
-  }
-
-  // 14: POST /v1/audio/translations, multipart.
-  template <std::same_as<AudioTranslationQuery> Query>
-  void audioTranslations(const Query& query,
-                         Completion<DeferredType<AudioTranslationResult, Query>> completion) {
-    performMultipart<DeferredType<AudioTranslationResult, Query>>("/v1/audio/translations", query,
-                                                                  std::move(completion));
-  }
 
   // --- The ways of performing a request -------------------------------------------------------
 
@@ -291,6 +166,7 @@ class AIClient {
                                         StreamCompletion completion);
 
  private:
+  friend class OtherEndpoints<AIClient>;
   using SessionList = ArrayWithThreadSafety<std::shared_ptr<StreamingSessionBase>>;
 
   template <class R, class Body>

@@ -6,15 +6,13 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <system_error>
 #include <utility>
 
 #include "files/directory_enumerator.h"
+#include "files/well_known_folders.h"
 #include "platform/foundation/logger.h"
 #include "platform/foundation/percent_encoding.h"
-#include "platform/foundation/uuid.h"
 
 namespace tessra::files {
 
@@ -71,23 +69,6 @@ std::string deletingLastPathComponent(std::string_view text) {
   return std::string(text.substr(0, slash));
 }
 
-std::optional<std::string> environmentPath(const char* name) {
-  const char* value = std::getenv(name);
-  // The base-directory rules ignore relative values.
-  if (value == nullptr || value[0] != '/') return std::nullopt;
-  return std::string(value);
-}
-
-std::string homeText() {
-  if (auto home = environmentPath("HOME")) return *home;
-  passwd entry{};
-  passwd* result = nullptr;
-  std::array<char, 4096> buffer{};
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result)
-    return result->pw_dir;
-  return "/";
-}
-
 std::string expandTilde(std::string_view text) {
   if (!text.starts_with('~')) return std::string(text);
   const std::size_t slash = text.find('/');
@@ -95,7 +76,7 @@ std::string expandTilde(std::string_view text) {
   const std::string_view rest = slash == std::string_view::npos ? "" : text.substr(slash);
   std::string home;
   if (user.empty()) {
-    home = homeText();
+    home = homeFolderText();
   } else {
     passwd entry{};
     passwd* result = nullptr;
@@ -166,59 +147,6 @@ std::size_t leadingParentCount(const std::vector<Path>& parts) {
   std::size_t count = 0;
   while (count < parts.size() && parts[count].rawValue() == "..") ++count;
   return count;
-}
-
-// The user directories of user-dirs.dirs: XDG_DESKTOP_DIR="$HOME/Desktop".
-std::optional<std::string> userDirectory(std::string_view key) {
-  const std::string config = environmentPath("XDG_CONFIG_HOME").value_or(homeText() + "/.config");
-  std::ifstream in(config + "/user-dirs.dirs");
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.starts_with(key) || line.size() <= key.size() || line[key.size()] != '=') continue;
-    std::string value = line.substr(key.size() + 1);
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-      value = value.substr(1, value.size() - 2);
-    if (value.starts_with("$HOME")) value = homeText() + value.substr(5);
-    if (!value.starts_with('/')) return std::nullopt;
-    return value;
-  }
-  return std::nullopt;
-}
-
-Path userDirectoryOr(std::string_view key, const char* fallbackName) {
-  return Path(userDirectory(key).value_or(homeText() + "/" + fallbackName)).standardized();
-}
-
-std::vector<std::string> dataDirectories() {
-  const char* value = std::getenv("XDG_DATA_DIRS");
-  std::string list = value != nullptr && *value != '\0' ? value : "/usr/local/share:/usr/share";
-  std::vector<std::string> dirs;
-  std::size_t start = 0;
-  while (start <= list.size()) {
-    const std::size_t end = std::min(list.find(':', start), list.size());
-    const std::string dir = list.substr(start, end - start);
-    if (dir.starts_with('/')) dirs.push_back(dir);
-    start = end + 1;
-  }
-  if (dirs.empty()) dirs = {"/usr/local/share", "/usr/share"};
-  return dirs;
-}
-
-// /proc/self/mounts escapes blanks and backslashes as three octal digits.
-std::string unescapeMountField(std::string_view field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size()) {
-      const auto digits = field.substr(i + 1, 3);
-      if (digits.find_first_not_of("01234567") == std::string_view::npos) {
-        out.push_back(static_cast<char>(std::stoi(std::string(digits), nullptr, 8)));
-        i += 3;
-        continue;
-      }
-    }
-    out.push_back(field[i]);
-  }
-  return out;
 }
 
 }  // namespace
@@ -477,77 +405,6 @@ bool Path::enterDirectory(const Path& path, std::string& previous) {
 
 void Path::leaveDirectory(const std::string& previous) {
   [[maybe_unused]] const int result = ::chdir(previous.c_str());
-}
-
-Path Path::userHome() { return Path(homeText()).standardized(); }
-
-Path Path::userTemporary() {
-  return Path(environmentPath("TMPDIR").value_or("/tmp")).standardized();
-}
-
-Path Path::processTemporary() {
-  static const std::string kUnique = platform::makeUuidString() + "-" + std::to_string(::getpid());
-  return userTemporary() + kUnique;
-}
-
-Path Path::uniqueTemporary() { return processTemporary() + platform::makeUuidString(); }
-
-Path Path::userLibrary() {
-  return Path(environmentPath("XDG_DATA_HOME").value_or(homeText() + "/.local/share"))
-      .standardized();
-}
-
-Path Path::userApplicationSupport() { return userLibrary(); }
-
-Path Path::userCaches() {
-  return Path(environmentPath("XDG_CACHE_HOME").value_or(homeText() + "/.cache")).standardized();
-}
-
-Path Path::userConfiguration() {
-  return Path(environmentPath("XDG_CONFIG_HOME").value_or(homeText() + "/.config")).standardized();
-}
-
-Path Path::userAutosavedInformation() {
-  return Path(environmentPath("XDG_STATE_HOME").value_or(homeText() + "/.local/state"))
-      .standardized();
-}
-
-Path Path::userApplications() { return userLibrary() + "applications"; }
-Path Path::userTrash() { return userLibrary() + "Trash"; }
-Path Path::userDesktop() { return userDirectoryOr("XDG_DESKTOP_DIR", "Desktop"); }
-Path Path::userDocuments() { return userDirectoryOr("XDG_DOCUMENTS_DIR", "Documents"); }
-Path Path::userDownloads() { return userDirectoryOr("XDG_DOWNLOAD_DIR", "Downloads"); }
-Path Path::userMovies() { return userDirectoryOr("XDG_VIDEOS_DIR", "Videos"); }
-Path Path::userMusic() { return userDirectoryOr("XDG_MUSIC_DIR", "Music"); }
-Path Path::userPictures() { return userDirectoryOr("XDG_PICTURES_DIR", "Pictures"); }
-Path Path::userSharedPublic() { return userDirectoryOr("XDG_PUBLICSHARE_DIR", "Public"); }
-
-Path Path::systemApplications() { return Path(dataDirectories().front()) + "applications"; }
-Path Path::systemApplicationSupport() { return Path(dataDirectories().front()).standardized(); }
-
-std::vector<Path> Path::allLibraries() {
-  std::vector<Path> paths{userLibrary()};
-  for (const auto& dir : dataDirectories()) paths.push_back(Path(dir).standardized());
-  return paths;
-}
-
-std::vector<Path> Path::allApplications() {
-  std::vector<Path> paths{userApplications()};
-  for (const auto& dir : dataDirectories())
-    paths.push_back(Path(dir).standardized() + "applications");
-  return paths;
-}
-
-std::vector<Path> Path::volumes() {
-  std::vector<Path> paths;
-  std::ifstream in("/proc/self/mounts");
-  std::string device;
-  std::string mountPoint;
-  std::string rest;
-  while (in >> device >> mountPoint && std::getline(in, rest)) {
-    paths.emplace_back(unescapeMountField(mountPoint));
-  }
-  return paths;
 }
 
 }  // namespace tessra::files

@@ -1,5 +1,6 @@
-// A file-system location named by its text, with the path algebra, the well-known folders and the
-// operations that look at or change the file system.
+// A file-system location named by its text, with the path algebra (path.cpp), the well-known
+// folders (well_known_folders.h says where they are) and the operations that look at or change
+// the file system (path_operations.cpp).
 //
 // A `Path` keeps its text exactly as given (`rawValue()`); nothing is normalised on construction.
 // The algebra has its own lexical rules, which differ from std::filesystem's on purpose:
@@ -122,7 +123,7 @@ class Path {
   // Walks everything below this directory (files/directory_enumerator.h).
   DirectoryEnumerator enumerator() const;
 
-  // --- Process-wide locations -----------------------------------------------------------------
+  // --- The current directory ------------------------------------------------------------------
 
   static Path current();
   // Changes the current directory; a failure is ignored.
@@ -131,6 +132,8 @@ class Path {
   // `f` throws). When the change fails `f` does not run. Answers whether it ran.
   template <class F>
   bool changeDirectory(F&& f) const;
+
+  // --- Well-known folders (well_known_folders.h) ----------------------------------------------
 
   static Path userHome();
   static Path userTemporary();

@@ -44,7 +44,7 @@ class SignalCache {
 
   void push(SignalPostBody signal);
   // Appends the signals in their order.
-  void push(std::vector<SignalPostBody> signals);
+  void push(std::vector<SignalPostBody> batch);
   // Removes and returns up to `maximum` signals from the front, oldest first.
   std::vector<SignalPostBody> pop(std::size_t maximum = kMaximumNumberOfSignalsToPopAtOnce);
   std::size_t count() const;
