@@ -270,7 +270,8 @@ void AppDelegate::showOverlayButton() {
   // Without a tray the side button is the only way in: it shows whatever the setting says (and
   // the setting stays as the user left it).
   if (!UserSettings::shared().overlayIconVisible() && StatusItem::trayAvailable()) return;
-  m_buttonWindow = new SideButtonWindow([this] { showFloatingWindow(); });
+  m_buttonWindow = new SideButtonWindow;
+  connect(m_buttonWindow, &SideButtonWindow::clicked, this, &AppDelegate::showFloatingWindow);
   m_buttonWindow->setGeometry(overlayButtonFrame());
   m_buttonWindow->winId();
   connect(m_buttonWindow->windowHandle(), &QWindow::screenChanged, this,
