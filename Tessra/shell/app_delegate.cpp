@@ -220,15 +220,14 @@ void AppDelegate::toggleFloatingWindow() {
 void AppDelegate::showFloatingWindow() {
   if (!m_floatingWindow) {
     m_floatingWindow = new FloatingWindow;
-    const QPointer<AppDelegate> self(this);
-    m_floatingWindow->setTriggerVisibility([self](bool visible) {
-      if (!self) return;
-      if (visible) {
-        self->showOverlayButton();
-      } else {
-        self->removeOverlayButton();
-      }
-    });
+    connect(m_floatingWindow, &FloatingWindow::triggerVisibilityRequested, this,
+            [this](bool visible) {
+              if (visible) {
+                showOverlayButton();
+              } else {
+                removeOverlayButton();
+              }
+            });
     m_floatingWindow->setOwnAreaTest(
         [](const QPoint& point) { return StatusItem::shared().geometry().contains(point); });
     m_floatingWindow->winId();
