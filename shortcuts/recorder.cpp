@@ -7,18 +7,16 @@
 
 namespace tessra::shortcuts {
 
-Recorder::Recorder(const Name& name, RecorderCocoa::OnChange onChange, QWidget* parent)
-    : Recorder(static_cast<QWidget*>(nullptr), name, std::move(onChange), parent) {}
+Recorder::Recorder(const Name& name, QWidget* parent)
+    : Recorder(static_cast<QWidget*>(nullptr), name, parent) {}
 
-Recorder::Recorder(const QString& title, const Name& name, RecorderCocoa::OnChange onChange,
-                   QWidget* parent)
-    : Recorder(new QLabel(title), name, std::move(onChange), parent) {
+Recorder::Recorder(const QString& title, const Name& name, QWidget* parent)
+    : Recorder(new QLabel(title), name, parent) {
   static_cast<QLabel*>(m_label)->setTextFormat(Qt::PlainText);
 }
 
-Recorder::Recorder(QWidget* label, const Name& name, RecorderCocoa::OnChange onChange,
-                   QWidget* parent)
-    : QWidget(parent), m_field(new RecorderCocoa(name, std::move(onChange))), m_label(label) {
+Recorder::Recorder(QWidget* label, const Name& name, QWidget* parent)
+    : QWidget(parent), m_field(new RecorderCocoa(name)), m_label(label) {
   auto* layout = new QFormLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   if (m_label) {

@@ -1,7 +1,7 @@
 // The recorder field with an optional label before it, and watchers that run an action for each
 // press and release of a name's shortcut while a widget is shown.
 //
-//   auto* row = new Recorder(tr("Open Tessra"), openTessraGlobal(), {}, page);
+//   auto* row = new Recorder(tr("Open Tessra"), openTessraGlobal(), page);
 //   new KeyboardShortcutWatcher(panel, name, [](EventType type) { ... });       // down and up
 //   new KeyboardShortcutWatcher(panel, name, EventType::keyUp, [] { ... });     // releases only
 //
@@ -27,15 +27,13 @@ class Recorder : public QWidget {
 
  public:
   // Without a label.
-  explicit Recorder(const Name& name, RecorderCocoa::OnChange onChange = {},
-                    QWidget* parent = nullptr);
+  explicit Recorder(const Name& name, QWidget* parent = nullptr);
   // With a text label, shown as given.
-  Recorder(const QString& title, const Name& name, RecorderCocoa::OnChange onChange = {},
-           QWidget* parent = nullptr);
+  Recorder(const QString& title, const Name& name, QWidget* parent = nullptr);
   // With a label widget of the caller's.
-  Recorder(QWidget* label, const Name& name, RecorderCocoa::OnChange onChange = {},
-           QWidget* parent = nullptr);
+  Recorder(QWidget* label, const Name& name, QWidget* parent = nullptr);
 
+  // Its `shortcutChanged` reports what the user records.
   RecorderCocoa* field() const { return m_field; }
   // Null without a label.
   QWidget* label() const { return m_label; }

@@ -89,8 +89,8 @@ bool isModifierKey(int key) {
 
 }  // namespace
 
-RecorderCocoa::RecorderCocoa(const Name& name, OnChange onChange, QWidget* parent)
-    : QLineEdit(parent), m_shortcutName(name), m_onChange(std::move(onChange)) {
+RecorderCocoa::RecorderCocoa(const Name& name, QWidget* parent)
+    : QLineEdit(parent), m_shortcutName(name) {
   setMinimumWidth(minimumWidth);
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   setPlaceholderText(recorderText("record_shortcut"));
@@ -250,14 +250,14 @@ void RecorderCocoa::endRecording() {
 
 void RecorderCocoa::clearShortcut() {
   GlobalShortcuts::setShortcut(std::nullopt, m_shortcutName);
-  if (m_onChange) m_onChange(std::nullopt);
+  emit shortcutChanged(std::nullopt);
   // The placeholder shows and recording goes on.
   focus();
 }
 
 void RecorderCocoa::saveShortcut(const Shortcut& shortcut) {
   GlobalShortcuts::userDefaultsSet(m_shortcutName, shortcut);
-  if (m_onChange) m_onChange(shortcut);
+  emit shortcutChanged(shortcut);
 }
 
 bool RecorderCocoa::isInsideClearButton(const QPoint& globalPosition) const {

@@ -1,6 +1,7 @@
 // The field in which the user sets, changes or clears the global shortcut of one name.
 //
-//   auto* field = new RecorderCocoa(openTessraGlobal(), [](std::optional<Shortcut> s) { ... });
+//   auto* field = new RecorderCocoa(openTessraGlobal());
+//   connect(field, &RecorderCocoa::shortcutChanged, page, [](std::optional<Shortcut> s) { ... });
 //
 // It shows the stored shortcut ("Alt+Space"), or a stored one another program holds marked as
 // not active. Clicking into it records: the next usable combination becomes the name's shortcut,
@@ -16,7 +17,6 @@
 
 #include <QLineEdit>
 #include <QPointer>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -31,11 +31,9 @@ class RecorderCocoa : public QLineEdit {
   Q_OBJECT
 
  public:
-  using OnChange = std::function<void(std::optional<Shortcut>)>;
-
   static constexpr int minimumWidth = 130;
 
-  RecorderCocoa(const Name& name, OnChange onChange = {}, QWidget* parent = nullptr);
+  explicit RecorderCocoa(const Name& name, QWidget* parent = nullptr);
   ~RecorderCocoa() override;
 
   const Name& shortcutName() const { return m_shortcutName; }
@@ -49,6 +47,10 @@ class RecorderCocoa : public QLineEdit {
   // Ends recording and gives the focus up; starts recording again.
   void blur();
   void focus();
+
+ signals:
+  // The user recorded a new shortcut for the name, or cleared it (nullopt); it is stored by now.
+  void shortcutChanged(std::optional<tessra::shortcuts::Shortcut> shortcut);
 
  protected:
   void focusInEvent(QFocusEvent* event) override;
@@ -72,7 +74,6 @@ class RecorderCocoa : public QLineEdit {
   int showAlert(const QString& title, const QString& message, const QStringList& buttons);
 
   Name m_shortcutName;
-  OnChange m_onChange;
   bool m_canBecomeKey = true;
   // Set while the window comes back after an alert, to record again when it does.
   bool m_resumeRecording = false;

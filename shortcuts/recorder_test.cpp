@@ -35,8 +35,9 @@ class RecorderField : public ::testing::Test {
   void SetUp() override {
     platform::runMainQueueOnEventLoop();
     auto* layout = new QVBoxLayout(&m_window);
-    m_field =
-        new RecorderCocoa(m_name, [this](std::optional<Shortcut> s) { m_changes.push_back(s); });
+    m_field = new RecorderCocoa(m_name);
+    QObject::connect(m_field, &RecorderCocoa::shortcutChanged,
+                     [this](std::optional<Shortcut> s) { m_changes.push_back(s); });
     m_next = new QLineEdit();
     m_button = new QPushButton("Elsewhere");
     layout->addWidget(m_field);

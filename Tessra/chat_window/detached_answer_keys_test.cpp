@@ -33,7 +33,6 @@ TEST_F(DetachedAnswerKeysTest, ALetterAndSpaceTypedThereStayThere) {
   // The panel is open (pinned, so no click elsewhere closes it) and watches the keys.
   setWindowPinned(true);
   FloatingWindow panel;
-  panel.setTriggerVisibility([](bool) {});
   panel.controller()->recalculateSize();
   panel.makeKeyAndOrderFront();
   ASSERT_TRUE(QTest::qWaitFor([&] { return panel.isVisible(); }, 5000));

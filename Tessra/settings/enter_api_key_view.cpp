@@ -43,15 +43,11 @@ QString firstLines(const QString& text, const QFont& font, int width, int lines)
 
 }  // namespace
 
-EnterApiKeyView::EnterApiKeyView(bool isEditing, std::function<void()> closeAction, QWidget* parent)
-    : EnterApiKeyView(isEditing, std::move(closeAction), UserSettings::shared(), parent) {}
+EnterApiKeyView::EnterApiKeyView(bool isEditing, QWidget* parent)
+    : EnterApiKeyView(isEditing, UserSettings::shared(), parent) {}
 
-EnterApiKeyView::EnterApiKeyView(bool isEditing, std::function<void()> closeAction,
-                                 UserSettings& settings, QWidget* parent)
-    : QWidget(parent),
-      m_closeAction(std::move(closeAction)),
-      m_settings(settings),
-      m_openAiModel(settings.openAiModel()) {
+EnterApiKeyView::EnterApiKeyView(bool isEditing, UserSettings& settings, QWidget* parent)
+    : QWidget(parent), m_settings(settings), m_openAiModel(settings.openAiModel()) {
   setObjectName(QStringLiteral("enterApiKey"));
   setFixedSize(kWidth, kHeight);
   setAttribute(Qt::WA_TranslucentBackground);
@@ -178,9 +174,7 @@ void EnterApiKeyView::build(bool isEditing) {
   connect(m_keyField, &QLineEdit::textChanged, this, [this] { setValidationError(std::nullopt); });
   connect(m_keyField, &QLineEdit::returnPressed, this, &EnterApiKeyView::save);
   connect(m_confirm, &QAbstractButton::clicked, this, &EnterApiKeyView::save);
-  connect(m_cancel, &QAbstractButton::clicked, this, [this] {
-    if (m_closeAction) m_closeAction();
-  });
+  connect(m_cancel, &QAbstractButton::clicked, this, &EnterApiKeyView::closeRequested);
 }
 
 int EnterApiKeyView::characterCount(const QString& text) {
@@ -280,7 +274,7 @@ void EnterApiKeyView::finishStore(Result<void> stored) {
   m_settings.setOpenAiModel(m_openAiModel);
   if (!isOpen()) return;
   setLoading(false);
-  if (m_closeAction) m_closeAction();
+  emit closeRequested();
 }
 
 }  // namespace tessra

@@ -3,8 +3,8 @@
 // closes only once the login keyring holds it.
 //
 // The chat window opens it (isEditing false) when a question is sent without a key; the OpenAI
-// settings page opens it (isEditing true) to replace the key. The opener passes `closeAction`,
-// which Cancel and a finished save call to dismiss the form.
+// settings page opens it (isEditing true) to replace the key. Cancel and a finished save emit
+// `closeRequested()`; the opener connects it to dismiss the form.
 //
 // Saving: the key is trimmed, must then have 10 to 100 characters, is tried with the chosen
 // model, and on an answer is written to the keyring through `UserSettings`; the model becomes the
@@ -18,7 +18,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <functional>
 #include <optional>
 
 #include "Tessra/storage/chat_gpt_models.h"
@@ -43,10 +42,9 @@ class EnterApiKeyView : public QWidget {
   static constexpr int kMinimumKeyLength = 10;
   static constexpr int kMaximumKeyLength = 100;
 
-  EnterApiKeyView(bool isEditing, std::function<void()> closeAction, QWidget* parent = nullptr);
+  explicit EnterApiKeyView(bool isEditing, QWidget* parent = nullptr);
   // Over other settings (tests).
-  EnterApiKeyView(bool isEditing, std::function<void()> closeAction, UserSettings& settings,
-                  QWidget* parent = nullptr);
+  EnterApiKeyView(bool isEditing, UserSettings& settings, QWidget* parent = nullptr);
 
   // Checks, tries and stores the key (see above).
   void save();
@@ -69,6 +67,10 @@ class EnterApiKeyView : public QWidget {
   // The number of characters a user sees in `text` (grapheme clusters).
   static int characterCount(const QString& text);
 
+ signals:
+  // Cancel, or the key is stored: the opener dismisses the form.
+  void closeRequested();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -83,7 +85,6 @@ class EnterApiKeyView : public QWidget {
   // False once the form was closed: late answers must change nothing.
   bool isOpen() const;
 
-  std::function<void()> m_closeAction;
   UserSettings& m_settings;
   ChatGPTModels m_openAiModel;
   std::optional<QString> m_validationError;

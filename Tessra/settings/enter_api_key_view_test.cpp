@@ -30,8 +30,8 @@ constexpr const char* kPath = "/v1/chat/completions";
 class EnterApiKeyViewTest : public ::testing::Test {
  protected:
   std::unique_ptr<EnterApiKeyView> makeForm(bool isEditing = false) {
-    auto form = std::make_unique<EnterApiKeyView>(
-        isEditing, [this] { ++m_closes; }, *m_harness.settings);
+    auto form = std::make_unique<EnterApiKeyView>(isEditing, *m_harness.settings);
+    QObject::connect(form.get(), &EnterApiKeyView::closeRequested, [this] { ++m_closes; });
     form->show();
     return form;
   }
@@ -203,8 +203,8 @@ TEST_F(EnterApiKeyViewTest, ARefusingKeyringKeepsTheFormOpenWithItsMessage) {
       keychain::Accessibility::whenUnlocked, keychain::AuthenticationPolicy::userPresence());
   UserSettings settings(m_harness.defaults, refusing, m_harness.center, platform::mainQueue());
   QTRY_VERIFY_WITH_TIMEOUT(settings.loaded(), 10000);
-  EnterApiKeyView form(
-      false, [this] { ++m_closes; }, settings);
+  EnterApiKeyView form(false, settings);
+  QObject::connect(&form, &EnterApiKeyView::closeRequested, [this] { ++m_closes; });
   form.show();
   form.keyField()->setText("sk-not-kept-0001");
   form.confirmButton()->click();

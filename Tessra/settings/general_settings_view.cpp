@@ -156,7 +156,7 @@ GeneralSettingsView::GeneralSettingsView(UserSettings& settings, bool trayAvaila
   shortcuts::setRecorderLanguage(
       QString::fromStdString(m_settings.chosenLanguageCode().value_or(std::string())));
   // The recorder stores a new shortcut at once, and the global hot key follows it.
-  m_shortcut = new shortcuts::Recorder(Text::openTessra(), openTessraGlobal(), {}, this);
+  m_shortcut = new shortcuts::Recorder(Text::openTessra(), openTessraGlobal(), this);
   shortcuts->addWidget(m_shortcut);
 
   QVBoxLayout* appearance = addSection(page, this, Text::appearanceHeader());

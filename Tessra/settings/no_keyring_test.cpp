@@ -71,8 +71,8 @@ TEST(NoKeyringTest, TheKeyIsKeptForThisRunOnlyAndTheFormSaysSoBeforeItIsTyped) {
   EXPECT_FALSE(settings.keyringAvailable());
 
   int closes = 0;
-  EnterApiKeyView form(
-      false, [&] { ++closes; }, settings);
+  EnterApiKeyView form(false, settings);
+  QObject::connect(&form, &EnterApiKeyView::closeRequested, [&] { ++closes; });
   form.show();
   EXPECT_EQ(form.noteLabel()->text(), LocalizedText::ApiKey::keptForThisRunOnly());
   form.keyField()->setText(QString::fromLatin1(kKey));

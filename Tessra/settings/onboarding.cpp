@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPointer>
 #include <QVBoxLayout>
 
 #include "Tessra/settings/artwork.h"
@@ -175,8 +174,7 @@ QWidget* buildPage(OnboardingPages page) {
 
 }  // namespace
 
-OnboardingView::OnboardingView(std::function<void()> startApp, QWidget* parent)
-    : QWidget(parent), m_startApp(std::move(startApp)) {
+OnboardingView::OnboardingView(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("onboarding"));
   setFixedSize(kWidth, kHeight);
   setAttribute(Qt::WA_StyledBackground);
@@ -225,9 +223,7 @@ void OnboardingView::showPage() {
   if (m_currentPage == kLastPage) {
     m_finish = navigationButton(QStringLiteral("✓"), accent, m_navigation);
     m_finish->setObjectName(QStringLiteral("finish"));
-    connect(m_finish, &QAbstractButton::clicked, this, [this] {
-      if (m_startApp) m_startApp();
-    });
+    connect(m_finish, &QAbstractButton::clicked, this, &OnboardingView::startRequested);
     bar->addWidget(m_finish);
   } else {
     m_next = navigationButton(QStringLiteral("→"), accent, m_navigation);
@@ -243,26 +239,25 @@ void OnboardingView::showPage() {
   emit currentPageChanged(m_currentPage);
 }
 
-Onboarding::Onboarding(std::function<void()> startApp, QWidget* parent)
+Onboarding::Onboarding(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                          Qt::CustomizeWindowHint),
-      m_startApp(std::move(startApp)) {
+                          Qt::CustomizeWindowHint) {
   setObjectName(QStringLiteral("onboardingWindow"));
   setWindowTitle(QStringLiteral("Welcome"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSizeConstraint(QLayout::SetFixedSize);
-  QPointer<Onboarding> self(this);
-  m_view = new OnboardingView(
-      [self] {
-        if (self) self->finish();
-      },
-      this);
+  m_view = new OnboardingView(this);
+  connect(m_view, &OnboardingView::startRequested, this, &Onboarding::finish);
   layout->addWidget(m_view);
 }
 
 void Onboarding::registerWindow() {
-  setOnboardingFactory([](std::function<void()> startApp) { return new Onboarding(startApp); });
+  setOnboardingFactory([](std::function<void()> startApp) {
+    auto* window = new Onboarding;
+    connect(window, &Onboarding::startRequested, window, std::move(startApp));
+    return window;
+  });
 }
 
 void Onboarding::showEvent(QShowEvent* event) {
@@ -273,7 +268,7 @@ void Onboarding::showEvent(QShowEvent* event) {
 }
 
 void Onboarding::finish() {
-  if (m_startApp) m_startApp();
+  emit startRequested();
   m_finishing = true;
   close();
 }

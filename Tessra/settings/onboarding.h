@@ -1,16 +1,14 @@
 // The first-start onboarding: a small window "Welcome" that leads through four pages (welcome,
 // the side panel, conversations, launch at login) with back, next and finish buttons.
 //
-// While shown, the window counts on the taskbar. Finishing runs `startApp` (the program proper
-// starts) and closes the window without a question. Closing the window by its close button asks
-// "Are you sure?": OK quits the program, Cancel keeps the window on its page. A close by the
+// While shown, the window counts on the taskbar. Finishing emits `startRequested()` (the program
+// proper starts) and closes the window without a question. Closing the window by its close button
+// asks "Are you sure?": OK quits the program, Cancel keeps the window on its page. A close by the
 // program (the application quitting) asks nothing. The caller records that the onboarding was shown
 // before showing it, so it appears once, also when it is left by quitting. GUI thread only.
 #pragma once
 
 #include <QWidget>
-
-#include <functional>
 
 class QAbstractButton;
 class QVBoxLayout;
@@ -27,7 +25,7 @@ class OnboardingView : public QWidget {
   static constexpr int kWidth = 460;
   static constexpr int kHeight = 540;
 
-  explicit OnboardingView(std::function<void()> startApp, QWidget* parent = nullptr);
+  explicit OnboardingView(QWidget* parent = nullptr);
 
   OnboardingPages currentPage() const { return m_currentPage; }
   void nextPage();
@@ -42,11 +40,12 @@ class OnboardingView : public QWidget {
 
  signals:
   void currentPageChanged(tessra::OnboardingPages page);
+  // The finish button was clicked.
+  void startRequested();
 
  private:
   void showPage();
 
-  std::function<void()> m_startApp;
   OnboardingPages m_currentPage = OnboardingPages::welcome;
   QVBoxLayout* m_pageArea = nullptr;
   QWidget* m_content = nullptr;
@@ -61,7 +60,7 @@ class Onboarding : public QWidget {
   Q_OBJECT
 
  public:
-  explicit Onboarding(std::function<void()> startApp, QWidget* parent = nullptr);
+  explicit Onboarding(QWidget* parent = nullptr);
 
   // Lets the shell's first start build the window.
   static void registerWindow();
@@ -69,6 +68,10 @@ class Onboarding : public QWidget {
   OnboardingView* view() const { return m_view; }
   // Starts the program and closes the window, without asking.
   void finish();
+
+ signals:
+  // The user finished the onboarding: the program proper starts.
+  void startRequested();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -78,7 +81,6 @@ class Onboarding : public QWidget {
   // Accepts the close and takes the window off the taskbar count.
   void accept(QCloseEvent* event);
 
-  std::function<void()> m_startApp;
   OnboardingView* m_view = nullptr;
   bool m_finishing = false;
   // Whether the window counts on the taskbar now.

@@ -34,7 +34,7 @@ void answerNextBox(const QString& title, bool* asked) {
 }
 
 TEST(OnboardingTest, PagesGoForwardAndBackOneAtATime) {
-  OnboardingView view([] {});
+  OnboardingView view;
   view.show();
   EXPECT_EQ(view.size(), QSize(460, 540));
   struct Step {
@@ -76,7 +76,7 @@ TEST(OnboardingTest, PagesGoForwardAndBackOneAtATime) {
 }
 
 TEST(OnboardingTest, ThePanelPictureShowsTheEdgeIndicatorItsTextTalksAbout) {
-  OnboardingView view([] {});
+  OnboardingView view;
   view.show();
   view.nextPage();
   const auto* picture = view.pageContent()->findChild<QLabel*>(QStringLiteral("pageImage"));
@@ -98,7 +98,7 @@ TEST(OnboardingTest, ThePanelPictureShowsTheEdgeIndicatorItsTextTalksAbout) {
 TEST(OnboardingTest, TheLastPageSwitchesLaunchAtLogin) {
   testing::TempDir dir;
   testing::ScopedEnv config{"XDG_CONFIG_HOME", (dir / "config").string()};
-  OnboardingView view([] {});
+  OnboardingView view;
   for (int i = 0; i < 3; ++i) view.nextPage();
   auto* row = view.pageContent()->findChild<SettingsToggleView*>("launchAtLogin");
   ASSERT_NE(row, nullptr);
@@ -111,7 +111,8 @@ TEST(OnboardingTest, TheLastPageSwitchesLaunchAtLogin) {
 
 TEST(OnboardingTest, CancelOnCloseKeepsThePageAndFinishingAsksNothing) {
   int starts = 0;
-  Onboarding window([&] { ++starts; });
+  Onboarding window;
+  QObject::connect(&window, &Onboarding::startRequested, [&] { ++starts; });
   window.show();
   EXPECT_EQ(window.windowTitle(), "Welcome");
   window.view()->nextPage();

@@ -154,14 +154,10 @@ void OpenAiSettingsView::presentKeyForm() {
   sheet->setAttribute(Qt::WA_TranslucentBackground);
   auto* layout = new QVBoxLayout(sheet);
   layout->setContentsMargins(0, 0, 0, 0);
-  QPointer<OpenAiSettingsView> self(this);
-  layout->addWidget(new EnterApiKeyView(
-      true,
-      [self, sheet] {
-        sheet->close();
-        if (self) self->keySheetClosed();
-      },
-      m_settings, sheet));
+  auto* form = new EnterApiKeyView(true, m_settings, sheet);
+  layout->addWidget(form);
+  connect(form, &EnterApiKeyView::closeRequested, sheet, &QWidget::close);
+  connect(form, &EnterApiKeyView::closeRequested, this, &OpenAiSettingsView::keySheetClosed);
   m_sheet = sheet;
   // As a sheet comes out of the title bar: the window's title stays in sight above it.
   const QRect client = window()->geometry();

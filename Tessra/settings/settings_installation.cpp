@@ -19,10 +19,9 @@ void installSettings() {
 
   auto& contents = ChatPanelContents::shared();
   contents.enterApiKey = [](const ChatPanelContext& context) -> QWidget* {
-    QPointer<FloatingPanel> panel(&context.panel);
-    return new EnterApiKeyView(false, [panel] {
-      if (panel) panel->close();
-    });
+    auto* form = new EnterApiKeyView(false);
+    QObject::connect(form, &EnterApiKeyView::closeRequested, &context.panel, &FloatingPanel::close);
+    return form;
   };
   contents.conversationSettings = [](const ChatPanelContext& context) -> QWidget* {
     QPointer<FloatingPanel> panel(&context.panel);

@@ -220,15 +220,14 @@ void AppDelegate::toggleFloatingWindow() {
 void AppDelegate::showFloatingWindow() {
   if (!m_floatingWindow) {
     m_floatingWindow = new FloatingWindow;
-    const QPointer<AppDelegate> self(this);
-    m_floatingWindow->setTriggerVisibility([self](bool visible) {
-      if (!self) return;
-      if (visible) {
-        self->showOverlayButton();
-      } else {
-        self->removeOverlayButton();
-      }
-    });
+    connect(m_floatingWindow, &FloatingWindow::triggerVisibilityRequested, this,
+            [this](bool visible) {
+              if (visible) {
+                showOverlayButton();
+              } else {
+                removeOverlayButton();
+              }
+            });
     m_floatingWindow->setOwnAreaTest(
         [](const QPoint& point) { return StatusItem::shared().geometry().contains(point); });
     m_floatingWindow->winId();
@@ -270,7 +269,8 @@ void AppDelegate::showOverlayButton() {
   // Without a tray the side button is the only way in: it shows whatever the setting says (and
   // the setting stays as the user left it).
   if (!UserSettings::shared().overlayIconVisible() && StatusItem::trayAvailable()) return;
-  m_buttonWindow = new SideButtonWindow([this] { showFloatingWindow(); });
+  m_buttonWindow = new SideButtonWindow;
+  connect(m_buttonWindow, &SideButtonWindow::clicked, this, &AppDelegate::showFloatingWindow);
   m_buttonWindow->setGeometry(overlayButtonFrame());
   m_buttonWindow->winId();
   connect(m_buttonWindow->windowHandle(), &QWindow::screenChanged, this,

@@ -144,17 +144,17 @@ void BaseWindow::resizeEvent(QResizeEvent* event) {
 
 void BaseWindow::mousePressEvent(QMouseEvent* event) {
   OverlayWindow::mousePressEvent(event);
-  if (onMouseDown) onMouseDown(event);
+  emit mousePressed(event);
 }
 
 void BaseWindow::mouseReleaseEvent(QMouseEvent* event) {
   OverlayWindow::mouseReleaseEvent(event);
-  if (onMouseUp) onMouseUp(event);
+  emit mouseReleased(event);
 }
 
 void BaseWindow::mouseMoveEvent(QMouseEvent* event) {
   OverlayWindow::mouseMoveEvent(event);
-  if (onMouseDrag && (event->buttons() & Qt::LeftButton) != 0) onMouseDrag(event);
+  if ((event->buttons() & Qt::LeftButton) != 0) emit mouseDragged(event);
 }
 
 OSDWindow::OSDWindow(QWidget* parent) : BaseWindow(parent) { setRoundedCorners(16); }

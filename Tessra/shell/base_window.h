@@ -1,6 +1,6 @@
 // A panel that places itself at one of nine places of a screen's work area, optionally with an
-// animated move, forwards mouse presses to callbacks and knows whether it is closed; the base of
-// on-screen displays.
+// animated move, reports presses, releases and drags of the mouse as signals and knows whether it
+// is closed; the base of on-screen displays.
 //
 //   auto* osd = new OSDWindow;
 //   osd->resize(200, 200);
@@ -15,6 +15,7 @@
 #pragma once
 
 #include <QEasingCurve>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
 
@@ -23,7 +24,6 @@
 
 #include "platform/ui/overlay_window.h"
 
-class QMouseEvent;
 class QPropertyAnimation;
 
 namespace tessra {
@@ -58,8 +58,6 @@ class BaseWindow : public platform::OverlayWindow {
   Q_OBJECT
 
  public:
-  using MouseCallback = std::function<void(QMouseEvent*)>;
-
   // The last placement asked for.
   struct PositionArguments {
     std::optional<ScreenCorner> corner;
@@ -73,9 +71,6 @@ class BaseWindow : public platform::OverlayWindow {
 
   explicit BaseWindow(QWidget* parent = nullptr);
 
-  MouseCallback onMouseUp;
-  MouseCallback onMouseDown;
-  MouseCallback onMouseDrag;
   // Whether the window takes the keyboard when shown or pressed.
   void setAllowToBecomeKey(bool allow);
   bool allowToBecomeKey() const { return m_allowToBecomeKey; }
@@ -101,6 +96,13 @@ class BaseWindow : public platform::OverlayWindow {
   // Where a window of `size` stands at `corner` of `area` with the margins.
   static QPoint origin(const QRect& area, const QSize& size, std::optional<ScreenCorner> corner,
                        double margin, double marginHorizontal);
+
+ signals:
+  // A button went down or up in the window; the event is the window's own, valid during the call.
+  void mousePressed(QMouseEvent* event);
+  void mouseReleased(QMouseEvent* event);
+  // The mouse moved with the left button down.
+  void mouseDragged(QMouseEvent* event);
 
  protected:
   void showEvent(QShowEvent* event) override;

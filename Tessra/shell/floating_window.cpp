@@ -28,10 +28,6 @@ FloatingWindow::FloatingWindow(QWidget* parent)
 
 FloatingWindow::~FloatingWindow() = default;
 
-void FloatingWindow::setTriggerVisibility(std::function<void(bool)> trigger) {
-  m_setTriggerVisibility = std::move(trigger);
-}
-
 void FloatingWindow::setOwnAreaTest(std::function<bool(const QPoint&)> test) {
   m_ownAreaTest = std::move(test);
 }
@@ -50,7 +46,7 @@ void FloatingWindow::makeKeyAndOrderFront() {
   showAndFocus();
   if (m_shown) return;
   m_shown = true;
-  if (m_setTriggerVisibility) m_setTriggerVisibility(false);
+  emit triggerVisibilityRequested(false);
   m_controller->animateIn();
   m_monitor.start();
 }
@@ -63,8 +59,7 @@ void FloatingWindow::close() {
   m_pending.reset();
   if (!m_shown) return;
   m_shown = false;
-  // The side button is back as the slide-out starts, also when the slide takes no time.
-  if (m_setTriggerVisibility) m_setTriggerVisibility(true);
+  emit triggerVisibilityRequested(true);
   m_controller->animateOut([this] {
     m_monitor.stop();
     hide();

@@ -28,8 +28,6 @@ class FloatingWindow final : public platform::OverlayWindow {
   explicit FloatingWindow(QWidget* parent = nullptr);
   ~FloatingWindow() override;
 
-  // false hides the side button, true shows it.
-  void setTriggerVisibility(std::function<void(bool)> trigger);
   // Says whether a point in global coordinates lies on something of the program that is not a
   // top-level window of its own (the tray icon); a press there does not close the panel.
   void setOwnAreaTest(std::function<bool(const QPoint&)> test);
@@ -50,6 +48,9 @@ class FloatingWindow final : public platform::OverlayWindow {
  signals:
   // The panel has slid in (true) or out and been hidden (false).
   void panelVisibilityChanged(bool shown);
+  // The side button should hide (false: the panel is being shown) or come back (true: the
+  // slide-out starts, also when the slide takes no time).
+  void triggerVisibilityRequested(bool visible);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -61,7 +62,6 @@ class FloatingWindow final : public platform::OverlayWindow {
   void slideFinished();
 
   FloatingController* m_controller;
-  std::function<void(bool)> m_setTriggerVisibility;
   std::function<bool(const QPoint&)> m_ownAreaTest;
   platform::GlobalEventMonitor m_monitor;
   bool m_shown = false;

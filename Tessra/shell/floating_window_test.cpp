@@ -34,7 +34,7 @@ class FloatingWindowTest : public ::testing::Test {
   FloatingWindowTest() {
     setWindowPinned(false);
     setSideBarVisible(false);
-    m_window.setTriggerVisibility([this](bool visible) {
+    QObject::connect(&m_window, &FloatingWindow::triggerVisibilityRequested, [this](bool visible) {
       m_triggers.push_back(visible);
       m_hiddenAtTrigger.push_back(m_window.isHidden());
     });

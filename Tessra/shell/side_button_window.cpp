@@ -23,13 +23,12 @@ constexpr double kIdleOpacity = 0.25;
 
 }  // namespace
 
-CallToActionView::CallToActionView(std::function<void()> action, QWidget* parent)
+CallToActionView::CallToActionView(QWidget* parent)
     : QAbstractButton(parent), m_windowPosition(UserSettings::shared().popupPosition()) {
   setAttribute(Qt::WA_Hover);
   setFocusPolicy(Qt::NoFocus);
   setCursor(Qt::PointingHandCursor);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-  connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] { action(); });
   connect(&UserSettings::shared(), &UserSettings::popupPositionChanged, this,
           [this](PopupPosition position) {
             m_windowPosition = position;
@@ -82,8 +81,8 @@ void CallToActionView::paintEvent(QPaintEvent*) {
                      menuBarIconPixmap(kIconSize, Qt::white, devicePixelRatioF()));
 }
 
-SideButtonWindow::SideButtonWindow(std::function<void()> action, QWidget* parent)
-    : OverlayWindow(parent), m_view(new CallToActionView(std::move(action), this)) {
+SideButtonWindow::SideButtonWindow(QWidget* parent)
+    : OverlayWindow(parent), m_view(new CallToActionView(this)) {
   setWindowTitle(QStringLiteral("Tessra Button"));
   setTakesFocusOnShow(false);
   setTakesFocusOnPress(false);
@@ -93,6 +92,7 @@ SideButtonWindow::SideButtonWindow(std::function<void()> action, QWidget* parent
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(m_view);
   setWindowOpacity(kIdleOpacity);
+  connect(m_view, &QAbstractButton::clicked, this, &SideButtonWindow::clicked);
   connect(m_view, &CallToActionView::hoverChanged, this,
           [this](bool hover) { setWindowOpacity(hover ? kHoverOpacity : kIdleOpacity); });
 }

@@ -8,19 +8,17 @@
 
 #include <QAbstractButton>
 
-#include <functional>
-
 #include "Tessra/storage/settings_enums.h"
 #include "platform/ui/overlay_window.h"
 
 namespace tessra {
 
-// The pill itself.
+// The pill itself; a click on it is the button's `clicked()`.
 class CallToActionView final : public QAbstractButton {
   Q_OBJECT
 
  public:
-  explicit CallToActionView(std::function<void()> action, QWidget* parent = nullptr);
+  explicit CallToActionView(QWidget* parent = nullptr);
 
   bool isHovered() const { return m_hover; }
   QSize sizeHint() const override;
@@ -50,13 +48,17 @@ class SideButtonWindow final : public platform::OverlayWindow {
   // How much of the width lies beyond the screen's edge.
   static constexpr int kBeyondEdge = 28;
 
-  explicit SideButtonWindow(std::function<void()> action, QWidget* parent = nullptr);
+  explicit SideButtonWindow(QWidget* parent = nullptr);
 
   CallToActionView* view() const { return m_view; }
 
   // The frame on the screen under the pointer (else the main screen) for the current position
   // setting; an empty rectangle without any screen.
   static QRect overlayButtonFrame();
+
+ signals:
+  // The user clicked the pill: the owner opens the panel.
+  void clicked();
 
  private:
   CallToActionView* m_view;

@@ -29,7 +29,8 @@ double iconCentre(CallToActionView* view) {
 TEST(SideButtonTest, TheIconKeepsAwayFromThePartBeyondTheEdge) {
   UserSettings::shared().setPopupPosition(PopupPosition::right);
   bool clicked = false;
-  SideButtonWindow window([&] { clicked = true; });
+  SideButtonWindow window;
+  QObject::connect(&window, &SideButtonWindow::clicked, [&] { clicked = true; });
   window.resize(SideButtonWindow::kWidth, SideButtonWindow::kHeight);
   const double right = iconCentre(window.view());
   ASSERT_GT(right, 0) << "the icon is drawn";
