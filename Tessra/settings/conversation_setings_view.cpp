@@ -61,14 +61,8 @@ QString ConversationSetingsView::prompt() const { return m_promptField->toPlainT
 
 void ConversationSetingsView::build() {
   using Text = LocalizedText;
-  auto* card = new RoundedCard(palette::background(), palette::border(), 16, this);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  outer->addWidget(card);
-  auto* column = new QVBoxLayout(card);
   // The form starts below the rounded corners, which the square scroll area would cover.
-  column->setContentsMargins(1, 14, 1, 1);
-  column->setSpacing(0);
+  auto [card, column] = addFormCard(this, QMargins(1, 14, 1, 1));
 
   auto* scroll = new QScrollArea(card);
   scroll->setObjectName(QStringLiteral("conversationSettingsForm"));

@@ -56,14 +56,7 @@ EnterApiKeyView::EnterApiKeyView(bool isEditing, UserSettings& settings, QWidget
 
 void EnterApiKeyView::build(bool isEditing) {
   using Text = LocalizedText;
-  auto* card = new RoundedCard(palette::background(), palette::border(), 16, this);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  outer->addWidget(card);
-
-  auto* column = new QVBoxLayout(card);
-  column->setContentsMargins(1, 1, 1, 1);
-  column->setSpacing(0);
+  auto [card, column] = addFormCard(this, QMargins(1, 1, 1, 1));
 
   // The form part.
   auto* form = new QWidget(card);

@@ -63,6 +63,17 @@ void RoundedCard::paintEvent(QPaintEvent*) {
   painter.drawPath(path);
 }
 
+FormCard addFormCard(QWidget* form, QMargins margins) {
+  auto* card = new RoundedCard(palette::background(), palette::border(), 16, form);
+  auto* outer = new QVBoxLayout(form);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(card);
+  auto* column = new QVBoxLayout(card);
+  column->setContentsMargins(margins);
+  column->setSpacing(0);
+  return {card, column};
+}
+
 QWidget* addFormFooter(QVBoxLayout* column, QWidget* card) {
   auto* divider = new QFrame(card);
   divider->setFixedHeight(1);

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QMargins>
 #include <QWidget>
 
 #include <array>
@@ -48,6 +49,14 @@ class RoundedCard : public QWidget {
   QColor m_border;
   qreal m_radius;
 };
+
+// The rounded card a floating form is drawn on, filling `form`, and the column inside it, whose
+// `margins` keep the content off the card's outline and corners.
+struct FormCard {
+  RoundedCard* card;
+  QVBoxLayout* column;
+};
+FormCard addFormCard(QWidget* form, QMargins margins);
 
 // The foot of a floating form: a divider, then a bar in the button colour whose lower corners
 // follow the card's. Both are appended to `column`; the bar is returned for its content.
