@@ -19,9 +19,11 @@ endif()
 #   DISPLAY_LOCK  the cases need the keyboard focus, synthetic input or a global grab, so they
 #                 run alone: any other window test could take the focus or a key half way
 #   LOCKS         what else of the session the cases change and other tests read (`api_key`:
-#                 the program's API key in the session's keyring; `notification_server`: the
-#                 desktop notifications' name on the session bus); no two tests that hold one
-#                 lock run at once
+#                 the program's API key in the session's keyring; `login_keyring`: items stored
+#                 and removed at a fast pace in the login keyring, whose daemon, rewriting and
+#                 reloading its file under many writers at once, once asked for a password
+#                 prompt nobody answers; `notification_server`: the desktop notifications' name
+#                 on the session bus); no two tests that hold one lock run at once
 #   BROWSER       the cases start the embedded browser, themselves or through the program, as do
 #                 all of the labels in TESSRA_BROWSER_LABELS; a build with TESSRA_BROWSER_TESTS
 #                 off (the address-sanitized one: the browser's engine does not run under it)
