@@ -14,7 +14,7 @@
 #include <QTest>
 
 #include <benchmark/benchmark.h>
-#include <time.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -111,10 +111,14 @@ const bench::Bars kBars{
      .unit = "%"},
 };
 
+// The CPU time, user and system, of the calling thread.
 double threadCpuSeconds() {
-  timespec time{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
-  return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9;
+  rusage usage{};
+  ::getrusage(RUSAGE_THREAD, &usage);
+  const auto seconds = [](const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 std::string chunkEvent(const std::string& content) {
