@@ -160,11 +160,21 @@ void FloatingController::recalculateSize() {
 void FloatingController::animateIn() {
   if (m_isAnimating) return;
   m_isAnimating = true;
-  m_mainView->setGeometry(QRect());
-  m_popupPosition = UserSettings::shared().popupPosition();
-  if (m_constraint) m_constraint->setActive(false);
-  m_constraint = Config::slideInConstraint(m_mainView, m_container, m_popupPosition);
-  m_constraint->setActive(true);
+  const PopupPosition position = UserSettings::shared().popupPosition();
+  if (m_constraint && position == m_popupPosition) {
+    // The same edge again: the slide's constraint only goes back to its start, and the layout
+    // moves the view without building its system anew.
+    m_constraint->setConstant(m_slideStart);
+  } else {
+    // From a frame of nothing, so that the view's other axis starts at the panel's origin and
+    // not where the last slide towards another edge left it.
+    m_mainView->setGeometry(QRect());
+    m_popupPosition = position;
+    if (m_constraint) m_constraint->setActive(false);
+    m_constraint = Config::slideInConstraint(m_mainView, m_container, m_popupPosition);
+    m_slideStart = m_constraint->constant();
+    m_constraint->setActive(true);
+  }
   platform::layoutSubtreeIfNeeded(this);
   startSlide(0, true, {});
   // The chat view owns the panel's shortcuts (Escape, Ctrl+K...): the keyboard goes into it, to
@@ -205,10 +215,6 @@ void FloatingController::startSlide(double target, bool slidingIn,
   m_animation = animation;
   connect(animation, &QAbstractAnimation::finished, this,
           [this, slidingIn, completion = std::move(completion)] {
-            if (!slidingIn && m_constraint) {
-              m_constraint->setConstant(0);
-              m_constraint->setActive(false);
-            }
             if (completion) completion();
             m_isAnimating = false;
             m_slidIn = slidingIn;

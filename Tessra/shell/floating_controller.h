@@ -103,7 +103,10 @@ class FloatingController final : public QWidget {
 
   QWidget* m_container = nullptr;
   QWidget* m_mainView = nullptr;
+  // The slide's constraint, kept from one slide to the next while the edge stays the same, and
+  // the constant it starts a slide in from.
   platform::LayoutConstraintPtr m_constraint;
+  double m_slideStart = 0;
   QPointer<QVariantAnimation> m_animation;
   PopupPosition m_popupPosition;
   int m_counter = 0;

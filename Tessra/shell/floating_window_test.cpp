@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/config.h"
 #include "Tessra/shell/floating_controller.h"
@@ -59,11 +61,20 @@ class FloatingWindowTest : public ::testing::Test {
 
 TEST_F(FloatingWindowTest, SlidesInAtEachEdgeAndTakesTheKeyboard) {
   const testing::AnimationsOn animations;
-  for (PopupPosition position : allPopupPositions()) {
+  // Each edge twice: the second slide from an edge starts where the first one did.
+  std::vector<PopupPosition> positions;
+  for (PopupPosition position : allPopupPositions()) positions.insert(positions.end(), 2, position);
+  for (PopupPosition position : positions) {
     UserSettings::shared().setPopupPosition(position);
     show();
     ASSERT_TRUE(m_window.controller()->isAnimating()) << title(position);
     QWidget* chat = m_window.controller()->mainView();
+    const int distance = Config::kSlideDistance;
+    const QPoint start = position == PopupPosition::left    ? QPoint(-distance, 0)
+                         : position == PopupPosition::right ? QPoint(distance, 0)
+                         : position == PopupPosition::top   ? QPoint(0, -distance)
+                                                            : QPoint(0, distance);
+    EXPECT_EQ(chat->geometry(), QRect(start, m_window.size())) << title(position);
     ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); })) << title(position);
     EXPECT_EQ(m_window.geometry(), Config::floatingWindowFrame(static_cast<int>(
                                        rawValue(UserSettings::shared().floatingWindowSize()))))

@@ -530,11 +530,26 @@ void ConstraintLayout::invalidate() {
 bool ConstraintLayout::eventFilter(QObject* watched, QEvent* event) {
   // A child that leaves the container takes its constraints with it at the next pass; a new
   // layout direction swaps leading and trailing.
-  if (watched == m_container &&
-      (event->type() == QEvent::ChildRemoved || event->type() == QEvent::LayoutDirectionChange)) {
+  if (watched == m_container && ((event->type() == QEvent::ChildRemoved &&
+                                  mayHoldConstraints(static_cast<QChildEvent*>(event)->child())) ||
+                                 event->type() == QEvent::LayoutDirectionChange)) {
     invalidate();
   }
   return QLayout::eventFilter(watched, event);
+}
+
+bool ConstraintLayout::mayHoldConstraints(const QObject* child) const {
+  // Other children come and go all the time (a slide's animation is one) and lay out nothing. The
+  // child may be half destroyed: only its widget flag and its address are read.
+  if (child->isWidgetType()) return true;
+  return std::any_of(m_constraints.begin(), m_constraints.end(), [child](const auto& constraint) {
+    const LayoutItem& first = constraint->firstItem();
+    const LayoutItem& second = constraint->secondItem();
+    // A destroyed guide has cleared its pointers by now.
+    return first.isNull() || first.object() == child ||
+           (constraint->secondAttribute() != LayoutAttribute::notAnAttribute &&
+            (second.isNull() || second.object() == child));
+  });
 }
 
 void ConstraintLayout::constantChanged() {

@@ -68,6 +68,8 @@ class ConstraintLayout : public QLayout {
   void uninstall(const LayoutConstraint* constraint);
   static void setConflict(LayoutConstraint& constraint, bool conflict);
   bool itemsStillHere(const LayoutConstraint& constraint) const;
+  // Whether a child leaving the container can take constraints with it.
+  bool mayHoldConstraints(const QObject* child) const;
   std::vector<LayoutConstraintPtr> liveConstraints() const;
   void dropConstraintsOfGoneItems();
   void solve(QSize size);

@@ -543,5 +543,35 @@ TEST_F(ConstraintLayoutTest, AChangedConstantReachesTheLayoutAroundOnlyWhenTheFi
   EXPECT_EQ(inner->geometry(), QRect(0, 0, 400, 74));
 }
 
+TEST_F(ConstraintLayoutTest, OnlyChildrenThatHoldConstraintsLayOutAgainAsTheyGo) {
+  QWidget* c = m_container.get();
+  QWidget* view = child("view");
+  auto* guide = new LayoutGuide(c);
+  on(leftAnchor(guide).constraintEqualTo(leftAnchor(c), 20));
+  on(widthAnchor(guide).constraintEqualToConstant(100));
+  auto slide = on(leftAnchor(view).constraintEqualTo(rightAnchor(guide)));
+  on(topAnchor(view).constraintEqualTo(topAnchor(c)));
+  on(widthAnchor(view).constraintEqualToConstant(50));
+  on(heightAnchor(view).constraintEqualToConstant(50));
+  layout();
+  ASSERT_EQ(view->geometry(), QRect(120, 0, 50, 50));
+  QCoreApplication::processEvents();
+
+  // A slide's animation, parented to the container and gone at its end, lays out nothing.
+  LayoutRequests requests;
+  c->installEventFilter(&requests);
+  delete new ConstantAnimation(slide, 10, 0, QEasingCurve(), c);
+  delete new QObject(c);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(requests.count, 0);
+
+  // A guide is no widget, yet its constraints go with it.
+  delete guide;
+  QCoreApplication::processEvents();
+  EXPECT_GT(requests.count, 0);
+  layout();
+  EXPECT_FALSE(slide->isActive());
+}
+
 }  // namespace
 }  // namespace tessra::platform

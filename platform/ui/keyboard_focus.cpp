@@ -54,10 +54,10 @@ void giveKeyboard(QWindow* window) {
     return;
   }
   // The window was mapped by a request before this one on the same connection, so the server
-  // finds it viewable.
+  // finds it viewable. The request leaves with Qt's next flush, before the event loop waits: a
+  // flush of its own would wake the server once more on every show.
   xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, static_cast<xcb_window_t>(window->winId()),
                       XCB_CURRENT_TIME);
-  xcb_flush(c);
 }
 
 KeyboardKeeper& KeyboardKeeper::of(QWindow* window) {
@@ -112,10 +112,10 @@ void KeyboardKeeper::askLender() {
     setLender(QGuiApplication::focusWindow());
     return;
   }
-  // Asked before the map request, which the server then handles after it; read once the
-  // keyboard is given or the window goes, so that a show waits for no round trip.
+  // Asked before the map request, which the server then handles after it (the map flushes the
+  // connection); read once the keyboard is given or the window goes, so that a show waits for no
+  // round trip.
   m_lenderQuery = xcb_get_input_focus(c).sequence;
-  xcb_flush(c);
 }
 
 void KeyboardKeeper::settleLender() {

@@ -23,8 +23,11 @@ void OverlayWindow::setRoundedCorners(int radius, unsigned corners) {
 }
 
 void OverlayWindow::showAndFocus() {
-  show();
-  raise();
+  // A window coming on screen raises itself as it shows.
+  if (isVisible())
+    raise();
+  else
+    show();
   takeInputFocus();
 }
 
@@ -44,6 +47,8 @@ void OverlayWindow::setTakesFocusOnShow(bool takes) {
 
 void OverlayWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  // The native window exists by its first show, which the shape then reaches before the map.
+  applyShape();
   raise();
   // The window exists by its first show, which its keeper still sees.
   updateKeeper();
@@ -69,7 +74,8 @@ void OverlayWindow::resizeEvent(QResizeEvent* event) {
 
 void OverlayWindow::updateShape() {
   if (m_radius == 0 || m_corners == 0) {
-    clearMask();
+    m_shape = QRegion();
+    applyShape();
     return;
   }
   const QRectF bounds(rect());
@@ -82,7 +88,15 @@ void OverlayWindow::updateShape() {
   if ((m_corners & topRight) == 0) path.addRect(bounds.right() - r, bounds.top(), r, r);
   if ((m_corners & bottomLeft) == 0) path.addRect(bounds.left(), bounds.bottom() - r, r, r);
   if ((m_corners & bottomRight) == 0) path.addRect(bounds.right() - r, bounds.bottom() - r, r, r);
-  setMask(QRegion(path.simplified().toFillPolygon().toPolygon()));
+  m_shape = QRegion(path.simplified().toFillPolygon().toPolygon());
+  applyShape();
+}
+
+void OverlayWindow::applyShape() {
+  // The shape goes to the native window, not to the widget: a widget mask would also clip every
+  // paint of the window to the shape's many rectangles, which the first frame of each show paid
+  // for. The server cuts the corners off all the same.
+  if (QWindow* window = windowHandle()) window->setMask(m_shape);
 }
 
 }  // namespace tessra::platform

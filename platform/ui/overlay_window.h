@@ -16,6 +16,7 @@
 // GUI thread only.
 #pragma once
 
+#include <QRegion>
 #include <QWidget>
 
 namespace tessra::platform {
@@ -50,9 +51,11 @@ class OverlayWindow : public QWidget {
 
  private:
   void updateShape();
+  void applyShape();
   // Hands the focus settings to the window's `KeyboardKeeper` once the window exists.
   void updateKeeper();
 
+  QRegion m_shape;
   int m_radius = 0;
   unsigned m_corners = kAllCorners;
   bool m_takesFocusOnPress = true;
