@@ -103,6 +103,9 @@ void KeyboardKeeper::visibilityChanged(bool visible) {
   const QPointer<QWindow> lender = std::exchange(m_lender, nullptr);
   if (!lender || !lender->isVisible() || !isWithin(keyboardWindow(), m_window)) return;
   giveKeyboard(lender);
+  // Sent at once: a hide can be the program's last act before it quits, with no event loop left
+  // to flush the request.
+  if (xcb_connection_t* c = x11::connection()) xcb_flush(c);
 }
 
 void KeyboardKeeper::askLender() {
