@@ -288,8 +288,10 @@ TEST_F(GeneralSettingsViewTest, LaunchAtLoginFollowsTheEntry) {
   page.launchAtLoginRow()->toggle()->click();
   EXPECT_FALSE(LoginLaunch::isEnabled());
 
-  // A configuration folder that cannot be written: the switch falls back off.
-  testing::ScopedEnv readOnly{"XDG_CONFIG_HOME", "/proc/self"};
+  // A file where the entry's folder belongs, so no entry can be written: the switch falls back
+  // off.
+  std::filesystem::remove_all(m_dir / "config" / "autostart");
+  m_dir.write("config/autostart", "");
   page.launchAtLoginRow()->toggle()->click();
   EXPECT_FALSE(page.launchAtLoginRow()->toggle()->isChecked());
 }
