@@ -19,9 +19,11 @@
 #include "Tessra/settings/general_settings_view.h"
 #include "Tessra/settings/login_launch.h"
 #include "Tessra/settings/open_ai_settings_view.h"
+#include "Tessra/settings/settings_installation.h"
 #include "Tessra/settings/settings_test_support.h"
 #include "Tessra/settings/settings_view.h"
 #include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
@@ -269,6 +271,15 @@ TEST_F(GeneralSettingsViewTest, TheShortcutRecorderReadsTheProgramsLanguage) {
   }
   m_harness.settings->setAppLanguage(AppLanguage::system);
   QLocale::setDefault(system);
+}
+
+TEST_F(GeneralSettingsViewTest, ARecorderTitledByKeyReadsTheProgramsTable) {
+  installSettings();
+  const shortcuts::Recorder recorder(
+      shortcuts::Recorder::TitleKey{QStringLiteral("Settings.General.openTessra")},
+      openTessraGlobal());
+  EXPECT_EQ(static_cast<QLabel*>(recorder.label())->text(), "Open Tessra");
+  shortcuts::Recorder::setStringTable({});
 }
 
 TEST_F(GeneralSettingsViewTest, WithoutATrayHostTheSideIconRowIsHidden) {
