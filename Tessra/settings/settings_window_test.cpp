@@ -32,6 +32,7 @@
 #include "Tessra/ui_foundation/small_views.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "shortcuts/recorder.h"
+#include "testing/qt_wait.h"
 #include "testing/scoped_env.h"
 
 namespace tessra {
@@ -373,7 +374,7 @@ TEST(OpenAiSettingsViewTest, FollowsTheKeyAndStoresPickedModels) {
   EXPECT_TRUE(page.keySheet()->isVisible());
   EXPECT_EQ(form->validationError(), LocalizedText::ApiKey::validationErrorLength());
   form->cancelButton()->click();
-  QTRY_VERIFY(page.keySheet() == nullptr);
+  ASSERT_EVENTUALLY(page.keySheet() == nullptr, 5000);
   EXPECT_EQ(page.keyLabel()->text(), "sk-****efgh");
 }
 
@@ -382,12 +383,12 @@ TEST(OpenAiSettingsViewTest, ShowsTheKeyringsComplaint) {
   const keychain::Keychain refusing = harness.keychain.accessibility(
       keychain::Accessibility::whenUnlocked, keychain::AuthenticationPolicy::userPresence());
   UserSettings settings(harness.defaults, refusing, harness.center, platform::mainQueue());
-  QTRY_VERIFY(settings.loaded());
+  ASSERT_EVENTUALLY(settings.loaded(), 5000);
   OpenAiSettingsView page(settings);
   page.show();
   EXPECT_FALSE(page.keychainErrorLabel()->isVisible());
   settings.setOpenAiKey("sk-refused-by-keyring");
-  QTRY_VERIFY_WITH_TIMEOUT(page.keychainErrorLabel()->isVisible(), 10000);
+  ASSERT_EVENTUALLY(page.keychainErrorLabel()->isVisible(), 10000);
   EXPECT_EQ(page.keychainErrorLabel()->text().toStdString(), *settings.keychainError());
 }
 
