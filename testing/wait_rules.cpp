@@ -8,10 +8,10 @@ namespace tessra::testing {
 
 namespace {
 
-// One line of a source: its code with the content of literals and comments left out, and the
-// text of its comments.
+// One line of a source: as written, its code with the content of literals and comments left
+// out, and the text of its comments.
 struct SourceLine {
-  std::string raw;
+  std::string_view raw;
   std::string code;
   std::string comment;
 };
@@ -48,16 +48,13 @@ std::vector<SourceLine> readLines(std::string_view text) {
       lines.emplace_back();
       continue;
     }
-    line.raw += c;
     switch (state) {
       case State::code:
         if (c == '/' && next == '/') {
           state = State::lineComment;
-          line.raw += next;
           ++i;
         } else if (c == '/' && next == '*') {
           state = State::blockComment;
-          line.raw += next;
           ++i;
         } else if (c == '"') {
           // R"delimiter( ... )delimiter", also after an encoding prefix (u8R, LR ...).
@@ -69,7 +66,6 @@ std::vector<SourceLine> readLines(std::string_view text) {
             const std::size_t open = text.find('(', i + 1);
             if (open != std::string_view::npos) {
               rawEnd = ")" + std::string(text.substr(i + 1, open - i - 1)) + "\"";
-              line.raw += text.substr(i + 1, open - i);
               i = open;
               state = State::rawString;
               line.code += '"';
@@ -102,7 +98,6 @@ std::vector<SourceLine> readLines(std::string_view text) {
       case State::blockComment:
         if (c == '*' && next == '/') {
           state = State::code;
-          line.raw += next;
           line.comment += ' ';
           ++i;
         } else {
@@ -112,7 +107,6 @@ std::vector<SourceLine> readLines(std::string_view text) {
       case State::string:
       case State::character:
         if (c == '\\' && next != '\0' && next != '\n') {
-          line.raw += next;
           ++i;
         } else if (c == (state == State::string ? '"' : '\'')) {
           state = State::code;
@@ -121,13 +115,18 @@ std::vector<SourceLine> readLines(std::string_view text) {
         break;
       case State::rawString:
         if (text.substr(i, rawEnd.size()) == rawEnd) {
-          line.raw += text.substr(i + 1, rawEnd.size() - 1);
           i += rawEnd.size() - 1;
           state = State::code;
           line.code += '"';
         }
         break;
     }
+  }
+  std::size_t start = 0;
+  for (SourceLine& line : lines) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    line.raw = text.substr(start, end - start);
+    start = end + 1;
   }
   return lines;
 }
@@ -194,8 +193,8 @@ bool isGoogleTestSource(std::string_view path, std::string_view text) {
     const std::string_view code = trimmedStart(line.code);
     if (code.starts_with("#")) {
       const std::string_view directive = trimmedStart(code.substr(1));
-      if (directive.starts_with("include") && (line.raw.find("gtest/") != std::string::npos ||
-                                               line.raw.find("gmock/") != std::string::npos))
+      if (directive.starts_with("include") && (line.raw.find("gtest/") != std::string_view::npos ||
+                                               line.raw.find("gmock/") != std::string_view::npos))
         return true;
       continue;
     }

@@ -23,8 +23,6 @@ namespace tessra::testing {
 struct WaitRuleBreak {
   int line = 0;  // from 1
   std::string what;
-
-  bool operator==(const WaitRuleBreak&) const = default;
 };
 
 // Whether `text`, the content of the file at `path`, is built into GoogleTest programs: it
