@@ -45,7 +45,7 @@ class Logger {
   // Where the lines of every logger go instead of standard error (tests capture them); an empty
   // sink restores standard error. Guarded by the loggers' mutex.
   using Sink = std::function<void(const LogLine&)>;
-  void setSink(Sink sink);
+  static void setSink(Sink sink);
 
   // Debug lines are written only when TESSRA_DEBUG is set or a sink is installed.
   bool debugEnabled() const;
