@@ -211,6 +211,71 @@ TEST_F(MessagesWebViewTest, ShowsEveryKindOfMessageSanitised) {
             u"Delete");
 }
 
+TEST_F(MessagesWebViewTest, AnAnswerTakesNoneOfThePagesIdsOrStylesAndStaysInItsMessage) {
+  // Answers that use every id and class the page finds or styles its own nodes by, read from the
+  // page itself, and what else could draw beyond an answer.
+  const QVariantList names =
+      js("(() => { const ids = new Set([...document.querySelectorAll('[id]')].map(n => n.id)); "
+         "const classes = new Set(); for (const sheet of document.styleSheets) "
+         "for (const rule of sheet.cssRules) for (const m of (rule.selectorText || '')"
+         ".matchAll(/([.#])([\\w-]+)/g)) (m[1] === '#' ? ids : classes).add(m[2]); "
+         "return [[...ids], [...classes]]; })()")
+          .toList();
+  ASSERT_EQ(names.size(), 2);
+  ASSERT_TRUE(names[0].toStringList().contains("notice") &&
+              names[1].toStringList().contains("search-hit"));
+  std::string everyId;
+  for (const QString& id : names[0].toStringList())
+    everyId += "<div id=\"" + id.toStdString() + "\" name=\"" + id.toStdString() + "\">x</div>\n";
+  std::string everyClass;
+  for (const QString& name : names[1].toStringList())
+    everyClass += "<p><span class=\"" + name.toStdString() + "\">x</span></p>\n";
+  const std::string hostile[] = {
+      everyId,
+      everyClass,
+      "<div style=\"position: fixed; inset: 0; z-index: 99\">cover</div>",
+      "<dialog open>Your API key expired</dialog><img name=\"getElementById\">",
+      "Code: <code class=\"language-js error\">let x</code>",
+  };
+  std::vector<ChatMessage> messages;
+  for (const std::string& answer : hostile)
+    messages.push_back(pageMessage("h" + std::to_string(messages.size()), "q", answer));
+  show("dressed", messages);
+  for (const ChatMessage& message : messages) send(MessageUpdate::scrollToMessage(message.id));
+
+  // The page's own nodes are the only ones with ids, and where the page put them.
+  EXPECT_EQ(js("[...document.querySelectorAll('[id], #messages [name]')].map(n => "
+               "n.parentNode === document.body ? n.id : n.outerHTML).join()")
+                .toString()
+                .toStdString(),
+            "loading,messages,notice");
+  // No node of an answer has a class but a code block's language (the highlighter's marks inside
+  // a code block are the page's).
+  EXPECT_EQ(js("[...document.querySelectorAll('#messages .markdown .block [class]')].filter(n => "
+               "!n.closest('pre code') && !n.matches('a.remote-image')).map(n => n.outerHTML)"
+               ".join()")
+                .toString()
+                .toStdString(),
+            "<code class=\"language-js\">let x</code>");
+  // Nothing of an answer lies beyond its message, over the transcript.
+  EXPECT_EQ(js("[...document.querySelectorAll('#messages article')].flatMap(a => { "
+               "const box = a.getBoundingClientRect(); return [...a.querySelectorAll('.markdown "
+               "*')].filter(n => { const r = n.getBoundingClientRect(); return r.width && "
+               "(r.top < box.top || r.bottom > box.bottom || r.left < box.left || r.right > "
+               "box.right); }).map(n => n.outerHTML); }).join()")
+                .toString()
+                .toStdString(),
+            "");
+
+  // The program's notices go into the page's own notice.
+  js("window.showNotice('cannotOpenFile')");
+  EXPECT_EQ(js("(() => { const n = document.querySelector('body > #notice'); "
+               "return n.hidden ? '' : n.textContent; })()")
+                .toString(),
+            LocalizedText::MessagePage::cannotOpenFile());
+  js("document.querySelector('body > #notice').hidden = true");
+}
+
 TEST_F(MessagesWebViewTest, UpdatesApplyInOrderAndGrowingEditsEndAsAOneShotRender) {
   show("updates", {pageMessage("first", "one", "answer one")});
   ChatMessage grown = pageMessage("grown", "Explain", "");

@@ -3,7 +3,8 @@
 // (window.openMessage, window.openFile, window.askToDeleteMessage).
 //
 // Messages arrive as Base64 of their UTF-8 JSON. An answer is Markdown, rendered block by block
-// and then sanitised; a remote image in it is shown as its link, never loaded. What a page costs
+// and then sanitised; a remote image in it is shown as its link, never loaded. An answer takes
+// none of the page's ids, names or classes and draws only inside its own box. What a page costs
 // follows what it shows:
 // - A conversation opens with what is on screen rendered at once; the other messages wait, as
 //   boxes of about their height, until they come near the visible area.
@@ -63,13 +64,31 @@
 
   marked.setOptions({ gfm: true, breaks: false, headerIds: false, mangle: false });
 
+  // An answer keeps no id, name or class of its own: the page finds its nodes and styles them by
+  // these, and an answer must not take them (a "notice" of its own, a "loading" cover over the
+  // transcript). The one class kept is the language the Markdown renderer gives a code block.
   const PURIFY_CONFIG = {
     USE_PROFILES: { html: true },
     FORBID_TAGS: ['style', 'form', 'input', 'button', 'textarea', 'select', 'iframe', 'object',
-      'embed'],
-    FORBID_ATTR: ['style', 'srcset', 'target'],
+      'embed', 'dialog'],
+    FORBID_ATTR: ['style', 'srcset', 'target', 'id', 'name'],
     ALLOW_DATA_ATTR: false,
     RETURN_DOM_FRAGMENT: true,
+  };
+  const CODE_LANGUAGE = /^language-[\w+#.-]+$/;
+  DOMPurify.addHook('uponSanitizeAttribute', (node, data) => {
+    if (data.attrName !== 'class') return;
+    const kept = node.nodeName === 'CODE'
+      ? data.attrValue.split(/\s+/).filter((name) => CODE_LANGUAGE.test(name)) : [];
+    data.attrValue = kept.join(' ');
+    data.keepAttr = kept.length > 0;
+  });
+
+  // The page's own nodes, found before any answer is shown.
+  const pageNodes = {
+    messages: document.getElementById('messages'),
+    loading: document.getElementById('loading'),
+    notice: document.getElementById('notice'),
   };
 
   // Message id -> { answer, view }: finished answers as rendered, least recently used first.
@@ -78,7 +97,7 @@
   const waitingEntries = new WeakMap();
 
   function messagesRoot() {
-    return document.getElementById('messages');
+    return pageNodes.messages;
   }
 
   function element(tag, className, textKey) {
@@ -627,7 +646,7 @@
       view.scrollTop + view.clientHeight >= state.lastScrollHeight - NEAR_BOTTOM_PX;
     if (state.followEnd && wasAtEnd) scrollToEnd();
     state.lastScrollHeight = view.scrollHeight;
-  }).observe(document.getElementById('messages'));
+  }).observe(messagesRoot());
 
   document.addEventListener('scroll', () => {
     state.followEnd = isNearBottom();
@@ -753,11 +772,11 @@
   };
 
   window.showLoading = function (shown) {
-    document.getElementById('loading').hidden = !shown;
+    pageNodes.loading.hidden = !shown;
   };
 
   window.showNotice = function (key) {
-    const notice = document.getElementById('notice');
+    const notice = pageNodes.notice;
     notice.dataset.text = key;
     notice.textContent = text(key);
     notice.hidden = false;
