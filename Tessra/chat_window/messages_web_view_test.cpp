@@ -63,6 +63,12 @@ class OpenedUrls : public QObject {
   void open(const QUrl& url) { urls.push_back(url); }
 };
 
+std::string repeated(std::string_view piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
 class MessagesWebViewTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -370,6 +376,67 @@ TEST_F(MessagesWebViewTest, SearchMarksStepsAroundAndClearRestoresThePage) {
   EXPECT_EQ(js("document.getElementById('messages').innerHTML").toString(), before);
 }
 
+TEST_F(MessagesWebViewTest, TheCurrentMatchAndItsQuestionStayInViewInLongConversations) {
+  // Answers of many shapes, so that no message is as tall as it was guessed to be before it
+  // rendered.
+  const auto conversation = [](int count) {
+    std::vector<ChatMessage> messages;
+    for (int i = 0; i < count; ++i) {
+      std::string answer;
+      for (int paragraph = 0; paragraph <= i % 6; ++paragraph)
+        answer += repeated("Some words of an answer. ", 3 + (i * 7 + paragraph * 5) % 23) + "\n\n";
+      if (i % 4 == 0) answer += "```python\nprint(" + std::to_string(i) + ")\n```\n\n- a\n- b\n";
+      messages.push_back(pageMessage(
+          "m" + std::to_string(i),
+          "Question " + std::to_string(i) + " about topic " + std::to_string(i % 13), answer));
+    }
+    return messages;
+  };
+  // Once nothing near the view waits to be rendered any more: the view's height, and where the
+  // question holding the current match and the match stand from its top.
+  const auto settled = [] {
+    QVariantList place;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          place = js("(() => { const h = window.innerHeight; const near = [...document."
+                     "querySelectorAll('#messages article.waiting')].some(a => { const r = "
+                     "a.getBoundingClientRect(); return r.bottom > -1.5 * h && r.top < 2.5 * h; "
+                     "}); const m = document.querySelector('mark.current'); const q = m.closest("
+                     "'article').querySelector('.question'); return near ? [] : [h, "
+                     "q.getBoundingClientRect().top, m.getBoundingClientRect().top, "
+                     "m.getBoundingClientRect().bottom]; })()")
+                      .toList();
+          return !place.isEmpty();
+        },
+        5000));
+    return place;
+  };
+  const struct {
+    int count;
+    const char* query;
+    int steps;
+  } cases[] = {{1000, "Question 777 about", 0},
+               {5000, "Question 777 about", 0},
+               {1000, "Question 77", 4},
+               {5000, "Question 177", 3}};
+  for (const auto& test : cases) {
+    SCOPED_TRACE(std::string(test.query) + " in " + std::to_string(test.count));
+    show("long" + std::to_string(test.count), conversation(test.count));
+    ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
+    send(MessageUpdate::searchMessage(test.query));
+    for (int step = 0; step <= 2 * test.steps; ++step) {
+      if (step > 0) send(MessageUpdate::nextSearchResult(step <= test.steps));
+      const QVariantList place = settled();
+      ASSERT_EQ(place.size(), 4);
+      // Mid-view, where the search put it, with its question in view above it.
+      const double middle = (place[2].toDouble() + place[3].toDouble()) / 2;
+      EXPECT_NEAR(middle, place[0].toDouble() / 2, 2) << "step " << step;
+      EXPECT_GE(place[1].toDouble(), 0) << "the question's top, step " << step;
+    }
+    send(MessageUpdate::searchMessage(std::nullopt));
+  }
+}
+
 TEST_F(MessagesWebViewTest, LoadOrderDecidesWhatANewPageShows) {
   auto& store = ChatSessionManager::shared();
   ChatSessionManagerTestAccess::sessions(store)["waiting"] =
@@ -575,12 +642,6 @@ TEST_F(MessagesWebViewTest, CopyIsPlainTextAndTheMenuNeedsASelection) {
   EXPECT_EQ(opened, 1);
 }
 
-std::string repeated(std::string_view piece, int times) {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += piece;
-  return text;
-}
-
 // A picture in the attachment files folder, as the image tool leaves one, and its file record.
 ChatMessageFile picture(const std::string& name, int width, int height) {
   const std::string path = Paths::filesDirectory().rawValue() + name;
@@ -686,7 +747,7 @@ TEST_F(MessagesWebViewTest, MessagesRenderWhenTheyComeNearOnceAndAreKept) {
 
   // Opened again, it shows what it rendered before without rendering it again.
   const int before = blocks();
-  show("elsewhere", {pageMessage("x", "x", "x")});
+  show("elsewhere", {pageMessage("not-shown-before", "x", "x")});
   show("thousand", thousand);
   ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
   EXPECT_EQ(blocks(), before + 1) << "only the other conversation's one block";

@@ -33,8 +33,8 @@
   const MARKDOWN_LIMIT = 64 * 1024;
   // Finished answers kept rendered for conversations opened again.
   const RENDERED_ANSWERS = 400;
-  // How far beyond the visible area waiting messages are rendered, above and below.
-  const RENDER_AHEAD = '150% 0px';
+  // How far beyond the visible area waiting messages are rendered, above and below, in screens.
+  const RENDER_AHEAD_SCREENS = 1.5;
   const NOTICE_MS = 5000;
 
   const FENCE = /^[ \t]*(`{3,}|~{3,})(.*)$/;
@@ -606,7 +606,7 @@
       const entry = record.isIntersecting && waitingEntries.get(record.target);
       if (entry) renderMessage(entry);
     }
-  }, { rootMargin: RENDER_AHEAD });
+  }, { rootMargin: `${RENDER_AHEAD_SCREENS * 100}% 0px` });
 
   function waitToRender(entry, width) {
     entry.element.classList.add('waiting');
@@ -653,6 +653,31 @@
     state.lastScrollHeight = scroller().scrollHeight;
   }, { passive: true });
 
+  // Scrolls `node` into view, placed as `block` says. A waiting message only holds about its
+  // height, and those near the view render as it arrives: the message holding the node and those
+  // near it are rendered first, so that nothing above the node changes its height once the view
+  // is there.
+  function scrollIntoViewSettled(node, block) {
+    let article = node;
+    while (article && article.parentNode !== messagesRoot()) article = article.parentNode;
+    const entries = [...state.entries.values()];
+    const at = entries.findIndex((entry) => entry.element === article);
+    if (at >= 0) {
+      if (!entries[at].rendered) renderMessage(entries[at]);
+      // Beyond the message: the screen the view may show of it and the distance rendered ahead.
+      const distance = window.innerHeight * (1 + RENDER_AHEAD_SCREENS);
+      for (const direction of [-1, 1]) {
+        let covered = 0;
+        for (let i = at + direction; i >= 0 && i < entries.length && covered < distance;
+          i += direction) {
+          if (!entries[i].rendered) renderMessage(entries[i]);
+          covered += entries[i].element.offsetHeight;
+        }
+      }
+    }
+    node.scrollIntoView({ block });
+  }
+
   function reset() {
     searchClear();
     waitingObserver.disconnect();
@@ -696,7 +721,7 @@
     state.markIndex = index;
     const mark = state.marks[index];
     mark.classList.add('current');
-    mark.scrollIntoView({ block: 'center' });
+    scrollIntoViewSettled(mark, 'center');
   }
 
   function step(delta) {
@@ -859,9 +884,8 @@
   window.scrollToMessageById = function (id) {
     const entry = state.entries.get(id);
     if (!entry) return;
-    if (!entry.rendered) renderMessage(entry);
     state.followEnd = false;
-    entry.element.scrollIntoView({ block: 'start' });
+    scrollIntoViewSettled(entry.element, 'start');
   };
 
   window.clearMessages = function () {
