@@ -799,6 +799,31 @@ TEST_F(MessagesWebViewTest, AnImageThatLoadsAtTheEndKeepsTheEndInView) {
   EXPECT_EQ(js("document.scrollingElement.scrollTop").toInt(), 0);
 }
 
+TEST_F(MessagesWebViewTest, TheLatestMessageStaysInViewAsWhatIsAboveRendersAndItsPictureLoads) {
+  std::vector<ChatMessage> messages;
+  for (int i = 0; i < 30; ++i)
+    messages.push_back(pageMessage("f" + std::to_string(i), "Question " + std::to_string(i),
+                                   repeated("A line of an answer.\n\n", 10)));
+  show("follow", messages);
+  ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
+
+  // Before the next frame, as when a conversation opens: a message above the view renders
+  // smaller than it was guessed to be (the page lays out, and the view moves up with the end),
+  // then the last one grows, by its text and then by its picture.
+  ChatMessage above = messages[messages.size() - 6];
+  above.answer = "Short.";
+  ChatMessage last = messages.back();
+  last.answer += repeated("One more line.\n\n", 5);
+  last.answerFiles = std::vector<ChatMessageFile>{picture("follow.jpg", 400, 300)};
+  js(QString::fromStdString(page_script::forUpdate(MessageUpdate::editMessage(above)) +
+                            "document.scrollingElement.scrollTop;" +
+                            page_script::forUpdate(MessageUpdate::editMessage(last))));
+  ASSERT_EVENTUALLY(js("document.querySelector('.answer .file img').naturalWidth").toInt() == 400 &&
+                        distanceFromEnd() <= 1,
+                    5000)
+      << "the view ends " << distanceFromEnd() << " pixels above the end";
+}
+
 TEST_F(MessagesWebViewTest, APageWhoseRendererEndedLoadsAgainWithItsConversation) {
   ChatViewSignals hub;
   MessagesWebView view(ChatSource::master, hub);

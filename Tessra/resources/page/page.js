@@ -50,9 +50,13 @@
     dateFormat: null,
     // id -> entry, in the order shown; see newEntry.
     entries: new Map(),
-    // Whether growth of the messages keeps the end in view, and the height it last had.
+    // Whether the end stays in view whatever changes: on when a conversation opens at its end or
+    // a message is added, off once the user scrolls away from the end, on when they come back.
     followEnd: true,
-    lastScrollHeight: 0,
+    // Where the view was at the end when the page last put it there, until the next scroll event:
+    // an event that finds the view there was raised before, by the page or by messages that
+    // changed, and says nothing of where the user wants to be (the messages may have grown since).
+    endScrollTop: null,
     marks: [],
     markIndex: -1,
     noticeTimer: null,
@@ -606,6 +610,7 @@
       const entry = record.isIntersecting && waitingEntries.get(record.target);
       if (entry) renderMessage(entry);
     }
+    keepEnd();
   }, { rootMargin: `${RENDER_AHEAD_SCREENS * 100}% 0px` });
 
   function waitToRender(entry, width) {
@@ -635,22 +640,30 @@
   function scrollToEnd() {
     const view = scroller();
     view.scrollTop = view.scrollHeight;
-    state.lastScrollHeight = view.scrollHeight;
+    state.endScrollTop = view.scrollTop;
   }
 
-  // Whatever grows the messages (an answer, an image that loaded, a message rendered late) keeps
-  // the end in view when it was in view before, unless the user has scrolled away since.
-  new ResizeObserver(() => {
-    const view = scroller();
-    const wasAtEnd =
-      view.scrollTop + view.clientHeight >= state.lastScrollHeight - NEAR_BOTTOM_PX;
-    if (state.followEnd && wasAtEnd) scrollToEnd();
-    state.lastScrollHeight = view.scrollHeight;
-  }).observe(messagesRoot());
+  function setFollowEnd(follow) {
+    state.followEnd = follow;
+    // The browser keeps what is at the top of the view in place as messages above it change
+    // height; while the end is followed that would only move the view away from the end first.
+    document.documentElement.classList.toggle('following-end', follow);
+  }
+
+  // Whatever changes the messages or the view (an answer, an image that loaded, a message
+  // rendered late, a new size) keeps the end in view while it is followed. The page's own changes
+  // put the view back at once: one that shrinks the messages moves the view, and the event of
+  // that move, coming later, must find it where the page put it.
+  function keepEnd() {
+    if (state.followEnd) scrollToEnd();
+  }
+  new ResizeObserver(keepEnd).observe(messagesRoot());
+  window.addEventListener('resize', keepEnd);
 
   document.addEventListener('scroll', () => {
-    state.followEnd = isNearBottom();
-    state.lastScrollHeight = scroller().scrollHeight;
+    const own = scroller().scrollTop === state.endScrollTop;
+    state.endScrollTop = null;
+    if (!own) setFollowEnd(isNearBottom());
   }, { passive: true });
 
   // Scrolls `node` into view, placed as `block` says. A waiting message only holds about its
@@ -839,12 +852,11 @@
         waitToRender(entry, width);
       }
     }
-    state.followEnd = Boolean(toEnd);
+    setFollowEnd(Boolean(toEnd));
     if (toEnd) {
       scrollToEnd();
     } else {
       scroller().scrollTop = 0;
-      state.lastScrollHeight = scroller().scrollHeight;
     }
   };
 
@@ -857,7 +869,7 @@
     const entry = newEntry(message);
     messagesRoot().append(entry.element);
     renderMessage(entry);
-    state.followEnd = true;
+    setFollowEnd(true);
     scrollToEnd();
   };
 
@@ -871,6 +883,7 @@
     } else {
       entry.element.style.height = estimatedHeight(message, messagesRoot().clientWidth) + 'px';
     }
+    keepEnd();
   };
 
   window.deleteMessageById = function (id) {
@@ -879,12 +892,13 @@
     waitingObserver.unobserve(entry.element);
     entry.element.remove();
     state.entries.delete(id);
+    keepEnd();
   };
 
   window.scrollToMessageById = function (id) {
     const entry = state.entries.get(id);
     if (!entry) return;
-    state.followEnd = false;
+    setFollowEnd(false);
     scrollIntoViewSettled(entry.element, 'start');
   };
 
