@@ -23,6 +23,7 @@
 #include "Tessra/shell/feed_updater.h"
 #include "Tessra/shell/updater.h"
 #include "platform/foundation/notification_center.h"
+#include "shortcuts/shortcut.h"
 
 class QWidget;
 
@@ -127,11 +128,15 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   void relaunching();
 
  private:
-  // Toggles the panel on the key-down of `openTessraGlobal`; tells the user when another
-  // program holds it.
+  // Toggles the panel on the key-down of `openTessraGlobal`.
   void registerGlobalShortcut();
-  // Shows the panel's notice of the held shortcut while no desktop notification could tell it
-  // and the shortcut is still held elsewhere; takes it away otherwise.
+  // The shortcut of `openTessraGlobal` while another program holds it, else nothing.
+  static std::optional<shortcuts::Shortcut> takenShortcut();
+  // Tells the user through the desktop that the shortcut is held, for a start that shows no
+  // panel (at login): the panel's notice says it where the panel shows.
+  void notifyShortcutTaken();
+  // Shows the panel's notice of the held shortcut while it is held and the user has not
+  // dismissed the notice of that shortcut; takes it away otherwise.
   void updateShortcutNotice();
   void setUpTelemetry();
   void displayConfigurationChanged();
@@ -148,9 +153,8 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   QTimer m_telemetryTimer;
   QTimer m_showTimer;
   bool m_setUp = false;
-  // The desktop could not show the notification of the held shortcut, and the user has not
-  // dismissed the panel's notice yet.
-  bool m_shortcutNoticeDue = false;
+  // The held shortcut whose notice the user dismissed: seen once is enough for this run.
+  std::optional<shortcuts::Shortcut> m_dismissedShortcutNotice;
   std::vector<platform::NotificationCenter::ObserverToken> m_observers;
 };
 

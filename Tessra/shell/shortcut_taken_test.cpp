@@ -12,6 +12,7 @@
 #include "Tessra/shell/floating_window.h"
 #include "Tessra/shell/panel_notice.h"
 #include "Tessra/shell/status_item.h"
+#include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
@@ -69,6 +70,18 @@ TEST(ShortcutTakenTest, WithoutANotificationServiceThePanelTellsItUntilDismissed
   delegate.toggleFloatingWindow();
   ASSERT_EVENTUALLY(panel->isVisible() && !panel->isAnimating(), 5000);
   EXPECT_FALSE(notice->isVisible());
+}
+
+TEST(ShortcutTakenTest, TheNoticeReadsTheProgramsLanguage) {
+  testing::TestDesktop::current().useStockKeyBindings();
+  UserSettings::shared().setAppLanguage(AppLanguage::german);
+  AppDelegate delegate(nullptr, std::nullopt);
+  FloatingController* panel = startAndShowThePanel(delegate);
+  ASSERT_NE(panel, nullptr);
+  ASSERT_EVENTUALLY(panel->notice() != nullptr && panel->notice()->isVisible(), 5000);
+  EXPECT_EQ(panel->notice()->title(), "Alt+Space (von einem anderen Programm belegt)");
+  EXPECT_EQ(panel->notice()->text(),
+            "Dieser Kurzbefehl wird schon von einem anderen Programm oder vom Desktop verwendet.");
 }
 
 TEST(ShortcutTakenTest, AFreeShortcutNeedsNoNoticeAndTheTrayOffersIt) {
