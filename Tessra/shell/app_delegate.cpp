@@ -85,11 +85,7 @@ AppDelegate::AppDelegate(QObject* parent, std::optional<FeedUpdater::Options> up
           this, &AppDelegate::notificationActivated);
   m_showTimer.setSingleShot(true);
   m_showTimer.setInterval(kShowDelay);
-  connect(&m_showTimer, &QTimer::timeout, this, [this] {
-    if (!m_floatingWindow) return;
-    m_floatingWindow->controller()->recalculateSize();
-    m_floatingWindow->makeKeyAndOrderFront();
-  });
+  connect(&m_showTimer, &QTimer::timeout, this, &AppDelegate::orderFloatingWindowFront);
   // Every quit path (the tray's Quit, a signal, the end of the session) runs through the event
   // loop and passes here, so telemetry keeps what it has not sent.
   connect(qApp, &QCoreApplication::aboutToQuit, this,
@@ -211,9 +207,10 @@ void AppDelegate::updateShortcutNotice() {
 }
 
 void AppDelegate::toggleFloatingWindow() {
-  // A show still waiting for its timer counts as shown: the last request wins.
-  if (m_showTimer.isActive()) {
+  // A show still waiting for its timer or for a screen counts as shown: the last request wins.
+  if (m_showTimer.isActive() || m_showAwaitingScreen) {
     m_showTimer.stop();
+    m_showAwaitingScreen = false;
     return;
   }
   if (m_floatingWindow && m_floatingWindow->isPanelShown()) {
@@ -250,6 +247,16 @@ void AppDelegate::showFloatingWindow() {
   m_showTimer.start();
 }
 
+void AppDelegate::orderFloatingWindowFront() {
+  if (!m_floatingWindow) return;
+  // With every output switched off there is nowhere to show the panel: it comes with the first
+  // screen, in that screen's work area.
+  m_showAwaitingScreen = platform::Screens::mainScreen() == nullptr;
+  if (m_showAwaitingScreen) return;
+  m_floatingWindow->controller()->recalculateSize();
+  m_floatingWindow->makeKeyAndOrderFront();
+}
+
 void AppDelegate::reopen() {
   if (m_onboarding && m_onboarding->isVisible()) {
     m_onboarding->raise();
@@ -264,6 +271,7 @@ void AppDelegate::closeSidebar() {
 }
 
 void AppDelegate::displayConfigurationChanged() {
+  if (m_showAwaitingScreen) m_showTimer.start();
   if (m_floatingWindow) m_floatingWindow->controller()->recalculateSize();
   if (m_buttonWindow) m_buttonWindow->setGeometry(overlayButtonFrame());
 }

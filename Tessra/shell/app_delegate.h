@@ -138,6 +138,8 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   // Shows the panel's notice of the held shortcut while it is held and the user has not
   // dismissed the notice of that shortcut; takes it away otherwise.
   void updateShortcutNotice();
+  // The end of the show timer: the panel slides in, or waits for a screen to show on.
+  void orderFloatingWindowFront();
   void setUpTelemetry();
   void displayConfigurationChanged();
   void didChangeScreenNotification();
@@ -152,6 +154,8 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   QPointer<QWidget> m_onboarding;
   QTimer m_telemetryTimer;
   QTimer m_showTimer;
+  // A show came while no screen had a mode; the next screen shows the panel.
+  bool m_showAwaitingScreen = false;
   bool m_setUp = false;
   // The held shortcut whose notice the user dismissed: seen once is enough for this run.
   std::optional<shortcuts::Shortcut> m_dismissedShortcutNotice;

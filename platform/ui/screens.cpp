@@ -35,7 +35,11 @@ void Screens::watch(QScreen* screen) {
   connect(screen, &QScreen::availableGeometryChanged, this, &Screens::parametersChanged);
 }
 
-QScreen* Screens::mainScreen() { return QGuiApplication::primaryScreen(); }
+QScreen* Screens::mainScreen() {
+  // With every output switched off, Qt's primary screen is a stand-in of no size.
+  QScreen* primary = QGuiApplication::primaryScreen();
+  return primary != nullptr && !primary->geometry().isEmpty() ? primary : nullptr;
+}
 
 std::optional<QRect> Screens::mainScreenFrame() {
   QScreen* screen = mainScreen();

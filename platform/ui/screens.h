@@ -29,6 +29,7 @@ class Screens final : public QObject {
   // Created on first use (after the application), kept until the program ends.
   static Screens& shared();
 
+  // The primary screen; nullptr while no output has a mode (all switched off).
   static QScreen* mainScreen();
   static std::optional<QRect> mainScreenFrame();
   // The main screen's frame less the desktop's panels.
