@@ -65,7 +65,7 @@ TEST(GeneralShortcutTest, AShortcutAnotherProgramHoldsIsShownWhole) {
   page.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
   shortcuts::RecorderCocoa* field = page.shortcutRecorder()->field();
-  EXPECT_EQ(field->text(), "Alt+Space (in use by another program)");
+  EXPECT_EQ(field->text().toStdString(), "Alt+Space (in use by another program)");
   // A text wider than its field scrolls its start out of sight: the left edge would show
   // "nother program)".
   EXPECT_EQ(field->cursorPositionAt(QPoint(4, field->height() / 2)), 0);

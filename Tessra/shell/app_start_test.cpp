@@ -74,13 +74,6 @@ class AppStartTest : public ::testing::Test {
     return types;
   }
 
-  // The panel: the program's window titled "Tessra" that is not its tray icon; "" for none.
-  QString panel() const {
-    QStringList shown = m_tessra.windows(QStringLiteral("Tessra"));
-    shown.removeAll(m_tessra.trayIcon());
-    return shown.isEmpty() ? QString() : shown.front();
-  }
-
   tessra::testing::TempDir m_home;
   RunningProgram m_tessra{QStringLiteral(TESSRA_BINARY), m_home.path()};
 };
@@ -203,7 +196,7 @@ TEST_F(AppStartTest, StartedWithTheScreenOffThePanelComesWithTheScreenInItsWorkA
   ASSERT_EVENTUALLY(!m_tessra.trayIcon().isEmpty() && browserHelperRuns(m_tessra.pid()), kStartMs);
   ASSERT_TRUE(setOutputOn(true));
   QString shown;
-  ASSERT_EVENTUALLY(!(shown = panel()).isEmpty(), kStartMs);
+  ASSERT_EVENTUALLY(!(shown = m_tessra.panel()).isEmpty(), kStartMs);
   const int workAreaBottom = 1080 - testing::TestDesktop::kTrayHeight;
   ASSERT_EVENTUALLY_EQ(testing::windowFrame(shown).bottom() + 1, workAreaBottom, kStartMs);
   EXPECT_EQ(testing::windowFrame(shown).top(), 0);

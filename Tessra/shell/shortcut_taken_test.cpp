@@ -1,6 +1,7 @@
-// The global shortcut held by the window manager, as openbox's stock configuration holds
-// Alt+Space: without a notification service the panel tells the user, and the tray offers no
-// shortcut that would do nothing.
+// The global shortcut held by the window manager, as the stock configurations of openbox, xfwm4
+// and i3 hold Alt+Space: the panel tells the user, in the program's language, with or without a
+// notification service and over no notification, and the tray offers no shortcut that would do
+// nothing.
 #include <QMenu>
 
 #include <gtest/gtest.h>
@@ -72,6 +73,20 @@ TEST(ShortcutTakenTest, WithoutANotificationServiceThePanelTellsItUntilDismissed
   EXPECT_FALSE(notice->isVisible());
 }
 
+TEST(ShortcutTakenTest, WithANotificationServiceThePanelTellsItAndCoversNoNotification) {
+  auto& desktop = testing::TestDesktop::current();
+  desktop.startNotificationServer();
+  desktop.useStockKeyBindings();
+  AppDelegate delegate(nullptr, std::nullopt);
+  FloatingController* panel = startAndShowThePanel(delegate);
+  ASSERT_NE(panel, nullptr);
+  ASSERT_EVENTUALLY(panel->notice() != nullptr && panel->notice()->isVisible(), 5000);
+  EXPECT_EQ(panel->notice()->title().toStdString(), "Alt+Space (in use by another program)");
+  const QString window = QString::number(panel->window()->winId());
+  EXPECT_EQ(testing::coveredBy(window, testing::notificationPopups()).join(' ').toStdString(), "")
+      << "notification popups under the panel";
+}
+
 TEST(ShortcutTakenTest, TheNoticeReadsTheProgramsLanguage) {
   testing::TestDesktop::current().useStockKeyBindings();
   UserSettings::shared().setAppLanguage(AppLanguage::german);
@@ -79,8 +94,9 @@ TEST(ShortcutTakenTest, TheNoticeReadsTheProgramsLanguage) {
   FloatingController* panel = startAndShowThePanel(delegate);
   ASSERT_NE(panel, nullptr);
   ASSERT_EVENTUALLY(panel->notice() != nullptr && panel->notice()->isVisible(), 5000);
-  EXPECT_EQ(panel->notice()->title(), "Alt+Space (von einem anderen Programm belegt)");
-  EXPECT_EQ(panel->notice()->text(),
+  EXPECT_EQ(panel->notice()->title().toStdString(),
+            "Alt+Space (von einem anderen Programm belegt)");
+  EXPECT_EQ(panel->notice()->text().toStdString(),
             "Dieser Kurzbefehl wird schon von einem anderen Programm oder vom Desktop verwendet.");
 }
 
