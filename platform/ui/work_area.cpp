@@ -23,9 +23,8 @@ Reply<T> adopt(T* reply) {
 constexpr std::array<std::string_view, 4> kAtomNames = {"_NET_WORKAREA", "_NET_CURRENT_DESKTOP",
                                                         "_NET_WM_STRUT_PARTIAL", "_NET_WM_STRUT"};
 
-// The requests about one window, sent together and answered in one round trip.
+// The requests about one window.
 struct Query {
-  xcb_window_t window = XCB_WINDOW_NONE;
   xcb_get_window_attributes_cookie_t attributes{};
   xcb_get_property_cookie_t partial{};
   xcb_get_property_cookie_t whole{};
@@ -174,48 +173,50 @@ std::vector<StrutBand> WorkArea::readBands() {
   const xcb_window_t root = m_x11.rootWindow();
   const auto geometry = adopt(xcb_get_geometry_reply(c, xcb_get_geometry(c, root), nullptr));
   if (geometry) m_rootSize = QSize(geometry->width, geometry->height);
-
-  const auto ask = [&](xcb_window_t window, bool withChildren) {
-    follow(window, withChildren);
-    Query query{window, xcb_get_window_attributes(c, window),
-                xcb_get_property(c, 0, window, m_atoms[strutPartial], XCB_ATOM_CARDINAL, 0, 12),
-                xcb_get_property(c, 0, window, m_atoms[strut], XCB_ATOM_CARDINAL, 0, 4),
-                std::nullopt};
-    if (withChildren) query.children = xcb_query_tree(c, window);
-    return query;
-  };
+  const auto tree = adopt(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+  if (!tree) return {};
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  const std::vector<xcb_window_t> topLevel(children,
+                                           children + xcb_query_tree_children_length(tree.get()));
   std::vector<StrutBand> bands;
-  // Takes the strut of a window that is on screen; the children of one whose are wanted.
-  const auto answer = [&](const Query& query, std::vector<xcb_window_t>& children) {
+  readStruts(readStruts(topLevel, true, bands), false, bands);
+  return bands;
+}
+
+std::vector<xcb_window_t> WorkArea::readStruts(const std::vector<xcb_window_t>& windows,
+                                               bool withChildren, std::vector<StrutBand>& bands) {
+  xcb_connection_t* c = m_x11.get();
+  // All the requests first, then all the answers: one round trip for the lot.
+  std::vector<Query> queries;
+  queries.reserve(windows.size());
+  for (const xcb_window_t window : windows) {
+    follow(window, withChildren);
+    Query& query = queries.emplace_back(Query{
+        xcb_get_window_attributes(c, window),
+        xcb_get_property(c, 0, window, m_atoms[strutPartial], XCB_ATOM_CARDINAL, 0, 12),
+        xcb_get_property(c, 0, window, m_atoms[strut], XCB_ATOM_CARDINAL, 0, 4), std::nullopt});
+    if (withChildren) query.children = xcb_query_tree(c, window);
+  }
+  std::vector<xcb_window_t> inside;
+  for (const Query& query : queries) {
     const auto attributes = adopt(xcb_get_window_attributes_reply(c, query.attributes, nullptr));
     const auto partial = adopt(xcb_get_property_reply(c, query.partial, nullptr));
     const auto whole = adopt(xcb_get_property_reply(c, query.whole, nullptr));
     const auto tree =
         adopt(query.children ? xcb_query_tree_reply(c, *query.children, nullptr) : nullptr);
-    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) return;
+    // A window off screen (or already gone) reserves nothing, nor do the windows inside it.
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) continue;
     auto values = cardinalsOf(partial.get());
     if (values.empty()) values = cardinalsOf(whole.get());
     if (const auto found = Strut::fromCardinals(values, m_rootSize)) {
-      for (const StrutBand& band : found->bands(m_rootSize)) bands.push_back(band);
+      const auto more = found->bands(m_rootSize);
+      bands.insert(bands.end(), more.begin(), more.end());
     }
-    if (!tree) return;
-    const xcb_window_t* inside = xcb_query_tree_children(tree.get());
-    children.insert(children.end(), inside, inside + xcb_query_tree_children_length(tree.get()));
-  };
-
-  const auto rootTree = adopt(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
-  if (!rootTree) return bands;
-  const xcb_window_t* topLevel = xcb_query_tree_children(rootTree.get());
-  std::vector<Query> queries;
-  for (int i = 0; i < xcb_query_tree_children_length(rootTree.get()); ++i)
-    queries.push_back(ask(topLevel[i], true));
-  std::vector<xcb_window_t> framed;
-  for (const Query& query : queries) answer(query, framed);
-  queries.clear();
-  for (const xcb_window_t window : framed) queries.push_back(ask(window, false));
-  std::vector<xcb_window_t> none;
-  for (const Query& query : queries) answer(query, none);
-  return bands;
+    if (!tree) continue;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    inside.insert(inside.end(), children, children + xcb_query_tree_children_length(tree.get()));
+  }
+  return inside;
 }
 
 }  // namespace tessra::platform

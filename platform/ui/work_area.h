@@ -60,7 +60,13 @@ class WorkArea final : public QObject {
   // Reads the published area and, without one, the struts; `changed` when they differ.
   void read();
   std::optional<QRect> readPublished();
+  // The bands of the docks on screen: top-level windows, and the windows inside them, as a
+  // reparenting manager frames each client, its docks too.
   std::vector<StrutBand> readBands();
+  // Adds the bands of those of `windows` that are on screen; the windows inside those, when
+  // asked for.
+  std::vector<xcb_window_t> readStruts(const std::vector<xcb_window_t>& windows, bool withChildren,
+                                       std::vector<StrutBand>& bands);
   // Asks for the property events of a window below the root, and the map and structure events
   // of the windows inside it too.
   void follow(xcb_window_t window, bool withChildren);
