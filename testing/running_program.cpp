@@ -256,6 +256,31 @@ QString topLevelOf(const QString& window) {
   }
 }
 
+QString RunningProgram::panel() const {
+  QStringList shown = windows(QStringLiteral("Tessra"));
+  shown.removeAll(trayIcon());
+  return shown.isEmpty() ? QString() : shown.front();
+}
+
+QStringList notificationPopups() {
+  // xfce4-notifyd's and dunst's windows, by their class.
+  return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                  QStringLiteral("--class"), QStringLiteral("notifyd|dunst")})
+      .split('\n', Qt::SkipEmptyParts);
+}
+
+QStringList coveredBy(const QString& window, const QStringList& windows) {
+  const QStringList order = stackingOrder();
+  const qsizetype above = order.indexOf(topLevelOf(window));
+  const QRect frame = windowFrame(window);
+  QStringList covered;
+  for (const QString& other : windows) {
+    if (order.indexOf(topLevelOf(other)) < above && windowFrame(other).intersects(frame))
+      covered << other;
+  }
+  return covered;
+}
+
 QString RunningProgram::trayIcon() const {
   Display display;
   for (const QString& candidate : windows()) {

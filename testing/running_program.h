@@ -55,6 +55,11 @@ QStringList stackingOrder();
 QStringList mappedTopLevels();
 // The top-level X window (a child of the root) that holds `window`.
 QString topLevelOf(const QString& window);
+// The popups of the test desktop's notification server on screen (TestDesktop's
+// `startNotificationServer`).
+QStringList notificationPopups();
+// Of `windows`, those that `window` covers: under it in stacking order and overlapping it.
+QStringList coveredBy(const QString& window, const QStringList& windows);
 // What the focused widget holds, as a user copies it: Ctrl+A, Ctrl+C, and the clipboard of this
 // process's display ("" when nothing arrived within `timeout`).
 QString copyAll(std::chrono::milliseconds timeout = std::chrono::seconds(5));
@@ -102,6 +107,9 @@ class RunningProgram {
   // has registered it: the icon is then what the tray's bar shows at its right end (the test
   // desktop's status tray holds nothing else).
   QRect trayIconFrame() const;
+  // The floating panel while it is shown: the window titled "Tessra" that is not the tray icon;
+  // "" for none.
+  QString panel() const;
   // What the program wrote to its standard error so far, its log (the test's output shows it
   // too). Grows while the test waits (it runs the event loop).
   const QString& log() const { return m_log; }
