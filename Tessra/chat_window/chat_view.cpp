@@ -10,7 +10,6 @@
 #include <algorithm>
 
 #include "Tessra/chat_window/attachment_chip.h"
-#include "Tessra/chat_window/chat_commands.h"
 #include "Tessra/chat_window/chat_notice.h"
 #include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
@@ -138,7 +137,7 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, Use
   connect(m_chatAttachment, &PendingAttachment::changed, this, &ChatView::chatAttachmentChanged);
   setBackground(this, palette::secondaryBackground());
   buildPanels();
-  m_commands = new ChatCommands(*this);
+  m_commands = new ChatCommands(*this, *this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   QWidget* column = buildMainColumn();
@@ -272,7 +271,7 @@ QWidget* ChatView::buildInputRow() {
   connect(m_prompt, &ChatTextField::sendRequested, this, &ChatView::sendMessage);
   connect(m_prompt, &ChatTextField::attachmentPasted, this,
           [this](const ChatAttachment& attachment) { setChatAttachment(attachment); });
-  connect(m_prompt, &ChatTextField::commandChosen, this, &ChatView::executeCommand);
+  connect(m_prompt, &ChatTextField::commandChosen, m_commands, &ChatCommands::executeCommand);
   connect(m_prompt, &ChatTextField::textChanged, this, [this] { emit textChanged(text()); });
   layout->addWidget(m_prompt, 1);
 
@@ -504,10 +503,6 @@ void ChatView::updatePinSymbol() {
 }
 
 void ChatView::openSettings() { showSettingsWindow(); }
-
-void ChatView::executeCommand(ChatTextFieldCompletionCommand command) {
-  m_commands->runSlashCommand(command);
-}
 
 void ChatView::handleEscape() {
   if (confirmation()) {
