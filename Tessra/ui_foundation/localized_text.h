@@ -111,6 +111,7 @@ class LocalizedText {
 
   struct Chat {
     static const QString& allMessagesDeletionTitle();
+    static const QString& answerTooLong();
     static const QString& answerUnreadable();
     static const QString& clearContext();
     static const QString& clearContextCommand();
