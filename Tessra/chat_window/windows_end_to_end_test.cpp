@@ -16,6 +16,7 @@
 #include "Tessra/chat_window/chat_window_test_support.h"
 #include "Tessra/storage/user_settings.h"
 #include "keychain/keychain.h"
+#include "platform/foundation/base64.h"
 #include "platform/foundation/json.h"
 #include "testing/http_server.h"
 #include "testing/qt_wait.h"
@@ -30,6 +31,8 @@ using testing::focusedWindow;
 namespace fs = std::filesystem;
 
 constexpr const char* kKey = "sk-end-to-end-windows";
+// The paperclip, left of the side list, from the panel's bottom right corner.
+constexpr QPoint kAttachButtonFromCorner(228, 67);
 
 void key(const QString& keys) { testing::xdotool({QStringLiteral("key"), keys}); }
 void type(const QString& text) { testing::xdotool({QStringLiteral("type"), text}); }
@@ -190,6 +193,111 @@ TEST_F(WindowsEndToEndTest, TheKeyboardComesBackToThePrompt) {
   type(QStringLiteral(" world"));
   EXPECT_EQ(promptText(), "hello world");
   EXPECT_TRUE(other.text().isEmpty());
+}
+
+// The picture a question carried to the service, decoded.
+QImage sentPicture(const testing::RecordedRequest& request) {
+  const json body = json::parse(request.body, nullptr, false);
+  if (body.is_discarded()) return {};
+  for (const json& part : body["messages"].back()["content"]) {
+    if (part.value("type", "") != "image_url") continue;
+    const std::string url = part["image_url"]["url"];
+    const std::string prefix = "data:image/jpeg;base64,";
+    if (!url.starts_with(prefix)) return {};
+    const auto bytes = platform::base64Decode(url.substr(prefix.size()));
+    if (!bytes) return {};
+    return QImage::fromData(reinterpret_cast<const uchar*>(bytes->data()),
+                            static_cast<int>(bytes->size()), "JPEG");
+  }
+  return {};
+}
+
+bool isGreen(QRgb pixel) { return qGreen(pixel) > 150 && qRed(pixel) < 100 && qBlue(pixel) < 100; }
+
+TEST_F(WindowsEndToEndTest, AfterEveryScreenshotThePanelComesBackWithTheKeyboardInThePrompt) {
+  m_server.route("POST", "/v1/chat/completions", [](const testing::RecordedRequest&) {
+    return chat_window_test::streamedAnswer({"Seen."}, std::chrono::milliseconds(0));
+  });
+  start();
+  // The welcome conversation shown: the panel has settled.
+  ASSERT_EVENTUALLY(lightPixels(QRect(m_frame.left() + 16, m_frame.top() + 60, 400, 300)) > 500,
+                    20000);
+  // Another program's window, partly under the panel, painted by this process's event loop,
+  // which runs while the test waits.
+  QWidget beneath;
+  beneath.setWindowTitle(QStringLiteral("Beneath"));
+  QPalette green;
+  green.setColor(QPalette::Window, QColor(0, 200, 0));
+  beneath.setPalette(green);
+  beneath.setAutoFillBackground(true);
+  beneath.setGeometry(m_frame.left() - 300, m_frame.top() + 150, 600, 300);
+  beneath.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&beneath));
+  ASSERT_EVENTUALLY(focusedWindow() == QString::number(beneath.winId()), 5000);
+  const QRect beneathFrame = testing::windowFrame(QString::number(beneath.winId()));
+  // A point of it that the panel covers.
+  const QPoint covered(m_frame.left() + 100, beneathFrame.center().y());
+  ASSERT_TRUE(beneathFrame.contains(covered));
+
+  enum class Shot { screen, window, cancelled };
+  const struct {
+    const char* what;
+    bool pinned;
+    Shot shot;
+  } cases[] = {
+      {"pinned, entire screen", true, Shot::screen},
+      {"unpinned, entire screen", false, Shot::screen},
+      {"pinned, a window", true, Shot::window},
+      {"unpinned, a window", false, Shot::window},
+      {"pinned, cancelled", true, Shot::cancelled},
+      {"unpinned, cancelled", false, Shot::cancelled},
+  };
+  const QString trayIcon = m_tessra.trayIcon();
+  ASSERT_FALSE(trayIcon.isEmpty());
+  bool pinned = false;
+  std::size_t sent = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // The pin as the case has it, and the keyboard back in the prompt.
+    if (pinned != c.pinned) key(QStringLiteral("ctrl+p"));
+    pinned = c.pinned;
+    testing::clickAt(m_frame.left() + 250, m_frame.bottom() - 78);
+    ASSERT_EVENTUALLY(focusedWindow() == m_panel, 5000);
+
+    const int windows = static_cast<int>(programWindows().size());
+    testing::clickAt(m_frame.right() - kAttachButtonFromCorner.x(),
+                     m_frame.bottom() - kAttachButtonFromCorner.y());
+    ASSERT_EVENTUALLY(programWindows().size() > windows, 5000) << "the menu opens";
+    if (c.shot == Shot::cancelled) {
+      key(QStringLiteral("Escape"));
+    } else {
+      // "Upload File", "Take Screenshot", into its list: the windows, front first, then
+      // "Entire Screen" at its end.
+      key(QStringLiteral("Down"));
+      key(QStringLiteral("Down"));
+      key(QStringLiteral("Right"));
+      if (c.shot == Shot::screen) key(QStringLiteral("Up"));
+      key(QStringLiteral("Return"));
+    }
+
+    ASSERT_EVENTUALLY(panelShown() && focusedWindow() == m_panel, 5000);
+    EXPECT_EQ(m_tessra.trayIcon(), trayIcon) << "the icon stayed in the tray";
+    type(QStringLiteral("What is this?"));
+    ASSERT_EQ(promptText(), "What is this?") << "the keyboard is in the prompt";
+    if (c.shot == Shot::cancelled) {
+      key(QStringLiteral("ctrl+a"));
+      key(QStringLiteral("BackSpace"));
+      continue;
+    }
+    key(QStringLiteral("Return"));
+    ASSERT_EVENTUALLY(m_server.requests().size() == sent + 1, 20000);
+    const QImage picture = sentPicture(m_server.requests()[sent++]);
+    ASSERT_FALSE(picture.isNull());
+    const QPoint inPicture = c.shot == Shot::screen ? covered : covered - beneathFrame.topLeft();
+    EXPECT_TRUE(isGreen(picture.pixel(inPicture)))
+        << "the window beneath drawn again, not what the panel left: "
+        << QColor(picture.pixel(inPicture)).name().toStdString();
+  }
 }
 
 }  // namespace
