@@ -1,7 +1,8 @@
 // The program's windows as a user meets them on a desktop with a window manager and a tray: the
 // page painted at its first show, questions standing above the panel, the keyboard where the user
-// clicks, a right click that only opens the menu. Driven with real clicks and keys; the prompt is
-// read back through the clipboard, the page through the screen's pixels.
+// clicks and wherever Tab leads, Escape cancelling a sheet, a right click that only opens the
+// menu, screenshots that give the panel back. Driven with real clicks and keys; the prompt is read
+// back through the clipboard, the page and the pictures sent through their pixels.
 #include <QApplication>
 #include <QLineEdit>
 #include <QScreen>
@@ -36,6 +37,10 @@ constexpr QPoint kAttachButtonFromCorner(228, 67);
 
 void key(const QString& keys) { testing::xdotool({QStringLiteral("key"), keys}); }
 void type(const QString& text) { testing::xdotool({QStringLiteral("type"), text}); }
+// Several keys, one after the other ("Tab Tab space").
+void keys(const QString& sequence) {
+  testing::xdotool(QStringList{QStringLiteral("key")} + sequence.split(u' '));
+}
 
 // How many pixels of `area` (screen pixels) are light, like text on the page's dark background.
 int lightPixels(const QRect& area) {
@@ -193,6 +198,56 @@ TEST_F(WindowsEndToEndTest, TheKeyboardComesBackToThePrompt) {
   type(QStringLiteral(" world"));
   EXPECT_EQ(promptText(), "hello world");
   EXPECT_TRUE(other.text().isEmpty());
+}
+
+TEST_F(WindowsEndToEndTest, TheKeyboardReachesThePanelsControlsAndEscapeCancelsEverySheet) {
+  seedConversations();
+  start();
+  type(QStringLiteral("Draft"));
+  ASSERT_EQ(promptText(), "Draft");
+  const auto fromThePrompt = [&] {
+    testing::clickAt(m_frame.left() + 250, m_frame.bottom() - 78);
+    ASSERT_EVENTUALLY(focusedWindow() == m_panel, 5000);
+  };
+  const auto opensAndEscapeCancels = [&](const QString& sequence) {
+    const QString from = focusedWindow();
+    const auto windows = programWindows().size();
+    keys(sequence);
+    ASSERT_EVENTUALLY(
+        programWindows().size() > windows && m_tessra.hasKeyboard() && focusedWindow() != from,
+        5000)
+        << "the sheet opens with the keyboard";
+    key(QStringLiteral("Escape"));
+    ASSERT_EVENTUALLY(programWindows().size() == windows && focusedWindow() == from, 5000)
+        << "Escape closes it and gives the keyboard back";
+  };
+
+  // Ctrl+N; the model pill, five controls before the prompt.
+  fromThePrompt();
+  opensAndEscapeCancels(QStringLiteral("ctrl+n"));
+  fromThePrompt();
+  keys(QStringLiteral("shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab"));
+  opensAndEscapeCancels(QStringLiteral("space"));
+  EXPECT_EQ(storedFile("conversations.json")["conversations"].size(), 2u);
+  EXPECT_FALSE(storedFile("conversations.json")["conversations"][0].contains("config"))
+      << "nothing stored by a cancelled sheet";
+
+  // The side list, after the paperclip and the toolbar's two buttons.
+  fromThePrompt();
+  keys(QStringLiteral("Tab Tab Tab Tab Down"));
+  ASSERT_EVENTUALLY(storedFile("conversations.json")["latestSessionID"] == "second", 5000);
+
+  // The toolbar's settings button opens the settings; on its OpenAI page the key's sheet.
+  fromThePrompt();
+  keys(QStringLiteral("Tab Tab space"));
+  ASSERT_FALSE(m_tessra.waitForWindow(QStringLiteral("General")).isEmpty());
+  ASSERT_EVENTUALLY(!m_tessra.windows(QStringLiteral("General")).isEmpty() &&
+                        focusedWindow() == m_tessra.windows(QStringLiteral("General")).first(),
+                    5000);
+  key(QStringLiteral("Down"));
+  ASSERT_FALSE(m_tessra.waitForWindow(QStringLiteral("OpenAI")).isEmpty());
+  keys(QStringLiteral("Tab Tab"));
+  opensAndEscapeCancels(QStringLiteral("space"));
 }
 
 // The picture a question carried to the service, decoded.
