@@ -4,6 +4,7 @@
 #include <xcb/damage.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/foundation/logger.h"
 #include "platform/ui/x11_properties.h"
