@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -32,6 +33,8 @@ using testing::focusedWindow;
 namespace fs = std::filesystem;
 
 constexpr const char* kKey = "sk-end-to-end-windows";
+// The OpenAI settings page's Update button, from the settings window's top left corner.
+constexpr QPoint kUpdateKeyButton(626, 97);
 // The paperclip, left of the side list, from the panel's bottom right corner.
 constexpr QPoint kAttachButtonFromCorner(228, 67);
 
@@ -209,10 +212,12 @@ TEST_F(WindowsEndToEndTest, TheKeyboardReachesThePanelsControlsAndEscapeCancelsE
     testing::clickAt(m_frame.left() + 250, m_frame.bottom() - 78);
     ASSERT_EVENTUALLY(focusedWindow() == m_panel, 5000);
   };
-  const auto opensAndEscapeCancels = [&](const QString& sequence) {
+  // `open` is what the user does to open the sheet: keys, or a click.
+  const auto opensAndEscapeCancels = [&](const char* sheet, const std::function<void()>& open) {
+    SCOPED_TRACE(sheet);
     const QString from = focusedWindow();
     const auto windows = programWindows().size();
-    keys(sequence);
+    open();
     ASSERT_EVENTUALLY(
         programWindows().size() > windows && m_tessra.hasKeyboard() && focusedWindow() != from,
         5000)
@@ -224,10 +229,10 @@ TEST_F(WindowsEndToEndTest, TheKeyboardReachesThePanelsControlsAndEscapeCancelsE
 
   // Ctrl+N; the model pill, five controls before the prompt.
   fromThePrompt();
-  opensAndEscapeCancels(QStringLiteral("ctrl+n"));
+  opensAndEscapeCancels("New Conversation", [] { key(QStringLiteral("ctrl+n")); });
   fromThePrompt();
   keys(QStringLiteral("shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab"));
-  opensAndEscapeCancels(QStringLiteral("space"));
+  opensAndEscapeCancels("the conversation's settings", [] { key(QStringLiteral("space")); });
   EXPECT_EQ(storedFile("conversations.json")["conversations"].size(), 2u);
   EXPECT_FALSE(storedFile("conversations.json")["conversations"][0].contains("config"))
       << "nothing stored by a cancelled sheet";
@@ -237,17 +242,19 @@ TEST_F(WindowsEndToEndTest, TheKeyboardReachesThePanelsControlsAndEscapeCancelsE
   keys(QStringLiteral("Tab Tab Tab Tab Down"));
   ASSERT_EVENTUALLY(storedFile("conversations.json")["latestSessionID"] == "second", 5000);
 
-  // The toolbar's settings button opens the settings; on its OpenAI page the key's sheet.
+  // The toolbar's settings button opens the settings; on its OpenAI page, Update opens the key's
+  // sheet.
   fromThePrompt();
   keys(QStringLiteral("Tab Tab space"));
-  ASSERT_FALSE(m_tessra.waitForWindow(QStringLiteral("General")).isEmpty());
-  ASSERT_EVENTUALLY(!m_tessra.windows(QStringLiteral("General")).isEmpty() &&
-                        focusedWindow() == m_tessra.windows(QStringLiteral("General")).first(),
-                    5000);
+  const QString settings = m_tessra.waitForWindow(QStringLiteral("General"));
+  ASSERT_FALSE(settings.isEmpty());
+  ASSERT_EVENTUALLY(focusedWindow() == settings, 5000);
   key(QStringLiteral("Down"));
   ASSERT_FALSE(m_tessra.waitForWindow(QStringLiteral("OpenAI")).isEmpty());
-  keys(QStringLiteral("Tab Tab"));
-  opensAndEscapeCancels(QStringLiteral("space"));
+  // The panel slides away as the settings take the keyboard; then nothing covers them.
+  ASSERT_EVENTUALLY(!panelShown(), 5000);
+  const QPoint update = testing::windowFrame(settings).topLeft() + kUpdateKeyButton;
+  opensAndEscapeCancels("Update API Key", [&] { testing::clickAt(update.x(), update.y()); });
 }
 
 // The picture a question carried to the service, decoded.
