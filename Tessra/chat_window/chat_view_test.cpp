@@ -4,7 +4,11 @@
 
 #include <unistd.h>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QImage>
 #include <QLabel>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -15,12 +19,14 @@
 #include <fstream>
 
 #include "Tessra/chat_window/answer_task.h"
+#include "Tessra/chat_window/attachment_chip.h"
 #include "Tessra/chat_window/chat_view_test_fixture.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
 #include "Tessra/chat_window/floating_panel_view.h"
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/page_test_support.h"
 #include "Tessra/chat_window/text_search_component.h"
+#include "Tessra/prompt_input/chat_attachment_on_drop_modifier.h"
 #include "Tessra/prompt_input/chat_text_field.h"
 #include "Tessra/prompt_input/custom_text_view.h"
 #include "Tessra/prompt_input/image_helpers.h"
@@ -33,6 +39,7 @@
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/queue.h"
+#include "testing/log_capture.h"
 #include "testing/memory_ceiling.h"
 
 namespace tessra {
@@ -460,6 +467,69 @@ TEST_F(ChatViewTest, TheHeadersEmojiIsInColourAndTheDeleteAllQuestionIsOpaque) {
   EXPECT_EQ(shot.pixelColor(card->width() / 2, shot.height() - 4), palette::secondaryBackground())
       << "the buttons' row";
   view.toggleClearMessagesConfirmation();
+}
+
+TEST_F(ChatViewTest, WhatIsDroppedOnTheMessagesBecomesThePendingAttachment) {
+  ChatView& view = makeView();
+  view.controller().setSessionID(conversationWith({finishedMessage("look")}));
+  ASSERT_TRUE(testing::waitForPage(*view.page()));
+  auto* dropTarget = view.findChild<ChatAttachmentOnDropModifier*>();
+  auto* chip = view.findChild<ChatAttachmentView*>();
+  ASSERT_TRUE(dropTarget && chip);
+  QImage red(64, 48, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  const QString picture = QString::fromStdString((m_dir / "cat.png").string());
+  ASSERT_TRUE(red.save(picture));
+
+  const struct {
+    QList<QUrl> urls;
+    QString text;
+    std::optional<std::string> fileName;
+  } drops[] = {
+      {{QUrl::fromLocalFile(picture)}, {}, "cat.png"},
+      {{}, QStringLiteral("dropped words"), std::nullopt},
+  };
+  for (const auto& test : drops) {
+    SCOPED_TRACE(test.fileName.value_or("text"));
+    view.setChatAttachment(std::nullopt);
+    tessra::testing::LogCapture log;
+    QMimeData mime;
+    if (!test.urls.isEmpty()) mime.setUrls(test.urls);
+    if (!test.text.isEmpty()) mime.setText(test.text);
+    // Sent where a drag over the middle of the messages arrives: the widget under the pointer.
+    const QPoint global = view.page()->mapToGlobal(view.page()->rect().center());
+    QWidget* under = QApplication::widgetAt(global);
+    ASSERT_TRUE(under == view.page() || view.page()->isAncestorOf(under));
+    const QPoint at = under->mapFromGlobal(global);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(under, &enter);
+    EXPECT_TRUE(dropTarget->overlay()->isVisible()) << "the hover highlight";
+    EXPECT_TRUE(dropTarget->overlay()->geometry().contains(
+        dropTarget->overlay()->parentWidget()->mapFromGlobal(global)));
+    QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(under, &move);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(under, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_FALSE(dropTarget->overlay()->isVisible());
+
+    const std::optional<ChatAttachment>& attachment = view.chatAttachment();
+    ASSERT_TRUE(attachment);
+    EXPECT_EQ(attachment->fileName, test.fileName);
+    EXPECT_EQ(attachment->image != nullptr, !test.urls.isEmpty());
+    ASSERT_TRUE(chip->isVisible());
+    if (test.fileName) {
+      EXPECT_EQ(chip->card()->grab().toImage().pixelColor(20, 97), palette::tertiaryBackground())
+          << "the file's name under the picture";
+    }
+    // The page stays where it is, with what it showed.
+    EXPECT_EQ(view.page()->url(), MessagesWebView::pageUrl());
+    EXPECT_EQ(
+        testing::evaluate(*view.page(), "document.querySelectorAll('#messages article').length")
+            .toInt(),
+        1);
+    EXPECT_TRUE(log.linesAtLeast(platform::LogLevel::error).empty()) << log.all();
+  }
 }
 
 TEST_F(ChatViewTest, TheSidePaneWidensTheWindowAndTheHeaderFollowsTheEdge) {

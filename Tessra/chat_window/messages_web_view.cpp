@@ -106,6 +106,9 @@ MessagesWebView::MessagesWebView(ChatSource source, ChatViewSignals& hub, QWidge
   // first frame stays unseen until something repaints the view; a window that is mapped once
   // (an overlay, any window without a window manager) would show no page until a click or a key.
   m_page->setBackgroundColor(palette::background());
+  // A drop on the messages is the chat's (a pending attachment), never the page's: the browser
+  // would open a dropped file in place of the page.
+  setAcceptDrops(false);
   installScripts();
   m_channel->registerObject(QStringLiteral("handler"), m_bridge);
   m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);

@@ -65,6 +65,12 @@ class OpenedUrls {
   std::size_t m_cleared = 0;
 };
 
+std::string repeated(std::string_view piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
 class MessagesWebViewTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -213,6 +219,71 @@ TEST_F(MessagesWebViewTest, ShowsEveryKindOfMessageSanitised) {
             u"Delete");
 }
 
+TEST_F(MessagesWebViewTest, AnAnswerTakesNoneOfThePagesIdsOrStylesAndStaysInItsMessage) {
+  // Answers that use every id and class the page finds or styles its own nodes by, read from the
+  // page itself, and what else could draw beyond an answer.
+  const QVariantList names =
+      js("(() => { const ids = new Set([...document.querySelectorAll('[id]')].map(n => n.id)); "
+         "const classes = new Set(); for (const sheet of document.styleSheets) "
+         "for (const rule of sheet.cssRules) for (const m of (rule.selectorText || '')"
+         ".matchAll(/([.#])([\\w-]+)/g)) (m[1] === '#' ? ids : classes).add(m[2]); "
+         "return [[...ids], [...classes]]; })()")
+          .toList();
+  ASSERT_EQ(names.size(), 2);
+  ASSERT_TRUE(names[0].toStringList().contains("notice") &&
+              names[1].toStringList().contains("search-hit"));
+  std::string everyId;
+  for (const QString& id : names[0].toStringList())
+    everyId += "<div id=\"" + id.toStdString() + "\" name=\"" + id.toStdString() + "\">x</div>\n";
+  std::string everyClass;
+  for (const QString& name : names[1].toStringList())
+    everyClass += "<p><span class=\"" + name.toStdString() + "\">x</span></p>\n";
+  const std::string hostile[] = {
+      everyId,
+      everyClass,
+      "<div style=\"position: fixed; inset: 0; z-index: 99\">cover</div>",
+      "<dialog open>Your API key expired</dialog><img name=\"getElementById\">",
+      "Code: <code class=\"language-js error\">let x</code>",
+  };
+  std::vector<ChatMessage> messages;
+  for (const std::string& answer : hostile)
+    messages.push_back(pageMessage("h" + std::to_string(messages.size()), "q", answer));
+  show("dressed", messages);
+  for (const ChatMessage& message : messages) send(MessageUpdate::scrollToMessage(message.id));
+
+  // The page's own nodes are the only ones with ids, and where the page put them.
+  EXPECT_EQ(js("[...document.querySelectorAll('[id], #messages [name]')].map(n => "
+               "n.parentNode === document.body ? n.id : n.outerHTML).join()")
+                .toString()
+                .toStdString(),
+            "loading,messages,notice");
+  // No node of an answer has a class but a code block's language (the highlighter's marks inside
+  // a code block are the page's).
+  EXPECT_EQ(js("[...document.querySelectorAll('#messages .markdown .block [class]')].filter(n => "
+               "!n.closest('pre code') && !n.matches('a.remote-image')).map(n => n.outerHTML)"
+               ".join()")
+                .toString()
+                .toStdString(),
+            "<code class=\"language-js\">let x</code>");
+  // Nothing of an answer lies beyond its message, over the transcript.
+  EXPECT_EQ(js("[...document.querySelectorAll('#messages article')].flatMap(a => { "
+               "const box = a.getBoundingClientRect(); return [...a.querySelectorAll('.markdown "
+               "*')].filter(n => { const r = n.getBoundingClientRect(); return r.width && "
+               "(r.top < box.top || r.bottom > box.bottom || r.left < box.left || r.right > "
+               "box.right); }).map(n => n.outerHTML); }).join()")
+                .toString()
+                .toStdString(),
+            "");
+
+  // The program's notices go into the page's own notice.
+  js("window.showNotice('cannotOpenFile')");
+  EXPECT_EQ(js("(() => { const n = document.querySelector('body > #notice'); "
+               "return n.hidden ? '' : n.textContent; })()")
+                .toString(),
+            LocalizedText::MessagePage::cannotOpenFile());
+  js("document.querySelector('body > #notice').hidden = true");
+}
+
 TEST_F(MessagesWebViewTest, UpdatesApplyInOrderAndGrowingEditsEndAsAOneShotRender) {
   show("updates", {pageMessage("first", "one", "answer one")});
   ChatMessage grown = pageMessage("grown", "Explain", "");
@@ -305,6 +376,67 @@ TEST_F(MessagesWebViewTest, SearchMarksStepsAroundAndClearRestoresThePage) {
 
   send(MessageUpdate::searchMessage(std::nullopt));
   EXPECT_EQ(js("document.getElementById('messages').innerHTML").toString(), before);
+}
+
+TEST_F(MessagesWebViewTest, TheCurrentMatchAndItsQuestionStayInViewInLongConversations) {
+  // Answers of many shapes, so that no message is as tall as it was guessed to be before it
+  // rendered.
+  const auto conversation = [](int count) {
+    std::vector<ChatMessage> messages;
+    for (int i = 0; i < count; ++i) {
+      std::string answer;
+      for (int paragraph = 0; paragraph <= i % 6; ++paragraph)
+        answer += repeated("Some words of an answer. ", 3 + (i * 7 + paragraph * 5) % 23) + "\n\n";
+      if (i % 4 == 0) answer += "```python\nprint(" + std::to_string(i) + ")\n```\n\n- a\n- b\n";
+      messages.push_back(pageMessage(
+          "m" + std::to_string(i),
+          "Question " + std::to_string(i) + " about topic " + std::to_string(i % 13), answer));
+    }
+    return messages;
+  };
+  // Once nothing near the view waits to be rendered any more: the view's height, and where the
+  // question holding the current match and the match stand from its top.
+  const auto settled = [] {
+    QVariantList place;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          place = js("(() => { const h = window.innerHeight; const near = [...document."
+                     "querySelectorAll('#messages article.waiting')].some(a => { const r = "
+                     "a.getBoundingClientRect(); return r.bottom > -1.5 * h && r.top < 2.5 * h; "
+                     "}); const m = document.querySelector('mark.current'); const q = m.closest("
+                     "'article').querySelector('.question'); return near ? [] : [h, "
+                     "q.getBoundingClientRect().top, m.getBoundingClientRect().top, "
+                     "m.getBoundingClientRect().bottom]; })()")
+                      .toList();
+          return !place.isEmpty();
+        },
+        5000));
+    return place;
+  };
+  const struct {
+    int count;
+    const char* query;
+    int steps;
+  } cases[] = {{1000, "Question 777 about", 0},
+               {5000, "Question 777 about", 0},
+               {1000, "Question 77", 4},
+               {5000, "Question 177", 3}};
+  for (const auto& test : cases) {
+    SCOPED_TRACE(std::string(test.query) + " in " + std::to_string(test.count));
+    show("long" + std::to_string(test.count), conversation(test.count));
+    ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
+    send(MessageUpdate::searchMessage(test.query));
+    for (int step = 0; step <= 2 * test.steps; ++step) {
+      if (step > 0) send(MessageUpdate::nextSearchResult(step <= test.steps));
+      const QVariantList place = settled();
+      ASSERT_EQ(place.size(), 4);
+      // Mid-view, where the search put it, with its question in view above it.
+      const double middle = (place[2].toDouble() + place[3].toDouble()) / 2;
+      EXPECT_NEAR(middle, place[0].toDouble() / 2, 2) << "step " << step;
+      EXPECT_GE(place[1].toDouble(), 0) << "the question's top, step " << step;
+    }
+    send(MessageUpdate::searchMessage(std::nullopt));
+  }
 }
 
 TEST_F(MessagesWebViewTest, LoadOrderDecidesWhatANewPageShows) {
@@ -512,12 +644,6 @@ TEST_F(MessagesWebViewTest, CopyIsPlainTextAndTheMenuNeedsASelection) {
   EXPECT_EQ(opened, 1);
 }
 
-std::string repeated(std::string_view piece, int times) {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += piece;
-  return text;
-}
-
 // A picture in the attachment files folder, as the image tool leaves one, and its file record.
 ChatMessageFile picture(const std::string& name, int width, int height) {
   const std::string path = Paths::filesDirectory().rawValue() + name;
@@ -623,7 +749,7 @@ TEST_F(MessagesWebViewTest, MessagesRenderWhenTheyComeNearOnceAndAreKept) {
 
   // Opened again, it shows what it rendered before without rendering it again.
   const int before = blocks();
-  show("elsewhere", {pageMessage("x", "x", "x")});
+  show("elsewhere", {pageMessage("not-shown-before", "x", "x")});
   show("thousand", thousand);
   ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
   EXPECT_EQ(blocks(), before + 1) << "only the other conversation's one block";
@@ -673,6 +799,31 @@ TEST_F(MessagesWebViewTest, AnImageThatLoadsAtTheEndKeepsTheEndInView) {
       js("[...document.querySelectorAll('.answer .file img')].pop().naturalWidth").toInt() == 400,
       5000);
   EXPECT_EQ(js("document.scrollingElement.scrollTop").toInt(), 0);
+}
+
+TEST_F(MessagesWebViewTest, TheLatestMessageStaysInViewAsWhatIsAboveRendersAndItsPictureLoads) {
+  std::vector<ChatMessage> messages;
+  for (int i = 0; i < 30; ++i)
+    messages.push_back(pageMessage("f" + std::to_string(i), "Question " + std::to_string(i),
+                                   repeated("A line of an answer.\n\n", 10)));
+  show("follow", messages);
+  ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
+
+  // Before the next frame, as when a conversation opens: a message above the view renders
+  // smaller than it was guessed to be (the page lays out, and the view moves up with the end),
+  // then the last one grows, by its text and then by its picture.
+  ChatMessage above = messages[messages.size() - 6];
+  above.answer = "Short.";
+  ChatMessage last = messages.back();
+  last.answer += repeated("One more line.\n\n", 5);
+  last.answerFiles = std::vector<ChatMessageFile>{picture("follow.jpg", 400, 300)};
+  js(QString::fromStdString(page_script::forUpdate(MessageUpdate::editMessage(above)) +
+                            "document.scrollingElement.scrollTop;" +
+                            page_script::forUpdate(MessageUpdate::editMessage(last))));
+  ASSERT_EVENTUALLY(js("document.querySelector('.answer .file img').naturalWidth").toInt() == 400 &&
+                        distanceFromEnd() <= 1,
+                    5000)
+      << "the view ends " << distanceFromEnd() << " pixels above the end";
 }
 
 TEST_F(MessagesWebViewTest, APageWhoseRendererEndedLoadsAgainWithItsConversation) {

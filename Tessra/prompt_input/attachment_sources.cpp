@@ -117,7 +117,7 @@ std::optional<ChatAttachment> fromDrop(const QMimeData* mime) {
   // A dropped file is read as itself; its URL is not the text the user meant to attach.
   if (const QList<QUrl> urls = mime->urls(); !urls.isEmpty() && urls.front().isLocalFile()) {
     const std::optional<QString> path = localRegularFile(urls.front());
-    return path ? fileAttachment(*path, std::nullopt) : std::nullopt;
+    return path ? fileAttachment(*path, lastPathComponent(*path)) : std::nullopt;
   }
   if (mime->hasImage()) {
     const QImage image = qvariant_cast<QImage>(mime->imageData());

@@ -44,8 +44,8 @@ std::optional<ChatAttachment> fromPasteboard();
 std::optional<ChatAttachment> fromFileImportResult(
     const std::expected<QList<QUrl>, QString>& result);
 
-// What a drop of `mime` attaches: the first file (image or text), else the image when it
-// decodes, else the text. No file name is given.
+// What a drop of `mime` attaches: the first file (image or text) with its name, else the image
+// when it decodes, else the text, both without a name.
 std::optional<ChatAttachment> fromDrop(const QMimeData* mime);
 
 }  // namespace tessra

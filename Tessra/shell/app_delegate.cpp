@@ -175,8 +175,9 @@ void AppDelegate::setUpTelemetry() {
 }
 
 void AppDelegate::startApp() {
-  StatusItem::shared().start();
+  // The tray's menu shows the shortcut once the program holds it.
   registerGlobalShortcut();
+  StatusItem::shared().start();
   showOverlayButton();
   if (!login_launch::launchedAsLoginItem())
     QTimer::singleShot(kFirstShowDelay, this, &AppDelegate::toggleFloatingWindow);

@@ -14,6 +14,7 @@
 #include "Tessra/shell/menu_bar_icon.h"
 #include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/shell_test_support.h"
+#include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/localized_text.h"
@@ -76,6 +77,20 @@ TEST(StatusItemTest, TheMenuHasNineEntriesInOrderMadeAfreshEachTime) {
 
   std::unique_ptr<QMenu> again(StatusItem::shared().makeMenu());
   EXPECT_NE(again->actions().first(), entries.first()) << "a fresh menu, not the old one again";
+}
+
+TEST(StatusItemTest, TheMenuIsCurrentEachTimeItOpens) {
+  std::unique_ptr<QMenu> menu(StatusItem::shared().makeMenu());
+  QAction* settings = menu->actions().at(6);
+  ASSERT_EQ(settings->text(), "Settings");
+  EXPECT_FALSE(settings->isEnabled()) << "no settings window yet";
+
+  setSettingsWindowFactory([] { return new QWidget; });
+  emit menu->aboutToShow();
+  EXPECT_TRUE(settings->isEnabled());
+  setSettingsWindowFactory({});
+  emit menu->aboutToShow();
+  EXPECT_FALSE(settings->isEnabled());
 }
 
 TEST(StatusItemTest, WithoutATrayTheSideButtonShowsWhateverTheSetting) {
