@@ -198,6 +198,7 @@ class LocalizedText {
   struct MessagePage {
     static const QString& attachment();
     static const QString& cannotOpenFile();
+    static const QString& cannotOpenLink();
     static const QString& contextCleared();
     static const QString& deleteAction();  // "MessagePage.delete"
     static const QString& error();
