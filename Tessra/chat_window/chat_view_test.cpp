@@ -478,7 +478,9 @@ TEST_F(ChatViewTest, TheHeadersEmojiIsInColourAndTheDeleteAllQuestionIsOpaque) {
   auto* card = view.confirmation()->findChild<ConfirmationView*>();
   ASSERT_NE(card, nullptr);
   const QImage shot = card->grab().toImage();
-  EXPECT_EQ(shot.pixelColor(4, 4), palette::background()) << "nothing of the chat shows through";
+  EXPECT_EQ(shot.pixelColor(card->width() / 2, 4), palette::background())
+      << "nothing of the chat shows through";
+  EXPECT_NE(shot.pixelColor(0, 0), palette::background()) << "rounded as the other sheets";
   EXPECT_EQ(shot.pixelColor(card->width() / 2, shot.height() - 4), palette::secondaryBackground())
       << "the buttons' row";
   view.toggleClearMessagesConfirmation();
@@ -612,6 +614,15 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
                     QStringLiteral("document.querySelector('button.action.open').click(); true"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 2; }, 10000));
   EXPECT_EQ(ChatSessionManager::shared().sessions().at(id).messages.size(), 1u);
+
+  // A pinned panel stays when a message opens in a window of its own.
+  view.togglePinWindow();
+  const int closes = m_closes;
+  testing::evaluate(*view.page(), QStringLiteral("document.querySelector('button.action.open')"
+                                                 ".click(); true"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 3; }, 10000));
+  EXPECT_EQ(m_closes, closes) << "the pinned panel stays";
+  view.togglePinWindow();
 
   // At the quit, the windows still open go before the application object, with their pages.
   QPointer<MessagesWebView> page = screen->page();

@@ -2,12 +2,20 @@
 
 #include <QUrl>
 
+#include <cstddef>
 #include <utility>
 
 #include "Tessra/prompt_input/image_helpers.h"
 #include "Tessra/storage/paths.h"
 
 namespace tessra {
+
+namespace {
+
+// A generated picture takes a few megabytes; no image worth showing comes near this.
+constexpr std::size_t kMaximumImageBytes = std::size_t{32} << 20;
+
+}  // namespace
 
 BadServerResponseError::BadServerResponseError(int statusCode)
     : Error("Bad server response", "HTTP " + std::to_string(statusCode)),
@@ -22,6 +30,7 @@ platform::UrlTask downloadImage(const std::string& url, const files::Path& folde
   }
   platform::UrlRequest request{.method = "GET", .url = url};
   request.followRedirects = true;
+  request.maximumBodySize = kMaximumImageBytes;
   platform::UrlTask task = platform::UrlSession::shared().dataTask(
       std::move(request),
       [folder, completion = std::move(completion)](Result<platform::UrlData> answer) {
