@@ -52,6 +52,7 @@ constexpr qint64 kQuickRendererEndMilliseconds = 10000;
 constexpr int kQuickRendererEndsToGiveUp = 3;
 // The page's text that says no program opens a file.
 constexpr std::string_view kCannotOpenFileText = "cannotOpenFile";
+constexpr std::string_view kImageNotAttachedText = "imageNotAttached";
 
 // The widths of the window-size steps above the smallest, in points.
 
@@ -341,6 +342,10 @@ void MessagesWebView::handlePosted(const QJsonValue& body) {
     platform::logInfo("todo handle this action: {}",
                       QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString());
   }
+}
+
+void MessagesWebView::tellImageNotAttached() {
+  evaluate(page_script::showNotice(kImageNotAttachedText));
 }
 
 void MessagesWebView::openFile(const QString& path) {

@@ -73,6 +73,7 @@ class ChatTextField : public QWidget {
   void commandChosen(tessra::ChatTextFieldCompletionCommand command);
   // Pasted, or forwarded through "focusOnPromptInput": an attachment instead of text.
   void attachmentPasted(const tessra::ChatAttachment& attachment);
+  void unreadableImagePasted(const tessra::UnreadableImage& image);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
