@@ -4,8 +4,8 @@ if(TESSRA_BUILD_TESTS)
   add_custom_target(tessra_tests)
 endif()
 
-# tessra_add_test(NAME name LABEL label [GUI | OFFSCREEN | DESKTOP] [DISPLAY_LOCK] [BROWSER]
-#                 [LOCKS ...] SOURCES ... LIBRARIES ...)
+# tessra_add_test(NAME name LABEL label [GUI | OFFSCREEN | DESKTOP [DESKTOPS kind...]]
+#                 [DISPLAY_LOCK] [BROWSER] [LOCKS ...] SOURCES ... LIBRARIES ...)
 # Builds one GoogleTest executable and registers each of its cases with CTest under the label.
 # The executable compiles with the precompiled test headers (cmake/TessraPrecompiledHeaders.cmake)
 # and is part of the target `tessra_tests`, which builds every test and nothing else.
@@ -13,9 +13,15 @@ endif()
 #   OFFSCREEN     the cases run inside a QApplication on Qt's offscreen platform, so frames and
 #                 grabs do not depend on a display
 #   DESKTOP       each case runs on a small real desktop of its own (testing/test_desktop.h: a
-#                 display with openbox and a tray), for stacking, focus, the tray and whole-program
-#                 runs; the built program is TESSRA_BINARY, built first where the browser's tests
-#                 are (the program starts the browser, so every test that runs it is one of them)
+#                 display and a bus with a window manager and a tray), for stacking, focus, the
+#                 tray and whole-program runs; the built program is TESSRA_BINARY, built first
+#                 where the browser's tests are (the program starts the browser, so every test
+#                 that runs it is one of them)
+#   DESKTOPS      the kinds of desktop each case runs on, once on each (`openbox`, the default:
+#                 an XEmbed tray and a work area; `xfce`: a tray that hosts items over D-Bus and a
+#                 notification server on request; `i3`: a tiling manager without a work area);
+#                 CTest names a case run elsewhere than on openbox with the kind as a suffix
+#                 ("Suite.Case/xfce"), and the case finds it in TestDesktop::current().kind()
 #   DISPLAY_LOCK  the cases need the keyboard focus, synthetic input or a global grab, so they
 #                 run alone: any other window test could take the focus or a key half way
 #   LOCKS         what else of the session the cases change and other tests read (`api_key`:
@@ -30,7 +36,7 @@ endif()
 #                 leaves them out
 function(tessra_add_test)
   cmake_parse_arguments(ARG "GUI;OFFSCREEN;DESKTOP;DISPLAY_LOCK;BROWSER" "NAME;LABEL"
-                        "SOURCES;LIBRARIES;LOCKS" ${ARGN})
+                        "SOURCES;LIBRARIES;LOCKS;DESKTOPS" ${ARGN})
   if(NOT TESSRA_BUILD_TESTS)
     return()
   endif()
@@ -71,9 +77,28 @@ function(tessra_add_test)
   if(ARG_DESKTOP)
     list(APPEND properties PROCESSORS 2)
   endif()
-  gtest_discover_tests(${ARG_NAME}
-    PROPERTIES ${properties}
-    DISCOVERY_TIMEOUT 60)
+  if(NOT ARG_DESKTOP)
+    gtest_discover_tests(${ARG_NAME}
+      PROPERTIES ${properties}
+      DISCOVERY_TIMEOUT 60)
+    return()
+  endif()
+  if(NOT ARG_DESKTOPS)
+    set(ARG_DESKTOPS openbox)
+  endif()
+  foreach(desktop IN LISTS ARG_DESKTOPS)
+    if(NOT desktop MATCHES "^(openbox|xfce|i3)$")
+      message(FATAL_ERROR "${ARG_NAME}: no test desktop is called \"${desktop}\"")
+    endif()
+    set(suffix "")
+    if(NOT desktop STREQUAL "openbox")
+      set(suffix "/${desktop}")
+    endif()
+    gtest_discover_tests(${ARG_NAME}
+      TEST_SUFFIX "${suffix}"
+      PROPERTIES ${properties} ENVIRONMENT "TESSRA_TEST_DESKTOP=${desktop}"
+      DISCOVERY_TIMEOUT 60)
+  endforeach()
 endfunction()
 
 # tessra_add_test_support(NAME name SOURCES ... LIBRARIES ...)

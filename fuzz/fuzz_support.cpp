@@ -9,7 +9,7 @@
 namespace tessra::fuzz {
 
 void quietLogs() {
-  platform::Logger::shared().setSink([](platform::LogLevel, std::string_view) {});
+  platform::Logger::shared().setSink([](const platform::LogLine&) {});
 }
 
 const std::filesystem::path& scratchFolder() {

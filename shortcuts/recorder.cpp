@@ -7,6 +7,17 @@
 
 namespace tessra::shortcuts {
 
+namespace {
+
+Recorder::StringTable& stringTable() {
+  static Recorder::StringTable table;
+  return table;
+}
+
+}  // namespace
+
+void Recorder::setStringTable(StringTable table) { stringTable() = std::move(table); }
+
 Recorder::Recorder(const Name& name, QWidget* parent)
     : Recorder(static_cast<QWidget*>(nullptr), name, parent) {}
 
@@ -14,6 +25,9 @@ Recorder::Recorder(const QString& title, const Name& name, QWidget* parent)
     : Recorder(new QLabel(title), name, parent) {
   static_cast<QLabel*>(m_label)->setTextFormat(Qt::PlainText);
 }
+
+Recorder::Recorder(const TitleKey& title, const Name& name, QWidget* parent)
+    : Recorder(stringTable() ? stringTable()(title.key) : title.key, name, parent) {}
 
 Recorder::Recorder(QWidget* label, const Name& name, QWidget* parent)
     : QWidget(parent), m_field(new RecorderCocoa(name)), m_label(label) {

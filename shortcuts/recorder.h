@@ -2,8 +2,13 @@
 // press and release of a name's shortcut while a widget is shown.
 //
 //   auto* row = new Recorder(tr("Open Tessra"), openTessraGlobal(), page);
+//   auto* row = new Recorder(Recorder::TitleKey{"Settings.General.openTessra"}, name, page);
 //   new KeyboardShortcutWatcher(panel, name, [](EventType type) { ... });       // down and up
 //   new KeyboardShortcutWatcher(panel, name, EventType::keyUp, [] { ... });     // releases only
+//
+// A title given by key is looked up in the program's string table, which the program hands over
+// at start-up (`setStringTable`); a key the table lacks, or any key before there is a table, shows
+// as itself. A title given as text is shown as it is, even when it reads like a key.
 //
 // A watcher belongs to its widget: it listens from each show to the next hide, and goes with the
 // widget. While a recorder records, watchers are not called. GUI thread only.
@@ -26,10 +31,22 @@ class Recorder : public QWidget {
   Q_OBJECT
 
  public:
+  // A key of the program's string table ("Settings.General.openTessra").
+  struct TitleKey {
+    QString key;
+  };
+  // The text of `key` in the program's string table, in the program's language.
+  using StringTable = std::function<QString(const QString& key)>;
+
+  // The table that titles given by key are read from, for recorders made from now on.
+  static void setStringTable(StringTable table);
+
   // Without a label.
   explicit Recorder(const Name& name, QWidget* parent = nullptr);
   // With a text label, shown as given.
   Recorder(const QString& title, const Name& name, QWidget* parent = nullptr);
+  // With the label of a key, read from the program's string table.
+  Recorder(const TitleKey& title, const Name& name, QWidget* parent = nullptr);
   // With a label widget of the caller's.
   Recorder(QWidget* label, const Name& name, QWidget* parent = nullptr);
 

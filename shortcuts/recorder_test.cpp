@@ -280,6 +280,22 @@ TEST(RecorderView, ALabelIsShownAsGivenAndTheNameCanChange) {
   EXPECT_FALSE(Recorder(first).hasLabel());
 }
 
+TEST(RecorderView, ATitleKeyIsReadFromTheProgramsTableAndATextIsNot) {
+  testing::TempDir config;
+  testing::ScopedEnv configDir("TESSRA_CONFIG_DIR", config.path().string());
+  const Name name("keyedLabel", Shortcut(Key::f2, Qt::ControlModifier));
+  const auto labelOf = [](const Recorder& recorder) {
+    return static_cast<QLabel*>(recorder.label())->text();
+  };
+  // Before the program hands its table over, a key shows as itself.
+  EXPECT_EQ(labelOf(Recorder(Recorder::TitleKey{"Shortcut.open"}, name)), "Shortcut.open");
+  Recorder::setStringTable(
+      [](const QString& key) { return key == "Shortcut.open" ? QStringLiteral("Öffnen") : key; });
+  EXPECT_EQ(labelOf(Recorder(Recorder::TitleKey{"Shortcut.open"}, name)), "Öffnen");
+  EXPECT_EQ(labelOf(Recorder(QStringLiteral("Shortcut.open"), name)), "Shortcut.open");
+  Recorder::setStringTable({});
+}
+
 TEST(KeyboardShortcutWatchers, ListenWhileTheirWidgetIsShown) {
   platform::runMainQueueOnEventLoop();
   testing::TempDir config;

@@ -5,10 +5,11 @@
 namespace tessra::testing {
 
 LogCapture::LogCapture() {
-  platform::Logger::shared().setSink([this](platform::LogLevel level, std::string_view text) {
+  platform::Logger::shared().setSink([this](const platform::LogLine& line) {
     std::lock_guard lock(m_mutex);
-    m_lines.emplace_back(text);
-    m_levels.push_back(level);
+    m_lines.emplace_back(line.text);
+    m_levels.push_back(line.level);
+    m_origins.push_back(std::string(line.subsystem) + ':' + std::string(line.category));
   });
 }
 
@@ -31,6 +32,16 @@ bool LogCapture::contains(const std::string& text) const {
   for (const auto& line : m_lines)
     if (line.find(text) != std::string::npos) return true;
   return false;
+}
+
+std::vector<std::string> LogCapture::linesOf(std::string_view subsystem,
+                                             std::string_view category) const {
+  const std::string origin = std::string(subsystem) + ':' + std::string(category);
+  std::lock_guard lock(m_mutex);
+  std::vector<std::string> found;
+  for (std::size_t i = 0; i < m_lines.size(); ++i)
+    if (m_origins[i] == origin) found.push_back(m_lines[i]);
+  return found;
 }
 
 std::vector<std::string> LogCapture::linesAtLeast(platform::LogLevel level) const {

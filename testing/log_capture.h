@@ -4,6 +4,7 @@
 
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/foundation/logger.h"
@@ -20,6 +21,8 @@ class LogCapture {
   std::vector<std::string> lines() const;
   std::vector<std::string> linesStartingWith(const std::string& prefix) const;
   bool contains(const std::string& text) const;
+  // The lines of the logger with this subsystem and category.
+  std::vector<std::string> linesOf(std::string_view subsystem, std::string_view category) const;
   // The lines written at `level` or above (error: errors and faults).
   std::vector<std::string> linesAtLeast(platform::LogLevel level) const;
   // Every line, each ended by a line break.
@@ -29,6 +32,7 @@ class LogCapture {
   mutable std::mutex m_mutex;
   std::vector<std::string> m_lines;
   std::vector<platform::LogLevel> m_levels;  // one per line
+  std::vector<std::string> m_origins;        // one per line: "subsystem:category"
 };
 
 }  // namespace tessra::testing

@@ -350,7 +350,8 @@ TEST_F(ChatViewTest, EscapeDoesTheFirstThingThatApplies) {
 }
 
 TEST_F(ChatViewTest, SlashCommandsAndThePinRunTheirActions) {
-  ChatView& view = makeView();
+  // Made and wired as the panel's own, so that a lost tie to the program's pin shows here.
+  ChatView& view = makeInstalledView();
   const std::string id = makeConversation("/ Commands");
   view.controller().setSessionID(id);
   const bool pinnedBefore = isWindowPinned();
@@ -388,7 +389,7 @@ TEST_F(ChatViewTest, SlashCommandsAndThePinRunTheirActions) {
 
   // A rename asked for by the list, then Ctrl+N: the new-conversation form creates one.
   const Conversation* conversation = ChatSessionManager::shared().conversation(id);
-  emit m_hub.editChatSession(*conversation);
+  emit view.chatViewSignals().editChatSession(*conversation);
   EXPECT_TRUE(view.isPresenting(Panel::newConversation));
   EXPECT_EQ(m_contexts.back().editing, *conversation);
   view.panel(Panel::newConversation)->setPresented(false);

@@ -6,10 +6,13 @@
 #include <QTest>
 
 #include <fstream>
+#include <stdexcept>
 
 #include "Tessra/chat_window/answer_task.h"
+#include "Tessra/chat_window/chat_window_installation.h"
 #include "Tessra/chat_window/floating_panel_view.h"
 #include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/floating_controller.h"
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/paths.h"
@@ -96,6 +99,21 @@ ChatView& ChatViewTest::makeView(UserSettings* settings) {
   QObject::connect(view, &ChatView::closeRequested, view, [this] { ++m_closes; });
   view->setGeometry(m_window->rect());
   m_window->show();
+  return *view;
+}
+
+ChatView& ChatViewTest::makeInstalledView() {
+  installChatWindow();
+  m_window = std::make_unique<QWidget>();
+  m_window->setGeometry(1400, 40, 500, 900);
+  auto* controller = new FloatingController(m_window.get());
+  // The factory stays the program's for no other controller of this process.
+  FloatingController::setChatViewFactory({});
+  controller->setGeometry(m_window->rect());
+  m_window->show();
+  auto* view = qobject_cast<ChatView*>(controller->mainView());
+  // GoogleTest fails the case on the exception.
+  if (!view) throw std::logic_error("the program's panel made no chat view");
   return *view;
 }
 

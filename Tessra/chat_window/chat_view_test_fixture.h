@@ -45,6 +45,9 @@ class ChatViewTest : public ChatWindowTest {
   std::unique_ptr<UserSettings> makeSettings(std::optional<std::string> key);
   // A chat view in a shown window; `settings` defaults to the fixture's (loaded first).
   ChatView& makeView(UserSettings* settings = nullptr);
+  // The chat view the program's own panel makes (`installChatWindow()`), with its own hub and the
+  // shared settings, tied to the program-wide state as the program ties it; in a shown window.
+  ChatView& makeInstalledView();
   // A conversation holding these messages, written to its file.
   std::string conversationWith(const std::vector<ChatMessage>& messages);
   // The updates sent of the `MessageUpdate::Value` alternative `index`.

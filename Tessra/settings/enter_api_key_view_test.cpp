@@ -16,6 +16,7 @@
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "aiclient/ai_client.h"
 #include "testing/http_server.h"
+#include "testing/qt_wait.h"
 #include "testing/scoped_env.h"
 
 namespace tessra {
@@ -78,7 +79,7 @@ TEST_F(EnterApiKeyViewTest, KeysOutsideTenToHundredCharactersAreNotSent) {
       EXPECT_FALSE(form->errorLabel()->isVisible());
       continue;
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!form->isLoading(), 10000);
+    ASSERT_EVENTUALLY(!form->isLoading(), 10000);
     EXPECT_EQ(requests(), before + 1);
     EXPECT_FALSE(form->validationError().has_value());
   }
@@ -94,7 +95,7 @@ TEST_F(EnterApiKeyViewTest, AnAnsweredKeyIsStoredTrimmedWithTheModelAndCloses) {
   form->keyField()->setText("  sk-accepted-key-123 \n");
   form->confirmButton()->click();
   EXPECT_TRUE(form->busyOverlay()->isVisible());
-  QTRY_COMPARE_WITH_TIMEOUT(m_closes, 1, 10000);
+  ASSERT_EVENTUALLY_EQ(m_closes, 1, 10000);
 
   ASSERT_EQ(requests(), 1u);
   const auto request = *m_server.waitForRequest(0);
@@ -128,7 +129,7 @@ TEST_F(EnterApiKeyViewTest, ARefusedTestShowsWhyAndStoresNothing) {
     emit form->modelPicker()->activated(0);
     form->keyField()->setText("sk-refused-key-1");
     form->confirmButton()->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!form->isLoading(), 10000);
+    ASSERT_EVENTUALLY(!form->isLoading(), 10000);
     ASSERT_TRUE(form->validationError().has_value());
     EXPECT_EQ(*form->validationError(), c.shown);
     EXPECT_EQ(testing::labelsGuessingTheirFormat(*form), std::vector<std::string>{});
@@ -146,7 +147,7 @@ TEST_F(EnterApiKeyViewTest, ALongRefusalShowsTwoWholeLinesAndAllOfItInTheTooltip
   auto form = makeForm();
   form->keyField()->setText("sk-refused-key-1");
   form->confirmButton()->click();
-  QTRY_VERIFY_WITH_TIMEOUT(!form->isLoading(), 10000);
+  ASSERT_EVENTUALLY(!form->isLoading(), 10000);
   ASSERT_EQ(form->validationError(), QString::fromStdString(message));
   const QLabel* label = form->errorLabel();
   ASSERT_TRUE(label->isVisible());
@@ -167,7 +168,7 @@ TEST_F(EnterApiKeyViewTest, QuickReturnsSendOneRequestAndTheGuiStaysLive) {
   QTimer ticker;
   QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
   ticker.start(20);
-  QTRY_COMPARE_WITH_TIMEOUT(m_closes, 1, 10000);
+  ASSERT_EVENTUALLY_EQ(m_closes, 1, 10000);
   EXPECT_GE(ticks, 10);  // the event loop ran while the answer was on its way
   EXPECT_EQ(requests(), 1u);
 }
@@ -202,13 +203,13 @@ TEST_F(EnterApiKeyViewTest, ARefusingKeyringKeepsTheFormOpenWithItsMessage) {
   const keychain::Keychain refusing = m_harness.keychain.accessibility(
       keychain::Accessibility::whenUnlocked, keychain::AuthenticationPolicy::userPresence());
   UserSettings settings(m_harness.defaults, refusing, m_harness.center, platform::mainQueue());
-  QTRY_VERIFY_WITH_TIMEOUT(settings.loaded(), 10000);
+  ASSERT_EVENTUALLY(settings.loaded(), 10000);
   EnterApiKeyView form(false, settings);
   QObject::connect(&form, &EnterApiKeyView::closeRequested, [this] { ++m_closes; });
   form.show();
   form.keyField()->setText("sk-not-kept-0001");
   form.confirmButton()->click();
-  QTRY_VERIFY_WITH_TIMEOUT(!form.isLoading(), 10000);
+  ASSERT_EVENTUALLY(!form.isLoading(), 10000);
   ASSERT_TRUE(settings.keychainError().has_value());
   ASSERT_TRUE(form.validationError().has_value());
   EXPECT_EQ(form.validationError()->toStdString(), *settings.keychainError());
@@ -236,7 +237,7 @@ TEST_F(EnterApiKeyViewTest, AStoredVisionModelSelectsNoRowAndIsKept) {
   EXPECT_EQ(form->modelPicker()->count(), 5);
   form->keyField()->setText("sk-vision-key-01");
   QTest::keyClick(form->confirmButton(), Qt::Key_Return);
-  QTRY_COMPARE_WITH_TIMEOUT(m_closes, 1, 10000);
+  ASSERT_EVENTUALLY_EQ(m_closes, 1, 10000);
   EXPECT_EQ(nlohmann::json::parse(m_server.waitForRequest(0)->body)["model"],
             "gpt-4-vision-preview");
   EXPECT_EQ(settings_keys::openAIModel(m_harness.defaults), ChatGPTModels::gpt4vision);

@@ -28,6 +28,10 @@ namespace tessra {
 namespace {
 
 constexpr std::array kPositions = {PopupPosition::left, PopupPosition::right};
+// The other languages stay reachable through the system's, and a choice of one made before stays
+// in force.
+constexpr std::array kLanguages = {AppLanguage::system, AppLanguage::english,
+                                   AppLanguage::brazilianPortuguese};
 
 template <class T, std::size_t N>
 QStringList titles(const std::array<T, N>& cases) {
@@ -103,8 +107,15 @@ SettingsPickerView::SettingsPickerView(const QString& title, const QString& desc
   refresh();
 }
 
+void SettingsPickerView::setUnlistedTitle(std::function<QString()> title) {
+  m_unlistedTitle = std::move(title);
+  refresh();
+}
+
 void SettingsPickerView::refresh() {
   const int index = m_selected ? m_selected() : -1;
+  // Shown greyed while no choice is current, and never offered in the list.
+  m_picker->setPlaceholderText(index < 0 && m_unlistedTitle ? m_unlistedTitle() : QString());
   if (m_picker->currentIndex() != index) m_picker->setCurrentIndex(index);
 }
 
@@ -122,12 +133,12 @@ GeneralSettingsView::GeneralSettingsView(UserSettings& settings, bool trayAvaila
 
   QVBoxLayout* first = addSection(page, this);
   m_language = new SettingsPickerView(
-      Text::language(), Text::languageDescription(), titles(allAppLanguages()),
-      [this] { return indexOf(allAppLanguages(), m_settings.appLanguage()); },
-      [this](int index) {
-        m_settings.setAppLanguage(allAppLanguages()[static_cast<std::size_t>(index)]);
-      },
+      Text::language(), Text::languageDescription(), titles(kLanguages),
+      [this] { return indexOf(kLanguages, m_settings.appLanguage()); },
+      [this](int index) { m_settings.setAppLanguage(kLanguages[static_cast<std::size_t>(index)]); },
       this);
+  m_language->setUnlistedTitle(
+      [this] { return QString::fromStdString(title(m_settings.appLanguage())); });
   first->addWidget(m_language);
   m_launchAtLogin = new SettingsToggleView(
       Text::launchAtLogin(),
@@ -167,6 +178,8 @@ GeneralSettingsView::GeneralSettingsView(UserSettings& settings, bool trayAvaila
         m_settings.setPopupPosition(kPositions[static_cast<std::size_t>(index)]);
       },
       this);
+  m_position->setUnlistedTitle(
+      [this] { return QString::fromStdString(title(m_settings.popupPosition())); });
   m_size = new SettingsPickerView(
       Text::size(), {}, titles(allFloatingWindowSizes()),
       [this] { return indexOf(allFloatingWindowSizes(), m_settings.floatingWindowSize()); },

@@ -4,6 +4,9 @@
 //
 // Every control writes straight into `UserSettings` (which stores and announces the value) or
 // into launch at login; the page keeps nothing of its own and follows changes made elsewhere.
+// The language picker offers the system's language, English and Brazilian Portuguese, the position
+// picker left and right; a value in force that a picker does not offer (a language or an edge
+// chosen before) stays stored and in force, and the picker shows it until another is picked.
 // The side-button switch is shown only while the tray icon is, and not at all without a tray
 // host, where the side button is the only way left to the panel. GUI thread only.
 #pragma once
@@ -27,7 +30,8 @@ class UserSettings;
 
 // A labelled row with a choice: the title, an optional description under it, and a picker of
 // `titles`. Choosing an entry calls `select` with its position; `selected` gives the position to
-// show (-1: none).
+// show (-1: none, when the value in force is none of the choices; the picker then shows the
+// unlisted title, when there is one, until a choice is made).
 class SettingsPickerView : public QWidget {
   Q_OBJECT
 
@@ -36,6 +40,8 @@ class SettingsPickerView : public QWidget {
                      std::function<int()> selected, std::function<void(int)> select,
                      QWidget* parent = nullptr);
 
+  // The text shown for a value in force that is none of the choices.
+  void setUnlistedTitle(std::function<QString()> title);
   // Shows `selected()` again.
   void refresh();
   QComboBox* picker() const { return m_picker; }
@@ -43,6 +49,7 @@ class SettingsPickerView : public QWidget {
  private:
   std::function<int()> m_selected;
   std::function<void(int)> m_select;
+  std::function<QString()> m_unlistedTitle;
   QComboBox* m_picker = nullptr;
 };
 

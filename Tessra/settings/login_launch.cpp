@@ -20,6 +20,14 @@ namespace {
 
 constexpr std::string_view kEntryFileName = "tessra.desktop";
 
+// Launch at login's lines stand apart from the rest of the program's, for a reader who follows
+// why the program did or did not start with the session.
+const platform::Logger& logger() {
+  static const platform::Logger instance(std::string(platform::Logger::kSubsystem) + ".LoginLaunch",
+                                         "main");
+  return instance;
+}
+
 // The program's own path, also before a QCoreApplication exists.
 std::string programPath() {
   if (QCoreApplication::instance()) return QCoreApplication::applicationFilePath().toStdString();
@@ -154,8 +162,9 @@ void LoginLaunch::setEnabled(bool enabled) {
       if (error) throw std::system_error(error, "remove " + path.string());
     }
   } catch (const std::exception& failure) {
-    platform::logError("Failed to {} launch at login: {}", enabled ? "enable" : "disable",
-                       failure.what());
+    logger().log(platform::LogLevel::error,
+                 fmt::format("Failed to {} launch at login: {}", enabled ? "enable" : "disable",
+                             failure.what()));
   }
   emit observable().isEnabledChanged();
 }

@@ -10,11 +10,12 @@
 //   LoginLaunch::setEnabled(true);              // writes the entry atomically
 //   if (!LoginLaunch::launchedAsLoginItem()) showPanelSoon();
 //
-// A write or removal that fails is logged ("Failed to enable launch at login: <reason>") and
-// changes nothing else; the next read shows the real state, so a switch turned on shows off
-// again. A program path that an entry cannot hold (a control character other than tab, line feed
-// and carriage return, or bytes that are not UTF-8) is such a failure: the desktop would refuse
-// or misread the entry. GUI thread only (the file calls are small and synchronous).
+// A write or removal that fails is logged ("Failed to enable launch at login: <reason>", at error
+// level under the subsystem "org.tessra.Tessra.LoginLaunch", category "main") and changes nothing
+// else; the next read shows the real state, so a switch turned on shows off again. A program path
+// that an entry cannot hold (a control character other than tab, line feed and carriage return,
+// or bytes that are not UTF-8) is such a failure: the desktop would refuse or misread the entry.
+// GUI thread only (the file calls are small and synchronous).
 #pragma once
 
 #include <QObject>

@@ -78,12 +78,19 @@ TEST_F(LoginLaunchTest, EnablingWritesAWorkingEntryAndDisablingRemovesIt) {
 }
 
 TEST_F(LoginLaunchTest, AFolderThatCannotBeWrittenLeavesItOffAndIsLogged) {
-  // A configuration folder on a read-only file system: refused even to the superuser.
-  testing::ScopedEnv readOnly{"XDG_CONFIG_HOME", "/proc/self"};
+  // A file where the entry's folder belongs: no entry can be written or removed there, not even
+  // by the superuser.
+  m_dir.write("config/autostart", "");
   testing::LogCapture log;
   LoginLaunch::setEnabled(true);
   EXPECT_FALSE(LoginLaunch::isEnabled());
-  EXPECT_TRUE(log.contains("Failed to enable launch at login: ")) << log.all();
+  LoginLaunch::setEnabled(false);
+  // At error level, under launch at login's own logger.
+  const auto lines = log.linesOf("org.tessra.Tessra.LoginLaunch", "main");
+  ASSERT_EQ(lines.size(), 2u) << log.all();
+  EXPECT_TRUE(lines[0].starts_with("Failed to enable launch at login: ")) << lines[0];
+  EXPECT_TRUE(lines[1].starts_with("Failed to disable launch at login: ")) << lines[1];
+  EXPECT_EQ(log.linesAtLeast(platform::LogLevel::error), lines);
 }
 
 TEST_F(LoginLaunchTest, TheDesktopRunsTheProgramWithTheLoginFlag) {

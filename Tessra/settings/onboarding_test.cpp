@@ -12,6 +12,7 @@
 #include "Tessra/settings/login_launch.h"
 #include "Tessra/settings/settings_test_support.h"
 #include "Tessra/ui_foundation/small_views.h"
+#include "testing/qt_wait.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
@@ -57,14 +58,14 @@ TEST(OnboardingTest, PagesGoForwardAndBackOneAtATime) {
     EXPECT_EQ(view.finishButton() != nullptr, pages[i].finish);
     if (view.nextButton()) {
       view.nextButton()->click();
-      QTRY_VERIFY(view.currentPage() != pages[i].page);
+      ASSERT_EVENTUALLY(view.currentPage() != pages[i].page, 5000);
     }
   }
   // On the last page forward does nothing; back and forth leaves one page.
   view.nextPage();
   EXPECT_EQ(view.currentPage(), OnboardingPages::launchAtLogin);
   view.backButton()->click();
-  QTRY_COMPARE(view.currentPage(), OnboardingPages::multipleConversations);
+  ASSERT_EVENTUALLY_EQ(view.currentPage(), OnboardingPages::multipleConversations, 5000);
   view.previousPage();
   view.previousPage();
   view.previousPage();
@@ -119,7 +120,7 @@ TEST(OnboardingTest, CancelOnCloseKeepsThePageAndFinishingAsksNothing) {
   bool asked = false;
   answerNextBox("Cancel", &asked);
   settings_test::closeAsTheUserWould(&window);
-  QTRY_VERIFY_WITH_TIMEOUT(asked, 10000);
+  ASSERT_EVENTUALLY(asked, 10000);
   QTest::qWait(50);  // a check that nothing happens: Cancel leaves the window open
   EXPECT_TRUE(window.isVisible());
   EXPECT_EQ(window.view()->currentPage(), OnboardingPages::alwaysOn);

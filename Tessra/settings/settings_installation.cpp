@@ -10,12 +10,16 @@
 #include "Tessra/settings/enter_api_key_view.h"
 #include "Tessra/settings/onboarding.h"
 #include "Tessra/settings/settings_window.h"
+#include "Tessra/ui_foundation/localized_text.h"
+#include "shortcuts/recorder.h"
 
 namespace tessra {
 
 void installSettings() {
   SettingsWindow::registerWindow();
   Onboarding::registerWindow();
+  shortcuts::Recorder::setStringTable(
+      [](const QString& key) { return LocalizedText::forKey(key); });
 
   auto& contents = ChatPanelContents::shared();
   contents.enterApiKey = [](const ChatPanelContext& context) -> QWidget* {

@@ -18,7 +18,7 @@ class QWidget;
 namespace tessra::settings_test {
 
 // Hands the program's main queue to Qt's event loop, so results posted to it arrive while a test
-// waits with QTRY_ or qWaitFor.
+// waits with ASSERT_EVENTUALLY (testing/qt_wait.h).
 void runMainQueueOnQt();
 
 // Asks the window to close as a window manager does for the user's close button: a

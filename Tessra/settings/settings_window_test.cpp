@@ -19,9 +19,11 @@
 #include "Tessra/settings/general_settings_view.h"
 #include "Tessra/settings/login_launch.h"
 #include "Tessra/settings/open_ai_settings_view.h"
+#include "Tessra/settings/settings_installation.h"
 #include "Tessra/settings/settings_test_support.h"
 #include "Tessra/settings/settings_view.h"
 #include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_keys.h"
@@ -30,6 +32,7 @@
 #include "Tessra/ui_foundation/small_views.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "shortcuts/recorder.h"
+#include "testing/qt_wait.h"
 #include "testing/scoped_env.h"
 
 namespace tessra {
@@ -176,11 +179,11 @@ TEST_F(GeneralSettingsViewTest, EachControlWritesItsKeyAndPostsOnce) {
     std::function<bool()> stored;
   } cases[] = {
       {"language",
-       [&] { pick(page.languagePicker(), 6); },
+       [&] { pick(page.languagePicker(), 2); },
        {"appLanguageChanged"},
        [&] { return defaults.string(keys::kAppLanguage) == "pt-BR"; }},
       {"the same language",
-       [&] { pick(page.languagePicker(), 6); },
+       [&] { pick(page.languagePicker(), 2); },
        {},
        [&] { return defaults.string(keys::kAppLanguage) == "pt-BR"; }},
       {"sound",
@@ -226,6 +229,7 @@ TEST_F(GeneralSettingsViewTest, EachControlWritesItsKeyAndPostsOnce) {
 
 TEST_F(GeneralSettingsViewTest, PickersOfferTheirChoicesInOrder) {
   ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::top, m_harness.defaults));
+  ASSERT_TRUE(settings_keys::setAppLanguage(AppLanguage::german, m_harness.defaults));
   UserSettings settings(m_harness.defaults, m_harness.keychain, m_harness.center,
                         platform::mainQueue());
   GeneralSettingsView page(settings, true);
@@ -235,16 +239,33 @@ TEST_F(GeneralSettingsViewTest, PickersOfferTheirChoicesInOrder) {
     return texts;
   };
   EXPECT_EQ(items(page.languagePicker()),
-            (QStringList{"System Default 🌐", "English 🇺🇸", "中文 (简体) 🇨🇳", "Français (France) 🇫🇷",
-                         "Deutsch (Deutschland) 🇩🇪", "日本語 (日本) 🇯🇵", "Português (Brasil) 🇧🇷"}));
+            (QStringList{"System Default 🌐", "English 🇺🇸", "Português (Brasil) 🇧🇷"}));
   EXPECT_EQ(items(page.positionPicker()), (QStringList{"Left", "Right"}));
   EXPECT_EQ(items(page.sizePicker()).first(), "Extra Small - 500px");
   EXPECT_EQ(items(page.sizePicker()).last(), "Ultra Wide - 1000px");
   EXPECT_EQ(items(page.paddingPicker()),
             (QStringList{"None", "16px", "32px", "48px", "64px", "128px"}));
-  // A stored top edge matches neither choice and stays stored.
-  EXPECT_EQ(page.positionPicker()->picker()->currentIndex(), -1);
+  // A stored top edge and a stored German match no choice: both stay stored and in force, and
+  // their pickers show them until another choice is made.
+  const struct {
+    SettingsPickerView* row;
+    const char* shown;
+  } unlisted[] = {{page.positionPicker(), "Top"},
+                  {page.languagePicker(), "Deutsch (Deutschland) 🇩🇪"}};
+  for (const auto& c : unlisted) {
+    EXPECT_EQ(c.row->picker()->currentIndex(), -1) << c.shown;
+    EXPECT_EQ(c.row->picker()->currentText(), "") << c.shown;
+    EXPECT_EQ(c.row->picker()->placeholderText(), QString::fromUtf8(c.shown));
+  }
   EXPECT_EQ(settings_keys::popupWindowPosition(m_harness.defaults), PopupPosition::top);
+  EXPECT_EQ(settings_keys::appLanguage(m_harness.defaults), AppLanguage::german);
+  EXPECT_EQ(settings.chosenLanguageCode(), "de");
+
+  page.languagePicker()->picker()->setCurrentIndex(1);
+  emit page.languagePicker()->picker()->activated(1);
+  EXPECT_EQ(settings_keys::appLanguage(m_harness.defaults), AppLanguage::english);
+  EXPECT_EQ(page.languagePicker()->picker()->placeholderText(), "");
+  EXPECT_EQ(page.languagePicker()->picker()->currentText(), "English 🇺🇸");
 }
 
 TEST_F(GeneralSettingsViewTest, TheShortcutRecorderReadsTheProgramsLanguage) {
@@ -271,6 +292,15 @@ TEST_F(GeneralSettingsViewTest, TheShortcutRecorderReadsTheProgramsLanguage) {
   QLocale::setDefault(system);
 }
 
+TEST_F(GeneralSettingsViewTest, ARecorderTitledByKeyReadsTheProgramsTable) {
+  installSettings();
+  const shortcuts::Recorder recorder(
+      shortcuts::Recorder::TitleKey{QStringLiteral("Settings.General.openTessra")},
+      openTessraGlobal());
+  EXPECT_EQ(static_cast<QLabel*>(recorder.label())->text(), "Open Tessra");
+  shortcuts::Recorder::setStringTable({});
+}
+
 TEST_F(GeneralSettingsViewTest, WithoutATrayHostTheSideIconRowIsHidden) {
   GeneralSettingsView page(*m_harness.settings, false);
   page.show();
@@ -288,8 +318,10 @@ TEST_F(GeneralSettingsViewTest, LaunchAtLoginFollowsTheEntry) {
   page.launchAtLoginRow()->toggle()->click();
   EXPECT_FALSE(LoginLaunch::isEnabled());
 
-  // A configuration folder that cannot be written: the switch falls back off.
-  testing::ScopedEnv readOnly{"XDG_CONFIG_HOME", "/proc/self"};
+  // A file where the entry's folder belongs, so no entry can be written: the switch falls back
+  // off.
+  std::filesystem::remove_all(m_dir / "config" / "autostart");
+  m_dir.write("config/autostart", "");
   page.launchAtLoginRow()->toggle()->click();
   EXPECT_FALSE(page.launchAtLoginRow()->toggle()->isChecked());
 }
@@ -342,7 +374,7 @@ TEST(OpenAiSettingsViewTest, FollowsTheKeyAndStoresPickedModels) {
   EXPECT_TRUE(page.keySheet()->isVisible());
   EXPECT_EQ(form->validationError(), LocalizedText::ApiKey::validationErrorLength());
   form->cancelButton()->click();
-  QTRY_VERIFY(page.keySheet() == nullptr);
+  ASSERT_EVENTUALLY(page.keySheet() == nullptr, 5000);
   EXPECT_EQ(page.keyLabel()->text(), "sk-****efgh");
 }
 
@@ -351,12 +383,12 @@ TEST(OpenAiSettingsViewTest, ShowsTheKeyringsComplaint) {
   const keychain::Keychain refusing = harness.keychain.accessibility(
       keychain::Accessibility::whenUnlocked, keychain::AuthenticationPolicy::userPresence());
   UserSettings settings(harness.defaults, refusing, harness.center, platform::mainQueue());
-  QTRY_VERIFY(settings.loaded());
+  ASSERT_EVENTUALLY(settings.loaded(), 5000);
   OpenAiSettingsView page(settings);
   page.show();
   EXPECT_FALSE(page.keychainErrorLabel()->isVisible());
   settings.setOpenAiKey("sk-refused-by-keyring");
-  QTRY_VERIFY_WITH_TIMEOUT(page.keychainErrorLabel()->isVisible(), 10000);
+  ASSERT_EVENTUALLY(page.keychainErrorLabel()->isVisible(), 10000);
   EXPECT_EQ(page.keychainErrorLabel()->text().toStdString(), *settings.keychainError());
 }
 

@@ -17,6 +17,17 @@ class AppleScriptUtils {
   static void setAlertVolume(int volume);
 };
 
+// The holders of the script layer. They keep nothing here: no desktop scripting service has
+// state for them to hold, and the calls above need none.
+class AppleScriptExecutor {};
+
+class AppleScriptManager {
+ public:
+  AppleScriptExecutor scriptExecutor;
+};
+
+class EZSystemUtility {};
+
 // Remembers the alert volume while it is muted and puts it back.
 class AXMonitor {
  public:

@@ -6,6 +6,7 @@
 #include <QPropertyAnimation>
 #include <QThread>
 
+#include "platform/foundation/json.h"
 #include "platform/ui/animations.h"
 #include "platform/ui/screens.h"
 
@@ -14,6 +15,18 @@ namespace tessra {
 std::optional<ScreenCorner> screenCornerFromRawValue(int raw) {
   if (raw < 0 || raw > 8) return std::nullopt;
   return static_cast<ScreenCorner>(raw);
+}
+
+void to_json(nlohmann::json& j, ScreenCorner corner) { j = static_cast<int>(corner); }
+
+void from_json(const nlohmann::json& j, ScreenCorner& corner) {
+  const int raw = platform::decodeValue<int>(j);
+  const auto found = screenCornerFromRawValue(raw);
+  if (!found)
+    throw platform::JsonDecodingError(
+        platform::JsonDecodingError::Kind::dataCorrupted, "",
+        "Cannot initialize ScreenCorner from invalid Int value " + std::to_string(raw));
+  corner = *found;
 }
 
 namespace timing_curves {

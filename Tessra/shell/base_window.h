@@ -20,6 +20,7 @@
 #include <QScreen>
 
 #include <functional>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 
 #include "platform/ui/overlay_window.h"
@@ -41,6 +42,10 @@ enum class ScreenCorner : int {
 };
 // 0 to 8 give their corner, anything else nothing.
 std::optional<ScreenCorner> screenCornerFromRawValue(int raw);
+// In JSON a corner is its raw value, the integer 0 to 8. Reading anything else (another number,
+// 3.5, "3") throws platform::JsonDecodingError.
+void to_json(nlohmann::json& j, ScreenCorner corner);
+void from_json(const nlohmann::json& j, ScreenCorner& corner);
 
 namespace timing_curves {
 // The cubic Bézier from (0, 0) to (1, 1) with the two control points.

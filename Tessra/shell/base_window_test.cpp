@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "Tessra/shell/shell_test_support.h"
+#include "platform/foundation/json.h"
 #include "testing/animations_on.h"
 
 namespace tessra {
@@ -36,6 +37,28 @@ TEST(BaseWindowTest, NinePlacesOverTheWorkArea) {
   EXPECT_EQ(screenCornerFromRawValue(8), ScreenCorner::center);
   EXPECT_EQ(screenCornerFromRawValue(9), std::nullopt);
   EXPECT_EQ(screenCornerFromRawValue(-1), std::nullopt);
+}
+
+TEST(BaseWindowTest, ACornerIsCodedAsItsRawValueAndNothingElseReadsAsOne) {
+  EXPECT_EQ(platform::encodeJson(nlohmann::json{{"corner", ScreenCorner::topRight}}),
+            R"({"corner":3})");
+  EXPECT_EQ(platform::decodeJson<ScreenCorner>("8"), ScreenCorner::center);
+  using Kind = platform::JsonDecodingError::Kind;
+  const struct {
+    const char* text;
+    Kind kind;
+  } refused[] = {
+      {"9", Kind::dataCorrupted},    {"-1", Kind::dataCorrupted},   {"3.5", Kind::typeMismatch},
+      {"\"3\"", Kind::typeMismatch}, {"null", Kind::valueNotFound},
+  };
+  for (const auto& c : refused) {
+    try {
+      (void)platform::decodeJson<ScreenCorner>(c.text);
+      ADD_FAILURE() << c.text << " read as a corner";
+    } catch (const platform::JsonDecodingError& error) {
+      EXPECT_EQ(error.kind(), c.kind) << c.text;
+    }
+  }
 }
 
 TEST(BaseWindowTest, MovesThereAtOnceOrAnimated) {

@@ -86,7 +86,8 @@ std::string title(FloatingWindowPadding padding);
 
 // --- AppLanguage ------------------------------------------------------------------------------
 
-// The seven cases in declaration order (the settings page lists them so).
+// The seven cases in declaration order. The settings page offers three (the system's, English,
+// Brazilian Portuguese); each of the others still works when stored.
 std::span<const AppLanguage> allAppLanguages();
 // "system", "en", "zh-Hans", "fr", "de", "ja", "pt-BR". Every code but "system" names the
 // language folder of the string tables ("<code>.lproj").

@@ -37,11 +37,14 @@ const char* levelName(LogLevel level) {
 }  // namespace
 
 Logger& Logger::shared() {
-  static Logger logger;
+  static Logger logger{std::string(kSubsystem), std::string(kCategory)};
   return logger;
 }
 
-void Logger::log(LogLevel level, std::string_view text) {
+Logger::Logger(std::string subsystem, std::string category)
+    : m_subsystem(std::move(subsystem)), m_category(std::move(category)) {}
+
+void Logger::log(LogLevel level, std::string_view text) const {
   Sink current;
   {
     std::lock_guard lock(loggerMutex());
@@ -49,11 +52,11 @@ void Logger::log(LogLevel level, std::string_view text) {
   }
   // The sink is called without the lock so that it may log or block without deadlocking.
   if (current) {
-    current(level, text);
+    current({level, m_subsystem, m_category, text});
     return;
   }
   const std::string line =
-      fmt::format("{} [{}:{}] {}\n", levelName(level), kSubsystem, kCategory, text);
+      fmt::format("{} [{}:{}] {}\n", levelName(level), m_subsystem, m_category, text);
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 

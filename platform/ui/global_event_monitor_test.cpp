@@ -38,7 +38,7 @@ TEST(GlobalEventMonitorTest, ReportsPressesOfTheMaskAnywhere) {
                              [&](const GlobalMouseEvent& event) { seen.push_back(event); });
   FakePointer pointer;
   pointer.click(1);
-  QTest::qWait(50);  // a check that nothing happens
+  QTest::qWait(50);  // a check that nothing happens: no monitor reports before start()
   EXPECT_TRUE(seen.empty()) << "nothing is watched before start()";
 
   ASSERT_TRUE(monitor.start());
