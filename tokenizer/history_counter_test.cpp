@@ -105,7 +105,9 @@ TEST(HistoryCounter, RoundsFromTheNewestBackCostWhatTheyHold) {
     for (std::size_t first = conversation.history.size() + 1; first-- > 0;) {
       const std::size_t tokens = encoding.encode(conversation.text(first)).size();
       EXPECT_TRUE(counter.fits(first, tokens)) << "trial " << trial << " round " << first;
-      if (tokens > 0) EXPECT_FALSE(counter.fits(first, tokens - 1)) << "round " << first;
+      if (tokens > 0) {
+        EXPECT_FALSE(counter.fits(first, tokens - 1)) << "trial " << trial << " round " << first;
+      }
       EXPECT_EQ(counter.count(first), tokens) << "trial " << trial << " round " << first;
     }
   }

@@ -105,7 +105,7 @@ class EchoTool final : public IFunctionCall {
     ChatMessageFile file;
     file.text = arguments;
     file.type = ChatMessageFile::ChatMessageFileType::text;
-    return {"echo:" + arguments, {file}};
+    return {"echo:" + arguments, {file}, std::nullopt};
   }
 
  private:

@@ -175,7 +175,7 @@ FunctionResult DalleFunctionCall::execute(const std::string& arguments,
   // A stop during the last thumbnail still counts: nobody will attach these files.
   context.cancellation->throwIfCancelled();
   if (files.empty() && failures.empty()) failures.emplace_back("the service sent no image");
-  if (failures.empty()) return {std::string(kResultText), files.handOver()};
+  if (failures.empty()) return {std::string(kResultText), files.handOver(), std::nullopt};
   // The model hears what the user sees, so its answer never speaks of a picture that is not there.
   std::string failure;
   for (const std::string& reason : failures) failure += (failure.empty() ? "" : "; ") + reason;
