@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QObject>
 #include <map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/foundation/logger.h"
@@ -38,6 +39,9 @@ class Layer : public QObject {
   std::map<std::int64_t, HotKey> hotKeys;
   std::int64_t counter = 0;
   CarbonHotKeys::Callback onLost;
+  // The refused shortcuts already logged: a refusal is tried again after every menu and every
+  // recording, and the log says it once until a grab succeeds.
+  std::unordered_set<Shortcut> loggedRefusals;
 
   void setMatching(bool on) {
     if (on == m_matching || !qApp) return;
@@ -142,8 +146,11 @@ bool shouldGrab() {
 }
 
 void logRefused(const Shortcut& shortcut) {
+  if (!layer().loggedRefusals.insert(shortcut).second) return;
   platform::logError("Global shortcut {} is in use by another program", shortcut.description());
 }
+
+void noteGranted(const Shortcut& shortcut) { layer().loggedRefusals.erase(shortcut); }
 
 }  // namespace
 
@@ -161,6 +168,7 @@ bool CarbonHotKeys::register_(const Shortcut& shortcut, Callback onKeyDown, Call
       logRefused(shortcut);
       return false;
     }
+    noteGranted(shortcut);
     grabbed = combination;
   }
   state.hotKeys.emplace(id,
@@ -196,6 +204,7 @@ void CarbonHotKeys::updateRegistrations() {
       const auto combination = hotKey.shortcut.combination();
       if (combination && platform::HotKeys::shared().grab(*combination)) {
         hotKey.grabbed = combination;
+        noteGranted(hotKey.shortcut);
       } else {
         logRefused(hotKey.shortcut);
         state.lose(it);

@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+
 #include "platform/foundation/queue.h"
 #include "platform/ui/event_loop_queue.h"
 #include "platform/ui/hot_keys.h"
@@ -15,6 +17,7 @@
 #include "shortcuts/global_shortcuts.h"
 #include "shortcuts/menu_item_shortcut.h"
 #include "testing/fake_keyboard.h"
+#include "testing/log_capture.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
@@ -118,6 +121,35 @@ TEST_F(GlobalHotKeys, ARefusedShortcutIsTriedAgainWhenEnabled) {
   EXPECT_TRUE(GlobalShortcuts::isRegistered(shortcut));
   m_keyboard.tap({"LCTL", "LALT", "LFSH", "FK08"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return counts->down == 1; }, kWait)) << "counts->down";
+}
+
+TEST_F(GlobalHotKeys, ARefusalIsLoggedOnceHoweverOftenItIsTriedAgain) {
+  const Shortcut shortcut(Key::f7, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+  const std::string line =
+      "Global shortcut " + shortcut.description() + " is in use by another program";
+  const auto logged = [&](const testing::LogCapture& log) {
+    const auto lines = log.lines();
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.find(line) != std::string::npos; });
+  };
+  FakeKeyboard::ForeignGrab foreign(m_keyboard.keycode("FK07"),
+                                    XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT);
+  testing::LogCapture log;
+  const Name name("loggedOnce", shortcut);
+  count(name);
+  // Each closed menu and each switch back on tries the refused shortcut again.
+  for (int i = 0; i < 3; ++i) {
+    QMenu menu;
+    menu.addAction("Item");
+    menu.popup(QPoint(200, 200));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return GlobalShortcuts::isMenuOpen(); }, kWait));
+    menu.close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !GlobalShortcuts::isMenuOpen(); }, kWait));
+    GlobalShortcuts::setEnabled(false);
+    GlobalShortcuts::setEnabled(true);
+  }
+  EXPECT_FALSE(GlobalShortcuts::isRegistered(shortcut));
+  EXPECT_EQ(logged(log), 1);
 }
 
 TEST_F(GlobalHotKeys, AKeymapChangeGrabsAgain) {

@@ -100,6 +100,8 @@ RecorderCocoa::RecorderCocoa(const Name& name, QWidget* parent)
   setClearButtonEnabled(true);
   setContextMenuPolicy(Qt::NoContextMenu);
   setAcceptDrops(false);
+  // The field is as wide as what it shows.
+  connect(this, &QLineEdit::textChanged, this, &QWidget::updateGeometry);
   setStringValue();
   // The clear button is the only edit the field allows.
   connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -121,7 +123,19 @@ void RecorderCocoa::setShortcutName(const Name& name) {
   setStringValue();
 }
 
-QSize RecorderCocoa::sizeHint() const { return {minimumWidth, QLineEdit::sizeHint().height()}; }
+QSize RecorderCocoa::sizeHint() const {
+  // Wide enough for its whole text: a held shortcut reads "Alt+Space (in use by another
+  // program)". The line edit's own hint is room for 17 "x" besides its frame, margins and clear
+  // button; the text takes their place, and the caret its width.
+  const QSize hint = QLineEdit::sizeHint();
+  const QFontMetrics metrics = fontMetrics();
+  int textWidth = metrics.horizontalAdvance(text());
+  for (const char* placeholder : {"record_shortcut", "press_shortcut"})
+    textWidth = std::max(textWidth, metrics.horizontalAdvance(recorderText(placeholder)));
+  const int caret = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this) + 1;
+  const int width = hint.width() - 17 * metrics.horizontalAdvance(QLatin1Char('x')) + textWidth;
+  return {std::max(minimumWidth, width + caret), hint.height()};
+}
 
 void RecorderCocoa::setStringValue() {
   const auto shortcut = GlobalShortcuts::getShortcut(m_shortcutName);

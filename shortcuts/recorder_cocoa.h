@@ -4,13 +4,13 @@
 //   connect(field, &RecorderCocoa::shortcutChanged, page, [](std::optional<Shortcut> s) { ... });
 //
 // It shows the stored shortcut ("Alt+Space"), or a stored one another program holds marked as
-// not active. Clicking into it records: the next usable combination becomes the name's shortcut,
-// after a check against the main menus and against the shortcuts other programs hold. Escape
-// keeps the old one, Backspace or Delete (or the clear button) clears it, Tab or a click
-// elsewhere ends recording. A plain key, or one with Shift alone, is refused with a beep;
-// F1 to F35 may stand alone. While it records, every global shortcut is paused, so pressing the
-// current one records it instead of firing it, and the field shows no caret: nothing is typed
-// into it.
+// not active, always whole: the field is as wide as its text (at least `minimumWidth`). Clicking
+// into it records: the next usable combination becomes the name's shortcut, after a check against
+// the main menus and against the shortcuts other programs hold. Escape keeps the old one, Backspace
+// or Delete (or the clear button) clears it, Tab or a click elsewhere ends recording. A plain key,
+// or one with Shift alone, is refused with a beep; F1 to F35 may stand alone. While it records,
+// every global shortcut is paused, so pressing the current one records it instead of firing it, and
+// the field shows no caret: nothing is typed into it.
 //
 // Opening or re-activating its window never starts recording by itself. GUI thread only.
 #pragma once

@@ -75,12 +75,18 @@ void FakeKeyboard::tap(std::initializer_list<const char*> keys) {
 }
 
 FakeKeyboard::ForeignGrab::ForeignGrab(std::uint8_t keycode, std::uint16_t modifiers)
-    : m_connection(connect()) {
+    : m_connection(connect()), m_keycode(keycode), m_modifiers(modifiers) {
   xcb_grab_key(m_connection, 1, rootOf(m_connection), modifiers, keycode, XCB_GRAB_MODE_ASYNC,
                XCB_GRAB_MODE_ASYNC);
   sync(m_connection);
 }
 
-FakeKeyboard::ForeignGrab::~ForeignGrab() { xcb_disconnect(m_connection); }
+FakeKeyboard::ForeignGrab::~ForeignGrab() {
+  // A disconnect alone frees the grab whenever the server gets to it, maybe after the test has
+  // tried to take the key: released and answered first.
+  xcb_ungrab_key(m_connection, m_keycode, rootOf(m_connection), m_modifiers);
+  sync(m_connection);
+  xcb_disconnect(m_connection);
+}
 
 }  // namespace tessra::testing

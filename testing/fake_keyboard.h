@@ -33,7 +33,8 @@ class FakeKeyboard {
   // The hardware key code of a key name in the server's keymap now (0 when unknown).
   std::uint8_t keycode(const std::string& keyName);
 
-  // A second X client, holding a grab of the key with these X modifiers until it goes.
+  // A second X client, holding a grab of the key with these X modifiers until it goes; the grab
+  // is released by the time it has gone.
   class ForeignGrab {
    public:
     ForeignGrab(std::uint8_t keycode, std::uint16_t modifiers);
@@ -43,6 +44,8 @@ class FakeKeyboard {
 
    private:
     xcb_connection_t* m_connection;
+    std::uint8_t m_keycode;
+    std::uint16_t m_modifiers;
   };
 
  private:

@@ -4,8 +4,15 @@
 #include <xcb/xcb.h>
 
 #include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusReply>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 
 #include <algorithm>
@@ -17,6 +24,8 @@
 #include <memory>
 
 #include <gtest/gtest.h>
+
+#include "testing/test_desktop.h"
 
 namespace tessra::testing {
 namespace {
@@ -62,6 +71,40 @@ class Display {
     return std::find(types, end, atom(type)) != end;
   }
 
+  // Where the mapped dock along the bottom edge of the screen stands (the tray's bar).
+  std::optional<QRect> bottomDock() const {
+    const Reply<xcb_get_geometry_reply_t> screen(
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, m_root), nullptr),
+        &std::free);
+    if (!screen) return std::nullopt;
+    std::optional<QRect> found;
+    const std::function<void(xcb_window_t)> visit = [&](xcb_window_t window) {
+      for (const xcb_window_t child : tree(window).second) {
+        if (found || !isViewable(child)) continue;
+        if (hasWindowType(child, "_NET_WM_WINDOW_TYPE_DOCK")) {
+          const QRect frame = frameOf(child);
+          if (frame.bottom() == screen->height - 1) found = frame;
+          continue;
+        }
+        visit(child);
+      }
+    };
+    visit(m_root);
+    return found;
+  }
+
+  QRect frameOf(xcb_window_t window) const {
+    Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr),
+        &std::free);
+    Reply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(
+            m_connection, xcb_translate_coordinates(m_connection, window, m_root, 0, 0), nullptr),
+        &std::free);
+    if (!geometry || !origin) return {};
+    return {origin->dst_x, origin->dst_y, geometry->width, geometry->height};
+  }
+
   bool isViewable(xcb_window_t window) const {
     Reply<xcb_get_window_attributes_reply_t> reply(
         xcb_get_window_attributes_reply(m_connection,
@@ -103,6 +146,19 @@ class Display {
 
 QString name(xcb_window_t window) { return QString::number(window); }
 
+// Whether the tray's watcher on the session bus lists an item of the process `pid`.
+bool registeredInTray(qint64 pid) {
+  QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                         QStringLiteral("/StatusNotifierWatcher"),
+                         QStringLiteral("org.kde.StatusNotifierWatcher"));
+  const QStringList items = watcher.property("RegisteredStatusNotifierItems").toStringList();
+  QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+  return std::any_of(items.begin(), items.end(), [&](const QString& item) {
+    const QDBusReply<uint> owner = bus->servicePid(item.section(QLatin1Char('/'), 0, 0));
+    return owner.isValid() && owner.value() == pid;
+  });
+}
+
 }  // namespace
 
 QString xdotool(const QStringList& arguments) {
@@ -135,18 +191,8 @@ QString focusedWindow() {
 }
 
 QRect windowFrame(const QString& window) {
-  Display display;
-  const auto id = static_cast<xcb_window_t>(window.toUInt());
-  Reply<xcb_get_geometry_reply_t> geometry(
-      xcb_get_geometry_reply(display.get(), xcb_get_geometry(display.get(), id), nullptr),
-      &std::free);
-  Reply<xcb_translate_coordinates_reply_t> origin(
-      xcb_translate_coordinates_reply(
-          display.get(), xcb_translate_coordinates(display.get(), id, display.root(), 0, 0),
-          nullptr),
-      &std::free);
-  if (!geometry || !origin) return {};
-  return {origin->dst_x, origin->dst_y, geometry->width, geometry->height};
+  if (window.isEmpty()) return {};
+  return Display().frameOf(static_cast<xcb_window_t>(window.toUInt()));
 }
 
 QStringList windowsTitled(const QString& title) {
@@ -191,6 +237,14 @@ QStringList stackingOrder() {
   return order;
 }
 
+QStringList mappedTopLevels() {
+  Display display;
+  QStringList mapped;
+  for (const xcb_window_t child : display.tree(display.root()).second)
+    if (display.isViewable(child)) mapped << name(child);
+  return mapped;
+}
+
 QString topLevelOf(const QString& window) {
   Display display;
   auto current = static_cast<xcb_window_t>(window.toUInt());
@@ -200,6 +254,31 @@ QString topLevelOf(const QString& window) {
     if (parent == display.root()) return name(current);
     current = parent;
   }
+}
+
+QString RunningProgram::panel() const {
+  QStringList shown = windows(QStringLiteral("Tessra"));
+  shown.removeAll(trayIcon());
+  return shown.isEmpty() ? QString() : shown.front();
+}
+
+QStringList notificationPopups() {
+  // xfce4-notifyd's and dunst's windows, by their class.
+  return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                  QStringLiteral("--class"), QStringLiteral("notifyd|dunst")})
+      .split('\n', Qt::SkipEmptyParts);
+}
+
+QStringList coveredBy(const QString& window, const QStringList& windows) {
+  const QStringList order = stackingOrder();
+  const qsizetype above = order.indexOf(topLevelOf(window));
+  const QRect frame = windowFrame(window);
+  QStringList covered;
+  for (const QString& other : windows) {
+    if (order.indexOf(topLevelOf(other)) < above && windowFrame(other).intersects(frame))
+      covered << other;
+  }
+  return covered;
 }
 
 QString RunningProgram::trayIcon() const {
@@ -213,6 +292,25 @@ QString RunningProgram::trayIcon() const {
       if (display.hasWindowType(parent, "_NET_WM_WINDOW_TYPE_DOCK")) return candidate;
   }
   return {};
+}
+
+QRect RunningProgram::trayIconFrame() const {
+  if (!TestDesktop::current().hasDBusTray()) return windowFrame(trayIcon());
+  if (!registeredInTray(m_pid)) return {};
+  Display display;
+  const std::optional<QRect> bar = display.bottomDock();
+  if (!bar) return {};
+  const QImage shown = QGuiApplication::primaryScreen()
+                           ->grabWindow(0, bar->x(), bar->y(), bar->width(), bar->height())
+                           .toImage();
+  // The bar is empty but for the status tray at its right end: whatever differs from the bar's
+  // own colour in the middle of its height is the icon.
+  const QRgb background = shown.pixel(shown.width() / 4, shown.height() / 2);
+  QRect icon;
+  for (int y = 2; y < shown.height() - 2; ++y)
+    for (int x = shown.width() / 2; x < shown.width(); ++x)
+      if (shown.pixel(x, y) != background) icon |= QRect(x, y, 1, 1);
+  return icon.translated(bar->topLeft());
 }
 
 QString copyAll(std::chrono::milliseconds timeout) {

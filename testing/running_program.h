@@ -51,8 +51,15 @@ QString selectionOwner(const QString& selection);
 // The X windows of the screen, bottom to top (the root's children: managed windows appear as
 // their window manager's frames).
 QStringList stackingOrder();
+// Those of them that are mapped now: what a new menu or window of any program adds.
+QStringList mappedTopLevels();
 // The top-level X window (a child of the root) that holds `window`.
 QString topLevelOf(const QString& window);
+// The popups of the test desktop's notification server on screen (TestDesktop's
+// `startNotificationServer`).
+QStringList notificationPopups();
+// Of `windows`, those that `window` covers: under it in stacking order and overlapping it.
+QStringList coveredBy(const QString& window, const QStringList& windows);
 // What the focused widget holds, as a user copies it: Ctrl+A, Ctrl+C, and the clipboard of this
 // process's display ("" when nothing arrived within `timeout`).
 QString copyAll(std::chrono::milliseconds timeout = std::chrono::seconds(5));
@@ -92,8 +99,17 @@ class RunningProgram {
   // Whether one of the program's windows has the keyboard.
   bool hasKeyboard() const;
   // The program's icon in the desktop's tray: its window held by the tray host's panel (a
-  // dock); "" while it shows none.
+  // dock); "" while it shows none, and always on a tray that hosts items over D-Bus, where the
+  // icon has no window of its own.
   QString trayIcon() const;
+  // Where the program's icon stands on screen, as the user sees it; empty while the tray shows
+  // none. On a tray that hosts items over D-Bus the tray draws the item itself once the program
+  // has registered it: the icon is then what the tray's bar shows at its right end (the test
+  // desktop's status tray holds nothing else).
+  QRect trayIconFrame() const;
+  // The floating panel while it is shown: the window titled "Tessra" that is not the tray icon;
+  // "" for none.
+  QString panel() const;
   // What the program wrote to its standard error so far, its log (the test's output shows it
   // too). Grows while the test waits (it runs the event loop).
   const QString& log() const { return m_log; }

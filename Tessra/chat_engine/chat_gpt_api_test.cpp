@@ -2,6 +2,7 @@
 
 #include <QImage>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include "Tessra/ui_foundation/localized_text.h"
 #include "platform/foundation/json.h"
 #include "testing/http_server.h"
+#include "testing/memory_ceiling.h"
 #include "testing/png_header.h"
 #include "testing/temp_dir.h"
 
@@ -217,6 +219,29 @@ TEST_F(ChatEngineTest, AChangedKeyReplacesTheClientAndAnUnchangedOneKeepsIt) {
   EXPECT_EQ(request->header("Authorization"), "Bearer sk-other");
 }
 
+TEST_F(ChatEngineTest, AQuestionOnAConnectionTheServiceClosedUnansweredIsSentAgain) {
+  // A service (or a proxy before it) that keeps its connections open, and closes the one the
+  // next question comes on without answering.
+  std::atomic<int> received{0};
+  HttpServer service(4, HttpServer::Connections::keepAlive);
+  service.route("POST", kChatPath, [&](const RecordedRequest&) {
+    if (received.fetch_add(1) == 1) return ScriptedResponse::hangUp();
+    return ScriptedResponse::text(200, contentEvent("Hi") + kDone, "text/event-stream");
+  });
+  ::setenv(aiclient::AIClient::kBaseUrlVariable, service.baseUrl().c_str(), 1);
+  ChatGPTAPI& api = engine();
+  auto first = api.send(question("a"), m_plan);
+  ASSERT_FALSE(collect(first).error);
+
+  auto second = api.send(question("b"), m_plan);
+  const Collected got = collect(second);
+  ASSERT_FALSE(got.error) << describe(got.error);
+  EXPECT_EQ(got.messages.back().answer, "Hi");
+  EXPECT_TRUE(got.messages.back().finished);
+  ASSERT_EQ(service.requestCount(), 3u);
+  EXPECT_EQ(json::parse(service.requests()[2].body)["messages"].back()["content"], "b");
+}
+
 TEST_F(ChatEngineTest, ContentWinsOverToolFragmentsOfTheSameChunk) {
   json both = chunkWith(
       {{"content", "text"},
@@ -399,6 +424,8 @@ TEST_F(ChatEngineTest, StopDuringTheToolRunStartsNoSecondPassAndLeavesNoFiles) {
 // A picture that does not reach the user is a failed step, never "done": either the model is told
 // why and answers in a second pass, or the request ends with the error.
 TEST_F(ChatEngineTest, ImageToolOutcomesWithoutAPicture) {
+  // A download read without a bound would pass this within a second.
+  testing::MemoryCeiling ceiling(std::size_t{256} << 20);
   struct Case {
     const char* name;
     ScriptedResponse images;
@@ -422,6 +449,10 @@ TEST_F(ChatEngineTest, ImageToolOutcomesWithoutAPicture) {
       {"the download answers 404", ScriptedResponse::json(200, oneUrl),
        ScriptedResponse::text(404, "Not Found"), "",
        "Error executing image_generation_via_dalle: Bad server response"},
+      {"a download that never ends", ScriptedResponse::json(200, oneUrl),
+       ScriptedResponse::endless({{std::string(64 * 1024, '\x89')}}, "image/png"), "",
+       "Error executing image_generation_via_dalle: The server sent more data than this request "
+       "accepts."},
       {"the image endpoint answers its error envelope",
        ScriptedResponse::json(400, R"({"error":{"message":"Your prompt was rejected.",
            "type":"invalid_request_error"}})"),

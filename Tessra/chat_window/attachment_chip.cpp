@@ -19,6 +19,7 @@
 #include "Tessra/ui_foundation/animated_value.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "platform/foundation/utf8.h"
+#include "platform/ui/screens.h"
 
 namespace tessra {
 
@@ -181,7 +182,7 @@ class ChatAttachmentView::Popover : public QWidget {
     QPoint origin(arrowEdge == Qt::RightEdge ? card.right() + 1 : card.left() - size.width(),
                   card.center().y() - size.height() / 2);
     if (const QScreen* screen = parentWidget()->screen()) {
-      const QRect available = screen->availableGeometry();
+      const QRect available = platform::Screens::workArea(screen);
       origin.ry() = std::clamp(origin.y(), available.top(),
                                std::max(available.top(), available.bottom() - size.height()));
     }

@@ -5,6 +5,9 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QImage>
 #include <QLabel>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -17,12 +20,14 @@
 #include <fstream>
 
 #include "Tessra/chat_window/answer_task.h"
+#include "Tessra/chat_window/attachment_chip.h"
 #include "Tessra/chat_window/chat_view_test_fixture.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
 #include "Tessra/chat_window/floating_panel_view.h"
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/page_test_support.h"
 #include "Tessra/chat_window/text_search_component.h"
+#include "Tessra/prompt_input/chat_attachment_on_drop_modifier.h"
 #include "Tessra/prompt_input/chat_text_field.h"
 #include "Tessra/prompt_input/custom_text_view.h"
 #include "Tessra/prompt_input/image_helpers.h"
@@ -36,6 +41,7 @@
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/queue.h"
+#include "testing/log_capture.h"
 #include "testing/memory_ceiling.h"
 #include "testing/png_header.h"
 #include "testing/qt_wait.h"
@@ -459,10 +465,75 @@ TEST_F(ChatViewTest, TheHeadersEmojiIsInColourAndTheDeleteAllQuestionIsOpaque) {
   auto* card = view.confirmation()->findChild<ConfirmationView*>();
   ASSERT_NE(card, nullptr);
   const QImage shot = card->grab().toImage();
-  EXPECT_EQ(shot.pixelColor(4, 4), palette::background()) << "nothing of the chat shows through";
+  EXPECT_EQ(shot.pixelColor(card->width() / 2, 4), palette::background())
+      << "nothing of the chat shows through";
+  EXPECT_NE(shot.pixelColor(0, 0), palette::background()) << "rounded as the other sheets";
   EXPECT_EQ(shot.pixelColor(card->width() / 2, shot.height() - 4), palette::secondaryBackground())
       << "the buttons' row";
   view.toggleClearMessagesConfirmation();
+}
+
+TEST_F(ChatViewTest, WhatIsDroppedOnTheMessagesBecomesThePendingAttachment) {
+  ChatView& view = makeView();
+  view.controller().setSessionID(conversationWith({finishedMessage("look")}));
+  ASSERT_TRUE(testing::waitForPage(*view.page()));
+  auto* dropTarget = view.findChild<ChatAttachmentOnDropModifier*>();
+  auto* chip = view.findChild<ChatAttachmentView*>();
+  ASSERT_TRUE(dropTarget && chip);
+  QImage red(64, 48, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  const QString picture = QString::fromStdString((m_dir / "cat.png").string());
+  ASSERT_TRUE(red.save(picture));
+
+  const struct {
+    QList<QUrl> urls;
+    QString text;
+    std::optional<std::string> fileName;
+  } drops[] = {
+      {{QUrl::fromLocalFile(picture)}, {}, "cat.png"},
+      {{}, QStringLiteral("dropped words"), std::nullopt},
+  };
+  for (const auto& test : drops) {
+    SCOPED_TRACE(test.fileName.value_or("text"));
+    view.setChatAttachment(std::nullopt);
+    tessra::testing::LogCapture log;
+    QMimeData mime;
+    if (!test.urls.isEmpty()) mime.setUrls(test.urls);
+    if (!test.text.isEmpty()) mime.setText(test.text);
+    // Sent where a drag over the middle of the messages arrives: the widget under the pointer.
+    const QPoint global = view.page()->mapToGlobal(view.page()->rect().center());
+    QWidget* under = QApplication::widgetAt(global);
+    ASSERT_TRUE(under == view.page() || view.page()->isAncestorOf(under));
+    const QPoint at = under->mapFromGlobal(global);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(under, &enter);
+    EXPECT_TRUE(dropTarget->overlay()->isVisible()) << "the hover highlight";
+    EXPECT_TRUE(dropTarget->overlay()->geometry().contains(
+        dropTarget->overlay()->parentWidget()->mapFromGlobal(global)));
+    QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(under, &move);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(under, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_FALSE(dropTarget->overlay()->isVisible());
+
+    const std::optional<ChatAttachment>& attachment = view.chatAttachment();
+    ASSERT_TRUE(attachment);
+    EXPECT_EQ(attachment->fileName, test.fileName);
+    EXPECT_EQ(attachment->image != nullptr, !test.urls.isEmpty());
+    ASSERT_TRUE(chip->isVisible());
+    if (test.fileName) {
+      EXPECT_EQ(chip->card()->grab().toImage().pixelColor(20, 97), palette::tertiaryBackground())
+          << "the file's name under the picture";
+    }
+    // The page stays where it is, with what it showed.
+    EXPECT_EQ(view.page()->url(), MessagesWebView::pageUrl());
+    EXPECT_EQ(
+        testing::evaluate(*view.page(), "document.querySelectorAll('#messages article').length")
+            .toInt(),
+        1);
+    EXPECT_TRUE(log.linesAtLeast(platform::LogLevel::error).empty()) << log.all();
+  }
 }
 
 TEST_F(ChatViewTest, TheSidePaneWidensTheWindowAndTheHeaderFollowsTheEdge) {
@@ -553,6 +624,15 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
                     QStringLiteral("document.querySelector('button.action.open').click(); true"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 2; }, 10000));
   EXPECT_EQ(ChatSessionManager::shared().sessions().at(id).messages.size(), 1u);
+
+  // A pinned panel stays when a message opens in a window of its own.
+  view.togglePinWindow();
+  const int closes = m_closes;
+  testing::evaluate(*view.page(), QStringLiteral("document.querySelector('button.action.open')"
+                                                 ".click(); true"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 3; }, 10000));
+  EXPECT_EQ(m_closes, closes) << "the pinned panel stays";
+  view.togglePinWindow();
 
   // At the quit, the windows still open go before the application object, with their pages.
   QPointer<MessagesWebView> page = screen->page();

@@ -7,6 +7,7 @@
 
 #include "Tessra/storage/constants.h"
 #include "platform/foundation/logger.h"
+#include "platform/ui/screens.h"
 
 namespace tessra {
 
@@ -45,7 +46,7 @@ void FloatingPanelPresenter::open() {
   if (m_center) {
     const QScreen* screen = QGuiApplication::screenAt(rect.center());
     if (!screen) screen = QGuiApplication::primaryScreen();
-    if (screen) rect.moveCenter(screen->availableGeometry().center());
+    if (screen) rect.moveCenter(platform::Screens::workArea(screen).center());
   }
   QPointer<FloatingPanelPresenter> self(this);
   auto* panel = new FloatingPanel(rect,

@@ -19,7 +19,8 @@
 // and "delete_message" become `showMessageRequested` and `deleteMessageRequested`; "open_file"
 // opens only a regular file inside the attachment files folder, and when the desktop has no program
 // to open it the page says so. Links open outside (see MessagesPage). The context menu offers Copy,
-// and only over a selection; copying puts plain text on the clipboard. With
+// and only over a selection; copying puts plain text on the clipboard. The view takes no drop:
+// what is dropped on it goes to the widget beneath, which may attach it. With
 // platform::animationsEnabled() off, the page's endless animations are off too.
 //
 // GUI thread only; `apply` may be called from any thread and moves itself to the GUI thread.

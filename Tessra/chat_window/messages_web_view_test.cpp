@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -30,6 +29,7 @@
 #include "Tessra/storage/paths.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "testing/fake_opener.h"
 #include "testing/log_capture.h"
 #include "testing/qt_wait.h"
 #include "testing/scoped_env.h"
@@ -43,25 +43,33 @@ using testing::pageMessage;
 using testing::waitForPage;
 using testing::waitIdle;
 
-// Catches what the program hands to the desktop, so nothing launches.
-class OpenedUrls : public QObject {
-  Q_OBJECT
-
+// Catches what the program hands to the desktop's opener, so nothing launches.
+class OpenedUrls {
  public:
-  OpenedUrls() {
-    for (const char* scheme : {"http", "https", "mailto", "file"})
-      QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
-  }
-  ~OpenedUrls() override {
-    for (const char* scheme : {"http", "https", "mailto", "file"})
-      QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-  }
+  explicit OpenedUrls(int exitStatus = testing::FakeOpener::kOpened) : m_opener(exitStatus) {}
 
-  std::vector<QUrl> urls;
+  // What the opener was asked for since the last `clear`, a file as its file URL.
+  std::vector<QUrl> urls() const {
+    std::vector<QUrl> result;
+    const std::vector<std::string> lines = m_opener.opened();
+    for (std::size_t i = m_cleared; i < lines.size(); ++i) {
+      const QString line = QString::fromStdString(lines[i]);
+      result.push_back(line.startsWith(u'/') ? QUrl::fromLocalFile(line) : QUrl(line));
+    }
+    return result;
+  }
+  void clear() { m_cleared = m_opener.opened().size(); }
 
- public slots:
-  void open(const QUrl& url) { urls.push_back(url); }
+ private:
+  testing::FakeOpener m_opener;
+  std::size_t m_cleared = 0;
 };
+
+std::string repeated(std::string_view piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
 
 class MessagesWebViewTest : public ::testing::Test {
  protected:
@@ -211,6 +219,71 @@ TEST_F(MessagesWebViewTest, ShowsEveryKindOfMessageSanitised) {
             u"Delete");
 }
 
+TEST_F(MessagesWebViewTest, AnAnswerTakesNoneOfThePagesIdsOrStylesAndStaysInItsMessage) {
+  // Answers that use every id and class the page finds or styles its own nodes by, read from the
+  // page itself, and what else could draw beyond an answer.
+  const QVariantList names =
+      js("(() => { const ids = new Set([...document.querySelectorAll('[id]')].map(n => n.id)); "
+         "const classes = new Set(); for (const sheet of document.styleSheets) "
+         "for (const rule of sheet.cssRules) for (const m of (rule.selectorText || '')"
+         ".matchAll(/([.#])([\\w-]+)/g)) (m[1] === '#' ? ids : classes).add(m[2]); "
+         "return [[...ids], [...classes]]; })()")
+          .toList();
+  ASSERT_EQ(names.size(), 2);
+  ASSERT_TRUE(names[0].toStringList().contains("notice") &&
+              names[1].toStringList().contains("search-hit"));
+  std::string everyId;
+  for (const QString& id : names[0].toStringList())
+    everyId += "<div id=\"" + id.toStdString() + "\" name=\"" + id.toStdString() + "\">x</div>\n";
+  std::string everyClass;
+  for (const QString& name : names[1].toStringList())
+    everyClass += "<p><span class=\"" + name.toStdString() + "\">x</span></p>\n";
+  const std::string hostile[] = {
+      everyId,
+      everyClass,
+      "<div style=\"position: fixed; inset: 0; z-index: 99\">cover</div>",
+      "<dialog open>Your API key expired</dialog><img name=\"getElementById\">",
+      "Code: <code class=\"language-js error\">let x</code>",
+  };
+  std::vector<ChatMessage> messages;
+  for (const std::string& answer : hostile)
+    messages.push_back(pageMessage("h" + std::to_string(messages.size()), "q", answer));
+  show("dressed", messages);
+  for (const ChatMessage& message : messages) send(MessageUpdate::scrollToMessage(message.id));
+
+  // The page's own nodes are the only ones with ids, and where the page put them.
+  EXPECT_EQ(js("[...document.querySelectorAll('[id], #messages [name]')].map(n => "
+               "n.parentNode === document.body ? n.id : n.outerHTML).join()")
+                .toString()
+                .toStdString(),
+            "loading,messages,notice");
+  // No node of an answer has a class but a code block's language (the highlighter's marks inside
+  // a code block are the page's).
+  EXPECT_EQ(js("[...document.querySelectorAll('#messages .markdown .block [class]')].filter(n => "
+               "!n.closest('pre code') && !n.matches('a.remote-image')).map(n => n.outerHTML)"
+               ".join()")
+                .toString()
+                .toStdString(),
+            "<code class=\"language-js\">let x</code>");
+  // Nothing of an answer lies beyond its message, over the transcript.
+  EXPECT_EQ(js("[...document.querySelectorAll('#messages article')].flatMap(a => { "
+               "const box = a.getBoundingClientRect(); return [...a.querySelectorAll('.markdown "
+               "*')].filter(n => { const r = n.getBoundingClientRect(); return r.width && "
+               "(r.top < box.top || r.bottom > box.bottom || r.left < box.left || r.right > "
+               "box.right); }).map(n => n.outerHTML); }).join()")
+                .toString()
+                .toStdString(),
+            "");
+
+  // The program's notices go into the page's own notice.
+  js("window.showNotice('cannotOpenFile')");
+  EXPECT_EQ(js("(() => { const n = document.querySelector('body > #notice'); "
+               "return n.hidden ? '' : n.textContent; })()")
+                .toString(),
+            LocalizedText::MessagePage::cannotOpenFile());
+  js("document.querySelector('body > #notice').hidden = true");
+}
+
 TEST_F(MessagesWebViewTest, UpdatesApplyInOrderAndGrowingEditsEndAsAOneShotRender) {
   show("updates", {pageMessage("first", "one", "answer one")});
   ChatMessage grown = pageMessage("grown", "Explain", "");
@@ -303,6 +376,67 @@ TEST_F(MessagesWebViewTest, SearchMarksStepsAroundAndClearRestoresThePage) {
 
   send(MessageUpdate::searchMessage(std::nullopt));
   EXPECT_EQ(js("document.getElementById('messages').innerHTML").toString(), before);
+}
+
+TEST_F(MessagesWebViewTest, TheCurrentMatchAndItsQuestionStayInViewInLongConversations) {
+  // Answers of many shapes, so that no message is as tall as it was guessed to be before it
+  // rendered.
+  const auto conversation = [](int count) {
+    std::vector<ChatMessage> messages;
+    for (int i = 0; i < count; ++i) {
+      std::string answer;
+      for (int paragraph = 0; paragraph <= i % 6; ++paragraph)
+        answer += repeated("Some words of an answer. ", 3 + (i * 7 + paragraph * 5) % 23) + "\n\n";
+      if (i % 4 == 0) answer += "```python\nprint(" + std::to_string(i) + ")\n```\n\n- a\n- b\n";
+      messages.push_back(pageMessage(
+          "m" + std::to_string(i),
+          "Question " + std::to_string(i) + " about topic " + std::to_string(i % 13), answer));
+    }
+    return messages;
+  };
+  // Once nothing near the view waits to be rendered any more: the view's height, and where the
+  // question holding the current match and the match stand from its top.
+  const auto settled = [] {
+    QVariantList place;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          place = js("(() => { const h = window.innerHeight; const near = [...document."
+                     "querySelectorAll('#messages article.waiting')].some(a => { const r = "
+                     "a.getBoundingClientRect(); return r.bottom > -1.5 * h && r.top < 2.5 * h; "
+                     "}); const m = document.querySelector('mark.current'); const q = m.closest("
+                     "'article').querySelector('.question'); return near ? [] : [h, "
+                     "q.getBoundingClientRect().top, m.getBoundingClientRect().top, "
+                     "m.getBoundingClientRect().bottom]; })()")
+                      .toList();
+          return !place.isEmpty();
+        },
+        5000));
+    return place;
+  };
+  const struct {
+    int count;
+    const char* query;
+    int steps;
+  } cases[] = {{1000, "Question 777 about", 0},
+               {5000, "Question 777 about", 0},
+               {1000, "Question 77", 4},
+               {5000, "Question 177", 3}};
+  for (const auto& test : cases) {
+    SCOPED_TRACE(std::string(test.query) + " in " + std::to_string(test.count));
+    show("long" + std::to_string(test.count), conversation(test.count));
+    ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
+    send(MessageUpdate::searchMessage(test.query));
+    for (int step = 0; step <= 2 * test.steps; ++step) {
+      if (step > 0) send(MessageUpdate::nextSearchResult(step <= test.steps));
+      const QVariantList place = settled();
+      ASSERT_EQ(place.size(), 4);
+      // Mid-view, where the search put it, with its question in view above it.
+      const double middle = (place[2].toDouble() + place[3].toDouble()) / 2;
+      EXPECT_NEAR(middle, place[0].toDouble() / 2, 2) << "step " << step;
+      EXPECT_GE(place[1].toDouble(), 0) << "the question's top, step " << step;
+    }
+    send(MessageUpdate::searchMessage(std::nullopt));
+  }
 }
 
 TEST_F(MessagesWebViewTest, LoadOrderDecidesWhatANewPageShows) {
@@ -438,31 +572,31 @@ TEST_F(MessagesWebViewTest, PageRequestsReachTheProgramOnlyAsAllowed) {
            .arg(QString::fromStdString(page_script::stringLiteral(path.toStdString()))));
   js(QStringLiteral("window.openFile('%1')")
          .arg(QUrl::fromLocalFile(files + "note.txt").toString()));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls.empty(); }));
-  ASSERT_EQ(opened.urls.size(), 1u);
-  EXPECT_EQ(opened.urls.front(), QUrl::fromLocalFile(files + "note.txt"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls().empty(); }));
+  ASSERT_EQ(opened.urls().size(), 1u);
+  EXPECT_EQ(opened.urls().front(), QUrl::fromLocalFile(files + "note.txt"));
   EXPECT_EQ(log.linesStartingWith("Refused to open the file").size(), std::size(refused))
       << log.all();
 
   // A link opens outside and the page stays; so does a request for a window, which makes none.
-  opened.urls.clear();
+  opened.clear();
   const QVariantList box =
       js("(() => { const r = document.querySelector('.markdown a').getBoundingClientRect(); "
          "return [r.x + r.width / 2, r.y + r.height / 2]; })()")
           .toList();
   QTest::mouseClick(s_view->focusProxy(), Qt::LeftButton, {},
                     QPoint(box.value(0).toInt(), box.value(1).toInt()));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls.empty(); }));
-  EXPECT_EQ(opened.urls.front(), QUrl("https://example.com/page"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls().empty(); }));
+  EXPECT_EQ(opened.urls().front(), QUrl("https://example.com/page"));
   const auto viewsBefore = QApplication::allWidgets().size();
   js("window.open('https://example.com/window')");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return opened.urls.size() == 2; }));
-  EXPECT_EQ(opened.urls.back(), QUrl("https://example.com/window"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return opened.urls().size() == 2; }));
+  EXPECT_EQ(opened.urls().back(), QUrl("https://example.com/window"));
   EXPECT_EQ(QApplication::allWidgets().size(), viewsBefore);
   // The page never goes anywhere else: a script's navigation counts as a link.
   js("location.href = 'https://example.com/away'");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return opened.urls.size() == 3; }));
-  EXPECT_EQ(opened.urls.back(), QUrl("https://example.com/away"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return opened.urls().size() == 3; }));
+  EXPECT_EQ(opened.urls().back(), QUrl("https://example.com/away"));
   EXPECT_EQ(s_view->url(), MessagesWebView::pageUrl());
   EXPECT_EQ(articleCount(), 1);
 }
@@ -508,12 +642,6 @@ TEST_F(MessagesWebViewTest, CopyIsPlainTextAndTheMenuNeedsASelection) {
   int opened = 0;
   ASSERT_TRUE(QTest::qWaitFor([&] { return (opened += menus()) > 0; }));
   EXPECT_EQ(opened, 1);
-}
-
-std::string repeated(std::string_view piece, int times) {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += piece;
-  return text;
 }
 
 // A picture in the attachment files folder, as the image tool leaves one, and its file record.
@@ -621,7 +749,7 @@ TEST_F(MessagesWebViewTest, MessagesRenderWhenTheyComeNearOnceAndAreKept) {
 
   // Opened again, it shows what it rendered before without rendering it again.
   const int before = blocks();
-  show("elsewhere", {pageMessage("x", "x", "x")});
+  show("elsewhere", {pageMessage("not-shown-before", "x", "x")});
   show("thousand", thousand);
   ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
   EXPECT_EQ(blocks(), before + 1) << "only the other conversation's one block";
@@ -673,6 +801,31 @@ TEST_F(MessagesWebViewTest, AnImageThatLoadsAtTheEndKeepsTheEndInView) {
   EXPECT_EQ(js("document.scrollingElement.scrollTop").toInt(), 0);
 }
 
+TEST_F(MessagesWebViewTest, TheLatestMessageStaysInViewAsWhatIsAboveRendersAndItsPictureLoads) {
+  std::vector<ChatMessage> messages;
+  for (int i = 0; i < 30; ++i)
+    messages.push_back(pageMessage("f" + std::to_string(i), "Question " + std::to_string(i),
+                                   repeated("A line of an answer.\n\n", 10)));
+  show("follow", messages);
+  ASSERT_EVENTUALLY(distanceFromEnd() <= 1, 5000);
+
+  // Before the next frame, as when a conversation opens: a message above the view renders
+  // smaller than it was guessed to be (the page lays out, and the view moves up with the end),
+  // then the last one grows, by its text and then by its picture.
+  ChatMessage above = messages[messages.size() - 6];
+  above.answer = "Short.";
+  ChatMessage last = messages.back();
+  last.answer += repeated("One more line.\n\n", 5);
+  last.answerFiles = std::vector<ChatMessageFile>{picture("follow.jpg", 400, 300)};
+  js(QString::fromStdString(page_script::forUpdate(MessageUpdate::editMessage(above)) +
+                            "document.scrollingElement.scrollTop;" +
+                            page_script::forUpdate(MessageUpdate::editMessage(last))));
+  ASSERT_EVENTUALLY(js("document.querySelector('.answer .file img').naturalWidth").toInt() == 400 &&
+                        distanceFromEnd() <= 1,
+                    5000)
+      << "the view ends " << distanceFromEnd() << " pixels above the end";
+}
+
 TEST_F(MessagesWebViewTest, APageWhoseRendererEndedLoadsAgainWithItsConversation) {
   ChatViewSignals hub;
   MessagesWebView view(ChatSource::master, hub);
@@ -706,6 +859,36 @@ TEST_F(MessagesWebViewTest, APageWhoseRendererEndedLoadsAgainWithItsConversation
   ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
   ASSERT_EVENTUALLY(log.contains("the page stays empty"), 10000);
   EXPECT_FALSE(view.pageDidLoad());
+}
+
+TEST_F(MessagesWebViewTest, ALinkOrPictureNoProgramOpensIsToldInThePage) {
+  // The desktop's opener runs and finds no program for what it is given.
+  OpenedUrls opened(testing::FakeOpener::kNoProgram);
+  ChatMessage drawn =
+      pageMessage("shared", "Draw a cat", "Here it is, and [its page](https://example.com/cat).");
+  drawn.answerFiles = std::vector<ChatMessageFile>{picture("cat.jpg", 40, 30)};
+  const struct {
+    const char* what;
+    const char* click;
+    const QString& told;
+  } cases[] = {
+      {"a link", "document.querySelector('.markdown a').click()",
+       LocalizedText::MessagePage::cannotOpenLink()},
+      {"a picture", "document.querySelector('.answer .file').click()",
+       LocalizedText::MessagePage::cannotOpenFile()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    show("no program", {drawn});
+    // The notice of the case before would otherwise still stand for a few seconds.
+    js("document.getElementById('notice').hidden = true");
+    js(QString::fromLatin1(c.click));
+    ASSERT_EVENTUALLY(!js("document.getElementById('notice').hidden").toBool(), 5000);
+    EXPECT_EQ(js("document.getElementById('notice').textContent").toString(), c.told);
+    EXPECT_FALSE(opened.urls().empty()) << "the desktop was asked";
+    opened.clear();
+  }
+  js("document.getElementById('notice').hidden = true");
 }
 
 TEST_F(MessagesWebViewTest, AFileNoProgramOpensIsToldInThePage) {
@@ -755,5 +938,3 @@ TEST_F(MessagesWebViewTest, IndicatorsStepAFewTimesASecondAndRestWhenDoneHiddenO
 
 }  // namespace
 }  // namespace tessra
-
-#include "messages_web_view_test.moc"

@@ -10,6 +10,7 @@
 
 #include "Tessra/ui_foundation/color_emoji.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "platform/ui/screens.h"
 
 namespace tessra {
 
@@ -45,7 +46,7 @@ void EmojiPalette::popUp(QWidget* anchor) {
   resize(sizeHint());
   QPoint origin = anchor->mapToGlobal(QPoint(anchor->width() / 2 - width() / 2, anchor->height()));
   if (const QScreen* screen = anchor->screen()) {
-    const QRect area = screen->availableGeometry();
+    const QRect area = platform::Screens::workArea(screen);
     origin.setX(std::clamp(origin.x(), area.left(), std::max(area.left(), area.right() - width())));
     if (origin.y() + height() > area.bottom())
       origin.setY(anchor->mapToGlobal(QPoint(0, 0)).y() - height());

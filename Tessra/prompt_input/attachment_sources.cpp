@@ -181,7 +181,7 @@ AttachmentOffer fromDrop(const QMimeData* mime) {
   // A dropped file is read as itself; its URL is not the text the user meant to attach.
   if (const QList<QUrl> urls = mime->urls(); !urls.isEmpty() && urls.front().isLocalFile()) {
     const std::optional<QString> path = localRegularFile(urls.front());
-    return path ? fileOffer(*path, std::nullopt) : AttachmentOffer{};
+    return path ? fileOffer(*path, lastPathComponent(*path)) : AttachmentOffer{};
   }
   if (offersImage(*mime)) {
     AttachmentOffer image = rawImageOffer(*mime, std::nullopt);

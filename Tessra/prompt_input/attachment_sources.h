@@ -56,9 +56,9 @@ AttachmentOffer fromFileImportResult(const std::expected<QList<QUrl>, QString>& 
 // an image type as other programs offer them) or text.
 bool offersAttachment(const QMimeData* mime);
 
-// What a drop of `mime` offers: the first file (image or text), else the image when it decodes,
-// else the text; an image that does not decode with no text beside it is unreadable. No file
-// name is given.
+// What a drop of `mime` offers: the first file (image or text) with its name, else the image
+// when it decodes, else the text, both without a name; an image that does not decode with no
+// text beside it is unreadable.
 AttachmentOffer fromDrop(const QMimeData* mime);
 
 }  // namespace tessra

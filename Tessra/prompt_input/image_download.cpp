@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <QUrl>
 
+#include <cstddef>
 #include <utility>
 
 #include "Tessra/prompt_input/image_helpers.h"
@@ -13,6 +14,9 @@
 namespace tessra {
 
 namespace {
+
+// A generated picture takes a few megabytes; no image worth showing comes near this.
+constexpr std::size_t kMaximumImageBytes = std::size_t{32} << 20;
 
 // The image of a body, or why it is none. The reader tells the size from the header alone, so
 // an image too large to decode is told as such.
@@ -50,6 +54,7 @@ platform::UrlTask downloadImage(const std::string& url, const files::Path& folde
   }
   platform::UrlRequest request{.method = "GET", .url = url};
   request.followRedirects = true;
+  request.maximumBodySize = kMaximumImageBytes;
   platform::UrlTask task = platform::UrlSession::shared().dataTask(
       std::move(request),
       [folder, completion = std::move(completion)](Result<platform::UrlData> answer) {

@@ -48,9 +48,9 @@ struct DownloadedImage {
 using DownloadCompletion = std::function<void(Result<DownloadedImage>)>;
 
 // Fetches `url` and stores the image with `saveAsJPEGFile` in `folder`. Fails with the text
-// "Invalid url: " and the text when it is no URL, with the transport's error, with
-// `BadServerResponseError` for any status but 200, or with `UnreadableImageError` for a body that
-// does not decode.
+// "Invalid url: " and the text when it is no URL, with the transport's error (a body past 32 MB
+// among them), with `BadServerResponseError` for any status but 200, or with
+// `UnreadableImageError` for a body that does not decode.
 platform::UrlTask downloadImage(const std::string& url, const files::Path& folder,
                                 DownloadCompletion completion);
 // The same into the program's attachment files folder.

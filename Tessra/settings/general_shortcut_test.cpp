@@ -1,4 +1,5 @@
 // The General page's shortcut row, driven with real X key events on a focused window.
+#include <xcb/xcb.h>
 #include <QApplication>
 #include <QTest>
 #include <QVBoxLayout>
@@ -48,6 +49,27 @@ TEST(GeneralShortcutTest, ARecordedShortcutTakesOverTheHotKey) {
   keyboard.tap({"LALT", "SPCE"});
   QTest::qWait(200);  // a check that nothing happens: no toggle comes in this time
   EXPECT_EQ(toggles, 1);
+  GlobalShortcuts::removeAllActionHandlers();
+}
+
+TEST(GeneralShortcutTest, AShortcutAnotherProgramHoldsIsShownWhole) {
+  settings_test::SettingsHarness harness;
+  testing::FakeKeyboard keyboard;
+  testing::FakeKeyboard::ForeignGrab foreign(keyboard.keycode("SPCE"), XCB_MOD_MASK_1);
+  const shortcuts::Name& name = openTessraGlobal();
+  name.setShortcut(Shortcut(Key::space, Qt::AltModifier));
+  GlobalShortcuts::onKeyDown(name, [] {});
+  ASSERT_FALSE(GlobalShortcuts::isRegistered(*name.shortcut()));
+
+  GeneralSettingsView page(*harness.settings, true);
+  page.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+  shortcuts::RecorderCocoa* field = page.shortcutRecorder()->field();
+  EXPECT_EQ(field->text().toStdString(), "Alt+Space (in use by another program)");
+  // A text wider than its field scrolls its start out of sight: the left edge would show
+  // "nother program)".
+  EXPECT_EQ(field->cursorPositionAt(QPoint(4, field->height() / 2)), 0);
+  EXPECT_TRUE(page.rect().contains(QRect(field->mapTo(&page, QPoint(0, 0)), field->size())));
   GlobalShortcuts::removeAllActionHandlers();
 }
 

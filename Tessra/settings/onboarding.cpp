@@ -18,6 +18,7 @@
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/small_views.h"
+#include "platform/ui/own_size_window.h"
 
 namespace tessra {
 
@@ -244,6 +245,7 @@ Onboarding::Onboarding(QWidget* parent)
                           Qt::CustomizeWindowHint) {
   setObjectName(QStringLiteral("onboardingWindow"));
   setWindowTitle(QStringLiteral("Welcome"));
+  platform::keepOwnSizeOnTilingManagers(this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -6,6 +6,7 @@
 #include "Tessra/settings/settings_view.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/window_utilities.h"
+#include "platform/ui/own_size_window.h"
 
 namespace tessra {
 
@@ -14,6 +15,7 @@ SettingsWindow::SettingsWindow() : QWidget(nullptr, Qt::Window) {
   setAttribute(Qt::WA_DeleteOnClose);
   resize(kWidth, kHeight);
   setMinimumHeight(kMinimumHeight);
+  platform::keepOwnSizeOnTilingManagers(this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   m_view = new SettingsView(this);

@@ -61,7 +61,15 @@ void openURL(const QString& text) {
     platform::logDebug("Invalid URL");
     return;
   }
-  platform::openExternally(url);
+  platform::openExternally(url, [text] {
+    // Said where the user is looking, with the link to copy into a program of their choice.
+    auto* notice = new QMessageBox(QMessageBox::Information, LocalizedText::General::tessraAI(),
+                                   LocalizedText::MessagePage::cannotOpenLink(), QMessageBox::Ok);
+    notice->setInformativeText(text);
+    notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->open();
+  });
 }
 
 void quitApp() { QCoreApplication::exit(0); }
@@ -83,20 +91,9 @@ AppDelegate::AppDelegate(QObject* parent, std::optional<FeedUpdater::Options> up
   if (updates) m_updaterController = new FeedUpdater(std::move(*updates), this, this);
   connect(&platform::DesktopNotifications::shared(), &platform::DesktopNotifications::activated,
           this, &AppDelegate::notificationActivated);
-  // Without a notification service the panel says it, where the user looks next.
-  connect(&platform::DesktopNotifications::shared(), &platform::DesktopNotifications::failed, this,
-          [this](const QString& identifier) {
-            if (identifier != QLatin1String(kShortcutTakenNotification)) return;
-            m_shortcutNoticeDue = true;
-            updateShortcutNotice();
-          });
   m_showTimer.setSingleShot(true);
   m_showTimer.setInterval(kShowDelay);
-  connect(&m_showTimer, &QTimer::timeout, this, [this] {
-    if (!m_floatingWindow) return;
-    m_floatingWindow->controller()->recalculateSize();
-    m_floatingWindow->makeKeyAndOrderFront();
-  });
+  connect(&m_showTimer, &QTimer::timeout, this, &AppDelegate::orderFloatingWindowFront);
   // Every quit path (the tray's Quit, a signal, the end of the session) runs through the event
   // loop and passes here, so telemetry keeps what it has not sent.
   connect(qApp, &QCoreApplication::aboutToQuit, this,
@@ -117,6 +114,9 @@ void AppDelegate::setUp() {
   if (m_setUp) return;
   m_setUp = true;
   if (app_environment::isRunningForPreviews()) return;
+  // The shortcut's own texts, its notices among them, read in the program's language.
+  shortcuts::setRecorderLanguage(
+      QString::fromStdString(UserSettings::shared().chosenLanguageCode().value_or(std::string())));
   setUpTelemetry();
   // Nothing is counted yet: the program starts off the taskbar.
   countDockWindowDown();
@@ -167,11 +167,15 @@ void AppDelegate::setUpTelemetry() {
 }
 
 void AppDelegate::startApp() {
-  StatusItem::shared().start();
+  // The tray's menu shows the shortcut once the program holds it.
   registerGlobalShortcut();
+  StatusItem::shared().start();
   showOverlayButton();
-  if (!login_launch::launchedAsLoginItem())
+  if (!login_launch::launchedAsLoginItem()) {
     QTimer::singleShot(kFirstShowDelay, this, &AppDelegate::toggleFloatingWindow);
+    return;
+  }
+  notifyShortcutTaken();
 }
 
 void AppDelegate::registerGlobalShortcut() {
@@ -179,23 +183,30 @@ void AppDelegate::registerGlobalShortcut() {
   shortcuts::GlobalShortcuts::onKeyDown(openTessraGlobal(), [self] {
     if (self) self->toggleFloatingWindow();
   });
+}
+
+std::optional<shortcuts::Shortcut> AppDelegate::takenShortcut() {
   const auto shortcut = openTessraGlobal().shortcut();
-  if (shortcut && !shortcuts::GlobalShortcuts::isRegistered(*shortcut)) {
-    platform::logError("The global shortcut {} is held by another program",
-                       shortcut->description());
-    // Told once per start: the user would otherwise press it and wonder why nothing opens.
-    platform::DesktopNotifications::shared().add(
-        QString::fromLatin1(kShortcutTakenNotification),
-        QString::fromStdString(shortcut->description()),
-        shortcuts::recorderText("keyboard_shortcut_used_by_system"));
-  }
+  if (!shortcut || shortcuts::GlobalShortcuts::isRegistered(*shortcut)) return std::nullopt;
+  return shortcut;
+}
+
+void AppDelegate::notifyShortcutTaken() {
+  const auto shortcut = takenShortcut();
+  if (!shortcut) return;
+  // Told once per start: the user would otherwise press it and wonder why nothing opens.
+  platform::DesktopNotifications::shared().add(
+      QString::fromLatin1(kShortcutTakenNotification),
+      shortcuts::recorderText("shortcut_not_active")
+          .arg(QString::fromStdString(shortcut->description())),
+      shortcuts::recorderText("keyboard_shortcut_used_by_system"));
 }
 
 void AppDelegate::updateShortcutNotice() {
   if (!m_floatingWindow) return;
   FloatingController* panel = m_floatingWindow->controller();
-  const auto shortcut = openTessraGlobal().shortcut();
-  if (!m_shortcutNoticeDue || !shortcut || shortcuts::GlobalShortcuts::isRegistered(*shortcut)) {
+  const auto shortcut = takenShortcut();
+  if (!shortcut || shortcut == m_dismissedShortcutNotice) {
     panel->hideNotice();
     return;
   }
@@ -205,9 +216,10 @@ void AppDelegate::updateShortcutNotice() {
 }
 
 void AppDelegate::toggleFloatingWindow() {
-  // A show still waiting for its timer counts as shown: the last request wins.
-  if (m_showTimer.isActive()) {
+  // A show still waiting for its timer or for a screen counts as shown: the last request wins.
+  if (m_showTimer.isActive() || m_showAwaitingScreen) {
     m_showTimer.stop();
+    m_showAwaitingScreen = false;
     return;
   }
   if (m_floatingWindow && m_floatingWindow->isPanelShown()) {
@@ -234,10 +246,24 @@ void AppDelegate::showFloatingWindow() {
     connect(m_floatingWindow->windowHandle(), &QWindow::screenChanged, this,
             &AppDelegate::didChangeScreenNotification);
     connect(m_floatingWindow->controller(), &FloatingController::noticeDismissed, this,
-            [this] { m_shortcutNoticeDue = false; });
-    updateShortcutNotice();
+            [this] { m_dismissedShortcutNotice = takenShortcut(); });
   }
+  updateShortcutNotice();
+  // The panel stands above every window, a notification of the desktop's too: its own notice
+  // tells what the notification told.
+  platform::DesktopNotifications::shared().removeDelivered(
+      QString::fromLatin1(kShortcutTakenNotification));
   m_showTimer.start();
+}
+
+void AppDelegate::orderFloatingWindowFront() {
+  if (!m_floatingWindow) return;
+  // With every output switched off there is nowhere to show the panel: it comes with the first
+  // screen, in that screen's work area.
+  m_showAwaitingScreen = platform::Screens::mainScreen() == nullptr;
+  if (m_showAwaitingScreen) return;
+  m_floatingWindow->controller()->recalculateSize();
+  m_floatingWindow->makeKeyAndOrderFront();
 }
 
 void AppDelegate::reopen() {
@@ -254,6 +280,7 @@ void AppDelegate::closeSidebar() {
 }
 
 void AppDelegate::displayConfigurationChanged() {
+  if (m_showAwaitingScreen) m_showTimer.start();
   if (m_floatingWindow) m_floatingWindow->controller()->recalculateSize();
   if (m_buttonWindow) m_buttonWindow->setGeometry(overlayButtonFrame());
 }

@@ -23,6 +23,7 @@
 #include "Tessra/shell/feed_updater.h"
 #include "Tessra/shell/updater.h"
 #include "platform/foundation/notification_center.h"
+#include "shortcuts/shortcut.h"
 
 class QWidget;
 
@@ -47,7 +48,7 @@ void countDockWindowUp();
 void countDockWindowDown();
 
 // Opens a link with the desktop (http, https and mailto only). Text that is no valid link logs
-// "Invalid URL" and opens nothing.
+// "Invalid URL" and opens nothing; a link no program opened is told in a message with the link.
 void openURL(const QString& text);
 
 // Ends the program through its event loop, so that everything that hangs on the quit runs.
@@ -127,12 +128,18 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   void relaunching();
 
  private:
-  // Toggles the panel on the key-down of `openTessraGlobal`; tells the user when another
-  // program holds it.
+  // Toggles the panel on the key-down of `openTessraGlobal`.
   void registerGlobalShortcut();
-  // Shows the panel's notice of the held shortcut while no desktop notification could tell it
-  // and the shortcut is still held elsewhere; takes it away otherwise.
+  // The shortcut of `openTessraGlobal` while another program holds it, else nothing.
+  static std::optional<shortcuts::Shortcut> takenShortcut();
+  // Tells the user through the desktop that the shortcut is held, for a start that shows no
+  // panel (at login): the panel's notice says it where the panel shows.
+  void notifyShortcutTaken();
+  // Shows the panel's notice of the held shortcut while it is held and the user has not
+  // dismissed the notice of that shortcut; takes it away otherwise.
   void updateShortcutNotice();
+  // The end of the show timer: the panel slides in, or waits for a screen to show on.
+  void orderFloatingWindowFront();
   void setUpTelemetry();
   void displayConfigurationChanged();
   void didChangeScreenNotification();
@@ -147,10 +154,11 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   QPointer<QWidget> m_onboarding;
   QTimer m_telemetryTimer;
   QTimer m_showTimer;
+  // A show came while no screen had a mode; the next screen shows the panel.
+  bool m_showAwaitingScreen = false;
   bool m_setUp = false;
-  // The desktop could not show the notification of the held shortcut, and the user has not
-  // dismissed the panel's notice yet.
-  bool m_shortcutNoticeDue = false;
+  // The held shortcut whose notice the user dismissed: seen once is enough for this run.
+  std::optional<shortcuts::Shortcut> m_dismissedShortcutNotice;
   std::vector<platform::NotificationCenter::ObserverToken> m_observers;
 };
 

@@ -1,8 +1,9 @@
 // The program as the user starts it on a desktop with a tray: its first show, its start at login,
-// its one copy per session, its start as root, its place in the work area and its telemetry
-// cache, which outlives an abnormal end.
+// its one copy per session, its start as root, its place in the work area (also after a start
+// with the screen off) and its telemetry cache, which outlives an abnormal end.
 #include <unistd.h>
 #include <QElapsedTimer>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,23 @@ bool browserHelperRuns(qint64 pid) {
     if (command.find("QtWebEngineProcess") != std::string::npos) return true;
   }
   return false;
+}
+
+// Switches the display's one output off or on again, as xrandr does when a monitor goes or a lid
+// closes, and waits until the server says so. Switched off, the output has no mode.
+bool setOutputOn(bool on) {
+  const QStringList mode = on ? QStringList{QStringLiteral("--mode"), QStringLiteral("1920x1080")}
+                              : QStringList{QStringLiteral("--off")};
+  // Xvfb turns the output off but refuses the smaller screen xrandr asks for then: the exit
+  // status says nothing.
+  QProcess::execute(QStringLiteral("xrandr"),
+                    QStringList{QStringLiteral("--output"), QStringLiteral("screen")} + mode);
+  return QTest::qWaitFor([on] {
+    QProcess query;
+    query.start(QStringLiteral("xrandr"), {QStringLiteral("--query")});
+    query.waitForFinished();
+    return query.readAllStandardOutput().contains("screen connected 1920x1080+0+0") == on;
+  });
 }
 
 class AppStartTest : public ::testing::Test {
@@ -168,6 +186,21 @@ TEST_F(AppStartTest, ThePanelStandsInTheWorkAreaAndFollowsIt) {
   ASSERT_EVENTUALLY_EQ(testing::windowFrame(panel).bottom() + 1, 1080, kStartMs);
   desktop.startTray();
   ASSERT_EVENTUALLY_EQ(testing::windowFrame(panel).bottom() + 1, workAreaBottom, kStartMs);
+  EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
+}
+
+TEST_F(AppStartTest, StartedWithTheScreenOffThePanelComesWithTheScreenInItsWorkArea) {
+  ASSERT_TRUE(setOutputOn(false));
+  m_tessra.start();
+  // Up, with its panel made (the panel's page starts the browser) and nowhere to show it.
+  ASSERT_EVENTUALLY(!m_tessra.trayIcon().isEmpty() && browserHelperRuns(m_tessra.pid()), kStartMs);
+  ASSERT_TRUE(setOutputOn(true));
+  QString shown;
+  ASSERT_EVENTUALLY(!(shown = m_tessra.panel()).isEmpty(), kStartMs);
+  const int workAreaBottom = 1080 - testing::TestDesktop::kTrayHeight;
+  ASSERT_EVENTUALLY_EQ(testing::windowFrame(shown).bottom() + 1, workAreaBottom, kStartMs);
+  EXPECT_EQ(testing::windowFrame(shown).top(), 0);
+  EXPECT_EQ(testing::windowFrame(shown).right() + 1, 1920);
   EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
 }
 

@@ -121,7 +121,7 @@ void BaseWindow::moveToScreen(QScreen* screen, std::optional<ScreenCorner> corne
   m_positionArguments = PositionArguments{corner, margin, marginHorizontal, screen, animate};
   if (target == nullptr) return;
 
-  const QPoint to = origin(target->availableGeometry(), size(), m_screenCorner, m_margin,
+  const QPoint to = origin(platform::Screens::workArea(target), size(), m_screenCorner, m_margin,
                            m_marginHorizontal.value_or(m_margin));
   if (m_move) m_move->stop();
   if (!animate) {

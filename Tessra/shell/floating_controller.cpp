@@ -1,5 +1,6 @@
 #include "Tessra/shell/floating_controller.h"
 
+#include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QClipboard>
@@ -291,6 +292,10 @@ bool FloatingController::handleKeyDown(QWindow* window, QKeyEvent* event) {
   if (QApplication::activeModalWidget() != nullptr) return false;
   if (!isPromptKeyForwardingEnabled()) return false;
   if (isTextInput(QApplication::focusWidget())) return false;
+  // Space presses the button the keyboard is on (Tab took it there).
+  if (event->key() == Qt::Key_Space &&
+      qobject_cast<const QAbstractButton*>(QApplication::focusWidget()) != nullptr)
+    return false;
 
   const Qt::KeyboardModifiers modifiers = event->modifiers();
   if ((modifiers & kBlockingModifiers) == 0) {

@@ -12,7 +12,8 @@
 // {"inputedTextKey": text} and swallowed; Ctrl+V posts the clipboard: an attachment (carried as
 // the notification's object, a `ChatAttachment`, with an empty payload) when the attachment source
 // finds one, else its text. Nothing is redirected from any other window of the program, from a
-// focused text field, nor while `isPromptKeyForwardingEnabled()` is false.
+// focused text field, nor while `isPromptKeyForwardingEnabled()` is false; Space on a focused
+// button presses the button.
 //
 // The chat view comes from the factory set with `setChatViewFactory` (a placeholder until one is
 // set). GUI thread only.

@@ -38,6 +38,7 @@ bool FloatingWindow::isPanelShown() const {
 }
 
 void FloatingWindow::makeKeyAndOrderFront() {
+  m_closingPress.reset();
   if (m_controller->isAnimating()) {
     m_pending = Request::show;
     return;
@@ -87,7 +88,9 @@ void FloatingWindow::slideFinished() {
 }
 
 void FloatingWindow::outsideClick(const platform::GlobalMouseEvent& event) {
-  if (!m_shown || frameGeometry().contains(event.globalPosition)) return;
+  // A close already asked for (the tray's activation may come before the press) needs no other.
+  if (!m_shown || m_pending == Request::hide || frameGeometry().contains(event.globalPosition))
+    return;
   if (isWindowPinned()) return;
   // Presses in the program's own windows (a menu, a dialog, the side button) or on its tray icon
   // belong to the program: they never close the panel.
@@ -96,7 +99,13 @@ void FloatingWindow::outsideClick(const platform::GlobalMouseEvent& event) {
   // A question still waiting for its answer stands over the panel: it is not left floating over
   // nothing.
   if (QApplication::activeModalWidget() != nullptr) return;
+  m_closingPress = event.globalPosition;
   close();
+}
+
+bool FloatingWindow::takeClosingPress(const QPoint& point) {
+  const std::optional<QPoint> press = std::exchange(m_closingPress, std::nullopt);
+  return press && (*press - point).manhattanLength() < QApplication::startDragDistance();
 }
 
 }  // namespace tessra

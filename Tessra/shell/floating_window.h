@@ -45,6 +45,14 @@ class FloatingWindow final : public platform::OverlayWindow {
   // Whether the outside-click monitor runs (while shown and until a slide-out ends).
   bool isMonitoringClicks() const { return m_monitor.isRunning(); }
 
+  // Whether the panel was last closed by a press outside it at `point`, give or take the drag
+  // distance, that nothing has claimed yet; a claim, or the next show, forgets it. A tray that
+  // hosts the icon over D-Bus tells the program neither where the icon stands nor of a click
+  // before its release: the press of a click on the icon, or on an entry of the menu that tray
+  // shows, closes the panel as a press outside it, and the activation that follows belongs to the
+  // same click.
+  [[nodiscard]] bool takeClosingPress(const QPoint& point);
+
  signals:
   // The panel has slid in (true) or out and been hidden (false).
   void panelVisibilityChanged(bool shown);
@@ -66,6 +74,7 @@ class FloatingWindow final : public platform::OverlayWindow {
   platform::GlobalEventMonitor m_monitor;
   bool m_shown = false;
   std::optional<Request> m_pending;
+  std::optional<QPoint> m_closingPress;
 };
 
 }  // namespace tessra

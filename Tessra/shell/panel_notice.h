@@ -1,5 +1,5 @@
-// A short notice over the top of the floating panel, for what the user must learn when they look
-// at the panel and no desktop notification could tell them (the global shortcut is held by
+// A short notice over the top of the floating panel, for what the user must learn where they
+// look, at the panel that stands above every other window (the global shortcut is held by
 // another program): a bold line, a sentence and an OK button on a card in the panel's colours.
 // It stays until the user presses OK.
 //

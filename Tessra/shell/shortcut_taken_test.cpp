@@ -1,6 +1,7 @@
-// The global shortcut held by the window manager, as openbox's stock configuration holds
-// Alt+Space: without a notification service the panel tells the user, and the tray offers no
-// shortcut that would do nothing.
+// The global shortcut held by the window manager, as the stock configurations of openbox, xfwm4
+// and i3 hold Alt+Space: the panel tells the user, in the program's language, with or without a
+// notification service and over no notification, and the tray offers no shortcut that would do
+// nothing.
 #include <QMenu>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include "Tessra/shell/floating_window.h"
 #include "Tessra/shell/panel_notice.h"
 #include "Tessra/shell/status_item.h"
+#include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
@@ -69,6 +71,33 @@ TEST(ShortcutTakenTest, WithoutANotificationServiceThePanelTellsItUntilDismissed
   delegate.toggleFloatingWindow();
   ASSERT_EVENTUALLY(panel->isVisible() && !panel->isAnimating(), 5000);
   EXPECT_FALSE(notice->isVisible());
+}
+
+TEST(ShortcutTakenTest, WithANotificationServiceThePanelTellsItAndCoversNoNotification) {
+  auto& desktop = testing::TestDesktop::current();
+  desktop.startNotificationServer();
+  desktop.useStockKeyBindings();
+  AppDelegate delegate(nullptr, std::nullopt);
+  FloatingController* panel = startAndShowThePanel(delegate);
+  ASSERT_NE(panel, nullptr);
+  ASSERT_EVENTUALLY(panel->notice() != nullptr && panel->notice()->isVisible(), 5000);
+  EXPECT_EQ(panel->notice()->title().toStdString(), "Alt+Space (in use by another program)");
+  const QString window = QString::number(panel->window()->winId());
+  EXPECT_EQ(testing::coveredBy(window, testing::notificationPopups()).join(' ').toStdString(), "")
+      << "notification popups under the panel";
+}
+
+TEST(ShortcutTakenTest, TheNoticeReadsTheProgramsLanguage) {
+  testing::TestDesktop::current().useStockKeyBindings();
+  UserSettings::shared().setAppLanguage(AppLanguage::german);
+  AppDelegate delegate(nullptr, std::nullopt);
+  FloatingController* panel = startAndShowThePanel(delegate);
+  ASSERT_NE(panel, nullptr);
+  ASSERT_EVENTUALLY(panel->notice() != nullptr && panel->notice()->isVisible(), 5000);
+  EXPECT_EQ(panel->notice()->title().toStdString(),
+            "Alt+Space (von einem anderen Programm belegt)");
+  EXPECT_EQ(panel->notice()->text().toStdString(),
+            "Dieser Kurzbefehl wird schon von einem anderen Programm oder vom Desktop verwendet.");
 }
 
 TEST(ShortcutTakenTest, AFreeShortcutNeedsNoNoticeAndTheTrayOffersIt) {

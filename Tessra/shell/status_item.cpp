@@ -9,6 +9,7 @@
 
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/app_version.h"
+#include "Tessra/shell/floating_window.h"
 #include "Tessra/shell/menu_bar_icon.h"
 #include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/updater.h"
@@ -38,6 +39,8 @@ StatusItem& StatusItem::shared() {
 StatusItem::StatusItem(QObject* parent)
     : QObject(parent), m_email(QString::fromLatin1(app_version::kSupportEmail)) {}
 
+StatusItem::~StatusItem() = default;
+
 bool StatusItem::trayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 QRect StatusItem::geometry() const {
@@ -49,6 +52,8 @@ void StatusItem::start() {
   m_started = true;
   m_statusItem.setIcon(menuBarIcon());
   m_statusItem.setToolTip(LocalizedText::General::tessraAI());
+  m_menu.reset(makeMenu());
+  m_statusItem.setContextMenu(m_menu.get());
   connect(&m_statusItem, &QSystemTrayIcon::activated, this, &StatusItem::handleClick);
   connect(&UserSettings::shared(), &UserSettings::menuBarVisibleChanged, this,
           &StatusItem::visibilityChanged);
@@ -60,56 +65,75 @@ void StatusItem::visibilityChanged() {
 }
 
 void StatusItem::handleClick(QSystemTrayIcon::ActivationReason reason) {
-  if (reason == QSystemTrayIcon::Context) {
-    showMenu();
-    return;
-  }
-  if (reason == QSystemTrayIcon::Trigger) openTessraAction();
-}
-
-void StatusItem::showMenu() {
-  QMenu* menu = makeMenu();
-  menu->setAttribute(Qt::WA_DeleteOnClose);
-  const QRect item = geometry();
-  menu->popup(item.isValid() ? item.bottomLeft() : QCursor::pos());
+  // A right click needs nothing here: the tray shows the context menu itself. A second click soon
+  // after the first is a click too (an XEmbed tray reports it as a double click).
+  if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+    openTessraAction();
 }
 
 QMenu* StatusItem::makeMenu(QWidget* parent) {
   auto* menu = new QMenu(parent);
-  QAction* open =
-      menu->addAction(LocalizedText::General::openTessra(), this, &StatusItem::openTessraAction);
-  // Shows the shortcut the user recorded and follows its changes.
-  shortcuts::setShortcut(open, openTessraGlobal());
+  QAction* open = menu->addAction(QString(), this, &StatusItem::openTessraAction);
   open->setShortcutVisibleInContextMenu(true);
   menu->addSeparator();
 
-  QMenu* feedback = menu->addMenu(QIcon::fromTheme(QStringLiteral("mail-send")),
-                                  LocalizedText::General::sendFeedback());
-  feedback->addAction(LocalizedText::General::openEmail(), this, &StatusItem::openEmailAction);
-  feedback->addAction(LocalizedText::General::copyEmail(), this, &StatusItem::copyEmailAction);
-  menu->addAction(QIcon::fromTheme(QStringLiteral("emblem-favorite")),
-                  LocalizedText::General::share(), this, &StatusItem::shareAction);
+  QMenu* feedback = menu->addMenu(QIcon::fromTheme(QStringLiteral("mail-send")), QString());
+  QAction* openEmail = feedback->addAction(QString(), this, &StatusItem::openEmailAction);
+  QAction* copyEmail = feedback->addAction(QString(), this, &StatusItem::copyEmailAction);
+  QAction* share = menu->addAction(QIcon::fromTheme(QStringLiteral("emblem-favorite")), QString(),
+                                   this, &StatusItem::shareAction);
   menu->addSeparator();
 
-  QAction* updates = menu->addAction(LocalizedText::General::checkForUpdates());
-  UpdaterController* updater =
-      AppDelegate::shared() != nullptr ? AppDelegate::shared()->updaterController() : nullptr;
-  updates->setEnabled(updater != nullptr && updater->canCheckForUpdates());
-  if (updater != nullptr)
-    connect(updates, &QAction::triggered, updater, &UpdaterController::checkForUpdates);
-  QAction* settings =
-      menu->addAction(LocalizedText::General::settings(), this, &StatusItem::showSettingsAction);
-  settings->setEnabled(hasSettingsWindow());
+  QAction* updates = menu->addAction(QString(), this, &StatusItem::checkForUpdatesAction);
+  QAction* settings = menu->addAction(QString(), this, &StatusItem::showSettingsAction);
   menu->addSeparator();
 
-  QAction* quit = menu->addAction(LocalizedText::General::quit(), this, &StatusItem::quitApp);
+  QAction* quit = menu->addAction(QString(), this, &StatusItem::quitApp);
   quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
   quit->setShortcutVisibleInContextMenu(true);
+
+  // What the entries show and allow changes while the program runs: whether the program holds
+  // its shortcut, whether updates can be looked for now.
+  const auto refresh = [=] {
+    open->setText(LocalizedText::General::openTessra());
+    shortcuts::setShortcut(open, openTessraGlobal());
+    feedback->setTitle(LocalizedText::General::sendFeedback());
+    openEmail->setText(LocalizedText::General::openEmail());
+    copyEmail->setText(LocalizedText::General::copyEmail());
+    share->setText(LocalizedText::General::share());
+    updates->setText(LocalizedText::General::checkForUpdates());
+    const UpdaterController* updater =
+        AppDelegate::shared() != nullptr ? AppDelegate::shared()->updaterController() : nullptr;
+    updates->setEnabled(updater != nullptr && updater->canCheckForUpdates());
+    settings->setText(LocalizedText::General::settings());
+    settings->setEnabled(hasSettingsWindow());
+    quit->setText(LocalizedText::General::quit());
+  };
+  refresh();
+  connect(menu, &QMenu::aboutToShow, menu, refresh);
+  // A tray that shows the exported menu may read the entries before it tells of the opening.
+  if (AppDelegate::shared() != nullptr && AppDelegate::shared()->updaterController() != nullptr)
+    connect(AppDelegate::shared()->updaterController(),
+            &UpdaterController::canCheckForUpdatesChanged, menu, refresh);
   return menu;
 }
 
 void StatusItem::openTessraAction() {
-  if (AppDelegate* delegate = AppDelegate::shared()) delegate->toggleFloatingWindow();
+  AppDelegate* delegate = AppDelegate::shared();
+  if (delegate == nullptr) return;
+  // Where the tray hosts the item over D-Bus, the program cannot know where the icon (or the
+  // menu the tray shows) stands: the press of this very click closed the panel as a press
+  // outside it, and this activation, which follows the release, must not show it again.
+  if (FloatingWindow* panel = delegate->floatingWindow();
+      panel != nullptr && panel->takeClosingPress(QCursor::pos()))
+    return;
+  delegate->toggleFloatingWindow();
+}
+
+void StatusItem::checkForUpdatesAction() {
+  if (AppDelegate::shared() == nullptr) return;
+  if (UpdaterController* updater = AppDelegate::shared()->updaterController())
+    updater->checkForUpdates();
 }
 
 void StatusItem::openEmailAction() { openURL(QStringLiteral("mailto:") + m_email); }

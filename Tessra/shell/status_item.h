@@ -1,5 +1,10 @@
 // The program's item in the tray: a left click toggles the panel, a right click opens its menu
-// (open the panel, feedback, share, updates, settings, quit), built afresh each time.
+// (open the panel, feedback, share, updates, settings, quit).
+//
+// The menu is the item's context menu for the whole run, so that the tray shows it however it
+// hosts items: an XEmbed tray's click reaches the icon's own window, which pops the menu up; a tray
+// that hosts items over D-Bus (StatusNotifierItem) shows the menu the item exports there. Its
+// entries are brought up to date each time it opens, and as their state changes.
 //
 // It is started once by the application delegate and follows the setting "menuBarVisible".
 // Without a tray on the desktop it shows nothing; the side button then stands in (see
@@ -21,6 +26,7 @@ class StatusItem final : public QObject {
 
  public:
   static StatusItem& shared();
+  ~StatusItem() override;
 
   // Once only: the icon, the click handling and the visibility setting.
   void start();
@@ -31,9 +37,13 @@ class StatusItem final : public QObject {
   // Where the item stands on screen (empty when it is not shown).
   QRect geometry() const;
 
-  // The menu of a right click, made anew with `parent`.
+  // A menu of the item's entries, made anew with `parent`; each time it is about to show, its
+  // entries take their current texts, enabled states and shortcuts.
   QMenu* makeMenu(QWidget* parent = nullptr);
+  // The menu the tray shows (null before `start()`).
+  QMenu* contextMenu() const { return m_menu.get(); }
 
+  // The same toggle as a left click on the icon.
   void openTessraAction();
   void openEmailAction();
   void copyEmailAction();
@@ -44,10 +54,12 @@ class StatusItem final : public QObject {
  private:
   explicit StatusItem(QObject* parent = nullptr);
   void handleClick(QSystemTrayIcon::ActivationReason reason);
-  void showMenu();
+  void checkForUpdatesAction();
   void visibilityChanged();
 
   bool m_started = false;
+  // Declared before the icon, which refers to it until its end.
+  std::unique_ptr<QMenu> m_menu;
   QSystemTrayIcon m_statusItem;
   const QString m_email;
 };

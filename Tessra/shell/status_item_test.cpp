@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -13,13 +14,26 @@
 #include "Tessra/shell/menu_bar_icon.h"
 #include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/shell_test_support.h"
+#include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
+#include "Tessra/ui_foundation/localized_text.h"
 #include "shortcuts/global_shortcuts.h"
+#include "testing/fake_opener.h"
 #include "testing/log_capture.h"
+#include "testing/qt_wait.h"
 
 namespace tessra {
 namespace {
+
+// The messages the program shows now.
+std::vector<QMessageBox*> shownMessages() {
+  std::vector<QMessageBox*> shown;
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible())
+      shown.push_back(box);
+  return shown;
+}
 
 const char* heldOpenShortcut() {
   const auto shortcut = openTessraGlobal().shortcut();
@@ -63,6 +77,20 @@ TEST(StatusItemTest, TheMenuHasNineEntriesInOrderMadeAfreshEachTime) {
 
   std::unique_ptr<QMenu> again(StatusItem::shared().makeMenu());
   EXPECT_NE(again->actions().first(), entries.first()) << "a fresh menu, not the old one again";
+}
+
+TEST(StatusItemTest, TheMenuIsCurrentEachTimeItOpens) {
+  std::unique_ptr<QMenu> menu(StatusItem::shared().makeMenu());
+  QAction* settings = menu->actions().at(6);
+  ASSERT_EQ(settings->text(), "Settings");
+  EXPECT_FALSE(settings->isEnabled()) << "no settings window yet";
+
+  setSettingsWindowFactory([] { return new QWidget; });
+  emit menu->aboutToShow();
+  EXPECT_TRUE(settings->isEnabled());
+  setSettingsWindowFactory({});
+  emit menu->aboutToShow();
+  EXPECT_FALSE(settings->isEnabled());
 }
 
 TEST(StatusItemTest, WithoutATrayTheSideButtonShowsWhateverTheSetting) {
@@ -111,6 +139,19 @@ TEST(OpenUrlTest, RefusesInvalidTextAndOtherSchemes) {
     openURL(QString::fromUtf8(c.text));
     EXPECT_TRUE(log.contains(c.logged)) << c.text << "\n" << log.all();
   }
+  for (QMessageBox* told : shownMessages()) told->close();
+}
+
+TEST(OpenUrlTest, ALinkNoProgramOpensIsToldWithTheLink) {
+  // The desktop's opener runs and finds no program for the link, as without a browser.
+  testing::FakeOpener opener(testing::FakeOpener::kNoProgram);
+  openURL(QStringLiteral("https://example.com/share"));
+  ASSERT_EVENTUALLY(shownMessages().size() == 1, 5000);
+  QMessageBox* told = shownMessages().front();
+  EXPECT_EQ(told->text(), LocalizedText::MessagePage::cannotOpenLink());
+  EXPECT_EQ(told->informativeText(), "https://example.com/share");
+  told->close();
+  EXPECT_EQ(opener.opened(), std::vector<std::string>{"https://example.com/share"});
 }
 
 TEST(LoginLaunchTest, OnlyTheFlagMakesALoginStart) {

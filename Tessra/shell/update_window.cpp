@@ -9,6 +9,7 @@
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/plain_text.h"
+#include "platform/ui/own_size_window.h"
 
 namespace tessra {
 
@@ -37,6 +38,7 @@ UpdateWindow::UpdateWindow(QWidget* parent)
   layout->addWidget(m_detail);
   layout->addWidget(buttons);
   setMinimumWidth(380);
+  platform::keepOwnSizeOnTilingManagers(this);
 }
 
 void UpdateWindow::showUpdate(const UpdateItem& update) {

@@ -31,7 +31,7 @@ void centerInWorkArea(QWidget* window) {
   QScreen* screen = window->isVisible() ? window->screen() : nullptr;
   if (screen == nullptr) screen = platform::Screens::screenWithMouseOrMain();
   if (screen == nullptr) return;
-  const QRect area = screen->availableGeometry();
+  const QRect area = platform::Screens::workArea(screen);
   const QSize size = window->frameGeometry().size();
   window->move(area.x() + (area.width() - size.width()) / 2,
                area.y() + (area.height() - size.height()) / 2);

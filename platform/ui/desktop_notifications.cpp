@@ -26,6 +26,8 @@ DesktopNotifications::DesktopNotifications(QDBusConnection connection, QObject* 
 
 void DesktopNotifications::add(const QString& identifier, const QString& title,
                                const QString& body) {
+  const quint64 request = ++m_lastRequest;
+  m_pending.insert(identifier, request);
   // A service that reads markup in the body would load what a tag in the data names (an image
   // file); one that does not shows the text as it is, entities included. So the body is escaped
   // exactly when the service says it reads markup.
@@ -33,16 +35,17 @@ void DesktopNotifications::add(const QString& identifier, const QString& title,
                                                           QStringLiteral("GetCapabilities"));
   auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(ask), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this, identifier, title, body](QDBusPendingCallWatcher* answered) {
+          [this, identifier, request, title, body](QDBusPendingCallWatcher* answered) {
             answered->deleteLater();
+            if (m_pending.value(identifier) != request) return;
             const QDBusPendingReply<QStringList> capabilities = *answered;
             const bool readsMarkup = !capabilities.isError() &&
                                      capabilities.value().contains(QStringLiteral("body-markup"));
-            notify(identifier, title, readsMarkup ? body.toHtmlEscaped() : body);
+            notify(identifier, request, title, readsMarkup ? body.toHtmlEscaped() : body);
           });
 }
 
-void DesktopNotifications::notify(const QString& identifier, const QString& title,
+void DesktopNotifications::notify(const QString& identifier, quint64 request, const QString& title,
                                   const QString& body) {
   QDBusMessage call =
       QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
@@ -51,26 +54,37 @@ void DesktopNotifications::notify(const QString& identifier, const QString& titl
        << QStringList{QString::fromLatin1(kDefaultAction), title} << QVariantMap() << -1;
   auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this, identifier](QDBusPendingCallWatcher* finished) {
+          [this, identifier, request](QDBusPendingCallWatcher* finished) {
             finished->deleteLater();
             const QDBusPendingReply<uint> reply = *finished;
             if (reply.isError()) {
               logError("The desktop did not show the notification \"{}\": {}",
                        identifier.toStdString(), reply.error().message().toStdString());
-              emit failed(identifier);
+              if (m_pending.value(identifier) == request) m_pending.remove(identifier);
               return;
             }
+            // Withdrawn or replaced while the service was showing it.
+            if (m_pending.value(identifier) != request) {
+              close(reply.value());
+              return;
+            }
+            m_pending.remove(identifier);
             m_serverIds.insert(identifier, reply.value());
           });
 }
 
 void DesktopNotifications::removeDelivered(const QString& identifier) {
+  m_pending.remove(identifier);
   const auto id = m_serverIds.find(identifier);
   if (id == m_serverIds.end()) return;
+  close(id.value());
+  m_serverIds.erase(id);
+}
+
+void DesktopNotifications::close(uint serverId) {
   QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
                                                      QStringLiteral("CloseNotification"));
-  call << id.value();
-  m_serverIds.erase(id);
+  call << serverId;
   m_connection.asyncCall(call);
 }
 

@@ -7,9 +7,9 @@
 //   notifications.removeDelivered("UpdateCheck");
 //
 // The service numbers its notifications; this keeps which number an identifier has, so that a
-// second notification replaces the first and removal closes the right one. Without a service the
-// calls log and do nothing, and `failed` tells the caller, who may then say it another way. GUI
-// thread only; the service's answers come back on the event loop.
+// second notification replaces the first and removal closes the right one, also one the service
+// has not answered yet. Without a service the calls log and do nothing. GUI thread only; the
+// service's answers come back on the event loop.
 #pragma once
 
 #include <QDBusConnection>
@@ -37,24 +37,28 @@ class DesktopNotifications final : public QObject {
   // Shows a notification that a click on it reports as `activated(identifier, "default")`. Both
   // texts are shown as they are, also by a service that reads markup in the body.
   void add(const QString& identifier, const QString& title, const QString& body);
-  // Closes the notification of that identifier, when one was delivered.
+  // Closes the notification of that identifier, when one was delivered or is on its way.
   void removeDelivered(const QString& identifier);
 
  signals:
   void activated(const QString& identifier, const QString& action);
-  // No service showed the notification of `identifier` (there is none, or it refused).
-  void failed(const QString& identifier);
 
  private slots:
   void onActionInvoked(uint id, const QString& action);
   void onNotificationClosed(uint id, uint reason);
 
  private:
-  // Sends the notification with the body in the form the service reads.
-  void notify(const QString& identifier, const QString& title, const QString& body);
+  // Sends the notification of request `request` with the body in the form the service reads.
+  void notify(const QString& identifier, quint64 request, const QString& title,
+              const QString& body);
+  void close(uint serverId);
 
   QDBusConnection m_connection;
   QHash<QString, uint> m_serverIds;
+  // The notifications on their way to the service, by identifier: each `add` draws a request
+  // number; a later `add` or a removal before the service answered supersedes it.
+  QHash<QString, quint64> m_pending;
+  quint64 m_lastRequest = 0;
 };
 
 }  // namespace tessra::platform

@@ -3,7 +3,8 @@
 // (window.openMessage, window.openFile, window.askToDeleteMessage).
 //
 // Messages arrive as Base64 of their UTF-8 JSON. An answer is Markdown, rendered block by block
-// and then sanitised; a remote image in it is shown as its link, never loaded. What a page costs
+// and then sanitised; a remote image in it is shown as its link, never loaded. An answer takes
+// none of the page's ids, names or classes and draws only inside its own box. What a page costs
 // follows what it shows:
 // - A conversation opens with what is on screen rendered at once; the other messages wait, as
 //   boxes of about their height, until they come near the visible area.
@@ -32,8 +33,8 @@
   const MARKDOWN_LIMIT = 64 * 1024;
   // Finished answers kept rendered for conversations opened again.
   const RENDERED_ANSWERS = 400;
-  // How far beyond the visible area waiting messages are rendered, above and below.
-  const RENDER_AHEAD = '150% 0px';
+  // How far beyond the visible area waiting messages are rendered, above and below, in screens.
+  const RENDER_AHEAD_SCREENS = 1.5;
   const NOTICE_MS = 5000;
 
   const FENCE = /^[ \t]*(`{3,}|~{3,})(.*)$/;
@@ -49,9 +50,13 @@
     dateFormat: null,
     // id -> entry, in the order shown; see newEntry.
     entries: new Map(),
-    // Whether growth of the messages keeps the end in view, and the height it last had.
+    // Whether the end stays in view whatever changes: on when a conversation opens at its end or
+    // a message is added, off once the user scrolls away from the end, on when they come back.
     followEnd: true,
-    lastScrollHeight: 0,
+    // Where the view was at the end when the page last put it there, until the next scroll event:
+    // an event that finds the view there was raised before, by the page or by messages that
+    // changed, and says nothing of where the user wants to be (the messages may have grown since).
+    endScrollTop: null,
     marks: [],
     markIndex: -1,
     noticeTimer: null,
@@ -63,13 +68,31 @@
 
   marked.setOptions({ gfm: true, breaks: false, headerIds: false, mangle: false });
 
+  // An answer keeps no id, name or class of its own: the page finds its nodes and styles them by
+  // these, and an answer must not take them (a "notice" of its own, a "loading" cover over the
+  // transcript). The one class kept is the language the Markdown renderer gives a code block.
   const PURIFY_CONFIG = {
     USE_PROFILES: { html: true },
     FORBID_TAGS: ['style', 'form', 'input', 'button', 'textarea', 'select', 'iframe', 'object',
-      'embed'],
-    FORBID_ATTR: ['style', 'srcset', 'target'],
+      'embed', 'dialog'],
+    FORBID_ATTR: ['style', 'srcset', 'target', 'id', 'name'],
     ALLOW_DATA_ATTR: false,
     RETURN_DOM_FRAGMENT: true,
+  };
+  const CODE_LANGUAGE = /^language-[\w+#.-]+$/;
+  DOMPurify.addHook('uponSanitizeAttribute', (node, data) => {
+    if (data.attrName !== 'class') return;
+    const kept = node.nodeName === 'CODE'
+      ? data.attrValue.split(/\s+/).filter((name) => CODE_LANGUAGE.test(name)) : [];
+    data.attrValue = kept.join(' ');
+    data.keepAttr = kept.length > 0;
+  });
+
+  // The page's own nodes, found before any answer is shown.
+  const pageNodes = {
+    messages: document.getElementById('messages'),
+    loading: document.getElementById('loading'),
+    notice: document.getElementById('notice'),
   };
 
   // Message id -> { answer, view }: finished answers as rendered, least recently used first.
@@ -78,7 +101,7 @@
   const waitingEntries = new WeakMap();
 
   function messagesRoot() {
-    return document.getElementById('messages');
+    return pageNodes.messages;
   }
 
   function element(tag, className, textKey) {
@@ -587,7 +610,8 @@
       const entry = record.isIntersecting && waitingEntries.get(record.target);
       if (entry) renderMessage(entry);
     }
-  }, { rootMargin: RENDER_AHEAD });
+    keepEnd();
+  }, { rootMargin: `${RENDER_AHEAD_SCREENS * 100}% 0px` });
 
   function waitToRender(entry, width) {
     entry.element.classList.add('waiting');
@@ -616,23 +640,56 @@
   function scrollToEnd() {
     const view = scroller();
     view.scrollTop = view.scrollHeight;
-    state.lastScrollHeight = view.scrollHeight;
+    state.endScrollTop = view.scrollTop;
   }
 
-  // Whatever grows the messages (an answer, an image that loaded, a message rendered late) keeps
-  // the end in view when it was in view before, unless the user has scrolled away since.
-  new ResizeObserver(() => {
-    const view = scroller();
-    const wasAtEnd =
-      view.scrollTop + view.clientHeight >= state.lastScrollHeight - NEAR_BOTTOM_PX;
-    if (state.followEnd && wasAtEnd) scrollToEnd();
-    state.lastScrollHeight = view.scrollHeight;
-  }).observe(document.getElementById('messages'));
+  function setFollowEnd(follow) {
+    state.followEnd = follow;
+    // The browser keeps what is at the top of the view in place as messages above it change
+    // height; while the end is followed that would only move the view away from the end first.
+    document.documentElement.classList.toggle('following-end', follow);
+  }
+
+  // Whatever changes the messages or the view (an answer, an image that loaded, a message
+  // rendered late, a new size) keeps the end in view while it is followed. The page's own changes
+  // put the view back at once: one that shrinks the messages moves the view, and the event of
+  // that move, coming later, must find it where the page put it.
+  function keepEnd() {
+    if (state.followEnd) scrollToEnd();
+  }
+  new ResizeObserver(keepEnd).observe(messagesRoot());
+  window.addEventListener('resize', keepEnd);
 
   document.addEventListener('scroll', () => {
-    state.followEnd = isNearBottom();
-    state.lastScrollHeight = scroller().scrollHeight;
+    const own = scroller().scrollTop === state.endScrollTop;
+    state.endScrollTop = null;
+    if (!own) setFollowEnd(isNearBottom());
   }, { passive: true });
+
+  // Scrolls `node` into view, placed as `block` says. A waiting message only holds about its
+  // height, and those near the view render as it arrives: the message holding the node and those
+  // near it are rendered first, so that nothing above the node changes its height once the view
+  // is there.
+  function scrollIntoViewSettled(node, block) {
+    let article = node;
+    while (article && article.parentNode !== messagesRoot()) article = article.parentNode;
+    const entries = [...state.entries.values()];
+    const at = entries.findIndex((entry) => entry.element === article);
+    if (at >= 0) {
+      if (!entries[at].rendered) renderMessage(entries[at]);
+      // Beyond the message: the screen the view may show of it and the distance rendered ahead.
+      const distance = window.innerHeight * (1 + RENDER_AHEAD_SCREENS);
+      for (const direction of [-1, 1]) {
+        let covered = 0;
+        for (let i = at + direction; i >= 0 && i < entries.length && covered < distance;
+          i += direction) {
+          if (!entries[i].rendered) renderMessage(entries[i]);
+          covered += entries[i].element.offsetHeight;
+        }
+      }
+    }
+    node.scrollIntoView({ block });
+  }
 
   function reset() {
     searchClear();
@@ -677,7 +734,7 @@
     state.markIndex = index;
     const mark = state.marks[index];
     mark.classList.add('current');
-    mark.scrollIntoView({ block: 'center' });
+    scrollIntoViewSettled(mark, 'center');
   }
 
   function step(delta) {
@@ -753,11 +810,11 @@
   };
 
   window.showLoading = function (shown) {
-    document.getElementById('loading').hidden = !shown;
+    pageNodes.loading.hidden = !shown;
   };
 
   window.showNotice = function (key) {
-    const notice = document.getElementById('notice');
+    const notice = pageNodes.notice;
     notice.dataset.text = key;
     notice.textContent = text(key);
     notice.hidden = false;
@@ -795,12 +852,11 @@
         waitToRender(entry, width);
       }
     }
-    state.followEnd = Boolean(toEnd);
+    setFollowEnd(Boolean(toEnd));
     if (toEnd) {
       scrollToEnd();
     } else {
       scroller().scrollTop = 0;
-      state.lastScrollHeight = scroller().scrollHeight;
     }
   };
 
@@ -813,7 +869,7 @@
     const entry = newEntry(message);
     messagesRoot().append(entry.element);
     renderMessage(entry);
-    state.followEnd = true;
+    setFollowEnd(true);
     scrollToEnd();
   };
 
@@ -827,6 +883,7 @@
     } else {
       entry.element.style.height = estimatedHeight(message, messagesRoot().clientWidth) + 'px';
     }
+    keepEnd();
   };
 
   window.deleteMessageById = function (id) {
@@ -835,14 +892,14 @@
     waitingObserver.unobserve(entry.element);
     entry.element.remove();
     state.entries.delete(id);
+    keepEnd();
   };
 
   window.scrollToMessageById = function (id) {
     const entry = state.entries.get(id);
     if (!entry) return;
-    if (!entry.rendered) renderMessage(entry);
-    state.followEnd = false;
-    entry.element.scrollIntoView({ block: 'start' });
+    setFollowEnd(false);
+    scrollIntoViewSettled(entry.element, 'start');
   };
 
   window.clearMessages = function () {
