@@ -135,6 +135,8 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, Use
       m_windowPosition(settings.popupPosition()),
       m_chatAttachment(new PendingAttachment(this)) {
   connect(m_chatAttachment, &PendingAttachment::changed, this, &ChatView::chatAttachmentChanged);
+  connect(m_chatAttachment, &PendingAttachment::unreadableImageOffered, this,
+          [this] { m_page->tellImageNotAttached(); });
   setBackground(this, palette::secondaryBackground());
   buildPanels();
   m_commands = new ChatCommands(*this, *this);
@@ -275,6 +277,8 @@ QWidget* ChatView::buildInputRow() {
   connect(m_prompt, &ChatTextField::sendRequested, this, &ChatView::sendMessage);
   connect(m_prompt, &ChatTextField::attachmentPasted, this,
           [this](const ChatAttachment& attachment) { setChatAttachment(attachment); });
+  connect(m_prompt, &ChatTextField::unreadableImagePasted, this,
+          [this](const UnreadableImage& image) { m_chatAttachment->take(image); });
   connect(m_prompt, &ChatTextField::commandChosen, m_commands, &ChatCommands::executeCommand);
   connect(m_prompt, &ChatTextField::textChanged, this, [this] { emit textChanged(text()); });
   layout->addWidget(m_prompt, 1);

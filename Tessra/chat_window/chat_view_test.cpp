@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 #include <QApplication>
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QImage>
@@ -43,6 +44,8 @@
 #include "platform/foundation/queue.h"
 #include "testing/log_capture.h"
 #include "testing/memory_ceiling.h"
+#include "testing/png_header.h"
+#include "testing/qt_wait.h"
 
 namespace tessra {
 namespace {
@@ -573,6 +576,29 @@ TEST_F(ChatViewTest, TheHeaderShowsANameThatLooksLikeMarkupAsTyped) {
   const auto labels = m_window->findChildren<QLabel*>();
   EXPECT_TRUE(std::ranges::any_of(labels, [&](QLabel* label) { return label->text() == name; }));
   EXPECT_EQ(testing::labelsGuessingTheirFormat(*m_window), std::vector<std::string>{});
+}
+
+// A copied picture of 20,000 x 20,000 pixels is more than any reader decodes: pasted, it attaches
+// nothing, and the page says so instead of nothing happening at all.
+TEST_F(ChatViewTest, AnImageThatCannotBeReadIsToldWhenPasted) {
+  ChatView& view = makeView();
+  ASSERT_TRUE(testing::waitForPage(*view.page()));
+  const auto notice = [&](const char* property) {
+    return testing::evaluate(*view.page(),
+                             QStringLiteral("document.getElementById('notice').") + property);
+  };
+  EXPECT_TRUE(notice("hidden").toBool());
+  auto* copied = new QMimeData;
+  copied->setData(QStringLiteral("image/png"),
+                  QByteArray::fromStdString(testing::pngHeader(20000, 20000)));
+  QApplication::clipboard()->setMimeData(copied);
+
+  view.prompt()->editor()->paste();
+
+  ASSERT_EVENTUALLY(!notice("hidden").toBool(), 5000);
+  EXPECT_EQ(notice("textContent").toString(), LocalizedText::MessagePage::imageNotAttached());
+  EXPECT_FALSE(view.chatAttachment());
+  EXPECT_EQ(view.text(), "");
 }
 
 TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {

@@ -53,6 +53,8 @@ constexpr int kQuickRendererEndsToGiveUp = 3;
 // The page's text that says no program opens a file.
 constexpr std::string_view kCannotOpenFileText = "cannotOpenFile";
 constexpr std::string_view kCannotOpenLinkText = "cannotOpenLink";
+// The page's text that says an image offered as an attachment could not be read.
+constexpr std::string_view kImageNotAttachedText = "imageNotAttached";
 
 // The widths of the window-size steps above the smallest, in points.
 
@@ -347,6 +349,10 @@ void MessagesWebView::handlePosted(const QJsonValue& body) {
     platform::logInfo("todo handle this action: {}",
                       QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString());
   }
+}
+
+void MessagesWebView::tellImageNotAttached() {
+  evaluate(page_script::showNotice(kImageNotAttachedText));
 }
 
 void MessagesWebView::openFile(const QString& path) {

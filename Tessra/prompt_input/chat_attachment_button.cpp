@@ -137,11 +137,8 @@ void ChatAttachmentButton::openFileImporter() {
   m_fileImporter->setOption(QFileDialog::DontUseNativeDialog);
   m_fileImporter->setFileMode(QFileDialog::ExistingFile);
   m_fileImporter->setNameFilter(importerFilter());
-  connect(m_fileImporter, &QDialog::accepted, this, [this] {
-    if (std::optional<ChatAttachment> attachment =
-            fromFileImportResult(m_fileImporter->selectedUrls()))
-      m_chatAttachment->set(std::move(attachment));
-  });
+  connect(m_fileImporter, &QDialog::accepted, this,
+          [this] { m_chatAttachment->take(fromFileImportResult(m_fileImporter->selectedUrls())); });
   connect(m_fileImporter, &QObject::destroyed, this, [this] { m_fileImporter = nullptr; });
   m_fileImporter->open();
 }

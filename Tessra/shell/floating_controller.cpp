@@ -14,6 +14,9 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <any>
+#include <variant>
+
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/base_window.h"
 #include "Tessra/shell/config.h"
@@ -308,13 +311,17 @@ bool FloatingController::handleKeyDown(QWindow* window, QKeyEvent* event) {
 }
 
 void FloatingController::handlePaste() {
-  if (pasteboardAttachmentReader()) {
-    if (std::optional<ChatAttachment> attachment = pasteboardAttachmentReader()()) {
-      platform::NotificationCenter::defaultCenter().post(
-          std::string(notification_names::kFocusOnPromptInput), nlohmann::json::object(),
-          std::move(*attachment));
-      return;
-    }
+  AttachmentOffer offer =
+      pasteboardAttachmentReader() ? pasteboardAttachmentReader()() : AttachmentOffer{};
+  // The prompt takes the attachment, or tells that an image cannot be attached.
+  std::any object;
+  if (auto* attachment = std::get_if<ChatAttachment>(&offer)) object = std::move(*attachment);
+  if (auto* image = std::get_if<UnreadableImage>(&offer)) object = std::move(*image);
+  if (object.has_value()) {
+    platform::NotificationCenter::defaultCenter().post(
+        std::string(notification_names::kFocusOnPromptInput), nlohmann::json::object(),
+        std::move(object));
+    return;
   }
   const QString text = QGuiApplication::clipboard()->text();
   if (!text.isEmpty()) postInputText(text);

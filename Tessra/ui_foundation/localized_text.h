@@ -203,6 +203,7 @@ class LocalizedText {
     static const QString& deleteAction();  // "MessagePage.delete"
     static const QString& error();
     static const QString& generating();
+    static const QString& imageNotAttached();
     static const QString& loading();
     static const QString& openInWindow();
   };
