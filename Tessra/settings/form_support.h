@@ -1,5 +1,11 @@
 // Small pieces the settings forms share: the rounded card a floating form is drawn on, Return
-// pressing a focused button, and the header of a form section.
+// pressing a focused button, the one style sheet of the forms, and the sections and rows a form is
+// a short list of:
+//
+//   QVBoxLayout* rows = addSection(column, form, Text::advanced(), kFormSection);
+//   addSliderRow(rows, {.title = Text::topP(), .value = boundTo(m_topP), .upper = 2});
+//   addModelPickerRow(rows, Text::model(), m_openAiModel);
+//
 // GUI thread only.
 #pragma once
 
@@ -10,12 +16,14 @@
 
 #include <array>
 
+#include "Tessra/settings/settings_slider.h"
 #include "Tessra/storage/chat_gpt_models.h"
 
 class QAbstractButton;
 class QBoxLayout;
 class QComboBox;
 class QLabel;
+class QPlainTextEdit;
 class QVBoxLayout;
 
 namespace tessra {
@@ -86,9 +94,42 @@ QLabel* sectionHeader(const QString& text, QWidget* parent);
 // A group of rows on the form's card colour, rounded, as the grouped forms draw a section.
 QWidget* sectionCard(QWidget* parent);
 
+// The style sheet of a form's body, built from the palette: the body's background, its labels,
+// title, fields and notes, each found by its object name. Set on the body, it reaches every row.
+QString formStyleSheet();
+
+// The bold title at the top of a form, centred and wrapped, `pixelSize` high.
+QLabel* addFormTitle(QVBoxLayout* column, QWidget* parent, const QString& text, int pixelSize);
+
+// How a section sits in its page: the room around and between its rows, and the room after it.
+struct SectionSpacing {
+  QMargins margins{12, 10, 12, 10};
+  int rowSpacing = 10;
+  int after = 14;
+};
+// The sections of the floating forms, which set their rows further apart.
+inline constexpr SectionSpacing kFormSection{{12, 12, 12, 12}, 14, 12};
+
 // Appends a section to a page's column: its header when `header` is not empty, then a card whose
 // row layout is returned.
-QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, const QString& header = {});
+QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, const QString& header = {},
+                        const SectionSpacing& spacing = {});
+
+// A number the form keeps in `field`, for a slider row.
+DoubleBinding boundTo(double& field);
+
+// Appends a slider row, as `SettingsSlider` describes it, to a section's rows.
+SettingsSlider* addSliderRow(QVBoxLayout* rows, SettingsSlider::Options options);
+
+// Appends a row with `label` at the leading edge and, at the trailing edge, a picker of the
+// offered chat models that shows `model` and writes the picked one to it. A model that is not
+// offered selects no row, and stays the model until one is picked.
+QComboBox* addModelPickerRow(QVBoxLayout* rows, const QString& label, ChatGPTModels& model);
+
+// Appends a titled text field that grows with its text from `minimumLines` to `maximumLines`
+// lines, then scrolls.
+QPlainTextEdit* addTextAreaRow(QVBoxLayout* rows, const QString& label, int minimumLines,
+                               int maximumLines);
 
 // Appends to a section's rows a centred, wrapped message in `color` and under it, at the trailing
 // edge, a text button with an arrow pointing out that opens `url` in the browser.
