@@ -21,15 +21,15 @@ QColor tertiaryBackground();   // idle rows, key rims, the body of a form
 QColor selectedRow();          // selected rows (drawn at 0.25 opacity)
 QColor headingText();          // the titles of cards and pages
 QColor white();
-QColor text();                 // body text on the dark backgrounds
-QColor secondaryText();        // section labels, descriptions under a title
-QColor mutedText();            // notes, hints, the parts a reader may skip
-QColor faintText();            // placeholders, symbols, fine print
-QColor highlightedText();      // the current row's text, the picked emoji's ring
-QColor warning();              // what the user should know but need not fear
-QColor destructive();          // errors, and what cannot be undone
-QColor border();               // the rims of cards and popovers
-QColor divider();              // lines between a window's columns
+QColor text();             // body text on the dark backgrounds
+QColor secondaryText();    // section labels, descriptions under a title
+QColor mutedText();        // notes, hints, the parts a reader may skip
+QColor faintText();        // placeholders, symbols, fine print
+QColor highlightedText();  // the current row's text, the picked emoji's ring
+QColor warning();          // what the user should know but need not fear
+QColor destructive();      // errors, and what cannot be undone
+QColor border();           // the rims of cards and popovers
+QColor divider();          // lines between a window's columns
 
 // Colours of a few controls of their own.
 QColor keyCap();     // key caps, and the dividers of the navigation panels
