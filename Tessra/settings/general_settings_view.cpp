@@ -134,32 +134,36 @@ GeneralSettingsView::GeneralSettingsView(UserSettings& settings, bool trayAvaila
   QVBoxLayout* first = addSection(page, this);
   m_language = new SettingsPickerView(
       Text::language(), Text::languageDescription(), titles(kLanguages),
-      [this] { return indexOf(kLanguages, m_settings.appLanguage()); },
-      [this](int index) { m_settings.setAppLanguage(kLanguages[static_cast<std::size_t>(index)]); },
+      [this] { return indexOf(kLanguages, m_settings.value(setting::appLanguage)); },
+      [this](int index) {
+        m_settings.setValue(setting::appLanguage, kLanguages[static_cast<std::size_t>(index)]);
+      },
       this);
   m_language->setUnlistedTitle(
-      [this] { return QString::fromStdString(title(m_settings.appLanguage())); });
+      [this] { return QString::fromStdString(title(m_settings.value(setting::appLanguage))); });
   first->addWidget(m_language);
   m_launchAtLogin = new SettingsToggleView(
       Text::launchAtLogin(),
       {[] { return LoginLaunch::isEnabled(); }, [](bool on) { LoginLaunch::setEnabled(on); }},
       this);
   first->addWidget(m_launchAtLogin);
-  m_menuBar = new SettingsToggleView(Text::showInMenuBar(),
-                                     {[this] { return m_settings.menuBarVisible(); },
-                                      [this](bool on) { m_settings.setMenuBarVisible(on); }},
-                                     this);
+  m_menuBar = new SettingsToggleView(
+      Text::showInMenuBar(),
+      {[this] { return m_settings.value(setting::menuBarVisible); },
+       [this](bool on) { m_settings.setValue(setting::menuBarVisible, on); }},
+      this);
   first->addWidget(m_menuBar);
-  m_overlayIcon =
-      new SettingsToggleView(Text::showOverlayIcon(),
-                             {[this] { return m_settings.overlayIconVisible(); },
-                              [this](bool on) { m_settings.setOverlayIconVisible(on); }},
-                             this);
+  m_overlayIcon = new SettingsToggleView(
+      Text::showOverlayIcon(),
+      {[this] { return m_settings.value(setting::overlayIconVisible); },
+       [this](bool on) { m_settings.setValue(setting::overlayIconVisible, on); }},
+      this);
   first->addWidget(m_overlayIcon);
-  m_sound = new SettingsToggleView(Text::soundEffects(),
-                                   {[this] { return m_settings.soundEffectEnabled(); },
-                                    [this](bool on) { m_settings.setSoundEffectEnabled(on); }},
-                                   this);
+  m_sound = new SettingsToggleView(
+      Text::soundEffects(),
+      {[this] { return m_settings.value(setting::soundEffectEnabled); },
+       [this](bool on) { m_settings.setValue(setting::soundEffectEnabled, on); }},
+      this);
   first->addWidget(m_sound);
 
   QVBoxLayout* shortcuts = addSection(page, this, Text::shortcutsHeader());
@@ -173,25 +177,31 @@ GeneralSettingsView::GeneralSettingsView(UserSettings& settings, bool trayAvaila
   QVBoxLayout* appearance = addSection(page, this, Text::appearanceHeader());
   m_position = new SettingsPickerView(
       Text::position(), {}, titles(kPositions),
-      [this] { return indexOf(kPositions, m_settings.popupPosition()); },
+      [this] { return indexOf(kPositions, m_settings.value(setting::popupPosition)); },
       [this](int index) {
-        m_settings.setPopupPosition(kPositions[static_cast<std::size_t>(index)]);
+        m_settings.setValue(setting::popupPosition, kPositions[static_cast<std::size_t>(index)]);
       },
       this);
   m_position->setUnlistedTitle(
-      [this] { return QString::fromStdString(title(m_settings.popupPosition())); });
+      [this] { return QString::fromStdString(title(m_settings.value(setting::popupPosition))); });
   m_size = new SettingsPickerView(
       Text::size(), {}, titles(allFloatingWindowSizes()),
-      [this] { return indexOf(allFloatingWindowSizes(), m_settings.floatingWindowSize()); },
+      [this] {
+        return indexOf(allFloatingWindowSizes(), m_settings.value(setting::floatingWindowSize));
+      },
       [this](int index) {
-        m_settings.setFloatingWindowSize(allFloatingWindowSizes()[static_cast<std::size_t>(index)]);
+        m_settings.setValue(setting::floatingWindowSize,
+                            allFloatingWindowSizes()[static_cast<std::size_t>(index)]);
       },
       this);
   m_padding = new SettingsPickerView(
       Text::verticalPadding(), {}, titles(allFloatingWindowPaddings()),
-      [this] { return indexOf(allFloatingWindowPaddings(), m_settings.popupPadding()); },
+      [this] {
+        return indexOf(allFloatingWindowPaddings(), m_settings.value(setting::popupPadding));
+      },
       [this](int index) {
-        m_settings.setPopupPadding(allFloatingWindowPaddings()[static_cast<std::size_t>(index)]);
+        m_settings.setValue(setting::popupPadding,
+                            allFloatingWindowPaddings()[static_cast<std::size_t>(index)]);
       },
       this);
   appearance->addWidget(m_position);
@@ -200,15 +210,7 @@ GeneralSettingsView::GeneralSettingsView(UserSettings& settings, bool trayAvaila
   page->addStretch(1);
 
   // Changes made elsewhere (the tray, another switch's side effects) show at once.
-  for (auto signal :
-       {&UserSettings::menuBarVisibleChanged, &UserSettings::overlayIconVisibleChanged,
-        &UserSettings::soundEffectEnabledChanged})
-    connect(&m_settings, signal, this, &GeneralSettingsView::refresh);
-  connect(&m_settings, &UserSettings::appLanguageChanged, this, &GeneralSettingsView::refresh);
-  connect(&m_settings, &UserSettings::popupPositionChanged, this, &GeneralSettingsView::refresh);
-  connect(&m_settings, &UserSettings::floatingWindowSizeChanged, this,
-          &GeneralSettingsView::refresh);
-  connect(&m_settings, &UserSettings::popupPaddingChanged, this, &GeneralSettingsView::refresh);
+  connect(&m_settings, &UserSettings::valueChanged, this, &GeneralSettingsView::refresh);
   connect(&LoginLaunch::observable(), &LoginLaunch::Observable::isEnabledChanged, this,
           &GeneralSettingsView::refresh);
   refresh();
@@ -220,7 +222,7 @@ void GeneralSettingsView::refresh() {
   for (SettingsPickerView* row : {m_language, m_position, m_size, m_padding}) row->refresh();
   // One way to the panel must stay: without the tray icon (or a tray to show it) the side
   // button is on, so its switch is not offered.
-  m_overlayIcon->setVisible(m_trayAvailable && m_settings.menuBarVisible());
+  m_overlayIcon->setVisible(m_trayAvailable && m_settings.value(setting::menuBarVisible));
 }
 
 }  // namespace tessra

@@ -26,7 +26,7 @@
 #include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/settings_table.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
@@ -167,7 +167,6 @@ TEST_F(GeneralSettingsViewTest, EachControlWritesItsKeyAndPostsOnce) {
   GeneralSettingsView page(*m_harness.settings, true);
   page.show();
   auto& defaults = m_harness.defaults;
-  namespace keys = settings_keys;
   const auto pick = [](SettingsPickerView* row, int index) {
     row->picker()->setCurrentIndex(index);
     emit row->picker()->activated(index);
@@ -181,37 +180,37 @@ TEST_F(GeneralSettingsViewTest, EachControlWritesItsKeyAndPostsOnce) {
       {"language",
        [&] { pick(page.languagePicker(), 2); },
        {"appLanguageChanged"},
-       [&] { return defaults.string(keys::kAppLanguage) == "pt-BR"; }},
+       [&] { return defaults.string(setting::appLanguage.key) == "pt-BR"; }},
       {"the same language",
        [&] { pick(page.languagePicker(), 2); },
        {},
-       [&] { return defaults.string(keys::kAppLanguage) == "pt-BR"; }},
+       [&] { return defaults.string(setting::appLanguage.key) == "pt-BR"; }},
       {"sound",
        [&] { page.soundRow()->toggle()->click(); },
        {},
-       [&] { return defaults.integer(keys::kSoundEffects) == 1; }},
+       [&] { return defaults.integer(setting::soundEffectEnabled.key) == 1; }},
       {"side icon",
        [&] { page.overlayIconRow()->toggle()->click(); },
        {"overlayVisibilityChanged"},
-       [&] { return defaults.integer(keys::kOverlayIconVisible) == 1; }},
+       [&] { return defaults.integer(setting::overlayIconVisible.key) == 1; }},
       {"position",
        [&] { pick(page.positionPicker(), 0); },
        {"floatingWindowPositionDidChanged"},
-       [&] { return defaults.integer(keys::kPopupWindowPosition) == 1; }},
+       [&] { return defaults.integer(setting::popupPosition.key) == 1; }},
       {"size",
        [&] { pick(page.sizePicker(), 5); },
        {"floatingWindowSizeDidChanged"},
-       [&] { return defaults.integer(keys::kFloatingWindowSize) == 5; }},
+       [&] { return defaults.integer(setting::floatingWindowSize.key) == 5; }},
       {"padding",
        [&] { pick(page.paddingPicker(), 1); },
        {"floatingWindowSizeDidChanged"},
-       [&] { return defaults.integer(keys::kPopupPadding) == 1; }},
+       [&] { return defaults.integer(setting::popupPadding.key) == 1; }},
       {"tray off",
        [&] { page.menuBarRow()->toggle()->click(); },
        {"overlayVisibilityChanged", "menuBarVisibilityChanged"},
        [&] {
-         return defaults.integer(keys::kMenuBarVisible) == 1 &&
-                defaults.integer(keys::kOverlayIconVisible) == 0;
+         return defaults.integer(setting::menuBarVisible.key) == 1 &&
+                defaults.integer(setting::overlayIconVisible.key) == 0;
        }},
   };
   for (const auto& c : cases) {
@@ -222,14 +221,14 @@ TEST_F(GeneralSettingsViewTest, EachControlWritesItsKeyAndPostsOnce) {
     EXPECT_TRUE(c.stored());
   }
   // Tray off forced the side icon on and took its switch away.
-  EXPECT_TRUE(m_harness.settings->overlayIconVisible());
+  EXPECT_TRUE(m_harness.settings->value(setting::overlayIconVisible));
   EXPECT_FALSE(page.overlayIconRow()->isVisible());
   EXPECT_TRUE(page.menuBarRow()->isVisible());
 }
 
 TEST_F(GeneralSettingsViewTest, PickersOfferTheirChoicesInOrder) {
-  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::top, m_harness.defaults));
-  ASSERT_TRUE(settings_keys::setAppLanguage(AppLanguage::german, m_harness.defaults));
+  ASSERT_TRUE(setting::popupPosition.write(PopupPosition::top, m_harness.defaults));
+  ASSERT_TRUE(setting::appLanguage.write(AppLanguage::german, m_harness.defaults));
   UserSettings settings(m_harness.defaults, m_harness.keychain, m_harness.center,
                         platform::mainQueue());
   GeneralSettingsView page(settings, true);
@@ -257,13 +256,13 @@ TEST_F(GeneralSettingsViewTest, PickersOfferTheirChoicesInOrder) {
     EXPECT_EQ(c.row->picker()->currentText(), "") << c.shown;
     EXPECT_EQ(c.row->picker()->placeholderText(), QString::fromUtf8(c.shown));
   }
-  EXPECT_EQ(settings_keys::popupWindowPosition(m_harness.defaults), PopupPosition::top);
-  EXPECT_EQ(settings_keys::appLanguage(m_harness.defaults), AppLanguage::german);
+  EXPECT_EQ(setting::popupPosition.read(m_harness.defaults), PopupPosition::top);
+  EXPECT_EQ(setting::appLanguage.read(m_harness.defaults), AppLanguage::german);
   EXPECT_EQ(settings.chosenLanguageCode(), "de");
 
   page.languagePicker()->picker()->setCurrentIndex(1);
   emit page.languagePicker()->picker()->activated(1);
-  EXPECT_EQ(settings_keys::appLanguage(m_harness.defaults), AppLanguage::english);
+  EXPECT_EQ(setting::appLanguage.read(m_harness.defaults), AppLanguage::english);
   EXPECT_EQ(page.languagePicker()->picker()->placeholderText(), "");
   EXPECT_EQ(page.languagePicker()->picker()->currentText(), "English 🇺🇸");
 }
@@ -283,12 +282,12 @@ TEST_F(GeneralSettingsViewTest, TheShortcutRecorderReadsTheProgramsLanguage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(rawValue(c.language)));
-    m_harness.settings->setAppLanguage(c.language);
+    m_harness.settings->setValue(setting::appLanguage, c.language);
     GeneralSettingsView page(*m_harness.settings, true);
     EXPECT_EQ(page.shortcutRecorder()->field()->placeholderText(),
               QString::fromUtf8(c.placeholder));
   }
-  m_harness.settings->setAppLanguage(AppLanguage::system);
+  m_harness.settings->setValue(setting::appLanguage, AppLanguage::system);
   QLocale::setDefault(system);
 }
 
@@ -304,7 +303,7 @@ TEST_F(GeneralSettingsViewTest, ARecorderTitledByKeyReadsTheProgramsTable) {
 TEST_F(GeneralSettingsViewTest, WithoutATrayHostTheSideIconRowIsHidden) {
   GeneralSettingsView page(*m_harness.settings, false);
   page.show();
-  EXPECT_TRUE(m_harness.settings->menuBarVisible());
+  EXPECT_TRUE(m_harness.settings->value(setting::menuBarVisible));
   EXPECT_FALSE(page.overlayIconRow()->isVisible());
 }
 
@@ -344,7 +343,7 @@ TEST(OpenAiSettingsViewTest, MasksKeys) {
 
 TEST(OpenAiSettingsViewTest, FollowsTheKeyAndStoresPickedModels) {
   settings_test::SettingsHarness harness;
-  ASSERT_TRUE(settings_keys::setOpenAIModel(ChatGPTModels::gpt4vision, harness.defaults));
+  ASSERT_TRUE(setting::openAiModel.write(ChatGPTModels::gpt4vision, harness.defaults));
   OpenAiSettingsView page(*harness.settings);
   page.show();
   EXPECT_EQ(page.keyLabel()->text(), "");
@@ -354,7 +353,7 @@ TEST(OpenAiSettingsViewTest, FollowsTheKeyAndStoresPickedModels) {
   harness.settings->setOpenAiKey("sk-abcdefgh");
   EXPECT_EQ(page.keyLabel()->text(), "sk-****efgh");
   page.modelRows()[1]->click();
-  EXPECT_EQ(settings_keys::openAIModel(harness.defaults), ChatGPTModels::gpt4turbo);
+  EXPECT_EQ(setting::openAiModel.read(harness.defaults), ChatGPTModels::gpt4turbo);
   EXPECT_TRUE(page.modelRows()[1]->isSelected());
 
   page.updateButton()->click();
