@@ -111,6 +111,7 @@ class LocalizedText {
 
   struct Chat {
     static const QString& allMessagesDeletionTitle();
+    static const QString& answerTooLong();
     static const QString& answerUnreadable();
     static const QString& clearContext();
     static const QString& clearContextCommand();
@@ -197,10 +198,12 @@ class LocalizedText {
   struct MessagePage {
     static const QString& attachment();
     static const QString& cannotOpenFile();
+    static const QString& cannotOpenLink();
     static const QString& contextCleared();
     static const QString& deleteAction();  // "MessagePage.delete"
     static const QString& error();
     static const QString& generating();
+    static const QString& imageNotAttached();
     static const QString& loading();
     static const QString& openInWindow();
   };
