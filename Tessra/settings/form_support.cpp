@@ -141,6 +141,22 @@ QWidget* sectionCard(QWidget* parent) {
 
 namespace tessra {
 
+QString settingRowName(std::string_view key) {
+  return QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size()));
+}
+
+SettingsToggleView* addToggleRow(QVBoxLayout* rows, const QString& label, UserSettings& settings,
+                                 const Setting<bool>& flag) {
+  auto* row = new SettingsToggleView(label,
+                                     {[&settings, flag] { return settings.value(flag); },
+                                      [&settings, flag](bool on) { settings.setValue(flag, on); }},
+                                     rows->parentWidget());
+  row->setObjectName(settingRowName(flag.key));
+  settings.onValueChanged(flag, row, &SettingsToggleView::refresh);
+  rows->addWidget(row);
+  return row;
+}
+
 QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, const QString& header) {
   if (!header.isEmpty()) page->addWidget(sectionHeader(header, parent));
   QWidget* card = sectionCard(parent);
