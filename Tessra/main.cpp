@@ -12,6 +12,7 @@
 #include "Tessra/shell/dark_appearance.h"
 #include "Tessra/shell/floating_controller.h"
 #include "Tessra/shell/login_launch.h"
+#include "Tessra/ui_foundation/focus_ring.h"
 #include "platform/foundation/logger.h"
 #include "platform/ui/event_loop_queue.h"
 #include "platform/ui/qt_message_log.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   // The program lives in the tray: closing a window never ends it.
   QApplication::setQuitOnLastWindowClosed(false);
   applyDarkAppearance(app);
+  FocusRing::install();
   platform::runMainQueueOnEventLoop();
   platform::QuitOnSignals quitOnSignals;
 

@@ -112,8 +112,13 @@ Result<platform::UrlRequest> AIClient::buildRequest(std::string_view path,
 }
 
 Result<platform::UrlRequest> AIClient::build(const JSONRequest& request) const {
-  return request.build(m_configuration.token, m_configuration.organizationIdentifier,
-                       m_configuration.timeoutInterval);
+  return bounded(request.build(m_configuration.token, m_configuration.organizationIdentifier,
+                               m_configuration.timeoutInterval));
+}
+
+Result<platform::UrlRequest> AIClient::bounded(Result<platform::UrlRequest> request) const {
+  if (request) request->maximumBodySize = m_configuration.maximumBodySize;
+  return request;
 }
 
 Result<platform::UrlRequest> AIClient::buildModelRequest(std::string_view model) const {
@@ -128,9 +133,9 @@ Result<platform::UrlRequest> AIClient::buildMultipartRequest(
     std::string_view path, std::shared_ptr<const MultipartFormDataBodyEncodable> body) const {
   auto url = buildURL(path);
   if (!url) return std::unexpected(url.error());
-  return MultipartFormDataRequest(std::move(body), std::move(*url))
-      .build(m_configuration.token, m_configuration.organizationIdentifier,
-             m_configuration.timeoutInterval);
+  return bounded(MultipartFormDataRequest(std::move(body), std::move(*url))
+                     .build(m_configuration.token, m_configuration.organizationIdentifier,
+                            m_configuration.timeoutInterval));
 }
 
 void AIClient::images(const ImagesQuery& query, Completion<ImagesResult> completion) {

@@ -23,6 +23,7 @@
 // itself. A stream outlives the client: its completion still arrives.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -64,6 +65,10 @@ class AIClient : public OtherEndpoints<AIClient> {
     // Put before every endpoint path, for a service behind a prefix ("/proxy"); empty for the
     // service itself.
     std::string basePath{};
+    // The longest answer body a request accepts, in bytes, streams included; a longer one fails
+    // the request (`platform::UrlError::Code::tooLarge`). Enough for the largest answers of the
+    // endpoints (images as Base64, speech); a client for smaller answers sets its own.
+    std::size_t maximumBodySize = std::size_t{64} << 20;
 
     // The public service with this key, or the address in TESSRA_AI_BASE_URL
     // ("http://127.0.0.1:8080" or "https://host/prefix") when it is set.
@@ -187,6 +192,8 @@ class AIClient : public OtherEndpoints<AIClient> {
   }
 
   static void forget(const std::weak_ptr<SessionList>& list, const StreamingSessionBase& session);
+  // The request with the configuration's bound on its answer.
+  [[nodiscard]] Result<platform::UrlRequest> bounded(Result<platform::UrlRequest> request) const;
 
   Configuration m_configuration;
   platform::UrlSession* m_session;

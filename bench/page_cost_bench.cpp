@@ -1,6 +1,6 @@
 // What the message page costs the whole program, beside a bare QWebEngineView doing the least the
 // same work needs, each measured over its whole process tree (the program or the bare view with
-// its browser processes, bench/process_tree.h), one after the other in processes of their own:
+// its browser processes, testing/process_tree.h), one after the other in processes of their own:
 //
 // - Streaming: a 40 KB Markdown answer comes from a loopback service at its pace (kPieceBytes
 //   every kPieceGap, about 330 characters a second) into the built program, asked in its panel as
@@ -43,9 +43,9 @@
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/user_settings.h"
 #include "bench/bars.h"
-#include "bench/process_tree.h"
 #include "keychain/keychain.h"
 #include "testing/http_server.h"
+#include "testing/process_tree.h"
 #include "testing/running_program.h"
 #include "testing/temp_dir.h"
 
@@ -194,7 +194,7 @@ class Program {
     return tree().cpuUntilIdle(60s).has_value();
   }
 
-  bench::ProcessTree tree() const { return bench::ProcessTree(m_process.processId()); }
+  testing::ProcessTree tree() const { return testing::ProcessTree(m_process.processId()); }
 
   // Opens a conversation as a user does without the mouse: Ctrl+K, its name, Return. The click
   // into the page first takes the keyboard from the prompt, which keeps Ctrl+K for itself.
@@ -248,7 +248,7 @@ class BareView {
     m_process.waitForFinished(5000);
   }
 
-  bench::ProcessTree tree() const { return bench::ProcessTree(m_process.processId()); }
+  testing::ProcessTree tree() const { return testing::ProcessTree(m_process.processId()); }
 
   // Waits for `line` from the bare view.
   bool expect(const char* line, std::chrono::milliseconds timeout) {
@@ -282,7 +282,7 @@ void BM_StreamingCost(benchmark::State& state) {
         bench::fail(state, "the program did not start and rest");
         return;
       }
-      const bench::ProcessTree tree = program.tree();
+      const testing::ProcessTree tree = program.tree();
       program.typeLine("Explain the counter");
       const double before = tree.cpuSeconds();
       const auto rolesBefore = tree.cpuSecondsByRole();
@@ -334,7 +334,7 @@ void BM_StreamingCost(benchmark::State& state) {
 void BM_OpenThousandMessagesCost(benchmark::State& state) {
   for (auto _ : state) {
     double programCpu = 0;
-    bench::TreeMemory programMemory;
+    testing::TreeMemory programMemory;
     {
       Program program;
       // The stored conversations: the big one, and a small one the program opens at start. The
@@ -358,7 +358,7 @@ void BM_OpenThousandMessagesCost(benchmark::State& state) {
         bench::fail(state, "the program did not start and rest");
         return;
       }
-      const bench::ProcessTree tree = program.tree();
+      const testing::ProcessTree tree = program.tree();
       QElapsedTimer wall;
       wall.start();
       program.openConversation(kBigConversation);
@@ -372,7 +372,7 @@ void BM_OpenThousandMessagesCost(benchmark::State& state) {
       programMemory = tree.memory();
     }
     double bareCpu = 0;
-    bench::TreeMemory bareMemory;
+    testing::TreeMemory bareMemory;
     {
       BareView bare(QStringLiteral("open"));
       if (!bare.expect("ready", 60s) || !bare.tree().cpuUntilIdle(60s)) {

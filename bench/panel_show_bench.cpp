@@ -246,8 +246,8 @@ void BM_RestingMemory(benchmark::State& state) {
       bench::fail(state, "a run at rest failed");
       return;
     }
-    const bench::TreeMemory& bareUse = bare->at("bare");
-    const bench::TreeMemory& panelUse = panel->at("panel");
+    const testing::TreeMemory& bareUse = bare->at("bare");
+    const testing::TreeMemory& panelUse = panel->at("panel");
     state.counters["bare_pss_MiB"] = bench::mebibytes(bareUse.pssBytes);
     state.counters["panel_pss_MiB"] = bench::mebibytes(panelUse.pssBytes);
     bench::record("bare PSS", bench::mebibytes(bareUse.pssBytes));

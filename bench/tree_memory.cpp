@@ -17,7 +17,7 @@ namespace tessra::bench {
 
 void printTreeMemory(const char* stage) {
   QTest::qWait(2000);
-  const TreeMemory use = ProcessTree(::getpid()).memory();
+  const testing::TreeMemory use = testing::ProcessTree(::getpid()).memory();
   QTextStream(stdout) << stage << ' ' << use.pssBytes << ' ' << use.anonymousBytes << Qt::endl;
 }
 
@@ -38,15 +38,15 @@ int printBareWebViewMemory() {
   return 0;
 }
 
-std::optional<std::map<std::string, TreeMemory>> memoryOfChildRun(const QString& program,
-                                                                  const QStringList& arguments) {
+std::optional<std::map<std::string, testing::TreeMemory>> memoryOfChildRun(
+    const QString& program, const QStringList& arguments) {
   QProcess child;
   child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   child.start(program, arguments);
   if (!child.waitForFinished(600000) || child.exitStatus() != QProcess::NormalExit ||
       child.exitCode() != 0)
     return std::nullopt;
-  std::map<std::string, TreeMemory> stages;
+  std::map<std::string, testing::TreeMemory> stages;
   for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
     const QList<QByteArray> fields = line.trimmed().split(' ');
     if (fields.size() != 3) continue;

@@ -1,5 +1,5 @@
 // The memory of a program with its browser processes at the stages of a run, each program in a
-// process of its own (bench/process_tree.h reads the tree).
+// process of its own (testing/process_tree.h reads the tree).
 //
 // A benchmark measures each program in a process of its own: it runs itself again with an
 // argument that picks the program, which prints one line per stage it reaches
@@ -20,7 +20,7 @@
 #include <optional>
 #include <string>
 
-#include "bench/process_tree.h"
+#include "testing/process_tree.h"
 
 namespace tessra::bench {
 
@@ -35,7 +35,7 @@ void printTreeMemory(const char* stage);
 int printBareWebViewMemory();
 
 // Runs `program` with `arguments` and reads the stages it printed; nothing when it failed.
-std::optional<std::map<std::string, TreeMemory>> memoryOfChildRun(const QString& program,
-                                                                  const QStringList& arguments);
+std::optional<std::map<std::string, testing::TreeMemory>> memoryOfChildRun(
+    const QString& program, const QStringList& arguments);
 
 }  // namespace tessra::bench

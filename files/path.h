@@ -186,8 +186,9 @@ class Path {
   // Creates an empty file, replacing the content of an existing one.
   void createFile() const;
   void touch(bool updateModificationDate = true) const;
-  // Removes the item; a directory with everything in it. Paths for which `refusesDeletion()`
-  // holds are refused with EINVAL before anything is touched.
+  // Removes the item: a file, a link (never what it points to) or an empty directory. A
+  // directory with anything in it is refused with ENOTEMPTY and stays whole, and paths for which
+  // `refusesDeletion()` holds are refused with EINVAL before anything is touched.
   void deleteFile() const;
   // True for a path that names its folder only by relation ("", ".", "..", a last component "."
   // or "..") and for "/". Decided on the text alone.
@@ -200,7 +201,8 @@ class Path {
   void symlinkFile(const Path& destination) const;
   void hardLinkFile(const Path& destination) const;
   void setAttributes(const FileAttributes& attributes) const;
-  // The same, after deleting whatever stands at the destination.
+  // The same, after deleting whatever stands at the destination (`deleteFile`: a directory with
+  // anything in it is refused, and nothing moves).
   void moveFileReplacing(const Path& destination) const;
   void copyFileReplacing(const Path& destination) const;
   void symlinkFileReplacing(const Path& destination) const;

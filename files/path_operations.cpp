@@ -215,10 +215,11 @@ void Path::touch(bool updateModificationDate) const {
 
 void Path::deleteFile() const {
   if (refusesDeletion()) throw FileError::deleteFileFail(*this, systemError(EINVAL, "remove"));
-  if (!itemExists()) throw FileError::deleteFileFail(*this, systemError(ENOENT, "remove"));
-  std::error_code error;
-  fs::remove_all(systemText(), error);
-  if (error) throw FileError::deleteFileFail(*this, filesystemError(error, "remove"));
+  // remove(3) unlinks a file or a link and removes only an empty folder: a folder with anything
+  // in it fails with ENOTEMPTY in the same call, so nothing inside it can be lost, not even what
+  // another process puts there meanwhile.
+  if (::remove(systemText().c_str()) != 0)
+    throw FileError::deleteFileFail(*this, systemError(errno, "remove"));
 }
 
 void Path::moveFile(const Path& destination) const {

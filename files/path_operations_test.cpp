@@ -207,9 +207,27 @@ TEST_F(PathOperations, DeletingAMissingItemFails) {
   EXPECT_EQ(errnoOf(error), ENOENT);
   EXPECT_EQ(std::string(error.what()),
             "Could not delete file at \"" + at("missing").rawValue() + "\"");
+}
+
+// A delete takes one entry: a link goes and what it names stays; a folder goes only when it is
+// empty, so nothing inside a folder is ever lost to it.
+TEST_F(PathOperations, DeletingRemovesOneEntryAndNeverWhatAFolderHolds) {
   m_dir.write("folder/inside", "x");
-  at("folder").deleteFile();
-  EXPECT_FALSE(at("folder").itemExists());
+  m_dir.write("folder/sub/deeper", "y");
+  const auto error = expectFileError([&] { at("folder").deleteFile(); });
+  EXPECT_EQ(error.kind(), FileError::Kind::deleteFileFail);
+  EXPECT_EQ(errnoOf(error), ENOTEMPTY);
+  EXPECT_EQ(m_dir.read("folder/inside"), "x");
+  EXPECT_EQ(m_dir.read("folder/sub/deeper"), "y");
+
+  ASSERT_EQ(::symlink(at("folder").systemText().c_str(), at("link").systemText().c_str()), 0);
+  at("link").deleteFile();
+  EXPECT_FALSE(at("link").itemExists());
+  EXPECT_EQ(m_dir.read("folder/inside"), "x");
+
+  at("empty").createDirectory(false);
+  at("empty").deleteFile();
+  EXPECT_FALSE(at("empty").itemExists());
 }
 
 TEST(PathDeletionRule, RefusesFoldersNamedByRelationAndTheRoot) {
@@ -387,9 +405,15 @@ TEST_F(PathOperations, CopyKeepsTheSourceAndRefusesToOverwrite) {
   EXPECT_EQ(m_dir.read("a/x"), "1");
   EXPECT_EQ(expectFileError([&] { at("a").copyFile(at("b")); }).kind(),
             FileError::Kind::fileAlreadyExists);
+  // Replacing deletes one entry: a folder that holds something is refused and stays whole.
   m_dir.write("a/x", "2");
-  at("a").copyFileReplacing(at("b"));
-  EXPECT_EQ(m_dir.read("b/x"), "2");
+  EXPECT_EQ(expectFileError([&] { at("a").copyFileReplacing(at("b")); }).kind(),
+            FileError::Kind::deleteFileFail);
+  EXPECT_EQ(m_dir.read("b/x"), "1");
+  m_dir.write("c", "new");
+  m_dir.write("d", "old");
+  at("c").copyFileReplacing(at("d"));
+  EXPECT_EQ(m_dir.read("d"), "new");
 }
 
 }  // namespace

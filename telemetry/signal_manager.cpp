@@ -1,6 +1,7 @@
 #include "telemetry/signal_manager.h"
 
 #include <cmath>
+#include <cstddef>
 #include <utility>
 
 #include "platform/foundation/json.h"
@@ -197,6 +198,8 @@ void SignalManager::postBatch(std::string url, std::string body, std::uint64_t b
   request.setHeader("Content-Type", "application/json");
   request.body.assign(body.begin(), body.end());
   request.idleTimeout = kRequestTimeout;
+  // The collector answers with a status and a short text.
+  request.maximumBodySize = std::size_t{1} << 20;
   auto task = platform::UrlSession::shared().dataTask(
       std::move(request), [self = shared_from_this(), batchID](Result<platform::UrlData> result) {
         if (!result) {

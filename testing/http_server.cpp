@@ -162,6 +162,18 @@ ScriptedResponse ScriptedResponse::drop(std::string prefix, std::string contentT
   return response;
 }
 
+ScriptedResponse ScriptedResponse::endless(std::vector<Piece> pieces, std::string contentType) {
+  ScriptedResponse response = streamed(std::move(pieces), std::move(contentType));
+  response.kind = Kind::endless;
+  return response;
+}
+
+ScriptedResponse ScriptedResponse::hangUp() {
+  ScriptedResponse response;
+  response.kind = Kind::hangUp;
+  return response;
+}
+
 ScriptedResponse& ScriptedResponse::withStatus(int code) {
   status = code;
   return *this;
@@ -172,7 +184,8 @@ ScriptedResponse& ScriptedResponse::withHeader(std::string name, std::string val
   return *this;
 }
 
-HttpServer::HttpServer(std::size_t workerThreads) : m_impl(std::make_unique<Impl>()) {
+HttpServer::HttpServer(std::size_t workerThreads, Connections connections)
+    : m_impl(std::make_unique<Impl>()) {
   // A client that hangs up turns the server's next write into SIGPIPE, which would end the whole
   // test process; the failed write is what the server reports instead.
   static std::once_flag ignorePipe;
@@ -184,7 +197,7 @@ HttpServer::HttpServer(std::size_t workerThreads) : m_impl(std::make_unique<Impl
   server.new_task_queue = [workerThreads] {
     return std::make_unique<httplib::ThreadPool>(std::max<std::size_t>(workerThreads, 1)).release();
   };
-  server.set_keep_alive_max_count(1);
+  server.set_keep_alive_max_count(connections == Connections::keepAlive ? 100 : 1);
   server.set_keep_alive_timeout(1);
   server.set_tcp_nodelay(true);
   // The library parses a multipart body into its parts and leaves the body empty; tests check
@@ -228,6 +241,12 @@ HttpServer::HttpServer(std::size_t workerThreads) : m_impl(std::make_unique<Impl
       return;
     }
     const int connection = findConnectionSocket(request.local_port, request.remote_port);
+    if (answer.kind == ScriptedResponse::Kind::hangUp) {
+      // The library's own answer then goes nowhere, and the connection ends with it.
+      if (connection >= 0) ::shutdown(connection, SHUT_RDWR);
+      recordStreamEnd({recorded.path, StreamEnd::Outcome::dropped, 0});
+      return;
+    }
     auto script = std::make_shared<ScriptedResponse>(std::move(answer));
     const std::string contentType = script->contentType;
     response.set_chunked_content_provider(
@@ -240,23 +259,31 @@ HttpServer::HttpServer(std::size_t workerThreads) : m_impl(std::make_unique<Impl
             recordStreamEnd(end);
             return keepGoing;
           };
-          for (const Piece& piece : script->pieces) {
-            if (piece.delay > 0ms) {
-              const WaitResult waited = pause(connection, stopSignal, piece.delay);
-              if (waited == WaitResult::clientClosed) {
-                return finish(StreamEnd::Outcome::closedByClient, false);
-              }
-              if (waited == WaitResult::serverStopped) {
+          const bool endless = script->kind == ScriptedResponse::Kind::endless &&
+                               std::ranges::any_of(script->pieces, [](const Piece& piece) {
+                                 return !piece.bytes.empty();
+                               });
+          do {
+            for (const Piece& piece : script->pieces) {
+              if (piece.delay > 0ms) {
+                const WaitResult waited = pause(connection, stopSignal, piece.delay);
+                if (waited == WaitResult::clientClosed) {
+                  return finish(StreamEnd::Outcome::closedByClient, false);
+                }
+                if (waited == WaitResult::serverStopped) {
+                  return finish(StreamEnd::Outcome::serverStopped, false);
+                }
+              } else if (m_impl->stopped) {
                 return finish(StreamEnd::Outcome::serverStopped, false);
               }
+              // An empty chunk would end the body early.
+              if (piece.bytes.empty()) continue;
+              if (!sink.write(piece.bytes.data(), piece.bytes.size())) {
+                return finish(StreamEnd::Outcome::closedByClient, false);
+              }
+              end.bytesWritten += piece.bytes.size();
             }
-            // An empty chunk would end the body early.
-            if (piece.bytes.empty()) continue;
-            if (!sink.write(piece.bytes.data(), piece.bytes.size())) {
-              return finish(StreamEnd::Outcome::closedByClient, false);
-            }
-            end.bytesWritten += piece.bytes.size();
-          }
+          } while (endless);
           switch (script->kind) {
             case ScriptedResponse::Kind::drop:
               return finish(StreamEnd::Outcome::dropped, false);
@@ -273,6 +300,8 @@ HttpServer::HttpServer(std::size_t workerThreads) : m_impl(std::make_unique<Impl
               break;
             case ScriptedResponse::Kind::whole:
             case ScriptedResponse::Kind::streamed:
+            case ScriptedResponse::Kind::endless:
+            case ScriptedResponse::Kind::hangUp:
               break;
           }
           sink.done();

@@ -3,9 +3,10 @@
 // It listens on a free port from its constructor until `stop()` or its destructor, answers every
 // request from a script, and records what it was sent. A test scripts answers per method and path
 // (and a default for everything else): a whole body, a body streamed in chosen pieces with chosen
-// pauses (server-sent events cut at awkward places), a stall (headers and some bytes, then
-// silence), a drop (some bytes, then the connection is closed before the body is complete), or a
-// handler that builds the answer from the request.
+// pauses (server-sent events cut at awkward places), a body that never ends (its pieces again and
+// again), a stall (headers and some bytes, then silence), a drop (some bytes, then the connection
+// is closed before the body is complete), a hang-up (the connection closed before any answer), or
+// a handler that builds the answer from the request.
 //
 //   testing::HttpServer server;
 //   server.route("POST", "/v1/chat/completions",
@@ -15,9 +16,9 @@
 //   EXPECT_EQ(request->header("Authorization"), "Bearer key");
 //
 // Threads: the script and the records are guarded by the server's mutex; handlers run on the
-// server's worker threads. Every answer is closed after it is sent (no keep-alive), so that
-// stopping never waits for an idle connection. Bodies go out exactly as scripted, never
-// compressed.
+// server's worker threads. Unless the server is made to keep connections alive, every answer is
+// closed after it is sent, so that stopping never waits for an idle connection. Bodies go out
+// exactly as scripted, never compressed.
 #pragma once
 
 #include <chrono>
@@ -78,6 +79,11 @@ struct ScriptedResponse {
     stall,
     // `pieces`, then the connection is closed without ending the chunked body.
     drop,
+    // `pieces` again and again, until the client closes the connection or the server stops.
+    endless,
+    // Nothing: the connection is closed as soon as the request has been read, as a peer that
+    // drops an idle kept-alive connection does.
+    hangUp,
   };
 
   Kind kind = Kind::whole;
@@ -96,6 +102,9 @@ struct ScriptedResponse {
   static ScriptedResponse stall(std::string prefix, std::chrono::milliseconds limit = 30s,
                                 std::string contentType = "text/event-stream");
   static ScriptedResponse drop(std::string prefix, std::string contentType = "text/event-stream");
+  static ScriptedResponse endless(std::vector<Piece> pieces,
+                                  std::string contentType = "text/event-stream");
+  static ScriptedResponse hangUp();
 
   ScriptedResponse& withStatus(int code);
   ScriptedResponse& withHeader(std::string name, std::string value);
@@ -108,7 +117,7 @@ struct StreamEnd {
     finished,
     // The client closed the connection before the answer ended.
     closedByClient,
-    // The script dropped the connection.
+    // The script dropped the connection, or hung up before answering.
     dropped,
     // A stall reached its limit and the body ended.
     stallEnded,
@@ -126,8 +135,16 @@ class HttpServer {
   // Builds the answer for one request; runs on a server worker thread.
   using Handler = std::function<ScriptedResponse(const RecordedRequest&)>;
 
+  enum class Connections {
+    // Each connection carries one request and its answer.
+    closeAfterAnswer,
+    // A connection stays open for the client's next request (for a second at most when idle).
+    keepAlive,
+  };
+
   // `workerThreads` bounds how many connections are served at once.
-  explicit HttpServer(std::size_t workerThreads = 16);
+  explicit HttpServer(std::size_t workerThreads = 16,
+                      Connections connections = Connections::closeAfterAnswer);
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
@@ -158,8 +175,8 @@ class HttpServer {
                                                 std::chrono::milliseconds timeout = 5s) const;
 
   std::vector<StreamEnd> streamEnds() const;
-  // The end of the streamed answer at `index` (in the order they ended), waiting up to
-  // `timeout`.
+  // The end of the streamed answer (or hang-up) at `index` (in the order they ended), waiting up
+  // to `timeout`.
   std::optional<StreamEnd> waitForStreamEnd(std::size_t index,
                                             std::chrono::milliseconds timeout = 5s) const;
   // True once some streamed answer saw its client close the connection; waits up to `timeout`.

@@ -1,16 +1,35 @@
 #include "testing/memory_ceiling.h"
 
+#include <signal.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "platform/foundation/logger.h"
+#include "testing/process_tree.h"
 
 namespace tessra::testing {
 
+namespace {
+
+// A runaway read adds about a gigabyte a second: looking often keeps the overshoot small. A
+// process tree costs a walk through /proc, so it is looked at less often.
+constexpr std::chrono::milliseconds kOwnInterval{5};
+constexpr std::chrono::milliseconds kTreeInterval{25};
+
+}  // namespace
+
 MemoryCeiling::MemoryCeiling(std::size_t bytes)
     : m_baseline(residentBytes()), m_bytes(bytes), m_watcher([this] { watch(); }) {}
+
+MemoryCeiling::MemoryCeiling(std::size_t bytes, pid_t root)
+    : m_root(root),
+      m_baseline(ProcessTree(root).memory().pssBytes),
+      m_bytes(bytes),
+      m_watcher([this] { watch(); }) {}
 
 MemoryCeiling::~MemoryCeiling() {
   {
@@ -21,9 +40,23 @@ MemoryCeiling::~MemoryCeiling() {
   m_watcher.join();
 }
 
+std::size_t MemoryCeiling::measure() const {
+  return m_root ? ProcessTree(*m_root).memory().pssBytes : residentBytes();
+}
+
 std::size_t MemoryCeiling::growth() const {
-  const std::size_t now = residentBytes();
+  const std::size_t now = measure();
   return now > m_baseline ? now - m_baseline : 0;
+}
+
+std::size_t MemoryCeiling::peakGrowth() const {
+  std::lock_guard lock(m_mutex);
+  return m_peak;
+}
+
+bool MemoryCeiling::crossed() const {
+  std::lock_guard lock(m_mutex);
+  return m_crossed;
 }
 
 std::size_t MemoryCeiling::residentBytes() {
@@ -35,15 +68,24 @@ std::size_t MemoryCeiling::residentBytes() {
 }
 
 void MemoryCeiling::watch() {
+  const auto interval = m_root ? kTreeInterval : kOwnInterval;
   std::unique_lock lock(m_mutex);
-  // A runaway read adds about a gigabyte a second: every few milliseconds keeps the overshoot
-  // small.
-  while (!m_wake.wait_for(lock, std::chrono::milliseconds(5), [this] { return m_stopping; })) {
+  while (!m_wake.wait_for(lock, interval, [this] { return m_stopping; })) {
+    lock.unlock();
     const std::size_t grown = growth();
-    if (grown <= m_bytes) continue;
-    platform::logFault("The test's resident memory grew by {} MB, over its ceiling of {} MB",
-                       grown >> 20, m_bytes >> 20);
-    std::abort();
+    lock.lock();
+    m_peak = std::max(m_peak, grown);
+    if (grown <= m_bytes || m_crossed) continue;
+    if (!m_root) {
+      platform::logFault("The test's resident memory grew by {} MB, over its ceiling of {} MB",
+                         grown >> 20, m_bytes >> 20);
+      std::abort();
+    }
+    platform::logError(
+        "The program's memory grew by {} MB, over its ceiling of {} MB: it is killed", grown >> 20,
+        m_bytes >> 20);
+    m_crossed = true;
+    ::kill(*m_root, SIGKILL);
   }
 }
 

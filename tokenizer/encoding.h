@@ -9,6 +9,7 @@
 
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,8 +42,8 @@ class Encoding {
 
   // A counter of head + history[first...] + tail for trimming a conversation from its oldest
   // message, each round at the cost of the text near the join (see history_counter.h). This
-  // encoding must outlive it.
-  HistoryCounter historyCounter(std::string_view head, const std::vector<std::string>& history,
+  // encoding and the history must outlive it.
+  HistoryCounter historyCounter(std::string_view head, std::span<const std::string> history,
                                 std::string_view tail) const {
     return HistoryCounter(*this, head, history, tail);
   }

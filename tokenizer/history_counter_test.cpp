@@ -93,5 +93,37 @@ TEST(HistoryCounter, LaterRoundsScanOnlyNearTheJoin) {
   }
 }
 
+// Trimming asks from the newest message back: each round takes in only its own message, `fits`
+// answers as the count does, and a message far over the limit is scanned only up to it.
+TEST(HistoryCounter, RoundsFromTheNewestBackCostWhatTheyHold) {
+  const Encoding& encoding = cl100kEncoding();
+  std::mt19937 random(77);
+  for (int trial = 0; trial < 20; ++trial) {
+    const Conversation conversation = randomConversation(random, 10);
+    HistoryCounter counter =
+        encoding.historyCounter(conversation.head, conversation.history, conversation.tail);
+    for (std::size_t first = conversation.history.size() + 1; first-- > 0;) {
+      const std::size_t tokens = encoding.encode(conversation.text(first)).size();
+      EXPECT_TRUE(counter.fits(first, tokens)) << "trial " << trial << " round " << first;
+      if (tokens > 0) {
+        EXPECT_FALSE(counter.fits(first, tokens - 1)) << "trial " << trial << " round " << first;
+      }
+      EXPECT_EQ(counter.count(first), tokens) << "trial " << trial << " round " << first;
+    }
+  }
+
+  std::string words;
+  for (int i = 0; i < 200000; ++i) words += "many words ";
+  const std::vector<std::string> history = {words, std::string(4 << 20, 'x') + " ",
+                                            "a question and its answer "};
+  HistoryCounter counter = encoding.historyCounter("system prompt ", history, "the question ");
+  EXPECT_TRUE(counter.fits(2, 100));
+  EXPECT_LT(counter.bytesTakenIn(), 100u);
+  for (std::size_t first : {1u, 0u}) {
+    EXPECT_FALSE(counter.fits(first, 100)) << first;
+    EXPECT_LE(counter.piecesScannedLastRound(), 101u) << first;
+  }
+}
+
 }  // namespace
 }  // namespace tessra::tokenizer

@@ -31,6 +31,7 @@ Ranks::Ranks(const std::unordered_map<std::string, Rank>& entries) {
     while (m_slots[index].offset != kEmpty) index = (index + 1) & m_mask;
     m_slots[index] = slot;
     m_maxRank = first ? rank : std::max(m_maxRank, rank);
+    m_longestEntry = std::max(m_longestEntry, bytes.size());
     first = false;
     ++m_size;
   }

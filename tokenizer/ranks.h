@@ -115,6 +115,8 @@ class Ranks {
   bool empty() const { return m_size == 0; }
   // The highest rank, or 0 when the vocabulary is empty.
   Rank maxRank() const { return m_maxRank; }
+  // The byte length of the longest entry, or 0 when the vocabulary is empty.
+  std::size_t longestEntry() const { return m_longestEntry; }
 
   // Every entry, in no particular order.
   std::unordered_map<std::string, Rank> entries() const;
@@ -157,6 +159,7 @@ class Ranks {
   std::size_t m_mask = 0;
   std::size_t m_size = 0;
   Rank m_maxRank = 0;
+  std::size_t m_longestEntry = 0;
 
   std::vector<Rank> m_byteRanks = std::vector<Rank>(256, kNoRank);
   std::vector<std::int32_t> m_pairRanks = std::vector<std::int32_t>(65536, kAbsent);

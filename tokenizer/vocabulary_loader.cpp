@@ -1,6 +1,7 @@
 #include "tokenizer/vocabulary_loader.h"
 
 #include <charconv>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -320,6 +321,8 @@ std::optional<std::string> VocabularyLoader::download(const std::string& url) {
   platform::UrlRequest request;
   request.url = url;
   request.followRedirects = true;
+  // The largest vocabulary takes a few megabytes.
+  request.maximumBodySize = std::size_t{64} << 20;
   // The completion may still be inside `set_value` when `get` returns here, so the promise
   // belongs to the completion rather than to this frame.
   auto answer = std::make_shared<std::promise<Result<platform::UrlData>>>();

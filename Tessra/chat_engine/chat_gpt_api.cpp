@@ -1,5 +1,6 @@
 #include "Tessra/chat_engine/chat_gpt_api.h"
 
+#include <cstddef>
 #include <utility>
 
 #include "Tessra/chat_engine/chat_request.h"
@@ -16,6 +17,17 @@
 namespace tessra {
 
 namespace {
+
+// A stream wraps every few characters of the answer in a record of a few hundred bytes: an answer
+// at its limit (ChatRequest::kMaximumAnswerBytes) takes about a hundred megabytes of stream. The
+// bound ends a stream of records that add no text.
+constexpr std::size_t kMaximumStreamBytes = std::size_t{256} << 20;
+
+std::shared_ptr<aiclient::AIClient> makeClient(std::string apiKey) {
+  auto configuration = aiclient::AIClient::Configuration::forToken(std::move(apiKey));
+  configuration.maximumBodySize = kMaximumStreamBytes;
+  return std::make_shared<aiclient::AIClient>(std::move(configuration));
+}
 
 EncodingProvider sharedTokenizer() {
   return [](std::string_view modelName) {
@@ -35,7 +47,7 @@ ChatGPTAPI::ChatGPTAPI() : ChatGPTAPI(Dependencies{}) {}
 ChatGPTAPI::ChatGPTAPI(Dependencies dependencies)
     : m_encodingFor(dependencies.encodingFor ? std::move(dependencies.encodingFor)
                                              : sharedTokenizer()),
-      m_openAI(std::make_shared<aiclient::AIClient>(std::string())) {
+      m_openAI(makeClient(std::string())) {
   if (dependencies.functions.empty())
     dependencies.functions.push_back(std::make_shared<const DalleFunctionCall>());
   m_functionExecutor = std::make_shared<const FunctionExecutor>(std::move(dependencies.functions));
@@ -48,8 +60,7 @@ std::shared_ptr<aiclient::AIClient> ChatGPTAPI::openAI() const {
 
 std::shared_ptr<aiclient::AIClient> ChatGPTAPI::clientFor(const std::string& apiKey) {
   std::lock_guard lock(m_openAIMutex);
-  if (m_openAI->configuration().token != apiKey)
-    m_openAI = std::make_shared<aiclient::AIClient>(apiKey);
+  if (m_openAI->configuration().token != apiKey) m_openAI = makeClient(apiKey);
   return m_openAI;
 }
 
@@ -69,7 +80,7 @@ RequestPlan ChatGPTAPI::takeRequestPlan(const std::string& conversationID,
   return plan;
 }
 
-platform::AsyncStream<ChatMessage> ChatGPTAPI::sendMessage(const ChatMessage& message,
+platform::AsyncStream<AnswerDelta> ChatGPTAPI::sendMessage(const ChatMessage& message,
                                                            const std::string& conversationID) {
   return send(message, takeRequestPlan(conversationID));
 }
@@ -88,12 +99,13 @@ aiclient::ChatQuery ChatGPTAPI::prepareQuery(const RequestPlan& plan) const {
       .streamOptions = aiclient::ChatQuery::StreamOptions{.includeUsage = true}};
 }
 
-platform::AsyncStream<ChatMessage> ChatGPTAPI::send(ChatMessage message, RequestPlan plan) {
+platform::AsyncStream<AnswerDelta> ChatGPTAPI::send(ChatMessage message, RequestPlan plan) {
   std::shared_ptr<aiclient::AIClient> client = clientFor(plan.apiKey);
   m_model.store(plan.model);
   aiclient::ChatQuery query = prepareQuery(plan);
 
-  auto [stream, continuation] = platform::AsyncStream<ChatMessage>::makeStream();
+  auto [stream, continuation] = platform::AsyncStream<AnswerDelta>::makeStream(
+      [](AnswerDelta& waiting, const AnswerDelta& next) { return waiting.absorb(next); });
   auto request = std::make_shared<ChatRequest>(std::move(message), std::move(plan),
                                                std::move(query), std::move(client),
                                                m_functionExecutor, m_encodingFor, continuation);
@@ -117,6 +129,8 @@ std::string messageText(const ErrorPtr& error) {
     std::rethrow_exception(error);
   } catch (const aiclient::APIErrorResponse& response) {
     return response.error.message;
+  } catch (const AnswerTooLongError&) {
+    return LocalizedText::Chat::answerTooLong().toStdString();
   } catch (const aiclient::StreamingError&) {
     // Bytes that are no text, or text that is no record: the parser's own words mean nothing to
     // the user, and the log has them.

@@ -2,14 +2,19 @@
 //
 //   auto& engine = ChatGPTAPI::shared();
 //   engine.setAttachment(attachment);                        // GUI thread, before each send
-//   platform::AsyncStream<ChatMessage> answer = engine.sendMessage(message, conversationID);
-//   answer.forEach(platform::mainQueue(), onMessage, onEnd);
+//   platform::AsyncStream<AnswerDelta> answer = engine.sendMessage(message, conversationID);
+//   answer.forEach(platform::mainQueue(), [&](AnswerDelta change) { change.applyTo(shown); },
+//                  onEnd);
 //   answer.cancel();                                         // Stop
 //
-// Every element of the stream is a whole copy of the question's message with the answer so far:
-// content grows, tool status lines ("Running DALLE-E", then "DALLE-E") and the tool's files are
-// added, `tokenUsage` follows the service's reports, and only the last element is `finished`. A
-// failure ends the stream with the error (see `messageText`) and no finished element.
+// Every element of the stream is what changed in the question's message since the element before
+// (answer_delta.h), so an answer costs what it adds, however it is cut: content grows, tool status
+// lines ("Running DALLE-E", then "DALLE-E") and the tool's files are added, `tokenUsage` follows
+// the service's reports, and only the last element is `finished`. Content that the consumer has
+// not taken yet folds into one element, so a consumer slower than the service falls behind by one
+// element at most, never by a backlog. A failure ends the stream with the error (see
+// `messageText`) and no finished element; an answer past `ChatRequest::kMaximumAnswerBytes` ends
+// with `AnswerTooLongError` after the text up to the limit.
 //
 // A request works from a `RequestPlan` taken on the GUI thread when it starts: the API key, the
 // conversation's settings, the context messages and the attachment, which the request consumes.
@@ -32,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "Tessra/chat_engine/answer_delta.h"
 #include "Tessra/chat_engine/function_executor.h"
 #include "Tessra/chat_engine/message_builder.h"
 #include "Tessra/chat_engine/request_plan.h"
@@ -83,10 +89,10 @@ class ChatGPTAPI {
                               std::string apiKey);
 
   // Starts answering the question with the conversation's settings and context. GUI thread.
-  platform::AsyncStream<ChatMessage> sendMessage(const ChatMessage& message,
+  platform::AsyncStream<AnswerDelta> sendMessage(const ChatMessage& message,
                                                  const std::string& conversationID);
   // Starts answering the question from a plan taken before. Any thread.
-  platform::AsyncStream<ChatMessage> send(ChatMessage message, RequestPlan plan);
+  platform::AsyncStream<AnswerDelta> send(ChatMessage message, RequestPlan plan);
 
   // The request record of a plan before its messages are filled in: the model's API name, the
   // plan's sampling values, the tools with the choice "auto" and usage asked for in the stream.
@@ -107,7 +113,8 @@ class ChatGPTAPI {
 
 // The text shown to the user for an error: the service's message for its error envelope, "the
 // service's answer could not be read" in the user's language for an answer that is no text or no
-// record, the error's description otherwise.
+// record, that the answer was cut at its size for one too long, the error's description
+// otherwise.
 std::string messageText(const ErrorPtr& error);
 
 }  // namespace tessra

@@ -2,6 +2,7 @@
 
 #include <QImage>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -18,6 +19,8 @@
 #include "Tessra/ui_foundation/localized_text.h"
 #include "platform/foundation/json.h"
 #include "testing/http_server.h"
+#include "testing/memory_ceiling.h"
+#include "testing/png_header.h"
 #include "testing/temp_dir.h"
 
 namespace tessra {
@@ -104,7 +107,7 @@ class EchoTool final : public IFunctionCall {
     ChatMessageFile file;
     file.text = arguments;
     file.type = ChatMessageFile::ChatMessageFileType::text;
-    return {"echo:" + arguments, {file}};
+    return {"echo:" + arguments, {file}, std::nullopt};
   }
 
  private:
@@ -216,6 +219,29 @@ TEST_F(ChatEngineTest, AChangedKeyReplacesTheClientAndAnUnchangedOneKeepsIt) {
   EXPECT_EQ(request->header("Authorization"), "Bearer sk-other");
 }
 
+TEST_F(ChatEngineTest, AQuestionOnAConnectionTheServiceClosedUnansweredIsSentAgain) {
+  // A service (or a proxy before it) that keeps its connections open, and closes the one the
+  // next question comes on without answering.
+  std::atomic<int> received{0};
+  HttpServer service(4, HttpServer::Connections::keepAlive);
+  service.route("POST", kChatPath, [&](const RecordedRequest&) {
+    if (received.fetch_add(1) == 1) return ScriptedResponse::hangUp();
+    return ScriptedResponse::text(200, contentEvent("Hi") + kDone, "text/event-stream");
+  });
+  ::setenv(aiclient::AIClient::kBaseUrlVariable, service.baseUrl().c_str(), 1);
+  ChatGPTAPI& api = engine();
+  auto first = api.send(question("a"), m_plan);
+  ASSERT_FALSE(collect(first).error);
+
+  auto second = api.send(question("b"), m_plan);
+  const Collected got = collect(second);
+  ASSERT_FALSE(got.error) << describe(got.error);
+  EXPECT_EQ(got.messages.back().answer, "Hi");
+  EXPECT_TRUE(got.messages.back().finished);
+  ASSERT_EQ(service.requestCount(), 3u);
+  EXPECT_EQ(json::parse(service.requests()[2].body)["messages"].back()["content"], "b");
+}
+
 TEST_F(ChatEngineTest, ContentWinsOverToolFragmentsOfTheSameChunk) {
   json both = chunkWith(
       {{"content", "text"},
@@ -287,7 +313,7 @@ TEST_F(ChatEngineTest, ToolFailuresEndTheStreamWithThePartsTexts) {
       {"index skips ahead", toolEvent(3, "c", "echo", "{}") + toolEvent(1, "d", std::nullopt, ""),
        "Function  not found", 0},
       {"failing tool", toolEvent(0, "c", "broken", "{}"), "Error executing broken: the echo broke",
-       1},
+       2},
   };
   for (const Case& c : cases) {
     m_server.route("POST", kChatPath, sse({c.events, kDone}));
@@ -299,8 +325,11 @@ TEST_F(ChatEngineTest, ToolFailuresEndTheStreamWithThePartsTexts) {
     ASSERT_TRUE(got.error) << c.name;
     EXPECT_EQ(messageText(got.error), c.error) << c.name;
     EXPECT_EQ(got.messages.size(), c.elements) << c.name;
+    // The step that failed is told as failed, never left running.
     if (!got.messages.empty()) {
-      EXPECT_EQ(got.messages.back().functionCalls->back().status, Status::loading) << c.name;
+      EXPECT_EQ(got.messages.back().functionCalls->back(),
+                (ChatMessageFunctionCall{"Echo broken", Status::failed}))
+          << c.name;
     }
     waitUntilIdle();
   }
@@ -392,28 +421,42 @@ TEST_F(ChatEngineTest, StopDuringTheToolRunStartsNoSecondPassAndLeavesNoFiles) {
   EXPECT_EQ(log.linesStartingWith("The chat request failed"), std::vector<std::string>{});
 }
 
+// A picture that does not reach the user is a failed step, never "done": either the model is told
+// why and answers in a second pass, or the request ends with the error.
 TEST_F(ChatEngineTest, ImageToolOutcomesWithoutAPicture) {
+  // A download read without a bound would pass this within a second.
+  testing::MemoryCeiling ceiling(std::size_t{256} << 20);
   struct Case {
     const char* name;
     ScriptedResponse images;
     ScriptedResponse download;
-    // Empty: the run succeeds, and the model is told the output was shown.
+    // How the reason the user and the model are given begins, when the answer goes on.
+    std::string reason;
+    // The error that ends the request instead.
     std::string error;
   };
   const std::string url = m_server.url("/picture");
   const std::string oneUrl = R"({"created":1,"data":[{"url":")" + url + R"("}]})";
   const std::vector<Case> cases = {
       {"no image has a URL", ScriptedResponse::json(200, R"({"created":1,"data":[{}]})"),
-       ScriptedResponse::text(200, ""), ""},
+       ScriptedResponse::text(200, ""), "the service sent no image", ""},
       {"a body that is no image", ScriptedResponse::json(200, oneUrl),
-       ScriptedResponse::text(200, "no picture here"), ""},
+       ScriptedResponse::text(200, "no picture here"), "the answer was no image that can be shown",
+       ""},
+      {"a picture too large to decode", ScriptedResponse::json(200, oneUrl),
+       ScriptedResponse::text(200, testing::pngHeader(30000, 30000), "image/png"),
+       "the image of 30000 x 30000 pixels could not be decoded", ""},
       {"the download answers 404", ScriptedResponse::json(200, oneUrl),
-       ScriptedResponse::text(404, "Not Found"),
+       ScriptedResponse::text(404, "Not Found"), "",
        "Error executing image_generation_via_dalle: Bad server response"},
+      {"a download that never ends", ScriptedResponse::json(200, oneUrl),
+       ScriptedResponse::endless({{std::string(64 * 1024, '\x89')}}, "image/png"), "",
+       "Error executing image_generation_via_dalle: The server sent more data than this request "
+       "accepts."},
       {"the image endpoint answers its error envelope",
        ScriptedResponse::json(400, R"({"error":{"message":"Your prompt was rejected.",
            "type":"invalid_request_error"}})"),
-       ScriptedResponse::text(200, ""),
+       ScriptedResponse::text(200, ""), "",
        "Error executing image_generation_via_dalle: Your prompt was rejected."},
   };
   for (const Case& c : cases) {
@@ -431,24 +474,27 @@ TEST_F(ChatEngineTest, ImageToolOutcomesWithoutAPicture) {
     waitUntilIdle();
     ASSERT_TRUE(got.ended) << c.name;
     EXPECT_EQ(fileCount(m_dir.path() / "files"), 0u) << c.name;
+    ASSERT_FALSE(got.messages.empty()) << c.name;
+    const ChatMessage& last = got.messages.back();
+    ASSERT_TRUE(last.functionCalls && last.functionCalls->size() == 1) << c.name;
+    const ChatMessageFunctionCall& step = last.functionCalls->front();
+    EXPECT_EQ(step.status, Status::failed) << c.name;
     if (!c.error.empty()) {
       ASSERT_TRUE(got.error) << c.name;
       EXPECT_EQ(messageText(got.error), c.error) << c.name;
+      EXPECT_EQ(step.text, "DALLE-E") << c.name;
       EXPECT_EQ(chatRequests().size(), before + 1) << c.name << ": no second pass";
       continue;
     }
     ASSERT_FALSE(got.error) << c.name << ": " << describe(got.error);
-    ASSERT_FALSE(got.messages.empty()) << c.name;
-    const ChatMessage& last = got.messages.back();
     EXPECT_TRUE(last.finished) << c.name;
     EXPECT_EQ(last.answer, "ok") << c.name;
     EXPECT_EQ(last.answerFiles, std::vector<ChatMessageFile>{}) << c.name;
-    EXPECT_EQ(last.functionCalls, (std::vector<ChatMessageFunctionCall>{{"DALLE-E", Status::done}}))
-        << c.name;
+    EXPECT_TRUE(step.text.starts_with("DALLE-E: " + c.reason)) << c.name << ": " << step.text;
     const json second = json::parse(chatRequests().back().body);
-    EXPECT_EQ(second["messages"].back()["content"],
-              "The output has been rendered to the user in markdown format.")
-        << c.name;
+    const std::string told = second["messages"].back()["content"];
+    EXPECT_TRUE(told.starts_with(std::string(DalleFunctionCall::kFailureText) + c.reason))
+        << c.name << ": " << told;
   }
 }
 

@@ -1,5 +1,8 @@
 #include "Tessra/chat_engine/chat_request.h"
 
+#include <fmt/format.h>
+
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -7,6 +10,7 @@
 
 #include "aiclient/awaitable_endpoints.h"
 #include "platform/foundation/logger.h"
+#include "platform/foundation/utf8.h"
 
 namespace tessra {
 
@@ -14,11 +18,21 @@ using aiclient::ChatStreamResult;
 
 void ToolCallCollector::merge(const Fragment& fragment) {
   FunctionCall& call = m_calls[fragment.index];
-  if (fragment.id) call.id = *fragment.id;
+  if (fragment.id) {
+    call.id = *fragment.id;
+    m_textSize += fragment.id->size();
+  }
   if (!fragment.function) return;
-  if (fragment.function->name) call.name = *fragment.function->name;
-  if (fragment.function->arguments)
-    call.arguments = call.arguments.value_or("") + *fragment.function->arguments;
+  if (fragment.function->name) {
+    call.name = *fragment.function->name;
+    m_textSize += fragment.function->name->size();
+  }
+  if (fragment.function->arguments) {
+    // In place: arguments streamed in many small pieces cost what they add.
+    if (!call.arguments) call.arguments.emplace();
+    call.arguments->append(*fragment.function->arguments);
+    m_textSize += fragment.function->arguments->size();
+  }
 }
 
 std::vector<FunctionCall> ToolCallCollector::calls() const {
@@ -27,6 +41,10 @@ std::vector<FunctionCall> ToolCallCollector::calls() const {
   for (const auto& [index, call] : m_calls) calls.push_back(call);
   return calls;
 }
+
+AnswerTooLongError::AnswerTooLongError()
+    : Error("The answer is longer than an answer may be.",
+            fmt::format("more than {} bytes", ChatRequest::kMaximumAnswerBytes)) {}
 
 ChatRequest::ChatRequest(ChatMessage message, RequestPlan plan, aiclient::ChatQuery query,
                          std::shared_ptr<aiclient::AIClient> client,
@@ -57,7 +75,8 @@ void ChatRequest::run() {
           collected.calls(), m_message, m_query,
           [this](const ChatMessage& updated) {
             m_message = updated;
-            yieldMessage();
+            yieldChange(
+                {.functionCalls = updated.functionCalls, .answerFiles = updated.answerFiles});
           },
           m_context);
       m_message = std::move(outcome.message);
@@ -68,7 +87,7 @@ void ChatRequest::run() {
       streamPass(second, Pass::second, ignored);
     }
     m_message.finished = true;
-    yieldMessage();
+    yieldChange({.finished = true});
     m_continuation.finish();
   } catch (const RequestCancelledError&) {
     // The consumer asked for the end and has gone; there is nobody to tell.
@@ -100,17 +119,29 @@ void ChatRequest::streamPass(const aiclient::ChatQuery& query, Pass pass,
     if (chunk->choices.empty()) continue;
     const auto& delta = chunk->choices.front().delta;
     if (delta.content) {
-      m_message.answer += *delta.content;
-      yieldMessage();
+      appendToAnswer(*delta.content);
     } else if (pass == Pass::first && delta.toolCalls) {
       for (const auto& fragment : *delta.toolCalls) calls.merge(fragment);
+      if (m_message.answer.size() + calls.textSize() > kMaximumAnswerBytes)
+        throw AnswerTooLongError();
     }
   }
   m_context.cancellation->throwIfCancelled();
 }
 
-void ChatRequest::yieldMessage() {
-  if (!m_continuation.yield(m_message)) m_context.cancellation->cancel();
+void ChatRequest::appendToAnswer(std::string_view piece) {
+  const std::size_t room =
+      kMaximumAnswerBytes - std::min(kMaximumAnswerBytes, m_message.answer.size());
+  const bool tooLong = piece.size() > room;
+  if (tooLong) piece = piece.substr(0, platform::completeUtf8Prefix(piece.substr(0, room)));
+  m_message.answer += piece;
+  yieldChange({.appendedAnswer = std::string(piece)});
+  if (tooLong) throw AnswerTooLongError();
+}
+
+void ChatRequest::yieldChange(AnswerDelta change) {
+  change.tokenUsage = m_message.tokenUsage;
+  if (!m_continuation.yield(std::move(change))) m_context.cancellation->cancel();
 }
 
 }  // namespace tessra

@@ -1,16 +1,24 @@
 // The producer of one answer stream: builds the message list, streams the first pass, collects
-// the tool calls, runs them and streams the second pass, yielding every change of the message.
+// the tool calls, runs them and streams the second pass, yielding every change of the message as
+// an `AnswerDelta`.
 //
 // It runs on one worker thread from `run()` to its end, blocking on the network; the client's
 // callbacks only hand chunks over. A stop (the consumer cancelling the answer stream) cancels the
 // request's `Cancellation`, which aborts the transfer under way and wakes every wait.
+//
+// An answer holds at most `kMaximumAnswerBytes` of text, its tool calls included: what the service
+// sends beyond is not read. The answer keeps the text up to the limit (whole characters), the
+// transfer is closed and the stream ends with `AnswerTooLongError`.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <vector>
 
+#include "Tessra/chat_engine/answer_delta.h"
 #include "Tessra/chat_engine/function_executor.h"
 #include "Tessra/chat_engine/message_builder.h"
 #include "Tessra/chat_engine/request_plan.h"
@@ -30,14 +38,27 @@ class ToolCallCollector {
   void merge(const Fragment& fragment);
   bool empty() const { return m_calls.empty(); }
   std::vector<FunctionCall> calls() const;
+  // The bytes of the ids, names and arguments merged so far.
+  std::size_t textSize() const { return m_textSize; }
 
  private:
   std::map<std::int64_t, FunctionCall> m_calls;
+  std::size_t m_textSize = 0;
+};
+
+// The service sent more than an answer may hold.
+class AnswerTooLongError : public Error {
+ public:
+  AnswerTooLongError();
 };
 
 class ChatRequest {
  public:
-  using Continuation = platform::AsyncStream<ChatMessage>::Continuation;
+  using Continuation = platform::AsyncStream<AnswerDelta>::Continuation;
+
+  // No real answer comes near this: the service's own output limit keeps them far smaller. The
+  // text "Chat.answerTooLong" names it.
+  static constexpr std::size_t kMaximumAnswerBytes = std::size_t{2} << 20;
 
   ChatRequest(ChatMessage message, RequestPlan plan, aiclient::ChatQuery query,
               std::shared_ptr<aiclient::AIClient> client,
@@ -55,7 +76,10 @@ class ChatRequest {
 
   // Streams one pass into the message; the first pass also collects tool calls.
   void streamPass(const aiclient::ChatQuery& query, Pass pass, ToolCallCollector& calls);
-  void yieldMessage();
+  // Adds the piece to the answer, up to the limit, and yields it.
+  void appendToAnswer(std::string_view piece);
+  // Yields the change with the token total as it stands.
+  void yieldChange(AnswerDelta change);
 
   ChatMessage m_message;
   RequestPlan m_plan;

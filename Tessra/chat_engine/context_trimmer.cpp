@@ -5,21 +5,30 @@
 namespace tessra {
 
 ContextTrimmer::ContextTrimmer(std::shared_ptr<const tokenizer::Encoding> encoding,
-                               std::string_view head, const std::vector<std::string>& history,
+                               std::string_view head, std::vector<std::string> history,
                                std::string_view tail)
-    : m_encoding(std::move(encoding)), m_historySize(history.size()) {
-  if (m_encoding) m_counter.emplace(m_encoding->historyCounter(head, history, tail));
+    : m_encoding(std::move(encoding)), m_history(std::move(history)) {
+  if (m_encoding) m_counter.emplace(m_encoding->historyCounter(head, m_history, tail));
 }
 
 std::size_t ContextTrimmer::count(std::size_t first) {
   return m_counter ? m_counter->count(first) : 0;
 }
 
+bool ContextTrimmer::fits(std::size_t first, std::int64_t limit) {
+  if (limit < 0) return false;
+  return !m_counter || m_counter->fits(first, static_cast<std::size_t>(limit));
+}
+
 std::size_t ContextTrimmer::firstKeptMessage(std::int64_t limit, const DropObserver& onDrop) {
-  for (std::size_t first = 0;; ++first) {
-    if (static_cast<std::int64_t>(count(first)) <= limit || first == m_historySize) return first;
-    if (onDrop) onDrop(m_historySize - first);
+  std::size_t first = m_history.size();
+  if (fits(first, limit)) {
+    while (first > 0 && fits(first - 1, limit)) --first;
   }
+  if (onDrop) {
+    for (std::size_t dropped = 0; dropped < first; ++dropped) onDrop(m_history.size() - dropped);
+  }
+  return first;
 }
 
 std::size_t firstKeptMessageByRecounting(const tokenizer::Encoding* encoding, std::string_view head,

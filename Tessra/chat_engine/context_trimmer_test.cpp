@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,45 @@ TEST(ContextTrimmer, StopsAtTheFirstRoundThatFitsTellingEachDrop) {
                                            [&](std::size_t left) { literalDrops.push_back(left); }))
         << limit;
     EXPECT_EQ(drops, literalDrops) << limit;
+  }
+}
+
+// Counted from the newest message back, trimming keeps what dropping from the oldest keeps, also
+// where messages meet on the split patterns' edges (contractions, digit runs, runs of blanks and
+// line breaks, other scripts, ill-formed bytes).
+TEST(ContextTrimmer, KeepsWhatDroppingFromTheOldestKeeps) {
+  const auto encoding = engine_test::cl100kEncoding();
+  const std::vector<std::string> fragments = {
+      "hello", " the", "'s",       "don't", "12345", "   ", "\n", "\r\n", "\t", " ?",
+      "...",   "漢字", "👍🏽", "\xff",  "(x)",   "a",   " ",  "—",    "١٢٣"};
+  std::mt19937 random(29);
+  const auto text = [&](std::size_t most) {
+    std::string made;
+    for (std::size_t n = random() % (most + 1); n > 0; --n)
+      made += fragments[random() % fragments.size()];
+    return made + " ";
+  };
+  for (int trial = 0; trial < 60; ++trial) {
+    const std::string head = text(4);
+    std::vector<std::string> history;
+    for (int i = 0; i < 8; ++i) history.push_back(text(6) + text(12));
+    const std::string tail = text(4);
+    const std::size_t whole = encoding
+                                  ->encode(head +
+                                           [&] {
+                                             std::string all;
+                                             for (const std::string& message : history)
+                                               all += message;
+                                             return all;
+                                           }() +
+                                           tail)
+                                  .size();
+    for (std::int64_t limit = 0; limit <= static_cast<std::int64_t>(whole); limit += 3) {
+      ContextTrimmer trimmer(encoding, head, history, tail);
+      ASSERT_EQ(trimmer.firstKeptMessage(limit),
+                firstKeptMessageByRecounting(encoding.get(), head, history, tail, limit))
+          << "trial " << trial << " limit " << limit;
+    }
   }
 }
 

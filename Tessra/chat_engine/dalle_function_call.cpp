@@ -60,6 +60,7 @@ class RunFiles {
   RunFiles& operator=(const RunFiles&) = delete;
 
   ChatMessageFile& add(ChatMessageFile file) { return m_files.emplace_back(std::move(file)); }
+  bool empty() const { return m_files.empty(); }
   std::vector<ChatMessageFile> handOver() {
     m_handedOver = true;
     return std::move(m_files);
@@ -151,18 +152,34 @@ FunctionResult DalleFunctionCall::execute(const std::string& arguments,
 
   const files::Path target = folder();
   RunFiles files;
+  // Why a picture the service made does not reach the user.
+  std::vector<std::string> failures;
   for (const aiclient::ImagesResult::Image& image : result.data) {
     if (!image.url) continue;
     context.cancellation->throwIfCancelled();
-    DownloadedImage downloaded = download(*image.url, target, context);
-    if (!downloaded.image || !downloaded.fileUrl) continue;
+    DownloadedImage downloaded;
+    try {
+      downloaded = download(*image.url, target, context);
+    } catch (const UnreadableImageError& error) {
+      failures.emplace_back(error.what());
+      continue;
+    }
+    if (!downloaded.fileUrl) {
+      failures.emplace_back("the image could not be stored");
+      continue;
+    }
     ChatMessageFile& file = files.add(imageFile(*downloaded.fileUrl));
     if (auto thumbnail = compressed(downloaded.image, kThumbnailDimension, kThumbnailMegabytes))
       file.thumbnailPath = saveAsJPEGFile(thumbnail->image, target);
   }
   // A stop during the last thumbnail still counts: nobody will attach these files.
   context.cancellation->throwIfCancelled();
-  return {std::string(kResultText), files.handOver()};
+  if (files.empty() && failures.empty()) failures.emplace_back("the service sent no image");
+  if (failures.empty()) return {std::string(kResultText), files.handOver(), std::nullopt};
+  // The model hears what the user sees, so its answer never speaks of a picture that is not there.
+  std::string failure;
+  for (const std::string& reason : failures) failure += (failure.empty() ? "" : "; ") + reason;
+  return {std::string(kFailureText) + failure + ".", files.handOver(), std::move(failure)};
 }
 
 }  // namespace tessra

@@ -3,7 +3,9 @@
 // A run asks the service's image endpoint for one 1024x1024 image by the prompt the model wrote,
 // downloads it into the attachment files folder as a JPEG, adds a thumbnail of at most 400
 // pixels and 0.25 MB, and returns both as one image file of the answer. The model is told that
-// the picture has been shown to the user.
+// the picture has been shown to the user. A picture that cannot be shown (the service sent none,
+// or one that does not decode or cannot be stored) makes a failed run: the user sees why in its
+// status line, and the model is told so instead.
 //
 // Stateless; a run blocks on the producer's worker and stops early when the request is stopped,
 // removing the files it had written (as it does when it fails).
@@ -24,6 +26,8 @@ class DalleFunctionCall final : public IFunctionCall {
   static constexpr std::string_view kDisplayName = "DALLE-E";
   static constexpr std::string_view kResultText =
       "The output has been rendered to the user in markdown format.";
+  // Followed by the reasons and a full stop.
+  static constexpr std::string_view kFailureText = "The image could not be shown to the user: ";
 
   // Images go to the program's attachment files folder, or to `filesFolder` when given (tests).
   explicit DalleFunctionCall(std::optional<files::Path> filesFolder = std::nullopt);

@@ -27,7 +27,8 @@ std::string pngBytes(int width, int height, QColor fill) {
   return bytes.toStdString();
 }
 
-Collected collect(platform::AsyncStream<ChatMessage>& stream, std::chrono::milliseconds timeout) {
+Collected collect(platform::AsyncStream<AnswerDelta>& stream, ChatMessage message,
+                  std::chrono::milliseconds timeout) {
   Collected collected;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
@@ -35,12 +36,13 @@ Collected collect(platform::AsyncStream<ChatMessage>& stream, std::chrono::milli
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 || !stream.waitForNext(left)) return collected;
     try {
-      std::optional<ChatMessage> message = stream.next();
-      if (!message) {
+      std::optional<AnswerDelta> change = stream.next();
+      if (!change) {
         collected.ended = true;
         return collected;
       }
-      collected.messages.push_back(std::move(*message));
+      change->applyTo(message);
+      collected.messages.push_back(message);
     } catch (...) {
       collected.error = std::current_exception();
       collected.ended = true;
@@ -49,10 +51,14 @@ Collected collect(platform::AsyncStream<ChatMessage>& stream, std::chrono::milli
   }
 }
 
-std::optional<ChatMessage> nextMessage(platform::AsyncStream<ChatMessage>& stream,
+std::optional<ChatMessage> nextMessage(platform::AsyncStream<AnswerDelta>& stream,
                                        std::chrono::milliseconds timeout) {
   if (!stream.waitForNext(timeout)) return std::nullopt;
-  return stream.next();
+  std::optional<AnswerDelta> change = stream.next();
+  if (!change) return std::nullopt;
+  ChatMessage message;
+  change->applyTo(message);
+  return message;
 }
 
 }  // namespace tessra::engine_test

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Tessra/chat_engine/answer_delta.h"
 #include "Tessra/storage/chat_message.h"
 #include "platform/foundation/async_stream.h"
 #include "platform/foundation/error.h"
@@ -24,6 +25,7 @@ std::shared_ptr<const tokenizer::Encoding> cl100kEncoding();
 using LogCapture = testing::LogCapture;
 
 struct Collected {
+  // The message after each element of the stream.
   std::vector<ChatMessage> messages;
   ErrorPtr error;
   // False when the stream had not ended by the deadline.
@@ -33,13 +35,13 @@ struct Collected {
 // A PNG of one colour, as an image server would send it.
 std::string pngBytes(int width, int height, QColor fill);
 
-// Reads the stream to its end, or until the deadline passes.
-Collected collect(platform::AsyncStream<ChatMessage>& stream,
+// Reads the stream to its end, or until the deadline passes, applying each element to `message`.
+Collected collect(platform::AsyncStream<AnswerDelta>& stream, ChatMessage message = {},
                   std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-// Reads one element, waiting up to the deadline.
+// Reads one element, waiting up to the deadline: an empty message with the element applied.
 std::optional<ChatMessage> nextMessage(
-    platform::AsyncStream<ChatMessage>& stream,
+    platform::AsyncStream<AnswerDelta>& stream,
     std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 }  // namespace tessra::engine_test

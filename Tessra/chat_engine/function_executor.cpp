@@ -73,6 +73,10 @@ FunctionExecutor::Outcome FunctionExecutor::execute(const std::vector<FunctionCa
     } catch (const RequestCancelledError&) {
       throw;
     } catch (const std::exception& error) {
+      // The answer ends with the error: its step must not stay "Running".
+      updated.functionCalls->back() = {function->displayName(),
+                                       ChatMessageFunctionCall::Status::failed};
+      if (onUpdate) onUpdate(updated);
       throw TextError("Error executing " + function->name() + ": " + error.what());
     }
     if (context.cancellation->isCancelled()) {
@@ -81,8 +85,11 @@ FunctionExecutor::Outcome FunctionExecutor::execute(const std::vector<FunctionCa
       throw RequestCancelledError();
     }
 
-    updated.functionCalls->back() = {function->displayName(),
-                                     ChatMessageFunctionCall::Status::done};
+    updated.functionCalls->back() =
+        result.failure ? ChatMessageFunctionCall{function->displayName() + ": " + *result.failure,
+                                                 ChatMessageFunctionCall::Status::failed}
+                       : ChatMessageFunctionCall{function->displayName(),
+                                                 ChatMessageFunctionCall::Status::done};
     if (!updated.answerFiles) updated.answerFiles.emplace();
     updated.answerFiles->insert(updated.answerFiles->end(), result.files.begin(),
                                 result.files.end());

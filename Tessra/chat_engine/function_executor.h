@@ -49,6 +49,9 @@ struct FunctionResult {
   std::string text;
   // Attached to the answer.
   std::vector<ChatMessageFile> files;
+  // Set when the tool ran but what it made cannot reach the user: why, shown in its status line
+  // (the model learns it from `text`).
+  std::optional<std::string> failure;
 };
 
 class IFunctionCall {
@@ -84,10 +87,11 @@ class FunctionExecutor {
   std::vector<aiclient::ChatCompletionToolParam> tools() const;
 
   // Runs the calls in order. Each call adds a "Running <display name>" status line (loading),
-  // then, when done, turns it into the display name alone (done) and attaches the tool's files,
-  // telling `onUpdate` both times; the extended list gains an assistant message carrying the
-  // call and the tool message with its result. Throws "Function <name> not found" for a name no
-  // tool has, "Error executing <name>: <description>" for a failing tool, and
+  // then, when done, turns it into the display name alone (done), or "<display name>: <why>"
+  // (failed) for a result with a failure, and attaches the tool's files, telling `onUpdate` both
+  // times; the extended list gains an assistant message carrying the call and the tool message
+  // with its result. Throws "Function <name> not found" for a name no tool has, "Error executing
+  // <name>: <description>" for a failing tool, whose status line is failed first, and
   // RequestCancelledError once the request is stopped: no further tool starts, and the files of
   // a tool that was running are removed.
   Outcome execute(const std::vector<FunctionCall>& calls, ChatMessage message,

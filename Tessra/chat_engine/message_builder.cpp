@@ -137,11 +137,11 @@ BuiltMessages buildMessages(const ChatMessage& question, const RequestPlan& plan
     appendHistoryMessage(message, pair);
     historyTexts.push_back(messageTextForCounting(pair));
   }
-  ContextTrimmer trimmer(encoding, messageTextForCounting(head), historyTexts,
+  ContextTrimmer trimmer(encoding, messageTextForCounting(head), std::move(historyTexts),
                          messageTextForCounting({last}));
   const std::size_t first = trimmer.firstKeptMessage(limit, logDrop);
   built.droppedMessages = first;
-  if (first == history.size() && static_cast<std::int64_t>(trimmer.count(first)) > limit) {
+  if (first == history.size() && !trimmer.fits(first, limit)) {
     built.overLimit = true;
     logOverLimit(plan.model);
   }

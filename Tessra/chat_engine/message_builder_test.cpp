@@ -10,6 +10,7 @@
 #include "Tessra/chat_engine/engine_test_support.h"
 #include "platform/foundation/base64.h"
 #include "platform/foundation/json.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -243,6 +244,24 @@ TEST(Trimming, APromptAndQuestionOverTheLimitGoOutAsTheyAreWithOneLogLine) {
   ASSERT_EQ(built.messages.size(), 2u);
   EXPECT_EQ(log.linesStartingWith("Removing message").size(), 3u);
   EXPECT_EQ(log.linesStartingWith("The system prompt and the question alone").size(), 1u);
+}
+
+// One answer of 20 MB earlier in a conversation: every later question keeps the messages after
+// it, and trimming it away costs about what those hold, not the answer's length (merged whole,
+// its one piece alone took some 800 MB and a minute).
+TEST(Trimming, ALongAnswerEarlierOnCostsWhatIsKeptNotWhatIsStored) {
+  RequestPlan plan = longConversation(ChatGPTModels::gpt35, 4, 30);
+  plan.contextMessages[0].answer = std::string(20 << 20, 'x');
+  const ChatMessage question = message("new", "And now?");
+  const testing::MemoryCeiling ceiling(256 << 20);
+
+  const BuiltMessages built = buildMessages(question, plan, cl100k());
+
+  EXPECT_EQ(built.droppedMessages, 1u);
+  EXPECT_FALSE(built.overLimit);
+  ASSERT_EQ(built.messages.size(), 1 + 2 * 3 + 1);
+  EXPECT_EQ(json({built.messages[1]}), json({*Message::make(Role::user, "Tell me about 1")}));
+  EXPECT_LT(ceiling.growth(), 256u << 20);
 }
 
 TEST(Trimming, ErrorsOfTheCounterPassThrough) {

@@ -172,8 +172,8 @@ void AnswerTask::request() {
   QPointer<AnswerTask> self(this);
   m_stream->forEach(
       platform::mainQueue(),
-      [self](ChatMessage state) {
-        if (self) self->receive(std::move(state));
+      [self](AnswerDelta change) {
+        if (self) self->receive(change);
       },
       [self](ErrorPtr error) {
         if (self) self->end(std::move(error));
@@ -193,9 +193,10 @@ std::optional<ChatMessage> AnswerTask::current() const {
   return storedMessage(m_sessionID, m_messageID);
 }
 
-void AnswerTask::receive(ChatMessage state) {
+void AnswerTask::receive(const AnswerDelta& change) {
   if (!m_running) return;
-  if (!current()) {
+  std::optional<ChatMessage> message = current();
+  if (!message) {
     // The user deleted the message or its conversation: the rest of the answer has no place.
     platform::logInfo("The answer's message is gone; its request stops");
     m_saveTimer.stop();
@@ -204,7 +205,8 @@ void AnswerTask::receive(ChatMessage state) {
     emit finished();
     return;
   }
-  commit(state);
+  change.applyTo(*message);
+  commit(*message);
 }
 
 void AnswerTask::end(ErrorPtr error) {

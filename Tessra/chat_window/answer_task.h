@@ -7,13 +7,15 @@
 //   task->stop();  // the user pressed Cancel
 //
 // A task keeps the ids of its conversation and message from start to end, whatever the window
-// shows meanwhile: every state of the answer, its error and a stop act on that message in that
+// shows meanwhile: every change of the answer, its error and a stop act on that message in that
 // conversation, only while the message still exists there (a deleted message or conversation
-// is never brought back), and save that conversation. Each state goes to the store in memory and
-// is announced at once. Nothing typed is lost: the question is written to the conversation's
-// file when it is sent; an attached image is written as the question's files on a worker
-// meanwhile, and the question is written again with them before the request starts; while the
-// answer streams, the file is written in the background at most every `kSaveInterval`, so a
+// is never brought back), and save that conversation. Each change is applied to the message as
+// the store holds it in memory and announced at once; the engine hands over what changed, one
+// event-loop turn at a time, so however fast the service streams, the window keeps up and a
+// click on Cancel is taken at once. Nothing typed is lost: the question is written to the
+// conversation's file when it is sent; an attached image is written as the question's files on a
+// worker meanwhile, and the question is written again with them before the request starts; while
+// the answer streams, the file is written in the background at most every `kSaveInterval`, so a
 // crash loses only the last moments of an answer; and once more when the answer is finished,
 // has failed or is stopped. A stop is not an error, and after it nothing more of the answer
 // arrives; a question stopped before its image was written, or whose task goes meanwhile, still
@@ -84,7 +86,7 @@ class AnswerTask final : public QObject {
   void writeImageFiles(ChatAttachment attachment);
   void imageFilesWritten(std::optional<ChatMessageFile> file);
   void request();
-  void receive(ChatMessage state);
+  void receive(const AnswerDelta& change);
   void end(ErrorPtr error);
   void commit(const ChatMessage& message);
   void markFinished();
@@ -99,7 +101,7 @@ class AnswerTask final : public QObject {
   std::string m_apiKey;
   ChatGPTModels m_defaultModel = ChatGPTModels::gpt4;
   std::optional<ChatAttachment> m_attachment;
-  std::optional<platform::AsyncStream<ChatMessage>> m_stream;
+  std::optional<platform::AsyncStream<AnswerDelta>> m_stream;
   bool m_running = false;
   bool m_writingFiles = false;
   // Runs while the answer has grown since it was last written.

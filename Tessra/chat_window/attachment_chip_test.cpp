@@ -15,6 +15,7 @@
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "testing/animations_on.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -134,6 +135,29 @@ TEST_F(Chip, PreviewEditsTheTextAndKeepsTheName) {
   EXPECT_FALSE(chip.popover());
   EXPECT_EQ(pending.value()->text, "second draft");
   EXPECT_EQ(pending.value()->fileName, "notes.txt");
+}
+
+// A long paste on one line (50 MB) opens at once: its beginning, read-only, and nothing to update
+// it with, since an edit of the beginning would lose the rest.
+TEST_F(Chip, PreviewOfALongPasteShowsItsBeginningReadOnly) {
+  const std::string line(50 << 20, 'x');
+  pending.set(ChatAttachment{nullptr, line, "Clipboard - Long Text"});
+  const testing::MemoryCeiling ceiling(256 << 20);
+  click();
+  ASSERT_TRUE(chip.popover());
+  ChatAttachmentPreview* preview = chip.preview();
+  EXPECT_EQ(preview->editor()->toPlainText().size(), 100'000);
+  EXPECT_TRUE(preview->editor()->isReadOnly());
+  EXPECT_FALSE(preview->updateButton()->isVisible());
+  EXPECT_TRUE(preview->cancelButton()->isVisible());
+  QTest::mouseClick(preview->cancelButton(), Qt::LeftButton);
+  EXPECT_EQ(pending.value()->text, line);
+  EXPECT_LT(ceiling.growth(), 256u << 20);
+
+  pending.set(ChatAttachment{nullptr, "short again", "notes.txt"});
+  click();
+  EXPECT_FALSE(preview->editor()->isReadOnly());
+  EXPECT_TRUE(preview->updateButton()->isVisible());
 }
 
 TEST_F(Chip, TextBreaksBetweenWords) {

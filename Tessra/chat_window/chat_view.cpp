@@ -136,12 +136,17 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, Use
       m_windowPosition(settings.popupPosition()),
       m_chatAttachment(new PendingAttachment(this)) {
   connect(m_chatAttachment, &PendingAttachment::changed, this, &ChatView::chatAttachmentChanged);
+  connect(m_chatAttachment, &PendingAttachment::unreadableImageOffered, this,
+          [this] { m_page->tellImageNotAttached(); });
   setBackground(this, palette::secondaryBackground());
   buildPanels();
   m_commands = new ChatCommands(*this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   QWidget* column = buildMainColumn();
+  m_mainColumn = column;
+  // The side list opening or closing moves the chat under a card.
+  column->installEventFilter(this);
   const auto& contents = ChatPanelContents::shared();
   QWidget* list = contents.sidePane ? contents.sidePane(hub, source) : nullptr;
   if (list) setBackground(list, palette::tertiaryBackground());
@@ -183,8 +188,9 @@ QWidget* ChatView::buildMainColumn() {
   connect(m_page, &MessagesWebView::showMessageRequested, this,
           [this](const std::string& sessionID, const std::string& messageID) {
             QPointer<ChatView> self(this);
+            // The answer's own window takes the panel's place, unless the panel is pinned.
             DetachedAnswerScreen::open(sessionID, messageID, [self] {
-              if (self) emit self->closeRequested();
+              if (self && !self->pinWindow()) emit self->closeRequested();
             });
           });
   connect(m_page, &MessagesWebView::isEmptyChanged, &m_controller,
@@ -272,6 +278,8 @@ QWidget* ChatView::buildInputRow() {
   connect(m_prompt, &ChatTextField::sendRequested, this, &ChatView::sendMessage);
   connect(m_prompt, &ChatTextField::attachmentPasted, this,
           [this](const ChatAttachment& attachment) { setChatAttachment(attachment); });
+  connect(m_prompt, &ChatTextField::unreadableImagePasted, this,
+          [this](const UnreadableImage& image) { m_chatAttachment->take(image); });
   connect(m_prompt, &ChatTextField::commandChosen, this, &ChatView::executeCommand);
   connect(m_prompt, &ChatTextField::textChanged, this, [this] { emit textChanged(text()); });
   layout->addWidget(m_prompt, 1);
@@ -381,9 +389,21 @@ void ChatView::resizeEvent(QResizeEvent* event) {
   layoutOverlays();
 }
 
+bool ChatView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_mainColumn && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+    layoutOverlays();
+  return QWidget::eventFilter(watched, event);
+}
+
 void ChatView::layoutOverlays() {
+  // The shade covers the whole view; its card stands in the middle of the chat it is about, not
+  // of the view with the side list.
+  const QRect chat(m_mainColumn->mapTo(this, QPoint(0, 0)), m_mainColumn->size());
+  const QMargins aside(chat.left(), 0, width() - chat.right() - 1, 0);
   for (QWidget* sheet : {m_deleteMessageWarning.data(), m_clearConfirmation.data()}) {
-    if (sheet) sheet->setGeometry(rect());
+    if (!sheet) continue;
+    sheet->setGeometry(rect());
+    sheet->layout()->setContentsMargins(aside);
   }
 }
 
@@ -591,7 +611,7 @@ void ChatView::presentConfirmation(QPointer<QWidget>& slot, const QString& title
       LocalizedText::General::continueAction(), LocalizedText::General::cancel(), backdrop);
   auto* layout = new QVBoxLayout(backdrop);
   layout->addWidget(card, 0, Qt::AlignCenter);
-  backdrop->setGeometry(rect());
+  layoutOverlays();
   backdrop->show();
   backdrop->raise();
   // Return answers with the focused button: never the destructive one unasked.

@@ -149,6 +149,7 @@ class ChatView final : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
@@ -191,6 +192,8 @@ class ChatView final : public QWidget {
   ChatCommands* m_commands = nullptr;
 
   SidePaneView* m_sidePane = nullptr;
+  // The header, messages, prompt and toolbar, beside the side list.
+  QWidget* m_mainColumn = nullptr;
   QWidget* m_dimmer = nullptr;
   QLabel* m_nameLabel = nullptr;
   ActionButton* m_sidePaneButtonLeading = nullptr;

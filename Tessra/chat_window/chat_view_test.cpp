@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 #include <QApplication>
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QImage>
@@ -34,6 +35,7 @@
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/paths.h"
+#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
@@ -41,6 +43,8 @@
 #include "platform/foundation/queue.h"
 #include "testing/log_capture.h"
 #include "testing/memory_ceiling.h"
+#include "testing/png_header.h"
+#include "testing/qt_wait.h"
 
 namespace tessra {
 namespace {
@@ -461,7 +465,9 @@ TEST_F(ChatViewTest, TheHeadersEmojiIsInColourAndTheDeleteAllQuestionIsOpaque) {
   auto* card = view.confirmation()->findChild<ConfirmationView*>();
   ASSERT_NE(card, nullptr);
   const QImage shot = card->grab().toImage();
-  EXPECT_EQ(shot.pixelColor(4, 4), palette::background()) << "nothing of the chat shows through";
+  EXPECT_EQ(shot.pixelColor(card->width() / 2, 4), palette::background())
+      << "nothing of the chat shows through";
+  EXPECT_NE(shot.pixelColor(0, 0), palette::background()) << "rounded as the other sheets";
   EXPECT_EQ(shot.pixelColor(card->width() / 2, shot.height() - 4), palette::secondaryBackground())
       << "the buttons' row";
   view.toggleClearMessagesConfirmation();
@@ -556,6 +562,29 @@ TEST_F(ChatViewTest, TheHeaderShowsANameThatLooksLikeMarkupAsTyped) {
   EXPECT_EQ(testing::labelsGuessingTheirFormat(*m_window), std::vector<std::string>{});
 }
 
+// A copied picture of 20,000 x 20,000 pixels is more than any reader decodes: pasted, it attaches
+// nothing, and the page says so instead of nothing happening at all.
+TEST_F(ChatViewTest, AnImageThatCannotBeReadIsToldWhenPasted) {
+  ChatView& view = makeView();
+  ASSERT_TRUE(testing::waitForPage(*view.page()));
+  const auto notice = [&](const char* property) {
+    return testing::evaluate(*view.page(),
+                             QStringLiteral("document.getElementById('notice').") + property);
+  };
+  EXPECT_TRUE(notice("hidden").toBool());
+  auto* copied = new QMimeData;
+  copied->setData(QStringLiteral("image/png"),
+                  QByteArray::fromStdString(testing::pngHeader(20000, 20000)));
+  QApplication::clipboard()->setMimeData(copied);
+
+  view.prompt()->editor()->paste();
+
+  ASSERT_EVENTUALLY(!notice("hidden").toBool(), 5000);
+  EXPECT_EQ(notice("textContent").toString(), LocalizedText::MessagePage::imageNotAttached());
+  EXPECT_FALSE(view.chatAttachment());
+  EXPECT_EQ(view.text(), "");
+}
+
 TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   ChatView& view = makeView();
   // The window's title shows the question as typed, the title's placeholder mark included.
@@ -595,6 +624,15 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
                     QStringLiteral("document.querySelector('button.action.open').click(); true"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 2; }, 10000));
   EXPECT_EQ(ChatSessionManager::shared().sessions().at(id).messages.size(), 1u);
+
+  // A pinned panel stays when a message opens in a window of its own.
+  view.togglePinWindow();
+  const int closes = m_closes;
+  testing::evaluate(*view.page(), QStringLiteral("document.querySelector('button.action.open')"
+                                                 ".click(); true"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return openDockWindowCount() == dock + 3; }, 10000));
+  EXPECT_EQ(m_closes, closes) << "the pinned panel stays";
+  view.togglePinWindow();
 
   // At the quit, the windows still open go before the application object, with their pages.
   QPointer<MessagesWebView> page = screen->page();

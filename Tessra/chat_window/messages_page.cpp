@@ -1,5 +1,6 @@
 #include "Tessra/chat_window/messages_page.h"
 
+#include <QPointer>
 #include <QWebEngineNewWindowRequest>
 
 #include "platform/foundation/logger.h"
@@ -9,15 +10,23 @@ namespace tessra {
 
 MessagesPage::MessagesPage(QUrl pageUrl, QObject* parent)
     : QWebEnginePage(parent), m_pageUrl(std::move(pageUrl)) {
-  connect(this, &QWebEnginePage::newWindowRequested, this, [](QWebEngineNewWindowRequest& request) {
-    if (request.requestedUrl().isEmpty()) return;
-    platform::openExternally(request.requestedUrl());
+  connect(this, &QWebEnginePage::newWindowRequested, this,
+          [this](QWebEngineNewWindowRequest& request) {
+            if (request.requestedUrl().isEmpty()) return;
+            openOutside(request.requestedUrl());
+          });
+}
+
+void MessagesPage::openOutside(const QUrl& url) {
+  const QPointer<MessagesPage> self(this);
+  platform::openExternally(url, [self, url] {
+    if (self) emit self->linkNotOpened(url);
   });
 }
 
 bool MessagesPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
   if (type == NavigationTypeLinkClicked) {
-    platform::openExternally(url);
+    openOutside(url);
     return false;
   }
   if (isMainFrame) {

@@ -2,7 +2,8 @@
 // through the desktop and never makes a window of its own.
 //
 // A link the user activates opens outside (http, https and mailto only; others are refused and
-// logged) and the page stays where it was; a request for a new window does the same. The main
+// logged) and the page stays where it was; a request for a new window does the same. A link that
+// no program opened is reported with `linkNotOpened`. The main
 // frame loads only the message page itself; a sub-frame loads only an inline document. Script
 // errors of the page are logged. GUI thread only.
 #pragma once
@@ -20,6 +21,10 @@ class MessagesPage final : public QWebEnginePage {
 
   const QUrl& pageUrl() const { return m_pageUrl; }
 
+ signals:
+  // No program of the desktop opened the link (refused, or the desktop has none for it).
+  void linkNotOpened(const QUrl& url);
+
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
   QWebEnginePage* createWindow(WebWindowType type) override;
@@ -27,6 +32,8 @@ class MessagesPage final : public QWebEnginePage {
                                 int lineNumber, const QString& sourceID) override;
 
  private:
+  void openOutside(const QUrl& url);
+
   QUrl m_pageUrl;
 };
 

@@ -1,7 +1,6 @@
 #include "Tessra/chat_window/messages_web_view.h"
 
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonDocument>
@@ -31,6 +30,7 @@
 #include "platform/foundation/json.h"
 #include "platform/foundation/logger.h"
 #include "platform/ui/animations.h"
+#include "platform/ui/url_opener.h"
 
 namespace tessra {
 
@@ -52,6 +52,9 @@ constexpr qint64 kQuickRendererEndMilliseconds = 10000;
 constexpr int kQuickRendererEndsToGiveUp = 3;
 // The page's text that says no program opens a file.
 constexpr std::string_view kCannotOpenFileText = "cannotOpenFile";
+constexpr std::string_view kCannotOpenLinkText = "cannotOpenLink";
+// The page's text that says an image offered as an attachment could not be read.
+constexpr std::string_view kImageNotAttachedText = "imageNotAttached";
 
 // The widths of the window-size steps above the smallest, in points.
 
@@ -115,6 +118,8 @@ MessagesWebView::MessagesWebView(ChatSource source, ChatViewSignals& hub, QWidge
   connect(this, &QWebEngineView::loadFinished, this, &MessagesWebView::pageFinishedLoading);
   connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
           &MessagesWebView::renderProcessEnded);
+  connect(m_page, &MessagesPage::linkNotOpened, this,
+          [this] { evaluate(page_script::showNotice(kCannotOpenLinkText)); });
 
   m_flushTimer.setSingleShot(true);
   m_flushTimer.setTimerType(Qt::PreciseTimer);
@@ -346,12 +351,16 @@ void MessagesWebView::handlePosted(const QJsonValue& body) {
   }
 }
 
+void MessagesWebView::tellImageNotAttached() {
+  evaluate(page_script::showNotice(kImageNotAttachedText));
+}
+
 void MessagesWebView::openFile(const QString& path) {
   const auto file = attachmentFilePath(QUrl(path, QUrl::StrictMode), "open the file");
   if (!file) return;
-  if (QDesktopServices::openUrl(QUrl::fromLocalFile(*file))) return;
-  platform::logError("The desktop could not open \"{}\"", file->toStdString());
-  evaluate(page_script::showNotice(kCannotOpenFileText));
+  platform::openFileExternally(*file, [self = QPointer<MessagesWebView>(this)] {
+    if (self) self->evaluate(page_script::showNotice(kCannotOpenFileText));
+  });
 }
 
 void MessagesWebView::contextMenuEvent(QContextMenuEvent* event) {

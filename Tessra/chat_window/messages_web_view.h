@@ -81,6 +81,9 @@ class MessagesWebView : public QWebEngineView {
 
   // Applies one update of the window's hub.
   void apply(const MessageUpdate& update);
+  // Tells for a few seconds over the messages that an image offered as an attachment could not
+  // be read.
+  void tellImageNotAttached();
 
  signals:
   void isEmptyChanged(bool isEmpty);

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -30,6 +29,7 @@
 #include "Tessra/storage/paths.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "testing/fake_opener.h"
 #include "testing/log_capture.h"
 #include "testing/qt_wait.h"
 #include "testing/scoped_env.h"
@@ -43,24 +43,26 @@ using testing::pageMessage;
 using testing::waitForPage;
 using testing::waitIdle;
 
-// Catches what the program hands to the desktop, so nothing launches.
-class OpenedUrls : public QObject {
-  Q_OBJECT
-
+// Catches what the program hands to the desktop's opener, so nothing launches.
+class OpenedUrls {
  public:
-  OpenedUrls() {
-    for (const char* scheme : {"http", "https", "mailto", "file"})
-      QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
-  }
-  ~OpenedUrls() override {
-    for (const char* scheme : {"http", "https", "mailto", "file"})
-      QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-  }
+  explicit OpenedUrls(int exitStatus = testing::FakeOpener::kOpened) : m_opener(exitStatus) {}
 
-  std::vector<QUrl> urls;
+  // What the opener was asked for since the last `clear`, a file as its file URL.
+  std::vector<QUrl> urls() const {
+    std::vector<QUrl> result;
+    const std::vector<std::string> lines = m_opener.opened();
+    for (std::size_t i = m_cleared; i < lines.size(); ++i) {
+      const QString line = QString::fromStdString(lines[i]);
+      result.push_back(line.startsWith(u'/') ? QUrl::fromLocalFile(line) : QUrl(line));
+    }
+    return result;
+  }
+  void clear() { m_cleared = m_opener.opened().size(); }
 
- public slots:
-  void open(const QUrl& url) { urls.push_back(url); }
+ private:
+  testing::FakeOpener m_opener;
+  std::size_t m_cleared = 0;
 };
 
 std::string repeated(std::string_view piece, int times) {
@@ -570,31 +572,31 @@ TEST_F(MessagesWebViewTest, PageRequestsReachTheProgramOnlyAsAllowed) {
            .arg(QString::fromStdString(page_script::stringLiteral(path.toStdString()))));
   js(QStringLiteral("window.openFile('%1')")
          .arg(QUrl::fromLocalFile(files + "note.txt").toString()));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls.empty(); }));
-  ASSERT_EQ(opened.urls.size(), 1u);
-  EXPECT_EQ(opened.urls.front(), QUrl::fromLocalFile(files + "note.txt"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls().empty(); }));
+  ASSERT_EQ(opened.urls().size(), 1u);
+  EXPECT_EQ(opened.urls().front(), QUrl::fromLocalFile(files + "note.txt"));
   EXPECT_EQ(log.linesStartingWith("Refused to open the file").size(), std::size(refused))
       << log.all();
 
   // A link opens outside and the page stays; so does a request for a window, which makes none.
-  opened.urls.clear();
+  opened.clear();
   const QVariantList box =
       js("(() => { const r = document.querySelector('.markdown a').getBoundingClientRect(); "
          "return [r.x + r.width / 2, r.y + r.height / 2]; })()")
           .toList();
   QTest::mouseClick(s_view->focusProxy(), Qt::LeftButton, {},
                     QPoint(box.value(0).toInt(), box.value(1).toInt()));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls.empty(); }));
-  EXPECT_EQ(opened.urls.front(), QUrl("https://example.com/page"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls().empty(); }));
+  EXPECT_EQ(opened.urls().front(), QUrl("https://example.com/page"));
   const auto viewsBefore = QApplication::allWidgets().size();
   js("window.open('https://example.com/window')");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return opened.urls.size() == 2; }));
-  EXPECT_EQ(opened.urls.back(), QUrl("https://example.com/window"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return opened.urls().size() == 2; }));
+  EXPECT_EQ(opened.urls().back(), QUrl("https://example.com/window"));
   EXPECT_EQ(QApplication::allWidgets().size(), viewsBefore);
   // The page never goes anywhere else: a script's navigation counts as a link.
   js("location.href = 'https://example.com/away'");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return opened.urls.size() == 3; }));
-  EXPECT_EQ(opened.urls.back(), QUrl("https://example.com/away"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return opened.urls().size() == 3; }));
+  EXPECT_EQ(opened.urls().back(), QUrl("https://example.com/away"));
   EXPECT_EQ(s_view->url(), MessagesWebView::pageUrl());
   EXPECT_EQ(articleCount(), 1);
 }
@@ -859,6 +861,36 @@ TEST_F(MessagesWebViewTest, APageWhoseRendererEndedLoadsAgainWithItsConversation
   EXPECT_FALSE(view.pageDidLoad());
 }
 
+TEST_F(MessagesWebViewTest, ALinkOrPictureNoProgramOpensIsToldInThePage) {
+  // The desktop's opener runs and finds no program for what it is given.
+  OpenedUrls opened(testing::FakeOpener::kNoProgram);
+  ChatMessage drawn =
+      pageMessage("shared", "Draw a cat", "Here it is, and [its page](https://example.com/cat).");
+  drawn.answerFiles = std::vector<ChatMessageFile>{picture("cat.jpg", 40, 30)};
+  const struct {
+    const char* what;
+    const char* click;
+    const QString& told;
+  } cases[] = {
+      {"a link", "document.querySelector('.markdown a').click()",
+       LocalizedText::MessagePage::cannotOpenLink()},
+      {"a picture", "document.querySelector('.answer .file').click()",
+       LocalizedText::MessagePage::cannotOpenFile()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    show("no program", {drawn});
+    // The notice of the case before would otherwise still stand for a few seconds.
+    js("document.getElementById('notice').hidden = true");
+    js(QString::fromLatin1(c.click));
+    ASSERT_EVENTUALLY(!js("document.getElementById('notice').hidden").toBool(), 5000);
+    EXPECT_EQ(js("document.getElementById('notice').textContent").toString(), c.told);
+    EXPECT_FALSE(opened.urls().empty()) << "the desktop was asked";
+    opened.clear();
+  }
+  js("document.getElementById('notice').hidden = true");
+}
+
 TEST_F(MessagesWebViewTest, AFileNoProgramOpensIsToldInThePage) {
   // Without programs on the path, the desktop has nothing to open a file with.
   tessra::testing::ScopedEnv noPrograms("PATH", "");
@@ -906,5 +938,3 @@ TEST_F(MessagesWebViewTest, IndicatorsStepAFewTimesASecondAndRestWhenDoneHiddenO
 
 }  // namespace
 }  // namespace tessra
-
-#include "messages_web_view_test.moc"

@@ -10,9 +10,9 @@ namespace tessra {
 namespace {
 
 // The names after "MessagePage." of the page's texts (LocalizedText::MessagePage).
-constexpr std::array kPageTexts = {"attachment", "cannotOpenFile", "contextCleared",
-                                   "delete",     "error",          "generating",
-                                   "loading",    "openInWindow"};
+constexpr std::array kPageTexts = {
+    "attachment", "cannotOpenFile", "cannotOpenLink", "contextCleared",   "delete",
+    "error",      "generating",     "loading",        "imageNotAttached", "openInWindow"};
 
 // Every language file holds these keys; a bundle without one falls back to English.
 nlohmann::json textsOf(const LanguageBundle& bundle, const LanguageBundle& english) {

@@ -1,7 +1,8 @@
 // The program's windows as a user meets them on a desktop with a window manager and a tray: the
 // page painted at its first show, questions standing above the panel, the keyboard where the user
-// clicks, a right click that only opens the menu. Driven with real clicks and keys; the prompt is
-// read back through the clipboard, the page through the screen's pixels.
+// clicks and wherever Tab leads, Escape cancelling a sheet, a right click that only opens the
+// menu, screenshots that give the panel back. Driven with real clicks and keys; the prompt is read
+// back through the clipboard, the page and the pictures sent through their pixels.
 #include <QApplication>
 #include <QLineEdit>
 #include <QScreen>
@@ -9,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -16,6 +18,7 @@
 #include "Tessra/chat_window/chat_window_test_support.h"
 #include "Tessra/storage/user_settings.h"
 #include "keychain/keychain.h"
+#include "platform/foundation/base64.h"
 #include "platform/foundation/json.h"
 #include "testing/http_server.h"
 #include "testing/qt_wait.h"
@@ -30,9 +33,17 @@ using testing::focusedWindow;
 namespace fs = std::filesystem;
 
 constexpr const char* kKey = "sk-end-to-end-windows";
+// The OpenAI settings page's Update button, from the settings window's top left corner.
+constexpr QPoint kUpdateKeyButton(626, 97);
+// The paperclip, left of the side list, from the panel's bottom right corner.
+constexpr QPoint kAttachButtonFromCorner(228, 67);
 
 void key(const QString& keys) { testing::xdotool({QStringLiteral("key"), keys}); }
 void type(const QString& text) { testing::xdotool({QStringLiteral("type"), text}); }
+// Several keys, one after the other ("Tab Tab space").
+void keys(const QString& sequence) {
+  testing::xdotool(QStringList{QStringLiteral("key")} + sequence.split(u' '));
+}
 
 // How many pixels of `area` (screen pixels) are light, like text on the page's dark background.
 int lightPixels(const QRect& area) {
@@ -190,6 +201,165 @@ TEST_F(WindowsEndToEndTest, TheKeyboardComesBackToThePrompt) {
   type(QStringLiteral(" world"));
   EXPECT_EQ(promptText(), "hello world");
   EXPECT_TRUE(other.text().isEmpty());
+}
+
+TEST_F(WindowsEndToEndTest, TheKeyboardReachesThePanelsControlsAndEscapeCancelsEverySheet) {
+  seedConversations();
+  start();
+  type(QStringLiteral("Draft"));
+  ASSERT_EQ(promptText(), "Draft");
+  const auto fromThePrompt = [&] {
+    testing::clickAt(m_frame.left() + 250, m_frame.bottom() - 78);
+    ASSERT_EVENTUALLY(focusedWindow() == m_panel, 5000);
+  };
+  // `open` is what the user does to open the sheet: keys, or a click.
+  const auto opensAndEscapeCancels = [&](const char* sheet, const std::function<void()>& open) {
+    SCOPED_TRACE(sheet);
+    const QString from = focusedWindow();
+    const auto windows = programWindows().size();
+    open();
+    ASSERT_EVENTUALLY(
+        programWindows().size() > windows && m_tessra.hasKeyboard() && focusedWindow() != from,
+        5000)
+        << "the sheet opens with the keyboard";
+    key(QStringLiteral("Escape"));
+    ASSERT_EVENTUALLY(programWindows().size() == windows && focusedWindow() == from, 5000)
+        << "Escape closes it and gives the keyboard back";
+  };
+
+  // Ctrl+N; the model pill, five controls before the prompt.
+  fromThePrompt();
+  opensAndEscapeCancels("New Conversation", [] { key(QStringLiteral("ctrl+n")); });
+  fromThePrompt();
+  keys(QStringLiteral("shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab"));
+  opensAndEscapeCancels("the conversation's settings", [] { key(QStringLiteral("space")); });
+  EXPECT_EQ(storedFile("conversations.json")["conversations"].size(), 2u);
+  EXPECT_FALSE(storedFile("conversations.json")["conversations"][0].contains("config"))
+      << "nothing stored by a cancelled sheet";
+
+  // The side list, after the paperclip and the toolbar's two buttons.
+  fromThePrompt();
+  keys(QStringLiteral("Tab Tab Tab Tab Down"));
+  ASSERT_EVENTUALLY(storedFile("conversations.json")["latestSessionID"] == "second", 5000);
+
+  // The toolbar's settings button opens the settings; on its OpenAI page, Update opens the key's
+  // sheet.
+  fromThePrompt();
+  keys(QStringLiteral("Tab Tab space"));
+  const QString settings = m_tessra.waitForWindow(QStringLiteral("General"));
+  ASSERT_FALSE(settings.isEmpty());
+  ASSERT_EVENTUALLY(focusedWindow() == settings, 5000);
+  key(QStringLiteral("Down"));
+  ASSERT_FALSE(m_tessra.waitForWindow(QStringLiteral("OpenAI")).isEmpty());
+  // The panel slides away as the settings take the keyboard; then nothing covers them.
+  ASSERT_EVENTUALLY(!panelShown(), 5000);
+  const QPoint update = testing::windowFrame(settings).topLeft() + kUpdateKeyButton;
+  opensAndEscapeCancels("Update API Key", [&] { testing::clickAt(update.x(), update.y()); });
+}
+
+// The picture a question carried to the service, decoded.
+QImage sentPicture(const testing::RecordedRequest& request) {
+  const json body = json::parse(request.body, nullptr, false);
+  if (body.is_discarded()) return {};
+  for (const json& part : body["messages"].back()["content"]) {
+    if (part.value("type", "") != "image_url") continue;
+    const std::string url = part["image_url"]["url"];
+    const std::string prefix = "data:image/jpeg;base64,";
+    if (!url.starts_with(prefix)) return {};
+    const auto bytes = platform::base64Decode(url.substr(prefix.size()));
+    if (!bytes) return {};
+    return QImage::fromData(reinterpret_cast<const uchar*>(bytes->data()),
+                            static_cast<int>(bytes->size()), "JPEG");
+  }
+  return {};
+}
+
+bool isGreen(QRgb pixel) { return qGreen(pixel) > 150 && qRed(pixel) < 100 && qBlue(pixel) < 100; }
+
+TEST_F(WindowsEndToEndTest, AfterEveryScreenshotThePanelComesBackWithTheKeyboardInThePrompt) {
+  m_server.route("POST", "/v1/chat/completions", [](const testing::RecordedRequest&) {
+    return chat_window_test::streamedAnswer({"Seen."}, std::chrono::milliseconds(0));
+  });
+  start();
+  // The welcome conversation shown: the panel has settled.
+  ASSERT_EVENTUALLY(lightPixels(QRect(m_frame.left() + 16, m_frame.top() + 60, 400, 300)) > 500,
+                    20000);
+  // Another program's window, partly under the panel, painted by this process's event loop,
+  // which runs while the test waits.
+  QWidget beneath;
+  beneath.setWindowTitle(QStringLiteral("Beneath"));
+  QPalette green;
+  green.setColor(QPalette::Window, QColor(0, 200, 0));
+  beneath.setPalette(green);
+  beneath.setAutoFillBackground(true);
+  beneath.setGeometry(m_frame.left() - 300, m_frame.top() + 150, 600, 300);
+  beneath.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&beneath));
+  ASSERT_EVENTUALLY(focusedWindow() == QString::number(beneath.winId()), 5000);
+  const QRect beneathFrame = testing::windowFrame(QString::number(beneath.winId()));
+  // A point of it that the panel covers.
+  const QPoint covered(m_frame.left() + 100, beneathFrame.center().y());
+  ASSERT_TRUE(beneathFrame.contains(covered));
+
+  enum class Shot { screen, window, cancelled };
+  const struct {
+    const char* what;
+    bool pinned;
+    Shot shot;
+  } cases[] = {
+      {"pinned, entire screen", true, Shot::screen},
+      {"unpinned, entire screen", false, Shot::screen},
+      {"pinned, a window", true, Shot::window},
+      {"unpinned, a window", false, Shot::window},
+      {"pinned, cancelled", true, Shot::cancelled},
+      {"unpinned, cancelled", false, Shot::cancelled},
+  };
+  const QString trayIcon = m_tessra.trayIcon();
+  ASSERT_FALSE(trayIcon.isEmpty());
+  bool pinned = false;
+  std::size_t sent = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // The pin as the case has it, and the keyboard back in the prompt.
+    if (pinned != c.pinned) key(QStringLiteral("ctrl+p"));
+    pinned = c.pinned;
+    testing::clickAt(m_frame.left() + 250, m_frame.bottom() - 78);
+    ASSERT_EVENTUALLY(focusedWindow() == m_panel, 5000);
+
+    const int windows = static_cast<int>(programWindows().size());
+    testing::clickAt(m_frame.right() - kAttachButtonFromCorner.x(),
+                     m_frame.bottom() - kAttachButtonFromCorner.y());
+    ASSERT_EVENTUALLY(programWindows().size() > windows, 5000) << "the menu opens";
+    if (c.shot == Shot::cancelled) {
+      key(QStringLiteral("Escape"));
+    } else {
+      // "Upload File", "Take Screenshot", into its list: the windows, front first, then
+      // "Entire Screen" at its end.
+      key(QStringLiteral("Down"));
+      key(QStringLiteral("Down"));
+      key(QStringLiteral("Right"));
+      if (c.shot == Shot::screen) key(QStringLiteral("Up"));
+      key(QStringLiteral("Return"));
+    }
+
+    ASSERT_EVENTUALLY(panelShown() && focusedWindow() == m_panel, 5000);
+    EXPECT_EQ(m_tessra.trayIcon(), trayIcon) << "the icon stayed in the tray";
+    type(QStringLiteral("What is this?"));
+    ASSERT_EQ(promptText(), "What is this?") << "the keyboard is in the prompt";
+    if (c.shot == Shot::cancelled) {
+      key(QStringLiteral("ctrl+a"));
+      key(QStringLiteral("BackSpace"));
+      continue;
+    }
+    key(QStringLiteral("Return"));
+    ASSERT_EVENTUALLY(m_server.requests().size() == sent + 1, 20000);
+    const QImage picture = sentPicture(m_server.requests()[sent++]);
+    ASSERT_FALSE(picture.isNull());
+    const QPoint inPicture = c.shot == Shot::screen ? covered : covered - beneathFrame.topLeft();
+    EXPECT_TRUE(isGreen(picture.pixel(inPicture)))
+        << "the window beneath drawn again, not what the panel left: "
+        << QColor(picture.pixel(inPicture)).name().toStdString();
+  }
 }
 
 }  // namespace

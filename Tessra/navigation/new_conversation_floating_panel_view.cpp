@@ -121,6 +121,7 @@ NewConversationFloatingPanelView::NewConversationFloatingPanelView(
   m_cancel->setAutoDefault(true);
   m_confirm->setAutoDefault(true);
   connect(m_cancel, &QPushButton::clicked, this, [this] { m_isVisible.set(false); });
+  clickOnEscape(m_cancel, this);
   connect(m_confirm, &QPushButton::clicked, this, &NewConversationFloatingPanelView::save);
   m_message = plainLabel({}, bar);
   m_message->setAlignment(Qt::AlignCenter);

@@ -1,13 +1,20 @@
 #include "Tessra/prompt_input/attachment_sources.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QMimeData>
 
 #include <algorithm>
+#include <expected>
+#include <string>
+#include <utility>
+#include <variant>
 
 #include "Tessra/prompt_input/attachment_image.h"
 #include "Tessra/prompt_input/image_helpers.h"
@@ -31,11 +38,33 @@ std::string lastPathComponent(const QString& path) {
   return QFileInfo(path).fileName().toStdString();
 }
 
-std::optional<QImage> imageFile(const QString& path) {
-  if (!isSupportedAttachmentFile(path.toStdString())) return std::nullopt;
-  QImage image(path);
-  if (image.isNull()) return std::nullopt;
-  return image;
+// Why an image does not decode, for the log: what it was, its size when its header tells it,
+// and the reader's reason.
+UnreadableImage unreadable(const QString& what, QSize size, const QString& reason) {
+  std::string description = what.toStdString();
+  if (size.isValid())
+    description +=
+        " of " + std::to_string(size.width()) + " x " + std::to_string(size.height()) + " pixels";
+  description += ": " + reason.toStdString();
+  platform::logInfo("Could not attach the image {}", description);
+  return UnreadableImage{std::move(description)};
+}
+
+// The image of `reader`, or why it cannot be read. The size comes from the header alone, so an
+// image too large to decode is told by its size.
+std::expected<QImage, UnreadableImage> readImage(QImageReader& reader, const QString& what) {
+  const QSize size = reader.size();
+  QImage image;
+  if (reader.read(&image)) return image;
+  return std::unexpected(unreadable(what, size, reader.errorString()));
+}
+
+AttachmentOffer imageOffer(const std::expected<QImage, UnreadableImage>& image,
+                           std::optional<std::string> fileName) {
+  if (!image) return image.error();
+  if (std::optional<ChatAttachment> attachment = imageAttachment(*image, std::move(fileName)))
+    return *attachment;
+  return UnreadableImage{"an image that cannot be encoded as JPEG"};
 }
 
 std::optional<std::string> textFile(const QString& path) {
@@ -52,78 +81,113 @@ bool isLineBreak(char16_t c) {
   return (c >= 0x0a && c <= 0x0d) || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
-std::optional<ChatAttachment> textAttachment(std::string text,
-                                             std::optional<std::string> fileName) {
+ChatAttachment textAttachment(std::string text, std::optional<std::string> fileName) {
   return ChatAttachment{nullptr, std::move(text), std::move(fileName)};
 }
 
-std::optional<ChatAttachment> fileAttachment(const QString& path,
-                                             std::optional<std::string> fileName) {
-  if (std::optional<QImage> image = imageFile(path)) return imageAttachment(*image, fileName);
+// A file of an image type as its image, or as unreadable; nothing for a file of another type.
+AttachmentOffer imageFileOffer(const QString& path, std::optional<std::string> fileName) {
+  if (!isSupportedAttachmentFile(path.toStdString())) return {};
+  QImageReader reader(path);
+  return imageOffer(readImage(reader, QFileInfo(path).fileName()), std::move(fileName));
+}
+
+AttachmentOffer fileOffer(const QString& path, std::optional<std::string> fileName) {
+  AttachmentOffer image = imageFileOffer(path, fileName);
+  if (!std::holds_alternative<std::monostate>(image)) return image;
   if (std::optional<std::string> text = textFile(path))
-    return textAttachment(std::move(*text), fileName);
-  return std::nullopt;
+    return textAttachment(std::move(*text), std::move(fileName));
+  return {};
+}
+
+// Whether a clipboard or a drop holds image data: Qt's image, or the bytes of an image type as
+// other programs offer them.
+bool offersImage(const QMimeData& mime) {
+  if (mime.hasImage()) return true;
+  const QStringList formats = mime.formats();
+  return std::any_of(formats.begin(), formats.end(),
+                     [](const QString& format) { return format.startsWith(u"image/"); });
+}
+
+// The image data of a clipboard or a drop. Qt's own conversion only says "no image" for one it
+// cannot decode, so the bytes of the first image type are read again to tell why.
+AttachmentOffer rawImageOffer(const QMimeData& mime, std::optional<std::string> fileName) {
+  const QImage image = mime.hasImage() ? qvariant_cast<QImage>(mime.imageData()) : QImage();
+  if (!image.isNull()) return imageOffer(image, std::move(fileName));
+  for (const QString& format : mime.formats()) {
+    if (!format.startsWith(u"image/")) continue;
+    QByteArray bytes = mime.data(format);
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer);
+    return imageOffer(readImage(reader, QStringLiteral("copied as ") + format),
+                      std::move(fileName));
+  }
+  return unreadable(QStringLiteral("copied"), QSize(), QStringLiteral("no image data"));
 }
 
 }  // namespace
 
-std::optional<ChatAttachment> fromPasteboard(const QMimeData* mime) {
-  if (!mime) return std::nullopt;
+bool offersAttachment(const QMimeData* mime) {
+  return mime && (mime->hasUrls() || offersImage(*mime) || mime->hasText());
+}
+
+AttachmentOffer fromPasteboard(const QMimeData* mime) {
+  if (!mime) return {};
   const QList<QUrl> urls = mime->urls();
   // The first image file wins, even when other files come before it.
   for (const QUrl& url : urls) {
     const std::optional<QString> path = localRegularFile(url);
     if (!path || !isSupportedAttachmentFile(path->toStdString())) continue;
-    if (std::optional<QImage> image = imageFile(*path))
-      return imageAttachment(*image, lastPathComponent(*path));
-    break;
+    return imageFileOffer(*path, lastPathComponent(*path));
   }
   if (!urls.isEmpty()) {
     if (const std::optional<QString> path = localRegularFile(urls.front())) {
       if (std::optional<std::string> text = textFile(*path))
         return textAttachment(std::move(*text), lastPathComponent(*path));
     }
-  } else if (mime->hasImage()) {
-    const QImage image = qvariant_cast<QImage>(mime->imageData());
-    if (!image.isNull()) return imageAttachment(image, kPasteboardFileName);
+  } else if (offersImage(*mime)) {
+    AttachmentOffer image = rawImageOffer(*mime, kPasteboardFileName);
+    // A copy that also holds text pastes the text when its image cannot be read.
+    if (std::holds_alternative<ChatAttachment>(image) || !mime->hasText()) return image;
   }
-  if (!mime->hasText()) return std::nullopt;
+  if (!mime->hasText()) return {};
   const QString text = mime->text();
-  const auto breaks =
-      std::count_if(text.begin(), text.end(), [](QChar c) { return isLineBreak(c.unicode()); });
-  if (static_cast<std::size_t>(breaks) + 1 <= kMaxPastedTextPieces) return std::nullopt;
+  if (text.size() <= kMaxPastedTextLength) {
+    const auto breaks =
+        std::count_if(text.begin(), text.end(), [](QChar c) { return isLineBreak(c.unicode()); });
+    if (static_cast<std::size_t>(breaks) + 1 <= kMaxPastedTextPieces) return {};
+  }
   return textAttachment(text.toStdString(), kLongTextFileName);
 }
 
-std::optional<ChatAttachment> fromPasteboard() {
+AttachmentOffer fromPasteboard() {
   return fromPasteboard(QGuiApplication::clipboard()->mimeData());
 }
 
-std::optional<ChatAttachment> fromFileImportResult(
-    const std::expected<QList<QUrl>, QString>& result) {
+AttachmentOffer fromFileImportResult(const std::expected<QList<QUrl>, QString>& result) {
   if (!result) {
     platform::Logger::shared().log(platform::LogLevel::fault,
                                    "Error selecting file: " + result.error().toStdString());
-    return std::nullopt;
+    return {};
   }
-  if (result->isEmpty()) return std::nullopt;
+  if (result->isEmpty()) return {};
   const std::optional<QString> path = localRegularFile(result->front());
-  if (!path) return std::nullopt;
-  return fileAttachment(*path, lastPathComponent(*path));
+  if (!path) return {};
+  return fileOffer(*path, lastPathComponent(*path));
 }
 
-std::optional<ChatAttachment> fromDrop(const QMimeData* mime) {
-  if (!mime) return std::nullopt;
+AttachmentOffer fromDrop(const QMimeData* mime) {
+  if (!mime) return {};
   // A dropped file is read as itself; its URL is not the text the user meant to attach.
   if (const QList<QUrl> urls = mime->urls(); !urls.isEmpty() && urls.front().isLocalFile()) {
     const std::optional<QString> path = localRegularFile(urls.front());
-    return path ? fileAttachment(*path, lastPathComponent(*path)) : std::nullopt;
+    return path ? fileOffer(*path, lastPathComponent(*path)) : AttachmentOffer{};
   }
-  if (mime->hasImage()) {
-    const QImage image = qvariant_cast<QImage>(mime->imageData());
-    if (!image.isNull()) return imageAttachment(image, std::nullopt);
+  if (offersImage(*mime)) {
+    AttachmentOffer image = rawImageOffer(*mime, std::nullopt);
+    if (std::holds_alternative<ChatAttachment>(image) || !mime->hasText()) return image;
   }
-  if (!mime->hasText()) return std::nullopt;
+  if (!mime->hasText()) return {};
   return textAttachment(mime->text().toStdString(), std::nullopt);
 }
 

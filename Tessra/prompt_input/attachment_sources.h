@@ -1,12 +1,16 @@
 // Where a pending attachment comes from: the clipboard (paste), the file picker and a drop. Each
-// only makes a `ChatAttachment`; none stores anything.
+// only makes an `AttachmentOffer`; none stores anything.
 //
-//   if (std::optional<ChatAttachment> attachment = fromPasteboard()) onPaste(*attachment);
+//   const AttachmentOffer offer = fromPasteboard();
+//   if (const auto* attachment = std::get_if<ChatAttachment>(&offer)) onPaste(*attachment);
+//   else if (std::holds_alternative<UnreadableImage>(offer)) tellTheUser();
 //   else editor->paste();   // an ordinary text paste
 //
 // Files are read only when they are local regular files: an image of a supported type (by any
-// extension of its type or by its content), else UTF-8 text of at most `kMaxTextFileBytes`.
-// Nothing is ever fetched from the network. GUI thread only (the clipboard belongs to it).
+// extension of its type or by its content), else UTF-8 text of at most `kMaxTextFileBytes`. An
+// image that does not decode (damaged, or too large: the reader refuses more than its allocation
+// limit) is offered as an `UnreadableImage`, never dropped without a word. Nothing is ever
+// fetched from the network. GUI thread only (the clipboard belongs to it).
 #pragma once
 
 #include <QList>
@@ -26,26 +30,35 @@ namespace tessra {
 inline constexpr std::size_t kMaxTextFileBytes = 8 * 1024 * 1024;
 // A pasted text of more pieces than this (split at every line break) becomes an attachment.
 inline constexpr std::size_t kMaxPastedTextPieces = 100;
+// So does one longer than this many UTF-16 code units, whatever its lines: the prompt lays out
+// and wraps a line as a whole, and a paste of many megabytes on one line would hold the window
+// for minutes. A hundred lines of a hundred characters is as much as the line rule lets in.
+inline constexpr qsizetype kMaxPastedTextLength = 10'000;
 
 // The names the sources give; what is pasted is named after the clipboard it came from.
 inline constexpr const char* kPasteboardFileName = "Clipboard";
 inline constexpr const char* kLongTextFileName = "Clipboard - Long Text";
 inline constexpr const char* kScreenshotFileName = "Screenshot";
 
-// What pasting `mime` attaches, in this order: the first URL that is an image file, the first
-// URL's text, raw image data (when there are no URLs), a text of more than 100 pieces. Absent
-// tells the caller to paste as usual.
-std::optional<ChatAttachment> fromPasteboard(const QMimeData* mime);
+// What pasting `mime` offers, in this order: the first URL that is an image file, the first
+// URL's text, raw image data (when there are no URLs), a text of more than 100 pieces or longer
+// than `kMaxPastedTextLength`. Raw image data that does not decode is unreadable unless there is
+// a text to paste instead. Nothing tells the caller to paste as usual.
+AttachmentOffer fromPasteboard(const QMimeData* mime);
 // The same over the clipboard.
-std::optional<ChatAttachment> fromPasteboard();
+AttachmentOffer fromPasteboard();
 
-// What the file picker's result attaches: the first file, as an image when it is one, else as
-// UTF-8 text. An error is logged and attaches nothing.
-std::optional<ChatAttachment> fromFileImportResult(
-    const std::expected<QList<QUrl>, QString>& result);
+// What the file picker's result offers: the first file, as an image when it is of an image type,
+// else as UTF-8 text. An error is logged and offers nothing.
+AttachmentOffer fromFileImportResult(const std::expected<QList<QUrl>, QString>& result);
 
-// What a drop of `mime` attaches: the first file (image or text) with its name, else the image
-// when it decodes, else the text, both without a name.
-std::optional<ChatAttachment> fromDrop(const QMimeData* mime);
+// Whether a drop of `mime` could offer anything: files, image data (Qt's image, or the bytes of
+// an image type as other programs offer them) or text.
+bool offersAttachment(const QMimeData* mime);
+
+// What a drop of `mime` offers: the first file (image or text) with its name, else the image
+// when it decodes, else the text, both without a name; an image that does not decode with no
+// text beside it is unreadable.
+AttachmentOffer fromDrop(const QMimeData* mime);
 
 }  // namespace tessra

@@ -9,9 +9,12 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
+#include <variant>
 
 #include "Tessra/prompt_input/attachment_image.h"
 #include "testing/log_capture.h"
+#include "testing/png_header.h"
 #include "testing/temp_dir.h"
 
 namespace tessra {
@@ -31,8 +34,10 @@ std::string lines(int count, const char* separator = "\n") {
   return text;
 }
 
-// What an attachment is, in words, so a table can say what it expects.
-std::string describe(const std::optional<ChatAttachment>& attachment) {
+// What an offer is, in words, so a table can say what it expects.
+std::string describe(const AttachmentOffer& offer) {
+  if (std::holds_alternative<UnreadableImage>(offer)) return "unreadable image";
+  const auto* attachment = std::get_if<ChatAttachment>(&offer);
   if (!attachment) return "none";
   std::string kind = attachment->image ? "image " + std::to_string(attachment->image->width) + "x" +
                                              std::to_string(attachment->image->height)
@@ -47,6 +52,8 @@ class Files {
     filled(Qt::blue, 5, 4).save(QString::fromStdString((m_dir / "photo.jpg").string()), "JPEG");
     filled(Qt::green, 3, 3).save(QString::fromStdString((m_dir / "scan").string()), "PNG");
     m_dir.write("notes.txt", "some notes");
+    // Larger than any reader decodes: 20,000 x 20,000 pixels.
+    m_dir.write("huge.png", testing::pngHeader(20000, 20000));
     m_dir.write("latin1.txt", std::string("caf\xe9", 4));
     std::filesystem::create_directory(m_dir / "folder");
     std::ofstream big(m_dir / "big.txt");
@@ -68,7 +75,10 @@ TEST(FromPasteboard, TurnsFilesImagesAndLongTextsIntoAttachments) {
     std::optional<QImage> image;
     std::optional<std::string> text;
     std::string expected;
+    // Image bytes of a type, as another program puts them on the clipboard.
+    std::optional<std::pair<QString, std::string>> imageBytes = {};
   };
+  const std::string longLine(kMaxPastedTextLength + 1, 'a');
   const std::vector<Case> cases = {
       {"png file", {files.url("red.png")}, {}, {}, "image 8x6 as red.png"},
       {"jpg file", {files.url("photo.jpg")}, {}, {}, "image 5x4 as photo.jpg"},
@@ -105,11 +115,28 @@ TEST(FromPasteboard, TurnsFilesImagesAndLongTextsIntoAttachments) {
        "text " + lines(51, "\r\n") + " as Clipboard - Long Text"},
       {"plain paste", {}, {}, "hello", "none"},
       {"nothing", {}, {}, {}, "none"},
+      {"a line as long as a paste may be", {}, {}, std::string(kMaxPastedTextLength, 'a'), "none"},
+      {"a longer line", {}, {}, longLine, "text " + longLine + " as Clipboard - Long Text"},
+      {"an image file too large to decode", {files.url("huge.png")}, {}, {}, "unreadable image"},
+      {"copied image bytes too large to decode",
+       {},
+       {},
+       {},
+       "unreadable image",
+       std::pair{QStringLiteral("image/png"), testing::pngHeader(20000, 20000)}},
+      {"copied image bytes that do not decode, beside a text",
+       {},
+       {},
+       "a caption",
+       "none",
+       std::pair{QStringLiteral("image/png"), std::string("not a png")}},
   };
   for (const Case& c : cases) {
     QMimeData mime;
     if (!c.urls.isEmpty()) mime.setUrls(c.urls);
     if (c.image) mime.setImageData(*c.image);
+    if (c.imageBytes)
+      mime.setData(c.imageBytes->first, QByteArray::fromStdString(c.imageBytes->second));
     if (c.text) mime.setText(QString::fromStdString(*c.text));
     EXPECT_EQ(describe(fromPasteboard(&mime)), c.expected) << c.what;
   }
@@ -118,7 +145,8 @@ TEST(FromPasteboard, TurnsFilesImagesAndLongTextsIntoAttachments) {
 TEST(FromPasteboard, ImagesAreOneOpaqueJpegHandle) {
   QMimeData mime;
   mime.setImageData(filled(QColor(0, 0, 0, 0)));
-  const std::optional<ChatAttachment> attachment = fromPasteboard(&mime);
+  const AttachmentOffer offer = fromPasteboard(&mime);
+  const auto* attachment = std::get_if<ChatAttachment>(&offer);
   ASSERT_TRUE(attachment && attachment->image);
   const std::vector<std::uint8_t>& jpeg = attachment->image->jpeg;
   ASSERT_GE(jpeg.size(), 2u);
@@ -139,6 +167,7 @@ TEST(FromFileImportResult, ReadsTheFirstFileAsImageOrText) {
       describe(fromFileImportResult(QList<QUrl>{files.url("notes.txt"), files.url("red.png")})),
       "text some notes as notes.txt");
   EXPECT_EQ(describe(fromFileImportResult(QList<QUrl>{files.url("latin1.txt")})), "none");
+  EXPECT_EQ(describe(fromFileImportResult(QList<QUrl>{files.url("huge.png")})), "unreadable image");
   EXPECT_EQ(describe(fromFileImportResult(QList<QUrl>{})), "none");
 
   testing::LogCapture log;

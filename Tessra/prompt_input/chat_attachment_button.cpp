@@ -13,6 +13,7 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "platform/foundation/utf8.h"
+#include "platform/ui/keyboard_focus.h"
 #include "platform/ui/window_capture.h"
 #include "platform/ui/window_list.h"
 
@@ -41,10 +42,15 @@ QString importerFilter() {
   return QStringLiteral("Images and text (%1)").arg(patterns.join(u' '));
 }
 
-std::vector<xcb_window_t> ourMappedWindows() {
+// The windows of ours that stand above all others (the panel, the panels it opens, the side
+// button): a capture leaves them out, as it would have taken the screen beneath them. Windows a
+// window manager keeps in the stacking order stay in the picture, and are never withdrawn from
+// their manager by an unmap.
+std::vector<xcb_window_t> ourOverlayWindows() {
   std::vector<xcb_window_t> windows;
   for (QWindow* window : QGuiApplication::topLevelWindows()) {
-    if (window->isVisible()) windows.push_back(static_cast<xcb_window_t>(window->winId()));
+    if (window->isVisible() && platform::bypassesWindowManager(*window))
+      windows.push_back(static_cast<xcb_window_t>(window->winId()));
   }
   return windows;
 }
@@ -106,13 +112,14 @@ void ChatAttachmentButton::onOptionSelected(const AttachmentContextMenuAction& a
   std::visit(Overloaded{
                  [this](AttachmentContextMenuAction::UploadFile) { openFileImporter(); },
                  [this](AttachmentContextMenuAction::TakeScreenshot) {
-                   const std::vector<xcb_window_t> ours = ourMappedWindows();
+                   const std::vector<xcb_window_t> ours = ourOverlayWindows();
                    if (std::optional<QImage> shot = platform::captureScreen(ours))
                      if (auto attachment = imageAttachment(*shot, kScreenshotFileName))
                        m_chatAttachment->set(std::move(attachment));
                  },
                  [this](AttachmentContextMenuAction::TakeScreenshotWindow window) {
-                   if (std::optional<QImage> shot = platform::captureWindow(window.window))
+                   const std::vector<xcb_window_t> ours = ourOverlayWindows();
+                   if (std::optional<QImage> shot = platform::captureWindow(window.window, ours))
                      if (auto attachment = imageAttachment(*shot, kScreenshotFileName))
                        m_chatAttachment->set(std::move(attachment));
                  },
@@ -130,11 +137,8 @@ void ChatAttachmentButton::openFileImporter() {
   m_fileImporter->setOption(QFileDialog::DontUseNativeDialog);
   m_fileImporter->setFileMode(QFileDialog::ExistingFile);
   m_fileImporter->setNameFilter(importerFilter());
-  connect(m_fileImporter, &QDialog::accepted, this, [this] {
-    if (std::optional<ChatAttachment> attachment =
-            fromFileImportResult(m_fileImporter->selectedUrls()))
-      m_chatAttachment->set(std::move(attachment));
-  });
+  connect(m_fileImporter, &QDialog::accepted, this,
+          [this] { m_chatAttachment->take(fromFileImportResult(m_fileImporter->selectedUrls())); });
   connect(m_fileImporter, &QObject::destroyed, this, [this] { m_fileImporter = nullptr; });
   m_fileImporter->open();
 }

@@ -1,6 +1,8 @@
 // The paperclip beside the prompt. A click opens its menu: "Upload File" opens the file picker;
 // "Take Screenshot" lists the other programs' windows and "Entire Screen". What is chosen becomes
-// the pending attachment; a cancelled picker or a failed capture leaves it as it was.
+// the pending attachment; a cancelled picker or a failed capture leaves it as it was. A capture
+// takes the screen as it stands beneath the panel (platform/ui/window_capture.h), and the panel
+// is back, with the keyboard where it was, when it ends.
 // The menu is built afresh on every click, so the window list is current. GUI thread only.
 #pragma once
 
@@ -22,7 +24,7 @@ struct AttachmentContextMenuAction {
     std::uint32_t window;
   };
   struct UploadFile {};
-  // The entire screen, the program's own windows left out.
+  // The entire screen, without the program's windows that stand above all others.
   struct TakeScreenshot {};
   std::variant<TakeScreenshotWindow, UploadFile, TakeScreenshot> value;
 };

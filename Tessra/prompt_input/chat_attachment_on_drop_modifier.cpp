@@ -14,10 +14,6 @@ namespace tessra {
 namespace {
 constexpr qreal kShade = 0.7;
 constexpr int kSymbolSize = 60;
-
-bool offersAttachment(const QMimeData* mime) {
-  return mime && (mime->hasUrls() || mime->hasImage() || mime->hasText());
-}
 }  // namespace
 
 // The dark layer with a white plus in a circle.
@@ -60,10 +56,7 @@ ChatAttachmentOnDropModifier::ChatAttachmentOnDropModifier(QWidget* target,
 QWidget* ChatAttachmentOnDropModifier::overlay() const { return m_overlay; }
 
 bool ChatAttachmentOnDropModifier::handleDrop(const QMimeData* mime) {
-  std::optional<ChatAttachment> attachment = fromDrop(mime);
-  if (!attachment) return false;
-  m_chatAttachment->set(std::move(attachment));
-  return true;
+  return m_chatAttachment->take(fromDrop(mime));
 }
 
 void ChatAttachmentOnDropModifier::setTargeted(bool targeted) {

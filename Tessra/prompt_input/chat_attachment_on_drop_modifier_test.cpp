@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "Tessra/prompt_input/pending_attachment.h"
+#include "testing/png_header.h"
 #include "testing/temp_dir.h"
 
 namespace tessra {
@@ -91,6 +92,16 @@ TEST(DropTarget, AttachesWhatIsDropped) {
   got = drop(target, modifier, pending, none);
   EXPECT_FALSE(got.accepted);
   EXPECT_FALSE(got.attachment);
+
+  // A picture too large to decode, alone: nothing is attached, and the user is to be told.
+  int told = 0;
+  QObject::connect(&pending, &PendingAttachment::unreadableImageOffered, [&] { ++told; });
+  QMimeData huge;
+  huge.setData("image/png", QByteArray::fromStdString(testing::pngHeader(20000, 20000)));
+  got = drop(target, modifier, pending, huge);
+  EXPECT_TRUE(got.accepted);
+  EXPECT_FALSE(got.attachment);
+  EXPECT_EQ(told, 1);
 }
 
 TEST(DropTarget, ShadesTheTargetWhileADragHovers) {

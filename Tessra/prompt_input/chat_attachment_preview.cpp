@@ -6,6 +6,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <string>
+#include <string_view>
+
 #include "Tessra/prompt_input/attachment_image.h"
 #include "Tessra/prompt_input/monospaced_font.h"
 #include "Tessra/prompt_input/pending_attachment.h"
@@ -13,8 +17,30 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "platform/foundation/utf8.h"
 
 namespace tessra {
+
+namespace {
+
+// The editor lays a text out whole, and each line as a whole: a megabyte takes a good part of a
+// second, one line of a megabyte half a second per keystroke. A text within these bounds is
+// edited; a longer one shows its beginning, read-only, since an edit could not keep the rest.
+constexpr std::size_t kMaxEditableBytes = 1'000'000;
+constexpr std::size_t kMaxEditableLineBytes = 100'000;
+constexpr std::size_t kShownBytes = 100'000;
+
+bool isEditable(std::string_view text) {
+  if (text.size() > kMaxEditableBytes) return false;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    if (end - start > kMaxEditableLineBytes) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
 
 // The image fitted into the view, its aspect kept.
 class ChatAttachmentPreview::ImageView : public QWidget {
@@ -90,16 +116,22 @@ void ChatAttachmentPreview::load() {
   m_image->setImage(hasImage ? decodedImage(attachment->image) : QImage());
   m_image->setVisible(hasImage);
   m_editor->setVisible(!hasImage);
-  m_editor->setPlainText(attachment && attachment->text ? QString::fromStdString(*attachment->text)
-                                                        : QString());
+  const std::string_view text =
+      attachment && attachment->text ? std::string_view(*attachment->text) : std::string_view();
+  m_editable = isEditable(text);
+  const std::string_view shown =
+      m_editable ? text : text.substr(0, platform::completeUtf8Prefix(text.substr(0, kShownBytes)));
+  m_editor->setPlainText(QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())));
+  m_editor->setReadOnly(!m_editable);
   m_buttons->setVisible(attachment && attachment->text);
+  m_update->setVisible(m_editable);
 }
 
 QWidget* ChatAttachmentPreview::imageView() const { return m_image; }
 
 void ChatAttachmentPreview::applyEdits() {
   std::optional<ChatAttachment> attachment = m_chatAttachment->value();
-  if (!attachment || !attachment->text) return;
+  if (!attachment || !attachment->text || !m_editable) return;
   attachment->text = m_editor->toPlainText().toStdString();
   m_chatAttachment->set(std::move(attachment));
 }

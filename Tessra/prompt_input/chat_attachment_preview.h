@@ -1,8 +1,9 @@
 // The large view of the pending attachment, shown when its chip is clicked: the image fitted into
 // the view, or the text in an editable monospaced editor with "Cancel" and "Update". "Update"
 // writes the edited text back into the attachment, keeping its image and name; "Cancel" and
-// closing it any other way drop the edits. While it is on screen, stray key presses are not
-// forwarded to the prompt. GUI thread only.
+// closing it any other way drop the edits. A text too long to lay out at once (a megabyte, or a
+// line of a tenth of that: a long paste) shows its first 100 kB, read-only, without "Update". While
+// it is on screen, stray key presses are not forwarded to the prompt. GUI thread only.
 #pragma once
 
 #include <QWidget>
@@ -48,6 +49,8 @@ class ChatAttachmentPreview : public QWidget {
   QWidget* m_buttons;
   QPushButton* m_cancel;
   QPushButton* m_update;
+  // Whether the editor holds the whole text.
+  bool m_editable = true;
 };
 
 }  // namespace tessra

@@ -53,6 +53,8 @@ ChatTextField::ChatTextField(QWidget* parent)
   m_editor->installEventFilter(this);
   connect(m_editor, &CustomTextView::sendRequested, this, &ChatTextField::submit);
   connect(m_editor, &CustomTextView::attachmentPasted, this, &ChatTextField::attachmentPasted);
+  connect(m_editor, &CustomTextView::unreadableImagePasted, this,
+          &ChatTextField::unreadableImagePasted);
   connect(m_editor, &QPlainTextEdit::textChanged, this, &ChatTextField::onTextChange);
   // The arrows reach the list only while it is shown.
   connect(m_editor, &CustomTextView::commandSelectionUp, this, [this] {

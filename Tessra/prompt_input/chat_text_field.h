@@ -73,6 +73,8 @@ class ChatTextField : public QWidget {
   void commandChosen(tessra::ChatTextFieldCompletionCommand command);
   // Pasted, or forwarded through "focusOnPromptInput": an attachment instead of text.
   void attachmentPasted(const tessra::ChatAttachment& attachment);
+  // The same, with an image that cannot be read: nothing is inserted, and the user is to be told.
+  void unreadableImagePasted(const tessra::UnreadableImage& image);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

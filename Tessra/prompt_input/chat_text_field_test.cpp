@@ -11,11 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include "Tessra/prompt_input/attachment_sources.h"
 #include "Tessra/prompt_input/borderless_window.h"
 #include "Tessra/prompt_input/chat_text_field_completion_view.h"
 #include "Tessra/prompt_input/custom_text_view.h"
 #include "Tessra/storage/constants.h"
 #include "platform/foundation/notification_center.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -263,6 +265,35 @@ TEST(PromptBox, PasteAsksTheClipboardReaderFirst) {
   prompt.editor()->paste();
   EXPECT_EQ(prompt.field->text(), "short text");
   EXPECT_EQ(prompt.pasted.size(), 1u);
+}
+
+// 50 MB on one line, pasted into the prompt or with the middle button: the prompt would lay the
+// line out whole (minutes at full CPU and gigabytes); it becomes the long-text attachment, and the
+// prompt keeps what was typed.
+TEST(PromptBox, ALongPasteOnOneLineBecomesTheTextAttachment) {
+  Prompt prompt;
+  prompt.type("see:");
+  const QString line(50 << 20, u'x');
+  auto* copied = new QMimeData;
+  copied->setText(line);
+  QApplication::clipboard()->setMimeData(copied);
+  if (QApplication::clipboard()->supportsSelection())
+    QApplication::clipboard()->setText(line, QClipboard::Selection);
+  const testing::MemoryCeiling ceiling(768 << 20);
+
+  prompt.press(Qt::Key_V, Qt::ControlModifier);
+  if (QApplication::clipboard()->supportsSelection())
+    QTest::mouseClick(prompt.editor()->viewport(), Qt::MiddleButton);
+  QCoreApplication::processEvents();
+
+  const std::size_t pastes = QApplication::clipboard()->supportsSelection() ? 2 : 1;
+  ASSERT_EQ(prompt.pasted.size(), pastes);
+  for (const ChatAttachment& attachment : prompt.pasted) {
+    EXPECT_EQ(attachment.fileName, kLongTextFileName);
+    EXPECT_EQ(attachment.text.value_or("").size(), std::size_t{50} << 20);
+  }
+  EXPECT_EQ(prompt.field->text(), "see:");
+  EXPECT_LT(ceiling.growth(), 768u << 20);
 }
 
 TEST(PromptBox, OutsideTextChangeKeepsTheCaretInsideTheText) {

@@ -146,8 +146,13 @@ bool CustomTextView::canInsertFromMimeData(const QMimeData* source) const {
 }
 
 void CustomTextView::insertFromMimeData(const QMimeData* source) {
-  if (std::optional<ChatAttachment> attachment = fromPasteboard(source)) {
+  const AttachmentOffer offer = fromPasteboard(source);
+  if (const auto* attachment = std::get_if<ChatAttachment>(&offer)) {
     emit attachmentPasted(*attachment);
+    return;
+  }
+  if (const auto* image = std::get_if<UnreadableImage>(&offer)) {
+    emit unreadableImagePasted(*image);
     return;
   }
   QPlainTextEdit::insertFromMimeData(source);
@@ -166,6 +171,8 @@ void CustomTextView::appendInputedText(const platform::Notification& notificatio
   }
   if (const auto* attachment = std::any_cast<ChatAttachment>(&notification.object))
     emit attachmentPasted(*attachment);
+  if (const auto* image = std::any_cast<UnreadableImage>(&notification.object))
+    emit unreadableImagePasted(*image);
 }
 
 }  // namespace tessra

@@ -4,7 +4,8 @@
 // Return sends (`sendRequested`, once the key event is done) or breaks the line by the Enter
 // rule; Tab and Shift+Tab move the focus and type nothing; Up and Down are the command list's
 // (`commandSelectionUp`, `commandSelectionDown`) while the text begins with "/"; a paste that the
-// clipboard reader turns into an attachment is reported (`attachmentPasted`) and inserts nothing.
+// clipboard reader turns into an attachment is reported (`attachmentPasted`) and inserts nothing,
+// as does one of an image that cannot be read (`unreadableImagePasted`).
 // Drops are refused, so they reach the chat's drop target. Text and attachments forwarded
 // through "focusOnPromptInput" land here. GUI thread only.
 #pragma once
@@ -48,6 +49,7 @@ class CustomTextView : public QPlainTextEdit {
  signals:
   void sendRequested();
   void attachmentPasted(const tessra::ChatAttachment& attachment);
+  void unreadableImagePasted(const tessra::UnreadableImage& image);
   void commandSelectionUp();
   void commandSelectionDown();
 

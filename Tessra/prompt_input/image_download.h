@@ -30,8 +30,16 @@ class BadServerResponseError : public Error {
   int m_statusCode;
 };
 
-// What a download gave: the image and the file it was stored in. Both are absent when the body
-// was no image; the file alone is absent when the image could not be written.
+// The body of a download is no image that can be shown: not an image at all, damaged, or too
+// large to decode (a picture of 30,000 x 30,000 pixels). `what()` says which, in words the model
+// that asked for the image can pass on.
+class UnreadableImageError : public Error {
+ public:
+  explicit UnreadableImageError(std::string reason);
+};
+
+// What a download gave: the image and the file it was stored in; the file is absent when the
+// image could not be written.
 struct DownloadedImage {
   std::optional<QImage> image;
   std::optional<std::string> fileUrl;
@@ -40,8 +48,9 @@ struct DownloadedImage {
 using DownloadCompletion = std::function<void(Result<DownloadedImage>)>;
 
 // Fetches `url` and stores the image with `saveAsJPEGFile` in `folder`. Fails with the text
-// "Invalid url: " and the text when it is no URL, with the transport's error, or with
-// `BadServerResponseError` for any status but 200.
+// "Invalid url: " and the text when it is no URL, with the transport's error (a body past 32 MB
+// among them), with `BadServerResponseError` for any status but 200, or with
+// `UnreadableImageError` for a body that does not decode.
 platform::UrlTask downloadImage(const std::string& url, const files::Path& folder,
                                 DownloadCompletion completion);
 // The same into the program's attachment files folder.

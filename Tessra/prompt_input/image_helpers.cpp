@@ -11,9 +11,11 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <system_error>
 
 #include "Tessra/storage/paths.h"
 #include "files/data_io.h"
+#include "platform/foundation/atomic_file.h"
 #include "platform/foundation/error.h"
 #include "platform/foundation/logger.h"
 #include "platform/foundation/uuid.h"
@@ -85,9 +87,9 @@ std::optional<std::string> saveAsJPEGFile(const QImage& image, const files::Path
   const std::optional<Bytes> jpeg = jpegData(image);
   if (!jpeg) return std::nullopt;
   try {
-    folder.createDirectory(true);
-  } catch (const Error& error) {
-    // The write below reports what matters; a folder that already exists is no failure.
+    platform::createPrivateFolders(folder.systemText());
+  } catch (const std::system_error& error) {
+    // The write below reports what matters.
     platform::logDebug("Cannot create {}: {}", folder.rawValue(), error.what());
   }
   const files::Path path = folder + (platform::makeUuidString() + ".jpg");

@@ -222,10 +222,17 @@ TEST(DownloadImage, FailuresAndBodiesThatAreNoImage) {
     ADD_FAILURE() << "expected a bad server response, got " << describe(missing.error());
   }
 
+  // A body that is no picture fails, so that the one who asked can say so.
   const auto text = download(server.url("/text"), folder);
-  ASSERT_TRUE(text) << describe(text.error());
-  EXPECT_FALSE(text->image);
-  EXPECT_FALSE(text->fileUrl);
+  ASSERT_FALSE(text);
+  try {
+    std::rethrow_exception(text.error());
+  } catch (const UnreadableImageError& error) {
+    EXPECT_TRUE(std::string(error.what()).starts_with("the answer was no image that can be shown"))
+        << error.what();
+  } catch (...) {
+    ADD_FAILURE() << "expected an unreadable image, got " << describe(text.error());
+  }
   EXPECT_EQ(fileCount(dir.path() / "files"), 0u);
 }
 

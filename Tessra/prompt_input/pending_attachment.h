@@ -3,7 +3,8 @@
 //
 //   PendingAttachment pending;
 //   connect(&pending, &PendingAttachment::changed, chip, &ChatAttachmentView::refresh);
-//   pending.set(fromPasteboard());
+//   connect(&pending, &PendingAttachment::unreadableImageOffered, page, &Page::tell);
+//   pending.take(fromDrop(mime));
 //
 // GUI thread only.
 #pragma once
@@ -25,9 +26,14 @@ class PendingAttachment : public QObject {
   const std::optional<ChatAttachment>& value() const { return m_value; }
   // Emits `changed` only when the value differs.
   void set(std::optional<ChatAttachment> value);
+  // Sets the attachment offered, or tells that an image offered cannot be attached (the pending
+  // attachment stays); false when nothing was offered.
+  bool take(AttachmentOffer offer);
 
  signals:
   void changed();
+  // An image was offered that cannot be read: the user should be told.
+  void unreadableImageOffered();
 
  private:
   std::optional<ChatAttachment> m_value;

@@ -199,6 +199,7 @@ void ConversationSetingsView::build() {
   m_save = formButtons.confirm;
 
   connect(m_cancel, &QAbstractButton::clicked, this, &ConversationSetingsView::close);
+  clickOnEscape(m_cancel, this);
   connect(m_save, &QAbstractButton::clicked, this, &ConversationSetingsView::save);
 }
 

@@ -1,13 +1,16 @@
 #include "Tessra/settings/enter_api_key_view.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QResizeEvent>
+#include <QScrollArea>
 #include <QTextBoundaryFinder>
-#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include "Tessra/chat_engine/chat_gpt_api.h"
@@ -20,36 +23,14 @@
 
 namespace tessra {
 
-namespace {
-
-// `text` in at most `lines` lines of `width` at `font`; what does not fit ends in "…".
-QString firstLines(const QString& text, const QFont& font, int width, int lines) {
-  QTextLayout layout(text, font);
-  QTextOption wrapping;
-  wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  layout.setTextOption(wrapping);
-  layout.beginLayout();
-  int count = 0;
-  int lastStart = 0;
-  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-    line.setLineWidth(width);
-    if (++count == lines) lastStart = line.textStart();
-  }
-  layout.endLayout();
-  if (count <= lines) return text;
-  return text.left(lastStart) +
-         QFontMetrics(font).elidedText(text.mid(lastStart), Qt::ElideRight, width);
-}
-
-}  // namespace
-
 EnterApiKeyView::EnterApiKeyView(bool isEditing, QWidget* parent)
     : EnterApiKeyView(isEditing, UserSettings::shared(), parent) {}
 
 EnterApiKeyView::EnterApiKeyView(bool isEditing, UserSettings& settings, QWidget* parent)
     : QWidget(parent), m_settings(settings), m_openAiModel(settings.openAiModel()) {
   setObjectName(QStringLiteral("enterApiKey"));
-  setFixedSize(kWidth, kHeight);
+  // The height is its host's: the form fits a window shorter than `kHeight` too.
+  setFixedWidth(kWidth);
   setAttribute(Qt::WA_TranslucentBackground);
   build(isEditing);
 }
@@ -136,9 +117,20 @@ void EnterApiKeyView::build(bool isEditing) {
   m_errorLabel->setWordWrap(true);
   m_errorLabel->setAlignment(Qt::AlignCenter);
   m_errorLabel->setStyleSheet(QStringLiteral("color: %1;").arg(palette::destructive().name()));
-  m_errorLabel->setMaximumHeight(m_errorLabel->fontMetrics().lineSpacing() * 2 + 2);
-  m_errorLabel->hide();
-  footerColumn->addWidget(m_errorLabel);
+  // The service says where its keys are found: the user may copy the address.
+  m_errorLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_errorScroll = new QScrollArea(footer);
+  m_errorScroll->setObjectName(QStringLiteral("validationErrorScroll"));
+  m_errorScroll->setFrameShape(QFrame::NoFrame);
+  m_errorScroll->setWidgetResizable(true);
+  m_errorScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  m_errorScroll->setWidget(m_errorLabel);
+  // On the footer's own colour: the area and the label it fills paint no background.
+  m_errorScroll->viewport()->setAutoFillBackground(false);
+  m_errorLabel->setAutoFillBackground(false);
+  m_errorScroll->hide();
+  m_errorScroll->installEventFilter(this);
+  footerColumn->addWidget(m_errorScroll);
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(0);
   const FormButtons formButtons =
@@ -168,6 +160,7 @@ void EnterApiKeyView::build(bool isEditing) {
   connect(m_keyField, &QLineEdit::returnPressed, this, &EnterApiKeyView::save);
   connect(m_confirm, &QAbstractButton::clicked, this, &EnterApiKeyView::save);
   connect(m_cancel, &QAbstractButton::clicked, this, &EnterApiKeyView::closeRequested);
+  clickOnEscape(m_cancel, this);
 }
 
 int EnterApiKeyView::characterCount(const QString& text) {
@@ -211,14 +204,28 @@ void EnterApiKeyView::updateNote() {
 
 void EnterApiKeyView::setValidationError(std::optional<QString> error) {
   m_validationError = std::move(error);
-  const QString message = m_validationError.value_or(QString());
-  // The service's message can be long: two lines of it show, ending in "…", and all of it in the
-  // tooltip.
+  m_errorLabel->setText(m_validationError.value_or(QString()));
+  m_errorScroll->setVisible(m_validationError.has_value());
+  fitError();
+}
+
+void EnterApiKeyView::fitError() {
+  // Before its first layout the area has no width of its own: the footer's column gives it.
   layout()->activate();
-  m_errorLabel->setText(
-      firstLines(message, m_errorLabel->font(), m_footerColumn->contentsRect().width(), 2));
-  m_errorLabel->setToolTip(message);
-  m_errorLabel->setVisible(m_validationError.has_value());
+  const int width = m_errorScroll->viewport()->width() > 0 ? m_errorScroll->viewport()->width()
+                                                           : m_footerColumn->contentsRect().width();
+  const int whole = m_errorLabel->heightForWidth(width);
+  const int most = kErrorLines * m_errorLabel->fontMetrics().lineSpacing();
+  // A longer message scrolls within those lines.
+  m_errorScroll->setFixedHeight(std::min(whole, most));
+}
+
+bool EnterApiKeyView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_errorScroll && event->type() == QEvent::Resize &&
+      static_cast<QResizeEvent*>(event)->oldSize().width() !=
+          static_cast<QResizeEvent*>(event)->size().width())
+    fitError();
+  return QWidget::eventFilter(watched, event);
 }
 
 void EnterApiKeyView::save() {

@@ -3,8 +3,9 @@
 // closes only once the login keyring holds it.
 //
 // The chat window opens it (isEditing false) when a question is sent without a key; the OpenAI
-// settings page opens it (isEditing true) to replace the key. Cancel and a finished save emit
-// `closeRequested()`; the opener connects it to dismiss the form.
+// settings page opens it (isEditing true) to replace the key. Cancel (or Escape) and a finished
+// save emit `closeRequested()`; the opener connects it to dismiss the form. A refusal is shown
+// whole under the form, and scrolls when it is long.
 //
 // Saving: the key is trimmed, must then have 10 to 100 characters, is tried with the chosen
 // model, and on an answer is written to the keyring through `UserSettings`; the model becomes the
@@ -26,6 +27,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace tessra {
@@ -38,7 +40,10 @@ class EnterApiKeyView : public QWidget {
 
  public:
   static constexpr int kWidth = 450;
+  // The height it asks for; a shorter host gets a form that fits it.
   static constexpr int kHeight = 540;
+  // An error longer than this many lines scrolls.
+  static constexpr int kErrorLines = 5;
   static constexpr int kMinimumKeyLength = 10;
   static constexpr int kMaximumKeyLength = 100;
 
@@ -59,7 +64,9 @@ class EnterApiKeyView : public QWidget {
   QComboBox* modelPicker() const { return m_modelPicker; }
   FlatButton* cancelButton() const { return m_cancel; }
   FlatButton* confirmButton() const { return m_confirm; }
+  // The error, whole and wrapped, in an area that scrolls when it is long.
   QLabel* errorLabel() const { return m_errorLabel; }
+  QScrollArea* errorArea() const { return m_errorScroll; }
   // The note under the key field: where the key is kept.
   QLabel* noteLabel() const { return m_note; }
   QWidget* busyOverlay() const { return m_overlay; }
@@ -72,6 +79,10 @@ class EnterApiKeyView : public QWidget {
   void closeRequested();
 
  protected:
+  // Its height does not follow its content: the room under the form is kept for an error.
+  QSize sizeHint() const override { return {kWidth, kHeight}; }
+  bool hasHeightForWidth() const override { return false; }
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
@@ -79,6 +90,8 @@ class EnterApiKeyView : public QWidget {
   void build(bool isEditing);
   void setLoading(bool loading);
   void setValidationError(std::optional<QString> error);
+  // Gives the error area the height of the whole error, up to `kErrorLines` lines.
+  void fitError();
   void finishTest(const QString& key, Result<void> answer);
   void finishStore(Result<void> stored);
   void updateNote();
@@ -94,6 +107,7 @@ class EnterApiKeyView : public QWidget {
   QLineEdit* m_keyField = nullptr;
   QComboBox* m_modelPicker = nullptr;
   QLabel* m_errorLabel = nullptr;
+  QScrollArea* m_errorScroll = nullptr;
   QLabel* m_note = nullptr;
   QVBoxLayout* m_footerColumn = nullptr;
   FlatButton* m_cancel = nullptr;

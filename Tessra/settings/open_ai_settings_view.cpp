@@ -1,10 +1,13 @@
 #include "Tessra/settings/open_ai_settings_view.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QTextBoundaryFinder>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "Tessra/settings/artwork.h"
 #include "Tessra/settings/enter_api_key_view.h"
@@ -159,13 +162,30 @@ void OpenAiSettingsView::presentKeyForm() {
   connect(form, &EnterApiKeyView::closeRequested, sheet, &QWidget::close);
   connect(form, &EnterApiKeyView::closeRequested, this, &OpenAiSettingsView::keySheetClosed);
   m_sheet = sheet;
-  // As a sheet comes out of the title bar: the window's title stays in sight above it.
-  const QRect client = window()->geometry();
-  sheet->adjustSize();
-  sheet->move(client.x() + (client.width() - sheet->width()) / 2, client.y());
+  placeKeySheet();
+  window()->installEventFilter(this);
   sheet->show();
 }
 
-void OpenAiSettingsView::keySheetClosed() { showKey(); }
+void OpenAiSettingsView::placeKeySheet() {
+  if (!m_sheet) return;
+  // As a sheet comes out of the title bar: the window's title stays in sight above it, and the
+  // sheet never reaches below the window.
+  const QRect client = window()->geometry();
+  const int height = std::min(m_sheet->sizeHint().height(), client.height());
+  m_sheet->setGeometry(client.x() + (client.width() - m_sheet->sizeHint().width()) / 2, client.y(),
+                       m_sheet->sizeHint().width(), height);
+}
+
+bool OpenAiSettingsView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window() && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+    placeKeySheet();
+  return QWidget::eventFilter(watched, event);
+}
+
+void OpenAiSettingsView::keySheetClosed() {
+  window()->removeEventFilter(this);
+  showKey();
+}
 
 }  // namespace tessra

@@ -58,7 +58,8 @@ class OpenAiSettingsView : public QWidget {
 
   // Re-reads the key and the stored model.
   void load();
-  // Opens the key form as a sheet of the window: under its title bar, centred across it.
+  // Opens the key form as a sheet of the window: under its title bar, centred across it, as tall
+  // as it asks or as the window is, following the window as it moves or resizes.
   void presentKeyForm();
 
   ChatGPTModels model() const { return m_model; }
@@ -70,9 +71,12 @@ class OpenAiSettingsView : public QWidget {
   QWidget* keySheet() const { return m_sheet.data(); }
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
+  // Places the open key form under the window's title bar, no taller than the window.
+  void placeKeySheet();
   void select(ChatGPTModels model);
   void keySheetClosed();
   void showKey();

@@ -61,7 +61,15 @@ void openURL(const QString& text) {
     platform::logDebug("Invalid URL");
     return;
   }
-  platform::openExternally(url);
+  platform::openExternally(url, [text] {
+    // Said where the user is looking, with the link to copy into a program of their choice.
+    auto* notice = new QMessageBox(QMessageBox::Information, LocalizedText::General::tessraAI(),
+                                   LocalizedText::MessagePage::cannotOpenLink(), QMessageBox::Ok);
+    notice->setInformativeText(text);
+    notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->open();
+  });
 }
 
 void quitApp() { QCoreApplication::exit(0); }

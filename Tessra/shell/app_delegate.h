@@ -48,7 +48,7 @@ void countDockWindowUp();
 void countDockWindowDown();
 
 // Opens a link with the desktop (http, https and mailto only). Text that is no valid link logs
-// "Invalid URL" and opens nothing.
+// "Invalid URL" and opens nothing; a link no program opened is told in a message with the link.
 void openURL(const QString& text);
 
 // Ends the program through its event loop, so that everything that hangs on the quit runs.

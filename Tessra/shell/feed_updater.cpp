@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 
+#include <cstddef>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
@@ -114,6 +115,8 @@ void FeedUpdater::check(bool userInitiated) {
   platform::UrlRequest request{.url = m_options.feedUrl.toString().toStdString()};
   request.idleTimeout = std::chrono::seconds(30);
   request.followRedirects = true;
+  // The feed is a record of two short fields.
+  request.maximumBodySize = std::size_t{1} << 20;
   m_session
       ->dataTask(request,
                  [self, userInitiated](Result<platform::UrlData> answer) {

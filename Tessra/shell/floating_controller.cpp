@@ -1,5 +1,6 @@
 #include "Tessra/shell/floating_controller.h"
 
+#include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QClipboard>
@@ -12,6 +13,9 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <any>
+#include <variant>
 
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/base_window.h"
@@ -288,6 +292,10 @@ bool FloatingController::handleKeyDown(QWindow* window, QKeyEvent* event) {
   if (QApplication::activeModalWidget() != nullptr) return false;
   if (!isPromptKeyForwardingEnabled()) return false;
   if (isTextInput(QApplication::focusWidget())) return false;
+  // Space presses the button the keyboard is on (Tab took it there).
+  if (event->key() == Qt::Key_Space &&
+      qobject_cast<const QAbstractButton*>(QApplication::focusWidget()) != nullptr)
+    return false;
 
   const Qt::KeyboardModifiers modifiers = event->modifiers();
   if ((modifiers & kBlockingModifiers) == 0) {
@@ -303,13 +311,17 @@ bool FloatingController::handleKeyDown(QWindow* window, QKeyEvent* event) {
 }
 
 void FloatingController::handlePaste() {
-  if (pasteboardAttachmentReader()) {
-    if (std::optional<ChatAttachment> attachment = pasteboardAttachmentReader()()) {
-      platform::NotificationCenter::defaultCenter().post(
-          std::string(notification_names::kFocusOnPromptInput), nlohmann::json::object(),
-          std::move(*attachment));
-      return;
-    }
+  AttachmentOffer offer =
+      pasteboardAttachmentReader() ? pasteboardAttachmentReader()() : AttachmentOffer{};
+  // The prompt takes the attachment, or tells that an image cannot be attached.
+  std::any object;
+  if (auto* attachment = std::get_if<ChatAttachment>(&offer)) object = std::move(*attachment);
+  if (auto* image = std::get_if<UnreadableImage>(&offer)) object = std::move(*image);
+  if (object.has_value()) {
+    platform::NotificationCenter::defaultCenter().post(
+        std::string(notification_names::kFocusOnPromptInput), nlohmann::json::object(),
+        std::move(object));
+    return;
   }
   const QString text = QGuiApplication::clipboard()->text();
   if (!text.isEmpty()) postInputText(text);

@@ -12,7 +12,8 @@
 // {"inputedTextKey": text} and swallowed; Ctrl+V posts the clipboard: an attachment (carried as
 // the notification's object, a `ChatAttachment`, with an empty payload) when the attachment source
 // finds one, else its text. Nothing is redirected from any other window of the program, from a
-// focused text field, nor while `isPromptKeyForwardingEnabled()` is false.
+// focused text field, nor while `isPromptKeyForwardingEnabled()` is false; Space on a focused
+// button presses the button.
 //
 // The chat view comes from the factory set with `setChatViewFactory` (a placeholder until one is
 // set). GUI thread only.
@@ -54,9 +55,9 @@ class FloatingController final : public QWidget {
   // defers the work to the event loop, so the view may call it at any moment.
   using ChatViewFactory =
       std::function<QWidget*(QWidget* parent, std::function<void()> recalculateWindowSize)>;
-  // Reads an attachment from the clipboard (a file, an image, a long text), nothing when it
-  // holds none.
-  using PasteboardAttachmentReader = std::function<std::optional<ChatAttachment>()>;
+  // Reads what the clipboard offers as an attachment (a file, an image, a long text, or an image
+  // that cannot be read); nothing when it offers none.
+  using PasteboardAttachmentReader = std::function<AttachmentOffer()>;
 
   // The factory used by controllers made from now on; an empty one restores the placeholder.
   static void setChatViewFactory(ChatViewFactory factory);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -16,11 +17,23 @@
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/user_settings.h"
+#include "Tessra/ui_foundation/localized_text.h"
 #include "shortcuts/global_shortcuts.h"
+#include "testing/fake_opener.h"
 #include "testing/log_capture.h"
+#include "testing/qt_wait.h"
 
 namespace tessra {
 namespace {
+
+// The messages the program shows now.
+std::vector<QMessageBox*> shownMessages() {
+  std::vector<QMessageBox*> shown;
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible())
+      shown.push_back(box);
+  return shown;
+}
 
 const char* heldOpenShortcut() {
   const auto shortcut = openTessraGlobal().shortcut();
@@ -126,6 +139,19 @@ TEST(OpenUrlTest, RefusesInvalidTextAndOtherSchemes) {
     openURL(QString::fromUtf8(c.text));
     EXPECT_TRUE(log.contains(c.logged)) << c.text << "\n" << log.all();
   }
+  for (QMessageBox* told : shownMessages()) told->close();
+}
+
+TEST(OpenUrlTest, ALinkNoProgramOpensIsToldWithTheLink) {
+  // The desktop's opener runs and finds no program for the link, as without a browser.
+  testing::FakeOpener opener(testing::FakeOpener::kNoProgram);
+  openURL(QStringLiteral("https://example.com/share"));
+  ASSERT_EVENTUALLY(shownMessages().size() == 1, 5000);
+  QMessageBox* told = shownMessages().front();
+  EXPECT_EQ(told->text(), LocalizedText::MessagePage::cannotOpenLink());
+  EXPECT_EQ(told->informativeText(), "https://example.com/share");
+  told->close();
+  EXPECT_EQ(opener.opened(), std::vector<std::string>{"https://example.com/share"});
 }
 
 TEST(LoginLaunchTest, OnlyTheFlagMakesALoginStart) {

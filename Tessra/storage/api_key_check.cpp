@@ -1,3 +1,4 @@
+#include <cstddef>
 #include <utility>
 
 #include "Tessra/storage/user_settings.h"
@@ -7,6 +8,8 @@
 namespace tessra {
 
 namespace {
+
+constexpr std::size_t kKeyCheckAnswerBytes = std::size_t{1} << 20;
 
 // The text content of the first choice's message; nothing when there is no choice or its
 // content is not plain text.
@@ -29,8 +32,11 @@ void UserSettings::testApiKey(const std::string& key, ChatGPTModels model,
       *aiclient::ChatCompletionMessageParam::make(Role::user, "Hello")};
   query.model = std::string(apiModelName(model));
 
-  // A plain request does not need its client once it has been sent.
-  aiclient::AIClient client(key);
+  // A plain request does not need its client once it has been sent. The answer to "Hello" is a
+  // short record; the bound keeps a server that never stops answering from filling the memory.
+  auto configuration = aiclient::AIClient::Configuration::forToken(key);
+  configuration.maximumBodySize = kKeyCheckAnswerBytes;
+  aiclient::AIClient client(std::move(configuration));
   client.chats(query, [completion = std::move(completion)](Result<aiclient::ChatResult> answer) {
     if (!answer) {
       completion(std::unexpected(answer.error()));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <future>
 #include <string>
@@ -9,6 +10,7 @@
 #include "aiclient/ai_client.h"
 #include "aiclient/api_error.h"
 #include "testing/http_server.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
@@ -107,6 +109,17 @@ TEST_F(ApiKeyCheckTest, TheServiceErrorReachesTheCallerUnchanged) {
   } catch (...) {
     ADD_FAILURE() << "not the service's error envelope";
   }
+}
+
+TEST_F(ApiKeyCheckTest, AnAnswerThatNeverEndsFailsWithinItsBound) {
+  m_server.route("POST", kPath,
+                 ScriptedResponse::endless({{R"({"choices":[)" + std::string(64 * 1024, ' ')}},
+                                           "application/json"));
+  testing::MemoryCeiling ceiling(std::size_t{64} << 20);
+  const auto result = check("sk-endless", ChatGPTModels::gpt35);
+  ASSERT_FALSE(result.has_value());
+  EXPECT_EQ(errorText(result), "The server sent more data than this request accepts.");
+  EXPECT_TRUE(m_server.waitForClientClose());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "platform/foundation/base64.h"
 
@@ -34,6 +35,19 @@ struct ChatAttachment {
 
   bool operator==(const ChatAttachment&) const = default;
 };
+
+// An image offered as an attachment that cannot be read: damaged, or too large to decode (one of
+// 20,000 x 20,000 pixels). Nothing is attached, and the user is told.
+struct UnreadableImage {
+  // What it was, for the log: where it came from and, when its header tells, its size.
+  std::string description;
+
+  bool operator==(const UnreadableImage&) const = default;
+};
+
+// What a paste, a drop or the file picker offers: nothing (a paste then goes in as text), an
+// attachment, or an image that cannot be attached.
+using AttachmentOffer = std::variant<std::monostate, ChatAttachment, UnreadableImage>;
 
 }  // namespace tessra
 

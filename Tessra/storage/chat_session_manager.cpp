@@ -6,15 +6,18 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <span>
 #include <system_error>
 #include <unordered_set>
 #include <utility>
 
 #include "Tessra/storage/constants.h"
+#include "Tessra/storage/leftover_attachment_files.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/storage/settings_keys.h"
 #include "Tessra/storage/welcome.h"
 #include "Tessra/ui_foundation/localized_text.h"
+#include "files/data_io.h"
 #include "files/file_error.h"
 #include "files/json_file.h"
 #include "platform/foundation/atomic_file.h"
@@ -56,6 +59,15 @@ std::string timestampForFileName() {
 bool isAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(),
                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The form in which the store compares names and identifiers: one for all canonically equivalent
+// sequences (`sameText`).
+std::string comparedForm(std::string_view text) {
+  if (isAscii(text)) return std::string(text);
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+      .normalized(QString::NormalizationForm_C)
+      .toStdString();
 }
 
 // What went wrong underneath a file operation, in the system's words ("No space left on
@@ -122,11 +134,7 @@ std::string recoveredName(const ChatSession& session, const std::vector<Conversa
 bool sameText(std::string_view a, std::string_view b) {
   if (a == b) return true;
   if (isAscii(a) && isAscii(b)) return false;
-  const auto normalized = [](std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
-        .normalized(QString::NormalizationForm_C);
-  };
-  return normalized(a) == normalized(b);
+  return comparedForm(a) == comparedForm(b);
 }
 
 ChatSessionManager& ChatSessionManager::shared() {
@@ -190,21 +198,30 @@ Conversation* ChatSessionManager::findConversation(const std::string& id) {
 
 void ChatSessionManager::load() {
   const files::Path& storage = Paths::storageDirectory();
-  if (!storage.exists()) {
-    try {
-      storage.createDirectory(true);
-    } catch (const std::exception&) {
-      logFailure("Failed to create storage directory", std::current_exception());
-    }
+  try {
+    platform::createPrivateFolders(storage.systemText());
+  } catch (const std::exception&) {
+    logFailure("Failed to create storage directory", std::current_exception());
   }
   if (m_conversationList) return;
   // Saves cut short by a killed process leave temporary files, which may hold the text of a
   // conversation deleted since.
   platform::removeStaleTemporaryFiles(storage.rawValue());
   platform::removeStaleTemporaryFiles(Paths::filesDirectory().rawValue());
+  // So do image files written for a question or an answer whose conversation was never saved
+  // with them. Reading every session to tell takes a while: it runs beside the start.
+  if (LeftoverAttachmentFiles leftovers =
+          LeftoverAttachmentFiles::inFolder(Paths::filesDirectory().systemText());
+      leftovers.candidateCount() > 0) {
+    platform::globalQueue().async(
+        [leftovers = std::move(leftovers), folder = storage.systemText()] {
+          (void)leftovers.removeUnreferenced(folder);
+        });
+  }
 
   try {
     m_conversationList = files::JsonFile<ConversationList>(Paths::conversationsFile()).read();
+    giveDuplicatesTheirOwnIds();
   } catch (const std::exception&) {
     if (Paths::conversationsFile().itemExists()) {
       logFailure("Failed to read the conversation list", std::current_exception());
@@ -213,6 +230,53 @@ void ChatSessionManager::load() {
     seed();
   }
   announceConversations();
+}
+
+void ChatSessionManager::giveDuplicatesTheirOwnIds() {
+  auto& entries = m_conversationList->conversations;
+  // How many entries hold each id as it is written, byte for byte: the entries that share one
+  // session file.
+  std::unordered_map<std::string, std::size_t> holders;
+  for (const Conversation& entry : entries) ++holders[entry.id];
+  std::unordered_set<std::string> seen;
+  bool changed = false;
+  for (Conversation& entry : entries) {
+    // Ids compare as the store compares them everywhere else.
+    if (seen.insert(comparedForm(entry.id)).second) continue;
+    const std::string old = std::exchange(entry.id, platform::makeUuidString());
+    changed = true;
+    copySessionFile(old, entry.id, --holders[old] > 0);
+    platform::logError("Gave a conversation the id {}: another one has its id {}", entry.id, old);
+  }
+  if (changed) saveConversationList();
+}
+
+void ChatSessionManager::copySessionFile(const std::string& from, const std::string& to,
+                                         bool shared) {
+  files::Path source;
+  try {
+    source = sessionPath(from);
+  } catch (const InvalidSessionIdError&) {
+    return;  // no file could be read under that id
+  }
+  if (!source.itemExists()) return;
+  const files::Path target = Paths::sessionFile(to);
+  try {
+    // A file that another entry still opens stays where it is; one this entry alone opened
+    // moves with it.
+    if (!shared) {
+      source.moveFile(target);
+      return;
+    }
+    const Bytes content = files::readData(source);
+    platform::writeFileAtomically(target.systemText(), std::span(content),
+                                  {.withoutOverwriting = true});
+  } catch (const std::exception&) {
+    logFailure(
+        "Failed to copy the session of a conversation given a new id; its messages stay in " +
+            source.rawValue(),
+        std::current_exception());
+  }
 }
 
 bool ChatSessionManager::moveUnreadableListAside() {

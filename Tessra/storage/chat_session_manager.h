@@ -38,7 +38,11 @@
 // a conversation named by its first question; a session that cannot be read is not cached, so
 // nothing is written into its file; identifiers and attachment paths from the files are used for
 // a file operation only when they are plain names inside their folder, and deleting an
-// attachment removes one regular file inside the files folder, never a folder.
+// attachment removes one regular file inside the files folder, never a folder (nor does
+// deleting a session's file). Two entries of the list with one id each stay reachable: the later
+// one is given a fresh id with the session file it was read from, so an operation by id reaches
+// the entry it was asked for. Image files that no session names, left by a run that ended while
+// writing them, are removed after the load (`LeftoverAttachmentFiles`).
 //
 // What the user is told: why a session's file could not be read (`readError`) and why its latest
 // save failed (`saveError`), each until a later read or save succeeds; every change of either is
@@ -188,6 +192,12 @@ class ChatSessionManager final : public QObject {
   // whose file would be the list's.
   files::Path sessionPath(const std::string& id) const;
   void seed();
+  // Gives every entry whose id an earlier entry holds already a fresh id, with the session file
+  // it was read from, and writes the list: a delete or a rename by id reaches the one picked.
+  void giveDuplicatesTheirOwnIds();
+  // Puts the session file of `from` under `to`: a copy while other entries still hold `from`
+  // (`shared`), else the file itself. A failure is logged; the file stays where it was.
+  void copySessionFile(const std::string& from, const std::string& to, bool shared);
   // Adds a conversation for each readable session file the list does not name.
   void recoverSessionFiles();
   void applySaveOutcome(const std::string& id, std::uint64_t number, const Result<void>& outcome);

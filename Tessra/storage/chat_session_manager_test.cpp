@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Tessra/storage/chat_session_manager_test_access.h"
@@ -18,6 +21,7 @@
 #include "files/json_file.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/queue.h"
+#include "platform/foundation/uuid.h"
 #include "testing/temp_dir.h"
 
 namespace tessra {
@@ -90,6 +94,7 @@ TEST_F(ChatSessionManagerTest, FirstStartSeedsTheWelcomeConversationOnce) {
   ASSERT_FALSE(fs::exists(storage()));
   m_store.load();
   EXPECT_TRUE(fs::is_directory(storage()));
+  EXPECT_EQ(fs::status(storage()).permissions(), fs::perms::owner_all) << "for the user alone";
   ASSERT_TRUE(fs::exists(sessionFile("welcome")));
   ASSERT_TRUE(fs::exists(Paths::conversationsFile().rawValue()));
   EXPECT_EQ(m_store.sessions().size(), 1u);
@@ -213,6 +218,108 @@ TEST_F(ChatSessionManagerTest, ExistingListIsReadAsItIs) {
   EXPECT_EQ(m_listPosts, 1);
 }
 
+// A list whose entries share an id (written by hand or by another program): every entry stays
+// reachable with the messages it opened, and a delete takes exactly the row that was picked.
+TEST_F(ChatSessionManagerTest, EntriesSharingAnIdKeepTheirMessagesAndADeleteTakesOnlyThePickedOne) {
+  const std::string nfc = "caf\u00e9";
+  const std::string nfd = "cafe\u0301";
+  const auto session = [](const std::string& id, int messages) {
+    ChatSession s{id, "n", {}};
+    for (int i = 0; i < messages; ++i) s.messages.push_back(message(id + std::to_string(i)));
+    return s;
+  };
+  fs::create_directories(storage());
+  files::JsonFile<ConversationList>(Paths::conversationsFile())
+      .write(ConversationList{"L",
+                              "same",
+                              {{"same", "🅰️ First", platform::Date::now(), {}},
+                               {"same", "🅱️ Second", platform::Date::now(), {}},
+                               {nfc, "☕ Composed", platform::Date::now(), {}},
+                               {nfd, "☕ Decomposed", platform::Date::now(), {}},
+                               {"same", "🆑 Third", platform::Date::now(), {}}}});
+  files::JsonFile<ChatSession>(Paths::sessionFile("same")).write(session("same", 3));
+  files::JsonFile<ChatSession>(Paths::sessionFile(nfc)).write(session(nfc, 1));
+  files::JsonFile<ChatSession>(Paths::sessionFile(nfd)).write(session(nfd, 2));
+
+  m_store.load();
+
+  const auto entries = [&] { return m_store.conversationList()->conversations; };
+  ASSERT_EQ(entries().size(), 5u);
+  std::vector<std::string> names;
+  for (const Conversation& entry : entries()) names.push_back(entry.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"🅰️ First", "🅱️ Second", "☕ Composed",
+                                             "☕ Decomposed", "🆑 Third"}));
+  EXPECT_EQ(entries()[0].id, "same");
+  EXPECT_EQ(entries()[2].id, nfc);
+  const std::size_t expectedMessages[] = {3, 3, 1, 2, 3};
+  for (std::size_t i = 0; i < entries().size(); ++i) {
+    SCOPED_TRACE(entries()[i].name);
+    for (std::size_t j = 0; j < i; ++j) EXPECT_FALSE(sameText(entries()[i].id, entries()[j].id));
+    m_store.loadSession(entries()[i].id, false);
+    EXPECT_EQ(m_store.sessions().at(entries()[i].id).messages.size(), expectedMessages[i]);
+  }
+  EXPECT_EQ(listOnDisk(), m_store.conversationList());
+  EXPECT_FALSE(fs::exists(sessionFile(nfd))) << "the file of one entry alone went with it";
+  EXPECT_TRUE(m_log.contains("another one has its id same"));
+
+  // The user picks the second row.
+  const Conversation picked = entries()[1];
+  m_store.deleteConversation(picked);
+  auto next = reloaded();
+  ASSERT_EQ(next->conversationList()->conversations.size(), 4u);
+  EXPECT_EQ(next->conversationList()->conversations[0].name, "🅰️ First");
+  EXPECT_EQ(next->conversation(picked.id), nullptr);
+  EXPECT_EQ(sessionOnDisk("same").messages.size(), 3u);
+  EXPECT_FALSE(fs::exists(sessionFile(picked.id)));
+}
+
+// Image files written for a question or an answer whose conversation was never saved with them
+// (the program quit meanwhile) go at the next start; whatever a conversation names, and whatever
+// the program does not write itself, stays.
+TEST_F(ChatSessionManagerTest, LeftoverImageFilesNoConversationNamesGoAtTheNextStart) {
+  const auto uuidName = [] { return platform::makeUuidString() + ".jpg"; };
+  const std::string orphan = uuidName(), outside = uuidName(), named = uuidName(),
+                    namedThumbnail = uuidName(), namedByBrokenFile = uuidName(),
+                    folder = uuidName(), link = uuidName(), lowerCase = uuidName();
+  for (const std::string& name : {orphan, named, namedThumbnail, namedByBrokenFile})
+    writeFile(filesFolder() / name, "jpeg " + name);
+  writeFile(filesFolder() / folder / "inside.jpg", "inside");
+  writeFile(m_dir / "elsewhere.jpg", "elsewhere");
+  fs::create_symlink(m_dir / "elsewhere.jpg", filesFolder() / link);
+  std::string lower = lowerCase;
+  std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+  writeFile(filesFolder() / lower, "not a name the program writes");
+  writeFile(filesFolder() / "photo.jpg", "the user's own");
+  writeFile(storage() / outside, "beside the sessions, not in the files folder");
+
+  ChatMessage withFiles = message("1");
+  withFiles.questionFile = ChatMessageFile{"q.jpg",
+                                           fileUrl(named),
+                                           {},
+                                           fileUrl(namedThumbnail),
+                                           ChatMessageFile::ChatMessageFileType::image};
+  files::JsonFile<ChatSession>(Paths::sessionFile("kept"))
+      .write(ChatSession{"kept", "n", {withFiles}});
+  writeFile(sessionFile("broken"), "{\"messages\":[{\"path\":\"" + fileUrl(namedByBrokenFile));
+  const auto before = snapshot(storage());
+
+  m_store.load();
+  ASSERT_TRUE(storage_test::waitUntil(
+      [&] { return m_log.contains("leftover attachment files that no conversation names"); },
+      [] { std::this_thread::yield(); }));
+
+  auto expected = before;
+  expected.erase((filesFolder() / orphan).string());
+  auto after = snapshot(storage());
+  after.erase(Paths::conversationsFile().rawValue());
+  after.erase(sessionFile("welcome").string());
+  EXPECT_EQ(after, expected);
+  EXPECT_TRUE(fs::is_symlink(filesFolder() / link));
+  EXPECT_TRUE(m_log.contains("Removed 1 leftover attachment files"));
+}
+
+// --- Sessions
+// --- Sessions
 // --- Sessions
 // --------------------------------------------------------------------------------------
 
@@ -550,6 +657,24 @@ TEST_F(ChatSessionManagerTest, DeleteConversationByIdWithItsFiles) {
   EXPECT_TRUE(m_log.contains("\"Failed to delete session file\""));
   EXPECT_EQ(m_log.linesAtLeast(platform::LogLevel::error), std::vector<std::string>{});
   EXPECT_EQ(listOnDisk().conversations.size(), 1u);
+}
+
+// Whatever stands at a session's path is the user's: the conversation goes, a folder there and
+// everything in it stay.
+TEST_F(ChatSessionManagerTest, DeletingAConversationWhoseSessionIsAFolderKeepsTheFolder) {
+  m_store.load();
+  const Conversation doomed = m_store.createConversation("📁 Folder");
+  cachedSessions().clear();
+  writeFile(sessionFile(doomed.id) / "photos" / "cat.jpg", "cat");
+  writeFile(sessionFile(doomed.id) / "notes.txt", "notes");
+  const auto before = snapshot(sessionFile(doomed.id));
+
+  m_store.deleteConversation(doomed.id);
+
+  EXPECT_EQ(m_store.conversation(doomed.id), nullptr);
+  EXPECT_EQ(listOnDisk().conversations.size(), 1u);
+  EXPECT_EQ(snapshot(sessionFile(doomed.id)), before);
+  EXPECT_TRUE(m_log.contains("\"Failed to delete session file\""));
 }
 
 TEST_F(ChatSessionManagerTest, ReorderTakesCurrentValues) {

@@ -1,6 +1,7 @@
 #include "Tessra/ui_foundation/button_styles.h"
 
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -371,6 +372,33 @@ void DiscordChannelButton::leaveEvent(QEvent* event) {
   m_isHovered = false;
   update();
   QAbstractButton::leaveEvent(event);
+}
+
+namespace {
+
+// A key a child ignored reaches its parents, and their filters, in turn.
+class EscapeClicks final : public QObject {
+ public:
+  explicit EscapeClicks(QAbstractButton* cancel) : QObject(cancel), m_cancel(cancel) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier) return false;
+    if (!m_cancel->isEnabled() || !m_cancel->isVisible()) return false;
+    m_cancel->click();
+    return true;
+  }
+
+ private:
+  QAbstractButton* m_cancel;
+};
+
+}  // namespace
+
+void clickOnEscape(QAbstractButton* cancel, QWidget* scope) {
+  scope->installEventFilter(new EscapeClicks(cancel));
 }
 
 }  // namespace tessra

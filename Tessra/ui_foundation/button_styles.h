@@ -167,4 +167,8 @@ class DiscordChannelButton : public QAbstractButton {
   bool m_isHovered = false;
 };
 
+// Escape that no control inside `scope` used (an open list keeps its own) clicks `cancel`, as
+// Escape cancels a dialog: for the forms and sheets that are no QDialog.
+void clickOnEscape(QAbstractButton* cancel, QWidget* scope);
+
 }  // namespace tessra

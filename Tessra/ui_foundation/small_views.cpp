@@ -246,7 +246,8 @@ ConfirmationView::ConfirmationView(const std::function<Configuration(Configurati
   const bool destructive = m_configuration.style == Style::destructive;
 
   setFixedWidth(300);
-  setBackground(this, palette::background());
+  // Drawn as a card by `paintEvent`, rounded like the other sheets over the panel.
+  setAttribute(Qt::WA_TranslucentBackground);
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
@@ -266,12 +267,11 @@ ConfirmationView::ConfirmationView(const std::function<Configuration(Configurati
   headerColumn->addWidget(title);
   column->addWidget(header);
 
-  auto* divider = new QFrame(this);
-  divider->setFrameShape(QFrame::HLine);
-  column->addWidget(divider);
+  // The line between the title and the buttons is painted with the card.
+  column->addSpacing(1);
 
   auto* buttons = new QWidget(this);
-  setBackground(buttons, palette::secondaryBackground());
+  m_buttonRow = buttons;
   auto* row = new QHBoxLayout(buttons);
   row->setSpacing(8);
   row->addStretch(1);
@@ -289,6 +289,23 @@ ConfirmationView::ConfirmationView(const std::function<Configuration(Configurati
           [this] { perform(m_configuration.cancelAction); });
   connect(m_confirm, &QAbstractButton::clicked, this,
           [this] { perform(m_configuration.confirmAction); });
+}
+
+void ConfirmationView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPainterPath card;
+  card.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius, kCornerRadius);
+  painter.setClipPath(card);
+  painter.fillRect(rect(), palette::background());
+  const QRect row = m_buttonRow->geometry();
+  painter.fillRect(QRect(0, row.top(), width(), height() - row.top()),
+                   palette::secondaryBackground());
+  painter.fillRect(QRect(0, row.top() - 1, width(), 1), palette::divider());
+  painter.setClipping(false);
+  painter.setPen(QPen(palette::border(), 1));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawPath(card);
 }
 
 QString ConfirmationView::emoji() const {

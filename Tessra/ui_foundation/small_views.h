@@ -112,16 +112,22 @@ class ConfirmationView : public QWidget {
                    BoolBinding isPresented, const QString& defaultConfirmText,
                    const QString& defaultCancelText, QWidget* parent = nullptr);
 
+  static constexpr int kCornerRadius = 12;
+
   const Configuration& configuration() const { return m_configuration; }
   QString emoji() const;
   FlatButton* confirmButton() const { return m_confirm; }
   FlatButton* cancelButton() const { return m_cancel; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void perform(const std::function<void()>& action);
 
   Configuration m_configuration;
   BoolBinding m_isPresented;
+  QWidget* m_buttonRow = nullptr;
   QLabel* m_emoji = nullptr;
   FlatButton* m_confirm = nullptr;
   FlatButton* m_cancel = nullptr;

@@ -1,5 +1,5 @@
-// A stream of values handed from a producer on one thread to a consumer on another, through an
-// unbounded buffer: the producer never waits and nothing is dropped while the stream is open.
+// A stream of values handed from a producer on one thread to a consumer on another, through a
+// buffer: the producer never waits and nothing is dropped while the stream is open.
 //
 // A stream has two handles over one shared state, so either may outlive the other:
 //
@@ -13,6 +13,14 @@
 //   // or, delivered in order on a queue:
 //   stream.forEach(mainQueue(), [](Chunk c) { ... }, [](ErrorPtr error) { ... });
 //
+// Buffering. The buffer keeps every element until the consumer takes it. A stream made with a
+// merge (`makeStream(merge)`) folds an element into the last one still waiting when the merge
+// says they fold, so a producer far ahead of its consumer piles up no backlog: the consumer gets
+// what changed since it last looked, in one element.
+//
+//   auto [stream, continuation] = AsyncStream<Delta>::makeStream(
+//       [](Delta& waiting, const Delta& next) { return waiting.absorb(next); });
+//
 // Producer side (`Continuation`, copyable; all copies are the one producer): `yield` appends,
 // `finish` ends the stream normally or with an error. Once the stream has finished or was
 // cancelled, further yields and finishes are dropped. When the last copy is destroyed without
@@ -20,15 +28,18 @@
 // a producer that is gone.
 //
 // Consumer side (`AsyncStream`, move-only): after the finish, the buffered elements come first,
-// then the end (the error, raised once). `cancel()`, or destroying the handle, stops the stream:
-// the buffer is dropped, a waiting `next()` returns the end without error, no further element is
-// delivered by `forEach` (none at all once `cancel()` has returned on the delivering queue), and
-// `onFinish` is not called.
+// then the end (the error, raised once). `forEach` delivers one element per job of its queue, so
+// a stream that never pauses still leaves the queue's other jobs their turn (on the main queue:
+// the user's clicks and the window's paints). `cancel()`, or destroying the handle, stops the
+// stream: the buffer is dropped, a waiting `next()` returns the end without error, no further
+// element is delivered by `forEach` (none at all once `cancel()` has returned on the delivering
+// queue), and `onFinish` is not called.
 //
 // The termination handler runs exactly once: on the producer's thread at the finish, or on the
 // consumer's thread at a cancel of an open stream. Set after the stream has ended, it runs at
-// once. No lock is held while any handler runs. Handlers must not throw: an exception out of
-// `onElement` or `onFinish` cancels the stream and is reported by the queue.
+// once. No lock is held while any handler runs (a merge aside, see `Merge`). Handlers must not
+// throw: an exception out of `onElement` or `onFinish` cancels the stream and is reported by the
+// queue.
 #pragma once
 
 #include <chrono>
@@ -62,11 +73,15 @@ template <class T>
 class AsyncStreamState : public std::enable_shared_from_this<AsyncStreamState<T>> {
  public:
   using TerminationHandler = std::function<void(StreamTermination)>;
+  using Merge = std::function<bool(T& waiting, const T& next)>;
+
+  explicit AsyncStreamState(Merge merge) : m_merge(std::move(merge)) {}
 
   bool yield(T value) {
     std::unique_lock lock(m_mutex);
     if (m_phase != Phase::open) return false;
-    m_buffer.push_back(std::move(value));
+    if (m_buffer.empty() || !m_merge || !m_merge(m_buffer.back(), value))
+      m_buffer.push_back(std::move(value));
     const bool pump = claimPump();
     // Waking costs a system call; a producer far ahead of its consumer skips it.
     const bool wake = m_waiters > 0;
@@ -199,33 +214,35 @@ class AsyncStreamState : public std::enable_shared_from_this<AsyncStreamState<T>
     m_queue->async([self = this->shared_from_this()] { self->pump(); });
   }
 
+  // Delivers one element, or the end, then hands the rest to a job of its own.
   void pump() {
     std::unique_lock lock(m_mutex);
-    while (true) {
-      if (m_phase == Phase::cancelled || !m_delivery) {
-        m_pumpScheduled = false;
-        return;
-      }
-      const std::shared_ptr<const Delivery> delivery = m_delivery;
-      if (!m_buffer.empty()) {
-        T value = std::move(m_buffer.front());
-        m_buffer.pop_front();
-        lock.unlock();
-        deliverGuarded([&] { delivery->onElement(std::move(value)); });
-        lock.lock();
-        continue;
-      }
-      if (m_phase == Phase::finished && !m_finishDelivered) {
-        m_finishDelivered = true;
-        const ErrorPtr error = m_error;
-        std::shared_ptr<const Delivery> released = std::move(m_delivery);
-        lock.unlock();
-        deliverGuarded([&] { delivery->onFinish(error); });
-        return;
-      }
+    if (m_phase == Phase::cancelled || !m_delivery) {
       m_pumpScheduled = false;
       return;
     }
+    const std::shared_ptr<const Delivery> delivery = m_delivery;
+    if (!m_buffer.empty()) {
+      T value = std::move(m_buffer.front());
+      m_buffer.pop_front();
+      lock.unlock();
+      deliverGuarded([&] { delivery->onElement(std::move(value)); });
+      lock.lock();
+      m_pumpScheduled = false;
+      const bool more = claimPump();
+      lock.unlock();
+      if (more) schedulePump();
+      return;
+    }
+    if (m_phase == Phase::finished && !m_finishDelivered) {
+      m_finishDelivered = true;
+      const ErrorPtr error = m_error;
+      std::shared_ptr<const Delivery> released = std::move(m_delivery);
+      lock.unlock();
+      deliverGuarded([&] { delivery->onFinish(error); });
+      return;
+    }
+    m_pumpScheduled = false;
   }
 
   template <class Call>
@@ -238,6 +255,7 @@ class AsyncStreamState : public std::enable_shared_from_this<AsyncStreamState<T>
     }
   }
 
+  const Merge m_merge;
   mutable std::mutex m_mutex;
   std::condition_variable m_available;
   int m_waiters = 0;  // consumers blocked in next() or waitForNext()
@@ -288,8 +306,16 @@ class AsyncStream {
     std::shared_ptr<Link> m_link;
   };
 
+  // Folds `next` into the element still `waiting` at the end of the buffer and returns true, or
+  // returns false (leaving both as they are) when `next` must stay an element of its own. It is
+  // the one callback that runs with the stream's lock held, so that the consumer never takes an
+  // element half changed: it must only combine the two values.
+  using Merge = std::function<bool(T& waiting, const T& next)>;
+
   struct Pair;
   static Pair makeStream();
+  // A stream whose waiting elements fold together as `merge` says (see "Buffering" above).
+  static Pair makeStream(Merge merge);
 
   AsyncStream(AsyncStream&& other) noexcept = default;
   AsyncStream& operator=(AsyncStream&& other) noexcept {
@@ -336,7 +362,12 @@ struct AsyncStream<T>::Pair {
 
 template <class T>
 typename AsyncStream<T>::Pair AsyncStream<T>::makeStream() {
-  auto state = std::make_shared<detail::AsyncStreamState<T>>();
+  return makeStream(nullptr);
+}
+
+template <class T>
+typename AsyncStream<T>::Pair AsyncStream<T>::makeStream(Merge merge) {
+  auto state = std::make_shared<detail::AsyncStreamState<T>>(std::move(merge));
   return Pair{AsyncStream<T>(state), Continuation(state)};
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -238,9 +239,49 @@ TEST(AsyncStreamForEachTest, DeliversWhatWasBufferedBeforeItStarted) {
   stream.forEach(
       queue, [&](int v) { seen.push_back(v); }, [&](ErrorPtr e) { ended = !e; });
   EXPECT_TRUE(seen.empty());
-  queue.drain();
+  while (queue.drain() > 0) {
+  }
   EXPECT_EQ(seen, (std::vector<int>{1, 2}));
   EXPECT_TRUE(ended);
+}
+
+TEST(AsyncStreamForEachTest, EachElementIsAJobOfItsOwnSoOtherJobsTakeTheirTurn) {
+  MainQueue queue;
+  auto [stream, continuation] = AsyncStream<int>::makeStream();
+  for (int i = 1; i <= 3; ++i) continuation.yield(i);
+  continuation.finish();
+  std::vector<std::string> ran;
+  stream.forEach(
+      queue, [&](int v) { ran.push_back(std::to_string(v)); },
+      [&](ErrorPtr) { ran.push_back("end"); });
+  // A click that comes while the stream is far ahead of its consumer.
+  queue.async([&] { ran.push_back("click"); });
+  while (queue.drain() > 0) {
+  }
+  EXPECT_EQ(ran, (std::vector<std::string>{"1", "click", "2", "3", "end"}));
+}
+
+TEST(AsyncStreamTest, AMergeFoldsWhatTheConsumerHasNotTakenYet) {
+  // Lower-case letters grow the waiting element; anything else stands alone.
+  auto [stream, continuation] =
+      AsyncStream<std::string>::makeStream([](std::string& waiting, const std::string& next) {
+        const auto growth = [](const std::string& text) {
+          return std::ranges::all_of(text, [](char c) { return c >= 'a' && c <= 'z'; });
+        };
+        if (!growth(waiting) || !growth(next)) return false;
+        waiting += next;
+        return true;
+      });
+  for (const char* element : {"a", "b", "!", "c", "d"}) continuation.yield(element);
+  EXPECT_EQ(stream.next(), "ab");
+  EXPECT_EQ(stream.next(), "!");
+  continuation.yield("e");
+  EXPECT_EQ(stream.next(), "cde");
+  // What the consumer took is never changed: the next element starts anew.
+  continuation.yield("f");
+  continuation.finish();
+  EXPECT_EQ(stream.next(), "f");
+  EXPECT_EQ(stream.next(), std::nullopt);
 }
 
 TEST(AsyncStreamForEachTest, NothingIsDeliveredAfterCancelOnTheDeliveringQueue) {
@@ -257,10 +298,12 @@ TEST(AsyncStreamForEachTest, NothingIsDeliveredAfterCancelOnTheDeliveringQueue) 
         if (v == 3) stream.cancel();
       },
       [&](ErrorPtr) { finishCalled = true; });
-  queue.drain();
+  while (queue.drain() > 0) {
+  }
   made.continuation.yield(11);
   made.continuation.finish();
-  queue.drain();
+  while (queue.drain() > 0) {
+  }
   EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3}));
   EXPECT_FALSE(finishCalled);
   EXPECT_TRUE(made.continuation.isCancelled());

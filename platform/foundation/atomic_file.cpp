@@ -136,13 +136,22 @@ void syncFolder(const std::filesystem::path& file) {
 
 }  // namespace
 
+void createPrivateFolders(const std::filesystem::path& folder) {
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return;
+    errno = ENOTDIR;
+    fail("Cannot create the folder");
+  }
+  if (folder.has_parent_path() && folder.parent_path() != folder)
+    createPrivateFolders(folder.parent_path());
+  // Another process may have made it meanwhile, which is as good.
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) fail("Cannot create the folder");
+}
+
 void writeFileAtomically(const std::filesystem::path& file, std::span<const std::uint8_t> bytes,
                          AtomicWriteOptions options) {
-  if (options.createFolders && file.has_parent_path()) {
-    std::error_code error;
-    std::filesystem::create_directories(file.parent_path(), error);
-    if (error) throw std::system_error(error, "Cannot create the folder");
-  }
+  if (options.createFolders && file.has_parent_path()) createPrivateFolders(file.parent_path());
   const auto target = replacementTarget(file);
   TemporaryFile temporary(target);
   struct stat existing {};

@@ -19,7 +19,8 @@
 namespace tessra::platform {
 
 struct AtomicWriteOptions {
-  // Make the target's folder (and its parents) first when it is missing.
+  // Make the target's folder (and its parents) first when it is missing, as `createPrivateFolders`
+  // does.
   bool createFolders = false;
   // Fail with EEXIST instead of replacing an existing file.
   bool withoutOverwriting = false;
@@ -30,6 +31,11 @@ void writeFileAtomically(const std::filesystem::path& file, std::span<const std:
                          AtomicWriteOptions options = {});
 void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes,
                          AtomicWriteOptions options = {});
+
+// Makes `folder` and each missing parent with mode 0700: the program's folders hold the user's
+// conversations and caches, as its files do with 0600. Folders that exist keep their mode.
+// Throws std::system_error; an existing folder is no failure, an existing file is.
+void createPrivateFolders(const std::filesystem::path& folder);
 
 // Removes from `folder` (not its subfolders) the temporary files of writes that did not finish:
 // only regular files named as this writer names them, and only those no live process holds the

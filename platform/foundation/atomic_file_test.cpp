@@ -106,6 +106,26 @@ TEST(AtomicFileTest, MissingFoldersAreMadeWhenAskedAndANewNameIsWrittenWithoutOv
   EXPECT_EQ(dir.read("a/b/files/other.jpg"), "jpeg 2");
 }
 
+// What the program keeps is the user's alone: every folder it makes is 0700, as its files are
+// 0600; a folder that was there keeps its mode.
+TEST(AtomicFileTest, FoldersMadeForTheProgramAreForTheOwnerOnly) {
+  TempDir dir;
+  fs::create_directory(dir / "shared");
+  ASSERT_EQ(::chmod((dir / "shared").c_str(), 0755), 0);
+  writeFileAtomically(dir / "shared/TessraAI/files/image.jpg", std::string_view("jpeg"),
+                      {.createFolders = true});
+  createPrivateFolders(dir / "shared/TessraAI/cache/vocabularies/");
+  for (const char* folder : {"shared/TessraAI", "shared/TessraAI/files", "shared/TessraAI/cache",
+                             "shared/TessraAI/cache/vocabularies"})
+    EXPECT_EQ(modeOf(dir / folder), 0700u) << folder;
+  EXPECT_EQ(modeOf(dir / "shared"), 0755u);
+
+  createPrivateFolders(dir / "shared");
+  EXPECT_THROW(createPrivateFolders(dir / "shared/TessraAI/files/image.jpg"), std::system_error);
+  EXPECT_THROW(createPrivateFolders(dir / "shared/TessraAI/files/image.jpg/inside"),
+               std::system_error);
+}
+
 TEST(AtomicFileTest, AReaderSeesTheWholeOldOrTheWholeNewContentNeverAMix) {
   TempDir dir;
   const fs::path file = dir / "conversations.json";

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "platform/foundation/logger.h"
 #include "platform/foundation/queue.h"
@@ -78,6 +79,8 @@ const char* UrlError::message(Code code) {
       return "The URL is not valid.";
     case Code::tls:
       return "A secure connection to the server cannot be made.";
+    case Code::tooLarge:
+      return "The server sent more data than this request accepts.";
     case Code::other:
       break;
   }
@@ -104,15 +107,20 @@ void UrlTask::State::deliverHead(UrlResponse head) {
   if (post) postPump();
 }
 
-void UrlTask::State::deliverData(const char* data, std::size_t size) {
+bool UrlTask::State::deliverData(const char* data, std::size_t size) {
   bool post = false;
   {
     std::lock_guard lock(mutex);
-    if (cancelled) return;
+    if (cancelled) return true;
+    if (pendingData.size() >= kStreamBufferBytes) {
+      heldBack = true;
+      return false;
+    }
     pendingData.append(data, size);
     post = needsPump();
   }
   if (post) postPump();
+  return true;
 }
 
 void UrlTask::State::deliverEnd(Result<UrlResponse> end, Bytes body) {
@@ -178,6 +186,8 @@ void UrlTask::State::pump() {
       // The two buffers trade places, so a steady stream reuses their memory.
       deliveredData.clear();
       std::swap(deliveredData, pendingData);
+      // The buffer has room again: the network fills it while the delegate reads these bytes.
+      if (std::exchange(heldBack, false)) url_detail::resumeTransfer(shared_from_this());
       if (delegate.onData) runCallback(lock, [&] { delegate.onData(deliveredData); });
       continue;
     }

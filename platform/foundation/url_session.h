@@ -32,9 +32,21 @@
 // Timeouts. `idleTimeout` ends a transfer that moved no byte (either way) for that long; a stream
 // that keeps sending runs as long as it sends. HTTP error statuses are answers, not errors: the
 // response carries the status and the body.
+//
+// Bounds. A body longer than the request's `maximumBodySize`, declared or sent, fails the request
+// with `UrlError::Code::tooLarge` as soon as it passes the bound, whole answers and streams alike:
+// memory stays bounded however much a server sends, and a body that trickles in under the idle
+// timeout ends too. A stream whose delegate falls behind holds the transfer back (the server's
+// sending waits) once about `kStreamBufferBytes` wait for the delegate, and lets it go on when
+// the delegate has taken them; the wait is not idle time.
+//
+// Resending. A request sent on a kept-alive connection that the server closes without answering
+// is sent again on a new connection, its body with it, as proxies and services that drop idle
+// connections require.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -65,6 +77,12 @@ struct UrlRequest {
   std::optional<std::chrono::milliseconds> connectTimeout{};
   // Redirections are answers unless this is set; then up to 10 are followed.
   bool followRedirects = false;
+  // The longest body the answer may have, counted after any content decoding; each caller sets
+  // what its answers need.
+  std::size_t maximumBodySize = kDefaultMaximumBodySize;
+
+  // Enough for any record a service answers with.
+  static constexpr std::size_t kDefaultMaximumBodySize = std::size_t{16} << 20;
 
   // Replaces every header of that name (compared without case) with this one.
   void setHeader(std::string_view name, std::string value);
@@ -99,7 +117,16 @@ struct UrlData {
 // A transfer that failed: the request could not be sent or its answer not received whole.
 class UrlError : public Error {
  public:
-  enum class Code { cancelled, timedOut, cannotConnect, connectionLost, badURL, tls, other };
+  enum class Code {
+    cancelled,
+    timedOut,
+    cannotConnect,
+    connectionLost,
+    badURL,
+    tls,
+    tooLarge,
+    other
+  };
 
   explicit UrlError(Code code, std::string cause = {});
 
@@ -122,6 +149,9 @@ struct StreamDelegate {
   // Once, last: the response when the body ended cleanly, the transfer's error otherwise.
   std::function<void(Result<UrlResponse>)> onComplete{};
 };
+
+// How many body bytes of a stream may wait for its delegate before the transfer is held back.
+inline constexpr std::size_t kStreamBufferBytes = std::size_t{1} << 20;
 
 // A handle to one request. Copies share the request; dropping every handle neither cancels the
 // request nor stops its callbacks. Thread-safe.

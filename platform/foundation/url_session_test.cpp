@@ -9,16 +9,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <future>
 #include <map>
 #include <mutex>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 #include "platform/foundation/queue.h"
 #include "platform/foundation/unique_fd.h"
+#include "testing/counter.h"
 #include "testing/http_server.h"
+#include "testing/memory_ceiling.h"
 
 namespace tessra::platform {
 namespace {
@@ -324,6 +329,68 @@ TEST(UrlSessionTest, ASteadyStreamLongerThanTheIdleTimeoutSucceeds) {
   ASSERT_TRUE(log.waitForEnd());
   ASSERT_TRUE(log.end()->has_value()) << describe(log.end()->error());
   EXPECT_EQ(log.body(), text);
+}
+
+TEST(UrlSessionTest, ABodyPastTheRequestsBoundFailsAsTooLarge) {
+  constexpr std::size_t kBound = 256 * 1024;
+  HttpServer server;
+  const std::vector<Piece> endless = {{std::string(64 * 1024, 'x'), 0ms}};
+  server.route("GET", "/endless", ScriptedResponse::endless(endless, "application/json"));
+  server.route("GET", "/declared", ScriptedResponse::text(200, std::string(kBound + 1, 'x')));
+  server.route("GET", "/fits", ScriptedResponse::text(200, std::string(kBound, 'x')));
+  testing::MemoryCeiling ceiling(64 << 20);
+  UrlSession session;
+
+  for (const char* path : {"/endless", "/declared"}) {
+    const auto whole = fetch(session, {.url = server.url(path), .maximumBodySize = kBound});
+    ASSERT_FALSE(whole.has_value()) << path;
+    EXPECT_EQ(errorCode(whole.error()), UrlError::Code::tooLarge) << path;
+  }
+  EXPECT_STREQ(UrlError::message(UrlError::Code::tooLarge),
+               "The server sent more data than this request accepts.");
+
+  StreamLog log(session);
+  session.streamTask({.url = server.url("/endless"), .maximumBodySize = kBound}, log.delegate())
+      .resume();
+  ASSERT_TRUE(log.waitForEnd());
+  ASSERT_FALSE(log.end()->has_value());
+  EXPECT_EQ(errorCode(log.end()->error()), UrlError::Code::tooLarge);
+  EXPECT_LE(log.body().size(), kBound);
+  EXPECT_TRUE(server.waitForClientClose());
+
+  const auto fits = fetch(session, {.url = server.url("/fits"), .maximumBodySize = kBound});
+  ASSERT_TRUE(fits.has_value()) << describe(fits.error());
+  EXPECT_EQ(fits->body.size(), kBound);
+}
+
+TEST(UrlSessionTest, ADelegateThatFallsBehindHoldsTheStreamBackWithoutTimingOut) {
+  HttpServer server;
+  server.route("GET", "/endless", ScriptedResponse::endless({{std::string(64 * 1024, 'x'), 0ms}}));
+  testing::MemoryCeiling ceiling(64 << 20);
+  UrlSession session;
+  constexpr int kRead = 8 << 20;
+  testing::Counter read;
+  testing::Counter ended;
+  std::atomic<std::size_t> largestBatch{0};
+  UrlTask task = session.streamTask(
+      {.url = server.url("/endless"), .idleTimeout = 50ms, .maximumBodySize = 1 << 30},
+      {.onData =
+           [&](std::string_view bytes) {
+             largestBatch = std::max(largestBatch.load(), bytes.size());
+             read.add(static_cast<int>(bytes.size()));
+             // A reader far slower than the network, and than the idle timeout.
+             std::this_thread::sleep_for(100ms);
+           },
+       .onComplete = [&](Result<UrlResponse>) { ended.add(); }});
+  task.resume();
+  EXPECT_TRUE(read.waitForAtLeast(kRead, 30s));
+  task.cancel();
+
+  // What waits for the reader is about the stream's buffer: a packet more at most.
+  EXPECT_LE(largestBatch.load(), kStreamBufferBytes + 256 * 1024);
+  EXPECT_EQ(ended.value(), 0) << "held back is not idle";
+  EXPECT_LT(ceiling.growth(), std::size_t{32} << 20);
+  EXPECT_TRUE(server.waitForClientClose());
 }
 
 TEST(UrlSessionTest, ADroppedConnectionIsLostNeverASuccess) {

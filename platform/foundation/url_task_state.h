@@ -29,7 +29,9 @@ struct UrlTask::State : std::enable_shared_from_this<UrlTask::State> {
 
   // Called on the worker.
   void deliverHead(UrlResponse head);
-  void deliverData(const char* data, std::size_t size);
+  // False, with nothing taken, while `kStreamBufferBytes` still wait for the delegate: the
+  // transfer must hold back until the pump takes them and resumes it.
+  [[nodiscard]] bool deliverData(const char* data, std::size_t size);
   void deliverEnd(Result<UrlResponse> end, Bytes body);
 
   void cancel();
@@ -55,6 +57,8 @@ struct UrlTask::State : std::enable_shared_from_this<UrlTask::State> {
   bool pumpScheduled = false;
   std::optional<UrlResponse> pendingHead;
   std::string pendingData;
+  // The worker was told to hold the transfer back until `pendingData` is taken.
+  bool heldBack = false;
   std::optional<Result<UrlResponse>> pendingEnd;
   Bytes pendingBody;
 
@@ -86,6 +90,8 @@ std::optional<std::string> joinedHeader(const HttpHeaders& headers, std::string_
 void startWorker();
 void startTransfer(std::shared_ptr<UrlTask::State> task, UrlRequest request);
 void cancelTransfer(std::shared_ptr<UrlTask::State> task);
+// Lets a transfer held back for its delegate go on.
+void resumeTransfer(std::shared_ptr<UrlTask::State> task);
 
 }  // namespace url_detail
 

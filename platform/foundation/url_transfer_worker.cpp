@@ -4,8 +4,11 @@
 #include <curl/curl.h>
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -65,6 +68,8 @@ UrlError::Code codeFor(CURLcode code) {
       return UrlError::Code::connectionLost;
     case CURLE_ABORTED_BY_CALLBACK:
       return UrlError::Code::cancelled;
+    case CURLE_FILESIZE_EXCEEDED:
+      return UrlError::Code::tooLarge;
     default:
       return UrlError::Code::other;
   }
@@ -97,6 +102,11 @@ struct Transfer {
   HttpHeaders headers;
   bool headComplete = false;
   Bytes body;
+  // Body bytes taken so far, whether kept here or handed to the stream's delegate.
+  std::size_t received = 0;
+  bool tooLarge = false;
+  // Held back until the stream's delegate has taken what waits for it; not idle meanwhile.
+  bool heldBack = false;
   char errorText[CURL_ERROR_SIZE] = {};
 
   void touch() { lastActivity = Clock::now(); }
@@ -171,11 +181,20 @@ struct Transfer {
     transfer.touch();
     if (!transfer.headComplete) transfer.completeHead();
     if (length == 0) return 0;
+    if (length > transfer.request.maximumBodySize - transfer.received) {
+      // libcurl fails a transfer whose write callback takes less than it was given.
+      transfer.tooLarge = true;
+      return 0;
+    }
     if (transfer.task->streamed) {
-      transfer.task->deliverData(data, length);
+      if (!transfer.task->deliverData(data, length)) {
+        transfer.heldBack = true;
+        return CURL_WRITEFUNC_PAUSE;
+      }
     } else {
       transfer.body.insert(transfer.body.end(), data, data + length);
     }
+    transfer.received += length;
     return length;
   }
 
@@ -188,6 +207,18 @@ struct Transfer {
     std::memcpy(buffer, body.data() + transfer.uploaded, length);
     transfer.uploaded += length;
     return length;
+  }
+
+  // libcurl rewinds the body to send the request again, on a new connection when the server
+  // closed a kept-alive one without answering.
+  static int onSeek(void* context, curl_off_t offset, int origin) {
+    auto& transfer = *static_cast<Transfer*>(context);
+    if (origin != SEEK_SET || offset < 0 ||
+        static_cast<std::uint64_t>(offset) > transfer.request.body.size()) {
+      return CURL_SEEKFUNC_CANTSEEK;
+    }
+    transfer.uploaded = static_cast<std::size_t>(offset);
+    return CURL_SEEKFUNC_OK;
   }
 
   CURLcode configure() {
@@ -211,6 +242,11 @@ struct Transfer {
     set(CURLOPT_HEADERDATA, static_cast<void*>(this));
     set(CURLOPT_WRITEFUNCTION, &Transfer::onBody);
     set(CURLOPT_WRITEDATA, static_cast<void*>(this));
+    // A declared length past the bound fails before any byte of the body is read.
+    constexpr auto kLargestOffset =
+        static_cast<std::uint64_t>(std::numeric_limits<curl_off_t>::max());
+    set(CURLOPT_MAXFILESIZE_LARGE,
+        static_cast<curl_off_t>(std::min<std::uint64_t>(request.maximumBodySize, kLargestOffset)));
     if (request.connectTimeout) {
       set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeout->count()));
     }
@@ -230,6 +266,8 @@ struct Transfer {
       set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
       set(CURLOPT_READFUNCTION, &Transfer::onUpload);
       set(CURLOPT_READDATA, static_cast<void*>(this));
+      set(CURLOPT_SEEKFUNCTION, &Transfer::onSeek);
+      set(CURLOPT_SEEKDATA, static_cast<void*>(this));
       if (method != "POST") set(CURLOPT_CUSTOMREQUEST, method.c_str());
     } else {
       set(CURLOPT_HTTPGET, 1L);
@@ -265,15 +303,22 @@ class Engine {
   }
 
   void start(std::shared_ptr<TaskState> task, UrlRequest request) {
-    post(Command{std::move(task), std::move(request)});
+    post(Command{Command::Action::start, std::move(task), std::move(request)});
   }
-  void cancel(std::shared_ptr<TaskState> task) { post(Command{std::move(task), std::nullopt}); }
+  void cancel(std::shared_ptr<TaskState> task) {
+    post(Command{Command::Action::cancel, std::move(task), std::nullopt});
+  }
+  void resume(std::shared_ptr<TaskState> task) {
+    post(Command{Command::Action::resume, std::move(task), std::nullopt});
+  }
 
  private:
   struct Command {
+    enum class Action { start, cancel, resume };
+    Action action;
     std::shared_ptr<TaskState> task;
-    // Present to start the task, absent to cancel it.
-    std::optional<UrlRequest> start;
+    // The request of a start.
+    std::optional<UrlRequest> request;
   };
 
   Engine() {
@@ -314,10 +359,16 @@ class Engine {
         commands.swap(m_commands);
       }
       for (Command& command : commands) {
-        if (command.start) {
-          add(std::move(command.task), std::move(*command.start));
-        } else {
-          remove(command.task.get());
+        switch (command.action) {
+          case Command::Action::start:
+            add(std::move(command.task), std::move(*command.request));
+            break;
+          case Command::Action::cancel:
+            remove(command.task.get());
+            break;
+          case Command::Action::resume:
+            resume(command.task.get());
+            break;
         }
       }
       commands.clear();
@@ -357,6 +408,17 @@ class Engine {
     m_transfers.emplace(task.get(), std::move(transfer));
   }
 
+  void resume(TaskState* task) {
+    const auto found = m_transfers.find(task);
+    if (found == m_transfers.end() || !found->second->heldBack) return;
+    Transfer& transfer = *found->second;
+    transfer.heldBack = false;
+    transfer.touch();
+    // The bytes the transfer held back are written again from inside this call, and may hold it
+    // back once more.
+    curl_easy_pause(transfer.easy.get(), CURLPAUSE_CONT);
+  }
+
   // Drops a transfer without a report: its task was cancelled.
   void remove(TaskState* task) {
     const auto found = m_transfers.find(task);
@@ -367,7 +429,11 @@ class Engine {
 
   void finish(Transfer& transfer, CURLcode code) {
     std::shared_ptr<TaskState> task = transfer.task;
-    if (code == CURLE_OK) {
+    if (transfer.tooLarge) {
+      const std::string cause =
+          fmt::format("The body passed {} bytes", transfer.request.maximumBodySize);
+      task->deliverEnd(std::unexpected(makeUrlError(UrlError::Code::tooLarge, cause)), {});
+    } else if (code == CURLE_OK) {
       if (!transfer.headComplete) transfer.completeHead();
       UrlResponse response = transfer.response();
       task->deliverEnd(std::move(response), std::move(transfer.body));
@@ -387,7 +453,7 @@ class Engine {
     std::vector<Transfer*> expired;
     for (auto& [task, transfer] : m_transfers) {
       const auto limit = transfer->request.idleTimeout;
-      if (limit <= std::chrono::milliseconds::zero()) continue;
+      if (limit <= std::chrono::milliseconds::zero() || transfer->heldBack) continue;
       const auto deadline = transfer->lastActivity + limit;
       if (deadline <= now) {
         expired.push_back(transfer.get());
@@ -427,6 +493,10 @@ void url_detail::startTransfer(std::shared_ptr<UrlTask::State> task, UrlRequest 
 
 void url_detail::cancelTransfer(std::shared_ptr<UrlTask::State> task) {
   Engine::instance().cancel(std::move(task));
+}
+
+void url_detail::resumeTransfer(std::shared_ptr<UrlTask::State> task) {
+  Engine::instance().resume(std::move(task));
 }
 
 }  // namespace tessra::platform

@@ -1,31 +1,23 @@
 #include "platform/ui/url_opener.h"
 
-#include <QDesktopServices>
-#include <QObject>
-
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "testing/fake_opener.h"
 #include "testing/log_capture.h"
+#include "testing/qt_wait.h"
+#include "testing/scoped_env.h"
 
 namespace tessra::platform {
 namespace {
 
-// Stands in for the desktop's handlers: the real opener runs, nothing is launched.
-class UrlRecorder : public QObject {
-  Q_OBJECT
-
- public:
-  QList<QUrl> opened;
-
- public slots:
-  void open(const QUrl& url) { opened.append(url); }
-};
+using testing::FakeOpener;
 
 TEST(UrlOpenerTest, OnlyWebAndMailLinksLeaveTheProgram) {
-  UrlRecorder recorder;
-  for (const char* scheme : {"http", "https", "mailto", "file", "javascript", "ftp", "tessra"})
-    QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &recorder, "open");
-
+  FakeOpener opener;
   const struct {
     const char* text;
     bool opens;
@@ -44,18 +36,51 @@ TEST(UrlOpenerTest, OnlyWebAndMailLinksLeaveTheProgram) {
       {"", false},
   };
   tessra::testing::LogCapture log;
+  std::vector<std::string> expected;
   for (const auto& c : cases) {
-    recorder.opened.clear();
     const QUrl url(QString::fromUtf8(c.text));
-    EXPECT_EQ(openExternally(url), c.opens) << c.text;
-    EXPECT_EQ(recorder.opened.size(), c.opens ? 1 : 0) << c.text;
+    int failures = 0;
+    EXPECT_EQ(openExternally(url, [&] { ++failures; }), c.opens) << c.text;
+    if (c.opens) expected.push_back(url.toString(QUrl::FullyEncoded).toStdString());
+    ASSERT_EVENTUALLY(opener.opened().size() == expected.size(), 5000) << c.text;
+    EXPECT_EQ(failures, c.opens ? 0 : 1) << c.text;
   }
+  EXPECT_EQ(opener.opened(), expected);
   EXPECT_TRUE(log.contains("Refused to open \"file:///etc/passwd\""));
-  for (const char* scheme : {"http", "https", "mailto", "file", "javascript", "ftp", "tessra"})
-    QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+}
+
+TEST(UrlOpenerTest, ALinkOrFileNoProgramOpensIsReported) {
+  const QUrl link(QStringLiteral("https://example.com/share"));
+  const struct {
+    const char* what;
+    std::function<bool(std::function<void()>)> open;
+  } cases[] = {
+      {"a link", [&](std::function<void()> failed) { return openExternally(link, failed); }},
+      {"a file",
+       [](std::function<void()> failed) {
+         return openFileExternally(QStringLiteral("/nowhere/cat.jpg"), failed);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    tessra::testing::LogCapture log;
+    {
+      // The desktop's opener runs and finds no program for it.
+      FakeOpener opener(FakeOpener::kNoProgram);
+      int failures = 0;
+      EXPECT_TRUE(c.open([&] { ++failures; }));
+      ASSERT_EVENTUALLY(failures == 1, 5000);
+    }
+    {
+      // No opener at all.
+      tessra::testing::ScopedEnv noPrograms("PATH", "");
+      int failures = 0;
+      EXPECT_FALSE(c.open([&] { ++failures; }));
+      EXPECT_EQ(failures, 1);
+    }
+    EXPECT_TRUE(log.contains("No program opened"));
+  }
 }
 
 }  // namespace
 }  // namespace tessra::platform
-
-#include "url_opener_test.moc"

@@ -2,12 +2,19 @@
 
 #include <xcb/composite.h>
 
+#include <QRect>
 #include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ui/keyboard_focus.h"
@@ -94,6 +101,69 @@ class ForeignWindows {
   xcb_screen_t* m_screen;
   xcb_atom_t m_stacking;
   std::vector<xcb_window_t> m_windows;
+};
+
+// A window of another program that has no background, as most toolkits' windows have: what was
+// over it stays on screen until the program paints the uncovered part again, which this one does
+// `delay` after each Expose, in red, on a thread and connection of its own.
+class SlowPainter {
+ public:
+  SlowPainter(QRect frame, std::chrono::milliseconds delay)
+      : m_c(xcb_connect(nullptr, nullptr)), m_delay(delay), m_size(frame.size()) {
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
+    m_window = xcb_generate_id(m_c);
+    const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, 1, XCB_EVENT_MASK_EXPOSURE};
+    xcb_create_window(m_c, XCB_COPY_FROM_PARENT, m_window, screen->root,
+                      static_cast<std::int16_t>(frame.x()), static_cast<std::int16_t>(frame.y()),
+                      static_cast<std::uint16_t>(frame.width()),
+                      static_cast<std::uint16_t>(frame.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual,
+                      XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+    m_gc = xcb_generate_id(m_c);
+    const std::uint32_t red = 0xff0000;
+    xcb_create_gc(m_c, m_gc, m_window, XCB_GC_FOREGROUND, &red);
+    xcb_map_window(m_c, m_window);
+    xcb_flush(m_c);
+    m_thread = std::thread([this] { run(); });
+  }
+  ~SlowPainter() {
+    m_stop = true;
+    m_thread.join();
+    xcb_destroy_window(m_c, m_window);
+    xcb_flush(m_c);
+    xcb_disconnect(m_c);
+  }
+
+  xcb_window_t window() const { return m_window; }
+
+ private:
+  void run() {
+    pollfd readable{xcb_get_file_descriptor(m_c), POLLIN, 0};
+    while (!m_stop) {
+      bool exposed = false;
+      while (xcb_generic_event_t* event = xcb_poll_for_event(m_c)) {
+        exposed |= (event->response_type & 0x7f) == XCB_EXPOSE;
+        std::free(event);
+      }
+      if (exposed) {
+        std::this_thread::sleep_for(m_delay);
+        const xcb_rectangle_t all{0, 0, static_cast<std::uint16_t>(m_size.width()),
+                                  static_cast<std::uint16_t>(m_size.height())};
+        xcb_poly_fill_rectangle(m_c, m_window, m_gc, 1, &all);
+        xcb_flush(m_c);
+      }
+      ::poll(&readable, 1, 20);
+    }
+  }
+
+  xcb_connection_t* m_c;
+  std::chrono::milliseconds m_delay;
+  // Painted whole: a rectangle reaching past 32767 would be a damage of nothing to the server.
+  QSize m_size;
+  xcb_window_t m_window = 0;
+  xcb_gcontext_t m_gc = 0;
+  std::atomic<bool> m_stop = false;
+  std::thread m_thread;
 };
 
 constexpr std::uint32_t kRed = 0xff0000, kGreen = 0x00ff00, kBlue = 0x0000ff;
@@ -189,6 +259,45 @@ TEST(WindowCapture, EntireScreenShowsWhatLiesUnderOurWindows) {
   EXPECT_TRUE(panel.isVisible());
   EXPECT_EQ(inputFocus(), ours) << "the keyboard is where it was";
   EXPECT_TRUE(QTest::qWaitFor(panelShows, 5000)) << "mapped again where it was";
+}
+
+TEST(WindowCapture, ReadsTheScreenOnceWhatOurWindowsCoveredIsDrawnAgain) {
+  const QRect under(1200, 300, 200, 200);
+  SlowPainter painter(under, std::chrono::milliseconds(150));
+  QWidget panel;
+  panel.setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+  QPalette palette;
+  palette.setColor(QPalette::Window, QColor(0, 0, 255));
+  panel.setPalette(palette);
+  panel.setAutoFillBackground(true);
+  panel.setGeometry(1250, 350, 100, 100);
+  panel.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+  const xcb_window_t ours = static_cast<xcb_window_t>(panel.winId());
+  const auto shows = [](std::uint32_t colour, QPoint at) {
+    std::optional<QImage> screen = captureScreen();
+    return screen && screen->pixel(at) == rgb(colour);
+  };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shows(kRed, {1210, 310}); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shows(kBlue, {1300, 400}); }, 5000));
+
+  const struct {
+    const char* what;
+    std::function<std::optional<QImage>()> capture;
+    QPoint uncovered;
+  } cases[] = {
+      {"the entire screen", [&] { return captureScreen(std::span(&ours, 1)); }, {1300, 400}},
+      {"the window beneath",
+       [&] { return captureWindow(painter.window(), std::span(&ours, 1)); },
+       {100, 100}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shows(kBlue, {1300, 400}); }, 5000));
+    const std::optional<QImage> shot = c.capture();
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(shot->pixel(c.uncovered), rgb(kRed)) << "drawn again, not the panel left behind";
+  }
 }
 
 }  // namespace

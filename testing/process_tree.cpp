@@ -1,4 +1,4 @@
-#include "bench/process_tree.h"
+#include "testing/process_tree.h"
 
 #include <unistd.h>
 
@@ -13,7 +13,7 @@
 #include <thread>
 #include <utility>
 
-namespace tessra::bench {
+namespace tessra::testing {
 
 namespace {
 
@@ -161,4 +161,4 @@ std::optional<double> ProcessTree::cpuUntilIdle(std::chrono::milliseconds timeou
   return std::nullopt;
 }
 
-}  // namespace tessra::bench
+}  // namespace tessra::testing

@@ -1,12 +1,12 @@
 // What a whole program costs: a process with every process below it (the embedded browser's
 // zygote, renderers and GPU process), read from /proc.
 //
-//   const bench::ProcessTree tree(program.processId());
+//   const testing::ProcessTree tree(program.processId());
 //   const double before = tree.cpuSeconds();
 //   ... let it work ...
 //   const double used = tree.cpuSeconds() - before;
 //   const auto idle = tree.cpuUntilIdle();  // CPU-seconds until it rests, or nothing on timeout
-//   const bench::TreeMemory memory = tree.memory();
+//   const testing::TreeMemory memory = tree.memory();
 //
 // CPU time counts user and system time of every live process of the tree and of the children
 // they have reaped, so a renderer that ended half way still counts. Memory sums the proportional
@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-namespace tessra::bench {
+namespace tessra::testing {
 
 struct TreeMemory {
   std::uint64_t pssBytes = 0;
@@ -56,4 +56,4 @@ class ProcessTree {
   pid_t m_root;
 };
 
-}  // namespace tessra::bench
+}  // namespace tessra::testing

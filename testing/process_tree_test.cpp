@@ -1,4 +1,4 @@
-#include "bench/process_tree.h"
+#include "testing/process_tree.h"
 
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -12,7 +12,7 @@
 #include <ctime>
 #include <thread>
 
-namespace tessra::bench {
+namespace tessra::testing {
 namespace {
 
 using namespace std::chrono_literals;
@@ -69,4 +69,4 @@ TEST(ProcessTreeTest, IdleIsTheCpuUntilTheTreeRests) {
 }
 
 }  // namespace
-}  // namespace tessra::bench
+}  // namespace tessra::testing
