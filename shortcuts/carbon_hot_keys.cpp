@@ -9,7 +9,6 @@
 
 #include "platform/foundation/logger.h"
 #include "platform/ui/hot_keys.h"
-#include "shortcuts/global_shortcuts.h"
 
 namespace tessra::shortcuts {
 
@@ -29,15 +28,16 @@ class Layer : public QObject {
   Layer() {
     auto& service = platform::HotKeys::shared();
     connect(&service, &platform::HotKeys::pressed, this,
-            [this](const platform::KeyCombination& c) { deliver(c, EventType::keyDown); });
+            [this](const platform::KeyCombination& c) { deliver(c, &HotKey::onKeyDown); });
     connect(&service, &platform::HotKeys::released, this,
-            [this](const platform::KeyCombination& c) { deliver(c, EventType::keyUp); });
+            [this](const platform::KeyCombination& c) { deliver(c, &HotKey::onKeyUp); });
     connect(&service, &platform::HotKeys::grabLost, this,
             [this](const platform::KeyCombination& c) { dropGrabbed(c); });
   }
 
   std::map<std::int64_t, HotKey> hotKeys;
   std::int64_t counter = 0;
+  CarbonHotKeys::Mode mode = CarbonHotKeys::Mode::grabbing;
   CarbonHotKeys::Callback onLost;
   // The refused shortcuts already logged: a refusal is tried again after every menu and every
   // recording, and the log says it once until a grab succeeds.
@@ -80,14 +80,14 @@ class Layer : public QObject {
       if (type == QEvent::KeyPress || key->isAutoRepeat()) return true;
       const std::int64_t id = down->second;
       m_keysDown.erase(down);
-      call(id, EventType::keyUp);
+      call(id, &HotKey::onKeyUp);
       return true;
     }
     if (type != QEvent::KeyPress) return false;
     const auto id = matchingHotKey(*key);
     if (!id) return false;
     m_keysDown[code] = *id;
-    call(*id, EventType::keyDown);
+    call(*id, &HotKey::onKeyDown);
     return true;
   }
 
@@ -101,20 +101,22 @@ class Layer : public QObject {
     return std::nullopt;
   }
 
-  void call(std::int64_t id, EventType type) {
+  // The press or the release callback of a registration.
+  using Edge = CarbonHotKeys::Callback HotKey::*;
+
+  void call(std::int64_t id, Edge edge) {
     const auto it = hotKeys.find(id);
     if (it == hotKeys.end()) return;
     // The callback may change the table.
     const Shortcut shortcut = it->second.shortcut;
-    const CarbonHotKeys::Callback callback =
-        type == EventType::keyDown ? it->second.onKeyDown : it->second.onKeyUp;
+    const CarbonHotKeys::Callback callback = it->second.*edge;
     if (callback) callback(shortcut);
   }
 
-  void deliver(const platform::KeyCombination& combination, EventType type) {
+  void deliver(const platform::KeyCombination& combination, Edge edge) {
     for (const auto& [id, hotKey] : hotKeys) {
       if (hotKey.grabbed == combination) {
-        call(id, type);
+        call(id, edge);
         return;
       }
     }
@@ -139,12 +141,6 @@ Layer& layer() {
   return *instance;
 }
 
-// While paused the keys must reach the recorder field that has the focus, so nothing is grabbed.
-bool shouldGrab() {
-  return GlobalShortcuts::isEnabled() && !GlobalShortcuts::isPaused() &&
-         !GlobalShortcuts::isMenuOpen();
-}
-
 void logRefused(const Shortcut& shortcut) {
   if (!layer().loggedRefusals.insert(shortcut).second) return;
   platform::logError("Global shortcut {} is in use by another program", shortcut.description());
@@ -163,7 +159,7 @@ bool CarbonHotKeys::register_(const Shortcut& shortcut, Callback onKeyDown, Call
     return false;
   }
   std::optional<platform::KeyCombination> grabbed;
-  if (shouldGrab()) {
+  if (state.mode == Mode::grabbing) {
     if (!platform::HotKeys::shared().grab(*combination)) {
       logRefused(shortcut);
       return false;
@@ -214,19 +210,14 @@ void CarbonHotKeys::updateRegistrations() {
   }
 }
 
-void CarbonHotKeys::updateEventHandler() {
-  if (!GlobalShortcuts::isEnabled() || GlobalShortcuts::isPaused()) {
+void CarbonHotKeys::updateEventHandler(Mode mode) {
+  layer().mode = mode;
+  if (mode == Mode::grabbing) {
+    updateRegistrations();
+  } else {
     unregisterAll();
-    layer().setMatching(false);
-    return;
   }
-  if (GlobalShortcuts::isMenuOpen()) {
-    unregisterAll();
-    layer().setMatching(true);
-    return;
-  }
-  updateRegistrations();
-  layer().setMatching(false);
+  layer().setMatching(mode == Mode::matchingInMenu);
 }
 
 void CarbonHotKeys::setOnRegistrationLost(Callback onLost) { layer().onLost = std::move(onLost); }

@@ -1,10 +1,11 @@
 // The hot-key layer between the registry and the X server: one numbered registration per
 // shortcut, press and release delivered back as the shortcut.
 //
-// Registrations are numbered from 1; every attempt draws a number, a refused one too. While a
-// menu of the program is open it holds the keyboard, so the layer releases its grabs and matches
-// the key events the application receives instead, swallowing the matches and letting every other
-// key reach the menu. While disabled nothing is grabbed and nothing matched.
+// Registrations are numbered from 1; every attempt draws a number, a refused one too. The
+// registry tells the layer how to take the keys (`updateEventHandler`): by grabs; while a menu of
+// the program holds the keyboard, by matching the key events the application receives instead,
+// swallowing the matches and letting every other key reach the menu; or, while hot keys are
+// disabled or paused, not at all.
 //
 // GUI thread only.
 #pragma once
@@ -21,9 +22,16 @@ class CarbonHotKeys {
  public:
   using Callback = std::function<void(const Shortcut&)>;
 
-  // Grabs the shortcut (at once, or when the menu closes or hot keys are enabled again) and keeps
-  // the callbacks; false, with nothing kept, when the X server refuses it. (`register` is a
-  // keyword in C++.)
+  // How the layer takes the registered keys.
+  enum class Mode {
+    grabbing,
+    // A menu holds the keyboard: nothing is grabbed, the application's key events are matched.
+    matchingInMenu,
+    off,
+  };
+
+  // Grabs the shortcut (at once, or when the layer is grabbing again) and keeps the callbacks;
+  // false, with nothing kept, when the X server refuses it. (`register` is a keyword in C++.)
   static bool register_(const Shortcut& shortcut, Callback onKeyDown, Callback onKeyUp);
   // Forgets every registration of the shortcut and releases its grab.
   static void unregister(const Shortcut& shortcut);
@@ -32,8 +40,9 @@ class CarbonHotKeys {
   // Grabs again what `unregisterAll` released; a registration whose grab is now refused is
   // dropped and reported to the handler set by `setOnRegistrationLost`.
   static void updateRegistrations();
-  // Puts grabs and the menu-time key matcher in the state the registry's switches ask for.
-  static void updateEventHandler();
+  // Puts grabs and the menu-time key matcher in the state the mode asks for, and keeps the mode
+  // for later registrations. The layer starts out grabbing.
+  static void updateEventHandler(Mode mode);
 
   static void setOnRegistrationLost(Callback onLost);
 

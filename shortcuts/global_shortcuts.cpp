@@ -69,8 +69,20 @@ Registry& registry() {
   return state;
 }
 
+// Tells the hot-key layer what the switches ask for. While paused the keys must reach the
+// recorder field that has the focus, so nothing is grabbed.
+void updateHotKeyLayer() {
+  using Mode = CarbonHotKeys::Mode;
+  if (!GlobalShortcuts::isEnabled() || GlobalShortcuts::isPaused()) {
+    CarbonHotKeys::updateEventHandler(Mode::off);
+    return;
+  }
+  CarbonHotKeys::updateEventHandler(GlobalShortcuts::isMenuOpen() ? Mode::matchingInMenu
+                                                                  : Mode::grabbing);
+}
+
 void MenuTracker::changed() {
-  CarbonHotKeys::updateEventHandler();
+  updateHotKeyLayer();
   if (!isOpen()) GlobalShortcuts::retryRefused();
 }
 
@@ -239,17 +251,17 @@ bool GlobalShortcuts::isEnabled() { return registry().isEnabled; }
 void GlobalShortcuts::setEnabled(bool enabled) {
   if (registry().isEnabled == enabled) return;
   registry().isEnabled = enabled;
-  CarbonHotKeys::updateEventHandler();
+  updateHotKeyLayer();
   if (enabled) retryRefused();
 }
 
 GlobalShortcuts::Pause::Pause() {
-  if (++registry().pauses == 1) CarbonHotKeys::updateEventHandler();
+  if (++registry().pauses == 1) updateHotKeyLayer();
 }
 
 GlobalShortcuts::Pause::~Pause() {
   if (--registry().pauses > 0) return;
-  CarbonHotKeys::updateEventHandler();
+  updateHotKeyLayer();
   retryRefused();
 }
 

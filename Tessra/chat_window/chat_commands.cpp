@@ -2,7 +2,6 @@
 
 #include "Tessra/chat_window/chat_controller.h"
 #include "Tessra/chat_window/chat_symbols.h"
-#include "Tessra/chat_window/chat_view.h"
 #include "Tessra/chat_window/floating_panel_presenter.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
@@ -13,12 +12,12 @@ namespace tessra {
 // Fills in one command's action, a part at a time.
 class ChatCommands::Builder {
  public:
-  explicit Builder(QAction& action) : m_action(action) {}
+  Builder(ChatCommands& commands, QAction& action) : m_commands(commands), m_action(action) {}
 
-  // The text of the command's hover hint; also its text unless it carries a slash title.
+  // The text of the command's hover hint; also its text unless it has a slash title.
   Builder& hint(const QString& text) {
     m_action.setToolTip(text);
-    if (!slashCommandOf(m_action)) m_action.setText(text);
+    if (m_action.text().isEmpty()) m_action.setText(text);
     return *this;
   }
   Builder& symbol(QStringView name) {
@@ -29,9 +28,10 @@ class ChatCommands::Builder {
     m_action.setShortcut(keys);
     return *this;
   }
-  // The command's title in the slash list, which is its text whatever the hint says.
-  Builder& slash(ChatTextFieldCompletionCommand command) {
-    setSlashCommand(m_action, command);
+  // Offers the command in the slash list under `title`, which is its text whatever the hint says.
+  Builder& slash(const QString& title) {
+    m_action.setText(title);
+    m_commands.m_slashCommands.append(&m_action);
     return *this;
   }
   // Checked exactly while the panel is shown; toggling the action shows or hides it.
@@ -49,6 +49,7 @@ class ChatCommands::Builder {
   }
 
  private:
+  ChatCommands& m_commands;
   QAction& m_action;
 };
 
@@ -57,51 +58,50 @@ const QColor& ChatCommands::symbolColor() {
   return kColor;
 }
 
-ChatCommands::ChatCommands(ChatView& view) : QObject(&view), m_view(view) {
+ChatCommands::ChatCommands(Target& target, QWidget& scope) : QObject(&scope), m_scope(scope) {
   using Chat = LocalizedText::Chat;
-  using Panel = ChatView::Panel;
-  using Slash = ChatTextFieldCompletionCommand;
-  ChatView* chat = &view;
+  using Panel = Target::Panel;
+  Target* chat = &target;
 
+  define(ChatCommand::openConversation)
+      .slash(Chat::openConversationCommand())
+      .keys(Qt::CTRL | Qt::Key_K)
+      .shows(*target.panel(Panel::conversationList));
   define(ChatCommand::showTopics)
-      .slash(Slash::listTopics)
+      .slash(Chat::listTopicsCommand())
       .hint(Chat::showTopics())
       .symbol(u"list.bullet")
       .keys(Qt::CTRL | Qt::Key_T)
-      .shows(*view.panel(Panel::topicList));
-  define(ChatCommand::deleteAllMessages)
-      .slash(Slash::deleteAllMessages)
-      .hint(Chat::deleteAllMessages())
-      .symbol(u"trash")
-      .keys(Qt::CTRL | Qt::Key_R)
-      .runs([chat] { chat->toggleClearMessagesConfirmation(); });
-  define(ChatCommand::clearContext)
-      .slash(Slash::clearContext)
-      .hint(Chat::clearContext())
-      .symbol(u"brain")
-      .keys(Qt::CTRL | Qt::Key_J)
-      .runs([chat] { chat->controller().toggleEndContext(); });
+      .shows(*target.panel(Panel::topicList));
   define(ChatCommand::pinWindow)
-      .slash(Slash::pinWindow)
+      .slash(Chat::pinWindowCommand())
       .hint(Chat::pinWindow())
       .symbol(u"pin")
       .keys(Qt::CTRL | Qt::Key_P)
       .runs([chat] { chat->togglePinWindow(); });
+  define(ChatCommand::clearContext)
+      .slash(Chat::clearContextCommand())
+      .hint(Chat::clearContext())
+      .symbol(u"brain")
+      .keys(Qt::CTRL | Qt::Key_J)
+      .runs([chat] { chat->controller().toggleEndContext(); });
   define(ChatCommand::settings)
-      .slash(Slash::settings)
+      .slash(Chat::settingsCommand())
       .hint(LocalizedText::General::settings())
       .symbol(u"gearshape")
       .keys(Qt::CTRL | Qt::Key_Comma)
       .runs([chat] { chat->openSettings(); });
+  define(ChatCommand::deleteAllMessages)
+      .slash(Chat::deleteAllMessagesCommand())
+      .hint(Chat::deleteAllMessages())
+      .symbol(u"trash")
+      .keys(Qt::CTRL | Qt::Key_R)
+      .runs([chat] { chat->toggleClearMessagesConfirmation(); });
   define(ChatCommand::newConversation)
       .hint(Chat::newConversation())
       .symbol(u"plus")
       .keys(Qt::CTRL | Qt::Key_N)
       .runs([chat] { chat->toggleNewConversation(); });
-  define(ChatCommand::openConversation)
-      .slash(Slash::openConversation)
-      .keys(Qt::CTRL | Qt::Key_K)
-      .shows(*view.panel(Panel::conversationList));
   define(ChatCommand::search).keys(Qt::CTRL | Qt::Key_F).runs([chat] {
     chat->setSearchVisible(!chat->searchVisible());
   });
@@ -114,28 +114,18 @@ ChatCommands::ChatCommands(ChatView& view) : QObject(&view), m_view(view) {
 ChatCommands::Builder ChatCommands::define(ChatCommand command) {
   auto* action = new QAction(this);
   action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  m_view.addAction(action);
+  m_scope.addAction(action);
   m_actions[static_cast<std::size_t>(command)] = action;
-  return Builder(*action);
+  return Builder(*this, *action);
 }
 
-QList<QAction*> ChatCommands::slashCommands() const {
-  QList<QAction*> commands;
-  for (QAction* action : m_actions)
-    if (slashCommandOf(*action)) commands.append(action);
-  return commands;
-}
-
-void ChatCommands::runSlashCommand(ChatTextFieldCompletionCommand command) const {
-  for (QAction* action : m_actions) {
-    if (slashCommandOf(*action) != command) continue;
-    if (action->isCheckable()) {
-      action->setChecked(true);
-    } else {
-      action->trigger();
-    }
+void ChatCommands::executeCommand(QAction* command) const {
+  if (!command) return;
+  if (command->isCheckable()) {
+    command->setChecked(true);
     return;
   }
+  command->trigger();
 }
 
 ActionButton* ChatCommands::button(ChatCommand command, const ActionButtonStyle& style,

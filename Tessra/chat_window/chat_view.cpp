@@ -10,7 +10,6 @@
 #include <algorithm>
 
 #include "Tessra/chat_window/attachment_chip.h"
-#include "Tessra/chat_window/chat_commands.h"
 #include "Tessra/chat_window/chat_notice.h"
 #include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
@@ -140,7 +139,7 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, Use
           [this] { m_page->tellImageNotAttached(); });
   setBackground(this, palette::secondaryBackground());
   buildPanels();
-  m_commands = new ChatCommands(*this);
+  m_commands = new ChatCommands(*this, *this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   QWidget* column = buildMainColumn();
@@ -280,7 +279,7 @@ QWidget* ChatView::buildInputRow() {
           [this](const ChatAttachment& attachment) { setChatAttachment(attachment); });
   connect(m_prompt, &ChatTextField::unreadableImagePasted, this,
           [this](const UnreadableImage& image) { m_chatAttachment->take(image); });
-  connect(m_prompt, &ChatTextField::commandChosen, this, &ChatView::executeCommand);
+  connect(m_prompt, &ChatTextField::commandChosen, m_commands, &ChatCommands::executeCommand);
   connect(m_prompt, &ChatTextField::textChanged, this, [this] { emit textChanged(text()); });
   layout->addWidget(m_prompt, 1);
 
@@ -524,10 +523,6 @@ void ChatView::updatePinSymbol() {
 }
 
 void ChatView::openSettings() { showSettingsWindow(); }
-
-void ChatView::executeCommand(ChatTextFieldCompletionCommand command) {
-  m_commands->runSlashCommand(command);
-}
 
 void ChatView::handleEscape() {
   if (confirmation()) {

@@ -9,11 +9,11 @@
 // It lays out what its `ChatController` says (the conversation, the answer under way, the notice
 // about the conversation's file) and hands the controller what the user does. Its commands
 // (`ChatCommands`: buttons, Ctrl shortcuts that work wherever the focus is inside the window,
-// the message page included, and slash commands) become operations of the controller, panels and
-// confirmations over the chat, and events for the window that hosts it: the pin, the side pane
-// that widens the window, and closing. Return sends through the controller: a question it does
-// not take stays in the prompt, and when no key is stored the key panel opens. The model badge
-// shows the model the next request uses.
+// the message page included, and slash commands) act on it as their `ChatCommands::Target`:
+// operations of the controller, panels and confirmations over the chat, and events for the
+// window that hosts it: the pin, the side pane that widens the window, and closing. Return sends
+// through the controller: a question it does not take stays in the prompt, and when no key is
+// stored the key panel opens. The model badge shows the model the next request uses.
 //
 // GUI thread only.
 #pragma once
@@ -28,12 +28,12 @@
 #include <string>
 
 #include "Tessra/chat_window/action_button_style.h"
+#include "Tessra/chat_window/chat_commands.h"
 #include "Tessra/chat_window/chat_controller.h"
 #include "Tessra/chat_window/chat_panel_contents.h"
 #include "Tessra/chat_window/chat_source.h"
 #include "Tessra/chat_window/chat_view_signals.h"
 #include "Tessra/chat_window/floating_panel_presenter.h"
-#include "Tessra/prompt_input/chat_text_field_completion_command.h"
 #include "Tessra/storage/chat_attachment.h"
 #include "Tessra/storage/settings_enums.h"
 #include "Tessra/storage/user_settings.h"
@@ -44,7 +44,6 @@ class QPushButton;
 namespace tessra {
 
 class ChatAttachmentView;
-class ChatCommands;
 class ChatNotice;
 class ChatTextField;
 class MessagesWebView;
@@ -52,20 +51,11 @@ class PendingAttachment;
 class SidePaneView;
 class TextSearchComponent;
 
-class ChatView final : public QWidget {
+class ChatView final : public QWidget, public ChatCommands::Target {
   Q_OBJECT
 
  public:
   enum class FocusStateField { input };
-
-  // The floating panels of the view, in the order of the Part's table.
-  enum class Panel {
-    conversationList,
-    topicList,
-    newConversation,
-    enterApiKey,
-    conversationSettings,
-  };
 
   // `settings` holds the API key the view sends with.
   ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent = nullptr,
@@ -75,18 +65,18 @@ class ChatView final : public QWidget {
   ChatSource source() const { return m_source; }
   ChatViewSignals& chatViewSignals() const { return *m_signals; }
   // The conversation shown and what is done with it.
-  ChatController& controller() { return m_controller; }
+  ChatController& controller() override { return m_controller; }
   const ChatController& controller() const { return m_controller; }
 
-  bool isSidePaneVisible() const;
-  void setSidePaneVisible(bool visible);
+  bool isSidePaneVisible() const override;
+  void setSidePaneVisible(bool visible) override;
   // Whether the window is pinned: it stays when the user clicks elsewhere.
   bool pinWindow() const { return m_pinWindow; }
   void setPinWindow(bool pinned);
   PopupPosition windowPosition() const { return m_windowPosition; }
 
-  bool searchVisible() const { return m_searchVisible; }
-  void setSearchVisible(bool visible);
+  bool searchVisible() const override { return m_searchVisible; }
+  void setSearchVisible(bool visible) override;
   QString searchText() const;
   void setSearchText(const QString& text);
 
@@ -101,7 +91,7 @@ class ChatView final : public QWidget {
   // The visible confirmation card, if any (for its buttons).
   QWidget* confirmation() const;
 
-  FloatingPanelPresenter* panel(Panel which) const {
+  FloatingPanelPresenter* panel(Panel which) const override {
     return m_panels[static_cast<std::size_t>(which)];
   }
   bool isPresenting(Panel which) const { return panel(which)->isPresented(); }
@@ -122,17 +112,16 @@ class ChatView final : public QWidget {
   // The operations of the view.
   // Sends what the prompt holds, and empties it when the question is taken.
   void sendMessage();
-  void togglePinWindow();
-  void openSettings();
-  void executeCommand(ChatTextFieldCompletionCommand command);
-  void handleEscape();
+  void togglePinWindow() override;
+  void openSettings() override;
+  void handleEscape() override;
   void updatePopupPosition();
   // The page asked to delete a message: asks the user first.
   void requestDeleteMessage(const std::string& id);
   // Toggles the delete-all confirmation.
-  void toggleClearMessagesConfirmation();
+  void toggleClearMessagesConfirmation() override;
   // Opens the new-conversation panel (Ctrl+N): a new conversation, not a rename.
-  void toggleNewConversation();
+  void toggleNewConversation() override;
   // Gives the prompt box the keyboard.
   void focusPrompt();
 

@@ -29,6 +29,7 @@
 #include "Tessra/chat_window/text_search_component.h"
 #include "Tessra/prompt_input/chat_attachment_on_drop_modifier.h"
 #include "Tessra/prompt_input/chat_text_field.h"
+#include "Tessra/prompt_input/chat_text_field_completion_view.h"
 #include "Tessra/prompt_input/custom_text_view.h"
 #include "Tessra/prompt_input/image_helpers.h"
 #include "Tessra/shell/app_delegate.h"
@@ -54,6 +55,12 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 using Panel = ChatView::Panel;
 using testing::colorfulPixels;
+
+// Runs a slash command as Return does in the prompt: the "/" and a part of its title first.
+void runSlashCommand(ChatView& view, const char* typed) {
+  view.setText(QString::fromUtf8(typed));
+  view.prompt()->submit();
+}
 
 TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
   server().route("POST", "/v1/chat/completions",
@@ -296,7 +303,7 @@ TEST_F(ChatViewTest, TheContextBreakTogglesOnTheLastMessageButNotWhileAnAnswerSt
   view.controller().setSessionID(id);
   FileWriteCounter writes(Paths::sessionFile(id).rawValue());
 
-  view.executeCommand(ChatTextFieldCompletionCommand::clearContext);
+  runSlashCommand(view, "/clear");
   ChatMessage marked = last;
   marked.endContext = true;
   EXPECT_EQ(m_updates, std::vector<MessageUpdate>{MessageUpdate::editMessage(marked)});
@@ -360,27 +367,36 @@ TEST_F(ChatViewTest, SlashCommandsAndThePinRunTheirActions) {
   ChatView& view = makeInstalledView();
   const std::string id = makeConversation("/ Commands");
   view.controller().setSessionID(id);
+  view.setText(QStringLiteral("/"));
+  QStringList offered;
+  for (const QAction* command : view.prompt()->completionView()->filteredCommands())
+    offered.append(command->text());
+  using Chat = LocalizedText::Chat;
+  EXPECT_EQ(offered, QStringList({Chat::openConversationCommand(), Chat::listTopicsCommand(),
+                                  Chat::pinWindowCommand(), Chat::clearContextCommand(),
+                                  Chat::settingsCommand(), Chat::deleteAllMessagesCommand()}));
+
   const bool pinnedBefore = isWindowPinned();
-  view.executeCommand(ChatTextFieldCompletionCommand::pinWindow);
+  runSlashCommand(view, "/pin");
   EXPECT_EQ(view.pinWindow(), !pinnedBefore);
   EXPECT_EQ(isWindowPinned(), view.pinWindow());
   view.togglePinWindow();
   EXPECT_EQ(isWindowPinned(), pinnedBefore);
 
-  view.executeCommand(ChatTextFieldCompletionCommand::openConversation);
-  view.executeCommand(ChatTextFieldCompletionCommand::openConversation);
+  runSlashCommand(view, "/open");
+  runSlashCommand(view, "/open");
   EXPECT_TRUE(view.isPresenting(Panel::conversationList)) << "the command only opens";
   EXPECT_EQ(m_contexts.back().slot, "switcher");
   EXPECT_EQ(m_contexts.back().sessionID, id);
   view.panel(Panel::conversationList)->setPresented(false);
-  view.executeCommand(ChatTextFieldCompletionCommand::listTopics);
+  runSlashCommand(view, "/topics");
   EXPECT_TRUE(view.isPresenting(Panel::topicList));
   view.panel(Panel::topicList)->setPresented(false);
-  view.executeCommand(ChatTextFieldCompletionCommand::deleteAllMessages);
+  runSlashCommand(view, "/delete");
   EXPECT_TRUE(view.showClearMessagesConfirmation());
   view.handleEscape();
 
-  view.executeCommand(ChatTextFieldCompletionCommand::settings);
+  runSlashCommand(view, "/settings");
   view.openSettings();
   std::vector<QWidget*> settingsWindows;
   for (QWidget* window : QApplication::topLevelWidgets())

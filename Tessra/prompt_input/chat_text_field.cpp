@@ -64,9 +64,7 @@ ChatTextField::ChatTextField(QWidget* parent)
     if (m_completionView->isVisible()) m_completionView->moveSelectionDown();
   });
   connect(m_completionView, &ChatTextFieldCompletionView::commandToBeExecutedChanged, this,
-          [this](std::optional<ChatTextFieldCompletionCommand> command) {
-            m_commandToBeExecuted = command;
-          });
+          [this](QAction* command) { m_commandToBeExecuted = command; });
   connect(m_completionWindow, &BorderlessWindow::shownChanged, this,
           [this](bool shown) { m_isSuggestionsVisible = shown; });
   m_hideObserver = platform::NotificationCenter::defaultCenter().addObserver(
@@ -96,8 +94,8 @@ void ChatTextField::focusInput() { m_editor->setFocus(Qt::OtherFocusReason); }
 
 void ChatTextField::submit() {
   if (m_editor->startsWithSlash()) {
-    if (m_commandToBeExecuted) emit commandChosen(*m_commandToBeExecuted);
-    m_commandToBeExecuted.reset();
+    if (m_commandToBeExecuted) emit commandChosen(m_commandToBeExecuted);
+    m_commandToBeExecuted = nullptr;
     setText(QString());
     return;
   }

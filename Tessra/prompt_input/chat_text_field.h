@@ -4,20 +4,22 @@
 //
 //   auto* prompt = new ChatTextField(parent);
 //   prompt->setEnterToSend(true);
-//   prompt->setCommands(commands);  // the actions that carry slash commands
+//   prompt->setCommands(slashCommands);  // actions, offered by their texts
 //   connect(prompt, &ChatTextField::sendRequested, this, &Chat::send);
 //   connect(prompt, &ChatTextField::commandChosen, this, &Chat::run);
 //
-// Return with a "/" text reports the chosen command (when there is one) and clears the text
-// instead of sending. Hiding the floating window ("willHideGptWindow") drops a half-typed command
-// but keeps prose. GUI thread only.
+// Return with a "/" text reports the chosen command's action (when there is one) and clears the
+// text instead of sending; running it is the caller's business. Hiding the floating window
+// ("willHideGptWindow") drops a half-typed command but keeps prose. GUI thread only.
 #pragma once
 
+#include <QAction>
+#include <QList>
+#include <QPointer>
 #include <QWidget>
 
 #include <optional>
 
-#include "Tessra/prompt_input/chat_text_field_completion_command.h"
 #include "Tessra/storage/chat_attachment.h"
 #include "platform/foundation/notification_center.h"
 
@@ -45,16 +47,15 @@ class ChatTextField : public QWidget {
   void setText(const QString& text);
 
   void setEnterToSend(std::optional<bool> enterToSend);
-  // The slash list: the actions that carry a slash command (chat_text_field_completion_command.h).
+  // The slash list: one row per action, its text the row's title, in the order given.
   void setCommands(const QList<QAction*>& actions);
 
   // The focus state "input": the editor has the keyboard focus.
   bool isFocused() const;
   void focusInput();
 
-  std::optional<ChatTextFieldCompletionCommand> commandToBeExecuted() const {
-    return m_commandToBeExecuted;
-  }
+  // The command highlighted in the slash list; null when none is.
+  QAction* commandToBeExecuted() const { return m_commandToBeExecuted; }
   bool isSuggestionsVisible() const { return m_isSuggestionsVisible; }
 
   // Return's action: reports the chosen command for a "/" text, else asks to send.
@@ -70,7 +71,7 @@ class ChatTextField : public QWidget {
   // Return, by the Enter rule, in a text that is no command.
   void sendRequested();
   // Return in a "/" text with a command chosen from the list.
-  void commandChosen(tessra::ChatTextFieldCompletionCommand command);
+  void commandChosen(QAction* command);
   // Pasted, or forwarded through "focusOnPromptInput": an attachment instead of text.
   void attachmentPasted(const tessra::ChatAttachment& attachment);
   // The same, with an image that cannot be read: nothing is inserted, and the user is to be told.
@@ -88,7 +89,7 @@ class ChatTextField : public QWidget {
   QLabel* m_placeholder;
   ChatTextFieldCompletionView* m_completionView;
   BorderlessWindow* m_completionWindow;
-  std::optional<ChatTextFieldCompletionCommand> m_commandToBeExecuted;
+  QPointer<QAction> m_commandToBeExecuted;
   bool m_isSuggestionsVisible = false;
   platform::NotificationCenter::ObserverToken m_hideObserver;
 };

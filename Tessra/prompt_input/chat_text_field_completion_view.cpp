@@ -1,12 +1,11 @@
 #include "Tessra/prompt_input/chat_text_field_completion_view.h"
 
+#include <QAction>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 #include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/color_emoji.h"
@@ -76,20 +75,15 @@ ChatTextFieldCompletionView::ChatTextFieldCompletionView(QWidget* parent)
 ChatTextFieldCompletionView::~ChatTextFieldCompletionView() = default;
 
 void ChatTextFieldCompletionView::setCommands(const QList<QAction*>& actions) {
-  m_allCommands.clear();
-  for (QAction* action : actions)
-    if (slashCommandOf(*action)) m_allCommands.emplace_back(action);
-  std::ranges::stable_sort(m_allCommands, {}, [](const QPointer<QAction>& action) {
-    return static_cast<int>(*slashCommandOf(*action));
-  });
+  m_allCommands.assign(actions.begin(), actions.end());
   m_filteredCommands = m_allCommands;
   m_rows->relayout();
 }
 
-std::vector<ChatTextFieldCompletionCommand> ChatTextFieldCompletionView::filteredCommands() const {
-  std::vector<Command> commands;
+QList<QAction*> ChatTextFieldCompletionView::filteredCommands() const {
+  QList<QAction*> commands;
   for (const QPointer<QAction>& action : m_filteredCommands)
-    if (action) commands.push_back(*slashCommandOf(*action));
+    if (action) commands.append(action);
   return commands;
 }
 
@@ -127,8 +121,7 @@ void ChatTextFieldCompletionView::select(int index) {
   m_selectedItem = index;
   const bool inList = index >= 0 && index < static_cast<int>(m_filteredCommands.size()) &&
                       m_filteredCommands[index];
-  emit commandToBeExecutedChanged(inList ? slashCommandOf(*m_filteredCommands[index])
-                                         : std::nullopt);
+  emit commandToBeExecutedChanged(inList ? m_filteredCommands[index].data() : nullptr);
   m_rows->update();
   if (inList) scrollToSelection();
 }

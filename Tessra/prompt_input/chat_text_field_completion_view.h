@@ -1,16 +1,15 @@
-// The list of slash commands above the prompt box: the actions it is given that carry a slash
-// command, by their titles, filtered by what follows the "/", one row highlighted, moved by the
-// Up and Down arrows of the prompt box. The highlighted command goes to the prompt box
-// (`commandToBeExecutedChanged`), whose Return runs it. Rows are not clickable. GUI thread only.
+// The list of slash commands above the prompt box: the actions it is given, by their texts, in
+// the order given, filtered by what follows the "/", one row highlighted, moved by the Up and Down
+// arrows of the prompt box. The highlighted action goes to the prompt box
+// (`commandToBeExecutedChanged`), whose Return reports it. Rows are not clickable. GUI thread only.
 #pragma once
 
+#include <QAction>
+#include <QList>
 #include <QPointer>
 #include <QWidget>
 
-#include <optional>
 #include <vector>
-
-#include "Tessra/prompt_input/chat_text_field_completion_command.h"
 
 class QScrollArea;
 
@@ -20,15 +19,13 @@ class ChatTextFieldCompletionView : public QWidget {
   Q_OBJECT
 
  public:
-  using Command = ChatTextFieldCompletionCommand;
-
   static constexpr int kListHeight = 200;
   static constexpr int kPadding = 8;
 
   explicit ChatTextFieldCompletionView(QWidget* parent = nullptr);
   ~ChatTextFieldCompletionView() override;
 
-  // The commands offered: those of `actions` that carry a slash command, in the commands' order.
+  // The commands offered, each shown by its text.
   void setCommands(const QList<QAction*>& actions);
 
   // Runs for every new prompt text that begins with "/".
@@ -37,12 +34,12 @@ class ChatTextFieldCompletionView : public QWidget {
   void moveSelectionDown();
   void resetSelection();
 
-  std::vector<Command> filteredCommands() const;
+  QList<QAction*> filteredCommands() const;
   int selectedItem() const { return m_selectedItem; }
 
  signals:
-  // The highlighted command, none when no row is.
-  void commandToBeExecutedChanged(std::optional<ChatTextFieldCompletionCommand> command);
+  // The highlighted command, null when no row is.
+  void commandToBeExecutedChanged(QAction* command);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

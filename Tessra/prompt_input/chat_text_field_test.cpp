@@ -16,16 +16,18 @@
 #include "Tessra/prompt_input/chat_text_field_completion_view.h"
 #include "Tessra/prompt_input/custom_text_view.h"
 #include "Tessra/storage/constants.h"
+#include "Tessra/ui_foundation/localized_text.h"
 #include "platform/foundation/notification_center.h"
 #include "testing/memory_ceiling.h"
 
 namespace tessra {
 namespace {
 
-using Command = ChatTextFieldCompletionCommand;
+// The slash commands the prompt offers, by their place in its list.
+enum Command { openConversation, listTopics, pinWindow, clearContext, settings, deleteAllMessages };
 
-// A window holding the prompt box, offering the six slash commands in an order of their own,
-// and a second field for the focus to move to.
+// A window holding the prompt box, offering the chat's six slash commands, and a second field
+// for the focus to move to.
 class Prompt {
  public:
   Prompt() : field(new ChatTextField), other(new QLineEdit) {
@@ -35,16 +37,15 @@ class Prompt {
     layout->addWidget(field);
     window.resize(480, 400);
     window.move(600, 300);
-    QList<QAction*> commands{new QAction(QStringLiteral("not a command"), &window)};
-    for (Command command : kAllChatTextFieldCompletionCommands) {
-      auto* action = new QAction(&window);
-      setSlashCommand(*action, command);
-      commands.prepend(action);
-    }
+    using Chat = LocalizedText::Chat;
+    for (const QString& title :
+         {Chat::openConversationCommand(), Chat::listTopicsCommand(), Chat::pinWindowCommand(),
+          Chat::clearContextCommand(), Chat::settingsCommand(), Chat::deleteAllMessagesCommand()})
+      commands.append(new QAction(title, &window));
     field->setCommands(commands);
     QObject::connect(field, &ChatTextField::sendRequested, [this] { ++sends; });
     QObject::connect(field, &ChatTextField::commandChosen,
-                     [this](Command command) { executed.push_back(command); });
+                     [this](QAction* command) { executed.append(command); });
     QObject::connect(field, &ChatTextField::attachmentPasted,
                      [this](const ChatAttachment& attachment) { pasted.push_back(attachment); });
     window.show();
@@ -55,6 +56,11 @@ class Prompt {
   }
 
   CustomTextView* editor() const { return field->editor(); }
+  QList<QAction*> offered(const std::vector<Command>& rows) const {
+    QList<QAction*> actions;
+    for (Command row : rows) actions.append(commands[row]);
+    return actions;
+  }
   void type(const QString& text) { QTest::keyClicks(editor(), text); }
   void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(editor(), key, modifiers);
@@ -68,8 +74,9 @@ class Prompt {
   QWidget window;
   ChatTextField* field;
   QLineEdit* other;
+  QList<QAction*> commands;
   int sends = 0;
-  std::vector<Command> executed;
+  QList<QAction*> executed;
   std::vector<ChatAttachment> pasted;
 };
 
@@ -153,20 +160,20 @@ TEST(PromptBox, SlashShowsTheCommandListAndReturnRunsTheChosenCommand) {
     std::vector<Command> rows;
     std::optional<Command> chosen;
   };
-  const std::vector<Command> all(kAllChatTextFieldCompletionCommands.begin(),
-                                 kAllChatTextFieldCompletionCommands.end());
+  const std::vector<Command> all = {openConversation, listTopics, pinWindow,
+                                    clearContext,     settings,   deleteAllMessages};
   const std::vector<Case> cases = {
-      {"/", {}, all, Command::openConversation},
-      {"/pin", {}, {Command::pinWindow}, Command::pinWindow},
-      {"/PIN", {}, {Command::pinWindow}, Command::pinWindow},
-      {"/clear ", {}, {Command::clearContext}, Command::clearContext},
+      {"/", {}, all, openConversation},
+      {"/pin", {}, {pinWindow}, pinWindow},
+      {"/PIN", {}, {pinWindow}, pinWindow},
+      {"/clear ", {}, {clearContext}, clearContext},
       {"/context ", {}, {}, std::nullopt},
-      {"/pi/n", {}, {Command::pinWindow}, Command::pinWindow},
-      {"//", {}, all, Command::openConversation},
-      {"/   ", {}, all, Command::openConversation},
-      {"/", {Qt::Key_Up}, all, Command::deleteAllMessages},
-      {"/", {Qt::Key_Up, Qt::Key_Down}, all, Command::openConversation},
-      {"/", {Qt::Key_Down, Qt::Key_Down}, all, Command::pinWindow},
+      {"/pi/n", {}, {pinWindow}, pinWindow},
+      {"//", {}, all, openConversation},
+      {"/   ", {}, all, openConversation},
+      {"/", {Qt::Key_Up}, all, deleteAllMessages},
+      {"/", {Qt::Key_Up, Qt::Key_Down}, all, openConversation},
+      {"/", {Qt::Key_Down, Qt::Key_Down}, all, pinWindow},
       {"/xyz", {Qt::Key_Down}, {}, std::nullopt},
   };
   for (const Case& c : cases) {
@@ -178,15 +185,16 @@ TEST(PromptBox, SlashShowsTheCommandListAndReturnRunsTheChosenCommand) {
     EXPECT_EQ(prompt.editor()->textCursor().position(), caret) << c.typed << " caret stays";
     EXPECT_TRUE(prompt.field->isSuggestionsVisible()) << c.typed;
     EXPECT_TRUE(prompt.field->completionWindow()->isVisible()) << c.typed;
-    EXPECT_EQ(prompt.field->completionView()->filteredCommands(), c.rows) << c.typed;
-    EXPECT_EQ(prompt.field->commandToBeExecuted(), c.chosen) << c.typed;
+    EXPECT_EQ(prompt.field->completionView()->filteredCommands(), prompt.offered(c.rows))
+        << c.typed;
+    QAction* const chosen = c.chosen ? prompt.commands[*c.chosen] : nullptr;
+    EXPECT_EQ(prompt.field->commandToBeExecuted(), chosen) << c.typed;
     EXPECT_EQ(prompt.editor()->height(), 19) << c.typed;
 
     prompt.press(Qt::Key_Return);
     prompt.settle();
     EXPECT_EQ(prompt.sends, 0) << c.typed;
-    EXPECT_EQ(prompt.executed, c.chosen ? std::vector{*c.chosen} : std::vector<Command>{})
-        << c.typed;
+    EXPECT_EQ(prompt.executed, chosen ? QList<QAction*>{chosen} : QList<QAction*>{}) << c.typed;
     EXPECT_EQ(prompt.field->text(), "") << c.typed;
     EXPECT_FALSE(prompt.field->isSuggestionsVisible()) << c.typed;
     EXPECT_FALSE(prompt.field->commandToBeExecuted()) << c.typed;
