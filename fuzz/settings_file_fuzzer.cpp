@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/settings_table.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/foundation/user_defaults.h"
 
@@ -19,17 +19,17 @@ using namespace tessra;
 namespace fs = std::filesystem;
 
 void readEverySetting(const platform::UserDefaults& defaults) {
-  (void)settings_keys::openAICustomHost(defaults);
-  (void)settings_keys::openAIModel(defaults);
-  (void)settings_keys::popupWindowPosition(defaults);
-  (void)settings_keys::floatingWindowSize(defaults);
-  (void)settings_keys::popupPadding(defaults);
-  (void)settings_keys::appLanguage(defaults);
-  (void)settings_keys::sideBarVisible(defaults);
-  (void)settings_keys::overlayIconVisible(defaults);
-  (void)settings_keys::soundEffects(defaults);
-  (void)settings_keys::menuBarVisible(defaults);
-  (void)settings_keys::onboardingPresented(defaults);
+  (void)setting::openAiCustomHost.read(defaults);
+  (void)setting::openAiModel.read(defaults);
+  (void)setting::popupPosition.read(defaults);
+  (void)setting::floatingWindowSize.read(defaults);
+  (void)setting::popupPadding.read(defaults);
+  (void)setting::appLanguage.read(defaults);
+  (void)setting::sideBarVisible.read(defaults);
+  (void)setting::overlayIconVisible.read(defaults);
+  (void)setting::soundEffectEnabled.read(defaults);
+  (void)setting::menuBarVisible.read(defaults);
+  (void)setting::onboardingPresented.read(defaults);
 }
 
 std::size_t entries(const fs::path& folder) {
@@ -53,18 +53,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   platform::UserDefaults read(file);
   readEverySetting(read);
-  const bool written = settings_keys::setOnboardingPresented(true, read).has_value();
+  const bool written = setting::onboardingPresented.write(true, read).has_value();
 
   const std::size_t before = entries(folder);
   platform::UserDefaults reread(file);
   readEverySetting(reread);
   FUZZ_CHECK(entries(folder) == before);
   if (!written) return 0;
-  FUZZ_CHECK(settings_keys::onboardingPresented(reread));
+  FUZZ_CHECK(setting::onboardingPresented.read(reread));
   const auto sent = nlohmann::json::parse(fuzz::text(data, size), nullptr, false);
   if (!sent.is_object()) return 0;
   for (const auto& [key, value] : sent.items()) {
-    if (key == settings_keys::kOnboardingPresented) continue;
+    if (key == setting::onboardingPresented.key) continue;
     FUZZ_CHECK(reread.object(key) == read.object(key));
   }
   return 0;

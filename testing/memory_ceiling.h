@@ -11,8 +11,9 @@
 //   ... the program streams an endless answer ...
 //   EXPECT_FALSE(programCeiling.crossed());
 //
-// The test's own ceiling counts this process's resident memory and stops the process when it is
-// crossed, from the watching thread, since the thread that crossed the bound may never come back.
+// The test's own ceiling counts this process's resident memory (its live heap under the address
+// sanitizer) and stops the process when it is crossed, from the watching thread, since the thread
+// that crossed the bound may never come back.
 // A program's ceiling counts the proportional memory of the program and every process below it
 // (the embedded browser's) and kills the program when it is crossed; the test goes on and fails.
 #pragma once

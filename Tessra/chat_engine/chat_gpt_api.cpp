@@ -66,7 +66,8 @@ std::shared_ptr<aiclient::AIClient> ChatGPTAPI::clientFor(const std::string& api
 
 RequestPlan ChatGPTAPI::takeRequestPlan(const std::string& conversationID) {
   const UserSettings& settings = UserSettings::shared();
-  return takeRequestPlan(conversationID, settings.openAiModel(), settings.openAiKey());
+  return takeRequestPlan(conversationID, settings.value(setting::openAiModel),
+                         settings.openAiKey());
 }
 
 RequestPlan ChatGPTAPI::takeRequestPlan(const std::string& conversationID,

@@ -4,7 +4,7 @@
 // attachment.
 //
 //   RequestPlan plan = makeRequestPlan(conversation ? conversation->config : std::nullopt,
-//                                      settings_keys::openAIModel(), key,
+//                                      setting::openAiModel.read(), key,
 //                                      store.contextMessages(id), takeAttachment());
 #pragma once
 

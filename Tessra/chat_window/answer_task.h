@@ -3,7 +3,8 @@
 //
 //   auto* task = new AnswerTask(sessionID, AnswerTask::makeQuestion(text), this);
 //   connect(task, &AnswerTask::messageChanged, this, &ChatController::announce);
-//   task->start(ChatGPTAPI::shared(), settings.openAiKey(), settings.openAiModel(), attachment);
+//   task->start(ChatGPTAPI::shared(), settings.openAiKey(),
+//               settings.value(setting::openAiModel), attachment);
 //   task->stop();  // the user pressed Cancel
 //
 // A task keeps the ids of its conversation and message from start to end, whatever the window

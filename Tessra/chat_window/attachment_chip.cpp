@@ -250,8 +250,8 @@ QWidget* ChatAttachmentView::popover() const {
 }
 
 Qt::Edge ChatAttachmentView::arrowEdge() const {
-  return UserSettings::shared().popupPosition() == PopupPosition::left ? Qt::RightEdge
-                                                                       : Qt::LeftEdge;
+  return UserSettings::shared().value(setting::popupPosition) == PopupPosition::left ? Qt::RightEdge
+                                                                                     : Qt::LeftEdge;
 }
 
 bool ChatAttachmentView::isTextSheetPresented() const { return m_popover->isVisible(); }

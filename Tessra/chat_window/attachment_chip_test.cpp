@@ -203,7 +203,7 @@ TEST_F(Chip, PopoverOpensAwayFromTheDockedEdge) {
   for (const Case& c :
        {Case{PopupPosition::left, Qt::RightEdge}, Case{PopupPosition::right, Qt::LeftEdge},
         Case{PopupPosition::top, Qt::LeftEdge}, Case{PopupPosition::bottom, Qt::LeftEdge}}) {
-    UserSettings::shared().setPopupPosition(c.position);
+    UserSettings::shared().setValue(setting::popupPosition, c.position);
     EXPECT_EQ(chip.arrowEdge(), c.arrow);
     click();
     ASSERT_TRUE(chip.popover());
@@ -214,7 +214,7 @@ TEST_F(Chip, PopoverOpensAwayFromTheDockedEdge) {
       EXPECT_EQ(chip.popover()->geometry().right(), card.left() - 1);
     chip.setTextSheetPresented(false);
   }
-  UserSettings::shared().setPopupPosition(PopupPosition::right);
+  UserSettings::shared().setValue(setting::popupPosition, PopupPosition::right);
 }
 
 TEST_F(Chip, RemovingTheAttachmentClosesThePreview) {

@@ -20,11 +20,10 @@ ChatController::ChatController(ChatViewSignals& hub, UserSettings& settings, QOb
     : QObject(parent),
       m_signals(&hub),
       m_settings(settings),
-      m_sessionModel(settings.openAiModel()) {
+      m_sessionModel(settings.value(setting::openAiModel)) {
   connect(m_signals, &ChatViewSignals::setCurrentSessionID, this, &ChatController::setSessionID);
   // The model of the next request, also for a conversation that follows the default.
-  connect(&m_settings, &UserSettings::openAiModelChanged, this,
-          &ChatController::refreshSessionDetails);
+  m_settings.onValueChanged(setting::openAiModel, this, &ChatController::refreshSessionDetails);
 
   // A rename or new settings of the conversation shown change its header and model label.
   connect(&store(), &ChatSessionManager::conversationChanged, this, [this](const std::string& id) {
@@ -82,7 +81,7 @@ void ChatController::refreshSessionDetails() {
   m_sessionName = QString::fromStdString(conversation->name);
   m_sessionModel = conversation->config && conversation->config->model
                        ? *conversation->config->model
-                       : m_settings.openAiModel();
+                       : m_settings.value(setting::openAiModel);
   emit sessionDetailsChanged();
 }
 
@@ -156,7 +155,7 @@ void ChatController::startSend(const QString& text, std::optional<ChatAttachment
   m_messageTask = task;
   connect(task, &AnswerTask::messageChanged, this, &ChatController::announce);
   connect(task, &AnswerTask::finished, this, &ChatController::answerEnded);
-  task->start(ChatGPTAPI::shared(), m_settings.openAiKey(), m_settings.openAiModel(),
+  task->start(ChatGPTAPI::shared(), m_settings.openAiKey(), m_settings.value(setting::openAiModel),
               std::move(attachment));
   publish(MessageUpdate::appendMessage(task->question()));
 }

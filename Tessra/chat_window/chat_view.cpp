@@ -132,7 +132,7 @@ ChatView::ChatView(ChatSource source, ChatViewSignals& hub, QWidget* parent, Use
       m_signals(&hub),
       m_settings(settings),
       m_controller(hub, settings),
-      m_windowPosition(settings.popupPosition()),
+      m_windowPosition(settings.value(setting::popupPosition)),
       m_chatAttachment(new PendingAttachment(this)) {
   connect(m_chatAttachment, &PendingAttachment::changed, this, &ChatView::chatAttachmentChanged);
   connect(m_chatAttachment, &PendingAttachment::unreadableImageOffered, this,
@@ -371,7 +371,7 @@ void ChatView::observe() {
     m_dimmer->raise();
   });
   connect(m_sidePane, &SidePaneView::presentingChanged, this, &ChatView::sidePaneVisibleChanged);
-  connect(&m_settings, &UserSettings::popupPositionChanged, this, &ChatView::updatePopupPosition);
+  m_settings.onValueChanged(setting::popupPosition, this, &ChatView::updatePopupPosition);
 }
 
 void ChatView::showEvent(QShowEvent* event) {
@@ -551,7 +551,7 @@ void ChatView::handleEscape() {
 }
 
 void ChatView::updatePopupPosition() {
-  m_windowPosition = m_settings.popupPosition();
+  m_windowPosition = m_settings.value(setting::popupPosition);
   updateHeaderButton();
 }
 

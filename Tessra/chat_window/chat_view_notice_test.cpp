@@ -62,7 +62,7 @@ TEST_F(ChatViewTest, TheModelBadgeShowsTheModelOfTheNextRequestAsTheDefaultChang
   entry = *store.conversation(own);
   entry.config->model = ChatGPTModels::gpt4o;
   store.updateConversation(own, entry);
-  m_settings->setOpenAiModel(ChatGPTModels::gpt4);
+  m_settings->setValue(setting::openAiModel, ChatGPTModels::gpt4);
   ChatView& view = makeView();
 
   const struct {
@@ -80,7 +80,7 @@ TEST_F(ChatViewTest, TheModelBadgeShowsTheModelOfTheNextRequestAsTheDefaultChang
   for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
     view.controller().setSessionID(test.conversation);
-    m_settings->setOpenAiModel(test.newDefault);
+    m_settings->setValue(setting::openAiModel, test.newDefault);
     EXPECT_EQ(view.controller().sessionModel(), test.used);
     EXPECT_EQ(badge(view), QString::fromUtf8(displayTitle(test.used)));
 

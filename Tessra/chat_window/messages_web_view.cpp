@@ -87,7 +87,9 @@ std::string stringField(const QJsonObject& body, const char* key, const char* fa
 QUrl MessagesWebView::pageUrl() { return QUrl(QStringLiteral("qrc:/page/MessagesWebView.html")); }
 
 double MessagesWebView::floatingWindowWidth() {
-  return Config::floatingWindowSize(rawValue(UserSettings::shared().floatingWindowSize())).width();
+  return Config::floatingWindowSize(
+             rawValue(UserSettings::shared().value(setting::floatingWindowSize)))
+      .width();
 }
 
 MessagesWebView::MessagesWebView(ChatSource source, ChatViewSignals& hub, QWidget* parent)
@@ -202,7 +204,7 @@ void MessagesWebView::pageFinishedLoading(bool ok) {
     return;
   }
   m_pageDidLoad = true;
-  evaluate(page_script::setLocale(rawValue(UserSettings::shared().appLanguage())));
+  evaluate(page_script::setLocale(rawValue(UserSettings::shared().value(setting::appLanguage))));
   if (!platform::animationsEnabled()) evaluate(page_script::setAnimationsEnabled(false));
 
   const auto waiting = std::exchange(m_sessionWaitingToBeRestored, std::nullopt);

@@ -479,7 +479,7 @@ TEST_F(MessagesWebViewTest, LoadOrderDecidesWhatANewPageShows) {
 
   // Messages given directly win over a waiting conversation and do not scroll to the end.
   {
-    UserSettings::shared().setAppLanguage(AppLanguage::french);
+    UserSettings::shared().setValue(setting::appLanguage, AppLanguage::french);
     ChatViewSignals hub;
     MessagesWebView view(ChatSource::popUpAnswers, hub);
     view.setSessionID("waiting");
@@ -492,16 +492,16 @@ TEST_F(MessagesWebViewTest, LoadOrderDecidesWhatANewPageShows) {
               u"only me");
     EXPECT_EQ(evaluate(view, "document.querySelector('.action.delete').textContent").toString(),
               u"Supprimer");
-    UserSettings::shared().setAppLanguage(AppLanguage::system);
+    UserSettings::shared().setValue(setting::appLanguage, AppLanguage::system);
 
     // Only the floating window's page follows the window size.
-    UserSettings::shared().setFloatingWindowSize(FloatingWindowSize::large);
+    UserSettings::shared().setValue(setting::floatingWindowSize, FloatingWindowSize::large);
     platform::NotificationCenter::defaultCenter().post(
         std::string(notification_names::kWillResizeGptWindow));
     EXPECT_EQ(view.preferredWidth(), std::nullopt);
     EXPECT_EQ(s_view->preferredWidth(), 800);
     EXPECT_EQ(s_view->width(), 800);
-    UserSettings::shared().setFloatingWindowSize(FloatingWindowSize::small);
+    UserSettings::shared().setValue(setting::floatingWindowSize, FloatingWindowSize::small);
     platform::NotificationCenter::defaultCenter().post(
         std::string(notification_names::kWillResizeGptWindow));
     EXPECT_EQ(s_view->preferredWidth(), 600);

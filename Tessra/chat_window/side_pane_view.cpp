@@ -38,13 +38,14 @@ SidePaneView::SidePaneView(QWidget* content, QWidget* menu, ChatSource source,
   setMenu(menu);
   m_pane->setVisible(false);
   arrange();
-  onFirstAppear(this, [this] { setPresenting(UserSettings::shared().sideBarVisible()); });
+  onFirstAppear(this,
+                [this] { setPresenting(UserSettings::shared().value(setting::sideBarVisible)); });
 
-  connect(&UserSettings::shared(), &UserSettings::popupPositionChanged, this,
-          [this](PopupPosition position) {
-            m_position = position;
-            arrange();
-          });
+  UserSettings::shared().onValueChanged(setting::popupPosition, this,
+                                        [this](PopupPosition position) {
+                                          m_position = position;
+                                          arrange();
+                                        });
 }
 
 void SidePaneView::setMenu(QWidget* menu) {
@@ -63,7 +64,7 @@ void SidePaneView::setPresenting(bool presenting) {
   m_pane->setVisible(presenting);
   // A failed write reaches the settings window as the settings' write error; the pane shows
   // either way.
-  UserSettings::shared().setSideBarVisible(presenting);
+  UserSettings::shared().setValue(setting::sideBarVisible, presenting);
   emit presentingChanged(presenting);
 }
 

@@ -5,7 +5,7 @@
 // settings' `sideBarVisible`: read when the view first appears, written on every change.
 //
 //   auto* pane = new SidePaneView(column, conversationList, ChatSource::master,
-//                                 UserSettings::shared().popupPosition());
+//                                 UserSettings::shared().value(setting::popupPosition));
 //   connect(pane, &SidePaneView::presentingChanged, this, &ChatView::sidePaneChanged);
 //
 // GUI thread only.

@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "Tessra/chat_window/chat_window_test_support.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/settings_table.h"
 #include "Tessra/storage/user_settings.h"
 
 namespace tessra {
@@ -41,7 +41,7 @@ TEST_F(SidePaneViewTest, ThePaneStandsAwayFromTheScreenEdge) {
       {ChatSource::standalone, PopupPosition::right, false},
       {ChatSource::popUpAnswers, PopupPosition::right, true},
   };
-  UserSettings::shared().setSideBarVisible(true);
+  UserSettings::shared().setValue(setting::sideBarVisible, true);
   for (const auto& test : cases) {
     SCOPED_TRACE(static_cast<int>(test.position));
     auto view = make(test.source, test.position);
@@ -54,14 +54,14 @@ TEST_F(SidePaneViewTest, ThePaneStandsAwayFromTheScreenEdge) {
 }
 
 TEST_F(SidePaneViewTest, ThePaneFollowsTheDockingEdgeWhileShown) {
-  UserSettings::shared().setSideBarVisible(true);
-  UserSettings::shared().setPopupPosition(PopupPosition::right);
+  UserSettings::shared().setValue(setting::sideBarVisible, true);
+  UserSettings::shared().setValue(setting::popupPosition, PopupPosition::right);
   auto view = make(ChatSource::master, PopupPosition::right);
   view->show();
   ASSERT_TRUE(paneOnRight(*view));
   const QRect columnBefore = view->content()->geometry();
 
-  UserSettings::shared().setPopupPosition(PopupPosition::left);
+  UserSettings::shared().setValue(setting::popupPosition, PopupPosition::left);
   EXPECT_EQ(view->position(), PopupPosition::left);
   EXPECT_FALSE(paneOnRight(*view));
   EXPECT_EQ(view->content()->width(), columnBefore.width());
@@ -70,7 +70,7 @@ TEST_F(SidePaneViewTest, ThePaneFollowsTheDockingEdgeWhileShown) {
 TEST_F(SidePaneViewTest, WhetherThePaneIsShownIsRemembered) {
   for (bool stored : {false, true}) {
     SCOPED_TRACE(stored);
-    UserSettings::shared().setSideBarVisible(stored);
+    UserSettings::shared().setValue(setting::sideBarVisible, stored);
     auto view = make(ChatSource::master, PopupPosition::right);
     EXPECT_FALSE(view->isPresenting()) << "read on first appearance, not before";
     view->show();
@@ -78,8 +78,8 @@ TEST_F(SidePaneViewTest, WhetherThePaneIsShownIsRemembered) {
     EXPECT_EQ(view->pane()->isVisible(), stored);
 
     view->setPresenting(!stored);
-    EXPECT_EQ(settings_keys::sideBarVisible(), !stored) << "stored at once";
-    EXPECT_EQ(UserSettings::shared().sideBarVisible(), !stored);
+    EXPECT_EQ(setting::sideBarVisible.read(), !stored) << "stored at once";
+    EXPECT_EQ(UserSettings::shared().value(setting::sideBarVisible), !stored);
     view->hide();
     view->show();
     EXPECT_EQ(view->isPresenting(), !stored) << "a later appearance keeps what the user chose";

@@ -167,7 +167,7 @@ void ConversationSetingsView::load() {
   const Conversation* stored = m_store.conversation(editing->id);
   if (!stored) return;
   const ConversationConfig* config = stored->config ? &*stored->config : nullptr;
-  m_openAiModel = config && config->model ? *config->model : m_settings.openAiModel();
+  m_openAiModel = config && config->model ? *config->model : m_settings.value(setting::openAiModel);
   m_promptField->setPlainText(QString::fromStdString(
       config && config->prompt ? *config->prompt : std::string(kDefaultPrompt)));
   m_temperature = config ? config->temperature.value_or(kDefaultTemperature) : kDefaultTemperature;
@@ -187,7 +187,7 @@ void ConversationSetingsView::close() { dismiss(); }
 
 void ConversationSetingsView::save() {
   ConversationConfig config;
-  if (m_openAiModel != m_settings.openAiModel()) config.model = m_openAiModel;
+  if (m_openAiModel != m_settings.value(setting::openAiModel)) config.model = m_openAiModel;
   const std::string promptText = prompt().toStdString();
   if (promptText != kDefaultPrompt) config.prompt = promptText;
   if (m_temperature != kDefaultTemperature) config.temperature = m_temperature;

@@ -29,7 +29,7 @@ class ConversationSetingsViewTest : public ::testing::Test {
     (void)storage_test::processHome();
     m_store.load();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    m_harness.settings->setOpenAiModel(ChatGPTModels::gpt4);
+    m_harness.settings->setValue(setting::openAiModel, ChatGPTModels::gpt4);
     m_tokens.push_back(m_harness.center.addObserver(
         "conversationSettingDidChanged", [this](const platform::Notification&) { ++m_posts; }));
   }

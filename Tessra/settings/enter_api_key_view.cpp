@@ -27,7 +27,7 @@ EnterApiKeyView::EnterApiKeyView(bool isEditing, QWidget* parent)
     : EnterApiKeyView(isEditing, UserSettings::shared(), parent) {}
 
 EnterApiKeyView::EnterApiKeyView(bool isEditing, UserSettings& settings, QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_openAiModel(settings.openAiModel()) {
+    : QWidget(parent), m_settings(settings), m_openAiModel(settings.value(setting::openAiModel)) {
   setObjectName(QStringLiteral("enterApiKey"));
   // The height is its host's: the form fits a window shorter than `kHeight` too.
   setFixedWidth(kWidth);
@@ -248,7 +248,7 @@ void EnterApiKeyView::finishStore(Result<void> stored) {
     return;
   }
   // The keyring has the key by now, so the model goes with it even when the form closed meanwhile.
-  m_settings.setOpenAiModel(m_openAiModel);
+  m_settings.setValue(setting::openAiModel, m_openAiModel);
   if (!isOpen()) return;
   setLoading(false);
   emit closeRequested();

@@ -13,7 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Tessra/settings/settings_test_support.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/settings_table.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "aiclient/ai_client.h"
@@ -89,7 +89,7 @@ TEST_F(EnterApiKeyViewTest, KeysOutsideTenToHundredCharactersAreNotSent) {
 
 TEST_F(EnterApiKeyViewTest, AnAnsweredKeyIsStoredTrimmedWithTheModelAndCloses) {
   m_server.route("POST", kPath, ScriptedResponse::json(200, settings_test::chatAnswer("Hello!")));
-  ASSERT_TRUE(settings_keys::setOpenAIModel(ChatGPTModels::gpt4, m_harness.defaults));
+  ASSERT_TRUE(setting::openAiModel.write(ChatGPTModels::gpt4, m_harness.defaults));
   auto form = makeForm();
   EXPECT_EQ(form->modelPicker()->currentText(), "GPT-4");
   form->modelPicker()->setCurrentIndex(1);
@@ -107,7 +107,7 @@ TEST_F(EnterApiKeyViewTest, AnAnsweredKeyIsStoredTrimmedWithTheModelAndCloses) {
   EXPECT_EQ(body["messages"].back()["content"], "Hello");
   EXPECT_EQ(m_harness.storedKey(), "sk-accepted-key-123");
   EXPECT_EQ(m_harness.settings->openAiKey(), "sk-accepted-key-123");
-  EXPECT_EQ(settings_keys::openAIModel(m_harness.defaults), ChatGPTModels::gpt4turbo);
+  EXPECT_EQ(setting::openAiModel.read(m_harness.defaults), ChatGPTModels::gpt4turbo);
 }
 
 TEST_F(EnterApiKeyViewTest, ARefusedTestShowsWhyAndStoresNothing) {
@@ -122,7 +122,7 @@ TEST_F(EnterApiKeyViewTest, ARefusedTestShowsWhyAndStoresNothing) {
       {"no choices", ScriptedResponse::json(200, settings_test::emptyChatAnswer()),
        "Invalid response"},
   };
-  ASSERT_TRUE(settings_keys::setOpenAIModel(ChatGPTModels::gpt35, m_harness.defaults));
+  ASSERT_TRUE(setting::openAiModel.write(ChatGPTModels::gpt35, m_harness.defaults));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     m_server.route("POST", kPath, c.answer);
@@ -138,7 +138,7 @@ TEST_F(EnterApiKeyViewTest, ARefusedTestShowsWhyAndStoresNothing) {
     EXPECT_EQ(form->keyField()->text(), "sk-refused-key-1");
     EXPECT_EQ(m_closes, 0);
     EXPECT_EQ(m_harness.storedKey(), std::nullopt);
-    EXPECT_EQ(settings_keys::openAIModel(m_harness.defaults), ChatGPTModels::gpt35);
+    EXPECT_EQ(setting::openAiModel.read(m_harness.defaults), ChatGPTModels::gpt35);
   }
 }
 
@@ -247,12 +247,12 @@ TEST_F(EnterApiKeyViewTest, CancelAndReturnOnCancelStoreNothing) {
   EXPECT_EQ(m_closes, 2);
   EXPECT_EQ(requests(), 0u);
   EXPECT_EQ(m_harness.storedKey(), std::nullopt);
-  EXPECT_FALSE(m_harness.defaults.object(settings_keys::kOpenAIModel).has_value());
+  EXPECT_FALSE(m_harness.defaults.object(setting::openAiModel.key).has_value());
 }
 
 TEST_F(EnterApiKeyViewTest, AStoredVisionModelSelectsNoRowAndIsKept) {
   m_server.route("POST", kPath, ScriptedResponse::json(200, settings_test::chatAnswer("Hi")));
-  ASSERT_TRUE(settings_keys::setOpenAIModel(ChatGPTModels::gpt4vision, m_harness.defaults));
+  ASSERT_TRUE(setting::openAiModel.write(ChatGPTModels::gpt4vision, m_harness.defaults));
   auto form = makeForm();
   EXPECT_EQ(form->modelPicker()->currentIndex(), -1);
   EXPECT_EQ(form->modelPicker()->count(), 5);
@@ -261,7 +261,7 @@ TEST_F(EnterApiKeyViewTest, AStoredVisionModelSelectsNoRowAndIsKept) {
   ASSERT_EVENTUALLY_EQ(m_closes, 1, 10000);
   EXPECT_EQ(nlohmann::json::parse(m_server.waitForRequest(0)->body)["model"],
             "gpt-4-vision-preview");
-  EXPECT_EQ(settings_keys::openAIModel(m_harness.defaults), ChatGPTModels::gpt4vision);
+  EXPECT_EQ(setting::openAiModel.read(m_harness.defaults), ChatGPTModels::gpt4vision);
 }
 
 }  // namespace

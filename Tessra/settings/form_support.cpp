@@ -145,6 +145,22 @@ QWidget* sectionCard(QWidget* parent) {
 
 namespace tessra {
 
+QString settingRowName(std::string_view key) {
+  return QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size()));
+}
+
+SettingsToggleView* addToggleRow(QVBoxLayout* rows, const QString& label, UserSettings& settings,
+                                 const Setting<bool>& flag) {
+  auto* row = new SettingsToggleView(label,
+                                     {[&settings, flag] { return settings.value(flag); },
+                                      [&settings, flag](bool on) { settings.setValue(flag, on); }},
+                                     rows->parentWidget());
+  row->setObjectName(settingRowName(flag.key));
+  settings.onValueChanged(flag, row, &SettingsToggleView::refresh);
+  rows->addWidget(row);
+  return row;
+}
+
 QString formStyleSheet() {
   return QStringLiteral(
              "QWidget#keyForm { background: %1; border-top-left-radius: 15px;"

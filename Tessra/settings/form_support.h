@@ -1,11 +1,17 @@
 // Small pieces the settings forms share: the rounded card a floating form is drawn on, Return
-// pressing a focused button, the one style sheet of the forms, and the sections and rows a form is
-// a short list of:
+// pressing a focused button, the one style sheet of the forms, the header of a form section, and
+// the rows a form is a short list of: rows over a value the form keeps, and rows that show a
+// setting of `UserSettings` by its row of the settings table:
 //
-//   QVBoxLayout* rows = addSection(column, form, Text::advanced(), kFormSection);
+//   QVBoxLayout* rows = addSection(page, this, Text::appearanceHeader());
+//   addToggleRow(rows, Text::soundEffects(), settings, setting::soundEffectEnabled);
+//   addPickerRow(rows, Text::size(), {}, settings, setting::floatingWindowSize,
+//                allFloatingWindowSizes());
 //   addSliderRow(rows, {.title = Text::topP(), .value = boundTo(m_topP), .upper = 2});
 //   addModelPickerRow(rows, Text::model(), m_openAiModel);
 //
+// A bound row writes the setting at once, shows changes made elsewhere, and is named after the
+// setting's key (`QObject::objectName`), so it can be found by it.
 // GUI thread only.
 #pragma once
 
@@ -14,17 +20,31 @@
 #include <QMargins>
 #include <QWidget>
 
-#include <array>
+#include <QString>
+#include <QStringList>
+#include <QVBoxLayout>
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "Tessra/settings/settings_picker_view.h"
 #include "Tessra/settings/settings_slider.h"
 #include "Tessra/storage/chat_gpt_models.h"
+#include "Tessra/storage/setting.h"
+#include "Tessra/storage/settings_enums.h"
+#include "Tessra/storage/user_settings.h"
+#include "Tessra/ui_foundation/small_views.h"
 
 class QAbstractButton;
 class QBoxLayout;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
-class QVBoxLayout;
 
 namespace tessra {
 
@@ -140,5 +160,42 @@ struct MessageWithLink {
 MessageWithLink addMessageWithLink(QVBoxLayout* rows, QWidget* parent, const QString& message,
                                    const QColor& color, const QString& linkTitle,
                                    const QString& url);
+
+// The name of the row bound to the setting with this key.
+QString settingRowName(std::string_view key);
+
+// Appends a switch row over a flag of the settings.
+SettingsToggleView* addToggleRow(QVBoxLayout* rows, const QString& label, UserSettings& settings,
+                                 const Setting<bool>& flag);
+
+// Appends a picker row over a setting, offering `choices` in their order by their titles, with
+// `description` under the label when it is not empty. A value in force that is none of the
+// choices (chosen before, or stored by an older version) stays in force, and the picker shows
+// it by its title until another is picked.
+template <Pickable T>
+SettingsPickerView* addPickerRow(QVBoxLayout* rows, const QString& label,
+                                 const QString& description, UserSettings& settings,
+                                 const Setting<T>& setting,
+                                 std::type_identity_t<std::span<const T>> choices) {
+  QStringList titles;
+  for (const T choice : choices) titles << QString::fromStdString(title(choice));
+  const std::vector<T> offered(choices.begin(), choices.end());
+  auto* row = new SettingsPickerView(
+      label, description, titles,
+      [&settings, setting, offered] {
+        const auto found = std::ranges::find(offered, settings.value(setting));
+        return found == offered.end() ? -1 : static_cast<int>(found - offered.begin());
+      },
+      [&settings, setting, offered](int index) {
+        settings.setValue(setting, offered[static_cast<std::size_t>(index)]);
+      },
+      rows->parentWidget());
+  row->setUnlistedTitle(
+      [&settings, setting] { return QString::fromStdString(title(settings.value(setting))); });
+  row->setObjectName(settingRowName(setting.key));
+  settings.onValueChanged(setting, row, &SettingsPickerView::refresh);
+  rows->addWidget(row);
+  return row;
+}
 
 }  // namespace tessra

@@ -34,7 +34,7 @@ TEST(GeneralShortcutTest, ARecordedShortcutTakesOverTheHotKey) {
   page.show();
   page.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&page));
-  shortcuts::RecorderCocoa* field = page.shortcutRecorder()->field();
+  shortcuts::RecorderCocoa* field = page.findChild<shortcuts::Recorder*>()->field();
   QTest::mouseClick(field, Qt::LeftButton, {}, field->rect().center());
   ASSERT_TRUE(QTest::qWaitFor([&] { return field->isRecording(); }, kWait));
   keyboard.tap({"LCTL", "LALT", "AC08"});
@@ -64,7 +64,7 @@ TEST(GeneralShortcutTest, AShortcutAnotherProgramHoldsIsShownWhole) {
   GeneralSettingsView page(*harness.settings, true);
   page.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
-  shortcuts::RecorderCocoa* field = page.shortcutRecorder()->field();
+  shortcuts::RecorderCocoa* field = page.findChild<shortcuts::Recorder*>()->field();
   EXPECT_EQ(field->text().toStdString(), "Alt+Space (in use by another program)");
   // A text wider than its field scrolls its start out of sight: the left edge would show
   // "nother program)".

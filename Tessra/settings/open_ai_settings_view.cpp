@@ -129,7 +129,7 @@ void OpenAiSettingsView::showEvent(QShowEvent* event) {
 
 void OpenAiSettingsView::load() {
   showKey();
-  m_model = m_settings.openAiModel();
+  m_model = m_settings.value(setting::openAiModel);
   for (ModelRow* row : m_rows) row->setSelected(row->model() == m_model);
 }
 
@@ -142,7 +142,7 @@ void OpenAiSettingsView::showKey() {
 
 void OpenAiSettingsView::select(ChatGPTModels model) {
   m_model = model;
-  m_settings.setOpenAiModel(model);
+  m_settings.setValue(setting::openAiModel, model);
   for (ModelRow* row : m_rows) row->setSelected(row->model() == m_model);
 }
 

@@ -51,7 +51,7 @@ QStringList shownTexts(QWidget& window) {
 class SettingsWindowLanguageTest : public ::testing::TestWithParam<AppLanguage> {};
 
 TEST_P(SettingsWindowLanguageTest, NoTranslatedTextReadsInEnglish) {
-  UserSettings::shared().setAppLanguage(GetParam());
+  UserSettings::shared().setValue(setting::appLanguage, GetParam());
   const QString code = QString::fromUtf8(rawValue(GetParam()));
   const auto bundle = LocalizedText::languageBundle();
   ASSERT_EQ(bundle->code(), code);
@@ -79,7 +79,7 @@ TEST_P(SettingsWindowLanguageTest, NoTranslatedTextReadsInEnglish) {
       EXPECT_FALSE(shownTexts(window).contains(QStringLiteral("Record Shortcut")));
     }
   }
-  UserSettings::shared().setAppLanguage(AppLanguage::system);
+  UserSettings::shared().setValue(setting::appLanguage, AppLanguage::system);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, SettingsWindowLanguageTest,

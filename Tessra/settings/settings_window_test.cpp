@@ -16,6 +16,7 @@
 
 #include "Tessra/settings/about_settings_view.h"
 #include "Tessra/settings/enter_api_key_view.h"
+#include "Tessra/settings/form_support.h"
 #include "Tessra/settings/general_settings_view.h"
 #include "Tessra/settings/login_launch.h"
 #include "Tessra/settings/open_ai_settings_view.h"
@@ -26,7 +27,7 @@
 #include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/settings_table.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
@@ -44,6 +45,16 @@ std::vector<SettingsWindow*> settingsWindows() {
     if (auto* window = qobject_cast<SettingsWindow*>(widget); window && window->isVisible())
       found.push_back(window);
   return found;
+}
+
+// The General page's row bound to `setting`, found by its name.
+template <class Row, class T>
+Row* row(const GeneralSettingsView& page, const Setting<T>& setting) {
+  return page.findChild<Row*>(settingRowName(setting.key));
+}
+
+SettingsToggleView* launchAtLoginRow(const GeneralSettingsView& page) {
+  return page.findChild<SettingsToggleView*>(GeneralSettingsView::kLaunchAtLoginRow);
 }
 
 void closeAll() {
@@ -167,7 +178,6 @@ TEST_F(GeneralSettingsViewTest, EachControlWritesItsKeyAndPostsOnce) {
   GeneralSettingsView page(*m_harness.settings, true);
   page.show();
   auto& defaults = m_harness.defaults;
-  namespace keys = settings_keys;
   const auto pick = [](SettingsPickerView* row, int index) {
     row->picker()->setCurrentIndex(index);
     emit row->picker()->activated(index);
@@ -179,39 +189,39 @@ TEST_F(GeneralSettingsViewTest, EachControlWritesItsKeyAndPostsOnce) {
     std::function<bool()> stored;
   } cases[] = {
       {"language",
-       [&] { pick(page.languagePicker(), 2); },
+       [&] { pick(row<SettingsPickerView>(page, setting::appLanguage), 2); },
        {"appLanguageChanged"},
-       [&] { return defaults.string(keys::kAppLanguage) == "pt-BR"; }},
+       [&] { return defaults.string(setting::appLanguage.key) == "pt-BR"; }},
       {"the same language",
-       [&] { pick(page.languagePicker(), 2); },
+       [&] { pick(row<SettingsPickerView>(page, setting::appLanguage), 2); },
        {},
-       [&] { return defaults.string(keys::kAppLanguage) == "pt-BR"; }},
+       [&] { return defaults.string(setting::appLanguage.key) == "pt-BR"; }},
       {"sound",
-       [&] { page.soundRow()->toggle()->click(); },
+       [&] { row<SettingsToggleView>(page, setting::soundEffectEnabled)->toggle()->click(); },
        {},
-       [&] { return defaults.integer(keys::kSoundEffects) == 1; }},
+       [&] { return defaults.integer(setting::soundEffectEnabled.key) == 1; }},
       {"side icon",
-       [&] { page.overlayIconRow()->toggle()->click(); },
+       [&] { row<SettingsToggleView>(page, setting::overlayIconVisible)->toggle()->click(); },
        {"overlayVisibilityChanged"},
-       [&] { return defaults.integer(keys::kOverlayIconVisible) == 1; }},
+       [&] { return defaults.integer(setting::overlayIconVisible.key) == 1; }},
       {"position",
-       [&] { pick(page.positionPicker(), 0); },
+       [&] { pick(row<SettingsPickerView>(page, setting::popupPosition), 0); },
        {"floatingWindowPositionDidChanged"},
-       [&] { return defaults.integer(keys::kPopupWindowPosition) == 1; }},
+       [&] { return defaults.integer(setting::popupPosition.key) == 1; }},
       {"size",
-       [&] { pick(page.sizePicker(), 5); },
+       [&] { pick(row<SettingsPickerView>(page, setting::floatingWindowSize), 5); },
        {"floatingWindowSizeDidChanged"},
-       [&] { return defaults.integer(keys::kFloatingWindowSize) == 5; }},
+       [&] { return defaults.integer(setting::floatingWindowSize.key) == 5; }},
       {"padding",
-       [&] { pick(page.paddingPicker(), 1); },
+       [&] { pick(row<SettingsPickerView>(page, setting::popupPadding), 1); },
        {"floatingWindowSizeDidChanged"},
-       [&] { return defaults.integer(keys::kPopupPadding) == 1; }},
+       [&] { return defaults.integer(setting::popupPadding.key) == 1; }},
       {"tray off",
-       [&] { page.menuBarRow()->toggle()->click(); },
+       [&] { row<SettingsToggleView>(page, setting::menuBarVisible)->toggle()->click(); },
        {"overlayVisibilityChanged", "menuBarVisibilityChanged"},
        [&] {
-         return defaults.integer(keys::kMenuBarVisible) == 1 &&
-                defaults.integer(keys::kOverlayIconVisible) == 0;
+         return defaults.integer(setting::menuBarVisible.key) == 1 &&
+                defaults.integer(setting::overlayIconVisible.key) == 0;
        }},
   };
   for (const auto& c : cases) {
@@ -222,14 +232,43 @@ TEST_F(GeneralSettingsViewTest, EachControlWritesItsKeyAndPostsOnce) {
     EXPECT_TRUE(c.stored());
   }
   // Tray off forced the side icon on and took its switch away.
-  EXPECT_TRUE(m_harness.settings->overlayIconVisible());
-  EXPECT_FALSE(page.overlayIconRow()->isVisible());
-  EXPECT_TRUE(page.menuBarRow()->isVisible());
+  EXPECT_TRUE(m_harness.settings->value(setting::overlayIconVisible));
+  EXPECT_FALSE(row<SettingsToggleView>(page, setting::overlayIconVisible)->isVisible());
+  EXPECT_TRUE(row<SettingsToggleView>(page, setting::menuBarVisible)->isVisible());
+}
+
+TEST_F(GeneralSettingsViewTest, RowsShowChangesMadeElsewhere) {
+  GeneralSettingsView page(*m_harness.settings, true);
+  page.show();
+  UserSettings& settings = *m_harness.settings;
+  auto* menuBar = row<SettingsToggleView>(page, setting::menuBarVisible);
+  auto* overlayIcon = row<SettingsToggleView>(page, setting::overlayIconVisible);
+  auto* size = row<SettingsPickerView>(page, setting::floatingWindowSize);
+  auto* position = row<SettingsPickerView>(page, setting::popupPosition);
+
+  settings.setValue(setting::soundEffectEnabled, false);
+  settings.setValue(setting::overlayIconVisible, false);
+  settings.setValue(setting::floatingWindowSize, FloatingWindowSize::large);
+  settings.setValue(setting::popupPosition, PopupPosition::bottom);
+  EXPECT_FALSE(row<SettingsToggleView>(page, setting::soundEffectEnabled)->toggle()->isChecked());
+  EXPECT_FALSE(overlayIcon->toggle()->isChecked());
+  EXPECT_EQ(size->picker()->currentText(), "Large - 800px");
+  EXPECT_EQ(position->picker()->currentIndex(), -1);
+  EXPECT_EQ(position->picker()->placeholderText(), "Bottom");
+
+  // The tray icon hidden elsewhere: the side button comes on, and its switch goes.
+  settings.setValue(setting::menuBarVisible, false);
+  EXPECT_FALSE(menuBar->toggle()->isChecked());
+  EXPECT_TRUE(overlayIcon->toggle()->isChecked());
+  EXPECT_FALSE(overlayIcon->isVisible());
+  settings.setValue(setting::menuBarVisible, true);
+  EXPECT_TRUE(menuBar->toggle()->isChecked());
+  EXPECT_TRUE(overlayIcon->isVisible());
 }
 
 TEST_F(GeneralSettingsViewTest, PickersOfferTheirChoicesInOrder) {
-  ASSERT_TRUE(settings_keys::setPopupWindowPosition(PopupPosition::top, m_harness.defaults));
-  ASSERT_TRUE(settings_keys::setAppLanguage(AppLanguage::german, m_harness.defaults));
+  ASSERT_TRUE(setting::popupPosition.write(PopupPosition::top, m_harness.defaults));
+  ASSERT_TRUE(setting::appLanguage.write(AppLanguage::german, m_harness.defaults));
   UserSettings settings(m_harness.defaults, m_harness.keychain, m_harness.center,
                         platform::mainQueue());
   GeneralSettingsView page(settings, true);
@@ -238,34 +277,36 @@ TEST_F(GeneralSettingsViewTest, PickersOfferTheirChoicesInOrder) {
     for (int i = 0; i < row->picker()->count(); ++i) texts << row->picker()->itemText(i);
     return texts;
   };
-  EXPECT_EQ(items(page.languagePicker()),
+  auto* language = row<SettingsPickerView>(page, setting::appLanguage);
+  auto* position = row<SettingsPickerView>(page, setting::popupPosition);
+  auto* size = row<SettingsPickerView>(page, setting::floatingWindowSize);
+  auto* padding = row<SettingsPickerView>(page, setting::popupPadding);
+  EXPECT_EQ(items(language),
             (QStringList{"System Default 🌐", "English 🇺🇸", "Português (Brasil) 🇧🇷"}));
-  EXPECT_EQ(items(page.positionPicker()), (QStringList{"Left", "Right"}));
-  EXPECT_EQ(items(page.sizePicker()).first(), "Extra Small - 500px");
-  EXPECT_EQ(items(page.sizePicker()).last(), "Ultra Wide - 1000px");
-  EXPECT_EQ(items(page.paddingPicker()),
-            (QStringList{"None", "16px", "32px", "48px", "64px", "128px"}));
+  EXPECT_EQ(items(position), (QStringList{"Left", "Right"}));
+  EXPECT_EQ(items(size).first(), "Extra Small - 500px");
+  EXPECT_EQ(items(size).last(), "Ultra Wide - 1000px");
+  EXPECT_EQ(items(padding), (QStringList{"None", "16px", "32px", "48px", "64px", "128px"}));
   // A stored top edge and a stored German match no choice: both stay stored and in force, and
   // their pickers show them until another choice is made.
   const struct {
     SettingsPickerView* row;
     const char* shown;
-  } unlisted[] = {{page.positionPicker(), "Top"},
-                  {page.languagePicker(), "Deutsch (Deutschland) 🇩🇪"}};
+  } unlisted[] = {{position, "Top"}, {language, "Deutsch (Deutschland) 🇩🇪"}};
   for (const auto& c : unlisted) {
     EXPECT_EQ(c.row->picker()->currentIndex(), -1) << c.shown;
     EXPECT_EQ(c.row->picker()->currentText(), "") << c.shown;
     EXPECT_EQ(c.row->picker()->placeholderText(), QString::fromUtf8(c.shown));
   }
-  EXPECT_EQ(settings_keys::popupWindowPosition(m_harness.defaults), PopupPosition::top);
-  EXPECT_EQ(settings_keys::appLanguage(m_harness.defaults), AppLanguage::german);
+  EXPECT_EQ(setting::popupPosition.read(m_harness.defaults), PopupPosition::top);
+  EXPECT_EQ(setting::appLanguage.read(m_harness.defaults), AppLanguage::german);
   EXPECT_EQ(settings.chosenLanguageCode(), "de");
 
-  page.languagePicker()->picker()->setCurrentIndex(1);
-  emit page.languagePicker()->picker()->activated(1);
-  EXPECT_EQ(settings_keys::appLanguage(m_harness.defaults), AppLanguage::english);
-  EXPECT_EQ(page.languagePicker()->picker()->placeholderText(), "");
-  EXPECT_EQ(page.languagePicker()->picker()->currentText(), "English 🇺🇸");
+  language->picker()->setCurrentIndex(1);
+  emit language->picker()->activated(1);
+  EXPECT_EQ(setting::appLanguage.read(m_harness.defaults), AppLanguage::english);
+  EXPECT_EQ(language->picker()->placeholderText(), "");
+  EXPECT_EQ(language->picker()->currentText(), "English 🇺🇸");
 }
 
 TEST_F(GeneralSettingsViewTest, TheShortcutRecorderReadsTheProgramsLanguage) {
@@ -283,12 +324,12 @@ TEST_F(GeneralSettingsViewTest, TheShortcutRecorderReadsTheProgramsLanguage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(rawValue(c.language)));
-    m_harness.settings->setAppLanguage(c.language);
+    m_harness.settings->setValue(setting::appLanguage, c.language);
     GeneralSettingsView page(*m_harness.settings, true);
-    EXPECT_EQ(page.shortcutRecorder()->field()->placeholderText(),
+    EXPECT_EQ(page.findChild<shortcuts::Recorder*>()->field()->placeholderText(),
               QString::fromUtf8(c.placeholder));
   }
-  m_harness.settings->setAppLanguage(AppLanguage::system);
+  m_harness.settings->setValue(setting::appLanguage, AppLanguage::system);
   QLocale::setDefault(system);
 }
 
@@ -304,26 +345,26 @@ TEST_F(GeneralSettingsViewTest, ARecorderTitledByKeyReadsTheProgramsTable) {
 TEST_F(GeneralSettingsViewTest, WithoutATrayHostTheSideIconRowIsHidden) {
   GeneralSettingsView page(*m_harness.settings, false);
   page.show();
-  EXPECT_TRUE(m_harness.settings->menuBarVisible());
-  EXPECT_FALSE(page.overlayIconRow()->isVisible());
+  EXPECT_TRUE(m_harness.settings->value(setting::menuBarVisible));
+  EXPECT_FALSE(row<SettingsToggleView>(page, setting::overlayIconVisible)->isVisible());
 }
 
 TEST_F(GeneralSettingsViewTest, LaunchAtLoginFollowsTheEntry) {
   GeneralSettingsView page(*m_harness.settings, true);
   page.show();
-  EXPECT_FALSE(page.launchAtLoginRow()->toggle()->isChecked());
-  page.launchAtLoginRow()->toggle()->click();
+  EXPECT_FALSE(launchAtLoginRow(page)->toggle()->isChecked());
+  launchAtLoginRow(page)->toggle()->click();
   EXPECT_TRUE(LoginLaunch::isEnabled());
-  EXPECT_TRUE(page.launchAtLoginRow()->toggle()->isChecked());
-  page.launchAtLoginRow()->toggle()->click();
+  EXPECT_TRUE(launchAtLoginRow(page)->toggle()->isChecked());
+  launchAtLoginRow(page)->toggle()->click();
   EXPECT_FALSE(LoginLaunch::isEnabled());
 
   // A file where the entry's folder belongs, so no entry can be written: the switch falls back
   // off.
   std::filesystem::remove_all(m_dir / "config" / "autostart");
   m_dir.write("config/autostart", "");
-  page.launchAtLoginRow()->toggle()->click();
-  EXPECT_FALSE(page.launchAtLoginRow()->toggle()->isChecked());
+  launchAtLoginRow(page)->toggle()->click();
+  EXPECT_FALSE(launchAtLoginRow(page)->toggle()->isChecked());
 }
 
 TEST(OpenAiSettingsViewTest, MasksKeys) {
@@ -344,7 +385,7 @@ TEST(OpenAiSettingsViewTest, MasksKeys) {
 
 TEST(OpenAiSettingsViewTest, FollowsTheKeyAndStoresPickedModels) {
   settings_test::SettingsHarness harness;
-  ASSERT_TRUE(settings_keys::setOpenAIModel(ChatGPTModels::gpt4vision, harness.defaults));
+  ASSERT_TRUE(setting::openAiModel.write(ChatGPTModels::gpt4vision, harness.defaults));
   OpenAiSettingsView page(*harness.settings);
   page.show();
   EXPECT_EQ(page.keyLabel()->text(), "");
@@ -354,7 +395,7 @@ TEST(OpenAiSettingsViewTest, FollowsTheKeyAndStoresPickedModels) {
   harness.settings->setOpenAiKey("sk-abcdefgh");
   EXPECT_EQ(page.keyLabel()->text(), "sk-****efgh");
   page.modelRows()[1]->click();
-  EXPECT_EQ(settings_keys::openAIModel(harness.defaults), ChatGPTModels::gpt4turbo);
+  EXPECT_EQ(setting::openAiModel.read(harness.defaults), ChatGPTModels::gpt4turbo);
   EXPECT_TRUE(page.modelRows()[1]->isSelected());
 
   page.updateButton()->click();

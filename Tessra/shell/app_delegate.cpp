@@ -48,8 +48,10 @@ constexpr auto kFirstShowDelay = 300ms;
 bool isWindowPinned() { return g_windowPinned; }
 void setWindowPinned(bool pinned) { g_windowPinned = pinned; }
 
-bool sideBarVisible() { return UserSettings::shared().sideBarVisible(); }
-void setSideBarVisible(bool visible) { UserSettings::shared().setSideBarVisible(visible); }
+bool sideBarVisible() { return UserSettings::shared().value(setting::sideBarVisible); }
+void setSideBarVisible(bool visible) {
+  UserSettings::shared().setValue(setting::sideBarVisible, visible);
+}
 
 int openDockWindowCount() { return platform::TaskbarPolicy::shared().openWindowCount(); }
 void countDockWindowUp() { platform::TaskbarPolicy::shared().countUp(); }
@@ -127,15 +129,15 @@ void AppDelegate::setUp() {
         std::string(name), [this, handler](const platform::Notification&) { (this->*handler)(); }));
   };
   auto& settings = UserSettings::shared();
-  connect(&settings, &UserSettings::floatingWindowSizeChanged, this, &AppDelegate::closeSidebar);
-  connect(&settings, &UserSettings::popupPaddingChanged, this, &AppDelegate::closeSidebar);
-  connect(&settings, &UserSettings::popupPositionChanged, this, &AppDelegate::closeSidebar);
+  settings.onValueChanged(setting::floatingWindowSize, this, &AppDelegate::closeSidebar);
+  settings.onValueChanged(setting::popupPadding, this, &AppDelegate::closeSidebar);
+  settings.onValueChanged(setting::popupPosition, this, &AppDelegate::closeSidebar);
   connect(&platform::Screens::shared(), &platform::Screens::parametersChanged, this,
           &AppDelegate::displayConfigurationChanged);
   // The notification, not the signal: it comes only when the language really changed.
   observe(notification_names::kAppLanguageChanged, &AppDelegate::showAlertToCloseTheApp);
-  connect(&settings, &UserSettings::overlayIconVisibleChanged, this,
-          &AppDelegate::overlayVisibilityChanged);
+  settings.onValueChanged(setting::overlayIconVisible, this,
+                          &AppDelegate::overlayVisibilityChanged);
   // A shortcut recorded anew is grabbed (or refused) before the panel's notice is reconsidered.
   m_observers.push_back(center.addObserver(
       shortcuts::GlobalShortcuts::kShortcutByNameDidChange, [this](const platform::Notification&) {
@@ -144,8 +146,8 @@ void AppDelegate::setUp() {
 
   // The very first start leads through the onboarding, whose end starts the program. The flag
   // is set first, so the onboarding appears once, also when it is left by quitting.
-  if (!settings.onboardingPresented() && onboardingFactory()) {
-    settings.setOnboardingPresented(true);
+  if (!settings.value(setting::onboardingPresented) && onboardingFactory()) {
+    settings.setValue(setting::onboardingPresented, true);
     m_onboarding = onboardingFactory()([this] { startApp(); });
     m_onboarding->show();
     centerInWorkArea(m_onboarding);
@@ -295,7 +297,8 @@ void AppDelegate::showOverlayButton() {
   if (m_buttonWindow) return;
   // Without a tray the side button is the only way in: it shows whatever the setting says (and
   // the setting stays as the user left it).
-  if (!UserSettings::shared().overlayIconVisible() && StatusItem::trayAvailable()) return;
+  if (!UserSettings::shared().value(setting::overlayIconVisible) && StatusItem::trayAvailable())
+    return;
   m_buttonWindow = new SideButtonWindow;
   connect(m_buttonWindow, &SideButtonWindow::clicked, this, &AppDelegate::showFloatingWindow);
   m_buttonWindow->setGeometry(overlayButtonFrame());
@@ -321,7 +324,7 @@ void AppDelegate::removeOverlayButton() {
 }
 
 void AppDelegate::overlayVisibilityChanged() {
-  if (UserSettings::shared().overlayIconVisible() || !StatusItem::trayAvailable()) {
+  if (UserSettings::shared().value(setting::overlayIconVisible) || !StatusItem::trayAvailable()) {
     showOverlayButton();
   } else {
     removeOverlayButton();

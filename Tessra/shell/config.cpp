@@ -38,10 +38,10 @@ Config::Environment Config::Environment::current() {
   const auto screens = QGuiApplication::screens();
   if (!screens.isEmpty()) environment.firstScreenFrame = screens.first()->geometry();
   const auto& settings = UserSettings::shared();
-  environment.position = settings.popupPosition();
-  environment.size = settings.floatingWindowSize();
-  environment.padding = settings.popupPadding();
-  environment.sideBarVisible = settings.sideBarVisible();
+  environment.position = settings.value(setting::popupPosition);
+  environment.size = settings.value(setting::floatingWindowSize);
+  environment.padding = settings.value(setting::popupPadding);
+  environment.sideBarVisible = settings.value(setting::sideBarVisible);
   return environment;
 }
 

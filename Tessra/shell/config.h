@@ -2,8 +2,8 @@
 // settings and the main screen; the slide that brings it in and takes it out (the constraint it
 // moves, how long it takes, its curves); boxes centred over the panel.
 //
-//   const QSize size =
-//       Config::floatingWindowSize(rawValue(UserSettings::shared().floatingWindowSize()));
+//   const QSize size = Config::floatingWindowSize(
+//       rawValue(UserSettings::shared().value(setting::floatingWindowSize)));
 //   const QPoint origin = Config::floatingWindowOrigin(size.width(), size.height());
 //   const QPointF box = Config::centeredOrigin(0.5, 300);  // half the panel wide, 300 high
 //

@@ -113,7 +113,7 @@ void FloatingController::setPasteboardAttachmentReader(PasteboardAttachmentReade
 }
 
 FloatingController::FloatingController(QWidget* parent)
-    : QWidget(parent), m_popupPosition(UserSettings::shared().popupPosition()) {
+    : QWidget(parent), m_popupPosition(UserSettings::shared().value(setting::popupPosition)) {
   m_container = new QWidget(this);
   constraints::ConstrainableView(m_container).edgesToSuperview();
 
@@ -133,13 +133,13 @@ FloatingController::FloatingController(QWidget* parent)
   mainView.width(m_container);
   mainView.height(m_container);
 
-  m_counter = static_cast<int>(rawValue(UserSettings::shared().floatingWindowSize()));
+  m_counter = static_cast<int>(rawValue(UserSettings::shared().value(setting::floatingWindowSize)));
   m_popAudioPlayer = std::make_unique<platform::SoundEffect>(QUrl(sounds::popUrl()));
   // The padding changes the panel's height as the width step changes its width.
-  connect(&UserSettings::shared(), &UserSettings::floatingWindowSizeChanged, this,
-          &FloatingController::sizeDidChanged);
-  connect(&UserSettings::shared(), &UserSettings::popupPaddingChanged, this,
-          &FloatingController::sizeDidChanged);
+  UserSettings::shared().onValueChanged(setting::floatingWindowSize, this,
+                                        &FloatingController::sizeDidChanged);
+  UserSettings::shared().onValueChanged(setting::popupPadding, this,
+                                        &FloatingController::sizeDidChanged);
   // A request to focus the controller focuses the chat view.
   setFocusProxy(m_mainView);
 }
@@ -147,7 +147,7 @@ FloatingController::FloatingController(QWidget* parent)
 FloatingController::~FloatingController() = default;
 
 void FloatingController::sizeDidChanged() {
-  m_counter = static_cast<int>(rawValue(UserSettings::shared().floatingWindowSize()));
+  m_counter = static_cast<int>(rawValue(UserSettings::shared().value(setting::floatingWindowSize)));
   recalculateSize();
 }
 
@@ -164,7 +164,7 @@ void FloatingController::recalculateSize() {
 void FloatingController::animateIn() {
   if (m_isAnimating) return;
   m_isAnimating = true;
-  const PopupPosition position = UserSettings::shared().popupPosition();
+  const PopupPosition position = UserSettings::shared().value(setting::popupPosition);
   if (m_constraint && position == m_popupPosition) {
     // The same edge again: the slide's constraint only goes back to its start, and the layout
     // moves the view without building its system anew.
@@ -185,7 +185,7 @@ void FloatingController::animateIn() {
   // what it focused itself when it appeared (its prompt), never to the controller around it.
   if (!m_mainView->isAncestorOf(window()->focusWidget()))
     m_mainView->setFocus(Qt::ActiveWindowFocusReason);
-  if (UserSettings::shared().soundEffectEnabled()) m_popAudioPlayer->play();
+  if (UserSettings::shared().value(setting::soundEffectEnabled)) m_popAudioPlayer->play();
 }
 
 void FloatingController::animateOut(std::function<void()> completion) {

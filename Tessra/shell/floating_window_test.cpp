@@ -41,7 +41,9 @@ class FloatingWindowTest : public ::testing::Test {
       m_hiddenAtTrigger.push_back(m_window.isHidden());
     });
   }
-  ~FloatingWindowTest() override { UserSettings::shared().setPopupPosition(PopupPosition::right); }
+  ~FloatingWindowTest() override {
+    UserSettings::shared().setValue(setting::popupPosition, PopupPosition::right);
+  }
 
   void show() {
     m_window.controller()->recalculateSize();
@@ -65,7 +67,7 @@ TEST_F(FloatingWindowTest, SlidesInAtEachEdgeAndTakesTheKeyboard) {
   std::vector<PopupPosition> positions;
   for (PopupPosition position : allPopupPositions()) positions.insert(positions.end(), 2, position);
   for (PopupPosition position : positions) {
-    UserSettings::shared().setPopupPosition(position);
+    UserSettings::shared().setValue(setting::popupPosition, position);
     show();
     ASSERT_TRUE(m_window.controller()->isAnimating()) << title(position);
     QWidget* chat = m_window.controller()->mainView();
@@ -76,8 +78,8 @@ TEST_F(FloatingWindowTest, SlidesInAtEachEdgeAndTakesTheKeyboard) {
                                                             : QPoint(0, distance);
     EXPECT_EQ(chat->geometry(), QRect(start, m_window.size())) << title(position);
     ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); })) << title(position);
-    EXPECT_EQ(m_window.geometry(), Config::floatingWindowFrame(static_cast<int>(
-                                       rawValue(UserSettings::shared().floatingWindowSize()))))
+    EXPECT_EQ(m_window.geometry(), Config::floatingWindowFrame(static_cast<int>(rawValue(
+                                       UserSettings::shared().value(setting::floatingWindowSize)))))
         << title(position);
     EXPECT_EQ(chat->geometry(), QRect(QPoint(), m_window.size())) << "slid all the way in";
     QWidget* focus = QApplication::focusWidget();
@@ -295,7 +297,7 @@ namespace tessra {
 namespace {
 
 TEST(SideButtonClickTest, OpensThePanelAndGoesWhileItIsShown) {
-  UserSettings::shared().setOverlayIconVisible(true);
+  UserSettings::shared().setValue(setting::overlayIconVisible, true);
   AppDelegate delegate;
   delegate.showOverlayButton();
   QWidget* button = delegate.buttonWindow();

@@ -89,7 +89,7 @@ TEST(ShortcutTakenTest, WithANotificationServiceThePanelTellsItAndCoversNoNotifi
 
 TEST(ShortcutTakenTest, TheNoticeReadsTheProgramsLanguage) {
   testing::TestDesktop::current().useStockKeyBindings();
-  UserSettings::shared().setAppLanguage(AppLanguage::german);
+  UserSettings::shared().setValue(setting::appLanguage, AppLanguage::german);
   AppDelegate delegate(nullptr, std::nullopt);
   FloatingController* panel = startAndShowThePanel(delegate);
   ASSERT_NE(panel, nullptr);

@@ -24,16 +24,17 @@ constexpr double kIdleOpacity = 0.25;
 }  // namespace
 
 CallToActionView::CallToActionView(QWidget* parent)
-    : QAbstractButton(parent), m_windowPosition(UserSettings::shared().popupPosition()) {
+    : QAbstractButton(parent),
+      m_windowPosition(UserSettings::shared().value(setting::popupPosition)) {
   setAttribute(Qt::WA_Hover);
   setFocusPolicy(Qt::NoFocus);
   setCursor(Qt::PointingHandCursor);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-  connect(&UserSettings::shared(), &UserSettings::popupPositionChanged, this,
-          [this](PopupPosition position) {
-            m_windowPosition = position;
-            update();
-          });
+  UserSettings::shared().onValueChanged(setting::popupPosition, this,
+                                        [this](PopupPosition position) {
+                                          m_windowPosition = position;
+                                          update();
+                                        });
 }
 
 QSize CallToActionView::sizeHint() const {
@@ -98,7 +99,7 @@ SideButtonWindow::SideButtonWindow(QWidget* parent)
 }
 
 QRect SideButtonWindow::overlayButtonFrame() {
-  const PopupPosition position = UserSettings::shared().popupPosition();
+  const PopupPosition position = UserSettings::shared().value(setting::popupPosition);
   QScreen* screen = platform::Screens::screenWithMouseOrMain();
   if (screen == nullptr) return {};
   const QRect frame = screen->geometry();

@@ -27,7 +27,7 @@ double iconCentre(CallToActionView* view) {
 }
 
 TEST(SideButtonTest, TheIconKeepsAwayFromThePartBeyondTheEdge) {
-  UserSettings::shared().setPopupPosition(PopupPosition::right);
+  UserSettings::shared().setValue(setting::popupPosition, PopupPosition::right);
   bool clicked = false;
   SideButtonWindow window;
   QObject::connect(&window, &SideButtonWindow::clicked, [&] { clicked = true; });
@@ -37,7 +37,7 @@ TEST(SideButtonTest, TheIconKeepsAwayFromThePartBeyondTheEdge) {
   EXPECT_LT(right, SideButtonWindow::kWidth - SideButtonWindow::kBeyondEdge)
       << "on the visible part at the right edge";
 
-  UserSettings::shared().setPopupPosition(PopupPosition::left);
+  UserSettings::shared().setValue(setting::popupPosition, PopupPosition::left);
   const double left = iconCentre(window.view());
   EXPECT_GT(left, SideButtonWindow::kBeyondEdge) << "on the visible part at the left edge";
 
@@ -48,14 +48,14 @@ TEST(SideButtonTest, TheIconKeepsAwayFromThePartBeyondTheEdge) {
 TEST(SideButtonTest, StandsHalfBeyondTheEdgeOfTheScreenUnderThePointer) {
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
   const int middle = screen.y() + (screen.height() - SideButtonWindow::kHeight) / 2;
-  UserSettings::shared().setPopupPosition(PopupPosition::right);
+  UserSettings::shared().setValue(setting::popupPosition, PopupPosition::right);
   EXPECT_EQ(SideButtonWindow::overlayButtonFrame(),
             QRect(screen.x() + screen.width() - 36, middle, 64, 36));
   for (PopupPosition position : {PopupPosition::top, PopupPosition::bottom}) {
-    UserSettings::shared().setPopupPosition(position);
+    UserSettings::shared().setValue(setting::popupPosition, position);
     EXPECT_EQ(SideButtonWindow::overlayButtonFrame().x(), screen.x() + screen.width() - 36);
   }
-  UserSettings::shared().setPopupPosition(PopupPosition::left);
+  UserSettings::shared().setValue(setting::popupPosition, PopupPosition::left);
   EXPECT_EQ(SideButtonWindow::overlayButtonFrame(), QRect(screen.x() - 28, middle, 64, 36));
 }
 

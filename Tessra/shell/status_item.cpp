@@ -55,13 +55,13 @@ void StatusItem::start() {
   m_menu.reset(makeMenu());
   m_statusItem.setContextMenu(m_menu.get());
   connect(&m_statusItem, &QSystemTrayIcon::activated, this, &StatusItem::handleClick);
-  connect(&UserSettings::shared(), &UserSettings::menuBarVisibleChanged, this,
-          &StatusItem::visibilityChanged);
+  UserSettings::shared().onValueChanged(setting::menuBarVisible, this,
+                                        &StatusItem::visibilityChanged);
   visibilityChanged();
 }
 
 void StatusItem::visibilityChanged() {
-  m_statusItem.setVisible(UserSettings::shared().menuBarVisible());
+  m_statusItem.setVisible(UserSettings::shared().value(setting::menuBarVisible));
 }
 
 void StatusItem::handleClick(QSystemTrayIcon::ActivationReason reason) {

@@ -15,7 +15,7 @@
 #include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/shell_test_support.h"
 #include "Tessra/shell/window_utilities.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/settings_table.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "shortcuts/global_shortcuts.h"
@@ -95,13 +95,13 @@ TEST(StatusItemTest, TheMenuIsCurrentEachTimeItOpens) {
 
 TEST(StatusItemTest, WithoutATrayTheSideButtonShowsWhateverTheSetting) {
   ASSERT_FALSE(StatusItem::trayAvailable()) << "the test session has no tray host";
-  UserSettings::shared().setOverlayIconVisible(false);
+  UserSettings::shared().setValue(setting::overlayIconVisible, false);
   AppDelegate delegate;
   delegate.startApp();
   EXPECT_NE(delegate.buttonWindow(), nullptr);
-  EXPECT_FALSE(UserSettings::shared().overlayIconVisible())
+  EXPECT_FALSE(UserSettings::shared().value(setting::overlayIconVisible))
       << "the setting stays as the user left it";
-  EXPECT_FALSE(settings_keys::overlayIconVisible());
+  EXPECT_FALSE(setting::overlayIconVisible.read());
   EXPECT_TRUE(StatusItem::shared().isStarted());
 }
 

@@ -14,7 +14,7 @@
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/leftover_attachment_files.h"
 #include "Tessra/storage/paths.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/settings_table.h"
 #include "Tessra/storage/welcome.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "files/data_io.h"
@@ -358,7 +358,7 @@ void ChatSessionManager::recoverSessionFiles() {
   for (const Found& session : found) {
     // As if it were made now: on the default model, with all its messages as context.
     ConversationConfig config;
-    config.model = settings_keys::openAIModel(m_defaults);
+    config.model = setting::openAiModel.read(m_defaults);
     config.contextWindow = 0;
     entries.push_back(Conversation{session.id, recoveredName(session.session, entries),
                                    session.createdAt, config});
@@ -500,7 +500,7 @@ Conversation ChatSessionManager::createConversation(const std::string& name) {
       if (sameText(entry.name, name)) throw TessraError::alreadyExists();
   }
   ConversationConfig config;
-  config.model = settings_keys::openAIModel(m_defaults);
+  config.model = setting::openAiModel.read(m_defaults);
   config.contextWindow = 0;
   Conversation created{platform::makeUuidString(), name, platform::Date::now(), config};
 

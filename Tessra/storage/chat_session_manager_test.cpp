@@ -14,7 +14,7 @@
 #include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/paths.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/settings_table.h"
 #include "Tessra/storage/storage_test_support.h"
 #include "Tessra/storage/welcome.h"
 #include "files/file_error.h"
@@ -193,7 +193,7 @@ TEST_F(ChatSessionManagerTest, ConversationsComeBackFromTheirSessionFilesWhenThe
     const Conversation& found = back.conversations[i + 1];
     EXPECT_EQ(found.id, test.id);
     EXPECT_EQ(found.name, test.name);
-    EXPECT_EQ(found.config->model, settings_keys::openAIModel(m_defaults));
+    EXPECT_EQ(found.config->model, setting::openAiModel.read(m_defaults));
     m_store.loadSession(found.id, false);
     EXPECT_EQ(m_store.sessions().at(found.id).messages.size(), 2u);
   }
@@ -545,7 +545,7 @@ TEST_F(ChatSessionManagerTest, SessionIdsThatAreNoPlainNamesTouchNoFile) {
 // -----------------------------------------------------------------------------------
 
 TEST_F(ChatSessionManagerTest, CreateConversation) {
-  ASSERT_TRUE(settings_keys::setOpenAIModel(ChatGPTModels::gpt4o, m_defaults));
+  ASSERT_TRUE(setting::openAiModel.write(ChatGPTModels::gpt4o, m_defaults));
   // Before the load: returned and cached, nothing written.
   const Conversation early = m_store.createConversation("🌅 Early");
   EXPECT_TRUE(m_store.sessions().contains(early.id));

@@ -2,7 +2,7 @@
 // panel is shown, and the `Pickable` concept through which a settings picker shows any of them.
 //
 // `PopupPosition`, `FloatingWindowSize` and `FloatingWindowPadding` are stored as their integer
-// raw values, `AppLanguage` as its code text (Tessra/storage/settings_keys.h). Every value is
+// raw values, `AppLanguage` as its code text (Tessra/storage/settings_table.h). Every value is
 // identified by its raw value:
 //
 //   for (FloatingWindowSize size : allFloatingWindowSizes()) picker.add(title(size));

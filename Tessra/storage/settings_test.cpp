@@ -11,7 +11,7 @@
 
 #include "Tessra/storage/constants.h"
 #include "Tessra/storage/settings_enums.h"
-#include "Tessra/storage/settings_keys.h"
+#include "Tessra/storage/settings_table.h"
 #include "Tessra/storage/storage_test_support.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/localized_text.h"
@@ -21,7 +21,6 @@ namespace tessra {
 namespace {
 
 using platform::UserDefaults;
-namespace keys = settings_keys;
 
 // --- Enumerations
 // ---------------------------------------------------------------------------------
@@ -64,31 +63,34 @@ TEST_F(SettingsKeysTest, StoredValuesAndTheirReadings) {
     std::function<bool()> holds;
   };
   const Case cases[] = {
-      {keys::kFloatingWindowSize, 6,
-       [&] { return keys::floatingWindowSize(m_defaults) == FloatingWindowSize::medium; }},
-      {keys::kFloatingWindowSize, -1,
-       [&] { return keys::floatingWindowSize(m_defaults) == FloatingWindowSize::medium; }},
-      {keys::kFloatingWindowSize, 4,
-       [&] { return keys::floatingWindowSize(m_defaults) == FloatingWindowSize::extraLarge; }},
-      {keys::kPopupWindowPosition, 7,
-       [&] { return keys::popupWindowPosition(m_defaults) == PopupPosition::right; }},
-      {keys::kPopupWindowPosition, 2,
-       [&] { return keys::popupWindowPosition(m_defaults) == PopupPosition::top; }},
-      {keys::kPopupPadding, 9,
-       [&] { return keys::popupPadding(m_defaults) == FloatingWindowPadding::none; }},
-      {keys::kMenuBarVisible, 2, [&] { return !keys::menuBarVisible(m_defaults); }},
-      {keys::kMenuBarVisible, "0", [&] { return keys::menuBarVisible(m_defaults); }},
-      {keys::kOpenAIModel, "gpt-4o",
-       [&] { return keys::openAIModel(m_defaults) == ChatGPTModels::gpt4; }},
-      {keys::kOpenAIModel, "gpt35",
-       [&] { return keys::openAIModel(m_defaults) == ChatGPTModels::gpt35; }},
-      {keys::kAppLanguage, "EN",
-       [&] { return keys::appLanguage(m_defaults) == AppLanguage::system; }},
-      {keys::kAppLanguage, "pt-BR",
-       [&] { return keys::appLanguage(m_defaults) == AppLanguage::brazilianPortuguese; }},
-      {keys::kOpenAICustomHost, "http://h",
-       [&] { return keys::openAICustomHost(m_defaults) == "http://h"; }},
-      {keys::kOnboardingPresented, true, [&] { return keys::onboardingPresented(m_defaults); }},
+      {setting::floatingWindowSize.key, 6,
+       [&] { return setting::floatingWindowSize.read(m_defaults) == FloatingWindowSize::medium; }},
+      {setting::floatingWindowSize.key, -1,
+       [&] { return setting::floatingWindowSize.read(m_defaults) == FloatingWindowSize::medium; }},
+      {setting::floatingWindowSize.key, 4,
+       [&] {
+         return setting::floatingWindowSize.read(m_defaults) == FloatingWindowSize::extraLarge;
+       }},
+      {setting::popupPosition.key, 7,
+       [&] { return setting::popupPosition.read(m_defaults) == PopupPosition::right; }},
+      {setting::popupPosition.key, 2,
+       [&] { return setting::popupPosition.read(m_defaults) == PopupPosition::top; }},
+      {setting::popupPadding.key, 9,
+       [&] { return setting::popupPadding.read(m_defaults) == FloatingWindowPadding::none; }},
+      {setting::menuBarVisible.key, 2, [&] { return !setting::menuBarVisible.read(m_defaults); }},
+      {setting::menuBarVisible.key, "0", [&] { return setting::menuBarVisible.read(m_defaults); }},
+      {setting::openAiModel.key, "gpt-4o",
+       [&] { return setting::openAiModel.read(m_defaults) == ChatGPTModels::gpt4; }},
+      {setting::openAiModel.key, "gpt35",
+       [&] { return setting::openAiModel.read(m_defaults) == ChatGPTModels::gpt35; }},
+      {setting::appLanguage.key, "EN",
+       [&] { return setting::appLanguage.read(m_defaults) == AppLanguage::system; }},
+      {setting::appLanguage.key, "pt-BR",
+       [&] { return setting::appLanguage.read(m_defaults) == AppLanguage::brazilianPortuguese; }},
+      {setting::openAiCustomHost.key, "http://h",
+       [&] { return setting::openAiCustomHost.read(m_defaults) == "http://h"; }},
+      {setting::onboardingPresented.key, true,
+       [&] { return setting::onboardingPresented.read(m_defaults); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.key) + " = " + c.stored.dump());
@@ -98,18 +100,18 @@ TEST_F(SettingsKeysTest, StoredValuesAndTheirReadings) {
 }
 
 TEST_F(SettingsKeysTest, WritesStoreTheTableForm) {
-  ASSERT_TRUE(keys::setMenuBarVisible(true, m_defaults));
-  EXPECT_EQ(m_defaults.integer(keys::kMenuBarVisible), 0);
-  ASSERT_TRUE(keys::setSideBarVisible(false, m_defaults));
-  EXPECT_EQ(m_defaults.integer(keys::kSideBarVisible), 1);
-  ASSERT_TRUE(keys::setOpenAIModel(ChatGPTModels::gpt4turbo, m_defaults));
-  EXPECT_EQ(m_defaults.string(keys::kOpenAIModel), "gpt4turbo");
-  ASSERT_TRUE(keys::setFloatingWindowSize(FloatingWindowSize::ultraWide, m_defaults));
-  EXPECT_EQ(m_defaults.integer(keys::kFloatingWindowSize), 5);
-  ASSERT_TRUE(keys::setAppLanguage(AppLanguage::japanese, m_defaults));
-  EXPECT_EQ(m_defaults.string(keys::kAppLanguage), "ja");
-  ASSERT_TRUE(keys::setOnboardingPresented(true, m_defaults));
-  EXPECT_EQ(m_defaults.boolean(keys::kOnboardingPresented), true);
+  ASSERT_TRUE(setting::menuBarVisible.write(true, m_defaults));
+  EXPECT_EQ(m_defaults.integer(setting::menuBarVisible.key), 0);
+  ASSERT_TRUE(setting::sideBarVisible.write(false, m_defaults));
+  EXPECT_EQ(m_defaults.integer(setting::sideBarVisible.key), 1);
+  ASSERT_TRUE(setting::openAiModel.write(ChatGPTModels::gpt4turbo, m_defaults));
+  EXPECT_EQ(m_defaults.string(setting::openAiModel.key), "gpt4turbo");
+  ASSERT_TRUE(setting::floatingWindowSize.write(FloatingWindowSize::ultraWide, m_defaults));
+  EXPECT_EQ(m_defaults.integer(setting::floatingWindowSize.key), 5);
+  ASSERT_TRUE(setting::appLanguage.write(AppLanguage::japanese, m_defaults));
+  EXPECT_EQ(m_defaults.string(setting::appLanguage.key), "ja");
+  ASSERT_TRUE(setting::onboardingPresented.write(true, m_defaults));
+  EXPECT_EQ(m_defaults.boolean(setting::onboardingPresented.key), true);
 }
 
 // --- The settings object
@@ -155,14 +157,14 @@ class UserSettingsTest : public ::testing::Test {
 };
 
 TEST_F(UserSettingsTest, CreationReadsTheDefaultsSilently) {
-  ASSERT_TRUE(keys::setPopupWindowPosition(PopupPosition::bottom, m_defaults));
-  ASSERT_TRUE(keys::setMenuBarVisible(false, m_defaults));
-  ASSERT_TRUE(m_defaults.set(keys::kFloatingWindowSize, 17));
+  ASSERT_TRUE(setting::popupPosition.write(PopupPosition::bottom, m_defaults));
+  ASSERT_TRUE(setting::menuBarVisible.write(false, m_defaults));
+  ASSERT_TRUE(m_defaults.set(setting::floatingWindowSize.key, 17));
   m_settings = make();
-  EXPECT_EQ(m_settings->popupPosition(), PopupPosition::bottom);
-  EXPECT_FALSE(m_settings->menuBarVisible());
-  EXPECT_EQ(m_settings->floatingWindowSize(), FloatingWindowSize::medium);
-  EXPECT_EQ(m_settings->appLanguage(), AppLanguage::system);
+  EXPECT_EQ(m_settings->value(setting::popupPosition), PopupPosition::bottom);
+  EXPECT_FALSE(m_settings->value(setting::menuBarVisible));
+  EXPECT_EQ(m_settings->value(setting::floatingWindowSize), FloatingWindowSize::medium);
+  EXPECT_EQ(m_settings->value(setting::appLanguage), AppLanguage::system);
   EXPECT_EQ(m_settings->chosenLanguage(), std::nullopt);
   EXPECT_FALSE(m_settings->loaded());
   EXPECT_EQ(m_settings->openAiKey(), "");
@@ -170,20 +172,20 @@ TEST_F(UserSettingsTest, CreationReadsTheDefaultsSilently) {
 }
 
 TEST_F(UserSettingsTest, HidingTheTrayIconTurnsTheSideButtonOn) {
-  ASSERT_TRUE(keys::setOverlayIconVisible(false, m_defaults));
+  ASSERT_TRUE(setting::overlayIconVisible.write(false, m_defaults));
   m_settings = make();
-  m_settings->setMenuBarVisible(false);
+  m_settings->setValue(setting::menuBarVisible, false);
   EXPECT_EQ(m_posted,
             (std::vector<std::string>{"overlayVisibilityChanged", "menuBarVisibilityChanged"}));
-  EXPECT_EQ(m_defaults.integer(keys::kOverlayIconVisible), 0);
-  EXPECT_EQ(m_defaults.integer(keys::kMenuBarVisible), 1);
-  EXPECT_FALSE(m_settings->menuBarVisible());
-  EXPECT_TRUE(m_settings->overlayIconVisible());
+  EXPECT_EQ(m_defaults.integer(setting::overlayIconVisible.key), 0);
+  EXPECT_EQ(m_defaults.integer(setting::menuBarVisible.key), 1);
+  EXPECT_FALSE(m_settings->value(setting::menuBarVisible));
+  EXPECT_TRUE(m_settings->value(setting::overlayIconVisible));
 
   m_posted.clear();
-  m_settings->setMenuBarVisible(true);
+  m_settings->setValue(setting::menuBarVisible, true);
   EXPECT_EQ(m_posted, (std::vector<std::string>{"menuBarVisibilityChanged"}));
-  EXPECT_EQ(m_defaults.integer(keys::kMenuBarVisible), 0);
+  EXPECT_EQ(m_defaults.integer(setting::menuBarVisible.key), 0);
 }
 
 TEST_F(UserSettingsTest, WriteThroughAndNotifications) {
@@ -196,41 +198,41 @@ TEST_F(UserSettingsTest, WriteThroughAndNotifications) {
   };
   const Case cases[] = {
       {"same language",
-       [&] { m_settings->setAppLanguage(AppLanguage::system); },
+       [&] { m_settings->setValue(setting::appLanguage, AppLanguage::system); },
        {},
-       [&] { return !m_defaults.object(keys::kAppLanguage).has_value(); }},
+       [&] { return !m_defaults.object(setting::appLanguage.key).has_value(); }},
       {"new language",
-       [&] { m_settings->setAppLanguage(AppLanguage::french); },
+       [&] { m_settings->setValue(setting::appLanguage, AppLanguage::french); },
        {"appLanguageChanged"},
-       [&] { return m_defaults.string(keys::kAppLanguage) == "fr"; }},
+       [&] { return m_defaults.string(setting::appLanguage.key) == "fr"; }},
       {"same position",
-       [&] { m_settings->setPopupPosition(PopupPosition::right); },
+       [&] { m_settings->setValue(setting::popupPosition, PopupPosition::right); },
        {"floatingWindowPositionDidChanged"},
-       [&] { return m_defaults.integer(keys::kPopupWindowPosition) == 0; }},
+       [&] { return m_defaults.integer(setting::popupPosition.key) == 0; }},
       {"padding",
-       [&] { m_settings->setPopupPadding(FloatingWindowPadding::large); },
+       [&] { m_settings->setValue(setting::popupPadding, FloatingWindowPadding::large); },
        {"floatingWindowSizeDidChanged"},
-       [&] { return m_defaults.integer(keys::kPopupPadding) == 3; }},
+       [&] { return m_defaults.integer(setting::popupPadding.key) == 3; }},
       {"size",
-       [&] { m_settings->setFloatingWindowSize(FloatingWindowSize::small); },
+       [&] { m_settings->setValue(setting::floatingWindowSize, FloatingWindowSize::small); },
        {"floatingWindowSizeDidChanged"},
-       [&] { return m_defaults.integer(keys::kFloatingWindowSize) == 1; }},
+       [&] { return m_defaults.integer(setting::floatingWindowSize.key) == 1; }},
       {"sound",
-       [&] { m_settings->setSoundEffectEnabled(false); },
+       [&] { m_settings->setValue(setting::soundEffectEnabled, false); },
        {},
-       [&] { return m_defaults.integer(keys::kSoundEffects) == 1; }},
+       [&] { return m_defaults.integer(setting::soundEffectEnabled.key) == 1; }},
       {"side button",
-       [&] { m_settings->setOverlayIconVisible(false); },
+       [&] { m_settings->setValue(setting::overlayIconVisible, false); },
        {"overlayVisibilityChanged"},
-       [&] { return m_defaults.integer(keys::kOverlayIconVisible) == 1; }},
+       [&] { return m_defaults.integer(setting::overlayIconVisible.key) == 1; }},
       {"conversation list",
-       [&] { m_settings->setSideBarVisible(false); },
+       [&] { m_settings->setValue(setting::sideBarVisible, false); },
        {},
-       [&] { return m_defaults.integer(keys::kSideBarVisible) == 1; }},
+       [&] { return m_defaults.integer(setting::sideBarVisible.key) == 1; }},
       {"onboarding",
-       [&] { m_settings->setOnboardingPresented(true); },
+       [&] { m_settings->setValue(setting::onboardingPresented, true); },
        {},
-       [&] { return m_defaults.boolean(keys::kOnboardingPresented) == true; }},
+       [&] { return m_defaults.boolean(setting::onboardingPresented.key) == true; }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -243,11 +245,11 @@ TEST_F(UserSettingsTest, WriteThroughAndNotifications) {
   EXPECT_EQ(m_settings->chosenLanguageCode(), "fr");
   // A new object reads back what the setters stored.
   auto again = make();
-  EXPECT_EQ(again->popupPadding(), FloatingWindowPadding::large);
-  EXPECT_EQ(again->appLanguage(), AppLanguage::french);
-  EXPECT_FALSE(again->soundEffectEnabled());
-  EXPECT_FALSE(again->sideBarVisible());
-  EXPECT_TRUE(again->onboardingPresented());
+  EXPECT_EQ(again->value(setting::popupPadding), FloatingWindowPadding::large);
+  EXPECT_EQ(again->value(setting::appLanguage), AppLanguage::french);
+  EXPECT_FALSE(again->value(setting::soundEffectEnabled));
+  EXPECT_FALSE(again->value(setting::sideBarVisible));
+  EXPECT_TRUE(again->value(setting::onboardingPresented));
 }
 
 TEST_F(UserSettingsTest, ObserversFindTheNewValueAlreadyStored) {
@@ -259,18 +261,18 @@ TEST_F(UserSettingsTest, ObserversFindTheNewValueAlreadyStored) {
     nlohmann::json stored;
   };
   const Case cases[] = {
-      {notification_names::kAppLanguageChanged, keys::kAppLanguage,
-       [&] { m_settings->setAppLanguage(AppLanguage::german); }, "de"},
-      {notification_names::kFloatingWindowPositionDidChanged, keys::kPopupWindowPosition,
-       [&] { m_settings->setPopupPosition(PopupPosition::top); }, 2},
-      {notification_names::kFloatingWindowSizeDidChanged, keys::kFloatingWindowSize,
-       [&] { m_settings->setFloatingWindowSize(FloatingWindowSize::large); }, 3},
-      {notification_names::kFloatingWindowSizeDidChanged, keys::kPopupPadding,
-       [&] { m_settings->setPopupPadding(FloatingWindowPadding::ultraWide); }, 5},
-      {notification_names::kOverlayVisibilityChanged, keys::kOverlayIconVisible,
-       [&] { m_settings->setOverlayIconVisible(false); }, 1},
-      {notification_names::kMenuBarVisibilityChanged, keys::kMenuBarVisible,
-       [&] { m_settings->setMenuBarVisible(false); }, 1},
+      {notification_names::kAppLanguageChanged, setting::appLanguage.key,
+       [&] { m_settings->setValue(setting::appLanguage, AppLanguage::german); }, "de"},
+      {notification_names::kFloatingWindowPositionDidChanged, setting::popupPosition.key,
+       [&] { m_settings->setValue(setting::popupPosition, PopupPosition::top); }, 2},
+      {notification_names::kFloatingWindowSizeDidChanged, setting::floatingWindowSize.key,
+       [&] { m_settings->setValue(setting::floatingWindowSize, FloatingWindowSize::large); }, 3},
+      {notification_names::kFloatingWindowSizeDidChanged, setting::popupPadding.key,
+       [&] { m_settings->setValue(setting::popupPadding, FloatingWindowPadding::ultraWide); }, 5},
+      {notification_names::kOverlayVisibilityChanged, setting::overlayIconVisible.key,
+       [&] { m_settings->setValue(setting::overlayIconVisible, false); }, 1},
+      {notification_names::kMenuBarVisibilityChanged, setting::menuBarVisible.key,
+       [&] { m_settings->setValue(setting::menuBarVisible, false); }, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.key));
@@ -283,6 +285,84 @@ TEST_F(UserSettingsTest, ObserversFindTheNewValueAlreadyStored) {
     ASSERT_TRUE(seen.has_value());
     EXPECT_EQ(*seen, c.stored);
   }
+}
+
+TEST_F(UserSettingsTest, AChangeIsSignalledOnceStoredAndBeforeItsNotification) {
+  m_settings = make();
+  std::vector<std::string> events;
+  QObject::connect(m_settings.get(), &UserSettings::valueChanged, [&](std::string_view key) {
+    events.push_back(std::string(key) + " " + m_defaults.object(key).value_or(nullptr).dump());
+  });
+  for (std::string_view name : notification_names::all()) {
+    m_tokens.push_back(m_center.addObserver(
+        std::string(name),
+        [&](const platform::Notification& n) { events.push_back("posted " + n.name); }));
+  }
+  struct Case {
+    const char* name;
+    std::function<void()> set;
+    std::vector<std::string> events;
+  };
+  const Case cases[] = {
+      {"tray icon off",
+       [&] { m_settings->setValue(setting::menuBarVisible, false); },
+       {"menuBarVisible 1", "overlayIconVisible 0", "posted overlayVisibilityChanged",
+        "posted menuBarVisibilityChanged"}},
+      {"the language in force",
+       [&] { m_settings->setValue(setting::appLanguage, AppLanguage::system); },
+       {"appLanguage null"}},
+      {"another language",
+       [&] { m_settings->setValue(setting::appLanguage, AppLanguage::french); },
+       {"appLanguage \"fr\"", "posted appLanguageChanged"}},
+      {"the edge in force",
+       [&] { m_settings->setValue(setting::popupPosition, PopupPosition::right); },
+       {"popupWindowPosition 0", "posted floatingWindowPositionDidChanged"}},
+      {"the conversation list as it is",
+       [&] { m_settings->setValue(setting::sideBarVisible, true); },
+       {}},
+      {"the conversation list hidden",
+       [&] { m_settings->setValue(setting::sideBarVisible, false); },
+       {"sideBarVisible 1"}},
+      {"the default model",
+       [&] { m_settings->setValue(setting::openAiModel, ChatGPTModels::gpt35); },
+       {"open-ai-model \"gpt35\""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    events.clear();
+    c.set();
+    EXPECT_EQ(events, c.events);
+  }
+}
+
+TEST_F(UserSettingsTest, AnObserverHearsItsOwnSettingWhileItLives) {
+  m_settings = make();
+  struct Receiver : QObject {
+    void moveTo(PopupPosition position) { positions.push_back(position); }
+    void resize() { ++sizes; }
+    std::vector<PopupPosition> positions;
+    int sizes = 0;
+  };
+  auto receiver = std::make_unique<Receiver>();
+  std::vector<bool> sounds;
+  int soundCalls = 0;
+  m_settings->onValueChanged(setting::popupPosition, receiver.get(), &Receiver::moveTo);
+  m_settings->onValueChanged(setting::floatingWindowSize, receiver.get(), &Receiver::resize);
+  m_settings->onValueChanged(setting::soundEffectEnabled, receiver.get(),
+                             [&](bool on) { sounds.push_back(on); });
+  m_settings->onValueChanged(setting::soundEffectEnabled, receiver.get(), [&] { ++soundCalls; });
+
+  m_settings->setValue(setting::popupPosition, PopupPosition::left);
+  m_settings->setValue(setting::soundEffectEnabled, false);
+  m_settings->setValue(setting::popupPadding, FloatingWindowPadding::large);
+  EXPECT_EQ(receiver->positions, std::vector{PopupPosition::left});
+  EXPECT_EQ(receiver->sizes, 0);
+  EXPECT_EQ(sounds, std::vector{false});
+  EXPECT_EQ(soundCalls, 1);
+
+  receiver.reset();
+  m_settings->setValue(setting::soundEffectEnabled, true);
+  EXPECT_EQ(sounds, std::vector{false});
 }
 
 TEST_F(UserSettingsTest, ApiKeyIsReadFromTheKeyring) {
@@ -368,17 +448,17 @@ TEST_F(UserSettingsTest, AFailedSettingsWriteIsShownUntilAWriteSucceeds) {
   int errorSignals = 0;
   QObject::connect(settings.get(), &UserSettings::writeErrorChanged, [&] { ++errorSignals; });
 
-  settings->setSideBarVisible(false);
+  settings->setValue(setting::sideBarVisible, false);
   ASSERT_TRUE(settings->writeError().has_value());
   EXPECT_FALSE(settings->writeError()->empty());
-  EXPECT_FALSE(settings->sideBarVisible()) << "the value is kept in memory";
-  settings->setSoundEffectEnabled(false);
-  settings->setOnboardingPresented(true);
-  settings->setPopupPadding(FloatingWindowPadding::large);
+  EXPECT_FALSE(settings->value(setting::sideBarVisible)) << "the value is kept in memory";
+  settings->setValue(setting::soundEffectEnabled, false);
+  settings->setValue(setting::onboardingPresented, true);
+  settings->setValue(setting::popupPadding, FloatingWindowPadding::large);
   EXPECT_EQ(errorSignals, 1) << "the same failure is told once";
 
   std::filesystem::remove(m_dir / "blocker");
-  settings->setPopupPadding(FloatingWindowPadding::small);
+  settings->setValue(setting::popupPadding, FloatingWindowPadding::small);
   EXPECT_EQ(settings->writeError(), std::nullopt);
   EXPECT_EQ(errorSignals, 2);
   waitForLoad(*settings);

@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "Tessra/storage/constants.h"
-#include "Tessra/storage/settings_keys.h"
 #include "Tessra/ui_foundation/localized_text.h"
 #include "platform/foundation/logger.h"
 
@@ -49,16 +47,7 @@ UserSettings::UserSettings(platform::UserDefaults& defaults, keychain::Keychain 
       m_center(center),
       m_mainQueue(mainQueue),
       m_worker(std::make_shared<KeyWorker>(std::move(keychain))),
-      m_self(std::make_shared<UserSettings*>(this)),
-      m_appLanguage(settings_keys::appLanguage(defaults)),
-      m_languageSnapshot(m_appLanguage),
-      m_soundEffectEnabled(settings_keys::soundEffects(defaults)),
-      m_menuBarVisible(settings_keys::menuBarVisible(defaults)),
-      m_overlayIconVisible(settings_keys::overlayIconVisible(defaults)),
-      m_popupPosition(settings_keys::popupWindowPosition(defaults)),
-      m_floatingWindowSize(settings_keys::floatingWindowSize(defaults)),
-      m_popupPadding(settings_keys::popupPadding(defaults)),
-      m_sideBarVisible(settings_keys::sideBarVisible(defaults)) {
+      m_self(std::make_shared<UserSettings*>(this)) {
   startKeyLoad();
 }
 
@@ -69,7 +58,7 @@ UserSettings::~UserSettings() {
 }
 
 std::optional<AppLanguage> UserSettings::chosenLanguage() const {
-  const AppLanguage language = m_languageSnapshot.load();
+  const AppLanguage language = value(setting::appLanguage);
   if (language == AppLanguage::system) return std::nullopt;
   return language;
 }
@@ -81,59 +70,6 @@ std::optional<std::string> UserSettings::chosenLanguageCode() const {
 }
 
 void UserSettings::post(std::string_view name) { m_center.post(std::string(name)); }
-
-void UserSettings::setAppLanguage(AppLanguage language) {
-  const AppLanguage previous = m_appLanguage;
-  m_appLanguage = language;
-  m_languageSnapshot.store(language);
-  emit appLanguageChanged(language);
-  if (language == previous) return;
-  publishWrite(settings_keys::setAppLanguage(language, m_defaults));
-  post(notification_names::kAppLanguageChanged);
-}
-
-void UserSettings::setSoundEffectEnabled(bool enabled) {
-  m_soundEffectEnabled = enabled;
-  emit soundEffectEnabledChanged(enabled);
-  publishWrite(settings_keys::setSoundEffects(enabled, m_defaults));
-}
-
-void UserSettings::setMenuBarVisible(bool visible) {
-  m_menuBarVisible = visible;
-  emit menuBarVisibleChanged(visible);
-  publishWrite(settings_keys::setMenuBarVisible(visible, m_defaults));
-  // Without the tray icon the side button is the only way left to open the panel.
-  if (!visible) setOverlayIconVisible(true);
-  post(notification_names::kMenuBarVisibilityChanged);
-}
-
-void UserSettings::setOverlayIconVisible(bool visible) {
-  m_overlayIconVisible = visible;
-  emit overlayIconVisibleChanged(visible);
-  publishWrite(settings_keys::setOverlayIconVisible(visible, m_defaults));
-  post(notification_names::kOverlayVisibilityChanged);
-}
-
-void UserSettings::setPopupPosition(PopupPosition position) {
-  m_popupPosition = position;
-  emit popupPositionChanged(position);
-  publishWrite(settings_keys::setPopupWindowPosition(position, m_defaults));
-  post(notification_names::kFloatingWindowPositionDidChanged);
-}
-
-void UserSettings::setFloatingWindowSize(FloatingWindowSize size) {
-  m_floatingWindowSize = size;
-  emit floatingWindowSizeChanged(size);
-  publishWrite(settings_keys::setFloatingWindowSize(size, m_defaults));
-  post(notification_names::kFloatingWindowSizeDidChanged);
-}
-
-void UserSettings::setPopupPadding(FloatingWindowPadding padding) {
-  m_popupPadding = padding;
-  emit popupPaddingChanged(padding);
-  publishWrite(settings_keys::setPopupPadding(padding, m_defaults));
-  post(notification_names::kFloatingWindowSizeDidChanged);
-}
 
 void UserSettings::setOpenAiKey(const std::string& key) {
   const bool changed = key != m_openAiKey;
@@ -154,28 +90,6 @@ void UserSettings::publishWrite(const Result<void>& written) {
   if (error == m_writeError) return;
   m_writeError = std::move(error);
   emit writeErrorChanged();
-}
-
-ChatGPTModels UserSettings::openAiModel() const { return settings_keys::openAIModel(m_defaults); }
-
-void UserSettings::setOpenAiModel(ChatGPTModels model) {
-  publishWrite(settings_keys::setOpenAIModel(model, m_defaults));
-  emit openAiModelChanged(model);
-}
-
-void UserSettings::setSideBarVisible(bool visible) {
-  if (visible == m_sideBarVisible) return;
-  m_sideBarVisible = visible;
-  emit sideBarVisibleChanged(visible);
-  publishWrite(settings_keys::setSideBarVisible(visible, m_defaults));
-}
-
-bool UserSettings::onboardingPresented() const {
-  return settings_keys::onboardingPresented(m_defaults);
-}
-
-void UserSettings::setOnboardingPresented(bool presented) {
-  publishWrite(settings_keys::setOnboardingPresented(presented, m_defaults));
 }
 
 void UserSettings::setOpenAiKey(const std::string& key, std::function<void(Result<void>)> saved) {

@@ -4,15 +4,17 @@
 // model and the OpenAI API key. No window reads or writes the user defaults' keys itself.
 //
 //   auto& settings = UserSettings::shared();
-//   settings.setPopupPosition(PopupPosition::left);  // stores 1, posts
-//                                                    // "floatingWindowPositionDidChanged"
+//   settings.setValue(setting::popupPosition, PopupPosition::left);  // stores 1, posts
+//                                                  // "floatingWindowPositionDidChanged"
+//   settings.onValueChanged(setting::popupPosition, view, &View::moveToEdge);
 //   connect(&settings, &UserSettings::openAiKeyChanged, view, &KeyView::refresh);
 //
-// Every setter stores the value, emits the field's changed signal, then runs the field's
-// write-through: the user-defaults write (Tessra/storage/settings_keys.h) before the named
-// notification (Tessra/storage/constants.h), posted with no payload. Setting a value equal to
-// the current one still writes and posts, except for `appLanguage` (nothing) and `openAiKey`
-// (no keyring write).
+// The settings of the user defaults are the rows of Tessra/storage/settings_table.h, read and
+// changed through `value` and `setValue`. A value is read from the defaults each time (they keep
+// the suite in memory); the object copies none. A change is stored, then `valueChanged` is
+// emitted, then the write's outcome is published as `writeError()`, then the row's own rule runs
+// and its named notification is posted (Tessra/storage/constants.h), with no payload. Setting
+// the value in force again does the same, unless the row says otherwise (`WhenUnchanged`).
 //
 // The API key lives only in the login keyring, item "openAiKey". It is read once, on a worker,
 // after creation; until that read is back `loaded()` is false and `openAiKey()` is "". Every
@@ -27,24 +29,27 @@
 // `setOpenAiKey`. A user-defaults write that fails is published the same way, as `writeError()`;
 // the value stays in memory and a later successful write clears it.
 //
-// GUI thread only, except `chosenLanguage()` and `chosenLanguageCode()`, which any thread may
-// call (the string table asks for them where it looks a text up). Keyring calls run on the
-// object's own serial worker; their results come back through the main queue.
+// GUI thread only, except `value()`, `chosenLanguage()` and `chosenLanguageCode()`, which any
+// thread may call (the string table asks for the language where it looks a text up). Keyring
+// calls run on the object's own serial worker; their results come back through the main queue.
 #pragma once
 
 #include <QObject>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "Tessra/storage/chat_gpt_models.h"
+#include "Tessra/storage/setting.h"
 #include "Tessra/storage/settings_enums.h"
+#include "Tessra/storage/settings_table.h"
 #include "keychain/keychain.h"
 #include "platform/foundation/error.h"
 #include "platform/foundation/notification_center.h"
@@ -55,20 +60,6 @@ namespace tessra {
 
 class UserSettings final : public QObject {
   Q_OBJECT
-  Q_PROPERTY(tessra::AppLanguage appLanguage READ appLanguage WRITE setAppLanguage NOTIFY
-                 appLanguageChanged)
-  Q_PROPERTY(bool soundEffectEnabled READ soundEffectEnabled WRITE setSoundEffectEnabled NOTIFY
-                 soundEffectEnabledChanged)
-  Q_PROPERTY(
-      bool menuBarVisible READ menuBarVisible WRITE setMenuBarVisible NOTIFY menuBarVisibleChanged)
-  Q_PROPERTY(bool overlayIconVisible READ overlayIconVisible WRITE setOverlayIconVisible NOTIFY
-                 overlayIconVisibleChanged)
-  Q_PROPERTY(tessra::PopupPosition popupPosition READ popupPosition WRITE setPopupPosition NOTIFY
-                 popupPositionChanged)
-  Q_PROPERTY(tessra::FloatingWindowSize floatingWindowSize READ floatingWindowSize WRITE
-                 setFloatingWindowSize NOTIFY floatingWindowSizeChanged)
-  Q_PROPERTY(tessra::FloatingWindowPadding popupPadding READ popupPadding WRITE setPopupPadding
-                 NOTIFY popupPaddingChanged)
   Q_PROPERTY(std::string openAiKey READ openAiKey WRITE setOpenAiKey NOTIFY openAiKeyChanged)
   Q_PROPERTY(bool loaded READ loaded NOTIFY loadedChanged)
 
@@ -91,13 +82,22 @@ class UserSettings final : public QObject {
   // Waits for the keyring saves already asked for.
   ~UserSettings() override;
 
-  AppLanguage appLanguage() const { return m_appLanguage; }
-  bool soundEffectEnabled() const { return m_soundEffectEnabled; }
-  bool menuBarVisible() const { return m_menuBarVisible; }
-  bool overlayIconVisible() const { return m_overlayIconVisible; }
-  PopupPosition popupPosition() const { return m_popupPosition; }
-  FloatingWindowSize floatingWindowSize() const { return m_floatingWindowSize; }
-  FloatingWindowPadding popupPadding() const { return m_popupPadding; }
+  // The value of a row of the settings table, as the defaults hold it. Any thread.
+  template <class T>
+  T value(const Setting<T>& setting) const {
+    return setting.read(m_defaults);
+  }
+  // Stores the value, emits `valueChanged`, publishes the write's outcome as `writeError()`,
+  // runs the row's rule and posts its notification; the value in force again does what the row's
+  // `unchanged` says.
+  template <class T>
+  void setValue(const Setting<T>& setting, const std::type_identity_t<T>& newValue);
+  // Calls `slot` each time `setting` is set, while `receiver` lives: a member function of the
+  // receiver or any callable, given the new value or nothing.
+  template <class T, class Receiver, class Slot>
+  QMetaObject::Connection onValueChanged(const Setting<T>& setting, Receiver* receiver,
+                                         Slot slot) const;
+
   const std::string& openAiKey() const { return m_openAiKey; }
   // True once the key has been read from the keyring.
   bool loaded() const { return m_loaded; }
@@ -110,33 +110,11 @@ class UserSettings final : public QObject {
   // False once a keyring call found no keyring to ask; true again after one succeeds.
   bool keyringAvailable() const { return m_keyringAvailable; }
 
-  // The model of every conversation that names none ("open-ai-model"), read from the defaults.
-  ChatGPTModels openAiModel() const;
-  // Stores it and emits `openAiModelChanged`; a failed write is published as `writeError()`.
-  void setOpenAiModel(ChatGPTModels model);
-
-  // Whether the chat windows show their conversation list ("sideBarVisible"); read at creation.
-  bool sideBarVisible() const { return m_sideBarVisible; }
-  // Stores it and emits `sideBarVisibleChanged`; nothing when it is so already (the pane and the
-  // panel's width both report the same change).
-  void setSideBarVisible(bool visible);
-  // Whether the first start's onboarding has been shown ("onboardingPresented"), read from the
-  // defaults.
-  bool onboardingPresented() const;
-  void setOnboardingPresented(bool presented);
-
   // The language the user picked, nothing for `system`. Any thread.
   std::optional<AppLanguage> chosenLanguage() const;
   // Its code ("de"), nothing for `system`. Any thread.
   std::optional<std::string> chosenLanguageCode() const;
 
-  void setAppLanguage(AppLanguage language);
-  void setSoundEffectEnabled(bool enabled);
-  void setMenuBarVisible(bool visible);
-  void setOverlayIconVisible(bool visible);
-  void setPopupPosition(PopupPosition position);
-  void setFloatingWindowSize(FloatingWindowSize size);
-  void setPopupPadding(FloatingWindowPadding padding);
   void setOpenAiKey(const std::string& key);
   // Sets the key and calls `saved` on the GUI thread once the keyring holds it: nothing on
   // success, the keyring's error otherwise. The key is written even when it equals the one in
@@ -154,17 +132,10 @@ class UserSettings final : public QObject {
                          std::function<void(Result<void>)> completion);
 
  signals:
-  void appLanguageChanged(tessra::AppLanguage language);
-  void soundEffectEnabledChanged(bool enabled);
-  void menuBarVisibleChanged(bool visible);
-  void overlayIconVisibleChanged(bool visible);
-  void popupPositionChanged(tessra::PopupPosition position);
-  void floatingWindowSizeChanged(tessra::FloatingWindowSize size);
-  void popupPaddingChanged(tessra::FloatingWindowPadding padding);
+  // A row of the settings table was set; `key` is the row's.
+  void valueChanged(std::string_view key);
   void openAiKeyChanged(const std::string& key);
   void loadedChanged(bool loaded);
-  void openAiModelChanged(tessra::ChatGPTModels model);
-  void sideBarVisibleChanged(bool visible);
   void keychainErrorChanged();
   void keyringAvailableChanged(bool available);
   void writeErrorChanged();
@@ -196,19 +167,47 @@ class UserSettings final : public QObject {
   // Completions waiting for a keyring write: by the number of the write that reports to them
   // (0: the write that follows the load).
   std::vector<std::pair<std::uint64_t, std::function<void(Result<void>)>>> m_saveCompletions;
-  AppLanguage m_appLanguage;
-  std::atomic<AppLanguage> m_languageSnapshot;  // read by other threads; written with the field
-  bool m_soundEffectEnabled;
-  bool m_menuBarVisible;
-  bool m_overlayIconVisible;
-  PopupPosition m_popupPosition;
-  FloatingWindowSize m_floatingWindowSize;
-  FloatingWindowPadding m_popupPadding;
-  bool m_sideBarVisible;
   std::string m_openAiKey;
   std::optional<std::string> m_keychainError;
   std::optional<std::string> m_writeError;
   bool m_keyringAvailable = true;
 };
+
+template <class T>
+void UserSettings::setValue(const Setting<T>& setting, const std::type_identity_t<T>& newValue) {
+  if (setting.unchanged != WhenUnchanged::storesAndAnnounces && value(setting) == newValue) {
+    if (setting.unchanged == WhenUnchanged::signalsOnly) emit valueChanged(setting.key);
+    return;
+  }
+  const Result<void> written = setting.write(newValue, m_defaults);
+  emit valueChanged(setting.key);
+  publishWrite(written);
+  if (setting.then) setting.then(*this, newValue);
+  if (!setting.notification.empty()) post(setting.notification);
+}
+
+template <class T, class Receiver, class Slot>
+QMetaObject::Connection UserSettings::onValueChanged(const Setting<T>& setting, Receiver* receiver,
+                                                     Slot slot) const {
+  if constexpr (std::is_member_function_pointer_v<Slot>) {
+    return onValueChanged(setting, receiver, [receiver, slot](const T& value) {
+      if constexpr (std::is_invocable_v<Slot, Receiver*, const T&>) {
+        (receiver->*slot)(value);
+      } else {
+        (receiver->*slot)();
+      }
+    });
+  } else {
+    return connect(this, &UserSettings::valueChanged, receiver,
+                   [this, setting, slot = std::move(slot)](std::string_view key) {
+                     if (key != setting.key) return;
+                     if constexpr (std::is_invocable_v<const Slot&, const T&>) {
+                       slot(value(setting));
+                     } else {
+                       slot();
+                     }
+                   });
+  }
+}
 
 }  // namespace tessra

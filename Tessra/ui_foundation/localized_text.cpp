@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <cstdint>
 #include <mutex>
 
 #include "Tessra/ui_foundation/string_formatter.h"
@@ -29,6 +30,11 @@ QString formatText(QStringView key, QStringView english, const QString& argument
   return LocalizedText::tr(LocalizedText::kTableName.toString(), key.toString(), {argument},
                            english.toString());
 }
+
+// What a format text puts in place of "%@": a text as it is, an integer as a plain whole number,
+// without the language's group separators.
+QString argumentText(const QString& text) { return text; }
+QString argumentText(std::int64_t number) { return QString::number(number); }
 
 }  // namespace
 
@@ -75,31 +81,27 @@ std::span<const QStringView> LocalizedText::keyedTexts() {
   return kKeys;
 }
 
-QString LocalizedText::Conversation::editTitle(const QString& name) {
-  return formatText(u"Conversation.editTitle", u"Edit %@", name);
-}
-
-QString LocalizedText::General::updaterDescription(const QString& version) {
-  return formatText(u"General.updaterDescription", u"Version %@ is now available", version);
-}
-
-QString LocalizedText::General::lastNItems(std::int64_t count) {
-  return formatText(u"General.lastNItems", u"Last %@", QString::number(count));
-}
-
-// The plain texts, each computed once in the language in force at its first use.
+// The plain texts, each computed once in the language in force at its first use, and the format
+// texts, computed at every call.
 #define TESSRA_PLAIN_TEXT(family, name, key, english)    \
   const QString& LocalizedText::family::name() {         \
     static const QString text = plainText(key, english); \
     return text;                                         \
   }
+#define TESSRA_FORMAT_TEXT(family, name, type, parameter, key, english) \
+  QString LocalizedText::family::name(type parameter) {                 \
+    return formatText(key, english, argumentText(parameter));           \
+  }
 #include "Tessra/ui_foundation/localized_text_table.inc"
+#undef TESSRA_FORMAT_TEXT
 #undef TESSRA_PLAIN_TEXT
 
 std::span<const LocalizedText::PlainText> LocalizedText::plainTexts() {
   static constexpr PlainText kTexts[] = {
 #define TESSRA_PLAIN_TEXT(family, name, key, english) {key, english, &LocalizedText::family::name},
+#define TESSRA_FORMAT_TEXT(family, name, type, parameter, key, english)
 #include "Tessra/ui_foundation/localized_text_table.inc"
+#undef TESSRA_FORMAT_TEXT
 #undef TESSRA_PLAIN_TEXT
   };
   return kTexts;

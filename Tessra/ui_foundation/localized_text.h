@@ -1,24 +1,21 @@
 // The table of every text the windows, menus, panels and notifications show.
 //
 // A text is named by a dotted key, "<family>.<name>", and read from the string table
-// "Localizable" of the interface language; the English text written here is the fallback for a
+// "Localizable" of the interface language; the English text of the table is the fallback for a
 // key that the language lacks. Use the accessors, grouped by family:
 //
 //   LocalizedText::Conversation::untitledSession()        // "Conversation.untitledSession"
 //   LocalizedText::Settings::General::language()          // "Settings.General.language"
 //   LocalizedText::General::lastNItems(10)                // "General.lastNItems" with "%@" = 10
 //
-// An accessor is named by the key's last part. Where that cannot be a C++ name, or the key does
-// not follow the pattern, the declaration names its key: "General.continue" and "General.delete"
-// are continueAction() and deleteAction(), "General.Model" is model(),
-// "ApiKey.validationError.length" is ApiKey::validationErrorLength(), "MessagePage.delete" is
-// MessagePage::deleteAction() and
-// "Settings.About.description" is Settings::aboutDescription().
+// The texts are the rows of localized_text_table.inc, which says how to add one. The build
+// generates their accessors from it into LocalizedTextAccessors, the base of this class
+// (localized_text_accessors.h in the build folder), and the English string file, so a text is
+// written once in English and once in each other language's string file.
 //
 // Plain texts are computed once, at their first use, in the language in force then, and kept
 // until the program quits: a language change reaches them after a restart, which the settings
-// page tells the user. The three format texts are computed at every call and follow a change at
-// once.
+// page tells the user. Format texts are computed at every call and follow a change at once.
 //
 // A few texts are looked up by their English text itself, as the desktop's own lookup of a
 // window's literal texts does: the settings window's page names and section headers, the
@@ -43,7 +40,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -52,10 +48,11 @@
 
 #include "Tessra/ui_foundation/language_bundle.h"
 #include "Tessra/ui_foundation/language_bundles.h"
+#include "Tessra/ui_foundation/localized_text_accessors.h"
 
 namespace tessra {
 
-class LocalizedText {
+class LocalizedText : public LocalizedTextAccessors {
  public:
   LocalizedText() = delete;
 
@@ -89,7 +86,7 @@ class LocalizedText {
   // Every key the program looks up with forKey, in the order of localized_key_table.inc.
   static std::span<const QStringView> keyedTexts();
 
-  // A plain text: its key, its English fallback and its accessor below.
+  // A plain text: its key, its English fallback and its accessor.
   struct PlainText {
     QStringView key;
     QStringView english;
@@ -97,143 +94,6 @@ class LocalizedText {
   };
   // Every plain text, in the order of the table they are defined from.
   static std::span<const PlainText> plainTexts();
-
-  struct ApiKey {
-    static const QString& apiKeyRequired();
-    static const QString& apiKeyStoredSecurely();
-    static const QString& getYourApiKey();
-    static const QString& keptForThisRunOnly();
-    static const QString& openAiApiKey();
-    static const QString& openAiInstruction();
-    static const QString& updateApiKey();
-    static const QString& validationErrorLength();  // "ApiKey.validationError.length"
-  };
-
-  struct Chat {
-    static const QString& allMessagesDeletionTitle();
-    static const QString& answerTooLong();
-    static const QString& answerUnreadable();
-    static const QString& clearContext();
-    static const QString& clearContextCommand();
-    static const QString& conversationNotSaved();
-    static const QString& conversationUnreadable();
-    static const QString& deleteAllMessages();
-    static const QString& deleteAllMessagesCommand();
-    static const QString& listTopicsCommand();
-    static const QString& messageDeletionTitle();
-    static const QString& newConversation();
-    static const QString& openConversationCommand();
-    static const QString& pinWindow();
-    static const QString& pinWindowCommand();
-    static const QString& promptPlaceholder();
-    static const QString& questionRefused();
-    static const QString& settingsCommand();
-    static const QString& showTopics();
-  };
-
-  struct Conversation {
-    static const QString& alreadyExistsError();
-    static const QString& deletionDescription();
-    static const QString& deletionTitle();
-    static const QString& editDescription();
-    static const QString& failedToUpdateError();
-    static const QString& nameTooLongError();
-    static const QString& nameTooShortError();
-    static const QString& newDescription();
-    static const QString& newTitle();
-    static const QString& untitledSession();
-
-    // "Edit %@" with the conversation's name.
-    static QString editTitle(const QString& name);
-  };
-
-  struct ConversationSettings {
-    static const QString& contextLimit();
-    static const QString& contextLimitDescription();
-    static const QString& frequencyPenalty();
-    static const QString& frequencyPenaltyDescription();
-    static const QString& presencePenalty();
-    static const QString& presencePenaltyDescription();
-    static const QString& temperatureDescription();
-    static const QString& topP();
-    static const QString& topPDescription();
-  };
-
-  struct General {
-    static const QString& actionListNavigationInstructions();
-    static const QString& advanced();
-    static const QString& allMessages();
-    static const QString& build();
-    static const QString& cancel();
-    static const QString& checkForUpdates();
-    static const QString& continueAction();  // "General.continue"
-    static const QString& conversations();
-    static const QString& copyEmail();
-    static const QString& create();
-    static const QString& deleteAction();  // "General.delete"
-    static const QString& tessraAI();
-    static const QString& model();  // "General.Model"
-    static const QString& openEmail();
-    static const QString& openTessra();
-    static const QString& prompt();
-    static const QString& quit();
-    static const QString& random();
-    static const QString& rename();
-    static const QString& save();
-    static const QString& search();
-    static const QString& sendFeedback();
-    static const QString& settings();
-    static const QString& share();
-    static const QString& temperature();
-    static const QString& update();
-    static const QString& updaterTitle();
-    static const QString& version();
-
-    // "Version %@ is now available" with the display version of the update.
-    static QString updaterDescription(const QString& version);
-    // "Last %@" with the context limit; a limit of 0 is the caller's to show as allMessages().
-    static QString lastNItems(std::int64_t count);
-  };
-
-  struct MessagePage {
-    static const QString& attachment();
-    static const QString& cannotOpenFile();
-    static const QString& cannotOpenLink();
-    static const QString& contextCleared();
-    static const QString& deleteAction();  // "MessagePage.delete"
-    static const QString& error();
-    static const QString& generating();
-    static const QString& imageNotAttached();
-    static const QString& loading();
-    static const QString& openInWindow();
-  };
-
-  struct Settings {
-    static const QString& sizeExtraLarge();
-    static const QString& sizeExtraSmall();
-    static const QString& sizeLarge();
-    static const QString& sizeMedium();
-    static const QString& sizeSmall();
-    static const QString& sizeUltraWide();
-    static const QString& unimplementedMessage();
-    static const QString& visitOurWebsite();
-    static const QString& aboutDescription();  // "Settings.About.description"
-
-    struct General {
-      static const QString& appearanceHeader();
-      static const QString& language();
-      static const QString& languageDescription();
-      static const QString& launchAtLogin();
-      static const QString& openTessra();
-      static const QString& position();
-      static const QString& shortcutsHeader();
-      static const QString& showInMenuBar();
-      static const QString& showOverlayIcon();
-      static const QString& size();
-      static const QString& soundEffects();
-      static const QString& verticalPadding();
-    };
-  };
 };
 
 }  // namespace tessra

@@ -53,10 +53,13 @@ struct FormatRow {
   const char16_t* english;
 };
 
+// The format texts of the table, read as the library reads it.
 const FormatRow kFormatRows[] = {
-    {u"Conversation.editTitle", u"Edit %@"},
-    {u"General.updaterDescription", u"Version %@ is now available"},
-    {u"General.lastNItems", u"Last %@"},
+#define TESSRA_PLAIN_TEXT(family, name, key, english)
+#define TESSRA_FORMAT_TEXT(family, name, type, parameter, key, english) {key, english},
+#include "Tessra/ui_foundation/localized_text_table.inc"
+#undef TESSRA_FORMAT_TEXT
+#undef TESSRA_PLAIN_TEXT
 };
 
 const char* const kLanguages[] = {"en", "zh-Hans", "fr", "de", "ja", "pt-BR"};
