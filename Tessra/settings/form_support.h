@@ -114,8 +114,9 @@ QLabel* sectionHeader(const QString& text, QWidget* parent);
 // A group of rows on the form's card colour, rounded, as the grouped forms draw a section.
 QWidget* sectionCard(QWidget* parent);
 
-// The style sheet of a form's body, built from the palette: the body's background, its labels,
-// title, fields and notes, each found by its object name. Set on the body, it reaches every row.
+// The one style sheet of the floating forms, built from the palette: the body's background, its
+// labels, title, key symbol and fields, each found by its object name. Set on a form's body, it
+// reaches every row.
 QString formStyleSheet();
 
 // The bold title at the top of a form, centred and wrapped, `pixelSize` high.
