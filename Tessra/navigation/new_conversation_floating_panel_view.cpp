@@ -68,7 +68,20 @@ NewConversationFloatingPanelView::NewConversationFloatingPanelView(
   if (clearEditingConversation) clearEditingConversation();
 
   setFixedSize(kWidth, kHeight);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addLayout(buildForm(title), 1);
+  auto* divider = new QFrame(this);
+  divider->setFixedHeight(1);
+  divider->setStyleSheet(QStringLiteral("background: %1;").arg(palette::keyCap().name()));
+  layout->addWidget(divider);
+  layout->addWidget(buildBar());
+  setTabOrder(m_titleField, m_cancel);
+  setTabOrder(m_cancel, m_confirm);
+}
 
+QVBoxLayout* NewConversationFloatingPanelView::buildForm(const QString& title) {
   m_heading = makeLabel(isEditing() ? LocalizedText::Conversation::editTitle(m_editingName)
                                     : LocalizedText::Conversation::newTitle(),
                         palette::headingText(), 24, QFont::Bold, this);
@@ -102,11 +115,10 @@ NewConversationFloatingPanelView::NewConversationFloatingPanelView(
   form->addSpacing(8);
   form->addWidget(m_titleField);
   form->addStretch(1);
+  return form;
+}
 
-  auto* divider = new QFrame(this);
-  divider->setFixedHeight(1);
-  divider->setStyleSheet(QStringLiteral("background: %1;").arg(palette::keyCap().name()));
-
+QWidget* NewConversationFloatingPanelView::buildBar() {
   auto* bar = new QWidget(this);
   bar->setAutoFillBackground(true);
   QPalette barColors = bar->palette();
@@ -135,15 +147,7 @@ NewConversationFloatingPanelView::NewConversationFloatingPanelView(
   buttons->addWidget(m_cancel);
   buttons->addWidget(m_message, 1);
   buttons->addWidget(m_confirm);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addLayout(form, 1);
-  layout->addWidget(divider);
-  layout->addWidget(bar);
-  setTabOrder(m_titleField, m_cancel);
-  setTabOrder(m_cancel, m_confirm);
+  return bar;
 }
 
 void NewConversationFloatingPanelView::setValidationError(const QString& message) {

@@ -27,6 +27,8 @@
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/small_views.h"
 
+class QVBoxLayout;
+
 namespace tessra {
 
 class NewConversationFloatingPanelView final : public QWidget {
@@ -65,6 +67,10 @@ class NewConversationFloatingPanelView final : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // The heading, the description, the emoji and the title field, over the flexible space.
+  QVBoxLayout* buildForm(const QString& title);
+  // The bar of the buttons, with the validation message between them.
+  QWidget* buildBar();
   void setValidationError(const QString& message);
   void didSave(const std::optional<std::string>& createdID);
 

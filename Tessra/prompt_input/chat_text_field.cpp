@@ -117,8 +117,8 @@ void ChatTextField::paintEvent(QPaintEvent*) {
   painter.setRenderHint(QPainter::Antialiasing);
   QPainterPath shape;
   shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius, kCornerRadius);
-  painter.fillPath(shape, app_colors::colorFromHex("#1E1E1E"));
-  QColor outline = app_colors::colorFromHex("#707070");
+  painter.fillPath(shape, palette::colorFromHex("#1E1E1E"));
+  QColor outline = palette::colorFromHex("#707070");
   outline.setAlphaF(isFocused() ? kFocusedOutlineOpacity : kOutlineOpacity);
   painter.setPen(QPen(outline, 1));
   painter.drawPath(shape);

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollArea>
-#include <QTextBlock>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -17,8 +16,6 @@
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/localized_text.h"
-#include "Tessra/ui_foundation/palette.h"
-#include "Tessra/ui_foundation/plain_text.h"
 #include "platform/foundation/logger.h"
 
 namespace tessra {
@@ -60,147 +57,85 @@ QString ConversationSetingsView::contextLimitText(double value) {
 QString ConversationSetingsView::prompt() const { return m_promptField->toPlainText(); }
 
 void ConversationSetingsView::build() {
-  using Text = LocalizedText;
   // The form starts below the rounded corners, which the square scroll area would cover.
   auto [card, column] = addFormCard(this, QMargins(1, 14, 1, 1));
+  column->addWidget(buildForm(card), 1);
 
+  auto* buttons = new QHBoxLayout(addFormFooter(column, card));
+  buttons->setContentsMargins(12, 12, 12, 12);
+  const FormButtons formButtons = addFormButtons(
+      buttons, buttons->parentWidget(), LocalizedText::General::save(), QStringLiteral("create"));
+  m_cancel = formButtons.cancel;
+  m_save = formButtons.confirm;
+  connect(m_cancel, &QAbstractButton::clicked, this, &ConversationSetingsView::close);
+  clickOnEscape(m_cancel, this);
+  connect(m_save, &QAbstractButton::clicked, this, &ConversationSetingsView::save);
+}
+
+QWidget* ConversationSetingsView::buildForm(QWidget* card) {
+  using Text = LocalizedText;
+  using Texts = LocalizedText::ConversationSettings;
   auto* scroll = new QScrollArea(card);
   scroll->setObjectName(QStringLiteral("conversationSettingsForm"));
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setWidgetResizable(true);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  scroll->setStyleSheet(
-      QStringLiteral("QScrollArea#conversationSettingsForm, QWidget#formContent { background: %1; }"
-                     "QLabel { color: %2; }"
-                     "QPlainTextEdit { background: %1; color: %2; border: 1px solid %3; }")
-          .arg(palette::tertiaryBackground().name(), palette::text().name(),
-               palette::border().name()));
+  scroll->setStyleSheet(formStyleSheet());
   auto* form = new QWidget(scroll);
   form->setObjectName(QStringLiteral("formContent"));
-  auto* formColumn = new QVBoxLayout(form);
-  formColumn->setContentsMargins(20, 20, 20, 20);
-  formColumn->setSpacing(8);
+  auto* column = new QVBoxLayout(form);
+  column->setContentsMargins(20, 20, 20, 20);
+  column->setSpacing(8);
+  m_title = addFormTitle(column, form, {}, 26);
+  column->addSpacing(16);
 
-  m_title = plainLabel({}, form);
-  m_title->setObjectName(QStringLiteral("title"));
-  m_title->setAlignment(Qt::AlignCenter);
-  m_title->setStyleSheet(QStringLiteral("color: %1; font-size: 26px; font-weight: bold;")
-                             .arg(palette::headingText().name()));
-  m_title->setWordWrap(true);
-  formColumn->addWidget(m_title);
-  formColumn->addSpacing(16);
-
-  auto* general = sectionCard(form);
-  auto* generalColumn = new QVBoxLayout(general);
-  generalColumn->setContentsMargins(12, 12, 12, 12);
-  generalColumn->setSpacing(14);
-  auto* modelRow = new QHBoxLayout;
-  modelRow->addWidget(plainLabel(Text::General::model(), general));
-  modelRow->addStretch(1);
-  m_modelPicker = new QComboBox(general);
-  m_modelPicker->setObjectName(QStringLiteral("model"));
-  fillModelPicker(m_modelPicker, m_openAiModel);
-  connect(m_modelPicker, &QComboBox::activated, this,
-          [this](int index) { m_openAiModel = kOfferedModels[static_cast<std::size_t>(index)]; });
-  modelRow->addWidget(m_modelPicker);
-  generalColumn->addLayout(modelRow);
-
-  auto* promptBlock = new QVBoxLayout;
-  promptBlock->setSpacing(6);
-  promptBlock->addWidget(plainLabel(Text::General::prompt(), general));
-  m_promptField = new QPlainTextEdit(general);
+  QVBoxLayout* general = addSection(column, form, {}, kFormSection);
+  m_modelPicker = addModelPickerRow(general, Text::General::model(), m_openAiModel);
+  m_promptField =
+      addTextAreaRow(general, Text::General::prompt(), kPromptMinimumLines, kPromptMaximumLines);
   m_promptField->setObjectName(QStringLiteral("prompt"));
-  m_promptField->setTabChangesFocus(true);
-  const auto fitPrompt = [this] {
-    const int lineHeight = m_promptField->fontMetrics().lineSpacing();
-    const int lines = std::clamp(static_cast<int>(m_promptField->document()->size().height()),
-                                 kPromptMinimumLines, kPromptMaximumLines);
-    const int frame = 2 * m_promptField->frameWidth() +
-                      static_cast<int>(2 * m_promptField->document()->documentMargin());
-    m_promptField->setFixedHeight(lines * lineHeight + frame);
-  };
-  connect(m_promptField->document(), &QTextDocument::contentsChanged, this, fitPrompt);
-  fitPrompt();
-  promptBlock->addWidget(m_promptField);
-  generalColumn->addLayout(promptBlock);
+  m_temperatureSlider = addSliderRow(general, {.title = Text::General::temperature(),
+                                               .value = boundTo(m_temperature),
+                                               .lower = 0,
+                                               .upper = 2,
+                                               .description = Texts::temperatureDescription(),
+                                               .defaultValue = kDefaultTemperature});
+  m_contextSlider = addSliderRow(general, {.title = Texts::contextLimit(),
+                                           .value = boundTo(m_contextWindow),
+                                           .lower = 0,
+                                           .upper = 30,
+                                           .step = 1,
+                                           .description = Texts::contextLimitDescription(),
+                                           .defaultValue = 0,
+                                           .customFormatter = [](double value) {
+                                             return std::optional(contextLimitText(value));
+                                           }});
 
-  const auto binding = [this](double* field) {
-    return DoubleBinding{[field] { return *field; }, [field](double value) { *field = value; }};
-  };
-  m_temperatureSlider =
-      new SettingsSlider({.title = Text::General::temperature(),
-                          .value = binding(&m_temperature),
-                          .lower = 0,
-                          .upper = 2,
-                          .step = 0.1,
-                          .description = Text::ConversationSettings::temperatureDescription(),
-                          .defaultValue = kDefaultTemperature},
-                         general);
-  generalColumn->addWidget(m_temperatureSlider);
-  m_contextSlider = new SettingsSlider(
-      {.title = Text::ConversationSettings::contextLimit(),
-       .value = binding(&m_contextWindow),
-       .lower = 0,
-       .upper = 30,
-       .step = 1,
-       .description = Text::ConversationSettings::contextLimitDescription(),
-       .defaultValue = 0,
-       .customFormatter = [](double value) { return std::optional(contextLimitText(value)); }},
-      general);
-  generalColumn->addWidget(m_contextSlider);
-  formColumn->addWidget(general);
-  formColumn->addSpacing(12);
-
-  formColumn->addWidget(sectionHeader(Text::General::advanced(), form));
-  auto* advanced = sectionCard(form);
-  auto* advancedColumn = new QVBoxLayout(advanced);
-  advancedColumn->setContentsMargins(12, 12, 12, 12);
-  advancedColumn->setSpacing(14);
-  m_presenceSlider =
-      new SettingsSlider({.title = Text::ConversationSettings::presencePenalty(),
-                          .value = binding(&m_presencePenalty),
-                          .lower = -2,
-                          .upper = 2,
-                          .step = 0.1,
-                          .description = Text::ConversationSettings::presencePenaltyDescription(),
-                          .defaultValue = 0},
-                         advanced);
-  m_frequencySlider =
-      new SettingsSlider({.title = Text::ConversationSettings::frequencyPenalty(),
-                          .value = binding(&m_frequencyPenalty),
-                          .lower = -2,
-                          .upper = 2,
-                          .step = 0.1,
-                          .description = Text::ConversationSettings::frequencyPenaltyDescription(),
-                          .defaultValue = 0},
-                         advanced);
-  m_topPSlider = new SettingsSlider({.title = Text::ConversationSettings::topP(),
-                                     .value = binding(&m_topP),
-                                     .lower = 0,
-                                     .upper = 2,
-                                     .step = 0.1,
-                                     .description = Text::ConversationSettings::topPDescription(),
-                                     .defaultValue = kDefaultTopP},
-                                    advanced);
-  advancedColumn->addWidget(m_presenceSlider);
-  advancedColumn->addWidget(m_frequencySlider);
-  advancedColumn->addWidget(m_topPSlider);
-  formColumn->addWidget(advanced);
-  formColumn->addStretch(1);
+  // The last section: the flexible space follows it.
+  QVBoxLayout* advanced = addSection(
+      column, form, Text::General::advanced(),
+      {.margins = kFormSection.margins, .rowSpacing = kFormSection.rowSpacing, .after = 0});
+  m_presenceSlider = addSliderRow(advanced, {.title = Texts::presencePenalty(),
+                                             .value = boundTo(m_presencePenalty),
+                                             .lower = -2,
+                                             .upper = 2,
+                                             .description = Texts::presencePenaltyDescription(),
+                                             .defaultValue = 0});
+  m_frequencySlider = addSliderRow(advanced, {.title = Texts::frequencyPenalty(),
+                                              .value = boundTo(m_frequencyPenalty),
+                                              .lower = -2,
+                                              .upper = 2,
+                                              .description = Texts::frequencyPenaltyDescription(),
+                                              .defaultValue = 0});
+  m_topPSlider = addSliderRow(advanced, {.title = Texts::topP(),
+                                         .value = boundTo(m_topP),
+                                         .lower = 0,
+                                         .upper = 2,
+                                         .description = Texts::topPDescription(),
+                                         .defaultValue = kDefaultTopP});
+  column->addStretch(1);
   scroll->setWidget(form);
-  column->addWidget(scroll, 1);
-
-  QWidget* bar = addFormFooter(column, card);
-  auto* buttons = new QHBoxLayout(bar);
-  buttons->setContentsMargins(12, 12, 12, 12);
-  const FormButtons formButtons =
-      addFormButtons(buttons, bar, Text::General::save(), QStringLiteral("create"));
-  m_cancel = formButtons.cancel;
-  m_save = formButtons.confirm;
-
-  connect(m_cancel, &QAbstractButton::clicked, this, &ConversationSetingsView::close);
-  clickOnEscape(m_cancel, this);
-  connect(m_save, &QAbstractButton::clicked, this, &ConversationSetingsView::save);
+  return scroll;
 }
 
 void ConversationSetingsView::showEvent(QShowEvent* event) {

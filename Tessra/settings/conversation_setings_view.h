@@ -95,6 +95,7 @@ class ConversationSetingsView : public QWidget {
 
  private:
   void build();
+  QWidget* buildForm(QWidget* card);
   void refreshControls();
   void dismiss();
 

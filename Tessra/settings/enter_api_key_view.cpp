@@ -36,82 +36,65 @@ EnterApiKeyView::EnterApiKeyView(bool isEditing, UserSettings& settings, QWidget
 }
 
 void EnterApiKeyView::build(bool isEditing) {
-  using Text = LocalizedText;
   auto [card, column] = addFormCard(this, QMargins(1, 1, 1, 1));
+  column->addWidget(buildForm(card, isEditing), 1);
+  buildFooter(addFormFooter(column, card), isEditing);
+  buildOverlay();
 
-  // The form part.
+  setTabOrder(m_keyField, m_modelPicker);
+  setTabOrder(m_modelPicker, m_cancel);
+  setTabOrder(m_cancel, m_confirm);
+  connect(m_keyField, &QLineEdit::textChanged, this, [this] { setValidationError(std::nullopt); });
+  connect(m_keyField, &QLineEdit::returnPressed, this, &EnterApiKeyView::save);
+  connect(m_confirm, &QAbstractButton::clicked, this, &EnterApiKeyView::save);
+  connect(m_cancel, &QAbstractButton::clicked, this, &EnterApiKeyView::closeRequested);
+  clickOnEscape(m_cancel, this);
+  connect(&m_settings, &UserSettings::keyringAvailableChanged, this, &EnterApiKeyView::updateNote);
+}
+
+QWidget* EnterApiKeyView::buildForm(QWidget* card, bool isEditing) {
+  using Text = LocalizedText;
   auto* form = new QWidget(card);
   form->setObjectName(QStringLiteral("keyForm"));
   form->setAttribute(Qt::WA_StyledBackground);
-  form->setStyleSheet(
-      QStringLiteral("QWidget#keyForm { background: %1; border-top-left-radius: 15px;"
-                     " border-top-right-radius: 15px; }"
-                     "QLabel { color: %2; }"
-                     "QLineEdit { background: %3; color: white; border: none; border-radius: 8px;"
-                     " padding: 12px 8px; selection-background-color: %4; }")
-          .arg(palette::tertiaryBackground().name(), palette::text().name(),
-               palette::secondaryBackground().name(), palette::selectedRow().name()));
-  auto* formColumn = new QVBoxLayout(form);
-  formColumn->setContentsMargins(24, 28, 24, 20);
-  formColumn->setSpacing(0);
+  form->setStyleSheet(formStyleSheet());
+  auto* column = new QVBoxLayout(form);
+  column->setContentsMargins(24, 28, 24, 20);
+  column->setSpacing(0);
 
   auto* icon = plainLabel(QStringLiteral("\U0001F511"), form);
+  icon->setObjectName(QStringLiteral("keyIcon"));
   icon->setAlignment(Qt::AlignCenter);
   icon->setFixedSize(44, 44);
-  icon->setStyleSheet(QStringLiteral("background: %1; border-radius: 22px; font-size: 16px;")
-                          .arg(palette::secondaryBackground().name()));
-  formColumn->addWidget(icon, 0, Qt::AlignHCenter);
-  formColumn->addSpacing(10);
-  auto* title =
-      plainLabel(isEditing ? Text::ApiKey::updateApiKey() : Text::ApiKey::apiKeyRequired(), form);
-  title->setObjectName(QStringLiteral("title"));
-  title->setAlignment(Qt::AlignCenter);
-  title->setStyleSheet(QStringLiteral("color: %1; font-size: 24px; font-weight: bold;")
-                           .arg(palette::headingText().name()));
-  formColumn->addWidget(title);
-  formColumn->addSpacing(16 + 12);
+  column->addWidget(icon, 0, Qt::AlignHCenter);
+  column->addSpacing(10);
+  addFormTitle(column, form,
+               isEditing ? Text::ApiKey::updateApiKey() : Text::ApiKey::apiKeyRequired(), 24);
+  column->addSpacing(16 + 12);
 
-  auto* section = sectionCard(form);
-  auto* sectionColumn = new QVBoxLayout(section);
-  sectionColumn->setContentsMargins(12, 12, 12, 12);
-  sectionColumn->setSpacing(6);
-  sectionColumn->addWidget(plainLabel(Text::ApiKey::openAiApiKey(), section));
-  m_keyField = new QLineEdit(section);
+  QVBoxLayout* keyRows =
+      addSection(column, form, {}, {.margins = {12, 12, 12, 12}, .rowSpacing = 6, .after = 12});
+  keyRows->addWidget(plainLabel(Text::ApiKey::openAiApiKey(), form));
+  m_keyField = new QLineEdit(form);
   m_keyField->setObjectName(QStringLiteral("apiKey"));
-  m_keyField->setStyleSheet(
-      QStringLiteral("background: %1;").arg(palette::tertiaryBackground().name()));
-  sectionColumn->addWidget(m_keyField);
-  m_note = plainLabel(QString(), section);
+  keyRows->addWidget(m_keyField);
+  m_note = plainLabel(QString(), form);
   m_note->setObjectName(QStringLiteral("note"));
   m_note->setWordWrap(true);
   m_note->setAlignment(Qt::AlignCenter);
   updateNote();
-  connect(&m_settings, &UserSettings::keyringAvailableChanged, this, &EnterApiKeyView::updateNote);
-  sectionColumn->addWidget(m_note);
-  formColumn->addWidget(section);
-  formColumn->addSpacing(12);
+  keyRows->addWidget(m_note);
 
-  auto* modelSection = sectionCard(form);
-  auto* modelRow = new QHBoxLayout(modelSection);
-  modelRow->setContentsMargins(12, 8, 12, 8);
-  modelRow->addWidget(plainLabel(Text::General::model(), modelSection));
-  modelRow->addStretch(1);
-  m_modelPicker = new QComboBox(modelSection);
-  m_modelPicker->setObjectName(QStringLiteral("model"));
-  // A stored model that is not offered selects no row, and stays the model until one is picked.
-  fillModelPicker(m_modelPicker, m_openAiModel);
-  connect(m_modelPicker, &QComboBox::activated, this,
-          [this](int index) { m_openAiModel = kOfferedModels[static_cast<std::size_t>(index)]; });
-  modelRow->addWidget(m_modelPicker);
-  formColumn->addWidget(modelSection);
-  formColumn->addStretch(1);
-  column->addWidget(form, 1);
+  QVBoxLayout* modelRows = addSection(column, form, {}, {.margins = {12, 8, 12, 8}, .after = 0});
+  m_modelPicker = addModelPickerRow(modelRows, Text::General::model(), m_openAiModel);
+  column->addStretch(1);
+  return form;
+}
 
-  QWidget* footer = addFormFooter(column, card);
-  auto* footerColumn = new QVBoxLayout(footer);
-  footerColumn->setContentsMargins(16, 16, 16, 16);
-  footerColumn->setSpacing(12);
-  m_footerColumn = footerColumn;
+void EnterApiKeyView::buildFooter(QWidget* footer, bool isEditing) {
+  m_footerColumn = new QVBoxLayout(footer);
+  m_footerColumn->setContentsMargins(16, 16, 16, 16);
+  m_footerColumn->setSpacing(12);
   m_errorLabel = plainLabel({}, footer);
   m_errorLabel->setObjectName(QStringLiteral("validationError"));
   m_errorLabel->setWordWrap(true);
@@ -130,16 +113,19 @@ void EnterApiKeyView::build(bool isEditing) {
   m_errorLabel->setAutoFillBackground(false);
   m_errorScroll->hide();
   m_errorScroll->installEventFilter(this);
-  footerColumn->addWidget(m_errorScroll);
+  m_footerColumn->addWidget(m_errorScroll);
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(0);
   const FormButtons formButtons =
-      addFormButtons(buttons, footer, isEditing ? Text::General::update() : Text::General::save(),
+      addFormButtons(buttons, footer,
+                     isEditing ? LocalizedText::General::update() : LocalizedText::General::save(),
                      QStringLiteral("update"));
   m_cancel = formButtons.cancel;
   m_confirm = formButtons.confirm;
-  footerColumn->addLayout(buttons);
+  m_footerColumn->addLayout(buttons);
+}
 
+void EnterApiKeyView::buildOverlay() {
   m_overlay = new QWidget(this);
   m_overlay->setObjectName(QStringLiteral("busyOverlay"));
   m_overlay->setAttribute(Qt::WA_StyledBackground);
@@ -152,15 +138,6 @@ void EnterApiKeyView::build(bool isEditing) {
   spinner->setFixedSize(120, 6);
   overlayLayout->addWidget(spinner, 0, Qt::AlignCenter);
   m_overlay->hide();
-
-  setTabOrder(m_keyField, m_modelPicker);
-  setTabOrder(m_modelPicker, m_cancel);
-  setTabOrder(m_cancel, m_confirm);
-  connect(m_keyField, &QLineEdit::textChanged, this, [this] { setValidationError(std::nullopt); });
-  connect(m_keyField, &QLineEdit::returnPressed, this, &EnterApiKeyView::save);
-  connect(m_confirm, &QAbstractButton::clicked, this, &EnterApiKeyView::save);
-  connect(m_cancel, &QAbstractButton::clicked, this, &EnterApiKeyView::closeRequested);
-  clickOnEscape(m_cancel, this);
 }
 
 int EnterApiKeyView::characterCount(const QString& text) {

@@ -88,6 +88,9 @@ class EnterApiKeyView : public QWidget {
 
  private:
   void build(bool isEditing);
+  QWidget* buildForm(QWidget* card, bool isEditing);
+  void buildFooter(QWidget* footer, bool isEditing);
+  void buildOverlay();
   void setLoading(bool loading);
   void setValidationError(std::optional<QString> error);
   // Gives the error area the height of the whole error, up to `kErrorLines` lines.

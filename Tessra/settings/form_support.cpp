@@ -4,11 +4,15 @@
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPlainTextEdit>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "Tessra/settings/artwork.h"
 #include "Tessra/shell/app_delegate.h"
@@ -77,7 +81,7 @@ FormCard addFormCard(QWidget* form, QMargins margins) {
 QWidget* addFormFooter(QVBoxLayout* column, QWidget* card) {
   auto* divider = new QFrame(card);
   divider->setFixedHeight(1);
-  divider->setStyleSheet(QStringLiteral("background: #3f4147;"));
+  divider->setStyleSheet(QStringLiteral("background: %1;").arg(palette::separator().name()));
   column->addWidget(divider);
   auto* footer = new QWidget(card);
   footer->setObjectName(QStringLiteral("formFooter"));
@@ -157,15 +161,95 @@ SettingsToggleView* addToggleRow(QVBoxLayout* rows, const QString& label, UserSe
   return row;
 }
 
-QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, const QString& header) {
+QString formStyleSheet() {
+  return QStringLiteral(
+             "QWidget#keyForm { background: %1; border-top-left-radius: 15px;"
+             " border-top-right-radius: 15px; }"
+             "QScrollArea#conversationSettingsForm, QWidget#formContent { background: %1; }"
+             "QLabel { color: %2; }"
+             "QLabel#title { color: %3; }"
+             "QLabel#keyIcon { background: %4; border-radius: 22px; font-size: 16px; }"
+             "QLineEdit { background: %4; color: white; border: none; border-radius: 8px;"
+             " padding: 12px 8px; selection-background-color: %5; }"
+             "QLineEdit#apiKey { background: %1; }"
+             "QPlainTextEdit { background: %1; color: %2; border: 1px solid %6; }")
+      .arg(palette::tertiaryBackground().name(), palette::text().name(),
+           palette::headingText().name(), palette::secondaryBackground().name(),
+           palette::selectedRow().name(), palette::border().name());
+}
+
+QLabel* addFormTitle(QVBoxLayout* column, QWidget* parent, const QString& text, int pixelSize) {
+  auto* title = plainLabel(text, parent);
+  title->setObjectName(QStringLiteral("title"));
+  title->setAlignment(Qt::AlignCenter);
+  title->setWordWrap(true);
+  QFont font = title->font();
+  font.setPixelSize(pixelSize);
+  font.setBold(true);
+  title->setFont(font);
+  column->addWidget(title);
+  return title;
+}
+
+QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, const QString& header,
+                        const SectionSpacing& spacing) {
   if (!header.isEmpty()) page->addWidget(sectionHeader(header, parent));
   QWidget* card = sectionCard(parent);
   auto* rows = new QVBoxLayout(card);
-  rows->setContentsMargins(12, 10, 12, 10);
-  rows->setSpacing(10);
+  rows->setContentsMargins(spacing.margins);
+  rows->setSpacing(spacing.rowSpacing);
   page->addWidget(card);
-  page->addSpacing(14);
+  if (spacing.after > 0) page->addSpacing(spacing.after);
   return rows;
+}
+
+DoubleBinding boundTo(double& field) {
+  return {[&field] { return field; }, [&field](double value) { field = value; }};
+}
+
+SettingsSlider* addSliderRow(QVBoxLayout* rows, SettingsSlider::Options options) {
+  auto* slider = new SettingsSlider(std::move(options), rows->parentWidget());
+  rows->addWidget(slider);
+  return slider;
+}
+
+QComboBox* addModelPickerRow(QVBoxLayout* rows, const QString& label, ChatGPTModels& model) {
+  QWidget* parent = rows->parentWidget();
+  auto* row = new QHBoxLayout;
+  row->addWidget(plainLabel(label, parent));
+  row->addStretch(1);
+  auto* picker = new QComboBox(parent);
+  picker->setObjectName(QStringLiteral("model"));
+  fillModelPicker(picker, model);
+  QObject::connect(picker, &QComboBox::activated, picker, [&model](int index) {
+    model = kOfferedModels[static_cast<std::size_t>(index)];
+  });
+  row->addWidget(picker);
+  rows->addLayout(row);
+  return picker;
+}
+
+QPlainTextEdit* addTextAreaRow(QVBoxLayout* rows, const QString& label, int minimumLines,
+                               int maximumLines) {
+  QWidget* parent = rows->parentWidget();
+  auto* block = new QVBoxLayout;
+  block->setSpacing(6);
+  block->addWidget(plainLabel(label, parent));
+  auto* field = new QPlainTextEdit(parent);
+  field->setTabChangesFocus(true);
+  const auto fit = [field, minimumLines, maximumLines] {
+    const int lineHeight = field->fontMetrics().lineSpacing();
+    const int lines = std::clamp(static_cast<int>(field->document()->size().height()), minimumLines,
+                                 maximumLines);
+    const int frame =
+        2 * field->frameWidth() + static_cast<int>(2 * field->document()->documentMargin());
+    field->setFixedHeight(lines * lineHeight + frame);
+  };
+  QObject::connect(field->document(), &QTextDocument::contentsChanged, field, fit);
+  fit();
+  block->addWidget(field);
+  rows->addLayout(block);
+  return field;
 }
 
 MessageWithLink addMessageWithLink(QVBoxLayout* rows, QWidget* parent, const QString& message,

@@ -1,11 +1,14 @@
 // Small pieces the settings forms share: the rounded card a floating form is drawn on, Return
-// pressing a focused button, the header of a form section, and the rows that show a setting of
-// `UserSettings` by its row of the settings table:
+// pressing a focused button, the one style sheet of the forms, the header of a form section, and
+// the rows a form is a short list of: rows over a value the form keeps, and rows that show a
+// setting of `UserSettings` by its row of the settings table:
 //
 //   QVBoxLayout* rows = addSection(page, this, Text::appearanceHeader());
 //   addToggleRow(rows, Text::soundEffects(), settings, setting::soundEffectEnabled);
 //   addPickerRow(rows, Text::size(), {}, settings, setting::floatingWindowSize,
 //                allFloatingWindowSizes());
+//   addSliderRow(rows, {.title = Text::topP(), .value = boundTo(m_topP), .upper = 2});
+//   addModelPickerRow(rows, Text::model(), m_openAiModel);
 //
 // A bound row writes the setting at once, shows changes made elsewhere, and is named after the
 // setting's key (`QObject::objectName`), so it can be found by it.
@@ -30,6 +33,7 @@
 #include <vector>
 
 #include "Tessra/settings/settings_picker_view.h"
+#include "Tessra/settings/settings_slider.h"
 #include "Tessra/storage/chat_gpt_models.h"
 #include "Tessra/storage/setting.h"
 #include "Tessra/storage/settings_enums.h"
@@ -40,6 +44,7 @@ class QAbstractButton;
 class QBoxLayout;
 class QComboBox;
 class QLabel;
+class QPlainTextEdit;
 
 namespace tessra {
 
@@ -109,9 +114,43 @@ QLabel* sectionHeader(const QString& text, QWidget* parent);
 // A group of rows on the form's card colour, rounded, as the grouped forms draw a section.
 QWidget* sectionCard(QWidget* parent);
 
+// The one style sheet of the floating forms, built from the palette: the body's background, its
+// labels, title, key symbol and fields, each found by its object name. Set on a form's body, it
+// reaches every row.
+QString formStyleSheet();
+
+// The bold title at the top of a form, centred and wrapped, `pixelSize` high.
+QLabel* addFormTitle(QVBoxLayout* column, QWidget* parent, const QString& text, int pixelSize);
+
+// How a section sits in its page: the room around and between its rows, and the room after it.
+struct SectionSpacing {
+  QMargins margins{12, 10, 12, 10};
+  int rowSpacing = 10;
+  int after = 14;
+};
+// The sections of the floating forms, which set their rows further apart.
+inline constexpr SectionSpacing kFormSection{{12, 12, 12, 12}, 14, 12};
+
 // Appends a section to a page's column: its header when `header` is not empty, then a card whose
 // row layout is returned.
-QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, const QString& header = {});
+QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, const QString& header = {},
+                        const SectionSpacing& spacing = {});
+
+// A number the form keeps in `field`, for a slider row.
+DoubleBinding boundTo(double& field);
+
+// Appends a slider row, as `SettingsSlider` describes it, to a section's rows.
+SettingsSlider* addSliderRow(QVBoxLayout* rows, SettingsSlider::Options options);
+
+// Appends a row with `label` at the leading edge and, at the trailing edge, a picker of the
+// offered chat models that shows `model` and writes the picked one to it. A model that is not
+// offered selects no row, and stays the model until one is picked.
+QComboBox* addModelPickerRow(QVBoxLayout* rows, const QString& label, ChatGPTModels& model);
+
+// Appends a titled text field that grows with its text from `minimumLines` to `maximumLines`
+// lines, then scrolls.
+QPlainTextEdit* addTextAreaRow(QVBoxLayout* rows, const QString& label, int minimumLines,
+                               int maximumLines);
 
 // Appends to a section's rows a centred, wrapped message in `color` and under it, at the trailing
 // edge, a text button with an arrow pointing out that opens `url` in the browser.

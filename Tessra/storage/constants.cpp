@@ -2,6 +2,7 @@
 
 #include <QMimeDatabase>
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -84,19 +85,6 @@ std::span<const ContentType> textFiles() {
 }
 
 }  // namespace supported_types
-
-namespace app_colors {
-
-std::span<const QColor> all() {
-  static const std::vector<QColor> kColors = [] {
-    std::vector<QColor> colors;
-    for (std::string_view hex : kHexTexts) colors.push_back(colorFromHex(hex));
-    return colors;
-  }();
-  return kColors;
-}
-
-}  // namespace app_colors
 
 namespace sounds {
 

@@ -1,20 +1,16 @@
 // The program-wide constants: the names of the notifications by which windows that do not hold
-// each other talk, the content types attachments accept, the dark colour palette, the location
-// of the "pop" sound and the check for a design-time preview run. Each is made once, on first use
-// (thread-safe), and never changes.
+// each other talk, the content types attachments accept, the location of the "pop" sound and the
+// check for a design-time preview run. Each is made once, on first use (thread-safe), and never
+// changes.
 //
 //   auto token = NotificationCenter::defaultCenter().addObserver(
 //       std::string(notification_names::kMenuBarVisibilityChanged), handler);
 #pragma once
 
-#include <QColor>
 #include <QString>
 
-#include <array>
 #include <span>
 #include <string_view>
-
-#include "Tessra/ui_foundation/hex_color.h"
 
 namespace tessra {
 
@@ -60,17 +56,6 @@ std::span<const ContentType> images();
 // The 24 text types, from plainText to log.
 std::span<const ContentType> textFiles();
 }  // namespace supported_types
-
-// The dark palette: sixteen opaque sRGB colours, each named by its hex text.
-namespace app_colors {
-inline constexpr std::array<std::string_view, 16> kHexTexts = {
-    "#383a3f", "#313338", "#2b2d31", "#1e1f22", "#404249", "#F2F3F5", "#ffffff", "#dcdee1",
-    "#b6bac0", "#959ba3", "#79818a", "#1ABC9C", "#e6b44e", "#df4f4a", "#515356", "#242529"};
-
-using tessra::colorFromHex;
-// The palette entries, in the order of `kHexTexts`.
-std::span<const QColor> all();
-}  // namespace app_colors
 
 namespace sounds {
 // The "pop" sound among the program's resources.

@@ -1,5 +1,5 @@
-// The one reader of colours written as hexadecimal text, for the palettes and every view that
-// names a colour by its hex text.
+// The one reader of colours written as hexadecimal text, for the palette and every view that names
+// a colour by its hex text.
 #pragma once
 
 #include <QColor>

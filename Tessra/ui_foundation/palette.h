@@ -1,7 +1,8 @@
-// The program's dark palette: every colour the shared controls draw with, in one place.
+// The program's dark palette: the colours the windows share, each written once, in palette.cpp.
 //
-// The hexadecimal colours are the shared colour constants of the windows; the system colours are
-// the dark-appearance values of the desktop's accent, control, label, red, blue, green and gray.
+// The shared colours come first; the two after them are drawn by a few controls of their own. The
+// system colours are the dark-appearance values of the desktop's accent, control, label, red, blue,
+// green and gray.
 #pragma once
 
 #include <QColor>
@@ -12,24 +13,27 @@ namespace tessra::palette {
 
 using tessra::colorFromHex;
 
-// Shared colour constants.
-QColor background();           // "#313338": cards, popovers, hint background
-QColor secondaryBackground();  // "#2b2d31": button rows, hovered rows
-QColor tertiaryBackground();   // "#1e1f22": idle rows, key rims
-QColor selectedRow();          // "#404249": selected rows (drawn at 0.25 opacity)
-QColor keyCap();               // "#41434A"
-QColor highlightedText();      // "#1ABC9C"
-QColor destructive();          // "#df4f4a"
-QColor white();                // "#ffffff"
-QColor raisedBackground();     // "#383a3f": hovered buttons, chips, popovers, secondary buttons
-QColor border();               // "#515356": the rims of cards and popovers
-QColor divider();              // "#242529": lines between a window's columns
-QColor headingText();          // "#F2F3F5": the titles of cards and pages
-QColor text();                 // "#dcdee1": body text on the dark backgrounds
-QColor secondaryText();        // "#b6bac0": section labels, descriptions under a title
-QColor mutedText();            // "#959ba3": notes, hints, the parts a reader may skip
-QColor faintText();            // "#79818a": placeholders, symbols, fine print
-QColor warning();              // "#e6b44e": what the user should know but need not fear
+// The shared colours.
+QColor raisedBackground();     // hovered buttons, chips, popovers, secondary buttons
+QColor background();           // cards, popovers, hint background
+QColor secondaryBackground();  // button rows, hovered rows
+QColor tertiaryBackground();   // idle rows, key rims, the body of a form
+QColor selectedRow();          // selected rows (drawn at 0.25 opacity)
+QColor headingText();          // the titles of cards and pages
+QColor white();                // typed text in fields, text on a highlight
+QColor text();                 // body text on the dark backgrounds
+QColor secondaryText();        // section labels, descriptions under a title
+QColor mutedText();            // notes, hints, the parts a reader may skip
+QColor faintText();            // placeholders, symbols, fine print
+QColor highlightedText();      // the current row's text, the picked emoji's ring
+QColor warning();              // what the user should know but need not fear
+QColor destructive();          // errors, and what cannot be undone
+QColor border();               // the rims of cards and popovers
+QColor divider();              // lines between a window's columns
+
+// Colours of a few controls of their own.
+QColor keyCap();     // key caps, and the dividers of the navigation panels
+QColor separator();  // the line between a form and its buttons
 
 // System colours in the dark appearance.
 QColor accent();
