@@ -10,10 +10,10 @@
 #include <QScreen>
 #include <QTest>
 
+#include "Tessra/image_files/image_helpers.h"
 #include "Tessra/prompt_input/attachment_image.h"
 #include "Tessra/prompt_input/chat_text_field.h"
 #include "Tessra/prompt_input/custom_text_view.h"
-#include "Tessra/prompt_input/image_helpers.h"
 #include "bench/bars.h"
 #include "platform/ui/window_capture.h"
 

@@ -5,9 +5,9 @@
 
 #include "Tessra/chat_engine/chat_request.h"
 #include "Tessra/chat_engine/dalle_function_call.h"
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/user_settings.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "aiclient/api_error.h"
 #include "aiclient/client_error.h"
 #include "platform/foundation/json.h"

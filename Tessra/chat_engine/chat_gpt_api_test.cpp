@@ -16,7 +16,7 @@
 #include "Tessra/chat_engine/chat_request.h"
 #include "Tessra/chat_engine/dalle_function_call.h"
 #include "Tessra/chat_engine/engine_test_support.h"
-#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/localized_text/localized_text.h"
 #include "platform/foundation/json.h"
 #include "testing/http_server.h"
 #include "testing/memory_ceiling.h"

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "Tessra/chat_engine/pending_result.h"
-#include "Tessra/prompt_input/image_download.h"
-#include "Tessra/prompt_input/image_helpers.h"
+#include "Tessra/image_files/image_download.h"
+#include "Tessra/image_files/image_helpers.h"
 #include "Tessra/storage/paths.h"
 #include "aiclient/ai_client.h"
 #include "aiclient/model.h"

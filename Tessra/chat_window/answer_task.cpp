@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "Tessra/chat_engine/cancellation.h"
-#include "Tessra/prompt_input/image_helpers.h"
+#include "Tessra/image_files/image_helpers.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "platform/foundation/logger.h"
 #include "platform/foundation/queue.h"

@@ -14,7 +14,6 @@
 #include "Tessra/prompt_input/monospaced_font.h"
 #include "Tessra/prompt_input/pending_attachment.h"
 #include "Tessra/shell/base_window.h"
-#include "Tessra/storage/constants.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/animated_value.h"
 #include "Tessra/ui_foundation/palette.h"

@@ -3,7 +3,7 @@
 #include "Tessra/chat_window/chat_controller.h"
 #include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/floating_panel_presenter.h"
-#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
 

@@ -2,8 +2,8 @@
 
 #include "Tessra/chat_engine/chat_gpt_api.h"
 #include "Tessra/chat_window/answer_task.h"
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/storage/chat_session_manager.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "platform/foundation/logger.h"
 
 namespace tessra {
@@ -30,13 +30,11 @@ ChatController::ChatController(ChatViewSignals& hub, UserSettings& settings, QOb
     if (id == m_sessionID) refreshSessionDetails();
   });
 
-  QPointer<ChatController> self(this);
-  m_fileObserver = platform::NotificationCenter::defaultCenter().addObserver(
-      std::string(ChatSessionManager::kSessionFileStateDidChange),
-      [self](const platform::Notification& notification) {
-        if (self && notification.payload.value("sessionID", std::string()) == self->m_sessionID)
-          self->updateNotice();
-      });
+  // The notice tells of the shown conversation's file.
+  connect(&store(), &ChatSessionManager::sessionFileStateChanged, this,
+          [this](const std::string& id) {
+            if (id == m_sessionID) updateNotice();
+          });
 }
 
 ChatController::~ChatController() {

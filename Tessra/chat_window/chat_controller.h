@@ -34,7 +34,6 @@
 #include "Tessra/storage/chat_attachment.h"
 #include "Tessra/storage/chat_gpt_models.h"
 #include "Tessra/storage/user_settings.h"
-#include "platform/foundation/notification_center.h"
 
 namespace tessra {
 
@@ -123,7 +122,6 @@ class ChatController final : public QObject {
   bool m_sendRefused = false;
   QPointer<AnswerTask> m_messageTask;
 
-  platform::NotificationCenter::ObserverToken m_fileObserver;
   QMetaObject::Connection m_keyringConnection;
 };
 

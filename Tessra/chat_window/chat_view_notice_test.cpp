@@ -11,10 +11,10 @@
 #include "Tessra/chat_window/chat_view_test_fixture.h"
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/page_test_support.h"
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/paths.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "testing/unwritable_folder.h"
 

@@ -27,16 +27,16 @@
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/page_test_support.h"
 #include "Tessra/chat_window/text_search_component.h"
+#include "Tessra/image_files/image_helpers.h"
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/prompt_input/chat_attachment_on_drop_modifier.h"
 #include "Tessra/prompt_input/chat_text_field.h"
 #include "Tessra/prompt_input/chat_text_field_completion_view.h"
 #include "Tessra/prompt_input/custom_text_view.h"
-#include "Tessra/prompt_input/image_helpers.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/chat_session_manager_test_access.h"
 #include "Tessra/storage/paths.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
@@ -557,10 +557,10 @@ TEST_F(ChatViewTest, TheSidePaneWidensTheWindowAndTheHeaderFollowsTheEdge) {
   const bool before = view.isSidePaneVisible();
   const int recalculations = m_recalculations;
   view.setSidePaneVisible(!before);
-  EXPECT_EQ(sideBarVisible(), !before);
+  EXPECT_EQ(UserSettings::shared().value(setting::sideBarVisible), !before);
   EXPECT_EQ(m_recalculations, recalculations + 1);
   view.setSidePaneVisible(before);
-  EXPECT_EQ(sideBarVisible(), before);
+  EXPECT_EQ(UserSettings::shared().value(setting::sideBarVisible), before);
 }
 
 TEST_F(ChatViewTest, TheHeaderShowsANameThatLooksLikeMarkupAsTyped) {

@@ -93,7 +93,7 @@ ChatView& ChatViewTest::makeView(UserSettings* settings) {
   view->setPinWindow(isWindowPinned());
   QObject::connect(view, &ChatView::pinWindowChanged, view, &setWindowPinned);
   QObject::connect(view, &ChatView::sidePaneVisibleChanged, view, [this](bool visible) {
-    setSideBarVisible(visible);
+    UserSettings::shared().setValue(setting::sideBarVisible, visible);
     ++m_recalculations;
   });
   QObject::connect(view, &ChatView::closeRequested, view, [this] { ++m_closes; });

@@ -5,6 +5,7 @@
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/floating_controller.h"
 #include "Tessra/shell/floating_window.h"
+#include "Tessra/storage/user_settings.h"
 
 namespace tessra {
 
@@ -20,7 +21,7 @@ void installChatWindow() {
         QObject::connect(view, &ChatView::pinWindowChanged, view, &setWindowPinned);
         QObject::connect(view, &ChatView::sidePaneVisibleChanged, view,
                          [recalculate = std::move(recalculateWindowSize)](bool visible) {
-                           setSideBarVisible(visible);
+                           UserSettings::shared().setValue(setting::sideBarVisible, visible);
                            if (recalculate) recalculate();
                          });
         QObject::connect(view, &ChatView::closeRequested, view, [] {

@@ -14,8 +14,8 @@
 
 #include "Tessra/chat_engine/chat_request.h"
 #include "Tessra/chat_window/chat_window_test_support.h"
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/storage/user_settings.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "keychain/keychain.h"
 #include "platform/foundation/logger.h"
 #include "testing/http_server.h"

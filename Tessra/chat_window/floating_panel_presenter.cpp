@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "Tessra/storage/constants.h"
+#include "Tessra/storage/notification_names.h"
 #include "platform/foundation/logger.h"
 #include "platform/ui/screens.h"
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Tessra/storage/constants.h"
+#include "Tessra/storage/notification_names.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/ui/overlay_panel.h"
 

@@ -23,7 +23,7 @@
 #include "Tessra/chat_window/page_texts.h"
 #include "Tessra/shell/config.h"
 #include "Tessra/storage/chat_session_manager.h"
-#include "Tessra/storage/constants.h"
+#include "Tessra/storage/notification_names.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/palette.h"

@@ -2,8 +2,8 @@
 
 #include <array>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/storage/settings_enums.h"
-#include "Tessra/ui_foundation/localized_text.h"
 
 namespace tessra {
 

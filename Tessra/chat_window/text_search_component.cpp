@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "Tessra/chat_window/chat_symbols.h"
-#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {

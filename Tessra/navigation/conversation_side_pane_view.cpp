@@ -6,11 +6,11 @@
 #include <QScopedValueRollback>
 #include <QVBoxLayout>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/navigation/channel_row_delegate.h"
 #include "Tessra/navigation/conversation_list_model.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/ui_foundation/confirm.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 

@@ -10,10 +10,10 @@
 
 #include <filesystem>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/navigation/navigation_test_support.h"
-#include "Tessra/storage/constants.h"
+#include "Tessra/storage/notification_names.h"
 #include "Tessra/storage/paths.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "testing/memory_ceiling.h"
 
 namespace tessra {

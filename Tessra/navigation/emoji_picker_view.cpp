@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {

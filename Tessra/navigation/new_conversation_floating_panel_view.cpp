@@ -5,10 +5,9 @@
 #include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/navigation/panel_card.h"
 #include "Tessra/storage/chat_session_manager.h"
-#include "Tessra/storage/constants.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/search_text_field_style.h"

@@ -10,12 +10,12 @@
 #include <numbers>
 #include <vector>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/navigation/conversation_side_pane_view.h"
 #include "Tessra/navigation/emoji_picker_view.h"
 #include "Tessra/navigation/navigation_test_support.h"
-#include "Tessra/storage/constants.h"
+#include "Tessra/storage/notification_names.h"
 #include "Tessra/storage/paths.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "files/json_file.h"
 #include "testing/memory_ceiling.h"

@@ -8,9 +8,9 @@
 #include <functional>
 #include <optional>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/navigation/channel_row_delegate.h"
 #include "Tessra/navigation/panel_card.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/search_text_field_style.h"
 

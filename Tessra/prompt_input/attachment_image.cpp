@@ -1,6 +1,6 @@
 #include "Tessra/prompt_input/attachment_image.h"
 
-#include "Tessra/prompt_input/image_helpers.h"
+#include "Tessra/image_files/image_helpers.h"
 
 namespace tessra {
 

@@ -16,8 +16,8 @@
 #include <utility>
 #include <variant>
 
+#include "Tessra/image_files/image_helpers.h"
 #include "Tessra/prompt_input/attachment_image.h"
-#include "Tessra/prompt_input/image_helpers.h"
 #include "platform/foundation/logger.h"
 #include "platform/foundation/utf8.h"
 

@@ -9,8 +9,8 @@
 
 #include "Tessra/prompt_input/attachment_image.h"
 #include "Tessra/prompt_input/attachment_sources.h"
+#include "Tessra/prompt_input/attachment_types.h"
 #include "Tessra/prompt_input/pending_attachment.h"
-#include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "platform/foundation/utf8.h"
 #include "platform/ui/keyboard_focus.h"

@@ -10,12 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/prompt_input/attachment_image.h"
 #include "Tessra/prompt_input/monospaced_font.h"
 #include "Tessra/prompt_input/pending_attachment.h"
 #include "Tessra/shell/floating_controller.h"
-#include "Tessra/storage/constants.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "platform/foundation/utf8.h"
 

@@ -6,11 +6,11 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/prompt_input/borderless_window.h"
 #include "Tessra/prompt_input/chat_text_field_completion_view.h"
 #include "Tessra/prompt_input/custom_text_view.h"
-#include "Tessra/storage/constants.h"
-#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/storage/notification_names.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 

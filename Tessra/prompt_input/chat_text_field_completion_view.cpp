@@ -7,7 +7,6 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "Tessra/storage/constants.h"
 #include "Tessra/ui_foundation/color_emoji.h"
 #include "Tessra/ui_foundation/palette.h"
 

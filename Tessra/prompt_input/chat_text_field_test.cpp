@@ -11,12 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/prompt_input/attachment_sources.h"
 #include "Tessra/prompt_input/borderless_window.h"
 #include "Tessra/prompt_input/chat_text_field_completion_view.h"
 #include "Tessra/prompt_input/custom_text_view.h"
-#include "Tessra/storage/constants.h"
-#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/storage/notification_names.h"
 #include "platform/foundation/notification_center.h"
 #include "testing/memory_ceiling.h"
 

@@ -16,7 +16,7 @@
 
 #include "Tessra/prompt_input/attachment_sources.h"
 #include "Tessra/prompt_input/monospaced_font.h"
-#include "Tessra/storage/constants.h"
+#include "Tessra/storage/notification_names.h"
 
 namespace tessra {
 

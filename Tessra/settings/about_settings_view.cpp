@@ -6,12 +6,12 @@
 #include <QMetaProperty>
 #include <QVBoxLayout>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/settings/artwork.h"
 #include "Tessra/settings/form_support.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/app_version.h"
 #include "Tessra/ui_foundation/button_styles.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/small_views.h"

@@ -10,12 +10,12 @@
 
 #include <cmath>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/settings/form_support.h"
 #include "Tessra/settings/settings_slider.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "platform/foundation/logger.h"
 
 namespace tessra {

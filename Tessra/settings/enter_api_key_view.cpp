@@ -14,10 +14,10 @@
 #include <QVBoxLayout>
 
 #include "Tessra/chat_engine/chat_gpt_api.h"
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/settings/form_support.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 

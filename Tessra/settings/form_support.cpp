@@ -14,10 +14,10 @@
 
 #include <algorithm>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/settings/artwork.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/ui_foundation/button_styles.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 

@@ -6,13 +6,13 @@
 #include <array>
 #include <string>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/settings/form_support.h"
 #include "Tessra/settings/login_launch.h"
 #include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/storage/settings_enums.h"
 #include "Tessra/storage/settings_table.h"
 #include "Tessra/storage/user_settings.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "shortcuts/recorder.h"
 #include "shortcuts/recorder_texts.h"

@@ -3,9 +3,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/settings/form_support.h"
 #include "Tessra/ui_foundation/button_styles.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {

@@ -15,7 +15,7 @@
 
 #include <functional>
 
-#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/localized_text/localized_text.h"
 
 namespace tessra {
 

@@ -10,11 +10,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/settings/enter_api_key_view.h"
 #include "Tessra/settings/settings_test_support.h"
 #include "Tessra/storage/storage_test_support.h"
 #include "Tessra/ui_foundation/button_styles.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "aiclient/ai_client.h"
 #include "testing/http_server.h"
 #include "testing/qt_wait.h"

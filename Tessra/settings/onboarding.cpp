@@ -8,13 +8,13 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/settings/artwork.h"
 #include "Tessra/settings/form_support.h"
 #include "Tessra/settings/login_launch.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/confirm.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/small_views.h"

@@ -9,12 +9,12 @@
 
 #include <algorithm>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/settings/artwork.h"
 #include "Tessra/settings/enter_api_key_view.h"
 #include "Tessra/settings/form_support.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 

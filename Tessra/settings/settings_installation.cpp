@@ -6,11 +6,11 @@
 
 #include "Tessra/chat_window/chat_panel_contents.h"
 #include "Tessra/chat_window/floating_panel.h"
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/settings/conversation_setings_view.h"
 #include "Tessra/settings/enter_api_key_view.h"
 #include "Tessra/settings/onboarding.h"
 #include "Tessra/settings/settings_window.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "shortcuts/recorder.h"
 
 namespace tessra {

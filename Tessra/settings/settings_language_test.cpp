@@ -12,10 +12,10 @@
 
 #include <map>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/settings/settings_view.h"
 #include "Tessra/settings/settings_window.h"
 #include "Tessra/storage/user_settings.h"
-#include "Tessra/ui_foundation/localized_text.h"
 
 namespace tessra {
 namespace {

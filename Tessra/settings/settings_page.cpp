@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/localized_text/localized_text.h"
 
 namespace tessra {
 

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/settings/about_settings_view.h"
 #include "Tessra/settings/enter_api_key_view.h"
 #include "Tessra/settings/form_support.h"
@@ -26,10 +27,9 @@
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/window_utilities.h"
-#include "Tessra/storage/constants.h"
+#include "Tessra/storage/notification_names.h"
 #include "Tessra/storage/settings_table.h"
 #include "Tessra/ui_foundation/button_styles.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "Tessra/ui_foundation/widget_test_support.h"
 #include "shortcuts/recorder.h"

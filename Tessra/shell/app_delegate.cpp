@@ -9,6 +9,8 @@
 
 #include <optional>
 
+#include "Tessra/localized_text/localized_text.h"
+#include "Tessra/shell/app_environment.h"
 #include "Tessra/shell/config.h"
 #include "Tessra/shell/floating_controller.h"
 #include "Tessra/shell/floating_window.h"
@@ -18,10 +20,9 @@
 #include "Tessra/shell/status_item.h"
 #include "Tessra/shell/usage_signals.h"
 #include "Tessra/shell/window_utilities.h"
-#include "Tessra/storage/constants.h"
+#include "Tessra/storage/notification_names.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/confirm.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "platform/foundation/logger.h"
 #include "platform/ui/desktop_notifications.h"
 #include "platform/ui/launcher_badge.h"
@@ -47,11 +48,6 @@ constexpr auto kFirstShowDelay = 300ms;
 
 bool isWindowPinned() { return g_windowPinned; }
 void setWindowPinned(bool pinned) { g_windowPinned = pinned; }
-
-bool sideBarVisible() { return UserSettings::shared().value(setting::sideBarVisible); }
-void setSideBarVisible(bool visible) {
-  UserSettings::shared().setValue(setting::sideBarVisible, visible);
-}
 
 int openDockWindowCount() { return platform::TaskbarPolicy::shared().openWindowCount(); }
 void countDockWindowUp() { platform::TaskbarPolicy::shared().countUp(); }

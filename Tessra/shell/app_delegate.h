@@ -6,8 +6,9 @@
 //   delegate.setUp();       // once the event loop is about to run
 //
 // Beside it live the program-wide values the windows share (GUI thread only, nothing locked):
-// whether the panel is pinned, whether the chat view's side list is shown, the count of open
-// windows that need a taskbar entry, and `openURL`.
+// whether the panel is pinned, the count of open windows that need a taskbar entry, and `openURL`.
+// Whether the chat view shows its side list (the panel is 200 wider then) is the settings'
+// `sideBarVisible`, which the chat view's side pane keeps.
 #pragma once
 
 #include <QObject>
@@ -35,11 +36,6 @@ class SideButtonWindow;
 // While true, a click outside the panel leaves it open. Set by the chat view's pin command.
 bool isWindowPinned();
 void setWindowPinned(bool pinned);
-
-// Whether the chat view shows its side list (the panel is 200 wider then): the settings'
-// `sideBarVisible`, which the chat view's side pane keeps.
-bool sideBarVisible();
-void setSideBarVisible(bool visible);
 
 // How many open windows need a taskbar entry (onboarding, settings, the update window). Counting
 // up shows the program in the taskbar; counting down to 0 takes it out again. Never below 0.

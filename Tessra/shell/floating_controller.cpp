@@ -17,13 +17,14 @@
 #include <any>
 #include <variant>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/base_window.h"
 #include "Tessra/shell/config.h"
 #include "Tessra/shell/panel_notice.h"
-#include "Tessra/storage/constants.h"
+#include "Tessra/shell/sounds.h"
+#include "Tessra/storage/notification_names.h"
 #include "Tessra/storage/user_settings.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "constraints/constrainable.h"

@@ -35,7 +35,7 @@ class FloatingWindowTest : public ::testing::Test {
  protected:
   FloatingWindowTest() {
     setWindowPinned(false);
-    setSideBarVisible(false);
+    UserSettings::shared().setValue(setting::sideBarVisible, false);
     QObject::connect(&m_window, &FloatingWindow::triggerVisibilityRequested, [this](bool visible) {
       m_triggers.push_back(visible);
       m_hiddenAtTrigger.push_back(m_window.isHidden());
@@ -173,7 +173,7 @@ TEST_F(FloatingWindowTest, TheSideListMakesItWider) {
   show();
   ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); }));
   const int narrow = m_window.width();
-  setSideBarVisible(true);
+  UserSettings::shared().setValue(setting::sideBarVisible, true);
   m_window.controller()->recalculateSize();
   EXPECT_EQ(m_window.width(), narrow + 200);
   EXPECT_EQ(m_window.geometry().right(), Config::Environment::current().mainScreenFrame->right());

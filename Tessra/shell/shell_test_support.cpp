@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "Tessra/storage/chat_attachment.h"
-#include "Tessra/storage/constants.h"
+#include "Tessra/storage/notification_names.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 

@@ -7,6 +7,7 @@
 
 #include <utility>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/app_version.h"
 #include "Tessra/shell/floating_window.h"
@@ -14,9 +15,7 @@
 #include "Tessra/shell/open_tessra_global.h"
 #include "Tessra/shell/updater.h"
 #include "Tessra/shell/window_utilities.h"
-#include "Tessra/storage/constants.h"
 #include "Tessra/storage/user_settings.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "shortcuts/menu_item_shortcut.h"
 
 namespace tessra {

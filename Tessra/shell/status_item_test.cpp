@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/app_version.h"
 #include "Tessra/shell/login_launch.h"
@@ -17,7 +18,6 @@
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/settings_table.h"
 #include "Tessra/storage/user_settings.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "shortcuts/global_shortcuts.h"
 #include "testing/fake_opener.h"
 #include "testing/log_capture.h"

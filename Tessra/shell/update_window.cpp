@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/shell/app_delegate.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "platform/ui/own_size_window.h"
 

@@ -11,12 +11,12 @@
 #include <unordered_set>
 #include <utility>
 
-#include "Tessra/storage/constants.h"
+#include "Tessra/localized_text/localized_text.h"
 #include "Tessra/storage/leftover_attachment_files.h"
+#include "Tessra/storage/notification_names.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/storage/settings_table.h"
 #include "Tessra/storage/welcome.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "files/data_io.h"
 #include "files/file_error.h"
 #include "files/json_file.h"
@@ -468,14 +468,14 @@ void ChatSessionManager::setReadError(const std::string& id, std::optional<std::
   FileState& state = m_fileStates[id];
   if (state.readError == error) return;
   state.readError = std::move(error);
-  m_center.post(std::string(kSessionFileStateDidChange), {{"sessionID", id}});
+  emit sessionFileStateChanged(id);
 }
 
 void ChatSessionManager::setSaveError(const std::string& id, std::optional<std::string> error) {
   FileState& state = m_fileStates[id];
   if (state.saveError == error) return;
   state.saveError = std::move(error);
-  m_center.post(std::string(kSessionFileStateDidChange), {{"sessionID", id}});
+  emit sessionFileStateChanged(id);
 }
 
 bool ChatSessionManager::saveConversationList() {

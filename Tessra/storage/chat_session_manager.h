@@ -46,7 +46,7 @@
 //
 // What the user is told: why a session's file could not be read (`readError`) and why its latest
 // save failed (`saveError`), each until a later read or save succeeds; every change of either is
-// posted as `kSessionFileStateDidChange` with the session's id under "sessionID".
+// signalled by `sessionFileStateChanged`.
 //
 // Session files are written in the order the saves were asked for, whichever way: a save in the
 // background (`saveSessionInBackground`) runs on the store's writer, and `saveSession`, a delete
@@ -83,9 +83,6 @@ class ChatSessionManager final : public QObject {
   Q_OBJECT
 
  public:
-  // Posted when a session's `readError` or `saveError` changes; the payload holds "sessionID".
-  static constexpr std::string_view kSessionFileStateDidChange = "sessionFileStateDidChange";
-
   // The instance, created on first use over the program's storage folder, the default
   // notification centre and the standard defaults; kept until the program quits.
   static ChatSessionManager& shared();
@@ -181,6 +178,8 @@ class ChatSessionManager final : public QObject {
   void conversationChanged(const std::string& id);
   // `message` was put into the cached session of `sessionID` (`upsertMessage`).
   void messageChanged(const std::string& sessionID, const tessra::ChatMessage& message);
+  // The `readError` or the `saveError` of the session `sessionID` changed.
+  void sessionFileStateChanged(const std::string& sessionID);
 
  private:
   friend struct ChatSessionManagerTestAccess;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "Tessra/storage/chat_session_manager_test_access.h"
-#include "Tessra/storage/constants.h"
+#include "Tessra/storage/notification_names.h"
 #include "Tessra/storage/paths.h"
 #include "Tessra/storage/settings_table.h"
 #include "Tessra/storage/storage_test_support.h"
@@ -384,11 +384,12 @@ TEST_F(ChatSessionManagerTest, SessionWithOneBadMessageIsReportedAndKept) {
   EXPECT_TRUE(why->starts_with(sessionFile(created.id).string() + ": ")) << *why;
   EXPECT_NE(why->find("finished"), std::string::npos) << *why;
   int posts = 0;
-  auto token = m_center.addObserver(std::string(ChatSessionManager::kSessionFileStateDidChange),
-                                    [&](const platform::Notification& notification) {
-                                      EXPECT_EQ(notification.payload["sessionID"], created.id);
-                                      ++posts;
-                                    });
+  QObject listening;
+  QObject::connect(next.get(), &ChatSessionManager::sessionFileStateChanged, &listening,
+                   [&](const std::string& id) {
+                     EXPECT_EQ(id, created.id);
+                     ++posts;
+                   });
   EXPECT_THROW(next->loadSession(created.id, false), files::FileError);
   EXPECT_EQ(posts, 0) << "the same failure is told once";
   writeFile(
@@ -422,9 +423,9 @@ TEST_F(ChatSessionManagerTest, AFailedSaveIsToldUntilASaveSucceeds) {
   m_store.load();
   const Conversation created = m_store.createConversation("💾 Disk");
   std::vector<std::optional<std::string>> told;
-  auto token = m_center.addObserver(
-      std::string(ChatSessionManager::kSessionFileStateDidChange),
-      [&](const platform::Notification&) { told.push_back(m_store.saveError(created.id)); });
+  QObject listening;
+  QObject::connect(&m_store, &ChatSessionManager::sessionFileStateChanged, &listening,
+                   [&](const std::string&) { told.push_back(m_store.saveError(created.id)); });
   const auto save = [&](bool background) {
     if (!background) return m_store.saveSession(created.id);
     m_store.saveSessionInBackground(created.id);

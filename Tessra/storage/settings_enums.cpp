@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/localized_text/localized_text.h"
 
 namespace tessra {
 

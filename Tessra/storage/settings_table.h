@@ -15,7 +15,7 @@
 #include <string>
 
 #include "Tessra/storage/chat_gpt_models.h"
-#include "Tessra/storage/constants.h"
+#include "Tessra/storage/notification_names.h"
 #include "Tessra/storage/setting.h"
 #include "Tessra/storage/settings_enums.h"
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "Tessra/storage/constants.h"
+#include "Tessra/localized_text/localized_text.h"
+#include "Tessra/storage/notification_names.h"
 #include "Tessra/storage/settings_enums.h"
 #include "Tessra/storage/settings_table.h"
 #include "Tessra/storage/storage_test_support.h"
 #include "Tessra/storage/user_settings.h"
-#include "Tessra/ui_foundation/localized_text.h"
 #include "testing/temp_dir.h"
 
 namespace tessra {
@@ -34,17 +34,6 @@ TEST(SettingsEnumsTest, SizeTitlesComeFromTheStringTable) {
                                               "Default - 700px", "Large - 800px",
                                               "Extra Large - 900px", "Ultra Wide - 1000px"}));
   LocalizedText::setChosenLanguageProvider({});
-}
-
-TEST(ConstantsTest, PreviewRunNeedsExactlyOne) {
-  for (const char* value : {"true", "0", ""}) {
-    ::setenv("XCODE_RUNNING_FOR_PREVIEWS", value, 1);
-    EXPECT_FALSE(app_environment::isRunningForPreviews()) << value;
-  }
-  ::setenv("XCODE_RUNNING_FOR_PREVIEWS", "1", 1);
-  EXPECT_TRUE(app_environment::isRunningForPreviews());
-  ::unsetenv("XCODE_RUNNING_FOR_PREVIEWS");
-  EXPECT_FALSE(app_environment::isRunningForPreviews());
 }
 
 // --- Settings keys

@@ -13,8 +13,8 @@
 // changed through `value` and `setValue`. A value is read from the defaults each time (they keep
 // the suite in memory); the object copies none. A change is stored, then `valueChanged` is
 // emitted, then the write's outcome is published as `writeError()`, then the row's own rule runs
-// and its named notification is posted (Tessra/storage/constants.h), with no payload. Setting
-// the value in force again does the same, unless the row says otherwise (`WhenUnchanged`).
+// and its named notification is posted (Tessra/storage/notification_names.h), with no payload.
+// Setting the value in force again does the same, unless the row says otherwise (`WhenUnchanged`).
 //
 // The API key lives only in the login keyring, item "openAiKey". It is read once, on a worker,
 // after creation; until that read is back `loaded()` is false and `openAiKey()` is "". Every

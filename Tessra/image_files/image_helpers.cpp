@@ -1,4 +1,4 @@
-#include "Tessra/prompt_input/image_helpers.h"
+#include "Tessra/image_files/image_helpers.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -21,7 +21,7 @@
 #include <mutex>
 #include <optional>
 
-#include "Tessra/ui_foundation/language_bundle.h"
+#include "Tessra/localized_text/language_bundle.h"
 
 namespace tessra {
 

@@ -1,4 +1,4 @@
-#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/localized_text/localized_text.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -57,7 +57,7 @@ struct FormatRow {
 const FormatRow kFormatRows[] = {
 #define TESSRA_PLAIN_TEXT(family, name, key, english)
 #define TESSRA_FORMAT_TEXT(family, name, type, parameter, key, english) {key, english},
-#include "Tessra/ui_foundation/localized_text_table.inc"
+#include "Tessra/localized_text/localized_text_table.inc"
 #undef TESSRA_FORMAT_TEXT
 #undef TESSRA_PLAIN_TEXT
 };

@@ -1,37 +1,12 @@
-#include "Tessra/storage/constants.h"
+#include "Tessra/prompt_input/attachment_types.h"
 
 #include <QMimeDatabase>
+#include <QString>
 
 #include <array>
-#include <cstdint>
-#include <cstdlib>
 #include <vector>
 
-namespace tessra {
-
-namespace notification_names {
-
-std::span<const std::string_view> all() {
-  static constexpr std::array<std::string_view, 12> kAll = {
-      kWillHideGptWindow,
-      kConversationListDidChanged,
-      kConversationSettingDidChanged,
-      kFocusOnPromptInput,
-      kChatTextFieldCompletionCommandUp,
-      kChatTextFieldCompletionCommandDown,
-      kAppLanguageChanged,
-      kWillResizeGptWindow,
-      kFloatingWindowPositionDidChanged,
-      kFloatingWindowSizeDidChanged,
-      kMenuBarVisibilityChanged,
-      kOverlayVisibilityChanged,
-  };
-  return kAll;
-}
-
-}  // namespace notification_names
-
-namespace supported_types {
+namespace tessra::supported_types {
 
 namespace {
 constexpr ContentType kAvif{"public.avif", "image/avif"};
@@ -84,24 +59,4 @@ std::span<const ContentType> textFiles() {
   return kTextFiles;
 }
 
-}  // namespace supported_types
-
-namespace sounds {
-
-const QString& popUrl() {
-  static const QString kUrl = QStringLiteral("qrc:/sounds/pop.wav");
-  return kUrl;
-}
-
-}  // namespace sounds
-
-namespace app_environment {
-
-bool isRunningForPreviews() {
-  const char* value = std::getenv("XCODE_RUNNING_FOR_PREVIEWS");
-  return value != nullptr && std::string_view(value) == "1";
-}
-
-}  // namespace app_environment
-
-}  // namespace tessra
+}  // namespace tessra::supported_types

@@ -46,9 +46,9 @@
 #include <span>
 #include <string>
 
-#include "Tessra/ui_foundation/language_bundle.h"
-#include "Tessra/ui_foundation/language_bundles.h"
-#include "Tessra/ui_foundation/localized_text_accessors.h"
+#include "Tessra/localized_text/language_bundle.h"
+#include "Tessra/localized_text/language_bundles.h"
+#include "Tessra/localized_text/localized_text_accessors.h"
 
 namespace tessra {
 

@@ -1,4 +1,4 @@
-#include "Tessra/prompt_input/image_download.h"
+#include "Tessra/image_files/image_download.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "Tessra/prompt_input/image_helpers.h"
+#include "Tessra/image_files/image_helpers.h"
 #include "Tessra/storage/paths.h"
 
 namespace tessra {

@@ -1,4 +1,4 @@
-#include "Tessra/ui_foundation/language_bundles.h"
+#include "Tessra/localized_text/language_bundles.h"
 
 #include <gtest/gtest.h>
 

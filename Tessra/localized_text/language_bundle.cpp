@@ -1,4 +1,4 @@
-#include "Tessra/ui_foundation/language_bundle.h"
+#include "Tessra/localized_text/language_bundle.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
-#include "Tessra/ui_foundation/localized_text.h"
+#include "Tessra/localized_text/localized_text.h"
 
 #include <QLocale>
 
 #include <cstdint>
 #include <mutex>
 
-#include "Tessra/ui_foundation/string_formatter.h"
+#include "Tessra/localized_text/string_formatter.h"
 
 namespace tessra {
 
@@ -75,7 +75,7 @@ QString LocalizedText::forKey(QStringView key) {
 std::span<const QStringView> LocalizedText::keyedTexts() {
   static constexpr QStringView kKeys[] = {
 #define TESSRA_KEYED_TEXT(key) key,
-#include "Tessra/ui_foundation/localized_key_table.inc"
+#include "Tessra/localized_text/localized_key_table.inc"
 #undef TESSRA_KEYED_TEXT
   };
   return kKeys;
@@ -92,7 +92,7 @@ std::span<const QStringView> LocalizedText::keyedTexts() {
   QString LocalizedText::family::name(type parameter) {                 \
     return formatText(key, english, argumentText(parameter));           \
   }
-#include "Tessra/ui_foundation/localized_text_table.inc"
+#include "Tessra/localized_text/localized_text_table.inc"
 #undef TESSRA_FORMAT_TEXT
 #undef TESSRA_PLAIN_TEXT
 
@@ -100,7 +100,7 @@ std::span<const LocalizedText::PlainText> LocalizedText::plainTexts() {
   static constexpr PlainText kTexts[] = {
 #define TESSRA_PLAIN_TEXT(family, name, key, english) {key, english, &LocalizedText::family::name},
 #define TESSRA_FORMAT_TEXT(family, name, type, parameter, key, english)
-#include "Tessra/ui_foundation/localized_text_table.inc"
+#include "Tessra/localized_text/localized_text_table.inc"
 #undef TESSRA_FORMAT_TEXT
 #undef TESSRA_PLAIN_TEXT
   };

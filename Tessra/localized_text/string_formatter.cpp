@@ -1,4 +1,4 @@
-#include "Tessra/ui_foundation/string_formatter.h"
+#include "Tessra/localized_text/string_formatter.h"
 
 #include <optional>
 

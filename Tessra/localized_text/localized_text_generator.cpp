@@ -40,14 +40,14 @@ constexpr Row kRows[] = {
 #define TESSRA_PLAIN_TEXT(family, name, key, english) {#family, #name, key, english, {}},
 #define TESSRA_FORMAT_TEXT(family, name, type, parameter, key, english) \
   {#family, #name, key, english, #type " " #parameter},
-#include "Tessra/ui_foundation/localized_text_table.inc"
+#include "Tessra/localized_text/localized_text_table.inc"
 #undef TESSRA_FORMAT_TEXT
 #undef TESSRA_PLAIN_TEXT
 };
 
 constexpr std::u16string_view kKeyedTexts[] = {
 #define TESSRA_KEYED_TEXT(key) key,
-#include "Tessra/ui_foundation/localized_key_table.inc"
+#include "Tessra/localized_text/localized_key_table.inc"
 #undef TESSRA_KEYED_TEXT
 };
 
@@ -110,7 +110,7 @@ QString body(const Family& family, const QString& indent) {
 QByteArray header() {
   QString out =
       uR"(// Generated at build time by tessra_localized_text_generator from
-// Tessra/ui_foundation/localized_text_table.inc: a text is added or changed there, not here.
+// Tessra/localized_text/localized_text_table.inc: a text is added or changed there, not here.
 //
 // The accessors of the program's texts, one per row of the table, grouped by family as their keys
 // are. LocalizedText (localized_text.h) derives from this, so a text reads

@@ -1,4 +1,4 @@
-#include "Tessra/prompt_input/image_helpers.h"
+#include "Tessra/image_files/image_helpers.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Tessra/prompt_input/image_download.h"
+#include "Tessra/image_files/image_download.h"
 #include "files/path.h"
 #include "platform/foundation/base64.h"
 #include "testing/http_server.h"
