@@ -12,9 +12,9 @@
 // program and its browser processes) at rest after one show and hide of the panel holding the chat
 // view and its page, beside a bare QApplication whose one window shows a short page in a
 // QWebEngineView, the least a window with the browser costs; each in a process of its own, its
-// page's script garbage collected before the reading. The
-// bar is on the anonymous memory, the program's alone: PSS splits shared pages among every process
-// that maps them, so other programs on the machine move it.
+// page's script garbage collected before the reading. The bar is on the anonymous memory, the
+// program's alone: PSS splits shared pages among every process that maps them, so other programs
+// on the machine move it.
 //
 // Bars: the warm show at most 1.5x the plain window's; the panel's tree at most 40 MiB more
 // anonymous memory than the bare one.
