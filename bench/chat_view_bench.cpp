@@ -104,7 +104,7 @@ const bench::Bars kBars{
      .baseline = "open in page",
      .compare = bench::Compare::reportOnly,
      .unit = "ms",
-     .on = "wall time, median of the ratios of 3 interleaved pairs"},
+     .on = "wall time of pairs run one right after the other"},
     {.what = "anonymous memory at rest after start, against a bare web view window",
      .figure = "anonymous start",
      .baseline = "bare anonymous",

@@ -39,7 +39,7 @@ namespace {
 constexpr int kEdits = 2000;
 constexpr double kFrameMilliseconds = 1000.0 / 60.0;
 
-constexpr const char* kOnPairs = "wall time, median of the ratios of interleaved pairs";
+constexpr const char* kOnPairs = "wall time of pairs run one right after the other";
 
 // Bar: streaming through the view, which merges the edits, takes at most the time of rendering
 // every edit. Opening 1,000 messages is reported beside 10.

@@ -30,7 +30,7 @@ namespace {
 
 using namespace tessra;
 
-constexpr const char* kOnPairs = "wall time, median of the ratios of interleaved pairs";
+constexpr const char* kOnPairs = "wall time of pairs run one right after the other";
 
 const bench::Bars kBars{
     {.what = "settings window to its first paint",

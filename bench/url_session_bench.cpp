@@ -185,7 +185,7 @@ BENCHMARK(BM_SessionBesidePlain)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-constexpr const char* kOnPairs = "wall time, median of the ratios of 7 interleaved pairs";
+constexpr const char* kOnPairs = "wall time of pairs run one right after the other";
 
 const bench::Bars kBars{
     {.what = "session, one event per write",
