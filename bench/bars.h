@@ -8,7 +8,7 @@
 //
 //   const bench::Bars kBars{{.what = "warm show", .figure = "panel", .baseline = "plain",
 //                            .limit = 1.5, .compare = bench::Compare::pairedRatioAtMost,
-//                            .unit = "ms", .on = "median of 40 interleaved pairs"}};
+//                            .unit = "ms", .on = "wall time of pairs run one after the other"}};
 //   ...
 //   bench::Pairs shows;                   // per iteration, in the benchmark
 //   shows.add(panelMilliseconds, plainMilliseconds);
@@ -17,10 +17,10 @@
 //   return bench::runBenchmarks(argc, argv);  // in main, after the program's own set-up
 //
 // A bar is judged on a figure that the machine's load cannot flip: a time beside its baseline by
-// the median of pairs measured one right after the other (both meet the same load, and a pair hit
-// by a burst is one outlier of many), a cost by CPU time rather than wall time, memory by the
-// anonymous pages that are the program's alone rather than by a share of pages that other
-// processes map too. The program exits with 1 when a bar fails.
+// the median of the ratios of pairs measured one right after the other (both meet the same load,
+// and a pair hit by a burst is one outlier of many), a cost by CPU time rather than wall time,
+// memory by the anonymous pages that are the program's alone rather than by a share of pages
+// that other processes map too. The program exits with 1 when a bar fails.
 #pragma once
 
 #include <benchmark/benchmark.h>
