@@ -54,7 +54,7 @@
 namespace tessra {
 namespace {
 
-constexpr int kWarmPairs = 40;
+constexpr int kWarmPairs = 100;
 constexpr int kColdPairs = 10;
 
 const bench::Bars kBars{
