@@ -4,24 +4,27 @@
 // timed out as an error (`fail`), never as a time: a failed run records nothing, so its bars say
 // "not measured" and fail. A program lists its bars once, at namespace scope, as it lists its
 // benchmarks; after every benchmark has run, each bar prints one line: the figure, its baseline,
-// their ratio (or difference), the bar and whether it holds.
+// their ratio (or difference), the bar, what it is judged on and whether it holds.
 //
 //   const bench::Bars kBars{{.what = "warm show", .figure = "panel", .baseline = "plain",
-//                            .limit = 1.5, .unit = "ms"}};
+//                            .limit = 1.5, .compare = bench::Compare::pairedRatioAtMost,
+//                            .unit = "ms", .on = "wall time of pairs run one after the other"}};
 //   ...
-//   bench::Samples shows;                 // per iteration, in the benchmark
-//   shows.add(seconds * 1e3);
-//   bench::record("panel", shows.median());
+//   bench::Pairs shows;                   // per iteration, in the benchmark
+//   shows.add(panelMilliseconds, plainMilliseconds);
+//   bench::record("panel", "plain", shows);
 //   ...
 //   return bench::runBenchmarks(argc, argv);  // in main, after the program's own set-up
 //
-// Latencies are held to their bars by the median of their runs, which a loaded machine moves far
-// less than the mean. The program exits with 1 when a bar fails.
+// A bar is judged on a figure that the machine's load cannot flip: a time beside its baseline by
+// the median of the ratios of pairs measured one right after the other (both meet the same load,
+// and a pair hit by a burst is one outlier of many), a cost by CPU time rather than wall time,
+// memory by the anonymous pages that are the program's alone rather than by a share of pages
+// that other processes map too. The program exits with 1 when a bar fails.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -36,6 +39,9 @@ enum class Compare {
   timesBelowAtLeast,
   // The figure is at most `limit` above the baseline.
   moreAtMost,
+  // The median of the ratios of figure to baseline in pairs measured one right after the other
+  // is at most `limit` (recorded from `Pairs`).
+  pairedRatioAtMost,
   // The figure itself is at most `limit` (no baseline).
   atMost,
   // No bar: the figure is reported beside its baseline.
@@ -51,6 +57,9 @@ struct Bar {
   Compare compare = Compare::ratioAtMost;
   // The figures' unit, as printed.
   std::string unit;
+  // What the bar is judged on, printed beside it: the figure and how it was taken. A bar that
+  // leaves it out says so when it prints.
+  std::string on{};
 };
 
 // Registers bars of the program; checked by `runBenchmarks`.
@@ -61,6 +70,10 @@ class Bars {
 
 // Records a figure for the bars; a later record of the same name replaces it.
 void record(std::string_view name, double value);
+
+// Records that a figure cannot be measured here, and why; its report prints the reason, and a bar
+// on it fails as not measured.
+void recordUnavailable(std::string_view name, std::string_view reason);
 
 // Reports a failed or timed-out run of a benchmark as its error, and the program as failed. The
 // benchmark loop must be left after it (`break`).
@@ -77,9 +90,33 @@ class Samples {
   std::vector<double> m_values;
 };
 
-// Records, when it goes, the wall time per iteration of the benchmark run that made it, in
-// milliseconds, divided by the items each iteration handles; nothing for a failed run. Made before
-// the benchmark loop.
+// Figures measured in pairs, the figure right after its baseline or the other way round, so that
+// both meet the same load.
+class Pairs {
+ public:
+  void add(double figure, double baseline);
+  bool empty() const { return m_figures.empty(); }
+  int size() const { return static_cast<int>(m_ratios.size()); }
+  double figureMedian() const { return median(m_figures); }
+  double baselineMedian() const { return median(m_baselines); }
+  double ratioMedian() const { return median(m_ratios); }
+
+ private:
+  static double median(const std::vector<double>& values);
+  std::vector<double> m_figures;
+  std::vector<double> m_baselines;
+  std::vector<double> m_ratios;
+};
+
+// Records the medians of both figures of `pairs`, and the median of their ratios for a
+// `Compare::pairedRatioAtMost` bar on `figure` and `baseline`.
+void record(std::string_view figure, std::string_view baseline, const Pairs& pairs);
+
+// Records, when it goes, the CPU time of the process per iteration of the benchmark run that made
+// it, in milliseconds, divided by the items each iteration handles; nothing for a failed run. Made
+// before the benchmark loop. CPU time, not wall time: on a busy machine the run waits for a core,
+// which stretches wall time but adds no CPU time; it suits work done in this process, not work
+// that waits on another.
 class IterationTimer {
  public:
   IterationTimer(benchmark::State& state, std::string figure, int itemsPerIteration = 1);
@@ -91,8 +128,11 @@ class IterationTimer {
   benchmark::State& m_state;
   std::string m_figure;
   int m_itemsPerIteration;
-  std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+  double m_startSeconds;
 };
+
+// The CPU time, user and system, that this process has used, in seconds.
+double processCpuSeconds();
 
 // Runs the benchmarks the command line selects, then checks every bar: 0 when every bar holds and
 // no run failed.

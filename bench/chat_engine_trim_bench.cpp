@@ -115,22 +115,27 @@ BENCHMARK(BM_TrimRecountEveryRound)->Unit(benchmark::kMillisecond)->Iterations(1
 BENCHMARK(BM_TrimAfterALongAnswerOfWords)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrimAfterALongAnswerOfOneRun)->Unit(benchmark::kMillisecond);
 
+constexpr const char* kOnCpu = "CPU time of the process, mean of the iterations";
+
 const bench::Bars kBars{{.what = "incremental trimming",
                          .figure = "incremental",
                          .baseline = "recount",
                          .limit = 1,
-                         .unit = "ms"},
+                         .unit = "ms",
+                         .on = kOnCpu},
                         {.what = "trimming after an answer of 20 MB of words",
                          .figure = "after 20 MB of words",
                          .baseline = {},
                          .limit = 250,
                          .compare = bench::Compare::atMost,
-                         .unit = "ms"},
+                         .unit = "ms",
+                         .on = kOnCpu},
                         {.what = "trimming after an answer of 20 MB of one letter",
                          .figure = "after 20 MB of one letter",
                          .baseline = {},
                          .limit = 250,
                          .compare = bench::Compare::atMost,
-                         .unit = "ms"}};
+                         .unit = "ms",
+                         .on = kOnCpu}};
 
 }  // namespace

@@ -32,7 +32,8 @@ const bench::Bars kBars{{.what = "press to action, against a bare X client's gra
                          .figure = "press to action",
                          .baseline = "bare client",
                          .compare = bench::Compare::reportOnly,
-                         .unit = "us"}};
+                         .unit = "us",
+                         .on = "wall time, median of each's presses, one after the other"}};
 
 double medianMicroseconds(std::vector<Clock::duration> samples) {
   std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());

@@ -3,16 +3,21 @@
 // Show: from the moment the 0.1 s show timer fires (size the panel, order it front) until the
 // panel is mapped, has the keyboard and has painted its first frame; warm (shown before) and cold
 // (a new panel). Baseline: a plain frameless window with a focused line edit, the least a window
-// that takes typing needs, shown in turns with the panel so that both meet the same load. Held to
-// the bar by the median of the shows.
+// that takes typing needs. The two are shown in pairs, one right after the other, so that both
+// meet the same load, and held to the bar by the median of the pairs' ratios: a burst of load hits
+// one pair, an outlier among many. Beside it, the instructions this process and its children
+// retire per show, which no load moves, where the kernel gives a counter.
 //
-// Memory: the proportional set (PSS) and the anonymous memory of the whole process tree (the
+// Memory: the anonymous memory and the proportional set (PSS) of the whole process tree (the
 // program and its browser processes) at rest after one show and hide of the panel holding the chat
 // view and its page, beside a bare QApplication whose one window shows a short page in a
-// QWebEngineView, the least a window with the browser costs; each in a process of its own.
+// QWebEngineView, the least a window with the browser costs; each in a process of its own, its
+// page's script garbage collected before the reading. The bar is on the anonymous memory, the
+// program's alone: PSS splits shared pages among every process that maps them, so other programs
+// on the machine move it.
 //
-// Bars: the warm show at most 1.5x the plain window's; the panel's tree at most 40 MiB more PSS
-// than the bare one.
+// Bars: the warm show at most 1.5x the plain window's; the panel's tree at most 40 MiB more
+// anonymous memory than the bare one.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -21,12 +26,17 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <unistd.h>
+
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "Tessra/chat_window/chat_window_installation.h"
 #include "Tessra/chat_window/messages_web_view.h"
@@ -36,6 +46,7 @@
 #include "Tessra/shell/floating_window.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "bench/bars.h"
+#include "bench/instruction_count.h"
 #include "bench/tree_memory.h"
 #include "platform/ui/event_loop_queue.h"
 #include "testing/temp_dir.h"
@@ -43,28 +54,49 @@
 namespace tessra {
 namespace {
 
+constexpr int kWarmPairs = 100;
+constexpr int kColdPairs = 10;
+
 const bench::Bars kBars{
-    {.what = "warm show (median)",
+    {.what = "warm show",
      .figure = "panel warm",
      .baseline = "plain warm",
      .limit = 1.5,
-     .unit = "ms"},
-    {.what = "cold show (median)",
+     .compare = bench::Compare::pairedRatioAtMost,
+     .unit = "ms",
+     .on = "wall time of pairs run one right after the other"},
+    {.what = "warm show, instructions retired",
+     .figure = "panel warm instructions",
+     .baseline = "plain warm instructions",
+     .compare = bench::Compare::reportOnly,
+     .unit = "M",
+     .on = "instructions of this process and its children, in the same pairs"},
+    {.what = "cold show",
      .figure = "panel cold",
      .baseline = "plain cold",
      .compare = bench::Compare::reportOnly,
-     .unit = "ms"},
-    {.what = "memory at rest, PSS of the process tree",
-     .figure = "panel PSS",
-     .baseline = "bare PSS",
-     .limit = 40,
-     .compare = bench::Compare::moreAtMost,
-     .unit = "MiB"},
+     .unit = "ms",
+     .on = "wall time of pairs run one right after the other"},
+    {.what = "cold show, instructions retired",
+     .figure = "panel cold instructions",
+     .baseline = "plain cold instructions",
+     .compare = bench::Compare::reportOnly,
+     .unit = "M",
+     .on = "instructions of this process and its children, in the same pairs"},
     {.what = "memory at rest, anonymous, of the process tree",
      .figure = "panel anonymous",
      .baseline = "bare anonymous",
+     .limit = 40,
+     .compare = bench::Compare::moreAtMost,
+     .unit = "MiB",
+     .on = "anonymous memory of each tree, the program's alone, after its pages collected their "
+           "garbage"},
+    {.what = "memory at rest, PSS of the process tree",
+     .figure = "panel PSS",
+     .baseline = "bare PSS",
      .compare = bench::Compare::reportOnly,
-     .unit = "MiB"},
+     .unit = "MiB",
+     .on = "PSS, which other processes' shared pages move"},
 };
 
 // Counts the paints a widget's window makes.
@@ -135,15 +167,24 @@ void showBaseline(QWidget& window) {
   window.activateWindow();
 }
 
-// The milliseconds from `show` until `window` stands; nothing after 5 s.
-std::optional<double> timedShow(QWidget* window, const PaintCounter& counter,
-                                const std::function<void()>& show) {
+// One show until the window stands: its milliseconds and the instructions retired meanwhile.
+struct Show {
+  double milliseconds = 0;
+  double instructions = 0;
+};
+
+// Times `show` until `window` stands; nothing after 5 s.
+std::optional<Show> timedShow(QWidget* window, const PaintCounter& counter,
+                              const bench::InstructionCount& instructions,
+                              const std::function<void()>& show) {
   const int before = counter.paints;
+  const std::uint64_t instructionsBefore = instructions.read();
   QElapsedTimer timer;
   timer.start();
   show();
   if (!waitStanding(window, counter, before)) return std::nullopt;
-  return millisecondsOf(timer);
+  const double milliseconds = millisecondsOf(timer);
+  return Show{milliseconds, static_cast<double>(instructions.read() - instructionsBefore) / 1e6};
 }
 
 bool hideBaseline(QWidget& window) {
@@ -152,33 +193,46 @@ bool hideBaseline(QWidget& window) {
   return window.isHidden();
 }
 
+// The shows of the panel and of the plain window, in pairs.
+struct ShowPairs {
+  bench::Pairs milliseconds;
+  bench::Pairs instructions;
+};
+
 // One show of the panel and one of the plain window, each until it stands, then hidden again; the
 // panel's time is the iteration's. False, reported on `state`, when either did not stand or hide.
 bool showInTurn(benchmark::State& state, FloatingWindow& panel, const PaintCounter& panelPaints,
-                QWidget& plain, const PaintCounter& plainPaints, bench::Samples& panelShows,
-                bench::Samples& plainShows) {
-  const auto panelShow = timedShow(&panel, panelPaints, [&] { showPanel(panel); });
+                QWidget& plain, const PaintCounter& plainPaints,
+                const bench::InstructionCount& instructions, ShowPairs& pairs) {
+  const auto panelShow = timedShow(&panel, panelPaints, instructions, [&] { showPanel(panel); });
   if (!panelShow || !waitHidden(panel)) {
     bench::fail(state, "the panel did not stand and hide");
     return false;
   }
-  const auto plainShow = timedShow(&plain, plainPaints, [&] { showBaseline(plain); });
+  const auto plainShow = timedShow(&plain, plainPaints, instructions, [&] { showBaseline(plain); });
   if (!plainShow || !hideBaseline(plain)) {
     bench::fail(state, "the plain window did not stand and hide");
     return false;
   }
-  state.SetIterationTime(*panelShow / 1e3);
-  panelShows.add(*panelShow);
-  plainShows.add(*plainShow);
+  state.SetIterationTime(panelShow->milliseconds / 1e3);
+  pairs.milliseconds.add(panelShow->milliseconds, plainShow->milliseconds);
+  pairs.instructions.add(panelShow->instructions, plainShow->instructions);
   return true;
 }
 
-void recordShows(benchmark::State& state, const std::string& kind, const bench::Samples& panelShows,
-                 const bench::Samples& plainShows) {
-  state.counters["panel_ms"] = panelShows.median();
-  state.counters["plain_ms"] = plainShows.median();
-  bench::record("panel " + kind, panelShows.median());
-  bench::record("plain " + kind, plainShows.median());
+void recordShows(benchmark::State& state, const std::string& kind, const ShowPairs& pairs,
+                 const bench::InstructionCount& instructions) {
+  state.counters["panel_ms"] = pairs.milliseconds.figureMedian();
+  state.counters["plain_ms"] = pairs.milliseconds.baselineMedian();
+  state.counters["ratio"] = pairs.milliseconds.ratioMedian();
+  bench::record("panel " + kind, "plain " + kind, pairs.milliseconds);
+  if (!instructions.available()) {
+    bench::recordUnavailable("panel " + kind + " instructions", instructions.whyUnavailable());
+    return;
+  }
+  state.counters["instructions_ratio"] = pairs.instructions.ratioMedian();
+  bench::record("panel " + kind + " instructions", "plain " + kind + " instructions",
+                pairs.instructions);
 }
 
 // The panel and the plain window shown in turns, so that both meet the same load of the machine.
@@ -188,33 +242,40 @@ void BM_WarmShowBesidePlain(benchmark::State& state) {
   panel.controller()->mainView()->installEventFilter(&panelPaints);
   PaintCounter plainPaints;
   const std::unique_ptr<QWidget> plain = makeBaseline(plainPaints);
-  bench::Samples panelShows;
-  bench::Samples plainShows;
+  const bench::InstructionCount instructions(::getpid());
+  ShowPairs pairs;
   // Shown once before: a warm show is a show again.
-  if (!showInTurn(state, panel, panelPaints, *plain, plainPaints, panelShows, plainShows)) return;
-  panelShows = {};
-  plainShows = {};
+  if (!showInTurn(state, panel, panelPaints, *plain, plainPaints, instructions, pairs)) return;
+  pairs = {};
   for (auto _ : state) {
-    if (!showInTurn(state, panel, panelPaints, *plain, plainPaints, panelShows, plainShows)) return;
+    if (!showInTurn(state, panel, panelPaints, *plain, plainPaints, instructions, pairs)) return;
   }
-  recordShows(state, "warm", panelShows, plainShows);
+  recordShows(state, "warm", pairs, instructions);
 }
-BENCHMARK(BM_WarmShowBesidePlain)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(BM_WarmShowBesidePlain)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(kWarmPairs);
 
 void BM_ColdShowBesidePlain(benchmark::State& state) {
-  bench::Samples panelShows;
-  bench::Samples plainShows;
+  ShowPairs pairs;
+  // Made once the panels' threads run, so that it follows them.
+  std::optional<bench::InstructionCount> instructions;
   for (auto _ : state) {
     FloatingWindow panel;
     PaintCounter panelPaints;
     panel.controller()->mainView()->installEventFilter(&panelPaints);
     PaintCounter plainPaints;
     const std::unique_ptr<QWidget> plain = makeBaseline(plainPaints);
-    if (!showInTurn(state, panel, panelPaints, *plain, plainPaints, panelShows, plainShows)) return;
+    if (!instructions) instructions.emplace(::getpid());
+    if (!showInTurn(state, panel, panelPaints, *plain, plainPaints, *instructions, pairs)) return;
   }
-  recordShows(state, "cold", panelShows, plainShows);
+  if (instructions) recordShows(state, "cold", pairs, *instructions);
 }
-BENCHMARK(BM_ColdShowBesidePlain)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_ColdShowBesidePlain)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(kColdPairs);
 
 // The panel as the program makes it, with the chat view and its page, shown and hidden once.
 int restAfterPanel() {
@@ -230,7 +291,7 @@ int restAfterPanel() {
   showPanel(panel);
   auto* page = panel.findChild<MessagesWebView*>();
   if (page == nullptr || !waitStanding(&panel, counter, 0) || !testing::waitForPage(*page) ||
-      !waitHidden(panel))
+      !waitHidden(panel) || !bench::collectGarbage(*page))
     return 1;
   bench::printTreeMemory("panel");
   return 0;
@@ -263,6 +324,10 @@ BENCHMARK(BM_RestingMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "xcb");
+  if (std::any_of(argv + 1, argv + argc, [](const char* argument) {
+        return std::string_view(argument).starts_with("--rest-child=");
+      }))
+    tessra::bench::exposeGarbageCollection();
   QApplication app(argc, argv);
   tessra::g_self = QCoreApplication::applicationFilePath();
   for (const QString& argument : QCoreApplication::arguments()) {

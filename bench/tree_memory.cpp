@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTextStream>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWidget>
 
@@ -14,6 +15,19 @@
 #include <string>
 
 namespace tessra::bench {
+
+void exposeGarbageCollection() {
+  QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  flags += flags.isEmpty() ? "" : " ";
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + "--js-flags=--expose-gc");
+}
+
+bool collectGarbage(QWebEngineView& view) {
+  std::optional<bool> collected;
+  view.page()->runJavaScript(QStringLiteral("typeof gc === 'function' ? (gc(), true) : false"),
+                             [&](const QVariant& result) { collected = result.toBool(); });
+  return QTest::qWaitFor([&] { return collected.has_value(); }, 30000) && *collected;
+}
 
 void printTreeMemory(const char* stage) {
   QTest::qWait(2000);
@@ -32,7 +46,8 @@ int printBareWebViewMemory() {
   QObject::connect(view, &QWebEngineView::loadFinished, [&](bool ok) { loaded = ok; });
   view->setHtml(QStringLiteral("<html><body><p>A short page.</p></body></html>"));
   window.show();
-  if (!QTest::qWaitForWindowExposed(&window) || !QTest::qWaitFor([&] { return loaded; }, 30000))
+  if (!QTest::qWaitForWindowExposed(&window) || !QTest::qWaitFor([&] { return loaded; }, 30000) ||
+      !collectGarbage(*view))
     return 1;
   printTreeMemory("bare");
   return 0;

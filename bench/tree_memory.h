@@ -9,7 +9,11 @@
 //   bench::printTreeMemory("start");
 //   // in the benchmark
 //   const auto stages = bench::memoryOfChildRun(self, {"--memory-child=program"});
-//   stages->at("start").pssBytes
+//   stages->at("start").anonymousBytes
+//
+// A child that measures a page has its script engine collect its garbage first
+// (`exposeGarbageCollection` before the application, `collectGarbage` before each stage): what the
+// page keeps, not what it has yet to free when the engine next gets round to it.
 #pragma once
 
 #include <QString>
@@ -22,9 +26,18 @@
 
 #include "testing/process_tree.h"
 
+class QWebEngineView;
+
 namespace tessra::bench {
 
 constexpr double mebibytes(std::uint64_t bytes) { return static_cast<double>(bytes) / (1 << 20); }
+
+// Lets the pages of this process collect their script garbage on demand; before the application
+// is made.
+void exposeGarbageCollection();
+
+// Has `view`'s page collect all its script garbage; false when it could not.
+bool collectGarbage(QWebEngineView& view);
 
 // Lets the browser's processes finish their work and the program settle, then prints the memory
 // of this process's tree as the stage's line.

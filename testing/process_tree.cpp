@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <deque>
 #include <filesystem>
@@ -156,9 +157,26 @@ std::optional<double> ProcessTree::cpuUntilIdle(std::chrono::milliseconds timeou
     while (window.size() > 2 && now - window[1].first >= quiet) window.pop_front();
     const auto [since, cpuThen] = window.front();
     const double seconds = std::chrono::duration<double>(now - since).count();
-    if (now - since >= quiet && cpu - cpuThen <= busyShare * seconds) return cpuThen - startCpu;
+    if (now - since >= quiet && cpu - cpuThen <= busyShare * seconds) return cpu - startCpu;
   }
   return std::nullopt;
+}
+
+double ProcessTree::cpuShare(std::chrono::milliseconds span) const {
+  const auto start = Clock::now();
+  const double startCpu = cpuSeconds();
+  std::this_thread::sleep_for(span);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return (cpuSeconds() - startCpu) / seconds;
+}
+
+double ProcessTree::cpuOverWindow(std::chrono::milliseconds window, double restingShare) const {
+  const auto start = Clock::now();
+  const double startCpu = cpuSeconds();
+  std::this_thread::sleep_for(window);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  // Below zero is the resting rate's own noise: the work cost nothing it could tell apart.
+  return std::max(0.0, cpuSeconds() - startCpu - restingShare * seconds);
 }
 
 }  // namespace tessra::testing

@@ -8,6 +8,12 @@
 //   const auto idle = tree.cpuUntilIdle();  // CPU-seconds until it rests, or nothing on timeout
 //   const testing::TreeMemory memory = tree.memory();
 //
+//   const double resting = tree.cpuShare(2s);       // before the work: the tree at rest
+//   ... start the work ...
+//   const double work = tree.cpuOverWindow(5s, resting);
+//
+// A fixed window less the resting rate counts work that pauses and resumes, which a watch for
+// the first quiet stretch cuts short; the window must outlast the work.
 // CPU time counts user and system time of every live process of the tree and of the children
 // they have reaped, so a renderer that ended half way still counts. Memory sums the proportional
 // set (PSS, shared pages split among their users) and the anonymous pages of every process.
@@ -46,11 +52,20 @@ class ProcessTree {
   TreeMemory memory() const;
 
   // Watches the tree until its use stays below `busyShare` of one core for `quiet`: the CPU
-  // seconds used from the call until that quiet stretch began, or nothing after `timeout`.
+  // seconds used from the call until that quiet stretch ended, the stretch included (work may
+  // trickle on in it), or nothing after `timeout`.
   std::optional<double> cpuUntilIdle(
       std::chrono::milliseconds timeout = std::chrono::seconds(120),
       std::chrono::milliseconds quiet = std::chrono::milliseconds(1500),
       double busyShare = 0.03) const;
+
+  // The share of one core the tree uses over the next `span`: its resting rate, read while it
+  // rests.
+  double cpuShare(std::chrono::milliseconds span) const;
+
+  // The CPU-seconds the tree uses over the next `window`, less `restingShare` of one core over the
+  // same time; never below zero.
+  double cpuOverWindow(std::chrono::milliseconds window, double restingShare) const;
 
  private:
   pid_t m_root;

@@ -11,20 +11,33 @@
 #include <csignal>
 #include <ctime>
 #include <thread>
+#include <vector>
 
 namespace tessra::testing {
 namespace {
 
 using namespace std::chrono_literals;
 
-// A child that uses `busy` of CPU under a name /proc writes with blanks and parentheses, then
-// waits to be ended.
-pid_t busyChild(std::chrono::milliseconds busy) {
+// One turn of a child's work: `busy` of CPU, then `rest` without any.
+struct Turn {
+  std::chrono::milliseconds busy;
+  std::chrono::milliseconds rest = 0ms;
+};
+
+// A child that works its turns under a name /proc writes with blanks and parentheses, then waits
+// to be ended.
+pid_t busyChild(std::vector<Turn> turns) {
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
   ::prctl(PR_SET_NAME, "a (b) c", 0, 0, 0);
   // A forked child's processor time starts at zero.
-  while (std::clock() * 1000 / CLOCKS_PER_SEC < busy.count()) {
+  std::chrono::milliseconds used = 0ms;
+  for (const Turn& turn : turns) {
+    used += turn.busy;
+    while (std::clock() * 1000 / CLOCKS_PER_SEC < used.count()) {
+    }
+    // The child's pause is the quiet stretch under test, not a wait for anything.
+    std::this_thread::sleep_for(turn.rest);
   }
   ::pause();
   ::_exit(0);
@@ -33,7 +46,7 @@ pid_t busyChild(std::chrono::milliseconds busy) {
 TEST(ProcessTreeTest, CountsEveryProcessBelowTheRootAndWhatEndedChildrenUsed) {
   const ProcessTree tree(::getpid());
   const double before = tree.cpuSeconds();
-  const pid_t child = busyChild(300ms);
+  const pid_t child = busyChild({{300ms}});
   ASSERT_GT(child, 0);
   const auto deadline = std::chrono::steady_clock::now() + 10s;
   while (tree.cpuSecondsByRole()["a (b) c"] < 0.25 && std::chrono::steady_clock::now() < deadline)
@@ -55,17 +68,41 @@ TEST(ProcessTreeTest, CountsEveryProcessBelowTheRootAndWhatEndedChildrenUsed) {
   EXPECT_GE(tree.cpuSeconds() - before, 0.25);
 }
 
-TEST(ProcessTreeTest, IdleIsTheCpuUntilTheTreeRests) {
-  const pid_t child = busyChild(400ms);
+// Work that trickles on below the busy share is counted to the end of the quiet stretch.
+TEST(ProcessTreeTest, IdleIsTheCpuUntilTheTreeRestsWithTheQuietStretch) {
+  std::vector<Turn> turns{{400ms}};
+  for (int i = 0; i < 20; ++i) turns.push_back({20ms, 100ms});
+  const pid_t child = busyChild(turns);
   ASSERT_GT(child, 0);
   // The tree of the child alone: the watching itself costs this process CPU.
   const ProcessTree tree(child);
-  const auto used = tree.cpuUntilIdle(20s, 500ms);
+  const double before = tree.cpuSeconds();
+  const auto used = tree.cpuUntilIdle(20s, 1000ms, 0.3);
+  const double after = tree.cpuSeconds();
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
   ASSERT_TRUE(used.has_value());
-  EXPECT_GE(*used, 0.3);
-  EXPECT_LT(*used, 2.0);
+  // Cut where the quiet stretch began, the count would miss the trickle in it: 0.15 s or more.
+  EXPECT_NEAR(*used, after - before, 0.05);
+  // Some of the burst may come before the first reading on a busy machine.
+  EXPECT_GT(*used, 0.1);
+}
+
+// A quiet stretch in the middle, longer than any watch for rest would wait, is counted through.
+TEST(ProcessTreeTest, AWindowCountsWorkWithAQuietStretchWhole) {
+  const pid_t child = busyChild({{300ms, 1500ms}, {300ms}});
+  ASSERT_GT(child, 0);
+  const ProcessTree tree(child);
+  const double work = tree.cpuOverWindow(4s, 0.0);
+  // At rest now: its rate is nothing, and nothing is left over it.
+  const double resting = tree.cpuShare(300ms);
+  const double afterwards = tree.cpuOverWindow(300ms, 0.5);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_GE(work, 0.55);
+  EXPECT_LT(work, 0.8);
+  EXPECT_LT(resting, 0.05);
+  EXPECT_EQ(afterwards, 0.0);
 }
 
 }  // namespace
