@@ -295,7 +295,15 @@ QString RunningProgram::trayIcon() const {
 }
 
 QRect RunningProgram::trayIconFrame() const {
-  if (!TestDesktop::current().hasDBusTray()) return windowFrame(trayIcon());
+  if (!TestDesktop::current().hasDBusTray()) {
+    const QRect icon = windowFrame(trayIcon());
+    if (icon.isEmpty()) return {};
+    // A tray that grows with its icons embeds a new one before it has grown to hold it: until
+    // then the icon stands partly off the tray's bar, off the screen at the right edge, and a
+    // click at its middle misses it.
+    const std::optional<QRect> bar = Display().bottomDock();
+    return bar && bar->contains(icon) ? icon : QRect();
+  }
   if (!registeredInTray(m_pid)) return {};
   Display display;
   const std::optional<QRect> bar = display.bottomDock();

@@ -103,9 +103,9 @@ class RunningProgram {
   // icon has no window of its own.
   QString trayIcon() const;
   // Where the program's icon stands on screen, as the user sees it; empty while the tray shows
-  // none. On a tray that hosts items over D-Bus the tray draws the item itself once the program
-  // has registered it: the icon is then what the tray's bar shows at its right end (the test
-  // desktop's status tray holds nothing else).
+  // none, or while it is still making room for it. On a tray that hosts items over D-Bus the tray
+  // draws the item itself once the program has registered it: the icon is then what the tray's bar
+  // shows at its right end (the test desktop's status tray holds nothing else).
   QRect trayIconFrame() const;
   // The floating panel while it is shown: the window titled "Tessra" that is not the tray icon;
   // "" for none.

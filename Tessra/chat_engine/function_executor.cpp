@@ -63,8 +63,7 @@ FunctionExecutor::Outcome FunctionExecutor::execute(const std::vector<FunctionCa
     if (!function) throw TextError("Function " + call.name + " not found");
 
     if (!updated.functionCalls) updated.functionCalls.emplace();
-    updated.functionCalls->push_back(
-        {"Running " + function->displayName(), ChatMessageFunctionCall::Status::loading});
+    updated.functionCalls->push_back(ChatMessageFunctionCall::running(function->displayName()));
     if (onUpdate) onUpdate(updated);
 
     FunctionResult result;

@@ -216,6 +216,7 @@ void AnswerTask::end(ErrorPtr error) {
     if (std::optional<ChatMessage> message = current()) {
       message->error = messageText(error);
       message->finished = true;
+      endRunningCalls(*message);
       commit(*message);
     }
   }
@@ -242,6 +243,7 @@ void AnswerTask::markFinished() {
   std::optional<ChatMessage> message = current();
   if (!message || message->finished) return;
   message->finished = true;
+  endRunningCalls(*message);
   commit(*message);
 }
 

@@ -14,6 +14,7 @@
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/paths.h"
 #include "platform/foundation/json.h"
+#include "testing/qt_wait.h"
 
 namespace tessra {
 namespace {
@@ -187,6 +188,43 @@ TEST_F(AnswerTaskTest, StopFinishesTheAnswerWhereItStandsAndLaterChunksNeverArri
 
   task->stop();
   EXPECT_EQ(writes(), 2) << "a second stop writes nothing";
+}
+
+TEST_F(AnswerTaskTest, AStopWhileTheImageToolRunsLeavesNoStepRunning) {
+  const json toolCall = {
+      {"index", 0},
+      {"id", "call_fox"},
+      {"function",
+       {{"name", "image_generation_via_dalle"}, {"arguments", R"({"prompt": "A fox"})"}}}};
+  const json chunk = {
+      {"id", "c"},
+      {"object", "chat.completion.chunk"},
+      {"created", 1},
+      {"model", "gpt-4"},
+      {"choices", json::array({{{"index", 0}, {"delta", {{"tool_calls", {toolCall}}}}}})}};
+  server().route(
+      "POST", "/v1/chat/completions",
+      testing::ScriptedResponse::streamed(
+          {{"data: " + platform::encodeJson(chunk) + "\n\n", 0ms}, {"data: [DONE]\n\n", 0ms}}));
+  // The image is still being drawn when the user stops.
+  server().route("POST", "/v1/images/generations", testing::ScriptedResponse::stall("", 20s));
+  AnswerTask* task = start("Draw a fox");
+  const auto steps = [&] {
+    const auto message = stored();
+    return message && message->functionCalls ? *message->functionCalls
+                                             : std::vector<ChatMessageFunctionCall>{};
+  };
+  ASSERT_EVENTUALLY(!steps().empty(), 10000);
+  ASSERT_EQ(steps().front().status, ChatMessageFunctionCall::Status::loading);
+
+  task->stop();
+  const std::vector<ChatMessageFunctionCall> ended = {
+      {"DALLE-E", ChatMessageFunctionCall::Status::failed}};
+  EXPECT_EQ(steps(), ended);
+  ASSERT_FALSE(m_states.empty());
+  EXPECT_EQ(m_states.back().functionCalls, ended) << "the page is told";
+  EXPECT_EQ(writes(), 2) << "the question, then the stopped answer";
+  EXPECT_EQ(sessionFile(m_sessionID)["messages"][0]["functionCalls"], json(ended));
 }
 
 TEST_F(AnswerTaskTest, AMessageDeletedMidAnswerIsNeverBroughtBack) {

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <functional>
 
+#include "testing/keyboard_grab_watch.h"
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
 #include "testing/temp_dir.h"
@@ -33,9 +34,12 @@ const WayOut kCtrlQ{"Ctrl+Q", [](RunningProgram& program) {
 
 // A right click on the icon in the tray opens its menu, whose last entry is Quit.
 int quitFromTheTray(RunningProgram& program) {
-  const QRect icon = testing::windowFrame(program.trayIcon());
-  EXPECT_FALSE(icon.isEmpty()) << "no icon in the tray";
+  // The panel can have the keyboard before the tray has made room for the icon.
+  QRect icon;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !(icon = program.trayIconFrame()).isEmpty(); }, 10000))
+      << "no icon in the tray";
   const QStringList before = program.windows();
+  testing::KeyboardGrabWatch grab;
   testing::clickAt(icon.center().x(), icon.center().y(), 3);
   const auto menuShown = [&] {
     const QStringList now = program.windows();
@@ -43,6 +47,9 @@ int quitFromTheTray(RunningProgram& program) {
                        [&](const QString& window) { return !before.contains(window); });
   };
   EXPECT_TRUE(QTest::qWaitFor(menuShown, 10000)) << "no menu";
+  // The menu takes the keyboard a moment after it is shown; keys sent before would miss it.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return grab.grabbed(); }, 10000))
+      << "the menu never took the keyboard";
   testing::xdotool({QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Return")});
   return program.waitForExit();
 }

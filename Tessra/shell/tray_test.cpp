@@ -17,6 +17,7 @@
 #include <memory>
 #include <string_view>
 
+#include "testing/keyboard_grab_watch.h"
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
 #include "testing/temp_dir.h"
@@ -35,23 +36,31 @@ class TrayTest : public ::testing::Test {
   // icon in the tray.
   void start(const QStringList& arguments = {}) {
     m_tessra.start(arguments);
-    ASSERT_EVENTUALLY(!(m_icon = m_tessra.trayIconFrame()).isEmpty(), kWaitMs)
-        << "no icon in the tray";
+    ASSERT_EVENTUALLY(!m_tessra.trayIconFrame().isEmpty(), kWaitMs) << "no icon in the tray";
   }
 
-  void clickIcon(int button) { testing::clickAt(m_icon.center().x(), m_icon.center().y(), button); }
+  // Clicks the icon where it stands now: the tray may move it as other icons come and go.
+  void clickIcon(int button) {
+    QRect icon;
+    ASSERT_EVENTUALLY(!(icon = m_tessra.trayIconFrame()).isEmpty(), kWaitMs)
+        << "no icon in the tray";
+    testing::clickAt(icon.center().x(), icon.center().y(), button);
+  }
 
   // A right click on the icon; waits for the menu the tray shows (a window of the program on an
-  // XEmbed tray, of the tray's panel on one that hosts items over D-Bus).
+  // XEmbed tray, of the tray's panel on one that hosts items over D-Bus) and for it to take the
+  // keyboard, which it does a moment after it is shown.
   void openMenu() {
     const QStringList before = testing::mappedTopLevels();
-    clickIcon(3);
+    testing::KeyboardGrabWatch grab;
+    ASSERT_NO_FATAL_FAILURE(clickIcon(3));
     const auto menuShown = [&] {
       const QStringList now = testing::mappedTopLevels();
       return std::any_of(now.begin(), now.end(),
                          [&](const QString& window) { return !before.contains(window); });
     };
     ASSERT_EVENTUALLY(menuShown(), kWaitMs) << "no menu";
+    ASSERT_EVENTUALLY(grab.grabbed(), kWaitMs) << "the menu never took the keyboard";
   }
 
   // The panel's window, once it is shown: on an XEmbed tray the icon's window has its title too.
@@ -65,7 +74,6 @@ class TrayTest : public ::testing::Test {
 
   testing::TempDir m_home;
   RunningProgram m_tessra{QStringLiteral(TESSRA_BINARY), m_home.path()};
-  QRect m_icon;
 };
 
 // One entry of a menu exported over D-Bus: its label ("" for a separator), whether it is enabled,
@@ -219,11 +227,11 @@ TEST_F(TrayTest, AClickOnTheIconClosesThePanelAndTheNextOpensIt) {
   ASSERT_EVENTUALLY(!(panel = panelWindow()).isEmpty(), kWaitMs);
   ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
   MapRecorder recorder(panel);
-  clickIcon(1);
+  ASSERT_NO_FATAL_FAILURE(clickIcon(1));
   ASSERT_EVENTUALLY(!panelShown(), kWaitMs);
-  clickIcon(1);
+  ASSERT_NO_FATAL_FAILURE(clickIcon(1));
   ASSERT_EVENTUALLY(panelShown() && m_tessra.hasKeyboard(), kWaitMs);
-  clickIcon(1);
+  ASSERT_NO_FATAL_FAILURE(clickIcon(1));
   ASSERT_EVENTUALLY(!panelShown(), kWaitMs);
   ASSERT_EQ(m_tessra.quitWith(SIGTERM), 0);
   // Once the program has ended, every change of its panel is known: a panel that slid out and

@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::string_view kFileScheme = "file://";
 constexpr std::size_t kShortQuestionLength = 80;
+constexpr std::string_view kRunningPrefix = "Running ";
 
 [[noreturn]] void throwInvalidValue(std::string_view typeName, const std::string& text) {
   throw platform::JsonDecodingError(
@@ -78,6 +79,19 @@ std::optional<std::string> rebasedFileUrl(std::string_view stored,
   if (name->empty()) return fileUrl(folder);
   if (!isPlainFileName(*name)) return std::nullopt;
   return fileUrl(folder + *name);
+}
+
+ChatMessageFunctionCall ChatMessageFunctionCall::running(std::string_view displayName) {
+  return {std::string(kRunningPrefix) + std::string(displayName), Status::loading};
+}
+
+void endRunningCalls(ChatMessage& message) {
+  if (!message.functionCalls) return;
+  for (ChatMessageFunctionCall& call : *message.functionCalls) {
+    if (call.status != ChatMessageFunctionCall::Status::loading) continue;
+    if (call.text.starts_with(kRunningPrefix)) call.text.erase(0, kRunningPrefix.size());
+    call.status = ChatMessageFunctionCall::Status::failed;
+  }
 }
 
 std::string_view rawValue(ChatMessageFile::ChatMessageFileType type) {

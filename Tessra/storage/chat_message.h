@@ -43,6 +43,9 @@ struct ChatMessageFile {
 struct ChatMessageFunctionCall {
   enum class Status { failed, loading, done };
 
+  // The line of a call that has started: "Running " and the tool's display name, loading.
+  static ChatMessageFunctionCall running(std::string_view displayName);
+
   std::string text;
   Status status = Status::loading;
 
@@ -84,6 +87,12 @@ struct ChatMessageTopic {
 
   bool operator==(const ChatMessageTopic&) const = default;
 };
+
+// Closes the lines of calls that are still running: an answer that ends while its tool runs
+// (stopped by the user, or cut short by an earlier run of the program) would otherwise show that
+// tool running forever. Each becomes the tool's display name, failed, as a call that ended
+// without its result does.
+void endRunningCalls(ChatMessage& message);
 
 // The first 80 user-perceived characters of a question.
 std::string shortQuestion(std::string_view question);

@@ -384,7 +384,10 @@ void ChatSessionManager::loadSession(const std::string& id, bool markAsLatest) {
     setReadError(id, std::nullopt);
     // An unfinished message was cut short by an earlier run: nothing of this run streams into a
     // session that was not cached yet.
-    for (ChatMessage& message : session.messages) message.finished = true;
+    for (ChatMessage& message : session.messages) {
+      message.finished = true;
+      endRunningCalls(message);
+    }
     m_sessions.insert_or_assign(id, std::move(session));
   } else {
     ChatSession session;

@@ -406,6 +406,9 @@ TEST_F(ChatSessionManagerTest, AnAnswerLeftUnfinishedByAnEarlierRunReadsAsFinish
   ChatMessage cut = message("1");
   cut.finished = false;
   cut.answer = "Half of";
+  // Its tool was running when that run ended: the step ends with it.
+  cut.functionCalls = {{"Done", ChatMessageFunctionCall::Status::done},
+                       ChatMessageFunctionCall::running("Painter")};
   m_store.upsertMessage(message("0"), created.id);
   m_store.upsertMessage(cut, created.id);
   m_store.saveSession(created.id);
@@ -414,6 +417,7 @@ TEST_F(ChatSessionManagerTest, AnAnswerLeftUnfinishedByAnEarlierRunReadsAsFinish
   auto next = reloaded();
   next->loadSession(created.id, false);
   cut.finished = true;
+  cut.functionCalls->back() = {"Painter", ChatMessageFunctionCall::Status::failed};
   EXPECT_EQ(next->sessions().at(created.id).messages.back(), cut);
   EXPECT_EQ(readFile(sessionFile(created.id)), onDisk) << "in memory only";
 }

@@ -123,7 +123,11 @@ class SlowPainter {
     const std::uint32_t red = 0xff0000;
     xcb_create_gc(m_c, m_gc, m_window, XCB_GC_FOREGROUND, &red);
     xcb_map_window(m_c, m_window);
-    xcb_flush(m_c);
+    // Mapped before the constructor returns: the server serves each connection in its own turn,
+    // and a loaded one could otherwise map a window the test shows next first and then stack
+    // this one over it.
+    const x11::Reply<xcb_get_input_focus_reply_t> mapped(
+        xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
     m_thread = std::thread([this] { run(); });
   }
   ~SlowPainter() {
