@@ -44,6 +44,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -319,7 +320,17 @@ struct StreamCost {
   double wallSeconds = 0;
   // Milliseconds of CPU per piece over each quarter of the pieces.
   std::array<double, 4> quarters{};
+  // CPU-seconds by the role of the process (testing::ProcessTree::cpuSecondsByRole).
+  std::map<std::string, double> roles;
 };
+
+std::map<std::string, double> rolesSince(const testing::ProcessTree& tree,
+                                         const std::map<std::string, double>& before) {
+  std::map<std::string, double> used = tree.cpuSecondsByRole();
+  for (auto& [role, seconds] : used)
+    if (const auto found = before.find(role); found != before.end()) seconds -= found->second;
+  return used;
+}
 
 // Reads the tree's CPU time at the quarters of the pieces that go out from `start` on, the first
 // `gap` after it: each reading half a gap after the last piece of its quarter went out, when the
@@ -358,6 +369,7 @@ std::optional<StreamCost> programStream(const std::vector<std::string>& pieces, 
   const testing::ProcessTree tree = program.tree();
   program.typeLine("Explain the counter");
   const double before = tree.cpuSeconds();
+  const auto rolesBefore = tree.cpuSecondsByRole();
   const auto wallStart = std::chrono::steady_clock::now();
   if (!program.server().waitForRequest(0, 20s)) {
     failure = "the question did not reach the service";
@@ -375,6 +387,7 @@ std::optional<StreamCost> programStream(const std::vector<std::string>& pieces, 
     return std::nullopt;
   }
   cost.cpuSeconds = tree.cpuSeconds() - before;
+  cost.roles = rolesSince(tree, rolesBefore);
   cost.wallSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
   return cost;
@@ -393,6 +406,7 @@ std::optional<StreamCost> bareStream(std::size_t bytes, const Pace& pace, std::s
   const testing::ProcessTree tree = bare.tree();
   const std::size_t pieces = (bytes + pace.pieceBytes - 1) / pace.pieceBytes;
   const double before = tree.cpuSeconds();
+  const auto rolesBefore = tree.cpuSecondsByRole();
   const auto wallStart = std::chrono::steady_clock::now();
   bare.tell("go");
   StreamCost cost;
@@ -402,16 +416,19 @@ std::optional<StreamCost> bareStream(std::size_t bytes, const Pace& pace, std::s
     return std::nullopt;
   }
   cost.cpuSeconds = tree.cpuSeconds() - before;
+  cost.roles = rolesSince(tree, rolesBefore);
   cost.wallSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
   return cost;
 }
 
-void setQuarterCounters(benchmark::State& state, const std::string& prefix,
-                        const StreamCost& cost) {
+// The quarters' CPU per piece, and the share of a core of each role of the tree.
+void setDetailCounters(benchmark::State& state, const std::string& prefix, const StreamCost& cost) {
   for (std::size_t quarter = 0; quarter < cost.quarters.size(); ++quarter)
     state.counters[prefix + "_q" + std::to_string(quarter + 1) + "_ms_per_piece"] =
         cost.quarters[quarter];
+  for (const auto& [role, seconds] : cost.roles)
+    state.counters[prefix + "_" + role + "_pct"] = 100 * seconds / cost.wallSeconds;
 }
 
 // Pairs of runs, the program and the bare view one right after the other (which goes first
@@ -450,8 +467,8 @@ void BM_StreamingCost(benchmark::State& state, const Pace& pace) {
     state.counters["program_core_pct"] = 100 * programShare;
     state.counters["bare_core_pct"] = 100 * bareShare;
     state.counters["ratio"] = program.cpuSeconds / bare.cpuSeconds;
-    setQuarterCounters(state, "program", program);
-    setQuarterCounters(state, "bare", bare);
+    setDetailCounters(state, "program", program);
+    setDetailCounters(state, "bare", bare);
     state.SetIterationTime(wall);
     bench::record("program " + name + " streaming CPU", program.cpuSeconds);
     bench::record("bare " + name + " streaming CPU", bare.cpuSeconds);
@@ -487,7 +504,7 @@ void BM_StreamingGrowth(benchmark::State& state) {
     state.counters["program_cpu_s"] = median.cpuSeconds;
     state.counters["program_core_pct"] = 100 * median.cpuSeconds / median.wallSeconds;
     state.counters["growth"] = median.quarters[3] / median.quarters[0];
-    setQuarterCounters(state, "program", median);
+    setDetailCounters(state, "program", median);
     state.SetIterationTime(wall);
     bench::record("program first quarter CPU per piece", median.quarters[0]);
     bench::record("program last quarter CPU per piece", median.quarters[3]);
