@@ -726,7 +726,15 @@ TEST_F(MessagesWebViewTest, AnOpenCodeFenceShowsAsTheCodeBlockItWillBecome) {
         << test.answer;
     EXPECT_FALSE(js("document.querySelector('.markdown').textContent").toString().contains(u"```"))
         << test.answer;
+    EXPECT_EQ(js("document.querySelectorAll('.markdown code.hljs').length").toInt(), 0)
+        << test.answer;
   }
+  // Closed while the answer still streams, it is highlighted.
+  ChatMessage streaming = pageMessage("fence", "code?", cases[0].answer);
+  streaming.finished = false;
+  show("closing", {streaming});
+  js("window.appendToAnswer('fence', '\\n```\\n'); true");
+  EXPECT_EQ(js("document.querySelectorAll('.markdown code.hljs').length").toInt(), 1);
 }
 
 TEST_F(MessagesWebViewTest, AStreamedAnswerEndsAsTheAnswerRenderedAtOnce) {

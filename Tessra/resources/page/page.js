@@ -11,7 +11,7 @@
 // - A growing answer comes as its new end (window.appendToAnswer) and is split again and
 //   rendered only from its last block on (all of it again when its link definitions change), so
 //   a piece costs the same however long the answer has grown; an open code fence shows as the
-//   code block it will become.
+//   code block it will become, highlighted once it closes or the answer ends.
 // - A finished answer is rendered once and kept, also for the next time its conversation opens.
 // - Input no reader writes cannot stall the page: a block nested deeper than MAX_NESTING or with
 //   a line longer than BLOCK_LIMIT shows as its text, an answer shows as Markdown only for its
@@ -286,7 +286,7 @@
     image.replaceWith(replacement);
   }
 
-  function renderMarkdown(source) {
+  function renderMarkdown(source, highlight) {
     const fragment = DOMPurify.sanitize(marked.parse(source), PURIFY_CONFIG);
     for (const image of fragment.querySelectorAll('img')) {
       const source = image.getAttribute('src') || '';
@@ -296,7 +296,9 @@
         remoteImageAsLink(image);
       }
     }
-    for (const code of fragment.querySelectorAll('pre code')) highlightCode(code);
+    if (highlight) {
+      for (const code of fragment.querySelectorAll('pre code')) highlightCode(code);
+    }
     return fragment;
   }
 
@@ -306,20 +308,21 @@
     return node;
   }
 
-  function renderBlock(source, plain) {
+  function renderBlock(source, plain, highlight) {
     window.pageStats.blocks++;
     if (plain) return plainBlock(source);
     try {
       const node = element('div', 'block');
-      node.append(renderMarkdown(source));
+      node.append(renderMarkdown(source, highlight));
       return node;
     } catch (error) {
       return plainBlock(source);
     }
   }
 
-  // The rendered answer of one message: its blocks as rendered ({ text, source, plain, node }:
-  // the block's own text, and the source rendered, with the definitions and a closing fence),
+  // The rendered answer of one message: its blocks as rendered ({ text, source, plain,
+  // unhighlighted, node }: the block's own text, the source rendered, with the definitions and a
+  // closing fence, and whether it is a code block still being written, shown unhighlighted),
   // the Markdown they came from, where its split starts again and the definitions they were
   // rendered with, and the text shown after the Markdown part, with its node (see fillRest).
   let answerViews = 0;
@@ -349,8 +352,11 @@
 
   // Brings the view to `answer`, rendering only the blocks whose source changed. `grown` says that
   // `answer` continues the answer the view shows; else that is checked, and the split starts
-  // again from the view's last block only while what is above it stayed the same.
-  function updateAnswer(view, answer, grown) {
+  // again from the view's last block only while what is above it stayed the same. While the
+  // answer is `streaming`, a code block whose fence is still open is shown unhighlighted:
+  // highlighting it again for every piece would cost the most of a piece, and it is highlighted
+  // once its fence closes or the answer ends.
+  function updateAnswer(view, answer, grown, streaming) {
     const end = markdownEnd(answer);
     const markdown = answer.slice(0, end);
     const resumes = view.resume && markdown.length >= view.resume.offset &&
@@ -364,20 +370,23 @@
       const block = index < from.blocks ? view.blocks[index] : split.blocks[index - from.blocks];
       const text = index < from.blocks ? block.text : block.source;
       let source = text;
-      if (split.closingFence && index === count - 1) source += '\n' + split.closingFence;
+      const open = Boolean(split.closingFence) && index === count - 1;
+      if (open) source += '\n' + split.closingFence;
       if (split.definitions && !block.plain) source += '\n\n' + split.definitions;
+      const unhighlighted = open && streaming;
       const shown = view.blocks[index];
-      if (shown && shown.source === source && shown.plain === block.plain) {
+      if (shown && shown.source === source && shown.plain === block.plain &&
+        shown.unhighlighted === unhighlighted) {
         shown.text = text;
         continue;
       }
-      const node = renderBlock(source, block.plain);
+      const node = renderBlock(source, block.plain, !unhighlighted);
       if (shown) {
         shown.node.replaceWith(node);
       } else {
         view.root.insertBefore(node, view.restNode);
       }
-      view.blocks[index] = { text, source, plain: block.plain, node };
+      view.blocks[index] = { text, source, plain: block.plain, unhighlighted, node };
     }
     for (const block of view.blocks.splice(count)) block.node.remove();
     view.markdown = markdown;
@@ -440,7 +449,7 @@
       entry.answer = kept.view;
     }
     if (!entry.answer) entry.answer = newAnswerView();
-    updateAnswer(entry.answer, answer, grown);
+    updateAnswer(entry.answer, answer, grown, !message.finished);
     renderedAnswers.delete(message.id);
     if (message.finished) {
       renderedAnswers.set(message.id, { answer, view: entry.answer });
