@@ -223,6 +223,7 @@ void MessagesWebView::renderProcessEnded(QWebEnginePage::RenderProcessTerminatio
   // What the page held and what waited for it are gone with it; the page shows the store's copy
   // once it has loaded again.
   m_pending.clear();
+  m_shown.reset();
   m_flushTimer.stop();
   m_batchInFlight = false;
   ++m_pageGeneration;
@@ -284,11 +285,15 @@ void MessagesWebView::apply(const MessageUpdate& update) {
     evaluateEdit(edit->message);
     return;
   }
+  if (const auto* append = std::get_if<MessageUpdate::AppendMessage>(&update.value)) {
+    evaluate(page_script::forUpdate(update), append->message);
+    return;
+  }
   evaluate(page_script::forUpdate(update));
 }
 
-void MessagesWebView::evaluate(std::string script) {
-  m_pending.push_back({std::move(script), std::nullopt});
+void MessagesWebView::evaluate(std::string script, std::optional<ChatMessage> shows) {
+  m_pending.push_back({std::move(script), std::nullopt, std::move(shows)});
   scheduleFlush();
 }
 
@@ -299,8 +304,39 @@ void MessagesWebView::evaluateEdit(const ChatMessage& message) {
     m_pending.back().edit = message;
     return;
   }
-  m_pending.push_back({std::string(), message});
+  m_pending.push_back({std::string(), message, std::nullopt});
   scheduleFlush();
+}
+
+std::string MessagesWebView::scriptFor(PendingScript& pending) {
+  const auto keep = [this](ChatMessage message) {
+    std::string answer = std::exchange(message.answer, {});
+    m_shown = ShownMessage{std::move(message), std::move(answer)};
+  };
+  if (!pending.edit) {
+    // Any other call may change what the page holds: the next edit is sent whole.
+    m_shown.reset();
+    if (pending.shows) keep(std::move(*pending.shows));
+    return std::move(pending.script);
+  }
+  ChatMessage& message = *pending.edit;
+  std::string answer = std::exchange(message.answer, {});
+  const std::size_t shownSize = m_shown ? m_shown->answer.size() : 0;
+  // The new end must begin on a whole character, as the page reads each call's text apart.
+  const bool grows = m_shown && m_shown->withoutAnswer == message && answer.size() >= shownSize &&
+                     answer.starts_with(m_shown->answer) &&
+                     (answer.size() == shownSize ||
+                      (static_cast<unsigned char>(answer[shownSize]) & 0xC0) != 0x80);
+  if (grows) {
+    std::string script =
+        page_script::appendToAnswer(message.id, std::string_view(answer).substr(shownSize));
+    m_shown->answer = std::move(answer);
+    return script;
+  }
+  message.answer = std::move(answer);
+  std::string script = page_script::forUpdate(MessageUpdate::editMessage(message));
+  keep(std::move(message));
+  return script;
 }
 
 void MessagesWebView::scheduleFlush() {
@@ -317,10 +353,8 @@ void MessagesWebView::flush() {
   auto batch = std::exchange(m_pending, {});
   m_batchInFlight = true;
   m_sinceFlush.restart();
-  const auto text = [](const PendingScript& pending) {
-    return QString::fromStdString(
-        pending.edit ? page_script::forUpdate(MessageUpdate::editMessage(*pending.edit))
-                     : pending.script);
+  const auto text = [this](PendingScript& pending) {
+    return QString::fromStdString(scriptFor(pending));
   };
   for (std::size_t i = 0; i + 1 < batch.size(); ++i) m_page->runJavaScript(text(batch[i]));
   // The page answers the last call after it has run every call of the batch.

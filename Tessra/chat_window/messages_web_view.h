@@ -10,7 +10,8 @@
 // happened. Edits of one message that follow each other are merged, the last one winning, and a
 // new batch waits until the page has taken the last one: other calls go at most once a frame, a
 // batch of edits alone at most ten times a second, so a streamed answer costs the page a few
-// frames a second, not one per piece. Updates that come before the page has loaded are dropped:
+// frames a second, not one per piece; an edit that only adds to the answer the page shows hands
+// the page that new end alone. Updates that come before the page has loaded are dropped:
 // the conversation shown on load is the store's copy of that moment. When the page's renderer
 // process ends, the page loads again and shows the conversation as the store holds it (unless
 // it ends again and again within seconds of each load, which would only repeat).
@@ -97,10 +98,17 @@ class MessagesWebView : public QWebEngineView {
 
  private:
   // A call waiting for the next batch: its text, or for an edit the message, written out only
-  // when the batch leaves, so that edits merged away cost nothing.
+  // when the batch leaves, so that edits merged away cost nothing. `shows` is the message the
+  // page holds after an append.
   struct PendingScript {
     std::string script;
     std::optional<ChatMessage> edit;
+    std::optional<ChatMessage> shows;
+  };
+  // The message the page was last sent, whole or grown, its answer apart.
+  struct ShownMessage {
+    ChatMessage withoutAnswer;
+    std::string answer;
   };
 
   void installScripts();
@@ -111,8 +119,10 @@ class MessagesWebView : public QWebEngineView {
   void setIsEmptyLater(bool isEmpty);
   void applyPageWidth();
 
-  void evaluate(std::string script);
+  void evaluate(std::string script, std::optional<ChatMessage> shows = std::nullopt);
   void evaluateEdit(const ChatMessage& message);
+  // The script of a pending call, as it leaves; keeps what the page will show.
+  std::string scriptFor(PendingScript& pending);
   void scheduleFlush();
   void flush();
 
@@ -135,6 +145,10 @@ class MessagesWebView : public QWebEngineView {
   platform::NotificationCenter::ObserverToken m_resizeObserver;
 
   std::vector<PendingScript> m_pending;
+  // What the page holds of the message last edited or appended, as of the calls sent so far: an
+  // edit that only grows its answer sends the new end alone, so that a piece of a streamed answer
+  // costs the same however long the answer is.
+  std::optional<ShownMessage> m_shown;
   QTimer m_flushTimer;
   QElapsedTimer m_sinceFlush;
   bool m_batchInFlight = false;

@@ -726,7 +726,97 @@ TEST_F(MessagesWebViewTest, AnOpenCodeFenceShowsAsTheCodeBlockItWillBecome) {
         << test.answer;
     EXPECT_FALSE(js("document.querySelector('.markdown').textContent").toString().contains(u"```"))
         << test.answer;
+    EXPECT_EQ(js("document.querySelectorAll('.markdown code.hljs').length").toInt(), 0)
+        << test.answer;
   }
+  // Closed while the answer still streams, it is highlighted.
+  ChatMessage streaming = pageMessage("fence", "code?", cases[0].answer);
+  streaming.finished = false;
+  show("closing", {streaming});
+  js("window.appendToAnswer('fence', '\\n```\\n'); true");
+  EXPECT_EQ(js("document.querySelectorAll('.markdown code.hljs').length").toInt(), 1);
+}
+
+TEST_F(MessagesWebViewTest, AStreamedAnswerEndsAsTheAnswerRenderedAtOnce) {
+  const std::string longLine = repeated("long ", 1000);
+  const struct {
+    const char* name;
+    std::string answer;
+  } answers[] = {
+      {"fences",
+       "Intro\n\n```python\ndef f():\n\n    return 1\n```\n\nAfter\n\n~~~\nraw ``` inside\n~~~\n\n"
+       "````\nfour\n```\nstill\n````\nend\n\n```sh\nleft open"},
+      {"lists",
+       "- a\n- b\n\n  continued\n\n1. one\n2. two\n   - nested\n\nText\n> quote\n> more\n\n# Head\n"
+       "\n" +
+           repeated("> ", 20) + "deep\n\nnormal *end*"},
+      {"definitions",
+       "See [the docs][d] and [x].\n\nMore\n\n[d]: https://example.com/docs\n\nLater [x] and "
+       "[d]\n\n[x]: https://example.com/x \"Title\"\n\nLast"},
+      {"long lines", "short\n\n" + longLine + "\n\nafter **bold**\n" + longLine + "\n\n" +
+                         repeated("word ", 900) + "\nstill the same block\n\n" + longLine},
+      {"past the Markdown part", repeated(repeated("para ", 20) + "\n\n", 700) + "tail **plain**"},
+  };
+  int serial = 0;
+  for (const auto& test : answers) {
+    for (const int pieceSize : {1, 7, 64, 997}) {
+      if (test.answer.size() / pieceSize > 3000) continue;
+      const std::string id = "streamed" + std::to_string(++serial);
+      ChatMessage message = pageMessage(id, test.name, "");
+      message.finished = false;
+      show(id, {message});
+      // The pieces as the program hands them, straight into the page.
+      std::string pieces = "[";
+      for (std::size_t at = 0; at < test.answer.size(); at += pieceSize)
+        pieces += page_script::stringLiteral(test.answer.substr(at, pieceSize)) + ",";
+      pieces += "]";
+      js(QStringLiteral("for (const piece of %1) window.appendToAnswer(%2, piece); true")
+             .arg(QString::fromStdString(pieces),
+                  QString::fromStdString(page_script::stringLiteral(id))));
+      message.answer = test.answer;
+      message.finished = true;
+      send(MessageUpdate::editMessage(message));
+      const QString streamed =
+          js("document.querySelector('#messages article').outerHTML").toString();
+      show(id + "at-once", {message});
+      EXPECT_EQ(js("document.querySelector('#messages article').outerHTML").toString(), streamed)
+          << test.name << " in pieces of " << pieceSize;
+    }
+  }
+}
+
+TEST_F(MessagesWebViewTest, AGrowingAnswerReachesThePageAsItsNewEndAndRendersItsOpenBlock) {
+  ChatMessage message = pageMessage("growing", "grow", "");
+  message.finished = false;
+  show("growing", {message});
+  // The first edit after a restore goes whole: the page's copy is the store's.
+  message.answer = "Paragraph 0 with *words*.\n\n";
+  send(MessageUpdate::editMessage(message));
+  js("window.wholeEdits = 0; const edit = window.editMessage; "
+     "window.editMessage = (base64) => { window.wholeEdits++; edit(base64); }; true");
+  const auto blocks = [] { return js("window.pageStats.blocks").toInt(); };
+  for (int i = 1; i < 40; ++i) {
+    message.answer += "Paragraph " + std::to_string(i) + " with *words*.\n\n";
+    send(MessageUpdate::editMessage(message));
+  }
+  message.answer += "```js\nlet open = 1;";
+  send(MessageUpdate::editMessage(message));
+  const int before = blocks();
+  message.answer += "\nlet more = 2;";
+  send(MessageUpdate::editMessage(message));
+  EXPECT_EQ(blocks(), before + 1) << "the open block alone";
+  EXPECT_EQ(js("window.wholeEdits").toInt(), 0);
+  EXPECT_EQ(js("document.querySelectorAll('#messages .markdown > .block').length").toInt(), 41);
+
+  // What is more than a longer answer goes whole.
+  message.finished = true;
+  send(MessageUpdate::editMessage(message));
+  EXPECT_EQ(js("window.wholeEdits").toInt(), 1);
+  message.answer = "Shorter";
+  send(MessageUpdate::editMessage(message));
+  EXPECT_EQ(js("window.wholeEdits").toInt(), 2);
+  EXPECT_EQ(js("document.querySelector('#messages .markdown').textContent.trim()").toString(),
+            u"Shorter");
 }
 
 TEST_F(MessagesWebViewTest, MessagesRenderWhenTheyComeNearOnceAndAreKept) {

@@ -75,6 +75,14 @@ std::string restoreMessages(const ChatSession& session, bool scrollToEnd) {
   return text;
 }
 
+std::string appendToAnswer(std::string_view messageID, std::string_view text) {
+  std::string script = "window.appendToAnswer(" + stringLiteral(messageID);
+  script += ", ";
+  script += stringLiteral(text);
+  script += ");";
+  return script;
+}
+
 std::string forUpdate(const MessageUpdate& update) {
   return std::visit(Overloaded{
                         [](const MessageUpdate::AppendMessage& u) {

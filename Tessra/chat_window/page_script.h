@@ -3,6 +3,7 @@
 //
 //   page_script::forUpdate(MessageUpdate::deleteMessage(id))  // window.deleteMessageById("…");
 //   page_script::restoreMessages(session, true)  // window.restoreMessages("eyJpZCI6…", true);
+//   page_script::appendToAnswer(id, " more")  // window.appendToAnswer("…", " more");
 //
 // Messages and conversations travel as Base64 (standard alphabet, padded, one line) of their
 // JSON, written with "/" unescaped. Texts are free of the page: they can be checked without a
@@ -34,5 +35,7 @@ std::string showLoading(bool shown);
 std::string showNotice(std::string_view textKey);
 std::string restoreMessages(const ChatSession& session, bool scrollToEnd);
 std::string forUpdate(const MessageUpdate& update);
+// Adds `text` to the answer of the shown message `messageID`, which changes nothing else.
+std::string appendToAnswer(std::string_view messageID, std::string_view text);
 
 }  // namespace tessra::page_script

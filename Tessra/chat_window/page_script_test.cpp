@@ -57,6 +57,8 @@ TEST(PageScriptTest, EachUpdateHasItsExactText) {
   EXPECT_EQ(page_script::showLoading(false), "window.showLoading(false);");
   EXPECT_EQ(page_script::setAnimationsEnabled(false), "window.setAnimationsEnabled(false);");
   EXPECT_EQ(page_script::showNotice("cannotOpenFile"), R"(window.showNotice("cannotOpenFile");)");
+  EXPECT_EQ(page_script::appendToAnswer("id-3", "a \"b\"\n\u2028"),
+            R"(window.appendToAnswer("id-3", "a \"b\"\n\u2028");)");
 }
 
 TEST(PageScriptTest, Base64CarriesTheRecordJsonWithSlashesAsTheyAre) {

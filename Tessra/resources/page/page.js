@@ -8,8 +8,10 @@
 // follows what it shows:
 // - A conversation opens with what is on screen rendered at once; the other messages wait, as
 //   boxes of about their height, until they come near the visible area.
-// - A growing answer renders only its blocks that changed (the last, as a rule); an open code
-//   fence shows as the code block it will become.
+// - A growing answer comes as its new end (window.appendToAnswer) and is split again and
+//   rendered only from its last block on (all of it again when its link definitions change), so
+//   a piece costs the same however long the answer has grown; an open code fence shows as the
+//   code block it will become, highlighted once it closes or the answer ends.
 // - A finished answer is rendered once and kept, also for the next time its conversation opens.
 // - Input no reader writes cannot stall the page: a block nested deeper than MAX_NESTING or with
 //   a line longer than BLOCK_LIMIT shows as its text, an answer shows as Markdown only for its
@@ -36,6 +38,7 @@
   // How far beyond the visible area waiting messages are rendered, above and below, in screens.
   const RENDER_AHEAD_SCREENS = 1.5;
   const NOTICE_MS = 5000;
+  const GROWTH_QUIET_MS = 1000;
 
   const FENCE = /^[ \t]*(`{3,}|~{3,})(.*)$/;
   const BLANK = /^[ \t]*$/;
@@ -165,19 +168,26 @@
       trimmed === fence.marker[0].repeat(trimmed.length);
   }
 
+  // Where a split starts: the offset of a line that begins a block, the number of blocks above it
+  // and the link definitions above it. Nothing below such a line changes what is above it, so a
+  // growing answer is split again only from its last block on.
+  const SPLIT_START = { offset: 0, blocks: 0, definitions: [] };
+
   // Cuts Markdown into blocks that render alone, in order: at a blank line followed by a line at
   // the margin (so a list item's later paragraphs stay with it), never inside a code fence, and
-  // before a line that would grow a block past BLOCK_LIMIT. Returns the blocks
-  // ({ source, plain }), the line that closes the fence left open at the end ('' for none) and
-  // the link definitions, which every block needs.
-  function splitMarkdown(markdown) {
+  // before a line that would grow a block past BLOCK_LIMIT. Starts at `from` (a `resume` of an
+  // earlier split of the same text up to there). Returns the blocks from there on
+  // ({ source, plain }), the line that closes the fence left open at the end ('' for none), the
+  // link definitions of the whole text, which every block needs, and where the last block begins.
+  function splitMarkdown(markdown, from = SPLIT_START) {
     const blocks = [];
-    const definitions = [];
+    const definitions = from.definitions.slice();
     let lines = [];
     let size = 0;
     let plain = false;
     let fence = null;
     let afterBlank = false;
+    let last = { offset: from.offset, blocks: from.blocks, definitions: definitions.length };
     const finish = () => {
       while (lines.length && BLANK.test(lines[lines.length - 1])) lines.pop();
       if (lines.length) blocks.push({ source: lines.join('\n'), plain });
@@ -185,7 +195,15 @@
       size = 0;
       plain = false;
     };
-    for (const line of markdown.split('\n')) {
+    const beginsBlock = (offset) => {
+      last = { offset, blocks: from.blocks + blocks.length, definitions: definitions.length };
+    };
+    for (let offset = from.offset; offset <= markdown.length;) {
+      let lineEnd = markdown.indexOf('\n', offset);
+      if (lineEnd === -1) lineEnd = markdown.length;
+      const line = markdown.slice(offset, lineEnd);
+      const lineStart = offset;
+      offset = lineEnd + 1;
       if (fence) {
         lines.push(line);
         if (closesFence(line, fence)) fence = null;
@@ -198,9 +216,11 @@
       afterBlank = blank;
       if (line.length > BLOCK_LIMIT) {
         finish();
+        beginsBlock(lineStart);
         blocks.push({ source: line, plain: true });
         continue;
       }
+      if (!lines.length) beginsBlock(lineStart);
       if (nestsTooDeep(line)) plain = true;
       const opener = FENCE.exec(line);
       // A backtick fence's info string holds no backtick; else it is inline code.
@@ -216,6 +236,11 @@
       blocks,
       closingFence: fence ? fence.indent + fence.marker : '',
       definitions: definitions.join('\n'),
+      resume: {
+        offset: last.offset,
+        blocks: last.blocks,
+        definitions: definitions.slice(0, last.definitions),
+      },
     };
   }
 
@@ -261,7 +286,7 @@
     image.replaceWith(replacement);
   }
 
-  function renderMarkdown(source) {
+  function renderMarkdown(source, highlight) {
     const fragment = DOMPurify.sanitize(marked.parse(source), PURIFY_CONFIG);
     for (const image of fragment.querySelectorAll('img')) {
       const source = image.getAttribute('src') || '';
@@ -271,7 +296,9 @@
         remoteImageAsLink(image);
       }
     }
-    for (const code of fragment.querySelectorAll('pre code')) highlightCode(code);
+    if (highlight) {
+      for (const code of fragment.querySelectorAll('pre code')) highlightCode(code);
+    }
     return fragment;
   }
 
@@ -281,28 +308,36 @@
     return node;
   }
 
-  function renderBlock(source, plain) {
+  function renderBlock(source, plain, highlight) {
     window.pageStats.blocks++;
     if (plain) return plainBlock(source);
     try {
       const node = element('div', 'block');
-      node.append(renderMarkdown(source));
+      node.append(renderMarkdown(source, highlight));
       return node;
     } catch (error) {
       return plainBlock(source);
     }
   }
 
-  // The rendered answer of one message: its blocks as rendered ({ source, plain, node }), and the
-  // text shown after the Markdown part, with its node.
+  // The rendered answer of one message: its blocks as rendered ({ text, source, plain,
+  // unhighlighted, node }: the block's own text, the source rendered, with the definitions and a
+  // closing fence, and whether it is a code block still being written, shown unhighlighted),
+  // the Markdown they came from, where its split starts again and the definitions they were
+  // rendered with, and the text shown after the Markdown part, with its node (see fillRest).
   let answerViews = 0;
   function newAnswerView() {
     return {
       serial: ++answerViews,
       root: element('div', 'markdown'),
       blocks: [],
+      markdown: '',
+      resume: null,
+      definitions: '',
       rest: '',
       restNode: null,
+      // Where the last piece of the text after the Markdown part starts.
+      restOpen: 0,
     };
   }
 
@@ -315,41 +350,91 @@
     return code >= 0xd800 && code <= 0xdbff ? MARKDOWN_LIMIT - 1 : MARKDOWN_LIMIT;
   }
 
-  // Brings the view to `answer`, rendering only the blocks whose source changed.
-  function updateAnswer(view, answer) {
+  // Brings the view to `answer`, rendering only the blocks whose source changed. `grown` says that
+  // `answer` continues the answer the view shows; else that is checked, and the split starts
+  // again from the view's last block only while what is above it stayed the same. While the
+  // answer is `streaming`, a code block whose fence is still open is shown unhighlighted:
+  // highlighting it again for every piece would cost the most of a piece, and it is highlighted
+  // once its fence closes or the answer ends.
+  function updateAnswer(view, answer, grown, streaming) {
     const end = markdownEnd(answer);
-    const split = splitMarkdown(answer.slice(0, end));
-    const wanted = split.blocks.map((block, index) => {
-      let source = block.source;
-      if (split.closingFence && index === split.blocks.length - 1) {
-        source += '\n' + split.closingFence;
-      }
+    const markdown = answer.slice(0, end);
+    const resumes = view.resume && markdown.length >= view.resume.offset &&
+      (grown || markdown.startsWith(view.markdown.slice(0, view.resume.offset)));
+    const from = resumes ? view.resume : SPLIT_START;
+    const split = splitMarkdown(markdown, from);
+    const count = from.blocks + split.blocks.length;
+    // A new definition may change any block: then every block is compared again.
+    const first = split.definitions === view.definitions ? from.blocks : 0;
+    for (let index = first; index < count; index++) {
+      const block = index < from.blocks ? view.blocks[index] : split.blocks[index - from.blocks];
+      const text = index < from.blocks ? block.text : block.source;
+      let source = text;
+      const open = Boolean(split.closingFence) && index === count - 1;
+      if (open) source += '\n' + split.closingFence;
       if (split.definitions && !block.plain) source += '\n\n' + split.definitions;
-      return { source, plain: block.plain };
-    });
-    let kept = 0;
-    while (kept < view.blocks.length && kept < wanted.length &&
-           view.blocks[kept].source === wanted[kept].source &&
-           view.blocks[kept].plain === wanted[kept].plain) {
-      kept++;
+      const unhighlighted = open && streaming;
+      const shown = view.blocks[index];
+      if (shown && shown.source === source && shown.plain === block.plain &&
+        shown.unhighlighted === unhighlighted) {
+        shown.text = text;
+        continue;
+      }
+      const node = renderBlock(source, block.plain, !unhighlighted);
+      if (shown) {
+        shown.node.replaceWith(node);
+      } else {
+        view.root.insertBefore(node, view.restNode);
+      }
+      view.blocks[index] = { text, source, plain: block.plain, unhighlighted, node };
     }
-    for (const block of view.blocks.splice(kept)) block.node.remove();
-    for (const block of wanted.slice(kept)) {
-      block.node = renderBlock(block.source, block.plain);
-      view.root.insertBefore(block.node, view.restNode);
-      view.blocks.push(block);
-    }
+    for (const block of view.blocks.splice(count)) block.node.remove();
+    view.markdown = markdown;
+    view.resume = split.resume;
+    view.definitions = split.definitions;
 
     const rest = answer.slice(end);
-    if (view.restNode && rest.startsWith(view.rest)) {
-      // A streamed answer only grows: its new end is appended, not the whole text set again.
-      if (rest.length > view.rest.length) view.restNode.append(rest.slice(view.rest.length));
-    } else {
+    const restGrows = view.restNode && rest.startsWith(view.rest);
+    if (!restGrows) {
       if (view.restNode) view.restNode.remove();
-      view.restNode = rest ? plainBlock(rest) : null;
+      view.restNode = rest ? element('div', 'block plain') : null;
+      view.restOpen = 0;
       if (view.restNode) view.root.append(view.restNode);
     }
+    if (view.restNode && (!restGrows || rest.length > view.rest.length)) fillRest(view, rest);
     view.rest = rest;
+  }
+
+  // Shows the text after the Markdown part from its open piece on. The text is cut into pieces
+  // of at most BLOCK_LIMIT, each ending where a line ends when one does (that line break is the
+  // pieces' border), so that a growing text lays out again only its last piece. The cuts depend
+  // only on the text before them: a streamed text is cut as the same text shown at once.
+  function fillRest(view, rest) {
+    const root = view.restNode;
+    if (root.lastChild) root.lastChild.remove();
+    for (let start = view.restOpen; ;) {
+      let end = rest.length;
+      let next = end;
+      if (end - start > BLOCK_LIMIT) {
+        const lineEnd = rest.lastIndexOf('\n', start + BLOCK_LIMIT);
+        if (lineEnd >= start) {
+          end = lineEnd;
+          next = lineEnd + 1;
+        } else {
+          const code = rest.charCodeAt(start + BLOCK_LIMIT - 1);
+          end = code >= 0xd800 && code <= 0xdbff ? start + BLOCK_LIMIT - 1 : start + BLOCK_LIMIT;
+          next = end;
+        }
+      }
+      const piece = document.createElement('div');
+      piece.textContent = rest.slice(start, end);
+      root.append(piece);
+      if (end === rest.length) {
+        view.restOpen = start;
+        return;
+      }
+      start = next;
+    }
   }
 
   // The rendered answer for a message: kept from an earlier showing when it is finished and the
@@ -357,12 +442,14 @@
   function answerViewFor(entry) {
     const message = entry.message;
     const answer = stringOr(message.answer, '');
+    const grown = entry.answerGrew && entry.answer !== null;
+    entry.answerGrew = false;
     const kept = renderedAnswers.get(message.id);
     if (!entry.answer && kept && kept.answer === answer && !kept.view.root.isConnected) {
       entry.answer = kept.view;
     }
     if (!entry.answer) entry.answer = newAnswerView();
-    updateAnswer(entry.answer, answer);
+    updateAnswer(entry.answer, answer, grown, !message.finished);
     renderedAnswers.delete(message.id);
     if (message.finished) {
       renderedAnswers.set(message.id, { answer, view: entry.answer });
@@ -506,6 +593,10 @@
     const message = entry.message;
     const article = entry.element;
     article.classList.toggle('streaming', !message.finished);
+    if (message.finished) {
+      clearTimeout(entry.growthTimer);
+      article.classList.remove('growing');
+    }
     article.classList.toggle('failed', typeof message.error === 'string');
     if (!entry.parts) {
       entry.parts = { article: new Map(), answer: new Map() };
@@ -584,6 +675,9 @@
       element: element('article', 'message'),
       rendered: false,
       answer: null,
+      // Whether the answer only grew since its view last showed it.
+      answerGrew: false,
+      growthTimer: null,
       parts: null,
     };
     state.entries.set(message.id, entry);
@@ -882,6 +976,32 @@
       renderMessage(entry);
     } else {
       entry.element.style.height = estimatedHeight(message, messagesRoot().clientWidth) + 'px';
+    }
+    keepEnd();
+  };
+
+  // While the pieces of an answer keep coming, its text shows that it grows: the indicator's
+  // pulse holds, so that the page draws a frame per piece and not one more for each step of the
+  // pulse. It pulses again once no piece came for GROWTH_QUIET_MS.
+  function holdPulse(entry) {
+    entry.element.classList.add('growing');
+    clearTimeout(entry.growthTimer);
+    entry.growthTimer = setTimeout(() => entry.element.classList.remove('growing'),
+      GROWTH_QUIET_MS);
+  }
+
+  // A streamed answer's new end: the message is the one shown, with `text` added to its answer.
+  window.appendToAnswer = function (id, text) {
+    const entry = state.entries.get(id);
+    if (!entry || typeof text !== 'string') return;
+    entry.message.answer = stringOr(entry.message.answer, '') + text;
+    if (entry.rendered) {
+      entry.answerGrew = true;
+      renderMessage(entry);
+      if (!entry.message.finished) holdPulse(entry);
+    } else {
+      entry.element.style.height =
+        estimatedHeight(entry.message, messagesRoot().clientWidth) + 'px';
     }
     keepEnd();
   };
