@@ -163,14 +163,6 @@ bool plainStream(benchmark::State& state, const Stream& stream) {
   return true;
 }
 
-template <class Run>
-double millisecondsOf(Run run, bool& succeeded) {
-  const auto start = std::chrono::steady_clock::now();
-  succeeded = run();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-      .count();
-}
-
 // The client and the plain byte count in turns, so that both meet the same load.
 void BM_AIClientBesideByteCount(benchmark::State& state) {
   const Stream& stream = streamFor(static_cast<int>(state.range(0)));
@@ -183,10 +175,10 @@ void BM_AIClientBesideByteCount(benchmark::State& state) {
   for (auto _ : state) {
     bool succeeded = false;
     const double throughClient =
-        millisecondsOf([&] { return clientStream(state, client); }, succeeded);
+        bench::millisecondsOf([&] { return clientStream(state, client); }, succeeded);
     if (!succeeded) break;
     const double byteCount =
-        millisecondsOf([&] { return plainStream<ByteCounter>(state, stream); }, succeeded);
+        bench::millisecondsOf([&] { return plainStream<ByteCounter>(state, stream); }, succeeded);
     if (!succeeded) break;
     state.SetIterationTime(throughClient / 1e3);
     pairs.add(throughClient, byteCount);

@@ -25,6 +25,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -89,6 +90,16 @@ class Samples {
  private:
   std::vector<double> m_values;
 };
+
+// The wall time `run` takes, in milliseconds; `succeeded` is what it returned. For a pair's two
+// runs, which meet the same load.
+template <class Run>
+double millisecondsOf(Run run, bool& succeeded) {
+  const auto start = std::chrono::steady_clock::now();
+  succeeded = run();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
 
 // Figures measured in pairs, the figure right after its baseline or the other way round, so that
 // both meet the same load.

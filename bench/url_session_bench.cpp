@@ -148,14 +148,6 @@ bool plainStream(benchmark::State& state, const std::string& url) {
   return true;
 }
 
-template <class Run>
-double millisecondsOf(Run run, bool& succeeded) {
-  const auto start = std::chrono::steady_clock::now();
-  succeeded = run();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-      .count();
-}
-
 // The session and the plain transfer in turns.
 void BM_SessionBesidePlain(benchmark::State& state) {
   const std::string& url = eventsUrl(static_cast<int>(state.range(0)));
@@ -164,10 +156,10 @@ void BM_SessionBesidePlain(benchmark::State& state) {
   bench::Pairs pairs;
   for (auto _ : state) {
     bool succeeded = false;
-    const double throughSession =
-        millisecondsOf([&] { return sessionStream(state, session, url, deliveries); }, succeeded);
+    const double throughSession = bench::millisecondsOf(
+        [&] { return sessionStream(state, session, url, deliveries); }, succeeded);
     if (!succeeded) break;
-    const double plain = millisecondsOf([&] { return plainStream(state, url); }, succeeded);
+    const double plain = bench::millisecondsOf([&] { return plainStream(state, url); }, succeeded);
     if (!succeeded) break;
     state.SetIterationTime(throughSession / 1e3);
     pairs.add(throughSession, plain);
