@@ -187,6 +187,8 @@ void EnterApiKeyView::setValidationError(std::optional<QString> error) {
 }
 
 void EnterApiKeyView::fitError() {
+  // Hidden, the area has nothing to fit: an empty label has no height for a width.
+  if (!m_validationError) return;
   // Before its first layout the area has no width of its own: the footer's column gives it.
   layout()->activate();
   const int width = m_errorScroll->viewport()->width() > 0 ? m_errorScroll->viewport()->width()
@@ -194,7 +196,7 @@ void EnterApiKeyView::fitError() {
   const int whole = m_errorLabel->heightForWidth(width);
   const int most = kErrorLines * m_errorLabel->fontMetrics().lineSpacing();
   // A longer message scrolls within those lines.
-  m_errorScroll->setFixedHeight(std::min(whole, most));
+  m_errorScroll->setFixedHeight(std::clamp(whole, 0, most));
 }
 
 bool EnterApiKeyView::eventFilter(QObject* watched, QEvent* event) {
