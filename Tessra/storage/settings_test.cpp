@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <limits>
 #include <memory>
@@ -88,19 +89,55 @@ TEST_F(SettingsKeysTest, StoredValuesAndTheirReadings) {
   }
 }
 
-TEST_F(SettingsKeysTest, WritesStoreTheTableForm) {
-  ASSERT_TRUE(setting::menuBarVisible.write(true, m_defaults));
-  EXPECT_EQ(m_defaults.integer(setting::menuBarVisible.key), 0);
-  ASSERT_TRUE(setting::sideBarVisible.write(false, m_defaults));
-  EXPECT_EQ(m_defaults.integer(setting::sideBarVisible.key), 1);
-  ASSERT_TRUE(setting::openAiModel.write(ChatGPTModels::gpt4turbo, m_defaults));
-  EXPECT_EQ(m_defaults.string(setting::openAiModel.key), "gpt4turbo");
-  ASSERT_TRUE(setting::floatingWindowSize.write(FloatingWindowSize::ultraWide, m_defaults));
-  EXPECT_EQ(m_defaults.integer(setting::floatingWindowSize.key), 5);
+// What a user's defaults file holds, written out here rather than read from the table: a key or
+// form changed there by mistake would lose every user's stored value, and only a literal copy
+// notices. Every value differs from what an absent key reads as, so each one is really stored.
+constexpr const char* kUsersDefaults = R"({
+  "appLanguage": "ja",
+  "soundEffects": 1,
+  "menuBarVisible": 1,
+  "overlayIconVisible": 1,
+  "popupWindowPosition": 2,
+  "window-size": 4,
+  "popupPadding": 3,
+  "sideBarVisible": 1,
+  "onboardingPresented": true,
+  "open-ai-model": "gpt35",
+  "open-ai-custom-host": "http://127.0.0.1:8080"
+})";
+
+TEST_F(SettingsKeysTest, AUsersDefaultsFileReadsAsTheyLeftItAndIsWhatTheSettingsWrite) {
+  const auto stored = nlohmann::json::parse(kUsersDefaults);
+  {
+    std::ofstream file(m_dir / "users.json");
+    file << kUsersDefaults;
+  }
+  const UserDefaults users(m_dir / "users.json");
+  EXPECT_EQ(setting::appLanguage.read(users), AppLanguage::japanese);
+  EXPECT_FALSE(setting::soundEffectEnabled.read(users));
+  EXPECT_FALSE(setting::menuBarVisible.read(users));
+  EXPECT_FALSE(setting::overlayIconVisible.read(users));
+  EXPECT_EQ(setting::popupPosition.read(users), PopupPosition::top);
+  EXPECT_EQ(setting::floatingWindowSize.read(users), FloatingWindowSize::extraLarge);
+  EXPECT_EQ(setting::popupPadding.read(users), FloatingWindowPadding::large);
+  EXPECT_FALSE(setting::sideBarVisible.read(users));
+  EXPECT_TRUE(setting::onboardingPresented.read(users));
+  EXPECT_EQ(setting::openAiModel.read(users), ChatGPTModels::gpt35);
+  EXPECT_EQ(setting::openAiCustomHost.read(users), "http://127.0.0.1:8080");
+
   ASSERT_TRUE(setting::appLanguage.write(AppLanguage::japanese, m_defaults));
-  EXPECT_EQ(m_defaults.string(setting::appLanguage.key), "ja");
+  ASSERT_TRUE(setting::soundEffectEnabled.write(false, m_defaults));
+  ASSERT_TRUE(setting::menuBarVisible.write(false, m_defaults));
+  ASSERT_TRUE(setting::overlayIconVisible.write(false, m_defaults));
+  ASSERT_TRUE(setting::popupPosition.write(PopupPosition::top, m_defaults));
+  ASSERT_TRUE(setting::floatingWindowSize.write(FloatingWindowSize::extraLarge, m_defaults));
+  ASSERT_TRUE(setting::popupPadding.write(FloatingWindowPadding::large, m_defaults));
+  ASSERT_TRUE(setting::sideBarVisible.write(false, m_defaults));
   ASSERT_TRUE(setting::onboardingPresented.write(true, m_defaults));
-  EXPECT_EQ(m_defaults.boolean(setting::onboardingPresented.key), true);
+  ASSERT_TRUE(setting::openAiModel.write(ChatGPTModels::gpt35, m_defaults));
+  ASSERT_TRUE(setting::openAiCustomHost.write("http://127.0.0.1:8080", m_defaults));
+  std::ifstream written(m_dir / "defaults.json");
+  EXPECT_EQ(nlohmann::json::parse(written), stored);
 }
 
 // --- The settings object
