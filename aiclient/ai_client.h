@@ -66,8 +66,9 @@ class AIClient : public OtherEndpoints<AIClient> {
     // service itself.
     std::string basePath{};
     // The longest answer body a request accepts, in bytes, streams included; a longer one fails
-    // the request (`platform::UrlError::Code::tooLarge`). Enough for the largest answers of the
-    // endpoints (images as Base64, speech); a client for smaller answers sets its own.
+    // the request (`platform::UrlError::Code::tooLarge`), but for an error status, which fails
+    // with its status and the start of its body. Enough for the largest answers of the endpoints
+    // (images as Base64, speech); a client for smaller answers sets its own.
     std::size_t maximumBodySize = std::size_t{64} << 20;
 
     // The public service with this key, or the address in TESSRA_AI_BASE_URL

@@ -188,6 +188,42 @@ TEST(AIClient, PlainRequestsFailWithTheServicesMessageOrTheStatus) {
   EXPECT_EQ(describe(failed.error()), "HTTP 500: Oops");
 }
 
+TEST(AIClient, AnErrorBodyPastTheBoundFailsWithItsStatusAndItsStartASuccessAsTooLarge) {
+  constexpr std::size_t kBound = 64 * 1024;
+  const std::string piece = "Slow-down;";
+  std::string oversized;
+  while (oversized.size() <= kBound) oversized += piece;
+  const std::string start = oversized.substr(0, 200) + "…";
+  const struct {
+    const char* name;
+    ScriptedResponse response;
+    std::string error;
+  } cases[] = {
+      {"429 without end", ScriptedResponse::endless({{piece}}, "text/plain").withStatus(429),
+       "HTTP 429: " + start},
+      {"503 declared past the bound", ScriptedResponse::text(503, oversized), "HTTP 503: " + start},
+      {"200 declared past the bound", ScriptedResponse::text(200, oversized),
+       platform::UrlError::message(platform::UrlError::Code::tooLarge)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    HttpServer server;
+    server.route("POST", "/v1/chat/completions", c.response);
+    AIClient::Configuration configuration = configurationFor(server);
+    configuration.maximumBodySize = kBound;
+    AIClient client(configuration);
+
+    const auto answer = chat(client, sampleQuery());
+    ASSERT_FALSE(answer);
+    EXPECT_EQ(describe(answer.error()), c.error);
+
+    testing::StreamRecorder stream;
+    client.chatsStream(sampleQuery(), stream.onResult(), stream.completion());
+    ASSERT_TRUE(stream.waitForCompletion());
+    EXPECT_EQ(describe(stream.end()), c.error);
+  }
+}
+
 TEST(AIClient, AnErrorBodyNestedFifteenThousandDeepEndsInAnErrorNotACrash) {
   const std::string body = "{\"error\":" + std::string(15000, '[') + std::string(15000, ']') + "}";
   HttpServer server;

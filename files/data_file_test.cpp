@@ -1,18 +1,23 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <thread>
 
 #include "files/file.h"
+#include "platform/foundation/unique_fd.h"
 #include "testing/temp_dir.h"
 
 namespace tessra::files {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 class TypedFiles : public ::testing::Test {
  protected:
@@ -89,6 +94,39 @@ TEST_F(TypedFiles, BadReadsFailWithTheirPath) {
   } catch (const FileError& e) {
     EXPECT_EQ(describe(e.error()), "conversion(String)");
   }
+}
+
+TEST_F(TypedFiles, ANamedPipeOrAFolderIsRefusedAtOnceNeverWaitedOn) {
+  const fs::path pipe = m_dir.path() / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  fs::create_directory(m_dir.path() / "folder");
+  // Each reader on each item, on another thread: a reader that waits on the pipe fails the test
+  // instead of hanging it.
+  auto outcomes = std::async(std::launch::async, [&] {
+    std::vector<std::string> seen;
+    for (const char* name : {"pipe", "folder"}) {
+      try {
+        (void)File<Bytes>(at(name)).read();
+        seen.push_back("read");
+      } catch (const FileError& e) {
+        EXPECT_EQ(e.kind(), FileError::Kind::readFromFileFail);
+        seen.push_back(describe(e.error()));
+      }
+      seen.push_back(at(name).fileHandleForReading() ? "opened" : "refused");
+      seen.push_back(at(name).inputStream() ? "opened" : "refused");
+    }
+    return seen;
+  });
+  if (outcomes.wait_for(10s) != std::future_status::ready) {
+    ADD_FAILURE() << "a reader waits on the pipe";
+    // An open waiting on the pipe lets go once a writer has come.
+    while (outcomes.wait_for(100ms) != std::future_status::ready)
+      platform::UniqueFd(::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    return;
+  }
+  EXPECT_EQ(outcomes.get(),
+            (std::vector<std::string>{"open: Not a regular file", "refused", "refused",
+                                      "open: Is a directory", "refused", "refused"}));
 }
 
 TEST_F(TypedFiles, FailedWritesLeaveTheOldContentWhole) {

@@ -36,7 +36,9 @@ constexpr bool contains(DataWritingOptions set, DataWritingOptions option) {
   return (static_cast<std::uint64_t>(set) & static_cast<std::uint64_t>(option)) != 0;
 }
 
-// The whole content. Throws FileError::readFromFileFail(path, system error).
+// The whole content of the regular file at `path`. Throws FileError::readFromFileFail(path,
+// system error); anything else at the path (a named pipe, a device, a folder) fails so at once,
+// never waited on (FileHandle::open).
 Bytes readData(const Path& path, DataReadingOptions options = DataReadingOptions::none);
 
 // Replaces the whole content. Throws FileError::writeToFileFail(path, system error).

@@ -7,6 +7,8 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/foundation/regular_file.h"
+
 namespace tessra::files {
 
 namespace {
@@ -18,21 +20,18 @@ namespace {
 }  // namespace
 
 FileHandle FileHandle::open(const std::string& path, Mode mode) {
-  int flags = O_CLOEXEC;
+  int accessMode = O_RDONLY;
   switch (mode) {
     case Mode::read:
-      flags |= O_RDONLY;
       break;
     case Mode::write:
-      flags |= O_WRONLY;
+      accessMode = O_WRONLY;
       break;
     case Mode::update:
-      flags |= O_RDWR;
+      accessMode = O_RDWR;
       break;
   }
-  const int fd = ::open(path.c_str(), flags);
-  if (fd < 0) throwErrno("open");
-  return FileHandle(fd);
+  return FileHandle(platform::openRegularFile(path, accessMode).release());
 }
 
 Bytes FileHandle::read(std::size_t count) {

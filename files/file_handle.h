@@ -19,8 +19,9 @@ class FileHandle {
  public:
   enum class Mode { read, write, update };
 
-  // Opens an existing file: for reading, for writing (no truncation, the offset at 0) or for
-  // both. Throws std::system_error.
+  // Opens an existing regular file: for reading, for writing (no truncation, the offset at 0) or
+  // for both. Anything else at the path fails at once, never waited on: a folder with EISDIR, a
+  // named pipe or a device with `platform::notRegularFileError()`. Throws std::system_error.
   static FileHandle open(const std::string& path, Mode mode);
 
   explicit FileHandle(int fileDescriptor) : m_fd(fileDescriptor) {}

@@ -234,6 +234,8 @@ class Path {
 
   // --- Handles and streams, on the absolute path ------------------------------------------------
 
+  // Handles and the input stream open regular files only (FileHandle::open): anything else at
+  // the path is refused at once.
   std::optional<FileHandle> fileHandleForReading() const;
   std::optional<FileHandle> fileHandleForWriting() const;
   std::optional<FileHandle> fileHandleForUpdating() const;

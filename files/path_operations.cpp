@@ -415,7 +415,12 @@ FileHandle Path::fileHandle(FileHandle::Mode mode) const {
 }
 
 std::optional<std::ifstream> Path::inputStream() const {
-  std::ifstream stream(absolute().systemText(), std::ios::binary);
+  std::optional<FileHandle> handle = fileHandleForReading();
+  if (!handle) return std::nullopt;
+  // The stream opens the file that was checked, through its descriptor, so nothing put at the
+  // path meanwhile is waited on.
+  std::ifstream stream("/proc/self/fd/" + std::to_string(handle->fileDescriptor()),
+                       std::ios::binary);
   if (!stream) return std::nullopt;
   return stream;
 }

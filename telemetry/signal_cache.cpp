@@ -4,13 +4,13 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <system_error>
 
 #include "platform/foundation/atomic_file.h"
 #include "platform/foundation/json.h"
 #include "platform/foundation/locations.h"
+#include "platform/foundation/regular_file.h"
 
 namespace tessra::telemetry {
 
@@ -114,10 +114,15 @@ std::optional<std::size_t> SignalCache::writeLocked(std::unique_lock<std::mutex>
 void SignalCache::loadCachedSignals() {
   log(LogHandler::LogLevel::info, "Loading Telemetry cache from: " + fileUrlText(m_fileURL));
   platform::removeStaleTemporaryFiles(m_fileURL.parent_path());
-  std::ifstream in(m_fileURL, std::ios::binary);
-  if (!in) return;
-  const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  in.close();
+  std::string data;
+  try {
+    data = platform::readRegularFile(m_fileURL);
+  } catch (const std::system_error& e) {
+    // No cache yet is the usual case; anything else there is told and left to the next save.
+    if (e.code() != std::errc::no_such_file_or_directory)
+      log(LogHandler::LogLevel::error, std::string("Telemetry cache cannot be read: ") + e.what());
+    return;
+  }
 
   nlohmann::json list;
   try {

@@ -4,9 +4,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <future>
-#include <iterator>
 #include <system_error>
 #include <vector>
 
@@ -14,6 +12,7 @@
 #include "platform/foundation/base64.h"
 #include "platform/foundation/locations.h"
 #include "platform/foundation/logger.h"
+#include "platform/foundation/regular_file.h"
 #include "platform/foundation/sha256.h"
 #include "platform/foundation/url_session.h"
 #include "platform/foundation/utf8.h"
@@ -115,14 +114,8 @@ bool isDataGymText(std::string_view text) {
 }
 
 std::optional<std::string> readWholeFile(const fs::path& path) {
-  std::error_code error;
-  if (!fs::is_regular_file(path, error)) return std::nullopt;
   try {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return content;
+    return platform::readRegularFile(path);
   } catch (const std::exception& failure) {
     platform::logError("Cannot read {}: {}", path.string(), failure.what());
     return std::nullopt;

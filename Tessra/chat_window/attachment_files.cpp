@@ -8,6 +8,7 @@
 
 #include "Tessra/storage/paths.h"
 #include "platform/foundation/logger.h"
+#include "platform/foundation/regular_file.h"
 
 namespace tessra {
 
@@ -46,12 +47,23 @@ void AttachmentSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     job->fail(QWebEngineUrlRequestJob::RequestDenied);
     return;
   }
-  auto* file = new QFile(*path, job);
-  if (!file->open(QIODevice::ReadOnly)) {
+  // Opened as a regular file only: whatever took the checked file's place is never waited on.
+  platform::UniqueFd fd;
+  try {
+    fd = platform::openRegularFile(path->toStdString());
+  } catch (const std::system_error& failure) {
+    platform::logError("Could not read the attachment \"{}\": {}", path->toStdString(),
+                       failure.what());
+    job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+    return;
+  }
+  auto* file = new QFile(job);
+  if (!file->open(fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
     platform::logError("Could not read the attachment \"{}\"", path->toStdString());
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     return;
   }
+  fd.release();
   job->reply(QMimeDatabase().mimeTypeForFile(*path).name().toUtf8(), file);
 }
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <system_error>
 
@@ -12,6 +11,7 @@
 #include "platform/foundation/atomic_file.h"
 #include "platform/foundation/locations.h"
 #include "platform/foundation/logger.h"
+#include "platform/foundation/regular_file.h"
 #include "platform/foundation/utf8.h"
 
 namespace tessra {
@@ -144,11 +144,11 @@ bool LoginLaunch::entryIsOn(std::string_view text) {
 }
 
 bool LoginLaunch::isEnabled() {
-  std::ifstream file(entryPath(), std::ios::binary);
-  if (!file) return false;
-  std::ostringstream content;
-  content << file.rdbuf();
-  return entryIsOn(content.str());
+  try {
+    return entryIsOn(platform::readRegularFile(entryPath()));
+  } catch (const std::system_error&) {
+    return false;
+  }
 }
 
 void LoginLaunch::setEnabled(bool enabled) {

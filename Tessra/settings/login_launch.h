@@ -4,8 +4,9 @@
 // The registration is an XDG autostart entry, `${XDG_CONFIG_HOME:-~/.config}/autostart/
 // tessra.desktop`, whose command is this program's absolute path followed by `--login-item`.
 // It belongs to the desktop, not to the program: it is never cached, every read looks at the
-// file again, and the entry counts as on unless it is missing or says `Hidden=true` or
-// `X-GNOME-Autostart-enabled=false` (the switches other tools write to turn it off).
+// file again, and the entry counts as on unless it is missing or unreadable (anything but a
+// regular file is not read) or says `Hidden=true` or `X-GNOME-Autostart-enabled=false` (the
+// switches other tools write to turn it off).
 //
 //   LoginLaunch::setEnabled(true);              // writes the entry atomically
 //   if (!LoginLaunch::launchedAsLoginItem()) showPanelSoon();

@@ -7,11 +7,11 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <string_view>
 #include <system_error>
 
 #include "platform/foundation/logger.h"
+#include "platform/foundation/regular_file.h"
 #include "platform/foundation/uuid.h"
 
 namespace tessra {
@@ -38,24 +38,29 @@ bool isRegularItem(const fs::path& path) {
 
 // Crosses out of `unnamed` every name the file holds. False when it cannot be read to its end.
 bool crossOutNamesIn(const fs::path& file, std::unordered_set<std::string>& unnamed) {
-  std::ifstream stream(file, std::ios::binary);
-  if (!stream) return false;
+  platform::UniqueFd fd;
+  try {
+    fd = platform::openRegularFile(file);
+  } catch (const std::system_error&) {
+    return false;
+  }
   // Read in pieces, each after the tail of the one before, so a name cut by a piece's end is
   // found whole in the next.
   std::array<char, 1 << 20> buffer{};
   std::size_t carried = 0;
   while (!unnamed.empty()) {
-    stream.read(buffer.data() + carried, static_cast<std::streamsize>(buffer.size() - carried));
-    const auto read = static_cast<std::size_t>(stream.gcount());
+    const ssize_t read = ::read(fd.get(), buffer.data() + carried, buffer.size() - carried);
+    if (read < 0 && errno == EINTR) continue;
+    if (read < 0) return false;
     if (read == 0) break;
-    const std::string_view text(buffer.data(), carried + read);
+    const std::string_view text(buffer.data(), carried + static_cast<std::size_t>(read));
     for (std::size_t at = text.find(kExtension, kUuidLength); at != std::string_view::npos;
          at = text.find(kExtension, at + 1))
       unnamed.erase(std::string(text.substr(at - kUuidLength, kNameLength)));
     carried = std::min(text.size(), kNameLength - 1);
     std::memmove(buffer.data(), text.data() + text.size() - carried, carried);
   }
-  return !stream.bad();
+  return true;
 }
 
 }  // namespace

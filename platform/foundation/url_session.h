@@ -36,9 +36,11 @@
 // Bounds. A body longer than the request's `maximumBodySize`, declared or sent, fails the request
 // with `UrlError::Code::tooLarge` as soon as it passes the bound, whole answers and streams alike:
 // memory stays bounded however much a server sends, and a body that trickles in under the idle
-// timeout ends too. A stream whose delegate falls behind holds the transfer back (the server's
-// sending waits) once about `kStreamBufferBytes` wait for the delegate, and lets it go on when
-// the delegate has taken them; the wait is not idle time.
+// timeout ends too. An answer with an error status is told by its start, so its body is cut at
+// the bound instead: the answer ends there with its status and the bytes up to the bound. A stream
+// whose delegate falls behind holds the transfer back (the server's sending waits) once about
+// `kStreamBufferBytes` wait for the delegate, and lets it go on when the delegate has taken them;
+// the wait is not idle time.
 //
 // Resending. A request sent on a kept-alive connection that the server closes without answering
 // is sent again on a new connection, its body with it, as proxies and services that drop idle

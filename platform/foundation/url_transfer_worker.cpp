@@ -5,10 +5,10 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -105,6 +105,10 @@ struct Transfer {
   // Body bytes taken so far, whether kept here or handed to the stream's delegate.
   std::size_t received = 0;
   bool tooLarge = false;
+  // The answer has an error status: what it says is at its start, so its body is cut at the
+  // bound rather than failed.
+  bool errorAnswer = false;
+  bool cutAtBound = false;
   // Held back until the stream's delegate has taken what waits for it; not idle meanwhile.
   bool heldBack = false;
   char errorText[CURL_ERROR_SIZE] = {};
@@ -125,7 +129,20 @@ struct Transfer {
 
   void completeHead() {
     headComplete = true;
-    if (task->streamed) task->deliverHead(response());
+    const UrlResponse head = response();
+    errorAnswer = !head.isSuccess();
+    tooLarge = declaresTooMuch(head);
+    if (task->streamed && !tooLarge) task->deliverHead(head);
+  }
+
+  // A success that declares a body past the bound fails before any byte of it is read.
+  bool declaresTooMuch(const UrlResponse& head) const {
+    const auto declared = head.header("Content-Length");
+    if (!head.isSuccess() || request.method == "HEAD" || !declared) return false;
+    std::uint64_t length = 0;
+    const char* end = declared->data() + declared->size();
+    const auto [stop, error] = std::from_chars(declared->data(), end, length);
+    return error == std::errc() && stop == end && length > request.maximumBodySize;
   }
 
   // The blank line after a head: interim answers and redirections that will be followed are
@@ -160,7 +177,8 @@ struct Transfer {
     if (transfer.headComplete) return length;
     if (line.empty()) {
       transfer.endOfHead();
-      return length;
+      // libcurl fails a transfer whose header callback takes less than it was given.
+      return transfer.tooLarge ? 0 : length;
     }
     if ((line.front() == ' ' || line.front() == '\t') && !transfer.headers.empty()) {
       transfer.headers.back().second += " ";
@@ -180,22 +198,27 @@ struct Transfer {
     if (transfer.task->aborted.load(std::memory_order_relaxed)) return 0;
     transfer.touch();
     if (!transfer.headComplete) transfer.completeHead();
-    if (length == 0) return 0;
-    if (length > transfer.request.maximumBodySize - transfer.received) {
-      // libcurl fails a transfer whose write callback takes less than it was given.
+    if (length == 0 || transfer.tooLarge) return 0;
+    const std::size_t room = transfer.request.maximumBodySize - transfer.received;
+    const bool cut = length > room;
+    // libcurl fails a transfer whose write callback takes less than it was given.
+    if (cut && !transfer.errorAnswer) {
       transfer.tooLarge = true;
       return 0;
     }
+    const std::size_t taken = cut ? room : length;
     if (transfer.task->streamed) {
-      if (!transfer.task->deliverData(data, length)) {
+      if (taken > 0 && !transfer.task->deliverData(data, taken)) {
         transfer.heldBack = true;
         return CURL_WRITEFUNC_PAUSE;
       }
     } else {
-      transfer.body.insert(transfer.body.end(), data, data + length);
+      transfer.body.insert(transfer.body.end(), data, data + taken);
     }
-    transfer.received += length;
-    return length;
+    transfer.received += taken;
+    if (!cut) return length;
+    transfer.cutAtBound = true;
+    return 0;
   }
 
   static std::size_t onUpload(char* buffer, std::size_t size, std::size_t count, void* context) {
@@ -242,11 +265,6 @@ struct Transfer {
     set(CURLOPT_HEADERDATA, static_cast<void*>(this));
     set(CURLOPT_WRITEFUNCTION, &Transfer::onBody);
     set(CURLOPT_WRITEDATA, static_cast<void*>(this));
-    // A declared length past the bound fails before any byte of the body is read.
-    constexpr auto kLargestOffset =
-        static_cast<std::uint64_t>(std::numeric_limits<curl_off_t>::max());
-    set(CURLOPT_MAXFILESIZE_LARGE,
-        static_cast<curl_off_t>(std::min<std::uint64_t>(request.maximumBodySize, kLargestOffset)));
     if (request.connectTimeout) {
       set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeout->count()));
     }
@@ -433,7 +451,7 @@ class Engine {
       const std::string cause =
           fmt::format("The body passed {} bytes", transfer.request.maximumBodySize);
       task->deliverEnd(std::unexpected(makeUrlError(UrlError::Code::tooLarge, cause)), {});
-    } else if (code == CURLE_OK) {
+    } else if (code == CURLE_OK || transfer.cutAtBound) {
       if (!transfer.headComplete) transfer.completeHead();
       UrlResponse response = transfer.response();
       task->deliverEnd(std::move(response), std::move(transfer.body));

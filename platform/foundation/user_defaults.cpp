@@ -1,8 +1,5 @@
 #include "platform/foundation/user_defaults.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -18,7 +15,7 @@
 #include "platform/foundation/json.h"
 #include "platform/foundation/locations.h"
 #include "platform/foundation/logger.h"
-#include "platform/foundation/unique_fd.h"
+#include "platform/foundation/regular_file.h"
 
 namespace tessra::platform {
 
@@ -56,16 +53,10 @@ std::expected<fs::path, std::string> moveAside(const fs::path& file) {
 
 // The whole file, or the reason it cannot be read.
 std::expected<std::string, std::string> readFile(const fs::path& file) {
-  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) return std::unexpected(errnoText(errno));
-  std::string content;
-  char buffer[16384];
-  while (true) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::unexpected(errnoText(errno));
-    if (n == 0) return content;
-    content.append(buffer, static_cast<std::size_t>(n));
+  try {
+    return readRegularFile(file);
+  } catch (const std::system_error& failure) {
+    return std::unexpected(failure.code().message());
   }
 }
 

@@ -7,8 +7,9 @@
 //
 // The folder is $TESSRA_CONFIG_DIR when set, else ${XDG_CONFIG_HOME:-~/.config}/TessraAI; it is
 // looked up when a suite is first opened. The file is read on first use. A file that cannot be
-// read or holds no JSON object is moved aside as `<file>.unreadable-<UTC timestamp>` with a log
-// line, and the suite starts empty; it is never overwritten.
+// read (anything but a regular file among them, never waited on) or holds no JSON object is
+// moved aside as `<file>.unreadable-<UTC timestamp>` with a log line, and the suite starts empty;
+// it is never overwritten.
 //
 // Reading: a typed getter gives nothing for an absent key and for a value of another type. A
 // JSON integer also reads as a `real`, and a whole floating-point number as an `integer` (the
