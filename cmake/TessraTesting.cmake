@@ -4,7 +4,7 @@ if(TESSRA_BUILD_TESTS)
   add_custom_target(tessra_tests)
 endif()
 
-# tessra_add_test(NAME name LABEL label [GUI | OFFSCREEN | DESKTOP [DESKTOPS kind...]]
+# tessra_add_test(NAME name LABEL label [GUI | OFFSCREEN | DESKTOP [DESKTOPS kind...] [MONITORS n]]
 #                 [DISPLAY_LOCK] [BROWSER] [LOCKS ...] SOURCES ... LIBRARIES ...)
 # Builds one GoogleTest executable and registers each of its cases with CTest under the label.
 # The executable compiles with the precompiled test headers (cmake/TessraPrecompiledHeaders.cmake)
@@ -22,6 +22,8 @@ endif()
 #                 notification server on request; `i3`: a tiling manager without a work area);
 #                 CTest names a case run elsewhere than on openbox with the kind as a suffix
 #                 ("Suite.Case/xfce"), and the case finds it in TestDesktop::current().kind()
+#   MONITORS      how many monitors of 1920x1080 the desktop's screen holds side by side (1 when
+#                 not given)
 #   DISPLAY_LOCK  the cases need the keyboard focus, synthetic input or a global grab, so they
 #                 run alone: any other window test could take the focus or a key half way
 #   LOCKS         what else of the session the cases change and other tests read (`api_key`:
@@ -35,7 +37,7 @@ endif()
 #                 off (the address-sanitized one: the browser's engine does not run under it)
 #                 leaves them out
 function(tessra_add_test)
-  cmake_parse_arguments(ARG "GUI;OFFSCREEN;DESKTOP;DISPLAY_LOCK;BROWSER" "NAME;LABEL"
+  cmake_parse_arguments(ARG "GUI;OFFSCREEN;DESKTOP;DISPLAY_LOCK;BROWSER" "NAME;LABEL;MONITORS"
                         "SOURCES;LIBRARIES;LOCKS;DESKTOPS" ${ARGN})
   if(NOT TESSRA_BUILD_TESTS)
     return()
@@ -86,6 +88,9 @@ function(tessra_add_test)
   if(NOT ARG_DESKTOPS)
     set(ARG_DESKTOPS openbox)
   endif()
+  if(NOT ARG_MONITORS)
+    set(ARG_MONITORS 1)
+  endif()
   foreach(desktop IN LISTS ARG_DESKTOPS)
     if(NOT desktop MATCHES "^(openbox|xfce|i3)$")
       message(FATAL_ERROR "${ARG_NAME}: no test desktop is called \"${desktop}\"")
@@ -97,6 +102,7 @@ function(tessra_add_test)
     gtest_discover_tests(${ARG_NAME}
       TEST_SUFFIX "${suffix}"
       PROPERTIES ${properties} ENVIRONMENT "TESSRA_TEST_DESKTOP=${desktop}"
+        ENVIRONMENT_MODIFICATION "TESSRA_TEST_MONITORS=set:${ARG_MONITORS}"
       DISCOVERY_TIMEOUT 60)
   endforeach()
 endfunction()

@@ -31,8 +31,7 @@ namespace fs = std::filesystem;
 
 TestDesktop* g_current = nullptr;
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
+constexpr int kHeight = TestDesktop::kMonitorHeight;
 // The panel of the Xfce desktop; its strut may add the panel's border.
 constexpr int kPanelSize = 28;
 
@@ -386,6 +385,14 @@ TestDesktop::Kind TestDesktop::kindFromEnvironment() {
   throw std::invalid_argument(std::string("no test desktop is called \"") + name + "\"");
 }
 
+TestDesktop::Options TestDesktop::optionsFromEnvironment() {
+  Options options{.kind = kindFromEnvironment()};
+  const char* monitors = std::getenv("TESSRA_TEST_MONITORS");
+  if (monitors != nullptr && *monitors != '\0') options.monitors = std::stoi(monitors);
+  if (options.monitors < 1) throw std::invalid_argument("a test desktop has one monitor or more");
+  return options;
+}
+
 std::string_view TestDesktop::nameOf(Kind kind) {
   switch (kind) {
     case Kind::Openbox:
@@ -430,8 +437,9 @@ void TestDesktop::start(const Options& options) {
   int pipe[2];
   if (::pipe2(pipe, O_CLOEXEC) != 0) throw std::runtime_error("the test desktop has no pipe");
   ::fcntl(pipe[1], F_SETFD, 0);
+  const int width = kMonitorWidth * options.monitors;
   m_server = spawnWith({"Xvfb", "-displayfd", std::to_string(pipe[1]), "-screen", "0",
-                        std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24", "-nolisten",
+                        std::to_string(width) + "x" + std::to_string(kHeight) + "x24", "-nolisten",
                         "tcp", "-noreset"},
                        log());
   ::close(pipe[1]);
@@ -440,11 +448,25 @@ void TestDesktop::start(const Options& options) {
   if (number.empty()) throw std::runtime_error("Xvfb did not start:\n" + readAll(log()));
   m_display = ":" + number;
   ::setenv("DISPLAY", m_display.c_str(), 1);
+  if (options.monitors > 1) splitIntoMonitors(options.monitors);
 
   startBus();
   startKeyring();
   startWindowManager();
   if (options.tray) startTray();
+}
+
+void TestDesktop::splitIntoMonitors(int count) {
+  // The first takes Xvfb's one output, and with it the primary place; the others have none.
+  // Before anything else runs, so that the window manager and Qt find them from the start.
+  for (int i = 0; i < count; ++i) {
+    const std::string geometry = std::to_string(kMonitorWidth) + "/508x" + std::to_string(kHeight) +
+                                 "/286+" + std::to_string(i * kMonitorWidth) + "+0";
+    if (!run({"xrandr", "--setmonitor", "tessra-" + std::to_string(i + 1), geometry,
+              i == 0 ? "screen" : "none"},
+             log(), m_environment))
+      throw std::runtime_error("xrandr could not make the monitors:\n" + readAll(log()));
+  }
 }
 
 void TestDesktop::startBus() {

@@ -12,17 +12,19 @@
 //   I3       the tiling manager i3 with i3bar at the bottom edge, whose tray is an XEmbed one; no
 //            `_NET_WORKAREA` at all. A notification server (dunst) on request.
 //
-// Each is an X display of its own (Xvfb, 1920x1080) and a D-Bus session bus of its own, which
-// holds the login keyring's daemon and whatever the desktop puts there (its status tray's
-// watcher, its configuration service), and starts nothing on demand: tests in parallel never
-// meet each other's names, nor a daemon that happens to be installed. Every kind runs with its
+// Each is an X display of its own (Xvfb, 1920x1080, or several such monitors side by side on a
+// wider screen, as RandR monitors) and a D-Bus session bus of its own, which holds the login
+// keyring's daemon and whatever the desktop puts there (its status tray's watcher, its
+// configuration service), and starts nothing on demand: tests in parallel never meet each
+// other's names, nor a daemon that happens to be installed. Every kind runs with its
 // stock key bindings minus Alt+Space, so the program's global shortcut is free; a test of the
 // taken shortcut asks for the stock ones.
 //
 // `DESKTOP` tests (tessra_add_test) get one per test process, started before the QApplication,
 // which then lives on it: so do the programs and tools (xdotool) the test starts, through DISPLAY
 // and DBUS_SESSION_BUS_ADDRESS. Which kind it is, the variable TESSRA_TEST_DESKTOP says ("openbox",
-// the default, "xfce" or "i3"), set by CTest for each desktop a test is registered on.
+// the default, "xfce" or "i3"), set by CTest for each desktop a test is registered on; how many
+// monitors, TESSRA_TEST_MONITORS (1 when unset).
 //
 //   TestDesktop& desktop = TestDesktop::current();
 //   if (desktop.kind() == TestDesktop::Kind::Xfce) ...
@@ -48,7 +50,12 @@ class TestDesktop {
     Kind kind = Kind::Openbox;
     // Whether the tray (trayer, the panel, the bar) starts with the desktop.
     bool tray = true;
+    // Monitors of kMonitorWidth x kMonitorHeight side by side, the first the primary one.
+    int monitors = 1;
   };
+
+  static constexpr int kMonitorWidth = 1920;
+  static constexpr int kMonitorHeight = 1080;
 
   // Starts the display, the bus, the window manager and the tray and waits until each is ready
   // (the bus's names owned, the manager managing windows, the tray's selection or watcher owned,
@@ -64,6 +71,8 @@ class TestDesktop {
   static TestDesktop& current();
   // The kind that TESSRA_TEST_DESKTOP names (Openbox when it is unset); throws for an unknown one.
   static Kind kindFromEnvironment();
+  // That kind, with the monitors TESSRA_TEST_MONITORS asks for.
+  static Options optionsFromEnvironment();
   static std::string_view nameOf(Kind kind);
 
   Kind kind() const { return m_kind; }
@@ -95,6 +104,8 @@ class TestDesktop {
 
  private:
   void start(const Options& options);
+  // Splits the screen into `count` monitors side by side.
+  void splitIntoMonitors(int count);
   void startBus();
   void startKeyring();
   void startWindowManager();

@@ -45,7 +45,7 @@ void FloatingPanelPresenter::open() {
   QRect rect = m_contentRect ? m_contentRect() : QRect();
   if (m_center) {
     const QScreen* screen = QGuiApplication::screenAt(rect.center());
-    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) screen = platform::Screens::mainScreen();
     if (screen) rect.moveCenter(platform::Screens::workArea(screen).center());
   }
   QPointer<FloatingPanelPresenter> self(this);

@@ -227,7 +227,8 @@ void AppDelegate::toggleFloatingWindow() {
   showFloatingWindow();
 }
 
-void AppDelegate::showFloatingWindow() {
+void AppDelegate::showFloatingWindow(QScreen* screen) {
+  m_showScreen = screen;
   if (!m_floatingWindow) {
     m_floatingWindow = new FloatingWindow;
     connect(m_floatingWindow, &FloatingWindow::triggerVisibilityRequested, this,
@@ -260,7 +261,7 @@ void AppDelegate::orderFloatingWindowFront() {
   // screen, in that screen's work area.
   m_showAwaitingScreen = platform::Screens::mainScreen() == nullptr;
   if (m_showAwaitingScreen) return;
-  m_floatingWindow->controller()->recalculateSize();
+  m_floatingWindow->controller()->recalculateSize(m_showScreen);
   m_floatingWindow->makeKeyAndOrderFront();
 }
 
@@ -296,7 +297,9 @@ void AppDelegate::showOverlayButton() {
   if (!UserSettings::shared().value(setting::overlayIconVisible) && StatusItem::trayAvailable())
     return;
   m_buttonWindow = new SideButtonWindow;
-  connect(m_buttonWindow, &SideButtonWindow::clicked, this, &AppDelegate::showFloatingWindow);
+  // The panel opens beside the button clicked, wherever the active window is.
+  connect(m_buttonWindow, &SideButtonWindow::clicked, this,
+          [this] { showFloatingWindow(m_buttonWindow->screen()); });
   m_buttonWindow->setGeometry(overlayButtonFrame());
   m_buttonWindow->winId();
   connect(m_buttonWindow->windowHandle(), &QWindow::screenChanged, this,

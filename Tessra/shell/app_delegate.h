@@ -26,6 +26,7 @@
 #include "platform/foundation/notification_center.h"
 #include "shortcuts/shortcut.h"
 
+class QScreen;
 class QWidget;
 
 namespace tessra {
@@ -79,8 +80,9 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
 
   // Closes the panel when it is shown (or about to be), else shows it.
   void toggleFloatingWindow();
-  // Shows the panel after the 0.1 s show timer; creates it on first use.
-  void showFloatingWindow();
+  // Shows the panel after the 0.1 s show timer, on `screen` (the side button's) or else on the
+  // main screen; creates it on first use.
+  void showFloatingWindow(QScreen* screen = nullptr);
   // A later start of the program asked for it: raises the onboarding while it stands, else
   // shows the panel.
   void reopen();
@@ -150,6 +152,8 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   QPointer<QWidget> m_onboarding;
   QTimer m_telemetryTimer;
   QTimer m_showTimer;
+  // Where the show under way puts the panel; null: the main screen.
+  QPointer<QScreen> m_showScreen;
   // A show came while no screen had a mode; the next screen shows the panel.
   bool m_showAwaitingScreen = false;
   bool m_setUp = false;

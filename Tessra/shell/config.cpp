@@ -31,10 +31,13 @@ QRect visibleFrame(const Config::Environment& environment) {
 
 }  // namespace
 
-Config::Environment Config::Environment::current() {
+Config::Environment Config::Environment::current(QScreen* screen) {
   Environment environment;
-  environment.mainScreenFrame = platform::Screens::mainScreenFrame();
-  environment.mainScreenWorkArea = platform::Screens::mainScreenWorkArea();
+  if (screen == nullptr) screen = platform::Screens::mainScreen();
+  if (screen != nullptr) {
+    environment.mainScreenFrame = screen->geometry();
+    environment.mainScreenWorkArea = platform::Screens::workArea(screen);
+  }
   const auto screens = QGuiApplication::screens();
   if (!screens.isEmpty()) environment.firstScreenFrame = screens.first()->geometry();
   const auto& settings = UserSettings::shared();

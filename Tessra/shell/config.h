@@ -9,10 +9,12 @@
 //
 // Coordinates are Qt's global ones (origin top left, y downwards). The panel stands in the main
 // screen's work area, the part of its frame the desktop's panels leave free (a tray at the
-// bottom, a bar at the top): a side panel keeps the padding above and below inside it. The
-// height of a panel docked at the top plays the part of the menu bar. Every call reads the
-// settings and the screens afresh, unless it is handed an `Environment` (tests describe a screen
-// of their own that way). GUI thread only.
+// bottom, a bar at the top): a side panel keeps the padding above and below inside it. The main
+// screen is the monitor the user works on (platform/ui/screens.h), unless the environment names
+// another (the side button's, when the panel opens from it). The height of a panel docked at the
+// top plays the part of the menu bar. Every call reads the settings and the screens afresh,
+// unless it is handed an `Environment` (tests describe a screen of their own that way). GUI
+// thread only.
 #pragma once
 
 #include <QEasingCurve>
@@ -26,6 +28,7 @@
 #include "Tessra/storage/settings_enums.h"
 #include "platform/layout/layout_constraint.h"
 
+class QScreen;
 class QWidget;
 
 namespace tessra {
@@ -44,8 +47,8 @@ class Config {
     FloatingWindowPadding padding = FloatingWindowPadding::none;
     bool sideBarVisible = true;
 
-    // The screens and the settings as they are now.
-    static Environment current();
+    // The screens and the settings as they are now, with `screen` as the main screen when given.
+    static Environment current(QScreen* screen = nullptr);
   };
 
   Config() = delete;

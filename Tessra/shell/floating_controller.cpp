@@ -152,10 +152,10 @@ void FloatingController::sizeDidChanged() {
   recalculateSize();
 }
 
-void FloatingController::recalculateSize() {
+void FloatingController::recalculateSize(QScreen* screen) {
   platform::NotificationCenter::defaultCenter().post(
       std::string(notification_names::kWillResizeGptWindow));
-  const QRect frame = Config::floatingWindowFrame(m_counter);
+  const QRect frame = Config::floatingWindowFrame(m_counter, Config::Environment::current(screen));
   QWidget* panel = window();
   if (panel == this || panel->geometry() == frame) return;
   panel->setGeometry(frame);

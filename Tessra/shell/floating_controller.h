@@ -32,6 +32,7 @@
 #include "platform/layout/layout_constraint.h"
 
 class QKeyEvent;
+class QScreen;
 class QVariantAnimation;
 
 namespace tessra {
@@ -66,8 +67,9 @@ class FloatingController final : public QWidget {
   explicit FloatingController(QWidget* parent = nullptr);
   ~FloatingController() override;
 
-  // Sizes and places the panel's window from the settings; posts "willResizeGptWindow".
-  void recalculateSize();
+  // Sizes and places the panel's window from the settings, on `screen` or else on the main
+  // screen; posts "willResizeGptWindow".
+  void recalculateSize(QScreen* screen = nullptr);
   void animateIn();
   void animateOut(std::function<void()> completion);
 

@@ -4,6 +4,8 @@
 #include <QCloseEvent>
 #include <QShortcut>
 
+#include <algorithm>
+
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/floating_controller.h"
 
@@ -49,6 +51,7 @@ void FloatingWindow::makeKeyAndOrderFront() {
   m_shown = true;
   emit triggerVisibilityRequested(false);
   m_controller->animateIn();
+  m_pastFrames.clear();
   m_monitor.start();
 }
 
@@ -67,11 +70,33 @@ void FloatingWindow::close() {
   });
 }
 
+void FloatingWindow::moveEvent(QMoveEvent* event) {
+  OverlayWindow::moveEvent(event);
+  frameChanged();
+}
+
 void FloatingWindow::resizeEvent(QResizeEvent* event) {
   OverlayWindow::resizeEvent(event);
   // The controller fills the panel, which its settings size: no layout asks it for a size hint,
   // which every slide frame would have it solve again.
   m_controller->setGeometry(rect());
+  frameChanged();
+}
+
+void FloatingWindow::frameChanged() {
+  const QRect frame = frameGeometry();
+  if (frame == m_frame) return;
+  // A press that happened before the change, which the program has yet to get to, was in the
+  // frame the panel had then.
+  if (m_monitor.isRunning()) m_pastFrames.push_back({std::chrono::steady_clock::now(), m_frame});
+  m_frame = frame;
+}
+
+QRect FloatingWindow::takeFrameAt(std::chrono::steady_clock::time_point time) {
+  const auto later = std::find_if(m_pastFrames.begin(), m_pastFrames.end(),
+                                  [&](const PastFrame& past) { return time < past.until; });
+  m_pastFrames.erase(m_pastFrames.begin(), later);
+  return m_pastFrames.empty() ? m_frame : m_pastFrames.front().frame;
 }
 
 void FloatingWindow::closeEvent(QCloseEvent* event) {
@@ -89,8 +114,8 @@ void FloatingWindow::slideFinished() {
 
 void FloatingWindow::outsideClick(const platform::GlobalMouseEvent& event) {
   // A close already asked for (the tray's activation may come before the press) needs no other.
-  if (!m_shown || m_pending == Request::hide || frameGeometry().contains(event.globalPosition))
-    return;
+  if (!m_shown || m_pending == Request::hide) return;
+  if (takeFrameAt(event.time).contains(event.globalPosition)) return;
   if (isWindowPinned()) return;
   // Presses in the program's own windows (a menu, a dialog, the side button) or on its tray icon
   // belong to the program: they never close the panel.

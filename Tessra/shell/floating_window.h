@@ -4,15 +4,19 @@
 //
 // While the panel is shown, a press of the left button anywhere outside it closes it, unless the
 // panel is pinned, the press is in another window of the program or a dialog of the program waits
-// for an answer (one outside-click monitor at a time). A show or close asked for while a slide runs
-// is held until the slide ends; the last one asked for wins. Ctrl+Q in the panel quits the
-// program, as the tray menu's Quit does. GUI thread only.
+// for an answer (one outside-click monitor at a time). A press is judged by where it happened and
+// by the frame the panel had then, however late the program gets to it. A show or close asked for
+// while a slide runs is held until the slide ends; the last one asked for wins. Ctrl+Q in the panel
+// quits the program, as the tray menu's Quit does. GUI thread only.
 #pragma once
 
 #include <QPointer>
+#include <QRect>
 
+#include <chrono>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "platform/ui/global_event_monitor.h"
 #include "platform/ui/overlay_window.h"
@@ -61,13 +65,23 @@ class FloatingWindow final : public platform::OverlayWindow {
   void triggerVisibilityRequested(bool visible);
 
  protected:
+  void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   enum class Request { show, hide };
+  // A frame the panel had until a move or resize.
+  struct PastFrame {
+    std::chrono::steady_clock::time_point until;
+    QRect frame;
+  };
   void outsideClick(const platform::GlobalMouseEvent& event);
   void slideFinished();
+  void frameChanged();
+  // The panel's frame at `time`, forgetting those before it: presses come in the order they
+  // happened.
+  QRect takeFrameAt(std::chrono::steady_clock::time_point time);
 
   FloatingController* m_controller;
   std::function<bool(const QPoint&)> m_ownAreaTest;
@@ -75,6 +89,10 @@ class FloatingWindow final : public platform::OverlayWindow {
   bool m_shown = false;
   std::optional<Request> m_pending;
   std::optional<QPoint> m_closingPress;
+  QRect m_frame;
+  // The frames since the oldest press still to be judged may have happened, while the panel is
+  // shown.
+  std::vector<PastFrame> m_pastFrames;
 };
 
 }  // namespace tessra

@@ -138,6 +138,28 @@ TEST_F(FloatingWindowTest, StaysOpenForClicksInsidePinnedOrInOwnWindows) {
   EXPECT_TRUE(waitUntil([&] { return hidden(); }));
 }
 
+TEST_F(FloatingWindowTest, JudgesAPressByWhereAndWhenItHappenedHoweverLateItGetsToIt) {
+  testing::ForeignWindow other(QRect(50, 50, 300, 200));
+  show();
+  ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); }));
+  // While the program is busy (here: waiting for xdotool), the user presses near the panel's left
+  // edge and moves on, and the panel narrows past the point pressed before the program gets to
+  // the press.
+  const QRect frame = m_window.geometry();
+  const QPoint pressed(frame.left() + 20, frame.center().y());
+  ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(pressed.x()),
+                       QString::number(pressed.y()), QStringLiteral("click"), QStringLiteral("1"),
+                       QStringLiteral("sleep"), QStringLiteral("0.5"), QStringLiteral("mousemove"),
+                       QString::number(other.center().x()), QString::number(other.center().y())}));
+  m_window.setGeometry(frame.adjusted(100, 0, 0, 0));
+  QTest::qWait(300);  // a check that nothing happens: the panel does not start to close
+  EXPECT_TRUE(m_window.isPanelShown());
+  EXPECT_EQ(m_triggers.size(), 1u);
+
+  ASSERT_TRUE(clickAt(other.center()));
+  EXPECT_TRUE(waitUntil([&] { return hidden(); }));
+}
+
 TEST_F(FloatingWindowTest, RequestsDuringASlideEndInTheLastOne) {
   const struct {
     const char* name;

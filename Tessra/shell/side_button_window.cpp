@@ -100,7 +100,8 @@ SideButtonWindow::SideButtonWindow(QWidget* parent)
 
 QRect SideButtonWindow::overlayButtonFrame() {
   const PopupPosition position = UserSettings::shared().value(setting::popupPosition);
-  QScreen* screen = platform::Screens::screenWithMouseOrMain();
+  // The screen the panel opens on, so that the two agree.
+  QScreen* screen = platform::Screens::mainScreen();
   if (screen == nullptr) return {};
   const QRect frame = screen->geometry();
   const int x = position == PopupPosition::left ? frame.x() - kBeyondEdge

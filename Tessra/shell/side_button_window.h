@@ -1,6 +1,6 @@
-// The side button: a small pill at the edge of the screen under the pointer that opens the
-// panel with one click. It stands 28 of its 64 pixels beyond the screen's left edge when the
-// panel comes from the left, else beyond the right edge, vertically centred.
+// The side button: a small pill at the edge of the screen the user works on (the one the panel
+// opens on) that opens the panel with one click. It stands 28 of its 64 pixels beyond the screen's
+// left edge when the panel comes from the left, else beyond the right edge, vertically centred.
 //
 // The pill is dim until the pointer is over it; its icon keeps away from the part beyond the
 // edge and follows the position setting at once. It never takes the keyboard. GUI thread only.
@@ -52,8 +52,8 @@ class SideButtonWindow final : public platform::OverlayWindow {
 
   CallToActionView* view() const { return m_view; }
 
-  // The frame on the screen under the pointer (else the main screen) for the current position
-  // setting; an empty rectangle without any screen.
+  // The frame on the main screen (platform/ui/screens.h) for the current position setting; an
+  // empty rectangle without any screen.
   static QRect overlayButtonFrame();
 
  signals:

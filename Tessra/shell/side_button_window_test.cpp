@@ -45,7 +45,7 @@ TEST(SideButtonTest, TheIconKeepsAwayFromThePartBeyondTheEdge) {
   EXPECT_TRUE(clicked);
 }
 
-TEST(SideButtonTest, StandsHalfBeyondTheEdgeOfTheScreenUnderThePointer) {
+TEST(SideButtonTest, StandsHalfBeyondTheEdgeOfTheScreen) {
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
   const int middle = screen.y() + (screen.height() - SideButtonWindow::kHeight) / 2;
   UserSettings::shared().setValue(setting::popupPosition, PopupPosition::right);

@@ -1,15 +1,16 @@
 #include "platform/ui/global_event_monitor.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <xcb/xinput.h>
-#include <QCursor>
+#include <QMetaObject>
 #include <QPointer>
-#include <QSocketNotifier>
 
-#include <array>
+#include <cerrno>
 #include <cstdlib>
-#include <vector>
 
 #include "platform/foundation/logger.h"
+#include "platform/ui/screens.h"
 #include "platform/ui/x11_connection.h"
 
 namespace tessra::platform {
@@ -56,16 +57,19 @@ bool wanted(unsigned mask, Qt::MouseButton button) {
 GlobalEventMonitor::GlobalEventMonitor(unsigned mask, Handler handler, QObject* parent)
     : QObject(parent), m_mask(mask), m_handler(std::move(handler)) {}
 
-GlobalEventMonitor::~GlobalEventMonitor() { stop(); }
+GlobalEventMonitor::~GlobalEventMonitor() {
+  stop();
+  if (!m_reader.joinable()) return;
+  const std::uint64_t one = 1;
+  if (::write(m_wake.get(), &one, sizeof one) != sizeof one)
+    logError("Global mouse monitor: its reader cannot be woken (errno {})", errno);
+  m_reader.join();
+}
 
 bool GlobalEventMonitor::start() {
   if (m_running) return true;
   if (!m_connection && !connectToServer()) return false;
-  // A press queued while stopped is old news.
-  while (Reply<xcb_generic_event_t>(xcb_poll_for_event(m_connection->get()))) {
-  }
   select(XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS);
-  m_notifier->setEnabled(true);
   m_running = true;
   return true;
 }
@@ -107,47 +111,73 @@ bool GlobalEventMonitor::connectToServer() {
              error->error_code);
     return false;
   }
+  UniqueFd wake(::eventfd(0, EFD_CLOEXEC));
+  if (!wake) {
+    logError("Global mouse monitor: no event descriptor to end its reader with (errno {})", errno);
+    return false;
+  }
 
   m_inputOpcode = extension->major_opcode;
-  m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c), QSocketNotifier::Read);
-  connect(m_notifier.get(), &QSocketNotifier::activated, this, &GlobalEventMonitor::readEvents);
   m_connection = std::move(connection);
+  m_wake = std::move(wake);
+  m_reader = std::thread([this] { read(); });
   return true;
 }
 
 void GlobalEventMonitor::stop() {
   if (!m_running) return;
   m_running = false;
-  m_notifier->setEnabled(false);
-  select(0);
+  if (m_connection) select(0);
 }
 
-void GlobalEventMonitor::readEvents() {
-  // The handler may stop or destroy the monitor: collect the presses first, then report them
-  // while the monitor still stands.
-  std::vector<Qt::MouseButton> presses;
-  while (m_connection && m_running) {
-    Reply<xcb_generic_event_t> event(xcb_poll_for_event(m_connection->get()));
-    if (!event) break;
-    if ((event->response_type & 0x7f) != XCB_GE_GENERIC) continue;
-    const auto* generic = reinterpret_cast<const xcb_ge_generic_event_t*>(event.get());
-    if (generic->extension != m_inputOpcode || generic->event_type != XCB_INPUT_RAW_BUTTON_PRESS)
-      continue;
-    const auto* raw = reinterpret_cast<const xcb_input_raw_button_press_event_t*>(event.get());
-    const Qt::MouseButton button = buttonFromDetail(raw->detail);
-    if (wanted(m_mask, button)) presses.push_back(button);
+void GlobalEventMonitor::read() {
+  xcb_connection_t* c = m_connection->get();
+  pollfd descriptors[] = {{xcb_get_file_descriptor(c), POLLIN, 0}, {m_wake.get(), POLLIN, 0}};
+  for (;;) {
+    std::vector<Press> presses;
+    while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
+      if ((event->response_type & 0x7f) != XCB_GE_GENERIC) continue;
+      const auto* generic = reinterpret_cast<const xcb_ge_generic_event_t*>(event.get());
+      if (generic->extension != m_inputOpcode || generic->event_type != XCB_INPUT_RAW_BUTTON_PRESS)
+        continue;
+      const auto* raw = reinterpret_cast<const xcb_input_raw_button_press_event_t*>(event.get());
+      const Qt::MouseButton button = buttonFromDetail(raw->detail);
+      if (!wanted(m_mask, button)) continue;
+      // Asked now, while the hand that pressed has hardly moved.
+      if (const auto position = m_connection->pointerPosition())
+        presses.push_back(
+            {button, QPoint(position->first, position->second), std::chrono::steady_clock::now()});
+    }
+    if (!presses.empty()) {
+      QMetaObject::invokeMethod(
+          this, [this, presses = std::move(presses)] { report(presses); }, Qt::QueuedConnection);
+    }
+    if (xcb_connection_has_error(c) != 0) {
+      QMetaObject::invokeMethod(this, &GlobalEventMonitor::connectionBroke, Qt::QueuedConnection);
+      return;
+    }
+    if (::poll(descriptors, 2, -1) < 0 && errno != EINTR) return;
+    if (descriptors[1].revents != 0) return;
   }
-  if (m_connection && xcb_connection_has_error(m_connection->get()) != 0) {
-    logError("Global mouse monitor: the X connection broke; clicks are no longer watched");
-    m_running = false;
-    m_notifier.reset();
-    m_connection.reset();
-  }
+}
+
+void GlobalEventMonitor::connectionBroke() {
+  logError("Global mouse monitor: the X connection broke; clicks are no longer watched");
+  m_running = false;
+  // The reader has ended; the next start connects anew.
+  m_reader.join();
+  m_connection.reset();
+  m_wake.reset();
+}
+
+void GlobalEventMonitor::report(const std::vector<Press>& presses) {
+  // The handler may stop or destroy the monitor.
   const QPointer<GlobalEventMonitor> self(this);
   const Handler handler = m_handler;
-  for (Qt::MouseButton button : presses) {
+  for (const Press& press : presses) {
+    // A press read as the monitor stopped is old news.
     if (!self || !isRunning()) return;
-    handler(GlobalMouseEvent{button, QCursor::pos()});
+    handler({press.button, Screens::fromRootPixels(press.rootPosition), press.time});
   }
 }
 

@@ -9,19 +9,27 @@
 // never grabs or changes anything. Presses in the program's own windows are reported as well:
 // the handler decides what they mean. Scroll-wheel "buttons" are never reported.
 //
-// The connection is opened at the first start and kept until the monitor goes, so that starting
-// again (the panel shows many times) costs no round trip to the server. An X server without
-// XInput 2.0 cannot be watched: `start()` logs it and the monitor stays stopped. GUI thread only;
-// the handler runs on the GUI thread from the event loop.
+// A raw press carries no position, and the GUI thread may be busy for a while before it handles
+// one (a long answer being laid out): by then the pointer can be anywhere. So a thread of the
+// monitor's own reads the presses and asks the server where the pointer is as each one arrives,
+// and the handler gets the press with that position and the time it was taken.
+//
+// The connection and its reader are made at the first start and kept until the monitor goes, so
+// that starting again (the panel shows many times) costs no round trip to the server. An X server
+// without XInput 2.0 cannot be watched: `start()` logs it and the monitor stays stopped. GUI
+// thread only (but for its reader); the handler runs on the GUI thread from the event loop.
 #pragma once
 
 #include <QObject>
 #include <QPoint>
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
+#include <vector>
 
-class QSocketNotifier;
+#include "platform/foundation/unique_fd.h"
 
 namespace tessra::platform {
 
@@ -29,8 +37,10 @@ class X11Connection;
 
 struct GlobalMouseEvent {
   Qt::MouseButton button = Qt::NoButton;
-  // Where the pointer is as the press is handled, in Qt's global coordinates.
+  // Where the press happened, in Qt's global coordinates.
   QPoint globalPosition;
+  // When it happened, however much later the handler runs.
+  std::chrono::steady_clock::time_point time;
 };
 
 class GlobalEventMonitor final : public QObject {
@@ -56,15 +66,29 @@ class GlobalEventMonitor final : public QObject {
   bool isRunning() const { return m_running; }
 
  private:
+  // A press as the reader saw it: the pointer's position in device pixels of the root window.
+  struct Press {
+    Qt::MouseButton button;
+    QPoint rootPosition;
+    std::chrono::steady_clock::time_point time;
+  };
+
   bool connectToServer();
   void select(std::uint32_t mask);
-  void readEvents();
+  // The reader thread: waits for the presses of the mask and takes each one's position at once.
+  void read();
+  // On the GUI thread, in the order they came.
+  void report(const std::vector<Press>& presses);
+  void connectionBroke();
 
-  unsigned m_mask;
+  const unsigned m_mask;
   Handler m_handler;
+  // Shared with the reader (xcb connections may be used from several threads).
   std::unique_ptr<X11Connection> m_connection;
-  std::unique_ptr<QSocketNotifier> m_notifier;
   std::uint8_t m_inputOpcode = 0;
+  // Wakes the reader to end it.
+  UniqueFd m_wake;
+  std::thread m_reader;
   bool m_running = false;
 };
 

@@ -3,14 +3,68 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
+
+#include <cstdlib>
+#include <optional>
+#include <vector>
 
 #include "platform/ui/work_area.h"
+#include "platform/ui/x11_properties.h"
 
 namespace tessra::platform {
 namespace {
 
 // The work area is X11's; another platform (offscreen tests) has screens of its own.
 bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
+// With every output switched off, Qt's screen is a stand-in of no size: nowhere to stand on.
+QScreen* usable(QScreen* screen) {
+  return screen != nullptr && !screen->geometry().isEmpty() ? screen : nullptr;
+}
+
+// The screen holding the middle of `frame`.
+QScreen* screenHolding(const QRect& frame) {
+  return usable(QGuiApplication::screenAt(frame.center()));
+}
+
+template <class T>
+x11::Reply<T> replyOrNothing(T* reply, xcb_generic_error_t* error) {
+  // A window gone meanwhile is no error of ours: Qt would log it as one.
+  std::free(error);
+  return x11::Reply<T>(reply);
+}
+
+// The frame of the window manager's active window, when there is one on screen (in a reparenting
+// manager's frame: the window itself).
+std::optional<QRect> activeWindowFrame() {
+  xcb_connection_t* c = x11::connection();
+  if (c == nullptr) return std::nullopt;
+  const xcb_window_t root = x11::rootWindow(c);
+  static const xcb_atom_t activeWindow = x11::atom(c, "_NET_ACTIVE_WINDOW");
+  const auto property = x11::property(c, root, activeWindow);
+  const std::vector<std::uint32_t> values =
+      property ? property->cardinals() : std::vector<std::uint32_t>();
+  if (values.empty() || values.front() == XCB_WINDOW_NONE) return std::nullopt;
+  const xcb_window_t window = values.front();
+  const auto attributesCookie = xcb_get_window_attributes(c, window);
+  const auto geometryCookie = xcb_get_geometry(c, window);
+  const auto originCookie = xcb_translate_coordinates(c, window, root, 0, 0);
+  xcb_generic_error_t* error = nullptr;
+  const auto attributes =
+      replyOrNothing(xcb_get_window_attributes_reply(c, attributesCookie, &error), error);
+  error = nullptr;
+  const auto geometry = replyOrNothing(xcb_get_geometry_reply(c, geometryCookie, &error), error);
+  error = nullptr;
+  const auto origin =
+      replyOrNothing(xcb_translate_coordinates_reply(c, originCookie, &error), error);
+  if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || !geometry || !origin)
+    return std::nullopt;
+  const QPoint topLeft(origin->dst_x, origin->dst_y);
+  return QRect(
+      Screens::fromRootPixels(topLeft),
+      Screens::fromRootPixels(topLeft + QPoint(geometry->width - 1, geometry->height - 1)));
+}
 
 }  // namespace
 
@@ -36,21 +90,12 @@ void Screens::watch(QScreen* screen) {
 }
 
 QScreen* Screens::mainScreen() {
-  // With every output switched off, Qt's primary screen is a stand-in of no size.
-  QScreen* primary = QGuiApplication::primaryScreen();
-  return primary != nullptr && !primary->geometry().isEmpty() ? primary : nullptr;
-}
-
-std::optional<QRect> Screens::mainScreenFrame() {
-  QScreen* screen = mainScreen();
-  if (screen == nullptr) return std::nullopt;
-  return screen->geometry();
-}
-
-std::optional<QRect> Screens::mainScreenWorkArea() {
-  QScreen* screen = mainScreen();
-  if (screen == nullptr) return std::nullopt;
-  return workArea(screen);
+  if (const QWindow* focus = QGuiApplication::focusWindow(); focus != nullptr && focus->isVisible())
+    if (QScreen* screen = screenHolding(focus->frameGeometry())) return screen;
+  if (const auto active = activeWindowFrame())
+    if (QScreen* screen = screenHolding(*active)) return screen;
+  if (QScreen* screen = screenWithMouse()) return screen;
+  return usable(QGuiApplication::primaryScreen());
 }
 
 QRect Screens::workArea(const QScreen* screen) {
@@ -68,6 +113,17 @@ QScreen* Screens::screenWithMouse() {
   for (QScreen* screen : QGuiApplication::screens())
     if (screen->geometry().contains(pointer)) return screen;
   return nullptr;
+}
+
+QPoint Screens::fromRootPixels(const QPoint& point) {
+  // Qt scales each screen's frame about its top-left corner, as in workArea().
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect frame = screen->geometry();
+    const qreal ratio = screen->devicePixelRatio();
+    if (QRect(frame.topLeft(), frame.size() * ratio).contains(point))
+      return frame.topLeft() + (point - frame.topLeft()) / ratio;
+  }
+  return point;
 }
 
 QScreen* Screens::screenWithMouseOrMain() {
