@@ -33,9 +33,10 @@ inline constexpr std::size_t kMaxTextFileBytes = 8 * 1024 * 1024;
 // A pasted text of more pieces than this (split at every line break) becomes an attachment.
 inline constexpr std::size_t kMaxPastedTextPieces = 100;
 // So does one longer than this many UTF-16 code units, whatever its lines: the prompt lays out
-// and wraps a line as a whole, and a paste of many megabytes on one line would hold the window
-// for minutes. A hundred lines of a hundred characters is as much as the line rule lets in.
-inline constexpr qsizetype kMaxPastedTextLength = 10'000;
+// and wraps a line as a whole, at a cost that grows faster than the line, so a paste of a
+// megabyte on one line holds the window for half a minute, where one of this length costs about
+// a third of a second.
+inline constexpr qsizetype kMaxPastedTextLength = 100'000;
 
 // The names the sources give; what is pasted is named after the clipboard it came from.
 inline constexpr const char* kPasteboardFileName = "Clipboard";
