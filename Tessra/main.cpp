@@ -1,6 +1,8 @@
 // Tessra's entry: a tray program on X11 whose floating chat panel slides in from a screen edge.
 #include <unistd.h>
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
 #include <QSessionManager>
 
 #include "Tessra/chat_window/chat_window_installation.h"
@@ -69,7 +71,11 @@ int main(int argc, char** argv) {
   platform::QuitOnSignals quitOnSignals;
 
   // Ctrl+V in the panel attaches a copied file, image or long text instead of typing it.
-  FloatingController::setPasteboardAttachmentReader([] { return fromPasteboard(); });
+  FloatingController::setPasteboardAttachmentReader([] {
+    const std::unique_ptr<QMimeData> pasted =
+        copyForPaste(QGuiApplication::clipboard()->mimeData());
+    return FloatingController::Paste{fromPasteboard(pasted.get()), pasted->text()};
+  });
   installChatWindow();
   installNavigation();
   installSettings();

@@ -2,10 +2,8 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QMimeData>
@@ -160,8 +158,25 @@ AttachmentOffer fromPasteboard(const QMimeData* mime) {
   return textAttachment(text.toStdString(), kLongTextFileName);
 }
 
-AttachmentOffer fromPasteboard() {
-  return fromPasteboard(QGuiApplication::clipboard()->mimeData());
+std::unique_ptr<QMimeData> copyForPaste(const QMimeData* source) {
+  auto copy = std::make_unique<QMimeData>();
+  if (!source) return copy;
+  // Only what the source listed is fetched: every fetch may be the last the owner serves.
+  const QStringList formats = source->formats();
+  if (formats.contains(u"text/uri-list")) copy->setUrls(source->urls());
+  if (source->hasImage()) {
+    if (const QVariant image = source->imageData(); !qvariant_cast<QImage>(image).isNull())
+      copy->setImageData(image);
+  }
+  // An image that Qt cannot decode keeps its bytes, which tell why.
+  if (!copy->hasImage()) {
+    const auto raw = std::find_if(formats.begin(), formats.end(), [](const QString& format) {
+      return format.startsWith(u"image/");
+    });
+    if (raw != formats.end()) copy->setData(*raw, source->data(*raw));
+  }
+  if (source->hasText()) copy->setText(source->text());
+  return copy;
 }
 
 AttachmentOffer fromFileImportResult(const std::expected<QList<QUrl>, QString>& result) {

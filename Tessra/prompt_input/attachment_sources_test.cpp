@@ -28,9 +28,9 @@ QImage filled(QColor colour, int width = 8, int height = 6) {
   return image;
 }
 
-std::string lines(int count, const char* separator = "\n") {
+std::string lines(int count, const char* separator = "\n", const std::string& line = "line") {
   std::string text;
-  for (int i = 0; i < count; ++i) text += (i ? separator : "") + std::string("line");
+  for (int i = 0; i < count; ++i) text += (i ? separator : "") + line;
   return text;
 }
 
@@ -78,7 +78,7 @@ TEST(FromPasteboard, TurnsFilesImagesAndLongTextsIntoAttachments) {
     // Image bytes of a type, as another program puts them on the clipboard.
     std::optional<std::pair<QString, std::string>> imageBytes = {};
   };
-  const std::string longLine(kMaxPastedTextLength + 1, 'a');
+  const std::string longLine(100'001, 'a');
   const std::vector<Case> cases = {
       {"png file", {files.url("red.png")}, {}, {}, "image 8x6 as red.png"},
       {"jpg file", {files.url("photo.jpg")}, {}, {}, "image 5x4 as photo.jpg"},
@@ -115,7 +115,8 @@ TEST(FromPasteboard, TurnsFilesImagesAndLongTextsIntoAttachments) {
        "text " + lines(51, "\r\n") + " as Clipboard - Long Text"},
       {"plain paste", {}, {}, "hello", "none"},
       {"nothing", {}, {}, {}, "none"},
-      {"a line as long as a paste may be", {}, {}, std::string(kMaxPastedTextLength, 'a'), "none"},
+      {"100 lines of 999 characters", {}, {}, lines(100, "\n", std::string(999, 'a')), "none"},
+      {"a line as long as a paste may be", {}, {}, std::string(100'000, 'a'), "none"},
       {"a longer line", {}, {}, longLine, "text " + longLine + " as Clipboard - Long Text"},
       {"an image file too large to decode", {files.url("huge.png")}, {}, {}, "unreadable image"},
       {"copied image bytes too large to decode",

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "Tessra/prompt_input/attachment_sources.h"
 #include "Tessra/prompt_input/monospaced_font.h"
@@ -146,7 +147,8 @@ bool CustomTextView::canInsertFromMimeData(const QMimeData* source) const {
 }
 
 void CustomTextView::insertFromMimeData(const QMimeData* source) {
-  const AttachmentOffer offer = fromPasteboard(source);
+  const std::unique_ptr<QMimeData> pasted = copyForPaste(source);
+  const AttachmentOffer offer = fromPasteboard(pasted.get());
   if (const auto* attachment = std::get_if<ChatAttachment>(&offer)) {
     emit attachmentPasted(*attachment);
     return;
@@ -155,7 +157,9 @@ void CustomTextView::insertFromMimeData(const QMimeData* source) {
     emit unreadableImagePasted(*image);
     return;
   }
-  QPlainTextEdit::insertFromMimeData(source);
+  // Qt's own paste reads the first format without looking whether there is one; a source that
+  // served nothing pastes nothing.
+  if (!pasted->formats().isEmpty()) QPlainTextEdit::insertFromMimeData(pasted.get());
 }
 
 void CustomTextView::appendInputedText(const platform::Notification& notification) {

@@ -312,20 +312,19 @@ bool FloatingController::handleKeyDown(QWindow* window, QKeyEvent* event) {
 }
 
 void FloatingController::handlePaste() {
-  AttachmentOffer offer =
-      pasteboardAttachmentReader() ? pasteboardAttachmentReader()() : AttachmentOffer{};
+  Paste paste = pasteboardAttachmentReader() ? pasteboardAttachmentReader()()
+                                             : Paste{{}, QGuiApplication::clipboard()->text()};
   // The prompt takes the attachment, or tells that an image cannot be attached.
   std::any object;
-  if (auto* attachment = std::get_if<ChatAttachment>(&offer)) object = std::move(*attachment);
-  if (auto* image = std::get_if<UnreadableImage>(&offer)) object = std::move(*image);
+  if (auto* attachment = std::get_if<ChatAttachment>(&paste.offer)) object = std::move(*attachment);
+  if (auto* image = std::get_if<UnreadableImage>(&paste.offer)) object = std::move(*image);
   if (object.has_value()) {
     platform::NotificationCenter::defaultCenter().post(
         std::string(notification_names::kFocusOnPromptInput), nlohmann::json::object(),
         std::move(object));
     return;
   }
-  const QString text = QGuiApplication::clipboard()->text();
-  if (!text.isEmpty()) postInputText(text);
+  if (!paste.text.isEmpty()) postInputText(paste.text);
 }
 
 }  // namespace tessra

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -56,9 +57,14 @@ class FloatingController final : public QWidget {
   // defers the work to the event loop, so the view may call it at any moment.
   using ChatViewFactory =
       std::function<QWidget*(QWidget* parent, std::function<void()> recalculateWindowSize)>;
-  // Reads what the clipboard offers as an attachment (a file, an image, a long text, or an image
-  // that cannot be read); nothing when it offers none.
-  using PasteboardAttachmentReader = std::function<AttachmentOffer()>;
+  // What Ctrl+V pastes, read from the clipboard once: an attachment (a file, an image, a long
+  // text) or an image that cannot be read, else the text to type ("" for none).
+  struct Paste {
+    AttachmentOffer offer;
+    QString text;
+  };
+  // Reads the clipboard for Ctrl+V; without one, Ctrl+V types the clipboard's text.
+  using PasteboardAttachmentReader = std::function<Paste()>;
 
   // The factory used by controllers made from now on; an empty one restores the placeholder.
   static void setChatViewFactory(ChatViewFactory factory);
