@@ -16,6 +16,7 @@
 #include "Tessra/prompt_input/pending_attachment.h"
 #include "Tessra/shell/floating_controller.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "Tessra/ui_foundation/plain_text.h"
 #include "platform/foundation/utf8.h"
 
 namespace tessra {
@@ -69,7 +70,7 @@ ChatAttachmentPreview::ChatAttachmentPreview(PendingAttachment* chatAttachment, 
       m_chatAttachment(chatAttachment),
       m_box(new QWidget),
       m_image(new ImageView),
-      m_editor(new QPlainTextEdit),
+      m_editor(new PlainTextArea),
       m_buttons(new QWidget),
       m_cancel(new QPushButton(LocalizedText::General::cancel())),
       m_update(new QPushButton(LocalizedText::General::update())) {

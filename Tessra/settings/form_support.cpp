@@ -235,7 +235,7 @@ QPlainTextEdit* addTextAreaRow(QVBoxLayout* rows, const QString& label, int mini
   auto* block = new QVBoxLayout;
   block->setSpacing(6);
   block->addWidget(plainLabel(label, parent));
-  auto* field = new QPlainTextEdit(parent);
+  auto* field = new PlainTextArea(parent);
   field->setTabChangesFocus(true);
   const auto fit = [field, minimumLines, maximumLines] {
     const int lineHeight = field->fontMetrics().lineSpacing();

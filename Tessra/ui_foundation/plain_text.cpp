@@ -1,5 +1,7 @@
 #include "Tessra/ui_foundation/plain_text.h"
 
+#include <QMimeData>
+
 namespace tessra {
 
 QLabel* plainLabel(const QString& text, QWidget* parent) {
@@ -21,6 +23,11 @@ QString windowTitleText(const QString& text) {
   // Qt shows a doubled placeholder as one and drops a single one.
   escaped.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
   return escaped;
+}
+
+void PlainTextArea::insertFromMimeData(const QMimeData* source) {
+  // A clipboard that served nothing gives an empty text, and an empty paste changes nothing.
+  if (source != nullptr) insertPlainText(source->text());
 }
 
 }  // namespace tessra

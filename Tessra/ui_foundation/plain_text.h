@@ -11,10 +11,18 @@
 //   window->setWindowTitle(windowTitleText(shortQuestion));  // "[*]" stays in the title
 //
 // The widget tests check the rule with `labelsGuessingTheirFormat`
-// (Tessra/ui_foundation/widget_test_support.h). GUI thread only.
+// (Tessra/ui_foundation/widget_test_support.h).
+//
+// A text box of the windows is a `PlainTextArea`, whose paste takes the clipboard's text and
+// nothing else. Another program's clipboard is read from that program while Qt waits, and it may
+// serve one read only or go away meanwhile; Qt's own paste then reads the first of the formats
+// it listed without looking whether there still is one, and the program would crash.
+//
+// GUI thread only.
 #pragma once
 
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QString>
 
 namespace tessra {
@@ -28,5 +36,13 @@ QString menuText(const QString& text);
 
 // `text` for a window title, where Qt takes "[*]" for the place of the modified mark.
 QString windowTitleText(const QString& text);
+
+class PlainTextArea : public QPlainTextEdit {
+ public:
+  using QPlainTextEdit::QPlainTextEdit;
+
+ protected:
+  void insertFromMimeData(const QMimeData* source) override;
+};
 
 }  // namespace tessra

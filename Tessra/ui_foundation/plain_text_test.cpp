@@ -1,6 +1,9 @@
 #include "Tessra/ui_foundation/plain_text.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QWidget>
 #include <QWindow>
 
@@ -39,6 +42,23 @@ TEST(PlainTextTest, OnlyLabelsThatStateTheirFormatPass) {
   EXPECT_EQ(name->textFormat(), Qt::PlainText);
   EXPECT_EQ(testing::labelsGuessingTheirFormat(window),
             std::vector<std::string>{"heading: \"<b>ours</b>\""});
+}
+
+// A clipboard whose owner went away lists no formats; Qt's own paste read the first of them.
+TEST(PlainTextTest, ATextAreaPastesTheClipboardsTextOrNothing) {
+  PlainTextArea area;
+  area.setPlainText(u"kept"_s);
+  area.moveCursor(QTextCursor::End);
+  QGuiApplication::clipboard()->setMimeData(new QMimeData);
+  area.paste();
+  EXPECT_EQ(area.toPlainText(), u"kept"_s);
+
+  auto* offered = new QMimeData;
+  offered->setHtml(u"<b>bold</b>"_s);
+  offered->setText(u" and more"_s);
+  QGuiApplication::clipboard()->setMimeData(offered);
+  area.paste();
+  EXPECT_EQ(area.toPlainText(), u"kept and more"_s);
 }
 
 }  // namespace
