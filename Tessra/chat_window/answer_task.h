@@ -17,12 +17,11 @@
 // conversation's file when it is sent, on the store's writer so that a long conversation never
 // holds the window, and the request starts once it is there; an attached image is written as the
 // question's files on a worker meanwhile, and the question is written again with them before the
-// request starts; while
-// the answer streams, the file is written in the background at most every `kSaveInterval`, so a
-// crash loses only the last moments of an answer; and once more when the answer is finished,
-// has failed or is stopped. A stop is not an error, and after it nothing more of the answer
-// arrives; a question stopped before its image was written, or whose task goes meanwhile, still
-// gets its files.
+// request starts; while the answer streams, the file is written in the background at most every
+// `kSaveInterval`, so a crash loses only the last moments of an answer; and once more when the
+// answer is finished, has failed or is stopped. A stop is not an error, and after it nothing more
+// of the answer arrives; a question stopped before its image was written, or whose task goes
+// meanwhile, still gets its files.
 //
 // GUI thread only; the image files are written on the global queue, the engine's stream is
 // consumed on the main queue.
