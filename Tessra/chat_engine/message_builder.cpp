@@ -81,7 +81,7 @@ Message questionMessage(const ChatMessage& question,
   if (attachment && attachment->text) {
     const std::string heading = attachment->fileName ? *attachment->fileName + ":\n" : "File:\n";
     std::vector<Message::VisionContent> parts{TextPart{.text = question.question},
-                                              TextPart{.text = heading + *attachment->text}};
+                                              TextPart{.text = heading + attachment->text->str()}};
     return aiclient::ChatCompletionUserMessageParam{.content = std::move(parts)};
   }
   return aiclient::ChatCompletionUserMessageParam{.content = question.question};

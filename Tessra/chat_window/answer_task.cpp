@@ -46,7 +46,7 @@ std::optional<ChatMessage> storedMessage(const std::string& sessionID,
   return *found;
 }
 
-// Gives the question, as the store holds it, the files written for it and writes its
+// Gives the question, as the store holds it, the files written for it; the caller writes its
 // conversation. A question deleted or cleared meanwhile is not brought back: nothing refers to
 // the files, so they go.
 std::optional<ChatMessage> attachQuestionFile(const std::string& sessionID,
@@ -60,7 +60,6 @@ std::optional<ChatMessage> attachQuestionFile(const std::string& sessionID,
   }
   message->questionFile = std::move(file);
   store().upsertMessage(*message, sessionID);
-  store().saveSession(sessionID);
   return message;
 }
 
@@ -115,10 +114,28 @@ void AnswerTask::start(ChatGPTAPI& engine, std::string apiKey, ChatGPTModels def
   // A text costs no file: the question carries it from the start.
   if (m_attachment && !hasImage) m_question.questionFile = makeQuestionFile(*m_attachment);
   store().upsertMessage(m_question, m_sessionID);
-  // What the user typed is on disk before anything can go wrong with the request.
-  store().saveSession(m_sessionID);
-  if (hasImage) {
-    writeImageFiles(*m_attachment);
+  if (hasImage) writeImageFiles(*m_attachment);
+  saveQuestion();
+}
+
+void AnswerTask::saveQuestion() {
+  // What the user typed is on disk before anything can go wrong with the request. The store's
+  // writer encodes and writes the whole conversation, so that a long one never holds the window.
+  ++m_questionSaves;
+  QPointer<AnswerTask> self(this);
+  store().saveSessionInBackground(m_sessionID, [self] {
+    if (!self) return;
+    --self->m_questionSaves;
+    self->requestWhenReady();
+  });
+}
+
+void AnswerTask::requestWhenReady() {
+  if (!m_running || m_writingFiles || m_questionSaves > 0 || m_stream) return;
+  if (!current()) {
+    platform::logInfo("The question is gone before its request started");
+    m_running = false;
+    emit finished();
     return;
   }
   request();
@@ -133,9 +150,9 @@ void AnswerTask::writeImageFiles(ChatAttachment attachment) {
         platform::mainQueue().async([self, sessionID, messageID, file = std::move(file)]() mutable {
           if (self) {
             self->imageFilesWritten(std::move(file));
-          } else if (file) {
+          } else if (file && attachQuestionFile(sessionID, messageID, std::move(*file))) {
             // The task went with its window: the question keeps its image all the same.
-            attachQuestionFile(sessionID, messageID, std::move(*file));
+            store().saveSessionInBackground(sessionID);
           }
         });
       });
@@ -154,13 +171,14 @@ void AnswerTask::imageFilesWritten(std::optional<ChatMessageFile> file) {
   }
   if (written) {
     m_question.questionFile = message->questionFile;
+    saveQuestion();
     emit messageChanged(*message, m_sessionID);
   }
   if (!m_running) {
     emit finished();
     return;
   }
-  request();
+  requestWhenReady();
 }
 
 void AnswerTask::request() {

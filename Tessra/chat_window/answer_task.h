@@ -14,13 +14,14 @@
 // the store holds it in memory and announced at once; the engine hands over what changed, one
 // event-loop turn at a time, so however fast the service streams, the window keeps up and a
 // click on Cancel is taken at once. Nothing typed is lost: the question is written to the
-// conversation's file when it is sent; an attached image is written as the question's files on a
-// worker meanwhile, and the question is written again with them before the request starts; while
-// the answer streams, the file is written in the background at most every `kSaveInterval`, so a
-// crash loses only the last moments of an answer; and once more when the answer is finished,
-// has failed or is stopped. A stop is not an error, and after it nothing more of the answer
-// arrives; a question stopped before its image was written, or whose task goes meanwhile, still
-// gets its files.
+// conversation's file when it is sent, on the store's writer so that a long conversation never
+// holds the window, and the request starts once it is there; an attached image is written as the
+// question's files on a worker meanwhile, and the question is written again with them before the
+// request starts; while the answer streams, the file is written in the background at most every
+// `kSaveInterval`, so a crash loses only the last moments of an answer; and once more when the
+// answer is finished, has failed or is stopped. A stop is not an error, and after it nothing more
+// of the answer arrives; a question stopped before its image was written, or whose task goes
+// meanwhile, still gets its files.
 //
 // GUI thread only; the image files are written on the global queue, the engine's stream is
 // consumed on the main queue.
@@ -59,9 +60,9 @@ class AnswerTask final : public QObject {
   ~AnswerTask() override;
 
   // Puts the question with its attachment's file record into its conversation and writes it,
-  // then starts the engine on it with the API key, the model of conversations that name none and
-  // the attachment for the request. An image is written as files on a worker first; the request
-  // starts once the question carries them.
+  // then, once it is written, starts the engine on it with the API key, the model of
+  // conversations that name none and the attachment for the request. An image is written as
+  // files on a worker meanwhile; the request starts once the question is written with them.
   void start(ChatGPTAPI& engine, std::string apiKey, ChatGPTModels defaultModel,
              std::optional<ChatAttachment> attachment);
   // Ends the answer where it stands: the stream is cancelled, and the message, while it exists
@@ -86,6 +87,10 @@ class AnswerTask final : public QObject {
   std::optional<ChatMessage> current() const;
   void writeImageFiles(ChatAttachment attachment);
   void imageFilesWritten(std::optional<ChatMessageFile> file);
+  // Writes the conversation with the question as it stands, in the background.
+  void saveQuestion();
+  // Starts the request once the question's files and its writes are done, while it runs.
+  void requestWhenReady();
   void request();
   void receive(const AnswerDelta& change);
   void end(ErrorPtr error);
@@ -105,6 +110,8 @@ class AnswerTask final : public QObject {
   std::optional<platform::AsyncStream<AnswerDelta>> m_stream;
   bool m_running = false;
   bool m_writingFiles = false;
+  // Writes of the question asked for and not yet done.
+  int m_questionSaves = 0;
   // Runs while the answer has grown since it was last written.
   QTimer m_saveTimer;
 };

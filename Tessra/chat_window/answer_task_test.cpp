@@ -25,7 +25,9 @@ using nlohmann::json;
 
 constexpr const char* kKey = "sk-answer-task";
 
+// The conversation's file once the background saves asked for so far have landed.
 json sessionFile(const std::string& sessionID) {
+  ChatSessionManager::shared().waitForSaves();
   std::ifstream file(Paths::sessionFile(sessionID).rawValue());
   return json::parse(file);
 }

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 #include "platform/foundation/base64.h"
 #include "platform/foundation/json.h"
 
@@ -15,6 +17,21 @@ constexpr std::string_view kParagraphSeparator = "\u2029";
 
 std::string base64OfJson(const nlohmann::json& value) {
   return platform::base64Encode(platform::encodeJson(value, {.escapeSlashes = false}));
+}
+
+// The page shows an attached file by its name and never its text, which may be a paste of many
+// megabytes: the page's copy of a message leaves the text out (null).
+nlohmann::json pageJson(const ChatMessage& message) {
+  const auto hasText = [](const ChatMessageFile& file) { return file.text.has_value(); };
+  const bool answerFileTexts =
+      message.answerFiles && std::ranges::any_of(*message.answerFiles, hasText);
+  if (!(message.questionFile && hasText(*message.questionFile)) && !answerFileTexts) return message;
+  // The copy shares the texts: dropping them copies nothing.
+  ChatMessage shown = message;
+  if (shown.questionFile) shown.questionFile->text.reset();
+  if (shown.answerFiles)
+    for (ChatMessageFile& file : *shown.answerFiles) file.text.reset();
+  return shown;
 }
 
 std::string call(std::string_view function, std::string_view argument) {
@@ -34,26 +51,32 @@ struct Overloaded : Ts... {
 
 std::string stringLiteral(std::string_view text) {
   const std::string json = platform::encodeJson(nlohmann::json(std::string(text)));
+  // Both terminators begin with this byte; the text between them is copied a run at a time.
+  constexpr char kLead = '\xE2';
+  static_assert(kLineSeparator.size() == 3 && kParagraphSeparator.size() == 3);
   std::string out;
   out.reserve(json.size());
-  for (std::size_t i = 0; i < json.size(); ++i) {
-    const std::string_view rest = std::string_view(json).substr(i);
-    if (rest.starts_with(kLineSeparator)) {
-      out += "\\u2028";
-      i += kLineSeparator.size() - 1;
-    } else if (rest.starts_with(kParagraphSeparator)) {
-      out += "\\u2029";
-      i += kParagraphSeparator.size() - 1;
-    } else {
-      out += json[i];
-    }
+  std::size_t copied = 0;
+  for (std::size_t at = json.find(kLead); at != std::string::npos; at = json.find(kLead, at + 1)) {
+    const std::string_view rest = std::string_view(json).substr(at);
+    const bool line = rest.starts_with(kLineSeparator);
+    if (!line && !rest.starts_with(kParagraphSeparator)) continue;
+    out.append(json, copied, at - copied);
+    out += line ? "\\u2028" : "\\u2029";
+    copied = at + kLineSeparator.size();
   }
+  out.append(json, copied);
   return out;
 }
 
-std::string base64Json(const ChatMessage& message) { return base64OfJson(message); }
+std::string base64Json(const ChatMessage& message) { return base64OfJson(pageJson(message)); }
 
-std::string base64Json(const ChatSession& session) { return base64OfJson(session); }
+std::string base64Json(const ChatSession& session) {
+  nlohmann::json shown = ChatSession{session.id, session.name, {}};
+  for (const ChatMessage& message : session.messages)
+    shown["messages"].push_back(pageJson(message));
+  return base64OfJson(shown);
+}
 
 std::string setLocale(std::string_view languageCode) {
   return call("window.setLocale", languageCode);

@@ -6,8 +6,8 @@
 //   page_script::appendToAnswer(id, " more")  // window.appendToAnswer("…", " more");
 //
 // Messages and conversations travel as Base64 (standard alphabet, padded, one line) of their
-// JSON, written with "/" unescaped. Texts are free of the page: they can be checked without a
-// browser.
+// JSON, written with "/" unescaped; the texts of attached files, which the page never shows, are
+// left out (null). Texts are free of the page: they can be checked without a browser.
 #pragma once
 
 #include <string>
@@ -23,7 +23,7 @@ namespace tessra::page_script {
 // control characters, U+2028 and U+2029 escaped; invalid UTF-8 read as U+FFFD.
 std::string stringLiteral(std::string_view text);
 
-// Base64 of the JSON form of a message or a conversation.
+// Base64 of the JSON form of a message or a conversation, as the page gets it.
 std::string base64Json(const ChatMessage& message);
 std::string base64Json(const ChatSession& session);
 

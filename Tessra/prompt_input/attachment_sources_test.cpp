@@ -41,7 +41,7 @@ std::string describe(const AttachmentOffer& offer) {
   if (!attachment) return "none";
   std::string kind = attachment->image ? "image " + std::to_string(attachment->image->width) + "x" +
                                              std::to_string(attachment->image->height)
-                                       : "text " + attachment->text.value_or("<none>");
+                                       : "text " + attachment->text.value_or("<none>").str();
   return kind + " as " + attachment->fileName.value_or("<unnamed>");
 }
 

@@ -63,7 +63,7 @@ TEST(AttachButton, PickerAttachesTheChosenFile) {
     ASSERT_TRUE(got) << (c.file ? c.file : "cancel");
     const std::string described =
         got->image ? "image " + got->fileName.value_or("")
-                   : "text " + got->text.value_or("") + " " + got->fileName.value_or("");
+                   : "text " + got->text.value_or("").str() + " " + got->fileName.value_or("");
     EXPECT_EQ(described, c.expected) << (c.file ? c.file : "cancel");
   }
 }

@@ -8,7 +8,8 @@ void combine(std::size_t& seed, std::size_t value) {
   seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
 }
 
-void combineOptional(std::size_t& seed, const std::optional<std::string>& text) {
+template <class Text>
+void combineOptional(std::size_t& seed, const std::optional<Text>& text) {
   combine(seed, text.has_value());
   if (text) combine(seed, std::hash<std::string_view>{}(*text));
 }

@@ -15,6 +15,7 @@
 #include <variant>
 
 #include "platform/foundation/base64.h"
+#include "platform/foundation/shared_text.h"
 
 namespace tessra {
 
@@ -29,8 +30,9 @@ using ImageHandle = std::shared_ptr<const EncodedImage>;
 struct ChatAttachment {
   // Set at creation only.
   ImageHandle image;
-  // The user may edit it in the preview.
-  std::optional<std::string> text;
+  // The user may edit it in the preview. Shared by the copies of the attachment and by the
+  // question file made from it: it may be a paste of many megabytes.
+  std::optional<platform::SharedText> text;
   std::optional<std::string> fileName;
 
   bool operator==(const ChatAttachment&) const = default;

@@ -164,7 +164,7 @@ void to_json(nlohmann::json& j, const ChatMessageFile& file) {
 void from_json(const nlohmann::json& j, ChatMessageFile& file) {
   file.fileName = platform::optionalField<std::string>(j, "fileName");
   file.path = rebased(platform::optionalField<std::string>(j, "path"));
-  file.text = platform::optionalField<std::string>(j, "text");
+  file.text = platform::optionalField<platform::SharedText>(j, "text");
   file.thumbnailPath = rebased(platform::optionalField<std::string>(j, "thumbnailPath"));
   file.type = platform::requiredField<ChatMessageFile::ChatMessageFileType>(j, "type");
 }

@@ -22,6 +22,7 @@
 
 #include "files/path.h"
 #include "platform/foundation/date.h"
+#include "platform/foundation/shared_text.h"
 
 namespace tessra {
 
@@ -31,8 +32,9 @@ struct ChatMessageFile {
   std::optional<std::string> fileName;
   // "file://" URL of the full file inside the files folder.
   std::optional<std::string> path;
-  // The content of a text attachment.
-  std::optional<std::string> text;
+  // The content of a text attachment, shared by the copies of the record: it may be a paste of
+  // many megabytes.
+  std::optional<platform::SharedText> text;
   // "file://" URL of a reduced copy of an image inside the files folder.
   std::optional<std::string> thumbnailPath;
   ChatMessageFileType type = ChatMessageFileType::image;

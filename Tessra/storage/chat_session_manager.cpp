@@ -431,17 +431,20 @@ void ChatSessionManager::saveSession(const std::string& id) {
   applySaveOutcome(id, number, outcome);
 }
 
-void ChatSessionManager::saveSessionInBackground(const std::string& id) {
-  const auto cached = m_sessions.find(id);
-  if (cached == m_sessions.end()) return;
-  files::Path path;
-  try {
-    path = sessionPath(id);
-  } catch (const std::exception&) {
-    logFailure("Failed to save changes", std::current_exception());
-    return;
+void ChatSessionManager::saveSessionInBackground(const std::string& id,
+                                                 std::function<void()> then) {
+  if (const auto cached = m_sessions.find(id); cached != m_sessions.end()) {
+    try {
+      files::Path path = sessionPath(id);
+      m_writer->writeLater(id, std::move(path), ++m_saves, cached->second);
+    } catch (const std::exception&) {
+      logFailure("Failed to save changes", std::current_exception());
+    }
   }
-  m_writer->writeLater(id, std::move(path), ++m_saves, cached->second);
+  if (!then) return;
+  // Behind the outcome on the main queue: the writer reports each write before its next job.
+  m_writer->afterWrites(
+      [then = std::move(then)]() mutable { platform::mainQueue().async(std::move(then)); });
 }
 
 void ChatSessionManager::waitForSaves() { m_writer->waitForWrites(); }

@@ -61,6 +61,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -111,8 +112,10 @@ class ChatSessionManager final : public QObject {
   // Writes the cached session of `id` to its file; nothing when it is not cached.
   void saveSession(const std::string& id);
   // Writes a copy of the cached session of `id` taken now, on the store's writer, and returns at
-  // once; nothing when it is not cached. The outcome reaches `saveError` through the main queue.
-  void saveSessionInBackground(const std::string& id);
+  // once; nothing when it is not cached. The outcome reaches `saveError` through the main queue;
+  // `then` runs on the main queue after it, once the file holds this copy or a later one (or the
+  // write has failed, or there was nothing to write).
+  void saveSessionInBackground(const std::string& id, std::function<void()> then = {});
   // Returns once the background saves asked for so far have ended (their outcomes are then on
   // their way through the main queue).
   void waitForSaves();

@@ -30,6 +30,8 @@ void SessionWriter::drop(const std::string& key) {
   m_pending.erase(key);
 }
 
+void SessionWriter::afterWrites(std::function<void()> job) { m_queue.async(std::move(job)); }
+
 void SessionWriter::waitForWrites() {
   m_queue.sync([] {});
 }

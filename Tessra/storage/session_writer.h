@@ -6,6 +6,7 @@
 //   });
 //   writer.writeLater("id", Paths::sessionFile("id"), 7, session);  // a copy taken now
 //   writer.drop("id");        // a write of "id" not started yet will not happen
+//   writer.afterWrites([] { ... on the worker, once the writes asked for so far have ended ... });
 //   writer.waitForWrites();   // every write asked for so far has ended
 //
 // Writes run one after another in the order they were asked for, each atomically. A write of a
@@ -14,8 +15,8 @@
 // content reaches the disk. The report names the number of the write that ran; the replaced ones
 // are never reported.
 //
-// Threads: `writeLater`, `drop` and `waitForWrites` are called from one thread (the store's);
-// the report runs on the worker. Destroying the writer finishes the writes asked for.
+// Threads: `writeLater`, `drop`, `afterWrites` and `waitForWrites` are called from one thread (the
+// store's); the report runs on the worker. Destroying the writer finishes the writes asked for.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +47,8 @@ class SessionWriter {
                   ChatSession session);
   // Forgets the write of `key` that has not started yet, if there is one.
   void drop(const std::string& key);
+  // Runs `job` on the worker once every write asked for so far has ended.
+  void afterWrites(std::function<void()> job);
   // Returns once every write asked for so far has ended.
   void waitForWrites();
 

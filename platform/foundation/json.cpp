@@ -1,5 +1,6 @@
 #include "platform/foundation/json.h"
 
+#include <array>
 #include <charconv>
 
 #include "platform/foundation/utf8.h"
@@ -30,47 +31,84 @@ std::string message(JsonDecodingError::Kind kind, const std::string& path,
   return text;
 }
 
-void writeString(std::string& out, std::string_view raw, const JsonEncodingOptions& options) {
-  const std::string text = sanitizeUtf8(raw);
-  out.push_back('"');
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '/':
-        out += options.escapeSlashes ? "\\/" : "/";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          static constexpr char kHex[] = "0123456789abcdef";
-          out += "\\u00";
-          out.push_back(kHex[c >> 4]);
-          out.push_back(kHex[c & 0xF]);
-        } else {
-          out.push_back(ch);
-        }
+// The escape sequence of an ASCII byte that cannot stand in a JSON string as it is.
+void writeEscaped(std::string& out, unsigned char c) {
+  switch (c) {
+    case '"':
+      out += "\\\"";
+      return;
+    case '\\':
+      out += "\\\\";
+      return;
+    case '/':
+      out += "\\/";
+      return;
+    case '\b':
+      out += "\\b";
+      return;
+    case '\f':
+      out += "\\f";
+      return;
+    case '\n':
+      out += "\\n";
+      return;
+    case '\r':
+      out += "\\r";
+      return;
+    case '\t':
+      out += "\\t";
+      return;
+    default: {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 0xF]);
     }
   }
+}
+
+// Which ASCII bytes stand in a JSON string as they are, with "/" escaped or not.
+constexpr std::array<bool, 128> plainAscii(bool escapeSlashes) {
+  std::array<bool, 128> plain{};
+  for (int c = 0x20; c < 0x80; ++c)
+    plain[static_cast<std::size_t>(c)] = c != '"' && c != '\\' && (c != '/' || !escapeSlashes);
+  return plain;
+}
+constexpr std::array<bool, 128> kPlainEscapingSlashes = plainAscii(true);
+constexpr std::array<bool, 128> kPlain = plainAscii(false);
+
+// Bytes that stand as they are (well-formed UTF-8 that needs no escape) are copied a run at a
+// time: a conversation holds answers and pasted texts of many megabytes.
+void writeString(std::string& out, std::string_view raw, const JsonEncodingOptions& options) {
+  const std::array<bool, 128>& plain = options.escapeSlashes ? kPlainEscapingSlashes : kPlain;
+  const auto isPlainAscii = [&](std::size_t at) {
+    const auto c = static_cast<unsigned char>(raw[at]);
+    return c < 0x80 && plain[c];
+  };
+  out.push_back('"');
+  std::size_t runStart = 0;
+  std::size_t at = 0;
+  while (true) {
+    while (at < raw.size() && isPlainAscii(at)) ++at;
+    if (at == raw.size()) break;
+    const auto c = static_cast<unsigned char>(raw[at]);
+    std::size_t illFormed = 0;
+    // A well-formed character beyond ASCII stands as it is.
+    if (const std::size_t length = c < 0x80 ? 0 : utf8SequenceAt(raw, at, illFormed); length > 0) {
+      at += length;
+      continue;
+    }
+    out.append(raw, runStart, at - runStart);
+    if (c < 0x80) {
+      writeEscaped(out, c);
+      ++at;
+    } else {
+      out += "\xEF\xBF\xBD";
+      at += illFormed;
+    }
+    runStart = at;
+  }
+  out.append(raw, runStart, at - runStart);
   out.push_back('"');
 }
 
@@ -120,6 +158,31 @@ void checkNesting(std::string_view text) {
     } else if (c == ']' || c == '}') {
       --depth;
     }
+  }
+}
+
+// A little over the length of the value written, for a text that escapes a character in every
+// line or so; a document of many megabytes is then written into one buffer rather than copied
+// over and over as it grows.
+template <class Json>
+std::size_t expectedLength(const Json& value, int depth) {
+  using Type = nlohmann::json::value_t;
+  const auto text = [](const std::string& text) { return text.size() + text.size() / 16 + 2; };
+  std::size_t length = 2;
+  switch (value.type()) {
+    case Type::string:
+      return text(value.template get_ref<const std::string&>());
+    case Type::array:
+      if (depth == kMaxJsonNesting) return length;
+      for (const auto& item : value) length += expectedLength(item, depth + 1) + 1;
+      return length;
+    case Type::object:
+      if (depth == kMaxJsonNesting) return length;
+      for (const auto& [key, item] : value.items())
+        length += text(key) + expectedLength(item, depth + 1) + 2;
+      return length;
+    default:
+      return 8;
   }
 }
 
@@ -196,12 +259,14 @@ JsonDecodingError JsonDecodingError::nested(std::string_view segment) const {
 
 std::string encodeJson(const nlohmann::json& value, JsonEncodingOptions options) {
   std::string out;
+  out.reserve(expectedLength(value, 0));
   write(out, value, options, 0);
   return out;
 }
 
 std::string encodeJson(const nlohmann::ordered_json& value, JsonEncodingOptions options) {
   std::string out;
+  out.reserve(expectedLength(value, 0));
   write(out, value, options, 0);
   return out;
 }

@@ -56,11 +56,36 @@ TEST(JsonEncoding, NonFiniteNumbersFail) {
   }
 }
 
-TEST(JsonEncoding, InvalidUtf8BecomesReplacementCharacter) {
-  EXPECT_EQ(encodeJson(json(std::string("a\xFF"
-                                        "b"))),
-            "\"a\xEF\xBF\xBD"
-            "b\"");
+// Plain runs are copied whole around what is escaped or replaced; invalid UTF-8 becomes one
+// U+FFFD per maximal ill-formed subpart.
+TEST(JsonEncoding, StringsMixPlainRunsWithEscapesAndInvalidUtf8) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  struct Case {
+    std::string raw;
+    std::string encoded;
+  };
+  const Case cases[] = {
+      {"", R"("")"},
+      {"plain words only", R"("plain words only")"},
+      {"say \"hi\" \\ a/b/", R"("say \"hi\" \\ a\/b\/")"},
+      {"one\ntwo\tthree\r\b\f", R"("one\ntwo\tthree\r\b\f")"},
+      {std::string("nul\0\x01\x1f end\x7f", 11), "\"nul\\u0000\\u0001\\u001f end\x7f\""},
+      {"café 日本 \xE2\x80\xA8 🙂/", "\"café 日本 \xE2\x80\xA8 🙂\\/\""},
+      {"a\xFF"
+       "b",
+       "\"a" + fffd + "b\""},
+      {"\"\xFF\"", "\"\\\"" + fffd + "\\\"\""},
+      // A cut sequence is one subpart; an overlong form and a surrogate are one per byte.
+      {"x\xE2\x82y\xF0\x9F\x99", "\"x" + fffd + "y" + fffd + "\""},
+      {"\xC0\xAF/\xED\xA0\x80", "\"" + fffd + fffd + "\\/" + fffd + fffd + fffd + "\""},
+      {"\x80\x80 text\n", "\"" + fffd + fffd + " text\\n\""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(encodeJson(json(c.raw)), c.encoded) << c.raw;
+    // Keys follow the same rules.
+    EXPECT_EQ(encodeJson(json{{c.raw, 1}}), "{" + c.encoded + ":1}") << c.raw;
+  }
+  EXPECT_EQ(encodeJson(json("a/\xFF/"), {.escapeSlashes = false}), "\"a/" + fffd + "/\"");
 }
 
 TEST(JsonDecoding, RecordRoundTrips) {

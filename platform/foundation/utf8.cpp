@@ -10,39 +10,6 @@ namespace tessra::platform {
 
 namespace {
 
-// Length of the well-formed sequence at `i`, or 0 when the bytes there are ill-formed; `subpart`
-// receives the length of the maximal ill-formed subpart in that case (at least 1).
-std::size_t sequenceLength(std::string_view text, std::size_t i, std::size_t& subpart) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  subpart = 1;
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  for (std::size_t k = 1; k < length; ++k) {
-    if (i + k >= text.size()) return 0;
-    const unsigned char c = byte(i + k);
-    const unsigned char min = k == 1 ? low : 0x80;
-    const unsigned char max = k == 1 ? high : 0xBF;
-    if (c < min || c > max) return 0;
-    subpart = k + 1;
-  }
-  return length;
-}
-
 struct BreakIteratorCloser {
   void operator()(UBreakIterator* iterator) const { ubrk_close(iterator); }
 };
@@ -72,10 +39,41 @@ void forEachGrapheme(std::string_view text, OnCluster&& onCluster) {
 
 }  // namespace
 
+std::size_t utf8SequenceAt(std::string_view text, std::size_t at, std::size_t& illFormed) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(at);
+  illFormed = 1;
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  for (std::size_t k = 1; k < length; ++k) {
+    if (at + k >= text.size()) return 0;
+    const unsigned char c = byte(at + k);
+    const unsigned char min = k == 1 ? low : 0x80;
+    const unsigned char max = k == 1 ? high : 0xBF;
+    if (c < min || c > max) return 0;
+    illFormed = k + 1;
+  }
+  return length;
+}
+
 bool isValidUtf8(std::string_view text) {
   std::size_t subpart = 0;
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = sequenceLength(text, i, subpart);
+    const std::size_t length = utf8SequenceAt(text, i, subpart);
     if (length == 0) return false;
     i += length;
   }
@@ -88,7 +86,7 @@ std::string sanitizeUtf8(std::string_view text) {
   clean.reserve(text.size() + 8);
   std::size_t subpart = 0;
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = sequenceLength(text, i, subpart);
+    const std::size_t length = utf8SequenceAt(text, i, subpart);
     if (length == 0) {
       clean += "\xEF\xBF\xBD";
       i += subpart;

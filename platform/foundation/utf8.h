@@ -10,6 +10,11 @@ namespace tessra::platform {
 
 bool isValidUtf8(std::string_view text);
 
+// The length of the well-formed sequence that starts at byte `at`, or 0 when the bytes there are
+// ill-formed; `illFormed` then receives the length of the maximal ill-formed subpart there (at
+// least 1), which `sanitizeUtf8` replaces by one U+FFFD.
+std::size_t utf8SequenceAt(std::string_view text, std::size_t at, std::size_t& illFormed);
+
 // The text with every ill-formed sequence replaced by U+FFFD, one replacement per maximal
 // ill-formed subpart (the Unicode recommendation), so valid text comes back unchanged.
 std::string sanitizeUtf8(std::string_view text);
