@@ -172,7 +172,6 @@ void AnswerTask::imageFilesWritten(std::optional<ChatMessageFile> file) {
   if (written) {
     m_question.questionFile = message->questionFile;
     saveQuestion();
-    emit messageChanged(*message, m_sessionID);
   }
   if (!m_running) {
     emit finished();
@@ -248,7 +247,6 @@ void AnswerTask::commit(const ChatMessage& message) {
   } else if (!m_saveTimer.isActive()) {
     m_saveTimer.start();
   }
-  emit messageChanged(message, m_sessionID);
 }
 
 void AnswerTask::saveInBackground() {

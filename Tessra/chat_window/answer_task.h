@@ -2,7 +2,7 @@
 // it, and what its answer does to the conversation.
 //
 //   auto* task = new AnswerTask(sessionID, AnswerTask::makeQuestion(text), this);
-//   connect(task, &AnswerTask::messageChanged, this, &ChatController::announce);
+//   connect(task, &AnswerTask::finished, this, &ChatController::answerEnded);
 //   task->start(ChatGPTAPI::shared(), settings.openAiKey(),
 //               settings.value(setting::openAiModel), attachment);
 //   task->stop();  // the user pressed Cancel
@@ -11,7 +11,7 @@
 // shows meanwhile: every change of the answer, its error and a stop act on that message in that
 // conversation, only while the message still exists there (a deleted message or conversation
 // is never brought back), and save that conversation. Each change is applied to the message as
-// the store holds it in memory and announced at once; the engine hands over what changed, one
+// the store holds it in memory, whose `messageChanged` tells the windows at once; the engine hands over what changed, one
 // event-loop turn at a time, so however fast the service streams, the window keeps up and a
 // click on Cancel is taken at once. Nothing typed is lost: the question is written to the
 // conversation's file when it is sent, on the store's writer so that a long conversation never
@@ -76,8 +76,6 @@ class AnswerTask final : public QObject {
   const ChatMessage& question() const { return m_question; }
 
  signals:
-  // A new state of the message, already in the store.
-  void messageChanged(const tessra::ChatMessage& message, const std::string& sessionID);
   // The answer ended (finished, failed or stopped) and the question's files are in place. Sent
   // once.
   void finished();

@@ -38,16 +38,15 @@ std::string sessionPath(const std::string& sessionID) {
 
 class AnswerTaskTest : public ChatWindowTest {
  protected:
-  // Starts a task for `question` in a new conversation, recording every state it announces.
+  // Starts a task for `question` in a new conversation, recording every state the store announces.
   AnswerTask* start(const std::string& question,
                     std::optional<ChatAttachment> attachment = std::nullopt) {
     m_sessionID = makeConversation("💬 Task");
     m_writes = std::make_unique<FileWriteCounter>(sessionPath(m_sessionID));
     auto* task = new AnswerTask(m_sessionID, AnswerTask::makeQuestion(question), &m_owner);
-    QObject::connect(task, &AnswerTask::messageChanged,
-                     [this](const ChatMessage& message, const std::string& sessionID) {
-                       EXPECT_EQ(sessionID, m_sessionID);
-                       m_states.push_back(message);
+    QObject::connect(&ChatSessionManager::shared(), &ChatSessionManager::messageChanged, task,
+                     [this](const std::string& sessionID, const ChatMessage& message) {
+                       if (sessionID == m_sessionID) m_states.push_back(message);
                      });
     m_finished = std::make_unique<QSignalSpy>(task, &AnswerTask::finished);
     task->start(ChatGPTAPI::shared(), kKey, ChatGPTModels::gpt4, std::move(attachment));

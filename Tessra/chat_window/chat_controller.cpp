@@ -30,6 +30,14 @@ ChatController::ChatController(ChatViewSignals& hub, UserSettings& settings, QOb
     if (id == m_sessionID) refreshSessionDetails();
   });
 
+  // Every new state of a message of the shown conversation, whoever made it: an answer streaming
+  // in, its files, a context break. The page takes an edit of a message it does not show yet for
+  // nothing, so the question's own arrives before its append without harm.
+  connect(&store(), &ChatSessionManager::messageChanged, this,
+          [this](const std::string& id, const ChatMessage& message) {
+            if (id == m_sessionID) publish(MessageUpdate::editMessage(message));
+          });
+
   // The notice tells of the shown conversation's file.
   connect(&store(), &ChatSessionManager::sessionFileStateChanged, this,
           [this](const std::string& id) {
@@ -151,15 +159,10 @@ void ChatController::startSend(const QString& text, std::optional<ChatAttachment
   m_sessionIsEmpty = false;
   auto* task = new AnswerTask(m_sessionID, AnswerTask::makeQuestion(text.toStdString()), this);
   m_messageTask = task;
-  connect(task, &AnswerTask::messageChanged, this, &ChatController::announce);
   connect(task, &AnswerTask::finished, this, &ChatController::answerEnded);
   task->start(ChatGPTAPI::shared(), m_settings.openAiKey(), m_settings.value(setting::openAiModel),
               std::move(attachment));
   publish(MessageUpdate::appendMessage(task->question()));
-}
-
-void ChatController::announce(const ChatMessage& message, const std::string& sessionID) {
-  if (sessionID == m_sessionID) publish(MessageUpdate::editMessage(message));
 }
 
 void ChatController::answerEnded() {
@@ -211,7 +214,6 @@ void ChatController::toggleEndContext() {
   last->endContext = !last->endContext;
   store().upsertMessage(*last, m_sessionID);
   if (last->finished) store().saveSession(m_sessionID);
-  publish(MessageUpdate::editMessage(*last));
 }
 
 }  // namespace tessra

@@ -102,7 +102,6 @@ class ChatController final : public QObject {
   // Makes sure the conversation is in the list and its session is cached; false otherwise.
   bool holdsConversation(const std::string& id);
   void startSend(const QString& text, std::optional<ChatAttachment> attachment);
-  void announce(const ChatMessage& message, const std::string& sessionID);
   void answerEnded();
   void setBusy(bool busy);
   // Tells the window's views on the hub.

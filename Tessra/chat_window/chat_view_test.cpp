@@ -100,8 +100,9 @@ TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return chatRequests().size() > before; }, 10000));
   QTest::qWait(200);  // a check that nothing happens: no second request comes in this time
   EXPECT_EQ(chatRequests().size(), before + 1);
-  ASSERT_EQ(updatesOfKind(kAppend).size(), 1u);
-  const ChatMessage& sent = std::get<MessageUpdate::AppendMessage>(m_updates[0].value).message;
+  const std::vector<MessageUpdate> appended = updatesOfKind(kAppend);
+  ASSERT_EQ(appended.size(), 1u);
+  const ChatMessage& sent = std::get<MessageUpdate::AppendMessage>(appended[0].value).message;
   EXPECT_EQ(sent.question, "Hello");
   EXPECT_EQ(sent.questionFile->text, "notes");
   EXPECT_EQ(
@@ -633,6 +634,17 @@ TEST_F(ChatViewTest, AMessageOpensAloneInItsOwnWindow) {
   auto* screen = qobject_cast<DetachedAnswerScreen*>(detached->content());
   ASSERT_NE(screen, nullptr);
   ASSERT_TRUE(testing::waitForPage(*screen->page()));
+  // The answer goes on changing in the store, as one still streaming does: the window follows.
+  ChatMessage grown = message;
+  grown.answer += " And it grew.";
+  ChatSessionManager::shared().upsertMessage(grown, id);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return testing::evaluate(*screen->page(), QStringLiteral("document.body.textContent"))
+            .toString()
+            .contains(u"And it grew.");
+      },
+      10000));
   // Its own page: delete does nothing, opening the message opens a further window.
   testing::evaluate(*screen->page(),
                     QStringLiteral("document.querySelector('button.action.delete').click(); true"));

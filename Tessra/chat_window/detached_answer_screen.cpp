@@ -8,6 +8,7 @@
 
 #include "Tessra/chat_window/chat_source.h"
 #include "Tessra/chat_window/floating_panel_view.h"
+#include "Tessra/chat_window/message_update.h"
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/ui_foundation/palette.h"
@@ -68,6 +69,14 @@ DetachedAnswerScreen::DetachedAnswerScreen(std::string sessionID, ChatMessage qu
           });
   m_page->setMessages({m_question});
   m_page->setSessionID(m_sessionID);
+
+  // An answer opened while it still streams, or before its picture is in, goes on growing here.
+  connect(&ChatSessionManager::shared(), &ChatSessionManager::messageChanged, this,
+          [this](const std::string& session, const ChatMessage& message) {
+            if (session != m_sessionID || message.id != m_question.id) return;
+            m_question = message;
+            emit m_signals.messageUpdates(MessageUpdate::editMessage(message));
+          });
 }
 
 }  // namespace tessra

@@ -5,8 +5,9 @@
 //
 // The window is an ordinary movable, resizable window with the question's first 80 characters as
 // its title; it stays open when the user works elsewhere, counts itself in the taskbar while it
-// is open and is released when closed. Its message page has a hub of its own on which nobody
-// sends: later changes of the answer do not reach it, a delete request from it does nothing, and
+// is open and is released when closed. Its message page has a hub of its own, on which only the
+// window itself sends: the answer's later changes, heard from the store, reach it, so an answer
+// opened while it streams goes on growing there; a delete request from it does nothing, and
 // opening the message from it opens a further window. Several may be open at once.
 //
 // GUI thread only.
