@@ -3,21 +3,25 @@
 
 #include <xcb/xcb.h>
 #include <QAction>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 
 #include "platform/foundation/queue.h"
 #include "platform/ui/event_loop_queue.h"
 #include "platform/ui/hot_keys.h"
+#include "platform/ui/keyboard_focus.h"
 #include "shortcuts/carbon_hot_keys.h"
 #include "shortcuts/global_shortcuts.h"
 #include "shortcuts/menu_item_shortcut.h"
 #include "testing/fake_keyboard.h"
 #include "testing/log_capture.h"
+#include "testing/qt_wait.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
 
@@ -80,6 +84,46 @@ TEST_F(GlobalHotKeys, AHeldShortcutFiresDownOnceAndUpOnceWhateverTheLocks) {
     EXPECT_EQ(counts->down, 1);
     if (lock) m_keyboard.tap({lock});
   }
+}
+
+// The key presses a window gets, as text, with "Alt+" before those typed with Alt.
+class KeyLog final : public QObject {
+ public:
+  explicit KeyLog(QWidget* window) { window->installEventFilter(this); }
+  QStringList typed;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (!key->text().isEmpty())
+      typed << (key->modifiers() & Qt::AltModifier ? "Alt+" : "") + key->text();
+    return false;
+  }
+};
+
+TEST_F(GlobalHotKeys, KeysHeldForAWindowReachItInOrderOnceItHasTheKeyboard) {
+  QWidget window(nullptr, Qt::X11BypassWindowManagerHint);
+  window.setGeometry(100, 100, 200, 100);
+  window.winId();
+  platform::KeyboardKeeper::of(window.windowHandle());
+  const KeyLog log(&window);
+  const Name name("holding", Shortcut(Key::space, Qt::AltModifier));
+  GlobalShortcuts::onKeyDown(name, [&] {
+    EXPECT_TRUE(HotKeys::shared().holdKeyboardFor(window.windowHandle()));
+    // Shown a good while after the press, as the panel is.
+    QTimer::singleShot(200, &window, &QWidget::show);
+  });
+  m_keyboard.press({"LALT", "SPCE"});
+  m_keyboard.release({"SPCE"});
+  // The shortcut's Alt, not let go yet, is no part of the letter; Alt pressed anew is.
+  m_keyboard.tap({"AC01"});
+  m_keyboard.release({"LALT"});
+  m_keyboard.tap({"LFSH", "AC02"});
+  m_keyboard.tap({"LALT", "AC03"});
+  ASSERT_EVENTUALLY(window.isVisible() && !HotKeys::shared().isHoldingKeyboard(), kWait);
+  m_keyboard.tap({"AC04"});
+  ASSERT_EVENTUALLY_EQ(log.typed.join(' ').toStdString(), "a S Alt+d f", kWait);
 }
 
 TEST_F(GlobalHotKeys, RegistrationsAreNumberedAndARefusalConsumesANumber) {
@@ -180,6 +224,8 @@ TEST_F(GlobalHotKeys, WithAMenuOpenTheShortcutFiresAndOtherKeysReachTheMenu) {
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return QWidget::keyboardGrabber() == &menu || menu.isActiveWindow(); }, kWait));
   menu.setActiveAction(firstAction);
+  // The menu holds the keyboard: nobody else can, and its keys stay its own.
+  EXPECT_FALSE(HotKeys::shared().holdKeyboardFor(menu.windowHandle()));
 
   m_keyboard.tap({"LCTL", "LFSH", "SPCE"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return counts->up == 1; }, kWait)) << "counts->up";

@@ -25,6 +25,7 @@
 #include "Tessra/ui_foundation/confirm.h"
 #include "platform/foundation/logger.h"
 #include "platform/ui/desktop_notifications.h"
+#include "platform/ui/hot_keys.h"
 #include "platform/ui/launcher_badge.h"
 #include "platform/ui/screens.h"
 #include "platform/ui/taskbar_policy.h"
@@ -179,8 +180,19 @@ void AppDelegate::startApp() {
 void AppDelegate::registerGlobalShortcut() {
   const QPointer<AppDelegate> self(this);
   shortcuts::GlobalShortcuts::onKeyDown(openTessraGlobal(), [self] {
-    if (self) self->toggleFloatingWindow();
+    if (self) self->toggleFromShortcut();
   });
+}
+
+void AppDelegate::toggleFromShortcut() {
+  toggleFloatingWindow();
+  // People type their question straight after the shortcut, as into a launcher, while the panel
+  // is still on its way: the keys are held for it until it has the keyboard.
+  if (m_showTimer.isActive() &&
+      !platform::HotKeys::shared().holdKeyboardFor(m_floatingWindow->windowHandle()))
+    platform::logDebug(
+        "The keyboard is held by another client: keys typed before the panel shows "
+        "go where they went");
 }
 
 std::optional<shortcuts::Shortcut> AppDelegate::takenShortcut() {
@@ -218,9 +230,12 @@ void AppDelegate::toggleFloatingWindow() {
   if (m_showTimer.isActive() || m_showAwaitingScreen) {
     m_showTimer.stop();
     m_showAwaitingScreen = false;
+    platform::HotKeys::shared().dropHeldKeys();
     return;
   }
   if (m_floatingWindow && m_floatingWindow->isPanelShown()) {
+    // Keys held for a panel that slides in but has not taken the keyboard yet go nowhere.
+    platform::HotKeys::shared().dropHeldKeys();
     m_floatingWindow->close();
     return;
   }

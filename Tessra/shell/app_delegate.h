@@ -128,6 +128,8 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
  private:
   // Toggles the panel on the key-down of `openTessraGlobal`.
   void registerGlobalShortcut();
+  // The toggle of the shortcut: a show holds the keys typed after it for the panel.
+  void toggleFromShortcut();
   // The shortcut of `openTessraGlobal` while another program holds it, else nothing.
   static std::optional<shortcuts::Shortcut> takenShortcut();
   // Tells the user through the desktop that the shortcut is held, for a start that shows no

@@ -9,9 +9,12 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <QMetaObject>
+#include <QWindow>
 #include <array>
 #include <cstdlib>
 #include <initializer_list>
+#include <set>
+#include <utility>
 
 #include "platform/foundation/logger.h"
 
@@ -30,6 +33,26 @@ Reply<T> adopt(T* reply) {
 }
 
 }  // namespace
+
+struct HotKeys::Hold {
+  enum class Stage {
+    // The window has not taken the focus yet: typed keys are kept.
+    keeping,
+    // The window has the focus and got the kept keys, and the combination's key is still down: its
+    // release ends the grab, and keys typed meanwhile go on to the window as they come.
+    handing,
+    // The window will not show; typed keys go nowhere until the combination's key is let go.
+    dropping,
+  };
+  xcb_window_t window = XCB_WINDOW_NONE;
+  Stage stage = Stage::keeping;
+  bool focused = false;
+  std::vector<xcb_key_press_event_t> keys;
+  // The keys whose press was held: their release is held too.
+  std::set<xcb_keycode_t> down;
+  // The combination's modifiers that have stayed down since its press.
+  std::uint16_t shortcutModifiers = 0;
+};
 
 HotKeys& HotKeys::shared() {
   // Lives until the process ends; its connection closes with the process.
@@ -50,6 +73,13 @@ HotKeys::HotKeys(const char* display, QObject* parent) : QObject(parent), m_x11(
   m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_x11.get()),
                                                  QSocketNotifier::Read);
   connect(m_notifier.get(), &QSocketNotifier::activated, this, &HotKeys::processEvents);
+  m_holdLimit.setSingleShot(true);
+  m_holdLimit.setInterval(kHoldLimit);
+  connect(&m_holdLimit, &QTimer::timeout, this, [this] {
+    if (m_hold && m_hold->stage == Hold::Stage::keeping)
+      logError("The keys typed after a shortcut were dropped: its window never took the keyboard");
+    dropHeldKeys();
+  });
   xcb_flush(m_x11.get());
 }
 
@@ -160,9 +190,11 @@ bool HotKeys::grabVariants(const Grab& grab) {
   xcb_connection_t* c = m_x11.get();
   std::vector<xcb_void_cookie_t> cookies;
   for (const std::uint16_t variant : lockVariants(m_numLockMask)) {
+    // The keyboard stays still from a press until `handleKey` lets it go on, so that no key typed
+    // meanwhile escapes a hold that a handler of the press takes.
     cookies.push_back(xcb_grab_key_checked(
         c, 1, m_x11.rootWindow(), std::uint16_t(grab.modifierMask | variant),
-        static_cast<xcb_keycode_t>(grab.keycode), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        static_cast<xcb_keycode_t>(grab.keycode), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
   }
   bool taken = false;
   for (const xcb_void_cookie_t cookie : cookies) {
@@ -250,7 +282,13 @@ void HotKeys::scheduleProcessEvents() {
 
 void HotKeys::processEvents() {
   if (!m_connected) return;
-  bool layoutChangedMeanwhile = false;
+  readEvents();
+  if (m_hold && m_hold->focused && m_hold->stage == Hold::Stage::keeping) handOverHeldKeys();
+  if (std::exchange(m_layoutChangedMeanwhile, false)) regrabAll();
+  xcb_flush(m_x11.get());
+}
+
+void HotKeys::readEvents() {
   while (xcb_generic_event_t* raw = xcb_poll_for_event(m_x11.get())) {
     auto event = adopt(raw);
     const std::uint8_t type = event->response_type & 0x7f;
@@ -260,40 +298,155 @@ void HotKeys::processEvents() {
       const auto* notify = reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t*>(raw);
       if ((xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkbType == XCB_XKB_MAP_NOTIFY) &&
           notify->deviceID == m_keyboardDevice) {
-        layoutChangedMeanwhile = true;
+        m_layoutChangedMeanwhile = true;
       }
       continue;
     }
     if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
       // Press and release events share one layout.
-      const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(raw);
-      handleKey(type == XCB_KEY_PRESS, key->detail, key->state);
+      handleKey(*reinterpret_cast<const xcb_key_press_event_t*>(raw));
+      continue;
+    }
+    if (type == XCB_FOCUS_IN && m_hold) {
+      const auto* focus = reinterpret_cast<const xcb_focus_in_event_t*>(raw);
+      // The window that the keys are held for has the focus, not merely the pointer over it.
+      if (focus->event == m_hold->window && focus->detail != XCB_NOTIFY_DETAIL_POINTER)
+        m_hold->focused = true;
     }
   }
-  if (layoutChangedMeanwhile) regrabAll();
-  xcb_flush(m_x11.get());
 }
 
-void HotKeys::handleKey(bool isPress, std::uint32_t keycode, std::uint16_t state) {
+void HotKeys::handleKey(const xcb_key_press_event_t& key) {
+  const bool isPress = (key.response_type & 0x7f) == XCB_KEY_PRESS;
+  if (m_hold) m_hold->shortcutModifiers &= key.state;
   if (!isPress) {
     // The modifiers may be let go first: the release belongs to the key's press.
-    const auto it = m_down.find(keycode);
-    if (it == m_down.end()) return;
+    const auto it = m_down.find(key.detail);
+    if (it == m_down.end()) {
+      if (m_hold) holdKey(key);
+      return;
+    }
     const KeyCombination combination = it->second;
     m_down.erase(it);
     emit released(combination);
+    if (m_hold && m_hold->stage != Hold::Stage::keeping && m_down.empty()) endHold();
     return;
   }
-  // A repeat of a held key: its press was delivered already.
-  if (m_down.contains(keycode)) return;
-  const std::uint32_t modifiers = modifiersOf(state);
-  for (const auto& [combination, grab] : m_grabs) {
-    if (grab.keycode != keycode || combination.modifiers != modifiers) continue;
-    const KeyCombination pressedCombination = combination;
-    m_down.emplace(keycode, pressedCombination);
-    emit pressed(pressedCombination);
+  const auto match = [&]() -> std::optional<std::pair<KeyCombination, Grab>> {
+    // A repeat of a held key: its press was delivered already.
+    if (m_down.contains(key.detail)) return std::nullopt;
+    const std::uint32_t modifiers = modifiersOf(key.state);
+    for (const auto& [combination, grab] : m_grabs) {
+      if (grab.keycode == key.detail && combination.modifiers == modifiers)
+        return std::pair(combination, grab);
+    }
+    return std::nullopt;
+  }();
+  if (match) {
+    m_down.emplace(key.detail, match->first);
+    m_pressingModifiers = match->second.modifierMask;
+    emit pressed(match->first);
+    m_pressingModifiers = 0;
+  } else if (m_hold && !m_down.contains(key.detail)) {
+    holdKey(key);
+  }
+  // A press that took one of the grabs holds the keyboard still; a hold's own grab, if one was
+  // taken, lets it go on by itself.
+  if (!m_hold) xcb_allow_events(m_x11.get(), XCB_ALLOW_ASYNC_KEYBOARD, XCB_CURRENT_TIME);
+}
+
+bool HotKeys::holdKeyboardFor(QWindow* window) {
+  if (!m_connected || window == nullptr) return false;
+  if (m_hold) {
+    // Held already: the keys go to the new window, from now on.
+    watchFocus(m_hold->window, false);
+  } else if (!grabKeyboard(XCB_GRAB_MODE_ASYNC)) {
+    return false;
+  }
+  m_hold = std::make_unique<Hold>();
+  m_hold->window = static_cast<xcb_window_t>(window->winId());
+  m_hold->shortcutModifiers = m_pressingModifiers;
+  watchFocus(m_hold->window, true);
+  m_holdLimit.start();
+  xcb_flush(m_x11.get());
+  // Keys may have come in while the grab's answer was awaited.
+  scheduleProcessEvents();
+  return true;
+}
+
+bool HotKeys::grabKeyboard(std::uint8_t keyboardMode) {
+  xcb_connection_t* c = m_x11.get();
+  const auto grabbed =
+      adopt(xcb_grab_keyboard_reply(c,
+                                    xcb_grab_keyboard(c, 0, m_x11.rootWindow(), XCB_CURRENT_TIME,
+                                                      XCB_GRAB_MODE_ASYNC, keyboardMode),
+                                    nullptr));
+  return grabbed && grabbed->status == XCB_GRAB_STATUS_SUCCESS;
+}
+
+void HotKeys::watchFocus(xcb_window_t window, bool watch) {
+  // The focus reaching the window is told to this connection as well as to its own.
+  const std::uint32_t mask = watch ? XCB_EVENT_MASK_FOCUS_CHANGE : XCB_EVENT_MASK_NO_EVENT;
+  xcb_change_window_attributes(m_x11.get(), window, XCB_CW_EVENT_MASK, &mask);
+}
+
+void HotKeys::dropHeldKeys() {
+  if (!m_hold) return;
+  m_hold->stage = Hold::Stage::dropping;
+  m_hold->keys.clear();
+  // The combination's key still down keeps the grab until its release: let go before, the
+  // release would go elsewhere, and the key's repeats would take the grab as new presses.
+  if (m_down.empty()) endHold();
+}
+
+void HotKeys::holdKey(const xcb_key_press_event_t& key) {
+  Hold& hold = *m_hold;
+  if ((key.response_type & 0x7f) == XCB_KEY_PRESS) {
+    hold.down.insert(key.detail);
+  } else if (hold.down.erase(key.detail) == 0) {
+    // A key that was down before the hold began.
     return;
   }
+  xcb_key_press_event_t held = key;
+  held.state &= ~hold.shortcutModifiers;
+  if (hold.stage == Hold::Stage::keeping) hold.keys.push_back(held);
+  if (hold.stage == Hold::Stage::handing) sendToHeldWindow(held);
+}
+
+void HotKeys::sendToHeldWindow(xcb_key_press_event_t key) {
+  // The window's toolkit reads a sent key event with the modifiers it carries.
+  key.response_type &= 0x7f;
+  key.event = m_hold->window;
+  key.child = XCB_WINDOW_NONE;
+  xcb_send_event(m_x11.get(), 0, m_hold->window, XCB_EVENT_MASK_NO_EVENT,
+                 reinterpret_cast<const char*>(&key));
+}
+
+void HotKeys::handOverHeldKeys() {
+  // Stills the keyboard: once the grab's answer is here, so is every key typed before, and the
+  // keys typed from now on wait at the server until the kept ones have been sent.
+  (void)grabKeyboard(XCB_GRAB_MODE_SYNC);
+  readEvents();
+  if (m_hold && m_hold->stage == Hold::Stage::keeping) {
+    m_hold->stage = Hold::Stage::handing;
+    m_holdLimit.stop();
+    for (const xcb_key_press_event_t& key : std::exchange(m_hold->keys, {})) sendToHeldWindow(key);
+  }
+  if (m_hold && m_down.empty()) {
+    endHold();
+    return;
+  }
+  xcb_allow_events(m_x11.get(), XCB_ALLOW_ASYNC_KEYBOARD, XCB_CURRENT_TIME);
+}
+
+void HotKeys::endHold() {
+  if (!m_hold) return;
+  // The keys still waiting at the server follow the sent ones to the focused window.
+  xcb_ungrab_keyboard(m_x11.get(), XCB_CURRENT_TIME);
+  watchFocus(m_hold->window, false);
+  m_hold.reset();
+  m_holdLimit.stop();
+  xcb_flush(m_x11.get());
 }
 
 }  // namespace tessra::platform

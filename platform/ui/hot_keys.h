@@ -15,12 +15,19 @@
 // no longer be grabbed is given up with `grabLost`. Keys are named by their XKB names ("AC01",
 // "SPCE", "FK05"), which stay with the physical key across layouts.
 //
+// A press holds the whole keyboard still at the server until its `pressed` has been delivered, so
+// a handler can hold the keys typed right after the combination for a window it is about to show
+// (`holdKeyboardFor`): people type straight after a shortcut that opens a prompt, long before its
+// window can take the keyboard.
+//
 // GUI thread only.
 #pragma once
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <expected>
 #include <map>
@@ -31,6 +38,8 @@
 
 #include "platform/ui/keyboard_layout.h"
 #include "platform/ui/x11_connection.h"
+
+class QWindow;
 
 namespace tessra::platform {
 
@@ -77,6 +86,21 @@ class HotKeys : public QObject {
   // combination this service holds is not taken.
   bool isTaken(const KeyCombination& combination);
 
+  // Holds the keyboard for `window`, which is about to be shown: every key typed from now on comes
+  // to this service and is kept, until the window has the input focus; then the kept keys go to
+  // it as key events, in the order typed and before any key it gets directly, and the keyboard is
+  // let go (once the combination's own key is up: until then, keys go on to the window as they
+  // come). Called from a handler of `pressed`, it holds every key typed after that press. The
+  // combination's modifiers, while they stay down from its press, are taken off the kept keys: a
+  // letter typed before Alt of Alt+Space is let go types the letter, as the user means it, not
+  // Alt+letter (Alt pressed anew is Alt). A window that has not taken the focus within
+  // `kHoldLimit` gets nothing. False, and nothing held, when another client holds the keyboard.
+  [[nodiscard]] bool holdKeyboardFor(QWindow* window);
+  // Lets the held keyboard go and drops the kept keys: the window will not show after all.
+  void dropHeldKeys();
+  bool isHoldingKeyboard() const { return m_hold != nullptr; }
+  static constexpr std::chrono::milliseconds kHoldLimit{3000};
+
   // The keyboard layout the server uses now; null without a display.
   std::shared_ptr<const KeyboardLayout> layout() const { return m_layout; }
 
@@ -93,6 +117,7 @@ class HotKeys : public QObject {
     std::uint32_t keycode = 0;
     std::uint16_t modifierMask = 0;
   };
+  struct Hold;
   bool setUpKeyboard();
   void loadLayout();
   void readModifierMap();
@@ -105,8 +130,17 @@ class HotKeys : public QObject {
   void ungrabVariants(const Grab& grab, std::uint16_t numLockMask);
   void regrabAll();
   void processEvents();
+  void readEvents();
   void scheduleProcessEvents();
-  void handleKey(bool isPress, std::uint32_t keycode, std::uint16_t state);
+  void handleKey(const xcb_key_press_event_t& key);
+  // A key typed while the keyboard is held: kept, handed on or dropped.
+  void holdKey(const xcb_key_press_event_t& key);
+  void sendToHeldWindow(xcb_key_press_event_t key);
+  // Grabs the whole keyboard on this connection; true when the server granted it.
+  [[nodiscard]] bool grabKeyboard(std::uint8_t keyboardMode);
+  void watchFocus(xcb_window_t window, bool watch);
+  void handOverHeldKeys();
+  void endHold();
 
   X11Connection m_x11;
   bool m_connected = false;
@@ -120,6 +154,12 @@ class HotKeys : public QObject {
   std::map<KeyCombination, Grab> m_grabs;
   // Keys whose press was delivered and whose release is due, by key code.
   std::map<std::uint32_t, KeyCombination> m_down;
+  // The X modifiers of the combination whose `pressed` is being delivered.
+  std::uint16_t m_pressingModifiers = 0;
+  // A new keymap or modifier map was announced since the grabs were last made.
+  bool m_layoutChangedMeanwhile = false;
+  std::unique_ptr<Hold> m_hold;
+  QTimer m_holdLimit;
 };
 
 }  // namespace tessra::platform
