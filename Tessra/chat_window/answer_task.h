@@ -11,13 +11,13 @@
 // shows meanwhile: every change of the answer, its error and a stop act on that message in that
 // conversation, only while the message still exists there (a deleted message or conversation
 // is never brought back), and save that conversation. Each change is applied to the message as
-// the store holds it in memory, whose `messageChanged` tells the windows at once; the engine hands over what changed, one
-// event-loop turn at a time, so however fast the service streams, the window keeps up and a
-// click on Cancel is taken at once. Nothing typed is lost: the question is written to the
-// conversation's file when it is sent, on the store's writer so that a long conversation never
-// holds the window, and the request starts once it is there; an attached image is written as the
-// question's files on a worker meanwhile, and the question is written again with them before the
-// request starts; while the answer streams, the file is written in the background at most every
+// the store holds it in memory, whose `messageChanged` tells the windows at once; the engine hands
+// over what changed, one event-loop turn at a time, so however fast the service streams, the window
+// keeps up and a click on Cancel is taken at once. Nothing typed is lost: the question is written
+// to the conversation's file when it is sent, on the store's writer so that a long conversation
+// never holds the window, and the request starts once it is there; an attached image is written as
+// the question's files on a worker meanwhile, and the question is written again with them before
+// the request starts; while the answer streams, the file is written in the background at most every
 // `kSaveInterval`, so a crash loses only the last moments of an answer; and once more when the
 // answer is finished, has failed or is stopped. A stop is not an error, and after it nothing more
 // of the answer arrives; a question stopped before its image was written, or whose task goes
