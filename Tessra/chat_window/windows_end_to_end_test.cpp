@@ -24,6 +24,7 @@
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
 #include "testing/temp_dir.h"
+#include "testing/test_desktop.h"
 
 namespace tessra {
 namespace {
@@ -55,6 +56,20 @@ int lightPixels(const QRect& area) {
     for (int x = 0; x < shot.width(); ++x)
       if (qGray(shot.pixel(x, y)) > 180) ++light;
   return light;
+}
+
+// The topmost point of `area` (screen pixels) that is red like the apple before the first
+// conversation's name; a null point when there is none.
+QPoint firstRedPixel(const QRect& area) {
+  const QImage shot = QGuiApplication::primaryScreen()
+                          ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                          .toImage();
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x)
+      if (const QRgb pixel = shot.pixel(x, y);
+          qRed(pixel) > 180 && qGreen(pixel) < 90 && qBlue(pixel) < 90)
+        return area.topLeft() + QPoint(x, y);
+  return {};
 }
 
 class WindowsEndToEndTest : public ::testing::Test {
@@ -173,6 +188,24 @@ TEST_F(WindowsEndToEndTest, ADeleteQuestionStandsAboveThePanelAndARightClickSwit
                         storedFile("first.json")["messages"][0]["finished"] == true,
                     20000);
   EXPECT_EQ(storedFile("first.json")["messages"][0]["answer"], answer);
+}
+
+TEST_F(WindowsEndToEndTest, TheTakenShortcutsNoticeCoversNoConversation) {
+  // The window manager holds Alt+Space: the panel says so at its top until OK is pressed.
+  testing::TestDesktop::current().useStockKeyBindings();
+  seedConversations();
+  start();
+  // The notice's title, wider than the conversation's name there.
+  ASSERT_EVENTUALLY(lightPixels(QRect(m_frame.left() + 120, m_frame.top() + 12, 160, 25)) > 100,
+                    20000);
+  QPoint apple;
+  ASSERT_EVENTUALLY(
+      !(apple = firstRedPixel(QRect(m_frame.right() - 200, m_frame.top(), 60, 300))).isNull(), 5000)
+      << "the first conversation is seen in the side list";
+  const auto windows = programWindows().size();
+  testing::clickAt(apple.x() + 40, apple.y() + 4, 3);
+  ASSERT_EVENTUALLY(programWindows().size() > windows, 5000) << "its menu opens";
+  key(QStringLiteral("Escape"));
 }
 
 TEST_F(WindowsEndToEndTest, TheKeyboardComesBackToThePrompt) {
