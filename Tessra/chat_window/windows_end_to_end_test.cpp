@@ -88,16 +88,20 @@ class WindowsEndToEndTest : public ::testing::Test {
     m_frame = testing::windowFrame(m_panel);
   }
 
-  // Two conversations, "first" the one shown.
-  void seedConversations() {
+  // Two conversations, "first" the one shown, with `firstMessages`.
+  void seedConversations(const json& firstMessages = json::array()) {
     const fs::path data = m_tessra.dataFolder();
     fs::create_directories(data);
     json list = {{"conversations", json::array()}, {"latestSessionID", "first"}};
     for (const char* id : {"first", "second"}) {
       const std::string name = std::string(id == std::string("first") ? "🍎 " : "🍐 ") + id;
       list["conversations"].push_back({{"id", id}, {"name", name}});
-      std::ofstream(data / (std::string(id) + ".json"))
-          << json{{"id", id}, {"name", name}, {"messages", json::array()}}.dump();
+      std::ofstream(data / (std::string(id) + ".json")) << json{
+          {"id", id},
+          {"name", name},
+          {"messages", id == std::string("first")
+                           ? firstMessages
+                           : json::array()}}.dump();
     }
     std::ofstream(data / "conversations.json") << list.dump();
   }
@@ -237,7 +241,16 @@ TEST_F(WindowsEndToEndTest, TheKeyboardComesBackToThePrompt) {
 }
 
 TEST_F(WindowsEndToEndTest, TheKeyboardReachesThePanelsControlsAndEscapeCancelsEverySheet) {
-  seedConversations();
+  // An answer with links, each a stop for Tab in the page.
+  seedConversations(json::array({{{"id", "m1"},
+                                  {"type", "message"},
+                                  {"question", "Links?"},
+                                  {"shortQuestion", "Links?"},
+                                  {"answer",
+                                   "[one](https://example.com/1) [two](https://example.com/2) "
+                                   "[three](https://example.com/3)"},
+                                  {"finished", true},
+                                  {"endContext", false}}}));
   start();
   type(QStringLiteral("Draft"));
   ASSERT_EQ(promptText(), "Draft");
@@ -260,15 +273,22 @@ TEST_F(WindowsEndToEndTest, TheKeyboardReachesThePanelsControlsAndEscapeCancelsE
         << "Escape closes it and gives the keyboard back";
   };
 
-  // Ctrl+N; the model pill, five controls before the prompt.
+  // Ctrl+N; the model pill, after the paperclip, the toolbar's two buttons, the side list and
+  // the header's button: the page's links come only after the row of the pill.
   fromThePrompt();
   opensAndEscapeCancels("New Conversation", [] { key(QStringLiteral("ctrl+n")); });
   fromThePrompt();
-  keys(QStringLiteral("shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab"));
+  keys(QStringLiteral("Tab Tab Tab Tab Tab Tab"));
   opensAndEscapeCancels("the conversation's settings", [] { key(QStringLiteral("space")); });
   EXPECT_EQ(storedFile("conversations.json")["conversations"].size(), 2u);
   EXPECT_FALSE(storedFile("conversations.json")["conversations"][0].contains("config"))
       << "nothing stored by a cancelled sheet";
+
+  // Tab goes round the two buttons of the delete-all question, from Cancel to Delete.
+  fromThePrompt();
+  key(QStringLiteral("ctrl+r"));
+  keys(QStringLiteral("Tab Tab Tab space"));
+  ASSERT_EVENTUALLY(storedFile("first.json")["messages"].empty(), 5000);
 
   // The side list, after the paperclip and the toolbar's two buttons.
   fromThePrompt();
