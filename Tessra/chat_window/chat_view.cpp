@@ -11,7 +11,6 @@
 
 #include "Tessra/chat_window/attachment_chip.h"
 #include "Tessra/chat_window/chat_notice.h"
-#include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/side_pane_view.h"
@@ -25,6 +24,7 @@
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/color_emoji.h"
+#include "Tessra/ui_foundation/line_symbols.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "platform/foundation/logger.h"
@@ -540,8 +540,8 @@ void ChatView::setPinWindow(bool pinned) {
 
 void ChatView::updatePinSymbol() {
   m_commands->action(ChatCommand::pinWindow)
-      ->setIcon(m_pinWindow ? chatSymbol(u"pin", palette::highlightedText(), 45)
-                            : chatSymbol(u"pin", ChatCommands::symbolColor()));
+      ->setIcon(m_pinWindow ? lineSymbol(u"pin", palette::highlightedText(), 45)
+                            : lineSymbol(u"pin", ChatCommands::symbolColor()));
 }
 
 void ChatView::openSettings() { showSettingsWindow(); }
