@@ -54,12 +54,13 @@ class CaretlessWhileRecording final : public QProxyStyle {
     return QProxyStyle::pixelMetric(metric, option, widget);
   }
 
-  // The clear button's icon, looked up once: the lookup searches the icon theme's folders and
-  // decodes the fallback picture, and a settings page makes a new field at every visit.
+  // The clear button's icon is the application's, whose style may draw its own (this style stands
+  // on a base style of its own): looked up once, as a settings page makes a new field at every
+  // visit.
   QIcon standardIcon(StandardPixmap icon, const QStyleOption* option,
                      const QWidget* widget) const override {
     if (icon != SP_LineEditClearButton) return QProxyStyle::standardIcon(icon, option, widget);
-    if (!m_clearIcon) m_clearIcon = QProxyStyle::standardIcon(icon, option, widget);
+    if (!m_clearIcon) m_clearIcon = QApplication::style()->standardIcon(icon, option, widget);
     return *m_clearIcon;
   }
 

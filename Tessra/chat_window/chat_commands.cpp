@@ -1,9 +1,9 @@
 #include "Tessra/chat_window/chat_commands.h"
 
 #include "Tessra/chat_window/chat_controller.h"
-#include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/floating_panel_presenter.h"
 #include "Tessra/localized_text/localized_text.h"
+#include "Tessra/ui_foundation/line_symbols.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
 
@@ -21,7 +21,7 @@ class ChatCommands::Builder {
     return *this;
   }
   Builder& symbol(QStringView name) {
-    m_action.setIcon(chatSymbol(name, symbolColor()));
+    m_action.setIcon(lineSymbol(name, symbolColor()));
     return *this;
   }
   Builder& keys(const QKeySequence& keys) {

@@ -11,7 +11,6 @@
 
 #include "Tessra/chat_window/attachment_chip.h"
 #include "Tessra/chat_window/chat_notice.h"
-#include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
 #include "Tessra/chat_window/messages_web_view.h"
 #include "Tessra/chat_window/side_pane_view.h"
@@ -25,6 +24,7 @@
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/color_emoji.h"
+#include "Tessra/ui_foundation/line_symbols.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "platform/foundation/logger.h"
@@ -86,7 +86,9 @@ class Shade final : public QWidget {
 
 // The backdrop of a confirmation card: shades the chat and holds the card in its middle. It
 // paints the shade itself: a style sheet's background would reach the card and its labels and
-// buttons too, and let the chat show through them.
+// buttons too, and let the chat show through them. Like a sheet in a window of its own, it keeps
+// Tab and Shift+Tab going round its card's buttons: the controls under the shade are not there
+// for the keyboard either.
 class SheetBackdrop final : public QWidget {
  public:
   using QWidget::QWidget;
@@ -95,6 +97,20 @@ class SheetBackdrop final : public QWidget {
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(0, 0, 0, 90));
+  }
+
+  bool focusNextPrevChild(bool next) override {
+    QList<QWidget*> stops;
+    for (QWidget* widget = nextInFocusChain(); widget != this; widget = widget->nextInFocusChain())
+      if (isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) &&
+          widget->isVisibleTo(this) && widget->isEnabled())
+        stops.append(widget);
+    if (stops.isEmpty()) return true;
+    const qsizetype at = stops.indexOf(focusWidget());
+    const qsizetype count = stops.size();
+    const qsizetype to = at < 0 ? (next ? 0 : count - 1) : (at + (next ? 1 : count - 1)) % count;
+    stops[to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
   }
 };
 
@@ -198,6 +214,12 @@ QWidget* ChatView::buildMainColumn() {
   layout->addWidget(m_notice);
   layout->addWidget(divider(column));
   layout->addWidget(buildActionRow());
+  // The page, with a link or a button for every message, comes after the panel's own controls:
+  // Tab from the prompt passes them all before it walks the page, and leaves it for the prompt.
+  // Qt orders only widgets that take the keyboard; the page takes it through its browser's own
+  // widget, which the order moves with it.
+  m_page->setFocusPolicy(Qt::StrongFocus);
+  setTabOrder(m_lastActionButton, m_page);
 
   m_chip = new ChatAttachmentView(m_chatAttachment, column);
   layout->addWidget(m_chip);
@@ -259,6 +281,7 @@ QWidget* ChatView::buildActionRow() {
     button->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(button);
     if (command == ChatCommand::clearContext) m_contextBreakButton = button;
+    m_lastActionButton = button;
   }
   layout->addStretch(1);
   return row;
@@ -517,8 +540,8 @@ void ChatView::setPinWindow(bool pinned) {
 
 void ChatView::updatePinSymbol() {
   m_commands->action(ChatCommand::pinWindow)
-      ->setIcon(m_pinWindow ? chatSymbol(u"pin", palette::highlightedText(), 45)
-                            : chatSymbol(u"pin", ChatCommands::symbolColor()));
+      ->setIcon(m_pinWindow ? lineSymbol(u"pin", palette::highlightedText(), 45)
+                            : lineSymbol(u"pin", ChatCommands::symbolColor()));
 }
 
 void ChatView::openSettings() { showSettingsWindow(); }

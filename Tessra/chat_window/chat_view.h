@@ -193,6 +193,8 @@ class ChatView final : public QWidget, public ChatCommands::Target {
   QPushButton* m_modelBadge = nullptr;
   QWidget* m_badgeLabel = nullptr;
   ActionButton* m_contextBreakButton = nullptr;
+  // The last button of the row above the prompt, after which Tab goes into the page.
+  ActionButton* m_lastActionButton = nullptr;
   ChatAttachmentView* m_chip = nullptr;
   ChatTextField* m_prompt = nullptr;
   QWidget* m_attachButton = nullptr;

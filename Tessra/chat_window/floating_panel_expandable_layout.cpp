@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/chat_window/floating_panel.h"
 #include "Tessra/chat_window/floating_panel_view.h"
 #include "Tessra/shell/base_window.h"
 #include "Tessra/ui_foundation/animated_value.h"
+#include "Tessra/ui_foundation/line_symbols.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/visual_effect_view.h"
 
@@ -107,7 +107,7 @@ void FloatingPanelExpandableLayout::followWidth() {
   if (m_expandedState == expanded) return;
   m_expandedState = expanded;
   m_toggle->setIcon(
-      chatSymbol(expanded ? u"menubar.rectangle" : u"uiwindow.split.2x1", kToggleColor));
+      lineSymbol(expanded ? u"menubar.rectangle" : u"uiwindow.split.2x1", kToggleColor));
   const double target = expanded ? 1 : 0;
   if (isVisible()) {
     m_expansion->animateTo(target);

@@ -7,8 +7,8 @@
 
 #include <utility>
 
-#include "Tessra/chat_window/chat_symbols.h"
 #include "Tessra/localized_text/localized_text.h"
+#include "Tessra/ui_foundation/line_symbols.h"
 #include "Tessra/ui_foundation/palette.h"
 
 namespace tessra {
@@ -27,10 +27,10 @@ TextSearchComponent::TextSearchComponent(ChatViewSignals& hub, ChatSource source
       m_signals(&hub),
       m_source(source),
       m_field(new QLineEdit(this)),
-      m_previous(new ActionButton(chatSymbol(u"arrow.up", Qt::white), barButtonStyle(), this)),
-      m_next(new ActionButton(chatSymbol(u"arrow.down", Qt::white), barButtonStyle(), this)),
+      m_previous(new ActionButton(lineSymbol(u"arrow.up", Qt::white), barButtonStyle(), this)),
+      m_next(new ActionButton(lineSymbol(u"arrow.down", Qt::white), barButtonStyle(), this)),
       m_close(
-          new ActionButton(chatSymbol(u"xmark", palette::destructive()), barButtonStyle(), this)) {
+          new ActionButton(lineSymbol(u"xmark", palette::destructive()), barButtonStyle(), this)) {
   setAttribute(Qt::WA_StyledBackground);
   setStyleSheet(QStringLiteral("tessra--TextSearchComponent { background: %1; }")
                     .arg(palette::background().name()));

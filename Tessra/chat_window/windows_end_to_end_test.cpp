@@ -24,6 +24,7 @@
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
 #include "testing/temp_dir.h"
+#include "testing/test_desktop.h"
 
 namespace tessra {
 namespace {
@@ -57,6 +58,20 @@ int lightPixels(const QRect& area) {
   return light;
 }
 
+// The topmost point of `area` (screen pixels) that is red like the apple before the first
+// conversation's name; a null point when there is none.
+QPoint firstRedPixel(const QRect& area) {
+  const QImage shot = QGuiApplication::primaryScreen()
+                          ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                          .toImage();
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x)
+      if (const QRgb pixel = shot.pixel(x, y);
+          qRed(pixel) > 180 && qGreen(pixel) < 90 && qBlue(pixel) < 90)
+        return area.topLeft() + QPoint(x, y);
+  return {};
+}
+
 class WindowsEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -73,16 +88,20 @@ class WindowsEndToEndTest : public ::testing::Test {
     m_frame = testing::windowFrame(m_panel);
   }
 
-  // Two conversations, "first" the one shown.
-  void seedConversations() {
+  // Two conversations, "first" the one shown, with `firstMessages`.
+  void seedConversations(const json& firstMessages = json::array()) {
     const fs::path data = m_tessra.dataFolder();
     fs::create_directories(data);
     json list = {{"conversations", json::array()}, {"latestSessionID", "first"}};
     for (const char* id : {"first", "second"}) {
       const std::string name = std::string(id == std::string("first") ? "🍎 " : "🍐 ") + id;
       list["conversations"].push_back({{"id", id}, {"name", name}});
-      std::ofstream(data / (std::string(id) + ".json"))
-          << json{{"id", id}, {"name", name}, {"messages", json::array()}}.dump();
+      std::ofstream(data / (std::string(id) + ".json")) << json{
+          {"id", id},
+          {"name", name},
+          {"messages", id == std::string("first")
+                           ? firstMessages
+                           : json::array()}}.dump();
     }
     std::ofstream(data / "conversations.json") << list.dump();
   }
@@ -175,6 +194,24 @@ TEST_F(WindowsEndToEndTest, ADeleteQuestionStandsAboveThePanelAndARightClickSwit
   EXPECT_EQ(storedFile("first.json")["messages"][0]["answer"], answer);
 }
 
+TEST_F(WindowsEndToEndTest, TheTakenShortcutsNoticeCoversNoConversation) {
+  // The window manager holds Alt+Space: the panel says so at its top until OK is pressed.
+  testing::TestDesktop::current().useStockKeyBindings();
+  seedConversations();
+  start();
+  // The notice's title, wider than the conversation's name there.
+  ASSERT_EVENTUALLY(lightPixels(QRect(m_frame.left() + 120, m_frame.top() + 12, 160, 25)) > 100,
+                    20000);
+  QPoint apple;
+  ASSERT_EVENTUALLY(
+      !(apple = firstRedPixel(QRect(m_frame.right() - 200, m_frame.top(), 60, 300))).isNull(), 5000)
+      << "the first conversation is seen in the side list";
+  const auto windows = programWindows().size();
+  testing::clickAt(apple.x() + 40, apple.y() + 4, 3);
+  ASSERT_EVENTUALLY(programWindows().size() > windows, 5000) << "its menu opens";
+  key(QStringLiteral("Escape"));
+}
+
 TEST_F(WindowsEndToEndTest, TheKeyboardComesBackToThePrompt) {
   start();
   // Shortcuts work as soon as the panel shows; the switcher gives the keyboard back as it goes.
@@ -204,7 +241,16 @@ TEST_F(WindowsEndToEndTest, TheKeyboardComesBackToThePrompt) {
 }
 
 TEST_F(WindowsEndToEndTest, TheKeyboardReachesThePanelsControlsAndEscapeCancelsEverySheet) {
-  seedConversations();
+  // An answer with links, each a stop for Tab in the page.
+  seedConversations(json::array({{{"id", "m1"},
+                                  {"type", "message"},
+                                  {"question", "Links?"},
+                                  {"shortQuestion", "Links?"},
+                                  {"answer",
+                                   "[one](https://example.com/1) [two](https://example.com/2) "
+                                   "[three](https://example.com/3)"},
+                                  {"finished", true},
+                                  {"endContext", false}}}));
   start();
   type(QStringLiteral("Draft"));
   ASSERT_EQ(promptText(), "Draft");
@@ -227,15 +273,22 @@ TEST_F(WindowsEndToEndTest, TheKeyboardReachesThePanelsControlsAndEscapeCancelsE
         << "Escape closes it and gives the keyboard back";
   };
 
-  // Ctrl+N; the model pill, five controls before the prompt.
+  // Ctrl+N; the model pill, after the paperclip, the toolbar's two buttons, the side list and
+  // the header's button: the page's links come only after the row of the pill.
   fromThePrompt();
   opensAndEscapeCancels("New Conversation", [] { key(QStringLiteral("ctrl+n")); });
   fromThePrompt();
-  keys(QStringLiteral("shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab"));
+  keys(QStringLiteral("Tab Tab Tab Tab Tab Tab"));
   opensAndEscapeCancels("the conversation's settings", [] { key(QStringLiteral("space")); });
   EXPECT_EQ(storedFile("conversations.json")["conversations"].size(), 2u);
   EXPECT_FALSE(storedFile("conversations.json")["conversations"][0].contains("config"))
       << "nothing stored by a cancelled sheet";
+
+  // Tab goes round the two buttons of the delete-all question, from Cancel to Delete.
+  fromThePrompt();
+  key(QStringLiteral("ctrl+r"));
+  keys(QStringLiteral("Tab Tab Tab space"));
+  ASSERT_EVENTUALLY(storedFile("first.json")["messages"].empty(), 5000);
 
   // The side list, after the paperclip and the toolbar's two buttons.
   fromThePrompt();

@@ -11,6 +11,7 @@
 #include "Tessra/navigation/conversation_list_model.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/ui_foundation/confirm.h"
+#include "Tessra/ui_foundation/line_symbols.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 
@@ -160,13 +161,12 @@ void ConversationSidePaneView::openContextMenu(const QPoint& position) {
   m_menu->setAttribute(Qt::WA_DeleteOnClose);
   m_menu->addAction(m_menu->title())->setEnabled(false);
   m_menu->addSeparator();
-  m_menu->addAction(QIcon::fromTheme(QStringLiteral("document-edit")),
-                    LocalizedText::General::rename(), this,
-                    &ConversationSidePaneView::renameConversation);
-  m_menu->addAction(QIcon::fromTheme(QStringLiteral("document-properties")),
+  m_menu->addAction(lineSymbol(u"pencil", palette::mutedText()), LocalizedText::General::rename(),
+                    this, &ConversationSidePaneView::renameConversation);
+  m_menu->addAction(lineSymbol(u"gearshape", palette::mutedText()),
                     LocalizedText::General::settings(), this,
                     &ConversationSidePaneView::settingsForConversation);
-  QAction* remove = m_menu->addAction(QIcon::fromTheme(QStringLiteral("edit-delete")),
+  QAction* remove = m_menu->addAction(lineSymbol(u"trash", palette::mutedText()),
                                       LocalizedText::General::deleteAction(), this,
                                       &ConversationSidePaneView::deleteConversation);
   remove->setEnabled(conversations().size() >= 2);

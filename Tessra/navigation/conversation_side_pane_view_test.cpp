@@ -14,7 +14,9 @@
 #include "Tessra/navigation/navigation_test_support.h"
 #include "Tessra/storage/notification_names.h"
 #include "Tessra/storage/paths.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
 #include "testing/memory_ceiling.h"
+#include "testing/temp_dir.h"
 
 namespace tessra {
 namespace {
@@ -186,6 +188,9 @@ TEST_F(SidePaneTest, DropsLandInTheGapAndAreStored) {
 }
 
 TEST_F(SidePaneTest, MenuRenamesAndDeletesAfterTheQuestion) {
+  // Under a dark icon theme, the menu's symbols stay light.
+  testing::TempDir icons;
+  testing::useBlackIconTheme(icons.path());
   seedStore({"🍎 A & B"}, "c0");
   make()->show();
   QListView* list = m_view->listView();
@@ -197,6 +202,7 @@ TEST_F(SidePaneTest, MenuRenamesAndDeletesAfterTheQuestion) {
   EXPECT_EQ(items[0]->iconText(), "🍎 A & B") << "the name as written, no shortcut letter";
   EXPECT_FALSE(items[0]->isEnabled());
   EXPECT_FALSE(items[4]->isEnabled());  // the only conversation cannot go
+  for (int item : {2, 3, 4}) EXPECT_TRUE(testing::isLight(items[item]->icon())) << item;
   m_view->contextMenu()->close();
   ASSERT_TRUE(QTest::qWaitFor([&] { return m_view->contextMenu() == nullptr; }, 5000));
   m_view->openContextMenu(QPoint(5, 390));  // below the last row

@@ -11,6 +11,8 @@
 #include "Tessra/prompt_input/attachment_sources.h"
 #include "Tessra/prompt_input/attachment_types.h"
 #include "Tessra/prompt_input/pending_attachment.h"
+#include "Tessra/ui_foundation/line_symbols.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "platform/foundation/utf8.h"
 #include "platform/ui/keyboard_focus.h"
@@ -61,11 +63,7 @@ ChatAttachmentButton::ChatAttachmentButton(PendingAttachment* chatAttachment, QW
     : QToolButton(parent), m_chatAttachment(chatAttachment) {
   setAutoRaise(true);
   setFixedSize(kSize, kSize);
-  const QIcon icon = QIcon::fromTheme(QStringLiteral("mail-attachment"));
-  if (icon.isNull())
-    setText(QStringLiteral("📎"));
-  else
-    setIcon(icon);
+  setIcon(lineSymbol(u"paperclip", palette::faintText()));
   setToolTip(QStringLiteral("Attach File"));
   setAccessibleName(QStringLiteral("Attach File"));
   connect(this, &QToolButton::clicked, this, &ChatAttachmentButton::showContextMenu);

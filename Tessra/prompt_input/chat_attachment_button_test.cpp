@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "Tessra/prompt_input/pending_attachment.h"
+#include "Tessra/ui_foundation/widget_test_support.h"
 #include "testing/temp_dir.h"
 
 namespace tessra {
@@ -18,6 +19,14 @@ std::vector<QString> texts(const QMenu& menu) {
   for (const QAction* action : menu.actions())
     result.push_back(action->isSeparator() ? QStringLiteral("---") : action->text());
   return result;
+}
+
+TEST(AttachButton, ItsPaperclipIsLightUnderADarkIconTheme) {
+  testing::TempDir folder;
+  testing::useBlackIconTheme(folder.path());
+  PendingAttachment pending;
+  ChatAttachmentButton button(&pending);
+  EXPECT_TRUE(testing::isLight(button.icon()));
 }
 
 TEST(AttachButton, PickerAttachesTheChosenFile) {

@@ -19,6 +19,7 @@
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
 #include "testing/temp_dir.h"
+#include "testing/test_desktop.h"
 
 namespace tessra {
 namespace {
@@ -210,6 +211,23 @@ TEST_F(FirstStartTest, ConfirmingTheCloseQuitsAndTheOnboardingStaysSeen) {
   m_tessra.start();
   ASSERT_FALSE(m_tessra.waitForWindow(QStringLiteral("Tessra")).isEmpty());
   EXPECT_FALSE(shown(QStringLiteral("Welcome")));
+  EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
+}
+
+TEST_F(FirstStartTest, AtTwiceTheScaleTheOnboardingFitsTheWorkArea) {
+  // 1920 × 1080 pixels at 200 %: a screen of 960 × 540, less the tray's bar.
+  m_tessra.setEnvironment(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+  startAsANewUser();
+  const QString onboarding = m_tessra.waitForWindow(QStringLiteral("Welcome"));
+  ASSERT_FALSE(onboarding.isEmpty());
+  // The window in the frame openbox gives it, title bar included, inside the screen less the
+  // tray's bar.
+  const QRect workArea(0, 0, 1920, 1080 - testing::TestDesktop::kTrayHeight);
+  const auto fits = [&] {
+    const QString frame = testing::topLevelOf(onboarding);
+    return frame != onboarding && workArea.contains(testing::windowFrame(frame));
+  };
+  ASSERT_EVENTUALLY(fits(), kWaitMs);
   EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
 }
 

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "Tessra/localized_text/localized_text.h"
@@ -13,12 +15,14 @@
 #include "Tessra/settings/form_support.h"
 #include "Tessra/settings/login_launch.h"
 #include "Tessra/shell/app_delegate.h"
+#include "Tessra/shell/window_utilities.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/confirm.h"
 #include "Tessra/ui_foundation/palette.h"
 #include "Tessra/ui_foundation/plain_text.h"
 #include "Tessra/ui_foundation/small_views.h"
 #include "platform/ui/own_size_window.h"
+#include "platform/ui/screens.h"
 
 namespace tessra {
 
@@ -248,10 +252,40 @@ Onboarding::Onboarding(QWidget* parent)
   platform::keepOwnSizeOnTilingManagers(this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSizeConstraint(QLayout::SetFixedSize);
-  m_view = new OnboardingView(this);
+  // The pages scroll where the work area is smaller than they are (a small screen at a large
+  // scale).
+  auto* scroll = new QScrollArea(this);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  m_view = new OnboardingView(scroll);
   connect(m_view, &OnboardingView::startRequested, this, &Onboarding::finish);
-  layout->addWidget(m_view);
+  scroll->setWidget(m_view);
+  layout->addWidget(scroll);
+  setFixedSize(m_view->size());
+}
+
+void Onboarding::fitWorkArea() {
+  QScreen* screen = isVisible() ? this->screen() : platform::Screens::screenWithMouseOrMain();
+  if (screen == nullptr) return;
+  const QRect area = platform::Screens::workArea(screen);
+  // Room for the window manager's frame, once it is known.
+  const QSize available = area.size() - (frameGeometry().size() - size());
+  QSize fitting = m_view->size();
+  if (fitting.height() > available.height())
+    fitting.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  fitting = fitting.boundedTo(available);
+  if (fitting != size()) setFixedSize(fitting);
+}
+
+bool Onboarding::event(QEvent* event) {
+  // The window manager frames the window after it is shown: only then is its title bar known,
+  // which must stay on the screen to be grabbed.
+  if (event->type() == QEvent::Move && !m_framed && frameGeometry() != geometry()) {
+    m_framed = true;
+    fitWorkArea();
+    centerInWorkArea(this);
+  }
+  return QWidget::event(event);
 }
 
 void Onboarding::registerWindow() {
@@ -264,6 +298,7 @@ void Onboarding::registerWindow() {
 
 void Onboarding::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  fitWorkArea();
   if (m_counted) return;
   m_counted = true;
   countDockWindowUp();

@@ -55,7 +55,8 @@ class OnboardingView : public QWidget {
   QAbstractButton* m_finish = nullptr;
 };
 
-// The window.
+// The window: as large as the pages, and no larger than its screen's work area, in which it then
+// scrolls them.
 class Onboarding : public QWidget {
   Q_OBJECT
 
@@ -74,15 +75,20 @@ class Onboarding : public QWidget {
   void startRequested();
 
  protected:
+  bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   // Accepts the close and takes the window off the taskbar count.
   void accept(QCloseEvent* event);
+  // Shrinks the window, frame included, to its screen's work area.
+  void fitWorkArea();
 
   OnboardingView* m_view = nullptr;
   bool m_finishing = false;
+  // Whether the window manager has framed the window.
+  bool m_framed = false;
   // Whether the window counts on the taskbar now.
   bool m_counted = false;
 };

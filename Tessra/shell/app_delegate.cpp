@@ -354,6 +354,9 @@ void AppDelegate::showAlertToCloseTheApp() {
       "You have changed the app language. To apply these changes, the app must be restarted."));
   QPushButton* restart = alert->addButton(QStringLiteral("Restart Now"), QMessageBox::AcceptRole);
   alert->addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+  // Return restarts whatever order the desktop lays the buttons out in, which would otherwise
+  // make the first of them in that order the default.
+  alert->setDefaultButton(restart);
   alert->setWindowModality(Qt::WindowModal);
   alert->setAttribute(Qt::WA_DeleteOnClose);
   widenToItsText(*alert);

@@ -1,4 +1,5 @@
-// The program's look: the Fusion style with the dark palette, whatever the desktop's theme.
+// The program's look: the Fusion style with the dark palette and the program's own standard icons,
+// whatever the desktop's theme.
 #pragma once
 
 class QApplication;

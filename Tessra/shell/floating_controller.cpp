@@ -116,7 +116,7 @@ void FloatingController::setPasteboardAttachmentReader(PasteboardAttachmentReade
 FloatingController::FloatingController(QWidget* parent)
     : QWidget(parent), m_popupPosition(UserSettings::shared().value(setting::popupPosition)) {
   m_container = new QWidget(this);
-  constraints::ConstrainableView(m_container).edgesToSuperview();
+  m_containerTop = constraints::ConstrainableView(m_container).edgesToSuperview().front();
 
   const QPointer<FloatingController> self(this);
   auto recalculate = [self] {
@@ -257,6 +257,7 @@ void FloatingController::showNotice(const QString& title, const QString& text) {
     m_notice->hide();
     connect(m_notice, &PanelNotice::dismissed, this, [this] {
       m_noticeWanted = false;
+      updateNotice();
       emit noticeDismissed();
     });
   }
@@ -272,14 +273,22 @@ void FloatingController::hideNotice() {
 
 void FloatingController::updateNotice() {
   if (m_notice == nullptr) return;
-  // Not while the chat view slides: the notice would hang in the empty panel.
+  // The notice takes a band of its own above the chat view, which it would otherwise cover
+  // (the conversation's name, the first conversations of the side list), for as long as it is
+  // wanted: the chat view slides in below it.
+  const int width = this->width() - 2 * kNoticeMargin;
+  const int height = m_notice->heightForWidth(width);
+  const double band = m_noticeWanted ? height + 2 * kNoticeMargin : 0;
+  if (m_containerTop->constant() != band) {
+    m_containerTop->setConstant(band);
+    platform::layoutSubtreeIfNeeded(this);
+  }
+  // Not while the chat view slides: the notice would hang over an empty panel.
   if (!m_noticeWanted || !m_slidIn || m_isAnimating) {
     m_notice->hide();
     return;
   }
-  const int width = this->width() - 2 * kNoticeMargin;
-  m_notice->setGeometry(kNoticeMargin, kNoticeMargin, width, m_notice->heightForWidth(width));
-  m_notice->raise();
+  m_notice->setGeometry(kNoticeMargin, kNoticeMargin, width, height);
   m_notice->show();
 }
 

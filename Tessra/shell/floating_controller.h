@@ -1,11 +1,11 @@
 // The content of the floating panel: hosts the chat view, slides it in and out across the
 // panel's screen edge, sizes the panel, plays the "pop", sends stray typing to the prompt and
-// shows a notice over the panel's top when the program has one for the user.
+// shows a notice at the panel's top, above the chat view, when the program has one for the user.
 //
-// Layout: the controller (rounded by its window) holds a container that fills it; the chat view
-// is as large as the container and placed only by the slide constraint, which starts 500 points
-// beyond the panel's edge and is animated to 0 (in, 0.2 s, ease-in) or to the panel's width or
-// height (out, 0.2 s, ease-out).
+// Layout: the controller (rounded by its window) holds a container that fills it, less the
+// notice's band at the top while there is a notice; the chat view is as large as the container
+// and placed only by the slide constraint, which starts 500 points beyond the panel's edge and is
+// animated to 0 (in, 0.2 s, ease-in) or to the panel's width or height (out, 0.2 s, ease-out).
 //
 // While the controller is on screen it watches the program's key presses. A press in the panel
 // with printable text and no Ctrl, Alt or Super is posted as "focusOnPromptInput"
@@ -82,8 +82,9 @@ class FloatingController final : public QWidget {
   bool isAnimating() const { return m_isAnimating; }
   QWidget* mainView() const { return m_mainView; }
 
-  // A notice over the top of the panel, shown whenever the chat view has slid in, until the user
-  // dismisses it (`noticeDismissed`) or `hideNotice` takes it away.
+  // A notice at the top of the panel, shown whenever the chat view has slid in, until the user
+  // dismisses it (`noticeDismissed`) or `hideNotice` takes it away. While it is wanted, the chat
+  // view stands below it.
   void showNotice(const QString& title, const QString& text);
   void hideNotice();
   // The notice once one was asked for, else nullptr.
@@ -111,6 +112,8 @@ class FloatingController final : public QWidget {
   void updateNotice();
 
   QWidget* m_container = nullptr;
+  // The container's top edge: below the notice while there is one.
+  platform::LayoutConstraintPtr m_containerTop;
   QWidget* m_mainView = nullptr;
   // The slide's constraint, kept from one slide to the next while the edge stays the same, and
   // the constant it starts a slide in from.

@@ -1,4 +1,4 @@
-// A short notice over the top of the floating panel, for what the user must learn where they
+// A short notice at the top of the floating panel, for what the user must learn where they
 // look, at the panel that stands above every other window (the global shortcut is held by
 // another program): a bold line, a sentence and an OK button on a card in the panel's colours.
 // It stays until the user presses OK.
@@ -8,7 +8,8 @@
 //                    recorderText("keyboard_shortcut_used_by_system"));
 //   connect(notice, &PanelNotice::dismissed, ...);
 //
-// The owner places it (`heightForWidth` gives its height) and shows it. GUI thread only.
+// The owner places it (`heightForWidth` gives its height), makes room for it and shows it. GUI
+// thread only.
 #pragma once
 
 #include <QWidget>

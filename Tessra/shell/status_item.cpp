@@ -16,6 +16,8 @@
 #include "Tessra/shell/updater.h"
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/user_settings.h"
+#include "Tessra/ui_foundation/line_symbols.h"
+#include "Tessra/ui_foundation/palette.h"
 #include "shortcuts/menu_item_shortcut.h"
 
 namespace tessra {
@@ -23,6 +25,10 @@ namespace tessra {
 namespace {
 
 StatusItem* g_shared = nullptr;
+
+// The menu's symbols: a mid grey, seen on the program's dark menu and on the light menus of the
+// trays that draw the menu themselves.
+const QColor kSymbolColor = palette::gray();
 
 }  // namespace
 
@@ -76,11 +82,11 @@ QMenu* StatusItem::makeMenu(QWidget* parent) {
   open->setShortcutVisibleInContextMenu(true);
   menu->addSeparator();
 
-  QMenu* feedback = menu->addMenu(QIcon::fromTheme(QStringLiteral("mail-send")), QString());
+  QMenu* feedback = menu->addMenu(lineSymbol(u"envelope", kSymbolColor), QString());
   QAction* openEmail = feedback->addAction(QString(), this, &StatusItem::openEmailAction);
   QAction* copyEmail = feedback->addAction(QString(), this, &StatusItem::copyEmailAction);
-  QAction* share = menu->addAction(QIcon::fromTheme(QStringLiteral("emblem-favorite")), QString(),
-                                   this, &StatusItem::shareAction);
+  QAction* share = menu->addAction(lineSymbol(u"heart", kSymbolColor), QString(), this,
+                                   &StatusItem::shareAction);
   menu->addSeparator();
 
   QAction* updates = menu->addAction(QString(), this, &StatusItem::checkForUpdatesAction);

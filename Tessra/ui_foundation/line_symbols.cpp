@@ -1,4 +1,4 @@
-#include "Tessra/chat_window/chat_symbols.h"
+#include "Tessra/ui_foundation/line_symbols.h"
 
 #include <QFile>
 #include <QIconEngine>
@@ -48,8 +48,8 @@ class SymbolEngine final : public QIconEngine {
 
 }  // namespace
 
-QIcon chatSymbol(QStringView name, const QColor& color, qreal rotationDegrees) {
-  QFile file(QStringLiteral(":/chat_window/icons/%1.svg").arg(name));
+QIcon lineSymbol(QStringView name, const QColor& color, qreal rotationDegrees) {
+  QFile file(QStringLiteral(":/ui_foundation/icons/%1.svg").arg(name));
   if (!file.open(QIODevice::ReadOnly)) return {};
   QByteArray svg = file.readAll();
   svg.replace("#000000", color.name(QColor::HexRgb).toLatin1());
