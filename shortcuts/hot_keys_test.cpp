@@ -1,6 +1,7 @@
 // Global shortcuts against the session's X server, pressed with real XTEST key events.
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <xcb/xcb.h>
 #include <QAction>
 #include <QKeyEvent>
@@ -11,6 +12,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 
 #include "platform/foundation/queue.h"
 #include "platform/ui/event_loop_queue.h"
@@ -124,6 +127,66 @@ TEST_F(GlobalHotKeys, KeysHeldForAWindowReachItInOrderOnceItHasTheKeyboard) {
   ASSERT_EVENTUALLY(window.isVisible() && !HotKeys::shared().isHoldingKeyboard(), kWait);
   m_keyboard.tap({"AC04"});
   ASSERT_EVENTUALLY_EQ(log.typed.join(' ').toStdString(), "a S Alt+d f", kWait);
+}
+
+// Another program, whose window has the keyboard.
+class OtherProgram {
+ public:
+  OtherProgram() : m_connection(xcb_connect(nullptr, nullptr)) {
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+    const xcb_window_t window = xcb_generate_id(m_connection);
+    const std::uint32_t values[] = {1, XCB_EVENT_MASK_KEY_PRESS};
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 100, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+    xcb_map_window(m_connection, window);
+    xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+    std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+  }
+  ~OtherProgram() { xcb_disconnect(m_connection); }
+
+  // Types the key again and again until the window gets it; false when it has not reached the
+  // window `within`. Reads the window's events itself: the GUI thread may be stuck.
+  bool getsKeyTyped(FakeKeyboard& keyboard, const char* key, std::chrono::milliseconds within) {
+    const auto keycode = keyboard.keycode(key);
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    while (std::chrono::steady_clock::now() < deadline) {
+      keyboard.tap({key});
+      pollfd socket{xcb_get_file_descriptor(m_connection), POLLIN, 0};
+      (void)::poll(&socket, 1, 100);
+      while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
+        const bool typed = (event->response_type & 0x7f) == XCB_KEY_PRESS &&
+                           reinterpret_cast<xcb_key_press_event_t*>(event)->detail == keycode;
+        std::free(event);
+        if (typed) return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  xcb_connection_t* m_connection;
+};
+
+TEST_F(GlobalHotKeys, WhileAHandlerOfThePressIsStuckTheKeyboardGoesOnSoonHeldOrNot) {
+  OtherProgram other;
+  QWidget neverShown(nullptr, Qt::X11BypassWindowManagerHint);
+  neverShown.winId();
+  const Name name("stuck", Shortcut(Key::space, Qt::AltModifier));
+  std::vector<bool> reached;
+  GlobalShortcuts::onKeyDown(name, [&] {
+    // The second press holds the keys for a window that never shows.
+    const bool holds = !reached.empty();
+    if (holds) EXPECT_TRUE(HotKeys::shared().holdKeyboardFor(neverShown.windowHandle()));
+    // The handler does not return until a key reaches the other program.
+    reached.push_back(
+        other.getsKeyTyped(m_keyboard, holds ? "AC02" : "AC01", HotKeys::kHoldLimit + 2s));
+  });
+  m_keyboard.tap({"LALT", "SPCE"});
+  ASSERT_EVENTUALLY(reached.size() == 1, kWait);
+  m_keyboard.tap({"LALT", "SPCE"});
+  ASSERT_EVENTUALLY(reached.size() == 2, 2 * kWait);
+  EXPECT_EQ(reached, (std::vector<bool>{true, true}));
 }
 
 TEST_F(GlobalHotKeys, RegistrationsAreNumberedAndARefusalConsumesANumber) {

@@ -8,10 +8,17 @@
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <poll.h>
+#include <sys/eventfd.h>
+
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QWindow>
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
+#include <future>
 #include <initializer_list>
 #include <set>
 #include <utility>
@@ -34,6 +41,17 @@ Reply<T> adopt(T* reply) {
 
 }  // namespace
 
+struct HotKeys::Command {
+  enum class Kind { hold, drop, answered };
+  Kind kind = Kind::drop;
+  // answered: the press whose handlers have all returned.
+  std::uint64_t press = 0;
+  // hold: the window, and the modifiers of the press being delivered, if any.
+  xcb_window_t window = XCB_WINDOW_NONE;
+  std::uint16_t shortcutModifiers = 0;
+  std::promise<bool> granted;
+};
+
 struct HotKeys::Hold {
   enum class Stage {
     // The window has not taken the focus yet: typed keys are kept.
@@ -52,11 +70,17 @@ struct HotKeys::Hold {
   std::set<xcb_keycode_t> down;
   // The combination's modifiers that have stayed down since its press.
   std::uint16_t shortcutModifiers = 0;
+  // Keeping ends here, with the keys dropped.
+  std::chrono::steady_clock::time_point limit;
 };
 
 HotKeys& HotKeys::shared() {
-  // Lives until the process ends; its connection closes with the process.
-  static HotKeys* const instance = new HotKeys();
+  // Lives until the process ends; its connection closes with the process. Its reader ends with
+  // the application, before the statics it logs and posts with go.
+  static HotKeys* const instance = [] {
+    qAddPostRoutine([] { instance->stopReader(); });
+    return new HotKeys();
+  }();
   return *instance;
 }
 
@@ -69,21 +93,52 @@ HotKeys::HotKeys(const char* display, QObject* parent) : QObject(parent), m_x11(
     logError("Global shortcuts are off: the X server has no keyboard extension");
     return;
   }
-  m_connected = true;
-  m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_x11.get()),
-                                                 QSocketNotifier::Read);
-  connect(m_notifier.get(), &QSocketNotifier::activated, this, &HotKeys::processEvents);
-  m_holdLimit.setSingleShot(true);
-  m_holdLimit.setInterval(kHoldLimit);
-  connect(&m_holdLimit, &QTimer::timeout, this, [this] {
-    if (m_hold && m_hold->stage == Hold::Stage::keeping)
-      logError("The keys typed after a shortcut were dropped: its window never took the keyboard");
-    dropHeldKeys();
-  });
+  m_wake = UniqueFd(::eventfd(0, EFD_CLOEXEC));
+  if (!m_wake) {
+    logError("Global shortcuts are off: no event descriptor to wake their reader with (errno {})",
+             errno);
+    return;
+  }
+  publishMatching();
   xcb_flush(m_x11.get());
+  m_connected = true;
+  m_reader = std::thread([this] { read(); });
 }
 
-HotKeys::~HotKeys() = default;
+HotKeys::~HotKeys() { stopReader(); }
+
+void HotKeys::stopReader() {
+  if (!m_reader.joinable()) return;
+  {
+    const std::lock_guard lock(m_mutex);
+    m_stopping = true;
+  }
+  wakeReader();
+  m_reader.join();
+}
+
+void HotKeys::wakeReader() {
+  const std::uint64_t one = 1;
+  if (::write(m_wake.get(), &one, sizeof one) != sizeof one)
+    logError("Global shortcuts: their reader cannot be woken (errno {})", errno);
+}
+
+bool HotKeys::post(Command command) {
+  if (!m_connected) return false;
+  {
+    const std::lock_guard lock(m_mutex);
+    if (m_readerEnded) return false;
+    m_commands.push_back(std::move(command));
+  }
+  wakeReader();
+  return true;
+}
+
+void HotKeys::connectionBroke() {
+  logError("Global shortcuts are off: the X connection broke");
+  m_connected = false;
+  m_reader.join();
+}
 
 bool HotKeys::setUpKeyboard() {
   xcb_connection_t* c = m_x11.get();
@@ -166,15 +221,6 @@ std::uint16_t HotKeys::xModifiers(std::uint32_t modifiers) const {
   return mask;
 }
 
-std::uint32_t HotKeys::modifiersOf(std::uint16_t state) const {
-  std::uint32_t modifiers = 0;
-  if (state & XCB_MOD_MASK_SHIFT) modifiers |= KeyCombination::shift;
-  if (state & XCB_MOD_MASK_CONTROL) modifiers |= KeyCombination::control;
-  if (state & m_altMask) modifiers |= KeyCombination::alt;
-  if (state & m_superMask) modifiers |= KeyCombination::super;
-  return modifiers;
-}
-
 std::array<std::uint16_t, 4> HotKeys::lockVariants(std::uint16_t numLockMask) {
   return {0, XCB_MOD_MASK_LOCK, numLockMask, std::uint16_t(numLockMask | XCB_MOD_MASK_LOCK)};
 }
@@ -190,7 +236,7 @@ bool HotKeys::grabVariants(const Grab& grab) {
   xcb_connection_t* c = m_x11.get();
   std::vector<xcb_void_cookie_t> cookies;
   for (const std::uint16_t variant : lockVariants(m_numLockMask)) {
-    // The keyboard stays still from a press until `handleKey` lets it go on, so that no key typed
+    // The keyboard stays still from a press until the reader lets it go on, so that no key typed
     // meanwhile escapes a hold that a handler of the press takes.
     cookies.push_back(xcb_grab_key_checked(
         c, 1, m_x11.rootWindow(), std::uint16_t(grab.modifierMask | variant),
@@ -202,7 +248,7 @@ bool HotKeys::grabVariants(const Grab& grab) {
     if (error && error->error_code == kBadAccess) taken = true;
   }
   if (taken) ungrabVariants(grab, m_numLockMask);
-  scheduleProcessEvents();
+  wakeReader();
   return !taken;
 }
 
@@ -222,18 +268,27 @@ std::expected<void, GrabFailure> HotKeys::grab(const KeyCombination& combination
   if (!resolved) return std::unexpected(GrabFailure::unknownKey);
   if (!grabVariants(*resolved)) return std::unexpected(GrabFailure::taken);
   m_grabs.emplace(combination, *resolved);
+  publishMatching();
   return {};
 }
 
 void HotKeys::ungrab(const KeyCombination& combination) {
   const auto it = m_grabs.find(combination);
   if (it == m_grabs.end()) return;
-  ungrabVariants(it->second, m_numLockMask);
+  const Grab grab = it->second;
   m_grabs.erase(it);
+  publishMatching();
+  ungrabVariants(grab, m_numLockMask);
 }
 
 bool HotKeys::isGrabbed(const KeyCombination& combination) const {
   return m_grabs.contains(combination);
+}
+
+void HotKeys::publishMatching() {
+  Matching matching{{m_grabs.begin(), m_grabs.end()}, m_altMask, m_superMask};
+  const std::lock_guard lock(m_mutex);
+  m_matching = std::move(matching);
 }
 
 bool HotKeys::isTaken(const KeyCombination& combination) {
@@ -270,25 +325,130 @@ void HotKeys::regrabAll() {
     lost.push_back(it->first);
     it = m_grabs.erase(it);
   }
+  publishMatching();
+  wakeReader();
   for (const KeyCombination& combination : lost) emit grabLost(combination);
   emit layoutChanged();
 }
 
-void HotKeys::scheduleProcessEvents() {
-  // A reply wait can leave events in the connection's queue without the socket turning
-  // readable again.
-  QMetaObject::invokeMethod(this, &HotKeys::processEvents, Qt::QueuedConnection);
+void HotKeys::deliverPress(const KeyCombination& combination, Delivery delivery) {
+  const auto outer = std::exchange(m_delivering, delivery);
+  emit pressed(combination);
+  m_delivering = outer;
+  Command answer;
+  answer.kind = Command::Kind::answered;
+  answer.press = delivery.press;
+  (void)post(std::move(answer));
 }
 
-void HotKeys::processEvents() {
-  if (!m_connected) return;
-  readEvents();
-  if (m_hold && m_hold->focused && m_hold->stage == Hold::Stage::keeping) handOverHeldKeys();
-  if (std::exchange(m_layoutChangedMeanwhile, false)) regrabAll();
-  xcb_flush(m_x11.get());
+bool HotKeys::holdKeyboardFor(QWindow* window) {
+  if (!m_connected || window == nullptr) return false;
+  Command command;
+  command.kind = Command::Kind::hold;
+  command.window = static_cast<xcb_window_t>(window->winId());
+  command.shortcutModifiers = m_delivering ? m_delivering->modifierMask : 0;
+  std::future<bool> granted = command.granted.get_future();
+  if (!post(std::move(command))) return false;
+  // The reader answers after one round trip to the server; it never waits on this thread.
+  return granted.get();
+}
+
+void HotKeys::dropHeldKeys() {
+  Command drop;
+  drop.kind = Command::Kind::drop;
+  (void)post(std::move(drop));
+}
+
+void HotKeys::read() {
+  xcb_connection_t* c = m_x11.get();
+  pollfd descriptors[] = {{xcb_get_file_descriptor(c), POLLIN, 0}, {m_wake.get(), POLLIN, 0}};
+  for (;;) {
+    const bool stopping = runCommands();
+    readEvents();
+    if (m_hold && m_hold->focused && m_hold->stage == Hold::Stage::keeping) handOverHeldKeys();
+    const int timeout = keepLimits();
+    if (stopping) {
+      endHold();
+      if (std::exchange(m_awaited, std::nullopt)) letKeyboardGo();
+      xcb_flush(c);
+      break;
+    }
+    xcb_flush(c);
+    if (xcb_connection_has_error(c) != 0 ||
+        (::poll(descriptors, 2, timeout) < 0 && errno != EINTR)) {
+      QMetaObject::invokeMethod(this, &HotKeys::connectionBroke, Qt::QueuedConnection);
+      break;
+    }
+    std::uint64_t wakes = 0;
+    if (descriptors[1].revents != 0 && ::read(m_wake.get(), &wakes, sizeof wakes) < 0)
+      logError("Global shortcuts: their reader's wake-up cannot be read (errno {})", errno);
+  }
+  std::deque<Command> left;
+  {
+    const std::lock_guard lock(m_mutex);
+    m_readerEnded = true;
+    left = std::exchange(m_commands, {});
+  }
+  for (Command& command : left) {
+    if (command.kind == Command::Kind::hold) command.granted.set_value(false);
+  }
+}
+
+bool HotKeys::runCommands() {
+  std::deque<Command> commands;
+  bool stopping = false;
+  {
+    const std::lock_guard lock(m_mutex);
+    commands = std::exchange(m_commands, {});
+    stopping = m_stopping;
+  }
+  for (Command& command : commands) {
+    switch (command.kind) {
+      case Command::Kind::hold:
+        command.granted.set_value(startHold(command.window, command.shortcutModifiers));
+        break;
+      case Command::Kind::drop:
+        dropHold();
+        break;
+      case Command::Kind::answered:
+        // An answer that comes after the limit finds the keyboard gone on already.
+        if (m_awaited && m_awaited->press == command.press) {
+          m_awaited.reset();
+          letKeyboardGo();
+        }
+        break;
+    }
+  }
+  return stopping;
+}
+
+int HotKeys::keepLimits() {
+  const auto now = std::chrono::steady_clock::now();
+  if (m_awaited && now >= m_awaited->limit) {
+    logError("A global shortcut's handler has not returned within {} ms: keys go on without it",
+             kAnswerLimit.count());
+    m_awaited.reset();
+    letKeyboardGo();
+  }
+  if (m_hold && m_hold->stage == Hold::Stage::keeping && now >= m_hold->limit) {
+    logError("The keys typed after a shortcut were dropped: its window never took the keyboard");
+    dropHold();
+  }
+  std::optional<std::chrono::steady_clock::time_point> next;
+  if (m_awaited) next = m_awaited->limit;
+  if (m_hold && m_hold->stage == Hold::Stage::keeping)
+    next = next ? std::min(*next, m_hold->limit) : m_hold->limit;
+  if (!next) return -1;
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*next - now).count());
+}
+
+void HotKeys::letKeyboardGo() {
+  // A hold's own grab keeps the keyboard going by itself.
+  if (!m_hold) xcb_allow_events(m_x11.get(), XCB_ALLOW_ASYNC_KEYBOARD, XCB_CURRENT_TIME);
 }
 
 void HotKeys::readEvents() {
+  bool layoutChanged = false;
   while (xcb_generic_event_t* raw = xcb_poll_for_event(m_x11.get())) {
     auto event = adopt(raw);
     const std::uint8_t type = event->response_type & 0x7f;
@@ -298,7 +458,7 @@ void HotKeys::readEvents() {
       const auto* notify = reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t*>(raw);
       if ((xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkbType == XCB_XKB_MAP_NOTIFY) &&
           notify->deviceID == m_keyboardDevice) {
-        m_layoutChangedMeanwhile = true;
+        layoutChanged = true;
       }
       continue;
     }
@@ -314,6 +474,23 @@ void HotKeys::readEvents() {
         m_hold->focused = true;
     }
   }
+  // A new keymap or modifier map comes as several events: they are answered with one re-grab.
+  if (layoutChanged) QMetaObject::invokeMethod(this, &HotKeys::regrabAll, Qt::QueuedConnection);
+}
+
+std::optional<std::pair<KeyCombination, HotKeys::Grab>> HotKeys::match(
+    const xcb_key_press_event_t& key) {
+  const std::lock_guard lock(m_mutex);
+  std::uint32_t modifiers = 0;
+  if (key.state & XCB_MOD_MASK_SHIFT) modifiers |= KeyCombination::shift;
+  if (key.state & XCB_MOD_MASK_CONTROL) modifiers |= KeyCombination::control;
+  if (key.state & m_matching.altMask) modifiers |= KeyCombination::alt;
+  if (key.state & m_matching.superMask) modifiers |= KeyCombination::super;
+  for (const auto& [combination, grab] : m_matching.grabs) {
+    if (grab.keycode == key.detail && combination.modifiers == modifiers)
+      return std::pair(combination, grab);
+  }
+  return std::nullopt;
 }
 
 void HotKeys::handleKey(const xcb_key_press_event_t& key) {
@@ -328,49 +505,45 @@ void HotKeys::handleKey(const xcb_key_press_event_t& key) {
     }
     const KeyCombination combination = it->second;
     m_down.erase(it);
-    emit released(combination);
+    QMetaObject::invokeMethod(
+        this, [this, combination] { emit released(combination); }, Qt::QueuedConnection);
     if (m_hold && m_hold->stage != Hold::Stage::keeping && m_down.empty()) endHold();
     return;
   }
-  const auto match = [&]() -> std::optional<std::pair<KeyCombination, Grab>> {
-    // A repeat of a held key: its press was delivered already.
-    if (m_down.contains(key.detail)) return std::nullopt;
-    const std::uint32_t modifiers = modifiersOf(key.state);
-    for (const auto& [combination, grab] : m_grabs) {
-      if (grab.keycode == key.detail && combination.modifiers == modifiers)
-        return std::pair(combination, grab);
-    }
-    return std::nullopt;
-  }();
-  if (match) {
-    m_down.emplace(key.detail, match->first);
-    m_pressingModifiers = match->second.modifierMask;
-    emit pressed(match->first);
-    m_pressingModifiers = 0;
-  } else if (m_hold && !m_down.contains(key.detail)) {
-    holdKey(key);
+  // A repeat of a held key: its press was delivered already.
+  const bool repeat = m_down.contains(key.detail);
+  if (const auto matched = repeat ? std::nullopt : match(key)) {
+    m_down.emplace(key.detail, matched->first);
+    const Delivery delivery{++m_presses, matched->second.modifierMask};
+    QMetaObject::invokeMethod(
+        this,
+        [this, combination = matched->first, delivery] { deliverPress(combination, delivery); },
+        Qt::QueuedConnection);
+    // A press that took one of the grabs holds the keyboard still until the GUI thread has answered
+    // it; a hold's own grab keeps it going.
+    if (!m_hold)
+      m_awaited = Awaited{delivery.press, std::chrono::steady_clock::now() + kAnswerLimit};
+    return;
   }
-  // A press that took one of the grabs holds the keyboard still; a hold's own grab, if one was
-  // taken, lets it go on by itself.
-  if (!m_hold) xcb_allow_events(m_x11.get(), XCB_ALLOW_ASYNC_KEYBOARD, XCB_CURRENT_TIME);
+  if (m_hold && !repeat) holdKey(key);
+  letKeyboardGo();
 }
 
-bool HotKeys::holdKeyboardFor(QWindow* window) {
-  if (!m_connected || window == nullptr) return false;
+bool HotKeys::startHold(xcb_window_t window, std::uint16_t shortcutModifiers) {
   if (m_hold) {
     // Held already: the keys go to the new window, from now on.
     watchFocus(m_hold->window, false);
   } else if (!grabKeyboard(XCB_GRAB_MODE_ASYNC)) {
     return false;
   }
+  // The grab let go the keyboard that a press held still.
+  m_awaited.reset();
   m_hold = std::make_unique<Hold>();
-  m_hold->window = static_cast<xcb_window_t>(window->winId());
-  m_hold->shortcutModifiers = m_pressingModifiers;
-  watchFocus(m_hold->window, true);
-  m_holdLimit.start();
-  xcb_flush(m_x11.get());
-  // Keys may have come in while the grab's answer was awaited.
-  scheduleProcessEvents();
+  m_hold->window = window;
+  m_hold->shortcutModifiers = shortcutModifiers;
+  m_hold->limit = std::chrono::steady_clock::now() + kHoldLimit;
+  m_holding = true;
+  watchFocus(window, true);
   return true;
 }
 
@@ -390,7 +563,7 @@ void HotKeys::watchFocus(xcb_window_t window, bool watch) {
   xcb_change_window_attributes(m_x11.get(), window, XCB_CW_EVENT_MASK, &mask);
 }
 
-void HotKeys::dropHeldKeys() {
+void HotKeys::dropHold() {
   if (!m_hold) return;
   m_hold->stage = Hold::Stage::dropping;
   m_hold->keys.clear();
@@ -429,7 +602,6 @@ void HotKeys::handOverHeldKeys() {
   readEvents();
   if (m_hold && m_hold->stage == Hold::Stage::keeping) {
     m_hold->stage = Hold::Stage::handing;
-    m_holdLimit.stop();
     for (const xcb_key_press_event_t& key : std::exchange(m_hold->keys, {})) sendToHeldWindow(key);
   }
   if (m_hold && m_down.empty()) {
@@ -445,7 +617,7 @@ void HotKeys::endHold() {
   xcb_ungrab_keyboard(m_x11.get(), XCB_CURRENT_TIME);
   watchFocus(m_hold->window, false);
   m_hold.reset();
-  m_holdLimit.stop();
+  m_holding = false;
   xcb_flush(m_x11.get());
 }
 

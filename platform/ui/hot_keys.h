@@ -7,35 +7,47 @@
 //     // grabbed.error() == GrabFailure::taken: another program holds Alt+Space
 //   }
 //
-// The service keeps its own X connection, read on a socket notifier of the GUI thread. Each
-// combination is grabbed with the lock variants (none, Caps Lock, Num Lock, both), so a lock key
-// never hides it; Num Lock's bit is read from the server's modifier map. Auto-repeat is made
-// detectable, so a held combination gives one `pressed` and one `released`. A new keymap or
-// modifier map (another layout chosen) re-grabs every combination by its key name; one that can
-// no longer be grabbed is given up with `grabLost`. Keys are named by their XKB names ("AC01",
-// "SPCE", "FK05"), which stay with the physical key across layouts.
+// The service keeps its own X connection, read on a thread of its own. Each combination is
+// grabbed with the lock variants (none, Caps Lock, Num Lock, both), so a lock key never hides it;
+// Num Lock's bit is read from the server's modifier map. Auto-repeat is made detectable, so a held
+// combination gives one `pressed` and one `released`. A new keymap or modifier map (another layout
+// chosen) re-grabs every combination by its key name; one that can no longer be grabbed is given
+// up with `grabLost`. Keys are named by their XKB names ("AC01", "SPCE", "FK05"), which stay with
+// the physical key across layouts.
 //
-// A press holds the whole keyboard still at the server until its `pressed` has been delivered, so
-// a handler can hold the keys typed right after the combination for a window it is about to show
-// (`holdKeyboardFor`): people type straight after a shortcut that opens a prompt, long before its
-// window can take the keyboard.
+// A press holds the whole keyboard still at the server until the handlers of its `pressed` have
+// returned, so a handler can hold the keys typed right after the combination for a window it is
+// about to show (`holdKeyboardFor`): people type straight after a shortcut that opens a prompt,
+// long before its window can take the keyboard. Every program's keyboard waits on that, so it
+// waits on a busy or hung GUI thread no longer than `kAnswerLimit`: the reader thread lets it go
+// on, and it is the reader that keeps the keys of a hold, hands them to the window once that has
+// the focus, and drops them after `kHoldLimit`, whatever the GUI thread is doing meanwhile.
 //
-// GUI thread only.
+// Threads. The interface is GUI thread only, and the signals are emitted there. The GUI thread
+// owns the grabs and the layout (`m_grabs`, `m_layout`, the masks) and sends its grabs on the
+// shared connection (xcb serialises the requests of several threads); what the reader matches
+// presses with is a copy of them, `m_matching`, which the GUI thread publishes under `m_mutex`.
+// The reader owns the keys down, the press awaiting its answer and the hold; the GUI thread
+// reaches them only through the commands it posts to `m_commands`, under `m_mutex`, waking the
+// reader through `m_wake`. No lock is held while a signal is emitted or the server is waited on.
 #pragma once
 
 #include <QObject>
-#include <QSocketNotifier>
-#include <QTimer>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <expected>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/foundation/unique_fd.h"
 #include "platform/ui/keyboard_layout.h"
 #include "platform/ui/x11_connection.h"
 
@@ -98,8 +110,11 @@ class HotKeys : public QObject {
   [[nodiscard]] bool holdKeyboardFor(QWindow* window);
   // Lets the held keyboard go and drops the kept keys: the window will not show after all.
   void dropHeldKeys();
-  bool isHoldingKeyboard() const { return m_hold != nullptr; }
+  bool isHoldingKeyboard() const { return m_holding.load(); }
   static constexpr std::chrono::milliseconds kHoldLimit{3000};
+  // How long the keyboard waits at most for a handler of `pressed` to return: past it, keys typed
+  // after the press go where they would have gone without it.
+  static constexpr std::chrono::milliseconds kAnswerLimit{500};
 
   // The keyboard layout the server uses now; null without a display.
   std::shared_ptr<const KeyboardLayout> layout() const { return m_layout; }
@@ -117,22 +132,53 @@ class HotKeys : public QObject {
     std::uint32_t keycode = 0;
     std::uint16_t modifierMask = 0;
   };
+  // What the reader matches a press with: the grabs and the modifier bits, as the GUI thread last
+  // published them.
+  struct Matching {
+    std::vector<std::pair<KeyCombination, Grab>> grabs;
+    std::uint16_t altMask = 0;
+    std::uint16_t superMask = 0;
+  };
+  // A press whose `pressed` is being delivered on the GUI thread.
+  struct Delivery {
+    std::uint64_t press = 0;
+    std::uint16_t modifierMask = 0;
+  };
+  struct Command;
   struct Hold;
+
+  // GUI thread.
   bool setUpKeyboard();
   void loadLayout();
   void readModifierMap();
   std::optional<Grab> resolve(const KeyCombination& combination) const;
   std::uint16_t xModifiers(std::uint32_t modifiers) const;
-  std::uint32_t modifiersOf(std::uint16_t state) const;
   // The grab's modifiers with none, Caps Lock, Num Lock and both.
   static std::array<std::uint16_t, 4> lockVariants(std::uint16_t numLockMask);
   bool grabVariants(const Grab& grab);
   void ungrabVariants(const Grab& grab, std::uint16_t numLockMask);
+  void publishMatching();
   void regrabAll();
-  void processEvents();
+  void deliverPress(const KeyCombination& combination, Delivery delivery);
+  void connectionBroke();
+  // Queues a command for the reader; false when the reader has ended.
+  bool post(Command command);
+  // Wakes the reader: to run the commands, to end, or to read the events that a reply awaited on
+  // the GUI thread left in the connection's queue.
+  void wakeReader();
+  void stopReader();
+
+  // The reader thread.
+  void read();
+  bool runCommands();
   void readEvents();
-  void scheduleProcessEvents();
   void handleKey(const xcb_key_press_event_t& key);
+  std::optional<std::pair<KeyCombination, Grab>> match(const xcb_key_press_event_t& key);
+  // The time until the next limit runs out, in milliseconds; -1 when none runs.
+  int keepLimits();
+  void letKeyboardGo();
+  [[nodiscard]] bool startHold(xcb_window_t window, std::uint16_t shortcutModifiers);
+  void dropHold();
   // A key typed while the keyboard is held: kept, handed on or dropped.
   void holdKey(const xcb_key_press_event_t& key);
   void sendToHeldWindow(xcb_key_press_event_t key);
@@ -142,24 +188,42 @@ class HotKeys : public QObject {
   void handOverHeldKeys();
   void endHold();
 
+  // Set up before the reader starts, then read by both threads.
   X11Connection m_x11;
-  bool m_connected = false;
-  std::unique_ptr<QSocketNotifier> m_notifier;
   std::int32_t m_keyboardDevice = -1;
   std::uint8_t m_xkbFirstEvent = 0;
+  UniqueFd m_wake;
+
+  // GUI thread.
+  bool m_connected = false;
   std::shared_ptr<const KeyboardLayout> m_layout;
   std::uint16_t m_altMask = 0;
   std::uint16_t m_superMask = 0;
   std::uint16_t m_numLockMask = 0;
   std::map<KeyCombination, Grab> m_grabs;
+  std::optional<Delivery> m_delivering;
+  std::thread m_reader;
+
+  // Guarded by m_mutex.
+  mutable std::mutex m_mutex;
+  Matching m_matching;
+  std::deque<Command> m_commands;
+  bool m_stopping = false;
+  bool m_readerEnded = false;
+
+  // The reader thread.
   // Keys whose press was delivered and whose release is due, by key code.
   std::map<std::uint32_t, KeyCombination> m_down;
-  // The X modifiers of the combination whose `pressed` is being delivered.
-  std::uint16_t m_pressingModifiers = 0;
-  // A new keymap or modifier map was announced since the grabs were last made.
-  bool m_layoutChangedMeanwhile = false;
+  std::uint64_t m_presses = 0;
+  // The press that holds the keyboard still until the GUI thread has answered it.
+  struct Awaited {
+    std::uint64_t press = 0;
+    std::chrono::steady_clock::time_point limit;
+  };
+  std::optional<Awaited> m_awaited;
   std::unique_ptr<Hold> m_hold;
-  QTimer m_holdLimit;
+  // Whether m_hold is set; written by the reader, read anywhere.
+  std::atomic<bool> m_holding = false;
 };
 
 }  // namespace tessra::platform
