@@ -177,7 +177,9 @@ TEST_F(GlobalHotKeys, WhileAHandlerOfThePressIsStuckTheKeyboardGoesOnSoonHeldOrN
   GlobalShortcuts::onKeyDown(name, [&] {
     // The second press holds the keys for a window that never shows.
     const bool holds = !reached.empty();
-    if (holds) EXPECT_TRUE(HotKeys::shared().holdKeyboardFor(neverShown.windowHandle()));
+    if (holds) {
+      EXPECT_TRUE(HotKeys::shared().holdKeyboardFor(neverShown.windowHandle()));
+    }
     // The handler does not return until a key reaches the other program.
     reached.push_back(
         other.getsKeyTyped(m_keyboard, holds ? "AC02" : "AC01", HotKeys::kHoldLimit + 2s));
