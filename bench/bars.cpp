@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <optional>
@@ -171,6 +172,11 @@ void record(std::string_view figure, std::string_view baseline, const Pairs& pai
   record(pairCountKey(figure, baseline), pairs.size());
 }
 
+void record(std::string_view figure, std::string_view baseline, const TookPairs& pairs) {
+  record(figure, baseline, pairs.wall);
+  record(std::string(figure) + " CPU", std::string(baseline) + " CPU", pairs.cpu);
+}
+
 void fail(benchmark::State& state, const std::string& reason) {
   g_failed = true;
   state.SkipWithError(reason.c_str());
@@ -200,6 +206,12 @@ IterationTimer::~IterationTimer() {
   const double milliseconds = (processCpuSeconds() - m_startSeconds) * 1e3;
   record(m_figure, milliseconds / static_cast<double>(m_state.iterations()) /
                        static_cast<double>(m_itemsPerIteration));
+}
+
+std::size_t positiveFromEnvironment(const char* name, std::size_t fallback) {
+  const char* text = std::getenv(name);
+  const long value = text ? std::strtol(text, nullptr, 10) : 0;
+  return value > 0 ? static_cast<std::size_t>(value) : fallback;
 }
 
 int runBenchmarks(int argc, char** argv) {

@@ -26,6 +26,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -91,14 +92,27 @@ class Samples {
   std::vector<double> m_values;
 };
 
-// The wall time `run` takes, in milliseconds; `succeeded` is what it returned. For a pair's two
-// runs, which meet the same load.
+// The CPU time, user and system, that this process has used, in seconds.
+double processCpuSeconds();
+
+// What a run took, in milliseconds: wall time, and the CPU time of this process with every thread
+// (a loopback server of the benchmark's own included). On a busy machine a run waits for a core,
+// which stretches its wall time but adds no CPU time.
+struct Took {
+  double wallMilliseconds = 0;
+  double cpuMilliseconds = 0;
+};
+
+// What `run` took; `succeeded` is what it returned. For a pair's two runs, which meet the same
+// load.
 template <class Run>
-double millisecondsOf(Run run, bool& succeeded) {
+Took timeOf(Run run, bool& succeeded) {
+  const double cpuStart = processCpuSeconds();
   const auto start = std::chrono::steady_clock::now();
   succeeded = run();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-      .count();
+  const auto end = std::chrono::steady_clock::now();
+  return {std::chrono::duration<double, std::milli>(end - start).count(),
+          (processCpuSeconds() - cpuStart) * 1e3};
 }
 
 // Figures measured in pairs, the figure right after its baseline or the other way round, so that
@@ -123,6 +137,21 @@ class Pairs {
 // `Compare::pairedRatioAtMost` bar on `figure` and `baseline`.
 void record(std::string_view figure, std::string_view baseline, const Pairs& pairs);
 
+// Pairs of runs (`timeOf`) by CPU time, which a bar reads, and by wall time, shown beside it.
+struct TookPairs {
+  Pairs cpu;
+  Pairs wall;
+
+  void add(const Took& figure, const Took& baseline) {
+    cpu.add(figure.cpuMilliseconds, baseline.cpuMilliseconds);
+    wall.add(figure.wallMilliseconds, baseline.wallMilliseconds);
+  }
+};
+
+// Records the wall time pairs as `figure` and `baseline`, the CPU time pairs as `figure` and
+// `baseline` followed by " CPU".
+void record(std::string_view figure, std::string_view baseline, const TookPairs& pairs);
+
 // Records, when it goes, the CPU time of the process per iteration of the benchmark run that made
 // it, in milliseconds, divided by the items each iteration handles; nothing for a failed run. Made
 // before the benchmark loop. CPU time, not wall time: on a busy machine the run waits for a core,
@@ -142,8 +171,9 @@ class IterationTimer {
   double m_startSeconds;
 };
 
-// The CPU time, user and system, that this process has used, in seconds.
-double processCpuSeconds();
+// The positive whole number the environment variable `name` holds, else `fallback`: how a run
+// is made longer or shorter than its default (TESSRA_BENCH_RUNS, sizes of its data).
+std::size_t positiveFromEnvironment(const char* name, std::size_t fallback);
 
 // Runs the benchmarks the command line selects, then checks every bar: 0 when every bar holds and
 // no run failed.

@@ -85,9 +85,7 @@ constexpr std::size_t kStoredAnswerBytes = 20 * kMegabyte;
 constexpr std::size_t kPastedTextBytes = 50 * kMegabyte;
 
 int runsPerFigure(int fallback) {
-  const char* text = std::getenv("TESSRA_BENCH_RUNS");
-  const long value = text ? std::strtol(text, nullptr, 10) : 0;
-  return value > 0 ? static_cast<int>(value) : fallback;
+  return static_cast<int>(bench::positiveFromEnvironment("TESSRA_BENCH_RUNS", fallback));
 }
 
 // Prose in lines of about 80 characters, as a long answer or a pasted log holds it.
