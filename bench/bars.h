@@ -6,21 +6,22 @@
 // benchmarks; after every benchmark has run, each bar prints one line: the figure, its baseline,
 // their ratio (or difference), the bar, what it is judged on and whether it holds.
 //
-//   const bench::Bars kBars{{.what = "warm show", .figure = "panel", .baseline = "plain",
+//   const bench::Bars kBars{{.what = "warm show", .figure = "panel CPU", .baseline = "plain CPU",
 //                            .limit = 1.5, .compare = bench::Compare::pairedRatioAtMost,
-//                            .unit = "ms", .on = "wall time of pairs run one after the other"}};
+//                            .unit = "ms", .on = "CPU time of pairs run one after the other"}};
 //   ...
-//   bench::Pairs shows;                   // per iteration, in the benchmark
-//   shows.add(panelMilliseconds, plainMilliseconds);
-//   bench::record("panel", "plain", shows);
+//   bench::TookPairs shows;               // per iteration, in the benchmark
+//   shows.add(bench::timeOf(showPanel, stood), bench::timeOf(showPlain, stood));
+//   bench::record("panel", "plain", shows);  // "panel CPU" and "plain CPU" too
 //   ...
 //   return bench::runBenchmarks(argc, argv);  // in main, after the program's own set-up
 //
 // A bar is judged on a figure that the machine's load cannot flip: a time beside its baseline by
 // the median of the ratios of pairs measured one right after the other (both meet the same load,
-// and a pair hit by a burst is one outlier of many), a cost by CPU time rather than wall time,
-// memory by the anonymous pages that are the program's alone rather than by a share of pages
-// that other processes map too. The program exits with 1 when a bar fails.
+// and a pair hit by a burst is one outlier of many), by their CPU time where the work is the
+// process's own, a cost by CPU time rather than wall time, memory by the anonymous pages that are
+// the program's alone rather than by a share of pages that other processes map too. The program
+// exits with 1 when a bar fails.
 #pragma once
 
 #include <benchmark/benchmark.h>
