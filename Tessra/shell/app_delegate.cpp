@@ -257,6 +257,14 @@ void AppDelegate::showFloatingWindow(QScreen* screen) {
     m_floatingWindow->setOwnAreaTest(
         [](const QPoint& point) { return StatusItem::shared().geometry().contains(point); });
     m_floatingWindow->winId();
+    // People press Escape and type on at once into the window they go back to: those keys wait
+    // until the panel has read Escape and given the keyboard back.
+    const auto escape =
+        platform::HotKeys::shared().grabInWindow(m_floatingWindow->windowHandle(), {"ESC", 0});
+    if (!escape && escape.error() != platform::GrabFailure::noDisplay)
+      platform::logError(
+          "Escape cannot be held for the panel: keys typed right after it may "
+          "reach the panel");
     connect(m_floatingWindow->windowHandle(), &QWindow::screenChanged, this,
             &AppDelegate::didChangeScreenNotification);
     connect(m_floatingWindow->controller(), &FloatingController::noticeDismissed, this,

@@ -8,6 +8,7 @@
 
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/floating_controller.h"
+#include "platform/ui/keyboard_focus.h"
 
 namespace tessra {
 
@@ -30,6 +31,28 @@ FloatingWindow::FloatingWindow(QWidget* parent)
 
 FloatingWindow::~FloatingWindow() = default;
 
+bool FloatingWindow::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::InputMethod:
+      break;
+    default:
+      return false;
+  }
+  if (isPanelShown() || !isVisible()) return false;
+  const bool inPanel =
+      watched == windowHandle() ||
+      (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this);
+  if (!inPanel) return false;
+  // Keys that reached the panel before it gave the keyboard back (the program was too busy to
+  // read the hiding key in time) are dropped: typed for another window, they never wait in the
+  // prompt for the next show. Taken as the panel's own, so that no shortcut sets off either.
+  event->accept();
+  return true;
+}
+
 void FloatingWindow::setOwnAreaTest(std::function<bool(const QPoint&)> test) {
   m_ownAreaTest = std::move(test);
 }
@@ -41,7 +64,10 @@ bool FloatingWindow::isPanelShown() const {
 
 void FloatingWindow::makeKeyAndOrderFront() {
   m_closingPress.reset();
+  qApp->removeEventFilter(this);
   if (m_controller->isAnimating()) {
+    // A hide asked for while the panel slides in gave the keyboard away: it takes it back.
+    if (m_shown && m_pending == Request::hide) takeInputFocus();
     m_pending = Request::show;
     return;
   }
@@ -55,7 +81,18 @@ void FloatingWindow::makeKeyAndOrderFront() {
   m_monitor.start();
 }
 
-void FloatingWindow::close() {
+void FloatingWindow::close() { slideOut(true); }
+
+void FloatingWindow::slideOut(bool returnKeyboard) {
+  // People go back to their work at once, typing: from here on every key goes to the window that
+  // had the keyboard before the panel, not to a panel that is only on its way out.
+  if (isPanelShown()) {
+    // Asked before the filters of the panel's content, which would send stray typing to the
+    // prompt (a filter installed last is asked first).
+    qApp->installEventFilter(this);
+    if (returnKeyboard && windowHandle() != nullptr)
+      platform::KeyboardKeeper::of(windowHandle()).returnKeyboard();
+  }
   if (m_controller->isAnimating()) {
     m_pending = Request::hide;
     return;
@@ -109,7 +146,8 @@ void FloatingWindow::slideFinished() {
   emit panelVisibilityChanged(m_shown);
   const std::optional<Request> pending = std::exchange(m_pending, std::nullopt);
   if (pending == Request::show && !m_shown) makeKeyAndOrderFront();
-  if (pending == Request::hide && m_shown) close();
+  // The keyboard went where it belongs when the hide was asked for.
+  if (pending == Request::hide && m_shown) slideOut(false);
 }
 
 void FloatingWindow::outsideClick(const platform::GlobalMouseEvent& event) {
@@ -125,7 +163,8 @@ void FloatingWindow::outsideClick(const platform::GlobalMouseEvent& event) {
   // nothing.
   if (QApplication::activeModalWidget() != nullptr) return;
   m_closingPress = event.globalPosition;
-  close();
+  // The press gives the keyboard to whatever it was made on.
+  slideOut(false);
 }
 
 bool FloatingWindow::takeClosingPress(const QPoint& point) {

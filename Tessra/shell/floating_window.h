@@ -2,6 +2,11 @@
 // is the `FloatingController`. Showing slides the chat view in and hides the side button; closing
 // slides it out and brings the side button back at once.
 //
+// From the moment a hide is asked for, the panel takes no key: it gives the keyboard back at once
+// to the window that had it before the panel (`KeyboardKeeper::returnKeyboard`), unless a press
+// outside closes it (the press puts the keyboard where it was made), and drops whatever key still
+// reaches it while it slides out.
+//
 // While the panel is shown, a press of the left button anywhere outside it closes it, unless the
 // panel is pinned, the press is in another window of the program or a dialog of the program waits
 // for an answer (one outside-click monitor at a time). A press is judged by where it happened and
@@ -40,8 +45,8 @@ class FloatingWindow final : public platform::OverlayWindow {
 
   // Shows the panel, takes the keyboard and slides the chat view in.
   void makeKeyAndOrderFront();
-  // Slides the chat view out, then hides the panel. Hides `QWidget::close`, which the panel never
-  // uses: a closed panel is only hidden.
+  // Gives the keyboard back, slides the chat view out, then hides the panel. Hides
+  // `QWidget::close`, which the panel never uses: a closed panel is only hidden.
   void close();
 
   // Whether the panel is shown or on its way in, counting a request held during a slide.
@@ -68,6 +73,7 @@ class FloatingWindow final : public platform::OverlayWindow {
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   enum class Request { show, hide };
@@ -76,6 +82,7 @@ class FloatingWindow final : public platform::OverlayWindow {
     std::chrono::steady_clock::time_point until;
     QRect frame;
   };
+  void slideOut(bool returnKeyboard);
   void outsideClick(const platform::GlobalMouseEvent& event);
   void slideFinished();
   void frameChanged();

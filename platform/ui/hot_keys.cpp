@@ -12,6 +12,8 @@
 #include <sys/eventfd.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMetaObject>
 #include <QWindow>
 #include <algorithm>
@@ -232,30 +234,32 @@ std::optional<HotKeys::Grab> HotKeys::resolve(const KeyCombination& combination)
   return Grab{*keycode, xModifiers(combination.modifiers)};
 }
 
-bool HotKeys::grabVariants(const Grab& grab) {
+bool HotKeys::grabVariants(const Grab& grab, xcb_window_t window) {
   xcb_connection_t* c = m_x11.get();
+  if (window == XCB_WINDOW_NONE) window = m_x11.rootWindow();
   std::vector<xcb_void_cookie_t> cookies;
   for (const std::uint16_t variant : lockVariants(m_numLockMask)) {
     // The keyboard stays still from a press until the reader lets it go on, so that no key typed
     // meanwhile escapes a hold that a handler of the press takes.
-    cookies.push_back(xcb_grab_key_checked(
-        c, 1, m_x11.rootWindow(), std::uint16_t(grab.modifierMask | variant),
-        static_cast<xcb_keycode_t>(grab.keycode), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
+    cookies.push_back(xcb_grab_key_checked(c, 1, window, std::uint16_t(grab.modifierMask | variant),
+                                           static_cast<xcb_keycode_t>(grab.keycode),
+                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
   }
   bool taken = false;
   for (const xcb_void_cookie_t cookie : cookies) {
     auto error = adopt(xcb_request_check(c, cookie));
     if (error && error->error_code == kBadAccess) taken = true;
   }
-  if (taken) ungrabVariants(grab, m_numLockMask);
+  if (taken) ungrabVariants(grab, m_numLockMask, window);
   wakeReader();
   return !taken;
 }
 
-void HotKeys::ungrabVariants(const Grab& grab, std::uint16_t numLockMask) {
+void HotKeys::ungrabVariants(const Grab& grab, std::uint16_t numLockMask, xcb_window_t window) {
+  if (window == XCB_WINDOW_NONE) window = m_x11.rootWindow();
   // Releasing a variant this connection does not hold leaves another program's grab alone.
   for (const std::uint16_t variant : lockVariants(numLockMask)) {
-    xcb_ungrab_key(m_x11.get(), static_cast<xcb_keycode_t>(grab.keycode), m_x11.rootWindow(),
+    xcb_ungrab_key(m_x11.get(), static_cast<xcb_keycode_t>(grab.keycode), window,
                    std::uint16_t(grab.modifierMask | variant));
   }
   xcb_flush(m_x11.get());
@@ -300,6 +304,37 @@ bool HotKeys::isTaken(const KeyCombination& combination) {
   return false;
 }
 
+std::expected<void, GrabFailure> HotKeys::grabInWindow(QWindow* window,
+                                                       const KeyCombination& combination) {
+  if (!m_connected || window == nullptr) return std::unexpected(GrabFailure::noDisplay);
+  const auto resolved = resolve(combination);
+  if (!resolved) return std::unexpected(GrabFailure::unknownKey);
+  const auto id = static_cast<xcb_window_t>(window->winId());
+  if (!grabVariants(*resolved, id)) return std::unexpected(GrabFailure::taken);
+  m_windowGrabs.push_back({id, combination, *resolved});
+  // Presses reach the window before any of its widgets, and before the shortcuts they set off.
+  window->installEventFilter(this);
+  connect(window, &QObject::destroyed, this, [this, id] {
+    std::erase_if(m_windowGrabs, [id](const WindowGrab& grab) { return grab.window == id; });
+  });
+  return {};
+}
+
+void HotKeys::regrabWindowKeys(std::uint16_t oldNumLockMask) {
+  for (auto it = m_windowGrabs.begin(); it != m_windowGrabs.end();) {
+    ungrabVariants(it->grab, oldNumLockMask, it->window);
+    const auto resolved = resolve(it->combination);
+    if (resolved && grabVariants(*resolved, it->window)) {
+      it->grab = *resolved;
+      ++it;
+      continue;
+    }
+    logError("The key {} of a window could not be grabbed again after a keyboard change",
+             it->combination.keyName);
+    it = m_windowGrabs.erase(it);
+  }
+}
+
 void HotKeys::regrabAll() {
   // The server also announces a keymap when the typing moves to another keyboard device with the
   // same map: only grabs whose key code or modifier bits really moved are touched.
@@ -325,6 +360,7 @@ void HotKeys::regrabAll() {
     lost.push_back(it->first);
     it = m_grabs.erase(it);
   }
+  regrabWindowKeys(oldNumLockMask);
   publishMatching();
   wakeReader();
   for (const KeyCombination& combination : lost) emit grabLost(combination);
@@ -335,10 +371,47 @@ void HotKeys::deliverPress(const KeyCombination& combination, Delivery delivery)
   const auto outer = std::exchange(m_delivering, delivery);
   emit pressed(combination);
   m_delivering = outer;
-  Command answer;
-  answer.kind = Command::Kind::answered;
-  answer.press = delivery.press;
-  (void)post(std::move(answer));
+  answer(delivery.press);
+}
+
+void HotKeys::deliverWindowKey(xcb_key_press_event_t key, std::uint64_t press) {
+  key.response_type = XCB_KEY_PRESS;
+  key.child = XCB_WINDOW_NONE;
+  xcb_send_event(m_x11.get(), 0, key.event, XCB_EVENT_MASK_NO_EVENT,
+                 reinterpret_cast<const char*>(&key));
+  xcb_flush(m_x11.get());
+  // A window under a modal one is handed no key: there is nothing to wait for.
+  if (QGuiApplication::modalWindow() != nullptr) {
+    answer(press);
+    return;
+  }
+  // Sent from this thread, so the window reads it only after this note of what to wait for.
+  m_windowKeyDelivery = WindowKeyDelivery{press, key.event, key.detail};
+}
+
+bool HotKeys::eventFilter(QObject* watched, QEvent* event) {
+  // A key goes to its window as a shortcut override first, and as a press when no shortcut took
+  // it.
+  if (!m_windowKeyDelivery ||
+      (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress))
+    return false;
+  const auto* window = static_cast<const QWindow*>(watched);
+  if (window->winId() != m_windowKeyDelivery->window ||
+      static_cast<const QKeyEvent*>(event)->nativeScanCode() != m_windowKeyDelivery->keycode)
+    return false;
+  // Answered once this event has been handled: what it sets off (a panel hiding, the keyboard
+  // given back) runs within its delivery.
+  const std::uint64_t press = std::exchange(m_windowKeyDelivery, std::nullopt)->press;
+  QMetaObject::invokeMethod(
+      this, [this, press] { answer(press); }, Qt::QueuedConnection);
+  return false;
+}
+
+void HotKeys::answer(std::uint64_t press) {
+  Command answered;
+  answered.kind = Command::Kind::answered;
+  answered.press = press;
+  (void)post(std::move(answered));
 }
 
 bool HotKeys::holdKeyboardFor(QWindow* window) {
@@ -443,6 +516,10 @@ int HotKeys::keepLimits() {
 }
 
 void HotKeys::letKeyboardGo() {
+  if (std::exchange(m_awaitingWindowKey, false)) {
+    xcb_ungrab_keyboard(m_x11.get(), XCB_CURRENT_TIME);
+    return;
+  }
   // A hold's own grab keeps the keyboard going by itself.
   if (!m_hold) xcb_allow_events(m_x11.get(), XCB_ALLOW_ASYNC_KEYBOARD, XCB_CURRENT_TIME);
 }
@@ -510,6 +587,11 @@ void HotKeys::handleKey(const xcb_key_press_event_t& key) {
     if (m_hold && m_hold->stage != Hold::Stage::keeping && m_down.empty()) endHold();
     return;
   }
+  // Keys come on another window than the root only by a grab in that window.
+  if (key.event != m_x11.rootWindow()) {
+    awaitWindowKey(key);
+    return;
+  }
   // A repeat of a held key: its press was delivered already.
   const bool repeat = m_down.contains(key.detail);
   if (const auto matched = repeat ? std::nullopt : match(key)) {
@@ -529,6 +611,14 @@ void HotKeys::handleKey(const xcb_key_press_event_t& key) {
   letKeyboardGo();
 }
 
+void HotKeys::awaitWindowKey(const xcb_key_press_event_t& key) {
+  const std::uint64_t press = ++m_presses;
+  m_awaited = Awaited{press, std::chrono::steady_clock::now() + kAnswerLimit};
+  m_awaitingWindowKey = true;
+  QMetaObject::invokeMethod(
+      this, [this, key, press] { deliverWindowKey(key, press); }, Qt::QueuedConnection);
+}
+
 bool HotKeys::startHold(xcb_window_t window, std::uint16_t shortcutModifiers) {
   if (m_hold) {
     // Held already: the keys go to the new window, from now on.
@@ -538,6 +628,7 @@ bool HotKeys::startHold(xcb_window_t window, std::uint16_t shortcutModifiers) {
   }
   // The grab let go the keyboard that a press held still.
   m_awaited.reset();
+  m_awaitingWindowKey = false;
   m_hold = std::make_unique<Hold>();
   m_hold->window = window;
   m_hold->shortcutModifiers = shortcutModifiers;

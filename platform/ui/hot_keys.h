@@ -24,9 +24,10 @@
 // the focus, and drops them after `kHoldLimit`, whatever the GUI thread is doing meanwhile.
 //
 // Threads. The interface is GUI thread only, and the signals are emitted there. The GUI thread
-// owns the grabs and the layout (`m_grabs`, `m_layout`, the masks) and sends its grabs on the
-// shared connection (xcb serialises the requests of several threads); what the reader matches
-// presses with is a copy of them, `m_matching`, which the GUI thread publishes under `m_mutex`.
+// owns the grabs and the layout (`m_grabs`, `m_windowGrabs`, `m_layout`, the masks) and sends its
+// grabs and the windows' keys it hands on on the shared connection (xcb serialises the requests of
+// several threads); what the reader matches presses with is a copy of them, `m_matching`, which
+// the GUI thread publishes under `m_mutex`.
 // The reader owns the keys down, the press awaiting its answer and the hold; the GUI thread
 // reaches them only through the commands it posts to `m_commands`, under `m_mutex`, waking the
 // reader through `m_wake`. No lock is held while a signal is emitted or the server is waited on.
@@ -98,6 +99,15 @@ class HotKeys : public QObject {
   // combination this service holds is not taken.
   bool isTaken(const KeyCombination& combination);
 
+  // Grabs the combination in `window` only, for a key that may send the keyboard elsewhere
+  // (Escape hiding a panel). Pressed while the keyboard is in the window, it holds the keyboard
+  // still as a shortcut's press does, goes on to the window as a key event, and the keyboard goes
+  // on once the window has been handed that event, that is once the shortcuts and widgets it set
+  // off have returned (at most `kAnswerLimit`), to whichever window has the keyboard then: the
+  // keys typed right after it never reach the window before the program has read it. No `pressed`
+  // is emitted for it. The grab lasts as long as the window.
+  std::expected<void, GrabFailure> grabInWindow(QWindow* window, const KeyCombination& combination);
+
   // Holds the keyboard for `window`, which is about to be shown: every key typed from now on comes
   // to this service and is kept, until the window has the input focus; then the kept keys go to
   // it as key events, in the order typed and before any key it gets directly, and the keyboard is
@@ -127,10 +137,25 @@ class HotKeys : public QObject {
   // The keymap or the modifier map changed; held combinations are grabbed again already.
   void layoutChanged();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   struct Grab {
     std::uint32_t keycode = 0;
     std::uint16_t modifierMask = 0;
+  };
+  // A combination grabbed in one window (`grabInWindow`).
+  struct WindowGrab {
+    xcb_window_t window = XCB_WINDOW_NONE;
+    KeyCombination combination;
+    Grab grab;
+  };
+  // A window's key sent on to it, until the window has been handed it.
+  struct WindowKeyDelivery {
+    std::uint64_t press = 0;
+    xcb_window_t window = XCB_WINDOW_NONE;
+    std::uint32_t keycode = 0;
   };
   // What the reader matches a press with: the grabs and the modifier bits, as the GUI thread last
   // published them.
@@ -155,11 +180,17 @@ class HotKeys : public QObject {
   std::uint16_t xModifiers(std::uint32_t modifiers) const;
   // The grab's modifiers with none, Caps Lock, Num Lock and both.
   static std::array<std::uint16_t, 4> lockVariants(std::uint16_t numLockMask);
-  bool grabVariants(const Grab& grab);
-  void ungrabVariants(const Grab& grab, std::uint16_t numLockMask);
+  // On the root window, or on `window`.
+  bool grabVariants(const Grab& grab, xcb_window_t window = XCB_WINDOW_NONE);
+  void ungrabVariants(const Grab& grab, std::uint16_t numLockMask,
+                      xcb_window_t window = XCB_WINDOW_NONE);
   void publishMatching();
   void regrabAll();
+  void regrabWindowKeys(std::uint16_t oldNumLockMask);
   void deliverPress(const KeyCombination& combination, Delivery delivery);
+  void deliverWindowKey(xcb_key_press_event_t key, std::uint64_t press);
+  // Lets the keyboard that the press holds still go on.
+  void answer(std::uint64_t press);
   void connectionBroke();
   // Queues a command for the reader; false when the reader has ended.
   bool post(Command command);
@@ -173,6 +204,7 @@ class HotKeys : public QObject {
   bool runCommands();
   void readEvents();
   void handleKey(const xcb_key_press_event_t& key);
+  void awaitWindowKey(const xcb_key_press_event_t& key);
   std::optional<std::pair<KeyCombination, Grab>> match(const xcb_key_press_event_t& key);
   // The time until the next limit runs out, in milliseconds; -1 when none runs.
   int keepLimits();
@@ -201,7 +233,9 @@ class HotKeys : public QObject {
   std::uint16_t m_superMask = 0;
   std::uint16_t m_numLockMask = 0;
   std::map<KeyCombination, Grab> m_grabs;
+  std::vector<WindowGrab> m_windowGrabs;
   std::optional<Delivery> m_delivering;
+  std::optional<WindowKeyDelivery> m_windowKeyDelivery;
   std::thread m_reader;
 
   // Guarded by m_mutex.
@@ -221,6 +255,9 @@ class HotKeys : public QObject {
     std::chrono::steady_clock::time_point limit;
   };
   std::optional<Awaited> m_awaited;
+  // The press awaited is a window's key: letting the keyboard go ends the grab it took, so that the
+  // keys after it go to the window that has the keyboard now.
+  bool m_awaitingWindowKey = false;
   std::unique_ptr<Hold> m_hold;
   // Whether m_hold is set; written by the reader, read anywhere.
   std::atomic<bool> m_holding = false;

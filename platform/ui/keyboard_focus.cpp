@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 
 #include <utility>
+#include <vector>
 
 #include "platform/ui/x11_properties.h"
 
@@ -20,13 +21,10 @@ bool isWithin(const QWindow* window, const QWindow* ancestor) {
   return false;
 }
 
-// The program's window that the X input focus reply names, none when another program's has it;
-// Qt's focus window when there is no reply.
-QWindow* keyboardWindow(xcb_connection_t* c, xcb_get_input_focus_cookie_t query) {
-  const x11::Reply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, query, nullptr));
-  if (!focus) return QGuiApplication::focusWindow();
+// The program's window whose X window is `id`; null for another program's.
+QWindow* programWindow(xcb_window_t id) {
   for (QWindow* window : QGuiApplication::allWindows()) {
-    if (window->handle() != nullptr && window->winId() == focus->focus) return window;
+    if (window->handle() != nullptr && window->winId() == id) return window;
   }
   return nullptr;
 }
@@ -37,7 +35,24 @@ QWindow* keyboardWindow(xcb_connection_t* c, xcb_get_input_focus_cookie_t query)
 QWindow* keyboardWindow() {
   xcb_connection_t* c = x11::connection();
   if (c == nullptr) return QGuiApplication::focusWindow();
-  return keyboardWindow(c, xcb_get_input_focus(c));
+  const x11::Reply<xcb_get_input_focus_reply_t> focus(
+      xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  return focus ? programWindow(focus->focus) : QGuiApplication::focusWindow();
+}
+
+// Whether the window and all its ancestors are mapped, so that it can take the keyboard.
+bool isViewable(xcb_connection_t* c, xcb_window_t window) {
+  const x11::Reply<xcb_get_window_attributes_reply_t> attributes(
+      xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+  return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+// The window that the window manager names active; none without one.
+xcb_window_t activeWindow(xcb_connection_t* c) {
+  const auto active = x11::property(c, x11::rootWindow(c), x11::atom(c, "_NET_ACTIVE_WINDOW"));
+  const std::vector<std::uint32_t> windows =
+      active ? active->cardinals() : std::vector<std::uint32_t>{};
+  return windows.empty() ? xcb_window_t{XCB_WINDOW_NONE} : xcb_window_t{windows.front()};
 }
 
 }  // namespace
@@ -100,19 +115,52 @@ void KeyboardKeeper::visibilityChanged(bool visible) {
     return;
   }
   settleLender();
-  const QPointer<QWindow> lender = std::exchange(m_lender, nullptr);
-  if (!lender || !lender->isVisible() || !isWithin(keyboardWindow(), m_window)) return;
+  xcb_connection_t* c = x11::connection();
+  QWindow* lender = c != nullptr ? programWindow(m_lender) : m_lenderOffX11.data();
+  m_lender = XCB_WINDOW_NONE;
+  m_lenderOffX11 = nullptr;
+  if (lender == nullptr || !lender->isVisible() || !isWithin(keyboardWindow(), m_window)) return;
   giveKeyboard(lender);
   // Sent at once: a hide can be the program's last act before it quits, with no event loop left
   // to flush the request.
-  if (xcb_connection_t* c = x11::connection()) xcb_flush(c);
+  if (c != nullptr) xcb_flush(c);
+}
+
+void KeyboardKeeper::returnKeyboard() {
+  settleLender();
+  xcb_connection_t* c = x11::connection();
+  if (c == nullptr) {
+    if (m_lenderOffX11 && m_lenderOffX11->isVisible() &&
+        isWithin(QGuiApplication::focusWindow(), m_window))
+      giveKeyboard(m_lenderOffX11);
+    return;
+  }
+  if (!isWithin(keyboardWindow(), m_window)) return;
+  xcb_window_t to = m_lender;
+  std::uint8_t revertTo = m_lenderRevertTo;
+  if (to == XCB_WINDOW_NONE || !isViewable(c, to)) {
+    // The lender went meanwhile, or there was none: the keyboard goes to the window that the
+    // window manager names active, else to the root, where the server would drop it as this
+    // window goes and a window manager picks a window for it.
+    to = activeWindow(c);
+    revertTo = XCB_INPUT_FOCUS_PARENT;
+    if (to == XCB_WINDOW_NONE || isWithin(programWindow(to), m_window) || !isViewable(c, to))
+      to = x11::rootWindow(c);
+  }
+  // Set directly, also for a window the manager manages: it never learnt that the keyboard had
+  // left that window, and a request through it would leave keys typed meanwhile to this one.
+  xcb_set_input_focus(c, revertTo, to, XCB_CURRENT_TIME);
+  // Answered only once the server has moved the focus.
+  const x11::Reply<xcb_get_input_focus_reply_t> done(
+      xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
 void KeyboardKeeper::askLender() {
   settleLender();
   xcb_connection_t* c = x11::connection();
   if (c == nullptr) {
-    setLender(QGuiApplication::focusWindow());
+    QWindow* focus = QGuiApplication::focusWindow();
+    m_lenderOffX11 = isWithin(focus, m_window) ? nullptr : focus;
     return;
   }
   // Asked before the map request, which the server then handles after it (the map flushes the
@@ -123,12 +171,16 @@ void KeyboardKeeper::askLender() {
 
 void KeyboardKeeper::settleLender() {
   if (!m_lenderQuery) return;
+  xcb_connection_t* c = x11::connection();
   const xcb_get_input_focus_cookie_t query{*std::exchange(m_lenderQuery, std::nullopt)};
-  setLender(keyboardWindow(x11::connection(), query));
-}
-
-void KeyboardKeeper::setLender(QWindow* focus) {
-  m_lender = isWithin(focus, m_window) ? nullptr : focus;
+  const x11::Reply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, query, nullptr));
+  m_lender = XCB_WINDOW_NONE;
+  // The root, the pointer's root or nobody had it: there is no one to give it back to.
+  if (!focus || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus->focus == x11::rootWindow(c))
+    return;
+  if (isWithin(programWindow(focus->focus), m_window)) return;
+  m_lender = focus->focus;
+  m_lenderRevertTo = focus->revert_to;
 }
 
 }  // namespace tessra::platform

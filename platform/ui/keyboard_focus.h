@@ -5,10 +5,12 @@
 // input focus, the server drops the focus to the root, where a window manager hands it to some
 // other program and without one no key reaches anyone. So the program takes the keyboard for these
 // windows itself, when they are shown and when they are pressed, and hands it back to the window
-// it came from before they go.
+// it came from before they go; a window that goes slowly (a panel sliding out) gives it back as
+// it starts to go, also to another program's window.
 //
 //   KeyboardKeeper::of(panel->windowHandle());  // from now on, at each show, press and hide
 //   platform::giveKeyboard(panel->windowHandle());  // once, now
+//   KeyboardKeeper::of(panel->windowHandle()).returnKeyboard();  // now, though it stays on screen
 //
 // GUI thread only.
 #pragma once
@@ -17,6 +19,7 @@
 #include <QPointer>
 #include <QWindow>
 
+#include <cstdint>
 #include <optional>
 
 namespace tessra::platform {
@@ -50,6 +53,15 @@ class KeyboardKeeper final : public QObject {
   // Whether a press in the window takes the keyboard (on by default).
   void setTakesOnPress(bool takes) { m_takesOnPress = takes; }
 
+  // Gives the keyboard back now, when the window (or one opened over it) holds it: to the window
+  // that had it when this one was shown, the program's or another program's, if that one is still
+  // on screen; else to the window the window manager names active; else to the root, where the
+  // server drops it when the window goes and a window manager picks a window for it. For a window
+  // that stays on screen a while after it stops taking keys (a panel sliding out). The server has
+  // moved the focus when this returns, so a key that another connection lets go afterwards (a
+  // global shortcut's press holds the keyboard still) reaches the new window.
+  void returnKeyboard();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -60,11 +72,14 @@ class KeyboardKeeper final : public QObject {
   void askLender();
   // Reads the answer to a question `askLender` left open.
   void settleLender();
-  void setLender(QWindow* focus);
 
   QWindow* m_window;
-  // The window that had the keyboard when this one was shown.
-  QPointer<QWindow> m_lender;
+  // The X window that had the keyboard when this one was shown, none when it was this one or one
+  // opened over it, with how the server moves the focus when that window goes; Qt's focus window
+  // in its place off X11.
+  std::uint32_t m_lender = 0;
+  std::uint8_t m_lenderRevertTo = 0;
+  QPointer<QWindow> m_lenderOffX11;
   // The sequence number of the question of `askLender` while its answer is unread.
   std::optional<unsigned int> m_lenderQuery;
   bool m_takesOnShow = true;
