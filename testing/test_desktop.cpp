@@ -3,7 +3,7 @@
 #include <dbus/dbus.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,8 +54,25 @@ std::string readLine(int fd) {
   return line;
 }
 
+// Where `program` runs from: as given when it names a path, else the first executable of that name
+// along PATH. Looked up before the fork: between fork and exec the child may only make system
+// calls.
+std::string executablePath(const std::string& program) {
+  if (program.find('/') != std::string::npos) return program;
+  const char* path = std::getenv("PATH");
+  std::stringstream folders(path != nullptr ? path : "/usr/bin:/bin");
+  for (std::string folder; std::getline(folders, folder, ':');) {
+    const fs::path candidate = fs::path(folder.empty() ? "." : folder) / program;
+    if (::access(candidate.c_str(), X_OK) == 0 && !fs::is_directory(candidate))
+      return candidate.string();
+  }
+  throw std::runtime_error("the test desktop cannot start " + program + ": not on PATH");
+}
+
 // Starts a program with its output appended to `log` and `overrides` ("NAME=value") in place of
-// those variables of this process's environment; its process id.
+// those variables of this process's environment; its process id. The program gets SIGTERM when
+// this process ends, however it ends: a test process that crashes, is halted by a sanitizer or is
+// killed never leaves its desktop running, which its destructor would otherwise stop.
 pid_t spawnWith(const std::vector<std::string>& arguments, const fs::path& log,
                 const std::vector<std::string>& overrides = {}) {
   std::vector<std::string> environment = overrides;
@@ -70,20 +87,28 @@ pid_t spawnWith(const std::vector<std::string>& arguments, const fs::path& log,
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                   O_WRONLY | O_CREAT | O_APPEND, 0600);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
   std::vector<char*> argv;
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) throw std::runtime_error("the test desktop cannot start " + arguments[0]);
+  const std::string executable = executablePath(arguments[0]);
+
+  const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const int output = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  const pid_t parent = ::getpid();
+  const pid_t pid = input >= 0 && output >= 0 ? ::fork() : -1;
+  if (pid == 0) {
+    // The signal comes when the thread that forked ends: the desktop is started and kept by the
+    // test's main thread. A parent that died before the request was made is checked for after it.
+    if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || ::getppid() != parent) ::_exit(127);
+    if (::dup2(input, STDIN_FILENO) < 0 || ::dup2(output, STDOUT_FILENO) < 0 ||
+        ::dup2(output, STDERR_FILENO) < 0)
+      ::_exit(127);
+    ::execve(executable.c_str(), argv.data(), envp.data());
+    ::_exit(127);
+  }
+  if (input >= 0) ::close(input);
+  if (output >= 0) ::close(output);
+  if (pid < 0) throw std::runtime_error("the test desktop cannot start " + arguments[0]);
   return pid;
 }
 

@@ -20,6 +20,10 @@
 // stock key bindings minus Alt+Space, so the program's global shortcut is free; a test of the
 // taken shortcut asks for the stock ones.
 //
+// The desktop's programs end with the test process, however it ends: the destructor stops them
+// in order, and a process that crashes, is halted by a sanitizer or is killed takes them with it
+// (each gets SIGTERM when the thread that started it ends, so the test's main thread starts them).
+//
 // `DESKTOP` tests (tessra_add_test) get one per test process, started before the QApplication,
 // which then lives on it: so do the programs and tools (xdotool) the test starts, through DISPLAY
 // and DBUS_SESSION_BUS_ADDRESS. Which kind it is, the variable TESSRA_TEST_DESKTOP says ("openbox",

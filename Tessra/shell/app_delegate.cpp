@@ -248,11 +248,15 @@ void AppDelegate::showFloatingWindow(QScreen* screen) {
     m_floatingWindow = new FloatingWindow;
     connect(m_floatingWindow, &FloatingWindow::triggerVisibilityRequested, this,
             [this](bool visible) {
-              if (visible) {
-                showOverlayButton();
-              } else {
+              if (!visible) {
                 removeOverlayButton();
+                return;
               }
+              // A click elsewhere closed the panel: the user now works where it went, which is
+              // not yet the main screen (the panel still has the keyboard, and the window manager
+              // has yet to make the clicked window the active one).
+              const auto press = m_floatingWindow->closingPress();
+              showOverlayButton(press ? QGuiApplication::screenAt(*press) : nullptr);
             });
     m_floatingWindow->setOwnAreaTest(
         [](const QPoint& point) { return StatusItem::shared().geometry().contains(point); });
@@ -313,7 +317,7 @@ QWidget* AppDelegate::buttonWindow() const { return m_buttonWindow; }
 
 FloatingWindow* AppDelegate::floatingWindow() const { return m_floatingWindow; }
 
-void AppDelegate::showOverlayButton() {
+void AppDelegate::showOverlayButton(QScreen* screen) {
   if (m_buttonWindow) return;
   // Without a tray the side button is the only way in: it shows whatever the setting says (and
   // the setting stays as the user left it).
@@ -323,10 +327,10 @@ void AppDelegate::showOverlayButton() {
   // The panel opens beside the button clicked, wherever the active window is.
   connect(m_buttonWindow, &SideButtonWindow::clicked, this,
           [this] { showFloatingWindow(m_buttonWindow->screen()); });
-  m_buttonWindow->setGeometry(overlayButtonFrame());
-  m_buttonWindow->winId();
-  connect(m_buttonWindow->windowHandle(), &QWindow::screenChanged, this,
-          &AppDelegate::didChangeScreenNotification);
+  // Placed once: the button changes screens only where it is placed (here, or anew when the
+  // screens change), which is no reason to place it again on the main screen of the moment, the
+  // hiding panel's.
+  m_buttonWindow->setGeometry(SideButtonWindow::overlayButtonFrame(screen));
   m_buttonWindow->show();
   m_buttonWindow->raise();
 }

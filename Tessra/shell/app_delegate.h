@@ -91,8 +91,9 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   // The interface language changed: offers a restart on the active window, when there is one.
   void showAlertToCloseTheApp();
 
-  // The side button.
-  void showOverlayButton();
+  // The side button, shown on `screen` (where the click that closed the panel went), else on the
+  // main screen.
+  void showOverlayButton(QScreen* screen = nullptr);
   QRect overlayButtonFrame() const;
   void repositionOverlayButton();
 

@@ -61,6 +61,8 @@ class FloatingWindow final : public platform::OverlayWindow {
   // shows, closes the panel as a press outside it, and the activation that follows belongs to the
   // same click.
   [[nodiscard]] bool takeClosingPress(const QPoint& point);
+  // Where the press that last closed the panel was, until a claim or the next show forgets it.
+  std::optional<QPoint> closingPress() const { return m_closingPress; }
 
  signals:
   // The panel has slid in (true) or out and been hidden (false).

@@ -1,6 +1,8 @@
 // The program on a screen of two monitors side by side, the first the primary one: the panel and
 // its side button open on the monitor the user works on (the active window's, else the
-// pointer's), and the panel opens beside the button clicked.
+// pointer's), the panel opens beside the button clicked, and a click on the other monitor that
+// closes the panel brings the button back there.
+#include <QProcess>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -104,6 +106,47 @@ TEST_F(MonitorsDesktopTest, ThePanelAndItsButtonOpenOnTheMonitorTheUserWorksOn) 
   EXPECT_EQ(panel.right(), kWidth - 1);
   closePanel();
   EXPECT_LT(sideButton().left(), kWidth) << "back beside where the panel was";
+  EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
+}
+
+TEST_F(MonitorsDesktopTest, AClickOnTheOtherMonitorTakesTheSideButtonThere) {
+  std::filesystem::create_directories(m_tessra.configFolder());
+  std::ofstream(m_tessra.configFolder() / "defaults.json") << R"({"onboardingPresented": true})";
+  // A terminal on the second monitor, and the user at work on the first.
+  QProcess terminal;
+  terminal.start(QStringLiteral("xterm"),
+                 {QStringLiteral("-geometry"), QStringLiteral("80x24+%1+300").arg(kWidth + 400)});
+  QString terminalWindow;
+  ASSERT_EVENTUALLY(!(terminalWindow = testing::xdotool(
+                          {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                           QStringLiteral("--pid"), QString::number(terminal.processId())}))
+                         .isEmpty(),
+                    kStartMs);
+  QWidget other;
+  other.setWindowTitle(QStringLiteral("Other program"));
+  other.setGeometry(200, 200, 400, 300);
+  other.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+  testing::clickAt(400, 350);
+  ASSERT_EVENTUALLY(other.isActiveWindow(), kStartMs);
+  m_tessra.start({QStringLiteral("--login-item")});
+  ASSERT_LT(sideButton().left(), kWidth);
+  testing::pressKeys(QStringLiteral("alt+space"));
+  ASSERT_TRUE(workArea(0).contains(openedPanel())) << "in the first monitor's work area";
+
+  // A click into the terminal closes the panel; the user now works on the second monitor.
+  const QRect terminalFrame = testing::windowFrame(terminalWindow);
+  testing::clickAt(terminalFrame.center().x(), terminalFrame.center().y());
+  ASSERT_EVENTUALLY(m_tessra.panel().isEmpty(), kStartMs);
+  ASSERT_EVENTUALLY(sideButton().left() >= kWidth, kStartMs) << " (on the monitor clicked)";
+  ASSERT_EVENTUALLY(
+      testing::topLevelOf(testing::focusedWindow()) == testing::topLevelOf(terminalWindow),
+      kStartMs);
+  EXPECT_EQ(sideButton().right() - kButtonBeyondEdge, 2 * kWidth - 1)
+      << "at the second monitor's right edge, once the terminal is active";
+
+  terminal.kill();
+  terminal.waitForFinished();
   EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
 }
 

@@ -98,10 +98,10 @@ SideButtonWindow::SideButtonWindow(QWidget* parent)
           [this](bool hover) { setWindowOpacity(hover ? kHoverOpacity : kIdleOpacity); });
 }
 
-QRect SideButtonWindow::overlayButtonFrame() {
+QRect SideButtonWindow::overlayButtonFrame(QScreen* screen) {
   const PopupPosition position = UserSettings::shared().value(setting::popupPosition);
   // The screen the panel opens on, so that the two agree.
-  QScreen* screen = platform::Screens::mainScreen();
+  if (screen == nullptr) screen = platform::Screens::mainScreen();
   if (screen == nullptr) return {};
   const QRect frame = screen->geometry();
   const int x = position == PopupPosition::left ? frame.x() - kBeyondEdge

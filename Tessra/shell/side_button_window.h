@@ -11,6 +11,8 @@
 #include "Tessra/storage/settings_enums.h"
 #include "platform/ui/overlay_window.h"
 
+class QScreen;
+
 namespace tessra {
 
 // The pill itself; a click on it is the button's `clicked()`.
@@ -52,9 +54,9 @@ class SideButtonWindow final : public platform::OverlayWindow {
 
   CallToActionView* view() const { return m_view; }
 
-  // The frame on the main screen (platform/ui/screens.h) for the current position setting; an
-  // empty rectangle without any screen.
-  static QRect overlayButtonFrame();
+  // The frame on `screen`, else on the main screen (platform/ui/screens.h), for the current
+  // position setting; an empty rectangle without any screen.
+  static QRect overlayButtonFrame(QScreen* screen = nullptr);
 
  signals:
   // The user clicked the pill: the owner opens the panel.
