@@ -184,29 +184,34 @@ void HotKeys::loadLayout() {
 void HotKeys::readModifierMap() {
   xcb_connection_t* c = m_x11.get();
   auto reply = adopt(xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr));
-  m_altMask = m_superMask = m_numLockMask = 0;
-  const auto isKey = [&](xcb_keycode_t code, std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-      if (m_layout->keycode(name) == code) return true;
-    }
-    return false;
-  };
+  // The keys of Mod1 to Mod5 with their bits; Shift, Lock and Control are fixed.
+  std::vector<std::pair<xcb_keycode_t, std::uint16_t>> modifierKeys;
   if (reply) {
     const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(reply.get());
     const int perModifier = reply->keycodes_per_modifier;
-    // Shift, Lock and Control are fixed; Mod1 to Mod5 are whatever the map puts there.
     for (int modifier = 3; modifier < 8; ++modifier) {
-      const auto bit = static_cast<std::uint16_t>(1u << modifier);
       for (int i = 0; i < perModifier; ++i) {
         const xcb_keycode_t code = keycodes[modifier * perModifier + i];
-        if (code == 0) continue;
-        if (isKey(code, {"NMLK"})) m_numLockMask |= bit;
-        if (isKey(code, {"LALT", "RALT"})) m_altMask |= bit;
-        if (isKey(code, {"LWIN", "RWIN"})) m_superMask |= bit;
+        if (code != 0) modifierKeys.emplace_back(code, static_cast<std::uint16_t>(1u << modifier));
       }
     }
   }
-  // The usual assignment, for a server whose map names none of these keys.
+  // A modifier is the one its keysyms are on, wherever the layout puts their keys (Alt on the
+  // Windows key of a layout that swaps the two): the bit of the first keysym that a key of the map
+  // types, one bit, so that a grab asks for no second modifier. Meta counts as Alt only where no
+  // key types Alt: a layout may put it on the Windows keys, beside Super.
+  const auto bitOf = [&](std::initializer_list<xkb_keysym_t> keysyms) -> std::uint16_t {
+    for (const xkb_keysym_t keysym : keysyms) {
+      for (const auto& [code, bit] : modifierKeys) {
+        if (m_layout->types(code, keysym)) return bit;
+      }
+    }
+    return 0;
+  };
+  m_altMask = bitOf({XKB_KEY_Alt_L, XKB_KEY_Alt_R, XKB_KEY_Meta_L, XKB_KEY_Meta_R});
+  m_superMask = bitOf({XKB_KEY_Super_L, XKB_KEY_Super_R});
+  m_numLockMask = bitOf({XKB_KEY_Num_Lock});
+  // The usual assignment, for a server whose map names none of these keysyms.
   if (!m_altMask) m_altMask = XCB_MOD_MASK_1;
   if (!m_superMask) m_superMask = XCB_MOD_MASK_4;
   if (!m_numLockMask) m_numLockMask = XCB_MOD_MASK_2;
@@ -306,24 +311,27 @@ void HotKeys::regrabAll() {
   const std::uint16_t oldNumLockMask = m_numLockMask;
   loadLayout();
   const bool locksMoved = oldNumLockMask != m_numLockMask;
-  std::vector<KeyCombination> lost;
-  for (auto it = m_grabs.begin(); it != m_grabs.end();) {
-    const auto resolved = resolve(it->first);
-    if (resolved && !locksMoved && resolved->keycode == it->second.keycode &&
-        resolved->modifierMask == it->second.modifierMask) {
-      ++it;
+  // Every grab that moved is let go before any is taken anew: one combination can move to what
+  // another held (Alt and Super trading bits), and letting that one go after would undo it.
+  std::vector<std::pair<KeyCombination, std::optional<Grab>>> moved;
+  for (const auto& [combination, grab] : m_grabs) {
+    const auto resolved = resolve(combination);
+    if (resolved && !locksMoved && resolved->keycode == grab.keycode &&
+        resolved->modifierMask == grab.modifierMask)
       continue;
-    }
-    ungrabVariants(it->second, oldNumLockMask);
+    ungrabVariants(grab, oldNumLockMask);
+    moved.emplace_back(combination, resolved);
+  }
+  std::vector<KeyCombination> lost;
+  for (const auto& [combination, resolved] : moved) {
     if (resolved && grabVariants(*resolved)) {
-      it->second = *resolved;
-      ++it;
+      m_grabs[combination] = *resolved;
       continue;
     }
     logError("Global shortcut {} could not be grabbed again after a keyboard change",
-             it->first.keyName);
-    lost.push_back(it->first);
-    it = m_grabs.erase(it);
+             combination.keyName);
+    lost.push_back(combination);
+    m_grabs.erase(combination);
   }
   publishMatching();
   wakeReader();

@@ -8,12 +8,14 @@
 //   }
 //
 // The service keeps its own X connection, read on a thread of its own. Each combination is
-// grabbed with the lock variants (none, Caps Lock, Num Lock, both), so a lock key never hides it;
-// Num Lock's bit is read from the server's modifier map. Auto-repeat is made detectable, so a held
-// combination gives one `pressed` and one `released`. A new keymap or modifier map (another layout
-// chosen) re-grabs every combination by its key name; one that can no longer be grabbed is given
-// up with `grabLost`. Keys are named by their XKB names ("AC01", "SPCE", "FK05"), which stay with
-// the physical key across layouts.
+// grabbed with the lock variants (none, Caps Lock, Num Lock, both), so a lock key never hides it.
+// Alt, Super and Num Lock are the modifiers that the server's modifier map puts their keysyms on
+// (Alt_L, Super_L, Num_Lock...), wherever the layout has their keys: Alt is on the Windows key of a
+// layout that swaps the two. Auto-repeat is made detectable, so a held combination gives one
+// `pressed` and one `released`. A new keymap or modifier map (another layout chosen) re-grabs
+// every combination by its key name and those modifiers; one that can no longer be grabbed is
+// given up with `grabLost`. Keys are named by their XKB names ("AC01", "SPCE", "FK05"), which stay
+// with the physical key across layouts.
 //
 // A press holds the whole keyboard still at the server until the handlers of its `pressed` have
 // returned, so a handler can hold the keys typed right after the combination for a window it is
