@@ -1,7 +1,7 @@
 // Keys typed right after the global shortcut, as people type into a launcher: a terminal has the
 // keyboard, and Alt+Space comes with a question at 20 ms a key and Return at its end. The panel
 // takes the keyboard only a good while later, yet the question reaches the service whole and in
-// order, and the terminal reads none of it.
+// order, as typed, and the terminal reads none of it.
 #include <signal.h>
 
 #include <QProcess>
@@ -35,54 +35,67 @@ class KeysAfterTheShortcut : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_keychain.set("sk-keys-at-once", UserSettings::kOpenAiKeyItem).has_value());
+    m_server.route("POST", "/v1/chat/completions",
+                   testing::ScriptedResponse::streamed({{"data: [DONE]\n\n"}}));
+    m_tessra.setEnvironment(QStringLiteral("TESSRA_AI_BASE_URL"), m_server.baseUrl());
+    m_tessra.start();
+    ASSERT_EVENTUALLY(
+        m_tessra.hasKeyboard() && fs::exists(m_tessra.dataFolder() / "conversations.json"),
+        kWaitMs);
+
+    // A terminal whose shell writes every key it reads to a file at once.
+    m_terminal.start("xterm", {"-e", "sh", "-c", "stty raw -echo; exec cat > \"$0\"",
+                               QString::fromStdString(m_terminalRead.string())});
+    ASSERT_EVENTUALLY(fs::exists(m_terminalRead) &&
+                          !(m_window = testing::xdotool({"search", "--onlyvisible", "--pid",
+                                                         QString::number(m_terminal.processId())}))
+                               .isEmpty(),
+                      kWaitMs);
   }
-  void TearDown() override { (void)m_keychain.remove(UserSettings::kOpenAiKeyItem); }
+
+  void TearDown() override {
+    m_terminal.kill();
+    m_terminal.waitForFinished();
+    if (m_tessra.isRunning()) {
+      EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
+    }
+    (void)m_keychain.remove(UserSettings::kOpenAiKeyItem);
+  }
+
+  std::string readByTerminal() const {
+    std::ifstream file(m_terminalRead);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+
+  // The user clicks into the terminal (which closes the panel), presses the shortcut and types
+  // at once.
+  void typeFromTheTerminal(const QStringList& keys) {
+    const QRect frame = testing::windowFrame(m_window);
+    testing::clickAt(frame.left() + 40, frame.center().y());
+    ASSERT_EVENTUALLY(m_tessra.panel().isEmpty() && testing::topLevelOf(testing::focusedWindow()) ==
+                                                        testing::topLevelOf(m_window),
+                      kWaitMs);
+    testing::xdotool(keys);
+  }
+
+  // The text of the question the service got at `index`.
+  std::string question(std::size_t index) const {
+    const auto requests = m_server.requests();
+    if (index >= requests.size()) return "none; the terminal read \"" + readByTerminal() + '"';
+    return json::parse(requests[index].body)["messages"].back()["content"];
+  }
 
   keychain::Keychain m_keychain{std::string(UserSettings::kKeychainService)};
+  testing::TempDir m_home;
+  testing::HttpServer m_server;
+  testing::RunningProgram m_tessra{QStringLiteral(TESSRA_BINARY), m_home.path()};
+  const fs::path m_terminalRead = m_home.path() / "terminal-read";
+  QProcess m_terminal;
+  QString m_window;
 };
 
 TEST_F(KeysAfterTheShortcut, ReachThePromptInOrderAndNoneTheTerminal) {
   ASSERT_EQ(kQuestion.size(), 30u);
-  testing::TempDir home;
-  testing::HttpServer server;
-  server.route("POST", "/v1/chat/completions",
-               testing::ScriptedResponse::streamed({{"data: [DONE]\n\n"}}));
-  testing::RunningProgram tessra(QStringLiteral(TESSRA_BINARY), home.path());
-  tessra.setEnvironment(QStringLiteral("TESSRA_AI_BASE_URL"), server.baseUrl());
-  tessra.start();
-  ASSERT_EVENTUALLY(tessra.hasKeyboard() && fs::exists(tessra.dataFolder() / "conversations.json"),
-                    kWaitMs);
-
-  // A terminal whose shell writes every key it reads to a file at once.
-  const fs::path terminalRead = home.path() / "terminal-read";
-  QProcess terminal;
-  terminal.start("xterm", {"-e", "sh", "-c", "stty raw -echo; exec cat > \"$0\"",
-                           QString::fromStdString(terminalRead.string())});
-  QString window;
-  ASSERT_EVENTUALLY(fs::exists(terminalRead) &&
-                        !(window = testing::xdotool({"search", "--onlyvisible", "--pid",
-                                                     QString::number(terminal.processId())}))
-                             .isEmpty(),
-                    kWaitMs);
-  const auto readByTerminal = [&] {
-    std::ifstream file(terminalRead);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-  };
-  // The user clicks into it (which closes the panel), presses the shortcut and types at once.
-  const auto typeFromTheTerminal = [&](const QStringList& keys) {
-    const QRect frame = testing::windowFrame(window);
-    testing::clickAt(frame.left() + 40, frame.center().y());
-    ASSERT_EVENTUALLY(tessra.panel().isEmpty() && testing::topLevelOf(testing::focusedWindow()) ==
-                                                      testing::topLevelOf(window),
-                      kWaitMs);
-    testing::xdotool(keys);
-  };
-  const auto question = [&](std::size_t index) -> std::string {
-    const auto requests = server.requests();
-    if (index >= requests.size()) return "none; the terminal read \"" + readByTerminal() + '"';
-    return json::parse(requests[index].body)["messages"].back()["content"];
-  };
-
   ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal(
       {"key", "alt+space", "type", "--delay", "20", QString::fromStdString(kQuestion)}));
   testing::pressKeys("Return");
@@ -92,10 +105,16 @@ TEST_F(KeysAfterTheShortcut, ReachThePromptInOrderAndNoneTheTerminal) {
       typeFromTheTerminal({"key", "--delay", "20", "alt+space", "h", "i", "Return"}));
   ASSERT_EVENTUALLY_EQ(question(1), "hi", kWaitMs);
   EXPECT_EQ(readByTerminal(), "");
+}
 
-  terminal.kill();
-  terminal.waitForFinished();
-  EXPECT_EQ(tessra.quitWith(SIGTERM), 0);
+TEST_F(KeysAfterTheShortcut, MakeTheAccentsOfDeadKeys) {
+  // The apostrophe key is a dead key on this layout: with "e" after it, it types "é".
+  ASSERT_EQ(QProcess::execute("setxkbmap", {"us", "-variant", "intl"}), 0);
+  ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal({"key", "--delay", "20", "alt+space", "dead_acute",
+                                               "e", "t", "dead_acute", "e", "space", "c", "a", "f",
+                                               "dead_acute", "e", "Return"}));
+  ASSERT_EVENTUALLY_EQ(question(0), "été café", kWaitMs);
+  EXPECT_EQ(readByTerminal(), "");
 }
 
 }  // namespace

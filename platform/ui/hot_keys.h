@@ -22,8 +22,13 @@
 // about to show (`holdKeyboardFor`): people type straight after a shortcut that opens a prompt,
 // long before its window can take the keyboard. Every program's keyboard waits on that, so it
 // waits on a busy or hung GUI thread no longer than `kAnswerLimit`: the reader thread lets it go
-// on, and it is the reader that keeps the keys of a hold, hands them to the window once that has
-// the focus, and drops them after `kHoldLimit`, whatever the GUI thread is doing meanwhile.
+// on, and it is the reader that keeps the keys of a hold, hands them to the window once the
+// program has read that the window has the focus, and drops them after `kHoldLimit`, whatever the
+// GUI thread is doing meanwhile. The toolkit reads the handed keys as typed ones, through the input
+// method of the object it has focused (dead keys, Compose), so they wait for the program's focus,
+// not merely the server's, and go one press at a time, each once the program has read the one
+// before (for `kAnswerLimit` at most): the toolkit passes on an accent the input method finished
+// before the plain keys read along with it.
 //
 // Threads. The interface is GUI thread only, and the signals are emitted there. The GUI thread
 // owns the grabs and the layout (`m_grabs`, `m_layout`, the masks) and sends its grabs on the
@@ -34,6 +39,7 @@
 // reader through `m_wake`. No lock is held while a signal is emitted or the server is waited on.
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <array>
 #include <atomic>
@@ -77,7 +83,7 @@ enum class GrabFailure {
   taken,       // another program holds the combination
 };
 
-class HotKeys : public QObject {
+class HotKeys : public QObject, private QAbstractNativeEventFilter {
   Q_OBJECT
 
  public:
@@ -101,14 +107,15 @@ class HotKeys : public QObject {
   bool isTaken(const KeyCombination& combination);
 
   // Holds the keyboard for `window`, which is about to be shown: every key typed from now on comes
-  // to this service and is kept, until the window has the input focus; then the kept keys go to
-  // it as key events, in the order typed and before any key it gets directly, and the keyboard is
-  // let go (once the combination's own key is up: until then, keys go on to the window as they
-  // come). Called from a handler of `pressed`, it holds every key typed after that press. The
-  // combination's modifiers, while they stay down from its press, are taken off the kept keys: a
-  // letter typed before Alt of Alt+Space is let go types the letter, as the user means it, not
-  // Alt+letter (Alt pressed anew is Alt). A window that has not taken the focus within
-  // `kHoldLimit` gets nothing. False, and nothing held, when another client holds the keyboard.
+  // to this service and is kept, until the program has read the input focus reaching the window;
+  // then the kept keys go to it as key events, one press at a time, in the order typed and before
+  // any key it gets directly, and the keyboard is let go once all are handed and the combination's
+  // own key is up (until then, keys typed go on to the window the same way). Called from a handler
+  // of `pressed`, it holds every key typed after that press. The combination's modifiers, while
+  // they stay down from its press, are taken off the kept keys: a letter typed before Alt of
+  // Alt+Space is let go types the letter, as the user means it, not Alt+letter (Alt pressed anew is
+  // Alt). A window that has not taken the focus within `kHoldLimit` gets nothing. False, and
+  // nothing held, when another client holds the keyboard.
   [[nodiscard]] bool holdKeyboardFor(QWindow* window);
   // Lets the held keyboard go and drops the kept keys: the window will not show after all.
   void dropHeldKeys();
@@ -163,6 +170,9 @@ class HotKeys : public QObject {
   void regrabAll();
   void deliverPress(const KeyCombination& combination, Delivery delivery);
   void connectionBroke();
+  // Tells the reader when the program has read the focus reaching a window, and a key handed to
+  // the window.
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
   // Queues a command for the reader; false when the reader has ended.
   bool post(Command command);
   // Wakes the reader: to run the commands, to end, or to read the events that a reply awaited on
@@ -186,7 +196,6 @@ class HotKeys : public QObject {
   void sendToHeldWindow(xcb_key_press_event_t key);
   // Grabs the whole keyboard on this connection; true when the server granted it.
   [[nodiscard]] bool grabKeyboard(std::uint8_t keyboardMode);
-  void watchFocus(xcb_window_t window, bool watch);
   void handOverHeldKeys();
   void endHold();
 
@@ -204,6 +213,8 @@ class HotKeys : public QObject {
   std::uint16_t m_numLockMask = 0;
   std::map<KeyCombination, Grab> m_grabs;
   std::optional<Delivery> m_delivering;
+  // Whether the program's reading of the focus and of handed keys is followed for the holds.
+  bool m_followingProgram = false;
   std::thread m_reader;
 
   // Guarded by m_mutex.
