@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -275,6 +276,45 @@ TEST_F(GlobalHotKeys, AKeymapChangeGrabsAgain) {
   ASSERT_TRUE(changed.wait(kWait));
   m_keyboard.tap({"LCTL", "LALT", "AC08"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return counts->down == 2; }, kWait)) << "counts->down";
+}
+
+TEST_F(GlobalHotKeys, AltAndSuperAreTheModifiersTheirKeysymsAreOn) {
+  std::vector<std::string> fired;
+  const Name alt("movedAlt", Shortcut(Key::space, Qt::AltModifier));
+  const Name super("movedSuper", Shortcut(Key::space, Qt::MetaModifier));
+  GlobalShortcuts::onKeyDown(alt, [&] { fired.push_back("Alt"); });
+  GlobalShortcuts::onKeyDown(super, [&] { fired.push_back("Super"); });
+  const auto changeKeyboard = [&](const char* program, const QStringList& arguments) {
+    QSignalSpy changed(&HotKeys::shared(), &HotKeys::layoutChanged);
+    return QProcess::execute(program, arguments) == 0 && changed.wait(kWait);
+  };
+  const QStringList usual{"-layout", "us", "-option", ""};
+  auto restore = qScopeGuard([&] { (void)changeKeyboard("setxkbmap", usual); });
+  struct Case {
+    const char* program;
+    QStringList arguments;
+    std::vector<std::string> firedByAltKeyThenWindowsKey;
+  };
+  const Case cases[] = {
+      // As on keyboards made for another system: the Alt key types Super, the Windows key Alt.
+      {"setxkbmap", {"-layout", "us", "-option", "altwin:swap_alt_win"}, {"Super", "Alt"}},
+      // The keys stay, their modifiers trade places: each grab moves to the other's.
+      {"xmodmap",
+       {"-e", "clear mod1", "-e", "clear mod4", "-e", "add mod1 = Super_L Super_R", "-e",
+        "add mod4 = Alt_L Alt_R Meta_L"},
+       {"Alt", "Super"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    ASSERT_TRUE(changeKeyboard(c.program, c.arguments));
+    fired.clear();
+    m_keyboard.tap({"LALT", "SPCE"});
+    m_keyboard.tap({"LWIN", "SPCE"});
+    ASSERT_EVENTUALLY(fired.size() == 2u, kWait);
+    EXPECT_EQ(fired, c.firedByAltKeyThenWindowsKey);
+    ASSERT_TRUE(changeKeyboard("setxkbmap", usual));
+  }
+  restore.dismiss();
 }
 
 TEST_F(GlobalHotKeys, WithAMenuOpenTheShortcutFiresAndOtherKeysReachTheMenu) {

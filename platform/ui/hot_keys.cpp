@@ -44,11 +44,12 @@ Reply<T> adopt(T* reply) {
 }  // namespace
 
 struct HotKeys::Command {
-  enum class Kind { hold, drop, answered };
+  enum class Kind { hold, drop, answered, focused, read };
   Kind kind = Kind::drop;
   // answered: the press whose handlers have all returned.
   std::uint64_t press = 0;
-  // hold: the window, and the modifiers of the press being delivered, if any.
+  // hold: the window, and the modifiers of the press being delivered, if any. focused: the window
+  // whose getting the focus the program has read. read: the program has read a handed key.
   xcb_window_t window = XCB_WINDOW_NONE;
   std::uint16_t shortcutModifiers = 0;
   std::promise<bool> granted;
@@ -56,24 +57,28 @@ struct HotKeys::Command {
 
 struct HotKeys::Hold {
   enum class Stage {
-    // The window has not taken the focus yet: typed keys are kept.
+    // The program has not yet read the window getting the focus: typed keys are kept.
     keeping,
-    // The window has the focus and got the kept keys, and the combination's key is still down: its
-    // release ends the grab, and keys typed meanwhile go on to the window as they come.
+    // The window has the focus: the kept keys, and those typed meanwhile, go to it one press at a
+    // time, and the grab ends once all are handed and the combination's key is up.
     handing,
     // The window will not show; typed keys go nowhere until the combination's key is let go.
     dropping,
   };
   xcb_window_t window = XCB_WINDOW_NONE;
   Stage stage = Stage::keeping;
-  bool focused = false;
-  std::vector<xcb_key_press_event_t> keys;
+  std::deque<xcb_key_press_event_t> keys;
   // The keys whose press was held: their release is held too.
   std::set<xcb_keycode_t> down;
   // The combination's modifiers that have stayed down since its press.
   std::uint16_t shortcutModifiers = 0;
   // Keeping ends here, with the keys dropped.
   std::chrono::steady_clock::time_point limit;
+  // A handed press that the program has not read yet: the next key waits for it until `readLimit`.
+  bool unread = false;
+  std::chrono::steady_clock::time_point readLimit;
+  // Whether each press waits for the one before to be read; no more once one was not read in time.
+  bool paced = true;
 };
 
 HotKeys& HotKeys::shared() {
@@ -186,29 +191,34 @@ void HotKeys::loadLayout() {
 void HotKeys::readModifierMap() {
   xcb_connection_t* c = m_x11.get();
   auto reply = adopt(xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr));
-  m_altMask = m_superMask = m_numLockMask = 0;
-  const auto isKey = [&](xcb_keycode_t code, std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-      if (m_layout->keycode(name) == code) return true;
-    }
-    return false;
-  };
+  // The keys of Mod1 to Mod5 with their bits; Shift, Lock and Control are fixed.
+  std::vector<std::pair<xcb_keycode_t, std::uint16_t>> modifierKeys;
   if (reply) {
     const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(reply.get());
     const int perModifier = reply->keycodes_per_modifier;
-    // Shift, Lock and Control are fixed; Mod1 to Mod5 are whatever the map puts there.
     for (int modifier = 3; modifier < 8; ++modifier) {
-      const auto bit = static_cast<std::uint16_t>(1u << modifier);
       for (int i = 0; i < perModifier; ++i) {
         const xcb_keycode_t code = keycodes[modifier * perModifier + i];
-        if (code == 0) continue;
-        if (isKey(code, {"NMLK"})) m_numLockMask |= bit;
-        if (isKey(code, {"LALT", "RALT"})) m_altMask |= bit;
-        if (isKey(code, {"LWIN", "RWIN"})) m_superMask |= bit;
+        if (code != 0) modifierKeys.emplace_back(code, static_cast<std::uint16_t>(1u << modifier));
       }
     }
   }
-  // The usual assignment, for a server whose map names none of these keys.
+  // A modifier is the one its keysyms are on, wherever the layout puts their keys (Alt on the
+  // Windows key of a layout that swaps the two): the bit of the first keysym that a key of the map
+  // types, one bit, so that a grab asks for no second modifier. Meta counts as Alt only where no
+  // key types Alt: a layout may put it on the Windows keys, beside Super.
+  const auto bitOf = [&](std::initializer_list<xkb_keysym_t> keysyms) -> std::uint16_t {
+    for (const xkb_keysym_t keysym : keysyms) {
+      for (const auto& [code, bit] : modifierKeys) {
+        if (m_layout->types(code, keysym)) return bit;
+      }
+    }
+    return 0;
+  };
+  m_altMask = bitOf({XKB_KEY_Alt_L, XKB_KEY_Alt_R, XKB_KEY_Meta_L, XKB_KEY_Meta_R});
+  m_superMask = bitOf({XKB_KEY_Super_L, XKB_KEY_Super_R});
+  m_numLockMask = bitOf({XKB_KEY_Num_Lock});
+  // The usual assignment, for a server whose map names none of these keysyms.
   if (!m_altMask) m_altMask = XCB_MOD_MASK_1;
   if (!m_superMask) m_superMask = XCB_MOD_MASK_4;
   if (!m_numLockMask) m_numLockMask = XCB_MOD_MASK_2;
@@ -341,24 +351,27 @@ void HotKeys::regrabAll() {
   const std::uint16_t oldNumLockMask = m_numLockMask;
   loadLayout();
   const bool locksMoved = oldNumLockMask != m_numLockMask;
-  std::vector<KeyCombination> lost;
-  for (auto it = m_grabs.begin(); it != m_grabs.end();) {
-    const auto resolved = resolve(it->first);
-    if (resolved && !locksMoved && resolved->keycode == it->second.keycode &&
-        resolved->modifierMask == it->second.modifierMask) {
-      ++it;
+  // Every grab that moved is let go before any is taken anew: one combination can move to what
+  // another held (Alt and Super trading bits), and letting that one go after would undo it.
+  std::vector<std::pair<KeyCombination, std::optional<Grab>>> moved;
+  for (const auto& [combination, grab] : m_grabs) {
+    const auto resolved = resolve(combination);
+    if (resolved && !locksMoved && resolved->keycode == grab.keycode &&
+        resolved->modifierMask == grab.modifierMask)
       continue;
-    }
-    ungrabVariants(it->second, oldNumLockMask);
+    ungrabVariants(grab, oldNumLockMask);
+    moved.emplace_back(combination, resolved);
+  }
+  std::vector<KeyCombination> lost;
+  for (const auto& [combination, resolved] : moved) {
     if (resolved && grabVariants(*resolved)) {
-      it->second = *resolved;
-      ++it;
+      m_grabs[combination] = *resolved;
       continue;
     }
     logError("Global shortcut {} could not be grabbed again after a keyboard change",
-             it->first.keyName);
-    lost.push_back(it->first);
-    it = m_grabs.erase(it);
+             combination.keyName);
+    lost.push_back(combination);
+    m_grabs.erase(combination);
   }
   regrabWindowKeys(oldNumLockMask);
   publishMatching();
@@ -423,7 +436,41 @@ bool HotKeys::holdKeyboardFor(QWindow* window) {
   std::future<bool> granted = command.granted.get_future();
   if (!post(std::move(command))) return false;
   // The reader answers after one round trip to the server; it never waits on this thread.
-  return granted.get();
+  if (!granted.get()) return false;
+  // The kept keys wait for the program's focus, not merely the server's: the toolkit reads a key
+  // with the input method of the object it has focused, and a dead key or a Compose sequence that
+  // reaches the window before the toolkit has taken in its focus loses its accent.
+  if (!std::exchange(m_followingProgram, true))
+    QCoreApplication::instance()->installNativeEventFilter(this);
+  return true;
+}
+
+bool HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+  if (!m_holding || eventType != "xcb_generic_event_t") return false;
+  const auto* event = static_cast<const xcb_generic_event_t*>(message);
+  Command::Kind kind = Command::Kind::read;
+  xcb_window_t window = XCB_WINDOW_NONE;
+  if ((event->response_type & 0x7f) == XCB_FOCUS_IN) {
+    const auto* focus = reinterpret_cast<const xcb_focus_in_event_t*>(event);
+    // The window has the focus, not merely the pointer over it.
+    if (focus->detail == XCB_NOTIFY_DETAIL_POINTER) return false;
+    kind = Command::Kind::focused;
+    window = focus->event;
+  } else if (event->response_type != (XCB_KEY_PRESS | 0x80)) {
+    // Only a sent key press, as the handed ones are, counts as read.
+    return false;
+  }
+  // Told once the event loop comes back: the program has done with the event by then.
+  QMetaObject::invokeMethod(
+      this,
+      [this, kind, window] {
+        Command command;
+        command.kind = kind;
+        command.window = window;
+        (void)post(std::move(command));
+      },
+      Qt::QueuedConnection);
+  return false;
 }
 
 void HotKeys::dropHeldKeys() {
@@ -438,7 +485,9 @@ void HotKeys::read() {
   for (;;) {
     const bool stopping = runCommands();
     readEvents();
-    if (m_hold && m_hold->focused && m_hold->stage == Hold::Stage::keeping) handOverHeldKeys();
+    if (m_hold && m_hold->stage == Hold::Stage::handing && !m_hold->unread &&
+        (!m_hold->keys.empty() || m_down.empty()))
+      handOverHeldKeys();
     const int timeout = keepLimits();
     if (stopping) {
       endHold();
@@ -490,6 +539,13 @@ bool HotKeys::runCommands() {
           letKeyboardGo();
         }
         break;
+      case Command::Kind::focused:
+        if (m_hold && m_hold->window == command.window && m_hold->stage == Hold::Stage::keeping)
+          m_hold->stage = Hold::Stage::handing;
+        break;
+      case Command::Kind::read:
+        if (m_hold) m_hold->unread = false;
+        break;
     }
   }
   return stopping;
@@ -507,10 +563,19 @@ int HotKeys::keepLimits() {
     logError("The keys typed after a shortcut were dropped: its window never took the keyboard");
     dropHold();
   }
+  if (m_hold && m_hold->unread && now >= m_hold->readLimit) {
+    logError("A key handed to the shortcut's window was not read within {} ms: the rest go at once",
+             kAnswerLimit.count());
+    m_hold->unread = false;
+    m_hold->paced = false;
+    handOverHeldKeys();
+  }
   std::optional<std::chrono::steady_clock::time_point> next;
   if (m_awaited) next = m_awaited->limit;
   if (m_hold && m_hold->stage == Hold::Stage::keeping)
     next = next ? std::min(*next, m_hold->limit) : m_hold->limit;
+  if (m_hold && m_hold->unread)
+    next = next ? std::min(*next, m_hold->readLimit) : m_hold->readLimit;
   if (!next) return -1;
   return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*next - now).count());
 }
@@ -542,13 +607,6 @@ void HotKeys::readEvents() {
     if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
       // Press and release events share one layout.
       handleKey(*reinterpret_cast<const xcb_key_press_event_t*>(raw));
-      continue;
-    }
-    if (type == XCB_FOCUS_IN && m_hold) {
-      const auto* focus = reinterpret_cast<const xcb_focus_in_event_t*>(raw);
-      // The window that the keys are held for has the focus, not merely the pointer over it.
-      if (focus->event == m_hold->window && focus->detail != XCB_NOTIFY_DETAIL_POINTER)
-        m_hold->focused = true;
     }
   }
   // A new keymap or modifier map comes as several events: they are answered with one re-grab.
@@ -584,7 +642,7 @@ void HotKeys::handleKey(const xcb_key_press_event_t& key) {
     m_down.erase(it);
     QMetaObject::invokeMethod(
         this, [this, combination] { emit released(combination); }, Qt::QueuedConnection);
-    if (m_hold && m_hold->stage != Hold::Stage::keeping && m_down.empty()) endHold();
+    if (m_hold && m_hold->stage == Hold::Stage::dropping && m_down.empty()) endHold();
     return;
   }
   // Keys come on another window than the root only by a grab in that window.
@@ -620,12 +678,8 @@ void HotKeys::awaitWindowKey(const xcb_key_press_event_t& key) {
 }
 
 bool HotKeys::startHold(xcb_window_t window, std::uint16_t shortcutModifiers) {
-  if (m_hold) {
-    // Held already: the keys go to the new window, from now on.
-    watchFocus(m_hold->window, false);
-  } else if (!grabKeyboard(XCB_GRAB_MODE_ASYNC)) {
-    return false;
-  }
+  // Held already: the keys go to the new window, from now on.
+  if (!m_hold && !grabKeyboard(XCB_GRAB_MODE_ASYNC)) return false;
   // The grab let go the keyboard that a press held still.
   m_awaited.reset();
   m_awaitingWindowKey = false;
@@ -634,7 +688,6 @@ bool HotKeys::startHold(xcb_window_t window, std::uint16_t shortcutModifiers) {
   m_hold->shortcutModifiers = shortcutModifiers;
   m_hold->limit = std::chrono::steady_clock::now() + kHoldLimit;
   m_holding = true;
-  watchFocus(window, true);
   return true;
 }
 
@@ -646,12 +699,6 @@ bool HotKeys::grabKeyboard(std::uint8_t keyboardMode) {
                                                       XCB_GRAB_MODE_ASYNC, keyboardMode),
                                     nullptr));
   return grabbed && grabbed->status == XCB_GRAB_STATUS_SUCCESS;
-}
-
-void HotKeys::watchFocus(xcb_window_t window, bool watch) {
-  // The focus reaching the window is told to this connection as well as to its own.
-  const std::uint32_t mask = watch ? XCB_EVENT_MASK_FOCUS_CHANGE : XCB_EVENT_MASK_NO_EVENT;
-  xcb_change_window_attributes(m_x11.get(), window, XCB_CW_EVENT_MASK, &mask);
 }
 
 void HotKeys::dropHold() {
@@ -673,8 +720,7 @@ void HotKeys::holdKey(const xcb_key_press_event_t& key) {
   }
   xcb_key_press_event_t held = key;
   held.state &= ~hold.shortcutModifiers;
-  if (hold.stage == Hold::Stage::keeping) hold.keys.push_back(held);
-  if (hold.stage == Hold::Stage::handing) sendToHeldWindow(held);
+  if (hold.stage != Hold::Stage::dropping) hold.keys.push_back(held);
 }
 
 void HotKeys::sendToHeldWindow(xcb_key_press_event_t key) {
@@ -688,14 +734,22 @@ void HotKeys::sendToHeldWindow(xcb_key_press_event_t key) {
 
 void HotKeys::handOverHeldKeys() {
   // Stills the keyboard: once the grab's answer is here, so is every key typed before, and the
-  // keys typed from now on wait at the server until the kept ones have been sent.
+  // keys typed from now on wait at the server until what may go now has been sent.
   (void)grabKeyboard(XCB_GRAB_MODE_SYNC);
   readEvents();
-  if (m_hold && m_hold->stage == Hold::Stage::keeping) {
-    m_hold->stage = Hold::Stage::handing;
-    for (const xcb_key_press_event_t& key : std::exchange(m_hold->keys, {})) sendToHeldWindow(key);
+  // One press at a time, each once the program has read the one before: its toolkit passes on an
+  // accent finished by the input method at once, and other keys only after all it has read, so
+  // keys read together would come out of order.
+  while (!m_hold->keys.empty() && !m_hold->unread) {
+    const xcb_key_press_event_t key = m_hold->keys.front();
+    m_hold->keys.pop_front();
+    sendToHeldWindow(key);
+    if (m_hold->paced && (key.response_type & 0x7f) == XCB_KEY_PRESS) {
+      m_hold->unread = true;
+      m_hold->readLimit = std::chrono::steady_clock::now() + kAnswerLimit;
+    }
   }
-  if (m_hold && m_down.empty()) {
+  if (!m_hold->unread && m_down.empty()) {
     endHold();
     return;
   }
@@ -706,7 +760,6 @@ void HotKeys::endHold() {
   if (!m_hold) return;
   // The keys still waiting at the server follow the sent ones to the focused window.
   xcb_ungrab_keyboard(m_x11.get(), XCB_CURRENT_TIME);
-  watchFocus(m_hold->window, false);
   m_hold.reset();
   m_holding = false;
   xcb_flush(m_x11.get());

@@ -8,20 +8,27 @@
 //   }
 //
 // The service keeps its own X connection, read on a thread of its own. Each combination is
-// grabbed with the lock variants (none, Caps Lock, Num Lock, both), so a lock key never hides it;
-// Num Lock's bit is read from the server's modifier map. Auto-repeat is made detectable, so a held
-// combination gives one `pressed` and one `released`. A new keymap or modifier map (another layout
-// chosen) re-grabs every combination by its key name; one that can no longer be grabbed is given
-// up with `grabLost`. Keys are named by their XKB names ("AC01", "SPCE", "FK05"), which stay with
-// the physical key across layouts.
+// grabbed with the lock variants (none, Caps Lock, Num Lock, both), so a lock key never hides it.
+// Alt, Super and Num Lock are the modifiers that the server's modifier map puts their keysyms on
+// (Alt_L, Super_L, Num_Lock...), wherever the layout has their keys: Alt is on the Windows key of a
+// layout that swaps the two. Auto-repeat is made detectable, so a held combination gives one
+// `pressed` and one `released`. A new keymap or modifier map (another layout chosen) re-grabs
+// every combination by its key name and those modifiers; one that can no longer be grabbed is
+// given up with `grabLost`. Keys are named by their XKB names ("AC01", "SPCE", "FK05"), which stay
+// with the physical key across layouts.
 //
 // A press holds the whole keyboard still at the server until the handlers of its `pressed` have
 // returned, so a handler can hold the keys typed right after the combination for a window it is
 // about to show (`holdKeyboardFor`): people type straight after a shortcut that opens a prompt,
 // long before its window can take the keyboard. Every program's keyboard waits on that, so it
 // waits on a busy or hung GUI thread no longer than `kAnswerLimit`: the reader thread lets it go
-// on, and it is the reader that keeps the keys of a hold, hands them to the window once that has
-// the focus, and drops them after `kHoldLimit`, whatever the GUI thread is doing meanwhile.
+// on, and it is the reader that keeps the keys of a hold, hands them to the window once the
+// program has read that the window has the focus, and drops them after `kHoldLimit`, whatever the
+// GUI thread is doing meanwhile. The toolkit reads the handed keys as typed ones, through the input
+// method of the object it has focused (dead keys, Compose), so they wait for the program's focus,
+// not merely the server's, and go one press at a time, each once the program has read the one
+// before (for `kAnswerLimit` at most): the toolkit passes on an accent the input method finished
+// before the plain keys read along with it.
 //
 // Threads. The interface is GUI thread only, and the signals are emitted there. The GUI thread
 // owns the grabs and the layout (`m_grabs`, `m_windowGrabs`, `m_layout`, the masks) and sends its
@@ -33,6 +40,7 @@
 // reader through `m_wake`. No lock is held while a signal is emitted or the server is waited on.
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <array>
 #include <atomic>
@@ -76,7 +84,7 @@ enum class GrabFailure {
   taken,       // another program holds the combination
 };
 
-class HotKeys : public QObject {
+class HotKeys : public QObject, private QAbstractNativeEventFilter {
   Q_OBJECT
 
  public:
@@ -109,14 +117,15 @@ class HotKeys : public QObject {
   std::expected<void, GrabFailure> grabInWindow(QWindow* window, const KeyCombination& combination);
 
   // Holds the keyboard for `window`, which is about to be shown: every key typed from now on comes
-  // to this service and is kept, until the window has the input focus; then the kept keys go to
-  // it as key events, in the order typed and before any key it gets directly, and the keyboard is
-  // let go (once the combination's own key is up: until then, keys go on to the window as they
-  // come). Called from a handler of `pressed`, it holds every key typed after that press. The
-  // combination's modifiers, while they stay down from its press, are taken off the kept keys: a
-  // letter typed before Alt of Alt+Space is let go types the letter, as the user means it, not
-  // Alt+letter (Alt pressed anew is Alt). A window that has not taken the focus within
-  // `kHoldLimit` gets nothing. False, and nothing held, when another client holds the keyboard.
+  // to this service and is kept, until the program has read the input focus reaching the window;
+  // then the kept keys go to it as key events, one press at a time, in the order typed and before
+  // any key it gets directly, and the keyboard is let go once all are handed and the combination's
+  // own key is up (until then, keys typed go on to the window the same way). Called from a handler
+  // of `pressed`, it holds every key typed after that press. The combination's modifiers, while
+  // they stay down from its press, are taken off the kept keys: a letter typed before Alt of
+  // Alt+Space is let go types the letter, as the user means it, not Alt+letter (Alt pressed anew is
+  // Alt). A window that has not taken the focus within `kHoldLimit` gets nothing. False, and
+  // nothing held, when another client holds the keyboard.
   [[nodiscard]] bool holdKeyboardFor(QWindow* window);
   // Lets the held keyboard go and drops the kept keys: the window will not show after all.
   void dropHeldKeys();
@@ -192,6 +201,9 @@ class HotKeys : public QObject {
   // Lets the keyboard that the press holds still go on.
   void answer(std::uint64_t press);
   void connectionBroke();
+  // Tells the reader when the program has read the focus reaching a window, and a key handed to
+  // the window.
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
   // Queues a command for the reader; false when the reader has ended.
   bool post(Command command);
   // Wakes the reader: to run the commands, to end, or to read the events that a reply awaited on
@@ -216,7 +228,6 @@ class HotKeys : public QObject {
   void sendToHeldWindow(xcb_key_press_event_t key);
   // Grabs the whole keyboard on this connection; true when the server granted it.
   [[nodiscard]] bool grabKeyboard(std::uint8_t keyboardMode);
-  void watchFocus(xcb_window_t window, bool watch);
   void handOverHeldKeys();
   void endHold();
 
@@ -236,6 +247,8 @@ class HotKeys : public QObject {
   std::vector<WindowGrab> m_windowGrabs;
   std::optional<Delivery> m_delivering;
   std::optional<WindowKeyDelivery> m_windowKeyDelivery;
+  // Whether the program's reading of the focus and of handed keys is followed for the holds.
+  bool m_followingProgram = false;
   std::thread m_reader;
 
   // Guarded by m_mutex.

@@ -2,7 +2,9 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <array>
+#include <span>
 
 namespace tessra::platform {
 
@@ -71,6 +73,20 @@ std::optional<std::string> KeyboardLayout::character(std::uint32_t keycode) cons
   // Control characters (Return, Escape, Tab) are no printable text.
   if (static_cast<unsigned char>(buffer[0]) < 0x20 || buffer[0] == 0x7f) return std::nullopt;
   return std::string(buffer.data(), static_cast<std::size_t>(size));
+}
+
+bool KeyboardLayout::types(std::uint32_t keycode, std::uint32_t keysym) const {
+  const xkb_layout_index_t groups = xkb_keymap_num_layouts_for_key(m_keymap, keycode);
+  for (xkb_layout_index_t group = 0; group < groups; ++group) {
+    const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(m_keymap, keycode, group);
+    for (xkb_level_index_t level = 0; level < levels; ++level) {
+      const xkb_keysym_t* syms = nullptr;
+      const int count = xkb_keymap_key_get_syms_by_level(m_keymap, keycode, group, level, &syms);
+      const std::span<const xkb_keysym_t> typed(syms, static_cast<std::size_t>(std::max(count, 0)));
+      if (std::ranges::find(typed, keysym) != typed.end()) return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace tessra::platform

@@ -41,6 +41,9 @@ class KeyboardLayout {
   // for a key that types no printable text.
   std::optional<std::string> character(std::uint32_t keycode) const;
 
+  // Whether the key types the keysym (XKB_KEY_...) in some group, at some level.
+  bool types(std::uint32_t keycode, std::uint32_t keysym) const;
+
  private:
   std::uint32_t latinGroup() const;
 
