@@ -5,6 +5,12 @@
 #include <QMimeData>
 #include <QSessionManager>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "Tessra/chat_engine/chat_gpt_api.h"
+#include "Tessra/chat_window/answer_task.h"
 #include "Tessra/chat_window/chat_window_installation.h"
 #include "Tessra/chat_window/detached_answer_screen.h"
 #include "Tessra/navigation/navigation_installation.h"
@@ -14,6 +20,7 @@
 #include "Tessra/shell/dark_appearance.h"
 #include "Tessra/shell/floating_controller.h"
 #include "Tessra/shell/login_launch.h"
+#include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/ui_foundation/focus_ring.h"
 #include "platform/foundation/logger.h"
 #include "platform/ui/event_loop_queue.h"
@@ -32,6 +39,31 @@ void allowTheBrowserToRunAsRoot() {
   tessra::platform::logInfo("Running as root: the embedded browser runs without its sandbox");
 }
 
+// How long an end waits for the requests it stopped to wind down. A stopped request lets go at
+// once unless it is reading its vocabulary or counting a long conversation's tokens, which it
+// finishes first.
+constexpr std::chrono::seconds kRequestsWindDown{2};
+
+// Ends the work under way while everything it uses still lives, however the program ends: every
+// answer stops where it stands and is kept as a stop keeps it, the requests wind down on their
+// workers, and the conversation files hold the last of it. False when a request is still at work.
+bool endWorkInProgress() {
+  using namespace tessra;
+  AnswerTask::stopAll();
+  const bool woundDown = ChatGPTAPI::shared().stopRequests(kRequestsWindDown);
+  ChatSessionManager::shared().waitForSaves();
+  return woundDown;
+}
+
+// Ends the process at once, without tearing down its objects, which a request still at work would
+// meet half destroyed. Everything the user wrote is in its file by then.
+[[noreturn]] void endWithoutTeardown(int status) {
+  tessra::platform::logError(
+      "A stopped request was still at work at the end: the program ends without tearing down");
+  std::fflush(nullptr);
+  std::_Exit(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,6 +78,10 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
+  // Qt ends the process itself (status 1) when the display goes, without a quit of the event loop.
+  platform::setDisplayLostHandler([] {
+    if (!endWorkInProgress()) endWithoutTeardown(1);
+  });
   QApplication::setApplicationName(QStringLiteral("Tessra"));
   QApplication::setDesktopFileName(QStringLiteral("tessra"));
 
@@ -86,6 +122,7 @@ int main(int argc, char** argv) {
                    &platform::SingleInstance::release);
   delegate.setUp();
   const int status = QApplication::exec();
+  if (!endWorkInProgress()) endWithoutTeardown(status);
   DetachedAnswerScreen::deleteAll();
   return status;
 }

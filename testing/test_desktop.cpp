@@ -458,27 +458,51 @@ void TestDesktop::start(const Options& options) {
                    "XDG_DATA_HOME=" + (m_folder / "data").string(),
                    "XDG_RUNTIME_DIR=" + (m_folder / "runtime").string(), "NO_AT_BRIDGE=1"};
 
-  // Xvfb picks a free display itself and writes its number into the pipe.
+  m_options = options;
+  startServer();
+  startBus();
+  startKeyring();
+  startWindowManager();
+  if (options.tray) startTray();
+}
+
+void TestDesktop::startServer() {
+  // The first time Xvfb picks a free display itself; it writes the number into the pipe once it
+  // takes clients.
   int pipe[2];
   if (::pipe2(pipe, O_CLOEXEC) != 0) throw std::runtime_error("the test desktop has no pipe");
   ::fcntl(pipe[1], F_SETFD, 0);
-  const int width = kMonitorWidth * options.monitors;
-  m_server = spawnWith({"Xvfb", "-displayfd", std::to_string(pipe[1]), "-screen", "0",
-                        std::to_string(width) + "x" + std::to_string(kHeight) + "x24", "-nolisten",
-                        "tcp", "-noreset"},
-                       log());
+  const int width = kMonitorWidth * m_options.monitors;
+  std::vector<std::string> arguments = {
+      "Xvfb",      "-displayfd", std::to_string(pipe[1]),
+      "-screen",   "0",          std::to_string(width) + "x" + std::to_string(kHeight) + "x24",
+      "-nolisten", "tcp",        "-noreset"};
+  if (!m_display.empty()) arguments.insert(arguments.begin() + 1, m_display);
+  m_server = spawnWith(arguments, log());
   ::close(pipe[1]);
   const std::string number = readLine(pipe[0]);
   ::close(pipe[0]);
   if (number.empty()) throw std::runtime_error("Xvfb did not start:\n" + readAll(log()));
   m_display = ":" + number;
   ::setenv("DISPLAY", m_display.c_str(), 1);
-  if (options.monitors > 1) splitIntoMonitors(options.monitors);
+  if (m_options.monitors > 1) splitIntoMonitors(m_options.monitors);
+}
 
-  startBus();
-  startKeyring();
+void TestDesktop::endDisplay() {
+  // The fresh display gets the tray this one has.
+  m_options.tray = hasTray();
+  // The server first, so that every client loses it as when a session ends.
+  stop(m_server);
+  stop(m_notifications);
+  stop(m_tray);
+  stop(m_windowManager);
+  m_barHeight = 0;
+}
+
+void TestDesktop::startDisplay() {
+  startServer();
   startWindowManager();
-  if (options.tray) startTray();
+  if (m_options.tray) startTray();
 }
 
 void TestDesktop::splitIntoMonitors(int count) {
@@ -529,12 +553,16 @@ void TestDesktop::startWindowManager() {
       return;
     case Kind::Xfce: {
       writeXfceConfiguration();
-      m_configuration = spawn({TESSRA_SYSTEM_LIBRARY_DIR "/xfce4/xfconf/xfconfd"});
-      Bus bus(m_busAddress);
-      waitFor("configuration service", log(), [&] {
-        if (exited(m_configuration)) throw std::runtime_error("xfconfd ended:\n" + readAll(log()));
-        return bus.hasOwner("org.xfce.Xfconf");
-      });
+      // The configuration service lives on the bus: a new display finds it running.
+      if (m_configuration == 0) {
+        m_configuration = spawn({TESSRA_SYSTEM_LIBRARY_DIR "/xfce4/xfconf/xfconfd"});
+        Bus bus(m_busAddress);
+        waitFor("configuration service", log(), [&] {
+          if (exited(m_configuration))
+            throw std::runtime_error("xfconfd ended:\n" + readAll(log()));
+          return bus.hasOwner("org.xfce.Xfconf");
+        });
+      }
       m_windowManager = spawn({"xfwm4"});
       waitForWindowManager("xfwm4");
       return;

@@ -99,6 +99,11 @@ class TestDesktop {
   void startTray();
   void stopTray();
   bool hasTray() const { return m_tray > 0; }
+  // Ends the X server, as the end of a session or a display server's restart does: every client
+  // loses its display, the window manager and the tray with it. The bus and the keyring stay.
+  void endDisplay();
+  // Starts a fresh X server on the same display, with the window manager and the tray.
+  void startDisplay();
   // Starts the desktop's notification server; returns once it owns org.freedesktop.Notifications
   // on the desktop's bus. It runs until the desktop ends.
   void startNotificationServer();
@@ -108,6 +113,8 @@ class TestDesktop {
 
  private:
   void start(const Options& options);
+  // Starts the X server on the desktop's display, on a free one the first time.
+  void startServer();
   // Splits the screen into `count` monitors side by side.
   void splitIntoMonitors(int count);
   void startBus();
@@ -123,6 +130,7 @@ class TestDesktop {
   std::filesystem::path log() const { return m_folder / "desktop.log"; }
 
   Kind m_kind = Kind::Openbox;
+  Options m_options;
   std::string m_display;
   std::string m_busAddress;
   std::filesystem::path m_folder;

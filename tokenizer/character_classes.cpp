@@ -19,8 +19,9 @@ CharClass classFromIcu(UChar32 codePoint) {
 }  // namespace
 
 const CharacterClasses& CharacterClasses::shared() {
-  static const CharacterClasses classes;
-  return classes;
+  // Never destroyed: a request may still count tokens on a worker while the process ends.
+  static const auto* const classes = new CharacterClasses;
+  return *classes;
 }
 
 CharacterClasses::CharacterClasses() {

@@ -10,8 +10,9 @@ struct Tokenizer::Loaded {
 };
 
 Tokenizer& Tokenizer::shared() {
-  static Tokenizer tokenizer(VocabularyLoader::configurationFromEnvironment());
-  return tokenizer;
+  // Never destroyed: a request may still count tokens on a worker while the process ends.
+  static auto* const tokenizer = new Tokenizer(VocabularyLoader::configurationFromEnvironment());
+  return *tokenizer;
 }
 
 Tokenizer::Tokenizer(VocabularyLoader::Configuration configuration)

@@ -28,7 +28,8 @@ namespace tessra::tokenizer {
 class Tokenizer {
  public:
   // The process-wide counter, configured from the environment
-  // (`VocabularyLoader::configurationFromEnvironment()`).
+  // (`VocabularyLoader::configurationFromEnvironment()`). Never destroyed, like the tables it
+  // reads: a request may still count on a worker while the process ends.
   static Tokenizer& shared();
 
   explicit Tokenizer(VocabularyLoader::Configuration configuration);

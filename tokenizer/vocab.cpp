@@ -6,8 +6,11 @@ VocabFormat Vocab::format() const {
   return name == "gpt2" ? VocabFormat::mergesFile : VocabFormat::rankFile;
 }
 
+// The tables below are never destroyed: a request may still count tokens on a worker while the
+// process ends.
+
 const std::vector<Vocab>& Vocab::all() {
-  static const std::vector<Vocab> vocabs = [] {
+  static const auto* const vocabs = new std::vector<Vocab>([] {
     const std::string patternA(kPatternA);
     const std::string patternB(kPatternB);
     const SpecialTokens endOfText{{"<|endoftext|>", 50256}};
@@ -33,8 +36,8 @@ const std::vector<Vocab>& Vocab::all() {
           {"<|fim_suffix|>", 100260},
           {"<|endofprompt|>", 100276}}},
     };
-  }();
-  return vocabs;
+  }());
+  return *vocabs;
 }
 
 const Vocab* Vocab::named(std::string_view name) {
@@ -45,7 +48,7 @@ const Vocab* Vocab::named(std::string_view name) {
 }
 
 const std::map<std::string, std::string, std::less<>>& Model::modelToEncoding() {
-  static const std::map<std::string, std::string, std::less<>> table{
+  static const auto* const table = new std::map<std::string, std::string, std::less<>>{
       {"gpt-4", "cl100k_base"},
       {"gpt-3.5-turbo", "cl100k_base"},
       {"text-davinci-003", "p50k_base"},
@@ -80,15 +83,15 @@ const std::map<std::string, std::string, std::less<>>& Model::modelToEncoding() 
       {"gpt2", "gpt2"},
       {"gpt3", "gpt3"},
   };
-  return table;
+  return *table;
 }
 
 const std::vector<std::pair<std::string, std::string>>& Model::modelPrefixToEncoding() {
-  static const std::vector<std::pair<std::string, std::string>> table{
+  static const auto* const table = new std::vector<std::pair<std::string, std::string>>{
       {"gpt-4-", "cl100k_base"},
       {"gpt-3.5-turbo-", "cl100k_base"},
   };
-  return table;
+  return *table;
 }
 
 const Vocab* Model::vocabFor(std::string_view modelName) {

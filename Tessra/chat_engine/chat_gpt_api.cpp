@@ -1,7 +1,11 @@
 #include "Tessra/chat_engine/chat_gpt_api.h"
 
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
+#include <map>
 #include <utility>
+#include <vector>
 
 #include "Tessra/chat_engine/chat_request.h"
 #include "Tessra/chat_engine/dalle_function_call.h"
@@ -37,6 +41,14 @@ EncodingProvider sharedTokenizer() {
 
 }  // namespace
 
+struct ChatGPTAPI::Requests {
+  std::mutex mutex;  // guards the fields below
+  std::condition_variable wound;
+  // The stop of each request at work, by the number it started with.
+  std::map<std::uint64_t, std::weak_ptr<Cancellation>> running;
+  std::uint64_t nextNumber = 0;
+};
+
 ChatGPTAPI& ChatGPTAPI::shared() {
   static ChatGPTAPI* const engine = new ChatGPTAPI();  // lives until the program quits
   return *engine;
@@ -47,6 +59,7 @@ ChatGPTAPI::ChatGPTAPI() : ChatGPTAPI(Dependencies{}) {}
 ChatGPTAPI::ChatGPTAPI(Dependencies dependencies)
     : m_encodingFor(dependencies.encodingFor ? std::move(dependencies.encodingFor)
                                              : sharedTokenizer()),
+      m_requests(std::make_shared<Requests>()),
       m_openAI(makeClient(std::string())) {
   if (dependencies.functions.empty())
     dependencies.functions.push_back(std::make_shared<const DalleFunctionCall>());
@@ -116,12 +129,39 @@ platform::AsyncStream<AnswerDelta> ChatGPTAPI::send(ChatMessage message, Request
     if (how != platform::StreamTermination::cancelled) return;
     if (auto stop = cancellation.lock()) stop->cancel();
   });
-  m_activeRequests->fetch_add(1);
-  platform::globalQueue().async([request, active = m_activeRequests] {
+  std::uint64_t number = 0;
+  {
+    std::lock_guard lock(m_requests->mutex);
+    number = m_requests->nextNumber++;
+    m_requests->running.emplace(number, cancellation);
+  }
+  platform::globalQueue().async([request, number, requests = m_requests] {
     request->run();
-    active->fetch_sub(1);
+    {
+      std::lock_guard lock(requests->mutex);
+      requests->running.erase(number);
+    }
+    requests->wound.notify_all();
   });
   return std::move(stream);
+}
+
+int ChatGPTAPI::activeRequests() const {
+  std::lock_guard lock(m_requests->mutex);
+  return static_cast<int>(m_requests->running.size());
+}
+
+bool ChatGPTAPI::stopRequests(std::chrono::milliseconds timeout) {
+  std::vector<std::shared_ptr<Cancellation>> stops;
+  {
+    std::lock_guard lock(m_requests->mutex);
+    for (const auto& [number, cancellation] : m_requests->running)
+      if (auto stop = cancellation.lock()) stops.push_back(std::move(stop));
+  }
+  // Outside the lock: a stop's handlers abort transfers and wake the waits of its request.
+  for (const auto& stop : stops) stop->cancel();
+  std::unique_lock lock(m_requests->mutex);
+  return m_requests->wound.wait_for(lock, timeout, [this] { return m_requests->running.empty(); });
 }
 
 std::string messageText(const ErrorPtr& error) {

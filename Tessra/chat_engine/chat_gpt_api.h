@@ -23,7 +23,9 @@
 //
 // Stop: cancelling the stream (or dropping it) aborts the transfer under way, starts no further
 // tool, runs no second pass and removes the files of a tool that was interrupted; nothing more is
-// delivered, and the stream ends without an error.
+// delivered, and the stream ends without an error. At quit, `stopRequests` does the same to every
+// request still at work and waits for them to wind down, so that nothing a request uses is torn
+// down under it.
 //
 // Threads: `sendMessage`, `attachment` and `setAttachment` are GUI-thread only (they read the
 // store and the settings). `send`, `model` and `openAI` may be called from any thread; the client
@@ -31,6 +33,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -80,7 +83,10 @@ class ChatGPTAPI {
   std::shared_ptr<aiclient::AIClient> openAI() const;
   const FunctionExecutor& functionExecutor() const { return *m_functionExecutor; }
   // How many requests are still at work, stopped ones included until they have wound down.
-  int activeRequests() const { return m_activeRequests->load(); }
+  int activeRequests() const;
+  // Stops every request still at work, as a stop of its stream does, and waits up to `timeout`
+  // for them to wind down; true when none is left. Any thread but a request's own.
+  bool stopRequests(std::chrono::milliseconds timeout);
 
   // Takes the plan of a request from the store and the settings, and the attachment. GUI thread.
   RequestPlan takeRequestPlan(const std::string& conversationID);
@@ -106,7 +112,9 @@ class ChatGPTAPI {
   std::shared_ptr<const FunctionExecutor> m_functionExecutor;
   std::optional<ChatAttachment> m_attachment;  // GUI thread only
   std::atomic<ChatGPTModels> m_model = ChatGPTModels::gpt4;
-  std::shared_ptr<std::atomic<int>> m_activeRequests = std::make_shared<std::atomic<int>>(0);
+  // The requests at work, shared with their jobs, which may outlive the engine.
+  struct Requests;
+  std::shared_ptr<Requests> m_requests;
   mutable std::mutex m_openAIMutex;  // guards m_openAI
   std::shared_ptr<aiclient::AIClient> m_openAI;
 };

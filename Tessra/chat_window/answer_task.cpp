@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "Tessra/chat_engine/cancellation.h"
 #include "Tessra/image_files/image_helpers.h"
@@ -23,6 +24,12 @@ constexpr double kThumbnailDimension = 400;
 constexpr double kThumbnailMegabytes = 0.25;
 
 ChatSessionManager& store() { return ChatSessionManager::shared(); }
+
+// Every task that exists, for `stopAll`. GUI thread only.
+std::vector<AnswerTask*>& allTasks() {
+  static std::vector<AnswerTask*> tasks;
+  return tasks;
+}
 
 bool isCancellation(const ErrorPtr& error) {
   try {
@@ -97,9 +104,11 @@ AnswerTask::AnswerTask(std::string sessionID, ChatMessage question, QObject* par
   m_saveTimer.setSingleShot(true);
   m_saveTimer.setInterval(kSaveInterval);
   connect(&m_saveTimer, &QTimer::timeout, this, &AnswerTask::saveInBackground);
+  allTasks().push_back(this);
 }
 
 AnswerTask::~AnswerTask() {
+  std::erase(allTasks(), this);
   if (m_stream) m_stream->cancel();
 }
 
@@ -204,6 +213,13 @@ void AnswerTask::stop() {
   m_running = false;
   // A question still waiting for its image files ends when they are in place.
   if (!m_writingFiles) emit finished();
+}
+
+void AnswerTask::stopAll() {
+  // What a stop sets off may delete other tasks.
+  const std::vector<QPointer<AnswerTask>> tasks(allTasks().begin(), allTasks().end());
+  for (const QPointer<AnswerTask>& task : tasks)
+    if (task) task->stop();
 }
 
 std::optional<ChatMessage> AnswerTask::current() const {

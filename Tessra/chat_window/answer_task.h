@@ -68,6 +68,9 @@ class AnswerTask final : public QObject {
   // Ends the answer where it stands: the stream is cancelled, and the message, while it exists
   // unfinished, is marked finished, saved and announced. No request starts after it.
   void stop();
+  // Stops every task that is still running, as the program quits: each answer is kept as far as
+  // it came, as a stop keeps it.
+  static void stopAll();
 
   bool isRunning() const { return m_running; }
   const std::string& sessionID() const { return m_sessionID; }

@@ -262,22 +262,6 @@ class ThreadPool final : public Queue {
     for (unsigned i = 0; i < count; ++i) m_workers.emplace_back([this] { work(); });
   }
 
-  ~ThreadPool() override {
-    detachFromScheduler();
-    {
-      std::lock_guard lock(m_mutex);
-      m_stopping = true;
-    }
-    m_wake.notify_all();
-    for (std::thread& worker : m_workers) {
-      if (worker.get_id() == std::this_thread::get_id()) {
-        worker.detach();
-      } else {
-        worker.join();
-      }
-    }
-  }
-
   void async(Job job) override {
     {
       std::lock_guard lock(m_mutex);
@@ -288,9 +272,29 @@ class ThreadPool final : public Queue {
     m_wake.notify_one();
   }
 
+  // Lets the workers run the jobs waiting and leave, and waits up to `patience` for them. A
+  // worker still in a job then is left to the end of the process instead of holding it up.
+  void close(std::chrono::milliseconds patience) {
+    std::unique_lock lock(m_mutex);
+    m_stopping = true;
+    m_wake.notify_all();
+    // The thread that ends the process may be a worker itself.
+    const unsigned self = tIsWorker ? 1 : 0;
+    if (!m_left.wait_for(lock, patience, [&] { return m_running <= self; })) return;
+    lock.unlock();
+    for (std::thread& worker : m_workers) {
+      if (worker.get_id() == std::this_thread::get_id()) {
+        worker.detach();
+      } else {
+        worker.join();
+      }
+    }
+  }
+
  private:
   void work() {
     nameThisThread("tessra.global");
+    tIsWorker = true;
     std::unique_lock lock(m_mutex);
     while (true) {
       m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
@@ -303,21 +307,34 @@ class ThreadPool final : public Queue {
       lock.lock();
     }
     --m_running;
+    m_left.notify_all();
   }
+
+  static inline thread_local bool tIsWorker = false;
 
   std::mutex m_mutex;  // guards m_jobs, m_stopping, m_running
   std::condition_variable m_wake;
+  std::condition_variable m_left;
   std::deque<Job> m_jobs;
   bool m_stopping = false;
   unsigned m_running = 0;
   std::vector<std::thread> m_workers;
 };
 
+// Long enough for a request that was just stopped to wind down, short enough that a job blocked
+// for good does not keep the process alive once the user has quit.
+constexpr std::chrono::seconds kExitPatience{2};
+
 }  // namespace
 
 Queue& globalQueue() {
-  static ThreadPool pool(std::max(2u, std::thread::hardware_concurrency()));
-  return pool;
+  // A worker may still be in a job while the process ends; so the pool is never destroyed, only
+  // closed when static destruction reaches it.
+  static ThreadPool* const pool = new ThreadPool(std::max(2u, std::thread::hardware_concurrency()));
+  static const struct CloseAtExit {
+    ~CloseAtExit() { pool->close(kExitPatience); }
+  } closeAtExit;
+  return *pool;
 }
 
 // --- SerialQueue -----------------------------------------------------------------------------

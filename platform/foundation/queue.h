@@ -92,7 +92,9 @@ class MainQueue final : public Queue {
 MainQueue& mainQueue();
 
 // The global concurrent queue: a pool of worker threads, one per core (at least two). At process
-// exit the pool runs the jobs still waiting and joins its threads.
+// exit the pool runs the jobs still waiting and lets its threads go, but waits for them no more
+// than two seconds: a job still blocked then ends with the process instead of holding it up. It
+// is never destroyed, so such a job never meets a freed queue.
 Queue& globalQueue();
 
 // A queue that runs its jobs one after another, in order, on a worker thread of its own. The

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -287,6 +289,29 @@ TEST(MainQueueDeathTest, AWorkerPostingWhileTheProcessExitsHasItsJobsDropped) {
 }
 
 // --- Global queue --------------------------------------------------------------------------------
+
+// A job blocked for good (a request whose peer never answers) must not hold the process when it
+// exits: the exit goes on without the job, well before the watchdog's deadline.
+TEST(GlobalQueueDeathTest, AnExitDoesNotWaitForAJobBlockedForGood) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        auto* never = new std::promise<void>;
+        std::atomic<bool> started = false;
+        globalQueue().async([&started, blocked = never->get_future().share()] {
+          started = true;
+          blocked.wait();
+        });
+        while (!started) {
+        }
+        std::thread([] {
+          std::this_thread::sleep_for(kDeadline);
+          std::_Exit(3);
+        }).detach();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
 
 TEST(GlobalQueueTest, RunsAtLeastTwoJobsAtOnce) {
   // Two jobs that each wait for the other can only both finish on two threads.

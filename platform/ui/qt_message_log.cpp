@@ -1,13 +1,30 @@
 #include "platform/ui/qt_message_log.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
+#include <QThread>
 #include <QtGlobal>
+
+#include <utility>
 
 #include "platform/foundation/logger.h"
 
 namespace tessra::platform {
 namespace {
+
+// What Qt's X11 plugin logs right before its exit(1) when the X connection is gone.
+constexpr QStringView kConnectionBroke = u"The X11 connection broke";
+
+std::function<void()>& displayLostHandler() {
+  static std::function<void()> handler;
+  return handler;
+}
+
+bool onGuiThread() {
+  const QCoreApplication* application = QCoreApplication::instance();
+  return application != nullptr && QThread::currentThread() == application->thread();
+}
 
 void handle(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   LogLevel level = LogLevel::debug;
@@ -35,10 +52,19 @@ void handle(QtMsgType type, const QMessageLogContext& context, const QString& me
   } else {
     Logger::shared().log(level, text.toStdString());
   }
+  // Qt's exit follows on the GUI thread as soon as this returns. Qt does not call this handler
+  // again from inside it: what the program's end says through Qt goes to Qt's own output.
+  if (type == QtWarningMsg && message.startsWith(kConnectionBroke) && onGuiThread()) {
+    if (std::function<void()> lost = std::exchange(displayLostHandler(), nullptr)) lost();
+  }
 }
 
 }  // namespace
 
 void routeQtMessagesToLogger() { qInstallMessageHandler(handle); }
+
+void setDisplayLostHandler(std::function<void()> handler) {
+  displayLostHandler() = std::move(handler);
+}
 
 }  // namespace tessra::platform

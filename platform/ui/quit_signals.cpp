@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -13,7 +14,9 @@ namespace tessra::platform {
 namespace {
 
 constexpr std::array kSignals = {SIGTERM, SIGINT, SIGHUP};
-int g_writeEnd = -1;  // read by the signal handler only
+// How long a quit on a signal lets the input received before it be handled.
+constexpr int kPendingInputTime = 200;  // milliseconds
+int g_writeEnd = -1;                    // read by the signal handler only
 
 extern "C" void onSignal(int signalNumber) {
   const auto byte = static_cast<unsigned char>(signalNumber);
@@ -51,6 +54,10 @@ void QuitOnSignals::readSignal() {
   if (::read(m_pipe[0], &byte, 1) != 1) return;
   m_notifier->setEnabled(false);
   logInfo("Quitting on signal {}", static_cast<int>(byte));
+  // A signal jumps the queue: what the user did before it (a question sent with Return just
+  // before the logout) may still wait behind a busy moment of the GUI thread, and is handled
+  // first, as it would be before a Quit from the tray.
+  QCoreApplication::processEvents(QEventLoop::AllEvents, kPendingInputTime);
   emit quitRequested(byte);
   // exit() rather than quit(): quitting asks every window to close first, and a window that
   // only hides on close (the panel) would cancel it.

@@ -3,8 +3,9 @@
 //
 //   QuitOnSignals quitOnSignals;  // in main, after the application; restores the old handlers
 //
-// The signal handler only writes one byte to a pipe; the GUI thread reads it and quits. A second
-// signal while quitting is ignored. One instance at a time.
+// The signal handler only writes one byte to a pipe; the GUI thread reads it, handles the input
+// that came before the signal, and quits. A second signal while quitting is ignored. One instance
+// at a time.
 #pragma once
 
 #include <QObject>
