@@ -128,14 +128,16 @@ void AnswerTask::start(ChatGPTAPI& engine, std::string apiKey, ChatGPTModels def
 }
 
 void AnswerTask::saveQuestion() {
-  // What the user typed is on disk before anything can go wrong with the request. The store's
-  // writer encodes and writes the whole conversation, so that a long one never holds the window.
+  // What the user typed is on disk before the window shows it as sent and before anything can go
+  // wrong with the request. The store's writer encodes and writes the whole conversation, so that
+  // a long one never holds the window.
   ++m_questionSaves;
   QPointer<AnswerTask> self(this);
   store().saveSessionInBackground(m_sessionID, [self] {
     if (!self) return;
     --self->m_questionSaves;
-    self->requestWhenReady();
+    if (!std::exchange(self->m_questionWritten, true)) emit self->questionWritten();
+    if (self) self->requestWhenReady();
   });
 }
 

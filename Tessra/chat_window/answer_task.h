@@ -2,6 +2,7 @@
 // it, and what its answer does to the conversation.
 //
 //   auto* task = new AnswerTask(sessionID, AnswerTask::makeQuestion(text), this);
+//   connect(task, &AnswerTask::questionWritten, this, &ChatController::showWrittenQuestion);
 //   connect(task, &AnswerTask::finished, this, &ChatController::answerEnded);
 //   task->start(ChatGPTAPI::shared(), settings.openAiKey(),
 //               settings.value(setting::openAiModel), attachment);
@@ -15,7 +16,9 @@
 // over what changed, one event-loop turn at a time, so however fast the service streams, the window
 // keeps up and a click on Cancel is taken at once. Nothing typed is lost: the question is written
 // to the conversation's file when it is sent, on the store's writer so that a long conversation
-// never holds the window, and the request starts once it is there; an attached image is written as
+// never holds the window, and `questionWritten` tells once it is there: the window shows the
+// question as sent only then, so a crash before it finds the question still in the prompt. The
+// request starts once the question is there; an attached image is written as
 // the question's files on a worker meanwhile, and the question is written again with them before
 // the request starts; while the answer streams, the file is written in the background at most every
 // `kSaveInterval`, so a crash loses only the last moments of an answer; and once more when the
@@ -60,9 +63,10 @@ class AnswerTask final : public QObject {
   ~AnswerTask() override;
 
   // Puts the question with its attachment's file record into its conversation and writes it,
-  // then, once it is written, starts the engine on it with the API key, the model of
-  // conversations that name none and the attachment for the request. An image is written as
-  // files on a worker meanwhile; the request starts once the question is written with them.
+  // then, once it is written, tells `questionWritten` and starts the engine on it with the API
+  // key, the model of conversations that name none and the attachment for the request. An image
+  // is written as files on a worker meanwhile; the request starts once the question is written
+  // with them.
   void start(ChatGPTAPI& engine, std::string apiKey, ChatGPTModels defaultModel,
              std::optional<ChatAttachment> attachment);
   // Ends the answer where it stands: the stream is cancelled, and the message, while it exists
@@ -77,8 +81,14 @@ class AnswerTask final : public QObject {
   const std::string& messageID() const { return m_messageID; }
   // The question as `start` put it into the conversation.
   const ChatMessage& question() const { return m_question; }
+  // Whether `questionWritten` has been sent.
+  bool isQuestionWritten() const { return m_questionWritten; }
 
  signals:
+  // The question's first write has ended: the conversation's file holds it (or the write failed,
+  // which the store tells). Sent once, before the request starts, also when the task was stopped
+  // meanwhile; a task destroyed before it never sends it.
+  void questionWritten();
   // The answer ended (finished, failed or stopped) and the question's files are in place. Sent
   // once.
   void finished();
@@ -113,6 +123,7 @@ class AnswerTask final : public QObject {
   bool m_writingFiles = false;
   // Writes of the question asked for and not yet done.
   int m_questionSaves = 0;
+  bool m_questionWritten = false;
   // Runs while the answer has grown since it was last written.
   QTimer m_saveTimer;
 };

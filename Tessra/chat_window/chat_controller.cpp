@@ -1,5 +1,7 @@
 #include "Tessra/chat_window/chat_controller.h"
 
+#include <algorithm>
+
 #include "Tessra/chat_engine/chat_gpt_api.h"
 #include "Tessra/chat_window/answer_task.h"
 #include "Tessra/localized_text/localized_text.h"
@@ -13,6 +15,16 @@ namespace {
 ChatSessionManager& store() { return ChatSessionManager::shared(); }
 
 bool isBlank(const QString& text) { return text.trimmed().isEmpty(); }
+
+// The message as the store holds it now; nothing once it or its conversation is gone.
+std::optional<ChatMessage> storedMessage(const std::string& sessionID,
+                                         const std::string& messageID) {
+  const ChatSession* session = store().session(sessionID);
+  if (session == nullptr) return std::nullopt;
+  const auto found = std::ranges::find(session->messages, messageID, &ChatMessage::id);
+  if (found == session->messages.end()) return std::nullopt;
+  return *found;
+}
 
 }  // namespace
 
@@ -127,7 +139,7 @@ void ChatController::editCurrentSettings() {
 AnswerTask* ChatController::messageTask() const { return m_messageTask; }
 
 bool ChatController::send(const QString& text, const std::optional<ChatAttachment>& attachment) {
-  if (m_busy || m_sendWaitsForKeyring) return false;
+  if (m_busy || m_sendWaitsForKeyring || m_questionUnwritten) return false;
   if (isBlank(text) && !attachment) return false;
   if (!holdsConversation(m_sessionID)) {
     platform::logError("Not sent: the store holds no conversation \"{}\"", m_sessionID);
@@ -157,18 +169,38 @@ bool ChatController::send(const QString& text, const std::optional<ChatAttachmen
 void ChatController::startSend(const QString& text, std::optional<ChatAttachment> attachment) {
   setBusy(true);
   m_sessionIsEmpty = false;
+  m_questionUnwritten = true;
   auto* task = new AnswerTask(m_sessionID, AnswerTask::makeQuestion(text.toStdString()), this);
   m_messageTask = task;
+  connect(task, &AnswerTask::questionWritten, this, &ChatController::showWrittenQuestion);
   connect(task, &AnswerTask::finished, this, &ChatController::answerEnded);
   task->start(ChatGPTAPI::shared(), m_settings.openAiKey(), m_settings.value(setting::openAiModel),
               std::move(attachment));
-  publish(MessageUpdate::appendMessage(task->question()));
+}
+
+void ChatController::showWrittenQuestion() {
+  auto* task = qobject_cast<AnswerTask*>(sender());
+  if (!task) return;
+  m_questionUnwritten = false;
+  // As the store holds it now (stopped, or with its files); a question deleted meanwhile, or one
+  // of a conversation no longer shown, has no place on the page.
+  if (task->sessionID() == m_sessionID) {
+    if (auto question = storedMessage(m_sessionID, task->messageID()))
+      publish(MessageUpdate::appendMessage(*question));
+  }
+  emit questionWritten();
 }
 
 void ChatController::answerEnded() {
   auto* task = qobject_cast<AnswerTask*>(sender());
-  if (task && task == m_messageTask) setBusy(false);
-  if (task) task->deleteLater();
+  if (!task) return;
+  if (task == m_messageTask) setBusy(false);
+  // A question stopped before it was written still shows as sent once it is.
+  if (task->isQuestionWritten()) {
+    task->deleteLater();
+  } else {
+    connect(task, &AnswerTask::questionWritten, task, &QObject::deleteLater);
+  }
 }
 
 void ChatController::stopGenerating() {

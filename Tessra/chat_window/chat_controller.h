@@ -7,14 +7,17 @@
 //   ChatController controller(hub, settings);
 //   connect(&controller, &ChatController::keyRequired, this, [this] { openKeyEntry(); });
 //   controller.openLatestConversation();
-//   if (controller.send(prompt->text(), pending->value())) clearPrompt();
+//   connect(&controller, &ChatController::questionWritten, this, [this] { clearPrompt(); });
+//   controller.send(prompt->text(), pending->value());
 //
-// Sending: while an answer is produced, or with a blank question and no attachment, nothing is
-// sent; before the keyring has answered whether a key is stored the send waits for it
-// (`readyToSend` asks for it again); with no key, `keyRequired`. A send never goes into a
-// conversation the store does not hold: into one whose file cannot be read it is refused, and the
-// notice says so. Delete and clear stop the answer first; the context break cannot be toggled
-// while an answer streams.
+// Sending: while an answer is produced, while the question sent last is not written yet, or with
+// a blank question and no attachment, nothing is sent; before the keyring has answered whether a
+// key is stored the send waits for it (`readyToSend` asks for it again); with no key,
+// `keyRequired`. A send never goes into a conversation the store does not hold: into one whose
+// file cannot be read it is refused, and the notice says so. A question taken shows as sent only
+// once its conversation's file holds it: then the page shows it and `questionWritten` tells the
+// prompt to give it up, so a crash never loses a question the window showed as sent. Delete and
+// clear stop the answer first; the context break cannot be toggled while an answer streams.
 //
 // The notice also tells when the conversation's file cannot be read and when it could not be
 // saved (the answer then stays on the page to copy). The session's model is the one the next
@@ -75,7 +78,7 @@ class ChatController final : public QObject {
   AnswerTask* messageTask() const;
 
   // Sends `text` with `attachment` as a question into the current conversation. True when the
-  // question was taken: the caller empties its prompt and drops the attachment.
+  // question was taken: the caller keeps it in its prompt until `questionWritten`.
   bool send(const QString& text, const std::optional<ChatAttachment>& attachment);
   void stopGenerating();
   void deleteMessage(const std::string& id);
@@ -94,6 +97,9 @@ class ChatController final : public QObject {
   void keyRequired();
   // The keyring has answered after a send waited for it: the send may be asked again.
   void readyToSend();
+  // The question taken last is in its conversation's file, and on the page while its
+  // conversation is shown: the prompt gives up its text and drops its attachment.
+  void questionWritten();
 
  private:
   void applySession(const std::string& sessionID);
@@ -102,6 +108,7 @@ class ChatController final : public QObject {
   // Makes sure the conversation is in the list and its session is cached; false otherwise.
   bool holdsConversation(const std::string& id);
   void startSend(const QString& text, std::optional<ChatAttachment> attachment);
+  void showWrittenQuestion();
   void answerEnded();
   void setBusy(bool busy);
   // Tells the window's views on the hub.
@@ -117,6 +124,8 @@ class ChatController final : public QObject {
   std::optional<Notice> m_notice;
   bool m_busy = false;
   bool m_sendWaitsForKeyring = false;
+  // The question taken last is not in its conversation's file yet.
+  bool m_questionUnwritten = false;
   // A question was refused in the current conversation, whose file cannot be read.
   bool m_sendRefused = false;
   QPointer<AnswerTask> m_messageTask;

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 #include "Tessra/chat_window/attachment_chip.h"
 #include "Tessra/chat_window/chat_notice.h"
@@ -378,6 +379,7 @@ void ChatView::observe() {
   connect(&m_controller, &ChatController::keyRequired, this,
           [this] { panel(Panel::enterApiKey)->setPresented(true); });
   connect(&m_controller, &ChatController::readyToSend, this, &ChatView::sendMessage);
+  connect(&m_controller, &ChatController::questionWritten, this, &ChatView::releaseSentQuestion);
   connect(m_signals, &ChatViewSignals::editChatSession, this,
           [this](const Conversation& conversation) {
             m_editingConversation = conversation;
@@ -495,9 +497,18 @@ void ChatView::focusPrompt() { m_prompt->focusInput(); }
 // Sending -----------------------------------------------------------------------------------
 
 void ChatView::sendMessage() {
-  if (!m_controller.send(text(), chatAttachment())) return;
-  setText(QString());
-  setChatAttachment(std::nullopt);
+  SentQuestion question{text(), chatAttachment()};
+  if (!m_controller.send(question.text, question.attachment)) return;
+  // Shown as sent only once it is on disk: until then a crash finds it here.
+  m_sentQuestion = std::move(question);
+}
+
+void ChatView::releaseSentQuestion() {
+  if (!m_sentQuestion) return;
+  const SentQuestion sent = *std::exchange(m_sentQuestion, std::nullopt);
+  // What the user typed after it, or in place of it, stays theirs.
+  if (const QString now = text(); now.startsWith(sent.text)) setText(now.mid(sent.text.size()));
+  if (chatAttachment() == sent.attachment) setChatAttachment(std::nullopt);
 }
 
 void ChatView::requestDeleteMessage(const std::string& id) {

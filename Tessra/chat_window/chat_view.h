@@ -13,7 +13,9 @@
 // operations of the controller, panels and confirmations over the chat, and events for the
 // window that hosts it: the pin, the side pane that widens the window, and closing. Return sends
 // through the controller: a question it does not take stays in the prompt, and when no key is
-// stored the key panel opens. The model badge shows the model the next request uses.
+// stored the key panel opens. A question taken stays in the prompt, with its attachment, until
+// its conversation's file holds it; then the prompt gives it up and keeps what was typed after
+// it. The model badge shows the model the next request uses.
 //
 // GUI thread only.
 #pragma once
@@ -110,7 +112,7 @@ class ChatView final : public QWidget, public ChatCommands::Target {
   QAbstractButton* contextBreakButton() const { return m_contextBreakButton; }
 
   // The operations of the view.
-  // Sends what the prompt holds, and empties it when the question is taken.
+  // Sends what the prompt holds; the prompt gives the question up once it is written.
   void sendMessage();
   void togglePinWindow() override;
   void openSettings() override;
@@ -152,6 +154,8 @@ class ChatView final : public QWidget, public ChatCommands::Target {
 
   void showSessionDetails();
   void showNotice();
+  // Takes the question sent last out of the prompt, and its attachment, where they still stand.
+  void releaseSentQuestion();
 
   QRect panelRect(double width, double height, std::optional<double> maxWidth = std::nullopt,
                   std::optional<double> maxHeight = std::nullopt) const;
@@ -177,6 +181,12 @@ class ChatView final : public QWidget, public ChatCommands::Target {
   std::string m_deleteMessageId;
   std::optional<Conversation> m_editingConversation;
   PendingAttachment* m_chatAttachment;
+  // The question sent last, while it is not written yet.
+  struct SentQuestion {
+    QString text;
+    std::optional<ChatAttachment> attachment;
+  };
+  std::optional<SentQuestion> m_sentQuestion;
   bool m_appeared = false;
   ChatCommands* m_commands = nullptr;
 

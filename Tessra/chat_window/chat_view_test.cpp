@@ -92,7 +92,8 @@ TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
   QTest::keyClick(view.prompt()->editor(), Qt::Key_Return);
   QTest::keyClick(view.prompt()->editor(), Qt::Key_Return);
   ASSERT_TRUE(QTest::qWaitFor([&] { return view.controller().busy(); }, 5000));
-  EXPECT_EQ(view.text(), "");
+  // The prompt gives the question up once its file holds it.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view.text().isEmpty(); }, 5000));
   EXPECT_EQ(view.chatAttachment(), std::nullopt);
   view.setText(QStringLiteral("Another"));
   view.sendMessage();
@@ -110,6 +111,51 @@ TEST_F(ChatViewTest, OnlyAReadyQuestionIsSentAndOnlyOnce) {
       true);
   view.controller().stopGenerating();
   EXPECT_FALSE(view.controller().busy());
+}
+
+TEST_F(ChatViewTest, TheQuestionShowsAsSentOnceItsFileHoldsItAndGoesOnce) {
+  ChatView& view = makeView();
+  // A conversation whose file takes a while to encode and write.
+  ChatMessage earlier = finishedMessage("Earlier");
+  earlier.answer = std::string(std::size_t{2} << 20, 'x');
+  const std::string id = conversationWith({earlier});
+  view.controller().setSessionID(id);
+  const std::size_t before = chatRequests().size();
+  const auto fileHoldsIt = [&] {
+    std::ifstream file(Paths::sessionFile(id).rawValue());
+    const std::string content{std::istreambuf_iterator<char>(file), {}};
+    return content.find(R"("question":"Sent?")") != std::string::npos;
+  };
+  // Where the window shows the question as sent, and whether its file held it then.
+  std::vector<std::pair<std::string, bool>> shown;
+  QObject::connect(&m_hub, &ChatViewSignals::messageUpdates, &view,
+                   [&](const MessageUpdate& update) {
+                     if (update.value.index() == kAppend) shown.emplace_back("page", fileHoldsIt());
+                   });
+  QObject::connect(&view, &ChatView::textChanged, &view, [&](const QString& text) {
+    if (!text.startsWith(u"Sent?")) shown.emplace_back("prompt", fileHoldsIt());
+  });
+
+  view.setText(QStringLiteral("Sent?"));
+  view.setChatAttachment(ChatAttachment{nullptr, "notes", "notes.txt"});
+  view.sendMessage();
+  // Typed while the question is written; then Cancel, and Return, which must not send it again.
+  view.prompt()->editor()->moveCursor(QTextCursor::End);
+  view.prompt()->editor()->insertPlainText(QStringLiteral(" more"));
+  view.controller().stopGenerating();
+  view.sendMessage();
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view.text() == " more"; }, 10000))
+      << view.text().toStdString();
+  EXPECT_EQ(view.chatAttachment(), std::nullopt);
+  ASSERT_EQ(shown.size(), 2u);
+  for (const auto& [where, held] : shown)
+    EXPECT_TRUE(held) << where << " showed the question before its file held it";
+  const auto& messages = ChatSessionManager::shared().sessions().at(id).messages;
+  ASSERT_EQ(messages.size(), 2u) << "the question went once";
+  EXPECT_EQ(messages[1].question, "Sent?");
+  EXPECT_TRUE(messages[1].finished);
+  EXPECT_EQ(chatRequests().size(), before) << "stopped before its request started";
 }
 
 TEST_F(ChatViewTest, ASendWaitsForTheKeyringsFirstAnswer) {
