@@ -254,7 +254,16 @@ HttpServer::HttpServer(std::size_t workerThreads, Connections connections)
         [this, script, connection, path = recorded.path](std::size_t, httplib::DataSink& sink) {
           const int stopSignal = m_impl->stopSignal.get();
           StreamEnd end{path, StreamEnd::Outcome::finished, 0};
+          auto lastWrite = Clock::now();
+          const auto paced = [&] {
+            const auto now = Clock::now();
+            end.longestPause =
+                std::max(end.longestPause,
+                         std::chrono::duration_cast<std::chrono::milliseconds>(now - lastWrite));
+            lastWrite = now;
+          };
           auto finish = [&](StreamEnd::Outcome outcome, bool keepGoing) {
+            paced();
             end.outcome = outcome;
             recordStreamEnd(end);
             return keepGoing;
@@ -278,6 +287,7 @@ HttpServer::HttpServer(std::size_t workerThreads, Connections connections)
               }
               // An empty chunk would end the body early.
               if (piece.bytes.empty()) continue;
+              paced();
               if (!sink.write(piece.bytes.data(), piece.bytes.size())) {
                 return finish(StreamEnd::Outcome::closedByClient, false);
               }

@@ -128,6 +128,9 @@ struct StreamEnd {
   std::string path;
   Outcome outcome = Outcome::finished;
   std::size_t bytesWritten = 0;
+  // The longest stretch without a write, from the start of the body to its end: the script's
+  // pauses as the server's thread kept them, longer where a loaded machine held the thread back.
+  std::chrono::milliseconds longestPause{0};
 };
 
 class HttpServer {

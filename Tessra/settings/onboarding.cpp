@@ -15,7 +15,6 @@
 #include "Tessra/settings/form_support.h"
 #include "Tessra/settings/login_launch.h"
 #include "Tessra/shell/app_delegate.h"
-#include "Tessra/shell/window_utilities.h"
 #include "Tessra/ui_foundation/button_styles.h"
 #include "Tessra/ui_foundation/confirm.h"
 #include "Tessra/ui_foundation/palette.h"
@@ -23,6 +22,7 @@
 #include "Tessra/ui_foundation/small_views.h"
 #include "platform/ui/own_size_window.h"
 #include "platform/ui/screens.h"
+#include "platform/ui/window_frame.h"
 
 namespace tessra {
 
@@ -262,14 +262,16 @@ Onboarding::Onboarding(QWidget* parent)
   scroll->setWidget(m_view);
   layout->addWidget(scroll);
   setFixedSize(m_view->size());
+  m_frame = new platform::WindowFrame(this);
+  connect(m_frame, &platform::WindowFrame::changed, this, &Onboarding::frameChanged);
 }
 
 void Onboarding::fitWorkArea() {
   QScreen* screen = isVisible() ? this->screen() : platform::Screens::screenWithMouseOrMain();
   if (screen == nullptr) return;
   const QRect area = platform::Screens::workArea(screen);
-  // Room for the window manager's frame, once it is known.
-  const QSize available = area.size() - (frameGeometry().size() - size());
+  const QMargins frame = m_frame->extents().value_or(QMargins());
+  const QSize available = area.size().shrunkBy(frame);
   QSize fitting = m_view->size();
   if (fitting.height() > available.height())
     fitting.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
@@ -277,15 +279,22 @@ void Onboarding::fitWorkArea() {
   if (fitting != size()) setFixedSize(fitting);
 }
 
-bool Onboarding::event(QEvent* event) {
-  // The window manager frames the window after it is shown: only then is its title bar known,
-  // which must stay on the screen to be grabbed.
-  if (event->type() == QEvent::Move && !m_framed && frameGeometry() != geometry()) {
-    m_framed = true;
-    fitWorkArea();
-    centerInWorkArea(this);
-  }
-  return QWidget::event(event);
+void Onboarding::frameChanged() {
+  // Whenever the frame becomes known or changes, the window is fitted to it and centred again, so
+  // that the title bar stands on the screen, where it can be grabbed. A move by the user changes
+  // no frame and leaves the window where the user put it.
+  if (!m_frame->extents()) return;
+  fitWorkArea();
+  QScreen* screen = this->screen();
+  if (screen == nullptr) return;
+  const QRect area = platform::Screens::workArea(screen);
+  const QMargins frame = *m_frame->extents();
+  const QSize outer = size().grownBy(frame);
+  const QPoint origin(area.x() + (area.width() - outer.width()) / 2,
+                      area.y() + (area.height() - outer.height()) / 2);
+  // The window's own rectangle, which places it exactly whatever the manager and Qt know of the
+  // frame by now.
+  setGeometry(QRect(origin + QPoint(frame.left(), frame.top()), size()));
 }
 
 void Onboarding::registerWindow() {

@@ -13,6 +13,10 @@
 class QAbstractButton;
 class QVBoxLayout;
 
+namespace tessra::platform {
+class WindowFrame;
+}
+
 namespace tessra {
 
 enum class OnboardingPages { welcome, alwaysOn, multipleConversations, launchAtLogin };
@@ -56,7 +60,8 @@ class OnboardingView : public QWidget {
 };
 
 // The window: as large as the pages, and no larger than its screen's work area, in which it then
-// scrolls them.
+// scrolls them. Its frame counts: whenever the window manager's frame becomes known or changes,
+// the window is fitted and centred again, frame included.
 class Onboarding : public QWidget {
   Q_OBJECT
 
@@ -75,20 +80,20 @@ class Onboarding : public QWidget {
   void startRequested();
 
  protected:
-  bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   // Accepts the close and takes the window off the taskbar count.
   void accept(QCloseEvent* event);
-  // Shrinks the window, frame included, to its screen's work area.
+  // Shrinks the window, frame included as far as it is known, to its screen's work area.
   void fitWorkArea();
+  // Fits and centres the window in its frame.
+  void frameChanged();
 
   OnboardingView* m_view = nullptr;
+  platform::WindowFrame* m_frame = nullptr;
   bool m_finishing = false;
-  // Whether the window manager has framed the window.
-  bool m_framed = false;
   // Whether the window counts on the taskbar now.
   bool m_counted = false;
 };

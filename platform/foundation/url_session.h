@@ -30,8 +30,9 @@
 // Destroying a session cancels its tasks the same way.
 //
 // Timeouts. `idleTimeout` ends a transfer that moved no byte (either way) for that long; a stream
-// that keeps sending runs as long as it sends. HTTP error statuses are answers, not errors: the
-// response carries the status and the body.
+// that keeps sending runs as long as it sends, also when a busy machine keeps the worker from
+// reading it for a while (what waits unread is read before the silence is judged). HTTP error
+// statuses are answers, not errors: the response carries the status and the body.
 //
 // Bounds. A body longer than the request's `maximumBodySize`, declared or sent, fails the request
 // with `UrlError::Code::tooLarge` as soon as it passes the bound, whole answers and streams alike:

@@ -318,17 +318,30 @@ TEST(UrlSessionTest, SilenceLongerThanTheIdleTimeoutFailsAsTimedOut) {
 }
 
 TEST(UrlSessionTest, ASteadyStreamLongerThanTheIdleTimeoutSucceeds) {
+  constexpr auto kIdleTimeout = 400ms;
   HttpServer server;
   std::string text;
   for (int i = 0; i < 12; ++i) text += "data: " + std::to_string(i) + "\n\n";
   // About 1.2 s in all, never more than 100 ms between bytes.
   server.route("GET", "/slow", ScriptedResponse::streamed(splitEvery(text, 8, 100ms)));
   UrlSession session;
-  StreamLog log(session);
-  session.streamTask({.url = server.url("/slow"), .idleTimeout = 400ms}, log.delegate()).resume();
-  ASSERT_TRUE(log.waitForEnd());
-  ASSERT_TRUE(log.end()->has_value()) << describe(log.end()->error());
-  EXPECT_EQ(log.body(), text);
+  // Steady only while the server's thread keeps its pauses: a run in which a loaded machine held
+  // it back for the idle timeout proves nothing, and runs again.
+  constexpr std::size_t kRuns = 3;
+  for (std::size_t run = 0; run < kRuns; ++run) {
+    StreamLog log(session);
+    session.streamTask({.url = server.url("/slow"), .idleTimeout = kIdleTimeout}, log.delegate())
+        .resume();
+    ASSERT_TRUE(log.waitForEnd());
+    const std::optional<StreamEnd> served = server.waitForStreamEnd(run);
+    ASSERT_TRUE(served.has_value());
+    if (served->longestPause >= kIdleTimeout && run + 1 < kRuns) continue;
+    ASSERT_LT(served->longestPause, kIdleTimeout)
+        << "in none of " << kRuns << " runs did the server keep its pace";
+    ASSERT_TRUE(log.end()->has_value()) << describe(log.end()->error());
+    EXPECT_EQ(log.body(), text);
+    return;
+  }
 }
 
 TEST(UrlSessionTest, ABodyPastTheRequestsBoundFailsAsTooLarge) {

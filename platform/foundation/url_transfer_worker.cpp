@@ -391,6 +391,9 @@ class Engine {
       }
       commands.clear();
 
+      // What came before this moment is read now: only a transfer that had been silent for its
+      // whole idle timeout by then has timed out (see `expireIdleTransfers`).
+      const auto read = Clock::now();
       int running = 0;
       curl_multi_perform(m_multi.get(), &running);
       int queued = 0;
@@ -400,7 +403,7 @@ class Engine {
         curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
         finish(*static_cast<Transfer*>(transfer), message->data.result);
       }
-      curl_multi_poll(m_multi.get(), nullptr, 0, expireIdleTransfers(), nullptr);
+      curl_multi_poll(m_multi.get(), nullptr, 0, expireIdleTransfers(read), nullptr);
     }
   }
 
@@ -462,9 +465,12 @@ class Engine {
     remove(task.get());
   }
 
-  // Fails the transfers that have been idle too long; returns how long the worker may wait for
-  // the next one to expire, in milliseconds.
-  int expireIdleTransfers() {
+  // Fails the transfers that had been idle too long by `read`, the moment before their sockets
+  // were last read; returns how long the worker may wait for the next one to expire, in
+  // milliseconds. Judged by that moment, not by now: bytes that came after it wait unread in the
+  // socket, and a worker that a busy machine held up since must read them before it calls the
+  // transfer silent.
+  int expireIdleTransfers(Clock::time_point read) {
     constexpr auto kLongestWait = std::chrono::milliseconds(60'000);
     const auto now = Clock::now();
     auto wait = kLongestWait;
@@ -473,11 +479,13 @@ class Engine {
       const auto limit = transfer->request.idleTimeout;
       if (limit <= std::chrono::milliseconds::zero() || transfer->heldBack) continue;
       const auto deadline = transfer->lastActivity + limit;
-      if (deadline <= now) {
+      if (deadline <= read) {
         expired.push_back(transfer.get());
         continue;
       }
-      wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+      // A deadline already past is judged after the next read, at once.
+      wait = std::min(wait, std::max(std::chrono::milliseconds::zero(),
+                                     std::chrono::ceil<std::chrono::milliseconds>(deadline - now)));
     }
     for (Transfer* transfer : expired) {
       std::shared_ptr<TaskState> task = transfer->task;
