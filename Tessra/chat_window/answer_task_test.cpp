@@ -13,7 +13,6 @@
 #include "Tessra/chat_window/chat_window_test_support.h"
 #include "Tessra/storage/chat_session_manager.h"
 #include "Tessra/storage/paths.h"
-#include "platform/foundation/json.h"
 #include "testing/qt_wait.h"
 
 namespace tessra {
@@ -192,21 +191,10 @@ TEST_F(AnswerTaskTest, StopFinishesTheAnswerWhereItStandsAndLaterChunksNeverArri
 }
 
 TEST_F(AnswerTaskTest, AStopWhileTheImageToolRunsLeavesNoStepRunning) {
-  const json toolCall = {
-      {"index", 0},
-      {"id", "call_fox"},
-      {"function",
-       {{"name", "image_generation_via_dalle"}, {"arguments", R"({"prompt": "A fox"})"}}}};
-  const json chunk = {
-      {"id", "c"},
-      {"object", "chat.completion.chunk"},
-      {"created", 1},
-      {"model", "gpt-4"},
-      {"choices", json::array({{{"index", 0}, {"delta", {{"tool_calls", {toolCall}}}}}})}};
   server().route(
       "POST", "/v1/chat/completions",
       testing::ScriptedResponse::streamed(
-          {{"data: " + platform::encodeJson(chunk) + "\n\n", 0ms}, {"data: [DONE]\n\n", 0ms}}));
+          {{chat_window_test::imageToolCallEvent("A fox"), 0ms}, {"data: [DONE]\n\n", 0ms}}));
   // The image is still being drawn when the user stops.
   server().route("POST", "/v1/images/generations", testing::ScriptedResponse::stall("", 20s));
   AnswerTask* task = start("Draw a fox");

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "Tessra/chat_engine/chat_gpt_api.h"
 #include "Tessra/storage/chat_session_manager.h"
@@ -32,6 +33,31 @@ std::string contentEvent(const std::string& content) {
       {"model", "gpt-4"},
       {"choices", json::array({{{"index", 0}, {"delta", {{"content", content}}}}})}};
   return "data: " + platform::encodeJson(chunk) + "\n\n";
+}
+
+std::string imageToolCallEvent(const std::string& prompt) {
+  const json call = {
+      {"index", 0},
+      {"id", "call_fox"},
+      {"function",
+       {{"name", "image_generation_via_dalle"}, {"arguments", json{{"prompt", prompt}}.dump()}}}};
+  const json chunk = {
+      {"id", "c"},
+      {"object", "chat.completion.chunk"},
+      {"created", 1},
+      {"model", "gpt-4"},
+      {"choices", json::array({{{"index", 0}, {"delta", {{"tool_calls", {call}}}}}})}};
+  return "data: " + platform::encodeJson(chunk) + "\n\n";
+}
+
+json savedQuestion(const std::filesystem::path& path, const std::string& question) {
+  std::ifstream file(path);
+  const json session = json::parse(file, nullptr, false);
+  if (session.is_object() && session.contains("messages")) {
+    for (const json& message : session["messages"])
+      if (message.value("question", std::string()) == question) return message;
+  }
+  return json::object();
 }
 
 ScriptedResponse streamedAnswer(const std::vector<std::string>& pieces,

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -20,11 +22,17 @@ using namespace std::chrono_literals;
 
 // One streamed chunk carrying `content`.
 std::string contentEvent(const std::string& content);
+// One streamed chunk whose first choice asks for a picture of `prompt`.
+std::string imageToolCallEvent(const std::string& prompt);
 // The answer as server-sent events, one chunk per piece, each after `gap`, ending with [DONE].
 testing::ScriptedResponse streamedAnswer(const std::vector<std::string>& pieces,
                                          std::chrono::milliseconds gap);
 // The service's error envelope with that message, as the answer to a request.
 testing::ScriptedResponse errorEnvelope(int status, const std::string& message);
+
+// The message of the conversation file at `path` that holds `question`, as the file has it now;
+// an empty object while there is none (or the file is not whole yet).
+nlohmann::json savedQuestion(const std::filesystem::path& path, const std::string& question);
 
 // The environment of the chat window's tests, made once per process before any shared object.
 class ChatWindowTest : public ::testing::Test {

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -33,13 +32,7 @@ constexpr const char* kQuestion = "Tell me a long story";
 // The welcome conversation's message that holds the question, as the file has it now; an empty
 // object while there is none.
 json savedQuestion(const testing::RunningProgram& tessra) {
-  std::ifstream file(tessra.dataFolder() / "welcome.json");
-  const json session = json::parse(file, nullptr, false);
-  if (session.is_object() && session.contains("messages")) {
-    for (const json& message : session["messages"])
-      if (message.value("question", std::string()) == kQuestion) return message;
-  }
-  return json::object();
+  return chat_window_test::savedQuestion(tessra.dataFolder() / "welcome.json", kQuestion);
 }
 
 // What the page shows, as the user copies it: a click into it, Ctrl+A, Ctrl+C, and the clipboard.

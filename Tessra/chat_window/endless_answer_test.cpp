@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -39,13 +38,7 @@ constexpr std::size_t kCeiling = std::size_t{512} << 20;
 // The welcome conversation's message that holds the question, as the file has it now; an empty
 // object while there is none.
 json savedQuestion(const testing::RunningProgram& tessra) {
-  std::ifstream file(tessra.dataFolder() / "welcome.json");
-  const json session = json::parse(file, nullptr, false);
-  if (session.is_object() && session.contains("messages")) {
-    for (const json& message : session["messages"])
-      if (message.value("question", std::string()) == kQuestion) return message;
-  }
-  return json::object();
+  return chat_window_test::savedQuestion(tessra.dataFolder() / "welcome.json", kQuestion);
 }
 
 std::string savedAnswer(const testing::RunningProgram& tessra) {

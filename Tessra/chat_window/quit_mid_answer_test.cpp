@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -20,7 +19,6 @@
 #include "Tessra/chat_window/chat_window_test_support.h"
 #include "Tessra/storage/user_settings.h"
 #include "keychain/keychain.h"
-#include "platform/foundation/json.h"
 #include "testing/http_server.h"
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
@@ -53,29 +51,7 @@ std::string wholeStory() {
 // The welcome conversation's message that holds the question, as the file has it now; an empty
 // object while there is none.
 json savedQuestion(const RunningProgram& tessra) {
-  std::ifstream file(tessra.dataFolder() / "welcome.json");
-  const json session = json::parse(file, nullptr, false);
-  if (session.is_object() && session.contains("messages")) {
-    for (const json& message : session["messages"])
-      if (message.value("question", std::string()) == kQuestion) return message;
-  }
-  return json::object();
-}
-
-// A chunk whose first choice asks for a picture.
-std::string imageToolCall() {
-  const json call = {
-      {"index", 0},
-      {"id", "call_fox"},
-      {"function",
-       {{"name", "image_generation_via_dalle"}, {"arguments", R"({"prompt": "A fox"})"}}}};
-  const json chunk = {
-      {"id", "c"},
-      {"object", "chat.completion.chunk"},
-      {"created", 1},
-      {"model", "gpt-4"},
-      {"choices", json::array({{{"index", 0}, {"delta", {{"tool_calls", {call}}}}}})}};
-  return "data: " + platform::encodeJson(chunk) + "\n\n";
+  return chat_window_test::savedQuestion(tessra.dataFolder() / "welcome.json", kQuestion);
 }
 
 class QuitMidAnswerTest : public ::testing::Test {
@@ -208,7 +184,8 @@ TEST_F(QuitMidAnswerTest, TheDisplayGoingAwayMidAnswerEndsTheProgramWithTheAnswe
 // that was cut off, as a stop leaves it, never a tool still running nor nothing at all.
 TEST_F(QuitMidAnswerTest, TheDisplayGoingAwayWhileAPictureIsDrawnLeavesTheAnswerAsAStopDoes) {
   m_server.route("POST", "/v1/chat/completions",
-                 ScriptedResponse::streamed({{imageToolCall(), 0ms}, {"data: [DONE]\n\n", 0ms}}));
+                 ScriptedResponse::streamed({{chat_window_test::imageToolCallEvent("A fox"), 0ms},
+                                             {"data: [DONE]\n\n", 0ms}}));
   m_server.route("POST", "/v1/images/generations", ScriptedResponse::stall("", 30s));
   testing::TestDesktop desktop(testing::TestDesktop::optionsFromEnvironment());
   storeKey();
