@@ -138,7 +138,14 @@ void KeyboardKeeper::returnKeyboard() {
   if (!isWithin(keyboardWindow(), m_window)) return;
   xcb_window_t to = m_lender;
   std::uint8_t revertTo = m_lenderRevertTo;
-  if (to == XCB_WINDOW_NONE || !isViewable(c, to)) {
+  if (QWindow* taker = QGuiApplication::focusWindow();
+      taker != nullptr && taker->isVisible() && !isWithin(taker, m_window)) {
+    // Another of the program's windows took over from this one (a window it opened, which the
+    // window manager has activated as far as the program has heard, though the server's focus has
+    // not moved yet): the keyboard is that window's, not the one that had it before.
+    to = static_cast<xcb_window_t>(taker->winId());
+    revertTo = XCB_INPUT_FOCUS_PARENT;
+  } else if (to == XCB_WINDOW_NONE || !isViewable(c, to)) {
     // The lender went meanwhile, or there was none: the keyboard goes to the window that the
     // window manager names active, else to the root, where the server would drop it as this
     // window goes and a window manager picks a window for it.
