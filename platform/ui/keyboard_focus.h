@@ -53,13 +53,15 @@ class KeyboardKeeper final : public QObject {
   // Whether a press in the window takes the keyboard (on by default).
   void setTakesOnPress(bool takes) { m_takesOnPress = takes; }
 
-  // Gives the keyboard back now, when the window (or one opened over it) holds it: to the window
-  // that had it when this one was shown, the program's or another program's, if that one is still
-  // on screen; else to the window the window manager names active; else to the root, where the
-  // server drops it when the window goes and a window manager picks a window for it. For a window
-  // that stays on screen a while after it stops taking keys (a panel sliding out). The server has
-  // moved the focus when this returns, so a key that another connection lets go afterwards (a
-  // global shortcut's press holds the keyboard still) reaches the new window.
+  // Gives the keyboard back now, when the window (or one opened over it) holds it: to another of
+  // the program's windows that has taken over from this one (activated, as far as the program has
+  // heard); else to the window that had it when this one was shown, the program's or another
+  // program's, if that one is still on screen; else to the window the window manager names active;
+  // else to the root, where the server drops it when the window goes and a window manager picks a
+  // window for it. For a window that stays on screen a while after it stops taking keys (a panel
+  // sliding out). The server has moved the focus when this returns, so a key that another
+  // connection lets go afterwards (a global shortcut's press holds the keyboard still) reaches the
+  // new window.
   void returnKeyboard();
 
  protected:
