@@ -72,6 +72,22 @@ TEST(DesktopQuitTest, EveryWayOutWithTheTrayRunningExitsZero) {
                        bySignal("SIGHUP", SIGHUP), kCtrlQ, kTrayQuit});
 }
 
+// Started with `nohup`, as a user does who means it to outlive the terminal: closing that
+// terminal (its hang-up) leaves it running, and a terminate still ends it cleanly.
+TEST(DesktopQuitTest, StartedIgnoringHangUpsAHangUpLeavesItRunning) {
+  tessra::testing::TempDir home;
+  RunningProgram tessra(QStringLiteral("nohup"), home.path());
+  tessra.start({QStringLiteral(TESSRA_BINARY)});
+  ASSERT_FALSE(tessra.waitForWindow(QStringLiteral("Tessra")).isEmpty());
+  ASSERT_EVENTUALLY(tessra.hasKeyboard(), 20000);
+  ::kill(static_cast<pid_t>(tessra.pid()), SIGHUP);
+  // A hang-up it heeded would end it in well under a second.
+  EXPECT_EQ(tessra.waitForExit(std::chrono::seconds(3)), -1)
+      << "ended on the hang-up; signal " << tessra.crashSignal();
+  ASSERT_TRUE(tessra.isRunning());
+  EXPECT_EQ(tessra.quitWith(SIGTERM), 0) << "crashed with signal " << tessra.crashSignal();
+}
+
 TEST(DesktopQuitTest, WithoutATrayEveryWayOutExitsZero) {
   testing::TestDesktop::current().stopTray();
   expectEachExitsZero({bySignal("SIGTERM", SIGTERM), kCtrlQ});

@@ -27,6 +27,8 @@ extern "C" void onSignal(int signalNumber) {
 }  // namespace
 
 QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent) {
+  for (std::size_t i = 0; i < kSignals.size(); ++i)
+    sigaction(kSignals[i], nullptr, &m_inherited[i]);
   if (::pipe2(m_pipe.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
     logError("Cannot watch quit signals: pipe failed");
     return;
@@ -38,11 +40,18 @@ QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent) {
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int signalNumber : kSignals) sigaction(signalNumber, &action, nullptr);
+  for (std::size_t i = 0; i < kSignals.size(); ++i) {
+    const int signalNumber = kSignals[i];
+    // A hang-up or an interrupt the program was started ignoring (nohup, a job started in the
+    // background) is the user's wish that it outlive the terminal; a terminate always ends it.
+    if (signalNumber != SIGTERM && m_inherited[i].sa_handler == SIG_IGN) continue;
+    sigaction(signalNumber, &action, nullptr);
+  }
 }
 
 QuitOnSignals::~QuitOnSignals() {
-  for (int signalNumber : kSignals) std::signal(signalNumber, SIG_DFL);
+  for (std::size_t i = 0; i < kSignals.size(); ++i)
+    sigaction(kSignals[i], &m_inherited[i], nullptr);
   m_notifier.reset();
   g_writeEnd = -1;
   for (int fd : m_pipe)

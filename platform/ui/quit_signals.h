@@ -1,5 +1,6 @@
 // Turns SIGTERM, SIGINT and SIGHUP into an orderly quit through the event loop, so that the
 // program's quit path (aboutToQuit and what hangs on it) runs as it does for the tray's Quit.
+// SIGINT and SIGHUP stay ignored when the program was started ignoring them (nohup).
 //
 //   QuitOnSignals quitOnSignals;  // in main, after the application; restores the old handlers
 //
@@ -11,6 +12,7 @@
 #include <QObject>
 
 #include <array>
+#include <csignal>
 #include <memory>
 
 class QSocketNotifier;
@@ -32,6 +34,8 @@ class QuitOnSignals final : public QObject {
   void readSignal();
 
   std::array<int, 2> m_pipe{-1, -1};
+  // The actions the program was started with, for SIGTERM, SIGINT and SIGHUP in that order.
+  std::array<struct sigaction, 3> m_inherited{};
   std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
