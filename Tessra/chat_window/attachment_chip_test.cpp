@@ -112,7 +112,6 @@ TEST_F(Chip, HoverShadesTheCardAndGrowsTheRemoveButtonGradually) {
 
 TEST_F(Chip, PreviewEditsTheTextAndKeepsTheName) {
   pending.set(ChatAttachment{nullptr, "first draft", "notes.txt"});
-  setPromptKeyForwardingEnabled(true);
   click();
   ASSERT_TRUE(chip.popover());
   ASSERT_TRUE(QTest::qWaitForWindowExposed(chip.popover()));

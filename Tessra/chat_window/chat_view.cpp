@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "Tessra/chat_window/attachment_chip.h"
@@ -21,6 +22,7 @@
 #include "Tessra/prompt_input/chat_attachment_on_drop_modifier.h"
 #include "Tessra/prompt_input/chat_text_field.h"
 #include "Tessra/prompt_input/pending_attachment.h"
+#include "Tessra/shell/floating_controller.h"
 #include "Tessra/shell/window_utilities.h"
 #include "Tessra/storage/user_settings.h"
 #include "Tessra/ui_foundation/button_styles.h"
@@ -89,7 +91,8 @@ class Shade final : public QWidget {
 // paints the shade itself: a style sheet's background would reach the card and its labels and
 // buttons too, and let the chat show through them. Like a sheet in a window of its own, it keeps
 // Tab and Shift+Tab going round its card's buttons: the controls under the shade are not there
-// for the keyboard either.
+// for the keyboard either, nor the prompt for a key typed at the card, which it would otherwise
+// be given as stray typing, to be sent by the next Return while the card still asks.
 class SheetBackdrop final : public QWidget {
  public:
   using QWidget::QWidget;
@@ -98,6 +101,18 @@ class SheetBackdrop final : public QWidget {
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(0, 0, 0, 90));
+  }
+  void showEvent(QShowEvent*) override {
+    m_forwardingPause.emplace();
+    if (!m_focusBefore) m_focusBefore = window()->focusWidget();
+  }
+  void hideEvent(QHideEvent*) override {
+    m_forwardingPause.reset();
+    // Answered or dismissed, not just hidden with the panel: the keyboard goes back where it was
+    // (the prompt), where the commands and the typing work again. Left inside the card, it would
+    // be on no widget at all.
+    if (isHidden() && m_focusBefore && m_focusBefore->isVisible())
+      m_focusBefore->setFocus(Qt::OtherFocusReason);
   }
 
   bool focusNextPrevChild(bool next) override {
@@ -113,6 +128,10 @@ class SheetBackdrop final : public QWidget {
     stops[to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
   }
+
+ private:
+  std::optional<PromptKeyForwardingPause> m_forwardingPause;
+  QPointer<QWidget> m_focusBefore;
 };
 
 QFrame* divider(QWidget* parent) {

@@ -10,6 +10,7 @@
 #include "Tessra/localized_text/localized_text.h"
 #include "Tessra/ui_foundation/line_symbols.h"
 #include "Tessra/ui_foundation/palette.h"
+#include "platform/ui/held_keys.h"
 
 namespace tessra {
 
@@ -65,11 +66,17 @@ bool TextSearchComponent::event(QEvent* event) {
   if (event->type() == QEvent::ShowToParent) {
     m_shown = true;
     setTotalSearchResults(0);
-    QPointer<QLineEdit> field(m_field);
-    QTimer::singleShot(kFocusDelayMilliseconds, this, [field] {
-      if (field && field->isVisible()) field->setFocus(Qt::OtherFocusReason);
+    // The keys typed at once after Ctrl+F are the field's, though it takes the keyboard only a
+    // moment later: until then they wait rather than reach the prompt.
+    if (QWidget* window = this->window(); window->windowHandle() != nullptr)
+      m_heldKeys = std::make_unique<platform::HeldKeys>(window->windowHandle());
+    QTimer::singleShot(kFocusDelayMilliseconds, this, [this] {
+      if (!m_field->isVisible()) return;
+      m_field->setFocus(Qt::OtherFocusReason);
+      if (m_heldKeys) std::exchange(m_heldKeys, nullptr)->release();
     });
   } else if (event->type() == QEvent::HideToParent && std::exchange(m_shown, false)) {
+    m_heldKeys.reset();
     m_field->clear();
     send(MessageUpdate::searchMessage(std::nullopt));
   }

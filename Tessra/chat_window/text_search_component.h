@@ -7,16 +7,19 @@
 //
 // The arrows show once a search has been committed (the page reports no count back) and stay
 // until the bar hides; each showing starts again without them and moves the keyboard into the
-// field a moment after the bar appears. GUI thread only.
+// field a moment after the bar appears, with the keys typed meanwhile. GUI thread only.
 #pragma once
 
 #include <QLineEdit>
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
 #include "Tessra/chat_window/action_button_style.h"
 #include "Tessra/chat_window/chat_source.h"
 #include "Tessra/chat_window/chat_view_signals.h"
+#include "platform/ui/held_keys.h"
 
 namespace tessra {
 
@@ -60,6 +63,8 @@ class TextSearchComponent final : public QWidget {
   ActionButton* m_close;
   int m_totalSearchResults = 0;
   bool m_shown = false;
+  // The keys typed between the bar's showing and its field taking the keyboard.
+  std::unique_ptr<platform::HeldKeys> m_heldKeys;
 };
 
 }  // namespace tessra

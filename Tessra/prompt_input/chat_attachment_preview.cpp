@@ -144,11 +144,11 @@ void ChatAttachmentPreview::paintEvent(QPaintEvent*) {
 void ChatAttachmentPreview::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   load();
-  setPromptKeyForwardingEnabled(false);
+  m_forwardingPause.emplace();
 }
 
 void ChatAttachmentPreview::hideEvent(QHideEvent* event) {
-  setPromptKeyForwardingEnabled(true);
+  m_forwardingPause.reset();
   QWidget::hideEvent(event);
 }
 

@@ -8,6 +8,10 @@
 
 #include <QWidget>
 
+#include <optional>
+
+#include "Tessra/shell/floating_controller.h"
+
 class QPlainTextEdit;
 class QPushButton;
 
@@ -51,6 +55,7 @@ class ChatAttachmentPreview : public QWidget {
   QPushButton* m_update;
   // Whether the editor holds the whole text.
   bool m_editable = true;
+  std::optional<PromptKeyForwardingPause> m_forwardingPause;
 };
 
 }  // namespace tessra

@@ -36,7 +36,7 @@
 namespace tessra {
 namespace {
 
-bool g_promptKeyForwardingEnabled = true;
+int g_promptKeyForwardingPauses = 0;
 
 FloatingController::ChatViewFactory& chatViewFactory() {
   static FloatingController::ChatViewFactory factory;
@@ -102,8 +102,9 @@ void postInputText(const QString& text) {
 
 }  // namespace
 
-bool isPromptKeyForwardingEnabled() { return g_promptKeyForwardingEnabled; }
-void setPromptKeyForwardingEnabled(bool enabled) { g_promptKeyForwardingEnabled = enabled; }
+PromptKeyForwardingPause::PromptKeyForwardingPause() { ++g_promptKeyForwardingPauses; }
+PromptKeyForwardingPause::~PromptKeyForwardingPause() { --g_promptKeyForwardingPauses; }
+bool isPromptKeyForwardingEnabled() { return g_promptKeyForwardingPauses == 0; }
 
 void FloatingController::setChatViewFactory(ChatViewFactory factory) {
   chatViewFactory() = std::move(factory);

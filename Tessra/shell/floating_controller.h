@@ -45,9 +45,16 @@ class LocalEventMonitor;
 class SoundEffect;
 }  // namespace platform
 
-// While false (the attachment preview is shown), no key is redirected to the prompt.
+// While one lives (the attachment preview or a question is shown over the chat), no key is
+// redirected to the prompt. Several can live at once.
+class PromptKeyForwardingPause {
+ public:
+  PromptKeyForwardingPause();
+  ~PromptKeyForwardingPause();
+  PromptKeyForwardingPause(const PromptKeyForwardingPause&) = delete;
+  PromptKeyForwardingPause& operator=(const PromptKeyForwardingPause&) = delete;
+};
 bool isPromptKeyForwardingEnabled();
-void setPromptKeyForwardingEnabled(bool enabled);
 
 class FloatingController final : public QWidget {
   Q_OBJECT

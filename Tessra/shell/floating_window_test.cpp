@@ -243,9 +243,10 @@ TEST_F(KeyForwardingTest, PrintableTextGoesToThePromptOtherKeysPassOn) {
   EXPECT_EQ(m_prompt.texts, std::vector<std::string>{"pasted text"});
 
   m_prompt.texts.clear();
-  setPromptKeyForwardingEnabled(false);
-  typeAndWait(QStringLiteral("q"), Qt::Key_Q);
-  setPromptKeyForwardingEnabled(true);
+  {
+    PromptKeyForwardingPause pause;
+    typeAndWait(QStringLiteral("q"), Qt::Key_Q);
+  }
   sync();
   EXPECT_TRUE(m_prompt.texts.empty());
 }

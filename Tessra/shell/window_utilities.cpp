@@ -7,6 +7,7 @@
 
 #include "Tessra/shell/app_delegate.h"
 #include "platform/ui/animations.h"
+#include "platform/ui/held_keys.h"
 #include "platform/ui/screens.h"
 
 namespace tessra {
@@ -44,21 +45,21 @@ void setSettingsWindowFactory(std::function<QWidget*()> factory) {
 bool hasSettingsWindow() { return static_cast<bool>(settingsWindowFactory()); }
 
 void showSettingsWindow() {
-  if (QWidget* open = windowWithIdentifier(kSettingsWindowIdentifier.toString())) {
-    open->show();
-    open->raise();
-    open->activateWindow();
-    return;
+  QWidget* window = windowWithIdentifier(kSettingsWindowIdentifier.toString());
+  if (window == nullptr) {
+    if (!hasSettingsWindow()) return;
+    window = settingsWindowFactory()();
+    if (window == nullptr) return;
+    window->setObjectName(kSettingsWindowIdentifier.toString());
+    window->adjustSize();
+    centerInWorkArea(window);
   }
-  if (!hasSettingsWindow()) return;
-  QWidget* window = settingsWindowFactory()();
-  if (window == nullptr) return;
-  window->setObjectName(kSettingsWindowIdentifier.toString());
-  window->adjustSize();
-  centerInWorkArea(window);
   window->show();
   window->raise();
   window->activateWindow();
+  // Until the window manager has activated the window, the keys typed at once after Ctrl+, or the
+  // click would reach the panel, and from there its prompt.
+  platform::dropKeysUntilActive(window->windowHandle());
 }
 
 StandaloneChatWindow::StandaloneChatWindow(QWidget* parent) : QWidget(parent, Qt::Window) {}
