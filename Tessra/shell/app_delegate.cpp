@@ -269,8 +269,10 @@ void AppDelegate::showFloatingWindow(QScreen* screen) {
       platform::logError(
           "Escape cannot be held for the panel: keys typed right after it may "
           "reach the panel");
+    // Queued: Qt sends the panel to another screen from inside its handling of a screen change,
+    // where no window of ours may move yet (platform::Screens says why).
     connect(m_floatingWindow->windowHandle(), &QWindow::screenChanged, this,
-            &AppDelegate::didChangeScreenNotification);
+            &AppDelegate::didChangeScreenNotification, Qt::QueuedConnection);
     connect(m_floatingWindow->controller(), &FloatingController::noticeDismissed, this,
             [this] { m_dismissedShortcutNotice = takenShortcut(); });
   }

@@ -74,20 +74,30 @@ Screens& Screens::shared() {
 }
 
 Screens::Screens(QObject* parent) : QObject(parent) {
+  // What follows a change moves and resizes windows, and the embedded browser ends the program
+  // when its window is moved or resized from inside Qt's own handling of a screen change (which
+  // adds the new screen before it removes the one replaced, and sends windows to another screen
+  // meanwhile). On the next turn of the event loop Qt is done, and a burst of changes makes one
+  // signal.
+  m_delivery.setSingleShot(true);
+  m_delivery.setInterval(0);
+  connect(&m_delivery, &QTimer::timeout, this, &Screens::parametersChanged);
   for (QScreen* screen : QGuiApplication::screens()) watch(screen);
   connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
     watch(screen);
-    emit parametersChanged();
+    deliverChangeLater();
   });
-  connect(qGuiApp, &QGuiApplication::screenRemoved, this, &Screens::parametersChanged);
-  connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &Screens::parametersChanged);
-  if (onX11()) connect(&WorkArea::shared(), &WorkArea::changed, this, &Screens::parametersChanged);
+  connect(qGuiApp, &QGuiApplication::screenRemoved, this, &Screens::deliverChangeLater);
+  connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &Screens::deliverChangeLater);
+  if (onX11()) connect(&WorkArea::shared(), &WorkArea::changed, this, &Screens::deliverChangeLater);
 }
 
 void Screens::watch(QScreen* screen) {
-  connect(screen, &QScreen::geometryChanged, this, &Screens::parametersChanged);
-  connect(screen, &QScreen::availableGeometryChanged, this, &Screens::parametersChanged);
+  connect(screen, &QScreen::geometryChanged, this, &Screens::deliverChangeLater);
+  connect(screen, &QScreen::availableGeometryChanged, this, &Screens::deliverChangeLater);
 }
+
+void Screens::deliverChangeLater() { m_delivery.start(); }
 
 QScreen* Screens::mainScreen() {
   if (const QWindow* focus = QGuiApplication::focusWindow(); focus != nullptr && focus->isVisible())

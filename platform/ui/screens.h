@@ -1,6 +1,6 @@
 // The screens of the display (each monitor one): their frames, their work areas (the frame
 // without the desktop's panels), the one the user works on and the one under the pointer, with one
-// signal for any change among them.
+// signal for any change among them, which comes once Qt has dealt with the change.
 //
 //   QScreen* main = Screens::mainScreen();               // nullptr without a screen
 //   QScreen* screen = Screens::screenWithMouse();        // nullptr when the pointer is off all
@@ -21,6 +21,7 @@
 
 #include <QObject>
 #include <QRect>
+#include <QTimer>
 
 class QScreen;
 
@@ -47,12 +48,16 @@ class Screens final : public QObject {
   static QPoint fromRootPixels(const QPoint& point);
 
  signals:
-  // A screen came or went, or one changed its frame or work area (a dock came or went).
+  // A screen came or went, or one changed its frame or work area (a dock came or went). Comes on
+  // the next turn of the event loop, once for changes that come together.
   void parametersChanged();
 
  private:
   explicit Screens(QObject* parent = nullptr);
   void watch(QScreen* screen);
+  void deliverChangeLater();
+
+  QTimer m_delivery;
 };
 
 }  // namespace tessra::platform
