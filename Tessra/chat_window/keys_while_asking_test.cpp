@@ -194,6 +194,7 @@ TEST_F(KeysWhileAsking, TheOtherSheetsListsAndMenusKeepThem) {
   for (const QString& ask : {"ctrl+k", "ctrl+t", "ctrl+n"}) {
     SCOPED_TRACE(ask.toStdString());
     testing::xdotool({"key", ask, "type", "--delay", "20", "abc\r"});
+    ASSERT_EVENTUALLY(!m_tessra.panel().isEmpty() && m_tessra.hasKeyboard(), kWaitMs);
     // Escape closes what is open, empties the prompt, then hides the panel.
     for (int escapes = 0; escapes < 5 && !m_tessra.panel().isEmpty(); ++escapes) {
       testing::pressKeys("Escape");
