@@ -191,8 +191,8 @@ TEST_F(KeysWhileAsking, TheSettingsWindowOpenedWithCtrlCommaLeavesNoneInThePromp
 // none reaches the prompt, and the service gets no question.
 TEST_F(KeysWhileAsking, TheOtherSheetsListsAndMenusKeepThem) {
   // The conversation list, the topics, and a new conversation (named "abc" last).
-  for (const QString& ask : {"ctrl+k", "ctrl+t", "ctrl+n"}) {
-    SCOPED_TRACE(ask.toStdString());
+  for (const char* ask : {"ctrl+k", "ctrl+t", "ctrl+n"}) {
+    SCOPED_TRACE(ask);
     testing::xdotool({"key", ask, "type", "--delay", "20", "abc\r"});
     ASSERT_EVENTUALLY(!m_tessra.panel().isEmpty() && m_tessra.hasKeyboard(), kWaitMs);
     // Escape closes what is open, empties the prompt, then hides the panel.

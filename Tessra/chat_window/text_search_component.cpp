@@ -71,9 +71,11 @@ bool TextSearchComponent::event(QEvent* event) {
     if (QWidget* window = this->window(); window->windowHandle() != nullptr)
       m_heldKeys = std::make_unique<platform::HeldKeys>(window->windowHandle());
     QTimer::singleShot(kFocusDelayMilliseconds, this, [this] {
+      const std::unique_ptr<platform::HeldKeys> held = std::move(m_heldKeys);
+      // Hidden with the panel meanwhile: what was typed for it goes with it.
       if (!m_field->isVisible()) return;
       m_field->setFocus(Qt::OtherFocusReason);
-      if (m_heldKeys) std::exchange(m_heldKeys, nullptr)->release();
+      if (held) held->deliver();
     });
   } else if (event->type() == QEvent::HideToParent && std::exchange(m_shown, false)) {
     m_heldKeys.reset();

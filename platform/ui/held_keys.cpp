@@ -47,7 +47,7 @@ HeldKeys::HeldKeys(QWindow* window) : m_window(window) {
 
 HeldKeys::~HeldKeys() = default;
 
-void HeldKeys::release() {
+void HeldKeys::deliver() {
   m_monitor.reset();
   for (auto& key : std::exchange(m_keys, {}))
     if (m_window) QCoreApplication::sendEvent(m_window, key.get());

@@ -6,11 +6,11 @@
 //
 //   platform::HeldKeys held(panel->windowHandle());  // from now on, the panel's keys wait
 //   searchField->setFocus();
-//   held.release();  // they reach the panel in order, as if typed now: the field gets them
+//   held.deliver();  // they reach the panel in order, as if typed now: the field gets them
 //
 // Presses and releases are held; shortcuts are not, since Qt matches them before a key reaches a
 // window, so Escape and the commands still act at once. Keys held when the hold is destroyed
-// without a release are dropped. GUI thread only.
+// without delivering them are dropped. GUI thread only.
 #pragma once
 
 #include <QPointer>
@@ -34,8 +34,7 @@ class HeldKeys {
 
   // Stops holding and sends what was held to the window, in order, through the program's event
   // filters as any key typed now.
-  void release();
-  bool isHolding() const { return m_monitor != nullptr; }
+  void deliver();
 
  private:
   QPointer<QWindow> m_window;
