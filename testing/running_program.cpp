@@ -230,6 +230,15 @@ QString selectionOwner(const QString& selection) {
   return name(owner->owner);
 }
 
+void clearSelection(const QString& selection) {
+  Display display;
+  const xcb_atom_t atom = display.atom(selection.toUtf8().constData());
+  // The display's own time is never older than the owner's claim, so the request always holds.
+  xcb_set_selection_owner(display.get(), XCB_NONE, atom, XCB_CURRENT_TIME);
+  // Answered only once the display has handled the request before it.
+  std::free(xcb_get_input_focus_reply(display.get(), xcb_get_input_focus(display.get()), nullptr));
+}
+
 QStringList stackingOrder() {
   Display display;
   QStringList order;

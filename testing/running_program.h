@@ -48,6 +48,8 @@ QStringList windowsTitled(const QString& title);
 // The X window that owns a selection ("" for none): "XdndSelection" is owned from the moment a
 // drag with the pointer has begun.
 QString selectionOwner(const QString& selection);
+// Takes a selection from whoever owns it, as when its owner quits: nobody owns it afterwards.
+void clearSelection(const QString& selection);
 // The X windows of the screen, bottom to top (the root's children: managed windows appear as
 // their window manager's frames).
 QStringList stackingOrder();
