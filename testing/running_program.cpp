@@ -1,6 +1,9 @@
 #include "testing/running_program.h"
 
+#include <elf.h>
 #include <signal.h>
+#include <sys/procfs.h>
+#include <sys/resource.h>
 #include <xcb/xcb.h>
 
 #include <QClipboard>
@@ -16,9 +19,11 @@
 #include <QTest>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <expected>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -159,6 +164,92 @@ bool registeredInTray(qint64 pid) {
   });
 }
 
+// The signals whose default action writes a core.
+constexpr std::array kCoreSignals = {SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                                     SIGFPE,  SIGSEGV, SIGXCPU, SIGXFSZ, SIGSYS};
+
+// gdb reads the core of the program and its libraries' symbols within seconds, even on a busy
+// machine; one that hangs must not hold the test up to its own time limit.
+constexpr int kGdbMs = 60000;
+
+// The process whose core `file` is, from the process note the kernel writes first into each
+// core; nothing for a file that is no core.
+std::optional<pid_t> coreProcess(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  Elf64_Ehdr header{};
+  if (!in.read(reinterpret_cast<char*>(&header), sizeof header) ||
+      std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64 ||
+      header.e_type != ET_CORE)
+    return std::nullopt;
+  // The kernel writes the notes as the first segment; reading that one alone also serves a core
+  // of more mappings than its header can count.
+  Elf64_Phdr segment{};
+  in.seekg(static_cast<std::streamoff>(header.e_phoff));
+  if (!in.read(reinterpret_cast<char*>(&segment), sizeof segment) || segment.p_type != PT_NOTE)
+    return std::nullopt;
+  std::string notes(segment.p_filesz, '\0');
+  in.seekg(static_cast<std::streamoff>(segment.p_offset));
+  if (!in.read(notes.data(), static_cast<std::streamsize>(notes.size()))) return std::nullopt;
+  const auto aligned = [](std::size_t size) { return (size + 3) & ~std::size_t{3}; };
+  for (std::size_t at = 0; at + sizeof(Elf64_Nhdr) <= notes.size();) {
+    Elf64_Nhdr note{};
+    std::memcpy(&note, notes.data() + at, sizeof note);
+    const std::size_t description = at + sizeof note + aligned(note.n_namesz);
+    if (note.n_type == NT_PRPSINFO && description + sizeof(prpsinfo_t) <= notes.size()) {
+      prpsinfo_t process{};
+      std::memcpy(&process, notes.data() + description, sizeof process);
+      return process.pr_pid;
+    }
+    at = description + aligned(note.n_descsz);
+  }
+  return std::nullopt;
+}
+
+// The core of process `pid`, which ran in `folder`, or why none can be read there. The program's
+// browser helpers run in the same folder and may leave cores of their own.
+std::expected<fs::path, std::string> coreOf(pid_t pid, const fs::path& folder) {
+  std::ifstream patternFile("/proc/sys/kernel/core_pattern");
+  std::string pattern;
+  std::getline(patternFile, pattern);
+  if (pattern.starts_with('|'))
+    return std::unexpected("the kernel hands cores to \"" + pattern.substr(1) +
+                           "\" (/proc/sys/kernel/core_pattern)");
+  if (pattern.starts_with('/'))
+    return std::unexpected("the kernel writes cores to \"" + pattern +
+                           "\", not where the program ran (/proc/sys/kernel/core_pattern)");
+  std::error_code error;
+  for (const auto& entry : fs::recursive_directory_iterator(folder, error))
+    if (entry.is_regular_file(error) && coreProcess(entry.path()) == pid) return entry.path();
+  rlimit limit{};
+  ::getrlimit(RLIMIT_CORE, &limit);
+  return std::unexpected("none of process " + std::to_string(pid) + " is in " + folder.string() +
+                         " (core_pattern \"" + pattern + "\", core size limit " +
+                         (limit.rlim_max == RLIM_INFINITY ? std::string("unlimited")
+                                                          : std::to_string(limit.rlim_max)) +
+                         ")");
+}
+
+// Every thread's stack in `core`, as gdb prints it. gdb's warnings (about mappings it cannot
+// open, or register sets newer than it knows) would bury the stacks; they are shown only when it
+// printed no stack.
+QString stacksIn(const QString& binary, const fs::path& core) {
+  QProcess gdb;
+  gdb.start(QStringLiteral("gdb"),
+            {QStringLiteral("-batch"), QStringLiteral("-nx"), QStringLiteral("-iex"),
+             QStringLiteral("set debuginfod enabled off"), QStringLiteral("-ex"),
+             QStringLiteral("thread apply all bt"), binary, QString::fromStdString(core)});
+  if (!gdb.waitForStarted()) return QStringLiteral("gdb did not start: ") + gdb.errorString();
+  const bool finished = gdb.waitForFinished(kGdbMs);
+  if (!finished) {
+    gdb.kill();
+    gdb.waitForFinished();
+  }
+  QString stacks = QString::fromUtf8(gdb.readAllStandardOutput());
+  if (stacks.trimmed().isEmpty()) stacks = QString::fromUtf8(gdb.readAllStandardError());
+  if (!finished) stacks += QStringLiteral("gdb was stopped after %1 s\n").arg(kGdbMs / 1000);
+  return stacks;
+}
+
 }  // namespace
 
 QString xdotool(const QStringList& arguments) {
@@ -228,6 +319,15 @@ QString selectionOwner(const QString& selection) {
       &std::free);
   if (!owner || owner->owner == XCB_NONE) return {};
   return name(owner->owner);
+}
+
+void clearSelection(const QString& selection) {
+  Display display;
+  const xcb_atom_t atom = display.atom(selection.toUtf8().constData());
+  // The display's own time is never older than the owner's claim, so the request always holds.
+  xcb_set_selection_owner(display.get(), XCB_NONE, atom, XCB_CURRENT_TIME);
+  // Answered only once the display has handled the request before it.
+  std::free(xcb_get_input_focus_reply(display.get(), xcb_get_input_focus(display.get()), nullptr));
 }
 
 QStringList stackingOrder() {
@@ -355,6 +455,20 @@ RunningProgram::RunningProgram(QString binary, fs::path home)
     m_log += QString::fromUtf8(text);
     std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
   });
+  fs::create_directories(coreFolder());
+  m_process.setWorkingDirectory(QString::fromStdString(coreFolder()));
+  // A test session's limit is often 0, which would write no core at all.
+  m_process.setChildProcessModifier([] {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_CORE, &limit) != 0) return;
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_CORE, &limit);
+  });
+  QObject::connect(&m_process, &QProcess::finished,
+                   [this](int exitCode, QProcess::ExitStatus status) {
+                     if (status == QProcess::CrashExit) reportCrash(exitCode);
+                     removeCores();
+                   });
 }
 
 RunningProgram::~RunningProgram() {
@@ -378,6 +492,7 @@ void RunningProgram::start(const QStringList& arguments) {
     std::ofstream(defaults) << R"({"onboardingPresented": true})";
   }
   m_crashSignal = 0;
+  m_crashReport.clear();
   m_process.setProcessEnvironment(m_environment);
   m_process.start(m_binary, arguments);
   ASSERT_TRUE(m_process.waitForStarted(10000)) << "cannot start " << m_binary.toStdString();
@@ -432,6 +547,32 @@ int RunningProgram::waitForExit(std::chrono::milliseconds timeout) {
     return -1;
   }
   return m_process.exitCode();
+}
+
+void RunningProgram::reportCrash(int signalNumber) {
+  if (std::find(kCoreSignals.begin(), kCoreSignals.end(), signalNumber) == kCoreSignals.end())
+    return;
+  m_crashReport = QStringLiteral("%1 (process %2) ended by signal %3 (SIG%4)")
+                      .arg(m_binary)
+                      .arg(m_pid)
+                      .arg(signalNumber)
+                      .arg(QString::fromLatin1(sigabbrev_np(signalNumber)));
+  const std::expected<fs::path, std::string> core = coreOf(static_cast<pid_t>(m_pid), coreFolder());
+  if (core) {
+    m_crashReport += QStringLiteral("; its stacks, from its core:\n") + stacksIn(m_binary, *core);
+  } else {
+    m_crashReport += QStringLiteral("; no core could be read: ") +
+                     QString::fromStdString(core.error()) + QLatin1Char('\n');
+  }
+  const QByteArray text = m_crashReport.toUtf8();
+  std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+}
+
+void RunningProgram::removeCores() {
+  // A core holds what the program had in memory, the key among it, and may be large.
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(coreFolder(), error))
+    fs::remove_all(entry.path(), error);
 }
 
 }  // namespace tessra::testing

@@ -14,6 +14,11 @@
 // Its folders are `home`/config, `home`/data and `home`/cache (XDG); the program's own stay
 // below them ("config/TessraAI/defaults.json", "data/TessraAI/conversations.json"). Unless the
 // test writes defaults first, the onboarding counts as seen.
+//
+// A program that dies by a signal that dumps core (SIGSEGV, SIGABRT, ...) leaves the stack of
+// each of its threads in the test's output, read with gdb from the core the kernel wrote into
+// the folder it ran in (`coreFolder`), or one line saying why no core could be read. Cores are
+// removed once the program has ended.
 #pragma once
 
 #include <QProcess>
@@ -48,6 +53,8 @@ QStringList windowsTitled(const QString& title);
 // The X window that owns a selection ("" for none): "XdndSelection" is owned from the moment a
 // drag with the pointer has begun.
 QString selectionOwner(const QString& selection);
+// Takes a selection from whoever owns it, as when its owner quits: nobody owns it afterwards.
+void clearSelection(const QString& selection);
 // The X windows of the screen, bottom to top (the root's children: managed windows appear as
 // their window manager's frames).
 QStringList stackingOrder();
@@ -76,6 +83,9 @@ class RunningProgram {
   std::filesystem::path dataFolder() const { return m_home / "data" / "TessraAI"; }
   std::filesystem::path configFolder() const { return m_home / "config" / "TessraAI"; }
   std::filesystem::path cacheFolder() const { return m_home / "cache" / "TessraAI"; }
+  // The folder the program runs in, where the kernel writes the core of a crash (the usual
+  // core_pattern is a name without a folder).
+  std::filesystem::path coreFolder() const { return m_home / "cores"; }
 
   // For the next start: sets (or with nullopt removes) an environment variable.
   void setEnvironment(const QString& name, const std::optional<QString>& value);
@@ -120,8 +130,14 @@ class RunningProgram {
   int waitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(15));
   // Whether the last end was a crash, and by which signal (0 for none).
   int crashSignal() const { return m_crashSignal; }
+  // What the last end by a signal that dumps core printed: the program's stacks, or why no core
+  // could be read; "" after any other end.
+  const QString& crashReport() const { return m_crashReport; }
 
  private:
+  void reportCrash(int signalNumber);
+  void removeCores();
+
   QString m_binary;
   std::filesystem::path m_home;
   QProcessEnvironment m_environment;
@@ -129,6 +145,7 @@ class RunningProgram {
   qint64 m_pid = 0;
   int m_crashSignal = 0;
   QString m_log;
+  QString m_crashReport;
 };
 
 }  // namespace tessra::testing
