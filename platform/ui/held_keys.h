@@ -1,8 +1,7 @@
 // Holds the keys typed at one of the program's windows for a moment, while what they are meant for
 // is not ready for them yet: a field that takes the keyboard a moment after its bar shows, a
-// question the page asks once it has handled a click, a window the window manager has yet to
-// activate. People type on at once; without the hold those keys reach whatever had the keyboard
-// before (the prompt), and Return sends them.
+// window the window manager has yet to activate. People type on at once; without the hold those
+// keys reach whatever had the keyboard before (the prompt), and Return sends them.
 //
 //   platform::HeldKeys held(panel->windowHandle());  // from now on, the panel's keys wait
 //   searchField->setFocus();
