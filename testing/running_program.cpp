@@ -26,6 +26,7 @@
 #include <expected>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -354,6 +355,44 @@ QString topLevelOf(const QString& window) {
     if (parent == display.root()) return name(current);
     current = parent;
   }
+}
+
+RecordingTerminal::RecordingTerminal(fs::path record) : m_record(std::move(record)) {
+  m_process.start(QStringLiteral("xterm"),
+                  {QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                   QStringLiteral("stty raw -echo; exec cat > \"$0\""),
+                   QString::fromStdString(m_record.string())});
+}
+
+RecordingTerminal::~RecordingTerminal() {
+  m_process.kill();
+  m_process.waitForFinished();
+}
+
+QString RecordingTerminal::window() {
+  if (m_window.isEmpty())
+    (void)QTest::qWaitFor(
+        [&] {
+          if (!fs::exists(m_record)) return false;
+          m_window = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                              QStringLiteral("--pid"), QString::number(m_process.processId())});
+          return !m_window.isEmpty();
+        },
+        20000);
+  return m_window;
+}
+
+bool RecordingTerminal::clickInto() {
+  const QString shown = window();
+  if (shown.isEmpty()) return false;
+  const QRect frame = windowFrame(shown);
+  clickAt(frame.left() + 40, frame.center().y());
+  return QTest::qWaitFor([&] { return topLevelOf(focusedWindow()) == topLevelOf(shown); }, 20000);
+}
+
+std::string RecordingTerminal::read() const {
+  std::ifstream file(m_record);
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 QString RunningProgram::panel() const {

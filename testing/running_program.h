@@ -71,6 +71,33 @@ QStringList coveredBy(const QString& window, const QStringList& windows);
 // process's display ("" when nothing arrived within `timeout`).
 QString copyAll(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
+// A terminal the user works in, whose shell writes every key it reads to a file at once: what
+// reaches the window the user goes back to, in the order it came.
+//
+//   testing::RecordingTerminal terminal(home.path() / "terminal-read");
+//   ASSERT_TRUE(terminal.clickInto());  // the user clicks into it, as into their work
+//   EXPECT_EQ(terminal.read(), "ok\r");
+class RecordingTerminal {
+ public:
+  explicit RecordingTerminal(std::filesystem::path record);
+  // Ends the terminal.
+  ~RecordingTerminal();
+  RecordingTerminal(const RecordingTerminal&) = delete;
+  RecordingTerminal& operator=(const RecordingTerminal&) = delete;
+
+  // Its window, once it shows ("" when it did not within 20 s).
+  QString window();
+  // A click into it, left of its middle; true once it has the keyboard.
+  [[nodiscard]] bool clickInto();
+  // What it read so far.
+  std::string read() const;
+
+ private:
+  std::filesystem::path m_record;
+  QProcess m_process;
+  QString m_window;
+};
+
 class RunningProgram {
  public:
   RunningProgram(QString binary, std::filesystem::path home);

@@ -74,6 +74,8 @@ class ChatController final : public QObject {
   const std::optional<Notice>& notice() const { return m_notice; }
 
   bool busy() const { return m_busy; }
+  // Whether a send waits for the keyring to say whether a key is stored (`readyToSend`).
+  bool sendWaitsForKeyring() const { return m_sendWaitsForKeyring; }
   // The answer being produced, while there is one.
   AnswerTask* messageTask() const;
 

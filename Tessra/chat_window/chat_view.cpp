@@ -97,6 +97,13 @@ class SheetBackdrop final : public QWidget {
  public:
   using QWidget::QWidget;
 
+  // Gives the keyboard to the card's widget that had it last (at first the one given here): a
+  // card shown again with the panel still asks, and keeps the keyboard from the prompt under it.
+  void setKeyboardWidget(QWidget* widget) { m_keyboardWidget = widget; }
+  void takeKeyboard() {
+    if (m_keyboardWidget) m_keyboardWidget->setFocus(Qt::OtherFocusReason);
+  }
+
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
@@ -108,6 +115,8 @@ class SheetBackdrop final : public QWidget {
   }
   void hideEvent(QHideEvent*) override {
     m_forwardingPause.reset();
+    if (QWidget* focus = window()->focusWidget(); focus != nullptr && isAncestorOf(focus))
+      m_keyboardWidget = focus;
     // Answered or dismissed, not just hidden with the panel: the keyboard goes back where it was
     // (the prompt), where the commands and the typing work again. Left inside the card, it would
     // be on no widget at all.
@@ -132,6 +141,7 @@ class SheetBackdrop final : public QWidget {
  private:
   std::optional<PromptKeyForwardingPause> m_forwardingPause;
   QPointer<QWidget> m_focusBefore;
+  QPointer<QWidget> m_keyboardWidget;
 };
 
 QFrame* divider(QWidget* parent) {
@@ -397,7 +407,11 @@ void ChatView::observe() {
   connect(&m_controller, &ChatController::busyChanged, this, &ChatView::updateBusyControls);
   connect(&m_controller, &ChatController::keyRequired, this,
           [this] { panel(Panel::enterApiKey)->setPresented(true); });
-  connect(&m_controller, &ChatController::readyToSend, this, &ChatView::sendMessage);
+  connect(&m_controller, &ChatController::readyToSend, this, [this] {
+    std::optional<platform::HeldKeys> held = std::exchange(m_keysWhileSendWaits, std::nullopt);
+    sendMessage();
+    if (held) held->giveTo(*this);
+  });
   connect(&m_controller, &ChatController::questionWritten, this, &ChatView::releaseSentQuestion);
   connect(m_signals, &ChatViewSignals::editChatSession, this,
           [this](const Conversation& conversation) {
@@ -422,6 +436,10 @@ void ChatView::showEvent(QShowEvent* event) {
   if (!m_appeared) {
     m_appeared = true;
     if (m_controller.sessionID().empty()) m_controller.openLatestConversation();
+  }
+  if (QWidget* card = confirmation()) {
+    static_cast<SheetBackdrop*>(card)->takeKeyboard();
+    return;
   }
   focusPrompt();
 }
@@ -517,7 +535,10 @@ void ChatView::focusPrompt() { m_prompt->focusInput(); }
 
 void ChatView::sendMessage() {
   SentQuestion question{text(), chatAttachment()};
-  if (!m_controller.send(question.text, question.attachment)) return;
+  if (!m_controller.send(question.text, question.attachment)) {
+    if (m_controller.sendWaitsForKeyring() && !m_keysWhileSendWaits) m_keysWhileSendWaits.emplace();
+    return;
+  }
   // Shown as sent only once it is on disk: until then a crash finds it here.
   m_sentQuestion = std::move(question);
 }
@@ -662,7 +683,8 @@ void ChatView::presentConfirmation(QPointer<QWidget>& slot, const QString& title
   backdrop->show();
   backdrop->raise();
   // Return answers with the focused button: never the destructive one unasked.
-  card->cancelButton()->setFocus(Qt::OtherFocusReason);
+  backdrop->setKeyboardWidget(card->cancelButton());
+  backdrop->takeKeyboard();
 }
 
 void ChatView::dismissConfirmations() {

@@ -40,6 +40,7 @@
 #include "Tessra/storage/settings_enums.h"
 #include "Tessra/storage/user_settings.h"
 #include "platform/foundation/notification_center.h"
+#include "platform/ui/held_keys.h"
 
 class QPushButton;
 
@@ -187,6 +188,9 @@ class ChatView final : public QWidget, public ChatCommands::Target {
     std::optional<ChatAttachment> attachment;
   };
   std::optional<SentQuestion> m_sentQuestion;
+  // What is typed while a send waits for the keyring: had the answer come at once, it would have
+  // come after the send, into the prompt or the key panel.
+  std::optional<platform::HeldKeys> m_keysWhileSendWaits;
   bool m_appeared = false;
   ChatCommands* m_commands = nullptr;
 

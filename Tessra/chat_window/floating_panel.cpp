@@ -8,8 +8,10 @@
 
 namespace tessra {
 
-FloatingPanel::FloatingPanel(const QRect& contentRect, BoolBinding isPresented, bool hasBackground)
-    : m_contentRect(contentRect),
+FloatingPanel::FloatingPanel(const QRect& contentRect, BoolBinding isPresented, bool hasBackground,
+                             QWidget* parent)
+    : OverlayPanel(parent),
+      m_contentRect(contentRect),
       m_isPresented(std::move(isPresented)),
       m_hasBackground(hasBackground) {
   auto* layout = new QVBoxLayout(this);

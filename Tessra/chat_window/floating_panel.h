@@ -23,8 +23,10 @@ class FloatingPanel final : public platform::OverlayPanel {
   static constexpr int kCornerRadius = 16;
 
   // `contentRect` is where the panel shows, in screen pixels. With a background the panel draws
-  // a rounded opaque card; without one it is fully transparent.
-  FloatingPanel(const QRect& contentRect, BoolBinding isPresented, bool hasBackground);
+  // a rounded opaque card; without one it is fully transparent. A panel opened over `parent` is a
+  // window of its own that counts as opened over `parent`'s window.
+  FloatingPanel(const QRect& contentRect, BoolBinding isPresented, bool hasBackground,
+                QWidget* parent = nullptr);
 
   // The panel's content fills it; the panel owns it.
   void setContent(QWidget* content);

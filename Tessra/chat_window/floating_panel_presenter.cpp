@@ -7,6 +7,7 @@
 
 #include "Tessra/storage/notification_names.h"
 #include "platform/foundation/logger.h"
+#include "platform/ui/held_keys.h"
 #include "platform/ui/screens.h"
 
 namespace tessra {
@@ -49,12 +50,13 @@ void FloatingPanelPresenter::open() {
     if (screen) rect.moveCenter(platform::Screens::workArea(screen).center());
   }
   QPointer<FloatingPanelPresenter> self(this);
+  // Opened over the chat: when the chat's window goes, the panels opened over it go too.
   auto* panel = new FloatingPanel(rect,
                                   BoolBinding{[self] { return self && self->m_isPresented; },
                                               [self](bool value) {
                                                 if (self) self->setPresented(value);
                                               }},
-                                  m_hasBackground);
+                                  m_hasBackground, qobject_cast<QWidget*>(parent()));
   QWidget* content = m_view ? m_view(*panel) : nullptr;
   if (!content) {
     platform::logError("A floating panel has no content to show");
@@ -72,6 +74,7 @@ void FloatingPanelPresenter::open() {
     emit isPresentedChanged(false);
   });
   countOverlay(+1);
+  platform::holdKeysFor(panel);
   panel->present();
 }
 

@@ -6,7 +6,9 @@
 //   topics->toggle();  // opens a fresh panel; again closes it
 //
 // Each time the flag turns on, a fresh panel is made at the rectangle `contentRect` gives at that
-// moment, with content from the factory, shown and given the keyboard. The flag turns off when
+// moment, with content from the factory, shown and given the keyboard; made by a presenter whose
+// parent is a widget, it is a window opened over that widget's window. The keys typed from the
+// moment it is asked for until it has the keyboard are held for it. The flag turns off when
 // the presenter is told so, when the panel closes itself (the focus left it, its content closed
 // it), and when the floating chat window is about to resize ("willResizeGptWindow"). The count
 // goes up once for each panel shown and down once when that panel goes, however it goes (the

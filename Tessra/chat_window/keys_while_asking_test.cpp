@@ -1,9 +1,12 @@
 // Keys typed while the program asks something, as people type on without looking: a question card
-// over the chat, the search bar, the settings window. Each is asked for with a key or a click and
-// `abc` with Return follows, at 20 ms a key right after it or once the card is seen. The keys go
-// to what was asked for, never to the prompt behind it: the service gets no question, and the
-// question typed next reaches it alone.
+// over the chat, the search bar, a list or sheet of the panel, the key panel, the settings window.
+// Each is asked for with a key or a click and `abc` follows, with no pause or at 20 ms a key right
+// after it, or once it is seen. The keys go to what was asked for, in the order typed, never to the
+// prompt behind it: the service gets no question, and the question typed next reaches it alone.
+// And what the panel opened goes with the panel when it hides: nothing of it stays on the desktop,
+// and the keys typed next reach the window the user goes back to.
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
@@ -15,6 +18,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Tessra/storage/user_settings.h"
 #include "keychain/keychain.h"
@@ -36,15 +41,33 @@ constexpr int kWaitMs = 20000;
 constexpr QPoint kAnswerFromTopRight(-420, 133);
 constexpr QPoint kDeleteActionFromTopRight(-242, 163);
 constexpr QPoint kTrashFromBottomLeft(119, -120);
+// The model's badge, left of the trash button, and the paperclip, left of the side list.
+constexpr QPoint kBadgeFromBottomLeft(51, -120);
+constexpr QPoint kAttachFromBottomRight(-228, -67);
 
 bool isCardRed(QRgb pixel) {
   return qRed(pixel) > 200 && qGreen(pixel) < 100 && qBlue(pixel) < 100;
 }
 
+QStringList clickThen(QPoint at) {
+  return {"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"};
+}
+
+// A way to ask a question, as xdotool's arguments.
+struct Asker {
+  const char* name;
+  std::function<QStringList()> ask;
+};
+
 class KeysWhileAsking : public ::testing::Test {
  protected:
+  // Whether the user has stored a key before the start.
+  virtual bool storesKey() const { return true; }
+
   void SetUp() override {
-    ASSERT_TRUE(m_keychain.set("sk-keys-while-asking", UserSettings::kOpenAiKeyItem).has_value());
+    if (storesKey()) {
+      ASSERT_TRUE(m_keychain.set("sk-keys-while-asking", UserSettings::kOpenAiKeyItem).has_value());
+    }
     m_server.route("POST", "/v1/chat/completions",
                    testing::ScriptedResponse::streamed({{"data: [DONE]\n\n"}}));
     m_tessra.setEnvironment(QStringLiteral("TESSRA_AI_BASE_URL"), m_server.baseUrl());
@@ -69,6 +92,18 @@ class KeysWhileAsking : public ::testing::Test {
     ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
     m_panel = testing::focusedWindow();
     m_frame = testing::windowFrame(m_panel);
+    // The header as it stands once it has not moved for longer than a slide takes.
+    QElapsedTimer still;
+    still.start();
+    ASSERT_EVENTUALLY(
+        [&] {
+          if (const QImage now = header(); now != m_header) {
+            m_header = now;
+            still.restart();
+          }
+          return still.elapsed() > 500;
+        }(),
+        kWaitMs);
   }
 
   void TearDown() override {
@@ -76,6 +111,22 @@ class KeysWhileAsking : public ::testing::Test {
       EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
     }
     (void)m_keychain.remove(UserSettings::kOpenAiKeyItem);
+  }
+
+  // The conversation's name at the panel's top left, which stands still once the chat has slid
+  // in: until then a click meant for one of its buttons lands beside it.
+  QImage header() const {
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, m_frame.x() + 16, m_frame.y() + 8, 200, 30)
+        .toImage();
+  }
+  bool slidIn() const { return !m_tessra.panel().isEmpty() && header() == m_header; }
+
+  // Alt+Space, and the panel has the keyboard.
+  void showThePanel() {
+    testing::pressKeys("alt+space");
+    ASSERT_EVENTUALLY(!m_tessra.panel().isEmpty() && testing::focusedWindow() == m_tessra.panel(),
+                      kWaitMs);
   }
 
   // The card's confirm button, a red area larger than any red text (a hovered Delete action).
@@ -106,8 +157,28 @@ class KeysWhileAsking : public ::testing::Test {
     EXPECT_EQ(json::parse(m_server.requests()[0].body)["messages"].back()["content"], "ok");
   }
 
+  // The ways a question card is asked for.
+  std::vector<Asker> askers() const {
+    return {
+        {"Ctrl+R",
+         [] {
+           return QStringList{"key", "ctrl+r"};
+         }},
+        {"the trash button", [this] { return clickThen(fromBottomLeft(kTrashFromBottomLeft)); }},
+        {"a message's Delete",
+         [this] {
+           // Its actions show while the pointer is over the message.
+           const QPoint answer = fromTopRight(kAnswerFromTopRight);
+           testing::xdotool(
+               {"mousemove", QString::number(answer.x()), QString::number(answer.y())});
+           return clickThen(fromTopRight(kDeleteActionFromTopRight));
+         }},
+    };
+  }
+
   QPoint fromTopRight(QPoint offset) const { return m_frame.topRight() + offset; }
   QPoint fromBottomLeft(QPoint offset) const { return m_frame.bottomLeft() + offset; }
+  QPoint fromBottomRight(QPoint offset) const { return m_frame.bottomRight() + offset; }
 
   keychain::Keychain m_keychain{std::string(UserSettings::kKeychainService)};
   testing::TempDir m_home;
@@ -115,35 +186,19 @@ class KeysWhileAsking : public ::testing::Test {
   testing::RunningProgram m_tessra{QStringLiteral(TESSRA_BINARY), m_home.path()};
   QString m_panel;
   QRect m_frame;
+  QImage m_header;
 };
 
-QStringList clickThen(QPoint at) {
-  return {"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"};
-}
+class KeysWhileAskingForTheKey : public KeysWhileAsking {
+ protected:
+  bool storesKey() const override { return false; }
+};
 
 TEST_F(KeysWhileAsking, AQuestionCardTakesThemAndReturnAnswersItsFocusedButton) {
   QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
-  struct Asker {
-    const char* name;
-    std::function<QStringList()> ask;
-  };
-  const Asker askers[] = {
-      {"Ctrl+R",
-       [] {
-         return QStringList{"key", "ctrl+r"};
-       }},
-      {"the trash button", [&] { return clickThen(fromBottomLeft(kTrashFromBottomLeft)); }},
-      {"a message's Delete",
-       [&] {
-         // Its actions show while the pointer is over the message.
-         testing::xdotool({"mousemove", QString::number(fromTopRight(kAnswerFromTopRight).x()),
-                           QString::number(fromTopRight(kAnswerFromTopRight).y())});
-         return clickThen(fromTopRight(kDeleteActionFromTopRight));
-       }},
-  };
   const QStringList typed[] = {{"type", "--delay", "20", "abc\r"},
                                {"key", "--delay", "20", "ctrl+v", "Return"}};
-  for (const Asker& asker : askers) {
+  for (const Asker& asker : askers()) {
     for (const bool atOnce : {true, false}) {
       for (const QStringList& keys : typed) {
         SCOPED_TRACE(std::string(asker.name) + (atOnce ? ", at once, " : ", later, ") +
@@ -165,10 +220,46 @@ TEST_F(KeysWhileAsking, AQuestionCardTakesThemAndReturnAnswersItsFocusedButton) 
   expectTheNextQuestionAlone();
 }
 
-TEST_F(KeysWhileAsking, TheSearchBarsFieldGetsThemFromCtrlF) {
+// A card still asks when the panel hides and shows again: it has the keyboard again, not the
+// prompt under it, whether the keys come at once after the showing Alt+Space or once it is seen.
+TEST_F(KeysWhileAsking, ACardShownAgainWithThePanelKeepsThem) {
+  for (const Asker& asker : askers()) {
+    for (const bool atOnce : {true, false}) {
+      SCOPED_TRACE(std::string(asker.name) + (atOnce ? ", at once" : ", later"));
+      testing::xdotool(asker.ask());
+      ASSERT_EVENTUALLY(cardShown(), kWaitMs);
+      testing::pressKeys("alt+space");
+      ASSERT_EVENTUALLY(m_tessra.panel().isEmpty(), kWaitMs);
+      if (atOnce) {
+        testing::xdotool({"key", "alt+space", "type", "--delay", "20", "abc\r"});
+        ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
+      } else {
+        ASSERT_NO_FATAL_FAILURE(showThePanel());
+        ASSERT_EVENTUALLY(cardShown(), kWaitMs);
+        testing::xdotool({"type", "--delay", "20", "abc\r"});
+      }
+      // Return cancelled the card, and the keyboard is back in the prompt, which holds nothing
+      // typed at the card.
+      testing::xdotool({"type", "x"});
+      EXPECT_EQ(testing::copyAll().toStdString(), "x");
+      testing::xdotool({"key", "BackSpace"});
+      ASSERT_EVENTUALLY(slidIn(), kWaitMs);
+      EXPECT_EQ(m_server.requests().size(), 0u);
+      EXPECT_EQ(storedMessages(), 1u);
+    }
+  }
+  expectTheNextQuestionAlone();
+}
+
+TEST_F(KeysWhileAsking, TheSearchBarsFieldGetsThemFromCtrlFInTheOrderTyped) {
   testing::xdotool({"key", "ctrl+f", "type", "--delay", "20", "abc\r"});
   EXPECT_EQ(testing::copyAll().toStdString(), "abc");
   // Escape empties the field, then closes the bar.
+  testing::xdotool({"key", "--delay", "20", "Escape", "Escape"});
+  // The same typed with no pause: the first Escape still only empties the field.
+  testing::xdotool(
+      {"key", "--delay", "0", "ctrl+f", "a", "b", "c", "Escape", "d", "e", "f", "Return"});
+  EXPECT_EQ(testing::copyAll().toStdString(), "def");
   testing::xdotool({"key", "--delay", "20", "Escape", "Escape"});
   expectTheNextQuestionAlone();
 }
@@ -187,24 +278,77 @@ TEST_F(KeysWhileAsking, TheSettingsWindowOpenedWithCtrlCommaLeavesNoneInThePromp
   expectTheNextQuestionAlone();
 }
 
-// The sheets, lists and menus that already kept their keys keep them: whatever the keys do there,
-// none reaches the prompt, and the service gets no question.
-TEST_F(KeysWhileAsking, TheOtherSheetsListsAndMenusKeepThem) {
-  // The conversation list, the topics, and a new conversation (named "abc" last).
-  for (const char* ask : {"ctrl+k", "ctrl+t", "ctrl+n"}) {
-    SCOPED_TRACE(ask);
-    testing::xdotool({"key", ask, "type", "--delay", "20", "abc\r"});
-    ASSERT_EVENTUALLY(!m_tessra.panel().isEmpty() && m_tessra.hasKeyboard(), kWaitMs);
-    // Escape closes what is open, empties the prompt, then hides the panel.
-    for (int escapes = 0; escapes < 5 && !m_tessra.panel().isEmpty(); ++escapes) {
+// The lists and sheets of the panel are windows of their own, which take the keyboard a moment
+// after they show: the keys typed before that, with no pause after the key that opened them, are
+// theirs all the same.
+TEST_F(KeysWhileAsking, TheListsAndSheetsGetThoseTypedBeforeTheyHaveTheKeyboard) {
+  for (int time = 0; time < 3; ++time) {
+    // The conversation list, the topics, and a new conversation.
+    for (const char* ask : {"ctrl+k", "ctrl+t", "ctrl+n"}) {
+      SCOPED_TRACE(std::string(ask) + ", time " + std::to_string(time));
+      testing::xdotool({"key", "--delay", "0", ask, "a", "b", "c"});
+      ASSERT_EVENTUALLY(m_tessra.hasKeyboard() && testing::focusedWindow() != m_tessra.panel(),
+                        kWaitMs);
+      EXPECT_EQ(testing::copyAll().toStdString(), "abc");
       testing::pressKeys("Escape");
-      (void)QTest::qWaitFor([&] { return m_tessra.panel().isEmpty(); }, 1000);
+      ASSERT_EVENTUALLY(testing::focusedWindow() == m_tessra.panel(), kWaitMs);
     }
-    ASSERT_TRUE(m_tessra.panel().isEmpty());
-    testing::pressKeys("alt+space");
-    ASSERT_EVENTUALLY(!m_tessra.panel().isEmpty() && testing::focusedWindow() == m_tessra.panel(),
-                      kWaitMs);
   }
+  expectTheNextQuestionAlone();
+}
+
+// With no key stored, Return opens the key panel, which gets what is typed after it; the question
+// stays in the prompt as it was.
+TEST_F(KeysWhileAskingForTheKey, TheKeyPanelGetsThoseTypedAfterReturn) {
+  testing::xdotool({"type", "--delay", "20", "why"});
+  for (int time = 0; time < 3; ++time) {
+    SCOPED_TRACE(time);
+    testing::xdotool({"key", "--delay", "0", "Return", "a", "b", "c"});
+    ASSERT_EVENTUALLY(m_tessra.hasKeyboard() && testing::focusedWindow() != m_tessra.panel(),
+                      kWaitMs);
+    EXPECT_EQ(testing::copyAll().toStdString(), "abc");
+    testing::pressKeys("Escape");
+    ASSERT_EVENTUALLY(testing::focusedWindow() == m_tessra.panel(), kWaitMs);
+    EXPECT_EQ(testing::copyAll().toStdString(), "why");
+  }
+  EXPECT_TRUE(m_server.requests().empty());
+}
+
+// Whatever the panel opened goes with it when it hides: nothing of the panel stays on the desktop,
+// the keys typed at once after the hiding Alt+Space reach the terminal the user goes back to, and
+// the panel shows again with nothing of it open.
+TEST_F(KeysWhileAsking, WhatThePanelOpenedGoesWithItAndTheKeysAfterReachTheTerminal) {
+  // The user works in a terminal: a click into it closes the panel.
+  testing::RecordingTerminal terminal(m_home.path() / "terminal-read");
+  ASSERT_TRUE(terminal.clickInto());
+  ASSERT_EVENTUALLY(m_tessra.panel().isEmpty(), kWaitMs);
+  // The side button, and on some trays the icon.
+  const QStringList alone = m_tessra.windows();
+  const std::pair<const char*, QStringList> openers[] = {
+      {"the topic list", {"key", "ctrl+t"}},
+      {"the conversation switcher", {"key", "ctrl+k"}},
+      {"a new conversation", {"key", "ctrl+n"}},
+      {"the conversation's settings", clickThen(fromBottomLeft(kBadgeFromBottomLeft))},
+      {"the attachment menu", clickThen(fromBottomRight(kAttachFromBottomRight))},
+  };
+  std::string typed;
+  for (const auto& [name, open] : openers) {
+    SCOPED_TRACE(name);
+    ASSERT_NO_FATAL_FAILURE(showThePanel());
+    ASSERT_EVENTUALLY(slidIn(), kWaitMs);
+    testing::xdotool(open);
+    // The panel stands in for the side button, and what it opened comes on top.
+    ASSERT_EVENTUALLY(m_tessra.windows().size() > alone.size(), kWaitMs) << "nothing opened";
+    testing::xdotool({"key", "--delay", "20", "alt+space", "o", "k", "Return"});
+    typed += "ok\r";
+    ASSERT_EVENTUALLY_EQ(terminal.read(), typed, kWaitMs);
+    // The side button is back, a window of its own again, and nothing else.
+    ASSERT_EVENTUALLY(m_tessra.panel().isEmpty() && m_tessra.windows().size() == alone.size(),
+                      kWaitMs)
+        << m_tessra.windows().join(u' ').toStdString();
+  }
+  ASSERT_NO_FATAL_FAILURE(showThePanel());
+  EXPECT_EQ(m_tessra.windows().size(), alone.size());
   expectTheNextQuestionAlone();
 }
 

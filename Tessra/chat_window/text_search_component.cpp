@@ -67,18 +67,13 @@ bool TextSearchComponent::event(QEvent* event) {
     m_shown = true;
     setTotalSearchResults(0);
     // The keys typed at once after Ctrl+F are the field's, though it takes the keyboard only a
-    // moment later: until then they wait rather than reach the prompt.
-    if (QWidget* window = this->window(); window->windowHandle() != nullptr)
-      m_heldKeys = std::make_unique<platform::HeldKeys>(window->windowHandle());
+    // moment later: until then they wait rather than reach the prompt, and go with the field
+    // when it is hidden with the panel meanwhile.
+    platform::holdKeysFor(m_field);
     QTimer::singleShot(kFocusDelayMilliseconds, this, [this] {
-      const std::unique_ptr<platform::HeldKeys> held = std::move(m_heldKeys);
-      // Hidden with the panel meanwhile: what was typed for it goes with it.
-      if (!m_field->isVisible()) return;
-      m_field->setFocus(Qt::OtherFocusReason);
-      if (held) held->deliver();
+      if (m_field->isVisible()) m_field->setFocus(Qt::OtherFocusReason);
     });
   } else if (event->type() == QEvent::HideToParent && std::exchange(m_shown, false)) {
-    m_heldKeys.reset();
     m_field->clear();
     send(MessageUpdate::searchMessage(std::nullopt));
   }

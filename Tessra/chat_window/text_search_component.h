@@ -14,12 +14,9 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <memory>
-
 #include "Tessra/chat_window/action_button_style.h"
 #include "Tessra/chat_window/chat_source.h"
 #include "Tessra/chat_window/chat_view_signals.h"
-#include "platform/ui/held_keys.h"
 
 namespace tessra {
 
@@ -63,8 +60,6 @@ class TextSearchComponent final : public QWidget {
   ActionButton* m_close;
   int m_totalSearchResults = 0;
   bool m_shown = false;
-  // The keys typed between the bar's showing and its field taking the keyboard.
-  std::unique_ptr<platform::HeldKeys> m_heldKeys;
 };
 
 }  // namespace tessra

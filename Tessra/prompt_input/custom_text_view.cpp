@@ -18,6 +18,7 @@
 #include "Tessra/prompt_input/attachment_sources.h"
 #include "Tessra/prompt_input/monospaced_font.h"
 #include "Tessra/storage/notification_names.h"
+#include "platform/ui/held_keys.h"
 
 namespace tessra {
 
@@ -125,10 +126,13 @@ void CustomTextView::insertNewline(QKeyEvent* event) {
     ensureCursorVisible();
     return;
   }
-  // After the key event is done, so the action sees the box as the user left it.
-  QTimer::singleShot(0, this, [this] {
+  // After the key event is done, so the action sees the box as the user left it. The keys typed
+  // meanwhile came after the Return: they wait for the send, and go where it leaves the keyboard.
+  auto held = std::make_shared<platform::HeldKeys>();
+  QTimer::singleShot(0, this, [this, held] {
     emit sendRequested();
     resizeToDefaultSize();
+    held->giveTo(*this);
   });
 }
 

@@ -9,6 +9,7 @@
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/floating_controller.h"
 #include "platform/ui/keyboard_focus.h"
+#include "platform/ui/opened_windows.h"
 
 namespace tessra {
 
@@ -90,6 +91,9 @@ void FloatingWindow::slideOut(bool returnKeyboard) {
     // Asked before the filters of the panel's content, which would send stray typing to the
     // prompt (a filter installed last is asked first).
     qApp->installEventFilter(this);
+    // Nothing the panel opened (its lists, sheets, menus, dialogs) stays on the desktop without
+    // it, holding the keyboard: each closes as its Cancel would, before the keyboard goes back.
+    platform::closeWindowsOpenedOver(windowHandle());
     if (returnKeyboard && windowHandle() != nullptr)
       platform::KeyboardKeeper::of(windowHandle()).returnKeyboard();
   }

@@ -2,7 +2,8 @@
 // is the `FloatingController`. Showing slides the chat view in and hides the side button; closing
 // slides it out and brings the side button back at once.
 //
-// From the moment a hide is asked for, the panel takes no key: it gives the keyboard back at once
+// From the moment a hide is asked for, the panel takes no key: it closes every window it opened
+// (its lists, sheets, menus and dialogs, as their Cancel would), gives the keyboard back at once
 // to the window that had it before the panel (`KeyboardKeeper::returnKeyboard`), unless a press
 // outside closes it (the press puts the keyboard where it was made), and drops whatever key still
 // reaches it while it slides out.

@@ -14,7 +14,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
 
 #include "Tessra/storage/user_settings.h"
@@ -49,37 +49,23 @@ class KeysAfterTheShortcut : public ::testing::Test {
         m_tessra.hasKeyboard() && fs::exists(m_tessra.dataFolder() / "conversations.json"),
         kWaitMs);
 
-    // A terminal whose shell writes every key it reads to a file at once.
-    m_terminal.start("xterm", {"-e", "sh", "-c", "stty raw -echo; exec cat > \"$0\"",
-                               QString::fromStdString(m_terminalRead.string())});
-    ASSERT_EVENTUALLY(fs::exists(m_terminalRead) &&
-                          !(m_window = testing::xdotool({"search", "--onlyvisible", "--pid",
-                                                         QString::number(m_terminal.processId())}))
-                               .isEmpty(),
-                      kWaitMs);
+    m_terminal.emplace(m_home.path() / "terminal-read");
+    ASSERT_FALSE(m_terminal->window().isEmpty());
   }
 
   void TearDown() override {
-    m_terminal.kill();
-    m_terminal.waitForFinished();
     if (m_tessra.isRunning()) {
       EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0);
     }
     (void)m_keychain.remove(UserSettings::kOpenAiKeyItem);
   }
 
-  std::string readByTerminal() const {
-    std::ifstream file(m_terminalRead);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-  }
+  std::string readByTerminal() const { return m_terminal->read(); }
 
   // The user clicks into the terminal (which closes the panel) and types `keys` from there.
   void typeFromTheTerminal(const QStringList& keys) {
-    const QRect frame = testing::windowFrame(m_window);
-    testing::clickAt(frame.left() + 40, frame.center().y());
-    ASSERT_EVENTUALLY(m_tessra.panel().isEmpty() && testing::topLevelOf(testing::focusedWindow()) ==
-                                                        testing::topLevelOf(m_window),
-                      kWaitMs);
+    ASSERT_TRUE(m_terminal->clickInto());
+    ASSERT_EVENTUALLY(m_tessra.panel().isEmpty(), kWaitMs);
     testing::xdotool(keys);
   }
 
@@ -94,9 +80,8 @@ class KeysAfterTheShortcut : public ::testing::Test {
   testing::TempDir m_home;
   testing::HttpServer m_server;
   testing::RunningProgram m_tessra{QStringLiteral(TESSRA_BINARY), m_home.path()};
-  const fs::path m_terminalRead = m_home.path() / "terminal-read";
-  QProcess m_terminal;
-  QString m_window;
+  // Started once the program runs, as the user's terminal is.
+  std::optional<testing::RecordingTerminal> m_terminal;
 };
 
 TEST_F(KeysAfterTheShortcut, ReachThePromptInOrderAndNoneTheTerminal) {

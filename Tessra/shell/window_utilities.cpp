@@ -59,7 +59,7 @@ void showSettingsWindow() {
   window->activateWindow();
   // Until the window manager has activated the window, the keys typed at once after Ctrl+, or the
   // click would reach the panel, and from there its prompt.
-  platform::dropKeysUntilActive(window->windowHandle());
+  platform::holdKeysFor(window);
 }
 
 StandaloneChatWindow::StandaloneChatWindow(QWidget* parent) : QWidget(parent, Qt::Window) {}

@@ -1,51 +1,56 @@
-// Holds the keys typed at one of the program's windows for a moment, while what they are meant for
-// is not ready for them yet: a field that takes the keyboard a moment after its bar shows, a
-// window the window manager has yet to activate. People type on at once; without the hold those
-// keys reach whatever had the keyboard before (the prompt), and Return sends them.
+// Holds the keys typed at the program's windows while what they are meant for is not ready for
+// them yet: a panel or a list of its own that takes the keyboard a moment after it shows, a window
+// the window manager has yet to activate, a field that takes the keyboard once its bar has
+// appeared, an answer the program waits for before it knows what comes next. People type on at
+// once: without the hold, those keys reach whatever had the keyboard before (the prompt), where
+// Return sends them.
 //
-//   platform::HeldKeys held(panel->windowHandle());  // from now on, the panel's keys wait
-//   searchField->setFocus();
-//   held.deliver();  // they reach the panel in order, as if typed now: the field gets them
+//   auto* panel = new Panel;
+//   platform::holdKeysFor(panel);  // what is typed until the panel has the keyboard is the panel's
+//   panel->show();
 //
-// Presses and releases are held; shortcuts are not, since Qt matches them before a key reaches a
-// window, so Escape and the commands still act at once. Keys held when the hold is destroyed
-// without delivering them are dropped. GUI thread only.
+//   platform::HeldKeys held;  // what is typed from now on waits...
+//   ...                       // ...until the program knows where it belongs
+//   held.giveTo(*view);
+//
+// A key that sets off a shortcut waits like any other and is given as a key: it sets off what it
+// sets off where it is given. So keys and shortcuts typed at once act in the order typed, as if
+// typed slowly. Holds made while another holds take the keys first, and the keys another gives
+// pass through them, so they follow one another in order. Nothing is held while a menu or another
+// popup is open: it has the keyboard, whatever was asked for behind it.
+//
+// GUI thread only.
 #pragma once
 
-#include <QPointer>
-#include <QWindow>
-
 #include <memory>
-#include <vector>
 
-class QKeyEvent;
+class QWidget;
 
 namespace tessra::platform {
 
-class LocalEventMonitor;
-
 class HeldKeys {
  public:
-  explicit HeldKeys(QWindow* window);
+  // Holds what is typed at any of the program's windows from now on.
+  HeldKeys();
+  // Drops what is held, unless it was given.
   ~HeldKeys();
-  HeldKeys(const HeldKeys&) = delete;
-  HeldKeys& operator=(const HeldKeys&) = delete;
+  HeldKeys(HeldKeys&&) noexcept;
+  HeldKeys& operator=(HeldKeys&&) noexcept;
 
-  // Stops holding and sends what was held to the window, in order, through the program's event
-  // filters as any key typed now.
-  void deliver();
+  // Stops holding, and gives what was held to `target`'s window, in order, as if typed there now,
+  // for as long as `target` is shown: a key that closes it takes the rest along, typed for it.
+  void giveTo(const QWidget& target);
 
  private:
-  QPointer<QWindow> m_window;
-  std::vector<std::unique_ptr<QKeyEvent>> m_keys;
-  std::unique_ptr<LocalEventMonitor> m_monitor;
+  class Filter;
+  std::unique_ptr<Filter> m_filter;
 };
 
-// Drops the keys that reach the window that has the keyboard now (a panel of ours) until `window`,
-// just asked to be shown and activated, is active, goes, or has not become active in a few
-// seconds (a window manager that keeps the focus where it is). The keys typed at once after the
-// key or click that opened the window are the window's, which a window manager activates only a
-// moment later; they must not reach the window it opened from.
-void dropKeysUntilActive(QWindow* window);
+// Holds the keys for `target` until it has the keyboard, then gives them to it: a window has the
+// keyboard once it is the program's focus window, a widget inside one once it has the focus. Drops
+// them when `target` goes (hidden or destroyed) first, or has not taken the keyboard within a few
+// seconds (a window manager that keeps the focus where it is). Nothing is held when it has the
+// keyboard already.
+void holdKeysFor(QWidget* target);
 
 }  // namespace tessra::platform

@@ -8,18 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ui/opened_windows.h"
 #include "platform/ui/x11_properties.h"
 
 namespace tessra::platform {
 namespace {
-
-// Whether `window` is `ancestor` or one of the windows opened over it (menus, dialogs).
-bool isWithin(const QWindow* window, const QWindow* ancestor) {
-  for (const QWindow* w = window; w != nullptr; w = w->transientParent()) {
-    if (w == ancestor) return true;
-  }
-  return false;
-}
 
 // The program's window whose X window is `id`; null for another program's.
 QWindow* programWindow(xcb_window_t id) {
@@ -119,7 +112,8 @@ void KeyboardKeeper::visibilityChanged(bool visible) {
   QWindow* lender = c != nullptr ? programWindow(m_lender) : m_lenderOffX11.data();
   m_lender = XCB_WINDOW_NONE;
   m_lenderOffX11 = nullptr;
-  if (lender == nullptr || !lender->isVisible() || !isWithin(keyboardWindow(), m_window)) return;
+  if (lender == nullptr || !lender->isVisible() || !isOpenedOver(keyboardWindow(), m_window))
+    return;
   giveKeyboard(lender);
   // Sent at once: a hide can be the program's last act before it quits, with no event loop left
   // to flush the request.
@@ -131,15 +125,15 @@ void KeyboardKeeper::returnKeyboard() {
   xcb_connection_t* c = x11::connection();
   if (c == nullptr) {
     if (m_lenderOffX11 && m_lenderOffX11->isVisible() &&
-        isWithin(QGuiApplication::focusWindow(), m_window))
+        isOpenedOver(QGuiApplication::focusWindow(), m_window))
       giveKeyboard(m_lenderOffX11);
     return;
   }
-  if (!isWithin(keyboardWindow(), m_window)) return;
+  if (!isOpenedOver(keyboardWindow(), m_window)) return;
   xcb_window_t to = m_lender;
   std::uint8_t revertTo = m_lenderRevertTo;
   if (QWindow* taker = QGuiApplication::focusWindow();
-      taker != nullptr && taker->isVisible() && !isWithin(taker, m_window)) {
+      taker != nullptr && taker->isVisible() && !isOpenedOver(taker, m_window)) {
     // Another of the program's windows took over from this one (a window it opened, which the
     // window manager has activated as far as the program has heard, though the server's focus has
     // not moved yet): the keyboard is that window's, not the one that had it before.
@@ -151,7 +145,7 @@ void KeyboardKeeper::returnKeyboard() {
     // window goes and a window manager picks a window for it.
     to = activeWindow(c);
     revertTo = XCB_INPUT_FOCUS_PARENT;
-    if (to == XCB_WINDOW_NONE || isWithin(programWindow(to), m_window) || !isViewable(c, to))
+    if (to == XCB_WINDOW_NONE || isOpenedOver(programWindow(to), m_window) || !isViewable(c, to))
       to = x11::rootWindow(c);
   }
   // Set directly, also for a window the manager manages: it never learnt that the keyboard had
@@ -167,7 +161,7 @@ void KeyboardKeeper::askLender() {
   xcb_connection_t* c = x11::connection();
   if (c == nullptr) {
     QWindow* focus = QGuiApplication::focusWindow();
-    m_lenderOffX11 = isWithin(focus, m_window) ? nullptr : focus;
+    m_lenderOffX11 = isOpenedOver(focus, m_window) ? nullptr : focus;
     return;
   }
   // Asked before the map request, which the server then handles after it (the map flushes the
@@ -185,7 +179,7 @@ void KeyboardKeeper::settleLender() {
   // The root, the pointer's root or nobody had it: there is no one to give it back to.
   if (!focus || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus->focus == x11::rootWindow(c))
     return;
-  if (isWithin(programWindow(focus->focus), m_window)) return;
+  if (isOpenedOver(programWindow(focus->focus), m_window)) return;
   m_lender = focus->focus;
   m_lenderRevertTo = focus->revert_to;
 }

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "platform/ui/held_keys.h"
 #include "platform/ui/keyboard_focus.h"
 
 namespace tessra::platform {
@@ -85,6 +86,9 @@ bool OverlayDialogs::eventFilter(QObject* watched, QEvent* event) {
   // Before the map: an override-redirect window is mapped where Qt put it, above all others.
   window->setFlags(window->flags() | Qt::X11BypassWindowManagerHint);
   KeyboardKeeper::of(window);
+  // It takes the keyboard once it is mapped: the keys typed at once after the key or click that
+  // asked for it are its own, not the overlay's behind it.
+  holdKeysFor(widget);
   new Outline(widget);
   return false;
 }

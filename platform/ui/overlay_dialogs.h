@@ -7,8 +7,9 @@
 // (a `QDialog`, or any window of dialog or sheet type) that is shown while an overlay that holds
 // the keyboard is on screen is made an overlay too, before it is mapped: it is mapped above
 // everything, Qt places it over its parent, a faint outline stands in for the frame no manager
-// draws, and it takes the keyboard; a press in it gives it the keyboard again; when it goes, the
-// keyboard goes back to the window it came from (`KeyboardKeeper`). Dialogs shown while no overlay
+// draws, and it takes the keyboard, with the keys typed since it was asked for; a press in it
+// gives it the keyboard again; when it goes, the keyboard goes back to the window it came from
+// (`KeyboardKeeper`). Dialogs shown while no overlay
 // is on screen stay ordinary windows that the window manager places, decorates and focuses.
 //
 // Why the dialog is lifted rather than the panel lowered while a dialog is up: openbox restacks

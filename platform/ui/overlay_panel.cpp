@@ -7,6 +7,7 @@
 #include <QWindow>
 
 #include "platform/ui/keyboard_focus.h"
+#include "platform/ui/opened_windows.h"
 #include "platform/ui/overlay_dialogs.h"
 
 namespace tessra::platform {
@@ -49,21 +50,13 @@ void OverlayPanel::resizeEvent(QResizeEvent* event) {
 
 void OverlayPanel::onFocusWindowChanged(QWindow* window) {
   if (!isVisible()) return;
-  if (owns(window)) {
+  if (isOpenedOver(window, windowHandle())) {
     m_hadFocus = true;
     return;
   }
   // A focus change that happens before the panel first held the focus (the window that had it
   // giving it up) is not the user leaving the panel.
   if (m_hadFocus) emit focusLeft();
-}
-
-bool OverlayPanel::owns(const QWindow* window) const {
-  const QWindow* own = windowHandle();
-  for (const QWindow* w = window; w != nullptr; w = w->transientParent()) {
-    if (w == own) return true;
-  }
-  return false;
 }
 
 void OverlayPanel::updateMask() {

@@ -48,7 +48,6 @@ class OverlayPanel : public QWidget {
 
  private:
   void onFocusWindowChanged(QWindow* window);
-  bool owns(const QWindow* window) const;
   void updateMask();
 
   int m_cornerRadius = 0;
