@@ -84,6 +84,9 @@ class Layer : public QObject {
       return true;
     }
     if (type != QEvent::KeyPress) return false;
+    // A menu closes itself when Alt goes down: the modifier that begins a shortcut keeps it open
+    // for the shortcut's key, which then acts at the first press, as it does without a menu.
+    if (beginsHotKey(key->key())) return true;
     const auto id = matchingHotKey(*key);
     if (!id) return false;
     m_keysDown[code] = *id;
@@ -99,6 +102,31 @@ class Layer : public QObject {
       if (hotKey.shortcut == *shortcut) return id;
     }
     return std::nullopt;
+  }
+
+  bool beginsHotKey(int key) const {
+    Qt::KeyboardModifier modifier = Qt::NoModifier;
+    switch (key) {
+      case Qt::Key_Alt:
+        modifier = Qt::AltModifier;
+        break;
+      case Qt::Key_Control:
+        modifier = Qt::ControlModifier;
+        break;
+      case Qt::Key_Shift:
+        modifier = Qt::ShiftModifier;
+        break;
+      case Qt::Key_Meta:
+      case Qt::Key_Super_L:
+      case Qt::Key_Super_R:
+        modifier = Qt::MetaModifier;
+        break;
+      default:
+        return false;
+    }
+    for (const auto& [id, hotKey] : hotKeys)
+      if (hotKey.shortcut.modifiers().testFlag(modifier)) return true;
+    return false;
   }
 
   // The press or the release callback of a registration.

@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QMenu>
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 #include <map>
 #include <unordered_set>
 #include <vector>
@@ -24,7 +24,13 @@ using Action = GlobalShortcuts::Action;
 using ActionTable = std::map<std::string, std::vector<Action>>;
 using StreamTable = std::map<std::string, std::map<std::uint64_t, Action>>;
 
-// Counts the program's open menus; a menu's popup holds the keyboard while it is shown.
+bool isPopup(const QObject* object) {
+  const auto* widget = qobject_cast<const QWidget*>(object);
+  return widget != nullptr && widget->windowType() == Qt::Popup;
+}
+
+// Counts the program's open menus and other popups (a preview beside its card): each holds the
+// keyboard while it is shown, so the grabs of the shortcuts get no key.
 class MenuTracker : public QObject {
  public:
   bool isOpen() const { return !m_open.empty(); }
@@ -33,7 +39,7 @@ class MenuTracker : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     const QEvent::Type type = event->type();
     if ((type == QEvent::Show || type == QEvent::Hide || type == QEvent::Destroy) &&
-        qobject_cast<QMenu*>(watched)) {
+        isPopup(watched)) {
       const bool wasOpen = isOpen();
       if (type == QEvent::Show) {
         m_open.insert(watched);

@@ -82,7 +82,7 @@ class GlobalShortcuts {
   };
   static bool isPaused();
 
-  // True while one of the program's menus is open (and holds the keyboard).
+  // True while one of the program's menus or other popups is open (and holds the keyboard).
   static bool isMenuOpen();
 
   // --- Handlers
