@@ -68,6 +68,7 @@ bool endWorkInProgress() {
 
 int main(int argc, char** argv) {
   using namespace tessra;
+  platform::QuitOnSignals::unblock();
   // The panel, the side button and the global shortcut need X11; Wayland desktops run the
   // program through XWayland.
   qputenv("QT_QPA_PLATFORM", "xcb");

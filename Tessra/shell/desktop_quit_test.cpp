@@ -88,6 +88,20 @@ TEST(DesktopQuitTest, StartedIgnoringHangUpsAHangUpLeavesItRunning) {
   EXPECT_EQ(tessra.quitWith(SIGTERM), 0) << "crashed with signal " << tessra.crashSignal();
 }
 
+// Started by a launcher that blocks terminates, which the program inherits: a terminate ends it
+// cleanly all the same.
+TEST(DesktopQuitTest, StartedWithTerminateBlockedATerminateEndsIt) {
+  tessra::testing::TempDir home;
+  RunningProgram tessra(QStringLiteral("perl"), home.path());
+  tessra.start({QStringLiteral("-MPOSIX"), QStringLiteral("-e"),
+                QStringLiteral("sigprocmask(SIG_BLOCK, POSIX::SigSet->new(SIGTERM)) or die;"
+                               " exec @ARGV or die"),
+                QStringLiteral(TESSRA_BINARY)});
+  ASSERT_FALSE(tessra.waitForWindow(QStringLiteral("Tessra")).isEmpty());
+  ASSERT_EVENTUALLY(tessra.hasKeyboard(), 20000);
+  EXPECT_EQ(tessra.quitWith(SIGTERM), 0) << "crashed with signal " << tessra.crashSignal();
+}
+
 TEST(DesktopQuitTest, WithoutATrayEveryWayOutExitsZero) {
   testing::TestDesktop::current().stopTray();
   expectEachExitsZero({bySignal("SIGTERM", SIGTERM), kCtrlQ});

@@ -1,6 +1,7 @@
 #include "platform/ui/quit_signals.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -47,6 +48,13 @@ QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent) {
     if (signalNumber != SIGTERM && m_inherited[i].sa_handler == SIG_IGN) continue;
     sigaction(signalNumber, &action, nullptr);
   }
+}
+
+void QuitOnSignals::unblock() {
+  sigset_t quit;
+  sigemptyset(&quit);
+  for (const int signalNumber : kSignals) sigaddset(&quit, signalNumber);
+  pthread_sigmask(SIG_UNBLOCK, &quit, nullptr);
 }
 
 QuitOnSignals::~QuitOnSignals() {

@@ -2,6 +2,7 @@
 // program's quit path (aboutToQuit and what hangs on it) runs as it does for the tray's Quit.
 // SIGINT and SIGHUP stay ignored when the program was started ignoring them (nohup).
 //
+//   QuitOnSignals::unblock();     // first thing in main, before any thread is made
 //   QuitOnSignals quitOnSignals;  // in main, after the application; restores the old handlers
 //
 // The signal handler only writes one byte to a pipe; the GUI thread reads it, handles the input
@@ -25,6 +26,11 @@ class QuitOnSignals final : public QObject {
  public:
   explicit QuitOnSignals(QObject* parent = nullptr);
   ~QuitOnSignals() override;
+
+  // Unblocks the three signals in the calling thread, and so in every thread it makes from then
+  // on: a launcher may start the program with them blocked, which it inherits, and a blocked
+  // terminate would never end it. Ignoring stays as it was.
+  static void unblock();
 
  signals:
   // The signal number that asked to quit, just before the application is told to quit.
