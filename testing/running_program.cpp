@@ -304,6 +304,37 @@ QStringList windowsTitled(const QString& title) {
   return found;
 }
 
+bool hasWindowType(const QString& window, const char* type) {
+  return Display().hasWindowType(static_cast<xcb_window_t>(window.toUInt()), type);
+}
+
+QString windowTitle(const QString& window) {
+  return Display().title(static_cast<xcb_window_t>(window.toUInt()));
+}
+
+QString transientFor(const QString& window) {
+  Display display;
+  Reply<xcb_get_property_reply_t> reply(
+      xcb_get_property_reply(
+          display.get(),
+          xcb_get_property(display.get(), 0, static_cast<xcb_window_t>(window.toUInt()),
+                           XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 0, 1),
+          nullptr),
+      &std::free);
+  if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4) return {};
+  return name(*static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get())));
+}
+
+QString topLevelUnderPointer() {
+  Display display;
+  Reply<xcb_query_pointer_reply_t> reply(
+      xcb_query_pointer_reply(display.get(), xcb_query_pointer(display.get(), display.root()),
+                              nullptr),
+      &std::free);
+  if (!reply || reply->child == XCB_NONE) return {};
+  return name(reply->child);
+}
+
 QString selectionOwner(const QString& selection) {
   Display display;
   const QByteArray text = selection.toUtf8();

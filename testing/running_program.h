@@ -53,6 +53,14 @@ QStringList windowsTitled(const QString& title);
 // The X window that owns a selection ("" for none): "XdndSelection" is owned from the moment a
 // drag with the pointer has begun.
 QString selectionOwner(const QString& selection);
+// Whether the window's _NET_WM_WINDOW_TYPE holds `type` ("_NET_WM_WINDOW_TYPE_DIALOG").
+bool hasWindowType(const QString& window, const char* type);
+// The window's title (its _NET_WM_NAME, else its WM_NAME).
+QString windowTitle(const QString& window);
+// The window `window` stands for as a dialog or a menu (WM_TRANSIENT_FOR), "" for none.
+QString transientFor(const QString& window);
+// The top-level window (a child of the root) under the pointer, "" over the bare desktop.
+QString topLevelUnderPointer();
 // Takes a selection from whoever owns it, as when its owner quits: nobody owns it afterwards.
 void clearSelection(const QString& selection);
 // The X windows of the screen, bottom to top (the root's children: managed windows appear as

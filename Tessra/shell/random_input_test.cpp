@@ -19,24 +19,19 @@
 // file dialog can make, rename and delete files anywhere; a question box) only Escape is sent. A
 // click lands only on the panel, its sheets and menus, the side button or the bare desktop. There
 // is no right click, no Delete and no Ctrl+Q.
-#include <xcb/xcb.h>
-
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -126,13 +121,29 @@ const char* nameOf(Role role) {
 }
 
 struct Shown {
-  xcb_window_t id = XCB_NONE;
+  QString id;
   // The child of the root that holds it (its frame, for a window the window manager decorates).
-  xcb_window_t top = XCB_NONE;
-  xcb_window_t transientFor = XCB_NONE;
+  QString top;
+  QString transientFor;
   Role role = Role::ownWindow;
   QString title;
 };
+
+Shown shownOf(const QString& window) {
+  Shown shown{window, testing::topLevelOf(window), testing::transientFor(window), Role::ownWindow,
+              testing::windowTitle(window)};
+  if (testing::hasWindowType(window, "_NET_WM_WINDOW_TYPE_TOOLTIP")) {
+    shown.role = Role::tooltip;
+  } else if (!shown.transientFor.isEmpty() &&
+             testing::hasWindowType(window, "_NET_WM_WINDOW_TYPE_DIALOG")) {
+    shown.role = Role::dialog;
+  } else if (shown.title == u"Tessra Button") {
+    shown.role = Role::sideButton;
+  } else if (shown.title == u"Tessra") {
+    shown.role = Role::sheet;
+  }
+  return shown;
+}
 
 std::string label(const Shown& window) {
   return std::string(nameOf(window.role)) + " \"" + window.title.toStdString() + "\"";
@@ -141,7 +152,7 @@ std::string label(const Shown& window) {
 // The program's mapped windows and the keyboard's window, read at one moment.
 struct Scene {
   std::vector<Shown> windows;
-  xcb_window_t focus = XCB_NONE;
+  QString focus;
 
   const Shown* find(Role role) const {
     for (const Shown& window : windows)
@@ -150,7 +161,8 @@ struct Scene {
   }
   bool panelShown() const { return find(Role::panel) != nullptr; }
   const Shown* dialog() const { return find(Role::dialog); }
-  const Shown* holding(xcb_window_t window) const {
+  const Shown* holding(const QString& window) const {
+    if (window.isEmpty()) return nullptr;
     for (const Shown& shown : windows)
       if (shown.id == window || shown.top == window) return &shown;
     return nullptr;
@@ -169,94 +181,13 @@ struct Scene {
       const Shown* owner = holding(window.transientFor);
       if (stays || (window.role == Role::dialog && owner && owner->role == Role::ownWindow))
         continue;
-      const QRect frame = testing::windowFrame(QString::number(window.id));
+      const QRect frame = testing::windowFrame(window.id);
       left += (left.empty() ? "" : ", ") + label(window) + " " + std::to_string(frame.width()) +
               "x" + std::to_string(frame.height()) + "+" + std::to_string(frame.x()) + "+" +
               std::to_string(frame.y());
     }
     return left;
   }
-};
-
-template <typename T>
-std::unique_ptr<T, decltype(&std::free)> owned(T* reply) {
-  return {reply, &std::free};
-}
-
-// The test's own connection to the desktop's display, for what xdotool cannot tell: the window
-// types, the windows a dialog stands for, the pointer's window.
-class Display {
- public:
-  Display() : m_connection(xcb_connect(nullptr, nullptr), &xcb_disconnect) {
-    m_root = xcb_setup_roots_iterator(xcb_get_setup(get())).data->root;
-  }
-
-  xcb_window_t focus() const {
-    auto reply = owned(xcb_get_input_focus_reply(get(), xcb_get_input_focus(get()), nullptr));
-    return reply ? reply->focus : XCB_NONE;
-  }
-  // The child of the root under the pointer; XCB_NONE over the bare desktop.
-  xcb_window_t underPointer() const {
-    auto reply = owned(xcb_query_pointer_reply(get(), xcb_query_pointer(get(), m_root), nullptr));
-    return reply ? reply->child : XCB_NONE;
-  }
-
-  Shown describe(xcb_window_t window) const {
-    Shown shown;
-    shown.id = window;
-    shown.top = window;
-    for (xcb_window_t parent = parentOf(window); parent != XCB_NONE && parent != m_root;
-         parent = parentOf(parent))
-      shown.top = parent;
-    const std::vector<uint32_t> transient = values(window, XCB_ATOM_WM_TRANSIENT_FOR);
-    if (!transient.empty()) shown.transientFor = transient.front();
-    const std::string title = bytes(window, atom("_NET_WM_NAME"));
-    shown.title = QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
-    const std::vector<uint32_t> types = values(window, atom("_NET_WM_WINDOW_TYPE"));
-    const auto hasType = [&](const char* type) {
-      return std::find(types.begin(), types.end(), atom(type)) != types.end();
-    };
-    if (hasType("_NET_WM_WINDOW_TYPE_TOOLTIP")) {
-      shown.role = Role::tooltip;
-    } else if (shown.transientFor != XCB_NONE && hasType("_NET_WM_WINDOW_TYPE_DIALOG")) {
-      shown.role = Role::dialog;
-    } else if (shown.title == QStringLiteral("Tessra Button")) {
-      shown.role = Role::sideButton;
-    } else if (shown.title == QStringLiteral("Tessra")) {
-      shown.role = Role::sheet;
-    }
-    return shown;
-  }
-
- private:
-  xcb_connection_t* get() const { return m_connection.get(); }
-
-  xcb_atom_t atom(const char* name) const {
-    auto reply = owned(xcb_intern_atom_reply(
-        get(), xcb_intern_atom(get(), 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-    return reply ? reply->atom : XCB_NONE;
-  }
-  xcb_window_t parentOf(xcb_window_t window) const {
-    auto reply = owned(xcb_query_tree_reply(get(), xcb_query_tree(get(), window), nullptr));
-    return reply ? reply->parent : XCB_NONE;
-  }
-  std::string bytes(xcb_window_t window, xcb_atom_t property) const {
-    auto reply = owned(xcb_get_property_reply(
-        get(), xcb_get_property(get(), 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
-        nullptr));
-    if (!reply) return {};
-    return {static_cast<const char*>(xcb_get_property_value(reply.get())),
-            static_cast<std::size_t>(xcb_get_property_value_length(reply.get()))};
-  }
-  std::vector<uint32_t> values(xcb_window_t window, xcb_atom_t property) const {
-    const std::string data = bytes(window, property);
-    std::vector<uint32_t> found(data.size() / sizeof(uint32_t));
-    std::memcpy(found.data(), data.data(), found.size() * sizeof(uint32_t));
-    return found;
-  }
-
-  std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> m_connection;
-  xcb_window_t m_root = XCB_NONE;
 };
 
 class RandomInput : public ::testing::Test {
@@ -286,22 +217,22 @@ class RandomInput : public ::testing::Test {
     std::ofstream(m_tessra.dataFolder() / "conversations.json") << list.dump();
     m_tessra.start();
     ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kShowMs * 2);
-    m_panel = testing::focusedWindow().toUInt();
+    m_panel = testing::focusedWindow();
     // A tray that hosts items over D-Bus draws the icon itself, in no window of the program's.
     if (!testing::TestDesktop::current().hasDBusTray()) {
       ASSERT_EVENTUALLY(!m_tessra.trayIcon().isEmpty(), kShowMs);
     }
-    m_trayIcon = m_tessra.trayIcon().toUInt();
-    m_frame = testing::windowFrame(QString::number(m_panel));
+    m_trayIcon = m_tessra.trayIcon();
+    m_frame = testing::windowFrame(m_panel);
   }
 
   void TearDown() override { (void)m_keychain.remove(UserSettings::kOpenAiKeyItem); }
 
   Scene scene() const {
     Scene seen;
-    seen.focus = m_display.focus();
+    seen.focus = testing::focusedWindow();
     for (const QString& id : m_tessra.windows()) {
-      Shown shown = m_display.describe(id.toUInt());
+      Shown shown = shownOf(id);
       if (shown.id == m_panel) shown.role = Role::panel;
       if (shown.id == m_trayIcon) shown.role = Role::trayIcon;
       seen.windows.push_back(shown);
@@ -361,8 +292,7 @@ class RandomInput : public ::testing::Test {
     auto since = std::chrono::steady_clock::now();
     (void)QTest::qWaitFor(
         [&] {
-          const QRect frame =
-              scene().panelShown() ? testing::windowFrame(QString::number(m_panel)) : QRect();
+          const QRect frame = scene().panelShown() ? testing::windowFrame(m_panel) : QRect();
           const auto now = std::chrono::steady_clock::now();
           if (frame != last) {
             last = frame;
@@ -427,7 +357,7 @@ class RandomInput : public ::testing::Test {
       expectNothingLeft(index);
       now = scene();
     }
-    if (now.panelShown()) m_frame = testing::windowFrame(QString::number(m_panel));
+    if (now.panelShown()) m_frame = testing::windowFrame(m_panel);
     std::string what = drawn;
     if (const Shown* dialog = now.dialog()) {
       what =
@@ -474,7 +404,7 @@ class RandomInput : public ::testing::Test {
     }
     QRect area = m_frame;
     if (const Shown* button = now.find(Role::sideButton); drawn == "side button" && button)
-      area = testing::windowFrame(QString::number(button->id));
+      area = testing::windowFrame(button->id);
     return {area.x() + static_cast<int>(a * area.width()),
             area.y() + static_cast<int>(b * area.height())};
   }
@@ -484,12 +414,12 @@ class RandomInput : public ::testing::Test {
   std::string click(QPoint at) {
     testing::xdotool(
         {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
-    const xcb_window_t under = m_display.underPointer();
+    const QString under = testing::topLevelUnderPointer();
     const Scene there = scene();
     const Shown* target = there.holding(under);
     const std::string where = " at " + std::to_string(at.x()) + "," + std::to_string(at.y());
-    if (under != XCB_NONE && (!target || target->role == Role::trayIcon ||
-                              target->role == Role::dialog || target->role == Role::ownWindow))
+    if (!under.isEmpty() && (!target || target->role == Role::trayIcon ||
+                             target->role == Role::dialog || target->role == Role::ownWindow))
       return where +
              " not made: " + (target ? std::string(nameOf(target->role)) : "another program") +
              " there";
@@ -531,9 +461,8 @@ class RandomInput : public ::testing::Test {
   testing::FakeOpener m_opener;
   testing::HttpServer m_server;
   testing::RunningProgram m_tessra{QStringLiteral(TESSRA_BINARY), m_home.path()};
-  Display m_display;
-  xcb_window_t m_panel = XCB_NONE;
-  xcb_window_t m_trayIcon = XCB_NONE;
+  QString m_panel;
+  QString m_trayIcon;
   QRect m_frame;
   const unsigned m_seed =
       static_cast<unsigned>(numberFromEnvironment("TESSRA_RANDOM_INPUT_SEED", kDefaultSeed));
