@@ -16,8 +16,10 @@ namespace tessra::testing {
 QVariant evaluate(QWebEngineView& view, const QString& script, int timeoutMs = 10000);
 // True once the page has loaded, defined its functions and run what the view sent on load.
 bool waitForPage(MessagesWebView& view, int timeoutMs = 30000);
-// True once every script call the view asked for has run.
-bool waitIdle(MessagesWebView& view, int timeoutMs = 10000);
+// True once every script call the view asked for has run. The largest pages of the tests (answers
+// of megabytes) take well over ten seconds on a machine busy with twice as much work as it has
+// cores.
+bool waitIdle(MessagesWebView& view, int timeoutMs = 30000);
 // A finished message dated at `seconds` after 2001.
 ChatMessage pageMessage(const std::string& id, const std::string& question,
                         const std::string& answer, double seconds = 0);
