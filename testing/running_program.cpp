@@ -262,6 +262,26 @@ QString xdotool(const QStringList& arguments) {
   return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
+namespace {
+
+// xdotool ends at its first X error, and a search meets one whenever a window goes while it reads
+// the window's properties (a program makes and drops windows all along): such a search is made
+// again, and the windows are not taken for gone.
+QStringList searchWindows(const QStringList& criteria) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), QStringList{QStringLiteral("search")} + criteria);
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit) return {};
+    if (process.exitCode() == 0)
+      return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    // Without an error, a search that found nothing.
+    if (!process.readAllStandardError().contains("X Error")) return {};
+  }
+  return {};
+}
+
+}  // namespace
+
 void pressKeys(const QString& keys) { xdotool({QStringLiteral("key"), keys}); }
 
 void typeText(const QString& text) { xdotool({QStringLiteral("type"), text}); }
@@ -405,8 +425,9 @@ QString RecordingTerminal::window() {
     (void)QTest::qWaitFor(
         [&] {
           if (!fs::exists(m_record)) return false;
-          m_window = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                              QStringLiteral("--pid"), QString::number(m_process.processId())});
+          m_window = searchWindows({QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                                    QString::number(m_process.processId())})
+                         .value(0);
           return !m_window.isEmpty();
         },
         20000);
@@ -434,9 +455,8 @@ QString RunningProgram::panel() const {
 
 QStringList notificationPopups() {
   // xfce4-notifyd's and dunst's windows, by their class.
-  return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                  QStringLiteral("--class"), QStringLiteral("notifyd|dunst")})
-      .split('\n', Qt::SkipEmptyParts);
+  return searchWindows({QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+                        QStringLiteral("notifyd|dunst")});
 }
 
 QStringList coveredBy(const QString& window, const QStringList& windows) {
@@ -570,18 +590,14 @@ void RunningProgram::start(const QStringList& arguments) {
 }
 
 QStringList RunningProgram::windows(const QString& title) const {
-  return xdotool({QStringLiteral("search"), QStringLiteral("--all"),
-                  QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(m_pid),
-                  QStringLiteral("--name"),
-                  QStringLiteral("^%1$").arg(QRegularExpression::escape(title))})
-      .split('\n', Qt::SkipEmptyParts);
+  return searchWindows({QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                        QStringLiteral("--pid"), QString::number(m_pid), QStringLiteral("--name"),
+                        QStringLiteral("^%1$").arg(QRegularExpression::escape(title))});
 }
 
 QStringList RunningProgram::windows() const {
-  return xdotool({QStringLiteral("search"), QStringLiteral("--all"),
-                  QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(m_pid),
-                  QStringLiteral(".*")})
-      .split('\n', Qt::SkipEmptyParts);
+  return searchWindows({QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                        QStringLiteral("--pid"), QString::number(m_pid), QStringLiteral(".*")});
 }
 
 QString RunningProgram::waitForWindow(const QString& title,
