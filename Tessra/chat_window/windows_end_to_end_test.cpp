@@ -110,11 +110,7 @@ class WindowsEndToEndTest : public ::testing::Test {
     return json::parse(file, nullptr, false);
   }
 
-  QStringList programWindows() const {
-    return testing::xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                             QStringLiteral("--pid"), QString::number(m_tessra.pid())})
-        .split('\n', Qt::SkipEmptyParts);
-  }
+  QStringList programWindows() const { return m_tessra.windows(); }
   bool panelShown() const { return programWindows().contains(m_panel); }
 
   // Right-clicks the side list's row (36 pixels each, at the panel's right edge), waits for the
