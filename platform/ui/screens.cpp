@@ -1,5 +1,7 @@
 #include "platform/ui/screens.h"
 
+#include <qpa/qplatformscreen.h>
+#include <qpa/qwindowsysteminterface.h>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -89,7 +91,33 @@ Screens::Screens(QObject* parent) : QObject(parent) {
   });
   connect(qGuiApp, &QGuiApplication::screenRemoved, this, &Screens::deliverChangeLater);
   connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &Screens::deliverChangeLater);
-  if (onX11()) connect(&WorkArea::shared(), &WorkArea::changed, this, &Screens::deliverChangeLater);
+  if (onX11()) {
+    connect(&WorkArea::shared(), &WorkArea::changed, this, &Screens::deliverChangeLater);
+    QCoreApplication::instance()->installNativeEventFilter(this);
+  }
+}
+
+bool Screens::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+  if (eventType != "xcb_generic_event_t") return false;
+  const auto* event = static_cast<const xcb_generic_event_t*>(message);
+  if ((event->response_type & 0x7f) != XCB_CONFIGURE_NOTIFY) return false;
+  const auto* configure = static_cast<const xcb_configure_notify_event_t*>(message);
+  if (configure->window != x11::rootWindow(x11::connection())) return false;
+  // On this event Qt reads the monitors anew, right after the filters. A monitor it finds again by
+  // its name gets its new frame in Qt's platform layer only: its QScreen keeps the old frame and
+  // tells nobody. That is a monitor given a new size, and one taken away and made again, whose two
+  // changes a busy program reads at once. Once Qt is done, the platform's frames are passed on.
+  QMetaObject::invokeMethod(this, &Screens::takeFramesFromPlatform, Qt::QueuedConnection);
+  return false;
+}
+
+void Screens::takeFramesFromPlatform() {
+  // A screen whose frame is the platform's already hears of nothing.
+  for (QScreen* screen : QGuiApplication::screens()) {
+    const QPlatformScreen* platform = screen->handle();
+    QWindowSystemInterface::handleScreenGeometryChange(screen, platform->geometry(),
+                                                       platform->availableGeometry());
+  }
 }
 
 void Screens::watch(QScreen* screen) {

@@ -19,6 +19,7 @@
 // downwards, in logical pixels. GUI thread only.
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <QRect>
 #include <QTimer>
@@ -27,7 +28,7 @@ class QScreen;
 
 namespace tessra::platform {
 
-class Screens final : public QObject {
+class Screens final : public QObject, private QAbstractNativeEventFilter {
   Q_OBJECT
 
  public:
@@ -56,6 +57,10 @@ class Screens final : public QObject {
   explicit Screens(QObject* parent = nullptr);
   void watch(QScreen* screen);
   void deliverChangeLater();
+  // Watches for the root window's configuration change, on which Qt reads the monitors anew.
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+  // Gives each screen the frame Qt's platform layer has for it, which Qt may have kept to itself.
+  void takeFramesFromPlatform();
 
   QTimer m_delivery;
 };
