@@ -44,6 +44,10 @@ constexpr QPoint kTrashFromBottomLeft(119, -120);
 // The model's badge, left of the trash button, and the paperclip, left of the side list.
 constexpr QPoint kBadgeFromBottomLeft(51, -120);
 constexpr QPoint kAttachFromBottomRight(-228, -67);
+// The first conversation in the side list, at the panel's right.
+constexpr QPoint kFirstConversationFromTopRight(-100, 17);
+// The emoji's dashed circle in the new conversation's sheet.
+constexpr int kEmojiBelowTheSheetsTop = 178;
 
 bool isCardRed(QRgb pixel) {
   return qRed(pixel) > 200 && qGreen(pixel) < 100 && qBlue(pixel) < 100;
@@ -85,8 +89,12 @@ class KeysWhileAsking : public ::testing::Test {
                                            {"finished", true},
                                            {"endContext", false}}})}}
                .dump();
+    // And one more, so that the side list offers to delete one.
+    std::ofstream(data / "plans.json")
+        << json{{"id", "plans"}, {"name", "Plans"}, {"messages", json::array()}}.dump();
     std::ofstream(data / "conversations.json") << json{
-        {"conversations", json::array({{{"id", "notes"}, {"name", "Sorting notes"}}})},
+        {"conversations", json::array({{{"id", "notes"}, {"name", "Sorting notes"}},
+                                       {{"id", "plans"}, {"name", "Plans"}}})},
         {"latestSessionID", "notes"}}.dump();
     m_tessra.start();
     ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
@@ -140,6 +148,12 @@ class KeysWhileAsking : public ::testing::Test {
       for (int x = 0; x < shot.width(); ++x)
         if (isCardRed(shot.pixel(x, y))) ++red;
     return red > 1000;
+  }
+
+  std::size_t storedConversations() const {
+    std::ifstream file(m_tessra.dataFolder() / "conversations.json");
+    const json list = json::parse(file, nullptr, false);
+    return list.is_object() ? list["conversations"].size() : 0;
   }
 
   std::size_t storedMessages() const {
@@ -349,6 +363,82 @@ TEST_F(KeysWhileAsking, WhatThePanelOpenedGoesWithItAndTheKeysAfterReachTheTermi
   }
   ASSERT_NO_FATAL_FAILURE(showThePanel());
   EXPECT_EQ(m_tessra.windows().size(), alone.size());
+  expectTheNextQuestionAlone();
+}
+
+// A click on another window hides the panel, and what it opened goes with it unanswered, as its
+// Cancel would: the file dialog chooses nothing, the side list's question deletes nothing. A click
+// outside the emoji palette closes only the palette, as one outside a menu closes only the menu;
+// the next one hides the panel. Nothing of the panel stays on screen, and the keys typed after
+// the click reach the terminal clicked.
+TEST_F(KeysWhileAsking, AClickOnAnotherWindowTakesWhatThePanelOpenedAlongUnanswered) {
+  testing::RecordingTerminal terminal(m_home.path() / "terminal-read");
+  ASSERT_TRUE(terminal.clickInto());
+  ASSERT_EVENTUALLY(m_tessra.panel().isEmpty(), kWaitMs);
+  // The side button, and on some trays the icon.
+  const QStringList alone = m_tessra.windows();
+  const auto asked = [this] {
+    return m_tessra.hasKeyboard() && testing::focusedWindow() != m_tessra.panel();
+  };
+  // Opens a menu of the panel and chooses an entry with a key, for what takes the keyboard.
+  const auto choose = [&](const QStringList& openMenu, const char* entry) {
+    testing::xdotool(openMenu);
+    ASSERT_EVENTUALLY(m_tessra.windows().size() > alone.size(), kWaitMs) << "no menu";
+    testing::xdotool({"key", "--delay", "100", entry, "Return"});
+    ASSERT_EVENTUALLY(asked(), kWaitMs);
+  };
+  const QPoint row = fromTopRight(kFirstConversationFromTopRight);
+  const struct {
+    const char* name;
+    std::function<void()> ask;
+    // Whether it is a popup, which a first click outside closes alone.
+    bool popup;
+  } askers[] = {
+      // "Upload File", the attachment menu's first entry.
+      {"the file dialog",
+       [&] { choose(clickThen(fromBottomRight(kAttachFromBottomRight)), "Down"); }, false},
+      // "Delete", the last entry of a conversation's menu.
+      {"the side list's question",
+       [&] {
+         choose({"mousemove", QString::number(row.x()), QString::number(row.y()), "click", "3"},
+                "Up");
+       },
+       false},
+      {"the emoji palette",
+       [&] {
+         testing::pressKeys("ctrl+n");
+         ASSERT_EVENTUALLY(asked(), kWaitMs) << "no sheet";
+         const QRect sheet = testing::windowFrame(testing::topLevelOf(testing::focusedWindow()));
+         const qsizetype withTheSheet = m_tessra.windows().size();
+         testing::xdotool(clickThen({sheet.center().x(), sheet.top() + kEmojiBelowTheSheetsTop}) +
+                          QStringList{"sleep", "0.3", "key", "Return"});
+         ASSERT_EVENTUALLY(m_tessra.windows().size() > withTheSheet, kWaitMs) << "no palette";
+       },
+       true},
+  };
+  std::string typed;
+  for (const auto& [name, ask, popup] : askers) {
+    SCOPED_TRACE(name);
+    ASSERT_NO_FATAL_FAILURE(showThePanel());
+    ASSERT_EVENTUALLY(slidIn(), kWaitMs);
+    ASSERT_NO_FATAL_FAILURE(ask());
+    if (popup) {
+      const qsizetype shown = m_tessra.windows().size();
+      const QRect frame = testing::windowFrame(terminal.window());
+      testing::clickAt(frame.center().x(), frame.center().y());
+      ASSERT_EVENTUALLY(m_tessra.windows().size() == shown - 1, kWaitMs) << "closes it alone";
+    }
+    ASSERT_TRUE(terminal.clickInto());
+    testing::xdotool({"type", "--delay", "20", "ok\r"});
+    typed += "ok\r";
+    ASSERT_EVENTUALLY_EQ(terminal.read(), typed, kWaitMs);
+    ASSERT_EVENTUALLY(m_tessra.panel().isEmpty() && m_tessra.windows().size() == alone.size(),
+                      kWaitMs)
+        << m_tessra.windows().join(u' ').toStdString();
+  }
+  // Neither deleted nor made.
+  EXPECT_EQ(storedConversations(), 2u);
+  ASSERT_NO_FATAL_FAILURE(showThePanel());
   expectTheNextQuestionAlone();
 }
 

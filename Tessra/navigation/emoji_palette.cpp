@@ -1,6 +1,7 @@
 #include "Tessra/navigation/emoji_palette.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -66,6 +67,18 @@ int EmojiPalette::indexAt(const QPoint& point) const {
   const int index =
       ((point.y() + verticalScrollBar()->value()) / kCell) * kColumns + point.x() / kCell;
   return index < m_emoji.size() ? index : -1;
+}
+
+bool EmojiPalette::event(QEvent* event) {
+  // While it is open, the popup gets every press, those on other programs' windows too. A popup
+  // closes on one outside it in QWidget's own press handler, which a scroll area never calls: it
+  // leaves presses to its viewport. Without this, the palette would stay, holding the keyboard.
+  if (event->type() == QEvent::MouseButtonPress &&
+      !rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+    close();
+    return true;
+  }
+  return QAbstractScrollArea::event(event);
 }
 
 void EmojiPalette::paintEvent(QPaintEvent*) {

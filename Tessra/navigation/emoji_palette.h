@@ -1,6 +1,6 @@
 // The emoji palette the emoji field opens (the desktop has no system character palette): a
 // popup grid of emoji below the field. Arrows move the marked cell, Enter or a click chooses it,
-// Escape closes.
+// Escape or a press outside it closes it, as a menu closes.
 //
 //   auto* palette = new EmojiPalette(EmojiTextField::pool(), parent);
 //   connect(palette, &EmojiPalette::emojiChosen, field, &QLineEdit::setText);
@@ -40,6 +40,7 @@ class EmojiPalette final : public QAbstractScrollArea {
   void emojiChosen(const QString& emoji);
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;

@@ -5,6 +5,7 @@
 #include <QShortcut>
 
 #include <algorithm>
+#include <optional>
 
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/floating_controller.h"
@@ -93,7 +94,12 @@ void FloatingWindow::slideOut(bool returnKeyboard) {
     qApp->installEventFilter(this);
     // Nothing the panel opened (its lists, sheets, menus, dialogs) stays on the desktop without
     // it, holding the keyboard: each closes as its Cancel would, before the keyboard goes back.
-    platform::closeWindowsOpenedOver(windowHandle());
+    // After a press elsewhere none hands it back to the panel: it is the pressed window's.
+    {
+      std::optional<platform::KeyboardStaysPut> staysPut;
+      if (!returnKeyboard) staysPut.emplace();
+      platform::closeWindowsOpenedOver(windowHandle());
+    }
     if (returnKeyboard && windowHandle() != nullptr)
       platform::KeyboardKeeper::of(windowHandle()).returnKeyboard();
   }
@@ -163,9 +169,7 @@ void FloatingWindow::outsideClick(const platform::GlobalMouseEvent& event) {
   // belong to the program: they never close the panel.
   if (QApplication::topLevelAt(event.globalPosition) != nullptr) return;
   if (m_ownAreaTest && m_ownAreaTest(event.globalPosition)) return;
-  // A question still waiting for its answer stands over the panel: it is not left floating over
-  // nothing.
-  if (QApplication::activeModalWidget() != nullptr) return;
+  // A dialog or question the panel opened goes with it, unanswered (slideOut).
   m_closingPress = event.globalPosition;
   // The press gives the keyboard to whatever it was made on.
   slideOut(false);

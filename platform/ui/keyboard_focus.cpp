@@ -14,6 +14,9 @@
 namespace tessra::platform {
 namespace {
 
+// How many `KeyboardStaysPut` live. GUI thread only.
+int g_keyboardStaysPut = 0;
+
 // The program's window whose X window is `id`; null for another program's.
 QWindow* programWindow(xcb_window_t id) {
   for (QWindow* window : QGuiApplication::allWindows()) {
@@ -68,6 +71,10 @@ void giveKeyboard(QWindow* window) {
                       XCB_CURRENT_TIME);
 }
 
+KeyboardStaysPut::KeyboardStaysPut() { ++g_keyboardStaysPut; }
+
+KeyboardStaysPut::~KeyboardStaysPut() { --g_keyboardStaysPut; }
+
 KeyboardKeeper& KeyboardKeeper::of(QWindow* window) {
   if (auto* keeper = window->findChild<KeyboardKeeper*>(QString(), Qt::FindDirectChildrenOnly))
     return *keeper;
@@ -112,7 +119,8 @@ void KeyboardKeeper::visibilityChanged(bool visible) {
   QWindow* lender = c != nullptr ? programWindow(m_lender) : m_lenderOffX11.data();
   m_lender = XCB_WINDOW_NONE;
   m_lenderOffX11 = nullptr;
-  if (lender == nullptr || !lender->isVisible() || !isOpenedOver(keyboardWindow(), m_window))
+  if (g_keyboardStaysPut > 0 || lender == nullptr || !lender->isVisible() ||
+      !isOpenedOver(keyboardWindow(), m_window))
     return;
   giveKeyboard(lender);
   // Sent at once: a hide can be the program's last act before it quits, with no event loop left

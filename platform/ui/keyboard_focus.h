@@ -33,6 +33,18 @@ bool bypassesWindowManager(const QWindow& window);
 // window is activated through the window manager.
 void giveKeyboard(QWindow* window);
 
+// While one lives, a window that goes leaves the keyboard where it is rather than handing it back
+// to the window it came from: for windows that go because the user pressed another program's
+// window. The window manager gives that window the keyboard, stamped with the press's time, and a
+// request of ours made after the press would win over it.
+class KeyboardStaysPut {
+ public:
+  KeyboardStaysPut();
+  ~KeyboardStaysPut();
+  KeyboardStaysPut(const KeyboardStaysPut&) = delete;
+  KeyboardStaysPut& operator=(const KeyboardStaysPut&) = delete;
+};
+
 // Keeps the keyboard of one window. Once the window is shown (and mapped), it takes the keyboard;
 // a press of any mouse button anywhere in it, on any of its widgets, takes it when the window
 // lacks it, as a window manager does for the windows it manages. When the window is hidden while
