@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QProcess>
 #include <QScreen>
 #include <QTest>
 
@@ -87,14 +88,20 @@ class FirstStartTest : public ::testing::Test {
                           xdotool({QStringLiteral("getactivewindow")}) == onboarding.front(),
                       kWaitMs);
     const QStringList before = testing::windowsTitled(QStringLiteral("Tessra"));
-    xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")});
+    const int pressed = QProcess::execute(QStringLiteral("xdotool"),
+                                          {QStringLiteral("key"), QStringLiteral("alt+F4")});
     QString box;
     const auto asked = [&] {
       for (const QString& window : testing::windowsTitled(QStringLiteral("Tessra")))
         if (!before.contains(window)) box = window;
       return !box.isEmpty();
     };
-    ASSERT_EVENTUALLY(asked(), kWaitMs);
+    ASSERT_EVENTUALLY(asked(), kWaitMs)
+        << "xdotool ended with " << pressed << "; the keyboard at "
+        << testing::focusedWindow().toStdString() << " in "
+        << testing::topLevelOf(testing::focusedWindow()).toStdString() << ", the active window "
+        << xdotool({QStringLiteral("getactivewindow")}).toStdString() << ", the onboarding "
+        << onboarding.front().toStdString();
     ASSERT_EVENTUALLY(testing::topLevelOf(testing::focusedWindow()) == testing::topLevelOf(box),
                       kWaitMs);
     xdotool({QStringLiteral("key"), QString::fromLatin1(key)});
