@@ -156,10 +156,18 @@ TEST_F(ShrinkingMonitorTest, ThePanelMovesIntoItAndTheProgramAnswersOn) {
     ASSERT_EVENTUALLY(panelPlacedOn(kSmall), kWaitMs) << whereItStands();
     if (midAnswer) {
       EXPECT_EQ(m_server.streamEnds().size(), streamsEnded) << "the answer still streamed";
-      // The stored message, with the error it ended with, if any.
+      // The stored message, with the error it ended with, if any, and how the stream ended.
+      const auto howTheStreamEnded = [&] {
+        const std::vector<testing::StreamEnd> ends = m_server.streamEnds();
+        if (ends.size() == streamsEnded) return ", the stream still runs";
+        return ends.back().outcome == testing::StreamEnd::Outcome::closedByClient
+                   ? ", the program closed the stream"
+                   : ", the server ended the stream";
+      };
       ASSERT_EVENTUALLY(storedAnswer(kLongQuestion) == wholeStory, kWaitMs)
           << chat_window_test::savedQuestion(m_tessra.dataFolder() / "welcome.json", kLongQuestion)
-                 .dump();
+                 .dump()
+          << howTheStreamEnded();
     }
     const std::string question = "What is " + std::to_string(round) + " plus 1?";
     const std::string answer = std::to_string(round + 1) + ".";
