@@ -485,6 +485,12 @@ void TestDesktop::startServer() {
   if (number.empty()) throw std::runtime_error("Xvfb did not start:\n" + readAll(log()));
   m_display = ":" + number;
   ::setenv("DISPLAY", m_display.c_str(), 1);
+  // The first key xdotool presses moves the server's keyboard onto the test keyboard, which every
+  // client hears as a new keyboard map: a window manager lets go of its key bindings and takes
+  // them again, one by one, and a binding's key pressed in between (the tests' Alt+F4) reaches
+  // the focused window instead. Pressed here, before any client binds a key, no one hears it.
+  if (!run({"xdotool", "key", "shift"}, log(), m_environment))
+    throw std::runtime_error("xdotool could not press a key:\n" + readAll(log()));
   if (m_options.monitors > 1) splitIntoMonitors(m_options.monitors);
 }
 

@@ -157,7 +157,7 @@ TEST_F(FirstStartTest, ANewUserIsLedThroughTheOnboardingOnce) {
   const QStringList others = testing::windowsTitled(QStringLiteral("Tessra"));
   const QString onboarding = m_tessra.windows(QStringLiteral("Welcome")).value(0);
   const QImage page = onboardingPage(onboarding);
-  closeOnboardingAnswering("Escape");
+  ASSERT_NO_FATAL_FAILURE(closeOnboardingAnswering("Escape"));
   ASSERT_EVENTUALLY(testing::windowsTitled(QStringLiteral("Tessra")).size() <= others.size(),
                     kWaitMs);
   // The page is drawn again where the question covered it.
@@ -211,7 +211,7 @@ TEST_F(FirstStartTest, ANewUserIsLedThroughTheOnboardingOnce) {
 TEST_F(FirstStartTest, ConfirmingTheCloseQuitsAndTheOnboardingStaysSeen) {
   startAsANewUser();
   ASSERT_FALSE(m_tessra.waitForWindow(QStringLiteral("Welcome")).isEmpty());
-  closeOnboardingAnswering("Return");
+  ASSERT_NO_FATAL_FAILURE(closeOnboardingAnswering("Return"));
   EXPECT_EQ(m_tessra.waitForExit(), 0) << "crashed with signal " << m_tessra.crashSignal();
   EXPECT_TRUE(onboardingRecorded());
 
