@@ -1,9 +1,11 @@
 // The question a change of the program's language asks, on each desktop as its session sets Qt
-// up: Return answers it with its first button, "Restart Now".
+// up: it waits for a key pressed once it shows, never taking the Return that chose the language
+// in the list for its answer; Escape answers "Later", and Return "Restart Now".
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "platform/ui/single_instance.h"
 #include "testing/qt_wait.h"
@@ -16,7 +18,22 @@ namespace {
 
 void key(const QString& keys) { testing::xdotool({QStringLiteral("key"), keys}); }
 
-TEST(LanguageChangeTest, ReturnRestartsTheProgram) {
+// The question is known by its title: a count of the program's windows would also count the
+// panel, which the settings window closes, while it slides out.
+bool askedWithKeyboard() {
+  const QString question = testing::windowsTitled(QStringLiteral("Language Change")).value(0);
+  return !question.isEmpty() &&
+         testing::topLevelOf(testing::focusedWindow()) == testing::topLevelOf(question);
+}
+
+// Opens the focused language list and picks the next language in it, by keyboard.
+void pickTheNextLanguage() {
+  key(QStringLiteral("space"));
+  key(QStringLiteral("Down"));
+  key(QStringLiteral("Return"));
+}
+
+TEST(LanguageChangeTest, TheQuestionWaitsForAKeyPressedOnceItShows) {
   testing::TempDir home;
   testing::RunningProgram tessra(QStringLiteral(TESSRA_BINARY), home.path());
   // An Xfce session says so, and Qt lays dialog buttons out as GTK does there, Cancel first.
@@ -34,23 +51,27 @@ TEST(LanguageChangeTest, ReturnRestartsTheProgram) {
                 .value(),
             QDBusConnectionInterface::ServiceQueued);
 
-  // The settings from the panel; the language picker, after the list of pages and the page;
-  // Down chooses the next language.
+  // The settings from the panel; the language list, after the list of pages and the page.
   key(QStringLiteral("ctrl+comma"));
   const QString settings = tessra.waitForWindow(QStringLiteral("General"));
   ASSERT_FALSE(settings.isEmpty());
   ASSERT_EVENTUALLY(testing::focusedWindow() == settings, 20000);
   key(QStringLiteral("Tab"));
   key(QStringLiteral("Tab"));
-  key(QStringLiteral("Down"));
-  // The question is known by its title: a count of the program's windows would also count the
-  // panel, which the settings window closes, while it slides out.
-  const auto askedWithKeyboard = [] {
-    const QString question = testing::windowsTitled(QStringLiteral("Language Change")).value(0);
-    return !question.isEmpty() &&
-           testing::topLevelOf(testing::focusedWindow()) == testing::topLevelOf(question);
-  };
+  pickTheNextLanguage();
   ASSERT_EVENTUALLY(askedWithKeyboard(), 20000) << "the question comes with the keyboard";
+  key(QStringLiteral("Escape"));
+  ASSERT_EVENTUALLY(testing::windowsTitled(QStringLiteral("Language Change")).isEmpty(), 20000);
+  ASSERT_TRUE(tessra.isRunning()) << "Later keeps the program running";
+  const auto defaults =
+      nlohmann::json::parse(home.read("config/TessraAI/defaults.json"), nullptr, false);
+  EXPECT_EQ(defaults.value("appLanguage", ""), "en") << "the language chosen is kept for later";
+
+  // The keyboard is back on the list, which asks again for another language.
+  ASSERT_EVENTUALLY(testing::focusedWindow() == settings, 20000);
+  pickTheNextLanguage();
+  ASSERT_EVENTUALLY(askedWithKeyboard(), 20000);
+  ASSERT_TRUE(tessra.isRunning());
   key(QStringLiteral("Return"));
   ASSERT_EQ(tessra.waitForExit(), 0) << "the program ends to restart";
   ASSERT_EVENTUALLY(bus->serviceOwner(name).value() == QDBusConnection::sessionBus().baseService(),

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -362,6 +363,18 @@ void AppDelegate::overlayVisibilityChanged() {
 void AppDelegate::showAlertToCloseTheApp() {
   QWidget* window = QApplication::activeWindow();
   if (window == nullptr) return;
+  // A list chosen by keyboard takes its entry when the Return is first offered to it, before the
+  // press itself is delivered: a question put up at once would get that very press, and restart
+  // before anyone saw it. It goes up once the key that asked is done with, and waits for the next.
+  QMetaObject::invokeMethod(
+      this,
+      [this, window = QPointer<QWidget>(window)] {
+        if (window) askToRestart(window);
+      },
+      Qt::QueuedConnection);
+}
+
+void AppDelegate::askToRestart(QWidget* window) {
   auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Language Change"),
                                 QStringLiteral("Language Change"), QMessageBox::NoButton, window);
   alert->setInformativeText(QStringLiteral(

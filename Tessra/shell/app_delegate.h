@@ -146,6 +146,8 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   void didChangeScreenNotification();
   void overlayVisibilityChanged();
   void removeOverlayButton();
+  // The language-change question, as a sheet of `window`.
+  void askToRestart(QWidget* window);
   void relaunch();
   void notificationActivated(const QString& identifier, const QString& action);
 

@@ -284,7 +284,7 @@ TEST(LanguageAlertTest, OfferedOnlyOnAnActiveWindow) {
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   delegate.showAlertToCloseTheApp();
-  ASSERT_EQ(shown.size(), 1);
+  ASSERT_TRUE(waitUntil([&] { return shown.size() == 1; }));
   auto* alert = window.findChild<QMessageBox*>();
   ASSERT_NE(alert, nullptr);
   EXPECT_EQ(alert->text(), "Language Change");
