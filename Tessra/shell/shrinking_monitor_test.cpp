@@ -2,7 +2,7 @@
 // monitor takes its place, on a wide screen split into monitors: the program keeps running, the
 // panel moves and shrinks into the monitor, also while an answer streams, and the next question is
 // answered. Hidden, the panel leaves its side button, which follows the monitor too. A menu,
-// dialog or question the panel opened stays on a monitor too, as does the keyboard.
+// dialog, question or list the panel opened stays on a monitor too, as does the keyboard.
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -281,7 +281,7 @@ class WhatThePanelOpenedTest : public ShrinkingMonitorTest {
   }
 };
 
-// A menu, dialog or question the panel opened, when the monitor under it shrinks
+// A menu, dialog, question or the slash list the panel opened, when the monitor under it shrinks
 // or goes: once the monitors stand still, nothing of the program stands off them, the keyboard is
 // on a window of it on screen, and the keys typed next reach a field there, which neither sends,
 // chooses nor deletes anything.
@@ -303,17 +303,20 @@ TEST_F(WhatThePanelOpenedTest, StaysOnAMonitorWithTheKeyboardWhenTheMonitorChang
   const struct {
     const char* name;
     std::function<void()> open;
+    QString typedBefore;
   } openers[] = {
-      {"the attachment menu", [&] { testing::xdotool(attach()); }},
+      {"the attachment menu", [&] { testing::xdotool(attach()); }, {}},
       // "Upload File", its first entry.
-      {"the file dialog", [&] { choose(attach(), "Down"); }},
+      {"the file dialog", [&] { choose(attach(), "Down"); }, {}},
       // "Delete", the last entry of a conversation's menu.
       {"the side list's question",
        [&] {
          const QPoint row = panel().topRight() + testing::kFirstConversationFromTopRight;
          choose({"mousemove", QString::number(row.x()), QString::number(row.y()), "click", "3"},
                 "Up");
-       }},
+       },
+       {}},
+      {"the slash list", [] { testing::typeText(QStringLiteral("/")); }, QStringLiteral("/")},
   };
   const struct {
     const char* name;
@@ -329,7 +332,7 @@ TEST_F(WhatThePanelOpenedTest, StaysOnAMonitorWithTheKeyboardWhenTheMonitorChang
        }},
   };
   for (const auto& [change, before, after, monitorChanges] : changes) {
-    for (const auto& [name, open] : openers) {
+    for (const auto& [name, open, typedBefore] : openers) {
       SCOPED_TRACE(std::string(name) + ", " + change);
       ASSERT_TRUE(setFirstMonitor(kWhole));
       if (before == second) {
@@ -354,7 +357,7 @@ TEST_F(WhatThePanelOpenedTest, StaysOnAMonitorWithTheKeyboardWhenTheMonitorChang
       ASSERT_EVENTUALLY(panelPlacedOn(after), kWaitMs) << whereItStands();
       ASSERT_EVENTUALLY(allOnScreenWithTheKeyboard(), kWaitMs) << windowsAt() << whereItStands();
       testing::xdotool({"type", "--delay", "20", "abc"});
-      EXPECT_EQ(testing::copyAll(), QStringLiteral("abc")) << windowsAt();
+      EXPECT_EQ(testing::copyAll(), typedBefore + QStringLiteral("abc")) << windowsAt();
       testing::pressKeys(QStringLiteral("BackSpace"));
     }
   }
