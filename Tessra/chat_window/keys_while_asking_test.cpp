@@ -6,7 +6,6 @@
 // And what the panel opened goes with the panel when it hides: nothing of it stays on the desktop,
 // and the keys typed next reach the window the user goes back to.
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
@@ -25,6 +24,7 @@
 #include "keychain/keychain.h"
 #include "platform/foundation/json.h"
 #include "testing/http_server.h"
+#include "testing/panel_user.h"
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
 #include "testing/temp_dir.h"
@@ -33,7 +33,6 @@ namespace tessra {
 namespace {
 
 using nlohmann::json;
-namespace fs = std::filesystem;
 
 constexpr int kWaitMs = 20000;
 // Where the user clicks, from the panel's top right corner and bottom left one: the answer (to
@@ -41,20 +40,13 @@ constexpr int kWaitMs = 20000;
 constexpr QPoint kAnswerFromTopRight(-420, 133);
 constexpr QPoint kDeleteActionFromTopRight(-242, 163);
 constexpr QPoint kTrashFromBottomLeft(119, -120);
-// The model's badge, left of the trash button, and the paperclip, left of the side list.
+// The model's badge, left of the trash button.
 constexpr QPoint kBadgeFromBottomLeft(51, -120);
-constexpr QPoint kAttachFromBottomRight(-228, -67);
-// The first conversation in the side list, at the panel's right.
-constexpr QPoint kFirstConversationFromTopRight(-100, 17);
 // The emoji's dashed circle in the new conversation's sheet.
 constexpr int kEmojiBelowTheSheetsTop = 178;
 
 bool isCardRed(QRgb pixel) {
   return qRed(pixel) > 200 && qGreen(pixel) < 100 && qBlue(pixel) < 100;
-}
-
-QStringList clickThen(QPoint at) {
-  return {"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"};
 }
 
 // A way to ask a question, as xdotool's arguments.
@@ -75,43 +67,13 @@ class KeysWhileAsking : public ::testing::Test {
     m_server.route("POST", "/v1/chat/completions",
                    testing::ScriptedResponse::streamed({{"data: [DONE]\n\n"}}));
     m_tessra.setEnvironment(QStringLiteral("TESSRA_AI_BASE_URL"), m_server.baseUrl());
-    // A returning user's conversation, one question answered.
-    const fs::path data = m_tessra.dataFolder();
-    fs::create_directories(data);
-    std::ofstream(data / "notes.json")
-        << json{{"id", "notes"},
-                {"name", "Sorting notes"},
-                {"messages", json::array({{{"id", "m1"},
-                                           {"type", "message"},
-                                           {"question", "How do I sort my notes?"},
-                                           {"shortQuestion", "How do I sort my notes?"},
-                                           {"answer", "By date, then by topic."},
-                                           {"finished", true},
-                                           {"endContext", false}}})}}
-               .dump();
-    // And one more, so that the side list offers to delete one.
-    std::ofstream(data / "plans.json")
-        << json{{"id", "plans"}, {"name", "Plans"}, {"messages", json::array()}}.dump();
-    std::ofstream(data / "conversations.json") << json{
-        {"conversations", json::array({{{"id", "notes"}, {"name", "Sorting notes"}},
-                                       {{"id", "plans"}, {"name", "Plans"}}})},
-        {"latestSessionID", "notes"}}.dump();
+    testing::writeReturningUsersConversations(m_tessra.dataFolder());
     m_tessra.start();
     ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
     m_panel = testing::focusedWindow();
     m_frame = testing::windowFrame(m_panel);
-    // The header as it stands once it has not moved for longer than a slide takes.
-    QElapsedTimer still;
-    still.start();
-    ASSERT_EVENTUALLY(
-        [&] {
-          if (const QImage now = header(); now != m_header) {
-            m_header = now;
-            still.restart();
-          }
-          return still.elapsed() > 500;
-        }(),
-        kWaitMs);
+    m_header = testing::stillPanelHeader(m_frame);
+    ASSERT_FALSE(m_header.isNull()) << "the chat never stood still";
   }
 
   void TearDown() override {
@@ -121,14 +83,9 @@ class KeysWhileAsking : public ::testing::Test {
     (void)m_keychain.remove(UserSettings::kOpenAiKeyItem);
   }
 
-  // The conversation's name at the panel's top left, which stands still once the chat has slid
-  // in: until then a click meant for one of its buttons lands beside it.
-  QImage header() const {
-    return QGuiApplication::primaryScreen()
-        ->grabWindow(0, m_frame.x() + 16, m_frame.y() + 8, 200, 30)
-        .toImage();
+  bool slidIn() const {
+    return !m_tessra.panel().isEmpty() && testing::panelHeader(m_frame) == m_header;
   }
-  bool slidIn() const { return !m_tessra.panel().isEmpty() && header() == m_header; }
 
   // Alt+Space, and the panel has the keyboard.
   void showThePanel() {
@@ -148,12 +105,6 @@ class KeysWhileAsking : public ::testing::Test {
       for (int x = 0; x < shot.width(); ++x)
         if (isCardRed(shot.pixel(x, y))) ++red;
     return red > 1000;
-  }
-
-  std::size_t storedConversations() const {
-    std::ifstream file(m_tessra.dataFolder() / "conversations.json");
-    const json list = json::parse(file, nullptr, false);
-    return list.is_object() ? list["conversations"].size() : 0;
   }
 
   std::size_t storedMessages() const {
@@ -178,14 +129,15 @@ class KeysWhileAsking : public ::testing::Test {
          [] {
            return QStringList{"key", "ctrl+r"};
          }},
-        {"the trash button", [this] { return clickThen(fromBottomLeft(kTrashFromBottomLeft)); }},
+        {"the trash button",
+         [this] { return testing::clickThen(fromBottomLeft(kTrashFromBottomLeft)); }},
         {"a message's Delete",
          [this] {
            // Its actions show while the pointer is over the message.
            const QPoint answer = fromTopRight(kAnswerFromTopRight);
            testing::xdotool(
                {"mousemove", QString::number(answer.x()), QString::number(answer.y())});
-           return clickThen(fromTopRight(kDeleteActionFromTopRight));
+           return testing::clickThen(fromTopRight(kDeleteActionFromTopRight));
          }},
     };
   }
@@ -342,8 +294,8 @@ TEST_F(KeysWhileAsking, WhatThePanelOpenedGoesWithItAndTheKeysAfterReachTheTermi
       {"the topic list", {"key", "ctrl+t"}},
       {"the conversation switcher", {"key", "ctrl+k"}},
       {"a new conversation", {"key", "ctrl+n"}},
-      {"the conversation's settings", clickThen(fromBottomLeft(kBadgeFromBottomLeft))},
-      {"the attachment menu", clickThen(fromBottomRight(kAttachFromBottomRight))},
+      {"the conversation's settings", testing::clickThen(fromBottomLeft(kBadgeFromBottomLeft))},
+      {"the attachment menu", testing::clickThen(fromBottomRight(testing::kAttachFromBottomRight))},
   };
   std::string typed;
   for (const auto& [name, open] : openers) {
@@ -387,7 +339,7 @@ TEST_F(KeysWhileAsking, AClickOnAnotherWindowTakesWhatThePanelOpenedAlongUnanswe
     testing::xdotool({"key", "--delay", "100", entry, "Return"});
     ASSERT_EVENTUALLY(asked(), kWaitMs);
   };
-  const QPoint row = fromTopRight(kFirstConversationFromTopRight);
+  const QPoint row = fromTopRight(testing::kFirstConversationFromTopRight);
   const struct {
     const char* name;
     std::function<void()> ask;
@@ -396,7 +348,10 @@ TEST_F(KeysWhileAsking, AClickOnAnotherWindowTakesWhatThePanelOpenedAlongUnanswe
   } askers[] = {
       // "Upload File", the attachment menu's first entry.
       {"the file dialog",
-       [&] { choose(clickThen(fromBottomRight(kAttachFromBottomRight)), "Down"); }, false},
+       [&] {
+         choose(testing::clickThen(fromBottomRight(testing::kAttachFromBottomRight)), "Down");
+       },
+       false},
       // "Delete", the last entry of a conversation's menu.
       {"the side list's question",
        [&] {
@@ -410,8 +365,9 @@ TEST_F(KeysWhileAsking, AClickOnAnotherWindowTakesWhatThePanelOpenedAlongUnanswe
          ASSERT_EVENTUALLY(asked(), kWaitMs) << "no sheet";
          const QRect sheet = testing::windowFrame(testing::topLevelOf(testing::focusedWindow()));
          const qsizetype withTheSheet = m_tessra.windows().size();
-         testing::xdotool(clickThen({sheet.center().x(), sheet.top() + kEmojiBelowTheSheetsTop}) +
-                          QStringList{"sleep", "0.3", "key", "Return"});
+         testing::xdotool(
+             testing::clickThen({sheet.center().x(), sheet.top() + kEmojiBelowTheSheetsTop}) +
+             QStringList{"sleep", "0.3", "key", "Return"});
          ASSERT_EVENTUALLY(m_tessra.windows().size() > withTheSheet, kWaitMs) << "no palette";
        },
        true},
@@ -437,7 +393,7 @@ TEST_F(KeysWhileAsking, AClickOnAnotherWindowTakesWhatThePanelOpenedAlongUnanswe
         << m_tessra.windows().join(u' ').toStdString();
   }
   // Neither deleted nor made.
-  EXPECT_EQ(storedConversations(), 2u);
+  EXPECT_EQ(testing::storedConversations(m_tessra.dataFolder()), 2u);
   ASSERT_NO_FATAL_FAILURE(showThePanel());
   expectTheNextQuestionAlone();
 }

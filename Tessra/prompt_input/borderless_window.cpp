@@ -88,14 +88,20 @@ void BorderlessWindow::watchAnchorWindow() {
   if (window == m_watchedWindow) return;
   if (m_watchedWindow) m_watchedWindow->removeEventFilter(this);
   m_watchedWindow = window;
-  if (window) window->installEventFilter(this);
+  // The anchor moves on screen with every widget between it and its window, also where it keeps
+  // its place in its parent: a new size of the window lays out the prompt's row anew.
+  for (QWidget* ancestor = m_anchor ? m_anchor->parentWidget() : nullptr; ancestor != nullptr;
+       ancestor = ancestor->parentWidget())
+    ancestor->installEventFilter(this);
 }
 
 bool BorderlessWindow::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::Move:
     case QEvent::Resize:
-      if (m_shown && (watched == m_anchor || watched == m_watchedWindow)) place();
+      if (m_shown && m_anchor && watched->isWidgetType() &&
+          (watched == m_anchor || static_cast<QWidget*>(watched)->isAncestorOf(m_anchor)))
+        place();
       break;
     case QEvent::Hide:
       // A pop-up never outlives its anchor's window on screen.

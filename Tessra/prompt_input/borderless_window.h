@@ -9,7 +9,8 @@
 // The window is override-redirect (no window manager decoration or placement), stays above the
 // anchor's window, and never takes the keyboard focus, so typing goes on in the anchor. Hiding
 // fades out over 0.1 s where a compositor draws translucency; showing is immediate. The window
-// follows the anchor when it or its window moves or resizes. It is owned by the anchor.
+// follows the anchor when it, its window or a widget between them moves or resizes. It is owned
+// by the anchor.
 // GUI thread only.
 #pragma once
 

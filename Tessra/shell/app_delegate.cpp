@@ -28,6 +28,7 @@
 #include "platform/ui/desktop_notifications.h"
 #include "platform/ui/hot_keys.h"
 #include "platform/ui/launcher_badge.h"
+#include "platform/ui/opened_windows.h"
 #include "platform/ui/screens.h"
 #include "platform/ui/taskbar_policy.h"
 #include "platform/ui/url_opener.h"
@@ -310,7 +311,13 @@ void AppDelegate::closeSidebar() {
 
 void AppDelegate::displayConfigurationChanged() {
   if (m_showAwaitingScreen) m_showTimer.start();
-  if (m_floatingWindow) m_floatingWindow->controller()->recalculateSize();
+  if (m_floatingWindow) {
+    // A menu, dialog or question of the panel stands where it was opened, which the new monitors
+    // may leave off every one of them, and keeps the keyboard there: it closes as its Cancel
+    // would, as the panel's lists and sheets do, and the keyboard goes back to the panel.
+    platform::closeWindowsLeftBehind(m_floatingWindow->windowHandle());
+    m_floatingWindow->controller()->recalculateSize();
+  }
   if (m_buttonWindow) m_buttonWindow->setGeometry(overlayButtonFrame());
 }
 

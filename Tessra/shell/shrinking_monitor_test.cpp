@@ -1,12 +1,16 @@
 // The monitor under the shown panel gets smaller, as when its resolution is lowered or a smaller
 // monitor takes its place, on a wide screen split into monitors: the program keeps running, the
 // panel moves and shrinks into the monitor, also while an answer streams, and the next question is
-// answered. Hidden, the panel leaves its side button, which follows the monitor too.
+// answered. Hidden, the panel leaves its side button, which follows the monitor too. A menu,
+// dialog, question or list the panel opened stays on a monitor too, as does the keyboard.
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +18,7 @@
 #include "Tessra/storage/user_settings.h"
 #include "keychain/keychain.h"
 #include "testing/http_server.h"
+#include "testing/panel_user.h"
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
 #include "testing/temp_dir.h"
@@ -36,20 +41,40 @@ bool xrandr(const QStringList& arguments) {
   return QProcess::execute(QStringLiteral("xrandr"), arguments) == 0;
 }
 
-// Gives the first monitor, the one of the display's output, a new frame, at the test desktop's
-// pixels per millimetre. The server lends an output to one monitor at a time: the monitor goes,
-// the output's own monitor (the whole screen) stands for a moment, and the monitor comes back.
+// A monitor's frame as xrandr takes it, at the test desktop's pixels per millimetre.
+QString monitorGeometry(const QRect& frame) {
+  return QStringLiteral("%1/%2x%3/%4+%5+%6")
+      .arg(frame.width())
+      .arg(frame.width() * 508 / TestDesktop::kMonitorWidth)
+      .arg(frame.height())
+      .arg(frame.height() * 286 / TestDesktop::kMonitorHeight)
+      .arg(frame.left())
+      .arg(frame.top());
+}
+
+// Gives the first monitor, the one of the display's output, a new frame. The server lends an
+// output to one monitor at a time: the monitor goes, the output's own monitor (the whole screen)
+// stands for a moment, and the monitor comes back.
 bool setFirstMonitor(const QRect& frame) {
-  const QString geometry = QStringLiteral("%1/%2x%3/%4+%5+%6")
-                               .arg(frame.width())
-                               .arg(frame.width() * 508 / TestDesktop::kMonitorWidth)
-                               .arg(frame.height())
-                               .arg(frame.height() * 286 / TestDesktop::kMonitorHeight)
-                               .arg(frame.left())
-                               .arg(frame.top());
   return xrandr({QStringLiteral("--delmonitor"), QStringLiteral("tessra-1")}) &&
-         xrandr({QStringLiteral("--setmonitor"), QStringLiteral("tessra-1"), geometry,
+         xrandr({QStringLiteral("--setmonitor"), QStringLiteral("tessra-1"), monitorGeometry(frame),
                  QStringLiteral("screen")});
+}
+
+// The monitors as the server has them now.
+std::vector<QRect> monitors() {
+  QProcess list;
+  list.start(QStringLiteral("xrandr"), {QStringLiteral("--listmonitors")});
+  list.waitForFinished();
+  static const QRegularExpression kFrame(QStringLiteral(R"((\d+)/\d+x(\d+)/\d+\+(\d+)\+(\d+))"));
+  std::vector<QRect> frames;
+  for (auto match = kFrame.globalMatch(QString::fromUtf8(list.readAllStandardOutput()));
+       match.hasNext();) {
+    const QRegularExpressionMatch frame = match.next();
+    frames.emplace_back(frame.captured(3).toInt(), frame.captured(4).toInt(),
+                        frame.captured(1).toInt(), frame.captured(2).toInt());
+  }
+  return frames;
 }
 
 class ShrinkingMonitorTest : public ::testing::Test {
@@ -214,6 +239,130 @@ TEST_F(ShrinkingMonitorTest, AfterEachOfManyChangesInARowEachWindowStandsWhereTh
       }
     }
   }
+  EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0) << "crashed with signal " << m_tessra.crashSignal();
+}
+
+// A returning user, whose side list offers to delete a conversation.
+class WhatThePanelOpenedTest : public ShrinkingMonitorTest {
+ protected:
+  void SetUp() override {
+    testing::writeReturningUsersConversations(m_tessra.dataFolder());
+    ShrinkingMonitorTest::SetUp();
+  }
+
+  // Whether every window of the program stands on a monitor (the tray's icon stands where the
+  // desktop's bar puts it), and the keyboard is on one of them.
+  bool allOnScreenWithTheKeyboard() const {
+    const std::vector<QRect> screens = monitors();
+    const auto onScreen = [&](const QString& window) {
+      const QRect frame = testing::windowFrame(window);
+      return std::ranges::any_of(screens,
+                                 [&](const QRect& monitor) { return monitor.contains(frame); });
+    };
+    QStringList windows = m_tessra.windows();
+    windows.removeAll(m_tessra.trayIcon());
+    return std::ranges::all_of(windows, onScreen) && m_tessra.hasKeyboard() &&
+           windows.contains(testing::topLevelOf(testing::focusedWindow()));
+  }
+  // Where each window of the program stands and which has the keyboard, for a failure's message.
+  std::string windowsAt() const {
+    std::string text;
+    for (const QString& window : m_tessra.windows()) {
+      const QRect frame = testing::windowFrame(window);
+      text += QStringLiteral(" %1 at %2x%3+%4+%5")
+                  .arg(window)
+                  .arg(frame.width())
+                  .arg(frame.height())
+                  .arg(frame.x())
+                  .arg(frame.y())
+                  .toStdString();
+    }
+    return text + ", the keyboard on " + testing::focusedWindow().toStdString();
+  }
+};
+
+// A menu, dialog, question or the slash list the panel opened, when the monitor under it shrinks
+// or goes: once the monitors stand still, nothing of the program stands off them, the keyboard is
+// on a window of it on screen, and the keys typed next reach a field there, which neither sends,
+// chooses nor deletes anything.
+TEST_F(WhatThePanelOpenedTest, StaysOnAMonitorWithTheKeyboardWhenTheMonitorChanges) {
+  const QRect second(TestDesktop::kMonitorWidth, 0, TestDesktop::kMonitorWidth,
+                     TestDesktop::kMonitorHeight);
+  const auto attach = [this] {
+    return testing::clickThen(panel().bottomRight() + testing::kAttachFromBottomRight);
+  };
+  // Opens a menu and chooses an entry with a key; what it opens takes the keyboard.
+  const auto choose = [this](const QStringList& openMenu, const char* entry) {
+    const qsizetype shown = m_tessra.windows().size();
+    testing::xdotool(openMenu);
+    ASSERT_EVENTUALLY(m_tessra.windows().size() > shown, kWaitMs) << "no menu";
+    testing::xdotool({"key", "--delay", "100", entry, "Return"});
+    ASSERT_EVENTUALLY(m_tessra.hasKeyboard() && testing::focusedWindow() != m_tessra.panel(),
+                      kWaitMs);
+  };
+  const struct {
+    const char* name;
+    std::function<void()> open;
+    QString typedBefore;
+  } openers[] = {
+      {"the attachment menu", [&] { testing::xdotool(attach()); }, {}},
+      // "Upload File", its first entry.
+      {"the file dialog", [&] { choose(attach(), "Down"); }, {}},
+      // "Delete", the last entry of a conversation's menu.
+      {"the side list's question",
+       [&] {
+         const QPoint row = panel().topRight() + testing::kFirstConversationFromTopRight;
+         choose({"mousemove", QString::number(row.x()), QString::number(row.y()), "click", "3"},
+                "Up");
+       },
+       {}},
+      {"the slash list", [] { testing::typeText(QStringLiteral("/")); }, QStringLiteral("/")},
+  };
+  const struct {
+    const char* name;
+    // The monitor under the panel, and the one it stands on afterwards.
+    QRect before;
+    QRect after;
+    std::function<bool()> change;
+  } changes[] = {
+      {"the monitor shrinks", kWhole, kSmall, [] { return setFirstMonitor(kSmall); }},
+      {"the right monitor goes", second, kWhole,
+       [] {
+         return xrandr({QStringLiteral("--delmonitor"), QStringLiteral("tessra-2")});
+       }},
+  };
+  for (const auto& [change, before, after, monitorChanges] : changes) {
+    for (const auto& [name, open, typedBefore] : openers) {
+      SCOPED_TRACE(std::string(name) + ", " + change);
+      ASSERT_TRUE(setFirstMonitor(kWhole));
+      if (before == second) {
+        ASSERT_TRUE(xrandr({QStringLiteral("--setmonitor"), QStringLiteral("tessra-2"),
+                            monitorGeometry(second), QStringLiteral("none")}));
+      }
+      // The panel opens on the monitor the pointer is on.
+      testing::pressKeys(QStringLiteral("alt+space"));
+      ASSERT_EVENTUALLY(m_tessra.panel().isEmpty(), kWaitMs);
+      testing::xdotool({QStringLiteral("mousemove"), QString::number(before.center().x()),
+                        QString::number(before.center().y())});
+      testing::pressKeys(QStringLiteral("alt+space"));
+      ASSERT_EVENTUALLY(panelPlacedOn(before) && testing::focusedWindow() == m_tessra.panel(),
+                        kWaitMs)
+          << whereItStands();
+      ASSERT_FALSE(testing::stillPanelHeader(panel()).isNull()) << "the chat never stood still";
+      const qsizetype alone = m_tessra.windows().size();
+      ASSERT_NO_FATAL_FAILURE(open());
+      ASSERT_EVENTUALLY(m_tessra.windows().size() > alone, kWaitMs) << "nothing opened";
+
+      ASSERT_TRUE(monitorChanges());
+      ASSERT_EVENTUALLY(panelPlacedOn(after), kWaitMs) << whereItStands();
+      ASSERT_EVENTUALLY(allOnScreenWithTheKeyboard(), kWaitMs) << windowsAt() << whereItStands();
+      testing::xdotool({"type", "--delay", "20", "abc"});
+      EXPECT_EQ(testing::copyAll(), typedBefore + QStringLiteral("abc")) << windowsAt();
+      testing::pressKeys(QStringLiteral("BackSpace"));
+    }
+  }
+  EXPECT_EQ(testing::storedConversations(m_tessra.dataFolder()), 2u);
+  EXPECT_EQ(m_server.requestCount(), 0u);
   EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0) << "crashed with signal " << m_tessra.crashSignal();
 }
 

@@ -3,6 +3,7 @@
 //
 //   if (platform::isOpenedOver(QGuiApplication::focusWindow(), panel->windowHandle())) ...
 //   platform::closeWindowsOpenedOver(panel->windowHandle());  // the panel is going
+//   platform::closeWindowsLeftBehind(panel->windowHandle());  // the panel moves to a new monitor
 //
 // GUI thread only.
 #pragma once
@@ -19,5 +20,11 @@ bool isOpenedOver(const QWindow* window, const QWindow* over);
 // must not stay on the desktop without it, holding the keyboard (a menu even grabs it, so that
 // not even a global shortcut reaches the program).
 void closeWindowsOpenedOver(const QWindow* over);
+
+// Closes the same way those of them that a move of `over` leaves where they were opened: all but
+// the ones that never take the keyboard, which follow what they stand beside (the prompt's slash
+// list). For a window that moves to another monitor, or into a smaller one: what it opened would
+// stand over its old frame, maybe off every monitor, and hold the keyboard there.
+void closeWindowsLeftBehind(const QWindow* over);
 
 }  // namespace tessra::platform
