@@ -16,9 +16,10 @@ namespace tessra {
 
 namespace {
 constexpr int kCornerRadius = 16;
-// How long after a show other clients may still hand the keyboard on as the key or click that
-// showed the panel settles (a popup it closed goes, and the window manager gives the keyboard to
-// the next window of its list); the panel keeps it meanwhile, unless the user acts elsewhere.
+// How long after the shortcut shows the panel other clients may still hand the keyboard on as its
+// grab settles (a popup that lost the keyboard to it closes, and the window manager gives the
+// keyboard to the next window of its list); the panel keeps it meanwhile, unless the user acts
+// elsewhere.
 constexpr std::chrono::milliseconds kKeyboardSettles{1000};
 }  // namespace
 
@@ -68,7 +69,7 @@ bool FloatingWindow::isPanelShown() const {
   return m_shown;
 }
 
-void FloatingWindow::makeKeyAndOrderFront() {
+void FloatingWindow::makeKeyAndOrderFront(bool fromShortcut) {
   m_closingPress.reset();
   qApp->removeEventFilter(this);
   if (m_controller->isAnimating()) {
@@ -79,16 +80,15 @@ void FloatingWindow::makeKeyAndOrderFront() {
   }
   m_pending.reset();
   // Watching before the panel takes the keyboard, so that no hand-over escapes.
-  if (!m_shown) {
-    m_monitor.start();
+  if (!m_shown && fromShortcut && m_monitor.start())
     m_monitor.keepKeyboardIn(windowHandle(), kKeyboardSettles);
-  }
   showAndFocus();
   if (m_shown) return;
   m_shown = true;
   emit triggerVisibilityRequested(false);
   m_controller->animateIn();
   m_pastFrames.clear();
+  m_monitor.start();
 }
 
 void FloatingWindow::close() { slideOut(true); }
