@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include <optional>
+#include <utility>
 
 #include "Tessra/localized_text/localized_text.h"
 #include "Tessra/shell/app_environment.h"
@@ -188,6 +189,7 @@ void AppDelegate::registerGlobalShortcut() {
 
 void AppDelegate::toggleFromShortcut() {
   toggleFloatingWindow();
+  m_showFromShortcut = m_showTimer.isActive();
   // People type their question straight after the shortcut, as into a launcher, while the panel
   // is still on its way: the keys are held for it until it has the keyboard.
   if (m_showTimer.isActive() &&
@@ -283,6 +285,7 @@ void AppDelegate::showFloatingWindow(QScreen* screen) {
   // tells what the notification told.
   platform::DesktopNotifications::shared().removeDelivered(
       QString::fromLatin1(kShortcutTakenNotification));
+  m_showFromShortcut = false;
   m_showTimer.start();
 }
 
@@ -293,7 +296,7 @@ void AppDelegate::orderFloatingWindowFront() {
   m_showAwaitingScreen = platform::Screens::mainScreen() == nullptr;
   if (m_showAwaitingScreen) return;
   m_floatingWindow->controller()->recalculateSize(m_showScreen);
-  m_floatingWindow->makeKeyAndOrderFront();
+  m_floatingWindow->makeKeyAndOrderFront(std::exchange(m_showFromShortcut, false));
 }
 
 void AppDelegate::reopen() {

@@ -161,6 +161,8 @@ class AppDelegate final : public QObject, public UpdaterDelegate {
   QPointer<QScreen> m_showScreen;
   // A show came while no screen had a mode; the next screen shows the panel.
   bool m_showAwaitingScreen = false;
+  // The show under way answers the global shortcut.
+  bool m_showFromShortcut = false;
   bool m_setUp = false;
   // The held shortcut whose notice the user dismissed: seen once is enough for this run.
   std::optional<shortcuts::Shortcut> m_dismissedShortcutNotice;

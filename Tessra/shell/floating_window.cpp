@@ -16,6 +16,11 @@ namespace tessra {
 
 namespace {
 constexpr int kCornerRadius = 16;
+// How long after the shortcut shows the panel other clients may still hand the keyboard on as its
+// grab settles (a popup that lost the keyboard to it closes, and the window manager gives the
+// keyboard to the next window of its list); the panel keeps it meanwhile, unless the user acts
+// elsewhere.
+constexpr std::chrono::milliseconds kKeyboardSettles{1000};
 }  // namespace
 
 FloatingWindow::FloatingWindow(QWidget* parent)
@@ -64,7 +69,7 @@ bool FloatingWindow::isPanelShown() const {
   return m_shown;
 }
 
-void FloatingWindow::makeKeyAndOrderFront() {
+void FloatingWindow::makeKeyAndOrderFront(bool fromShortcut) {
   m_closingPress.reset();
   qApp->removeEventFilter(this);
   if (m_controller->isAnimating()) {
@@ -74,6 +79,9 @@ void FloatingWindow::makeKeyAndOrderFront() {
     return;
   }
   m_pending.reset();
+  // Watching before the panel takes the keyboard, so that no hand-over escapes.
+  if (!m_shown && fromShortcut && m_monitor.start())
+    m_monitor.keepKeyboardIn(windowHandle(), kKeyboardSettles);
   showAndFocus();
   if (m_shown) return;
   m_shown = true;
@@ -89,6 +97,7 @@ void FloatingWindow::slideOut(bool returnKeyboard) {
   // People go back to their work at once, typing: from here on every key goes to the window that
   // had the keyboard before the panel, not to a panel that is only on its way out.
   if (isPanelShown()) {
+    m_monitor.stopKeepingKeyboard();
     // Asked before the filters of the panel's content, which would send stray typing to the
     // prompt (a filter installed last is asked first).
     qApp->installEventFilter(this);

@@ -45,8 +45,10 @@ class FloatingWindow final : public platform::OverlayWindow {
 
   FloatingController* controller() const { return m_controller; }
 
-  // Shows the panel, takes the keyboard and slides the chat view in.
-  void makeKeyAndOrderFront();
+  // Shows the panel, takes the keyboard and slides the chat view in. Shown by the global shortcut,
+  // it keeps the keyboard a moment against other clients that hand it on as the shortcut's grab
+  // settles (platform::GlobalEventMonitor::keepKeyboardIn).
+  void makeKeyAndOrderFront(bool fromShortcut = false);
   // Gives the keyboard back, slides the chat view out, then hides the panel. Hides
   // `QWidget::close`, which the panel never uses: a closed panel is only hidden.
   void close();

@@ -6,7 +6,12 @@
 // And the other way round, keys typed right after the panel hides, as people go back to their
 // terminal: Escape or Alt+Space, then a command at 20 ms a key and Return. The panel slides out
 // for a good while after, yet the terminal reads every key in order, and the panel none.
+//
+// And keys typed while a popup of the desktop has the keyboard: the shortcut's grab closes it, and
+// the window manager gives the keyboard to the next window a moment after the panel took it; the
+// panel holds it all the same, while a click elsewhere still sends it where the user clicked.
 #include <signal.h>
+#include <xcb/xcb.h>
 
 #include <QProcess>
 
@@ -16,6 +21,8 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "Tessra/storage/user_settings.h"
 #include "keychain/keychain.h"
@@ -24,6 +31,7 @@
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
 #include "testing/temp_dir.h"
+#include "testing/test_desktop.h"
 
 namespace tessra {
 namespace {
@@ -36,6 +44,61 @@ constexpr int kWaitMs = 20000;
 const std::string kQuestion = "What is 17 plus 25, Tessra? Ok";
 // 30 keys, shifted ones among them.
 const std::string kCommand = "ls -la ~/Music && echo Done 42";
+
+// A popup that has the keyboard and closes as a grab takes it, and the window manager's answer to
+// its close as it came on a loaded desktop: the keyboard goes to the next window (`next`) right
+// after the panel took it. On a thread of its own, which answers while the test waits for xdotool.
+class ClosingPopup {
+ public:
+  ClosingPopup(xcb_window_t panel, xcb_window_t next) : m_panel(panel), m_next(next) {
+    const std::uint32_t focusChanges = XCB_EVENT_MASK_FOCUS_CHANGE;
+    xcb_create_window(m_x, XCB_COPY_FROM_PARENT, m_window, m_root, 700, 300, 400, 300, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
+                      &focusChanges);
+    xcb_change_window_attributes(m_x, m_panel, XCB_CW_EVENT_MASK, &focusChanges);
+    xcb_map_window(m_x, m_window);
+    xcb_flush(m_x);
+  }
+  ~ClosingPopup() {
+    // Any event the popup is sent ends the thread.
+    xcb_client_message_event_t end{};
+    end.response_type = XCB_CLIENT_MESSAGE;
+    end.window = m_window;
+    end.format = 32;
+    xcb_send_event(m_x, 0, m_window, 0, reinterpret_cast<const char*>(&end));
+    xcb_flush(m_x);
+    m_thread.join();
+    xcb_disconnect(m_x);
+  }
+  QString window() const { return QString::number(m_window); }
+
+ private:
+  void answer() {
+    bool closed = false;
+    while (xcb_generic_event_t* event = xcb_wait_for_event(m_x)) {
+      const auto focus = *reinterpret_cast<const xcb_focus_in_event_t*>(event);
+      std::free(event);
+      const std::uint8_t type = focus.response_type & 0x7f;
+      if (type == XCB_CLIENT_MESSAGE) return;
+      if (focus.detail == XCB_NOTIFY_DETAIL_POINTER || m_next == XCB_WINDOW_NONE) continue;
+      if (type == XCB_FOCUS_OUT && focus.event == m_window) {
+        xcb_unmap_window(m_x, m_window);
+        closed = true;
+      } else if (closed && type == XCB_FOCUS_IN && focus.event == m_panel) {
+        xcb_set_input_focus(m_x, XCB_INPUT_FOCUS_PARENT, std::exchange(m_next, XCB_WINDOW_NONE),
+                            XCB_CURRENT_TIME);
+      }
+      xcb_flush(m_x);
+    }
+  }
+
+  xcb_connection_t* m_x = xcb_connect(nullptr, nullptr);
+  xcb_window_t m_root = xcb_setup_roots_iterator(xcb_get_setup(m_x)).data->root;
+  xcb_window_t m_window = xcb_generate_id(m_x);
+  xcb_window_t m_panel;
+  xcb_window_t m_next;
+  std::thread m_thread{[this] { answer(); }};
+};
 
 class KeysAfterTheShortcut : public ::testing::Test {
  protected:
@@ -128,6 +191,37 @@ TEST_F(KeysAfterTheShortcut, MakeTheAccentsOfDeadKeys) {
                                                "dead_acute", "e", "Return"}));
   ASSERT_EVENTUALLY_EQ(question(0), "été café", kWaitMs);
   EXPECT_EQ(readByTerminal(), "");
+}
+
+TEST_F(KeysAfterTheShortcut, ReachThePromptThoughTheWindowManagerHandsTheKeyboardOnAfterAPopup) {
+  const QString panel = m_tessra.panel();
+  ASSERT_FALSE(panel.isEmpty());
+  for (int i = 0; i < 20; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_TRUE(m_terminal->clickInto());
+    ASSERT_EVENTUALLY(m_tessra.panel().isEmpty(), kWaitMs);
+    ClosingPopup popup(panel.toUInt(), m_terminal->window().toUInt());
+    ASSERT_EVENTUALLY(testing::focusedWindow() == popup.window(), kWaitMs);
+    const QString word = QStringLiteral("word%1").arg(i);
+    testing::xdotool({"key", "alt+space", "type", "--delay", "20", word});
+    ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
+    testing::xdotool({"type", "--delay", "20", "ok\r"});
+    ASSERT_EVENTUALLY_EQ(question(i), word.toStdString() + "ok", kWaitMs);
+  }
+  EXPECT_EQ(readByTerminal(), "");
+  // A click into the terminal right after the shortcut leaves the keyboard there.
+  ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal({"key", "alt+space"}));
+  ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
+  ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal({"type", "--delay", "20", "ok"}));
+  ASSERT_EVENTUALLY_EQ(readByTerminal(), "ok", kWaitMs);
+  // So do the window manager's switch keys (openbox's Alt+Tab goes to the one window there is).
+  if (testing::TestDesktop::current().kind() != testing::TestDesktop::Kind::Openbox) return;
+  ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal({"key", "alt+space"}));
+  ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
+  testing::pressKeys("alt+Tab");
+  ASSERT_EVENTUALLY(!m_tessra.hasKeyboard(), kWaitMs);
+  testing::typeText("ok");
+  ASSERT_EVENTUALLY_EQ(readByTerminal(), "okok", kWaitMs);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <xcb/xinput.h>
 #include <QMetaObject>
 #include <QPointer>
+#include <QWindow>
 
 #include <cerrno>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "platform/foundation/logger.h"
 #include "platform/ui/screens.h"
 #include "platform/ui/x11_connection.h"
+#include "platform/ui/x11_properties.h"
 
 namespace tessra::platform {
 namespace {
@@ -125,9 +127,57 @@ bool GlobalEventMonitor::connectToServer() {
 }
 
 void GlobalEventMonitor::stop() {
+  stopKeepingKeyboard();
   if (!m_running) return;
   m_running = false;
   if (m_connection) select(0);
+}
+
+void GlobalEventMonitor::keepKeyboardIn(QWindow* window, std::chrono::milliseconds moment) {
+  xcb_connection_t* own = x11::connection();
+  if (!m_running || own == nullptr || window == nullptr) return;
+  const auto id = static_cast<xcb_window_t>(window->winId());
+  // Selected before the window takes the keyboard, so that the reader hears it go however soon.
+  const std::uint32_t events = XCB_EVENT_MASK_FOCUS_CHANGE;
+  xcb_change_window_attributes(m_connection->get(), id, XCB_CW_EVENT_MASK, &events);
+  xcb_flush(m_connection->get());
+  const xcb_setup_t* setup = xcb_get_setup(own);
+  const std::lock_guard lock(m_keptMutex);
+  m_kept = KeptKeyboard{id, setup->resource_id_base, setup->resource_id_mask,
+                        std::chrono::steady_clock::now() + moment};
+}
+
+void GlobalEventMonitor::stopKeepingKeyboard() {
+  const std::lock_guard lock(m_keptMutex);
+  m_kept.reset();
+}
+
+bool GlobalEventMonitor::keeps(std::uint32_t window) const {
+  return m_kept && m_kept->window == window && std::chrono::steady_clock::now() < m_kept->until;
+}
+
+void GlobalEventMonitor::focusLeft(std::uint32_t window, std::uint8_t mode, std::uint8_t detail) {
+  // Within the window, or news of the pointer only.
+  if (detail == XCB_NOTIFY_DETAIL_INFERIOR || detail == XCB_NOTIFY_DETAIL_POINTER) return;
+  // Another client grabbed the keyboard: the user pressed a key that it holds, and the focus goes
+  // where that key sends it.
+  if (mode == XCB_NOTIFY_MODE_GRAB) {
+    stopKeepingKeyboard();
+    return;
+  }
+  {
+    const std::lock_guard lock(m_keptMutex);
+    if (!keeps(window)) return;
+  }
+  xcb_connection_t* c = m_connection->get();
+  const Reply<xcb_get_input_focus_reply_t> focus(
+      xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  const std::lock_guard lock(m_keptMutex);
+  if (!focus || !keeps(window)) return;
+  // The program gave it to another of its windows (or back to this one already).
+  if ((focus->focus & ~m_kept->ownIdMask) == m_kept->ownIdBase) return;
+  xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
+  xcb_flush(c);
 }
 
 void GlobalEventMonitor::read() {
@@ -136,10 +186,17 @@ void GlobalEventMonitor::read() {
   for (;;) {
     std::vector<Press> presses;
     while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
+      if ((event->response_type & 0x7f) == XCB_FOCUS_OUT) {
+        const auto* out = reinterpret_cast<const xcb_focus_out_event_t*>(event.get());
+        focusLeft(out->event, out->mode, out->detail);
+        continue;
+      }
       if ((event->response_type & 0x7f) != XCB_GE_GENERIC) continue;
       const auto* generic = reinterpret_cast<const xcb_ge_generic_event_t*>(event.get());
       if (generic->extension != m_inputOpcode || generic->event_type != XCB_INPUT_RAW_BUTTON_PRESS)
         continue;
+      // Whatever the press was made on, the user chose where the keyboard goes now.
+      stopKeepingKeyboard();
       const auto* raw = reinterpret_cast<const xcb_input_raw_button_press_event_t*>(event.get());
       const Qt::MouseButton button = buttonFromDetail(raw->detail);
       if (!wanted(m_mask, button)) continue;

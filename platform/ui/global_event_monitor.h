@@ -18,18 +18,27 @@
 // that starting again (the panel shows many times) costs no round trip to the server. An X server
 // without XInput 2.0 cannot be watched: `start()` logs it and the monitor stays stopped. GUI
 // thread only (but for its reader); the handler runs on the GUI thread from the event loop.
+//
+// Running, it can also keep the keyboard in a window that has just taken it
+// (`keepKeyboardIn`): the reader sees a press and the focus leaving that window in the order they
+// happened, and takes the keyboard back at once, however busy the GUI thread is.
 #pragma once
 
 #include <QObject>
 #include <QPoint>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "platform/foundation/unique_fd.h"
+
+class QWindow;
 
 namespace tessra::platform {
 
@@ -65,6 +74,18 @@ class GlobalEventMonitor final : public QObject {
   void stop();
   bool isRunning() const { return m_running; }
 
+  // For `moment` from now, when the X input focus leaves `window` (about to take the keyboard, or
+  // just having taken it) for a window that is not the program's, takes it back, unless the user
+  // has acted since: pressed a mouse button anywhere, or a key that another client grabbed (a
+  // window manager's switch keys), which moves the focus from the window for that grab first.
+  // Other clients hand the keyboard on as what the user's last key set off settles (a window
+  // manager gives it to the next window of its list when a popup that the key closed goes), and
+  // a request made a moment after the window's wins over it. Until `stop` or
+  // `stopKeepingKeyboard`; a running monitor only.
+  void keepKeyboardIn(QWindow* window, std::chrono::milliseconds moment);
+  // From now on the focus goes where anyone sends it: before the window gives the keyboard away.
+  void stopKeepingKeyboard();
+
  private:
   // A press as the reader saw it: the pointer's position in device pixels of the root window.
   struct Press {
@@ -72,11 +93,23 @@ class GlobalEventMonitor final : public QObject {
     QPoint rootPosition;
     std::chrono::steady_clock::time_point time;
   };
+  // The window whose keyboard is kept, the program's own X windows (those of Qt's connection)
+  // and until when.
+  struct KeptKeyboard {
+    std::uint32_t window = 0;
+    std::uint32_t ownIdBase = 0;
+    std::uint32_t ownIdMask = 0;
+    std::chrono::steady_clock::time_point until;
+  };
 
   bool connectToServer();
   void select(std::uint32_t mask);
   // The reader thread: waits for the presses of the mask and takes each one's position at once.
   void read();
+  // The reader thread: the focus left `window`, with that mode and detail.
+  void focusLeft(std::uint32_t window, std::uint8_t mode, std::uint8_t detail);
+  // Whether the keyboard of `window` is kept now; under m_keptMutex.
+  bool keeps(std::uint32_t window) const;
   // On the GUI thread, in the order they came.
   void report(const std::vector<Press>& presses);
   void connectionBroke();
@@ -90,6 +123,10 @@ class GlobalEventMonitor final : public QObject {
   UniqueFd m_wake;
   std::thread m_reader;
   bool m_running = false;
+  // Written by the GUI thread, read and ended by the reader; the reader holds the mutex while it
+  // sends the focus back, so none goes out once the GUI thread has stopped keeping it.
+  std::mutex m_keptMutex;
+  std::optional<KeptKeyboard> m_kept;
 };
 
 }  // namespace tessra::platform
