@@ -242,7 +242,9 @@ class Display {
     return strut;
   }
 
-  // Whether another client holds Alt+Space: a grab of it fails with BadAccess then.
+  // Whether another client holds Alt+Space: a grab of it fails with BadAccess then. The grab
+  // takes the key for as long as the server takes to answer, so a window manager that grabs it
+  // meanwhile is refused for good: ask only once the manager has taken its keys.
   bool altSpaceTaken() {
     const xcb_keycode_t space = keycodeOf(0x20);
     if (space == 0) throw std::runtime_error("the test desktop's keyboard has no space bar");
@@ -284,6 +286,49 @@ class Display {
 
   xcb_connection_t* m_connection;
   xcb_window_t m_root = XCB_NONE;
+};
+
+// Tells when a property of the root window is next set, from the moment it is made: a window
+// manager that sets one after it took its keys has taken them, as the server runs each client's
+// requests in order.
+class RootPropertyWatch {
+ public:
+  RootPropertyWatch(const std::string& display, const char* property)
+      : m_connection(xcb_connect(display.c_str(), nullptr)) {
+    if (xcb_connection_has_error(m_connection))
+      throw std::runtime_error("the test desktop's display " + display + " does not answer");
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+    Reply<xcb_intern_atom_reply_t> atom(
+        xcb_intern_atom_reply(m_connection,
+                              xcb_intern_atom(m_connection, 0, std::strlen(property), property),
+                              nullptr),
+        &std::free);
+    m_property = atom ? atom->atom : XCB_NONE;
+    const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    // Answered, so the server watches before whatever the caller does next.
+    Reply<xcb_generic_error_t> error(
+        xcb_request_check(m_connection, xcb_change_window_attributes_checked(
+                                            m_connection, root, XCB_CW_EVENT_MASK, &events)),
+        &std::free);
+    if (error) throw std::runtime_error("the test desktop cannot watch its root window");
+  }
+  ~RootPropertyWatch() { xcb_disconnect(m_connection); }
+  RootPropertyWatch(const RootPropertyWatch&) = delete;
+  RootPropertyWatch& operator=(const RootPropertyWatch&) = delete;
+
+  bool changed() {
+    while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(m_connection), &std::free}) {
+      if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) continue;
+      if (reinterpret_cast<const xcb_property_notify_event_t*>(event.get())->atom == m_property)
+        m_changed = true;
+    }
+    return m_changed;
+  }
+
+ private:
+  xcb_connection_t* m_connection;
+  xcb_atom_t m_property = XCB_NONE;
+  bool m_changed = false;
 };
 
 // A connection to the desktop's bus for the readiness checks.
@@ -353,8 +398,8 @@ void waitFor(const char* what, const fs::path& log, Ready ready) {
   const auto deadline = std::chrono::steady_clock::now() + 20s;
   while (!ready()) {
     if (std::chrono::steady_clock::now() > deadline)
-      throw std::runtime_error(std::string("the test desktop's ") + what + " did not start:\n" +
-                               readAll(log));
+      throw std::runtime_error(std::string("the test desktop's ") + what +
+                               " was not ready in 20 s:\n" + readAll(log));
     std::this_thread::sleep_for(20ms);
   }
 }
@@ -674,25 +719,39 @@ pid_t TestDesktop::spawn(const std::vector<std::string>& arguments) const {
 }
 
 void TestDesktop::useStockKeyBindings() {
+  // The manager takes the key at a moment of its own after it hears of the binding, and no grab
+  // of ours may stand in its way then: so the binding is checked only once the manager has
+  // certainly taken its keys, by a sign it gives after them.
   switch (m_kind) {
     case Kind::Openbox:
+      // Openbox starts anew with them, and takes its keys before it manages a window.
       startOpenbox("/etc/xdg/openbox/rc.xml");
       break;
     case Kind::Xfce:
+      // So does xfwm4, set while none runs: a running one takes the key when it gets to it.
+      stop(m_windowManager);
       if (!run({"xfconf-query", "--channel", "xfce4-keyboard-shortcuts", "--property",
                 "/xfwm4/custom/<Alt>space", "--create", "--type", "string", "--set",
                 "popup_menu_key"},
                log(), m_environment))
         throw std::runtime_error("xfconf-query failed:\n" + readAll(log()));
+      m_windowManager = spawn({"xfwm4"});
+      waitForWindowManager("xfwm4");
       break;
-    case Kind::I3:
+    case Kind::I3: {
+      // i3 takes its keys as it reloads its configuration, and then sets its own properties of
+      // the root window anew.
+      RootPropertyWatch reloaded(m_display, "I3_CONFIG_PATH");
       writeI3Configuration(true);
       if (!run({"i3-msg", "-s", (m_folder / "i3.sock").string(), "reload"}, log(), m_environment))
         throw std::runtime_error("i3-msg failed:\n" + readAll(log()));
+      waitFor("i3 reload", log(), [&] { return reloaded.changed(); });
       break;
+    }
   }
-  Display display(m_display);
-  waitFor("stock key bindings", log(), [&] { return display.altSpaceTaken(); });
+  if (!Display(m_display).altSpaceTaken())
+    throw std::runtime_error("the window manager's stock key bindings left Alt+Space free:\n" +
+                             readAll(log()));
 }
 
 void TestDesktop::startTray() {

@@ -92,8 +92,8 @@ class TestDesktop {
   // Whether the tray hosts items over D-Bus rather than embedding their windows.
   bool hasDBusTray() const { return m_kind == Kind::Xfce; }
 
-  // Gives the window manager its stock key bindings again, which hold Alt+Space; returns once
-  // Alt+Space is taken.
+  // Gives the window manager its stock key bindings again, which hold Alt+Space; returns once the
+  // manager has taken its keys, and throws at once when Alt+Space is free then.
   void useStockKeyBindings();
   // Starts the tray host again after `stopTray`, or stops it.
   void startTray();
