@@ -614,8 +614,7 @@ void TestDesktop::startWindowManager() {
           return bus.hasOwner("org.xfce.Xfconf");
         });
       }
-      m_windowManager = spawn({"xfwm4"});
-      waitForWindowManager("xfwm4");
+      startXfwm4();
       return;
     }
     case Kind::I3:
@@ -647,6 +646,11 @@ void TestDesktop::startOpenbox(const fs::path& configuration) {
     pid_t finished = old;
     stop(finished);
   }
+}
+
+void TestDesktop::startXfwm4() {
+  m_windowManager = spawn({"xfwm4"});
+  waitForWindowManager("xfwm4");
 }
 
 void TestDesktop::waitForWindowManager(const char* name) {
@@ -730,13 +734,9 @@ void TestDesktop::useStockKeyBindings() {
     case Kind::Xfce:
       // So does xfwm4, set while none runs: a running one takes the key when it gets to it.
       stop(m_windowManager);
-      if (!run({"xfconf-query", "--channel", "xfce4-keyboard-shortcuts", "--property",
-                "/xfwm4/custom/<Alt>space", "--create", "--type", "string", "--set",
-                "popup_menu_key"},
-               log(), m_environment))
-        throw std::runtime_error("xfconf-query failed:\n" + readAll(log()));
-      m_windowManager = spawn({"xfwm4"});
-      waitForWindowManager("xfwm4");
+      setXfceProperty("xfce4-keyboard-shortcuts", "/xfwm4/custom/<Alt>space", "string",
+                      "popup_menu_key");
+      startXfwm4();
       break;
     case Kind::I3: {
       // i3 takes its keys as it reloads its configuration, and then sets its own properties of
@@ -752,6 +752,39 @@ void TestDesktop::useStockKeyBindings() {
   if (!Display(m_display).altSpaceTaken())
     throw std::runtime_error("the window manager's stock key bindings left Alt+Space free:\n" +
                              readAll(log()));
+}
+
+void TestDesktop::focusFollowsMouse() {
+  switch (m_kind) {
+    case Kind::Openbox: {
+      static const std::regex followMouse("<followMouse>no</followMouse>");
+      static const std::regex focusDelay("<focusDelay>[0-9]+</focusDelay>");
+      const std::string configuration =
+          std::regex_replace(std::regex_replace(privateOpenboxConfiguration(), followMouse,
+                                                "<followMouse>yes</followMouse>"),
+                             focusDelay, "<focusDelay>0</focusDelay>");
+      std::ofstream(m_folder / "rc.xml") << configuration;
+      startOpenbox(m_folder / "rc.xml");
+      return;
+    }
+    case Kind::Xfce:
+      // Set while none runs, as for the key bindings: xfwm4 reads them as it starts.
+      stop(m_windowManager);
+      setXfceProperty("xfwm4", "/general/focus_delay", "int", "0");
+      setXfceProperty("xfwm4", "/general/click_to_focus", "bool", "false");
+      startXfwm4();
+      return;
+    case Kind::I3:
+      return;
+  }
+}
+
+void TestDesktop::setXfceProperty(const char* channel, const std::string& property,
+                                  const char* type, const char* value) {
+  if (!run({"xfconf-query", "--channel", channel, "--property", property, "--create", "--type",
+            type, "--set", value},
+           log(), m_environment))
+    throw std::runtime_error("xfconf-query failed:\n" + readAll(log()));
 }
 
 void TestDesktop::startTray() {

@@ -95,6 +95,9 @@ class TestDesktop {
   // Gives the window manager its stock key bindings again, which hold Alt+Space; returns once the
   // manager has taken its keys, and throws at once when Alt+Space is free then.
   void useStockKeyBindings();
+  // The window manager gives the keyboard to the window the pointer moves onto, at once: i3's
+  // default, a choice of the others.
+  void focusFollowsMouse();
   // Starts the tray host again after `stopTray`, or stops it.
   void startTray();
   void stopTray();
@@ -122,6 +125,11 @@ class TestDesktop {
   void startWindowManager();
   void stopAll();
   void startOpenbox(const std::filesystem::path& configuration);
+  // Sets a property of an Xfce configuration channel, which its programs hear of at once.
+  void setXfceProperty(const char* channel, const std::string& property, const char* type,
+                       const char* value);
+  // Starts xfwm4, which reads its settings and takes its keys before it manages a window.
+  void startXfwm4();
   void waitForWindowManager(const char* name);
   void writeXfceConfiguration() const;
   void writeI3Configuration(bool stockKeyBindings) const;

@@ -9,9 +9,12 @@
 //
 // And keys typed while a popup of the desktop has the keyboard: the shortcut's grab closes it, and
 // the window manager gives the keyboard to the next window a moment after the panel took it; the
-// panel holds it all the same, while a click elsewhere still sends it where the user clicked.
+// panel holds it all the same, while a click elsewhere still sends it where the user clicked, and
+// so does the pointer moved onto another window where the focus follows the mouse, or a modifier
+// alone on which the desktop opens its menu.
 #include <signal.h>
 #include <xcb/xcb.h>
+#include <xcb/xinput.h>
 
 #include <QProcess>
 
@@ -27,6 +30,7 @@
 #include "Tessra/storage/user_settings.h"
 #include "keychain/keychain.h"
 #include "platform/foundation/json.h"
+#include "testing/fake_keyboard.h"
 #include "testing/http_server.h"
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
@@ -98,6 +102,70 @@ class ClosingPopup {
   xcb_window_t m_panel;
   xcb_window_t m_next;
   std::thread m_thread{[this] { answer(); }};
+};
+
+// A desktop that opens its menu on a modifier pressed and released alone, which it reads from
+// the raw keyboard without a grab: the menu (here the window `menu`) gets the keyboard.
+class MenuOnAModifierAlone {
+ public:
+  MenuOnAModifierAlone(std::uint8_t modifier, xcb_window_t menu)
+      : m_modifier(modifier), m_menu(menu) {
+    struct {
+      xcb_input_event_mask_t header;
+      std::uint32_t bits;
+    } keys{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
+           XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE};
+    const auto* input = xcb_get_extension_data(m_x, &xcb_input_id);
+    m_inputOpcode = input != nullptr ? input->major_opcode : 0;
+    std::free(
+        xcb_input_xi_query_version_reply(m_x, xcb_input_xi_query_version(m_x, 2, 2), nullptr));
+    std::free(
+        xcb_request_check(m_x, xcb_input_xi_select_events_checked(m_x, m_root, 1, &keys.header)));
+    // Never mapped: it only takes the message that ends the thread.
+    xcb_create_window(m_x, XCB_COPY_FROM_PARENT, m_window, m_root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_flush(m_x);
+    m_thread = std::thread([this] { answer(); });
+  }
+  ~MenuOnAModifierAlone() {
+    xcb_client_message_event_t end{};
+    end.response_type = XCB_CLIENT_MESSAGE;
+    end.window = m_window;
+    end.format = 32;
+    xcb_send_event(m_x, 0, m_window, 0, reinterpret_cast<const char*>(&end));
+    xcb_flush(m_x);
+    m_thread.join();
+    xcb_disconnect(m_x);
+  }
+  bool listens() const { return m_inputOpcode != 0; }
+
+ private:
+  void answer() {
+    bool alone = false;
+    while (xcb_generic_event_t* event = xcb_wait_for_event(m_x)) {
+      const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> owned(event, &std::free);
+      if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) return;
+      const auto* raw = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(event);
+      if ((event->response_type & 0x7f) != XCB_GE_GENERIC || raw->extension != m_inputOpcode)
+        continue;
+      if (raw->event_type == XCB_INPUT_RAW_KEY_PRESS) {
+        alone = raw->detail == m_modifier;
+      } else if (raw->event_type == XCB_INPUT_RAW_KEY_RELEASE && alone &&
+                 raw->detail == m_modifier) {
+        alone = false;
+        xcb_set_input_focus(m_x, XCB_INPUT_FOCUS_PARENT, m_menu, XCB_CURRENT_TIME);
+        xcb_flush(m_x);
+      }
+    }
+  }
+
+  xcb_connection_t* m_x = xcb_connect(nullptr, nullptr);
+  xcb_window_t m_root = xcb_setup_roots_iterator(xcb_get_setup(m_x)).data->root;
+  xcb_window_t m_window = xcb_generate_id(m_x);
+  std::uint8_t m_inputOpcode = 0;
+  std::uint8_t m_modifier;
+  xcb_window_t m_menu;
+  std::thread m_thread;
 };
 
 class KeysAfterTheShortcut : public ::testing::Test {
@@ -222,6 +290,47 @@ TEST_F(KeysAfterTheShortcut, ReachThePromptThoughTheWindowManagerHandsTheKeyboar
   ASSERT_EVENTUALLY(!m_tessra.hasKeyboard(), kWaitMs);
   testing::typeText("ok");
   ASSERT_EVENTUALLY_EQ(readByTerminal(), "okok", kWaitMs);
+}
+
+// Right after the shortcut the user goes elsewhere without a click: the pointer onto another
+// window where the focus follows the mouse, or the desktop's menu opened by its modifier alone.
+// The keyboard goes there, and what is typed next reaches that window, never the prompt.
+TEST_F(KeysAfterTheShortcut, GoWhereTheUserSendsTheKeyboardRightAfterTheShortcut) {
+  auto& desktop = testing::TestDesktop::current();
+  desktop.focusFollowsMouse();
+  testing::RecordingTerminal other(m_home.path() / "other-read");
+  ASSERT_FALSE(other.window().isEmpty());
+  // Below the first, where a window manager that floats it may have put it over the first.
+  const QRect first = testing::windowFrame(m_terminal->window());
+  testing::xdotool({"windowmove", other.window(), QString::number(first.left()),
+                    QString::number(first.bottom() + 40)});
+  const auto otherHasTheKeyboard = [&] {
+    return testing::topLevelOf(testing::focusedWindow()) == testing::topLevelOf(other.window());
+  };
+  testing::FakeKeyboard keyboard;
+  MenuOnAModifierAlone menu(keyboard.keycode("LWIN"), other.window().toUInt());
+  ASSERT_TRUE(menu.listens());
+  std::string typed;
+  for (const char* way : {"pointer", "super"}) {
+    SCOPED_TRACE(way);
+    ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal({"key", "alt+space"}));
+    ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
+    if (std::string_view(way) == "pointer") {
+      const QRect frame = testing::windowFrame(other.window());
+      const QPoint onto(frame.left() + 40, frame.center().y());
+      ASSERT_FALSE(testing::windowFrame(m_tessra.panel()).contains(onto));
+      testing::xdotool({"mousemove", QString::number(onto.x()), QString::number(onto.y())});
+    } else {
+      testing::pressKeys("super");
+    }
+    ASSERT_EVENTUALLY(otherHasTheKeyboard(), kWaitMs);
+    testing::xdotool({"type", "--delay", "20", "hello\r"});
+    typed += "hello\r";
+    ASSERT_EVENTUALLY_EQ(other.read(), typed, kWaitMs);
+    EXPECT_TRUE(otherHasTheKeyboard());
+  }
+  EXPECT_TRUE(m_server.requests().empty()) << question(0);
+  EXPECT_EQ(readByTerminal(), "");
 }
 
 }  // namespace

@@ -62,6 +62,7 @@ GlobalEventMonitor::GlobalEventMonitor(unsigned mask, Handler handler, QObject* 
 GlobalEventMonitor::~GlobalEventMonitor() {
   stop();
   if (!m_reader.joinable()) return;
+  m_ending = true;
   const std::uint64_t one = 1;
   if (::write(m_wake.get(), &one, sizeof one) != sizeof one)
     logError("Global mouse monitor: its reader cannot be woken (errno {})", errno);
@@ -71,12 +72,20 @@ GlobalEventMonitor::~GlobalEventMonitor() {
 bool GlobalEventMonitor::start() {
   if (m_running) return true;
   if (!m_connection && !connectToServer()) return false;
-  select(XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS);
+  const std::lock_guard lock(m_keptMutex);
   m_running = true;
+  selectInput();
   return true;
 }
 
-void GlobalEventMonitor::select(std::uint32_t mask) {
+void GlobalEventMonitor::selectInput() {
+  std::uint32_t mask = 0;
+  if (m_running) mask |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS;
+  // The keys only as long as they may say where the user sends the keyboard.
+  if (m_kept)
+    mask |= XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE;
+  if (!m_connection || mask == m_selected) return;
+  m_selected = mask;
   struct {
     xcb_input_event_mask_t header;
     std::uint32_t bits;
@@ -120,6 +129,7 @@ bool GlobalEventMonitor::connectToServer() {
   }
 
   m_inputOpcode = extension->major_opcode;
+  m_selected = XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS;
   m_connection = std::move(connection);
   m_wake = std::move(wake);
   m_reader = std::thread([this] { read(); });
@@ -127,29 +137,56 @@ bool GlobalEventMonitor::connectToServer() {
 }
 
 void GlobalEventMonitor::stop() {
-  stopKeepingKeyboard();
-  if (!m_running) return;
+  const std::lock_guard lock(m_keptMutex);
+  m_kept.reset();
   m_running = false;
-  if (m_connection) select(0);
+  selectInput();
 }
 
 void GlobalEventMonitor::keepKeyboardIn(QWindow* window, std::chrono::milliseconds moment) {
   xcb_connection_t* own = x11::connection();
   if (!m_running || own == nullptr || window == nullptr) return;
+  xcb_connection_t* c = m_connection->get();
   const auto id = static_cast<xcb_window_t>(window->winId());
   // Selected before the window takes the keyboard, so that the reader hears it go however soon.
   const std::uint32_t events = XCB_EVENT_MASK_FOCUS_CHANGE;
-  xcb_change_window_attributes(m_connection->get(), id, XCB_CW_EVENT_MASK, &events);
-  xcb_flush(m_connection->get());
+  xcb_change_window_attributes(c, id, XCB_CW_EVENT_MASK, &events);
+  // Where the pointer is and which keys are modifiers, before the user can act: asked together.
+  const auto pointerCookie = xcb_query_pointer(c, m_connection->rootWindow());
+  const auto modifiersCookie = xcb_get_modifier_mapping(c);
+  const Reply<xcb_query_pointer_reply_t> pointer(
+      xcb_query_pointer_reply(c, pointerCookie, nullptr));
+  const Reply<xcb_get_modifier_mapping_reply_t> modifiers(
+      xcb_get_modifier_mapping_reply(c, modifiersCookie, nullptr));
   const xcb_setup_t* setup = xcb_get_setup(own);
+  KeptKeyboard kept;
+  kept.window = id;
+  kept.ownIdBase = setup->resource_id_base;
+  kept.ownIdMask = setup->resource_id_mask;
+  kept.until = std::chrono::steady_clock::now() + moment;
+  if (pointer) kept.pointer = std::pair<int, int>(pointer->root_x, pointer->root_y);
+  if (modifiers) {
+    const xcb_keycode_t* keys = xcb_get_modifier_mapping_keycodes(modifiers.get());
+    for (int i = 0; i < xcb_get_modifier_mapping_keycodes_length(modifiers.get()); ++i)
+      if (keys[i] != 0) kept.modifiers.set(keys[i]);
+  }
   const std::lock_guard lock(m_keptMutex);
-  m_kept = KeptKeyboard{id, setup->resource_id_base, setup->resource_id_mask,
-                        std::chrono::steady_clock::now() + moment};
+  m_kept = std::move(kept);
+  selectInput();
+  // The reader waits for the end of the moment too.
+  const std::uint64_t one = 1;
+  if (::write(m_wake.get(), &one, sizeof one) != sizeof one)
+    logError("Global mouse monitor: its reader cannot be woken (errno {})", errno);
 }
 
 void GlobalEventMonitor::stopKeepingKeyboard() {
   const std::lock_guard lock(m_keptMutex);
+  endKeeping();
+}
+
+void GlobalEventMonitor::endKeeping() {
   m_kept.reset();
+  selectInput();
 }
 
 bool GlobalEventMonitor::keeps(std::uint32_t window) const {
@@ -165,19 +202,65 @@ void GlobalEventMonitor::focusLeft(std::uint32_t window, std::uint8_t mode, std:
     stopKeepingKeyboard();
     return;
   }
+  std::optional<KeptKeyboard> kept;
   {
     const std::lock_guard lock(m_keptMutex);
     if (!keeps(window)) return;
+    kept = m_kept;
   }
   xcb_connection_t* c = m_connection->get();
   const Reply<xcb_get_input_focus_reply_t> focus(
       xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-  const std::lock_guard lock(m_keptMutex);
-  if (!focus || !keeps(window)) return;
+  if (!focus) return;
   // The program gave it to another of its windows (or back to this one already).
-  if ((focus->focus & ~m_kept->ownIdMask) == m_kept->ownIdBase) return;
+  if ((focus->focus & ~kept->ownIdMask) == kept->ownIdBase) return;
+  const bool pointedAt = pointerMovedOnto(focus->focus, kept->pointer);
+  const std::lock_guard lock(m_keptMutex);
+  if (!keeps(window)) return;
+  if (pointedAt) {
+    endKeeping();
+    return;
+  }
   xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
   xcb_flush(c);
+}
+
+bool GlobalEventMonitor::pointerMovedOnto(std::uint32_t focus,
+                                          std::optional<std::pair<int, int>> start) {
+  xcb_connection_t* c = m_connection->get();
+  const xcb_window_t root = m_connection->rootWindow();
+  if (!start || focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus == root)
+    return false;
+  const Reply<xcb_query_pointer_reply_t> pointer(
+      xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr));
+  if (!pointer || pointer->child == XCB_NONE) return false;
+  if (std::pair<int, int>(pointer->root_x, pointer->root_y) == *start) return false;
+  // The focus is on a window inside the top-level one under the pointer (a window manager's
+  // frame holds the window it manages).
+  for (xcb_window_t window = focus; window != XCB_NONE;) {
+    if (window == pointer->child) return true;
+    const Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+    if (!tree || tree->parent == root) return false;
+    window = tree->parent;
+  }
+  return false;
+}
+
+void GlobalEventMonitor::keyChanged(std::uint8_t keycode, bool down) {
+  const std::lock_guard lock(m_keptMutex);
+  if (!m_kept) return;
+  if (down) {
+    // A modifier's repeat.
+    if (m_kept->modifierAlone == keycode) return;
+    m_kept->modifierAlone = !m_kept->modifierAlone && m_kept->modifiers.test(keycode)
+                                ? std::optional<std::uint8_t>(keycode)
+                                : std::nullopt;
+    return;
+  }
+  // A modifier let go with no other key pressed meanwhile: a desktop may open its menu on it,
+  // reading the keyboard without a grab, and the focus goes where the menu is.
+  if (m_kept->modifierAlone == keycode) endKeeping();
 }
 
 void GlobalEventMonitor::read() {
@@ -193,8 +276,15 @@ void GlobalEventMonitor::read() {
       }
       if ((event->response_type & 0x7f) != XCB_GE_GENERIC) continue;
       const auto* generic = reinterpret_cast<const xcb_ge_generic_event_t*>(event.get());
-      if (generic->extension != m_inputOpcode || generic->event_type != XCB_INPUT_RAW_BUTTON_PRESS)
+      if (generic->extension != m_inputOpcode) continue;
+      if (generic->event_type == XCB_INPUT_RAW_KEY_PRESS ||
+          generic->event_type == XCB_INPUT_RAW_KEY_RELEASE) {
+        const auto* key = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(event.get());
+        keyChanged(static_cast<std::uint8_t>(key->detail),
+                   generic->event_type == XCB_INPUT_RAW_KEY_PRESS);
         continue;
+      }
+      if (generic->event_type != XCB_INPUT_RAW_BUTTON_PRESS) continue;
       // Whatever the press was made on, the user chose where the keyboard goes now.
       stopKeepingKeyboard();
       const auto* raw = reinterpret_cast<const xcb_input_raw_button_press_event_t*>(event.get());
@@ -213,16 +303,32 @@ void GlobalEventMonitor::read() {
       QMetaObject::invokeMethod(this, &GlobalEventMonitor::connectionBroke, Qt::QueuedConnection);
       return;
     }
-    if (::poll(descriptors, 2, -1) < 0 && errno != EINTR) return;
-    if (descriptors[1].revents != 0) return;
+    if (::poll(descriptors, 2, keptFor()) < 0 && errno != EINTR) return;
+    if (descriptors[1].revents == 0) continue;
+    std::uint64_t wakes = 0;
+    if (::read(m_wake.get(), &wakes, sizeof wakes) != sizeof wakes || m_ending) return;
   }
+}
+
+int GlobalEventMonitor::keptFor() {
+  const std::lock_guard lock(m_keptMutex);
+  if (!m_kept) return -1;
+  const auto left = m_kept->until - std::chrono::steady_clock::now();
+  if (left > std::chrono::steady_clock::duration::zero())
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+  // The moment is over: the keys no longer say anything.
+  endKeeping();
+  return -1;
 }
 
 void GlobalEventMonitor::connectionBroke() {
   logError("Global mouse monitor: the X connection broke; clicks are no longer watched");
-  m_running = false;
   // The reader has ended; the next start connects anew.
   m_reader.join();
+  const std::lock_guard lock(m_keptMutex);
+  m_running = false;
+  m_kept.reset();
+  m_selected = 0;
   m_connection.reset();
   m_wake.reset();
 }

@@ -20,13 +20,15 @@
 // thread only (but for its reader); the handler runs on the GUI thread from the event loop.
 //
 // Running, it can also keep the keyboard in a window that has just taken it
-// (`keepKeyboardIn`): the reader sees a press and the focus leaving that window in the order they
-// happened, and takes the keyboard back at once, however busy the GUI thread is.
+// (`keepKeyboardIn`): the reader sees what the user does and the focus leaving that window in the
+// order they happened, and takes the keyboard back at once, however busy the GUI thread is.
 #pragma once
 
 #include <QObject>
 #include <QPoint>
 
+#include <atomic>
+#include <bitset>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -34,6 +36,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/unique_fd.h"
@@ -76,12 +79,14 @@ class GlobalEventMonitor final : public QObject {
 
   // For `moment` from now, when the X input focus leaves `window` (about to take the keyboard, or
   // just having taken it) for a window that is not the program's, takes it back, unless the user
-  // has acted since: pressed a mouse button anywhere, or a key that another client grabbed (a
-  // window manager's switch keys), which moves the focus from the window for that grab first.
-  // Other clients hand the keyboard on as what the user's last key set off settles (a window
-  // manager gives it to the next window of its list when a popup that the key closed goes), and
-  // a request made a moment after the window's wins over it. Until `stop` or
-  // `stopKeepingKeyboard`; a running monitor only.
+  // sent it there: pressed a mouse button anywhere, or a key that another client grabbed (a
+  // window manager's switch keys, which move the focus from the window for that grab first), or
+  // a modifier alone (a desktop opens its menu on one, read without a grab), or moved the pointer
+  // onto the window that has it now (where the focus follows the mouse). Other clients hand the
+  // keyboard on as what the user's last key set off settles (a window manager gives it to the
+  // next window of its list when a popup that the key closed goes), and a request made a moment
+  // after the window's wins over it. Until `stop` or `stopKeepingKeyboard`; a running monitor
+  // only.
   void keepKeyboardIn(QWindow* window, std::chrono::milliseconds moment);
   // From now on the focus goes where anyone sends it: before the window gives the keyboard away.
   void stopKeepingKeyboard();
@@ -93,21 +98,38 @@ class GlobalEventMonitor final : public QObject {
     QPoint rootPosition;
     std::chrono::steady_clock::time_point time;
   };
-  // The window whose keyboard is kept, the program's own X windows (those of Qt's connection)
-  // and until when.
+  // The window whose keyboard is kept, the program's own X windows (those of Qt's connection),
+  // until when, where the pointer was then and the keys that are modifiers.
   struct KeptKeyboard {
     std::uint32_t window = 0;
     std::uint32_t ownIdBase = 0;
     std::uint32_t ownIdMask = 0;
     std::chrono::steady_clock::time_point until;
+    std::optional<std::pair<int, int>> pointer;
+    std::bitset<256> modifiers;
+    // A modifier pressed while no other key was, until another key is pressed.
+    std::optional<std::uint8_t> modifierAlone;
   };
 
   bool connectToServer();
-  void select(std::uint32_t mask);
+  // Selects the raw input the monitor needs now: presses while it runs, keys while it keeps the
+  // keyboard. Under m_keptMutex.
+  void selectInput();
+  // Stops keeping the keyboard; under m_keptMutex.
+  void endKeeping();
   // The reader thread: waits for the presses of the mask and takes each one's position at once.
   void read();
+  // The reader thread: how long the keyboard is still kept, in milliseconds, -1 when it is not
+  // (and ends the keeping whose moment is over).
+  int keptFor();
   // The reader thread: the focus left `window`, with that mode and detail.
   void focusLeft(std::uint32_t window, std::uint8_t mode, std::uint8_t detail);
+  // The reader thread: a key went down or up.
+  void keyChanged(std::uint8_t keycode, bool down);
+  // The reader thread: whether the user has moved the pointer from `start`, where it was as the
+  // keeping began, onto the window `focus`: a window manager whose focus follows the mouse gives
+  // that one the keyboard.
+  bool pointerMovedOnto(std::uint32_t focus, std::optional<std::pair<int, int>> start);
   // Whether the keyboard of `window` is kept now; under m_keptMutex.
   bool keeps(std::uint32_t window) const;
   // On the GUI thread, in the order they came.
@@ -119,14 +141,17 @@ class GlobalEventMonitor final : public QObject {
   // Shared with the reader (xcb connections may be used from several threads).
   std::unique_ptr<X11Connection> m_connection;
   std::uint8_t m_inputOpcode = 0;
-  // Wakes the reader to end it.
+  // Wakes the reader: to end it once m_ending is set, else to wait for the end of a keeping.
   UniqueFd m_wake;
+  std::atomic<bool> m_ending = false;
   std::thread m_reader;
+  // Written by the GUI thread under m_keptMutex; read there, and by the reader under the mutex.
   bool m_running = false;
   // Written by the GUI thread, read and ended by the reader; the reader holds the mutex while it
   // sends the focus back, so none goes out once the GUI thread has stopped keeping it.
   std::mutex m_keptMutex;
   std::optional<KeptKeyboard> m_kept;
+  std::uint32_t m_selected = 0;
 };
 
 }  // namespace tessra::platform
