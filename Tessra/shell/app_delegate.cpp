@@ -316,10 +316,14 @@ void AppDelegate::displayConfigurationChanged() {
   if (m_showAwaitingScreen) m_showTimer.start();
   if (m_floatingWindow) {
     // A menu, dialog or question of the panel stands where it was opened, which the new monitors
-    // may leave off every one of them, and keeps the keyboard there: it closes as its Cancel
-    // would, as the panel's lists and sheets do, and the keyboard goes back to the panel.
+    // may leave off every one of them, and keeps the keyboard there: that one closes as its Cancel
+    // would, and the keyboard goes back to the panel. One still on a monitor stays open, with what
+    // the user typed or chose in it.
     platform::closeWindowsLeftBehind(m_floatingWindow->windowHandle());
-    m_floatingWindow->controller()->recalculateSize();
+    // A monitor added or taken away beside the panel's leaves the panel where it stands, and its
+    // sheets and lists open; a panel placed anew closes them.
+    const bool moved = m_floatingWindow->controller()->recalculateSizeIfMoved();
+    platform::logDebug("The monitors changed: the panel {}", moved ? "moved" : "stays");
   }
   if (m_buttonWindow) m_buttonWindow->setGeometry(overlayButtonFrame());
 }

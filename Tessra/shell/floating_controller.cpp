@@ -153,14 +153,25 @@ void FloatingController::sizeDidChanged() {
   recalculateSize();
 }
 
+QRect FloatingController::panelFrame(QScreen* screen) const {
+  return Config::floatingWindowFrame(m_counter, Config::Environment::current(screen));
+}
+
 void FloatingController::recalculateSize(QScreen* screen) {
   platform::NotificationCenter::defaultCenter().post(
       std::string(notification_names::kWillResizeGptWindow));
-  const QRect frame = Config::floatingWindowFrame(m_counter, Config::Environment::current(screen));
+  const QRect frame = panelFrame(screen);
   QWidget* panel = window();
   if (panel == this || panel->geometry() == frame) return;
   panel->setGeometry(frame);
   platform::layoutSubtreeIfNeeded(this);
+}
+
+bool FloatingController::recalculateSizeIfMoved() {
+  const QWidget* panel = window();
+  if (panel == this || panel->geometry() == panelFrame(nullptr)) return false;
+  recalculateSize();
+  return true;
 }
 
 void FloatingController::animateIn() {

@@ -83,6 +83,9 @@ class FloatingController final : public QWidget {
   // Sizes and places the panel's window from the settings, on `screen` or else on the main
   // screen; posts "willResizeGptWindow".
   void recalculateSize(QScreen* screen = nullptr);
+  // The same on the main screen, only when that gives the panel's window another frame; whether
+  // it did. A panel left as it was keeps its sheets and lists, and what the user typed in them.
+  bool recalculateSizeIfMoved();
   void animateIn();
   void animateOut(std::function<void()> completion);
 
@@ -112,6 +115,7 @@ class FloatingController final : public QWidget {
 
  private:
   void sizeDidChanged();
+  QRect panelFrame(QScreen* screen) const;
   void startSlide(double target, bool slidingIn, std::function<void()> completion);
   bool handleKeyDown(QWindow* window, QKeyEvent* event);
   void handlePaste();

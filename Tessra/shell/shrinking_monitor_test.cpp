@@ -2,7 +2,8 @@
 // monitor takes its place, on a wide screen split into monitors: the program keeps running, the
 // panel moves and shrinks into the monitor, also while an answer streams, and the next question is
 // answered. Hidden, the panel leaves its side button, which follows the monitor too. A menu,
-// dialog, question or list the panel opened stays on a monitor too, as does the keyboard.
+// dialog, question or list the panel opened stays on a monitor too, as does the keyboard; a change
+// beside the panel's monitor leaves it open, with what the user typed in it.
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -10,8 +11,11 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Tessra/chat_window/chat_window_test_support.h"
@@ -247,6 +251,8 @@ class WhatThePanelOpenedTest : public ShrinkingMonitorTest {
  protected:
   void SetUp() override {
     testing::writeReturningUsersConversations(m_tessra.dataFolder());
+    // The program then tells in its log when it has heard of a change of the monitors.
+    m_tessra.setEnvironment(QStringLiteral("TESSRA_DEBUG"), QStringLiteral("1"));
     ShrinkingMonitorTest::SetUp();
   }
 
@@ -279,6 +285,20 @@ class WhatThePanelOpenedTest : public ShrinkingMonitorTest {
     }
     return text + ", the keyboard on " + testing::focusedWindow().toStdString();
   }
+
+  // xdotool's click on the paperclip.
+  QStringList attach() const {
+    return testing::clickThen(panel().bottomRight() + testing::kAttachFromBottomRight);
+  }
+  // Opens a menu and chooses an entry with a key; what it opens takes the keyboard.
+  void choose(const QStringList& openMenu, const char* entry) {
+    const qsizetype shown = m_tessra.windows().size();
+    testing::xdotool(openMenu);
+    ASSERT_EVENTUALLY(m_tessra.windows().size() > shown, kWaitMs) << "no menu";
+    testing::xdotool({"key", "--delay", "100", entry, "Return"});
+    ASSERT_EVENTUALLY(m_tessra.hasKeyboard() && testing::focusedWindow() != m_tessra.panel(),
+                      kWaitMs);
+  }
 };
 
 // A menu, dialog, question or the slash list the panel opened, when the monitor under it shrinks
@@ -288,18 +308,6 @@ class WhatThePanelOpenedTest : public ShrinkingMonitorTest {
 TEST_F(WhatThePanelOpenedTest, StaysOnAMonitorWithTheKeyboardWhenTheMonitorChanges) {
   const QRect second(TestDesktop::kMonitorWidth, 0, TestDesktop::kMonitorWidth,
                      TestDesktop::kMonitorHeight);
-  const auto attach = [this] {
-    return testing::clickThen(panel().bottomRight() + testing::kAttachFromBottomRight);
-  };
-  // Opens a menu and chooses an entry with a key; what it opens takes the keyboard.
-  const auto choose = [this](const QStringList& openMenu, const char* entry) {
-    const qsizetype shown = m_tessra.windows().size();
-    testing::xdotool(openMenu);
-    ASSERT_EVENTUALLY(m_tessra.windows().size() > shown, kWaitMs) << "no menu";
-    testing::xdotool({"key", "--delay", "100", entry, "Return"});
-    ASSERT_EVENTUALLY(m_tessra.hasKeyboard() && testing::focusedWindow() != m_tessra.panel(),
-                      kWaitMs);
-  };
   const struct {
     const char* name;
     std::function<void()> open;
@@ -363,6 +371,80 @@ TEST_F(WhatThePanelOpenedTest, StaysOnAMonitorWithTheKeyboardWhenTheMonitorChang
   }
   EXPECT_EQ(testing::storedConversations(m_tessra.dataFolder()), 2u);
   EXPECT_EQ(m_server.requestCount(), 0u);
+  EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0) << "crashed with signal " << m_tessra.crashSignal();
+}
+
+// A monitor added beside the panel's, or taken away again, leaves the panel where it stands: what
+// it opened stays open with the keyboard and with what the user typed in it, and Escape then closes
+// only that. The draft and the attachment stay in the prompt and go with the question.
+TEST_F(WhatThePanelOpenedTest, StaysOpenWithWhatWasTypedWhenTheMonitorsChangeBesideThePanel) {
+  const QRect second(TestDesktop::kMonitorWidth, 0, TestDesktop::kMonitorWidth,
+                     TestDesktop::kMonitorHeight);
+  const QString draft = QStringLiteral("escdraft");
+  const std::filesystem::path notes = m_home.path() / "trip-notes.txt";
+  std::ofstream(notes) << "Pack the tent.\n";
+  ASSERT_EVENTUALLY(panelPlacedOn(kWhole), kWaitMs) << whereItStands();
+  ASSERT_FALSE(testing::stillPanelHeader(panel()).isNull()) << "the chat never stood still";
+  const qsizetype alone = m_tessra.windows().size();
+  const auto backInThePanel = [&] {
+    return m_tessra.windows().size() == alone && testing::focusedWindow() == m_tessra.panel();
+  };
+  ASSERT_NO_FATAL_FAILURE(choose(attach(), "Down"));
+  testing::typeText(QString::fromStdString(notes.string()));
+  testing::pressKeys(QStringLiteral("Return"));
+  ASSERT_EVENTUALLY(backInThePanel(), kWaitMs) << windowsAt();
+  testing::typeText(draft);
+
+  const auto heard = [this] { return m_tessra.log().count(u"The monitors changed"); };
+  const std::pair<const char*, std::function<bool()>> changes[] = {
+      {"a monitor added at the right",
+       [&] {
+         return xrandr({QStringLiteral("--setmonitor"), QStringLiteral("tessra-2"),
+                        monitorGeometry(second), QStringLiteral("none")});
+       }},
+      {"that monitor taken away",
+       [] {
+         return xrandr({QStringLiteral("--delmonitor"), QStringLiteral("tessra-2")});
+       }},
+  };
+  const struct {
+    const char* name;
+    std::function<void()> open;
+    QString typed;
+  } openers[] = {
+      {"the attachment menu", [&] { testing::xdotool(attach()); }, {}},
+      {"the file dialog", [&] { choose(attach(), "Down"); }, QStringLiteral("half")},
+      {"the new conversation's sheet", [] { testing::pressKeys(QStringLiteral("ctrl+n")); },
+       QStringLiteral("Trip plans")},
+  };
+  for (const auto& [name, open, typed] : openers) {
+    SCOPED_TRACE(name);
+    ASSERT_NO_FATAL_FAILURE(open());
+    ASSERT_EVENTUALLY(m_tessra.windows().size() > alone, kWaitMs) << "nothing opened";
+    if (!typed.isEmpty()) testing::typeText(typed);
+    const qsizetype opened = m_tessra.windows().size();
+    for (const auto& [change, monitorsChange] : changes) {
+      SCOPED_TRACE(change);
+      const qsizetype changesHeard = heard();
+      ASSERT_TRUE(monitorsChange());
+      ASSERT_EVENTUALLY(heard() > changesHeard, kWaitMs) << "the program heard of no change";
+      EXPECT_TRUE(panelPlacedOn(kWhole)) << whereItStands();
+      EXPECT_EQ(m_tessra.windows().size(), opened) << windowsAt();
+      if (!typed.isEmpty()) {
+        EXPECT_EQ(testing::copyAll(), typed) << windowsAt();
+      }
+    }
+    testing::pressKeys(QStringLiteral("Escape"));
+    ASSERT_EVENTUALLY(backInThePanel(), kWaitMs) << windowsAt();
+    EXPECT_EQ(testing::copyAll(), draft);
+  }
+
+  m_server.route("POST", "/v1/chat/completions", chat_window_test::streamedAnswer({"Noted."}, 0ms));
+  testing::pressKeys(QStringLiteral("Return"));
+  ASSERT_EVENTUALLY(m_server.requestCount() == 1, kWaitMs);
+  const std::string asked = m_server.requests().front().body;
+  EXPECT_NE(asked.find("escdraft"), std::string::npos) << asked;
+  EXPECT_NE(asked.find("Pack the tent."), std::string::npos) << asked;
   EXPECT_EQ(m_tessra.quitWith(SIGTERM), 0) << "crashed with signal " << m_tessra.crashSignal();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -20,13 +21,24 @@ int depth(const QWindow* window) {
   return count;
 }
 
-void closeOpenedOver(const QWindow* over, bool takersOfTheKeyboardOnly) {
+// Whether a screen holds the middle of `window`: there the user still sees it and reaches it,
+// even when a smaller monitor cuts off its edge.
+bool standsOnAScreen(const QWindow* window) {
+  const QPoint middle = window->frameGeometry().center();
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  return std::ranges::any_of(
+      screens, [&](const QScreen* screen) { return screen->geometry().contains(middle); });
+}
+
+void closeOpenedOver(const QWindow* over, bool leftBehindOnly) {
   if (over == nullptr) return;
   std::vector<std::pair<int, QPointer<QWidget>>> opened;
   for (QWidget* widget : QApplication::topLevelWidgets()) {
     const QWindow* window = widget->windowHandle();
     if (!widget->isVisible() || window == nullptr || window == over) continue;
-    if (takersOfTheKeyboardOnly && window->flags().testFlag(Qt::WindowDoesNotAcceptFocus)) continue;
+    if (leftBehindOnly &&
+        (window->flags().testFlag(Qt::WindowDoesNotAcceptFocus) || standsOnAScreen(window)))
+      continue;
     if (isOpenedOver(window, over)) opened.emplace_back(depth(window), widget);
   }
   // A submenu before its menu, a panel's popup before the panel: each closes as the user would

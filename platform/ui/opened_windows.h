@@ -3,7 +3,7 @@
 //
 //   if (platform::isOpenedOver(QGuiApplication::focusWindow(), panel->windowHandle())) ...
 //   platform::closeWindowsOpenedOver(panel->windowHandle());  // the panel is going
-//   platform::closeWindowsLeftBehind(panel->windowHandle());  // the panel moves to a new monitor
+//   platform::closeWindowsLeftBehind(panel->windowHandle());  // the monitors changed
 //
 // GUI thread only.
 #pragma once
@@ -21,10 +21,11 @@ bool isOpenedOver(const QWindow* window, const QWindow* over);
 // not even a global shortcut reaches the program).
 void closeWindowsOpenedOver(const QWindow* over);
 
-// Closes the same way those of them that a move of `over` leaves where they were opened: all but
-// the ones that never take the keyboard, which follow what they stand beside (the prompt's slash
-// list). For a window that moves to another monitor, or into a smaller one: what it opened would
-// stand over its old frame, maybe off every monitor, and hold the keyboard there.
+// Closes the same way those of them that the monitors as they now are leave off every one of them
+// (no screen holds their middle). For a change of the monitors: what `over` opened stands where it
+// was opened, wherever `over` goes, and would hold the keyboard off screen. What still stands on a
+// monitor stays open, with what the user typed or chose in it; so do the windows that never take
+// the keyboard, which follow what they stand beside (the prompt's slash list).
 void closeWindowsLeftBehind(const QWindow* over);
 
 }  // namespace tessra::platform
