@@ -103,15 +103,17 @@ bool KeyboardKeeper::eventFilter(QObject* watched, QEvent* event) {
 void KeyboardKeeper::visibilityChanged(bool visible) {
   if (visible) {
     askLender();
+    if (!m_takesOnShow) return;
+    m_takePending = true;
     // Once the map request has gone out.
-    if (m_takesOnShow)
-      QMetaObject::invokeMethod(
-          this,
-          [this] {
-            settleLender();
-            giveKeyboard(m_window);
-          },
-          Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          settleLender();
+          if (!std::exchange(m_takePending, false)) return;
+          giveKeyboard(m_window);
+        },
+        Qt::QueuedConnection);
     return;
   }
   settleLender();
@@ -129,6 +131,9 @@ void KeyboardKeeper::visibilityChanged(bool visible) {
 }
 
 void KeyboardKeeper::returnKeyboard() {
+  // Given away before the take of its show has run (the shortcut pressed again at once, read
+  // along with the end of the show's delay), the window does not take it back after all.
+  m_takePending = false;
   settleLender();
   xcb_connection_t* c = x11::connection();
   if (c == nullptr) {

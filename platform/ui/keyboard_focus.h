@@ -98,6 +98,8 @@ class KeyboardKeeper final : public QObject {
   std::optional<unsigned int> m_lenderQuery;
   bool m_takesOnShow = true;
   bool m_takesOnPress = true;
+  // Whether the take that follows a show is still to run; giving the keyboard away cancels it.
+  bool m_takePending = false;
 };
 
 }  // namespace tessra::platform
