@@ -183,6 +183,32 @@ TEST_F(KeysAfterTheShortcut, AfterTheHideReachTheTerminalInOrderAndNoneThePanel)
   EXPECT_EQ(readByTerminal(), typed);
 }
 
+TEST_F(KeysAfterTheShortcut, AfterAClickBackIntoTheTerminalReachItWholeAndNoneThePanel) {
+  const QRect frame = testing::windowFrame(m_terminal->window());
+  std::string typed;
+  for (int i = 0; i < 10; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal({"key", "alt+space"}));
+    ASSERT_EVENTUALLY(!m_tessra.panel().isEmpty() && m_tessra.hasKeyboard(), kWaitMs);
+    // The user goes back to the terminal 0 to 450 ms after the panel took the keyboard, while it
+    // still slides in or a moment after, and types at once.
+    const QString word = QStringLiteral("word%1\r").arg(i);
+    testing::xdotool({"sleep", QString::number(i * 0.05), "mousemove",
+                      QString::number(frame.left() + 40), QString::number(frame.center().y()),
+                      "click", "1", "type", "--delay", "30", word});
+    typed += word.toStdString();
+    ASSERT_EVENTUALLY_EQ(readByTerminal(), typed, kWaitMs);
+    // Gone before the next click, which a busy program would otherwise read as made on the next
+    // panel.
+    ASSERT_EVENTUALLY(m_tessra.panel().isEmpty(), kWaitMs);
+  }
+  EXPECT_EQ(m_server.requests().size(), 0u);
+  // Nothing waits in the prompt for the next show.
+  ASSERT_NO_FATAL_FAILURE(
+      typeFromTheTerminal({"key", "--delay", "20", "alt+space", "o", "k", "Return"}));
+  ASSERT_EVENTUALLY_EQ(question(0), "ok", kWaitMs);
+}
+
 TEST_F(KeysAfterTheShortcut, MakeTheAccentsOfDeadKeys) {
   // The apostrophe key is a dead key on this layout: with "e" after it, it types "é".
   ASSERT_EQ(QProcess::execute("setxkbmap", {"us", "-variant", "intl"}), 0);

@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "platform/ui/opened_windows.h"
+#include "platform/ui/screens.h"
 #include "platform/ui/x11_properties.h"
 
 namespace tessra::platform {
@@ -16,6 +18,14 @@ namespace {
 
 // How many `KeyboardStaysPut` live. GUI thread only.
 int g_keyboardStaysPut = 0;
+
+// The property appended to, with nothing, on a window as the program gives it the keyboard, and as
+// the program reads that another connection gave it: the server's news of that change tells a
+// time after the focus came, which no focus event carries.
+xcb_atom_t keyboardTakenAtom(xcb_connection_t* c) {
+  static const xcb_atom_t atom = x11::atom(c, "_TESSRA_KEYBOARD_TAKEN");
+  return atom;
+}
 
 // The program's window whose X window is `id`; null for another program's.
 QWindow* programWindow(xcb_window_t id) {
@@ -51,6 +61,19 @@ xcb_window_t activeWindow(xcb_connection_t* c) {
   return windows.empty() ? xcb_window_t{XCB_WINDOW_NONE} : xcb_window_t{windows.front()};
 }
 
+// The child of the root that holds `window`: the window manager's frame around it, or the window
+// itself; none when it has gone.
+xcb_window_t topLevelOf(xcb_connection_t* c, xcb_window_t window) {
+  const xcb_window_t root = x11::rootWindow(c);
+  for (;;) {
+    const x11::Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+    if (!tree) return XCB_WINDOW_NONE;
+    if (tree->parent == root || tree->parent == XCB_WINDOW_NONE) return window;
+    window = tree->parent;
+  }
+}
+
 }  // namespace
 
 bool bypassesWindowManager(const QWindow& window) {
@@ -67,8 +90,12 @@ void giveKeyboard(QWindow* window) {
   // The window was mapped by a request before this one on the same connection, so the server
   // finds it viewable. The request leaves with Qt's next flush, before the event loop waits: a
   // flush of its own would wake the server once more on every show.
-  xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, static_cast<xcb_window_t>(window->winId()),
-                      XCB_CURRENT_TIME);
+  const auto id = static_cast<xcb_window_t>(window->winId());
+  xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, id, XCB_CURRENT_TIME);
+  // Taken again while it has the keyboard, the window gets no focus event, yet the time of the
+  // last change moves on.
+  xcb_change_property(c, XCB_PROP_MODE_APPEND, id, keyboardTakenAtom(c), XCB_ATOM_INTEGER, 32, 0,
+                      nullptr);
 }
 
 KeyboardStaysPut::KeyboardStaysPut() { ++g_keyboardStaysPut; }
@@ -86,6 +113,7 @@ KeyboardKeeper::KeyboardKeeper(QWindow* window) : QObject(window), m_window(wind
   window->installEventFilter(this);
   // Emitted before the window is mapped or unmapped.
   connect(window, &QWindow::visibleChanged, this, &KeyboardKeeper::visibilityChanged);
+  if (x11::connection() != nullptr) QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
 KeyboardKeeper::~KeyboardKeeper() {
@@ -97,6 +125,34 @@ bool KeyboardKeeper::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_window && event->type() == QEvent::MouseButtonPress && m_takesOnPress &&
       keyboardWindow() != m_window)
     giveKeyboard(m_window);
+  return false;
+}
+
+bool KeyboardKeeper::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+  if (eventType != "xcb_generic_event_t" || m_window->handle() == nullptr) return false;
+  const auto* event = static_cast<const xcb_generic_event_t*>(message);
+  const auto id = static_cast<xcb_window_t>(m_window->winId());
+  xcb_connection_t* c = x11::connection();
+  switch (event->response_type & 0x7f) {
+    case XCB_FOCUS_IN: {
+      const auto* focus = reinterpret_cast<const xcb_focus_in_event_t*>(event);
+      // Whoever gave it: another connection of the program's (the shortcut's keeping) or another
+      // client too. A grab that begins or ends moves no focus.
+      if (focus->event == id && focus->detail != XCB_NOTIFY_DETAIL_POINTER &&
+          (focus->mode == XCB_NOTIFY_MODE_NORMAL || focus->mode == XCB_NOTIFY_MODE_WHILE_GRABBED))
+        xcb_change_property(c, XCB_PROP_MODE_APPEND, id, keyboardTakenAtom(c), XCB_ATOM_INTEGER, 32,
+                            0, nullptr);
+      break;
+    }
+    case XCB_PROPERTY_NOTIFY: {
+      const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+      if (change->window == id && change->atom == keyboardTakenAtom(c))
+        m_tookKeyboardAt = change->time;
+      break;
+    }
+    default:
+      break;
+  }
   return false;
 }
 
@@ -167,6 +223,43 @@ void KeyboardKeeper::returnKeyboard() {
   // Answered only once the server has moved the focus.
   const x11::Reply<xcb_get_input_focus_reply_t> done(
       xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+void KeyboardKeeper::returnKeyboardAfterPressAt(const QPoint& position) {
+  m_takePending = false;
+  settleLender();
+  xcb_connection_t* c = x11::connection();
+  // The window manager has moved it already, as it does on a press of a window it holds unfocused.
+  if (c == nullptr || !isOpenedOver(keyboardWindow(), m_window)) return;
+  const xcb_window_t root = x11::rootWindow(c);
+  const QPoint pixels = Screens::toRootPixels(position);
+  // What the press was made on: the window the server finds there now, as the panel stays where
+  // it stood at the press and slides only its content.
+  const x11::Reply<xcb_translate_coordinates_reply_t> pressed(xcb_translate_coordinates_reply(
+      c,
+      xcb_translate_coordinates(c, root, root, static_cast<std::int16_t>(pixels.x()),
+                                static_cast<std::int16_t>(pixels.y())),
+      nullptr));
+  if (!pressed || pressed->child == XCB_WINDOW_NONE) return;
+  for (const xcb_window_t owner : {m_lender, activeWindow(c)}) {
+    if (owner == XCB_WINDOW_NONE || topLevelOf(c, owner) != pressed->child || !isViewable(c, owner))
+      continue;
+    const std::uint8_t revertTo =
+        owner == m_lender ? m_lenderRevertTo : std::uint8_t{XCB_INPUT_FOCUS_PARENT};
+    // Stamped with a time after this window took the keyboard and before the press, not with the
+    // time now: the window manager stamps the focus it gives next (to a window opened a moment
+    // later) with the time of the last event it read, the press itself perhaps, and the server
+    // ignores a focus request older than the last change.
+    xcb_set_input_focus(c, revertTo, owner, m_tookKeyboardAt.value_or(XCB_CURRENT_TIME));
+    // Ignored, as the focus came back to this window later than the program has read (a take
+    // whose news is on its way, the shortcut's keeping on a connection of its own): stamped with
+    // the time now.
+    if (isOpenedOver(keyboardWindow(), m_window))
+      xcb_set_input_focus(c, revertTo, owner, XCB_CURRENT_TIME);
+    // Until the server has it, the keys typed after the press reach this window, which drops them.
+    xcb_flush(c);
+    return;
+  }
 }
 
 void KeyboardKeeper::askLender() {

@@ -15,6 +15,7 @@
 // GUI thread only.
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <QPointer>
 #include <QWindow>
@@ -51,7 +52,7 @@ class KeyboardStaysPut {
 // it holds the keyboard, the keyboard goes back to the program's window it was taken from, if that
 // one is still shown, before this one is unmapped, so the server never drops it to the root. A
 // window the user left for another window leaves the keyboard where the user put it.
-class KeyboardKeeper final : public QObject {
+class KeyboardKeeper final : public QObject, private QAbstractNativeEventFilter {
   Q_OBJECT
 
  public:
@@ -75,12 +76,22 @@ class KeyboardKeeper final : public QObject {
   // connection lets go afterwards (a global shortcut's press holds the keyboard still) reaches the
   // new window.
   void returnKeyboard();
+  // After a press of another program's window at `position` (in global coordinates) that sends
+  // this one away: gives the keyboard back, as `returnKeyboard` does, when the press lies on the
+  // window that had it when this one was shown, or on the one the window manager names active,
+  // and this one (or one opened over it) still holds it. A window manager gives a pressed window
+  // the keyboard only when it holds that the window lacks it, and in its view that window never
+  // lost it to a window it does not manage (i3, xfwm4): nobody else moves it until this one goes.
+  // A press on any other window leaves the keyboard to the window manager (`KeyboardStaysPut`).
+  void returnKeyboardAfterPressAt(const QPoint& position);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   explicit KeyboardKeeper(QWindow* window);
+  // Learns when the window took the keyboard.
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
   void visibilityChanged(bool visible);
   // Asks the server which window has the keyboard as this one is shown.
   void askLender();
@@ -100,6 +111,9 @@ class KeyboardKeeper final : public QObject {
   bool m_takesOnPress = true;
   // Whether the take that follows a show is still to run; giving the keyboard away cancels it.
   bool m_takePending = false;
+  // A time of the server's after the window last took the keyboard, as far as the program has
+  // read, and before the user acted on what they saw then.
+  std::optional<std::uint32_t> m_tookKeyboardAt;
 };
 
 }  // namespace tessra::platform
