@@ -180,7 +180,11 @@ void FloatingWindow::outsideClick(const platform::GlobalMouseEvent& event) {
   if (m_ownAreaTest && m_ownAreaTest(event.globalPosition)) return;
   // A dialog or question the panel opened goes with it, unanswered (slideOut).
   m_closingPress = event.globalPosition;
-  // The press gives the keyboard to whatever it was made on.
+  // The press gives the keyboard to whatever it was made on: the window manager does, but for the
+  // window the keyboard came from, which in its view never lost it.
+  if (windowHandle() != nullptr)
+    platform::KeyboardKeeper::of(windowHandle())
+        .returnKeyboardAfterPressAt(event.globalPosition, event.serverTime);
   slideOut(false);
 }
 

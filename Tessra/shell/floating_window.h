@@ -5,8 +5,9 @@
 // From the moment a hide is asked for, the panel takes no key: it closes every window it opened
 // (its lists, sheets, menus and dialogs, as their Cancel would), gives the keyboard back at once
 // to the window that had it before the panel (`KeyboardKeeper::returnKeyboard`), unless a press
-// outside closes it (the press puts the keyboard where it was made), and drops whatever key still
-// reaches it while it slides out.
+// outside closes it (the press puts the keyboard where it was made, the panel itself when that is
+// the window that had it, `KeyboardKeeper::returnKeyboardAfterPressAt`), and drops whatever key
+// still reaches it while it slides out.
 //
 // While the panel is shown, a press of the left button anywhere outside it closes it, and what it
 // opened with it (a dialog waiting for an answer too), unless the panel is pinned or the press is

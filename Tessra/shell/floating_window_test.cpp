@@ -181,6 +181,17 @@ TEST_F(FloatingWindowTest, RequestsDuringASlideEndInTheLastOne) {
   }
 }
 
+TEST_F(FloatingWindowTest, ClosedAsItShowsLeavesTheKeyboardWithTheWindowThatHadIt) {
+  const testing::AnimationsOn animations;
+  testing::ForeignWindow other(QRect(50, 50, 300, 200));
+  other.takeKeyboard();
+  // The shortcut pressed again at once, its press read along with the end of the show's delay.
+  show();
+  m_window.close();
+  ASSERT_TRUE(waitUntil([&] { return hidden(); }));
+  EXPECT_TRUE(other.hasKeyboard());
+}
+
 TEST_F(FloatingWindowTest, TheSideListMakesItWider) {
   show();
   ASSERT_TRUE(waitUntil([&] { return shownAndFocused(); }));

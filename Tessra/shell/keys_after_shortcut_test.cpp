@@ -49,6 +49,19 @@ const std::string kQuestion = "What is 17 plus 25, Tessra? Ok";
 // 30 keys, shifted ones among them.
 const std::string kCommand = "ls -la ~/Music && echo Done 42";
 
+// Ends the thread of a stand-in for another client, which returns on any message sent to its
+// window, and closes its connection.
+void endStandIn(xcb_connection_t* x, xcb_window_t window, std::thread& thread) {
+  xcb_client_message_event_t end{};
+  end.response_type = XCB_CLIENT_MESSAGE;
+  end.window = window;
+  end.format = 32;
+  xcb_send_event(x, 0, window, 0, reinterpret_cast<const char*>(&end));
+  xcb_flush(x);
+  thread.join();
+  xcb_disconnect(x);
+}
+
 // A popup that has the keyboard and closes as a grab takes it, and the window manager's answer to
 // its close as it came on a loaded desktop: the keyboard goes to the next window (`next`) right
 // after the panel took it. On a thread of its own, which answers while the test waits for xdotool.
@@ -63,17 +76,7 @@ class ClosingPopup {
     xcb_map_window(m_x, m_window);
     xcb_flush(m_x);
   }
-  ~ClosingPopup() {
-    // Any event the popup is sent ends the thread.
-    xcb_client_message_event_t end{};
-    end.response_type = XCB_CLIENT_MESSAGE;
-    end.window = m_window;
-    end.format = 32;
-    xcb_send_event(m_x, 0, m_window, 0, reinterpret_cast<const char*>(&end));
-    xcb_flush(m_x);
-    m_thread.join();
-    xcb_disconnect(m_x);
-  }
+  ~ClosingPopup() { endStandIn(m_x, m_window, m_thread); }
   QString window() const { return QString::number(m_window); }
 
  private:
@@ -127,16 +130,7 @@ class MenuOnAModifierAlone {
     xcb_flush(m_x);
     m_thread = std::thread([this] { answer(); });
   }
-  ~MenuOnAModifierAlone() {
-    xcb_client_message_event_t end{};
-    end.response_type = XCB_CLIENT_MESSAGE;
-    end.window = m_window;
-    end.format = 32;
-    xcb_send_event(m_x, 0, m_window, 0, reinterpret_cast<const char*>(&end));
-    xcb_flush(m_x);
-    m_thread.join();
-    xcb_disconnect(m_x);
-  }
+  ~MenuOnAModifierAlone() { endStandIn(m_x, m_window, m_thread); }
   bool listens() const { return m_inputOpcode != 0; }
 
  private:
@@ -249,6 +243,32 @@ TEST_F(KeysAfterTheShortcut, AfterTheHideReachTheTerminalInOrderAndNoneThePanel)
     ++asked;
   }
   EXPECT_EQ(readByTerminal(), typed);
+}
+
+TEST_F(KeysAfterTheShortcut, AfterAClickBackIntoTheTerminalReachItWholeAndNoneThePanel) {
+  const QRect frame = testing::windowFrame(m_terminal->window());
+  std::string typed;
+  for (int i = 0; i < 10; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal({"key", "alt+space"}));
+    ASSERT_EVENTUALLY(!m_tessra.panel().isEmpty() && m_tessra.hasKeyboard(), kWaitMs);
+    // The user goes back to the terminal 0 to 450 ms after the panel took the keyboard, while it
+    // still slides in or a moment after, and types at once.
+    const QString word = QStringLiteral("word%1\r").arg(i);
+    testing::xdotool({"sleep", QString::number(i * 0.05), "mousemove",
+                      QString::number(frame.left() + 40), QString::number(frame.center().y()),
+                      "click", "1", "type", "--delay", "30", word});
+    typed += word.toStdString();
+    ASSERT_EVENTUALLY_EQ(readByTerminal(), typed, kWaitMs);
+    // Gone before the next click, which a busy program would otherwise read as made on the next
+    // panel.
+    ASSERT_EVENTUALLY(m_tessra.panel().isEmpty(), kWaitMs);
+  }
+  EXPECT_EQ(m_server.requests().size(), 0u);
+  // Nothing waits in the prompt for the next show.
+  ASSERT_NO_FATAL_FAILURE(
+      typeFromTheTerminal({"key", "--delay", "20", "alt+space", "o", "k", "Return"}));
+  ASSERT_EVENTUALLY_EQ(question(0), "ok", kWaitMs);
 }
 
 TEST_F(KeysAfterTheShortcut, MakeTheAccentsOfDeadKeys) {

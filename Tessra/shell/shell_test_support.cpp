@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "Tessra/storage/chat_attachment.h"
@@ -68,6 +69,18 @@ ForeignWindow::ForeignWindow(const QRect& frame) : m_frame(frame) {
 ForeignWindow::~ForeignWindow() {
   xcb_destroy_window(m_x.get(), m_window);
   xcb_flush(m_x.get());
+}
+
+void ForeignWindow::takeKeyboard() {
+  xcb_set_input_focus(m_x.get(), XCB_INPUT_FOCUS_PARENT, m_window, XCB_CURRENT_TIME);
+  ASSERT_TRUE(hasKeyboard());
+}
+
+bool ForeignWindow::hasKeyboard() {
+  xcb_connection_t* c = m_x.get();
+  const std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&std::free)> focus(
+      xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr), &std::free);
+  return focus && focus->focus == m_window;
 }
 
 PromptInputRecorder::PromptInputRecorder()

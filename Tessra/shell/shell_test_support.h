@@ -36,6 +36,10 @@ class ForeignWindow {
   ForeignWindow& operator=(const ForeignWindow&) = delete;
 
   QPoint center() const { return m_frame.center(); }
+  // Takes the keyboard, as the window the user works in has it.
+  void takeKeyboard();
+  // Whether it has the keyboard now.
+  bool hasKeyboard();
 
  private:
   platform::X11Connection m_x;

@@ -292,8 +292,8 @@ void GlobalEventMonitor::read() {
       if (!wanted(m_mask, button)) continue;
       // Asked now, while the hand that pressed has hardly moved.
       if (const auto position = m_connection->pointerPosition())
-        presses.push_back(
-            {button, QPoint(position->first, position->second), std::chrono::steady_clock::now()});
+        presses.push_back({button, QPoint(position->first, position->second),
+                           std::chrono::steady_clock::now(), raw->time});
     }
     if (!presses.empty()) {
       QMetaObject::invokeMethod(
@@ -340,7 +340,8 @@ void GlobalEventMonitor::report(const std::vector<Press>& presses) {
   for (const Press& press : presses) {
     // A press read as the monitor stopped is old news.
     if (!self || !isRunning()) return;
-    handler({press.button, Screens::fromRootPixels(press.rootPosition), press.time});
+    handler(
+        {press.button, Screens::fromRootPixels(press.rootPosition), press.time, press.serverTime});
   }
 }
 

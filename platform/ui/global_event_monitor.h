@@ -53,6 +53,8 @@ struct GlobalMouseEvent {
   QPoint globalPosition;
   // When it happened, however much later the handler runs.
   std::chrono::steady_clock::time_point time;
+  // The X server's time of it, to stamp what the program asks of the server because of it.
+  std::uint32_t serverTime = 0;
 };
 
 class GlobalEventMonitor final : public QObject {
@@ -97,6 +99,7 @@ class GlobalEventMonitor final : public QObject {
     Qt::MouseButton button;
     QPoint rootPosition;
     std::chrono::steady_clock::time_point time;
+    std::uint32_t serverTime;
   };
   // The window whose keyboard is kept, the program's own X windows (those of Qt's connection),
   // until when, where the pointer was then and the keys that are modifiers.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ui/opened_windows.h"
+#include "platform/ui/screens.h"
 #include "platform/ui/x11_properties.h"
 
 namespace tessra::platform {
@@ -49,6 +50,19 @@ xcb_window_t activeWindow(xcb_connection_t* c) {
   const std::vector<std::uint32_t> windows =
       active ? active->cardinals() : std::vector<std::uint32_t>{};
   return windows.empty() ? xcb_window_t{XCB_WINDOW_NONE} : xcb_window_t{windows.front()};
+}
+
+// The child of the root that holds `window`: the window manager's frame around it, or the window
+// itself; none when it has gone.
+xcb_window_t topLevelOf(xcb_connection_t* c, xcb_window_t window) {
+  const xcb_window_t root = x11::rootWindow(c);
+  for (;;) {
+    const x11::Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+    if (!tree) return XCB_WINDOW_NONE;
+    if (tree->parent == root || tree->parent == XCB_WINDOW_NONE) return window;
+    window = tree->parent;
+  }
 }
 
 }  // namespace
@@ -103,15 +117,17 @@ bool KeyboardKeeper::eventFilter(QObject* watched, QEvent* event) {
 void KeyboardKeeper::visibilityChanged(bool visible) {
   if (visible) {
     askLender();
+    if (!m_takesOnShow) return;
+    m_takePending = true;
     // Once the map request has gone out.
-    if (m_takesOnShow)
-      QMetaObject::invokeMethod(
-          this,
-          [this] {
-            settleLender();
-            giveKeyboard(m_window);
-          },
-          Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          settleLender();
+          if (!std::exchange(m_takePending, false)) return;
+          giveKeyboard(m_window);
+        },
+        Qt::QueuedConnection);
     return;
   }
   settleLender();
@@ -129,6 +145,9 @@ void KeyboardKeeper::visibilityChanged(bool visible) {
 }
 
 void KeyboardKeeper::returnKeyboard() {
+  // Given away before the take of its show has run (the shortcut pressed again at once, read
+  // along with the end of the show's delay), the window does not take it back after all.
+  m_takePending = false;
   settleLender();
   xcb_connection_t* c = x11::connection();
   if (c == nullptr) {
@@ -162,6 +181,41 @@ void KeyboardKeeper::returnKeyboard() {
   // Answered only once the server has moved the focus.
   const x11::Reply<xcb_get_input_focus_reply_t> done(
       xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+void KeyboardKeeper::returnKeyboardAfterPressAt(const QPoint& position, std::uint32_t pressTime) {
+  m_takePending = false;
+  settleLender();
+  xcb_connection_t* c = x11::connection();
+  // The window manager has moved it already, as it does on a press of a window it holds unfocused.
+  if (c == nullptr || !isOpenedOver(keyboardWindow(), m_window)) return;
+  const xcb_window_t root = x11::rootWindow(c);
+  const QPoint pixels = Screens::toRootPixels(position);
+  // What the press was made on: the window the server finds there now, as the panel stays where
+  // it stood at the press and slides only its content.
+  const x11::Reply<xcb_translate_coordinates_reply_t> pressed(xcb_translate_coordinates_reply(
+      c,
+      xcb_translate_coordinates(c, root, root, static_cast<std::int16_t>(pixels.x()),
+                                static_cast<std::int16_t>(pixels.y())),
+      nullptr));
+  if (!pressed || pressed->child == XCB_WINDOW_NONE) return;
+  for (const xcb_window_t owner : {m_lender, activeWindow(c)}) {
+    if (owner == XCB_WINDOW_NONE || topLevelOf(c, owner) != pressed->child || !isViewable(c, owner))
+      continue;
+    const std::uint8_t revertTo =
+        owner == m_lender ? m_lenderRevertTo : std::uint8_t{XCB_INPUT_FOCUS_PARENT};
+    // Stamped with the press's time, not with the time now: the window manager stamps the focus
+    // it gives next (to a window opened a moment later) with the time of the last event it read,
+    // the press itself perhaps, and the server ignores a focus request older than the last change.
+    xcb_set_input_focus(c, revertTo, owner, pressTime);
+    // Ignored, as this window took the keyboard after the press (the shortcut's keeping, on a
+    // connection of its own, took it back as the press was read): stamped with the time now.
+    if (isOpenedOver(keyboardWindow(), m_window))
+      xcb_set_input_focus(c, revertTo, owner, XCB_CURRENT_TIME);
+    // Until the server has it, the keys typed after the press reach this window, which drops them.
+    xcb_flush(c);
+    return;
+  }
 }
 
 void KeyboardKeeper::askLender() {

@@ -75,6 +75,15 @@ class KeyboardKeeper final : public QObject {
   // connection lets go afterwards (a global shortcut's press holds the keyboard still) reaches the
   // new window.
   void returnKeyboard();
+  // After a press of another program's window at `position` (in global coordinates), made at the
+  // server's `pressTime`, that sends this one away: gives the keyboard back, as `returnKeyboard`
+  // does, when the press lies on the window that had it when this one was shown, or on the one the
+  // window manager names active, and this one (or one opened over it) still holds it. A window
+  // manager gives a pressed window the keyboard only when it holds that the window lacks it, and in
+  // its view that window never lost it to a window it does not manage (i3, xfwm4): nobody else
+  // moves it until this one goes. A press on any other window leaves the keyboard to the window
+  // manager (`KeyboardStaysPut`).
+  void returnKeyboardAfterPressAt(const QPoint& position, std::uint32_t pressTime);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -98,6 +107,8 @@ class KeyboardKeeper final : public QObject {
   std::optional<unsigned int> m_lenderQuery;
   bool m_takesOnShow = true;
   bool m_takesOnPress = true;
+  // Whether the take that follows a show is still to run; giving the keyboard away cancels it.
+  bool m_takePending = false;
 };
 
 }  // namespace tessra::platform

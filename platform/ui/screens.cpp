@@ -164,6 +164,15 @@ QPoint Screens::fromRootPixels(const QPoint& point) {
   return point;
 }
 
+QPoint Screens::toRootPixels(const QPoint& point) {
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect frame = screen->geometry();
+    if (frame.contains(point))
+      return frame.topLeft() + (point - frame.topLeft()) * screen->devicePixelRatio();
+  }
+  return point;
+}
+
 QScreen* Screens::screenWithMouseOrMain() {
   QScreen* screen = screenWithMouse();
   return screen != nullptr ? screen : mainScreen();

@@ -47,6 +47,8 @@ class Screens final : public QObject, private QAbstractNativeEventFilter {
   // A point of the root window in device pixels (as the X server gives it) in Qt's global
   // coordinates.
   static QPoint fromRootPixels(const QPoint& point);
+  // And back: a point in Qt's global coordinates in device pixels of the root window.
+  static QPoint toRootPixels(const QPoint& point);
 
  signals:
   // A screen came or went, or one changed its frame or work area (a dock came or went). Comes on
