@@ -324,7 +324,10 @@ TEST(GlobalQueueTest, RunsAtLeastTwoJobsAtOnce) {
       std::unique_lock lock(mutex);
       ++arrived;
       changed.notify_all();
-      if (changed.wait_for(lock, kDeadline, [&] { return arrived == 2; })) finished.add();
+      const bool bothArrived = changed.wait_for(lock, kDeadline, [&] { return arrived == 2; });
+      // Let go first: the count lets the test end, which destroys the mutex.
+      lock.unlock();
+      if (bothArrived) finished.add();
     });
   }
   EXPECT_TRUE(finished.waitForAtLeast(2));
