@@ -130,6 +130,8 @@ void KeyboardKeeper::visibilityChanged(bool visible) {
         Qt::QueuedConnection);
     return;
   }
+  // Hidden before its take has run: an unmapped window cannot take the keyboard.
+  m_takePending = false;
   settleLender();
   xcb_connection_t* c = x11::connection();
   QWindow* lender = c != nullptr ? programWindow(m_lender) : m_lenderOffX11.data();
