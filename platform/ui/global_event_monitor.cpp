@@ -54,6 +54,39 @@ bool wanted(unsigned mask, Qt::MouseButton button) {
   }
 }
 
+// A connection that has told the server it speaks XInput 2.`minor`; none (logged) without one.
+std::unique_ptr<X11Connection> connectSpeakingInput(int minor) {
+  auto connection = std::make_unique<X11Connection>();
+  if (!connection->isValid()) {
+    logError("Global mouse monitor: cannot connect to the X display");
+    return nullptr;
+  }
+  xcb_connection_t* c = connection->get();
+  const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_input_id);
+  const Reply<xcb_input_xi_query_version_reply_t> version(
+      extension != nullptr && extension->present
+          ? xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, minor), nullptr)
+          : nullptr);
+  if (!version || version->major_version < 2 ||
+      (version->major_version == 2 && version->minor_version < minor)) {
+    logError("Global mouse monitor: the X server has no XInput 2.{}", minor);
+    return nullptr;
+  }
+  return connection;
+}
+
+// Selects the raw events of `mask` on the root window of `x`, when they differ from `selected`.
+void selectRaw(X11Connection& x, std::uint32_t mask, std::uint32_t& selected) {
+  if (mask == selected) return;
+  selected = mask;
+  struct {
+    xcb_input_event_mask_t header;
+    std::uint32_t bits;
+  } selection{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, mask};
+  xcb_input_xi_select_events(x.get(), x.rootWindow(), 1, &selection.header);
+  xcb_flush(x.get());
+}
+
 }  // namespace
 
 GlobalEventMonitor::GlobalEventMonitor(unsigned mask, Handler handler, QObject* parent)
@@ -79,38 +112,25 @@ bool GlobalEventMonitor::start() {
 }
 
 void GlobalEventMonitor::selectInput() {
-  std::uint32_t mask = 0;
-  if (m_running) mask |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS;
-  // The keys only as long as they may say where the user sends the keyboard.
-  if (m_kept)
-    mask |= XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE;
-  if (!m_connection || mask == m_selected) return;
-  m_selected = mask;
-  struct {
-    xcb_input_event_mask_t header;
-    std::uint32_t bits;
-  } selection{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, mask};
-  xcb_input_xi_select_events(m_connection->get(), m_connection->rootWindow(), 1, &selection.header);
-  xcb_flush(m_connection->get());
+  if (!m_connection) return;
+  selectRaw(*m_connection, m_running ? XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS : 0, m_selected);
+  // What the user does only as long as it may say where the user sends the keyboard.
+  constexpr std::uint32_t userInput = XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS |
+                                      XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE |
+                                      XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS;
+  selectRaw(*m_keeping, m_kept ? userInput : 0, m_keepingSelected);
 }
 
 bool GlobalEventMonitor::connectToServer() {
-  auto connection = std::make_unique<X11Connection>();
-  if (!connection->isValid()) {
-    logError("Global mouse monitor: cannot connect to the X display");
-    return false;
-  }
+  // Presses come over a connection that speaks XInput 2.0, which the server leaves out of the
+  // raw events while another client holds a grab: a press that closes a menu (the program's own
+  // too) closes only the menu. Keeping the keyboard needs the user's every key and press, also
+  // those a grab takes (the keys typed after a shortcut, held for the window it shows), which
+  // XInput 2.1 and later bring whatever the grab.
+  auto connection = connectSpeakingInput(0);
+  auto keeping = connectSpeakingInput(1);
+  if (!connection || !keeping) return false;
   xcb_connection_t* c = connection->get();
-  const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_input_id);
-  Reply<xcb_input_xi_query_version_reply_t> version(
-      extension != nullptr && extension->present
-          ? xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 0), nullptr)
-          : nullptr);
-  if (!version || version->major_version < 2) {
-    logError("Global mouse monitor: the X server has no XInput 2");
-    return false;
-  }
-
   struct {
     xcb_input_event_mask_t header;
     std::uint32_t bits;
@@ -128,9 +148,10 @@ bool GlobalEventMonitor::connectToServer() {
     return false;
   }
 
-  m_inputOpcode = extension->major_opcode;
+  m_inputOpcode = xcb_get_extension_data(c, &xcb_input_id)->major_opcode;
   m_selected = XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS;
   m_connection = std::move(connection);
+  m_keeping = std::move(keeping);
   m_wake = std::move(wake);
   m_reader = std::thread([this] { read(); });
   return true;
@@ -146,13 +167,13 @@ void GlobalEventMonitor::stop() {
 void GlobalEventMonitor::keepKeyboardIn(QWindow* window, std::chrono::milliseconds moment) {
   xcb_connection_t* own = x11::connection();
   if (!m_running || own == nullptr || window == nullptr) return;
-  xcb_connection_t* c = m_connection->get();
+  xcb_connection_t* c = m_keeping->get();
   const auto id = static_cast<xcb_window_t>(window->winId());
   // Selected before the window takes the keyboard, so that the reader hears it go however soon.
   const std::uint32_t events = XCB_EVENT_MASK_FOCUS_CHANGE;
   xcb_change_window_attributes(c, id, XCB_CW_EVENT_MASK, &events);
   // Where the pointer is and which keys are modifiers, before the user can act: asked together.
-  const auto pointerCookie = xcb_query_pointer(c, m_connection->rootWindow());
+  const auto pointerCookie = xcb_query_pointer(c, m_keeping->rootWindow());
   const auto modifiersCookie = xcb_get_modifier_mapping(c);
   const Reply<xcb_query_pointer_reply_t> pointer(
       xcb_query_pointer_reply(c, pointerCookie, nullptr));
@@ -208,7 +229,7 @@ void GlobalEventMonitor::focusLeft(std::uint32_t window, std::uint8_t mode, std:
     if (!keeps(window)) return;
     kept = m_kept;
   }
-  xcb_connection_t* c = m_connection->get();
+  xcb_connection_t* c = m_keeping->get();
   const Reply<xcb_get_input_focus_reply_t> focus(
       xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
   if (!focus) return;
@@ -227,8 +248,8 @@ void GlobalEventMonitor::focusLeft(std::uint32_t window, std::uint8_t mode, std:
 
 bool GlobalEventMonitor::pointerMovedOnto(std::uint32_t focus,
                                           std::optional<std::pair<int, int>> start) {
-  xcb_connection_t* c = m_connection->get();
-  const xcb_window_t root = m_connection->rootWindow();
+  xcb_connection_t* c = m_keeping->get();
+  const xcb_window_t root = m_keeping->rootWindow();
   if (!start || focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus == root)
     return false;
   const Reply<xcb_query_pointer_reply_t> pointer(
@@ -263,31 +284,41 @@ void GlobalEventMonitor::keyChanged(std::uint8_t keycode, bool down) {
   if (m_kept->modifierAlone == keycode) endKeeping();
 }
 
-void GlobalEventMonitor::read() {
-  xcb_connection_t* c = m_connection->get();
-  pollfd descriptors[] = {{xcb_get_file_descriptor(c), POLLIN, 0}, {m_wake.get(), POLLIN, 0}};
-  for (;;) {
-    std::vector<Press> presses;
-    while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
-      if ((event->response_type & 0x7f) == XCB_FOCUS_OUT) {
-        const auto* out = reinterpret_cast<const xcb_focus_out_event_t*>(event.get());
-        focusLeft(out->event, out->mode, out->detail);
-        continue;
-      }
-      if ((event->response_type & 0x7f) != XCB_GE_GENERIC) continue;
-      const auto* generic = reinterpret_cast<const xcb_ge_generic_event_t*>(event.get());
-      if (generic->extension != m_inputOpcode) continue;
-      if (generic->event_type == XCB_INPUT_RAW_KEY_PRESS ||
-          generic->event_type == XCB_INPUT_RAW_KEY_RELEASE) {
-        const auto* key = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(event.get());
-        keyChanged(static_cast<std::uint8_t>(key->detail),
-                   generic->event_type == XCB_INPUT_RAW_KEY_PRESS);
-        continue;
-      }
-      if (generic->event_type != XCB_INPUT_RAW_BUTTON_PRESS) continue;
+void GlobalEventMonitor::readKeeping() {
+  while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(m_keeping->get())}) {
+    if ((event->response_type & 0x7f) == XCB_FOCUS_OUT) {
+      const auto* out = reinterpret_cast<const xcb_focus_out_event_t*>(event.get());
+      focusLeft(out->event, out->mode, out->detail);
+      continue;
+    }
+    if ((event->response_type & 0x7f) != XCB_GE_GENERIC) continue;
+    const auto* generic = reinterpret_cast<const xcb_ge_generic_event_t*>(event.get());
+    if (generic->extension != m_inputOpcode) continue;
+    if (generic->event_type == XCB_INPUT_RAW_KEY_PRESS ||
+        generic->event_type == XCB_INPUT_RAW_KEY_RELEASE) {
+      const auto* key = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(event.get());
+      keyChanged(static_cast<std::uint8_t>(key->detail),
+                 generic->event_type == XCB_INPUT_RAW_KEY_PRESS);
+    } else if (generic->event_type == XCB_INPUT_RAW_BUTTON_PRESS) {
       // Whatever the press was made on, the user chose where the keyboard goes now.
       stopKeepingKeyboard();
+    }
+  }
+}
+
+void GlobalEventMonitor::read() {
+  xcb_connection_t* c = m_connection->get();
+  pollfd descriptors[] = {{xcb_get_file_descriptor(c), POLLIN, 0},
+                          {xcb_get_file_descriptor(m_keeping->get()), POLLIN, 0},
+                          {m_wake.get(), POLLIN, 0}};
+  for (;;) {
+    readKeeping();
+    std::vector<Press> presses;
+    while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
+      if ((event->response_type & 0x7f) != XCB_GE_GENERIC) continue;
       const auto* raw = reinterpret_cast<const xcb_input_raw_button_press_event_t*>(event.get());
+      if (raw->extension != m_inputOpcode || raw->event_type != XCB_INPUT_RAW_BUTTON_PRESS)
+        continue;
       const Qt::MouseButton button = buttonFromDetail(raw->detail);
       if (!wanted(m_mask, button)) continue;
       // Asked now, while the hand that pressed has hardly moved.
@@ -299,12 +330,12 @@ void GlobalEventMonitor::read() {
       QMetaObject::invokeMethod(
           this, [this, presses = std::move(presses)] { report(presses); }, Qt::QueuedConnection);
     }
-    if (xcb_connection_has_error(c) != 0) {
+    if (xcb_connection_has_error(c) != 0 || xcb_connection_has_error(m_keeping->get()) != 0) {
       QMetaObject::invokeMethod(this, &GlobalEventMonitor::connectionBroke, Qt::QueuedConnection);
       return;
     }
-    if (::poll(descriptors, 2, keptFor()) < 0 && errno != EINTR) return;
-    if (descriptors[1].revents == 0) continue;
+    if (::poll(descriptors, 3, keptFor()) < 0 && errno != EINTR) return;
+    if (descriptors[2].revents == 0) continue;
     std::uint64_t wakes = 0;
     if (::read(m_wake.get(), &wakes, sizeof wakes) != sizeof wakes || m_ending) return;
   }
@@ -329,7 +360,9 @@ void GlobalEventMonitor::connectionBroke() {
   m_running = false;
   m_kept.reset();
   m_selected = 0;
+  m_keepingSelected = 0;
   m_connection.reset();
+  m_keeping.reset();
   m_wake.reset();
 }
 

@@ -5,18 +5,20 @@
 //   monitor.start();  // stop() or destruction ends it
 //
 // It selects XInput 2 raw button presses on the root window over an X connection of its own, so
-// it sees presses that go to other programs' windows and that another client has grabbed; it
-// never grabs or changes anything. Presses in the program's own windows are reported as well:
-// the handler decides what they mean. Scroll-wheel "buttons" are never reported.
+// it sees presses that go to other programs' windows and those that set off another client's
+// button grab (not those made while another client holds the pointer: a press that closes an open
+// menu closes only the menu); it never grabs or changes anything. Presses in the program's own
+// windows are reported as well: the handler decides what they mean. Scroll-wheel "buttons" are
+// never reported.
 //
 // A raw press carries no position, and the GUI thread may be busy for a while before it handles
 // one (a long answer being laid out): by then the pointer can be anywhere. So a thread of the
 // monitor's own reads the presses and asks the server where the pointer is as each one arrives,
 // and the handler gets the press with that position and the time it was taken.
 //
-// The connection and its reader are made at the first start and kept until the monitor goes, so
+// The connections and their reader are made at the first start and kept until the monitor goes, so
 // that starting again (the panel shows many times) costs no round trip to the server. An X server
-// without XInput 2.0 cannot be watched: `start()` logs it and the monitor stays stopped. GUI
+// without XInput 2.1 cannot be watched: `start()` logs it and the monitor stays stopped. GUI
 // thread only (but for its reader); the handler runs on the GUI thread from the event loop.
 //
 // Running, it can also keep the keyboard in a window that has just taken it
@@ -122,6 +124,8 @@ class GlobalEventMonitor final : public QObject {
   void endKeeping();
   // The reader thread: waits for the presses of the mask and takes each one's position at once.
   void read();
+  // The reader thread: what the keeping connection has heard, in the order it happened.
+  void readKeeping();
   // The reader thread: how long the keyboard is still kept, in milliseconds, -1 when it is not
   // (and ends the keeping whose moment is over).
   int keptFor();
@@ -141,8 +145,10 @@ class GlobalEventMonitor final : public QObject {
 
   const unsigned m_mask;
   Handler m_handler;
-  // Shared with the reader (xcb connections may be used from several threads).
+  // Shared with the reader (xcb connections may be used from several threads): one for the
+  // presses, one for keeping the keyboard (connectToServer says why two).
   std::unique_ptr<X11Connection> m_connection;
+  std::unique_ptr<X11Connection> m_keeping;
   std::uint8_t m_inputOpcode = 0;
   // Wakes the reader: to end it once m_ending is set, else to wait for the end of a keeping.
   UniqueFd m_wake;
@@ -155,6 +161,7 @@ class GlobalEventMonitor final : public QObject {
   std::mutex m_keptMutex;
   std::optional<KeptKeyboard> m_kept;
   std::uint32_t m_selected = 0;
+  std::uint32_t m_keepingSelected = 0;
 };
 
 }  // namespace tessra::platform

@@ -2,9 +2,12 @@
 
 #include <xcb/xtest.h>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -75,6 +78,64 @@ TEST(GlobalEventMonitorTest, MayBeDestroyedByItsOwnHandler) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return monitor == nullptr; }, 5000));
   QTest::qWait(100);  // a check that nothing happens: the second press reaches no handler
   EXPECT_EQ(calls, 1);
+}
+
+// The shortcut that shows a window holds the keys typed right after it with a grab of the whole
+// keyboard, until the window has the focus: the keys the user presses meanwhile still say where
+// the keyboard goes.
+TEST(GlobalEventMonitorTest, KeepsTheKeyboardButForAModifierAloneThoughAGrabHoldsTheKeys) {
+  QWindow window;
+  window.setGeometry(0, 0, 200, 100);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const auto kept = static_cast<xcb_window_t>(window.winId());
+  // Another client, with a window of its own, that grabs the keyboard and moves the focus.
+  X11Connection other;
+  xcb_connection_t* c = other.get();
+  const xcb_window_t elsewhere = xcb_generate_id(c);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, elsewhere, other.rootWindow(), 300, 0, 100, 100, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+  xcb_map_window(c, elsewhere);
+  const auto focused = [c] {
+    xcb_get_input_focus_reply_t* reply =
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+    const xcb_window_t focus = reply != nullptr ? reply->focus : XCB_NONE;
+    std::free(reply);
+    return focus;
+  };
+  xcb_get_modifier_mapping_reply_t* modifiers =
+      xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr);
+  ASSERT_NE(modifiers, nullptr);
+  const xcb_keycode_t modifier = xcb_get_modifier_mapping_keycodes(modifiers)[0];
+  std::free(modifiers);
+  ASSERT_NE(modifier, 0);
+
+  // Grabbed as the shortcut is pressed, before the window is shown and takes the keyboard.
+  xcb_grab_keyboard_reply_t* grab =
+      xcb_grab_keyboard_reply(c,
+                              xcb_grab_keyboard(c, 0, other.rootWindow(), XCB_CURRENT_TIME,
+                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                              nullptr);
+  ASSERT_TRUE(grab != nullptr && grab->status == XCB_GRAB_STATUS_SUCCESS);
+  std::free(grab);
+  GlobalEventMonitor monitor(GlobalEventMonitor::leftMouseDown, [](const GlobalMouseEvent&) {});
+  ASSERT_TRUE(monitor.start());
+  monitor.keepKeyboardIn(&window, std::chrono::minutes(1));
+  xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, kept, XCB_CURRENT_TIME);
+  ASSERT_EQ(focused(), kept);
+
+  // Handed on with no input from the user: taken back.
+  xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, elsewhere, XCB_CURRENT_TIME);
+  xcb_flush(c);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return focused() == kept; }, 5000));
+  // A modifier alone, on which a desktop opens its menu: the focus goes there and stays.
+  xcb_test_fake_input(c, XCB_KEY_PRESS, modifier, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  xcb_test_fake_input(c, XCB_KEY_RELEASE, modifier, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, elsewhere, XCB_CURRENT_TIME);
+  xcb_flush(c);
+  // A check that nothing happens: the hand-over above was taken back within milliseconds.
+  QTest::qWait(300);
+  EXPECT_EQ(focused(), elsewhere);
 }
 
 }  // namespace
