@@ -11,8 +11,9 @@
 //
 // While the panel is shown, a press of the left button anywhere outside it closes it, and what it
 // opened with it (a dialog waiting for an answer too), unless the panel is pinned or the press is
-// in another window of the program (one outside-click monitor at a time). A press that an open menu
-// or popup takes closes only that. A press is judged by where it happened and by the frame the
+// in another window of the program (one outside-click monitor at a time); pinned, the panel stays,
+// and the window pressed gets the keyboard all the same. A press that an open menu or popup takes
+// closes only that. A press is judged by where it happened and by the frame the
 // panel had then, however late the program gets to it. A show or close asked for while a slide runs
 // is held until the slide ends; the last one asked for wins. Ctrl+Q in the panel quits the
 // program, as the tray menu's Quit does. GUI thread only.

@@ -5,7 +5,8 @@
 //
 // And the other way round, keys typed right after the panel hides, as people go back to their
 // terminal: Escape or Alt+Space, then a command at 20 ms a key and Return. The panel slides out
-// for a good while after, yet the terminal reads every key in order, and the panel none.
+// for a good while after, yet the terminal reads every key in order, and the panel none; so it
+// does after a click back into it while the panel stays pinned.
 //
 // And keys typed while a popup of the desktop has the keyboard: the shortcut's grab closes it, and
 // the window manager gives the keyboard to the next window a moment after the panel took it; the
@@ -32,6 +33,7 @@
 #include "platform/foundation/json.h"
 #include "testing/fake_keyboard.h"
 #include "testing/http_server.h"
+#include "testing/panel_user.h"
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
 #include "testing/temp_dir.h"
@@ -269,6 +271,34 @@ TEST_F(KeysAfterTheShortcut, AfterAClickBackIntoTheTerminalReachItWholeAndNoneTh
   ASSERT_NO_FATAL_FAILURE(
       typeFromTheTerminal({"key", "--delay", "20", "alt+space", "o", "k", "Return"}));
   ASSERT_EVENTUALLY_EQ(question(0), "ok", kWaitMs);
+}
+
+// Pinned, the panel stays while the user clicks back into the terminal and types there at once,
+// also where the window manager holds that the terminal never lost the keyboard; a click on the
+// prompt brings the keyboard back to the panel.
+TEST_F(KeysAfterTheShortcut, WhileThePanelIsPinnedAClickBackIntoTheTerminalGivesItTheKeys) {
+  ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal({"key", "alt+space"}));
+  ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
+  testing::xdotool({"type", "--delay", "20", "/pin\r"});
+  const QRect terminal = testing::windowFrame(m_terminal->window());
+  const QRect panel = testing::windowFrame(m_tessra.panel());
+  const QPoint prompt(panel.left() + 250, panel.bottom() - 78);
+  std::string typed;
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const QString word = QStringLiteral("word%1\r").arg(i);
+    testing::xdotool({"mousemove", QString::number(terminal.left() + 40),
+                      QString::number(terminal.center().y()), "click", "1", "type", "--delay", "30",
+                      word});
+    typed += word.toStdString();
+    ASSERT_EVENTUALLY_EQ(readByTerminal(), typed, kWaitMs);
+    EXPECT_EQ(testing::windowFrame(m_tessra.panel()), panel) << "the pinned panel went";
+    testing::xdotool(testing::clickThen(prompt));
+    ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
+  }
+  testing::xdotool({"type", "--delay", "20", "ok\r"});
+  ASSERT_EVENTUALLY_EQ(question(0), "ok", kWaitMs);
+  EXPECT_EQ(m_server.requests().size(), 1u);
 }
 
 TEST_F(KeysAfterTheShortcut, MakeTheAccentsOfDeadKeys) {
