@@ -315,14 +315,24 @@ void AppDelegate::closeSidebar() {
 void AppDelegate::displayConfigurationChanged() {
   if (m_showAwaitingScreen) m_showTimer.start();
   if (m_floatingWindow) {
-    // A menu, dialog or question of the panel stands where it was opened, which the new monitors
-    // may leave off every one of them, and keeps the keyboard there: that one closes as its Cancel
-    // would, and the keyboard goes back to the panel. One still on a monitor stays open, with what
-    // the user typed or chose in it.
-    platform::closeWindowsLeftBehind(m_floatingWindow->windowHandle());
+    // A menu, dialog or question of the panel stands where it was opened, wherever the panel goes.
+    const QWindow* panel = m_floatingWindow->windowHandle();
+    const platform::OpenedWindowPlaces opened(panel);
     // A monitor added or taken away beside the panel's leaves the panel where it stands, and its
     // sheets and lists open; a panel placed anew closes them.
     const bool moved = m_floatingWindow->controller()->recalculateSizeIfMoved();
+    const QScreen* screen =
+        moved ? QGuiApplication::screenAt(m_floatingWindow->frameGeometry().center()) : nullptr;
+    if (screen != nullptr) {
+      // The rest go with it, with the keyboard and what the user typed in them, so that the Escape
+      // meant for one closes only that.
+      opened.followInto(platform::Screens::workArea(screen));
+    } else {
+      // One that the new monitors leave off every one of them would keep the keyboard there: it
+      // closes as its Cancel would, and the keyboard goes back to the panel. One still on a
+      // monitor stays open, with what the user typed or chose in it.
+      platform::closeWindowsLeftBehind(panel);
+    }
     platform::logDebug("The monitors changed: the panel {}", moved ? "moved" : "stays");
   }
   if (m_buttonWindow) m_buttonWindow->setGeometry(overlayButtonFrame());

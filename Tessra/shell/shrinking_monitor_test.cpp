@@ -2,8 +2,8 @@
 // monitor takes its place, on a wide screen split into monitors: the program keeps running, the
 // panel moves and shrinks into the monitor, also while an answer streams, and the next question is
 // answered. Hidden, the panel leaves its side button, which follows the monitor too. A menu,
-// dialog, question or list the panel opened stays on a monitor too, as does the keyboard; a change
-// beside the panel's monitor leaves it open, with what the user typed in it.
+// dialog, question or list the panel opened moves with the panel, as does the keyboard; a change
+// beside the panel's monitor leaves it open where it stands, with what the user typed in it.
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -37,6 +37,9 @@ using testing::TestDesktop;
 constexpr int kWaitMs = 20000;
 const QRect kWhole(0, 0, TestDesktop::kMonitorWidth, TestDesktop::kMonitorHeight);
 const QRect kSmall(0, 0, 1280, 720);
+// The first monitor at a higher and a lower resolution of the same height.
+const QRect kWide(0, 0, 2560, TestDesktop::kMonitorHeight);
+const QRect kNarrow(0, 0, 1600, TestDesktop::kMonitorHeight);
 // How far the side button reaches beyond the monitor's edge.
 constexpr int kButtonBeyondEdge = 28;
 const std::string kLongQuestion = "Tell me a long story";
@@ -286,6 +289,14 @@ class WhatThePanelOpenedTest : public ShrinkingMonitorTest {
     return text + ", the keyboard on " + testing::focusedWindow().toStdString();
   }
 
+  // The frames of the program's windows that are not among `before`.
+  std::vector<QRect> framesOfWindowsBut(const QStringList& before) const {
+    std::vector<QRect> frames;
+    for (const QString& window : m_tessra.windows())
+      if (!before.contains(window)) frames.push_back(testing::windowFrame(window));
+    return frames;
+  }
+
   // xdotool's click on the paperclip.
   QStringList attach() const {
     return testing::clickThen(panel().bottomRight() + testing::kAttachFromBottomRight);
@@ -303,14 +314,17 @@ class WhatThePanelOpenedTest : public ShrinkingMonitorTest {
 
 // A menu, dialog, question or the slash list the panel opened, when the monitor under it shrinks
 // or goes: once the monitors stand still, nothing of the program stands off them, the keyboard is
-// on a window of it on screen, and the keys typed next reach a field there, which neither sends,
-// chooses nor deletes anything.
+// on a window of it on screen, and what the panel opened stands over the panel where it now is.
+// Escape then closes only that: the keys typed next reach the prompt, and nothing was sent, chosen
+// or deleted.
 TEST_F(WhatThePanelOpenedTest, StaysOnAMonitorWithTheKeyboardWhenTheMonitorChanges) {
   const QRect second(TestDesktop::kMonitorWidth, 0, TestDesktop::kMonitorWidth,
                      TestDesktop::kMonitorHeight);
   const struct {
     const char* name;
     std::function<void()> open;
+    // What the prompt holds meanwhile: the slash list, which never takes the keyboard, is the
+    // prompt's own.
     QString typedBefore;
   } openers[] = {
       {"the attachment menu", [&] { testing::xdotool(attach()); }, {}},
@@ -357,13 +371,24 @@ TEST_F(WhatThePanelOpenedTest, StaysOnAMonitorWithTheKeyboardWhenTheMonitorChang
                         kWaitMs)
           << whereItStands();
       ASSERT_FALSE(testing::stillPanelHeader(panel()).isNull()) << "the chat never stood still";
-      const qsizetype alone = m_tessra.windows().size();
+      const QStringList alone = m_tessra.windows();
       ASSERT_NO_FATAL_FAILURE(open());
-      ASSERT_EVENTUALLY(m_tessra.windows().size() > alone, kWaitMs) << "nothing opened";
+      ASSERT_EVENTUALLY(m_tessra.windows().size() > alone.size(), kWaitMs) << "nothing opened";
 
       ASSERT_TRUE(monitorChanges());
       ASSERT_EVENTUALLY(panelPlacedOn(after), kWaitMs) << whereItStands();
       ASSERT_EVENTUALLY(allOnScreenWithTheKeyboard(), kWaitMs) << windowsAt() << whereItStands();
+      if (typedBefore.isEmpty()) {
+        const std::vector<QRect> opened = framesOfWindowsBut(alone);
+        ASSERT_FALSE(opened.empty()) << "it closed" << windowsAt();
+        for (const QRect& frame : opened) {
+          EXPECT_TRUE(after.contains(frame) && frame.intersects(panel())) << windowsAt();
+        }
+        testing::pressKeys(QStringLiteral("Escape"));
+        ASSERT_EVENTUALLY(
+            m_tessra.windows() == alone && testing::focusedWindow() == m_tessra.panel(), kWaitMs)
+            << windowsAt();
+      }
       testing::xdotool({"type", "--delay", "20", "abc"});
       EXPECT_EQ(testing::copyAll(), typedBefore + QStringLiteral("abc")) << windowsAt();
       testing::pressKeys(QStringLiteral("BackSpace"));
@@ -375,9 +400,11 @@ TEST_F(WhatThePanelOpenedTest, StaysOnAMonitorWithTheKeyboardWhenTheMonitorChang
 }
 
 // A monitor added beside the panel's, or taken away again, leaves the panel where it stands: what
-// it opened stays open with the keyboard and with what the user typed in it, and Escape then closes
-// only that. The draft and the attachment stay in the prompt and go with the question.
-TEST_F(WhatThePanelOpenedTest, StaysOpenWithWhatWasTypedWhenTheMonitorsChangeBesideThePanel) {
+// it opened stays open with the keyboard and with what the user typed in it. A resolution raised
+// or lowered under the panel moves it, and its menu and dialog with it, beside what each was opened
+// from. Escape then closes only what it opened: the draft and the attachment stay in the prompt
+// and go with the question.
+TEST_F(WhatThePanelOpenedTest, StaysOpenWithWhatWasTypedWhenTheMonitorsChange) {
   const QRect second(TestDesktop::kMonitorWidth, 0, TestDesktop::kMonitorWidth,
                      TestDesktop::kMonitorHeight);
   const QString draft = QStringLiteral("escdraft");
@@ -385,9 +412,9 @@ TEST_F(WhatThePanelOpenedTest, StaysOpenWithWhatWasTypedWhenTheMonitorsChangeBes
   std::ofstream(notes) << "Pack the tent.\n";
   ASSERT_EVENTUALLY(panelPlacedOn(kWhole), kWaitMs) << whereItStands();
   ASSERT_FALSE(testing::stillPanelHeader(panel()).isNull()) << "the chat never stood still";
-  const qsizetype alone = m_tessra.windows().size();
+  const QStringList alone = m_tessra.windows();
   const auto backInThePanel = [&] {
-    return m_tessra.windows().size() == alone && testing::focusedWindow() == m_tessra.panel();
+    return m_tessra.windows() == alone && testing::focusedWindow() == m_tessra.panel();
   };
   ASSERT_NO_FATAL_FAILURE(choose(attach(), "Down"));
   testing::typeText(QString::fromStdString(notes.string()));
@@ -396,40 +423,65 @@ TEST_F(WhatThePanelOpenedTest, StaysOpenWithWhatWasTypedWhenTheMonitorsChangeBes
   testing::typeText(draft);
 
   const auto heard = [this] { return m_tessra.log().count(u"The monitors changed"); };
-  const std::pair<const char*, std::function<bool()>> changes[] = {
+  const struct {
+    const char* name;
+    std::function<bool()> monitorsChange;
+    // The monitor under the panel afterwards.
+    QRect monitor;
+  } changes[] = {
       {"a monitor added at the right",
        [&] {
          return xrandr({QStringLiteral("--setmonitor"), QStringLiteral("tessra-2"),
                         monitorGeometry(second), QStringLiteral("none")});
-       }},
+       },
+       kWhole},
       {"that monitor taken away",
        [] {
          return xrandr({QStringLiteral("--delmonitor"), QStringLiteral("tessra-2")});
-       }},
+       },
+       kWhole},
+      {"the resolution raised", [] { return setFirstMonitor(kWide); }, kWide},
+      {"the resolution lowered", [] { return setFirstMonitor(kNarrow); }, kNarrow},
+      {"the resolution raised again", [] { return setFirstMonitor(kWhole); }, kWhole},
   };
   const struct {
     const char* name;
     std::function<void()> open;
     QString typed;
+    // A sheet closes when the panel gets a new frame, as on any resize of the panel.
+    bool closesOnANewFrame;
   } openers[] = {
-      {"the attachment menu", [&] { testing::xdotool(attach()); }, {}},
-      {"the file dialog", [&] { choose(attach(), "Down"); }, QStringLiteral("half")},
+      {"the attachment menu", [&] { testing::xdotool(attach()); }, {}, false},
+      {"the file dialog", [&] { choose(attach(), "Down"); }, QStringLiteral("half"), false},
       {"the new conversation's sheet", [] { testing::pressKeys(QStringLiteral("ctrl+n")); },
-       QStringLiteral("Trip plans")},
+       QStringLiteral("Trip plans"), true},
   };
-  for (const auto& [name, open, typed] : openers) {
+  for (const auto& [name, open, typed, closesOnANewFrame] : openers) {
     SCOPED_TRACE(name);
     ASSERT_NO_FATAL_FAILURE(open());
-    ASSERT_EVENTUALLY(m_tessra.windows().size() > alone, kWaitMs) << "nothing opened";
+    ASSERT_EVENTUALLY(m_tessra.windows().size() > alone.size(), kWaitMs) << "nothing opened";
     if (!typed.isEmpty()) testing::typeText(typed);
     const qsizetype opened = m_tessra.windows().size();
-    for (const auto& [change, monitorsChange] : changes) {
+    for (const auto& [change, monitorsChange, monitor] : changes) {
+      if (closesOnANewFrame && monitor != kWhole) break;
       SCOPED_TRACE(change);
+      const QRect panelBefore = panel();
+      const std::vector<QRect> openedBefore = framesOfWindowsBut(alone);
       const qsizetype changesHeard = heard();
       ASSERT_TRUE(monitorsChange());
       ASSERT_EVENTUALLY(heard() > changesHeard, kWaitMs) << "the program heard of no change";
-      EXPECT_TRUE(panelPlacedOn(kWhole)) << whereItStands();
+      ASSERT_EVENTUALLY(panelPlacedOn(monitor), kWaitMs) << whereItStands();
       EXPECT_EQ(m_tessra.windows().size(), opened) << windowsAt();
+      // Beside the paperclip they were opened from, which keeps its place from the panel's bottom
+      // right corner, though the panel is taller where the tray's bar stands beyond the monitor.
+      std::vector<QRect> besideThePanel;
+      for (const QRect& frame : openedBefore)
+        besideThePanel.push_back(
+            frame.translated(panel().bottomRight() - panelBefore.bottomRight()));
+      ASSERT_EVENTUALLY(framesOfWindowsBut(alone) == besideThePanel, kWaitMs) << windowsAt();
+      EXPECT_TRUE(std::ranges::all_of(besideThePanel, [&](const QRect& frame) {
+        return monitor.contains(frame);
+      })) << windowsAt();
       if (!typed.isEmpty()) {
         EXPECT_EQ(testing::copyAll(), typed) << windowsAt();
       }

@@ -1,14 +1,12 @@
 #include "platform/ui/opened_windows.h"
 
 #include <QApplication>
-#include <QPointer>
 #include <QScreen>
-#include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
-#include <vector>
 
 namespace tessra::platform {
 namespace {
@@ -30,22 +28,40 @@ bool standsOnAScreen(const QWindow* window) {
       screens, [&](const QScreen* screen) { return screen->geometry().contains(middle); });
 }
 
-void closeOpenedOver(const QWindow* over, bool leftBehindOnly) {
-  if (over == nullptr) return;
+bool takesTheKeyboard(const QWindow* window) {
+  return !window->flags().testFlag(Qt::WindowDoesNotAcceptFocus);
+}
+
+// The shown windows opened over `over` of which `counts` holds, the innermost first: a submenu
+// before its menu, a panel's popup before the panel.
+std::vector<QPointer<QWidget>> shownOpenedOver(const QWindow* over,
+                                               const std::function<bool(const QWindow*)>& counts) {
   std::vector<std::pair<int, QPointer<QWidget>>> opened;
+  if (over == nullptr) return {};
   for (QWidget* widget : QApplication::topLevelWidgets()) {
     const QWindow* window = widget->windowHandle();
-    if (!widget->isVisible() || window == nullptr || window == over) continue;
-    if (leftBehindOnly &&
-        (window->flags().testFlag(Qt::WindowDoesNotAcceptFocus) || standsOnAScreen(window)))
-      continue;
+    if (!widget->isVisible() || window == nullptr || window == over || !counts(window)) continue;
     if (isOpenedOver(window, over)) opened.emplace_back(depth(window), widget);
   }
-  // A submenu before its menu, a panel's popup before the panel: each closes as the user would
-  // close it, from the top.
   std::ranges::stable_sort(opened, std::greater{}, &std::pair<int, QPointer<QWidget>>::first);
-  for (const auto& [ignored, widget] : opened)
+  std::vector<QPointer<QWidget>> windows;
+  for (auto& [ignored, widget] : opened) windows.push_back(std::move(widget));
+  return windows;
+}
+
+void closeAll(const std::vector<QPointer<QWidget>>& windows) {
+  // Each closes as the user would close it, from the top.
+  for (const QPointer<QWidget>& widget : windows)
     if (widget && widget->isVisible()) widget->close();
+}
+
+// What `window` was opened from: the widget that opened it, else the window it was opened over.
+QWidget* openedFrom(const QWidget& window) {
+  if (QWidget* parent = window.parentWidget()) return parent;
+  const QWindow* over = window.windowHandle()->transientParent();
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (over != nullptr && widget->windowHandle() == over) return widget;
+  return nullptr;
 }
 
 }  // namespace
@@ -57,8 +73,38 @@ bool isOpenedOver(const QWindow* window, const QWindow* over) {
   return false;
 }
 
-void closeWindowsOpenedOver(const QWindow* over) { closeOpenedOver(over, false); }
+void closeWindowsOpenedOver(const QWindow* over) {
+  closeAll(shownOpenedOver(over, [](const QWindow*) { return true; }));
+}
 
-void closeWindowsLeftBehind(const QWindow* over) { closeOpenedOver(over, true); }
+void closeWindowsLeftBehind(const QWindow* over) {
+  closeAll(shownOpenedOver(over, [](const QWindow* window) {
+    return takesTheKeyboard(window) && !standsOnAScreen(window);
+  }));
+}
+
+OpenedWindowPlaces::OpenedWindowPlaces(const QWindow* over) {
+  const std::vector<QPointer<QWidget>> opened = shownOpenedOver(over, takesTheKeyboard);
+  for (auto window = opened.rbegin(); window != opened.rend(); ++window) {
+    QWidget* from = openedFrom(**window);
+    if (from == nullptr) continue;
+    m_places.push_back(
+        {*window, from, (*window)->frameGeometry().topLeft() - from->mapToGlobal(QPoint(0, 0))});
+  }
+}
+
+void OpenedWindowPlaces::followInto(const QRect& area) const {
+  for (const auto& [window, from, offset] : m_places) {
+    if (!window || !window->isVisible() || !from) continue;
+    const QSize size = window->frameGeometry().size();
+    if (size.width() > area.width() || size.height() > area.height()) {
+      window->close();
+      continue;
+    }
+    const QPoint beside = from->mapToGlobal(QPoint(0, 0)) + offset;
+    window->move(std::clamp(beside.x(), area.left(), area.right() + 1 - size.width()),
+                 std::clamp(beside.y(), area.top(), area.bottom() + 1 - size.height()));
+  }
+}
 
 }  // namespace tessra::platform

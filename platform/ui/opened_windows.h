@@ -3,10 +3,21 @@
 //
 //   if (platform::isOpenedOver(QGuiApplication::focusWindow(), panel->windowHandle())) ...
 //   platform::closeWindowsOpenedOver(panel->windowHandle());  // the panel is going
-//   platform::closeWindowsLeftBehind(panel->windowHandle());  // the monitors changed
+//   platform::closeWindowsLeftBehind(panel->windowHandle());  // the monitors changed around it
+//
+//   platform::OpenedWindowPlaces opened(panel->windowHandle());  // the panel moves
+//   panel->setGeometry(frame);
+//   opened.followInto(workArea);
 //
 // GUI thread only.
 #pragma once
+
+#include <QPoint>
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+
+#include <vector>
 
 class QWindow;
 
@@ -22,10 +33,34 @@ bool isOpenedOver(const QWindow* window, const QWindow* over);
 void closeWindowsOpenedOver(const QWindow* over);
 
 // Closes the same way those of them that the monitors as they now are leave off every one of them
-// (no screen holds their middle). For a change of the monitors: what `over` opened stands where it
-// was opened, wherever `over` goes, and would hold the keyboard off screen. What still stands on a
-// monitor stays open, with what the user typed or chose in it; so do the windows that never take
-// the keyboard, which follow what they stand beside (the prompt's slash list).
+// (no screen holds their middle). For a change of the monitors that leaves `over` where it
+// stands: what it opened stands where it was opened, and would hold the keyboard off screen. What
+// still stands on a monitor stays open, with what the user typed or chose in it; so do the windows
+// that never take the keyboard, which follow what they stand beside (the prompt's slash list).
 void closeWindowsLeftBehind(const QWindow* over);
+
+// Where each shown window opened over `over` stands beside what it was opened from (the widget that
+// opened it, else the window it was opened over), taken before `over` gets a new frame, so that
+// each can go with it: a window stays where it was opened, wherever `over` goes, and would stand
+// away from it, or off every monitor holding the keyboard.
+class OpenedWindowPlaces {
+ public:
+  explicit OpenedWindowPlaces(const QWindow* over);
+
+  // Moves each one still shown beside what it was opened from, as that now stands, the outermost
+  // first (a submenu follows its menu), and as little further as keeps it wholly inside `area`;
+  // one larger than `area` closes as its Cancel would. The windows that never take the keyboard
+  // follow what they stand beside themselves.
+  void followInto(const QRect& area) const;
+
+ private:
+  struct Place {
+    QPointer<QWidget> window;
+    QPointer<QWidget> openedFrom;
+    // From the top left of `openedFrom` to that of the window's frame.
+    QPoint offset;
+  };
+  std::vector<Place> m_places;
+};
 
 }  // namespace tessra::platform
