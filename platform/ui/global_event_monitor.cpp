@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <xcb/xinput.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
 #include <QMetaObject>
 #include <QPointer>
 #include <QWindow>
@@ -172,24 +173,40 @@ void GlobalEventMonitor::keepKeyboardIn(QWindow* window, std::chrono::millisecon
   // Selected before the window takes the keyboard, so that the reader hears it go however soon.
   const std::uint32_t events = XCB_EVENT_MASK_FOCUS_CHANGE;
   xcb_change_window_attributes(c, id, XCB_CW_EVENT_MASK, &events);
-  // Where the pointer is and which keys are modifiers, before the user can act: asked together.
+  // Where the pointer is and which keys type Super or Meta, before the user can act: asked
+  // together.
+  const xcb_setup_t* ownSetup = xcb_get_setup(own);
+  const xcb_setup_t* setup = xcb_get_setup(c);
   const auto pointerCookie = xcb_query_pointer(c, m_keeping->rootWindow());
-  const auto modifiersCookie = xcb_get_modifier_mapping(c);
+  const auto keysCookie = xcb_get_keyboard_mapping(
+      c, setup->min_keycode,
+      static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1));
   const Reply<xcb_query_pointer_reply_t> pointer(
       xcb_query_pointer_reply(c, pointerCookie, nullptr));
-  const Reply<xcb_get_modifier_mapping_reply_t> modifiers(
-      xcb_get_modifier_mapping_reply(c, modifiersCookie, nullptr));
-  const xcb_setup_t* setup = xcb_get_setup(own);
+  const Reply<xcb_get_keyboard_mapping_reply_t> keys(
+      xcb_get_keyboard_mapping_reply(c, keysCookie, nullptr));
   KeptKeyboard kept;
   kept.window = id;
-  kept.ownIdBase = setup->resource_id_base;
-  kept.ownIdMask = setup->resource_id_mask;
+  kept.ownIdBase = ownSetup->resource_id_base;
+  kept.ownIdMask = ownSetup->resource_id_mask;
   kept.until = std::chrono::steady_clock::now() + moment;
   if (pointer) kept.pointer = std::pair<int, int>(pointer->root_x, pointer->root_y);
-  if (modifiers) {
-    const xcb_keycode_t* keys = xcb_get_modifier_mapping_keycodes(modifiers.get());
-    for (int i = 0; i < xcb_get_modifier_mapping_keycodes_length(modifiers.get()); ++i)
-      if (keys[i] != 0) kept.modifiers.set(keys[i]);
+  if (keys && keys->keysyms_per_keycode > 0) {
+    // A key's first keysym is what it types alone: the Alt key's Meta is Alt with Shift.
+    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(keys.get());
+    const int count = xcb_get_keyboard_mapping_keysyms_length(keys.get());
+    for (int i = 0; i < count; i += keys->keysyms_per_keycode) {
+      switch (keysyms[i]) {
+        case XKB_KEY_Super_L:
+        case XKB_KEY_Super_R:
+        case XKB_KEY_Meta_L:
+        case XKB_KEY_Meta_R:
+          kept.menuKeys.set(setup->min_keycode + i / keys->keysyms_per_keycode);
+          break;
+        default:
+          break;
+      }
+    }
   }
   const std::lock_guard lock(m_keptMutex);
   m_kept = std::move(kept);
@@ -252,10 +269,19 @@ bool GlobalEventMonitor::pointerMovedOnto(std::uint32_t focus,
   const xcb_window_t root = m_keeping->rootWindow();
   if (!start || focus == XCB_NONE || focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus == root)
     return false;
+  const auto pointerCookie = xcb_query_pointer(c, root);
+  const auto startCookie =
+      xcb_translate_coordinates(c, root, root, static_cast<std::int16_t>(start->first),
+                                static_cast<std::int16_t>(start->second));
   const Reply<xcb_query_pointer_reply_t> pointer(
-      xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr));
+      xcb_query_pointer_reply(c, pointerCookie, nullptr));
+  const Reply<xcb_translate_coordinates_reply_t> wasOver(
+      xcb_translate_coordinates_reply(c, startCookie, nullptr));
   if (!pointer || pointer->child == XCB_NONE) return false;
   if (std::pair<int, int>(pointer->root_x, pointer->root_y) == *start) return false;
+  // Still over the window that stands where it was (the panel, where it came up under it): a
+  // window manager gives the keyboard to a window the pointer enters, never for a move inside one.
+  if (wasOver && wasOver->child == pointer->child) return false;
   // The focus is on a window inside the top-level one under the pointer (a window manager's
   // frame holds the window it manages).
   for (xcb_window_t window = focus; window != XCB_NONE;) {
@@ -272,16 +298,17 @@ void GlobalEventMonitor::keyChanged(std::uint8_t keycode, bool down) {
   const std::lock_guard lock(m_keptMutex);
   if (!m_kept) return;
   if (down) {
-    // A modifier's repeat.
-    if (m_kept->modifierAlone == keycode) return;
-    m_kept->modifierAlone = !m_kept->modifierAlone && m_kept->modifiers.test(keycode)
-                                ? std::optional<std::uint8_t>(keycode)
-                                : std::nullopt;
+    // Its repeat.
+    if (m_kept->menuKeyAlone == keycode) return;
+    m_kept->menuKeyAlone = !m_kept->menuKeyAlone && m_kept->menuKeys.test(keycode)
+                               ? std::optional<std::uint8_t>(keycode)
+                               : std::nullopt;
     return;
   }
-  // A modifier let go with no other key pressed meanwhile: a desktop may open its menu on it,
-  // reading the keyboard without a grab, and the focus goes where the menu is.
-  if (m_kept->modifierAlone == keycode) endKeeping();
+  // Super let go with no other key pressed meanwhile: a desktop may open its menu on it, reading
+  // the keyboard without a grab, and the focus goes where the menu is. Shift, Alt or Caps Lock
+  // alone open nothing, and the shortcut's own Alt is let go at any moment after it.
+  if (m_kept->menuKeyAlone == keycode) endKeeping();
 }
 
 void GlobalEventMonitor::readKeeping() {

@@ -85,12 +85,13 @@ class GlobalEventMonitor final : public QObject {
   // just having taken it) for a window that is not the program's, takes it back, unless the user
   // sent it there: pressed a mouse button anywhere, or a key that another client grabbed (a
   // window manager's switch keys, which move the focus from the window for that grab first), or
-  // a modifier alone (a desktop opens its menu on one, read without a grab), or moved the pointer
-  // onto the window that has it now (where the focus follows the mouse). Other clients hand the
-  // keyboard on as what the user's last key set off settles (a window manager gives it to the
-  // next window of its list when a popup that the key closed goes), and a request made a moment
-  // after the window's wins over it. Until `stop` or `stopKeepingKeyboard`; a running monitor
-  // only.
+  // Super (Meta) alone (a desktop opens its menu on it, read without a grab), or moved the pointer
+  // off the window it was over onto the one that has it now (where the focus follows the mouse);
+  // Shift, Alt or Caps Lock alone, or the pointer moved inside its window, send it nowhere. Other
+  // clients hand the keyboard on as what the user's last key set off settles (a window manager
+  // gives it to the next window of its list when a popup that the key closed goes), and a request
+  // made a moment after the window's wins over it. Until `stop` or `stopKeepingKeyboard`; a
+  // running monitor only.
   void keepKeyboardIn(QWindow* window, std::chrono::milliseconds moment);
   // From now on the focus goes where anyone sends it: before the window gives the keyboard away.
   void stopKeepingKeyboard();
@@ -104,16 +105,16 @@ class GlobalEventMonitor final : public QObject {
     std::uint32_t serverTime;
   };
   // The window whose keyboard is kept, the program's own X windows (those of Qt's connection),
-  // until when, where the pointer was then and the keys that are modifiers.
+  // until when, where the pointer was then and the keys that type Super or Meta.
   struct KeptKeyboard {
     std::uint32_t window = 0;
     std::uint32_t ownIdBase = 0;
     std::uint32_t ownIdMask = 0;
     std::chrono::steady_clock::time_point until;
     std::optional<std::pair<int, int>> pointer;
-    std::bitset<256> modifiers;
-    // A modifier pressed while no other key was, until another key is pressed.
-    std::optional<std::uint8_t> modifierAlone;
+    std::bitset<256> menuKeys;
+    // A menu key pressed while no other key was, until another key is pressed.
+    std::optional<std::uint8_t> menuKeyAlone;
   };
 
   bool connectToServer();
@@ -134,8 +135,8 @@ class GlobalEventMonitor final : public QObject {
   // The reader thread: a key went down or up.
   void keyChanged(std::uint8_t keycode, bool down);
   // The reader thread: whether the user has moved the pointer from `start`, where it was as the
-  // keeping began, onto the window `focus`: a window manager whose focus follows the mouse gives
-  // that one the keyboard.
+  // keeping began, off the window there onto the window `focus`: a window manager whose focus
+  // follows the mouse gives that one the keyboard.
   bool pointerMovedOnto(std::uint32_t focus, std::optional<std::pair<int, int>> start);
   // Whether the keyboard of `window` is kept now; under m_keptMutex.
   bool keeps(std::uint32_t window) const;
