@@ -325,8 +325,18 @@ HttpServer::HttpServer(std::size_t workerThreads, Connections connections)
   server.Delete(".*", serve);
   server.Options(".*", serve);
 
+  // The library listens with a backlog of five. Connections made at once past what its loop has
+  // accepted are dropped, and the client tries each again a second later, then two, then four: a
+  // busy machine turns a burst of requests into many seconds. Listening again deepens it.
+  int listening = -1;
+  server.set_socket_options([&listening](socket_t socket) {
+    httplib::default_socket_options(socket);
+    listening = socket;
+  });
   m_port = server.bind_to_any_port("127.0.0.1");
   if (m_port <= 0) throw std::runtime_error("HttpServer: cannot bind a port on 127.0.0.1");
+  if (::listen(listening, SOMAXCONN) != 0)
+    throw std::runtime_error("HttpServer: cannot deepen the listening socket's backlog");
   m_baseUrl = "http://127.0.0.1:" + std::to_string(m_port);
   // The socket already listens: connections wait in its backlog until the loop accepts them.
   m_impl->listener = std::thread([impl = m_impl.get()] {
