@@ -173,23 +173,30 @@ void GlobalEventMonitor::keepKeyboardIn(QWindow* window, std::chrono::millisecon
   // Selected before the window takes the keyboard, so that the reader hears it go however soon.
   const std::uint32_t events = XCB_EVENT_MASK_FOCUS_CHANGE;
   xcb_change_window_attributes(c, id, XCB_CW_EVENT_MASK, &events);
-  // Where the pointer is and which keys type Super or Meta, before the user can act: asked
-  // together.
+  // Where the pointer is and which keys type Super or Meta, before the user can act.
   const xcb_setup_t* ownSetup = xcb_get_setup(own);
   const xcb_setup_t* setup = xcb_get_setup(c);
   const auto pointerCookie = xcb_query_pointer(c, m_keeping->rootWindow());
   const auto keysCookie = xcb_get_keyboard_mapping(
       c, setup->min_keycode,
       static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1));
-  const Reply<xcb_query_pointer_reply_t> pointer(
-      xcb_query_pointer_reply(c, pointerCookie, nullptr));
-  const Reply<xcb_get_keyboard_mapping_reply_t> keys(
-      xcb_get_keyboard_mapping_reply(c, keysCookie, nullptr));
-  KeptKeyboard kept;
+  const std::lock_guard lock(m_keptMutex);
+  m_kept = KeptKeyboard{};
+  KeptKeyboard& kept = *m_kept;
   kept.window = id;
   kept.ownIdBase = ownSetup->resource_id_base;
   kept.ownIdMask = ownSetup->resource_id_mask;
   kept.until = std::chrono::steady_clock::now() + moment;
+  selectInput();
+  // The keys held now (the shortcut's own Alt, a Shift the user holds), asked once the user's keys
+  // are selected: a key let go in between is heard, and the reader, which waits for the lock,
+  // hears it after this answer.
+  const auto heldCookie = xcb_query_keymap(c);
+  const Reply<xcb_query_pointer_reply_t> pointer(
+      xcb_query_pointer_reply(c, pointerCookie, nullptr));
+  const Reply<xcb_get_keyboard_mapping_reply_t> keys(
+      xcb_get_keyboard_mapping_reply(c, keysCookie, nullptr));
+  const Reply<xcb_query_keymap_reply_t> held(xcb_query_keymap_reply(c, heldCookie, nullptr));
   if (pointer) kept.pointer = std::pair<int, int>(pointer->root_x, pointer->root_y);
   if (keys && keys->keysyms_per_keycode > 0) {
     // A key's first keysym is what it types alone: the Alt key's Meta is Alt with Shift.
@@ -208,9 +215,10 @@ void GlobalEventMonitor::keepKeyboardIn(QWindow* window, std::chrono::millisecon
       }
     }
   }
-  const std::lock_guard lock(m_keptMutex);
-  m_kept = std::move(kept);
-  selectInput();
+  if (held) {
+    for (std::size_t keycode = 0; keycode < kept.held.size(); ++keycode)
+      kept.held[keycode] = (held->keys[keycode / 8] >> (keycode % 8)) & 1;
+  }
   // The reader waits for the end of the moment too.
   const std::uint64_t one = 1;
   if (::write(m_wake.get(), &one, sizeof one) != sizeof one)
@@ -297,18 +305,23 @@ bool GlobalEventMonitor::pointerMovedOnto(std::uint32_t focus,
 void GlobalEventMonitor::keyChanged(std::uint8_t keycode, bool down) {
   const std::lock_guard lock(m_keptMutex);
   if (!m_kept) return;
+  KeptKeyboard& kept = *m_kept;
   if (down) {
     // Its repeat.
-    if (m_kept->menuKeyAlone == keycode) return;
-    m_kept->menuKeyAlone = !m_kept->menuKeyAlone && m_kept->menuKeys.test(keycode)
-                               ? std::optional<std::uint8_t>(keycode)
-                               : std::nullopt;
+    if (kept.held.test(keycode)) return;
+    kept.held.set(keycode);
+    // Alone only when no other key is held as it goes down: with Shift, Ctrl or the shortcut's own
+    // Alt it is a chord, which opens nothing.
+    kept.menuKeyAlone = kept.menuKeys.test(keycode) && kept.held.count() == 1
+                            ? std::optional<std::uint8_t>(keycode)
+                            : std::nullopt;
     return;
   }
-  // Super let go with no other key pressed meanwhile: a desktop may open its menu on it, reading
-  // the keyboard without a grab, and the focus goes where the menu is. Shift, Alt or Caps Lock
-  // alone open nothing, and the shortcut's own Alt is let go at any moment after it.
-  if (m_kept->menuKeyAlone == keycode) endKeeping();
+  kept.held.reset(keycode);
+  // Super let go with no other key held or pressed meanwhile: a desktop may open its menu on it,
+  // reading the keyboard without a grab, and the focus goes where the menu is. Shift, Alt or Caps
+  // Lock alone open nothing, and the shortcut's own Alt is let go at any moment after it.
+  if (kept.menuKeyAlone == keycode) endKeeping();
 }
 
 void GlobalEventMonitor::readKeeping() {

@@ -85,13 +85,14 @@ class GlobalEventMonitor final : public QObject {
   // just having taken it) for a window that is not the program's, takes it back, unless the user
   // sent it there: pressed a mouse button anywhere, or a key that another client grabbed (a
   // window manager's switch keys, which move the focus from the window for that grab first), or
-  // Super (Meta) alone (a desktop opens its menu on it, read without a grab), or moved the pointer
-  // off the window it was over onto the one that has it now (where the focus follows the mouse);
-  // Shift, Alt or Caps Lock alone, or the pointer moved inside its window, send it nowhere. Other
-  // clients hand the keyboard on as what the user's last key set off settles (a window manager
-  // gives it to the next window of its list when a popup that the key closed goes), and a request
-  // made a moment after the window's wins over it. Until `stop` or `stopKeepingKeyboard`; a
-  // running monitor only.
+  // Super (Meta) alone, pressed while no other key is held and let go before another is pressed
+  // (a desktop opens its menu on it, read without a grab), or moved the pointer off the window it
+  // was over onto the one that has it now (where the focus follows the mouse). Shift, Alt or Caps
+  // Lock alone, Super tapped while Shift, Ctrl or the shortcut's own Alt is held, or the pointer
+  // moved inside its window send it nowhere. Other clients hand the keyboard on as what the
+  // user's last key set off settles (a window manager gives it to the next window of its list
+  // when a popup that the key closed goes), and a request made a moment after the window's wins
+  // over it. Until `stop` or `stopKeepingKeyboard`; a running monitor only.
   void keepKeyboardIn(QWindow* window, std::chrono::milliseconds moment);
   // From now on the focus goes where anyone sends it: before the window gives the keyboard away.
   void stopKeepingKeyboard();
@@ -105,7 +106,7 @@ class GlobalEventMonitor final : public QObject {
     std::uint32_t serverTime;
   };
   // The window whose keyboard is kept, the program's own X windows (those of Qt's connection),
-  // until when, where the pointer was then and the keys that type Super or Meta.
+  // until when, where the pointer was then, the keys that type Super or Meta and the keys held.
   struct KeptKeyboard {
     std::uint32_t window = 0;
     std::uint32_t ownIdBase = 0;
@@ -113,7 +114,8 @@ class GlobalEventMonitor final : public QObject {
     std::chrono::steady_clock::time_point until;
     std::optional<std::pair<int, int>> pointer;
     std::bitset<256> menuKeys;
-    // A menu key pressed while no other key was, until another key is pressed.
+    std::bitset<256> held;
+    // A menu key pressed while no other key was held, until another key is pressed.
     std::optional<std::uint8_t> menuKeyAlone;
   };
 

@@ -85,7 +85,8 @@ TEST(GlobalEventMonitorTest, MayBeDestroyedByItsOwnHandler) {
 // The shortcut that shows a window holds the keys typed right after it with a grab of the whole
 // keyboard, until the window has the focus: the keys the user presses meanwhile still say where
 // the keyboard goes. Only what sends it somewhere ends the keep: a key a desktop opens its menu on
-// when pressed alone (Super), not Shift or Alt alone, nor a pointer nudged inside its window.
+// when pressed alone (Super), not Shift or Alt alone, nor Super in a chord with a key held before
+// it (the shortcut's own Alt too), nor a pointer nudged inside its window.
 TEST(GlobalEventMonitorTest, KeepsTheKeyboardUntilTheUserSendsItElsewhereThoughAGrabHoldsTheKeys) {
   QWindow window;
   window.setGeometry(0, 0, 200, 100);
@@ -125,6 +126,8 @@ TEST(GlobalEventMonitorTest, KeepsTheKeyboardUntilTheUserSendsItElsewhereThoughA
   std::free(grab);
   GlobalEventMonitor monitor(GlobalEventMonitor::leftMouseDown, [](const GlobalMouseEvent&) {});
   ASSERT_TRUE(monitor.start());
+  // The shortcut's Alt is still held as the window shows.
+  keyboard.press({"LALT"});
   monitor.keepKeyboardIn(&window, std::chrono::minutes(1));
   xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, kept, XCB_CURRENT_TIME);
   ASSERT_EQ(focused(), kept);
@@ -134,10 +137,27 @@ TEST(GlobalEventMonitorTest, KeepsTheKeyboardUntilTheUserSendsItElsewhereThoughA
     const char* what;
     std::function<void()> does;
   } stays[] = {
+      {"Super tapped while the shortcut's Alt is held",
+       [&] {
+         keyboard.tap({"LWIN"});
+         keyboard.release({"LALT"});
+       }},
       {"nothing", [] {}},
       {"Shift alone", [&] { keyboard.tap({"LFSH"}); }},
       {"Alt alone", [&] { keyboard.tap({"LALT"}); }},
       {"the pointer nudged inside the window it was over", [&] { pointer.moveTo(352, 51); }},
+      {"Super tapped while Shift is held",
+       [&] {
+         keyboard.press({"LFSH"});
+         keyboard.tap({"LWIN"});
+         keyboard.release({"LFSH"});
+       }},
+      {"Super tapped while Ctrl is held",
+       [&] {
+         keyboard.press({"LCTL"});
+         keyboard.tap({"LWIN"});
+         keyboard.release({"LCTL"});
+       }},
   };
   for (const auto& [what, does] : stays) {
     SCOPED_TRACE(what);
