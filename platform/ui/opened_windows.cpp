@@ -11,11 +11,29 @@
 namespace tessra::platform {
 namespace {
 
+QWidget* widgetOf(const QWindow* window) {
+  if (window == nullptr) return nullptr;
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (widget->windowHandle() == window) return widget;
+  return nullptr;
+}
+
+// The window `window` was opened over. Qt records it as the transient parent, but for a popup that
+// it shows with no parent over the widget that keeps the keyboard for it (a completer's list under
+// its line edit), which it ties to that widget only by handing it the popup's keys.
+const QWindow* openedOver(const QWindow* window) {
+  if (const QWindow* parent = window->transientParent()) return parent;
+  if (window->type() != Qt::Popup) return nullptr;
+  const QWidget* popup = widgetOf(window);
+  const QWidget* keeper = popup != nullptr ? popup->focusProxy() : nullptr;
+  if (keeper == nullptr || keeper->window() == popup) return nullptr;
+  return keeper->window()->windowHandle();
+}
+
 // How many windows `window` was opened over, counting back to one opened over nothing.
 int depth(const QWindow* window) {
   int count = 0;
-  for (const QWindow* w = window->transientParent(); w != nullptr; w = w->transientParent())
-    ++count;
+  for (const QWindow* w = openedOver(window); w != nullptr; w = openedOver(w)) ++count;
   return count;
 }
 
@@ -58,16 +76,13 @@ void closeAll(const std::vector<QPointer<QWidget>>& windows) {
 // What `window` was opened from: the widget that opened it, else the window it was opened over.
 QWidget* openedFrom(const QWidget& window) {
   if (QWidget* parent = window.parentWidget()) return parent;
-  const QWindow* over = window.windowHandle()->transientParent();
-  for (QWidget* widget : QApplication::topLevelWidgets())
-    if (over != nullptr && widget->windowHandle() == over) return widget;
-  return nullptr;
+  return widgetOf(window.windowHandle()->transientParent());
 }
 
 }  // namespace
 
 bool isOpenedOver(const QWindow* window, const QWindow* over) {
-  for (const QWindow* w = window; w != nullptr; w = w->transientParent()) {
+  for (const QWindow* w = window; w != nullptr; w = openedOver(w)) {
     if (w == over) return true;
   }
   return false;
@@ -87,13 +102,17 @@ OpenedWindowPlaces::OpenedWindowPlaces(const QWindow* over) {
   const std::vector<QPointer<QWidget>> opened = shownOpenedOver(over, takesTheKeyboard);
   for (auto window = opened.rbegin(); window != opened.rend(); ++window) {
     QWidget* from = openedFrom(**window);
-    if (from == nullptr) continue;
+    if (from == nullptr) {
+      m_closing.push_back(*window);
+      continue;
+    }
     m_places.push_back(
         {*window, from, (*window)->frameGeometry().topLeft() - from->mapToGlobal(QPoint(0, 0))});
   }
 }
 
 void OpenedWindowPlaces::followInto(const QRect& area) const {
+  closeAll(m_closing);
   for (const auto& [window, from, offset] : m_places) {
     if (!window || !window->isVisible() || !from) continue;
     const QSize size = window->frameGeometry().size();

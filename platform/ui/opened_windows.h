@@ -1,5 +1,6 @@
 // The windows the program opened over one of its windows: its menus, dialogs and panels, and
-// theirs. Qt records the relation as each one's transient parent.
+// theirs. Qt records the relation as each one's transient parent; a popup it shows with no parent
+// (a completer's list) stands over the window of the widget it hands its keys to.
 //
 //   if (platform::isOpenedOver(QGuiApplication::focusWindow(), panel->windowHandle())) ...
 //   platform::closeWindowsOpenedOver(panel->windowHandle());  // the panel is going
@@ -49,8 +50,11 @@ class OpenedWindowPlaces {
 
   // Moves each one still shown beside what it was opened from, as that now stands, the outermost
   // first (a submenu follows its menu), and as little further as keeps it wholly inside `area`;
-  // one larger than `area` closes as its Cancel would. The windows that never take the keyboard
-  // follow what they stand beside themselves.
+  // one larger than `area` closes as its Cancel would. A popup with no place beside any of them (a
+  // completer's list, which Qt shows with no parent) closes as its Cancel would, as a desktop's
+  // list does when its window moves: left where it was, it would stand away from the field it
+  // lists for, and the next key typed there shows it again. The windows that never take the
+  // keyboard follow what they stand beside themselves.
   void followInto(const QRect& area) const;
 
  private:
@@ -61,6 +65,8 @@ class OpenedWindowPlaces {
     QPoint offset;
   };
   std::vector<Place> m_places;
+  // Shown over one of them, beside nothing that moves.
+  std::vector<QPointer<QWidget>> m_closing;
 };
 
 }  // namespace tessra::platform
