@@ -21,6 +21,9 @@ namespace tessra::testing {
 // first conversation in the side list, at the panel's right.
 inline constexpr QPoint kAttachFromBottomRight(-228, -67);
 inline constexpr QPoint kFirstConversationFromTopRight(-100, 17);
+// "Open in Window" under the answer of the returning user's conversation (below), from the panel's
+// top left.
+inline constexpr QPoint kOpenInWindowFromTopLeft(370, 164);
 
 // xdotool's arguments for a click of the left button at `at`.
 QStringList clickThen(QPoint at);

@@ -5,6 +5,7 @@
 
 #include "Tessra/shell/app_delegate.h"
 #include "Tessra/shell/window_utilities.h"
+#include "platform/ui/keyboard_focus.h"
 #include "platform/ui/taskbar_policy.h"
 
 namespace tessra {
@@ -36,7 +37,7 @@ void FloatingPanelView::present(bool center) {
   if (center) centerInWorkArea(this);
   show();
   raise();
-  activateWindow();
+  platform::activateShownWindow(windowHandle());
 }
 
 void FloatingPanelView::changeEvent(QEvent* event) {

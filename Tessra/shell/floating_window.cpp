@@ -173,16 +173,17 @@ void FloatingWindow::outsideClick(const platform::GlobalMouseEvent& event) {
   // A close already asked for (the tray's activation may come before the press) needs no other.
   if (!m_shown || m_pending == Request::hide) return;
   if (takeFrameAt(event.time).contains(event.globalPosition)) return;
+  // The press gives the keyboard to whatever it was made on, also while the panel stays pinned:
+  // the window manager does, but for the window it holds to have the keyboard, which in its view
+  // never lost it: the one the keyboard came from, or a window of the program's that it activated
+  // (the answer's own window).
+  if (windowHandle() != nullptr)
+    platform::KeyboardKeeper::of(windowHandle())
+        .returnKeyboardAfterPressAt(event.globalPosition, event.serverTime);
   // Presses in the program's own windows (a menu, a dialog, the side button) or on its tray icon
   // belong to the program: they never close the panel.
   if (QApplication::topLevelAt(event.globalPosition) != nullptr) return;
   if (m_ownAreaTest && m_ownAreaTest(event.globalPosition)) return;
-  // The press gives the keyboard to whatever it was made on, also while the panel stays pinned:
-  // the window manager does, but for the window the keyboard came from, which in its view never
-  // lost it.
-  if (windowHandle() != nullptr)
-    platform::KeyboardKeeper::of(windowHandle())
-        .returnKeyboardAfterPressAt(event.globalPosition, event.serverTime);
   if (isWindowPinned()) return;
   // A dialog or question the panel opened goes with it, unanswered (slideOut).
   m_closingPress = event.globalPosition;

@@ -6,7 +6,8 @@
 // And the other way round, keys typed right after the panel hides, as people go back to their
 // terminal: Escape or Alt+Space, then a command at 20 ms a key and Return. The panel slides out
 // for a good while after, yet the terminal reads every key in order, and the panel none; so it
-// does after a click back into it while the panel stays pinned.
+// does after a click back into it while the panel stays pinned, and so does the answer's own
+// window the panel opens.
 //
 // And keys typed while a popup of the desktop has the keyboard: the shortcut's grab closes it, and
 // the window manager gives the keyboard to the next window a moment after the panel took it; the
@@ -17,13 +18,17 @@
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>
 
+#include <QGuiApplication>
 #include <QProcess>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <utility>
@@ -299,6 +304,80 @@ TEST_F(KeysAfterTheShortcut, WhileThePanelIsPinnedAClickBackIntoTheTerminalGives
   testing::xdotool({"type", "--delay", "20", "ok\r"});
   ASSERT_EVENTUALLY_EQ(question(0), "ok", kWaitMs);
   EXPECT_EQ(m_server.requests().size(), 1u);
+}
+
+// A window opened from the panel, the answer's own, gets the keys typed next, pinned or not, also
+// where the window manager stamps its focus with the time of the click on the terminal, before
+// the program last moved the keyboard itself (i3); so does a click into it after the prompt had
+// them. None of them reaches the prompt or the terminal.
+TEST_F(KeysAfterTheShortcut, AWindowOpenedFromThePanelGetsTheKeys) {
+  // A returning user's conversation, whose one message the user opens.
+  ASSERT_EQ(m_tessra.quitWith(SIGTERM), 0);
+  testing::writeReturningUsersConversations(m_tessra.dataFolder());
+  m_tessra.start();
+  ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
+  // At the top left, where the answer's window, placed in the middle, leaves it to be clicked.
+  testing::xdotool({"windowmove", m_terminal->window(), "0", "0"});
+  const QString title = QStringLiteral("How do I sort my notes?");
+  const QRect panel = testing::windowFrame(m_tessra.panel());
+  const QPoint prompt(panel.left() + 250, panel.bottom() - 78);
+  const QPoint openInWindow = panel.topLeft() + testing::kOpenInWindowFromTopLeft;
+  // Until the page has drawn the message (its question light on the dark page), the button is not
+  // there to be clicked.
+  ASSERT_EVENTUALLY(
+      [&] {
+        const QImage question = QGuiApplication::primaryScreen()
+                                    ->grabWindow(0, panel.left() + 20, panel.top() + 80, 152, 30)
+                                    .toImage()
+                                    .convertToFormat(QImage::Format_Grayscale8);
+        return std::ranges::any_of(std::span(question.constBits(), question.sizeInBytes()),
+                                   [](uchar gray) { return gray > 180; });
+      }(),
+      kWaitMs);
+  const auto hasTheKeyboard = [](const QString& window) {
+    return testing::topLevelOf(testing::focusedWindow()) == testing::topLevelOf(window);
+  };
+  // Opens the message in a window of its own, which gets the keyboard, and types into it.
+  const auto openAndType = [&](QString& opened) {
+    const QStringList before = m_tessra.windows(title);
+    testing::xdotool(testing::clickThen(openInWindow));
+    ASSERT_EVENTUALLY(
+        [&] {
+          for (const QString& window : m_tessra.windows(title))
+            if (!before.contains(window)) opened = window;
+          return !opened.isEmpty();
+        }(),
+        kWaitMs);
+    ASSERT_EVENTUALLY(hasTheKeyboard(opened), kWaitMs);
+    testing::xdotool({"type", "--delay", "20", "word"});
+  };
+  // Not pinned, the panel goes as the window opens.
+  ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal({"key", "alt+space"}));
+  ASSERT_FALSE(testing::stillPanelHeader(panel).isNull());
+  QString opened;
+  ASSERT_NO_FATAL_FAILURE(openAndType(opened));
+  // Pinned, it stays, and gets the keys again at a click on the prompt, as the window does at a
+  // click into it.
+  ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal({"key", "alt+space"}));
+  ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
+  testing::xdotool({"type", "--delay", "20", "/pin\r"});
+  ASSERT_TRUE(m_terminal->clickInto());
+  QString pinnedOver;
+  ASSERT_NO_FATAL_FAILURE(openAndType(pinnedOver));
+  testing::xdotool(testing::clickThen(prompt));
+  ASSERT_EVENTUALLY(hasTheKeyboard(m_tessra.panel()), kWaitMs);
+  const QRect frame = testing::windowFrame(pinnedOver);
+  testing::xdotool(testing::clickThen(QPoint(frame.left() + 40, frame.center().y())));
+  ASSERT_EVENTUALLY(hasTheKeyboard(pinnedOver), kWaitMs);
+  testing::xdotool({"type", "--delay", "20", "word"});
+  testing::xdotool(testing::clickThen(prompt));
+  ASSERT_EVENTUALLY(hasTheKeyboard(m_tessra.panel()), kWaitMs);
+  testing::xdotool({"type", "--delay", "20", "/pin\r"});
+  ASSERT_NO_FATAL_FAILURE(
+      typeFromTheTerminal({"key", "--delay", "20", "alt+space", "o", "k", "Return"}));
+  ASSERT_EVENTUALLY_EQ(question(0), "ok", kWaitMs);
+  EXPECT_EQ(m_server.requests().size(), 1u);
+  EXPECT_EQ(readByTerminal(), "");
 }
 
 TEST_F(KeysAfterTheShortcut, MakeTheAccentsOfDeadKeys) {

@@ -65,6 +65,37 @@ xcb_window_t topLevelOf(xcb_connection_t* c, xcb_window_t window) {
   }
 }
 
+// Gives a managed window the keyboard as the server first shows it, if the keyboard is still on
+// the window that had it when the window was shown: the window manager's own request, stamped too
+// early, did not move it, and the user sent it nowhere else meanwhile.
+class TakeWhenShown final : public QObject {
+ public:
+  TakeWhenShown(QWindow* window, xcb_window_t focus)
+      : QObject(window), m_window(window), m_focus(focus) {
+    window->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != m_window || event->type() != QEvent::Expose || !m_window->isExposed())
+      return false;
+    m_window->removeEventFilter(this);
+    deleteLater();
+    xcb_connection_t* c = x11::connection();
+    const auto window = static_cast<xcb_window_t>(m_window->winId());
+    const x11::Reply<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    if (!focus || focus->focus != m_focus || !isViewable(c, window)) return false;
+    // Set directly: the window manager holds that the window has it already.
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
+    return false;
+  }
+
+ private:
+  QWindow* m_window;
+  xcb_window_t m_focus;
+};
+
 }  // namespace
 
 bool bypassesWindowManager(const QWindow& window) {
@@ -83,6 +114,16 @@ void giveKeyboard(QWindow* window) {
   // flush of its own would wake the server once more on every show.
   xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, static_cast<xcb_window_t>(window->winId()),
                       XCB_CURRENT_TIME);
+}
+
+void activateShownWindow(QWindow* window) {
+  if (window == nullptr || !window->isVisible()) return;
+  window->requestActivate();
+  xcb_connection_t* c = x11::connection();
+  if (c == nullptr || bypassesWindowManager(*window) || window->isExposed()) return;
+  const x11::Reply<xcb_get_input_focus_reply_t> focus(
+      xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  if (focus) new TakeWhenShown(window, focus->focus);
 }
 
 KeyboardStaysPut::KeyboardStaysPut() { ++g_keyboardStaysPut; }

@@ -33,6 +33,15 @@ bool bypassesWindowManager(const QWindow& window);
 // window is activated through the window manager.
 void giveKeyboard(QWindow* window);
 
+// Asks the window manager to activate the managed `window`, which the program has just shown, and
+// gives it the keyboard itself as the server first shows it, unless the keyboard has moved since
+// this call (the window manager gave it already, or the user went elsewhere). A window manager that
+// never learnt that the program moved the keyboard (into one of its own override-redirect windows,
+// or back out of one) stamps its own request with the time of the last event it read, older than
+// the program's move, so the server ignores it; and as it holds that the window has the keyboard,
+// it does not ask again when the program asks it to activate the window (i3).
+void activateShownWindow(QWindow* window);
+
 // While one lives, a window that goes leaves the keyboard where it is rather than handing it back
 // to the window it came from: for windows that go because the user pressed another program's
 // window. The window manager gives that window the keyboard, stamped with the press's time, and a
@@ -75,14 +84,14 @@ class KeyboardKeeper final : public QObject {
   // connection lets go afterwards (a global shortcut's press holds the keyboard still) reaches the
   // new window.
   void returnKeyboard();
-  // After a press of another program's window at `position` (in global coordinates), made at the
-  // server's `pressTime`, that sends this one away: gives the keyboard back, as `returnKeyboard`
-  // does, when the press lies on the window that had it when this one was shown, or on the one the
-  // window manager names active, and this one (or one opened over it) still holds it. A window
-  // manager gives a pressed window the keyboard only when it holds that the window lacks it, and in
-  // its view that window never lost it to a window it does not manage (i3, xfwm4): nobody else
-  // moves it until this one goes. A press on any other window leaves the keyboard to the window
-  // manager (`KeyboardStaysPut`).
+  // After a press of a window this one does not hold (another program's, or a managed one of this
+  // program's) at `position` (in global coordinates), made at the server's `pressTime`: gives the
+  // keyboard back, as `returnKeyboard` does, when the press lies on the window that had it when
+  // this one was shown, or on the one the window manager names active, and this one (or one opened
+  // over it) still holds it. A window manager gives a pressed window the keyboard only when it
+  // holds that the window lacks it, and in its view that window never lost it to a window it does
+  // not manage (i3, xfwm4): nobody else moves it until this one goes. A press on any other window
+  // leaves the keyboard to the window manager (`KeyboardStaysPut`).
   void returnKeyboardAfterPressAt(const QPoint& position, std::uint32_t pressTime);
 
  protected:
