@@ -322,12 +322,14 @@ TEST(UrlSessionTest, SilenceLongerThanTheIdleTimeoutFailsAsTimedOut) {
 }
 
 TEST(UrlSessionTest, ASteadyStreamLongerThanTheIdleTimeoutSucceeds) {
-  constexpr auto kIdleTimeout = 400ms;
+  // Far longer than a loaded machine keeps the server's thread from its next write, or from its
+  // first: the transfer is idle until then too.
+  constexpr auto kIdleTimeout = 3s;
   HttpServer server;
   std::string text;
   for (int i = 0; i < 12; ++i) text += "data: " + std::to_string(i) + "\n\n";
-  // About 1.2 s in all, never more than 100 ms between bytes.
-  server.route("GET", "/slow", ScriptedResponse::streamed(splitEvery(text, 8, 100ms)));
+  // About 4.2 s in all, never more than 300 ms between bytes.
+  server.route("GET", "/slow", ScriptedResponse::streamed(splitEvery(text, 8, 300ms)));
   UrlSession session;
   // Steady only while the server's thread keeps its pauses: a run in which a loaded machine held
   // it back for the idle timeout proves nothing, and runs again.
