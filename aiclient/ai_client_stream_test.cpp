@@ -210,7 +210,8 @@ TEST(ChatsStream, EveryFailureEndsTheStreamPromptlyWithItsError) {
        [](const ErrorPtr& error) {
          expectUrlError(error, platform::UrlError::Code::connectionLost);
        }},
-      {"stalled past the idle timeout", ScriptedResponse::stall(twoChunks, 30s), 0.3, 2,
+      // Far longer than a loaded machine takes to bring the two chunks before the silence.
+      {"stalled past the idle timeout", ScriptedResponse::stall(twoChunks, 30s), 2, 2,
        [](const ErrorPtr& error) { expectUrlError(error, platform::UrlError::Code::timedOut); }},
       {"ended inside an event", ScriptedResponse::streamed({{twoChunks + "data: {\"id\""}}), 10, 2,
        [](const ErrorPtr& error) {

@@ -9,6 +9,7 @@
 #include "keychain/test_support.h"
 #include "platform/security/item_constants.h"
 #include "platform/security/memory_backend.h"
+#include "platform/security/test_support.h"
 #include "testing/log_capture.h"
 
 namespace tessra::keychain {
@@ -29,7 +30,8 @@ std::string storeName(const ::testing::TestParamInfo<StoreKind>& info) {
 class KeychainBehaviour : public ::testing::TestWithParam<StoreKind> {
  protected:
   void SetUp() override {
-    m_store = GetParam() == StoreKind::loginKeyring ? sec::loginKeyring() : sec::makeMemoryStore();
+    m_store = GetParam() == StoreKind::loginKeyring ? sec::testing::patientLoginKeyring()
+                                                    : sec::makeMemoryStore();
   }
   void TearDown() override {
     for (const auto& keychain : m_made) ASSERT_TRUE(keychain.removeAll().has_value());

@@ -102,8 +102,11 @@ TEST(ProcessTreeTest, IdleIsTheCpuUntilTheTreeRestsWithTheQuietStretch) {
 // A quiet stretch in the middle, longer than any watch for rest would wait, is counted through.
 TEST(ProcessTreeTest, AWindowCountsWorkWithAQuietStretchWhole) {
   // The window must outlast the work. Little work, as a loaded machine gives the child a small
-  // share of a core and stretches it; a run in which the child still had not finished when the
-  // window closed proves nothing, and runs again.
+  // share of a core and stretches it: a twentieth of one, where tests run beside busy loops,
+  // makes the turns' fifth of a second four seconds, and the window is far longer than those and
+  // the quiet stretch together. A run in which the child still had not finished when the window
+  // closed proves nothing, and runs again.
+  constexpr auto kWindow = 10s;
   constexpr int kRuns = 3;
   for (int run = 1; run <= kRuns; ++run) {
     int ends[2];
@@ -113,7 +116,7 @@ TEST(ProcessTreeTest, AWindowCountsWorkWithAQuietStretchWhole) {
     const pid_t child = busyChild({{50ms, 1500ms}, {150ms}}, doneWriter.get());
     ASSERT_GT(child, 0);
     const ProcessTree tree(child);
-    const double work = tree.cpuOverWindow(4s, 0.0);
+    const double work = tree.cpuOverWindow(kWindow, 0.0);
     const bool finished = readable(done.get());
     // At rest now: its rate is nothing, and nothing is left over it.
     const double resting = tree.cpuShare(300ms);

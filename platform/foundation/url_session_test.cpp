@@ -36,7 +36,9 @@ using testing::splitAt;
 using testing::splitEvery;
 using testing::StreamEnd;
 
-constexpr auto kDeadline = 10s;
+// Only a safety net for work that finishes: a body cut into a hundred paced pieces takes seconds
+// on a loaded machine, where every pause of the server waits for a core again.
+constexpr auto kDeadline = 60s;
 
 UrlError::Code errorCode(const ErrorPtr& error) {
   try {
@@ -303,7 +305,9 @@ TEST(UrlSessionTest, SilenceLongerThanTheIdleTimeoutFailsAsTimedOut) {
   UrlSession session;
 
   StreamLog log(session);
-  session.streamTask({.url = server.url("/stall"), .idleTimeout = 300ms}, log.delegate()).resume();
+  // Counted from the start of the transfer: far longer than a loaded machine takes to bring the
+  // bytes that come before the silence.
+  session.streamTask({.url = server.url("/stall"), .idleTimeout = 2s}, log.delegate()).resume();
   ASSERT_TRUE(log.waitForEnd());
   ASSERT_FALSE(log.end()->has_value());
   EXPECT_EQ(errorCode(log.end()->error()), UrlError::Code::timedOut);
@@ -318,12 +322,14 @@ TEST(UrlSessionTest, SilenceLongerThanTheIdleTimeoutFailsAsTimedOut) {
 }
 
 TEST(UrlSessionTest, ASteadyStreamLongerThanTheIdleTimeoutSucceeds) {
-  constexpr auto kIdleTimeout = 400ms;
+  // Far longer than a loaded machine keeps the server's thread from its next write, or from its
+  // first: the transfer is idle until then too.
+  constexpr auto kIdleTimeout = 3s;
   HttpServer server;
   std::string text;
   for (int i = 0; i < 12; ++i) text += "data: " + std::to_string(i) + "\n\n";
-  // About 1.2 s in all, never more than 100 ms between bytes.
-  server.route("GET", "/slow", ScriptedResponse::streamed(splitEvery(text, 8, 100ms)));
+  // About 4.2 s in all, never more than 300 ms between bytes.
+  server.route("GET", "/slow", ScriptedResponse::streamed(splitEvery(text, 8, 300ms)));
   UrlSession session;
   // Steady only while the server's thread keeps its pauses: a run in which a loaded machine held
   // it back for the idle timeout proves nothing, and runs again.

@@ -6,6 +6,7 @@
 
 #include "platform/foundation/uuid.h"
 #include "platform/security/memory_backend.h"
+#include "platform/security/test_support.h"
 
 namespace tessra::platform::security {
 namespace {
@@ -20,7 +21,8 @@ std::string storeName(const ::testing::TestParamInfo<StoreKind>& info) {
 class ItemStoreRules : public ::testing::TestWithParam<StoreKind> {
  protected:
   void SetUp() override {
-    m_store = GetParam() == StoreKind::loginKeyring ? loginKeyring() : makeMemoryStore();
+    m_store =
+        GetParam() == StoreKind::loginKeyring ? testing::patientLoginKeyring() : makeMemoryStore();
     m_service = "org.tessra.test.store." + makeUuidString();
   }
   void TearDown() override {
@@ -195,7 +197,7 @@ TEST(LockedStore, InteractionPolicyDecidesBetweenPromptFailureAndSkipping) {
 // Other programs add and delete items of the keyring at any time; an item that goes away while a
 // search gathers the matches is no failure of the search.
 TEST(LoginKeyringSearch, SurvivesItemsDeletedWhileItRuns) {
-  auto store = loginKeyring();
+  auto store = testing::patientLoginKeyring();
   const std::string service = "org.tessra.test.churn." + makeUuidString();
   Dictionary churned{{std::string(kSecClass), std::string(kSecClassGenericPassword)},
                      {std::string(kSecAttrService), service},
