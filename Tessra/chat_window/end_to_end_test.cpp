@@ -18,6 +18,7 @@
 #include "Tessra/storage/user_settings.h"
 #include "keychain/keychain.h"
 #include "platform/foundation/json.h"
+#include "testing/counter.h"
 #include "testing/http_server.h"
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
@@ -45,7 +46,7 @@ class EndToEndTest : public ::testing::Test {
     ASSERT_TRUE(m_keychain.set(kKey, UserSettings::kOpenAiKeyItem).has_value());
     m_tessra.setEnvironment(QStringLiteral("TESSRA_AI_BASE_URL"), m_server.baseUrl());
 
-    m_server.route("POST", "/v1/chat/completions", [](const RecordedRequest& request) {
+    m_server.route("POST", "/v1/chat/completions", [this](const RecordedRequest& request) {
       const json body = json::parse(request.body);
       const std::string question = body["messages"].back()["content"].is_string()
                                        ? body["messages"].back()["content"].get<std::string>()
@@ -56,12 +57,16 @@ class EndToEndTest : public ::testing::Test {
       for (std::size_t at = 0; at < kAnswer.size(); at += 7)
         events += chat_window_test::contentEvent(kAnswer.substr(at, 7));
       events += "data: [DONE]\n\n";
+      // Held back until the test has typed into the panel that waits for it: a loaded machine
+      // may carry those keys to the program more slowly than any answer streams.
+      (void)m_answersLetGo.waitForAtLeast(1, 30s);
       // Slowly, cut at awkward places: inside lines, events and multi-byte characters.
       return ScriptedResponse::streamed(testing::splitEvery(events, 23, 15ms));
     });
   }
 
   void TearDown() override {
+    m_answersLetGo.add();
     quit();
     (void)m_keychain.remove(UserSettings::kOpenAiKeyItem);
   }
@@ -120,6 +125,8 @@ class EndToEndTest : public ::testing::Test {
   testing::TempDir m_home;
   testing::RunningProgram m_tessra{QStringLiteral(TESSRA_BINARY), m_home.path()};
   keychain::Keychain m_keychain{std::string(UserSettings::kKeychainService)};
+  // Counted once the answers may come; the server's handlers wait on it.
+  testing::Counter m_answersLetGo;
   HttpServer m_server;
   QString m_panel;
 };
@@ -128,8 +135,11 @@ TEST_F(EndToEndTest, AQuestionTypedInThePanelStreamsItsAnswerIntoThePageAndTheFi
   start();
   typeLine("What is Tessra?");
   ASSERT_TRUE(QTest::qWaitFor([&] { return !chatRequests().empty(); }, 20000));
-  // Return again while the answer streams sends nothing.
+  // Return again while the answer is under way sends nothing: the text stays in the prompt. The
+  // copy's keys come after that Return, so the Return found the answer under way.
   typeLine("Too soon");
+  ASSERT_EVENTUALLY(testing::copyAll() == "Too soon", 20000);
+  m_answersLetGo.add();
 
   // The welcome conversation holds its greeting; the answer is the second message.
   ASSERT_TRUE(QTest::qWaitFor(

@@ -204,6 +204,9 @@ void MessagesWebView::pageFinishedLoading(bool ok) {
     return;
   }
   m_pageDidLoad = true;
+  // A renderer's quick end counts from the load, not from the start of it: on a busy machine the
+  // load alone outlasts the quick span, and a renderer that ends at each load would start forever.
+  if (m_sinceReload.isValid()) m_sinceReload.restart();
   evaluate(page_script::setLocale(rawValue(UserSettings::shared().value(setting::appLanguage))));
   if (!platform::animationsEnabled()) evaluate(page_script::setAnimationsEnabled(false));
 

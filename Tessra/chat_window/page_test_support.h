@@ -12,14 +12,17 @@
 
 namespace tessra::testing {
 
+// The waits below are only nets for a page that never gets there. Eight page tests at once beside
+// twice as many busy loops as cores give each renderer a fraction of a core: a browser then starts
+// in half a minute, and the largest pages of the tests (thousands of messages, answers of
+// megabytes) take a minute and more to render.
+//
 // The result of `script` run in the page's main world; an invalid value after `timeoutMs`.
-QVariant evaluate(QWebEngineView& view, const QString& script, int timeoutMs = 10000);
+QVariant evaluate(QWebEngineView& view, const QString& script, int timeoutMs = 60000);
 // True once the page has loaded, defined its functions and run what the view sent on load.
-bool waitForPage(MessagesWebView& view, int timeoutMs = 30000);
-// True once every script call the view asked for has run. The largest pages of the tests (answers
-// of megabytes) take well over ten seconds on a machine busy with twice as much work as it has
-// cores.
-bool waitIdle(MessagesWebView& view, int timeoutMs = 30000);
+bool waitForPage(MessagesWebView& view, int timeoutMs = 120000);
+// True once every script call the view asked for has run.
+bool waitIdle(MessagesWebView& view, int timeoutMs = 120000);
 // A finished message dated at `seconds` after 2001.
 ChatMessage pageMessage(const std::string& id, const std::string& question,
                         const std::string& answer, double seconds = 0);
