@@ -33,8 +33,9 @@ using testing::ScriptedResponse;
 constexpr const char* kAppID = "4b1e9d27-6a3c-4f58-9e02-7c5da13b86f4";
 constexpr const char* kPath = "/api/v1/apps/4b1e9d27-6a3c-4f58-9e02-7c5da13b86f4/signals/multiple/";
 
-// Waits for the condition, checking it again every millisecond, up to the deadline.
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) {
+// Waits for the condition, checking it again every millisecond. The deadline is only a net for a
+// condition never met, far above what a loaded machine takes.
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 30s) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!condition()) {
     if (std::chrono::steady_clock::now() > deadline) return false;

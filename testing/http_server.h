@@ -172,18 +172,21 @@ class HttpServer {
 
   std::vector<RecordedRequest> requests() const;
   std::size_t requestCount() const;
+  // The waits below are only nets for what never comes: on a loaded machine the server's threads
+  // and the client's wait for a core at every step, a loopback exchange then takes seconds.
+  //
   // The request at `index` (from 0, in the order the server finished reading them), waiting up
   // to `timeout` for it to arrive.
   std::optional<RecordedRequest> waitForRequest(std::size_t index,
-                                                std::chrono::milliseconds timeout = 5s) const;
+                                                std::chrono::milliseconds timeout = 30s) const;
 
   std::vector<StreamEnd> streamEnds() const;
   // The end of the streamed answer (or hang-up) at `index` (in the order they ended), waiting up
   // to `timeout`.
   std::optional<StreamEnd> waitForStreamEnd(std::size_t index,
-                                            std::chrono::milliseconds timeout = 5s) const;
+                                            std::chrono::milliseconds timeout = 30s) const;
   // True once some streamed answer saw its client close the connection; waits up to `timeout`.
-  bool waitForClientClose(std::chrono::milliseconds timeout = 5s) const;
+  bool waitForClientClose(std::chrono::milliseconds timeout = 30s) const;
 
  private:
   class Impl;
