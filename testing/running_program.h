@@ -138,9 +138,10 @@ class RunningProgram {
   QStringList windows(const QString& title) const;
   // All the program's mapped windows, pop-up menus included (whose titles xdotool cannot match).
   QStringList windows() const;
-  // Waits for such a window; "" when none came within the time.
+  // Waits for such a window; "" when none came within the time. Only a net for a window that
+  // never comes: a start with the browser's processes takes half a minute on a loaded machine.
   QString waitForWindow(const QString& title,
-                        std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
+                        std::chrono::milliseconds timeout = std::chrono::seconds(90)) const;
   // Whether one of the program's windows has the keyboard.
   bool hasKeyboard() const;
   // The program's icon in the desktop's tray: its window held by the tray host's panel (a
