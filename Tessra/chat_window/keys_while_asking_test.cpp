@@ -25,6 +25,7 @@
 #include "platform/foundation/json.h"
 #include "testing/http_server.h"
 #include "testing/panel_user.h"
+#include "testing/pointer_grab_watch.h"
 #include "testing/qt_wait.h"
 #include "testing/running_program.h"
 #include "testing/temp_dir.h"
@@ -366,9 +367,13 @@ TEST_F(KeysWhileAsking, AClickOnAnotherWindowTakesWhatThePanelOpenedAlongUnanswe
          const QRect sheet = testing::windowFrame(testing::topLevelOf(testing::focusedWindow()));
          const qsizetype withTheSheet = m_tessra.windows().size();
          testing::xdotool(
-             testing::clickThen({sheet.center().x(), sheet.top() + kEmojiBelowTheSheetsTop}) +
-             QStringList{"sleep", "0.3", "key", "Return"});
+             testing::clickThen({sheet.center().x(), sheet.top() + kEmojiBelowTheSheetsTop}));
+         testing::PointerGrabWatch grab;
+         testing::xdotool({"sleep", "0.3", "key", "Return"});
          ASSERT_EVENTUALLY(m_tessra.windows().size() > withTheSheet, kWaitMs) << "no palette";
+         // Mapped, the palette takes the pointer a moment later, before it is drawn: a click
+         // before that is one on the window under it.
+         ASSERT_EVENTUALLY(grab.grabbed(), kWaitMs) << "the palette never took the pointer";
        },
        true},
   };
