@@ -306,6 +306,28 @@ TEST_F(KeysAfterTheShortcut, WhileThePanelIsPinnedAClickBackIntoTheTerminalGives
   EXPECT_EQ(m_server.requests().size(), 1u);
 }
 
+// A click on the tray icon hides the panel, pinned or not, as Alt+Space does: a pin keeps it open
+// against clicks elsewhere, never against its icon. The keyboard goes back to the terminal, which
+// reads what the user types there a moment after the click.
+TEST_F(KeysAfterTheShortcut, AClickOnTheTrayIconHidesThePanelPinnedOrNot) {
+  std::string typed;
+  for (const bool pinned : {false, true}) {
+    SCOPED_TRACE(pinned ? "pinned" : "not pinned");
+    ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal({"key", "alt+space"}));
+    ASSERT_EVENTUALLY(!m_tessra.panel().isEmpty() && m_tessra.hasKeyboard(), kWaitMs);
+    if (pinned) testing::xdotool({"type", "--delay", "20", "/pin\r"});
+    QRect icon;
+    ASSERT_EVENTUALLY(!(icon = m_tessra.trayIconFrame()).isEmpty(), kWaitMs);
+    const QString word = QStringLiteral("word%1\r").arg(pinned);
+    testing::xdotool(testing::clickThen(icon.center()) +
+                     QStringList{"sleep", "0.3", "type", "--delay", "30", word});
+    typed += word.toStdString();
+    ASSERT_EVENTUALLY_EQ(readByTerminal(), typed, kWaitMs);
+    ASSERT_EVENTUALLY(m_tessra.panel().isEmpty(), kWaitMs) << "the panel stayed";
+  }
+  EXPECT_EQ(m_server.requests().size(), 0u);
+}
+
 // A window opened from the panel, the answer's own, gets the keys typed next, pinned or not, also
 // where the window manager stamps its focus with the time of the click on the terminal, before
 // the program last moved the keyboard itself (i3); so does a click into it after the prompt had
