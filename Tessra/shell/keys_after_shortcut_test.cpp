@@ -315,7 +315,19 @@ TEST_F(KeysAfterTheShortcut, AClickOnTheTrayIconHidesThePanelPinnedOrNot) {
     SCOPED_TRACE(pinned ? "pinned" : "not pinned");
     ASSERT_NO_FATAL_FAILURE(typeFromTheTerminal({"key", "alt+space"}));
     ASSERT_EVENTUALLY(!m_tessra.panel().isEmpty() && m_tessra.hasKeyboard(), kWaitMs);
-    if (pinned) testing::xdotool({"type", "--delay", "20", "/pin\r"});
+    if (pinned) {
+      testing::xdotool({"type", "--delay", "20", "/pin\r"});
+      // Pinned for sure: a click back into the terminal leaves the panel, and a click on its
+      // prompt gives it the keyboard again.
+      const QRect panel = testing::windowFrame(m_tessra.panel());
+      ASSERT_TRUE(m_terminal->clickInto());
+      testing::xdotool({"type", "--delay", "30", "pinned\r"});
+      typed += "pinned\r";
+      ASSERT_EVENTUALLY_EQ(readByTerminal(), typed, kWaitMs);
+      ASSERT_FALSE(m_tessra.panel().isEmpty()) << "the pin did not hold";
+      testing::xdotool(testing::clickThen({panel.left() + 250, panel.bottom() - 78}));
+      ASSERT_EVENTUALLY(m_tessra.hasKeyboard(), kWaitMs);
+    }
     QRect icon;
     ASSERT_EVENTUALLY(!(icon = m_tessra.trayIconFrame()).isEmpty(), kWaitMs);
     const QString word = QStringLiteral("word%1\r").arg(pinned);
